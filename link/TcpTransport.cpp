@@ -1,0 +1,68 @@
+#include "link/TcpTransport.h"
+
+#include <QEventLoop>
+#include <QHostAddress>
+#include <QTimer>
+
+namespace pb {
+
+TcpTransport::TcpTransport(const QString& ip, const QString& port, QObject* parent)
+    : Transport(parent), ip_(ip.trimmed()), port_(port.trimmed()) {
+    connect(&socket_, &QTcpSocket::readyRead, this, &Transport::bytesArrived);
+    connect(&socket_, &QTcpSocket::disconnected, this, &Transport::failed);
+    connect(&socket_, &QTcpSocket::errorOccurred, this, [this] {
+        if (socket_.state() == QAbstractSocket::ConnectedState) return;
+        setErrorText(socket_.errorString());
+        emit failed();
+    });
+}
+
+bool TcpTransport::open() {
+    QHostAddress address;
+    if (!address.setAddress(ip_) || address.protocol() != QAbstractSocket::IPv4Protocol) {
+        setErrorText(QStringLiteral("not an IPv4 address: %1").arg(ip_));
+        return false;
+    }
+    bool ok = false;
+    const uint port = port_.toUInt(&ok, 10);
+    if (!ok || port == 0 || port > 65535) {
+        setErrorText(QStringLiteral("not a TCP port: %1").arg(port_));
+        return false;
+    }
+
+    // Wait in an event loop so the window keeps painting while the peer is dialled.
+    QEventLoop loop;
+    QTimer limit;
+    limit.setSingleShot(true);
+    connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(&socket_, &QTcpSocket::connected, &loop, &QEventLoop::quit);
+    connect(&socket_, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
+    socket_.connectToHost(address, quint16(port));
+    if (socket_.state() != QAbstractSocket::ConnectedState &&
+        socket_.state() != QAbstractSocket::UnconnectedState) {
+        limit.start(kConnectLimitMs);
+        loop.exec();
+    }
+    if (socket_.state() == QAbstractSocket::ConnectedState) {
+        socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        return true;
+    }
+    if (!limit.isActive() && socket_.error() == QAbstractSocket::UnknownSocketError)
+        setErrorText(QStringLiteral("no connection within %1 ms").arg(kConnectLimitMs));
+    else
+        setErrorText(socket_.errorString());
+    socket_.abort();
+    return false;
+}
+
+void TcpTransport::close() {
+    socket_.abort();
+}
+
+bool TcpTransport::write(const QByteArray& bytes) {
+    if (socket_.write(bytes) != bytes.size()) return false;
+    socket_.flush();
+    return true;
+}
+
+}  // namespace pb

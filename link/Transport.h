@@ -1,0 +1,42 @@
+#pragma once
+// A byte pipe to the controller: serial port or TCP socket. The link owns one while
+// a test runs; tests may implement it over a buffer.
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+namespace pb {
+
+class Transport : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~Transport() override = default;
+
+    // Opens the device; false (with errorText()) when it cannot be used.
+    virtual bool open() = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    // Drops whatever arrived and was not read yet.
+    virtual void discardInput() = 0;
+    virtual bool write(const QByteArray& bytes) = 0;
+    virtual QByteArray readAvailable() = 0;
+    // Serial replies fail after a quiet spell; TCP replies after a limit from the send.
+    virtual bool quietTimeRestartsOnEachByte() const = 0;
+
+    QString errorText() const { return errorText_; }
+
+signals:
+    void bytesArrived();
+    // The device went away (peer closed, adapter pulled, I/O error).
+    void failed();
+
+protected:
+    void setErrorText(const QString& text) { errorText_ = text; }
+
+private:
+    QString errorText_;
+};
+
+}  // namespace pb

@@ -1,0 +1,17 @@
+#pragma once
+// What the window knows of the connected controller, set by connect-and-identify and
+// read by every later test.
+
+#include <QString>
+
+namespace pb {
+
+struct ControllerState {
+    // The text in front of every command: "0000" until a controller is identified,
+    // then its ID (three digits for model kind 4, four otherwise).
+    QString deviceId = QStringLiteral("0000");
+    // 0 before identification; 1..7 the controller family.
+    int modelKind = 0;
+};
+
+}  // namespace pb
