@@ -2,6 +2,7 @@
 
 #include <QEventLoop>
 #include <QHostAddress>
+#include <QRegularExpression>
 #include <QTimer>
 
 namespace pb {
@@ -18,8 +19,13 @@ TcpTransport::TcpTransport(const QString& ip, const QString& port, QObject* pare
 }
 
 bool TcpTransport::open() {
+    // Only the dotted form a technician types: four numbers 0-255.
+    static const QRegularExpression dotted(QStringLiteral("^(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})$"));
+    const auto m = dotted.match(ip_);
+    bool inRange = m.hasMatch();
+    for (int i = 1; inRange && i <= 4; ++i) inRange = m.captured(i).toInt() <= 255;
     QHostAddress address;
-    if (!address.setAddress(ip_) || address.protocol() != QAbstractSocket::IPv4Protocol) {
+    if (!inRange || !address.setAddress(ip_) || address.protocol() != QAbstractSocket::IPv4Protocol) {
         setErrorText(QStringLiteral("not an IPv4 address: %1").arg(ip_));
         return false;
     }

@@ -12,6 +12,12 @@ struct ControllerState {
     QString deviceId = QStringLiteral("0000");
     // 0 before identification; 1..7 the controller family.
     int modelKind = 0;
+    // True while a DI/DO test runs; a second click on its button clears it and the
+    // running test stops at the end of its cycle.
+    bool didoRunning = false;
 };
+
+// The older controller with a three-digit ID, identified through "AS".
+constexpr int kModelKindStatusIdentified = 4;
 
 }  // namespace pb

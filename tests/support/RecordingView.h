@@ -9,7 +9,9 @@
 
 namespace pbtest {
 
-class RecordingView : public pb::TestRunView {
+// Records the bracket's calls on top of any view interface derived from TestRunView.
+template <typename View>
+class RecordingViewOf : public View {
 public:
     void setStatus(const QString& text) override { statuses.append(text); }
     void setLamp(pb::LampColour colour) override { lamps.append(colour); }
@@ -36,5 +38,7 @@ public:
     bool busy = false;
     bool waitCursor = false;
 };
+
+using RecordingView = RecordingViewOf<pb::TestRunView>;
 
 }  // namespace pbtest

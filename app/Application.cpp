@@ -1,0 +1,30 @@
+#include "app/Application.h"
+
+#include <QMessageBox>
+#include <exception>
+
+namespace pb {
+
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+    setOrganizationName(QStringLiteral("NORDAX"));
+    setApplicationName(QStringLiteral("PanelBench"));
+    setApplicationDisplayName(QStringLiteral("Panel Bench"));
+}
+
+bool Application::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        ShowException(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        ShowException(QStringLiteral("Unknown error"));
+    }
+    return false;
+}
+
+void Application::ShowException(const QString& what) {
+    QMessageBox::critical(nullptr, applicationDisplayName(), what);
+    exit(0);
+}
+
+}  // namespace pb

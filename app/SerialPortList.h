@@ -1,0 +1,36 @@
+#pragma once
+// The serial ports offered in the port list: what the system reports, in a stable
+// order, with COM1 .. COM16 when it reports none.
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+namespace pb {
+
+// What the system knows of one port.
+struct PortFacts {
+    QString name;
+    QString description;
+    QString manufacturer;
+    std::optional<quint16> vendorId;
+    std::optional<quint16> productId;
+    QString serialNumber;
+};
+
+struct PortEntry {
+    QString name;
+    QString toolTip;  // empty when nothing is known beyond the name
+};
+
+// Sorted by name with numbers compared as numbers (ttyS2 before ttyS10); COM1 .. COM16
+// when `ports` is empty.
+QList<PortEntry> PortListFrom(QList<PortFacts> ports);
+
+// One line per known fact: description, manufacturer, USB vendor:product, serial number.
+QString PortToolTip(const PortFacts& port);
+
+// The ports of this PC.
+QList<PortEntry> ListSerialPorts();
+
+}  // namespace pb

@@ -1,0 +1,190 @@
+#include "app/TfrmModule.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QShowEvent>
+
+#include "app/SerialPortList.h"
+#include "app/TonePlayer.h"
+#include "app/WindowColours.h"
+#include "i18n/Messages.h"
+
+TfrmModule::TfrmModule(QWidget* parent) : QMainWindow(parent) {
+    ui_.setupUi(this);
+    wireEvents();
+    FormCreate();
+    ui_.tmrClock->start();
+}
+
+TfrmModule::~TfrmModule() {
+    // A wait cursor must not outlive the window.
+    setWaitCursor(false);
+}
+
+void TfrmModule::wireEvents() {
+    auto& u = ui_;
+    connect(u.tmrBusy, &QTimer::timeout, this, &TfrmModule::tmrBusyTimer);
+    connect(u.tmrClock, &QTimer::timeout, this, &TfrmModule::tmrClockTimer);
+    connect(u.sbID, &QScrollBar::valueChanged, this, &TfrmModule::sbIDChange);
+
+    connect(u.mnuAbout, &QAction::triggered, this, &TfrmModule::mnuAboutClick);
+    connect(u.mnuExit, &QAction::triggered, this, &TfrmModule::mnuExitClick);
+    connect(u.mnuEnglish, &QAction::triggered, this, &TfrmModule::mnuEnglishClick);
+    connect(u.mnuSimplified, &QAction::triggered, this, &TfrmModule::mnuSimplifiedClick);
+    connect(u.mnuTraditional, &QAction::triggered, this, &TfrmModule::mnuTraditionalClick);
+    connect(u.mnuFirmwareFile, &QAction::triggered, this, &TfrmModule::mnuFirmwareFileClick);
+
+    connect(u.btnConnect, &QPushButton::clicked, this, &TfrmModule::btnConnectClick);
+    connect(u.btnSetDate, &QPushButton::clicked, this, &TfrmModule::btnSetDateClick);
+    connect(u.btnAlarm, &QPushButton::clicked, this, &TfrmModule::btnAlarmClick);
+    connect(u.btnInitial, &QPushButton::clicked, this, &TfrmModule::btnInitialClick);
+    connect(u.btnReboot, &QPushButton::clicked, this, &TfrmModule::btnRebootClick);
+    connect(u.btnDIDO, &QPushButton::clicked, this, &TfrmModule::btnDIDOClick);
+    connect(u.btnCommand, &QPushButton::clicked, this, &TfrmModule::btnCommandClick);
+    connect(u.btnModuleCommand, &QPushButton::clicked, this, &TfrmModule::btnModuleCommandClick);
+    connect(u.btnPooling, &QPushButton::clicked, this, &TfrmModule::btnPoolingClick);
+    connect(u.btnFirmware, &QPushButton::clicked, this, &TfrmModule::btnFirmwareClick);
+}
+
+void TfrmModule::FormCreate() {
+    // 1. Defaults.
+    settings_ = pb::Settings{};
+    languageIndex_ = 0;
+    state_ = pb::ControllerState{};
+
+    // 2. The stored values over them.
+    const int storedKind = pb::LoadSettings(settings_);
+    languageIndex_ = settings_.languageIndex;
+
+    // 3-5. The ports of this PC (COM1 .. COM16 when none); the stored name wins as text.
+    ui_.cmbPort->setPorts(pb::ListSerialPorts(), settings_.comPortName);
+    ui_.cmbBaudrate->setEditText(settings_.comBaudRate);
+    ui_.edIP->setText(settings_.netIp);
+    ui_.edPort->setText(settings_.netPort);
+    ui_.pnFile->setText(settings_.firmwareFile);
+
+    // 6. The page of the stored link kind.
+    settings_.linkKind = storedKind == 0 ? 0 : 1;
+    ui_.pcPort->setCurrentWidget(storedKind == 0 ? ui_.tsCom : ui_.tsNet);
+    linkSettings_.kind = storedKind == 0 ? pb::LinkKind::Com : pb::LinkKind::Net;
+    linkSettings_.portName = settings_.comPortName;
+    linkSettings_.speed = settings_.comBaudRate;
+    linkSettings_.ip = settings_.netIp;
+    linkSettings_.tcpPort = settings_.netPort;
+}
+
+void TfrmModule::FormShow() {
+    ApplyLanguage();
+}
+
+void TfrmModule::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // Shown by the program, not restored from the task bar.
+    if (!event->spontaneous()) FormShow();
+}
+
+QString TfrmModule::Msg(int id) const {
+    return pb::Msg(id, languageIndex_);
+}
+
+void TfrmModule::tmrBusyTimer() {
+    if (tmrBusyTag_ == 1) {
+        tmrBusyTag_ = 0;
+        ui_.shComm->setBrushColor(pb::ColourFromBgr(pb::kBgrYellow));
+    } else {
+        tmrBusyTag_ = 1;
+        ui_.shComm->setBrushColor(pb::ColourFromBgr(pb::kBgrRed));
+    }
+}
+
+void TfrmModule::tmrClockTimer() {
+    ui_.pnSetDate->setText(QDateTime::currentDateTime().toString(u"yyyy/MM/dd HH:mm:ss"));
+}
+
+void TfrmModule::sbIDChange() {
+    ui_.pnID->setText(QString::asprintf("%04d", ui_.sbID->value()));
+}
+
+void TfrmModule::mnuAboutClick() {
+    QMessageBox box(QMessageBox::Information, Msg(pb::msg::About), Msg(pb::msg::AboutText),
+                    QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("aboutBox"));
+    box.exec();
+}
+
+void TfrmModule::mnuExitClick() {
+    close();
+}
+
+void TfrmModule::SaveLinkSettings() {
+    pb::SaveLinkSettings(settings_, readLinkSettings());
+}
+
+void TfrmModule::SaveFirmwareFile(const QString& fileName) {
+    settings_.firmwareFile = fileName;
+    ui_.pnFile->setText(fileName);
+    pb::SaveFirmwareFile(settings_);
+}
+
+QFileDialog* TfrmModule::dlgLoad() {
+    if (!dlgLoad_) {
+        dlgLoad_ = new QFileDialog(this);
+        dlgLoad_->setObjectName(QStringLiteral("dlgLoad"));
+        dlgLoad_->setFileMode(QFileDialog::ExistingFile);
+        dlgLoad_->setAcceptMode(QFileDialog::AcceptOpen);
+        dlgLoad_->setNameFilter(QString::fromLatin1(Ui::TfrmModule::kFirmwareFilter));
+    }
+    return dlgLoad_;
+}
+
+// --- The window as the test-run bracket sees it.
+
+void TfrmModule::setStatus(const QString& text) {
+    ui_.pnMsg->setText(text);
+}
+
+void TfrmModule::setLamp(pb::LampColour colour) {
+    ui_.shComm->setBrushColor(
+        pb::ColourFromBgr(colour == pb::LampColour::Yellow ? pb::kBgrYellow : pb::kBgrRed));
+}
+
+void TfrmModule::setBusy(bool on) {
+    if (on) {
+        ui_.tmrBusy->start();
+        setEnabled(false);
+    } else {
+        setEnabled(true);
+        ui_.tmrBusy->stop();
+    }
+}
+
+void TfrmModule::setWaitCursor(bool on) {
+    // The override cursor is a stack: push once, pop once.
+    if (on && !waitCursorShown_) QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (!on && waitCursorShown_) QApplication::restoreOverrideCursor();
+    waitCursorShown_ = on;
+}
+
+void TfrmModule::beep(int frequencyHz, int durationMs) {
+    if (!tonePlayer_) tonePlayer_ = new pb::TonePlayer(this);
+    tonePlayer_->play(frequencyHz, durationMs);
+}
+
+void TfrmModule::processEvents() {
+    QCoreApplication::processEvents();
+}
+
+pb::LinkSettings TfrmModule::readLinkSettings() {
+    if (ui_.pcPort->currentWidget() == ui_.tsCom) {
+        linkSettings_.kind = pb::LinkKind::Com;
+        linkSettings_.portName = ui_.cmbPort->currentText();
+        linkSettings_.speed = ui_.cmbBaudrate->currentText();
+    } else {
+        linkSettings_.kind = pb::LinkKind::Net;
+        linkSettings_.ip = ui_.edIP->text();
+        linkSettings_.tcpPort = ui_.edPort->text();
+    }
+    return linkSettings_;
+}

@@ -1,0 +1,123 @@
+#pragma once
+// The one window of the program. It owns all state of a session (settings, link,
+// controller state, language) and carries the event handlers; the procedures behind the
+// test buttons see it through the narrow TestRunView.
+
+#include <QMainWindow>
+#include <QPointer>
+#include <functional>
+
+#include "app/TfrmModuleUi.h"
+#include "firmware/FirmwareImage.h"
+#include "link/Clock.h"
+#include "link/Link.h"
+#include "link/LinkSettings.h"
+#include "link/TestRun.h"
+#include "procedures/ControllerState.h"
+#include "procedures/Procedure.h"
+#include "settings/Settings.h"
+
+class QFileDialog;
+
+namespace pb {
+class TonePlayer;
+}
+
+class TfrmModule : public QMainWindow, public pb::TestRunView {
+    Q_OBJECT
+public:
+    explicit TfrmModule(QWidget* parent = nullptr);
+    ~TfrmModule() override;
+
+    // The controls, for the handlers in other files and for tests.
+    Ui::TfrmModule& ui() { return ui_; }
+    const Ui::TfrmModule& ui() const { return ui_; }
+
+    // Session state.
+    const pb::Settings& settings() const { return settings_; }
+    pb::Link& link() { return link_; }
+    pb::ControllerState& state() { return state_; }
+
+    // Saves the link kind and the active page's link texts (after a link was used well).
+    void SaveLinkSettings();
+    // Remembers and saves the firmware file just chosen, and shows it in pnFile.
+    void SaveFirmwareFile(const QString& fileName);
+    // The firmware file-open dialog, made when first needed.
+    QFileDialog* dlgLoad();
+
+    // pb::TestRunView
+    void setStatus(const QString& text) override;
+    void setLamp(pb::LampColour colour) override;
+    void setBusy(bool on) override;
+    void setWaitCursor(bool on) override;
+    void beep(int frequencyHz, int durationMs) override;
+    void processEvents() override;
+    pb::LinkSettings readLinkSettings() override;
+    int language() const override { return languageIndex_; }
+
+    // The busy switch: lamp blinking and window disabled while on.
+    void SetBusy(bool on) { setBusy(on); }
+    // A message of the table in the current language.
+    QString Msg(int id) const;
+    // The clock of the controller tests' pauses (tests shorten it); null: the window's own.
+    void setProcedureClock(pb::Clock* clock) { procedureClock_ = clock; }
+
+public slots:
+    void FormCreate();
+    void FormShow();
+    void tmrBusyTimer();
+    void tmrClockTimer();
+    void sbIDChange();
+    void mnuAboutClick();
+    void mnuExitClick();
+    void mnuEnglishClick();
+    void mnuSimplifiedClick();
+    void mnuTraditionalClick();
+    // Controller tests (TfrmModule_tests.cpp).
+    void btnConnectClick();
+    void btnSetDateClick();
+    void btnAlarmClick();
+    void btnInitialClick();
+    void btnRebootClick();
+    void btnDIDOClick();
+    void btnCommandClick();
+    void btnModuleCommandClick();
+    void btnPoolingClick();
+    // Firmware (TfrmModule_firmware.cpp).
+    void mnuFirmwareFileClick();
+    void btnFirmwareClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    // Never closes under a running controller test (TfrmModule_tests.cpp).
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void wireEvents();
+    void ApplyLanguage();
+    void applyLanguageFont();
+    void chooseLanguage(int index);
+    // Runs a controller test; a close asked for meanwhile is carried out once it ended.
+    void runProcedure(const std::function<void(pb::ProcedureContext&)>& procedure);
+
+    Ui::TfrmModule ui_;
+
+    pb::Link link_;
+    pb::EventLoopClock clock_;
+    pb::ControllerState state_;
+    pb::Settings settings_;
+    pb::LinkSettings linkSettings_;
+    int languageIndex_ = 0;
+    bool didoRunning_ = false;
+    pb::Clock* procedureClock_ = nullptr;
+    int proceduresRunning_ = 0;
+    bool closeRequested_ = false;
+
+    // Blink phase of tmrBusy: 1 after a red tick, 0 after a yellow one.
+    int tmrBusyTag_ = 0;
+    bool waitCursorShown_ = false;
+    pb::TonePlayer* tonePlayer_ = nullptr;
+    QPointer<QFileDialog> dlgLoad_;
+    // The firmware block buffer and block count, loaded by the model check.
+    pb::FirmwareBuffer firmwareBuffer_;
+};

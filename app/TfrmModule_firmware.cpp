@@ -1,0 +1,69 @@
+// The firmware file menu and the firmware upgrade.
+#include <QFileDialog>
+#include <QProgressBar>
+
+#include "app/TfrmModule.h"
+#include "firmware/FirmwareUpgrade.h"
+
+namespace {
+
+// The window as the upgrade sees it: the test-run bracket and the two progress bars.
+class FirmwareWindowView : public pb::TestRunView, public pb::FirmwareProgressView {
+public:
+    explicit FirmwareWindowView(TfrmModule& window) : w_(window), u_(window.ui()) {}
+
+    void setStatus(const QString& text) override { w_.setStatus(text); }
+    void setLamp(pb::LampColour colour) override { w_.setLamp(colour); }
+    void setBusy(bool on) override { w_.setBusy(on); }
+    void setWaitCursor(bool on) override { w_.setWaitCursor(on); }
+    void beep(int frequencyHz, int durationMs) override { w_.beep(frequencyHz, durationMs); }
+    void processEvents() override { w_.processEvents(); }
+    pb::LinkSettings readLinkSettings() override { return w_.readLinkSettings(); }
+    int language() const override { return w_.language(); }
+
+    void setProgramMaximum(int maximum) override { setMaximum(u_.pbProgram, maximum); }
+    void setProgramPosition(int position) override { setPosition(u_.pbProgram, position); }
+    void setVerifyMaximum(int maximum) override { setMaximum(u_.pbVerify, maximum); }
+    void setVerifyPosition(int position) override { setPosition(u_.pbVerify, position); }
+
+private:
+    // A bar with the range 0..0 would spin as "busy"; an empty image shows a full bar.
+    static void setMaximum(QProgressBar* bar, int maximum) {
+        bar->setProperty("emptyImage", maximum <= 0);
+        bar->setRange(0, qMax(maximum, 1));
+    }
+    static void setPosition(QProgressBar* bar, int position) {
+        bar->setValue(bar->property("emptyImage").toBool() ? bar->maximum() : position);
+    }
+
+    TfrmModule& w_;
+    Ui::TfrmModule& u_;
+};
+
+}  // namespace
+
+void TfrmModule::mnuFirmwareFileClick() {
+    QFileDialog* dialog = dlgLoad();
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return;
+    ui_.pbProgram->setValue(0);
+    ui_.pbVerify->setValue(0);
+    SaveFirmwareFile(dialog->selectedFiles().first());
+    // The header names the model the file is for; a file that cannot be read shows nothing.
+    if (const auto header = pb::ReadFirmwareHeaderText(settings_.firmwareFile)) setStatus(*header);
+}
+
+void TfrmModule::btnFirmwareClick() {
+    FirmwareWindowView view(*this);
+    ui_.pbProgram->setProperty("emptyImage", false);
+    ui_.pbVerify->setProperty("emptyImage", false);
+    const pb::FirmwareJob job{settings_.firmwareFile, state_.deviceId, state_.modelKind,
+                              ui_.pnVER->text()};
+    pb::Clock& clock = procedureClock_ ? *procedureClock_ : clock_;
+    ++proceduresRunning_;
+    pb::FirmwareUpgrade(link_, view, view, clock).run(job, firmwareBuffer_);
+    --proceduresRunning_;
+    if (proceduresRunning_ == 0 && closeRequested_) {
+        closeRequested_ = false;
+        close();
+    }
+}

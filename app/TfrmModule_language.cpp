@@ -1,0 +1,96 @@
+// The window in the current language: font, menu check marks and captions, and the
+// three language menu items.
+#include "app/TfrmModule.h"
+#include "app/WindowColours.h"
+#include "app/WindowFont.h"
+#include "i18n/LanguageFont.h"
+#include "i18n/Messages.h"
+
+using namespace pb::msg;
+
+void TfrmModule::applyLanguageFont() {
+    const pb::LanguageFont font = pb::LanguageFontFor(languageIndex_);
+    setFont(pb::WindowFontFor(font, this->font()));
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::WindowText, pb::ColourFromBgr(font.colour));
+    setPalette(palette);
+}
+
+void TfrmModule::ApplyLanguage() {
+    auto& u = ui_;
+    // 1. Font.
+    applyLanguageFont();
+    // 2. Check marks.
+    u.mnuEnglish->setChecked(languageIndex_ == 0);
+    u.mnuSimplified->setChecked(languageIndex_ == 1);
+    u.mnuTraditional->setChecked(languageIndex_ == 2);
+    // 3. Caption.
+    setWindowTitle(Msg(Caption));
+    // 4. Language menu; each language item always in its own language.
+    u.mnuLanguage->setText(Msg(MenuLanguage));
+    u.mnuEnglish->setText(pb::Msg(MenuLanguageItem, 0));
+    u.mnuSimplified->setText(pb::Msg(MenuLanguageItem, 1));
+    u.mnuTraditional->setText(pb::Msg(MenuLanguageItem, 2));
+    // 5. The other menu items.
+    u.mnuFile->setText(Msg(MenuFile));
+    u.mnuFirmwareFile->setText(Msg(MenuFirmwareFile));
+    u.mnuAbout->setText(Msg(MenuAbout));
+    u.mnuExit->setText(Msg(MenuExit));
+    // 6. Link selector.
+    u.pcPort->setTabText(u.pcPort->indexOf(u.tsNet), Msg(PageNet));
+    u.pcPort->setTabText(u.pcPort->indexOf(u.tsCom), Msg(PageCom));
+    u.lblPort->setText(Msg(Port));
+    u.lblNetPort->setText(Msg(Port));
+    u.lblSpeed->setText(Msg(Speed));
+    // 7. Test pages.
+    u.pcMain->setTabText(u.pcMain->indexOf(u.tsTest), Msg(BasicTest));
+    u.pcMain->setTabText(u.pcMain->indexOf(u.tsCommand), Msg(CommandTest));
+    u.pcMain->setTabText(u.pcMain->indexOf(u.tsFunction), Msg(FunctionTest));
+    u.pcMain->setTabText(u.pcMain->indexOf(u.tsFirmware), Msg(FirmwareUpgrade));
+    // 8. Buttons of the test page.
+    u.btnConnect->setText(Msg(ConnectDevice));
+    // A running DI/DO test keeps its cancel caption.
+    u.btnDIDO->setText(Msg(state_.didoRunning ? CancelTest : DidoTest));
+    u.btnPooling->setText(Msg(PoolingDataTest));
+    u.btnInitial->setText(Msg(SetFactory));
+    u.btnReboot->setText(Msg(SetReboot));
+    // 9. Status line.
+    u.pnMsg->setText(Msg(StartConnectDevice));
+    // 10. Command consoles.
+    u.lblCommandSend->setText(Msg(SendCommand));
+    u.lblCommandRecv->setText(Msg(ReceiveData));
+    u.btnCommand->setText(Msg(TestCommand));
+    u.lblModuleCommandSend->setText(Msg(SendCommand));
+    u.lblModuleCommandRecv->setText(Msg(ReceiveData));
+    u.btnModuleCommand->setText(Msg(TestCommand));
+    u.gbModule->setTitle(Msg(ModuleCommandTest));
+    u.gbController->setTitle(Msg(ControllerCommandTest));
+    u.lblModuleType->setText(Msg(Type));
+    // 11. Clock and alarm.
+    u.btnSetDate->setText(Msg(SetDateAndTime));
+    u.btnAlarm->setText(Msg(AlarmTest));
+    // 12. Firmware note, one line that the memo wraps.
+    u.pnFirmwareNote->setText(Msg(Note));
+    u.moFirmwareNote->clear();
+    u.moFirmwareNote->appendPlainText(Msg(FirmwareNote));
+    // 13. Firmware button.
+    u.btnFirmware->setText(Msg(FirmwareLoad));
+}
+
+void TfrmModule::chooseLanguage(int index) {
+    languageIndex_ = index;
+    settings_.languageIndex = index;
+    settings_.languageFlag = pb::LanguageFlagFor(index);
+    pb::SaveLanguage(settings_);
+    FormShow();
+}
+
+void TfrmModule::mnuEnglishClick() {
+    chooseLanguage(0);
+}
+void TfrmModule::mnuSimplifiedClick() {
+    chooseLanguage(1);
+}
+void TfrmModule::mnuTraditionalClick() {
+    chooseLanguage(2);
+}

@@ -1,0 +1,151 @@
+// The controller tests behind the buttons of the test and command pages. Each handler
+// reads its controls and runs the procedure; the procedure shows the outcome through
+// the window (status line, lamp, beep, panels).
+#include <QCloseEvent>
+
+#include "app/TfrmModule.h"
+#include "app/WindowColours.h"
+#include "procedures/CommandConsoles.h"
+#include "procedures/ConnectAndIdentify.h"
+#include "procedures/DidoTest.h"
+#include "procedures/SystemCommands.h"
+
+namespace {
+
+// The window as the controller tests see it.
+class WindowView : public pb::ProcedureView {
+public:
+    explicit WindowView(TfrmModule& window) : w_(window), u_(window.ui()) {}
+
+    // The test-run bracket: the window's own implementation.
+    void setStatus(const QString& text) override { w_.setStatus(text); }
+    void setLamp(pb::LampColour colour) override { w_.setLamp(colour); }
+    void setBusy(bool on) override { w_.setBusy(on); }
+    void setWaitCursor(bool on) override { w_.setWaitCursor(on); }
+    void beep(int frequencyHz, int durationMs) override { w_.beep(frequencyHz, durationMs); }
+    void processEvents() override { w_.processEvents(); }
+    pb::LinkSettings readLinkSettings() override { return w_.readLinkSettings(); }
+    int language() const override { return w_.language(); }
+
+    // Connect and identify.
+    QString idCaption() const override { return u_.pnID->text(); }
+    void setIdPosition(int position) override { u_.sbID->setValue(position); }
+    void setVersionText(const QString& text) override { u_.pnVER->setText(text); }
+    void setSerialNumberText(const QString& text) override { u_.pnSN->setText(text); }
+    void showAllInputsAndOutputs() override {
+        for (int i = 4; i < 8; ++i) {
+            u_.shDI[i]->setVisible(true);
+            u_.lblDI[i]->setVisible(true);
+        }
+        u_.chkDO3->setVisible(true);
+        u_.chkDO4->setVisible(true);
+    }
+    void hideInputsAndOutputsMissingOnKind4() override {
+        for (QWidget* w : {static_cast<QWidget*>(u_.shDI5), static_cast<QWidget*>(u_.shDI6),
+                           static_cast<QWidget*>(u_.lblDI5), static_cast<QWidget*>(u_.lblDI6),
+                           static_cast<QWidget*>(u_.chkDO4)})
+            w->setVisible(false);
+    }
+    void saveLinkSettings() override { w_.SaveLinkSettings(); }
+    void enableTestPages() override { u_.pcMain->setEnabled(true); }
+
+    // DI/DO test.
+    void setWindowEnabled(bool on) override { w_.setEnabled(on); }
+    bool outputTicked(int k) const override { return u_.chkDO[size_t(k - 1)]->isChecked(); }
+    void untickAllOutputs() override {
+        for (QCheckBox* box : u_.chkDO) box->setChecked(false);
+    }
+    void setInputLamp(int k, pb::InputLamp colour) override {
+        u_.shDI[size_t(k - 1)]->setBrushColor(colour == pb::InputLamp::Yellow
+                                                  ? pb::ColourFromBgr(pb::kBgrYellow)
+                                                  : QColor(Qt::white));
+    }
+    void setDidoButtonCaption(const QString& text) override { u_.btnDIDO->setText(text); }
+    void setOtherTestButtonsEnabled(bool on) override {
+        for (QPushButton* b : {u_.btnConnect, u_.btnReboot, u_.btnInitial, u_.btnSetDate,
+                               u_.btnAlarm, u_.btnPooling})
+            b->setEnabled(on);
+    }
+    void hideOtherTestTabs() override {
+        for (QWidget* page : {u_.tsFunction, u_.tsCommand, u_.tsFirmware})
+            u_.pcMain->setTabVisible(u_.pcMain->indexOf(page), false);
+    }
+    void showCommandTab() override {
+        u_.pcMain->setTabVisible(u_.pcMain->indexOf(u_.tsCommand), true);
+    }
+
+    // Command consoles.
+    void setControllerReplyText(const QString& text) override { u_.edCommandRecv->setText(text); }
+    void setModuleReplyText(const QString& text) override { u_.edModuleCommandRecv->setText(text); }
+
+private:
+    TfrmModule& w_;
+    Ui::TfrmModule& u_;
+};
+
+}  // namespace
+
+void TfrmModule::runProcedure(const std::function<void(pb::ProcedureContext&)>& procedure) {
+    WindowView view(*this);
+    pb::ProcedureContext ctx{link_, view, procedureClock_ ? *procedureClock_ : clock_, state_};
+    ++proceduresRunning_;
+    procedure(ctx);
+    --proceduresRunning_;
+    // A close asked for while the test ran is carried out now that it has ended.
+    if (proceduresRunning_ == 0 && closeRequested_) {
+        closeRequested_ = false;
+        close();
+    }
+}
+
+void TfrmModule::closeEvent(QCloseEvent* event) {
+    if (proceduresRunning_ == 0) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    // Never under a running test: a DI/DO test stops at the end of its cycle, any other
+    // test runs to its end, and then the window closes.
+    closeRequested_ = true;
+    state_.didoRunning = false;
+    event->ignore();
+}
+
+void TfrmModule::btnConnectClick() {
+    runProcedure([](pb::ProcedureContext& ctx) { pb::ConnectAndIdentify(ctx); });
+}
+
+void TfrmModule::btnSetDateClick() {
+    runProcedure([](pb::ProcedureContext& ctx) { pb::SetDateTime(ctx); });
+}
+
+void TfrmModule::btnAlarmClick() {
+    const int alarmIndex = ui_.cmbAlarm->currentIndex();
+    runProcedure([alarmIndex](pb::ProcedureContext& ctx) { pb::AlarmTest(ctx, alarmIndex); });
+}
+
+void TfrmModule::btnInitialClick() {
+    runProcedure([](pb::ProcedureContext& ctx) { pb::FactoryInitial(ctx); });
+}
+
+void TfrmModule::btnRebootClick() {
+    runProcedure([](pb::ProcedureContext& ctx) { pb::Reboot(ctx); });
+}
+
+void TfrmModule::btnDIDOClick() {
+    runProcedure([](pb::ProcedureContext& ctx) { pb::DidoTestClick(ctx); });
+}
+
+void TfrmModule::btnCommandClick() {
+    const QString typed = ui_.edCommandSend->text();
+    runProcedure([typed](pb::ProcedureContext& ctx) { pb::ControllerCommand(ctx, typed); });
+}
+
+void TfrmModule::btnModuleCommandClick() {
+    const int typeIndex = ui_.cmbModuleType->currentIndex();
+    const QString moduleNumber = ui_.cmbModuleId->currentText();
+    const QString typed = ui_.edModuleCommandSend->text();
+    runProcedure(
+        [=](pb::ProcedureContext& ctx) { pb::ModuleCommand(ctx, typeIndex, moduleNumber, typed); });
+}
+
+void TfrmModule::btnPoolingClick() {}

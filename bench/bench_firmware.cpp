@@ -1,0 +1,239 @@
+// Firmware upgrade figures over TCP loopback against the simulated controller, which
+// runs on its own thread:
+//  1. A full upgrade with the real pauses: total time beside the sum of the pauses the
+//     protocol asks for.
+//  2. The same upgrade with the pauses recorded instead of slept: the tool's cost per
+//     block beside a plain blocking-socket client that sends the very same frames and
+//     waits for the same replies, in alternating rounds.
+//
+//   bench_firmware [--skip-real] [rounds, default 5]
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSemaphore>
+#include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
+#include <cstdio>
+#include <numeric>
+#include <vector>
+
+#include "firmware/FirmwareUpgrade.h"
+#include "link/Clock.h"
+#include "link/Link.h"
+#include "sim/SimController.h"
+#include "sim/SimServers.h"
+
+namespace {
+
+// The simulated controller with its own event loop, so a blocking client may wait on it.
+class SimThread : public QThread {
+public:
+    SimThread(sim::Model model, QString id) : model_(model), id_(std::move(id)) {
+        start();
+        ready_.acquire();
+    }
+    ~SimThread() override {
+        quit();
+        wait();
+    }
+    quint16 port() const { return port_; }
+
+protected:
+    void run() override {
+        sim::Controller controller(model_, id_);
+        sim::TcpServer server(controller);
+        server.listen(0);
+        port_ = server.port();
+        ready_.release();
+        exec();
+    }
+
+private:
+    sim::Model model_;
+    QString id_;
+    quint16 port_ = 0;
+    QSemaphore ready_;
+};
+
+class BenchView : public pb::TestRunView {
+public:
+    explicit BenchView(quint16 port) {
+        settings_.kind = pb::LinkKind::Net;
+        settings_.ip = QStringLiteral("127.0.0.1");
+        settings_.tcpPort = QString::number(port);
+    }
+    void setStatus(const QString&) override {}
+    void setLamp(pb::LampColour) override {}
+    void setBusy(bool) override {}
+    void setWaitCursor(bool) override {}
+    void beep(int, int) override {}
+    void processEvents() override { QCoreApplication::processEvents(); }
+    pb::LinkSettings readLinkSettings() override { return settings_; }
+    int language() const override { return 0; }
+
+private:
+    pb::LinkSettings settings_;
+};
+
+class NoBars : public pb::FirmwareProgressView {
+public:
+    void setProgramMaximum(int) override {}
+    void setProgramPosition(int) override {}
+    void setVerifyMaximum(int) override {}
+    void setVerifyPosition(int) override {}
+};
+
+struct Scenario {
+    const char* name;
+    sim::Model model;
+    int kind;
+    QString id;
+    QString version;
+    QByteArray header;
+    int blockSize;
+    int blocks;
+};
+
+struct ToolRun {
+    bool upgraded = false;
+    double ms = 0;
+    QList<int> pauses;         // what a recording clock saw
+    QList<QByteArray> frames;  // every frame the tool sent
+};
+
+QString writeFirmware(const QTemporaryDir& dir, const Scenario& s) {
+    QByteArray file = s.header.leftJustified(16, '\0', true);
+    for (int i = 0; i < s.blocks * s.blockSize; ++i) file.append(char((i * 31 + i / 64) % 251));
+    const QString name = dir.filePath(QStringLiteral("%1.KVF").arg(s.kind));
+    QFile f(name);
+    f.open(QIODevice::WriteOnly);
+    f.write(file);
+    return name;
+}
+
+ToolRun runTool(const Scenario& s, const QString& fileName, bool realPauses) {
+    SimThread controller(s.model, s.id);
+    BenchView view(controller.port());
+    NoBars bars;
+    pb::Link link;
+    pb::EventLoopClock realClock;
+    pb::RecordingClock recordingClock;
+    ToolRun run;
+    QObject::connect(&link, &pb::Link::traffic, [&](const pb::TrafficRecord& r) {
+        if (r.direction == pb::TrafficRecord::Direction::Sent) run.frames.append(r.bytes);
+    });
+    pb::Clock& clock = realPauses ? static_cast<pb::Clock&>(realClock) : recordingClock;
+    pb::FirmwareBuffer buffer;
+    const pb::FirmwareJob job{fileName, s.id, s.kind, s.version};
+    QElapsedTimer t;
+    t.start();
+    run.upgraded = pb::FirmwareUpgrade(link, view, bars, clock).run(job, buffer) ==
+                   pb::UpgradeOutcome::Upgraded;
+    run.ms = t.nsecsElapsed() / 1e6;
+    run.pauses = recordingClock.pauses();
+    return run;
+}
+
+// The baseline: connect, then for each frame send it and read until the reply's CR.
+double runPlainClient(const Scenario& s, const QList<QByteArray>& frames, bool* allAnswered) {
+    SimThread controller(s.model, s.id);
+    QElapsedTimer t;
+    t.start();
+    const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
+    int one = 1;
+    ::setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(controller.port());
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    *allAnswered = ::connect(sock, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    char buf[1500];
+    for (const QByteArray& frame : frames) {
+        (void)!::send(sock, frame.constData(), size_t(frame.size()), 0);
+        for (bool done = false; !done;) {
+            const ssize_t n = ::recv(sock, buf, sizeof buf, 0);
+            if (n <= 0) {
+                *allAnswered = false;
+                break;
+            }
+            done = buf[n - 1] == '\r';
+        }
+    }
+    ::close(sock);
+    return t.nsecsElapsed() / 1e6;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    bool real = true;
+    int rounds = 5;
+    for (int i = 1; i < argc; ++i) {
+        if (QByteArray(argv[i]) == "--skip-real")
+            real = false;
+        else
+            rounds = std::max(1, atoi(argv[i]));
+    }
+
+    const Scenario scenarios[] = {
+        {"protocol A (kind 3)", sim::Model::V5, 3, "0001", "KV320MX -V5.10.02", "KV320MX-V5", 512,
+         124},
+        {"protocol B (kind 1)", sim::Model::V3, 1, "0001", "KV300MX -V3.21.05", "KV300MX -V3", 256,
+         248},
+    };
+    QTemporaryDir dir;
+
+    for (const Scenario& s : scenarios) {
+        const QString file = writeFirmware(dir, s);
+        std::printf("%s, %d blocks of %d bytes, TCP loopback\n", s.name, s.blocks, s.blockSize);
+
+        // The pauses the protocol asks for, and the frames to replay.
+        const ToolRun reference = runTool(s, file, false);
+        if (!reference.upgraded) {
+            std::printf("  upgrade failed\n");
+            return 1;
+        }
+        const int pauseSum = std::accumulate(reference.pauses.begin(), reference.pauses.end(), 0);
+
+        if (real) {
+            const ToolRun r = runTool(s, file, true);
+            std::printf(
+                "  real pauses:   total %9.1f ms, protocol pauses %6d ms, rest %7.1f ms%s\n", r.ms,
+                pauseSum, r.ms - pauseSum, r.upgraded ? "" : " (FAILED)");
+        }
+
+        std::vector<double> tool, plain;
+        bool answered = true;
+        for (int round = 0; round < rounds; ++round) {
+            const ToolRun r = runTool(s, file, false);
+            if (!r.upgraded) std::printf("  round %d: upgrade failed\n", round);
+            tool.push_back(r.ms);
+            bool ok = false;
+            plain.push_back(runPlainClient(s, reference.frames, &ok));
+            answered = answered && ok;
+        }
+        const double toolMs = median(tool), plainMs = median(plain);
+        std::printf("  pauses recorded (median of %d rounds, %lld frames):\n", rounds,
+                    qlonglong(reference.frames.size()));
+        std::printf("    tool          %8.1f ms  %6.3f ms/block\n", toolMs, toolMs / s.blocks);
+        std::printf("    plain client  %8.1f ms  %6.3f ms/block%s\n", plainMs, plainMs / s.blocks,
+                    answered ? "" : " (some frames unanswered)");
+        std::printf("    tool adds     %8.3f ms/block, ratio %.2fx\n\n",
+                    (toolMs - plainMs) / s.blocks, toolMs / plainMs);
+    }
+    return 0;
+}

@@ -1,0 +1,112 @@
+#include "firmware/FirmwareImage.h"
+
+#include <QFile>
+#include <cstring>
+
+namespace pb {
+namespace {
+
+// Reads up to size bytes into out; fewer only at the end of the device.
+qint64 readFully(QIODevice& device, char* out, qint64 size) {
+    qint64 done = 0;
+    while (done < size) {
+        const qint64 n = device.read(out + done, size - done);
+        if (n <= 0) break;
+        done += n;
+    }
+    return done;
+}
+
+}  // namespace
+
+void FirmwareBuffer::erase() {
+    for (int k = 0; k < kFirmwareUsedRows; ++k) std::memset(row(k), 0xFF, kFirmwareUsedColumns);
+}
+
+std::optional<BlockLayout> BlockLayoutFor(int modelKind) {
+    switch (modelKind) {
+        case 3:
+        case 6:
+            return BlockLayout{512, 126, 124};
+        case 1:
+        case 2:
+        case 5:
+            return BlockLayout{256, 250, 248};
+        case 4:
+            return BlockLayout{64, 984, 0};
+        default:
+            return std::nullopt;
+    }
+}
+
+QString HeaderText(const QByteArray& header) {
+    const QByteArray head = header.left(kFirmwareHeaderSize);
+    const qsizetype nul = head.indexOf('\0');
+    return QString::fromLatin1(nul < 0 ? head : head.left(nul));
+}
+
+bool HeaderMatchesModel(const QByteArray& header, int modelKind, const QString& versionText) {
+    // Both are texts compared over at most count characters; a NUL ends the header.
+    const QString text = HeaderText(header);
+    auto same = [&](int count, const QString& expected) {
+        return text.left(count) == expected.left(count);
+    };
+    switch (modelKind) {
+        case 3:
+            return same(10, QStringLiteral("KV320MX-V5"));
+        case 6:
+            return same(10, QStringLiteral("KV740MX-V6"));
+        case 1:
+        case 2:
+        case 5:
+            // A KV580 controller takes the KV300 image of the same revision.
+            if (versionText.left(5) == QLatin1String("KV580"))
+                return same(8, QStringLiteral("KV300") + versionText.mid(5, 3));
+            return same(11, versionText);
+        case 4:
+            return same(7, versionText);
+        default:
+            return true;
+    }
+}
+
+FirmwareLoadResult LoadFirmwareImage(QIODevice& file, int modelKind, const QString& versionText,
+                                     FirmwareBuffer& buffer) {
+    buffer.erase();
+    QByteArray header(kFirmwareHeaderSize, '\0');
+    if (readFully(file, header.data(), kFirmwareHeaderSize) < kFirmwareHeaderSize)
+        return FirmwareLoadResult::LoadError;
+
+    const std::optional<BlockLayout> layout = BlockLayoutFor(modelKind);
+    if (!layout) return FirmwareLoadResult::Ok;  // no loader for this model: nothing to read
+
+    // Block after block until the file ends or the limit is reached; a block that got
+    // no byte does not count, a short one keeps its 0xFF padding.
+    int count = 0;
+    while (count < layout->blockLimit) {
+        const qint64 got = readFully(file, buffer.row(count), layout->blockSize);
+        if (got > 0) ++count;
+        if (got < layout->blockSize) break;
+    }
+    if (layout->countCap > 0 && count > layout->countCap) count = layout->countCap;
+    buffer.blockCount = count;
+
+    return HeaderMatchesModel(header, modelKind, versionText) ? FirmwareLoadResult::Ok
+                                                              : FirmwareLoadResult::ModelError;
+}
+
+FirmwareLoadResult LoadFirmwareFile(const QString& fileName, int modelKind,
+                                    const QString& versionText, FirmwareBuffer& buffer) {
+    buffer.erase();
+    QFile file(fileName);
+    if (fileName.isEmpty() || !file.open(QIODevice::ReadOnly)) return FirmwareLoadResult::LoadError;
+    return LoadFirmwareImage(file, modelKind, versionText, buffer);
+}
+
+std::optional<QString> ReadFirmwareHeaderText(const QString& fileName) {
+    QFile file(fileName);
+    if (fileName.isEmpty() || !file.open(QIODevice::ReadOnly)) return std::nullopt;
+    return HeaderText(file.read(kFirmwareHeaderSize));
+}
+
+}  // namespace pb

@@ -1,0 +1,69 @@
+#pragma once
+// The firmware block buffer and the loading of a firmware file into it: a 16-byte
+// text header naming the model, then the raw image in address order.
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QString>
+#include <optional>
+
+namespace pb {
+
+constexpr int kFirmwareHeaderSize = 16;
+constexpr int kFirmwareRows = 1030;
+constexpr int kFirmwareRowSize = 1030;
+// Only the first 1024 bytes of the first 1024 rows are ever used (and erased).
+constexpr int kFirmwareUsedRows = 1024;
+constexpr int kFirmwareUsedColumns = 1024;
+
+// The window's block buffer: row k holds block k of the image in its first bytes.
+class FirmwareBuffer {
+public:
+    FirmwareBuffer() : bytes_(kFirmwareRows * kFirmwareRowSize, char(0xFF)) {}
+
+    // Sets the used part of every row to 0xFF, so a short last block is padded.
+    void erase();
+    const char* row(int k) const { return bytes_.constData() + k * kFirmwareRowSize; }
+    char* row(int k) { return bytes_.data() + k * kFirmwareRowSize; }
+    // The first size bytes of row k.
+    QByteArray block(int k, int size) const { return QByteArray(row(k), size); }
+
+    // The number of blocks the upgrade sends; kept between loads when a model has none.
+    int blockCount = 0;
+
+private:
+    QByteArray bytes_;
+};
+
+// How a controller family cuts its image into blocks.
+struct BlockLayout {
+    int blockSize = 0;
+    int blockLimit = 0;  // blocks read from the file at most
+    int countCap = 0;    // blocks sent at most; 0 for no cap
+};
+
+// The layout of model kinds 1..6; none for any other kind (no loader, no image read).
+std::optional<BlockLayout> BlockLayoutFor(int modelKind);
+
+// Whether a firmware file's header names the model the controller reported.
+// header: the 16 header bytes; versionText: the identify step's version caption.
+bool HeaderMatchesModel(const QByteArray& header, int modelKind, const QString& versionText);
+
+// The header as the status line shows it: the 16 bytes up to the first NUL.
+QString HeaderText(const QByteArray& header);
+
+enum class FirmwareLoadResult { Ok, LoadError, ModelError };
+
+// Loads the image from an open device into the buffer and checks its header.
+// Reads only what the model's block limit allows and never past the device's end.
+FirmwareLoadResult LoadFirmwareImage(QIODevice& file, int modelKind, const QString& versionText,
+                                     FirmwareBuffer& buffer);
+
+// The same over a file name; a file that cannot be opened gives LoadError.
+FirmwareLoadResult LoadFirmwareFile(const QString& fileName, int modelKind,
+                                    const QString& versionText, FirmwareBuffer& buffer);
+
+// The header of a file for the status line, or none when it cannot be opened.
+std::optional<QString> ReadFirmwareHeaderText(const QString& fileName);
+
+}  // namespace pb

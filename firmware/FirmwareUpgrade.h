@@ -1,0 +1,54 @@
+#pragma once
+// The "Firmware load" procedure: check the file against the connected model, then
+// program, verify and restart the controller in the loader protocol of its model.
+
+#include <QString>
+
+#include "firmware/FirmwareImage.h"
+#include "firmware/FirmwareProgressView.h"
+#include "link/Clock.h"
+#include "link/Link.h"
+#include "link/TestRun.h"
+
+namespace pb {
+
+enum class LoaderProtocol { None, A, B, C };
+
+// A for kinds 3 and 6, B for 1, 2 and 5, C for 4; none for 0 and 7.
+LoaderProtocol LoaderProtocolFor(int modelKind);
+
+// What the procedure needs of the window's state.
+struct FirmwareJob {
+    QString fileName;
+    QString deviceId;
+    int modelKind = 0;
+    QString versionText;  // the identify step's version caption
+};
+
+enum class UpgradeOutcome {
+    ModelCheckFailed,  // reported by the check; no test run began
+    OpenFailed,        // "Connect device error!"
+    NoLoader,          // model kind without a loader: "Command error!"
+    Failed,            // "Command error!"
+    Upgraded,          // "Command ok."
+};
+
+class FirmwareUpgrade {
+public:
+    FirmwareUpgrade(Link& link, TestRunView& view, FirmwareProgressView& bars, Clock& clock)
+        : link_(link), view_(view), bars_(bars), clock_(clock) {}
+
+    // Loads the file into buffer (the window's block buffer) and runs the upgrade.
+    UpgradeOutcome run(const FirmwareJob& job, FirmwareBuffer& buffer);
+    // Why the last run failed, for diagnostics; empty after success.
+    QString failure() const { return failure_; }
+
+private:
+    Link& link_;
+    TestRunView& view_;
+    FirmwareProgressView& bars_;
+    Clock& clock_;
+    QString failure_;
+};
+
+}  // namespace pb

@@ -1,0 +1,71 @@
+#include "firmware/LoaderSession.h"
+
+#include "i18n/Messages.h"
+
+namespace pb {
+
+constexpr int kLoaderWaitTries = 10;
+constexpr int kLoaderWaitPauseMs = 50;
+
+LoaderSession::LoaderSession(TestRun& run, FirmwareProgressView& bars, Clock& clock,
+                             const FirmwareBuffer& image, QString prefix, int modelKind)
+    : run_(run),
+      bars_(bars),
+      clock_(clock),
+      image_(image),
+      prefix_(std::move(prefix)),
+      modelKind_(modelKind) {}
+
+void LoaderSession::showStatus(int messageId) {
+    view().setStatus(run_.Msg(messageId));
+}
+
+bool LoaderSession::send(Transaction transaction, const QString& text) {
+    switch (transaction) {
+        case Transaction::Crc:
+            return link().SendCrcCommand(text);
+        case Transaction::Xor:
+            return link().SendXorCommand(text);
+        case Transaction::XorEtx:
+            return link().SendXorCommandEtx(text);
+    }
+    return false;
+}
+
+QByteArray LoaderSession::blockHex(int k, int blockSize) const {
+    return image_.block(k, blockSize).toHex().toUpper();
+}
+
+bool LoaderSession::sendWithRetries(Transaction transaction, const QString& text,
+                                    const BlockTiming& timing) {
+    for (int attempt = 0; attempt < timing.attempts; ++attempt) {
+        pause(timing.beforeEachAttemptMs);
+        if (send(transaction, text)) return true;
+        pause(timing.afterFailedAttemptMs);
+        view().processEvents();
+    }
+    return false;
+}
+
+bool LoaderSession::replyHoldsBlock(int position, int k, int blockSize) const {
+    const QByteArray expected = blockHex(k, blockSize);
+    return run_.link().replyAt(position, int(expected.size())) == expected;
+}
+
+bool LoaderSession::waitForLoader(Transaction transaction, const QString& text, int replyLength) {
+    for (int failed = 0; failed < kLoaderWaitTries; ++failed) {
+        pause(kLoaderWaitPauseMs);
+        if (send(transaction, text) && link().replyLength() == replyLength) return true;
+        view().setStatus(run_.Msg(msg::ConnectingDevice) +
+                         QString::asprintf(" ( %d )", kLoaderWaitTries - failed));
+        view().processEvents();
+    }
+    return false;
+}
+
+bool LoaderSession::fail(const QString& why) {
+    failure_ = why;
+    return false;
+}
+
+}  // namespace pb

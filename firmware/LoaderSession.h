@@ -1,0 +1,72 @@
+#pragma once
+// What the three loader protocols share: the link, the views, the clock, the loaded
+// image and the small steps every protocol is built from.
+
+#include <QByteArray>
+#include <QString>
+
+#include "firmware/FirmwareImage.h"
+#include "firmware/FirmwareProgressView.h"
+#include "link/Clock.h"
+#include "link/Link.h"
+#include "link/TestRun.h"
+
+namespace pb {
+
+// Which transaction a step goes through.
+enum class Transaction { Crc, Xor, XorEtx };
+
+// Pauses and tries of one kind of block command.
+struct BlockTiming {
+    int beforeEachAttemptMs = 0;
+    int afterFailedAttemptMs = 0;
+    int attempts = 5;
+};
+
+class LoaderSession {
+public:
+    LoaderSession(TestRun& run, FirmwareProgressView& bars, Clock& clock,
+                  const FirmwareBuffer& image, QString prefix, int modelKind);
+
+    const QString& prefix() const { return prefix_; }
+    int modelKind() const { return modelKind_; }
+    int blockCount() const { return image_.blockCount; }
+    Link& link() { return run_.link(); }
+    TestRunView& view() { return run_.view(); }
+    FirmwareProgressView& bars() { return bars_; }
+
+    void pause(int ms) { clock_.pause(ms); }
+    void showStatus(int messageId);
+    bool send(Transaction transaction, const QString& text);
+
+    // The block's bytes as the controller receives and returns them: uppercase hex.
+    QByteArray blockHex(int k, int blockSize) const;
+    // A block command tried until it succeeds, with the pauses of its timing.
+    bool sendWithRetries(Transaction transaction, const QString& text, const BlockTiming& timing);
+    // True when the last reply holds the block's hex text at the given position.
+    bool replyHoldsBlock(int position, int k, int blockSize) const;
+
+    // Asks with text until a reply of replyLength bytes comes, at most 10 times; the
+    // status line counts down the tries left after each failure.
+    bool waitForLoader(Transaction transaction, const QString& text, int replyLength);
+
+    // Records why the upgrade failed; always false, to end the procedure with.
+    bool fail(const QString& why);
+    const QString& failure() const { return failure_; }
+
+private:
+    TestRun& run_;
+    FirmwareProgressView& bars_;
+    Clock& clock_;
+    const FirmwareBuffer& image_;
+    QString prefix_;
+    int modelKind_;
+    QString failure_;
+};
+
+// The protocols; each returns true when the image was programmed and verified.
+bool RunProtocolA(LoaderSession& session);  // model kinds 3, 6: 512-byte blocks, CRC frames
+bool RunProtocolB(LoaderSession& session);  // model kinds 1, 2, 5: 256-byte blocks, XOR-ETX
+bool RunProtocolC(LoaderSession& session);  // model kind 4: 64-byte blocks, XOR
+
+}  // namespace pb

@@ -1,0 +1,18 @@
+#pragma once
+// The model check run before an upgrade: load the firmware file into the block buffer
+// and make sure its header names the connected controller's model.
+
+#include <QString>
+
+#include "firmware/FirmwareImage.h"
+#include "link/TestRun.h"
+
+namespace pb {
+
+// True when the image is loaded and matches. On failure the view shows "Load firmware
+// file error!" or "Firmware file format model error!", the lamp turns red and the low
+// beep sounds.
+bool RunModelCheck(const QString& fileName, int modelKind, const QString& versionText,
+                   FirmwareBuffer& buffer, TestRunView& view);
+
+}  // namespace pb

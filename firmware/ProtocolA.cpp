@@ -1,0 +1,64 @@
+// Loader protocol A (model kinds 3 and 6): the application enters its loader on
+// "Zx33BB", takes 512-byte blocks with "Zp", returns them with "Zv" and restarts on
+// "ZrAA55". Every step is a CRC transaction; addresses are uppercase hex.
+#include "firmware/LoaderSession.h"
+#include "i18n/Messages.h"
+
+namespace pb {
+
+namespace {
+constexpr int kBlockSize = 512;
+constexpr int kVerifyDataPosition = 8;
+constexpr int kRestartWaitMs = 7000;
+}  // namespace
+
+bool RunProtocolA(LoaderSession& s) {
+    const bool kind3 = s.modelKind() == 3;  // kind 6 flashes faster
+    const BlockTiming program{kind3 ? 20 : 4, 50};
+    const BlockTiming verify{kind3 ? 50 : 4, kind3 ? 150 : 50};
+    const int count = s.blockCount();
+
+    // 1. Enter the loader.
+    s.pause(100);
+    if (!s.send(Transaction::Crc, s.prefix() + "Zx33BB"))
+        return s.fail(QStringLiteral("the controller did not enter its loader"));
+
+    // 2.-4. Program every block.
+    s.showStatus(msg::Programming);
+    s.view().processEvents();
+    s.pause(50);
+    s.bars().setProgramMaximum(count);
+    for (int k = 0; k < count; ++k) {
+        s.view().setWaitCursor(true);
+        s.view().processEvents();
+        const QString text = s.prefix() + QString::asprintf("Zp%04X", k * kBlockSize) +
+                             QLatin1String(s.blockHex(k, kBlockSize));
+        if (!s.sendWithRetries(Transaction::Crc, text, program))
+            return s.fail(QStringLiteral("block %1 was not programmed").arg(k));
+        s.bars().setProgramPosition(k);
+    }
+    s.bars().setProgramPosition(count);
+
+    // 4.-5. Read every block back and compare.
+    s.showStatus(msg::Verifying);
+    s.pause(50);
+    s.bars().setVerifyMaximum(count);
+    for (int k = 0; k < count; ++k) {
+        s.view().processEvents();
+        const QString text = s.prefix() + QString::asprintf("Zv%04X", k * kBlockSize);
+        if (!s.sendWithRetries(Transaction::Crc, text, verify))
+            return s.fail(QStringLiteral("block %1 could not be read back").arg(k));
+        if (!s.replyHoldsBlock(kVerifyDataPosition, k, kBlockSize))
+            return s.fail(QStringLiteral("block %1 differs when read back").arg(k));
+        s.bars().setVerifyPosition(k);
+    }
+    s.bars().setVerifyPosition(count);
+
+    // 6. Restart into the new firmware; only an answer is worth waiting for.
+    s.showStatus(msg::Upgrading);
+    s.pause(100);
+    if (s.send(Transaction::Crc, s.prefix() + "ZrAA55")) s.pause(kRestartWaitMs);
+    return true;
+}
+
+}  // namespace pb

@@ -1,0 +1,78 @@
+// Loader protocol B (model kinds 1, 2 and 5): the application enters its loader on
+// "ZxA5"; the loader answers "A" once ready, erases two 256-byte blocks per "E",
+// programs with "P", returns blocks with "R" and restarts on "X". Only the enter
+// command is a CRC transaction; the loader speaks XOR frames with an ETX lead.
+// Addresses are lowercase hex.
+#include "firmware/LoaderSession.h"
+#include "i18n/Messages.h"
+
+namespace pb {
+
+namespace {
+constexpr int kBlockSize = 256;
+constexpr int kReadyReplyLength = 17;
+constexpr int kVerifyDataPosition = 7;
+constexpr int kRestartWaitMs = 2000;
+const BlockTiming kBlockTiming{4, 50};
+}  // namespace
+
+bool RunProtocolB(LoaderSession& s) {
+    const int count = s.blockCount();
+
+    // 1. Enter the loader; the application may reset before it answers.
+    s.pause(100);
+    s.send(Transaction::Crc, s.prefix() + "ZxA5");
+    s.pause(20);
+    s.send(Transaction::Crc, s.prefix() + "ZxA5");
+
+    // 2. Wait for the loader.
+    if (!s.waitForLoader(Transaction::XorEtx, s.prefix() + "A", kReadyReplyLength))
+        return s.fail(QStringLiteral("the loader did not answer"));
+
+    // 3. Erase and program.
+    s.showStatus(msg::Programming);
+    s.pause(50);
+    s.bars().setProgramMaximum(count);
+    for (int k = 0; k < count; ++k) {
+        s.view().processEvents();
+        const int address = k * kBlockSize;
+        if (k % 2 == 0) {
+            const QString erase = s.prefix() + QString::asprintf("E%04x", address);
+            s.pause(4);
+            if (!s.send(Transaction::XorEtx, erase)) {
+                s.pause(50);
+                if (!s.send(Transaction::XorEtx, erase))
+                    return s.fail(QStringLiteral("block %1 was not erased").arg(k));
+            }
+        }
+        const QString text = s.prefix() + QString::asprintf("P%04x", address) +
+                             QLatin1String(s.blockHex(k, kBlockSize));
+        if (!s.sendWithRetries(Transaction::XorEtx, text, kBlockTiming))
+            return s.fail(QStringLiteral("block %1 was not programmed").arg(k));
+        s.bars().setProgramPosition(k);
+    }
+    s.bars().setProgramPosition(count);
+
+    // 4. Read back and compare.
+    s.showStatus(msg::Verifying);
+    s.pause(50);
+    s.bars().setVerifyMaximum(count);
+    for (int k = 0; k < count; ++k) {
+        s.view().processEvents();
+        const QString text = s.prefix() + QString::asprintf("R%04x", k * kBlockSize);
+        if (!s.sendWithRetries(Transaction::XorEtx, text, kBlockTiming))
+            return s.fail(QStringLiteral("block %1 could not be read back").arg(k));
+        if (!s.replyHoldsBlock(kVerifyDataPosition, k, kBlockSize))
+            return s.fail(QStringLiteral("block %1 differs when read back").arg(k));
+        s.bars().setVerifyPosition(k);
+    }
+    s.bars().setVerifyPosition(count);
+
+    // 5. Restart.
+    s.showStatus(msg::Upgrading);
+    s.pause(100);
+    if (s.send(Transaction::XorEtx, s.prefix() + "X")) s.pause(kRestartWaitMs);
+    return true;
+}
+
+}  // namespace pb

@@ -1,0 +1,72 @@
+// Loader protocol C (model kind 4, the older three-digit-ID controller): the
+// application enters its loader on "Zx"; the loader takes its commands without the
+// device ID, in XOR frames with an STX lead: "A" until ready, "E" erases all, "P"
+// programs a 64-byte block, "R" returns one, "X" restarts. Addresses are lowercase hex.
+#include "firmware/LoaderSession.h"
+#include "i18n/Messages.h"
+
+namespace pb {
+
+namespace {
+constexpr int kBlockSize = 64;
+constexpr int kReadyReplyLength = 13;
+constexpr int kVerifyDataPosition = 3;
+constexpr int kRestartWaitMs = 2000;
+const BlockTiming kBlockTiming{4, 50};
+}  // namespace
+
+bool RunProtocolC(LoaderSession& s) {
+    const int count = s.blockCount();
+
+    // 1. Enter the loader.
+    s.pause(100);
+    s.send(Transaction::Crc, s.prefix() + "Zx");
+    s.pause(20);
+    s.send(Transaction::Crc, s.prefix() + "Zx");
+
+    // 2. Wait for the loader; a loader already running may stay silent, so go on anyway.
+    s.waitForLoader(Transaction::Xor, QStringLiteral("A"), kReadyReplyLength);
+
+    // 3. Erase the whole image area.
+    s.view().processEvents();
+    s.pause(50);
+    if (!s.send(Transaction::Xor, QStringLiteral("E")))
+        return s.fail(QStringLiteral("the loader did not erase"));
+
+    // 4. Program.
+    s.showStatus(msg::Programming);
+    s.pause(200);
+    s.bars().setProgramMaximum(count);
+    for (int k = 0; k < count; ++k) {
+        s.view().processEvents();
+        const QString text =
+            QString::asprintf("P%04x", k * kBlockSize) + QLatin1String(s.blockHex(k, kBlockSize));
+        if (!s.sendWithRetries(Transaction::Xor, text, kBlockTiming))
+            return s.fail(QStringLiteral("block %1 was not programmed").arg(k));
+        s.bars().setProgramPosition(k);
+    }
+    s.bars().setProgramPosition(count);
+
+    // 5. Read back and compare.
+    s.showStatus(msg::Verifying);
+    s.pause(50);
+    s.bars().setVerifyMaximum(count);
+    for (int k = 0; k < count; ++k) {
+        s.view().processEvents();
+        const QString text = QString::asprintf("R%04x", k * kBlockSize);
+        if (!s.sendWithRetries(Transaction::Xor, text, kBlockTiming))
+            return s.fail(QStringLiteral("block %1 could not be read back").arg(k));
+        if (!s.replyHoldsBlock(kVerifyDataPosition, k, kBlockSize))
+            return s.fail(QStringLiteral("block %1 differs when read back").arg(k));
+        s.bars().setVerifyPosition(k);
+    }
+    s.bars().setVerifyPosition(count);
+
+    // 6. Restart.
+    s.showStatus(msg::Upgrading);
+    s.pause(100);
+    if (s.send(Transaction::Xor, QStringLiteral("X"))) s.pause(kRestartWaitMs);
+    return true;
+}
+
+}  // namespace pb

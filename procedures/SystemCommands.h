@@ -1,0 +1,22 @@
+#pragma once
+// The one-shot system commands of the test page: set the controller's clock, raise or
+// clear an alarm, restore factory settings, restart.
+
+#include "procedures/Procedure.h"
+
+namespace pb {
+
+// How long the older controller needs before it answers "AS" again.
+constexpr int kFactoryInitialWaitMs = 16000;
+constexpr int kRebootWaitMs = 3500;
+
+// btnSetDate: the PC's local date and time, read once after the first pause.
+Outcome SetDateTime(ProcedureContext& ctx);
+// btnAlarm: alarmIndex is the item index of cmbAlarm (0 "Alarm Off" .. 6 "Duress Alarm").
+Outcome AlarmTest(ProcedureContext& ctx, int alarmIndex);
+// btnInitial.
+Outcome FactoryInitial(ProcedureContext& ctx);
+// btnReboot.
+Outcome Reboot(ProcedureContext& ctx);
+
+}  // namespace pb

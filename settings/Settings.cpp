@@ -1,0 +1,148 @@
+#include "settings/Settings.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStringDecoder>
+#include <QStringList>
+#include <QStringTokenizer>
+
+namespace pb {
+namespace {
+
+// A plain INI reader sees "19200,e,8,1" unquoted as a list; the store means one text.
+bool ReadText(const QSettings& store, const QString& key, QString& into) {
+    if (!store.contains(key)) return true;
+    const QVariant value = store.value(key);
+    if (value.typeId() == QMetaType::QStringList) {
+        into = value.toStringList().join(u',');
+        return true;
+    }
+    if (!value.canConvert<QString>()) return false;
+    into = value.toString();
+    return true;
+}
+
+bool ReadInteger(const QSettings& store, const QString& key, int& into) {
+    if (!store.contains(key)) return true;
+    bool ok = false;
+    const int number = store.value(key).toString().trimmed().toInt(&ok, 10);
+    if (!ok) return false;
+    into = number;
+    return true;
+}
+
+// A file a person or a crash could have damaged: bytes that are not text, or a line
+// that is neither blank, a comment, a [section] nor key=value with balanced quotes.
+bool IsDamaged(const QString& file) {
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly)) return true;
+    const QByteArray bytes = in.readAll();
+    if (bytes.contains('\0')) return true;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8(bytes);
+    if (utf8.hasError()) return true;
+    for (QStringView line : QStringTokenizer(text, u'\n')) {
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#')) continue;
+        if (line.startsWith(u'[')) {
+            if (!line.endsWith(u']')) return true;
+            continue;
+        }
+        const qsizetype equals = line.indexOf(u'=');
+        if (equals <= 0) return true;
+        if (line.count(u'"') % 2 != 0) return true;
+    }
+    return false;
+}
+
+// Writes through a store opened for writing; QSettings creates the folder and the file.
+// A damaged file is rewritten with what could be read of it plus the new values, so a
+// choice made now is kept; a failure to write is silent.
+template <typename Write>
+void WriteStore(const QString& file, Write write) {
+    QSettings store(file, QSettings::IniFormat);
+    write(store);
+    store.sync();
+}
+
+}  // namespace
+
+QString SettingsFilePath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/NORDAX/PanelBench.conf");
+}
+
+int LanguageIndexFor(const QString& languageFlag) {
+    if (languageFlag == QStringView(kLanguageChineseGB)) return 1;
+    if (languageFlag == QStringView(kLanguageChineseBIG5)) return 2;
+    return 0;
+}
+
+QString LanguageFlagFor(int languageIndex) {
+    switch (languageIndex) {
+        case 1:
+            return QString::fromUtf16(kLanguageChineseGB);
+        case 2:
+            return QString::fromUtf16(kLanguageChineseBIG5);
+        default:
+            return QString::fromUtf16(kLanguageEnglish);
+    }
+}
+
+int LoadSettings(Settings& settings, const QString& file) {
+    int storedKind = 0;
+    const QFileInfo info(file);
+    if (!info.isFile() || !info.isReadable() || IsDamaged(file)) return storedKind;
+    const QSettings store(file, QSettings::IniFormat);
+    if (store.status() != QSettings::NoError) return storedKind;
+
+    // Read in the fixed order; a value that cannot be read stops the rest.
+    Settings read = settings;
+    const bool complete = ReadText(store, QStringLiteral("FirmwareFile"), read.firmwareFile) &&
+                          ReadInteger(store, QStringLiteral("TYPE"), storedKind) &&
+                          ReadText(store, QStringLiteral("ComBaudRate"), read.comBaudRate) &&
+                          ReadText(store, QStringLiteral("ComPortName"), read.comPortName) &&
+                          ReadText(store, QStringLiteral("NetIP"), read.netIp) &&
+                          ReadText(store, QStringLiteral("NetPort"), read.netPort) &&
+                          ReadText(store, QStringLiteral("LanguageFlag"), read.languageFlag);
+    Q_UNUSED(complete);
+    read.languageIndex = LanguageIndexFor(read.languageFlag);
+    read.linkKind = storedKind != 0 ? 1 : 0;
+    settings = read;
+    return storedKind;
+}
+
+void SaveLinkSettings(Settings& settings, const LinkSettings& active, const QString& file) {
+    if (active.kind == LinkKind::Com) {
+        settings.linkKind = 0;
+        settings.comPortName = active.portName;
+        settings.comBaudRate = active.speed;
+    } else {
+        settings.linkKind = 1;
+        settings.netIp = active.ip;
+        settings.netPort = active.tcpPort;
+    }
+    WriteStore(file, [&](QSettings& store) {
+        store.setValue(QStringLiteral("TYPE"), settings.linkKind);
+        store.setValue(QStringLiteral("NetPort"), settings.netPort);
+        store.setValue(QStringLiteral("NetIP"), settings.netIp);
+        store.setValue(QStringLiteral("ComBaudRate"), settings.comBaudRate);
+        store.setValue(QStringLiteral("ComPortName"), settings.comPortName);
+    });
+}
+
+void SaveLanguage(const Settings& settings, const QString& file) {
+    WriteStore(file, [&](QSettings& store) {
+        store.setValue(QStringLiteral("LanguageFlag"), settings.languageFlag);
+    });
+}
+
+void SaveFirmwareFile(const Settings& settings, const QString& file) {
+    WriteStore(file, [&](QSettings& store) {
+        store.setValue(QStringLiteral("FirmwareFile"), settings.firmwareFile);
+    });
+}
+
+}  // namespace pb

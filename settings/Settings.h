@@ -1,0 +1,56 @@
+#pragma once
+// The seven values kept between runs: link kind and both sets of link parameters, the
+// language and the last firmware file. They live in an INI file under the user's
+// configuration folder ($XDG_CONFIG_HOME/NORDAX/PanelBench.conf, keys in [General]).
+// Every read or write failure is silent: the in-memory values stay as they are.
+
+#include <QString>
+
+#include "link/LinkSettings.h"
+
+namespace pb {
+
+// Language names as stored under "LanguageFlag".
+inline constexpr char16_t kLanguageEnglish[] = u"English";
+inline constexpr char16_t kLanguageChineseGB[] = u"ChineseGB";
+inline constexpr char16_t kLanguageChineseBIG5[] = u"ChineseBIG5";
+
+// The in-memory copies the window keeps; the defaults are those used when nothing is
+// stored.
+struct Settings {
+    int linkKind = 0;  // 0 serial, 1 TCP
+    QString comPortName = QStringLiteral("COM1");
+    QString comBaudRate = QStringLiteral("19200,e,8,1");
+    QString netIp = QStringLiteral("192.168.1.101");
+    QString netPort = QStringLiteral("5003");
+    QString languageFlag = QStringLiteral("English");
+    int languageIndex = 0;  // 0 English, 1 Simplified Chinese, 2 Traditional Chinese
+    QString firmwareFile = QStringLiteral("KV320MX.KVF");
+};
+
+// Where the values are stored: follows XDG_CONFIG_HOME at the time of the call.
+QString SettingsFilePath();
+
+// 1 for exactly "ChineseGB", 2 for exactly "ChineseBIG5", else 0.
+int LanguageIndexFor(const QString& languageFlag);
+// The stored name of language index 0, 1 or 2 ("English" for anything else).
+QString LanguageFlagFor(int languageIndex);
+
+// Reads the stored values over `settings` and returns the stored link kind ("TYPE" as
+// stored, 0 when absent; any non-zero value means TCP). A missing, unreadable or damaged
+// file leaves every value as it is. A value of the wrong type ends the reading there.
+int LoadSettings(Settings& settings, const QString& file = SettingsFilePath());
+
+// Takes the link kind and the active pair from `active` (the window's link controls),
+// then writes "TYPE" (0 or 1) and all four link texts. The pair not in use is written as
+// last loaded or last copied.
+void SaveLinkSettings(Settings& settings, const LinkSettings& active,
+                      const QString& file = SettingsFilePath());
+
+// Writes "LanguageFlag".
+void SaveLanguage(const Settings& settings, const QString& file = SettingsFilePath());
+
+// Writes "FirmwareFile".
+void SaveFirmwareFile(const Settings& settings, const QString& file = SettingsFilePath());
+
+}  // namespace pb

@@ -1,0 +1,41 @@
+#pragma once
+// The command line of panelbench-sim, parsed into plain values.
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+#include "sim/SimController.h"
+
+namespace sim {
+
+struct SimOptions {
+    enum class Transport { Tcp, Pty } transport = Transport::Tcp;
+    quint16 tcpPort = 0;
+    QString listenAddress = QStringLiteral("127.0.0.1");
+    Model model = Model::Kv410;
+    QString id;  // empty: the all-zero ID of the model
+    bool answerZeroId = true;
+    QString inputs;
+    QByteArray product;
+    QByteArray serial;
+    int rebootMs = 3000;
+    int baud = 0;
+    QString logFile;
+    QString flashDump;
+    QString flashLoad;
+    bool quiet = false;
+    Faults faults;
+};
+
+struct ParsedOptions {
+    std::optional<SimOptions> options;  // empty when the program should stop
+    QString output;                     // help text, or the error
+    int exitCode = 0;
+};
+
+ParsedOptions parseSimOptions(const QStringList& arguments);
+// C-style escapes of the --noise option: \r \n \t \\ \xNN.
+QByteArray unescapeBytes(const QString& text);
+
+}  // namespace sim

@@ -1,0 +1,96 @@
+#pragma once
+// A headless window for the controller tests: records what the window would show and
+// holds the few controls the tests read (pnID, the DO check boxes).
+
+#include <QStringList>
+#include <array>
+#include <functional>
+
+#include "procedures/ProcedureView.h"
+#include "tests/support/RecordingView.h"
+
+namespace pbtest {
+
+class RecordingProcedureView : public RecordingViewOf<pb::ProcedureView> {
+public:
+    // Runs on every processEvents of a procedure (e.g. a second click after N cycles).
+    std::function<void()> onProcessEvents;
+
+    void processEvents() override {
+        ++processEventsCalls;
+        if (onProcessEvents) onProcessEvents();
+        RecordingViewOf<pb::ProcedureView>::processEvents();
+    }
+
+    QString idCaption() const override { return id; }
+    void setIdPosition(int position) override {
+        idPosition = position;
+        id = QStringLiteral("%1").arg(position, 4, 10, QLatin1Char('0'));
+    }
+    void setVersionText(const QString& text) override { version = text; }
+    void setSerialNumberText(const QString& text) override { serialNumber = text; }
+    void showAllInputsAndOutputs() override { kind4Layout = false; }
+    void hideInputsAndOutputsMissingOnKind4() override { kind4Layout = true; }
+    void saveLinkSettings() override {
+        ++linkSettingsSaves;
+        log.append(QStringLiteral("save"));
+    }
+    void enableTestPages() override { testPagesEnabled = true; }
+
+    void setWindowEnabled(bool on) override {
+        windowEnabled = on;
+        log.append(on ? QStringLiteral("window on") : QStringLiteral("window off"));
+    }
+    bool outputTicked(int k) const override { return outputs[size_t(k)]; }
+    void untickAllOutputs() override { outputs.fill(false); }
+    void setInputLamp(int k, pb::InputLamp colour) override {
+        inputLamps[size_t(k)] = colour;
+        lampHistory.append(QString::number(k) + (colour == pb::InputLamp::Yellow ? "Y" : "W"));
+    }
+    void setDidoButtonCaption(const QString& text) override {
+        didoCaption = text;
+        log.append(QStringLiteral("caption ") + text);
+    }
+    void setOtherTestButtonsEnabled(bool on) override {
+        otherButtonsEnabled = on;
+        log.append(on ? QStringLiteral("buttons on") : QStringLiteral("buttons off"));
+    }
+    void hideOtherTestTabs() override {
+        tabsVisible = {false, false, false};
+        log.append(QStringLiteral("tabs hidden"));
+    }
+    void showCommandTab() override {
+        tabsVisible[1] = true;
+        log.append(QStringLiteral("command tab shown"));
+    }
+    void setControllerReplyText(const QString& text) override { controllerReply = text; }
+    void setModuleReplyText(const QString& text) override { moduleReply = text; }
+
+    // Every input lamp white (index 0 unused).
+    bool allInputsWhite() const {
+        for (size_t k = 1; k <= 8; ++k)
+            if (inputLamps[k] != pb::InputLamp::White) return false;
+        return true;
+    }
+
+    QString id = QStringLiteral("0000");
+    int idPosition = -1;
+    QString version = QStringLiteral("(untouched)");
+    QString serialNumber = QStringLiteral("(untouched)");
+    bool kind4Layout = false;
+    int linkSettingsSaves = 0;
+    bool testPagesEnabled = false;
+    bool windowEnabled = true;
+    std::array<bool, 5> outputs{};              // chkDO1..4 at 1..4
+    std::array<pb::InputLamp, 9> inputLamps{};  // shDI1..8 at 1..8
+    QStringList lampHistory;                    // "3Y": shDI3 painted yellow, in order
+    QString didoCaption = QStringLiteral("DIDO test");
+    bool otherButtonsEnabled = true;
+    std::array<bool, 3> tabsVisible{false, true, false};  // tsFunction, tsCommand, tsFirmware
+    QString controllerReply;
+    QString moduleReply;
+    int processEventsCalls = 0;
+    QStringList log;  // the order of window changes that matter
+};
+
+}  // namespace pbtest

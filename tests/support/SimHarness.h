@@ -1,0 +1,53 @@
+#pragma once
+// A procedure test against the simulated controller, reached over TCP on 127.0.0.1 or
+// over a pseudo-terminal as a serial port, with the recording view and clock.
+
+#include <QString>
+#include <memory>
+
+#include "link/Clock.h"
+#include "link/Link.h"
+#include "procedures/Procedure.h"
+#include "sim/SimController.h"
+#include "sim/SimServers.h"
+#include "tests/support/QtPrinters.h"
+#include "tests/support/RecordingProcedureView.h"
+
+namespace pbtest {
+
+enum class Wire { Tcp, Pty };
+
+inline const char* WireName(Wire w) {
+    return w == Wire::Tcp ? "Tcp" : "Pty";
+}
+
+class SimHarness {
+public:
+    SimHarness(sim::Model model, const QString& id, Wire wire) : controller(model, id) {
+        if (wire == Wire::Tcp) {
+            tcp = std::make_unique<sim::TcpServer>(controller);
+            tcp->listen(0);
+            view.settings.kind = pb::LinkKind::Net;
+            view.settings.ip = QStringLiteral("127.0.0.1");
+            view.settings.tcpPort = QString::number(tcp->port());
+        } else {
+            pty = std::make_unique<sim::PtyServer>(controller);
+            pty->open();
+            view.settings.kind = pb::LinkKind::Com;
+            view.settings.portName = pty->slavePath();
+        }
+    }
+
+    bool serving() const { return tcp ? tcp->port() != 0 : pty && pty->isOpen(); }
+
+    sim::Controller controller;
+    std::unique_ptr<sim::TcpServer> tcp;
+    std::unique_ptr<sim::PtyServer> pty;
+    pb::Link link;
+    RecordingProcedureView view;
+    pb::RecordingClock clock;
+    pb::ControllerState state;
+    pb::ProcedureContext ctx{link, view, clock, state};
+};
+
+}  // namespace pbtest

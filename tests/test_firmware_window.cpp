@@ -1,0 +1,153 @@
+// The firmware page of the real window, offscreen, against the simulated controller:
+// choosing the file in dlgLoad and the "Firmware load" button.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QTest>
+#include <QTimer>
+
+#include "app/TfrmModule.h"
+#include "settings/Settings.h"
+#include "tests/support/QtPrinters.h"
+#include "tests/test_firmware_rig.h"
+
+using namespace pbtest;
+
+namespace {
+
+struct FirmwareWindow {
+    FirmwareWindow(sim::Model model, const QString& id)
+        : controller(model, id), server(controller) {
+        QApplication::setQuitOnLastWindowClosed(false);
+        server.listen(0);
+        auto& u = window.ui();
+        u.pcPort->setCurrentWidget(u.tsNet);
+        u.edIP->setText("127.0.0.1");
+        u.edPort->setText(QString::number(server.port()));
+        window.setProcedureClock(&clock);
+        window.show();
+        // The page is hidden by design; the test shows it to use it as a user would.
+        u.pcMain->setTabVisible(u.pcMain->indexOf(u.tsFirmware), true);
+        u.pcMain->setCurrentWidget(u.tsFirmware);
+    }
+    Ui::TfrmModule& ui() { return window.ui(); }
+
+    // Opens the menu entry and answers the dialog with fileName, or cancels it.
+    void chooseFile(const QString& fileName) {
+        // Qt's own dialog: a platform one would not take the test's answer.
+        window.dlgLoad()->setOption(QFileDialog::DontUseNativeDialog);
+        QTimer::singleShot(0, [this, fileName] {
+            QFileDialog* d = window.dlgLoad();
+            if (fileName.isEmpty()) return d->reject();
+            const QFileInfo info(fileName);
+            d->setDirectory(info.absolutePath());
+            d->selectFile(info.fileName());
+            static_cast<QDialog*>(d)->done(QDialog::Accepted);
+        });
+        window.mnuFirmwareFileClick();
+    }
+
+    QTemporaryDir dir;
+    sim::Controller controller;
+    sim::TcpServer server;
+    pb::RecordingClock clock;
+    TfrmModule window;
+};
+
+}  // namespace
+
+TEST(FirmwareWindow, TheMenuStoresTheChosenFileAndShowsItsHeader) {
+    FirmwareWindow w(sim::Model::V5, "0001");
+    auto& u = w.ui();
+    EXPECT_TRUE(w.window.dlgLoad()->nameFilters().contains("Firmware files (*.KVF)"));
+    u.pbProgram->setValue(40);
+    u.pbVerify->setValue(30);
+
+    const QString name = w.dir.filePath("new.KVF");
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(FirmwareFileBytes("KV320MX-V5", PatternImage(600)));
+    f.close();
+    w.chooseFile(name);
+    EXPECT_EQ(u.pnFile->text(), name);
+    EXPECT_EQ(w.window.settings().firmwareFile, name);
+    pb::Settings stored;
+    pb::LoadSettings(stored);
+    EXPECT_EQ(stored.firmwareFile, name);
+    EXPECT_EQ(u.pbProgram->value(), 0);
+    EXPECT_EQ(u.pbVerify->value(), 0);
+    EXPECT_EQ(u.pnMsg->text(), "KV320MX-V5");
+
+    u.pbProgram->setValue(40);
+    u.pbVerify->setValue(30);
+    w.chooseFile({});  // cancelled: nothing changes
+    EXPECT_EQ(u.pnFile->text(), name);
+    EXPECT_EQ(w.window.settings().firmwareFile, name);
+    EXPECT_EQ(u.pbProgram->value(), 40);
+    EXPECT_EQ(u.pbVerify->value(), 30);
+}
+
+TEST(FirmwareWindow, FirmwareLoadUpgradesWhileTheBarsMoveAndTheWindowStaysDisabled) {
+    FirmwareWindow w(sim::Model::V5, "0001");
+    auto& u = w.ui();
+    QTest::mouseClick(u.btnConnect, Qt::LeftButton);
+    ASSERT_EQ(w.window.state().modelKind, 3);
+
+    const QString name = w.dir.filePath("v5.KVF");
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    const QByteArray image = PatternImage(124 * 512);
+    f.write(FirmwareFileBytes("KV320MX-V5", image));
+    f.close();
+    w.chooseFile(name);
+
+    // Sample the window from its own event loop while the upgrade runs.
+    QList<int> programSeen, verifySeen;
+    bool everEnabled = false;  // while programming or verifying
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        programSeen.append(u.pbProgram->value());
+        verifySeen.append(u.pbVerify->value());
+        const QString status = u.pnMsg->text();
+        if (status == "Programming ..." || status == "Verifying ...")
+            everEnabled = everEnabled || w.window.isEnabled();
+    });
+    sampler.start(1);
+    w.controller.clearCommands();
+    QTest::mouseClick(u.btnFirmware, Qt::LeftButton);
+    sampler.stop();
+
+    EXPECT_EQ(u.pnMsg->text(), "Command ok.");
+    EXPECT_EQ(w.controller.flash().left(124 * 512) == image, true);
+    EXPECT_EQ(u.pbProgram->maximum(), 124);
+    EXPECT_EQ(u.pbProgram->value(), 124);
+    EXPECT_EQ(u.pbVerify->value(), 124);
+    EXPECT_FALSE(everEnabled);
+    EXPECT_TRUE(w.window.isEnabled());
+    // The bars were seen between their ends, not only at them.
+    auto between = [](const QList<int>& seen) {
+        return std::any_of(seen.begin(), seen.end(), [](int v) { return v > 0 && v < 124; });
+    };
+    EXPECT_TRUE(between(programSeen));
+    EXPECT_TRUE(between(verifySeen));
+    EXPECT_EQ(w.clock.pauses().last(), 7000);
+    EXPECT_EQ(w.controller.commands().last(), "0001ZrAA55");
+}
+
+TEST(FirmwareWindow, AnUnidentifiedControllerGetsNothingAndTheWindowComesBack) {
+    FirmwareWindow w(sim::Model::V5, "0001");
+    auto& u = w.ui();
+    const QString name = w.dir.filePath("any.KVF");
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(FirmwareFileBytes("KV320MX-V5", PatternImage(600)));
+    f.close();
+    w.chooseFile(name);
+
+    QTest::mouseClick(u.btnFirmware, Qt::LeftButton);  // model kind 0: no loader
+    EXPECT_EQ(u.pnMsg->text(), "Command error!");
+    EXPECT_TRUE(w.controller.commands().isEmpty());
+    EXPECT_TRUE(w.window.isEnabled());
+    EXPECT_FALSE(w.window.link().isOpen());
+}

@@ -1,0 +1,189 @@
+// The real window, offscreen, against the simulated controller on 127.0.0.1: the buttons
+// clicked as a user would, what the window shows, and closing it while a test runs.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+
+#include "app/TfrmModule.h"
+#include "app/WindowColours.h"
+#include "i18n/Messages.h"
+#include "sim/SimController.h"
+#include "sim/SimServers.h"
+#include "tests/support/GapMeter.h"
+#include "tests/support/QtPrinters.h"
+
+using namespace pb;
+using namespace pbtest;
+
+namespace {
+
+const QColor kYellow = ColourFromBgr(kBgrYellow);
+const QColor kRed = ColourFromBgr(kBgrRed);
+
+// A window whose link page points at a simulated controller.
+struct WindowOnSim {
+    WindowOnSim(sim::Model model, const QString& id) : controller(model, id), server(controller) {
+        // A window closed by a test must not end the application's loops.
+        QApplication::setQuitOnLastWindowClosed(false);
+        server.listen(0);
+        auto& u = window.ui();
+        u.pcPort->setCurrentWidget(u.tsNet);
+        u.edIP->setText("127.0.0.1");
+        u.edPort->setText(QString::number(server.port()));
+        window.show();
+    }
+    Ui::TfrmModule& ui() { return window.ui(); }
+
+    sim::Controller controller;
+    sim::TcpServer server;
+    TfrmModule window;
+};
+
+// Runs f from the event loop after ms, while a click handler is still running.
+void later(int ms, std::function<void()> f) {
+    QTimer::singleShot(ms, f);
+}
+
+}  // namespace
+
+TEST(GuiControllerWindow, ConnectDidoSetDateAndCommandAsAUserWould) {
+    WindowOnSim s(sim::Model::V5, "0123");
+    auto& u = s.ui();
+    u.sbID->setValue(123);
+    EXPECT_EQ(u.pnID->text(), "0123");
+    GapMeter meter;
+
+    // Connect.
+    QTest::mouseClick(u.btnConnect, Qt::LeftButton);
+    EXPECT_EQ(s.controller.commands(), QStringList({"0123AC", "0123DB", "0123AS"}));
+    EXPECT_EQ(u.pnVER->text(), "KV320MX -V5.10.02");
+    EXPECT_EQ(u.pnSN->text(), "S/N:20250123   ID:0123");
+    EXPECT_EQ(u.pnMsg->text(), "Command ok.");
+    EXPECT_EQ(u.shComm->brushColor(), kYellow);
+    EXPECT_EQ(s.window.state().modelKind, 3);
+    EXPECT_TRUE(u.pcMain->isEnabled());
+    EXPECT_TRUE(s.window.isEnabled());
+
+    // DI/DO: start, look at the window while it runs, click again.
+    s.controller.clearCommands();
+    s.controller.setInputs("10100001");
+    u.chkDO2->setChecked(true);
+    QString captionWhileRunning;
+    bool connectEnabledWhileRunning = true, commandTabWhileRunning = true;
+    QColor di1WhileRunning, di2WhileRunning;
+    later(400, [&] {
+        captionWhileRunning = u.btnDIDO->text();
+        connectEnabledWhileRunning = u.btnConnect->isEnabled();
+        commandTabWhileRunning = u.pcMain->isTabVisible(u.pcMain->indexOf(u.tsCommand));
+        di1WhileRunning = u.shDI1->brushColor();
+        di2WhileRunning = u.shDI2->brushColor();
+        EXPECT_EQ(u.pnMsg->text(), "DIDO test");
+        QTest::mouseClick(u.btnDIDO, Qt::LeftButton);
+    });
+    QTest::mouseClick(u.btnDIDO, Qt::LeftButton);
+    EXPECT_EQ(captionWhileRunning, "Cancel test");
+    EXPECT_FALSE(connectEnabledWhileRunning);
+    EXPECT_FALSE(commandTabWhileRunning);
+    EXPECT_EQ(di1WhileRunning, kYellow);
+    EXPECT_EQ(di2WhileRunning, QColor(Qt::white));
+    const QStringList dido = s.controller.commands();
+    EXPECT_GE(dido.count("0123DG0"), 2);
+    EXPECT_EQ(dido.count("0123JC00210002"), dido.count("0123DG0"));
+    EXPECT_EQ(dido.last(), "0123JD");
+    EXPECT_EQ(dido.count("0123JD"), 1);
+    EXPECT_EQ(u.btnDIDO->text(), "DIDO test");
+    EXPECT_TRUE(u.btnConnect->isEnabled());
+    EXPECT_TRUE(u.pcMain->isTabVisible(u.pcMain->indexOf(u.tsCommand)));
+    EXPECT_FALSE(u.pcMain->isTabVisible(u.pcMain->indexOf(u.tsFirmware)));
+    EXPECT_FALSE(u.chkDO2->isChecked());
+    for (Lamp* lamp : u.shDI) EXPECT_EQ(lamp->brushColor(), QColor(Qt::white));
+    EXPECT_EQ(u.pnMsg->text(), "Command ok.");
+
+    // Set date and time.
+    s.controller.clearCommands();
+    QTest::mouseClick(u.btnSetDate, Qt::LeftButton);
+    EXPECT_EQ(u.pnMsg->text(), "Command ok.");
+    ASSERT_EQ(s.controller.commands().size(), 1);
+    EXPECT_TRUE(s.controller.commands()[0].startsWith("0123AA" +
+                                                      QDate::currentDate().toString("yyyyMMdd")));
+
+    // Controller command.
+    s.controller.clearCommands();
+    u.edCommandSend->setText("AB");
+    QTest::mouseClick(u.btnCommand, Qt::LeftButton);
+    EXPECT_EQ(s.controller.commands(), QStringList({"0123AB"}));
+    EXPECT_TRUE(u.edCommandRecv->text().startsWith("<ETX>0123AB"))
+        << u.edCommandRecv->text().toStdString();
+    EXPECT_TRUE(u.edCommandRecv->text().endsWith("<CR>"));
+    EXPECT_EQ(u.pnMsg->text(), "Command ok.");
+
+    // A command that cannot be framed is refused.
+    s.controller.clearCommands();
+    u.edCommandSend->setText(QString::fromUtf8("AB\xc3\xa9"));
+    QTest::mouseClick(u.btnCommand, Qt::LeftButton);
+    EXPECT_TRUE(s.controller.commands().isEmpty());
+    EXPECT_EQ(u.pnMsg->text(), "Command error!");
+    EXPECT_EQ(u.shComm->brushColor(), kRed);
+
+    EXPECT_LT(meter.longestGapMs(), 50);
+}
+
+TEST(GuiControllerWindow, LanguageChangedDuringTheDidoTestKeepsCancelCaption) {
+    WindowOnSim s(sim::Model::V5, "0000");
+    auto& u = s.ui();
+    QString captionAfterChange;
+    later(300, [&] {
+        u.mnuTraditional->trigger();
+        captionAfterChange = u.btnDIDO->text();
+        later(200, [&] { QTest::mouseClick(u.btnDIDO, Qt::LeftButton); });
+    });
+    QTest::mouseClick(u.btnDIDO, Qt::LeftButton);
+    EXPECT_EQ(captionAfterChange, Msg(msg::CancelTest, 2));
+    EXPECT_EQ(u.btnDIDO->text(), Msg(msg::DidoTest, 2));
+    u.mnuEnglish->trigger();
+    EXPECT_EQ(u.btnDIDO->text(), "DIDO test");
+}
+
+TEST(GuiControllerWindow, ExitDuringTheDidoLoopStopsTheTestThenCloses) {
+    WindowOnSim s(sim::Model::V5, "0000");
+    auto& u = s.ui();
+    bool visibleAfterExit = false;
+    later(300, [&] {
+        u.mnuExit->trigger();  // the window is enabled during the loop
+        visibleAfterExit = s.window.isVisible();
+    });
+    QTest::mouseClick(u.btnDIDO, Qt::LeftButton);
+    EXPECT_TRUE(visibleAfterExit);  // not destroyed under the running test
+    EXPECT_FALSE(s.window.isVisible());
+    EXPECT_EQ(s.controller.commands().last(), "0000JD");
+    EXPECT_EQ(s.controller.commands().count("0000JD"), 1);
+    EXPECT_FALSE(s.window.link().isOpen());
+    EXPECT_FALSE(s.window.state().didoRunning);
+}
+
+TEST(GuiControllerWindow, CloseDuringTheFactoryInitialWaitClosesOnceItEnded) {
+    WindowOnSim s(sim::Model::Old20, "012");
+    ShortenedEventLoopClock clock(20);  // 16000 ms become 800 ms
+    s.window.setProcedureClock(&clock);
+    s.window.state().deviceId = "012";
+    s.window.state().modelKind = 4;
+    bool closedAtOnce = true;
+    later(400, [&] { closedAtOnce = s.window.close(); });
+    QTest::mouseClick(s.ui().btnInitial, Qt::LeftButton);
+    EXPECT_FALSE(closedAtOnce);
+    EXPECT_EQ(clock.asked, QList<int>({100, 16000}));
+    EXPECT_EQ(s.controller.commands(), QStringList({"012AI", "012AS"}));
+    EXPECT_EQ(s.ui().pnMsg->text(), "Command ok.");
+    EXPECT_FALSE(s.window.isVisible());
+}
+
+TEST(GuiControllerWindow, NoControllerShowsConnectError) {
+    WindowOnSim s(sim::Model::V5, "0000");
+    s.server.close();
+    QTest::mouseClick(s.ui().btnConnect, Qt::LeftButton);
+    EXPECT_EQ(s.ui().pnMsg->text(), "Connect device error!");
+    EXPECT_EQ(s.ui().shComm->brushColor(), kRed);
+    EXPECT_TRUE(s.window.isEnabled());
+}

@@ -1,0 +1,108 @@
+// The message table and the language fonts.
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <QByteArray>
+
+#include "i18n/LanguageFont.h"
+#include "i18n/Messages.h"
+#include "settings/Settings.h"
+
+namespace {
+
+// True when every character of `text` exists in the code page `charset`.
+bool EncodableIn(const char* charset, const QString& text) {
+    iconv_t cd = iconv_open(charset, "UTF-8");
+    if (cd == iconv_t(-1)) return false;
+    QByteArray in = text.toUtf8();
+    QByteArray out(in.size() * 4 + 16, '\0');
+    char* inPtr = in.data();
+    size_t inLeft = size_t(in.size());
+    char* outPtr = out.data();
+    size_t outLeft = size_t(out.size());
+    const size_t result = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    iconv_close(cd);
+    return result != size_t(-1) && inLeft == 0;
+}
+
+TEST(MessageTable, TheCodePageCheckCatchesAWrongScript) {
+    // The check itself: a Traditional character is no GB2312 text, a Simplified one no Big5.
+    EXPECT_TRUE(EncodableIn("GB2312", QStringLiteral("韧体档案")));
+    EXPECT_FALSE(EncodableIn("GB2312", QStringLiteral("韌體檔案")));
+    EXPECT_TRUE(EncodableIn("BIG5", QStringLiteral("韌體檔案")));
+    EXPECT_FALSE(EncodableIn("BIG5", QStringLiteral("韧体档案")));
+}
+
+TEST(MessageTable, EveryTextIsInTheCodePageOfItsLanguage) {
+    for (int id = 0; id < pb::kMessageCount; ++id) {
+        const QString english = pb::Msg(id, 0);
+        EXPECT_FALSE(english.isEmpty()) << id;
+        for (QChar c : english) EXPECT_LT(c.unicode(), 0x80) << "id " << id;
+        EXPECT_TRUE(EncodableIn("GB2312", pb::Msg(id, 1))) << "id " << id;
+        EXPECT_TRUE(EncodableIn("BIG5", pb::Msg(id, 2))) << "id " << id;
+    }
+}
+
+TEST(MessageTable, LooksUpByIdAndLanguage) {
+    EXPECT_EQ(pb::Msg(pb::msg::StartConnectDevice, 0), "Start connect device");
+    EXPECT_EQ(pb::Msg(pb::msg::SetFactory, 2), QStringLiteral("設定出廠值"));
+    EXPECT_EQ(pb::Msg(pb::msg::CommandOk, 1), QStringLiteral("指令完成."));
+    EXPECT_EQ(pb::Msg(pb::msg::MenuExit, 0), "E&xit");
+    // The model name is the same in every column.
+    for (int language = 0; language < pb::kLanguageCount; ++language) {
+        EXPECT_TRUE(pb::Msg(pb::msg::Caption, language).startsWith("KV410")) << language;
+        EXPECT_TRUE(pb::Msg(pb::msg::AboutText, language).contains("KV410")) << language;
+    }
+    // Out of range gives nothing rather than a neighbour.
+    EXPECT_TRUE(pb::Msg(-1, 0).isEmpty());
+    EXPECT_TRUE(pb::Msg(pb::kMessageCount, 0).isEmpty());
+    EXPECT_TRUE(pb::Msg(0, 3).isEmpty());
+}
+
+TEST(LanguageNames, StoredNameAndIndexMatch) {
+    for (int index = 0; index < 3; ++index)
+        EXPECT_EQ(pb::LanguageIndexFor(pb::LanguageFlagFor(index)), index);
+    EXPECT_EQ(pb::LanguageFlagFor(1), "ChineseGB");
+    EXPECT_EQ(pb::LanguageFlagFor(2), "ChineseBIG5");
+    EXPECT_EQ(pb::LanguageFlagFor(7), "English");
+}
+
+TEST(LanguageFont, TextsConvertToTheFontOfEachLanguage) {
+    const pb::LanguageFont english = pb::LanguageFontFor(0);
+    EXPECT_EQ(english.name, "MS Sans Serif");
+    EXPECT_EQ(english.charset, pb::kCharsetAnsi);
+    EXPECT_EQ(english.pointSize, 10);
+    const pb::LanguageFont simplified = pb::LanguageFontFor(1);
+    EXPECT_EQ(simplified.name, QStringLiteral("宋体"));
+    EXPECT_EQ(simplified.charset, pb::kCharsetGb2312);
+    EXPECT_EQ(simplified.pointSize, 12);
+    const pb::LanguageFont traditional = pb::LanguageFontFor(2);
+    EXPECT_EQ(traditional.name, QStringLiteral("細明體"));
+    EXPECT_EQ(traditional.charset, pb::kCharsetBig5);
+    for (const auto& font : {english, simplified, traditional}) {
+        EXPECT_EQ(font.colour, 0u);
+        ASSERT_TRUE(font.style.has_value());
+        EXPECT_EQ(*font.style, 0);
+    }
+}
+
+TEST(LanguageFont, ConversionOfTheTexts) {
+    pb::LanguageFontText text{"X", "136", "14", "0x000000FF", pb::kStyleBold | pb::kStyleItalic};
+    pb::LanguageFont font = pb::ToLanguageFont(text);
+    EXPECT_EQ(font.charset, 136);
+    EXPECT_EQ(font.pointSize, 14);
+    EXPECT_EQ(font.colour, 0xFFu);
+    EXPECT_EQ(font.style, 3);
+
+    text.style = 16;  // outside 0..15: the style is left as it is
+    EXPECT_FALSE(pb::ToLanguageFont(text).style.has_value());
+    text.style = -1;
+    EXPECT_FALSE(pb::ToLanguageFont(text).style.has_value());
+    text.style = 15;
+    EXPECT_EQ(pb::ToLanguageFont(text).style, 15);
+
+    text.size = "twelve";  // not a number: the English size stays
+    EXPECT_EQ(pb::ToLanguageFont(text).pointSize, 10);
+}
+
+}  // namespace

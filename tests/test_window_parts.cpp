@@ -1,0 +1,143 @@
+// The window's helpers: the serial port list, the beep's samples and the font choice.
+#include <gtest/gtest.h>
+
+#include <QFontDatabase>
+#include <algorithm>
+#include <cstring>
+
+#include "app/Lamp.h"
+#include "app/PortComboBox.h"
+#include "app/SerialPortList.h"
+#include "app/ToneSamples.h"
+#include "app/WindowFont.h"
+
+namespace {
+
+QStringList Names(const QList<pb::PortEntry>& entries) {
+    QStringList names;
+    for (const auto& e : entries) names << e.name;
+    return names;
+}
+
+TEST(PortList, NoPortsGivesCom1ToCom16) {
+    const QList<pb::PortEntry> list = pb::PortListFrom({});
+    ASSERT_EQ(list.size(), 16);
+    EXPECT_EQ(list.first().name, "COM1");
+    EXPECT_EQ(list.at(9).name, "COM10");
+    EXPECT_EQ(list.last().name, "COM16");
+}
+
+TEST(PortList, PortsAreListedInAStableNaturalOrder) {
+    QList<pb::PortFacts> ports = {{"ttyUSB10", {}, {}, {}, {}, {}},
+                                  {"ttyS1", {}, {}, {}, {}, {}},
+                                  {"ttyUSB2", {}, {}, {}, {}, {}},
+                                  {"ttyACM0", {}, {}, {}, {}, {}},
+                                  {"ttyS0", {}, {}, {}, {}, {}}};
+    const QStringList expected = {"ttyACM0", "ttyS0", "ttyS1", "ttyUSB2", "ttyUSB10"};
+    EXPECT_EQ(Names(pb::PortListFrom(ports)), expected);
+    std::reverse(ports.begin(), ports.end());
+    EXPECT_EQ(Names(pb::PortListFrom(ports)), expected);
+}
+
+TEST(PortList, ToolTipShowsWhatTheSystemKnows) {
+    pb::PortFacts usb{"ttyUSB0",       "FT232R USB UART", "FTDI",
+                      quint16(0x0403), quint16(0x6001),   "A50285BI"};
+    EXPECT_EQ(pb::PortToolTip(usb), "FT232R USB UART\nFTDI\nUSB 0403:6001\nS/N A50285BI");
+    pb::PortFacts plain{"ttyS0", {}, {}, {}, {}, {}};
+    EXPECT_EQ(pb::PortToolTip(plain), "");
+    pb::PortFacts vendorOnly{"ttyACM0", "", "", quint16(0x2341), {}, ""};
+    EXPECT_EQ(pb::PortToolTip(vendorOnly), "");
+}
+
+TEST(PortList, ComboKeepsTheGivenTextAndToolTips) {
+    pb::PortComboBox combo;
+    combo.setPorts({{"ttyS0", {}}, {"ttyUSB0", "FTDI"}}, "ttyTYPED");
+    EXPECT_EQ(combo.count(), 2);
+    EXPECT_EQ(combo.currentIndex(), 0);
+    EXPECT_EQ(combo.currentText(), "ttyTYPED");
+    EXPECT_EQ(combo.itemData(1, Qt::ToolTipRole).toString(), "FTDI");
+    EXPECT_FALSE(combo.itemData(0, Qt::ToolTipRole).isValid());
+    // Opening the list reads the ports again and keeps what was typed.
+    combo.setEditText("/dev/pts/9");
+    combo.showPopup();
+    combo.hidePopup();
+    EXPECT_EQ(combo.currentText(), "/dev/pts/9");
+    EXPECT_EQ(Names(pb::ListSerialPorts()).size(), combo.count());
+}
+
+// Sample values of a tone.
+QList<qint16> Samples(const QByteArray& bytes) {
+    QList<qint16> values(bytes.size() / 2);
+    std::memcpy(values.data(), bytes.constData(), size_t(values.size()) * 2);
+    return values;
+}
+
+TEST(ToneSamples, FrequencyLengthAndAmplitude) {
+    for (int hz : {300, 1000}) {
+        const QList<qint16> s = Samples(pb::ToneSamples(hz, 300));
+        ASSERT_EQ(s.size(), pb::kToneSampleRate * 300 / 1000) << hz;
+        // Rising zero crossings count the periods: 0.3 s of hz.
+        int rising = 0;
+        for (qsizetype i = 1; i < s.size(); ++i)
+            if (s[i - 1] < 0 && s[i] >= 0) ++rising;
+        EXPECT_NEAR(rising, hz * 3 / 10, 1) << hz;
+        const auto [low, high] = std::minmax_element(s.begin(), s.end());
+        EXPECT_NEAR(*high, pb::kToneAmplitude, pb::kToneAmplitude / 50) << hz;
+        EXPECT_NEAR(*low, -pb::kToneAmplitude, pb::kToneAmplitude / 50) << hz;
+        // Faded at both ends, so the speaker does not click.
+        EXPECT_EQ(s.first(), 0);
+        EXPECT_LT(qAbs(s.last()), pb::kToneAmplitude / 10);
+    }
+}
+
+TEST(ToneSamples, NothingForANonsenseTone) {
+    EXPECT_TRUE(pb::ToneSamples(0, 300).isEmpty());
+    EXPECT_TRUE(pb::ToneSamples(1000, 0).isEmpty());
+    EXPECT_TRUE(pb::ToneSamples(-5, 300).isEmpty());
+}
+
+TEST(WindowFont, AbsentNamedFontsFallBackToTheirScript) {
+    const auto writes = [](const QString& family, QFontDatabase::WritingSystem system) {
+        return QFontDatabase::writingSystems(family).contains(system);
+    };
+    EXPECT_TRUE(writes(pb::InstalledFamilyFor(QStringLiteral("宋体"), pb::kCharsetGb2312),
+                       QFontDatabase::SimplifiedChinese));
+    EXPECT_TRUE(writes(pb::InstalledFamilyFor(QStringLiteral("細明體"), pb::kCharsetBig5),
+                       QFontDatabase::TraditionalChinese));
+    EXPECT_TRUE(
+        writes(pb::InstalledFamilyFor("MS Sans Serif", pb::kCharsetAnsi), QFontDatabase::Latin));
+    // An installed family of the right script is taken as named.
+    const QStringList chinese = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
+    if (!chinese.isEmpty()) {
+        EXPECT_EQ(pb::InstalledFamilyFor(chinese.last(), pb::kCharsetGb2312), chinese.last());
+    }
+}
+
+TEST(WindowFont, StyleBitsApplyOnlyWhenValid) {
+    pb::LanguageFont font = pb::LanguageFontFor(0);
+    font.style = pb::kStyleBold | pb::kStyleUnderline;
+    QFont f = pb::WindowFontFor(font, QFont());
+    EXPECT_TRUE(f.bold());
+    EXPECT_FALSE(f.italic());
+    EXPECT_TRUE(f.underline());
+    EXPECT_FALSE(f.strikeOut());
+    EXPECT_EQ(f.pointSize(), 10);
+    font.style.reset();  // out of range: the base style stays
+    QFont italic;
+    italic.setItalic(true);
+    EXPECT_TRUE(pb::WindowFontFor(font, italic).italic());
+}
+
+TEST(Lamp, PaintsItsBrushColour) {
+    pb::Lamp lamp(QColor(255, 0, 0), nullptr);
+    lamp.resize(23, 20);
+    lamp.setEnabled(false);  // blinks in a disabled window too
+    QImage image = lamp.grab().toImage();
+    EXPECT_EQ(image.pixelColor(11, 10), QColor(255, 0, 0));
+    lamp.setBrushColor(QColor(255, 255, 0));
+    image = lamp.grab().toImage();
+    EXPECT_EQ(image.pixelColor(11, 10), QColor(255, 255, 0));
+    EXPECT_EQ(lamp.property("brushColor").value<QColor>(), QColor(255, 255, 0));
+}
+
+}  // namespace

@@ -1,0 +1,74 @@
+// The window in each language: every caption fits its control, and, when
+// PANELBENCH_SCREENSHOT_DIR names a folder, a picture of the window is saved there.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QFontMetrics>
+#include <QTabBar>
+#include <QTest>
+
+#include "app/TfrmModule.h"
+
+namespace {
+
+struct Language {
+    int index;
+    const char* file;
+};
+
+// Captions wider than their control, as "name: text".
+QStringList CutCaptions(TfrmModule& w) {
+    QStringList cut;
+    const auto check = [&](QWidget* control, const QString& text, int room) {
+        const QString shown = QString(text).remove(u'&');
+        if (control->fontMetrics().horizontalAdvance(shown) > room)
+            cut << control->objectName() + ": " + text;
+    };
+    for (QLabel* label : w.findChildren<QLabel*>()) {
+        if (label->wordWrap() || label->objectName().isEmpty()) continue;
+        check(label, label->text(), label->contentsRect().width());
+    }
+    for (QAbstractButton* button : w.findChildren<QAbstractButton*>()) {
+        if (button->objectName().isEmpty()) continue;
+        // Check boxes give part of their width to the box.
+        const int room =
+            qobject_cast<QCheckBox*>(button) ? button->width() - 24 : button->width() - 8;
+        check(button, button->text(), room);
+    }
+    for (QGroupBox* group : w.findChildren<QGroupBox*>())
+        check(group, group->title(), group->width() - 16);
+    return cut;
+}
+
+class Screenshots : public ::testing::TestWithParam<Language> {};
+
+TEST_P(Screenshots, CaptionsFitAndPictureIsSaved) {
+    TfrmModule w;
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    const QList<QAction*> choices = {w.ui().mnuEnglish, w.ui().mnuSimplified,
+                                     w.ui().mnuTraditional};
+    choices.at(GetParam().index)->trigger();
+    w.ui().pnSetDate->setText(QStringLiteral("2024/05/17 09:30:00"));
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(CutCaptions(w), QStringList()) << GetParam().file;
+    // The link page still shows both of its rows below its tabs.
+    EXPECT_LE(w.ui().edPort->mapTo(w.ui().pcPort, QPoint(0, w.ui().edPort->height())).y(),
+              w.ui().pcPort->height());
+
+    const QString folder = qEnvironmentVariable("PANELBENCH_SCREENSHOT_DIR");
+    if (!folder.isEmpty()) {
+        QDir().mkpath(folder);
+        const QString file = folder + "/" + QString::fromLatin1(GetParam().file);
+        EXPECT_TRUE(w.grab().save(file)) << file.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, Screenshots,
+                         ::testing::Values(Language{0, "window-en.png"},
+                                           Language{1, "window-zh-hans.png"},
+                                           Language{2, "window-zh-hant.png"}));
+
+}  // namespace
