@@ -157,5 +157,6 @@ int main(int argc, char** argv) {
     const double cpuMs = (cpuSeconds() - before) * 1000.0;
     std::printf("waiting out the TCP reply limit: %s after %lld ms, CPU time %.2f ms\n",
                 ok ? "succeeded?!" : "failed", static_cast<long long>(wall.elapsed()), cpuMs);
+    link.CloseLink();  // lets the silent peer's thread see the end of its connection
     return 0;
 }
