@@ -188,3 +188,10 @@ pb::LinkSettings TfrmModule::readLinkSettings() {
     }
     return linkSettings_;
 }
+
+void TfrmModule::setFirmwarePageVisible(bool on) {
+    ui_.pcMain->setTabVisible(ui_.pcMain->indexOf(ui_.tsFirmware), on);
+    // The page is no use without a way to choose its file.
+    ui_.mnuFirmwareFile->setVisible(on);
+    ui_.mnuLine1->setVisible(on);
+}

@@ -59,6 +59,8 @@ public:
     void SetBusy(bool on) { setBusy(on); }
     // A message of the table in the current language.
     QString Msg(int id) const;
+    // The firmware page and, with it, the firmware file menu that feeds it.
+    void setFirmwarePageVisible(bool on);
     // The clock of the controller tests' pauses (tests shorten it); null: the window's own.
     void setProcedureClock(pb::Clock* clock) { procedureClock_ = clock; }
 
@@ -108,7 +110,6 @@ private:
     pb::Settings settings_;
     pb::LinkSettings linkSettings_;
     int languageIndex_ = 0;
-    bool didoRunning_ = false;
     pb::Clock* procedureClock_ = nullptr;
     int proceduresRunning_ = 0;
     bool closeRequested_ = false;

@@ -51,7 +51,7 @@ void TfrmModule::ApplyLanguage() {
     u.btnConnect->setText(Msg(ConnectDevice));
     // A running DI/DO test keeps its cancel caption.
     u.btnDIDO->setText(Msg(state_.didoRunning ? CancelTest : DidoTest));
-    u.btnPooling->setText(Msg(PoolingDataTest));
+    u.btnPooling->setText(Msg(state_.pollingRunning ? CancelTest : PoolingDataTest));
     u.btnInitial->setText(Msg(SetFactory));
     u.btnReboot->setText(Msg(SetReboot));
     // 9. Status line.

@@ -8,6 +8,7 @@
 #include "procedures/CommandConsoles.h"
 #include "procedures/ConnectAndIdentify.h"
 #include "procedures/DidoTest.h"
+#include "procedures/PollingTest.h"
 #include "procedures/SystemCommands.h"
 
 namespace {
@@ -67,11 +68,26 @@ public:
             b->setEnabled(on);
     }
     void hideOtherTestTabs() override {
-        for (QWidget* page : {u_.tsFunction, u_.tsCommand, u_.tsFirmware})
+        for (QWidget* page : {u_.tsFunction, u_.tsCommand})
             u_.pcMain->setTabVisible(u_.pcMain->indexOf(page), false);
+        w_.setFirmwarePageVisible(false);
     }
     void showCommandTab() override {
         u_.pcMain->setTabVisible(u_.pcMain->indexOf(u_.tsCommand), true);
+    }
+
+    // Polling data test.
+    void setPollingButtonCaption(const QString& text) override { u_.btnPooling->setText(text); }
+    void setTestButtonsBesidePollingEnabled(bool on) override {
+        for (QPushButton* b : {u_.btnConnect, u_.btnReboot, u_.btnInitial, u_.btnSetDate,
+                               u_.btnAlarm, u_.btnDIDO})
+            b->setEnabled(on);
+    }
+    void setPollingDate(const QString& text) override { u_.pnPoolingDate->setText(text); }
+    void setPollingData(const QString& text) override { u_.pnPoolingData->setText(text); }
+    void showCommandAndFirmwareTabs() override {
+        showCommandTab();
+        w_.setFirmwarePageVisible(true);
     }
 
     // Command consoles.
@@ -103,10 +119,12 @@ void TfrmModule::closeEvent(QCloseEvent* event) {
         QMainWindow::closeEvent(event);
         return;
     }
-    // Never under a running test: a DI/DO test stops at the end of its cycle, any other
+    // Never under a running test: a DI/DO test stops at the end of its cycle, a polling
+    // test after the record in hand, any other
     // test runs to its end, and then the window closes.
     closeRequested_ = true;
     state_.didoRunning = false;
+    state_.pollingRunning = false;
     event->ignore();
 }
 
@@ -148,4 +166,6 @@ void TfrmModule::btnModuleCommandClick() {
         [=](pb::ProcedureContext& ctx) { pb::ModuleCommand(ctx, typeIndex, moduleNumber, typed); });
 }
 
-void TfrmModule::btnPoolingClick() {}
+void TfrmModule::btnPoolingClick() {
+    runProcedure([](pb::ProcedureContext& ctx) { pb::PollingTestClick(ctx); });
+}

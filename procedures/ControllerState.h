@@ -15,6 +15,8 @@ struct ControllerState {
     // True while a DI/DO test runs; a second click on its button clears it and the
     // running test stops at the end of its cycle.
     bool didoRunning = false;
+    // The same for the polling data test.
+    bool pollingRunning = false;
 };
 
 // The older controller with a three-digit ID, identified through "AS".

@@ -40,9 +40,18 @@ public:
     virtual void setDidoButtonCaption(const QString& text) = 0;
     // btnConnect, btnReboot, btnInitial, btnSetDate, btnAlarm and btnPooling.
     virtual void setOtherTestButtonsEnabled(bool on) = 0;
-    // Hides the tabs of tsFunction, tsCommand and tsFirmware.
+    // Hides the tabs of tsFunction, tsCommand and tsFirmware (and the firmware file menu).
     virtual void hideOtherTestTabs() = 0;
     virtual void showCommandTab() = 0;
+
+    // --- polling data test ---
+    virtual void setPollingButtonCaption(const QString& text) = 0;  // btnPooling
+    // btnConnect, btnReboot, btnInitial, btnSetDate, btnAlarm and btnDIDO.
+    virtual void setTestButtonsBesidePollingEnabled(bool on) = 0;
+    virtual void setPollingDate(const QString& text) = 0;  // pnPoolingDate
+    virtual void setPollingData(const QString& text) = 0;  // pnPoolingData
+    // Shows the tabs of tsCommand and tsFirmware, and the firmware file menu with them.
+    virtual void showCommandAndFirmwareTabs() = 0;
 
     // --- command consoles ---
     virtual void setControllerReplyText(const QString& text) = 0;  // edCommandRecv

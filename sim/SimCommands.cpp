@@ -90,6 +90,7 @@ std::optional<Controller::Reply> Controller::answerCommand(const QByteArray& cmd
         const QByteArray n = cmd.mid(2);
         if (n.size() != 1 || n[0] < '0' || n[0] > '6') return idReply("JF", "ER");
         alarm_ = n[0] - '0';
+        recordEvent(EventKind::Alarm, alarm_);
         noteLast(QStringLiteral("alarm %1").arg(alarm_));
         return idReply("JF");
     }
@@ -119,6 +120,7 @@ std::optional<Controller::Reply> Controller::answerCommand(const QByteArray& cmd
         return idReply("IE", data);
     }
     if (cmd == "DF" && old) return idReply("DF", inputsBits(7, 2));
+    if (cmd == "IE" || cmd == "IB" || cmd == "QI" || cmd == "PI") return answerEvents(cmd);
     if (cmd.startsWith("DD")) return answerModule(cmd.mid(2));
     if (cmd.startsWith("Zx")) return answerLoaderEnter(cmd);
     if (cmd.startsWith('Z')) {
@@ -175,6 +177,24 @@ std::optional<Controller::Reply> Controller::answerModule(const QByteArray& args
     return idReply("DD", args.left(2) + answer);
 }
 
+std::optional<Controller::Reply> Controller::answerEvents(const QByteArray& cmd) {
+    const auto count = [](int n) { return QByteArray::number(n).rightJustified(4, '0'); };
+    if (cmd == "IE")  // the store's state, on the four-digit controllers
+        return idReply("IE", clock().toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1() +
+                                 count(events_.remaining()) + count(events_.size()) +
+                                 count(EventStore::kCapacity));
+    if (cmd == "IB") {
+        events_.rewind();
+        return idReply("IB", count(events_.remaining()));
+    }
+    if (cmd == "QI") {
+        const std::optional<Event> e = events_.current();
+        return idReply("QI", e ? EventStore::encode(*e) : QByteArray());
+    }
+    events_.advance();
+    return idReply("PI", count(events_.remaining()));
+}
+
 QByteArray Controller::inputsBits(int first, int count) const {
     QByteArray bits;
     for (int i = first; i < first + count; ++i) bits += inputs_[size_t(i - 1)] ? '1' : '0';
@@ -186,9 +206,11 @@ void Controller::reboot(bool factory) {
         ++factoryResets_;
         alarm_ = 0;
         setClock(QDateTime(QDate(2000, 1, 1), QTime(0, 0)));
+        events_.clear();
     }
     ++reboots_;
     outputs_.fill({});
+    recordEvent(EventKind::PowerUp, 0);
     loader_ = Loader::None;
     readyAtMs_ = nowMs() + rebootMs_;
     noteLast(factory ? QStringLiteral("factory reset, rebooting") : QStringLiteral("rebooting"));

@@ -14,6 +14,8 @@ const char* kHelp =
     "commands:\n"
     "  inputs BITS     set inputs 1-8, e.g. inputs 10100000\n"
     "  in N 0|1        set input N (1-8)\n"
+    "  card DOOR NUMBER [denied]   a card read at door 1-4 (granted unless 'denied')\n"
+    "  events          show the event store\n"
     "  state           show model, ID, clock, inputs, outputs, alarm, loader\n"
     "  quit            stop the simulator\n";
 
@@ -63,6 +65,24 @@ QString Console::execute(const QString& line) {
             return QStringLiteral("in N 0|1, N from 1 to 8\n");
         controller_.setInput(n, w[2] == u"1");
         return QStringLiteral("inputs %1\n").arg(controller_.inputs());
+    }
+    if (verb == u"card" && (w.size() == 3 || (w.size() == 4 && w[3] == u"denied"))) {
+        const int door = w[1].toInt();
+        bool digits = false;
+        w[2].toULongLong(&digits);
+        if (door < 1 || door > 4 || !digits || w[2].size() > 10)
+            return QStringLiteral("card DOOR NUMBER [denied], DOOR 1-4, NUMBER up to ten digits\n");
+        controller_.recordEvent(w.size() == 4 ? EventKind::CardDenied : EventKind::CardGranted,
+                                door, w[2].toLatin1());
+        return QStringLiteral("%1 records\n").arg(controller_.events().size());
+    }
+    if (verb == u"events") {
+        QString out;
+        for (const Event& e : controller_.events().events())
+            out += QString::fromLatin1(EventStore::encode(e)) + u'\n';
+        return out + QStringLiteral("%1 records, %2 not yet read\n")
+                         .arg(controller_.events().size())
+                         .arg(controller_.events().remaining());
     }
     if (verb == u"state") {
         static const char* loaders[] = {"none", "A", "B", "C"};

@@ -29,6 +29,7 @@ Controller::Controller(Model model, const QString& id, QObject* parent)
     clockBase_.setTime(
         QTime(clockBase_.time().hour(), clockBase_.time().minute(), clockBase_.time().second()));
     flash_ = QByteArray(kFlashSize, char(0xFF));
+    seedEvents();
     outTimer_.setSingleShot(true);
     outTimer_.setTimerType(Qt::PreciseTimer);
     connect(&outTimer_, &QTimer::timeout, this, &Controller::pumpOutput);
@@ -51,15 +52,32 @@ void Controller::setSerial(const QByteArray& text) {
     serial_ = text.left(8).leftJustified(8, '0');
 }
 
+void Controller::seedEvents() {
+    // What a controller fresh from the last site might still hold.
+    const QDateTime now = clock();
+    events_.add(now.addSecs(-3600), EventKind::PowerUp, 0);
+    events_.add(now.addSecs(-3000), EventKind::CardGranted, 1, "0001234567");
+    events_.add(now.addSecs(-2400), EventKind::CardDenied, 2, "0009876543");
+    events_.add(now.addSecs(-1800), EventKind::InputOn, 3);
+    events_.add(now.addSecs(-1200), EventKind::InputOff, 3);
+}
+
+void Controller::recordEvent(EventKind kind, int point, const QByteArray& number) {
+    events_.add(clock(), kind, point, number);
+}
+
 void Controller::setInput(int index1to8, bool on) {
-    if (index1to8 >= 1 && index1to8 <= 8) inputs_[size_t(index1to8 - 1)] = on;
+    if (index1to8 < 1 || index1to8 > 8) return;
+    bool& input = inputs_[size_t(index1to8 - 1)];
+    if (input != on) recordEvent(on ? EventKind::InputOn : EventKind::InputOff, index1to8);
+    input = on;
 }
 
 bool Controller::setInputs(const QString& bits) {
     if (bits.size() != 8) return false;
     for (QChar c : bits)
         if (c != u'0' && c != u'1') return false;
-    for (int i = 0; i < 8; ++i) inputs_[size_t(i)] = bits[i] == u'1';
+    for (int i = 0; i < 8; ++i) setInput(i + 1, bits[i] == u'1');
     return true;
 }
 

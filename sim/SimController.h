@@ -16,6 +16,7 @@
 #include <array>
 #include <optional>
 
+#include "sim/SimEventStore.h"
 #include "sim/SimFrames.h"
 #include "sim/SimModels.h"
 
@@ -88,6 +89,12 @@ public:
     QDateTime clock() const;
     void setClock(const QDateTime& t);
 
+    // The event store ("IE", "IB", "QI", "PI"); seeded with a few records at start.
+    EventStore& events() { return events_; }
+    const EventStore& events() const { return events_; }
+    // Adds a record stamped with the controller's clock.
+    void recordEvent(EventKind kind, int point, const QByteArray& number = {});
+
     QByteArray flash() const { return flash_; }
     void setFlash(const QByteArray& image);  // padded with 0xFF / cut to the flash size
     Loader activeLoader() const { return loader_; }
@@ -142,6 +149,8 @@ private:
     std::optional<Reply> answerClock(const QByteArray& args);
     std::optional<Reply> answerOutputs(const QByteArray& cmd);
     std::optional<Reply> answerModule(const QByteArray& args);
+    std::optional<Reply> answerEvents(const QByteArray& cmd);
+    void seedEvents();
     QByteArray inputsBits(int first, int count) const;
     void reboot(bool factory);
     int idLength() const { return hasThreeDigitId(model_) ? 3 : 4; }
@@ -183,6 +192,7 @@ private:
     std::array<Output, 4> outputs_{};
     int alarm_ = 0;
     QDateTime clockBase_;
+    EventStore events_;
     qint64 clockSetAtMs_ = 0;
 
     QByteArray flash_;

@@ -95,6 +95,8 @@ ParsedOptions parseSimOptions(const QStringList& arguments) {
         {QStringLiteral("inputs"),
          QStringLiteral("Digital inputs 1-8 as eight 0/1 digits, e.g. 10100000."),
          QStringLiteral("BITS")},
+        {QStringLiteral("no-events"),
+         QStringLiteral("Start with an empty event store (default: five seeded records).")},
         {QStringLiteral("product"),
          QStringLiteral("Product text of the \"DB\" reply (8 characters)."),
          QStringLiteral("TEXT")},
@@ -194,6 +196,7 @@ ParsedOptions parseSimOptions(const QStringList& arguments) {
             return failWith(
                 QStringLiteral("--inputs wants eight 0/1 digits, not '%1'").arg(o.inputs));
     }
+    o.emptyEventStore = p.isSet(QStringLiteral("no-events"));
     o.product = p.value(QStringLiteral("product")).toLatin1();
     o.serial = p.value(QStringLiteral("serial")).toLatin1();
     if (o.product.size() > 8 || o.serial.size() > 8)

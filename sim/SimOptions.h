@@ -17,6 +17,7 @@ struct SimOptions {
     QString id;  // empty: the all-zero ID of the model
     bool answerZeroId = true;
     QString inputs;
+    bool emptyEventStore = false;
     QByteArray product;
     QByteArray serial;
     int rebootMs = 3000;

@@ -50,6 +50,7 @@ int main(int argc, char** argv) {
     controller.setAnswerZeroId(o.answerZeroId);
     controller.setRebootMs(o.rebootMs);
     controller.setPaceBaud(o.baud);
+    if (o.emptyEventStore) controller.events().clear();
     if (!o.inputs.isEmpty()) controller.setInputs(o.inputs);
     if (!o.product.isEmpty()) controller.setProduct(o.product);
     if (!o.serial.isEmpty()) controller.setSerial(o.serial);

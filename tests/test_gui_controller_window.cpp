@@ -187,3 +187,88 @@ TEST(GuiControllerWindow, NoControllerShowsConnectError) {
     EXPECT_EQ(s.ui().shComm->brushColor(), kRed);
     EXPECT_TRUE(s.window.isEnabled());
 }
+
+TEST(GuiControllerWindow, PollingShowsEachRecordThenOpensTheCommandAndFirmwarePages) {
+    WindowOnSim s(sim::Model::V6, "0000");
+    auto& u = s.ui();
+    const auto tabShown = [&](QWidget* page) { return u.pcMain->isTabVisible(u.pcMain->indexOf(page)); };
+    QTest::mouseClick(u.btnConnect, Qt::LeftButton);
+    ASSERT_EQ(u.pnMsg->text(), "Command ok.");
+    ASSERT_FALSE(tabShown(u.tsFirmware));
+    ASSERT_FALSE(u.mnuFirmwareFile->isVisible());
+    s.controller.clearCommands();
+    const sim::Event last = s.controller.events().events().last();
+    GapMeter meter;
+
+    QString caption, status;
+    bool didoEnabled = true, connectEnabled = true, commandTab = true, windowEnabled = false;
+    later(700, [&] {  // the second record is on show
+        caption = u.btnPooling->text();
+        status = u.pnMsg->text();
+        didoEnabled = u.btnDIDO->isEnabled();
+        connectEnabled = u.btnConnect->isEnabled();
+        commandTab = tabShown(u.tsCommand);
+        windowEnabled = s.window.isEnabled();
+    });
+    QTest::mouseClick(u.btnPooling, Qt::LeftButton);  // five records, 2 s in all
+
+    EXPECT_EQ(caption, "Cancel test");
+    EXPECT_EQ(status, "Pooling data test");
+    EXPECT_FALSE(didoEnabled);
+    EXPECT_FALSE(connectEnabled);
+    EXPECT_FALSE(commandTab);
+    EXPECT_TRUE(windowEnabled);
+    EXPECT_LT(meter.longestGapMs(), 50);
+
+    EXPECT_EQ(s.controller.commands().count("0000QI"), 5);
+    EXPECT_EQ(u.pnPoolingDate->text(), last.time.toString("yyyy/MM/dd HH:mm:ss"));
+    EXPECT_EQ(u.pnPoolingData->text(), "#5 Input off, input 3");
+    EXPECT_EQ(u.pnMsg->text(), "Command ok.");
+    EXPECT_EQ(u.btnPooling->text(), "Pooling data test");
+    EXPECT_TRUE(u.btnDIDO->isEnabled());
+    EXPECT_TRUE(u.btnConnect->isEnabled());
+    EXPECT_TRUE(tabShown(u.tsCommand));
+    EXPECT_TRUE(tabShown(u.tsFirmware));
+    // The firmware page comes with the menu entry that chooses its file.
+    EXPECT_TRUE(u.mnuFirmwareFile->isVisible());
+    EXPECT_TRUE(u.mnuLine1->isVisible());
+    EXPECT_FALSE(s.window.link().isOpen());
+
+    // The DI/DO test hides the firmware page again, and the menu entry with it.
+    later(300, [&] { QTest::mouseClick(u.btnDIDO, Qt::LeftButton); });
+    QTest::mouseClick(u.btnDIDO, Qt::LeftButton);
+    EXPECT_FALSE(tabShown(u.tsFirmware));
+    EXPECT_FALSE(u.mnuFirmwareFile->isVisible());
+    EXPECT_FALSE(u.mnuLine1->isVisible());
+}
+
+TEST(GuiControllerWindow, LanguageChangedDuringPollingKeepsCancelCaption) {
+    WindowOnSim s(sim::Model::Kv410, "0000");
+    auto& u = s.ui();
+    QString captionAfterChange;
+    later(300, [&] {
+        u.mnuSimplified->trigger();
+        captionAfterChange = u.btnPooling->text();
+    });
+    QTest::mouseClick(u.btnPooling, Qt::LeftButton);
+    EXPECT_EQ(captionAfterChange, Msg(msg::CancelTest, 1));
+    EXPECT_EQ(u.btnPooling->text(), Msg(msg::PoolingDataTest, 1));
+    EXPECT_EQ(u.pnMsg->text(), Msg(msg::CommandOk, 1));
+}
+
+TEST(GuiControllerWindow, ClosingDuringPollingStopsItAfterTheRecordInHand) {
+    WindowOnSim s(sim::Model::Kv410, "0000");
+    auto& u = s.ui();
+    bool visibleAfterClose = false;
+    later(300, [&] {
+        s.window.close();
+        visibleAfterClose = s.window.isVisible();
+    });
+    QTest::mouseClick(u.btnPooling, Qt::LeftButton);
+    EXPECT_TRUE(visibleAfterClose);  // not destroyed under the running test
+    EXPECT_FALSE(s.window.isVisible());
+    EXPECT_EQ(s.controller.commands().count("0000QI"), 1);
+    EXPECT_EQ(s.controller.commands().last(), "0000PI");
+    EXPECT_FALSE(s.window.link().isOpen());
+    EXPECT_FALSE(s.window.state().pollingRunning);
+}

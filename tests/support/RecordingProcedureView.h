@@ -63,6 +63,26 @@ public:
         tabsVisible[1] = true;
         log.append(QStringLiteral("command tab shown"));
     }
+    void setPollingButtonCaption(const QString& text) override {
+        poolingCaption = text;
+        log.append(QStringLiteral("pooling caption ") + text);
+    }
+    void setTestButtonsBesidePollingEnabled(bool on) override {
+        buttonsBesidePollingEnabled = on;
+        log.append(on ? QStringLiteral("buttons on") : QStringLiteral("buttons off"));
+    }
+    void setPollingDate(const QString& text) override {
+        pollingDate = text;
+        pollingDates.append(text);
+    }
+    void setPollingData(const QString& text) override {
+        pollingData = text;
+        pollingDataShown.append(text);
+    }
+    void showCommandAndFirmwareTabs() override {
+        tabsVisible[1] = tabsVisible[2] = true;
+        log.append(QStringLiteral("command and firmware tabs shown"));
+    }
     void setControllerReplyText(const QString& text) override { controllerReply = text; }
     void setModuleReplyText(const QString& text) override { moduleReply = text; }
 
@@ -87,6 +107,12 @@ public:
     QString didoCaption = QStringLiteral("DIDO test");
     bool otherButtonsEnabled = true;
     std::array<bool, 3> tabsVisible{false, true, false};  // tsFunction, tsCommand, tsFirmware
+    QString poolingCaption = QStringLiteral("Pooling data test");
+    bool buttonsBesidePollingEnabled = true;
+    QString pollingDate;
+    QString pollingData;
+    QStringList pollingDates;      // every text pnPoolingDate showed, in order
+    QStringList pollingDataShown;  // the same for pnPoolingData
     QString controllerReply;
     QString moduleReply;
     int processEventsCalls = 0;
