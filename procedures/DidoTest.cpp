@@ -1,6 +1,7 @@
 #include "procedures/DidoTest.h"
 
 #include "i18n/Messages.h"
+#include "procedures/StartStopTest.h"
 
 namespace pb {
 namespace {
@@ -58,14 +59,19 @@ void runStandardVariantCycle(ProcedureContext& ctx) {
     ctx.clock.pause(kDidoPauseMs);
 }
 
-void runCycles(ProcedureContext& ctx) {
+// Cycles until cancelled; false when the line went away first. A controller that does
+// not answer only leaves the lamps as they were, but a line that is gone (the peer hung
+// up, the adapter was pulled: the link has closed itself) can carry nothing more, and
+// cycling on would show a running test that is not.
+bool runCycles(ProcedureContext& ctx) {
     const bool shortVariant = ctx.state.modelKind == kModelKindStatusIdentified;
-    while (ctx.state.didoRunning) {
+    while (ctx.state.didoRunning && ctx.link.isOpen()) {
         if (shortVariant)
             runShortVariantCycle(ctx);
         else
             runStandardVariantCycle(ctx);
     }
+    if (!ctx.link.isOpen()) return false;
     // The closing command; its answer does not matter.
     if (shortVariant) {
         ctx.clock.pause(kDidoPauseMs);
@@ -73,53 +79,30 @@ void runCycles(ProcedureContext& ctx) {
     } else {
         send(ctx, QStringLiteral("JD"));
     }
+    return true;
 }
 
 }  // namespace
 
 Outcome DidoTestClick(ProcedureContext& ctx) {
     ProcedureView& view = ctx.view;
-    TestRun run(ctx.link, view);
+    const StartStopButton button{
+        ctx.state.didoRunning,
+        [&](const QString& text) { view.setDidoButtonCaption(text); },
+        [&](bool on) { view.setOtherTestButtonsEnabled(on); },
+        msg::DidoTest,
+        msg::DidoTest,
+        [&] { view.showCommandTab(); },  // the function and firmware pages stay hidden
+    };
+    return RunStartStopTest(ctx, button, [&] {
+        // Cycle until cancelled, then send the closing command.
+        const bool lineHeld = runCycles(ctx);
 
-    // 1. A click while the test runs only stops it.
-    if (ctx.state.didoRunning) {
-        ctx.state.didoRunning = false;
-        return Outcome::Ok;
-    }
-
-    // 2. Running: the button now cancels, the other tests are out of reach.
-    ctx.state.didoRunning = true;
-    view.setDidoButtonCaption(run.Msg(msg::CancelTest));
-    view.setOtherTestButtonsEnabled(false);
-    view.hideOtherTestTabs();
-
-    // 3. Open the link.
-    Outcome outcome = Outcome::Ok;
-    if (!run.BeginTestRun()) {
-        run.EndTestRunOpenFailed();
-        outcome = Outcome::OpenFailed;
-    } else {
-        // 4. Give the window back so that the second click is seen.
-        view.setWaitCursor(false);
-        view.setWindowEnabled(true);
-        view.setStatus(run.Msg(msg::DidoTest));
-        view.processEvents();
-
-        // 5. Cycle until cancelled, then send the closing command.
-        runCycles(ctx);
-
-        // 6. Leave everything off.
+        // Leave everything off; a line lost on the way is an error.
         for (int k = 1; k <= kInputCount; ++k) view.setInputLamp(k, InputLamp::White);
         view.untickAllOutputs();
-        run.EndTestRunOk();
-    }
-
-    // 7. Idle again; the caption in the language current now.
-    ctx.state.didoRunning = false;
-    view.setOtherTestButtonsEnabled(true);
-    view.showCommandTab();
-    view.setDidoButtonCaption(run.Msg(msg::DidoTest));
-    return outcome;
+        return lineHeld;
+    });
 }
 
 }  // namespace pb

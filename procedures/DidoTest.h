@@ -11,7 +11,8 @@ namespace pb {
 // The pause between the commands of the test.
 constexpr int kDidoPauseMs = 20;
 
-// The click: cancels a running test, or runs one to its end. A cancel returns Ok at once.
+// The click: cancels a running test, or runs one to its end. A cancel returns Ok at once;
+// a test whose line went away while it ran ends by itself with Error.
 Outcome DidoTestClick(ProcedureContext& ctx);
 
 }  // namespace pb

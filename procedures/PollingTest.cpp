@@ -3,6 +3,7 @@
 #include "i18n/EventTexts.h"
 #include "i18n/Messages.h"
 #include "procedures/EventRecord.h"
+#include "procedures/StartStopTest.h"
 
 namespace pb {
 namespace {
@@ -63,21 +64,21 @@ Step readOneRecord(ProcedureContext& ctx, const Layout& at) {
     return countAt(ctx, at) == 0 ? Step::Done : Step::Next;
 }
 
-// Steps 5 to 7: true when the store was read to its end or the user cancelled.
+// The test itself: true when the store was read to its end or the user cancelled.
 bool readStore(ProcedureContext& ctx) {
     const Layout at{int(ctx.state.deviceId.size())};
 
-    // 5. The store's state.
+    // 1. The store's state.
     if (!readStoreState(ctx, at)) return false;
 
-    // 6. Back to the oldest record; an empty store is said so, not left blank.
+    // 2. Back to the oldest record; an empty store is said so, not left blank.
     if (!exchange(ctx, at, "IB", {kCountDigits})) return false;
     if (countAt(ctx, at) == 0) {
         ctx.view.setPollingData(Text(EventText::NoRecords, ctx.view.language()));
         return true;
     }
 
-    // 7. Record by record, each shown for a moment, until the end or a cancel.
+    // 3. Record by record, each shown for a moment, until the end or a cancel.
     while (ctx.state.pollingRunning) {
         ctx.view.processEvents();
         switch (readOneRecord(ctx, at)) {
@@ -97,47 +98,15 @@ bool readStore(ProcedureContext& ctx) {
 
 Outcome PollingTestClick(ProcedureContext& ctx) {
     ProcedureView& view = ctx.view;
-    TestRun run(ctx.link, view);
-
-    // 1. A click while the test runs only stops it.
-    if (ctx.state.pollingRunning) {
-        ctx.state.pollingRunning = false;
-        return Outcome::Ok;
-    }
-
-    // 2. Running: the button now cancels, the other tests are out of reach.
-    ctx.state.pollingRunning = true;
-    view.setPollingButtonCaption(run.Msg(msg::CancelTest));
-    view.setTestButtonsBesidePollingEnabled(false);
-    view.hideOtherTestTabs();
-
-    // 3. Open the link.
-    Outcome outcome = Outcome::Ok;
-    if (!run.BeginTestRun()) {
-        run.EndTestRunOpenFailed();
-        outcome = Outcome::OpenFailed;
-    } else {
-        // 4. Give the window back so that the second click is seen.
-        view.setWaitCursor(false);
-        view.setWindowEnabled(true);
-        view.setStatus(run.Msg(msg::PoolingDataTest));
-        view.processEvents();
-
-        // 5.-7. Read the store; 8. report how it went.
-        if (readStore(ctx)) {
-            run.EndTestRunOk();
-        } else {
-            run.EndTestRunError();
-            outcome = Outcome::Error;
-        }
-    }
-
-    // 9. Idle again, with the command and firmware pages in reach.
-    ctx.state.pollingRunning = false;
-    view.setTestButtonsBesidePollingEnabled(true);
-    view.showCommandAndFirmwareTabs();
-    view.setPollingButtonCaption(run.Msg(msg::PoolingDataTest));
-    return outcome;
+    const StartStopButton button{
+        ctx.state.pollingRunning,
+        [&](const QString& text) { view.setPollingButtonCaption(text); },
+        [&](bool on) { view.setTestButtonsBesidePollingEnabled(on); },
+        msg::PoolingDataTest,
+        msg::PoolingDataTest,
+        [&] { view.showCommandAndFirmwareTabs(); },
+    };
+    return RunStartStopTest(ctx, button, [&] { return readStore(ctx); });
 }
 
 }  // namespace pb
