@@ -7,6 +7,7 @@
 #include <QStringDecoder>
 #include <QStringList>
 #include <QStringTokenizer>
+#include <optional>
 
 namespace pb {
 namespace {
@@ -33,6 +34,25 @@ bool ReadInteger(const QSettings& store, const QString& key, int& into) {
     return true;
 }
 
+// The part of a line the INI reader takes: a backslash escapes the next character, a '"'
+// opens or closes a quote, and a ';' outside quotes starts a comment. Nothing when the
+// line ends inside a quote or on a backslash: the reader would run on into the next line.
+std::optional<QStringView> ReaderLine(QStringView line) {
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (c == u'\\') {
+            if (++i == line.size()) return std::nullopt;
+        } else if (c == u'"') {
+            quoted = !quoted;
+        } else if (c == u';' && !quoted) {
+            return line.left(i).trimmed();
+        }
+    }
+    if (quoted) return std::nullopt;
+    return line;
+}
+
 // A file a person or a crash could have damaged: bytes that are not text, or a line
 // that is neither blank, a comment, a [section] nor key=value with balanced quotes.
 bool IsDamaged(const QString& file) {
@@ -41,18 +61,20 @@ bool IsDamaged(const QString& file) {
     const QByteArray bytes = in.readAll();
     if (bytes.contains('\0')) return true;
     QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString text = utf8(bytes);
+    QString text = utf8(bytes);
     if (utf8.hasError()) return true;
+    // The INI reader ends a line at a CR as well as at an LF.
+    text.replace(u'\r', u'\n');
     for (QStringView line : QStringTokenizer(text, u'\n')) {
         line = line.trimmed();
         if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#')) continue;
+        const std::optional<QStringView> taken = ReaderLine(line);
+        if (!taken) return true;
         if (line.startsWith(u'[')) {
-            if (!line.endsWith(u']')) return true;
+            if (!taken->endsWith(u']')) return true;
             continue;
         }
-        const qsizetype equals = line.indexOf(u'=');
-        if (equals <= 0) return true;
-        if (line.count(u'"') % 2 != 0) return true;
+        if (taken->indexOf(u'=') <= 0) return true;
     }
     return false;
 }
@@ -95,8 +117,10 @@ int LoadSettings(Settings& settings, const QString& file) {
     int storedKind = 0;
     const QFileInfo info(file);
     if (!info.isFile() || !info.isReadable() || IsDamaged(file)) return storedKind;
+    // The line check above is the judge of a damaged file, not the reader's status: the
+    // reader reports a format error only when it parses the file, not when it answers from
+    // what it cached of an unchanged file, so the status would differ from load to load.
     const QSettings store(file, QSettings::IniFormat);
-    if (store.status() != QSettings::NoError) return storedKind;
 
     // Read in the fixed order; a value that cannot be read stops the rest.
     Settings read = settings;

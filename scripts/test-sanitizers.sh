@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds everything with AddressSanitizer (leak detection on) and UndefinedBehaviorSanitizer
+# and runs every test under them, the short fuzz passes included. Any sanitizer report
+# fails its test. The sanitizer options are in the "asan" test preset of CMakePresets.json;
+# third-party leak suppressions in tests/sanitizers/lsan.supp.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+cmake --preset asan
+cmake --build --preset asan
+ctest --preset asan -j2
