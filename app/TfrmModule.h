@@ -99,8 +99,11 @@ private:
     void ApplyLanguage();
     void applyLanguageFont();
     void chooseLanguage(int index);
-    // Runs a controller test; a close asked for meanwhile is carried out once it ended.
+    // Runs a test; a close asked for meanwhile is carried out once it ended.
+    void holdingClose(const std::function<void()>& test);
+    // Runs a controller test through the window's view, holding a close as above.
     void runProcedure(const std::function<void(pb::ProcedureContext&)>& procedure);
+    pb::Clock& procedureClock() { return procedureClock_ ? *procedureClock_ : clock_; }
 
     Ui::TfrmModule ui_;
 

@@ -58,12 +58,7 @@ void TfrmModule::btnFirmwareClick() {
     ui_.pbVerify->setProperty("emptyImage", false);
     const pb::FirmwareJob job{settings_.firmwareFile, state_.deviceId, state_.modelKind,
                               ui_.pnVER->text()};
-    pb::Clock& clock = procedureClock_ ? *procedureClock_ : clock_;
-    ++proceduresRunning_;
-    pb::FirmwareUpgrade(link_, view, view, clock).run(job, firmwareBuffer_);
-    --proceduresRunning_;
-    if (proceduresRunning_ == 0 && closeRequested_) {
-        closeRequested_ = false;
-        close();
-    }
+    holdingClose([&] {
+        pb::FirmwareUpgrade(link_, view, view, procedureClock()).run(job, firmwareBuffer_);
+    });
 }

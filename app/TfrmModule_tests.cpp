@@ -101,17 +101,21 @@ private:
 
 }  // namespace
 
-void TfrmModule::runProcedure(const std::function<void(pb::ProcedureContext&)>& procedure) {
-    WindowView view(*this);
-    pb::ProcedureContext ctx{link_, view, procedureClock_ ? *procedureClock_ : clock_, state_};
+void TfrmModule::holdingClose(const std::function<void()>& test) {
     ++proceduresRunning_;
-    procedure(ctx);
+    test();
     --proceduresRunning_;
     // A close asked for while the test ran is carried out now that it has ended.
     if (proceduresRunning_ == 0 && closeRequested_) {
         closeRequested_ = false;
         close();
     }
+}
+
+void TfrmModule::runProcedure(const std::function<void(pb::ProcedureContext&)>& procedure) {
+    WindowView view(*this);
+    pb::ProcedureContext ctx{link_, view, procedureClock(), state_};
+    holdingClose([&] { procedure(ctx); });
 }
 
 void TfrmModule::closeEvent(QCloseEvent* event) {
