@@ -87,6 +87,12 @@ bool Link::transact(const QString& text, Check check, quint8 lead) {
 
     // Stale bytes (a late answer to an earlier command) must not be taken as this reply.
     transport_->discardInput();
+    // A device that went away since the last reply (adapter pulled, peer gone) is seen here.
+    if (!transport_->isOpen()) {
+        const QString why = QStringLiteral("device failed: %1").arg(transport_->errorText());
+        CloseLink();
+        return fail(why);
+    }
     if (!transport_->write(frame)) return fail(QStringLiteral("write failed: %1").arg(transport_->errorText()));
     emit traffic({TrafficRecord::Direction::Sent, frame, sinceOpen_.elapsed(), true, {}});
 

@@ -53,6 +53,23 @@ TEST_P(LineGone, BetweenTransactionsTheNextOneFailsAtOnce) {
     EXPECT_EQ(OpenFdCount(), fdsBefore - (GetParam() == Wire::Tcp ? 1 : 2));
 }
 
+// Gone with no turn of the event loop in between (a pause that does not let events
+// flow): the transaction still fails at once, named as the device failing, and the link
+// lets go of the device.
+TEST_P(LineGone, WithNoEventsInBetweenTheNextOneFailsAsADeviceFailure) {
+    SimHarness h(sim::Model::V5, "0123", GetParam());
+    ASSERT_TRUE(h.link.OpenLink(h.view.settings));
+    ASSERT_TRUE(h.link.SendCrcCommand("0123AC"));
+    hangUp(h);
+
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(h.link.SendCrcCommand("0123DB"));
+    EXPECT_LT(t.elapsed(), 100);
+    EXPECT_TRUE(h.link.lastError().startsWith("device failed")) << h.link.lastError().toStdString();
+    EXPECT_FALSE(h.link.isOpen());
+}
+
 // Gone half-way through a reply: the transaction fails when the line does, not at the
 // reply limit, and the link closes itself.
 TEST_P(LineGone, MidReplyTheTransactionFailsWhenTheLineDoes) {
