@@ -10,8 +10,8 @@ struct Row {
 };
 
 constexpr Row kTexts[] = {
-    {{u"Card granted", u"刷卡通过", u"刷卡通過"}},
-    {{u"Card denied", u"刷卡拒绝", u"刷卡拒絕"}},
+    {{u"Granted", u"刷卡通过", u"刷卡通過"}},
+    {{u"Denied", u"刷卡拒绝", u"刷卡拒絕"}},
     {{u"Input on", u"输入接通", u"輸入接通"}},
     {{u"Input off", u"输入断开", u"輸入斷開"}},
     {{u"Alarm", u"警报", u"警報"}},

@@ -30,7 +30,7 @@ std::optional<EventRecord> ParseEventRecord(const QByteArray& text);
 // shown as it is, not corrected or dropped.
 QString RecordDateText(const EventRecord& record);
 
-// "#12 Card granted, door 1, card 0001234567" in the given language.
+// "#12 Granted, door 1, card 0001234567" in the given language.
 QString DescribeRecord(const EventRecord& record, int language);
 
 }  // namespace pb

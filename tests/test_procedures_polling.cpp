@@ -58,8 +58,8 @@ TEST_P(PollingOnSim, ShowsEveryRecordOldestFirstThenEndsOk) {
     EXPECT_TRUE(QDateTime::fromString(h.view.pollingDates[0], "yyyy/MM/dd HH:mm:ss").isValid());
     for (int i = 0; i < stored.size(); ++i) EXPECT_EQ(h.view.pollingDates[i + 1], dateOf(stored[i]));
     EXPECT_EQ(h.view.pollingDataShown,
-              QStringList({"", "#1 Power up", "#2 Card granted, door 1, card 0001234567",
-                           "#3 Card denied, door 2, card 0009876543", "#4 Input on, input 3",
+              QStringList({"", "#1 Power up", "#2 Granted, door 1, card 0001234567",
+                           "#3 Denied, door 2, card 0009876543", "#4 Input on, input 3",
                            "#5 Input off, input 3", "#6 Input on, input 5"}));
     EXPECT_EQ(h.clock.pauses(), QList<int>(5, kPollingRecordPauseMs));  // none after the last
 
@@ -102,7 +102,7 @@ TEST_P(PollingOnSim, ASecondClickStopsAfterTheRecordInHand) {
     EXPECT_EQ(PollingTestClick(h.ctx), Outcome::Ok);
 
     EXPECT_EQ(h.view.pollingDataShown.size(), 4);
-    EXPECT_EQ(h.view.pollingData, "#3 Card denied, door 2, card 0009876543");
+    EXPECT_EQ(h.view.pollingData, "#3 Denied, door 2, card 0009876543");
     EXPECT_EQ(h.controller.commands().count("0000QI"), 3);
     EXPECT_EQ(h.controller.commands().count("0000PI"), 3);  // the record in hand is passed
     EXPECT_EQ(h.view.statuses.last(), "Command ok.");
@@ -132,7 +132,7 @@ TEST_P(PollingOnSim, AControllerFallingSilentMidwayEndsInErrorWithinTheReplyLimi
     EXPECT_EQ(PollingTestClick(h.ctx), Outcome::Error);
     EXPECT_LT(t.elapsed(), 2500);
 
-    EXPECT_EQ(h.view.pollingData, "#2 Card granted, door 1, card 0001234567");  // last one kept
+    EXPECT_EQ(h.view.pollingData, "#2 Granted, door 1, card 0001234567");  // last one kept
     EXPECT_EQ(h.view.statuses.last(), "Command error!");
     EXPECT_EQ(h.view.lamp(), LampColour::Red);
     EXPECT_EQ(h.view.lastBeepHz(), kLowBeepHz);

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "app/TfrmModule.h"
+#include "procedures/EventRecord.h"
 
 namespace {
 
@@ -51,6 +52,10 @@ TEST_P(Screenshots, CaptionsFitAndPictureIsSaved) {
                                      w.ui().mnuTraditional};
     choices.at(GetParam().index)->trigger();
     w.ui().pnSetDate->setText(QStringLiteral("2024/05/17 09:30:00"));
+    // The widest record the polling data test can show, in this language.
+    const auto record = pb::ParseEventRecord("999999" "20240517093000" "01" "4" "9999999999");
+    w.ui().pnPoolingDate->setText(pb::RecordDateText(*record));
+    w.ui().pnPoolingData->setText(pb::DescribeRecord(*record, GetParam().index));
     QCoreApplication::processEvents();
 
     EXPECT_EQ(CutCaptions(w), QStringList()) << GetParam().file;
@@ -69,6 +74,7 @@ TEST_P(Screenshots, CaptionsFitAndPictureIsSaved) {
 INSTANTIATE_TEST_SUITE_P(Window, Screenshots,
                          ::testing::Values(Language{0, "window-en.png"},
                                            Language{1, "window-zh-hans.png"},
-                                           Language{2, "window-zh-hant.png"}));
+                                           Language{2, "window-zh-hant.png"}),
+                         [](const auto& info) { return std::to_string(info.param.index); });
 
 }  // namespace
