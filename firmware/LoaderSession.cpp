@@ -68,4 +68,21 @@ bool LoaderSession::fail(const QString& why) {
     return false;
 }
 
+bool LoaderSession::verifyBlocks(const ReadBack& r) {
+    const int count = blockCount();
+    showStatus(msg::Verifying);
+    pause(50);
+    bars_.setVerifyMaximum(count);
+    for (int k = 0; k < count; ++k) {
+        view().processEvents();
+        if (!sendWithRetries(r.transaction, r.command(k * r.blockSize), r.timing))
+            return fail(QStringLiteral("block %1 could not be read back").arg(k));
+        if (!replyHoldsBlock(r.dataPosition, k, r.blockSize))
+            return fail(QStringLiteral("block %1 differs when read back").arg(k));
+        bars_.setVerifyPosition(k);
+    }
+    bars_.setVerifyPosition(count);
+    return true;
+}
+
 }  // namespace pb

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 #include "firmware/FirmwareImage.h"
 #include "firmware/FirmwareProgressView.h"
@@ -21,6 +22,16 @@ struct BlockTiming {
     int beforeEachAttemptMs = 0;
     int afterFailedAttemptMs = 0;
     int attempts = 5;
+};
+
+// How a protocol reads a block back: the command for a block's address, its timing, and
+// where the block's hex text stands in the reply.
+struct ReadBack {
+    Transaction transaction;
+    std::function<QString(int address)> command;
+    BlockTiming timing;
+    int dataPosition;
+    int blockSize;
 };
 
 class LoaderSession {
@@ -45,6 +56,10 @@ public:
     bool sendWithRetries(Transaction transaction, const QString& text, const BlockTiming& timing);
     // True when the last reply holds the block's hex text at the given position.
     bool replyHoldsBlock(int position, int k, int blockSize) const;
+
+    // Reads every block back and compares it with the image; the verify bar follows.
+    // False (with the failure recorded) at the first block that is missing or differs.
+    bool verifyBlocks(const ReadBack& readBack);
 
     // Asks with text until a reply of replyLength bytes comes, at most 10 times; the
     // status line counts down the tries left after each failure.

@@ -40,19 +40,11 @@ bool RunProtocolA(LoaderSession& s) {
     s.bars().setProgramPosition(count);
 
     // 4.-5. Read every block back and compare.
-    s.showStatus(msg::Verifying);
-    s.pause(50);
-    s.bars().setVerifyMaximum(count);
-    for (int k = 0; k < count; ++k) {
-        s.view().processEvents();
-        const QString text = s.prefix() + QString::asprintf("Zv%04X", k * kBlockSize);
-        if (!s.sendWithRetries(Transaction::Crc, text, verify))
-            return s.fail(QStringLiteral("block %1 could not be read back").arg(k));
-        if (!s.replyHoldsBlock(kVerifyDataPosition, k, kBlockSize))
-            return s.fail(QStringLiteral("block %1 differs when read back").arg(k));
-        s.bars().setVerifyPosition(k);
-    }
-    s.bars().setVerifyPosition(count);
+    const ReadBack readBack{
+        Transaction::Crc,
+        [&](int address) { return s.prefix() + QString::asprintf("Zv%04X", address); }, verify,
+        kVerifyDataPosition, kBlockSize};
+    if (!s.verifyBlocks(readBack)) return false;
 
     // 6. Restart into the new firmware; only an answer is worth waiting for.
     s.showStatus(msg::Upgrading);

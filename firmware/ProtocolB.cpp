@@ -54,19 +54,11 @@ bool RunProtocolB(LoaderSession& s) {
     s.bars().setProgramPosition(count);
 
     // 4. Read back and compare.
-    s.showStatus(msg::Verifying);
-    s.pause(50);
-    s.bars().setVerifyMaximum(count);
-    for (int k = 0; k < count; ++k) {
-        s.view().processEvents();
-        const QString text = s.prefix() + QString::asprintf("R%04x", k * kBlockSize);
-        if (!s.sendWithRetries(Transaction::XorEtx, text, kBlockTiming))
-            return s.fail(QStringLiteral("block %1 could not be read back").arg(k));
-        if (!s.replyHoldsBlock(kVerifyDataPosition, k, kBlockSize))
-            return s.fail(QStringLiteral("block %1 differs when read back").arg(k));
-        s.bars().setVerifyPosition(k);
-    }
-    s.bars().setVerifyPosition(count);
+    const ReadBack readBack{
+        Transaction::XorEtx,
+        [&](int address) { return s.prefix() + QString::asprintf("R%04x", address); }, kBlockTiming,
+        kVerifyDataPosition, kBlockSize};
+    if (!s.verifyBlocks(readBack)) return false;
 
     // 5. Restart.
     s.showStatus(msg::Upgrading);

@@ -71,7 +71,7 @@ bool Same(const Settings& a, const Settings& b) {
 Settings Before() {
     Settings s;
     s.linkKind = 1;
-    s.comPortName = QStringLiteral("/dev/ttyUSB7");
+    s.comPortName = QStringLiteral("/dev/pts/7");
     s.comBaudRate = QStringLiteral("9600,n,8,1");
     s.netIp = QStringLiteral("127.0.0.1");
     s.netPort = QStringLiteral("6000");
