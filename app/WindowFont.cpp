@@ -27,12 +27,19 @@ QString InstalledFamilyFor(const QString& name, int charset) {
     // The desktop's own font first, when it writes the script.
     const QString general = QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
     if (QFontDatabase::writingSystems(general).contains(system)) return general;
-    // Else the first proportional, scalable family that does.
+    // Else the first proportional, scalable family that does, preferring one that also
+    // writes Latin: the captions mix in "KV410", digits and "ID:", and a CJK-only fallback
+    // font (Droid Sans Fallback) would leave those to glyph substitution and its widths.
     const QStringList families = QFontDatabase::families(system);
+    const auto usable = [](const QString& family) {
+        return !QFontDatabase::isPrivateFamily(family) && !QFontDatabase::isFixedPitch(family) &&
+               QFontDatabase::isScalable(family);
+    };
     for (const QString& family : families)
-        if (!QFontDatabase::isPrivateFamily(family) && !QFontDatabase::isFixedPitch(family) &&
-            QFontDatabase::isScalable(family))
+        if (usable(family) && QFontDatabase::writingSystems(family).contains(QFontDatabase::Latin))
             return family;
+    for (const QString& family : families)
+        if (usable(family)) return family;
     return families.isEmpty() ? general : families.first();
 }
 

@@ -4,7 +4,10 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build ccache pkg-config libgtest-dev
           qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-multimedia-dev
           libgl1-mesa-dev libxkbcommon-dev xvfb xauth fonts-wqy-microhei
-          clang libclang-rt-14-dev)
+          clang libclang-rt-14-dev
+          # A CJK-only fallback font, as many desktops have: the window's font choice
+          # must not pick it for captions that mix in Latin letters and digits.
+          fonts-droid-fallback)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
