@@ -3,23 +3,16 @@
 #include <QProgressBar>
 
 #include "app/TfrmModule.h"
+#include "app/WindowRunView.h"
 #include "firmware/FirmwareUpgrade.h"
 
 namespace {
 
 // The window as the upgrade sees it: the test-run bracket and the two progress bars.
-class FirmwareWindowView : public pb::TestRunView, public pb::FirmwareProgressView {
+class FirmwareWindowView : public WindowRunViewOf<pb::TestRunView>,
+                           public pb::FirmwareProgressView {
 public:
-    explicit FirmwareWindowView(TfrmModule& window) : w_(window), u_(window.ui()) {}
-
-    void setStatus(const QString& text) override { w_.setStatus(text); }
-    void setLamp(pb::LampColour colour) override { w_.setLamp(colour); }
-    void setBusy(bool on) override { w_.setBusy(on); }
-    void setWaitCursor(bool on) override { w_.setWaitCursor(on); }
-    void beep(int frequencyHz, int durationMs) override { w_.beep(frequencyHz, durationMs); }
-    void processEvents() override { w_.processEvents(); }
-    pb::LinkSettings readLinkSettings() override { return w_.readLinkSettings(); }
-    int language() const override { return w_.language(); }
+    using WindowRunViewOf::WindowRunViewOf;
 
     void setProgramMaximum(int maximum) override { setMaximum(u_.pbProgram, maximum); }
     void setProgramPosition(int position) override { setPosition(u_.pbProgram, position); }
@@ -35,9 +28,6 @@ private:
     static void setPosition(QProgressBar* bar, int position) {
         bar->setValue(bar->property("emptyImage").toBool() ? bar->maximum() : position);
     }
-
-    TfrmModule& w_;
-    Ui::TfrmModule& u_;
 };
 
 }  // namespace

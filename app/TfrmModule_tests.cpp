@@ -5,6 +5,7 @@
 
 #include "app/TfrmModule.h"
 #include "app/WindowColours.h"
+#include "app/WindowRunView.h"
 #include "procedures/CommandConsoles.h"
 #include "procedures/ConnectAndIdentify.h"
 #include "procedures/DidoTest.h"
@@ -14,19 +15,9 @@
 namespace {
 
 // The window as the controller tests see it.
-class WindowView : public pb::ProcedureView {
+class WindowView : public WindowRunViewOf<pb::ProcedureView> {
 public:
-    explicit WindowView(TfrmModule& window) : w_(window), u_(window.ui()) {}
-
-    // The test-run bracket: the window's own implementation.
-    void setStatus(const QString& text) override { w_.setStatus(text); }
-    void setLamp(pb::LampColour colour) override { w_.setLamp(colour); }
-    void setBusy(bool on) override { w_.setBusy(on); }
-    void setWaitCursor(bool on) override { w_.setWaitCursor(on); }
-    void beep(int frequencyHz, int durationMs) override { w_.beep(frequencyHz, durationMs); }
-    void processEvents() override { w_.processEvents(); }
-    pb::LinkSettings readLinkSettings() override { return w_.readLinkSettings(); }
-    int language() const override { return w_.language(); }
+    using WindowRunViewOf::WindowRunViewOf;
 
     // Connect and identify.
     QString idCaption() const override { return u_.pnID->text(); }
@@ -79,8 +70,8 @@ public:
     // Polling data test.
     void setPollingButtonCaption(const QString& text) override { u_.btnPooling->setText(text); }
     void setTestButtonsBesidePollingEnabled(bool on) override {
-        for (QPushButton* b : {u_.btnConnect, u_.btnReboot, u_.btnInitial, u_.btnSetDate,
-                               u_.btnAlarm, u_.btnDIDO})
+        for (QPushButton* b :
+             {u_.btnConnect, u_.btnReboot, u_.btnInitial, u_.btnSetDate, u_.btnAlarm, u_.btnDIDO})
             b->setEnabled(on);
     }
     void setPollingDate(const QString& text) override { u_.pnPoolingDate->setText(text); }
@@ -93,10 +84,6 @@ public:
     // Command consoles.
     void setControllerReplyText(const QString& text) override { u_.edCommandRecv->setText(text); }
     void setModuleReplyText(const QString& text) override { u_.edModuleCommandRecv->setText(text); }
-
-private:
-    TfrmModule& w_;
-    Ui::TfrmModule& u_;
 };
 
 }  // namespace

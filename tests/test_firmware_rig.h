@@ -11,6 +11,7 @@
 #include "sim/SimController.h"
 #include "sim/SimServers.h"
 #include "tests/support/RecordingView.h"
+#include "tests/support/SimHarness.h"
 
 namespace pbtest {
 
@@ -71,18 +72,8 @@ class FirmwareRig {
 public:
     explicit FirmwareRig(int kind, Line line = Line::Tcp)
         : modelCase(ModelCaseFor(kind)), controller(modelCase.model, modelCase.id) {
-        if (line == Line::Tcp) {
-            tcp = std::make_unique<sim::TcpServer>(controller);
-            tcp->listen(0);
-            view.settings.kind = pb::LinkKind::Net;
-            view.settings.ip = QStringLiteral("127.0.0.1");
-            view.settings.tcpPort = QString::number(tcp->port());
-        } else {
-            pty = std::make_unique<sim::PtyServer>(controller);
-            pty->open();
-            view.settings.kind = pb::LinkKind::Com;
-            view.settings.portName = pty->slavePath();
-        }
+        pbtest::ServeSim(controller, line == Line::Tcp ? pbtest::Wire::Tcp : pbtest::Wire::Pty, tcp,
+                         pty, view.settings);
         job.fileName = dir.filePath(QStringLiteral("image.KVF"));
         job.deviceId = modelCase.id;
         job.modelKind = kind;

@@ -21,21 +21,28 @@ inline const char* WireName(Wire w) {
     return w == Wire::Tcp ? "Tcp" : "Pty";
 }
 
+// Serves the controller over TCP on 127.0.0.1 (any free port) or over a pseudo-terminal,
+// and points the link settings at it.
+inline void ServeSim(sim::Controller& controller, Wire wire, std::unique_ptr<sim::TcpServer>& tcp,
+                     std::unique_ptr<sim::PtyServer>& pty, pb::LinkSettings& settings) {
+    if (wire == Wire::Tcp) {
+        tcp = std::make_unique<sim::TcpServer>(controller);
+        tcp->listen(0);
+        settings.kind = pb::LinkKind::Net;
+        settings.ip = QStringLiteral("127.0.0.1");
+        settings.tcpPort = QString::number(tcp->port());
+    } else {
+        pty = std::make_unique<sim::PtyServer>(controller);
+        pty->open();
+        settings.kind = pb::LinkKind::Com;
+        settings.portName = pty->slavePath();
+    }
+}
+
 class SimHarness {
 public:
     SimHarness(sim::Model model, const QString& id, Wire wire) : controller(model, id) {
-        if (wire == Wire::Tcp) {
-            tcp = std::make_unique<sim::TcpServer>(controller);
-            tcp->listen(0);
-            view.settings.kind = pb::LinkKind::Net;
-            view.settings.ip = QStringLiteral("127.0.0.1");
-            view.settings.tcpPort = QString::number(tcp->port());
-        } else {
-            pty = std::make_unique<sim::PtyServer>(controller);
-            pty->open();
-            view.settings.kind = pb::LinkKind::Com;
-            view.settings.portName = pty->slavePath();
-        }
+        ServeSim(controller, wire, tcp, pty, view.settings);
     }
 
     bool serving() const { return tcp ? tcp->port() != 0 : pty && pty->isOpen(); }
