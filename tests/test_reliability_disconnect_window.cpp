@@ -232,10 +232,11 @@ struct Bench {
         loop.exec();
     }
 
-    // The descriptors open once the controller's side has settled.
-    int openFds() {
+    // The descriptors open once the controller's side has settled, leaving out the ones
+    // of threads Qt starts and ends on its own.
+    QStringList openFds() {
         settle();
-        return OpenFdCount();
+        return OpenFds(FdKinds::NoThreadWakeUps);
     }
 
     // The peer resets its socket, or the adapter is pulled.
@@ -465,16 +466,22 @@ void expectRunEnded(Bench& b, int message) {
     }
 }
 
+// Growth is a leak; fewer is a descriptor of the set-up (an earlier connection) that the
+// event loop let go of meanwhile.
+void expectNoFdGrowth(Bench& b, const QStringList& fdsBefore) {
+    const QStringList now = b.openFds();
+    EXPECT_LE(now.size(), fdsBefore.size())
+        << "a descriptor leaked: " << NewFds(fdsBefore, now).toStdString();
+}
+
 // The controller comes back (the older one as one that answers "AC" at once: its own
 // identify path waits out three reply limits and is covered elsewhere); nothing of the
 // failed run is left open, and Connect works.
-void expectConnectWorksOnceBack(Bench& b, int fdsBefore) {
+void expectConnectWorksOnceBack(Bench& b, const QStringList& fdsBefore) {
     auto& u = b.ui();
     const SimModelCase back = isKind4(b.proc) ? ModelCaseFor(3) : b.modelCase;
     b.startController(back);
-    // Growth is a leak; one fewer is a descriptor of the set-up (a dialog's watcher, an
-    // earlier connection) that the event loop let go of meanwhile.
-    EXPECT_LE(b.openFds(), fdsBefore) << "a descriptor leaked";
+    expectNoFdGrowth(b, fdsBefore);
 
     u.sbID->setValue(back.id.toInt());
     QTest::mouseClick(u.btnConnect, Qt::LeftButton);
@@ -482,7 +489,7 @@ void expectConnectWorksOnceBack(Bench& b, int fdsBefore) {
     EXPECT_EQ(b.window.state().modelKind, back.kind);
     EXPECT_FALSE(b.window.link().isOpen());
     EXPECT_TRUE(b.window.isEnabled());
-    EXPECT_LE(b.openFds(), fdsBefore) << "a descriptor leaked";
+    expectNoFdGrowth(b, fdsBefore);
 }
 
 class DisconnectMatrix : public ::testing::TestWithParam<std::tuple<Row, Wire>> {};
@@ -493,7 +500,7 @@ TEST_P(DisconnectMatrix, EndsWithTheOutcomeTheLinkClosedAndTheWindowBack) {
     auto& u = b.ui();
     prepare(b);
     if (HasFatalFailure()) return;
-    const int fdsBefore = b.openFds();
+    const QStringList fdsBefore = b.openFds();
 
     u.edCommandRecv->setText("earlier reply");
     u.edModuleCommandRecv->setText("earlier reply");
@@ -536,7 +543,7 @@ TEST_P(PullDuringARealWait, EndsTheRunOnceTheWaitIsOver) {
     b.window.setProcedureClock(&clock);
     prepare(b);
     if (HasFatalFailure()) return;
-    const int fdsBefore = b.openFds();
+    const QStringList fdsBefore = b.openFds();
     clock.asked.clear();
     b.controller->clearCommands();
 
