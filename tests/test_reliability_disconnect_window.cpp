@@ -236,7 +236,7 @@ struct Bench {
     // of threads Qt starts and ends on its own.
     QStringList openFds() {
         settle();
-        return OpenFds(FdKinds::NoThreadWakeUps);
+        return OpenFds(FdKinds::LinkKinds);
     }
 
     // The peer resets its socket, or the adapter is pulled.

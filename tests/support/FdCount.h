@@ -16,7 +16,7 @@ namespace pbtest {
 // threads Qt starts on its own: the painter's thread pool grows as a repaint needs it,
 // and a file dialog's watcher thread opens its inotify descriptor when it gets to it.
 // Those are "anon_inode:" descriptors; a link's are sockets, terminals and files.
-enum class FdKinds { All, NoThreadWakeUps };
+enum class FdKinds { All, LinkKinds };  // LinkKinds: no "anon_inode:" descriptors
 
 // "fd -> target" for each entry of /proc/self/fd, after the objects waiting for
 // deleteLater are gone (a closed link hands its transport to the event loop for deletion).
@@ -30,8 +30,7 @@ inline QStringList OpenFds(FdKinds kinds = FdKinds::All) {
             ::readlink(QFile::encodeName(dir + name).constData(), target, sizeof target - 1);
         if (n < 0) continue;  // the listing's own descriptor, closed by now
         const QString text = QString::fromLocal8Bit(target, n);
-        if (kinds == FdKinds::NoThreadWakeUps && text.startsWith(QLatin1String("anon_inode:")))
-            continue;
+        if (kinds == FdKinds::LinkKinds && text.startsWith(QLatin1String("anon_inode:"))) continue;
         fds << name + QStringLiteral(" -> ") + text;
     }
     return fds;
