@@ -5,7 +5,9 @@
 #include <QByteArray>
 
 #include "i18n/LanguageFont.h"
+#include "i18n/EventTexts.h"
 #include "i18n/Messages.h"
+#include "i18n/TrafficTexts.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -41,6 +43,27 @@ TEST(MessageTable, EveryTextIsInTheCodePageOfItsLanguage) {
         EXPECT_TRUE(EncodableIn("GB2312", pb::Msg(id, 1))) << "id " << id;
         EXPECT_TRUE(EncodableIn("BIG5", pb::Msg(id, 2))) << "id " << id;
     }
+}
+
+// The other text tables: English in ASCII, each Chinese column in its code page.
+template <typename Id>
+void ExpectTableEncodable(int count) {
+    for (int id = 0; id < count; ++id) {
+        const QString english = pb::Text(Id(id), 0);
+        EXPECT_FALSE(english.isEmpty()) << id;
+        for (QChar c : english) EXPECT_LT(c.unicode(), 0x80) << "id " << id;
+        EXPECT_TRUE(EncodableIn("GB2312", pb::Text(Id(id), 1))) << "id " << id;
+        EXPECT_TRUE(EncodableIn("BIG5", pb::Text(Id(id), 2))) << "id " << id;
+        // Placeholders are the same in every language.
+        for (int language = 1; language < pb::kLanguageCount; ++language)
+            for (const char* mark : {"%1", "%2"})
+                EXPECT_EQ(english.contains(mark), pb::Text(Id(id), language).contains(mark)) << id << mark;
+    }
+}
+
+TEST(MessageTable, EventAndTrafficTextsAreInTheCodePageOfTheirLanguage) {
+    ExpectTableEncodable<pb::EventText>(int(pb::EventText::NoRecords) + 1);
+    ExpectTableEncodable<pb::TrafficText>(int(pb::TrafficText::LinkClosed) + 1);
 }
 
 TEST(MessageTable, LooksUpByIdAndLanguage) {
