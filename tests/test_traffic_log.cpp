@@ -87,7 +87,6 @@ TEST_P(TrafficOverTheWire, RowsOfAKnownExchange) {
     ASSERT_TRUE(h.link.SendXorCommandEtx("0000A"));
     h.link.CloseLink();
 
-    EXPECT_EQ(log.rowCount(), 0);  // shown in a batch, not row by row
     log.flush();
     ASSERT_EQ(log.rowCount(), 10);
 
@@ -293,7 +292,7 @@ TEST(TrafficLog, FindsTheNextMatchAndWraps) {
     TrafficLog log;
     for (const char* text : {"0000AC", "0000DG0", "0000AS", "0000DG0"}) {
         log.addAt(Record(Dir::Sent, BuildCrcFrame(text)), 0);
-        log.addAt(Record(Dir::Received, CrcReplyFrame(QByteArray(text).left(6) + "00")), 0);
+        log.addAt(Record(Dir::Received, CrcReplyFrame(QByteArray(text).left(4) + "OK")), 0);
     }
     log.addAt(Record(Dir::Failed, {}, 0, "no complete reply in time"), 0);
     log.flush();
