@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -21,6 +22,21 @@
 #include "traffic/TrafficLog.h"
 
 namespace pb {
+namespace {
+
+// Failures and frames with a wrong checksum in red, so they stand out in a long list.
+class AlertDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.data(TrafficLog::AlertRole).toBool()) option->palette.setColor(QPalette::Text, QColor(176, 0, 0));
+    }
+};
+
+}  // namespace
 
 TrafficMonitorWindow::TrafficMonitorWindow(TrafficLog* log, QWidget* parent)
     : QWidget(parent, Qt::Window), log_(log) {
@@ -28,6 +44,7 @@ TrafficMonitorWindow::TrafficMonitorWindow(TrafficLog* log, QWidget* parent)
     table_ = new QTableView(this);
     table_->setObjectName(QStringLiteral("tvTraffic"));
     table_->setModel(log_);
+    table_->setItemDelegate(new AlertDelegate(table_));
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setWordWrap(false);
     table_->setTextElideMode(Qt::ElideRight);
@@ -118,10 +135,10 @@ void TrafficMonitorWindow::setLanguage(int language) {
     table_->setColumnWidth(TrafficLog::Direction,
                            std::max(widest, fm.horizontalAdvance(log_->headerData(TrafficLog::Direction,
                                                                                  Qt::Horizontal).toString())) + 18);
-    fit(TrafficLog::Bytes, QStringLiteral("<SOH>0000JC00110002<STX>ABCD<CR>"));
+    fit(TrafficLog::Bytes, QStringLiteral("<ETX>0000DBKV320MX V5.10.02<EOT>CDE1<CR>"));
     fit(TrafficLog::Id, QStringLiteral("0000"));
     fit(TrafficLog::Mnemonic, QStringLiteral("Zp"));
-    fit(TrafficLog::Data, QStringLiteral("00110002 0000"));
+    fit(TrafficLog::Data, QStringLiteral("KV320MX V5.10.02"));
     widest = 0;
     for (TrafficText t : {TrafficText::VerdictGood, TrafficText::VerdictBad, TrafficText::VerdictLowercase,
                           TrafficText::VerdictNone})
@@ -140,6 +157,12 @@ void TrafficMonitorWindow::retranslate() {
     findNext_->setText(Text(TrafficText::FindNext, language_));
     copy_->setText(Text(TrafficText::Copy, language_));
     save_->setText(Text(TrafficText::Save, language_));
+    // Room around each caption, whatever the style's own margins.
+    for (QPushButton* b : {pause_, clear_, findNext_, copy_, save_})
+        b->setMinimumWidth(b->fontMetrics().horizontalAdvance(b->text()) + 24);
+    pause_->setMinimumWidth(std::max(pause_->fontMetrics().horizontalAdvance(Text(TrafficText::Pause, language_)),
+                                     pause_->fontMetrics().horizontalAdvance(Text(TrafficText::Resume, language_))) +
+                            24);
     updateStatus();
 }
 

@@ -125,6 +125,10 @@ TEST_P(TrafficOverTheWire, RowsOfAKnownExchange) {
     EXPECT_GE(silent.latencyMs, 0);
     EXPECT_EQ(log.cellText(5, TrafficLog::Bytes), "No reply within the time limit");
     EXPECT_EQ(log.cellText(5, TrafficLog::Checksum), "");
+    // Failures and wrong checksums are marked for the view; good frames are not.
+    EXPECT_EQ(log.index(0, 0).data(TrafficLog::AlertRole), false);
+    EXPECT_EQ(log.index(3, 0).data(TrafficLog::AlertRole), true);
+    EXPECT_EQ(log.index(5, 0).data(TrafficLog::AlertRole), true);
 
     EXPECT_EQ(log.row(6).mnemonicText(), "Zx");
     EXPECT_EQ(log.row(6).dataText(), "A5");

@@ -93,6 +93,11 @@ QVariant TrafficLog::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
     if (role == Qt::DisplayRole || (role == Qt::ToolTipRole && (index.column() == Bytes || index.column() == Data)))
         return cellText(index.row(), index.column());
+    if (role == AlertRole) {
+        const TrafficRow& row = rows_[size_t(index.row())];
+        return row.kind == FrameKind::Failure || row.verdict == ChecksumVerdict::Bad ||
+               row.verdict == ChecksumVerdict::Lowercase;
+    }
     if (role == Qt::TextAlignmentRole && index.column() == Latency)
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     return {};

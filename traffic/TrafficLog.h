@@ -25,6 +25,9 @@ public:
     enum Column { Time, Direction, Bytes, Id, Mnemonic, Data, Checksum, Latency, ColumnCount };
     static constexpr int kCapacity = 100000;
     static constexpr int kFlushMs = 40;
+    // data() of this role is true for a row a technician should notice: a failure, or
+    // a frame whose checksum is bad or lowercase.
+    static constexpr int AlertRole = Qt::UserRole + 1;
 
     explicit TrafficLog(QObject* parent = nullptr, int capacity = kCapacity);
 
