@@ -91,7 +91,15 @@ QString TrafficLog::cellText(int r, int column) const {
 
 QVariant TrafficLog::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
-    if (role == Qt::DisplayRole || (role == Qt::ToolTipRole && (index.column() == Bytes || index.column() == Data)))
+    if (role == Qt::DisplayRole) {
+        QString text = cellText(index.row(), index.column());
+        if (text.size() > kShownChars) {
+            text.truncate(kShownChars);
+            text += QChar(0x2026);
+        }
+        return text;
+    }
+    if (role == Qt::ToolTipRole && (index.column() == Bytes || index.column() == Data))
         return cellText(index.row(), index.column());
     if (role == AlertRole) {
         const TrafficRow& row = rows_[size_t(index.row())];
