@@ -112,8 +112,8 @@ TrafficMonitorWindow::TrafficMonitorWindow(TrafficLog* log, QWidget* parent)
         updateStatus();
     });
 
-    setLanguage(log_->language());
     resize(980, 520);
+    setLanguage(log_->language());
 }
 
 void TrafficMonitorWindow::setLanguage(int language) {
@@ -147,6 +147,11 @@ void TrafficMonitorWindow::setLanguage(int language) {
                            std::max(widest, fm.horizontalAdvance(log_->headerData(TrafficLog::Checksum,
                                                                                  Qt::Horizontal).toString())) + 18);
     fit(TrafficLog::Latency, QStringLiteral("00000"));
+    // Wide enough to show every column at first, with room for the vertical scroll bar.
+    const int needed = table_->horizontalHeader()->length() + table_->verticalScrollBar()->sizeHint().width() +
+                       2 * table_->frameWidth() + layout()->contentsMargins().left() +
+                       layout()->contentsMargins().right() + 4;
+    if (width() < needed) resize(needed, height());
 }
 
 void TrafficMonitorWindow::retranslate() {
