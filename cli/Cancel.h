@@ -10,6 +10,7 @@ namespace cli {
 class Cancel : public QObject {
     Q_OBJECT
 public:
+    using QObject::QObject;
     bool requested() const { return requested_.load(); }
 
 public slots:

@@ -311,6 +311,8 @@ public:
         QObject::connect(&link_, &pb::Link::traffic, [this](const pb::TrafficRecord& r) {
             sawTraffic_ = true;
             if (r.direction == pb::TrafficRecord::Direction::Failed) lastFailure_ = r.note;
+            if (r.direction == pb::TrafficRecord::Direction::Received && !r.checksumOk)
+                lastFailure_ = QStringLiteral("the reply failed its checksum");
             view_.observe(r);
             if (!job_.traffic) return;
             UnitEvent e;

@@ -22,11 +22,11 @@ UnitPool::UnitPool(const QList<UnitLink>& units, const CommandJob& job) {
         connect(slot.worker, &UnitWorker::event, this, &UnitPool::event);
         connect(slot.worker, &UnitWorker::finished, this, [this, i] {
             // The worker is deleted once its thread ends: no cancel reaches it after this.
-            slots_[i].worker = nullptr;
-            slots_[i].thread->quit();
+            slots_[std::size_t(i)].worker = nullptr;
+            slots_[std::size_t(i)].thread->quit();
             if (--running_ == 0) emit allFinished();
         });
-        slots_.append(std::move(slot));
+        slots_.push_back(std::move(slot));
     }
 }
 

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QThread>
 #include <memory>
+#include <vector>
 
 #include "cli/Cancel.h"
 #include "cli/UnitJob.h"
@@ -52,7 +53,7 @@ private:
         std::unique_ptr<QThread> thread;
         UnitWorker* worker = nullptr;
     };
-    QList<Slot> slots_;
+    std::vector<Slot> slots_;
     int running_ = 0;
 };
 

@@ -140,7 +140,7 @@ inline CliResult SignalCliWhen(const QStringList& args, const std::function<bool
             }
         }
     }
-    if (!p.waitForFinished(1000)) {
+    if (p.state() != QProcess::NotRunning && !p.waitForFinished(1000)) {
         p.kill();
         p.waitForFinished(5000);
         return r;
