@@ -113,7 +113,7 @@ TEST(CliExitCodes, CorruptVerifyExitsSevenAndSaysTheUnitMayBeHalfFlashed) {
 TEST(CliExitCodes, SigintMidUpgradeStopsBetweenBlocksAndSaysWhere) {
     const SimModelCase m = ModelCaseFor(3);
     QTemporaryDir dir;
-    const int blocks = 40;
+    const int blocks = 120;  // far more than go out before the signal lands
     const QString file = WriteFirmware(dir, m.header, PatternImage(blocks * 512));
     // Slow replies, so the signal lands while blocks are still going out.
     SimProcess sim({"--model", "v5", "--id", m.id, "--delay", "20"});

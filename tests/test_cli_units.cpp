@@ -22,7 +22,8 @@ QMap<QString, int> exitByLink(const CliResult& r) {
 
 TEST(CliUnits, FourUnitsOneStoppedMidUpgradeThreeFlashIdenticalImagesExitSeven) {
     const SimModelCase m = ModelCaseFor(3);
-    const QByteArray image = PatternImage(24 * 512 + 100, 7);
+    // Enough blocks that the stop lands well before the unit could finish.
+    const QByteArray image = PatternImage(100 * 512 + 100, 7);
     QTemporaryDir dir;
     const QString file = WriteFirmware(dir, m.header, image);
     std::vector<std::unique_ptr<SimProcess>> sims;
@@ -103,6 +104,12 @@ TEST(CliUnits, SilentAndDisconnectingUnitsDoNotChangeTheOthersFromAUnitsFile) {
             EXPECT_EQ(d.value("modelKind").toInt(), 3);
         }
     }
+    // Results come as units finish: the good units are not held up by the silent one.
+    QStringList order;
+    for (const QJsonObject& o : r.eventsOf("result")) order.append(o.value("link").toString());
+    EXPECT_LT(order.indexOf(good1.address()), order.indexOf(silent.address()));
+    EXPECT_LT(order.indexOf(good2.address()), order.indexOf(silent.address()));
+
     // The identify of each good unit is exactly the one it would get alone (the log is
     // written as frames arrive).
     EXPECT_EQ(good1.received(), QStringList({"0011AC", "0011DB", "0011AS"}));
