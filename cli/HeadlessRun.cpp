@@ -221,6 +221,14 @@ public:
         }
     }
 
+    // Clears the running flag of a loop (what a second click does); false for a one-shot
+    // test. Safe at any moment: the loop only reads the flag between its exchanges.
+    bool stopLoop() {
+        if (loop == Loop::Dido) state_.didoRunning = false;
+        if (loop == Loop::Poll) state_.pollingRunning = false;
+        return loop != Loop::None;
+    }
+
 private:
     void cycleBegins() {
         cycleEnds();
@@ -248,14 +256,7 @@ private:
     // anything else closes the link, so the procedure ends at its next exchange, which
     // in an upgrade is the next block.
     void honourCancel() {
-        if (loop == Loop::Dido) {
-            state_.didoRunning = false;
-            return;
-        }
-        if (loop == Loop::Poll) {
-            state_.pollingRunning = false;
-            return;
-        }
+        if (stopLoop()) return;
         if (!link_.isOpen()) return;
         if (stoppedWhere.isEmpty()) {
             if (verifyTotal >= 0)
@@ -308,6 +309,8 @@ public:
           view_(report_, settingsOf(unitLink), job, link_, state_, cancel) {
         const QString id = unitLink.id.isEmpty() ? job.id : unitLink.id;
         view_.setIdCaption(id);
+        // A loop stops at the end of the pause or exchange in hand, not one record later.
+        QObject::connect(&cancel, &Cancel::requestedNow, &link_, [this] { view_.stopLoop(); });
         QObject::connect(&link_, &pb::Link::traffic, [this](const pb::TrafficRecord& r) {
             sawTraffic_ = true;
             if (r.direction == pb::TrafficRecord::Direction::Failed) lastFailure_ = r.note;

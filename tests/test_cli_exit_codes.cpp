@@ -151,3 +151,16 @@ TEST(CliExitCodes, SigintMidDidoEndsTheCycleAndSendsTheClosingCommand) {
         EXPECT_EQ(received.count(closing), 1);
     }
 }
+
+TEST(CliExitCodes, SigintMidPollStopsAfterTheRecordInHand) {
+    SimProcess sim({"--model", "kv410"});
+    const CliResult r = SignalCliWhen(QStringList{"poll", "--model-kind", "7", "--json"} + sim.link(),
+                                      [](const QJsonObject& o) { return isProgress(o, "poll", 2); });
+    EXPECT_EQ(r.exitCode, 130) << r.err.constData();
+    sim.stop();
+    const QStringList received = sim.received();
+    // Every record read was passed, and the store was not read to its end.
+    EXPECT_EQ(received.count("0000QI"), received.count("0000PI"));
+    EXPECT_GE(received.count("0000QI"), 2);
+    EXPECT_LT(received.count("0000QI"), 5);
+}
