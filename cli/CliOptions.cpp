@@ -1,0 +1,242 @@
+#include "cli/CliOptions.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include "cli/ExitCode.h"
+#include "cli/HeadlessRun.h"
+#include "link/SpeedText.h"
+
+namespace cli {
+namespace {
+
+const QStringList kCommands = {"ports",  "identify", "set-date", "alarm", "factory-initial", "reboot",
+                               "dido",   "poll",     "send",     "module", "upgrade",        "records"};
+
+// The positional arguments each command takes.
+int argumentCount(const QString& command) {
+    if (command == QLatin1String("alarm") || command == QLatin1String("send") ||
+        command == QLatin1String("upgrade"))
+        return 1;
+    if (command == QLatin1String("module")) return 3;
+    return 0;
+}
+
+ParsedCli usage(const QString& why) {
+    ParsedCli r;
+    r.exitCode = kExitUsage;
+    r.output = QStringLiteral("panelbench-cli: %1\nTry 'panelbench-cli --help'.\n").arg(why);
+    return r;
+}
+
+bool validId(const QString& id) {
+    return QRegularExpression(QStringLiteral("^[0-9]{3,4}$")).match(id).hasMatch();
+}
+
+// "host:port" with a port number; false for anything else.
+bool parseTcp(const QString& text, UnitLink& u) {
+    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0) return false;
+    bool ok = false;
+    const int port = text.mid(colon + 1).toInt(&ok);
+    if (!ok || port < 1 || port > 65535) return false;
+    u.kind = UnitLink::Kind::Tcp;
+    u.host = text.left(colon);
+    u.tcpPort = QString::number(port);
+    return true;
+}
+
+}  // namespace
+
+QString HelpText() {
+    return QStringLiteral(
+        "Usage: panelbench-cli COMMAND [ARGUMENTS] LINK... [OPTIONS]\n"
+        "Runs Panel Bench's controller tests without a window, on one or many units at once.\n"
+        "\n"
+        "Commands:\n"
+        "  ports                    list the serial ports and what the system knows of them\n"
+        "  identify                 find the controller: ID, model kind, version, serial number\n"
+        "  set-date [--time T]      set the controller's clock (default: this PC's clock)\n"
+        "  alarm LEVEL              raise or clear an alarm, LEVEL 0 (off) .. 6\n"
+        "  factory-initial          restore the factory settings\n"
+        "  reboot                   restart the controller\n"
+        "  dido [--cycles N | --seconds S] [--outputs 1010]\n"
+        "                           DI/DO test (default one cycle, all outputs; --cycles 0 runs\n"
+        "                           until interrupted)\n"
+        "  poll                     read the event store record by record\n"
+        "  send TEXT                controller console: send ID + TEXT\n"
+        "  module TYPE NUMBER TEXT  module console: TYPE 0..5 or A B H I J E\n"
+        "  upgrade FILE             identify, check FILE against the model, program and verify\n"
+        "  records list|show|export unit records (not available in this build)\n"
+        "\n"
+        "Link (one of them, repeatable: the command runs on every unit at once):\n"
+        "  --serial PORT            serial port (ttyUSB0, /dev/ttyUSB0, /dev/serial/by-id/...)\n"
+        "  --speed B,P,D,S          serial parameters (default 19200,e,8,1)\n"
+        "  --tcp HOST:PORT          controller on the network\n"
+        "  --units FILE             one link per line: PORT or HOST:PORT, then optionally an ID\n"
+        "\n"
+        "Options:\n"
+        "  --id NNNN                device ID to ask (default 0000)\n"
+        "  --model-kind K           model kind 1..7: run without an identify first\n"
+        "                           (upgrade always identifies)\n"
+        "  --time yyyy-mm-ddThh:mm:ss  the date and time for set-date\n"
+        "  --json                   newline-delimited JSON events instead of text\n"
+        "  --traffic                show every frame sent and received\n"
+        "  --language en|zh-hans|zh-hant  language of the controller messages\n"
+        "  --operator NAME          operator for the unit records\n"
+        "  --no-records             keep no unit records\n"
+        "  --help, --version\n"
+        "\n"
+        "Exit codes: 0 ok; 2 usage; 3 link could not be opened; 4 no controller answered or\n"
+        "identify failed; 5 a command failed; 6 firmware file or model check refused;\n"
+        "7 programming or verify failed (the unit may be left half-flashed); 130 interrupted.\n"
+        "With many units the exit code is the worst of them.\n");
+}
+
+bool ParseUnitsFile(const QString& text, const QString& speed, QList<UnitLink>& units,
+                    QString& error) {
+    int lineNumber = 0;
+    for (QString line : text.split(QLatin1Char('\n'))) {
+        ++lineNumber;
+        line = line.section(QLatin1Char('#'), 0, 0).trimmed();
+        if (line.isEmpty()) continue;
+        const QStringList words = line.split(QRegularExpression(QStringLiteral("\\s+")));
+        if (words.size() > 2 || (words.size() == 2 && !validId(words[1]))) {
+            error = QStringLiteral("units file line %1: want 'PORT [ID]' or 'HOST:PORT [ID]', not '%2'")
+                        .arg(lineNumber).arg(line);
+            return false;
+        }
+        UnitLink u;
+        if (!parseTcp(words[0], u)) {
+            u.kind = UnitLink::Kind::Serial;
+            u.port = words[0];
+        }
+        u.speed = speed;
+        if (words.size() == 2) u.id = words[1];
+        units.append(u);
+    }
+    return true;
+}
+
+ParsedCli ParseCli(const QStringList& arguments) {
+    QCommandLineParser p;
+    p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const auto value = [](const char* name) {
+        return QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("V"));
+    };
+    const auto flag = [](const char* name) { return QCommandLineOption(QString::fromLatin1(name)); };
+    p.addOptions({flag("help"), flag("version"), value("serial"), value("speed"), value("tcp"),
+                  value("units"), value("id"), value("model-kind"), value("time"), value("cycles"),
+                  value("seconds"), value("outputs"), flag("json"), flag("traffic"),
+                  value("language"), value("operator"), flag("no-records"), value("format")});
+    if (!p.parse(arguments)) return usage(p.errorText());
+    if (p.isSet(QStringLiteral("help"))) return {false, HelpText(), kExitOk, {}};
+    if (p.isSet(QStringLiteral("version")))
+        return {false, QStringLiteral("panelbench-cli %1\n").arg(QStringLiteral(PANELBENCH_VERSION)), kExitOk, {}};
+
+    QStringList args = p.positionalArguments();
+    if (args.isEmpty()) return usage(QStringLiteral("no command given"));
+    ParsedCli r;
+    CliOptions& o = r.options;
+    CommandJob& job = o.job;
+    job.command = args.takeFirst();
+    if (!kCommands.contains(job.command)) return usage(QStringLiteral("unknown command '%1'").arg(job.command));
+    if (job.command == QLatin1String("records")) {
+        o.recordsArguments = args;
+        r.exitCode = kExitUsage;
+        r.output = QStringLiteral("panelbench-cli: records are not available in this build\n");
+        return r;
+    }
+    if (args.size() != argumentCount(job.command))
+        return usage(QStringLiteral("'%1' takes %2 argument(s), not %3")
+                         .arg(job.command).arg(argumentCount(job.command)).arg(args.size()));
+
+    // The command's own arguments and options.
+    const auto isSet = [&](const char* name) { return p.isSet(QString::fromLatin1(name)); };
+    const auto val = [&](const char* name) { return p.value(QString::fromLatin1(name)); };
+    const auto onlyFor = [&](const char* option, const char* command) {
+        return isSet(option) && job.command != QLatin1String(command);
+    };
+    for (const auto& [option, command] : {std::pair{"time", "set-date"}, {"cycles", "dido"},
+                                         {"seconds", "dido"}, {"outputs", "dido"}})
+        if (onlyFor(option, command))
+            return usage(QStringLiteral("--%1 goes with '%2'").arg(QLatin1String(option), QLatin1String(command)));
+    if (isSet("time")) {
+        const QDateTime t = QDateTime::fromString(val("time"), Qt::ISODate);
+        if (!t.isValid()) return usage(QStringLiteral("--time wants yyyy-mm-ddThh:mm:ss, not '%1'").arg(val("time")));
+        job.time = t;
+    }
+    if (isSet("cycles") && isSet("seconds")) return usage(QStringLiteral("give --cycles or --seconds, not both"));
+    bool ok = true;
+    if (isSet("cycles")) job.cycles = val("cycles").toInt(&ok);
+    if (!ok || job.cycles < 0) return usage(QStringLiteral("--cycles wants a whole number from 0"));
+    if (isSet("seconds")) job.seconds = val("seconds").toInt(&ok);
+    if (!ok || (isSet("seconds") && job.seconds < 1)) return usage(QStringLiteral("--seconds wants a whole number from 1"));
+    if (isSet("outputs")) {
+        job.outputs = val("outputs");
+        if (!QRegularExpression(QStringLiteral("^[01]{1,4}$")).match(job.outputs).hasMatch())
+            return usage(QStringLiteral("--outputs wants up to four 0/1 digits, not '%1'").arg(job.outputs));
+    }
+    if (job.command == QLatin1String("alarm")) {
+        job.alarmLevel = args[0].toInt(&ok);
+        if (!ok || job.alarmLevel < 0 || job.alarmLevel > 6)
+            return usage(QStringLiteral("alarm LEVEL is 0 to 6, not '%1'").arg(args[0]));
+    }
+    if (job.command == QLatin1String("send")) job.text = args[0];
+    if (job.command == QLatin1String("module")) {
+        job.moduleType = ModuleTypeIndex(args[0]);
+        if (job.moduleType < 0) return usage(QStringLiteral("module TYPE is 0..5 or A B H I J E, not '%1'").arg(args[0]));
+        job.moduleNumber = args[1];
+        job.text = args[2];
+    }
+    if (job.command == QLatin1String("upgrade")) job.firmwareFile = args[0];
+
+    // Shared options.
+    if (isSet("id")) {
+        job.id = val("id");
+        if (!validId(job.id)) return usage(QStringLiteral("--id wants three or four digits, not '%1'").arg(job.id));
+    }
+    if (isSet("model-kind")) {
+        const int kind = val("model-kind").toInt(&ok);
+        if (!ok || kind < 1 || kind > 7) return usage(QStringLiteral("--model-kind wants 1 to 7, not '%1'").arg(val("model-kind")));
+        job.modelKind = kind;
+    }
+    if (isSet("language")) {
+        const QStringList languages = {"en", "zh-hans", "zh-hant"};
+        job.language = int(languages.indexOf(val("language").toLower()));
+        if (job.language < 0) return usage(QStringLiteral("--language is en, zh-hans or zh-hant"));
+    }
+    job.traffic = isSet("traffic");
+    o.json = isSet("json");
+    o.operatorName = val("operator");
+    o.noRecords = isSet("no-records");
+
+    // The links.
+    const QString speed = isSet("speed") ? val("speed") : QStringLiteral("19200,e,8,1");
+    if (!pb::ParseSpeedText(speed)) return usage(QStringLiteral("--speed wants e.g. 19200,e,8,1, not '%1'").arg(speed));
+    for (const QString& port : p.values(QStringLiteral("serial"))) {
+        UnitLink u;
+        u.port = port;
+        u.speed = speed;
+        o.units.append(u);
+    }
+    for (const QString& address : p.values(QStringLiteral("tcp"))) {
+        UnitLink u;
+        if (!parseTcp(address, u)) return usage(QStringLiteral("--tcp wants HOST:PORT, not '%1'").arg(address));
+        o.units.append(u);
+    }
+    if (isSet("units")) {
+        QFile f(val("units"));
+        if (!f.open(QIODevice::ReadOnly)) return usage(QStringLiteral("cannot read the units file '%1'").arg(val("units")));
+        QString error;
+        if (!ParseUnitsFile(QString::fromUtf8(f.readAll()), speed, o.units, error)) return usage(error);
+    }
+    if (job.command != QLatin1String("ports") && o.units.isEmpty())
+        return usage(QStringLiteral("no link given: name one with --serial PORT, --tcp HOST:PORT or --units FILE"));
+    r.run = true;
+    return r;
+}
+
+}  // namespace cli

@@ -1,0 +1,519 @@
+// The headless view and the calls into the procedures. Everything here follows today's
+// view interfaces (ProcedureView, TestRunView, FirmwareProgressView) and entry points.
+#include "cli/HeadlessRun.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QTimer>
+
+#include "cli/ExitCode.h"
+#include "firmware/FirmwareUpgrade.h"
+#include "link/Frame.h"
+#include "procedures/CommandConsoles.h"
+#include "procedures/ConnectAndIdentify.h"
+#include "procedures/DidoTest.h"
+#include "procedures/PollingTest.h"
+#include "procedures/SystemCommands.h"
+
+namespace cli {
+namespace {
+
+// Hands events to the sink, stamped with the unit and the time since it started.
+class Reporter {
+public:
+    Reporter(int unit, const EventSink& sink) : unit_(unit), sink_(sink) { since_.start(); }
+
+    void emitEvent(UnitEvent e) {
+        e.unit = unit_;
+        e.ms = since_.elapsed();
+        sink_(e);
+    }
+    void step(const QString& text) {
+        UnitEvent e;
+        e.kind = UnitEvent::Kind::Step;
+        e.text = text;
+        emitEvent(e);
+    }
+    void progress(const QString& phase, int done, int total) {
+        UnitEvent e;
+        e.kind = UnitEvent::Kind::Progress;
+        e.phase = phase;
+        e.done = done;
+        e.total = total;
+        emitEvent(e);
+    }
+    qint64 elapsed() const { return since_.elapsed(); }
+
+private:
+    int unit_;
+    const EventSink& sink_;
+    QElapsedTimer since_;
+};
+
+// Real pauses; a cancel ends them at once except in the DI/DO loop, whose closing
+// command keeps its pause. The date and time may be fixed by --time.
+class HeadlessClock : public pb::Clock {
+public:
+    HeadlessClock(Cancel& cancel, std::optional<QDateTime> fixed)
+        : cancel_(cancel), fixed_(std::move(fixed)) {}
+
+    void pause(int ms) override {
+        if (ms <= 0 || (interruptible && cancel_.requested())) return;
+        QEventLoop loop;
+        QTimer timer;
+        timer.setSingleShot(true);
+        timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        QMetaObject::Connection c;
+        if (interruptible)
+            c = QObject::connect(&cancel_, &Cancel::requestedNow, &loop, &QEventLoop::quit);
+        timer.start(ms);
+        loop.exec();
+        QObject::disconnect(c);
+    }
+    QDateTime now() const override { return fixed_ ? *fixed_ : QDateTime::currentDateTime(); }
+
+    bool interruptible = true;
+
+private:
+    Cancel& cancel_;
+    std::optional<QDateTime> fixed_;
+};
+
+QString directionName(pb::TrafficRecord::Direction d) {
+    switch (d) {
+        case pb::TrafficRecord::Direction::Sent:
+            return QStringLiteral("sent");
+        case pb::TrafficRecord::Direction::Received:
+            return QStringLiteral("received");
+        case pb::TrafficRecord::Direction::Failed:
+            break;
+    }
+    return QStringLiteral("failed");
+}
+
+enum class Loop { None, Dido, Poll };
+
+// The window without a window: it keeps what the procedures show, reports steps and
+// progress, counts DI/DO cycles and turns a cancel into what each test honours.
+class HeadlessView final : public pb::ProcedureView, public pb::FirmwareProgressView {
+public:
+    HeadlessView(Reporter& report, const pb::LinkSettings& settings, const CommandJob& job,
+                 pb::Link& link, pb::ControllerState& state, Cancel& cancel)
+        : report_(report), settings_(settings), job_(job), link_(link), state_(state),
+          cancel_(cancel) {
+        inputs_.fill('0', 8);
+    }
+
+    Loop loop = Loop::None;
+
+    // --- what the run shows ---
+    QString status, version, serialText, reply, stoppedWhere;
+    bool lampRed = false;
+    QJsonArray records;
+    int cyclesStarted = 0, cyclesDone = 0, pollTotal = 0;
+    int programDone = 0, programTotal = -1, verifyDone = 0, verifyTotal = -1;
+    bool closingSent = false;
+    QByteArray inputs() const { return inputs_; }
+
+    // --- TestRunView ---
+    void setStatus(const QString& text) override {
+        if (text == status) return;
+        status = text;
+        report_.step(text);
+    }
+    void setLamp(pb::LampColour colour) override { lampRed = colour == pb::LampColour::Red; }
+    void setBusy(bool) override {}
+    void setWaitCursor(bool) override {}
+    void beep(int, int) override {}
+    void processEvents() override {
+        QCoreApplication::processEvents();
+        if (cancel_.requested()) honourCancel();
+    }
+    pb::LinkSettings readLinkSettings() override { return settings_; }
+    int language() const override { return job_.language; }
+
+    // --- connect and identify ---
+    QString idCaption() const override { return idCaption_; }
+    void setIdCaption(const QString& id) { idCaption_ = id; }
+    void setIdPosition(int) override {}
+    void setVersionText(const QString& text) override { version = text; }
+    void setSerialNumberText(const QString& text) override { serialText = text; }
+    void showAllInputsAndOutputs() override {}
+    void hideInputsAndOutputsMissingOnKind4() override {}
+    void saveLinkSettings() override {}
+    void enableTestPages() override {}
+
+    // --- DI/DO ---
+    void setWindowEnabled(bool) override {}
+    bool outputTicked(int k) const override {
+        // Output 1 is asked first in every cycle of both variants: a cycle begins.
+        if (k == 1) const_cast<HeadlessView*>(this)->cycleBegins();
+        return k >= 1 && k <= job_.outputs.size() && job_.outputs.at(k - 1) == QLatin1Char('1');
+    }
+    void untickAllOutputs() override {}
+    void setInputLamp(int k, pb::InputLamp colour) override {
+        // The lamps go white once the loop has ended; the last reading is kept.
+        if (closingSent || k < 1 || k > 8) return;
+        inputs_[k - 1] = colour == pb::InputLamp::Yellow ? '1' : '0';
+    }
+    void setDidoButtonCaption(const QString&) override {}
+    void setOtherTestButtonsEnabled(bool) override {}
+    void hideOtherTestTabs() override {}
+    void showCommandTab() override {}
+
+    // --- polling ---
+    void setPollingButtonCaption(const QString&) override {}
+    void setTestButtonsBesidePollingEnabled(bool) override {}
+    void setPollingDate(const QString& text) override {
+        pollDate_ = text;
+        dateFresh_ = true;
+    }
+    void setPollingData(const QString& text) override {
+        // A record is a date followed by its description; other texts are messages.
+        if (dateFresh_ && !text.isEmpty()) {
+            records.append(QJsonObject{{QStringLiteral("date"), pollDate_},
+                                       {QStringLiteral("text"), text}});
+            report_.step(pollDate_ + QStringLiteral("  ") + text);
+            report_.progress(QStringLiteral("poll"), int(records.size()), pollTotal);
+        } else if (!text.isEmpty()) {
+            report_.step(text);
+        }
+        dateFresh_ = false;
+    }
+    void showCommandAndFirmwareTabs() override {}
+
+    // --- consoles ---
+    void setControllerReplyText(const QString& text) override { reply = text; }
+    void setModuleReplyText(const QString& text) override { reply = text; }
+
+    // --- firmware bars: a position is set after each block ---
+    void setProgramMaximum(int maximum) override {
+        programTotal = maximum;
+        report_.progress(QStringLiteral("program"), 0, maximum);
+    }
+    void setProgramPosition(int position) override {
+        if (programTotal < 0) return;  // the reset before a run
+        blockDone(QStringLiteral("program"), position, programTotal, programDone);
+    }
+    void setVerifyMaximum(int maximum) override {
+        verifyTotal = maximum;
+        report_.progress(QStringLiteral("verify"), 0, maximum);
+    }
+    void setVerifyPosition(int position) override {
+        if (verifyTotal < 0) return;
+        blockDone(QStringLiteral("verify"), position, verifyTotal, verifyDone);
+    }
+
+    // What the link carried: the end of the DI/DO loop, the polling count.
+    void observe(const pb::TrafficRecord& r) {
+        if (r.direction == pb::TrafficRecord::Direction::Sent && loop == Loop::Dido &&
+            (r.bytes == pb::BuildCrcFrame((state_.deviceId + QStringLiteral("JD")).toLatin1()) ||
+             r.bytes == pb::BuildCrcFrame((state_.deviceId + QStringLiteral("JE")).toLatin1()))) {
+            cycleEnds();
+            closingSent = true;
+        }
+        if (r.direction == pb::TrafficRecord::Direction::Received && loop == Loop::Poll) {
+            const int at = 1 + int(state_.deviceId.size());
+            if (r.bytes.mid(at, 2) == "IB") pollTotal = r.bytes.mid(at + 2, 4).toInt();
+        }
+    }
+
+    // Clears the running flag of a loop (what a second click does); false for a one-shot
+    // test. Safe at any moment: the loop only reads the flag between its exchanges.
+    bool stopLoop() {
+        if (loop == Loop::Dido) state_.didoRunning = false;
+        if (loop == Loop::Poll) state_.pollingRunning = false;
+        return loop != Loop::None;
+    }
+
+private:
+    void cycleBegins() {
+        cycleEnds();
+        ++cyclesStarted;
+        const bool enoughCycles = job_.seconds <= 0 && job_.cycles > 0 && cyclesStarted >= job_.cycles;
+        const bool enoughTime = job_.seconds > 0 && report_.elapsed() >= qint64(job_.seconds) * 1000;
+        if (enoughCycles || enoughTime) state_.didoRunning = false;  // ends after this cycle
+    }
+    void cycleEnds() {
+        if (cyclesStarted == cyclesDone) return;
+        cyclesDone = cyclesStarted;
+        report_.progress(QStringLiteral("dido"), cyclesDone, job_.seconds > 0 ? 0 : job_.cycles);
+    }
+
+    void blockDone(const QString& phase, int position, int total, int& done) {
+        const int now = position >= total ? total : position + 1;
+        if (now != done) {
+            done = now;
+            report_.progress(phase, done, total);
+        }
+        if (cancel_.requested()) honourCancel();
+    }
+
+    // A cancel: the loops stop at the end of their cycle and send their closing command;
+    // anything else closes the link, so the procedure ends at its next exchange, which
+    // in an upgrade is the next block.
+    void honourCancel() {
+        if (stopLoop()) return;
+        if (!link_.isOpen()) return;
+        if (stoppedWhere.isEmpty()) {
+            if (verifyTotal >= 0)
+                stoppedWhere = QStringLiteral("verify stopped after block %1 of %2")
+                                   .arg(verifyDone).arg(verifyTotal);
+            else if (programTotal >= 0)
+                stoppedWhere = QStringLiteral("programming stopped after block %1 of %2")
+                                   .arg(programDone).arg(programTotal);
+        }
+        link_.CloseLink();
+    }
+
+    Reporter& report_;
+    pb::LinkSettings settings_;
+    const CommandJob& job_;
+    pb::Link& link_;
+    pb::ControllerState& state_;
+    Cancel& cancel_;
+    QString idCaption_;
+    QByteArray inputs_;
+    QString pollDate_;
+    bool dateFresh_ = false;
+};
+
+pb::LinkSettings settingsOf(const UnitLink& u) {
+    pb::LinkSettings s;
+    if (u.kind == UnitLink::Kind::Tcp) {
+        s.kind = pb::LinkKind::Net;
+        s.ip = u.host;
+        s.tcpPort = u.tcpPort;
+    } else {
+        s.kind = pb::LinkKind::Com;
+        s.portName = u.port;
+        s.speed = u.speed;
+    }
+    return s;
+}
+
+struct Verdict {
+    int exitCode = kExitOk;
+    QString message;
+};
+
+// Everything one run needs, in one place.
+class UnitRun {
+public:
+    UnitRun(int unit, const UnitLink& unitLink, const CommandJob& job, Cancel& cancel,
+            const EventSink& sink)
+        : job_(job), cancel_(cancel), report_(unit, sink), clock_(cancel, job.time),
+          view_(report_, settingsOf(unitLink), job, link_, state_, cancel) {
+        const QString id = unitLink.id.isEmpty() ? job.id : unitLink.id;
+        view_.setIdCaption(id);
+        // A loop stops at the end of the pause or exchange in hand, not one record later.
+        QObject::connect(&cancel, &Cancel::requestedNow, &link_, [this] { view_.stopLoop(); });
+        QObject::connect(&link_, &pb::Link::traffic, [this](const pb::TrafficRecord& r) {
+            sawTraffic_ = true;
+            if (r.direction == pb::TrafficRecord::Direction::Failed) lastFailure_ = r.note;
+            if (r.direction == pb::TrafficRecord::Direction::Received && !r.checksumOk)
+                lastFailure_ = QStringLiteral("the reply failed its checksum");
+            view_.observe(r);
+            if (!job_.traffic) return;
+            UnitEvent e;
+            e.kind = UnitEvent::Kind::Frame;
+            e.direction = directionName(r.direction);
+            e.bytes = r.bytes;
+            e.checksumOk = r.checksumOk;
+            e.text = r.note;
+            report_.emitEvent(e);
+        });
+    }
+
+    UnitEvent run() {
+        UnitEvent start;
+        start.kind = UnitEvent::Kind::Start;
+        start.text = job_.command;
+        report_.emitEvent(start);
+        Verdict v = dispatch();
+        if (cancel_.requested()) {
+            v.exitCode = kExitInterrupted;
+            v.message = QStringLiteral("interrupted: ") + interruptedWhere(v.message);
+        }
+        UnitEvent e;
+        e.kind = UnitEvent::Kind::Result;
+        e.exitCode = v.exitCode;
+        e.text = v.message;
+        e.detail = detail_;
+        report_.emitEvent(e);
+        return e;
+    }
+
+private:
+    Verdict dispatch() {
+        const QString& c = job_.command;
+        if (c == QLatin1String("identify")) return identify();
+        if (c == QLatin1String("upgrade")) return upgrade();
+        if (Verdict v = preparedState(); v.exitCode != kExitOk) return v;
+        if (c == QLatin1String("set-date"))
+            return oneShot(pb::SetDateTime(ctx_), QStringLiteral("date and time set"));
+        if (c == QLatin1String("alarm"))
+            return oneShot(pb::AlarmTest(ctx_, job_.alarmLevel), QStringLiteral("alarm sent"));
+        if (c == QLatin1String("factory-initial"))
+            return oneShot(pb::FactoryInitial(ctx_), QStringLiteral("factory settings restored"));
+        if (c == QLatin1String("reboot"))
+            return oneShot(pb::Reboot(ctx_), QStringLiteral("controller restarted"));
+        if (c == QLatin1String("send")) return console(pb::ControllerCommand(ctx_, job_.text));
+        if (c == QLatin1String("module"))
+            return console(pb::ModuleCommand(ctx_, job_.moduleType, job_.moduleNumber, job_.text));
+        if (c == QLatin1String("dido")) return dido();
+        if (c == QLatin1String("poll")) return poll();
+        return {kExitUsage, QStringLiteral("unknown command '%1'").arg(c)};
+    }
+
+    // The ID and model kind a command works with: given, or learnt by an identify.
+    Verdict preparedState() {
+        if (!job_.modelKind) return identify();
+        state_.deviceId = view_.idCaption();
+        state_.modelKind = *job_.modelKind;
+        detail_.insert(QStringLiteral("deviceId"), state_.deviceId);
+        detail_.insert(QStringLiteral("modelKind"), state_.modelKind);
+        return {};
+    }
+
+    Verdict openFailed() {
+        return {kExitLinkNotOpened,
+                QStringLiteral("the link could not be opened: %1").arg(link_.lastError())};
+    }
+
+    QString why() const { return lastFailure_.isEmpty() ? QString() : QStringLiteral(": ") + lastFailure_; }
+
+    Verdict identify() {
+        const pb::Outcome o = pb::ConnectAndIdentify(ctx_);
+        if (o == pb::Outcome::OpenFailed && !sawTraffic_) return openFailed();
+        detail_.insert(QStringLiteral("deviceId"), state_.deviceId);
+        detail_.insert(QStringLiteral("modelKind"), state_.modelKind);
+        detail_.insert(QStringLiteral("version"), view_.version);
+        const QString sn = view_.serialText.section(QStringLiteral("S/N:"), 1).section(QLatin1Char(' '), 0, 0);
+        detail_.insert(QStringLiteral("serialNumber"), sn);
+        if (o == pb::Outcome::OpenFailed)
+            return {kExitNoController,
+                    QStringLiteral("no controller answered at ID %1").arg(view_.idCaption())};
+        if (o == pb::Outcome::Error)
+            return {kExitNoController,
+                    QStringLiteral("the controller at ID %1 answered but could not be identified")
+                        .arg(state_.deviceId)};
+        return {kExitOk, QStringLiteral("ID %1, model kind %2, %3, S/N %4")
+                             .arg(state_.deviceId).arg(state_.modelKind).arg(view_.version, sn)};
+    }
+
+    Verdict oneShot(pb::Outcome o, const QString& done) {
+        if (o == pb::Outcome::OpenFailed) return openFailed();
+        if (o == pb::Outcome::Error)
+            return {kExitCommandFailed, QStringLiteral("the command failed") + why()};
+        return {kExitOk, done};
+    }
+
+    Verdict console(pb::Outcome o) {
+        detail_.insert(QStringLiteral("reply"), view_.reply);
+        const Verdict v = oneShot(o, QStringLiteral("reply: %1").arg(view_.reply));
+        return v;
+    }
+
+    Verdict dido() {
+        view_.loop = Loop::Dido;
+        clock_.interruptible = false;
+        state_.didoRunning = false;
+        const pb::Outcome o = pb::DidoTestClick(ctx_);
+        detail_.insert(QStringLiteral("cycles"), view_.cyclesDone);
+        detail_.insert(QStringLiteral("inputs"), QString::fromLatin1(view_.inputs()));
+        detail_.insert(QStringLiteral("closingCommandSent"), view_.closingSent);
+        if (o == pb::Outcome::OpenFailed) return openFailed();
+        if (o == pb::Outcome::Error)
+            return {kExitCommandFailed,
+                    QStringLiteral("the line went away after %1 cycles").arg(view_.cyclesDone) + why()};
+        return {kExitOk, QStringLiteral("%1 cycles, inputs %2, closing command sent")
+                             .arg(view_.cyclesDone).arg(QString::fromLatin1(view_.inputs()))};
+    }
+
+    Verdict poll() {
+        view_.loop = Loop::Poll;
+        state_.pollingRunning = false;
+        const pb::Outcome o = pb::PollingTestClick(ctx_);
+        detail_.insert(QStringLiteral("records"), view_.records);
+        if (o == pb::Outcome::OpenFailed) return openFailed();
+        if (o == pb::Outcome::Error)
+            return {kExitCommandFailed, QStringLiteral("reading the event store failed after %1 records")
+                                            .arg(view_.records.size()) + why()};
+        return {kExitOk, QStringLiteral("%1 records read").arg(view_.records.size())};
+    }
+
+    Verdict upgrade() {
+        if (Verdict v = identify(); v.exitCode != kExitOk) return v;
+        pb::FirmwareBuffer buffer;
+        const pb::FirmwareJob fw{job_.firmwareFile, state_.deviceId, state_.modelKind, view_.version};
+        pb::FirmwareUpgrade upgrade(link_, view_, view_, clock_);
+        const pb::UpgradeOutcome o = upgrade.run(fw, buffer);
+        detail_.insert(QStringLiteral("file"), job_.firmwareFile);
+        detail_.insert(QStringLiteral("blocksProgrammed"), view_.programDone);
+        detail_.insert(QStringLiteral("blocksVerified"), view_.verifyDone);
+        detail_.insert(QStringLiteral("blocks"), buffer.blockCount);
+        switch (o) {
+            case pb::UpgradeOutcome::ModelCheckFailed:
+                return {kExitFirmwareRefused, view_.status + QStringLiteral(" (") + upgrade.failure() +
+                                                  QStringLiteral("); nothing was sent")};
+            case pb::UpgradeOutcome::NoLoader:
+                return {kExitFirmwareRefused, upgrade.failure() + QStringLiteral("; nothing was sent")};
+            case pb::UpgradeOutcome::OpenFailed:
+                return openFailed();
+            case pb::UpgradeOutcome::Failed:
+                return {kExitFlashFailed,
+                        upgrade.failure() + QStringLiteral(" (%1 of %2 blocks programmed, %3 verified); "
+                                                           "the unit may be left half-flashed")
+                                                .arg(view_.programDone).arg(buffer.blockCount)
+                                                .arg(view_.verifyDone)};
+            case pb::UpgradeOutcome::Upgraded:
+                break;
+        }
+        return {kExitOk, QStringLiteral("%1 blocks programmed and verified").arg(buffer.blockCount)};
+    }
+
+    QString interruptedWhere(const QString& verdict) const {
+        if (job_.command == QLatin1String("dido"))
+            return view_.closingSent ? QStringLiteral("DI/DO stopped after %1 cycles; closing command sent")
+                                           .arg(view_.cyclesDone)
+                                     : verdict;
+        if (!view_.stoppedWhere.isEmpty())
+            return view_.stoppedWhere + QStringLiteral("; the unit may be left half-flashed");
+        return verdict;
+    }
+
+    const CommandJob& job_;
+    Cancel& cancel_;
+    Reporter report_;
+    pb::Link link_;
+    pb::ControllerState state_;
+    HeadlessClock clock_;
+    HeadlessView view_;
+    pb::ProcedureContext ctx_{link_, view_, clock_, state_};
+    QJsonObject detail_;
+    bool sawTraffic_ = false;
+    QString lastFailure_;
+};
+
+}  // namespace
+
+UnitEvent RunUnit(int unit, const UnitLink& link, const CommandJob& job, Cancel& cancel,
+                  const EventSink& sink) {
+    UnitRun run(unit, link, job, cancel, sink);
+    return run.run();
+}
+
+int ModuleTypeIndex(const QString& type) {
+    bool isNumber = false;
+    const int n = type.toInt(&isNumber);
+    if (isNumber) return pb::ModuleTypeLetter(n).isEmpty() ? -1 : n;
+    for (int i = 0; !pb::ModuleTypeLetter(i).isEmpty(); ++i)
+        if (pb::ModuleTypeLetter(i).compare(type, Qt::CaseInsensitive) == 0) return i;
+    return -1;
+}
+
+}  // namespace cli

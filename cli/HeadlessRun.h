@@ -1,0 +1,23 @@
+#pragma once
+// One unit's run: the window's own procedures, driven through a view with no window.
+// This is the only part of the program that knows the procedures' entry points and
+// their view interfaces; everything else sees UnitLink, CommandJob and UnitEvent.
+
+#include <functional>
+
+#include "cli/Cancel.h"
+#include "cli/UnitJob.h"
+
+namespace cli {
+
+using EventSink = std::function<void(const UnitEvent&)>;
+
+// Runs the command on one unit in the calling thread (its event loop waits), giving
+// every event to sink as it happens; returns the result event, which is the last one.
+UnitEvent RunUnit(int unit, const UnitLink& link, const CommandJob& job, Cancel& cancel,
+                  const EventSink& sink);
+
+// The module type index for a type given as its index (0..5) or letter; -1 if neither.
+int ModuleTypeIndex(const QString& type);
+
+}  // namespace cli

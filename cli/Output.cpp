@@ -1,0 +1,229 @@
+#include "cli/Output.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "cli/ExitCode.h"
+
+namespace cli {
+namespace {
+
+QString clockText(qint64 ms) {
+    const qint64 s = ms / 1000;
+    return QStringLiteral("%1:%2").arg(s / 60, 2, 10, QLatin1Char('0')).arg(s % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString phaseWord(const QString& phase) {
+    if (phase == QLatin1String("program")) return QStringLiteral("programming");
+    if (phase == QLatin1String("verify")) return QStringLiteral("verifying");
+    if (phase == QLatin1String("poll")) return QStringLiteral("records");
+    return phase;
+}
+
+bool hasBar(const QString& phase) {
+    return phase == QLatin1String("program") || phase == QLatin1String("verify") ||
+           phase == QLatin1String("poll");
+}
+
+}  // namespace
+
+QString VisibleBytes(const QByteArray& bytes) {
+    static const char* const names[] = {"NUL", "SOH", "STX", "ETX", "EOT"};
+    QString s;
+    for (char c : bytes) {
+        const quint8 b = quint8(c);
+        if (b < 5)
+            s += QStringLiteral("<%1>").arg(QLatin1String(names[b]));
+        else if (b == 0x0D)
+            s += QStringLiteral("<CR>");
+        else if (b < 0x20 || b > 0x7E)
+            s += QStringLiteral("<%1>").arg(b, 2, 16, QLatin1Char('0'));
+        else
+            s += QLatin1Char(c);
+    }
+    return s;
+}
+
+QString ProgressLine(const QString& what, int done, int total, const QString& unitName,
+                     qint64 elapsedMs) {
+    constexpr int kWidth = 24;
+    const int filled = total > 0 ? int(qint64(done) * kWidth / total) : 0;
+    QString bar = QStringLiteral("[") + QString(filled, QLatin1Char('#')) +
+                  QString(kWidth - filled, QLatin1Char('-')) + QStringLiteral("]");
+    QString text = QStringLiteral("%1 %2 %3").arg(what, bar).arg(done);
+    if (total > 0) text += QStringLiteral("/%1 %2  %3%").arg(total).arg(unitName).arg(done * 100 / total);
+    else text += QLatin1Char(' ') + unitName;
+    text += QStringLiteral("  %1 elapsed").arg(clockText(elapsedMs));
+    if (total > 0 && done > 0 && done < total)
+        text += QStringLiteral("  ~%1 left").arg(clockText(elapsedMs * (total - done) / done));
+    return text;
+}
+
+Output::Output(Mode mode, bool terminal, QStringList labels, QString command, FILE* out)
+    : mode_(mode), terminal_(terminal && mode == Mode::Human), labels_(std::move(labels)),
+      command_(std::move(command)), out_(out) {}
+
+QString Output::prefix(int unit) const {
+    return labels_.size() > 1 ? QStringLiteral("[%1] ").arg(labels_.value(unit)) : QString();
+}
+
+void Output::line(const QString& text) {
+    clearBar();
+    std::fputs((text + QLatin1Char('\n')).toLocal8Bit().constData(), out_);
+    drawBar();
+    std::fflush(out_);
+}
+
+void Output::note(const QString& text) {
+    clearBar();
+    std::fflush(out_);
+    std::fputs((text + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
+    drawBar();
+}
+
+void Output::json(const QJsonObject& o) {
+    std::fputs((QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n').constData(), out_);
+    std::fflush(out_);
+}
+
+void Output::clearBar() {
+    if (!barShown_) return;
+    std::fputs("\r\033[K", out_);
+    barShown_ = false;
+}
+
+void Output::drawBar() {
+    if (!terminal_) return;
+    // One bar for all units: the sum of their blocks (or records) in the phase shown.
+    int done = 0, total = 0, units = 0;
+    QString phase;
+    qint64 start = -1, last = 0;
+    for (const Progress& p : std::as_const(progress_)) {
+        if (!hasBar(p.phase)) continue;
+        if (phase.isEmpty()) phase = p.phase;
+        done += p.done;
+        total += p.total;
+        ++units;
+        start = start < 0 ? p.phaseStartMs : qMin(start, p.phaseStartMs);
+        last = qMax(last, p.lastMs);
+    }
+    if (units == 0) return;
+    QString what = units > 1 ? QStringLiteral("%1 units").arg(units) : phaseWord(phase);
+    const QString unitName = phase == QLatin1String("poll") ? QStringLiteral("records") : QStringLiteral("blocks");
+    std::fputs(ProgressLine(what, done, total, unitName, last - start).toLocal8Bit().constData(), out_);
+    barShown_ = true;
+    lastDraw_.start();
+}
+
+void Output::onEvent(const UnitEvent& e) {
+    const QString label = labels_.value(e.unit);
+    if (mode_ == Mode::Json) {
+        QJsonObject o{{QStringLiteral("unit"), e.unit},
+                      {QStringLiteral("link"), label},
+                      {QStringLiteral("ms"), e.ms}};
+        switch (e.kind) {
+            case UnitEvent::Kind::Start:
+                o.insert(QStringLiteral("event"), QStringLiteral("start"));
+                o.insert(QStringLiteral("command"), command_);
+                break;
+            case UnitEvent::Kind::Step:
+                o.insert(QStringLiteral("event"), QStringLiteral("step"));
+                o.insert(QStringLiteral("text"), e.text);
+                break;
+            case UnitEvent::Kind::Progress:
+                o.insert(QStringLiteral("event"), QStringLiteral("progress"));
+                o.insert(QStringLiteral("phase"), e.phase);
+                o.insert(QStringLiteral("done"), e.done);
+                o.insert(QStringLiteral("total"), e.total);
+                break;
+            case UnitEvent::Kind::Frame:
+                o.insert(QStringLiteral("event"), QStringLiteral("frame"));
+                o.insert(QStringLiteral("dir"), e.direction);
+                o.insert(QStringLiteral("frame"), VisibleBytes(e.bytes));
+                o.insert(QStringLiteral("hex"), QString::fromLatin1(e.bytes.toHex()));
+                if (e.direction == QLatin1String("received"))
+                    o.insert(QStringLiteral("checksumOk"), e.checksumOk);
+                if (!e.text.isEmpty()) o.insert(QStringLiteral("note"), e.text);
+                break;
+            case UnitEvent::Kind::Result:
+                o.insert(QStringLiteral("event"), QStringLiteral("result"));
+                o.insert(QStringLiteral("command"), command_);
+                o.insert(QStringLiteral("ok"), e.exitCode == kExitOk);
+                o.insert(QStringLiteral("exit"), e.exitCode);
+                o.insert(QStringLiteral("message"), e.text);
+                o.insert(QStringLiteral("detail"), e.detail);
+                break;
+        }
+        if (e.kind == UnitEvent::Kind::Result) {
+            results_.append(e);
+            worst_ = WorstExit(worst_, e.exitCode);
+        }
+        json(o);
+        return;
+    }
+
+    switch (e.kind) {
+        case UnitEvent::Kind::Start:
+            line(prefix(e.unit) + QStringLiteral("%1 on %2").arg(command_, label));
+            break;
+        case UnitEvent::Kind::Step:
+            line(prefix(e.unit) + e.text);
+            break;
+        case UnitEvent::Kind::Progress: {
+            Progress& p = progress_[e.unit];
+            if (p.phase != e.phase) p.phaseStartMs = e.ms;
+            p.phase = e.phase;
+            p.done = e.done;
+            p.total = e.total;
+            p.lastMs = e.ms;
+            // Redrawn at most ten times a second, and at the end of each phase.
+            if (terminal_ && hasBar(e.phase) &&
+                (!lastDraw_.isValid() || lastDraw_.elapsed() >= 100 || e.done == e.total)) {
+                clearBar();
+                drawBar();
+                std::fflush(out_);
+            }
+            break;
+        }
+        case UnitEvent::Kind::Frame: {
+            const QString arrow = e.direction == QLatin1String("sent")       ? QStringLiteral("->")
+                                  : e.direction == QLatin1String("received") ? QStringLiteral("<-")
+                                                                             : QStringLiteral("!!");
+            QString text = prefix(e.unit) + arrow + QLatin1Char(' ') + VisibleBytes(e.bytes);
+            if (e.direction == QLatin1String("received") && !e.checksumOk) text += QStringLiteral(" [BAD CHECKSUM]");
+            if (!e.text.isEmpty()) text += QStringLiteral(" (%1)").arg(e.text);
+            line(text);
+            break;
+        }
+        case UnitEvent::Kind::Result: {
+            progress_.remove(e.unit);
+            results_.append(e);
+            worst_ = WorstExit(worst_, e.exitCode);
+            line(prefix(e.unit) + (e.exitCode == kExitOk ? QStringLiteral("OK: ")
+                                                         : QStringLiteral("FAILED (exit %1): ").arg(e.exitCode)) +
+                 e.text);
+            break;
+        }
+    }
+}
+
+void Output::finish() {
+    clearBar();
+    if (mode_ == Mode::Human && labels_.size() > 1) {
+        int width = 4;
+        for (const QString& l : std::as_const(labels_)) width = qMax(width, int(l.size()));
+        QString table = QStringLiteral("\n%1  exit  result\n").arg(QStringLiteral("unit"), -width);
+        QList<UnitEvent> sorted = results_;
+        std::sort(sorted.begin(), sorted.end(), [](const UnitEvent& a, const UnitEvent& b) { return a.unit < b.unit; });
+        for (const UnitEvent& r : std::as_const(sorted))
+            table += QStringLiteral("%1  %2  %3\n").arg(labels_.value(r.unit), -width).arg(r.exitCode, 4).arg(r.text);
+        table += QStringLiteral("%1 of %2 units ok; exit %3\n")
+                     .arg(std::count_if(results_.begin(), results_.end(), [](const UnitEvent& r) { return r.exitCode == 0; }))
+                     .arg(labels_.size())
+                     .arg(worst_);
+        std::fputs(table.toLocal8Bit().constData(), out_);
+    }
+    std::fflush(out_);
+}
+
+}  // namespace cli

@@ -1,0 +1,61 @@
+#pragma once
+// What the user sees: one line per step (with a progress bar on a terminal), or
+// newline-delimited JSON events; at the end a summary table of the units.
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <cstdio>
+
+#include "cli/UnitJob.h"
+
+namespace cli {
+
+// "<SOH>0000AC<STX>1A2B<CR>": a frame with its control bytes named.
+QString VisibleBytes(const QByteArray& bytes);
+
+// The bar line: "[######------]  512/1024 blocks  50%  00:12 elapsed  ~00:12 left".
+QString ProgressLine(const QString& what, int done, int total, const QString& unitName,
+                     qint64 elapsedMs);
+
+class Output {
+public:
+    enum class Mode { Human, Json };
+    Output(Mode mode, bool terminal, QStringList labels, QString command, FILE* out = stdout);
+
+    void onEvent(const UnitEvent& e);
+    // Clears the bar and prints the summary table of many units.
+    void finish();
+    int worstExit() const { return worst_; }
+    void note(const QString& text);  // a line of the program's own (stderr)
+
+private:
+    void line(const QString& text);
+    void json(const QJsonObject& o);
+    void drawBar();
+    void clearBar();
+    QString prefix(int unit) const;
+
+    struct Progress {
+        QString phase;
+        int done = 0;
+        int total = 0;
+        qint64 phaseStartMs = 0;
+        qint64 lastMs = 0;
+    };
+
+    Mode mode_;
+    bool terminal_;
+    QStringList labels_;
+    QString command_;
+    FILE* out_;
+    QHash<int, Progress> progress_;
+    QList<UnitEvent> results_;
+    bool barShown_ = false;
+    QElapsedTimer lastDraw_;
+    int worst_ = 0;
+};
+
+}  // namespace cli

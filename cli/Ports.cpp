@@ -1,0 +1,64 @@
+#include "cli/Ports.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSerialPortInfo>
+#include <cstdio>
+
+namespace cli {
+
+QList<PortFacts> ListPorts(const QString& byIdFolder) {
+    // The by-id links point at the device; keyed by the device's real path.
+    QHash<QString, QString> byId;
+    const QDir folder(byIdFolder);
+    for (const QFileInfo& link : folder.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot))
+        if (link.isSymLink()) byId.insert(QFileInfo(link.symLinkTarget()).canonicalFilePath(), link.absoluteFilePath());
+
+    QList<PortFacts> ports;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        PortFacts f;
+        f.path = info.systemLocation();
+        f.byId = byId.value(QFileInfo(f.path).canonicalFilePath());
+        f.description = info.description();
+        f.manufacturer = info.manufacturer();
+        if (info.hasVendorIdentifier() && info.hasProductIdentifier())
+            f.usbId = QStringLiteral("%1:%2")
+                          .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+                          .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
+        f.serialNumber = info.serialNumber();
+        ports.append(f);
+    }
+    std::sort(ports.begin(), ports.end(), [](const PortFacts& a, const PortFacts& b) { return a.path < b.path; });
+    return ports;
+}
+
+int PrintPorts(const QList<PortFacts>& ports, bool json) {
+    for (const PortFacts& f : ports) {
+        if (json) {
+            const QJsonObject o{{QStringLiteral("event"), QStringLiteral("port")},
+                                {QStringLiteral("path"), f.path},
+                                {QStringLiteral("byId"), f.byId},
+                                {QStringLiteral("description"), f.description},
+                                {QStringLiteral("manufacturer"), f.manufacturer},
+                                {QStringLiteral("usb"), f.usbId},
+                                {QStringLiteral("serialNumber"), f.serialNumber}};
+            std::fputs((QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n').constData(), stdout);
+            continue;
+        }
+        QStringList facts;
+        for (const QString& fact : {f.byId, f.description, f.manufacturer,
+                                    f.usbId.isEmpty() ? QString() : QStringLiteral("USB ") + f.usbId,
+                                    f.serialNumber.isEmpty() ? QString() : QStringLiteral("S/N ") + f.serialNumber})
+            if (!fact.isEmpty()) facts << fact;
+        std::fputs((f.path + (facts.isEmpty() ? QString() : QStringLiteral("  ") + facts.join(QStringLiteral("  "))) +
+                    QLatin1Char('\n')).toLocal8Bit().constData(), stdout);
+    }
+    if (ports.isEmpty() && !json) std::fputs("no serial ports found\n", stdout);
+    std::fflush(stdout);
+    return 0;
+}
+
+}  // namespace cli

@@ -1,0 +1,65 @@
+#pragma once
+// What one unit is asked to do, and what it reports while doing it. Plain values: they
+// cross from the unit's thread to the main thread.
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QJsonObject>
+#include <QMetaType>
+#include <QString>
+#include <optional>
+
+namespace cli {
+
+// One controller's connection, as given on the command line or in a units file.
+struct UnitLink {
+    enum class Kind { Serial, Tcp } kind = Kind::Serial;
+    QString port;   // serial: device name or path
+    QString speed = QStringLiteral("19200,e,8,1");
+    QString host;   // tcp
+    QString tcpPort;
+    QString id;     // empty: the --id option, or "0000"
+    QString label() const {
+        return kind == Kind::Tcp ? host + QLatin1Char(':') + tcpPort : port;
+    }
+};
+
+// The command and its arguments, shared by every unit.
+struct CommandJob {
+    QString command;  // identify, set-date, alarm, ...
+    QString id = QStringLiteral("0000");
+    std::optional<int> modelKind;  // skips the identify of commands that need none
+    int language = 0;
+    bool traffic = false;
+    std::optional<QDateTime> time;  // set-date
+    int alarmLevel = 0;
+    int cycles = 1;      // dido; 0 until interrupted
+    int seconds = 0;     // dido; used instead of cycles when > 0
+    QString outputs = QStringLiteral("1111");
+    QString text;         // send, module
+    int moduleType = 0;   // module: index of the type list
+    QString moduleNumber;
+    QString firmwareFile;  // upgrade
+};
+
+struct UnitEvent {
+    enum class Kind { Start, Step, Progress, Frame, Result } kind = Kind::Step;
+    int unit = 0;
+    qint64 ms = 0;  // since the unit started
+    QString text;   // step text; result message; frame note
+    // progress
+    QString phase;  // identify, program, verify, poll, dido
+    int done = 0;
+    int total = 0;  // 0: not known
+    // frame
+    QString direction;  // sent, received, failed
+    QByteArray bytes;
+    bool checksumOk = false;
+    // result
+    int exitCode = 0;
+    QJsonObject detail;
+};
+
+}  // namespace cli
+
+Q_DECLARE_METATYPE(cli::UnitEvent)

@@ -1,0 +1,94 @@
+// panelbench-cli: the window's controller tests from a script, on one or many units.
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+
+#include "cli/CliOptions.h"
+#include "cli/ExitCode.h"
+#include "cli/Output.h"
+#include "cli/Ports.h"
+#include "cli/UnitPool.h"
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const char b = 1;
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &b, 1);
+}
+
+void print(const QString& text, int exitCode) {
+    std::fputs(text.toLocal8Bit().constData(), exitCode == 0 ? stdout : stderr);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("panelbench-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PANELBENCH_VERSION));
+    std::signal(SIGPIPE, SIG_IGN);
+
+    const cli::ParsedCli parsed = cli::ParseCli(app.arguments());
+    if (!parsed.run) {
+        print(parsed.output, parsed.exitCode);
+        return parsed.exitCode;
+    }
+    const cli::CliOptions& o = parsed.options;
+    if (o.job.command == QLatin1String("ports")) return cli::PrintPorts(cli::ListPorts(), o.json);
+    if (o.job.command == QLatin1String("upgrade") && !QFileInfo(o.job.firmwareFile).isReadable()) {
+        print(QStringLiteral("panelbench-cli: cannot read the firmware file '%1'\n").arg(o.job.firmwareFile), 1);
+        return cli::kExitFirmwareRefused;
+    }
+
+    // The same link twice gets a number, so every unit has its own name.
+    QStringList labels;
+    for (const cli::UnitLink& u : o.units) {
+        QString label = u.label();
+        for (int n = 2; labels.contains(label); ++n) label = u.label() + QStringLiteral("#%1").arg(n);
+        labels << label;
+    }
+
+    cli::Output out(o.json ? cli::Output::Mode::Json : cli::Output::Mode::Human,
+                    ::isatty(STDOUT_FILENO) == 1, labels, o.job.command);
+    cli::UnitPool pool(o.units, o.job);
+    QObject::connect(&pool, &cli::UnitPool::event, &app, [&](const cli::UnitEvent& e) { out.onEvent(e); });
+    QObject::connect(&pool, &cli::UnitPool::allFinished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+
+    // SIGINT/SIGTERM: the first stops every unit at its next safe point; a second one
+    // leaves at once.
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
+        print(QStringLiteral("panelbench-cli: socketpair failed\n"), 1);
+        return cli::kExitUsage;
+    }
+    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+    bool interrupted = false;
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
+        char b;
+        [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &b, 1);
+        if (interrupted) {
+            out.note(QStringLiteral("panelbench-cli: interrupted again, leaving now"));
+            std::_Exit(cli::kExitInterrupted);
+        }
+        interrupted = true;
+        out.note(QStringLiteral("panelbench-cli: interrupted, stopping at the next safe point"));
+        pool.cancelAll();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+
+    pool.start();
+    app.exec();
+    out.finish();
+    return interrupted ? cli::WorstExit(out.worstExit(), cli::kExitInterrupted) : out.worstExit();
+}

@@ -1,0 +1,166 @@
+// Every exit code of panelbench-cli from a real cause: no link given, a link that cannot
+// be opened, a silent controller, a bad checksum, a wrong firmware header, a corrupt
+// verify, and SIGINT in the middle of an upgrade and of a DI/DO test.
+#include <gtest/gtest.h>
+
+#include <QTcpServer>
+
+#include "tests/support/CliRig.h"
+#include "tests/test_firmware_rig.h"
+
+using namespace pbtest;
+
+namespace {
+
+QString messageOf(const CliResult& r) {
+    const auto results = r.eventsOf(QStringLiteral("result"));
+    return results.isEmpty() ? QString() : results.last().value("message").toString();
+}
+
+// A loopback port nobody listens on.
+QString closedPort() {
+    QTcpServer s;
+    s.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = s.serverPort();
+    s.close();
+    return QStringLiteral("127.0.0.1:%1").arg(port);
+}
+
+bool isProgress(const QJsonObject& o, const char* phase, int atLeast) {
+    return o.value("event").toString() == "progress" && o.value("phase").toString() == phase &&
+           o.value("done").toInt() >= atLeast;
+}
+
+}  // namespace
+
+TEST(CliExitCodes, UsageErrorsExitTwoAndNeverFallBackToADefaultLink) {
+    for (const QStringList& args :
+         {QStringList{"identify"}, QStringList{"upgrade"}, QStringList{"frobnicate", "--tcp", "127.0.0.1:1"},
+          QStringList{"alarm", "9", "--tcp", "127.0.0.1:1"}, QStringList{"identify", "--tcp", "nohost"},
+          QStringList{"dido", "--cycles", "2", "--seconds", "3", "--tcp", "127.0.0.1:1"},
+          QStringList{"records", "list"}, QStringList{}}) {
+        SCOPED_TRACE(qPrintable(args.join(' ')));
+        const CliResult r = RunCli(args);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_FALSE(r.err.isEmpty());
+    }
+    EXPECT_TRUE(RunCli({"identify"}).err.contains("no link given"));
+    EXPECT_TRUE(RunCli({"records", "list"}).err.contains("not available in this build"));
+}
+
+TEST(CliExitCodes, LinkThatCannotBeOpenedExitsThreeWithTheReason) {
+    const CliResult refused = RunCli({"identify", "--tcp", closedPort(), "--json"});
+    EXPECT_EQ(refused.exitCode, 3);
+    EXPECT_TRUE(messageOf(refused).startsWith("the link could not be opened: ")) << qPrintable(messageOf(refused));
+    EXPECT_GT(messageOf(refused).size(), QStringLiteral("the link could not be opened: ").size());
+
+    // A simulator that has stopped: its pty is gone.
+    QString gone;
+    {
+        SimProcess sim({}, /*pty=*/true);
+        ASSERT_TRUE(sim.serving());
+        gone = sim.address();
+    }
+    EXPECT_EQ(RunCli({"set-date", "--serial", gone, "--model-kind", "7"}).exitCode, 3);
+}
+
+TEST(CliExitCodes, SilentControllerExitsFourBadChecksumExitsFive) {
+    SimProcess silent({"--silent-all"});
+    const CliResult nobody = RunCli(QStringList{"identify", "--json"} + silent.link());
+    EXPECT_EQ(nobody.exitCode, 4);
+    EXPECT_TRUE(messageOf(nobody).contains("no controller answered"));
+    silent.stop();
+    EXPECT_EQ(silent.received(), QStringList({"0000AC", "0000AC", "0000AC", "000AS", "000AS", "000AS"}));
+
+    SimProcess garbled({"--bad-checksum"});
+    const CliResult bad = RunCli(QStringList{"set-date", "--model-kind", "7", "--json"} + garbled.link());
+    EXPECT_EQ(bad.exitCode, 5);
+    EXPECT_TRUE(messageOf(bad).contains("checksum")) << qPrintable(messageOf(bad));
+
+    // The controller identifies but ignores the one command: the command failed.
+    SimProcess deaf({"--silent", "JF"});
+    const CliResult ignored = RunCli(QStringList{"alarm", "3", "--json"} + deaf.link());
+    EXPECT_EQ(ignored.exitCode, 5);
+    EXPECT_TRUE(messageOf(ignored).contains("no complete reply")) << qPrintable(messageOf(ignored));
+}
+
+TEST(CliExitCodes, FirmwareRefusedExitsSixWithoutEnteringTheLoader) {
+    const SimModelCase m = ModelCaseFor(3);
+    QTemporaryDir dir;
+    const QString wrong = WriteFirmware(dir, "KV740MX-V6", PatternImage(1024));
+    SimProcess sim({"--model", "v5", "--id", m.id});
+    const CliResult r = RunCli(QStringList{"upgrade", wrong, "--id", m.id, "--json"} + sim.link());
+    EXPECT_EQ(r.exitCode, 6);
+    EXPECT_TRUE(messageOf(r).contains("nothing was sent"));
+    sim.stop();
+    for (const QString& text : sim.received()) EXPECT_FALSE(text.contains("Z")) << qPrintable(text);
+
+    EXPECT_EQ(RunCli(QStringList{"upgrade", dir.filePath("missing.bin")} + sim.link()).exitCode, 6);
+}
+
+TEST(CliExitCodes, CorruptVerifyExitsSevenAndSaysTheUnitMayBeHalfFlashed) {
+    const SimModelCase m = ModelCaseFor(3);
+    QTemporaryDir dir;
+    const QString file = WriteFirmware(dir, m.header, PatternImage(4 * 512));
+    SimProcess sim({"--model", "v5", "--id", m.id, "--corrupt-verify", "2"});
+    const CliResult r = RunCli(QStringList{"upgrade", file, "--id", m.id, "--json"} + sim.link());
+    EXPECT_EQ(r.exitCode, 7);
+    EXPECT_TRUE(messageOf(r).contains("block 2 differs")) << qPrintable(messageOf(r));
+    EXPECT_TRUE(messageOf(r).contains("half-flashed"));
+}
+
+TEST(CliExitCodes, SigintMidUpgradeStopsBetweenBlocksAndSaysWhere) {
+    const SimModelCase m = ModelCaseFor(3);
+    QTemporaryDir dir;
+    const int blocks = 120;  // far more than go out before the signal lands
+    const QString file = WriteFirmware(dir, m.header, PatternImage(blocks * 512));
+    // Slow replies, so the signal lands while blocks are still going out.
+    SimProcess sim({"--model", "v5", "--id", m.id, "--delay", "20"});
+    const CliResult r = SignalCliWhen(QStringList{"upgrade", file, "--id", m.id, "--json"} + sim.link(),
+                                      [](const QJsonObject& o) { return isProgress(o, "program", 3); });
+    EXPECT_EQ(r.exitCode, 130) << r.err.constData();
+    const QString message = messageOf(r);
+    EXPECT_TRUE(message.contains("programming stopped after block")) << qPrintable(message);
+    EXPECT_TRUE(message.contains("half-flashed"));
+    sim.stop();
+    const QStringList programmed = sim.received().filter(QRegularExpression("^0001Zp"));
+    EXPECT_GE(programmed.size(), 3);
+    EXPECT_LT(programmed.size(), blocks);
+    EXPECT_TRUE(sim.received().filter(QRegularExpression("^0001Zv")).isEmpty());
+    // The message names the last block that went out.
+    EXPECT_TRUE(message.contains(QStringLiteral("block %1 of %2").arg(programmed.size()).arg(blocks)))
+        << qPrintable(message);
+}
+
+TEST(CliExitCodes, SigintMidDidoEndsTheCycleAndSendsTheClosingCommand) {
+    for (const auto& [model, kind, closing] :
+         {std::tuple{"kv410", "7", "0000JD"}, std::tuple{"old20", "4", "000JE"}}) {
+        SCOPED_TRACE(model);
+        SimProcess sim({"--model", model});
+        const CliResult r =
+            SignalCliWhen(QStringList{"dido", "--cycles", "0", "--model-kind", kind, "--id", kind == QLatin1String("4") ? "000" : "0000", "--json"} +
+                              sim.link(),
+                          [](const QJsonObject& o) { return isProgress(o, "dido", 2); }, SIGTERM);
+        EXPECT_EQ(r.exitCode, 130) << r.err.constData();
+        EXPECT_TRUE(messageOf(r).contains("closing command sent")) << qPrintable(messageOf(r));
+        sim.stop();
+        const QStringList received = sim.received();
+        ASSERT_FALSE(received.isEmpty());
+        EXPECT_EQ(received.last(), closing);
+        EXPECT_EQ(received.count(closing), 1);
+    }
+}
+
+TEST(CliExitCodes, SigintMidPollStopsAfterTheRecordInHand) {
+    SimProcess sim({"--model", "kv410"});
+    const CliResult r = SignalCliWhen(QStringList{"poll", "--model-kind", "7", "--json"} + sim.link(),
+                                      [](const QJsonObject& o) { return isProgress(o, "poll", 2); });
+    EXPECT_EQ(r.exitCode, 130) << r.err.constData();
+    sim.stop();
+    const QStringList received = sim.received();
+    // Every record read was passed, and the store was not read to its end.
+    EXPECT_EQ(received.count("0000QI"), received.count("0000PI"));
+    EXPECT_GE(received.count("0000QI"), 2);
+    EXPECT_LT(received.count("0000QI"), 5);
+}

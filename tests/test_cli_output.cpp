@@ -1,0 +1,140 @@
+// What panelbench-cli prints: --json events that follow the documented schema (frames
+// included with --traffic), the progress bar on a terminal and none when piped, the
+// window's messages in the chosen language, --help and --version.
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <QSet>
+
+#include "i18n/Messages.h"
+#include "tests/support/CliRig.h"
+#include "tests/test_firmware_rig.h"
+
+using namespace pbtest;
+
+namespace {
+
+// The fields every event of a kind carries, with their JSON types (docs/panelbench-cli.md).
+const QHash<QString, QHash<QString, QJsonValue::Type>>& schema() {
+    using T = QJsonValue::Type;
+    static const QHash<QString, QHash<QString, T>> s = {
+        {"start", {{"command", T::String}}},
+        {"step", {{"text", T::String}}},
+        {"progress", {{"phase", T::String}, {"done", T::Double}, {"total", T::Double}}},
+        {"frame", {{"dir", T::String}, {"frame", T::String}, {"hex", T::String}}},
+        {"result",
+         {{"command", T::String}, {"ok", T::Bool}, {"exit", T::Double}, {"message", T::String}, {"detail", T::Object}}},
+    };
+    return s;
+}
+
+void expectFollowsSchema(const CliResult& r) {
+    for (const QByteArray& line : r.out.split('\n')) {
+        if (line.isEmpty()) continue;
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << line.constData();
+        ASSERT_TRUE(doc.isObject());
+        const QJsonObject o = doc.object();
+        const QString kind = o.value("event").toString();
+        ASSERT_TRUE(schema().contains(kind)) << line.constData();
+        for (const char* common : {"unit", "link", "ms"}) EXPECT_TRUE(o.contains(common)) << line.constData();
+        const auto& fields = schema()[kind];
+        for (auto it = fields.begin(); it != fields.end(); ++it)
+            EXPECT_EQ(o.value(it.key()).type(), it.value()) << qPrintable(it.key()) << " in " << line.constData();
+    }
+}
+
+// Runs the CLI with its standard output on a pseudo-terminal and returns what it wrote.
+QByteArray runOnTerminal(const QStringList& args, int& exitCode) {
+    int master = -1, slave = -1;
+    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return {};
+    QProcess p;
+    p.setChildProcessModifier([slave] { ::dup2(slave, STDOUT_FILENO); });
+    p.start(CliProgram(), args);
+    ::close(slave);
+    QByteArray out;
+    char buffer[4096];
+    while (true) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0) break;  // EIO once the child has closed the terminal
+        out.append(buffer, n);
+    }
+    p.waitForFinished(60000);
+    exitCode = p.exitCode();
+    ::close(master);
+    return out;
+}
+
+}  // namespace
+
+TEST(CliOutput, JsonEventsFollowTheSchemaAndFramesMatchTheSimulator) {
+    const SimModelCase m = ModelCaseFor(5);
+    QTemporaryDir dir;
+    const QString file = WriteFirmware(dir, m.header, PatternImage(6 * 256));
+    SimProcess sim({"--model", "v2", "--id", m.id});
+    const CliResult r = RunCli(QStringList{"upgrade", file, "--id", m.id, "--json", "--traffic"} + sim.link());
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    expectFollowsSchema(r);
+    sim.stop();
+
+    const auto events = r.events();
+    EXPECT_EQ(events.first().value("event").toString(), "start");
+    EXPECT_EQ(events.last().value("event").toString(), "result");
+    // Every frame the simulator received was reported as sent, in order.
+    QStringList sent;
+    for (const QJsonObject& f : r.eventsOf("frame"))
+        if (f.value("dir").toString() == "sent") sent.append(f.value("frame").toString());
+    const QStringList received = sim.received();
+    ASSERT_EQ(sent.size(), received.size());
+    for (int i = 0; i < sent.size(); ++i) EXPECT_TRUE(sent[i].contains(received[i])) << qPrintable(sent[i]);
+    // Program and verify progress each reach every block.
+    QSet<QString> finished;
+    for (const QJsonObject& p : r.eventsOf("progress"))
+        if (p.value("done").toInt() == 6 && p.value("total").toInt() == 6) finished.insert(p.value("phase").toString());
+    EXPECT_EQ(finished, QSet<QString>({"program", "verify"}));
+}
+
+TEST(CliOutput, ProgressBarOnATerminalAndNoneWhenPiped) {
+    const SimModelCase m = ModelCaseFor(3);
+    QTemporaryDir dir;
+    const QString file = WriteFirmware(dir, m.header, PatternImage(8 * 512));
+    SimProcess sim({"--model", "v5", "--id", m.id, "--delay", "30"});
+    int exitCode = -1;
+    const QByteArray terminal = runOnTerminal(QStringList{"upgrade", file, "--id", m.id} + sim.link(), exitCode);
+    EXPECT_EQ(exitCode, 0) << terminal.constData();
+    EXPECT_TRUE(terminal.contains("programming [")) << terminal.constData();
+    EXPECT_TRUE(terminal.contains("8/8 blocks  100%"));
+    EXPECT_TRUE(terminal.contains("elapsed"));
+    EXPECT_TRUE(terminal.contains("\r\033[K"));
+
+    const CliResult piped = RunCli(QStringList{"upgrade", file, "--id", m.id} + sim.link());
+    EXPECT_EQ(piped.exitCode, 0);
+    EXPECT_FALSE(piped.out.contains('\r'));
+    EXPECT_FALSE(piped.out.contains("blocks  "));
+    // One line per step: the window's status messages, then the result.
+    EXPECT_TRUE(piped.out.contains(pb::Msg(pb::msg::Programming, 0).toUtf8()));
+    EXPECT_TRUE(piped.out.contains(pb::Msg(pb::msg::Verifying, 0).toUtf8()));
+    EXPECT_TRUE(piped.out.contains("OK: 8 blocks programmed and verified"));
+}
+
+TEST(CliOutput, LanguageGivesTheWindowsMessagesHelpAndVersion) {
+    SimProcess sim({"--model", "kv410"});
+    for (const auto& [name, index] : {std::pair{"zh-hans", 1}, std::pair{"zh-hant", 2}, std::pair{"en", 0}}) {
+        const CliResult r = RunCli(QStringList{"alarm", "1", "--model-kind", "7", "--language", name} + sim.link());
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_TRUE(QString::fromLocal8Bit(r.out).contains(pb::Msg(pb::msg::CommandOk, index))) << r.out.constData();
+    }
+    const CliResult help = RunCli({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* word : {"ports", "identify", "set-date", "alarm", "factory-initial", "reboot", "dido", "poll",
+                             "send", "module", "upgrade", "--serial", "--tcp", "--units", "--json", "130"})
+        EXPECT_TRUE(help.out.contains(word)) << word;
+    const CliResult version = RunCli({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, QByteArray("panelbench-cli " PANELBENCH_VERSION "\n"));
+    const CliResult ports = RunCli({"ports", "--json"});
+    EXPECT_EQ(ports.exitCode, 0);
+    for (const QJsonObject& o : ports.events()) EXPECT_EQ(o.value("event").toString(), "port");
+}
