@@ -105,9 +105,9 @@ TEST(SimConsoles, ModuleAndFreeText) {
     SimBench bench(Model::V5);
     ASSERT_TRUE(bench.open());
     ASSERT_TRUE(bench.crc(QStringLiteral("0000DDA1B")));
-    EXPECT_EQ(bench.link.lastReply().mid(1, bench.length() - 7), "0000DDA1KVPA1 V1.02");
+    EXPECT_EQ(bench.last.reply.bytes().mid(1, bench.length() - 7), "0000DDA1KVPA1 V1.02");
     ASSERT_TRUE(bench.crc(QStringLiteral("0000DDE8xyz")));
-    EXPECT_EQ(bench.link.lastReply().mid(1, bench.length() - 7), "0000DDE8xyzOK");
+    EXPECT_EQ(bench.last.reply.bytes().mid(1, bench.length() - 7), "0000DDE8xyzOK");
     ASSERT_TRUE(bench.crc(QStringLiteral("0000AB")));
     ASSERT_TRUE(bench.crc(QStringLiteral("0000")));  // an empty console line
     EXPECT_EQ(bench.length(), 11);
