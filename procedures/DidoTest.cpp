@@ -40,7 +40,8 @@ void runShortVariantCycle(ProcedureContext& ctx) {
 
     ctx.clock.pause(kDidoPauseMs);
     ctx.view.processEvents();
-    if (const Exchange x = send(ctx, QStringLiteral("DF")); x && x.reply.length() == reply::df::kLength)
+    if (const Exchange x = send(ctx, QStringLiteral("DF"));
+        x && x.reply.length() == reply::df::kLength)
         showInputs(ctx, 7, x.reply, reply::df::kInputs7To8);
 
     ctx.clock.pause(kDidoPauseMs);

@@ -49,7 +49,8 @@ TEST(ControllerFamily, AgreesWithEverySimulatedModel) {
         EXPECT_EQ(f.loader, protocolOf(sim::loaderOf(m)));
         EXPECT_EQ(f.blocks.blockSize, sim::loaderBlockSize(sim::loaderOf(m)));
         if (f.header.fixedText) {
-            const QByteArray expected = sim::dbProduct(m).trimmed() + "-" + sim::dbVersion(m).left(2);
+            const QByteArray expected =
+                sim::dbProduct(m).trimmed() + "-" + sim::dbVersion(m).left(2);
             EXPECT_EQ(QByteArray(f.header.fixedText).left(f.header.characters), expected);
         }
     }
