@@ -49,8 +49,9 @@ TEST(ControllerFamily, AgreesWithEverySimulatedModel) {
         EXPECT_EQ(f.loader, protocolOf(sim::loaderOf(m)));
         EXPECT_EQ(f.blocks.blockSize, sim::loaderBlockSize(sim::loaderOf(m)));
         if (f.header.fixedText) {
+            // "R" releases take the "V" image of their family.
             const QByteArray expected =
-                sim::dbProduct(m).trimmed() + "-" + sim::dbVersion(m).left(2);
+                sim::dbProduct(m).trimmed() + "-V" + sim::dbVersion(m).mid(1, 1);
             EXPECT_EQ(QByteArray(f.header.fixedText).left(f.header.characters), expected);
         }
     }
@@ -71,7 +72,9 @@ TEST(ControllerFamily, BlocksFitTheLoaderCommands) {
         if (f.loader == LoaderProtocol::None) continue;
         EXPECT_EQ(2 * f.blocks.blockSize, verifyCharacters.at(f.loader));
         EXPECT_LE((f.blocks.blockLimit - 1) * f.blocks.blockSize, 0xFFFF);
-        if (f.blocks.countCap > 0) EXPECT_LE(f.blocks.countCap, f.blocks.blockLimit);
+        if (f.blocks.countCap > 0) {
+            EXPECT_LE(f.blocks.countCap, f.blocks.blockLimit);
+        }
         // ID, command letters, address, data: CRC frames for A, XOR for B and C.
         const int text = f.idLength + 2 + 4 + 2 * f.blocks.blockSize;
         EXPECT_LE(text, f.loader == LoaderProtocol::A ? kMaxCrcText : kMaxXorText);

@@ -160,9 +160,9 @@ INSTANTIATE_TEST_SUITE_P(Link, Transactions, ::testing::Values(Line::Tcp, Line::
 
 TEST(ReplyFrame, ReadsPositionsAndSplitsIdMnemonicAndData) {
     // A four-digit controller, a three-digit one, and payloads that are not addressed.
-    const ReplyFrame four(ReplyFrame::Kind::Crc, CrcReplyFrame("0123DG010000001"),
-                          int(CrcReplyFrame("0123DG010000001").size()));
-    EXPECT_EQ(four.length(), 1 + 15 + ReplyFrame::kCrcTail);
+    const ReplyFrame four(ReplyFrame::Kind::Crc, CrcReplyFrame("0123DG10000001"),
+                          int(CrcReplyFrame("0123DG10000001").size()));
+    EXPECT_EQ(four.length(), 1 + 14 + ReplyFrame::kCrcTail);
     EXPECT_EQ(four.at(2, 4), "0123");
     EXPECT_EQ(four.at({8, 8}), "10000001");
     EXPECT_TRUE(four.at(four.length(), 2).isEmpty());  // past the end: nothing, not a part
@@ -171,7 +171,7 @@ TEST(ReplyFrame, ReadsPositionsAndSplitsIdMnemonicAndData) {
     ASSERT_TRUE(a);
     EXPECT_EQ(a->id, "0123");
     EXPECT_EQ(a->mnemonic, "DG");
-    EXPECT_EQ(a->data, "010000001");
+    EXPECT_EQ(a->data, "10000001");
 
     const QByteArray oldFrame = CrcReplyFrame("321AS12345678");
     const ReplyFrame three(ReplyFrame::Kind::Crc, oldFrame, int(oldFrame.size()));
