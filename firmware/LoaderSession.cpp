@@ -56,10 +56,10 @@ bool LoaderSession::replyHoldsBlock(const ReplyFrame& reply, int position, int k
     return reply.at(position, int(expected.size())) == expected;
 }
 
-bool LoaderSession::waitForLoader(Transaction transaction, const QString& text, int replyLength) {
+bool LoaderSession::waitForLoader(Transaction transaction, const QString& text, int readyLength) {
     for (int failed = 0; failed < kLoaderWaitTries; ++failed) {
         pause(kLoaderWaitPauseMs);
-        if (const Exchange x = send(transaction, text); x && x.reply.length() == replyLength)
+        if (const Exchange x = send(transaction, text); x && x.reply.length() == readyLength)
             return true;
         view().setStatus(run_.Msg(msg::ConnectingDevice) +
                          QString::asprintf(" ( %d )", kLoaderWaitTries - failed));

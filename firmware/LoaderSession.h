@@ -57,9 +57,9 @@ public:
     // False (with the failure recorded) at the first block that is missing or differs.
     bool verifyBlocks(const ReadBack& readBack);
 
-    // Asks with text until a reply of replyLength bytes comes, at most 10 times; the
+    // Asks with text until a reply of readyLength bytes comes, at most 10 times; the
     // status line counts down the tries left after each failure.
-    bool waitForLoader(Transaction transaction, const QString& text, int replyLength);
+    bool waitForLoader(Transaction transaction, const QString& text, int readyLength);
 
     // Records why the upgrade failed; always false, to end the procedure with.
     bool fail(const QString& why);
