@@ -153,7 +153,7 @@ int main(int argc, char** argv) {
     const double before = cpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    const bool ok = link.SendCrcCommand("0000AC");
+    const bool ok = link.SendCrcCommand("0000AC").ok();
     const double cpuMs = (cpuSeconds() - before) * 1000.0;
     std::printf("waiting out the TCP reply limit: %s after %lld ms, CPU time %.2f ms\n",
                 ok ? "succeeded?!" : "failed", static_cast<long long>(wall.elapsed()), cpuMs);

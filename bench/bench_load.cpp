@@ -109,11 +109,11 @@ Figures runLoad(pb::Link& link, int seconds) {
     const qint64 endNs = qint64(seconds) * 1'000'000'000;
     for (qsizetype i = 0; total.nsecsElapsed() < endNs; ++i) {
         one.start();
-        const bool ok = link.SendCrcCommand(kCycle[i % kCycle.size()]);
+        const pb::Exchange x = link.SendCrcCommand(kCycle[i % kCycle.size()]);
         f.roundTripNs.push_back(one.nsecsElapsed());
         ++f.transactions;
-        if (!ok) {
-            if (f.failures++ == 0) f.firstFailure = link.lastError();
+        if (!x) {
+            if (f.failures++ == 0) f.firstFailure = x.detail;
             if (!link.isOpen()) break;  // the device went away: nothing more to measure
         }
     }
@@ -137,9 +137,9 @@ bool measure(const Options& o, bool tcp) {
         return false;
     }
     pb::Link link;
-    if (!link.OpenLink(sim.settings())) {
+    if (const pb::OpenResult opened = link.OpenLink(sim.settings()); !opened) {
         std::fprintf(stderr, "bench_load: %s link did not open: %s\n", name,
-                     qPrintable(link.lastError()));
+                     qPrintable(opened.detail));
         return false;
     }
     const Figures f = runLoad(link, o.seconds);

@@ -24,19 +24,9 @@ void FirmwareBuffer::erase() {
 }
 
 std::optional<BlockLayout> BlockLayoutFor(int modelKind) {
-    switch (modelKind) {
-        case 3:
-        case 6:
-            return BlockLayout{512, 126, 124};
-        case 1:
-        case 2:
-        case 5:
-            return BlockLayout{256, 250, 248};
-        case 4:
-            return BlockLayout{64, 984, 0};
-        default:
-            return std::nullopt;
-    }
+    const BlockLayout& blocks = FamilyOf(modelKind).blocks;
+    if (blocks.blockSize == 0) return std::nullopt;
+    return blocks;
 }
 
 QString HeaderText(const QByteArray& header) {
@@ -51,23 +41,13 @@ bool HeaderMatchesModel(const QByteArray& header, int modelKind, const QString& 
     auto same = [&](int count, const QString& expected) {
         return text.left(count) == expected.left(count);
     };
-    switch (modelKind) {
-        case 3:
-            return same(10, QStringLiteral("KV320MX-V5"));
-        case 6:
-            return same(10, QStringLiteral("KV740MX-V6"));
-        case 1:
-        case 2:
-        case 5:
-            // A KV580 controller takes the KV300 image of the same revision.
-            if (versionText.left(5) == QLatin1String("KV580"))
-                return same(8, QStringLiteral("KV300") + versionText.mid(5, 3));
-            return same(11, versionText);
-        case 4:
-            return same(7, versionText);
-        default:
-            return true;
-    }
+    const HeaderCheck& check = FamilyOf(modelKind).header;
+    if (check.characters == 0) return true;
+    if (check.fixedText) return same(check.characters, QLatin1String(check.fixedText));
+    // A KV580 controller takes the KV300 image of the same revision.
+    if (check.kv580Characters > 0 && versionText.left(5) == QLatin1String("KV580"))
+        return same(check.kv580Characters, QStringLiteral("KV300") + versionText.mid(5, 3));
+    return same(check.characters, versionText);
 }
 
 FirmwareLoadResult LoadFirmwareImage(QIODevice& file, int modelKind, const QString& versionText,

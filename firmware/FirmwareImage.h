@@ -7,6 +7,8 @@
 #include <QString>
 #include <optional>
 
+#include "procedures/ControllerFamily.h"
+
 namespace pb {
 
 constexpr int kFirmwareHeaderSize = 16;
@@ -35,17 +37,11 @@ private:
     QByteArray bytes_;
 };
 
-// How a controller family cuts its image into blocks.
-struct BlockLayout {
-    int blockSize = 0;
-    int blockLimit = 0;  // blocks read from the file at most
-    int countCap = 0;    // blocks sent at most; 0 for no cap
-};
-
-// The layout of model kinds 1..6; none for any other kind (no loader, no image read).
+// The block layout of the model kind's family; none for a family that reads no image.
 std::optional<BlockLayout> BlockLayoutFor(int modelKind);
 
-// Whether a firmware file's header names the model the controller reported.
+// Whether a firmware file's header names the model the controller reported, by the
+// header check of the model kind's family; any header passes for a family without one.
 // header: the 16 header bytes; versionText: the identify step's version caption.
 bool HeaderMatchesModel(const QByteArray& header, int modelKind, const QString& versionText);
 

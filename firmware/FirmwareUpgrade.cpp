@@ -5,21 +5,7 @@
 
 namespace pb {
 
-LoaderProtocol LoaderProtocolFor(int modelKind) {
-    switch (modelKind) {
-        case 3:
-        case 6:
-            return LoaderProtocol::A;
-        case 1:
-        case 2:
-        case 5:
-            return LoaderProtocol::B;
-        case 4:
-            return LoaderProtocol::C;
-        default:
-            return LoaderProtocol::None;
-    }
-}
+LoaderProtocol LoaderProtocolFor(int modelKind) { return FamilyOf(modelKind).loader; }
 
 UpgradeOutcome FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buffer) {
     failure_.clear();
@@ -32,8 +18,8 @@ UpgradeOutcome FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buff
     }
 
     TestRun run(link_, view_);
-    if (!run.BeginTestRun()) {
-        failure_ = QStringLiteral("the link could not be opened: %1").arg(link_.lastError());
+    if (const OpenResult opened = run.BeginTestRun(); !opened) {
+        failure_ = QStringLiteral("the link could not be opened: %1").arg(opened.detail);
         run.EndTestRunOpenFailed();
         return UpgradeOutcome::OpenFailed;
     }

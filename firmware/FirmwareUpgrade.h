@@ -6,15 +6,14 @@
 
 #include "firmware/FirmwareImage.h"
 #include "firmware/FirmwareProgressView.h"
+#include "procedures/ControllerFamily.h"
 #include "link/Clock.h"
 #include "link/Link.h"
 #include "link/TestRun.h"
 
 namespace pb {
 
-enum class LoaderProtocol { None, A, B, C };
-
-// A for kinds 3 and 6, B for 1, 2 and 5, C for 4; none for 0 and 7.
+// The loader protocol of the model kind's family (ControllerFamily.h).
 LoaderProtocol LoaderProtocolFor(int modelKind);
 
 // What the procedure needs of the window's state.

@@ -20,7 +20,7 @@ void LoaderSession::showStatus(int messageId) {
     view().setStatus(run_.Msg(messageId));
 }
 
-bool LoaderSession::send(Transaction transaction, const QString& text) {
+Exchange LoaderSession::send(Transaction transaction, const QString& text) {
     switch (transaction) {
         case Transaction::Crc:
             return link().SendCrcCommand(text);
@@ -29,33 +29,38 @@ bool LoaderSession::send(Transaction transaction, const QString& text) {
         case Transaction::XorEtx:
             return link().SendXorCommandEtx(text);
     }
-    return false;
+    return {};
 }
 
 QByteArray LoaderSession::blockHex(int k, int blockSize) const {
     return image_.block(k, blockSize).toHex().toUpper();
 }
 
-bool LoaderSession::sendWithRetries(Transaction transaction, const QString& text,
-                                    const BlockTiming& timing) {
+Exchange LoaderSession::sendWithRetries(Transaction transaction, const QString& text,
+                                        const BlockTiming& timing) {
+    Exchange last;
+    last.error = LinkError::NoReply;  // stays so only when no attempt is made
     for (int attempt = 0; attempt < timing.attempts; ++attempt) {
         pause(timing.beforeEachAttemptMs);
-        if (send(transaction, text)) return true;
+        last = send(transaction, text);
+        if (last) return last;
         pause(timing.afterFailedAttemptMs);
         view().processEvents();
     }
-    return false;
+    return last;
 }
 
-bool LoaderSession::replyHoldsBlock(int position, int k, int blockSize) const {
+bool LoaderSession::replyHoldsBlock(const ReplyFrame& reply, int position, int k,
+                                    int blockSize) const {
     const QByteArray expected = blockHex(k, blockSize);
-    return run_.link().replyAt(position, int(expected.size())) == expected;
+    return reply.at(position, int(expected.size())) == expected;
 }
 
-bool LoaderSession::waitForLoader(Transaction transaction, const QString& text, int replyLength) {
+bool LoaderSession::waitForLoader(Transaction transaction, const QString& text, int readyLength) {
     for (int failed = 0; failed < kLoaderWaitTries; ++failed) {
         pause(kLoaderWaitPauseMs);
-        if (send(transaction, text) && link().replyLength() == replyLength) return true;
+        if (const Exchange x = send(transaction, text); x && x.reply.length() == readyLength)
+            return true;
         view().setStatus(run_.Msg(msg::ConnectingDevice) +
                          QString::asprintf(" ( %d )", kLoaderWaitTries - failed));
         view().processEvents();
@@ -75,9 +80,9 @@ bool LoaderSession::verifyBlocks(const ReadBack& r) {
     bars_.setVerifyMaximum(count);
     for (int k = 0; k < count; ++k) {
         view().processEvents();
-        if (!sendWithRetries(r.transaction, r.command(k * r.blockSize), r.timing))
-            return fail(QStringLiteral("block %1 could not be read back").arg(k));
-        if (!replyHoldsBlock(r.dataPosition, k, r.blockSize))
+        const Exchange x = sendWithRetries(r.transaction, r.command(k * r.blockSize), r.timing);
+        if (!x) return fail(QStringLiteral("block %1 could not be read back").arg(k));
+        if (!replyHoldsBlock(x.reply, r.dataPosition, k, r.blockSize))
             return fail(QStringLiteral("block %1 differs when read back").arg(k));
         bars_.setVerifyPosition(k);
     }

@@ -10,19 +10,13 @@
 #include "firmware/FirmwareProgressView.h"
 #include "link/Clock.h"
 #include "link/Link.h"
+#include "procedures/ControllerFamily.h"
 #include "link/TestRun.h"
 
 namespace pb {
 
 // Which transaction a step goes through.
 enum class Transaction { Crc, Xor, XorEtx };
-
-// Pauses and tries of one kind of block command.
-struct BlockTiming {
-    int beforeEachAttemptMs = 0;
-    int afterFailedAttemptMs = 0;
-    int attempts = 5;
-};
 
 // How a protocol reads a block back: the command for a block's address, its timing, and
 // where the block's hex text stands in the reply.
@@ -41,6 +35,7 @@ public:
 
     const QString& prefix() const { return prefix_; }
     int modelKind() const { return modelKind_; }
+    const ControllerFamily& family() const { return FamilyOf(modelKind_); }
     int blockCount() const { return image_.blockCount; }
     Link& link() { return run_.link(); }
     TestRunView& view() { return run_.view(); }
@@ -48,22 +43,23 @@ public:
 
     void pause(int ms) { clock_.pause(ms); }
     void showStatus(int messageId);
-    bool send(Transaction transaction, const QString& text);
+    Exchange send(Transaction transaction, const QString& text);
 
     // The block's bytes as the controller receives and returns them: uppercase hex.
     QByteArray blockHex(int k, int blockSize) const;
-    // A block command tried until it succeeds, with the pauses of its timing.
-    bool sendWithRetries(Transaction transaction, const QString& text, const BlockTiming& timing);
-    // True when the last reply holds the block's hex text at the given position.
-    bool replyHoldsBlock(int position, int k, int blockSize) const;
+    // A block command tried until it succeeds, with the pauses of its timing; the last try.
+    Exchange sendWithRetries(Transaction transaction, const QString& text,
+                             const BlockTiming& timing);
+    // True when the reply holds the block's hex text at the given position.
+    bool replyHoldsBlock(const ReplyFrame& reply, int position, int k, int blockSize) const;
 
     // Reads every block back and compares it with the image; the verify bar follows.
     // False (with the failure recorded) at the first block that is missing or differs.
     bool verifyBlocks(const ReadBack& readBack);
 
-    // Asks with text until a reply of replyLength bytes comes, at most 10 times; the
+    // Asks with text until a reply of readyLength bytes comes, at most 10 times; the
     // status line counts down the tries left after each failure.
-    bool waitForLoader(Transaction transaction, const QString& text, int replyLength);
+    bool waitForLoader(Transaction transaction, const QString& text, int readyLength);
 
     // Records why the upgrade failed; always false, to end the procedure with.
     bool fail(const QString& why);

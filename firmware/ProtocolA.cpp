@@ -7,15 +7,14 @@
 namespace pb {
 
 namespace {
-constexpr int kBlockSize = 512;
 constexpr int kVerifyDataPosition = 8;
 constexpr int kRestartWaitMs = 7000;
 }  // namespace
 
 bool RunProtocolA(LoaderSession& s) {
-    const bool kind3 = s.modelKind() == 3;  // kind 6 flashes faster
-    const BlockTiming program{kind3 ? 20 : 4, 50};
-    const BlockTiming verify{kind3 ? 50 : 4, kind3 ? 150 : 50};
+    const BlockTiming& program = s.family().pauses.program;
+    const BlockTiming& verify = s.family().pauses.verify;
+    const int blockSize = s.family().blocks.blockSize;
     const int count = s.blockCount();
 
     // 1. Enter the loader.
@@ -31,8 +30,8 @@ bool RunProtocolA(LoaderSession& s) {
     for (int k = 0; k < count; ++k) {
         s.view().setWaitCursor(true);
         s.view().processEvents();
-        const QString text = s.prefix() + QString::asprintf("Zp%04X", k * kBlockSize) +
-                             QLatin1String(s.blockHex(k, kBlockSize));
+        const QString text = s.prefix() + QString::asprintf("Zp%04X", k * blockSize) +
+                             QLatin1String(s.blockHex(k, blockSize));
         if (!s.sendWithRetries(Transaction::Crc, text, program))
             return s.fail(QStringLiteral("block %1 was not programmed").arg(k));
         s.bars().setProgramPosition(k);
@@ -43,7 +42,7 @@ bool RunProtocolA(LoaderSession& s) {
     const ReadBack readBack{
         Transaction::Crc,
         [&](int address) { return s.prefix() + QString::asprintf("Zv%04X", address); }, verify,
-        kVerifyDataPosition, kBlockSize};
+        kVerifyDataPosition, blockSize};
     if (!s.verifyBlocks(readBack)) return false;
 
     // 6. Restart into the new firmware; only an answer is worth waiting for.

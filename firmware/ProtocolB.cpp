@@ -9,15 +9,15 @@
 namespace pb {
 
 namespace {
-constexpr int kBlockSize = 256;
 constexpr int kReadyReplyLength = 17;
 constexpr int kVerifyDataPosition = 7;
 constexpr int kRestartWaitMs = 2000;
-const BlockTiming kBlockTiming{4, 50};
 }  // namespace
 
 bool RunProtocolB(LoaderSession& s) {
     const int count = s.blockCount();
+    const int blockSize = s.family().blocks.blockSize;
+    const BlockTiming& program = s.family().pauses.program;
 
     // 1. Enter the loader; the application may reset before it answers.
     s.pause(100);
@@ -35,7 +35,7 @@ bool RunProtocolB(LoaderSession& s) {
     s.bars().setProgramMaximum(count);
     for (int k = 0; k < count; ++k) {
         s.view().processEvents();
-        const int address = k * kBlockSize;
+        const int address = k * blockSize;
         if (k % 2 == 0) {
             const QString erase = s.prefix() + QString::asprintf("E%04x", address);
             s.pause(4);
@@ -46,8 +46,8 @@ bool RunProtocolB(LoaderSession& s) {
             }
         }
         const QString text = s.prefix() + QString::asprintf("P%04x", address) +
-                             QLatin1String(s.blockHex(k, kBlockSize));
-        if (!s.sendWithRetries(Transaction::XorEtx, text, kBlockTiming))
+                             QLatin1String(s.blockHex(k, blockSize));
+        if (!s.sendWithRetries(Transaction::XorEtx, text, program))
             return s.fail(QStringLiteral("block %1 was not programmed").arg(k));
         s.bars().setProgramPosition(k);
     }
@@ -56,8 +56,8 @@ bool RunProtocolB(LoaderSession& s) {
     // 4. Read back and compare.
     const ReadBack readBack{
         Transaction::XorEtx,
-        [&](int address) { return s.prefix() + QString::asprintf("R%04x", address); }, kBlockTiming,
-        kVerifyDataPosition, kBlockSize};
+        [&](int address) { return s.prefix() + QString::asprintf("R%04x", address); },
+        s.family().pauses.verify, kVerifyDataPosition, blockSize};
     if (!s.verifyBlocks(readBack)) return false;
 
     // 5. Restart.

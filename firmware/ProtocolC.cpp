@@ -8,15 +8,15 @@
 namespace pb {
 
 namespace {
-constexpr int kBlockSize = 64;
 constexpr int kReadyReplyLength = 13;
 constexpr int kVerifyDataPosition = 3;
 constexpr int kRestartWaitMs = 2000;
-const BlockTiming kBlockTiming{4, 50};
 }  // namespace
 
 bool RunProtocolC(LoaderSession& s) {
     const int count = s.blockCount();
+    const int blockSize = s.family().blocks.blockSize;
+    const BlockTiming& program = s.family().pauses.program;
 
     // 1. Enter the loader.
     s.pause(100);
@@ -40,8 +40,8 @@ bool RunProtocolC(LoaderSession& s) {
     for (int k = 0; k < count; ++k) {
         s.view().processEvents();
         const QString text =
-            QString::asprintf("P%04x", k * kBlockSize) + QLatin1String(s.blockHex(k, kBlockSize));
-        if (!s.sendWithRetries(Transaction::Xor, text, kBlockTiming))
+            QString::asprintf("P%04x", k * blockSize) + QLatin1String(s.blockHex(k, blockSize));
+        if (!s.sendWithRetries(Transaction::Xor, text, program))
             return s.fail(QStringLiteral("block %1 was not programmed").arg(k));
         s.bars().setProgramPosition(k);
     }
@@ -50,7 +50,7 @@ bool RunProtocolC(LoaderSession& s) {
     // 5. Read back and compare.
     const ReadBack readBack{Transaction::Xor,
                             [&](int address) { return QString::asprintf("R%04x", address); },
-                            kBlockTiming, kVerifyDataPosition, kBlockSize};
+                            s.family().pauses.verify, kVerifyDataPosition, blockSize};
     if (!s.verifyBlocks(readBack)) return false;
 
     // 6. Restart.

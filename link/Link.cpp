@@ -28,23 +28,23 @@ Link::Link(QObject* parent) : QObject(parent) {
 
 Link::~Link() { CloseLink(); }
 
-bool Link::OpenLink(const LinkSettings& settings) {
+OpenResult Link::OpenLink(const LinkSettings& settings) {
     if (settings.kind == LinkKind::Net)
         return OpenLink(std::make_unique<TcpTransport>(settings.ip, settings.tcpPort));
     return OpenLink(std::make_unique<SerialTransport>(settings.portName, settings.speed));
 }
 
-bool Link::OpenLink(std::unique_ptr<Transport> transport) {
+OpenResult Link::OpenLink(std::unique_ptr<Transport> transport) {
     CloseLink();
-    lastError_.clear();
     if (!transport->open()) {
-        lastError_ = transport->errorText();
+        OpenResult failed{transport->openError(), transport->errorText()};
+        if (failed.error == OpenError::None) failed.error = OpenError::Other;
         dispose(transport);
-        return false;
+        return failed;
     }
     transport_ = std::move(transport);
     sinceOpen_.start();
-    return true;
+    return {};
 }
 
 void Link::CloseLink() {
@@ -54,33 +54,32 @@ void Link::CloseLink() {
 
 bool Link::isOpen() const { return transport_ && transport_->isOpen(); }
 
-bool Link::SendCrcCommand(const QString& text) { return transact(text, Check::Crc, kEtx); }
-bool Link::SendXorCommand(const QString& text) { return transact(text, Check::Xor, kStx); }
-bool Link::SendXorCommandEtx(const QString& text) { return transact(text, Check::Xor, kEtx); }
+Exchange Link::SendCrcCommand(const QString& text) { return transact(text, Check::Crc, kEtx); }
+Exchange Link::SendXorCommand(const QString& text) { return transact(text, Check::Xor, kStx); }
+Exchange Link::SendXorCommandEtx(const QString& text) { return transact(text, Check::Xor, kEtx); }
 
-QByteArray Link::replyAt(int position, int count) const {
-    if (position < 1 || count < 0 || position - 1 + count > lastReply_.size()) return {};
-    return lastReply_.mid(position - 1, count);
+Exchange Link::fail(Exchange exchange, LinkError error, const QString& why) {
+    exchange.error = error;
+    exchange.detail = why;
+    TrafficRecord record{TrafficRecord::Direction::Failed, {},
+                         sinceOpen_.isValid() ? sinceOpen_.elapsed() : 0, false, why};
+    record.error = error;
+    emit traffic(record);
+    return exchange;
 }
 
-bool Link::fail(const QString& why) {
-    lastError_ = why;
-    emit traffic({TrafficRecord::Direction::Failed, {}, sinceOpen_.isValid() ? sinceOpen_.elapsed() : 0,
-                  false, why});
-    return false;
-}
-
-bool Link::transact(const QString& text, Check check, quint8 lead) {
+Exchange Link::transact(const QString& text, Check check, quint8 lead) {
     assembler_.reset(lead);
-    replyLength_ = 0;
-    lastReply_.clear();
-    lastError_.clear();
+    Exchange x;
 
     const int limit = check == Check::Crc ? kMaxCrcText : kMaxXorText;
-    if (text.size() > limit) return fail(QStringLiteral("command text longer than %1 bytes").arg(limit));
+    if (text.size() > limit)
+        return fail(x, LinkError::TextTooLong,
+                    QStringLiteral("command text longer than %1 bytes").arg(limit));
     for (QChar c : text)
-        if (c.unicode() > 0x7F) return fail(QStringLiteral("command text is not ASCII"));
-    if (!isOpen()) return fail(QStringLiteral("link not open"));
+        if (c.unicode() > 0x7F)
+            return fail(x, LinkError::NotAscii, QStringLiteral("command text is not ASCII"));
+    if (!isOpen()) return fail(x, LinkError::NotOpen, QStringLiteral("link not open"));
 
     const QByteArray body = text.toLatin1();
     const QByteArray frame = check == Check::Crc ? BuildCrcFrame(body) : BuildXorFrame(body);
@@ -91,10 +90,15 @@ bool Link::transact(const QString& text, Check check, quint8 lead) {
     if (!transport_->isOpen()) {
         const QString why = QStringLiteral("device failed: %1").arg(transport_->errorText());
         CloseLink();
-        return fail(why);
+        return fail(x, LinkError::DeviceGone, why);
     }
-    if (!transport_->write(frame)) return fail(QStringLiteral("write failed: %1").arg(transport_->errorText()));
+    if (!transport_->write(frame))
+        return fail(x, LinkError::WriteFailed,
+                    QStringLiteral("write failed: %1").arg(transport_->errorText()));
+    x.command = frame;
     emit traffic({TrafficRecord::Direction::Sent, frame, sinceOpen_.elapsed(), true, {}});
+    QElapsedTimer sinceSend;
+    sinceSend.start();
 
     // Wait in an event loop for the CR, the time limit or the device failing.
     Transport* transport = transport_.get();
@@ -131,22 +135,32 @@ bool Link::transact(const QString& text, Check check, quint8 lead) {
     disconnect(c2);
     disconnect(c3);
 
-    replyLength_ = assembler_.length();
     if (!assembler_.complete()) {
-        if (closedMeanwhile) return fail(QStringLiteral("link closed while waiting"));
+        if (closedMeanwhile)
+            return fail(x, LinkError::Closed, QStringLiteral("link closed while waiting"));
         if (deviceFailed) {
             const QString why = QStringLiteral("device failed: %1").arg(transport->errorText());
             CloseLink();
-            return fail(why);
+            return fail(x, LinkError::DeviceGone, why);
         }
-        return fail(QStringLiteral("no complete reply in time"));
+        return fail(x, LinkError::NoReply, QStringLiteral("no complete reply in time"));
     }
 
-    lastReply_ = assembler_.text();
-    const bool ok = check == Check::Crc ? CheckCrcReply(assembler_.buffer()) : CheckXorReply(assembler_.buffer());
-    emit traffic({TrafficRecord::Direction::Received, lastReply_, sinceOpen_.elapsed(), ok, {}});
-    if (!ok) lastError_ = QStringLiteral("reply failed its checksum");
-    return ok;
+    x.replyMs = sinceSend.elapsed();
+    x.reply = ReplyFrame(check == Check::Crc ? ReplyFrame::Kind::Crc : ReplyFrame::Kind::Xor,
+                         assembler_.text(), assembler_.length());
+    const bool ok = check == Check::Crc ? CheckCrcReply(assembler_.buffer())
+                                        : CheckXorReply(assembler_.buffer());
+    TrafficRecord record{TrafficRecord::Direction::Received, x.reply.bytes(), sinceOpen_.elapsed(),
+                         ok, {}};
+    record.replyMs = x.replyMs;
+    if (!ok) {
+        x.error = LinkError::BadChecksum;
+        x.detail = QStringLiteral("reply failed its checksum");
+        record.error = x.error;
+    }
+    emit traffic(record);
+    return x;
 }
 
 }  // namespace pb

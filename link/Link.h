@@ -1,6 +1,6 @@
 #pragma once
 // The one link to the controller: opens the serial port or socket, sends a framed
-// command and waits for the framed reply, keeping the last reply for the caller.
+// command and waits for the framed reply, which it hands back as an Exchange.
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -8,6 +8,7 @@
 #include <QString>
 #include <memory>
 
+#include "link/Exchange.h"
 #include "link/LinkSettings.h"
 #include "link/ReplyBuffer.h"
 #include "link/Transport.h"
@@ -22,6 +23,8 @@ struct TrafficRecord {
     qint64 msSinceOpen = 0;
     bool checksumOk = false;  // received replies only
     QString note;             // why a transaction failed
+    LinkError error = LinkError::None;  // failed transactions (and BadChecksum replies)
+    qint64 replyMs = -1;      // received replies: ms since their command went out
 };
 
 class Link : public QObject {
@@ -35,23 +38,17 @@ public:
     explicit Link(QObject* parent = nullptr);
     ~Link() override;
 
-    bool OpenLink(const LinkSettings& settings);
+    OpenResult OpenLink(const LinkSettings& settings);
     // Opens over a transport made elsewhere (tests, tools).
-    bool OpenLink(std::unique_ptr<Transport> transport);
+    OpenResult OpenLink(std::unique_ptr<Transport> transport);
     void CloseLink();
     bool isOpen() const;
 
-    bool SendCrcCommand(const QString& text);
-    bool SendXorCommand(const QString& text);
-    bool SendXorCommandEtx(const QString& text);
-
-    // The last complete reply frame (lead byte to CR) and its length in bytes.
-    QByteArray lastReply() const { return lastReply_; }
-    int replyLength() const { return replyLength_; }
-    // 1-based character positions of the last reply, as the procedures read them;
-    // empty where the reply is shorter.
-    QByteArray replyAt(int position, int count) const;
-    QString lastError() const { return lastError_; }
+    // A CRC command answered by a CRC reply (lead 0x03).
+    Exchange SendCrcCommand(const QString& text);
+    // An XOR command answered by an XOR reply with an STX lead, or with an ETX lead.
+    Exchange SendXorCommand(const QString& text);
+    Exchange SendXorCommandEtx(const QString& text);
 
 signals:
     void traffic(const pb::TrafficRecord& record);
@@ -60,14 +57,11 @@ signals:
 
 private:
     enum class Check { Crc, Xor };
-    bool transact(const QString& text, Check check, quint8 lead);
-    bool fail(const QString& why);
+    Exchange transact(const QString& text, Check check, quint8 lead);
+    Exchange fail(Exchange exchange, LinkError error, const QString& why);
 
     std::unique_ptr<Transport> transport_;
     ReplyAssembler assembler_;
-    QByteArray lastReply_;
-    int replyLength_ = 0;
-    QString lastError_;
     QElapsedTimer sinceOpen_;
 };
 

@@ -5,6 +5,22 @@
 #include "link/SpeedText.h"
 
 namespace pb {
+namespace {
+
+OpenError openErrorOf(QSerialPort::SerialPortError error) {
+    switch (error) {
+        case QSerialPort::DeviceNotFoundError:
+            return OpenError::NotFound;
+        case QSerialPort::PermissionError:
+            return OpenError::PermissionDenied;
+        case QSerialPort::OpenError:
+            return OpenError::Busy;
+        default:
+            return OpenError::Other;
+    }
+}
+
+}  // namespace
 
 QString SerialDevicePath(const QString& portName) {
     static const QRegularExpression com(QStringLiteral("^COM([1-9][0-9]{0,2})$"),
@@ -25,7 +41,7 @@ SerialTransport::SerialTransport(const QString& portName, const QString& speed, 
 
 bool SerialTransport::open() {
     if (!port_.open(QIODevice::ReadWrite)) {
-        setErrorText(port_.errorString());
+        setOpenError(openErrorOf(port_.error()), port_.errorString());
         return false;
     }
     // Like the device-control set-up on the controller's original platform, the

@@ -6,6 +6,25 @@
 #include <QTimer>
 
 namespace pb {
+namespace {
+
+OpenError openErrorOf(QAbstractSocket::SocketError error) {
+    switch (error) {
+        case QAbstractSocket::ConnectionRefusedError:
+            return OpenError::Refused;
+        case QAbstractSocket::HostNotFoundError:
+        case QAbstractSocket::NetworkError:
+            return OpenError::Unreachable;
+        case QAbstractSocket::SocketTimeoutError:
+            return OpenError::TimedOut;
+        case QAbstractSocket::SocketAccessError:
+            return OpenError::PermissionDenied;
+        default:
+            return OpenError::Other;
+    }
+}
+
+}  // namespace
 
 TcpTransport::TcpTransport(const QString& ip, const QString& port, QObject* parent)
     : Transport(parent), ip_(ip.trimmed()), port_(port.trimmed()) {
@@ -26,13 +45,13 @@ bool TcpTransport::open() {
     for (int i = 1; inRange && i <= 4; ++i) inRange = m.captured(i).toInt() <= 255;
     QHostAddress address;
     if (!inRange || !address.setAddress(ip_) || address.protocol() != QAbstractSocket::IPv4Protocol) {
-        setErrorText(QStringLiteral("not an IPv4 address: %1").arg(ip_));
+        setOpenError(OpenError::BadAddress, QStringLiteral("not an IPv4 address: %1").arg(ip_));
         return false;
     }
     bool ok = false;
     const uint port = port_.toUInt(&ok, 10);
     if (!ok || port == 0 || port > 65535) {
-        setErrorText(QStringLiteral("not a TCP port: %1").arg(port_));
+        setOpenError(OpenError::BadPort, QStringLiteral("not a TCP port: %1").arg(port_));
         return false;
     }
 
@@ -54,9 +73,10 @@ bool TcpTransport::open() {
         return true;
     }
     if (!limit.isActive() && socket_.error() == QAbstractSocket::UnknownSocketError)
-        setErrorText(QStringLiteral("no connection within %1 ms").arg(kConnectLimitMs));
+        setOpenError(OpenError::TimedOut,
+                     QStringLiteral("no connection within %1 ms").arg(kConnectLimitMs));
     else
-        setErrorText(socket_.errorString());
+        setOpenError(openErrorOf(socket_.error()), socket_.errorString());
     socket_.abort();
     return false;
 }

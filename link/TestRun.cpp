@@ -6,7 +6,7 @@ namespace pb {
 
 QString TestRun::Msg(int id) const { return pb::Msg(id, view_.language()); }
 
-bool TestRun::BeginTestRun() {
+OpenResult TestRun::BeginTestRun() {
     view_.setWaitCursor(true);
     view_.processEvents();
     view_.setBusy(true);

@@ -37,7 +37,8 @@ class TestRun {
 public:
     TestRun(Link& link, TestRunView& view) : link_(link), view_(view) {}
 
-    bool BeginTestRun();
+    // Shows that a test runs and opens the link; the result says why an open failed.
+    OpenResult BeginTestRun();
     void EndTestRunOpenFailed();
     void EndTestRunOk();
     void EndTestRunError();

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include "link/LinkError.h"
+
 namespace pb {
 
 class Transport : public QObject {
@@ -14,7 +16,7 @@ public:
     using QObject::QObject;
     ~Transport() override = default;
 
-    // Opens the device; false (with errorText()) when it cannot be used.
+    // Opens the device; false (with openError() and errorText()) when it cannot be used.
     virtual bool open() = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
@@ -26,6 +28,8 @@ public:
     virtual bool quietTimeRestartsOnEachByte() const = 0;
 
     QString errorText() const { return errorText_; }
+    // Why the last open failed, as far as the device tells.
+    OpenError openError() const { return openError_; }
 
 signals:
     void bytesArrived();
@@ -34,9 +38,14 @@ signals:
 
 protected:
     void setErrorText(const QString& text) { errorText_ = text; }
+    void setOpenError(OpenError error, const QString& text) {
+        openError_ = error;
+        errorText_ = text;
+    }
 
 private:
     QString errorText_;
+    OpenError openError_ = OpenError::Other;
 };
 
 }  // namespace pb

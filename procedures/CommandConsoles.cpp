@@ -23,11 +23,12 @@ Outcome runConsoleCommand(ProcedureContext& ctx, Console console, const QString&
 
     // 3. and 4. Send; a reply that failed its checksum is not shown. An over-long or
     // non-ASCII text is refused by the link without sending anything.
-    if (!ctx.link.SendCrcCommand(ctx.state.deviceId + suffix)) {
+    const Exchange x = ctx.link.SendCrcCommand(ctx.state.deviceId + suffix);
+    if (!x) {
         run.EndTestRunError();
         return Outcome::Error;
     }
-    const QString reply = RenderReply(ctx.link.lastReply());
+    const QString reply = RenderReply(x.reply.bytes());
     if (console == Console::Controller) {
         ctx.view.setControllerReplyText(reply);
         run.EndTestRunOk();

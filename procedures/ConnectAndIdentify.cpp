@@ -1,6 +1,7 @@
 #include "procedures/ConnectAndIdentify.h"
 
 #include "i18n/Messages.h"
+#include "procedures/ReplyLayouts.h"
 
 namespace pb {
 namespace {
@@ -18,27 +19,17 @@ bool tryThreeTimes(ProcedureContext& ctx, TestRun& run, int firstCountdown, Quer
     return false;
 }
 
-// The model kind named by a version code, or 0 when the code is none of the known ones.
-int modelKindOfVersionCode(const QByteArray& code) {
-    if (code == "V6" || code == "R6") return 6;
-    if (code == "V5" || code == "R5") return 3;
-    if (code == "V4" || code == "R4") return 2;
-    if (code == "V2") return 5;
-    if (code == "V3" || code == "R3") return 1;
-    return 0;
-}
-
 // Kind 4 asks "AV"; true when the version could be shown.
 bool readStatusControllerVersion(ProcedureContext& ctx) {
-    Link& link = ctx.link;
-    if (!link.SendCrcCommand(ctx.state.deviceId + QStringLiteral("AV"))) return false;
-    if (link.replyLength() == 20) {
+    const Exchange x = ctx.link.SendCrcCommand(ctx.state.deviceId + QStringLiteral("AV"));
+    if (!x) return false;
+    if (x.reply.length() == reply::av::kLengthShort) {
         ctx.view.setVersionText(QStringLiteral("KV150RB ") +
-                                QString::fromLatin1(link.replyAt(7, 8)));
+                                QString::fromLatin1(x.reply.at(reply::av::kNumber)));
         return true;
     }
-    if (link.replyLength() == 28) {
-        ctx.view.setVersionText(QString::fromLatin1(link.replyAt(7, 16)));
+    if (x.reply.length() == reply::av::kLengthLong) {
+        ctx.view.setVersionText(QString::fromLatin1(x.reply.at(reply::av::kText)));
         return true;
     }
     return false;
@@ -46,20 +37,21 @@ bool readStatusControllerVersion(ProcedureContext& ctx) {
 
 // Every other kind asks "DB"; the version code there also tells the model kind.
 bool readVersionAndModelKind(ProcedureContext& ctx) {
-    Link& link = ctx.link;
-    if (!link.SendCrcCommand(ctx.state.deviceId + QStringLiteral("DB"))) return false;
-    if (link.replyLength() != 29) return false;
+    namespace db = reply::db;
+    const Exchange x = ctx.link.SendCrcCommand(ctx.state.deviceId + QStringLiteral("DB"));
+    if (!x || x.reply.length() != db::kLength) return false;
+    const ReplyFrame& r = x.reply;
 
     bool identified = false;
-    ctx.view.setVersionText(QString::fromLatin1(link.replyAt(8, 8) + "-" + link.replyAt(16, 8)));
-    if (const int kind = modelKindOfVersionCode(link.replyAt(16, 2)); kind != 0) {
+    ctx.view.setVersionText(QString::fromLatin1(r.at(db::kProduct) + "-" + r.at(db::kRevision)));
+    if (const int kind = ModelKindOfVersionCode(r.at(db::kVersionCode)); kind != kModelKindNone) {
         ctx.state.modelKind = kind;
         identified = true;
     }
-    if (link.replyAt(8, 5) == "KV410") {
+    if (const int kind = ModelKindOfModelName(r.at(db::kModel)); kind != kModelKindNone) {
         ctx.view.setVersionText(
-            QString::fromLatin1(link.replyAt(8, 12) + "  " + link.replyAt(20, 4)));
-        ctx.state.modelKind = 7;
+            QString::fromLatin1(r.at(db::kKv410Name) + "  " + r.at(db::kKv410Build)));
+        ctx.state.modelKind = kind;
         identified = true;
     }
     return identified;
@@ -67,10 +59,12 @@ bool readVersionAndModelKind(ProcedureContext& ctx) {
 
 // "AS" answers with the serial number at a place that depends on the reply's length.
 QString readSerialNumber(ProcedureContext& ctx) {
-    Link& link = ctx.link;
-    if (!link.SendCrcCommand(ctx.state.deviceId + QStringLiteral("AS"))) return {};
-    if (link.replyLength() == 21) return QString::fromLatin1(link.replyAt(8, 8));
-    if (link.replyLength() == 20) return QString::fromLatin1(link.replyAt(7, 8));
+    const Exchange x = ctx.link.SendCrcCommand(ctx.state.deviceId + QStringLiteral("AS"));
+    if (!x) return {};
+    if (x.reply.length() == reply::as::kLengthFourDigit)
+        return QString::fromLatin1(x.reply.at(reply::as::kSerialFourDigit));
+    if (x.reply.length() == reply::as::kLength)
+        return QString::fromLatin1(x.reply.at(reply::as::kSerial));
     return {};
 }
 
@@ -88,7 +82,7 @@ Outcome ConnectAndIdentify(ProcedureContext& ctx) {
     TestRun run(link, view);
 
     // 1. Forget the last controller and show every input and output.
-    ctx.state.modelKind = 0;
+    ctx.state.modelKind = kModelKindNone;
     view.showAllInputsAndOutputs();
 
     // 2. Open the link.
@@ -99,15 +93,17 @@ Outcome ConnectAndIdentify(ProcedureContext& ctx) {
 
     // 3. Ask the ID chosen in pnID with "AC" (countdown 6, 5, 4) ...
     const QString id = view.idCaption();
+    Exchange answer;  // the reply that found the controller
     bool found = tryThreeTimes(ctx, run, 6, [&] {
-        return link.SendCrcCommand(id + QStringLiteral("AC")) &&
-               (link.replyLength() == 17 || link.replyLength() == 15);
+        answer = link.SendCrcCommand(id + QStringLiteral("AC"));
+        return answer && (answer.reply.length() == reply::ac::kLength ||
+                          answer.reply.length() == reply::ac::kLengthShort);
     });
     // 4. ... then the older controller with "AS" on its first three digits (3, 2, 1).
     if (!found) {
         found = tryThreeTimes(ctx, run, 3, [&] {
-            return link.SendCrcCommand(id.left(3) + QStringLiteral("AS")) &&
-                   link.replyLength() == 20;
+            answer = link.SendCrcCommand(id.left(3) + QStringLiteral("AS"));
+            return answer && answer.reply.length() == reply::as::kLength;
         });
     }
 
@@ -121,13 +117,13 @@ Outcome ConnectAndIdentify(ProcedureContext& ctx) {
     // 6. Take the device ID (and for the older controller its model kind) from the reply.
     view.setVersionText(QString());
     view.setSerialNumberText(QString());
-    if (link.replyLength() == 20) {
-        ctx.state.deviceId = QString::fromLatin1(link.replyAt(2, 3));
+    if (answer.reply.length() == reply::as::kLength) {
+        ctx.state.deviceId = QString::fromLatin1(answer.reply.at(reply::as::kId));
         moveIdScrollBar(ctx, ctx.state.deviceId);
         ctx.state.modelKind = kModelKindStatusIdentified;
         view.hideInputsAndOutputsMissingOnKind4();
     } else {
-        ctx.state.deviceId = QString::fromLatin1(link.replyAt(2, 4));
+        ctx.state.deviceId = QString::fromLatin1(answer.reply.at(reply::ac::kId));
         moveIdScrollBar(ctx, ctx.state.deviceId);
     }
 
@@ -136,7 +132,7 @@ Outcome ConnectAndIdentify(ProcedureContext& ctx) {
 
     // 8. Version, by model kind.
     ctx.clock.pause(kFirstCommandPauseMs);
-    const bool identified = ctx.state.modelKind == kModelKindStatusIdentified
+    const bool identified = FamilyOf(ctx.state.modelKind).statusIdentified
                                 ? readStatusControllerVersion(ctx)
                                 : readVersionAndModelKind(ctx);
 

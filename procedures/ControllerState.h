@@ -4,13 +4,15 @@
 
 #include <QString>
 
+#include "procedures/ControllerFamily.h"
+
 namespace pb {
 
 struct ControllerState {
     // The text in front of every command: "0000" until a controller is identified,
     // then its ID (three digits for model kind 4, four otherwise).
     QString deviceId = QStringLiteral("0000");
-    // 0 before identification; 1..7 the controller family.
+    // 0 before identification; 1..7 the controller family (see ControllerFamily.h).
     int modelKind = 0;
     // True while a DI/DO test runs; a second click on its button clears it and the
     // running test stops at the end of its cycle.
@@ -18,8 +20,5 @@ struct ControllerState {
     // The same for the polling data test.
     bool pollingRunning = false;
 };
-
-// The older controller with a three-digit ID, identified through "AS".
-constexpr int kModelKindStatusIdentified = 4;
 
 }  // namespace pb

@@ -1,6 +1,7 @@
 #include "procedures/DidoTest.h"
 
 #include "i18n/Messages.h"
+#include "procedures/ReplyLayouts.h"
 #include "procedures/StartStopTest.h"
 
 namespace pb {
@@ -13,13 +14,13 @@ InputLamp lampOf(char input) {
     return input == '1' ? InputLamp::Yellow : InputLamp::White;
 }
 
-// Shows inputs first, first+1, ... from the reply characters starting at position.
-void showInputs(ProcedureContext& ctx, int first, int position, int count) {
-    const QByteArray inputs = ctx.link.replyAt(position, count);
+// Shows inputs first, first+1, ... from the reply characters of the field.
+void showInputs(ProcedureContext& ctx, int first, const ReplyFrame& reply, ReplyField field) {
+    const QByteArray inputs = reply.at(field);
     for (int i = 0; i < inputs.size(); ++i) ctx.view.setInputLamp(first + i, lampOf(inputs[i]));
 }
 
-bool send(ProcedureContext& ctx, const QString& command) {
+Exchange send(ProcedureContext& ctx, const QString& command) {
     return ctx.link.SendCrcCommand(ctx.state.deviceId + command);
 }
 
@@ -32,13 +33,16 @@ void runShortVariantCycle(ProcedureContext& ctx) {
     }
 
     ctx.view.processEvents();
-    if (send(ctx, QStringLiteral("IE")) &&
-        (ctx.link.replyLength() == 52 || ctx.link.replyLength() == 32))
-        showInputs(ctx, 1, 23, 4);
+    if (const Exchange x = send(ctx, QStringLiteral("IE"));
+        x && (x.reply.length() == reply::ieOlder::kLength ||
+              x.reply.length() == reply::ieOlder::kLengthShort))
+        showInputs(ctx, 1, x.reply, reply::ieOlder::kInputs1To4);
 
     ctx.clock.pause(kDidoPauseMs);
     ctx.view.processEvents();
-    if (send(ctx, QStringLiteral("DF")) && ctx.link.replyLength() == 14) showInputs(ctx, 7, 7, 2);
+    if (const Exchange x = send(ctx, QStringLiteral("DF"));
+        x && x.reply.length() == reply::df::kLength)
+        showInputs(ctx, 7, x.reply, reply::df::kInputs7To8);
 
     ctx.clock.pause(kDidoPauseMs);
 }
@@ -53,8 +57,9 @@ void runStandardVariantCycle(ProcedureContext& ctx) {
     }
 
     ctx.view.processEvents();
-    if (send(ctx, QStringLiteral("DG0")) && ctx.link.replyLength() == 29)
-        showInputs(ctx, 1, 8, kInputCount);
+    if (const Exchange x = send(ctx, QStringLiteral("DG0"));
+        x && x.reply.length() == reply::dg0::kLength)
+        showInputs(ctx, 1, x.reply, reply::dg0::kInputs1To8);
 
     ctx.clock.pause(kDidoPauseMs);
 }
@@ -64,7 +69,7 @@ void runStandardVariantCycle(ProcedureContext& ctx) {
 // up, the adapter was pulled: the link has closed itself) can carry nothing more, and
 // cycling on would show a running test that is not.
 bool runCycles(ProcedureContext& ctx) {
-    const bool shortVariant = ctx.state.modelKind == kModelKindStatusIdentified;
+    const bool shortVariant = FamilyOf(ctx.state.modelKind).dido == DidoVariant::Short;
     while (ctx.state.didoRunning && ctx.link.isOpen()) {
         if (shortVariant)
             runShortVariantCycle(ctx);

@@ -1,5 +1,7 @@
 #include "procedures/PollingTest.h"
 
+#include <optional>
+
 #include "i18n/EventTexts.h"
 #include "i18n/Messages.h"
 #include "procedures/EventRecord.h"
@@ -11,37 +13,37 @@ namespace {
 constexpr int kCountDigits = 4;
 constexpr int kClockDigits = 14;
 
-// Where reply data starts and how long the replies are, by the length of the ID.
+// How long the replies are, by the length of the ID: lead, ID, mnemonic, data, CRC tail.
 struct Layout {
     int idLength;
-    int dataAt() const { return idLength + 4; }         // lead, ID, mnemonic
-    int length(int data) const { return idLength + 9 + data; }  // + CRC tail
+    int length(int data) const { return 1 + idLength + 2 + data + ReplyFrame::kCrcTail; }
 };
 
 // Sends ID + mnemonic and checks the reply names the same mnemonic and has one of the
-// expected data lengths.
-bool exchange(ProcedureContext& ctx, const Layout& at, const char* mnemonic,
-              std::initializer_list<int> dataLengths) {
-    if (!ctx.link.SendCrcCommand(ctx.state.deviceId + QLatin1String(mnemonic))) return false;
-    if (ctx.link.replyAt(at.idLength + 2, 2) != mnemonic) return false;
+// expected data lengths; the reply's data when it does.
+std::optional<QByteArray> exchange(ProcedureContext& ctx, const Layout& at, const char* mnemonic,
+                                   std::initializer_list<int> dataLengths) {
+    const Exchange x = ctx.link.SendCrcCommand(ctx.state.deviceId + QLatin1String(mnemonic));
+    if (!x) return std::nullopt;
+    const std::optional<AddressedReply> r = x.reply.split(at.idLength);
+    if (!r || r->mnemonic != mnemonic) return std::nullopt;
     for (int data : dataLengths)
-        if (ctx.link.replyLength() == at.length(data)) return true;
-    return false;
+        if (x.reply.length() == at.length(data)) return r->data.left(data);
+    return std::nullopt;
 }
 
-int countAt(ProcedureContext& ctx, const Layout& at) {
-    return ctx.link.replyAt(at.dataAt(), kCountDigits).toInt();
-}
+int countIn(const QByteArray& data) { return data.left(kCountDigits).toInt(); }
 
 // The store's state: the controller's clock is shown until the first record arrives.
 // The older controller answers "IE" with its status (clock, alarm, inputs) and no counts.
 bool readStoreState(ProcedureContext& ctx, const Layout& at) {
-    const bool older = ctx.state.modelKind == kModelKindStatusIdentified;
-    const bool ok = older ? exchange(ctx, at, "IE", {20, 40})
-                          : exchange(ctx, at, "IE", {kClockDigits + 3 * kCountDigits});
-    if (!ok) return false;
+    const bool older = FamilyOf(ctx.state.modelKind).statusIdentified;
+    const std::optional<QByteArray> data =
+        older ? exchange(ctx, at, "IE", {20, 40})
+              : exchange(ctx, at, "IE", {kClockDigits + 3 * kCountDigits});
+    if (!data) return false;
     EventRecord clockOnly;
-    clockOnly.stamp = QString::fromLatin1(ctx.link.replyAt(at.dataAt(), kClockDigits));
+    clockOnly.stamp = QString::fromLatin1(data->left(kClockDigits));
     ctx.view.setPollingDate(RecordDateText(clockOnly));
     ctx.view.setPollingData(QString());
     return true;
@@ -51,17 +53,18 @@ enum class Step { Next, Done, Failed };
 
 // Reads the record under the read pointer, shows it and moves on.
 Step readOneRecord(ProcedureContext& ctx, const Layout& at) {
-    if (!exchange(ctx, at, "QI", {0, kEventRecordLength})) return Step::Failed;
-    if (ctx.link.replyLength() == at.length(0)) return Step::Done;  // past the last one
-    const std::optional<EventRecord> record =
-        ParseEventRecord(ctx.link.replyAt(at.dataAt(), kEventRecordLength));
+    const std::optional<QByteArray> data = exchange(ctx, at, "QI", {0, kEventRecordLength});
+    if (!data) return Step::Failed;
+    if (data->isEmpty()) return Step::Done;  // past the last one
+    const std::optional<EventRecord> record = ParseEventRecord(*data);
     if (!record) return Step::Failed;
     ctx.view.setPollingDate(RecordDateText(*record));
     ctx.view.setPollingData(DescribeRecord(*record, ctx.view.language()));
     ctx.view.processEvents();
 
-    if (!exchange(ctx, at, "PI", {kCountDigits})) return Step::Failed;
-    return countAt(ctx, at) == 0 ? Step::Done : Step::Next;
+    const std::optional<QByteArray> left = exchange(ctx, at, "PI", {kCountDigits});
+    if (!left) return Step::Failed;
+    return countIn(*left) == 0 ? Step::Done : Step::Next;
 }
 
 // The test itself: true when the store was read to its end or the user cancelled.
@@ -72,8 +75,9 @@ bool readStore(ProcedureContext& ctx) {
     if (!readStoreState(ctx, at)) return false;
 
     // 2. Back to the oldest record; an empty store is said so, not left blank.
-    if (!exchange(ctx, at, "IB", {kCountDigits})) return false;
-    if (countAt(ctx, at) == 0) {
+    const std::optional<QByteArray> stored = exchange(ctx, at, "IB", {kCountDigits});
+    if (!stored) return false;
+    if (countIn(*stored) == 0) {
         ctx.view.setPollingData(Text(EventText::NoRecords, ctx.view.language()));
         return true;
     }

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "i18n/Messages.h"
+#include "procedures/ReplyLayouts.h"
 
 namespace pb {
 namespace {
@@ -36,21 +37,22 @@ Outcome runSystemCommand(ProcedureContext& ctx, int statusMessage, const Exchang
 
 bool sendExpectingLength(ProcedureContext& ctx, const QString& command,
                          std::initializer_list<int> lengths) {
-    if (!ctx.link.SendCrcCommand(ctx.state.deviceId + command)) return false;
+    const pb::Exchange x = ctx.link.SendCrcCommand(ctx.state.deviceId + command);
+    if (!x) return false;
     for (int length : lengths)
-        if (ctx.link.replyLength() == length) return true;
+        if (x.reply.length() == length) return true;
     return false;
 }
 
 // The older controller confirms a restart by answering "AS" once it is back up.
 bool sendThenAskStatus(ProcedureContext& ctx, const QString& command, int waitMs) {
-    if (!sendExpectingLength(ctx, command, {12})) return false;
+    if (!sendExpectingLength(ctx, command, {reply::kBareLengthOlder})) return false;
     ctx.clock.pause(waitMs);
-    return sendExpectingLength(ctx, QStringLiteral("AS"), {20});
+    return sendExpectingLength(ctx, QStringLiteral("AS"), {reply::as::kLength});
 }
 
 bool isStatusIdentified(const ProcedureContext& ctx) {
-    return ctx.state.modelKind == kModelKindStatusIdentified;
+    return FamilyOf(ctx.state.modelKind).statusIdentified;
 }
 
 }  // namespace
@@ -58,14 +60,15 @@ bool isStatusIdentified(const ProcedureContext& ctx) {
 Outcome SetDateTime(ProcedureContext& ctx) {
     return runSystemCommand(ctx, msg::SetDateAndTime, [&] {
         const QString now = ctx.clock.now().toString(QStringLiteral("yyyyMMddHHmmss"));
-        return sendExpectingLength(ctx, QStringLiteral("AA") + now, {12, 13});
+        return sendExpectingLength(ctx, QStringLiteral("AA") + now,
+                                   {reply::kBareLengthOlder, reply::kBareLength});
     });
 }
 
 Outcome AlarmTest(ProcedureContext& ctx, int alarmIndex) {
     return runSystemCommand(ctx, msg::AlarmTest, [&] {
         return sendExpectingLength(ctx, QStringLiteral("JF") + QString::number(alarmIndex),
-                                   {12, 13});
+                                   {reply::kBareLengthOlder, reply::kBareLength});
     });
 }
 
@@ -73,7 +76,7 @@ Outcome FactoryInitial(ProcedureContext& ctx) {
     return runSystemCommand(ctx, msg::SetFactory, [&] {
         if (isStatusIdentified(ctx))
             return sendThenAskStatus(ctx, QStringLiteral("AI"), kFactoryInitialWaitMs);
-        return sendExpectingLength(ctx, QStringLiteral("AR01"), {13});
+        return sendExpectingLength(ctx, QStringLiteral("AR01"), {reply::kBareLength});
     });
 }
 
@@ -81,7 +84,7 @@ Outcome Reboot(ProcedureContext& ctx) {
     return runSystemCommand(ctx, msg::SetReboot, [&] {
         if (isStatusIdentified(ctx))
             return sendThenAskStatus(ctx, QStringLiteral("AJ"), kRebootWaitMs);
-        return sendExpectingLength(ctx, QStringLiteral("AR00"), {13});
+        return sendExpectingLength(ctx, QStringLiteral("AR00"), {reply::kBareLength});
     });
 }
 

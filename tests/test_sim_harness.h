@@ -35,16 +35,31 @@ struct SimBench {
             s.portName = pty.slavePath();
             s.speed = QStringLiteral("19200,e,8,1");
         }
-        return link.OpenLink(s);
+        opened = link.OpenLink(s);
+        return opened.ok();
     }
-    bool crc(const QString& text) { return link.SendCrcCommand(text); }
-    QByteArray at(int position, int count) const { return link.replyAt(position, count); }
-    int length() const { return link.replyLength(); }
+    // Sends and keeps the exchange, whose reply at() and length() read.
+    bool crc(const QString& text) {
+        last = link.SendCrcCommand(text);
+        return last.ok();
+    }
+    bool xorStx(const QString& text) {
+        last = link.SendXorCommand(text);
+        return last.ok();
+    }
+    bool xorEtx(const QString& text) {
+        last = link.SendXorCommandEtx(text);
+        return last.ok();
+    }
+    QByteArray at(int position, int count) const { return last.reply.at(position, count); }
+    int length() const { return last.reply.length(); }
 
     sim::Controller controller;
     sim::TcpServer tcp{controller};
     sim::PtyServer pty{controller};
     pb::Link link;
+    pb::OpenResult opened;
+    pb::Exchange last;
     Via via;
 };
 

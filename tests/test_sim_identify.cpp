@@ -37,7 +37,7 @@ TEST_P(Identify, AnswersTheSequenceTheToolReads) {
     const Case c = GetParam();
     const bool old = sim::hasThreeDigitId(c.model);
     SimBench bench(c.model, c.via, old ? QStringLiteral("042") : QStringLiteral("0042"));
-    ASSERT_TRUE(bench.open()) << qPrintable(bench.link.lastError());
+    ASSERT_TRUE(bench.open()) << qPrintable(bench.opened.detail);
 
     if (!old) {
         // Addressed with the all-zero ID, answered with the own ID.

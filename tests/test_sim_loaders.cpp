@@ -46,26 +46,26 @@ TEST_P(Loaders, ProtocolBErasesProgramsAndReadsBack) {
     ASSERT_TRUE(bench.open());
     ASSERT_TRUE(bench.crc(QStringLiteral("0000ZxA5")));
     ASSERT_TRUE(bench.crc(QStringLiteral("0000ZxA5")));  // sent twice by the tool
-    ASSERT_TRUE(bench.link.SendXorCommandEtx(QStringLiteral("0000A")));
+    ASSERT_TRUE(bench.xorEtx(QStringLiteral("0000A")));
     EXPECT_EQ(bench.length(), 17);
     const QByteArray block = pattern(256, 9);
     // Without an erase, programming can only clear bits: the read-back differs.
-    ASSERT_TRUE(bench.link.SendXorCommandEtx(QStringLiteral("0000P0100") + hexOf(block)));
-    ASSERT_TRUE(bench.link.SendXorCommandEtx(QStringLiteral("0000R0100")));
+    ASSERT_TRUE(bench.xorEtx(QStringLiteral("0000P0100") + hexOf(block)));
+    ASSERT_TRUE(bench.xorEtx(QStringLiteral("0000R0100")));
     EXPECT_NE(bench.at(7, 512), hexOf(block).toLatin1());
     // One erase covers two 256-byte blocks.
-    ASSERT_TRUE(bench.link.SendXorCommandEtx(QStringLiteral("0000E0a00")));
+    ASSERT_TRUE(bench.xorEtx(QStringLiteral("0000E0a00")));
     EXPECT_EQ(bench.controller.flash().mid(0x0A00, 512), QByteArray(512, '\xFF'));
     EXPECT_EQ(bench.controller.flash().mid(0x0C00, 1), QByteArray(1, '\x5A'));
-    ASSERT_TRUE(bench.link.SendXorCommandEtx(QStringLiteral("0000P0b00") + hexOf(block)));
-    ASSERT_TRUE(bench.link.SendXorCommandEtx(QStringLiteral("0000R0b00")));
+    ASSERT_TRUE(bench.xorEtx(QStringLiteral("0000P0b00") + hexOf(block)));
+    ASSERT_TRUE(bench.xorEtx(QStringLiteral("0000R0b00")));
     EXPECT_EQ(bench.length(), 521);
     EXPECT_EQ(bench.at(7, 512), hexOf(block).toLatin1());
     EXPECT_EQ(bench.controller.loaderAddresses(),
               QStringList({"0100", "0100", "0a00", "0b00", "0b00"}));
     // Replies led by 0x02 are not what this loader sends.
-    EXPECT_FALSE(bench.link.SendXorCommand(QStringLiteral("0000A")));
-    ASSERT_TRUE(bench.link.SendXorCommandEtx(QStringLiteral("0000X")));
+    EXPECT_FALSE(bench.xorStx(QStringLiteral("0000A")));
+    ASSERT_TRUE(bench.xorEtx(QStringLiteral("0000X")));
     EXPECT_EQ(bench.controller.activeLoader(), sim::Loader::None);
 }
 
@@ -73,21 +73,21 @@ TEST_P(Loaders, ProtocolCUsesNoIdAndSmallBlocks) {
     SimBench bench(Model::Old28, GetParam(), QStringLiteral("321"));
     bench.controller.setFlash(QByteArray(sim::Controller::kFlashSize, '\0'));
     ASSERT_TRUE(bench.open());
-    EXPECT_FALSE(bench.link.SendXorCommand(QStringLiteral("A")));  // not in the loader yet
+    EXPECT_FALSE(bench.xorStx(QStringLiteral("A")));  // not in the loader yet
     ASSERT_TRUE(bench.crc(QStringLiteral("321Zx")));
-    ASSERT_TRUE(bench.link.SendXorCommand(QStringLiteral("A")));
+    ASSERT_TRUE(bench.xorStx(QStringLiteral("A")));
     EXPECT_EQ(bench.length(), 13);
-    ASSERT_TRUE(bench.link.SendXorCommand(QStringLiteral("E")));
+    ASSERT_TRUE(bench.xorStx(QStringLiteral("E")));
     EXPECT_EQ(bench.length(), 5);
     EXPECT_EQ(bench.controller.flash(), QByteArray(sim::Controller::kFlashSize, '\xFF'));
     const QByteArray block = pattern(64, 1);
-    ASSERT_TRUE(bench.link.SendXorCommand(QStringLiteral("P00c0") + hexOf(block)));
+    ASSERT_TRUE(bench.xorStx(QStringLiteral("P00c0") + hexOf(block)));
     EXPECT_EQ(bench.length(), 9);
-    ASSERT_TRUE(bench.link.SendXorCommand(QStringLiteral("R00c0")));
+    ASSERT_TRUE(bench.xorStx(QStringLiteral("R00c0")));
     EXPECT_EQ(bench.length(), 133);
     EXPECT_EQ(bench.at(3, 128), hexOf(block).toLatin1());
-    EXPECT_FALSE(bench.link.SendXorCommand(QStringLiteral("P00c0ABCD")));  // short data: no answer
-    ASSERT_TRUE(bench.link.SendXorCommand(QStringLiteral("X")));
+    EXPECT_FALSE(bench.xorStx(QStringLiteral("P00c0ABCD")));  // short data: no answer
+    ASSERT_TRUE(bench.xorStx(QStringLiteral("X")));
     EXPECT_EQ(bench.controller.commands().mid(0, 2), QStringList({"A", "321Zx"}));
 }
 

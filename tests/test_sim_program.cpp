@@ -83,10 +83,12 @@ TEST_F(SimProgram, ServesTcpOnLoopbackWithPromptLogAndFlashDump) {
     s.ip = QStringLiteral("127.0.0.1");
     s.tcpPort = first.section(QLatin1Char(':'), 1);
     ASSERT_TRUE(link.OpenLink(s));
-    ASSERT_TRUE(link.SendCrcCommand(QStringLiteral("0000AC")));
-    EXPECT_EQ(link.replyAt(2, 4), "0077");
-    ASSERT_TRUE(link.SendCrcCommand(QStringLiteral("0077DG0")));
-    EXPECT_EQ(link.replyAt(8, 8), "10000001");
+    pb::Exchange x = link.SendCrcCommand(QStringLiteral("0000AC"));
+    ASSERT_TRUE(x);
+    EXPECT_EQ(x.reply.at(2, 4), "0077");
+    x = link.SendCrcCommand(QStringLiteral("0077DG0"));
+    ASSERT_TRUE(x);
+    EXPECT_EQ(x.reply.at(8, 8), "10000001");
 
     // The prompt on standard input changes the inputs.
     p.write("in 2 1\n");
@@ -94,8 +96,9 @@ TEST_F(SimProgram, ServesTcpOnLoopbackWithPromptLogAndFlashDump) {
     QDeadlineTimer deadline(3000);
     bool changed = false;
     while (!changed && !deadline.hasExpired()) {
-        ASSERT_TRUE(link.SendCrcCommand(QStringLiteral("0077DG0")));
-        changed = link.replyAt(8, 8) == "11000001";
+        x = link.SendCrcCommand(QStringLiteral("0077DG0"));
+        ASSERT_TRUE(x);
+        changed = x.reply.at(8, 8) == "11000001";
     }
     EXPECT_TRUE(changed);
 
@@ -128,9 +131,11 @@ TEST_F(SimProgram, ServesAPtyThatTheToolOpensAsASerialPort) {
     s.kind = pb::LinkKind::Com;
     s.portName = first.mid(4);
     for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(link.OpenLink(s)) << qPrintable(link.lastError());
-        ASSERT_TRUE(link.SendCrcCommand(QStringLiteral("000AS")));
-        EXPECT_EQ(link.replyLength(), 20);
+        const pb::OpenResult opened = link.OpenLink(s);
+        ASSERT_TRUE(opened) << qPrintable(opened.detail);
+        const pb::Exchange x = link.SendCrcCommand(QStringLiteral("000AS"));
+        ASSERT_TRUE(x);
+        EXPECT_EQ(x.reply.length(), 20);
         link.CloseLink();
     }
     stopSim(p);
