@@ -10,7 +10,7 @@
 #include "firmware/FirmwareProgressView.h"
 #include "link/Clock.h"
 #include "link/Link.h"
-#include "link/TestRun.h"
+#include "procedures/TestRunFrame.h"
 
 namespace pb {
 
@@ -36,7 +36,7 @@ struct ReadBack {
 
 class LoaderSession {
 public:
-    LoaderSession(TestRun& run, FirmwareProgressView& bars, Clock& clock,
+    LoaderSession(TestRunFrame& run, FirmwareProgressView& bars, Clock& clock,
                   const FirmwareBuffer& image, QString prefix, int modelKind);
 
     const QString& prefix() const { return prefix_; }
@@ -70,7 +70,7 @@ public:
     const QString& failure() const { return failure_; }
 
 private:
-    TestRun& run_;
+    TestRunFrame& run_;
     FirmwareProgressView& bars_;
     Clock& clock_;
     const FirmwareBuffer& image_;
