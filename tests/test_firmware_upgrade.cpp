@@ -175,7 +175,10 @@ TEST(FirmwareBlockCounts, AnEmptyImageProgramsNothingButStillRestarts) {
     EXPECT_EQ(rig.bars.programMax, 0);
     EXPECT_EQ(rig.bars.programPos, 0);
     EXPECT_EQ(rig.bars.verifyPos, 0);
-    EXPECT_TRUE(rig.runs.reports.isEmpty());  // a refused file is no run
+    ASSERT_EQ(rig.runs.reports.size(), 1);
+    EXPECT_EQ(rig.runs.last().outcome, RunOutcome::Ok);
+    EXPECT_EQ(rig.runs.last().detail.value("blocks").toInt(), 0);
+    EXPECT_EQ(rig.runs.last().detail.value("programmed").toInt(), 0);
 }
 
 TEST(FirmwareRetries, ABlockSilentFourTimesPassesOnItsFifthAttempt) {
@@ -294,6 +297,7 @@ TEST(FirmwareStart, AFileOfAnotherModelOrNoFileStopsBeforeTheLinkOpens) {
     EXPECT_TRUE(rig.view.busyChanges.isEmpty());
     EXPECT_EQ(rig.bars.programPos, 0);
     EXPECT_EQ(rig.bars.verifyPos, 0);
+    EXPECT_TRUE(rig.runs.reports.isEmpty());  // a refused file is no run
 }
 
 TEST(FirmwareStart, ModelKindsWithoutALoaderEndTheRunWithCommandError) {
