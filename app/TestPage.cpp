@@ -82,9 +82,9 @@ void TestPage::showAllInputsAndOutputs() {
 }
 
 void TestPage::hideInputsAndOutputsMissingOnKind4() {
-    for (QWidget* w : {static_cast<QWidget*>(shDI5), static_cast<QWidget*>(shDI6),
-                       static_cast<QWidget*>(lblDI5), static_cast<QWidget*>(lblDI6),
-                       static_cast<QWidget*>(chkDO4)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(shDI5), static_cast<QWidget*>(shDI6), static_cast<QWidget*>(lblDI5),
+          static_cast<QWidget*>(lblDI6), static_cast<QWidget*>(chkDO4)})
         w->setVisible(false);
 }
 
@@ -97,7 +97,6 @@ void TestPage::untickAllOutputs() {
 }
 
 void TestPage::setInputLamp(int k, pb::InputLamp colour) {
-    shDI[size_t(k - 1)]->setBrushColor(colour == pb::InputLamp::Yellow
-                                           ? pb::ColourFromBgr(pb::kBgrYellow)
-                                           : QColor(Qt::white));
+    shDI[size_t(k - 1)]->setBrushColor(
+        colour == pb::InputLamp::Yellow ? pb::ColourFromBgr(pb::kBgrYellow) : QColor(Qt::white));
 }

@@ -28,7 +28,9 @@
 
 namespace Ui {
 
-class TfrmModule : public TestPageControls, public FirmwarePageControls, public CommandPageControls {
+class TfrmModule : public TestPageControls,
+                   public FirmwarePageControls,
+                   public CommandPageControls {
 public:
     // Client area of the window, below the menu.
     static constexpr int kClientWidth = 680;

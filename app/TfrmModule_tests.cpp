@@ -53,9 +53,9 @@ void TfrmModule::holdingClose(const std::function<void()>& test) {
 }
 
 void TfrmModule::runProcedure(const std::function<void(pb::ProcedureContext&)>& procedure) {
-    pb::ProcedureContext ctx{link_,          *this, *this,           *ui_.tsTest,
-                             *ui_.tsTest,    *ui_.tsCommand, procedureClock(), state_,
-                             runObserver_};
+    pb::ProcedureContext ctx{
+        link_,  *this,       *this, *ui_.tsTest, *ui_.tsTest, *ui_.tsCommand, procedureClock(),
+        state_, runObserver_};
     holdingClose([&] { procedure(ctx); });
 }
 

@@ -11,8 +11,7 @@ enum class Console { Controller, Module };
 
 Outcome runConsoleCommand(ProcedureContext& ctx, Console console, const QString& suffix) {
     const bool controller = console == Console::Controller;
-    TestRunFrame run =
-        ctx.frame(controller ? TestId::ControllerCommand : TestId::ModuleCommand);
+    TestRunFrame run = ctx.frame(controller ? TestId::ControllerCommand : TestId::ModuleCommand);
     const Outcome outcome = run.run([&] {
         // Give the controller a moment.
         ctx.clock.pause(kFirstCommandPauseMs);

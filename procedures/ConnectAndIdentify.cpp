@@ -34,7 +34,7 @@ bool readStatusControllerVersion(ProcedureContext& ctx) {
     if (!link.SendCrcCommand(ctx.state.deviceId + QStringLiteral("AV"))) return false;
     if (link.replyLength() == 20) {
         ctx.identify.setVersionText(QStringLiteral("KV150RB ") +
-                                QString::fromLatin1(link.replyAt(7, 8)));
+                                    QString::fromLatin1(link.replyAt(7, 8)));
         return true;
     }
     if (link.replyLength() == 28) {
@@ -51,7 +51,8 @@ bool readVersionAndModelKind(ProcedureContext& ctx) {
     if (link.replyLength() != 29) return false;
 
     bool identified = false;
-    ctx.identify.setVersionText(QString::fromLatin1(link.replyAt(8, 8) + "-" + link.replyAt(16, 8)));
+    ctx.identify.setVersionText(
+        QString::fromLatin1(link.replyAt(8, 8) + "-" + link.replyAt(16, 8)));
     if (const int kind = modelKindOfVersionCode(link.replyAt(16, 2)); kind != 0) {
         ctx.state.modelKind = kind;
         identified = true;

@@ -19,9 +19,9 @@ QString RunOutcomeName(RunOutcome outcome);
 
 struct RunStart {
     TestId test = TestId::Connect;
-    QString procedure;       // TestName(test)
-    qint64 startedMs = 0;    // ms since the epoch
-    LinkSettings link;       // as the link selector held them when the run began
+    QString procedure;     // TestName(test)
+    qint64 startedMs = 0;  // ms since the epoch
+    LinkSettings link;     // as the link selector held them when the run began
 };
 
 struct RunReport {
@@ -30,7 +30,7 @@ struct RunReport {
     qint64 startedMs = 0;
     qint64 endedMs = 0;
     RunOutcome outcome = RunOutcome::Error;
-    QString statusText;      // the status line the run ended with
+    QString statusText;  // the status line the run ended with
     LinkSettings link;
     // What the test itself adds: DI/DO cycles, records read, blocks programmed, the
     // controller identified, ...
@@ -41,7 +41,7 @@ struct RunReport {
 struct ControllerIdentity {
     QString deviceId;
     int modelKind = 0;
-    QString versionText;   // as pnVER shows it: model and version
+    QString versionText;  // as pnVER shows it: model and version
     QString serialNumber;
 };
 

@@ -31,8 +31,7 @@ bool TestRunFrame::open() {
     view_.setStatus(Msg(msg::ConnectingDevice));
     view_.processEvents();
     settings_ = view_.readLinkSettings();
-    if (observer_)
-        observer_->runStarted(RunStart{test_, TestName(test_), startedMs_, settings_});
+    if (observer_) observer_->runStarted(RunStart{test_, TestName(test_), startedMs_, settings_});
     return link_.OpenLink(settings_);
 }
 

@@ -118,7 +118,9 @@ TEST_P(CleanUpgrade, FlashHoldsTheImageAndCommandsFollowTheProtocol) {
     const pb::RunReport& report = rig.runs.last();
     EXPECT_EQ(report.procedure, "firmware-upgrade");
     EXPECT_EQ(report.outcome, RunOutcome::Ok);
-    EXPECT_EQ(report.detail.value("loader").toString(), kind == 4 ? "C" : kind == 3 || kind == 6 ? "A" : "B");
+    EXPECT_EQ(report.detail.value("loader").toString(), kind == 4                ? "C"
+                                                        : kind == 3 || kind == 6 ? "A"
+                                                                                 : "B");
     EXPECT_EQ(report.detail.value("blocks").toInt(), blocks);
     EXPECT_EQ(report.detail.value("programmed").toInt(), blocks);
     EXPECT_EQ(report.detail.value("verified").toInt(), blocks);

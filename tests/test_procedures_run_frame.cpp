@@ -31,11 +31,10 @@ TEST(TestRunFrame, EachEndingShowsAndReportsItsOwnOutcome) {
         LampColour lamp;
         int beepHz;
     };
-    for (const Case c : {Case{RunOutcome::Ok, Outcome::Ok, "Command ok.", LampColour::Yellow, 1000},
-                         Case{RunOutcome::Interrupted, Outcome::Ok, "Command ok.",
-                              LampColour::Yellow, 1000},
-                         Case{RunOutcome::Error, Outcome::Error, "Command error!",
-                              LampColour::Red, 300}}) {
+    for (const Case c :
+         {Case{RunOutcome::Ok, Outcome::Ok, "Command ok.", LampColour::Yellow, 1000},
+          Case{RunOutcome::Interrupted, Outcome::Ok, "Command ok.", LampColour::Yellow, 1000},
+          Case{RunOutcome::Error, Outcome::Error, "Command error!", LampColour::Red, 300}}) {
         FrameRig r;
         bool openInBody = false;
         const Outcome shown = r.run(TestId::SetDate, [&](TestRunFrame& frame) {
@@ -103,7 +102,7 @@ TEST(TestRunFrame, RunsWithoutAnObserverAndNamesEveryTestStably) {
                      TestId::Reboot, TestId::Dido, TestId::Polling, TestId::ControllerCommand,
                      TestId::ModuleCommand, TestId::FirmwareUpgrade})
         names << TestName(t);
-    EXPECT_EQ(names, QStringList({"connect", "set-date", "alarm", "factory-initial", "reboot",
-                                  "dido", "polling", "controller-command", "module-command",
-                                  "firmware-upgrade"}));
+    EXPECT_EQ(names,
+              QStringList({"connect", "set-date", "alarm", "factory-initial", "reboot", "dido",
+                           "polling", "controller-command", "module-command", "firmware-upgrade"}));
 }

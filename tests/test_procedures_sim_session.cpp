@@ -152,11 +152,12 @@ TEST_P(Session, EveryProcedureAgainstTheSimulatedController) {
     QStringList runs;
     for (const RunReport& r : h.runs.reports) runs << r.procedure + ":" + RunOutcomeName(r.outcome);
     const QString identified = m.identify == Outcome::Ok ? "ok" : "error";
-    EXPECT_EQ(runs, QStringList({"connect:" + identified, "set-date:ok", "alarm:ok",
-                                 "factory-initial:ok", "reboot:ok", "dido:ok",
-                                 "controller-command:ok", "module-command:ok"}));
+    EXPECT_EQ(runs,
+              QStringList({"connect:" + identified, "set-date:ok", "alarm:ok", "factory-initial:ok",
+                           "reboot:ok", "dido:ok", "controller-command:ok", "module-command:ok"}));
     EXPECT_EQ(h.runs.starts.size(), h.runs.reports.size());
-    EXPECT_EQ(h.runs.last().startedMs, QDateTime(QDate(2026, 12, 7), QTime(8, 5, 9)).toMSecsSinceEpoch());
+    EXPECT_EQ(h.runs.last().startedMs,
+              QDateTime(QDate(2026, 12, 7), QTime(8, 5, 9)).toMSecsSinceEpoch());
     EXPECT_EQ(h.runs.last().detail.value("command").toString(), id + "DDA1B");
 }
 

@@ -441,7 +441,9 @@ TEST_F(Window, ExitClosesWithoutWritingSettings) {
 TEST_F(Window, ContinuousTestsKeepOnlyTheirStopButtonInReach) {
     TfrmModule& w = open();
     auto& u = w.ui();
-    const auto tabShown = [&](QWidget* page) { return u.pcMain->isTabVisible(u.pcMain->indexOf(page)); };
+    const auto tabShown = [&](QWidget* page) {
+        return u.pcMain->isTabVisible(u.pcMain->indexOf(page));
+    };
     const auto enabledButtons = [&] {
         QStringList names;
         for (QPushButton* b : {u.btnConnect, u.btnSetDate, u.btnAlarm, u.btnDIDO, u.btnPooling,
