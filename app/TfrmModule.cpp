@@ -139,7 +139,7 @@ QFileDialog* TfrmModule::dlgLoad() {
     return dlgLoad_;
 }
 
-// --- The window as the test-run bracket sees it.
+// --- The window as the test-run frame sees it.
 
 void TfrmModule::setStatus(const QString& text) {
     ui_.pnMsg->setText(text);

@@ -1,7 +1,8 @@
 #pragma once
 // The one window of the program. It owns all state of a session (settings, link,
 // controller state, language) and carries the event handlers; the procedures behind the
-// test buttons see it through the narrow TestRunView.
+// test buttons see it through narrow views: the window itself is the test-run and the
+// identify view, its pages show what the other tests report.
 
 #include <QMainWindow>
 #include <QPointer>
@@ -12,9 +13,10 @@
 #include "link/Clock.h"
 #include "link/Link.h"
 #include "link/LinkSettings.h"
-#include "link/TestRun.h"
 #include "procedures/ControllerState.h"
 #include "procedures/Procedure.h"
+#include "procedures/RunObserver.h"
+#include "procedures/TestRunView.h"
 #include "settings/Settings.h"
 
 class QFileDialog;
@@ -23,7 +25,7 @@ namespace pb {
 class TonePlayer;
 }
 
-class TfrmModule : public QMainWindow, public pb::TestRunView {
+class TfrmModule : public QMainWindow, public pb::TestRunView, public pb::IdentifyView {
     Q_OBJECT
 public:
     explicit TfrmModule(QWidget* parent = nullptr);
@@ -54,6 +56,20 @@ public:
     void processEvents() override;
     pb::LinkSettings readLinkSettings() override;
     int language() const override { return languageIndex_; }
+    void setWindowEnabled(bool on) override { setEnabled(on); }
+    void saveLinkSettings() override { SaveLinkSettings(); }
+    // Which pages and buttons stay in reach while a test runs, and after it.
+    void testStarted(pb::TestId test) override;
+    void testEnded(pb::TestId test, pb::Outcome outcome) override;
+
+    // pb::IdentifyView
+    QString idCaption() const override { return ui_.pnID->text(); }
+    void setIdPosition(int position) override { ui_.sbID->setValue(position); }
+    void setVersionText(const QString& text) override { ui_.pnVER->setText(text); }
+    void setSerialNumberText(const QString& text) override { ui_.pnSN->setText(text); }
+
+    // Who hears of every test run (the run records); none by default.
+    void setRunObserver(pb::RunObserver* observer) { runObserver_ = observer; }
 
     // The busy switch: lamp blinking and window disabled while on.
     void SetBusy(bool on) { setBusy(on); }
@@ -114,6 +130,7 @@ private:
     pb::LinkSettings linkSettings_;
     int languageIndex_ = 0;
     pb::Clock* procedureClock_ = nullptr;
+    pb::RunObserver* runObserver_ = nullptr;
     int proceduresRunning_ = 0;
     bool closeRequested_ = false;
 

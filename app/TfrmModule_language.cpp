@@ -47,34 +47,16 @@ void TfrmModule::ApplyLanguage() {
     u.pcMain->setTabText(u.pcMain->indexOf(u.tsCommand), Msg(CommandTest));
     u.pcMain->setTabText(u.pcMain->indexOf(u.tsFunction), Msg(FunctionTest));
     u.pcMain->setTabText(u.pcMain->indexOf(u.tsFirmware), Msg(FirmwareUpgrade));
-    // 8. Buttons of the test page.
+    // 8. Connect, and the test page; a running DI/DO or polling test keeps its cancel
+    // caption.
     u.btnConnect->setText(Msg(ConnectDevice));
-    // A running DI/DO test keeps its cancel caption.
-    u.btnDIDO->setText(Msg(state_.didoRunning ? CancelTest : DidoTest));
-    u.btnPooling->setText(Msg(state_.pollingRunning ? CancelTest : PoolingDataTest));
-    u.btnInitial->setText(Msg(SetFactory));
-    u.btnReboot->setText(Msg(SetReboot));
+    u.tsTest->applyLanguage(languageIndex_, state_.didoRunning, state_.pollingRunning);
     // 9. Status line.
     u.pnMsg->setText(Msg(StartConnectDevice));
     // 10. Command consoles.
-    u.lblCommandSend->setText(Msg(SendCommand));
-    u.lblCommandRecv->setText(Msg(ReceiveData));
-    u.btnCommand->setText(Msg(TestCommand));
-    u.lblModuleCommandSend->setText(Msg(SendCommand));
-    u.lblModuleCommandRecv->setText(Msg(ReceiveData));
-    u.btnModuleCommand->setText(Msg(TestCommand));
-    u.gbModule->setTitle(Msg(ModuleCommandTest));
-    u.gbController->setTitle(Msg(ControllerCommandTest));
-    u.lblModuleType->setText(Msg(Type));
-    // 11. Clock and alarm.
-    u.btnSetDate->setText(Msg(SetDateAndTime));
-    u.btnAlarm->setText(Msg(AlarmTest));
-    // 12. Firmware note, one line that the memo wraps.
-    u.pnFirmwareNote->setText(Msg(Note));
-    u.moFirmwareNote->clear();
-    u.moFirmwareNote->appendPlainText(Msg(FirmwareNote));
-    // 13. Firmware button.
-    u.btnFirmware->setText(Msg(FirmwareLoad));
+    u.tsCommand->applyLanguage(languageIndex_);
+    // 11. Firmware note and button.
+    u.tsFirmware->applyLanguage(languageIndex_);
 }
 
 void TfrmModule::chooseLanguage(int index) {

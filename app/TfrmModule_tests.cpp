@@ -4,89 +4,42 @@
 #include <QCloseEvent>
 
 #include "app/TfrmModule.h"
-#include "app/WindowColours.h"
-#include "app/WindowRunView.h"
+#include "i18n/Messages.h"
 #include "procedures/CommandConsoles.h"
 #include "procedures/ConnectAndIdentify.h"
 #include "procedures/DidoTest.h"
 #include "procedures/PollingTest.h"
 #include "procedures/SystemCommands.h"
 
-namespace {
+// A continuous test (DI/DO, polling) keeps only its own button, to stop it, and the pages
+// it leaves in reach; an identified controller unlocks the test pages.
+void TfrmModule::testStarted(pb::TestId test) {
+    auto& u = ui_;
+    if (test != pb::TestId::Dido && test != pb::TestId::Polling) return;
+    const bool dido = test == pb::TestId::Dido;
+    (dido ? u.btnDIDO : u.btnPooling)->setText(Msg(pb::msg::CancelTest));
+    for (QPushButton* b : {u.btnConnect, u.btnReboot, u.btnInitial, u.btnSetDate, u.btnAlarm,
+                           dido ? u.btnPooling : u.btnDIDO})
+        b->setEnabled(false);
+    for (QWidget* page : {u.tsFunction, static_cast<QWidget*>(u.tsCommand)})
+        u.pcMain->setTabVisible(u.pcMain->indexOf(page), false);
+    setFirmwarePageVisible(false);
+}
 
-// The window as the controller tests see it.
-class WindowView : public WindowRunViewOf<pb::ProcedureView> {
-public:
-    using WindowRunViewOf::WindowRunViewOf;
-
-    // Connect and identify.
-    QString idCaption() const override { return u_.pnID->text(); }
-    void setIdPosition(int position) override { u_.sbID->setValue(position); }
-    void setVersionText(const QString& text) override { u_.pnVER->setText(text); }
-    void setSerialNumberText(const QString& text) override { u_.pnSN->setText(text); }
-    void showAllInputsAndOutputs() override {
-        for (int i = 4; i < 8; ++i) {
-            u_.shDI[i]->setVisible(true);
-            u_.lblDI[i]->setVisible(true);
-        }
-        u_.chkDO3->setVisible(true);
-        u_.chkDO4->setVisible(true);
-    }
-    void hideInputsAndOutputsMissingOnKind4() override {
-        for (QWidget* w : {static_cast<QWidget*>(u_.shDI5), static_cast<QWidget*>(u_.shDI6),
-                           static_cast<QWidget*>(u_.lblDI5), static_cast<QWidget*>(u_.lblDI6),
-                           static_cast<QWidget*>(u_.chkDO4)})
-            w->setVisible(false);
-    }
-    void saveLinkSettings() override { w_.SaveLinkSettings(); }
-    void enableTestPages() override { u_.pcMain->setEnabled(true); }
-
-    // DI/DO test.
-    void setWindowEnabled(bool on) override { w_.setEnabled(on); }
-    bool outputTicked(int k) const override { return u_.chkDO[size_t(k - 1)]->isChecked(); }
-    void untickAllOutputs() override {
-        for (QCheckBox* box : u_.chkDO) box->setChecked(false);
-    }
-    void setInputLamp(int k, pb::InputLamp colour) override {
-        u_.shDI[size_t(k - 1)]->setBrushColor(colour == pb::InputLamp::Yellow
-                                                  ? pb::ColourFromBgr(pb::kBgrYellow)
-                                                  : QColor(Qt::white));
-    }
-    void setDidoButtonCaption(const QString& text) override { u_.btnDIDO->setText(text); }
-    void setOtherTestButtonsEnabled(bool on) override {
-        for (QPushButton* b : {u_.btnConnect, u_.btnReboot, u_.btnInitial, u_.btnSetDate,
-                               u_.btnAlarm, u_.btnPooling})
-            b->setEnabled(on);
-    }
-    void hideOtherTestTabs() override {
-        for (QWidget* page : {u_.tsFunction, u_.tsCommand})
-            u_.pcMain->setTabVisible(u_.pcMain->indexOf(page), false);
-        w_.setFirmwarePageVisible(false);
-    }
-    void showCommandTab() override {
-        u_.pcMain->setTabVisible(u_.pcMain->indexOf(u_.tsCommand), true);
-    }
-
-    // Polling data test.
-    void setPollingButtonCaption(const QString& text) override { u_.btnPooling->setText(text); }
-    void setTestButtonsBesidePollingEnabled(bool on) override {
-        for (QPushButton* b :
-             {u_.btnConnect, u_.btnReboot, u_.btnInitial, u_.btnSetDate, u_.btnAlarm, u_.btnDIDO})
-            b->setEnabled(on);
-    }
-    void setPollingDate(const QString& text) override { u_.pnPoolingDate->setText(text); }
-    void setPollingData(const QString& text) override { u_.pnPoolingData->setText(text); }
-    void showCommandAndFirmwareTabs() override {
-        showCommandTab();
-        w_.setFirmwarePageVisible(true);
-    }
-
-    // Command consoles.
-    void setControllerReplyText(const QString& text) override { u_.edCommandRecv->setText(text); }
-    void setModuleReplyText(const QString& text) override { u_.edModuleCommandRecv->setText(text); }
-};
-
-}  // namespace
+void TfrmModule::testEnded(pb::TestId test, pb::Outcome outcome) {
+    auto& u = ui_;
+    if (test == pb::TestId::Connect && outcome == pb::Outcome::Ok) u.pcMain->setEnabled(true);
+    if (test != pb::TestId::Dido && test != pb::TestId::Polling) return;
+    const bool dido = test == pb::TestId::Dido;
+    for (QPushButton* b : {u.btnConnect, u.btnReboot, u.btnInitial, u.btnSetDate, u.btnAlarm,
+                           dido ? u.btnPooling : u.btnDIDO})
+        b->setEnabled(true);
+    u.pcMain->setTabVisible(u.pcMain->indexOf(u.tsCommand), true);
+    // After the DI/DO test the function and firmware pages stay hidden.
+    if (!dido) setFirmwarePageVisible(true);
+    (dido ? u.btnDIDO : u.btnPooling)
+        ->setText(Msg(dido ? pb::msg::DidoTest : pb::msg::PoolingDataTest));
+}
 
 void TfrmModule::holdingClose(const std::function<void()>& test) {
     ++proceduresRunning_;
@@ -100,8 +53,9 @@ void TfrmModule::holdingClose(const std::function<void()>& test) {
 }
 
 void TfrmModule::runProcedure(const std::function<void(pb::ProcedureContext&)>& procedure) {
-    WindowView view(*this);
-    pb::ProcedureContext ctx{link_, view, procedureClock(), state_};
+    pb::ProcedureContext ctx{
+        link_,  *this,       *this, *ui_.tsTest, *ui_.tsTest, *ui_.tsCommand, procedureClock(),
+        state_, runObserver_};
     holdingClose([&] { procedure(ctx); });
 }
 

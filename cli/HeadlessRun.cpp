@@ -98,7 +98,13 @@ enum class Loop { None, Dido, Poll };
 
 // The window without a window: it keeps what the procedures show, reports steps and
 // progress, counts DI/DO cycles and turns a cancel into what each test honours.
-class HeadlessView final : public pb::ProcedureView, public pb::FirmwareProgressView {
+class HeadlessView final : public pb::TestRunView,
+                           public pb::IdentifyView,
+                           public pb::DidoView,
+                           public pb::PollingView,
+                           public pb::ConsoleView,
+                           public pb::FirmwareProgressView,
+                           public pb::RunObserver {
 public:
     HeadlessView(Reporter& report, const pb::LinkSettings& settings, const CommandJob& job,
                  pb::Link& link, pb::ControllerState& state, Cancel& cancel)
@@ -144,7 +150,6 @@ public:
     void showAllInputsAndOutputs() override {}
     void hideInputsAndOutputsMissingOnKind4() override {}
     void saveLinkSettings() override {}
-    void enableTestPages() override {}
 
     // --- DI/DO ---
     void setWindowEnabled(bool) override {}
@@ -159,14 +164,8 @@ public:
         if (closingSent || k < 1 || k > 8) return;
         inputs_[k - 1] = colour == pb::InputLamp::Yellow ? '1' : '0';
     }
-    void setDidoButtonCaption(const QString&) override {}
-    void setOtherTestButtonsEnabled(bool) override {}
-    void hideOtherTestTabs() override {}
-    void showCommandTab() override {}
 
     // --- polling ---
-    void setPollingButtonCaption(const QString&) override {}
-    void setTestButtonsBesidePollingEnabled(bool) override {}
     void setPollingDate(const QString& text) override {
         pollDate_ = text;
         dateFresh_ = true;
@@ -183,7 +182,13 @@ public:
         }
         dateFresh_ = false;
     }
-    void showCommandAndFirmwareTabs() override {}
+
+    // --- the run as the frame reports it: why a link would not open ---
+    QString openDetail;
+    void runStarted(const pb::RunStart&) override { openDetail.clear(); }
+    void runEnded(const pb::RunReport& report) override {
+        openDetail = report.detail.value(QStringLiteral("openDetail")).toString();
+    }
 
     // --- consoles ---
     void setControllerReplyText(const QString& text) override { reply = text; }
@@ -381,7 +386,7 @@ private:
 
     Verdict openFailed() {
         return {kExitLinkNotOpened,
-                QStringLiteral("the link could not be opened: %1").arg(link_.lastError())};
+                QStringLiteral("the link could not be opened: %1").arg(view_.openDetail)};
     }
 
     QString why() const { return lastFailure_.isEmpty() ? QString() : QStringLiteral(": ") + lastFailure_; }
@@ -451,6 +456,7 @@ private:
         pb::FirmwareBuffer buffer;
         const pb::FirmwareJob fw{job_.firmwareFile, state_.deviceId, state_.modelKind, view_.version};
         pb::FirmwareUpgrade upgrade(link_, view_, view_, clock_);
+        upgrade.setObserver(&view_);
         const pb::UpgradeOutcome o = upgrade.run(fw, buffer);
         detail_.insert(QStringLiteral("file"), job_.firmwareFile);
         detail_.insert(QStringLiteral("blocksProgrammed"), view_.programDone);
@@ -493,7 +499,7 @@ private:
     pb::ControllerState state_;
     HeadlessClock clock_;
     HeadlessView view_;
-    pb::ProcedureContext ctx_{link_, view_, clock_, state_};
+    pb::ProcedureContext ctx_{link_, view_, view_, view_, view_, view_, clock_, state_, &view_};
     QJsonObject detail_;
     bool sawTraffic_ = false;
     QString lastFailure_;

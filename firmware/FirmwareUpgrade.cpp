@@ -4,6 +4,55 @@
 #include "firmware/ModelCheck.h"
 
 namespace pb {
+namespace {
+
+// The progress bars, counting the blocks programmed and verified for the report. A
+// protocol moves a bar to k once block k is done, and to the count at the end.
+class BlocksDone : public FirmwareProgressView {
+public:
+    explicit BlocksDone(FirmwareProgressView& bars) : bars_(bars) {}
+    void setProgramMaximum(int maximum) override {
+        blocks_ = maximum;
+        bars_.setProgramMaximum(maximum);
+    }
+    void setProgramPosition(int position) override {
+        programmed_ = qMax(programmed_, qMin(position + 1, blocks_));
+        bars_.setProgramPosition(position);
+    }
+    void setVerifyMaximum(int maximum) override {
+        verifyBlocks_ = maximum;
+        bars_.setVerifyMaximum(maximum);
+    }
+    void setVerifyPosition(int position) override {
+        verified_ = qMax(verified_, qMin(position + 1, verifyBlocks_));
+        bars_.setVerifyPosition(position);
+    }
+    void addTo(QJsonObject& detail) const {
+        detail.insert(QStringLiteral("blocks"), blocks_);
+        detail.insert(QStringLiteral("programmed"), programmed_);
+        detail.insert(QStringLiteral("verified"), verified_);
+    }
+
+private:
+    FirmwareProgressView& bars_;
+    int blocks_ = 0, verifyBlocks_ = 0, programmed_ = 0, verified_ = 0;
+};
+
+QString LoaderName(LoaderProtocol protocol) {
+    switch (protocol) {
+        case LoaderProtocol::A:
+            return QStringLiteral("A");
+        case LoaderProtocol::B:
+            return QStringLiteral("B");
+        case LoaderProtocol::C:
+            return QStringLiteral("C");
+        case LoaderProtocol::None:
+            break;
+    }
+    return QStringLiteral("none");
+}
+
+}  // namespace
 
 LoaderProtocol LoaderProtocolFor(int modelKind) { return FamilyOf(modelKind).loader; }
 
@@ -17,39 +66,41 @@ UpgradeOutcome FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buff
         return UpgradeOutcome::ModelCheckFailed;
     }
 
-    TestRun run(link_, view_);
-    if (const OpenResult opened = run.BeginTestRun(); !opened) {
-        failure_ = QStringLiteral("the link could not be opened: %1").arg(opened.detail);
-        run.EndTestRunOpenFailed();
-        return UpgradeOutcome::OpenFailed;
-    }
-
-    LoaderSession session(run, bars_, clock_, buffer, job.deviceId, job.modelKind);
-    bool upgraded = false;
-    switch (LoaderProtocolFor(job.modelKind)) {
-        case LoaderProtocol::A:
-            upgraded = RunProtocolA(session);
-            break;
-        case LoaderProtocol::B:
-            upgraded = RunProtocolB(session);
-            break;
-        case LoaderProtocol::C:
-            upgraded = RunProtocolC(session);
-            break;
-        case LoaderProtocol::None:
-            // Not identified, or a family without a loader: nothing may be sent.
-            failure_ = QStringLiteral("model kind %1 has no loader").arg(job.modelKind);
-            run.EndTestRunError();
-            return UpgradeOutcome::NoLoader;
-    }
-
-    if (upgraded) {
-        run.EndTestRunOk();
-        return UpgradeOutcome::Upgraded;
-    }
-    failure_ = session.failure();
-    run.EndTestRunError();
-    return UpgradeOutcome::Failed;
+    TestRunFrame run(TestId::FirmwareUpgrade, link_, view_, clock_, observer_);
+    BlocksDone bars(bars_);
+    UpgradeOutcome outcome = UpgradeOutcome::OpenFailed;
+    run.run([&] {
+        LoaderSession session(run, bars, clock_, buffer, job.deviceId, job.modelKind);
+        const LoaderProtocol protocol = LoaderProtocolFor(job.modelKind);
+        run.detail().insert(QStringLiteral("loader"), LoaderName(protocol));
+        bool upgraded = false;
+        switch (protocol) {
+            case LoaderProtocol::A:
+                upgraded = RunProtocolA(session);
+                break;
+            case LoaderProtocol::B:
+                upgraded = RunProtocolB(session);
+                break;
+            case LoaderProtocol::C:
+                upgraded = RunProtocolC(session);
+                break;
+            case LoaderProtocol::None:
+                // Not identified, or a family without a loader: nothing may be sent.
+                failure_ = QStringLiteral("model kind %1 has no loader").arg(job.modelKind);
+                outcome = UpgradeOutcome::NoLoader;
+                break;
+        }
+        if (protocol != LoaderProtocol::None) {
+            outcome = upgraded ? UpgradeOutcome::Upgraded : UpgradeOutcome::Failed;
+            failure_ = session.failure();
+        }
+        bars.addTo(run.detail());
+        if (!failure_.isEmpty()) run.detail().insert(QStringLiteral("failure"), failure_);
+        return Judged(upgraded);
+    });
+    if (outcome == UpgradeOutcome::OpenFailed)
+        failure_ = QStringLiteral("the link could not be opened: %1").arg(run.openResult().detail);
+    return outcome;
 }
 
 }  // namespace pb

@@ -9,7 +9,8 @@
 #include "procedures/ControllerFamily.h"
 #include "link/Clock.h"
 #include "link/Link.h"
-#include "link/TestRun.h"
+#include "procedures/RunObserver.h"
+#include "procedures/TestRunView.h"
 
 namespace pb {
 
@@ -41,12 +42,15 @@ public:
     UpgradeOutcome run(const FirmwareJob& job, FirmwareBuffer& buffer);
     // Why the last run failed, for diagnostics; empty after success.
     QString failure() const { return failure_; }
+    // Who hears of the run (not of a model check that refused the file: no run began).
+    void setObserver(RunObserver* observer) { observer_ = observer; }
 
 private:
     Link& link_;
     TestRunView& view_;
     FirmwareProgressView& bars_;
     Clock& clock_;
+    RunObserver* observer_ = nullptr;
     QString failure_;
 };
 

@@ -7,7 +7,7 @@ namespace pb {
 constexpr int kLoaderWaitTries = 10;
 constexpr int kLoaderWaitPauseMs = 50;
 
-LoaderSession::LoaderSession(TestRun& run, FirmwareProgressView& bars, Clock& clock,
+LoaderSession::LoaderSession(TestRunFrame& run, FirmwareProgressView& bars, Clock& clock,
                              const FirmwareBuffer& image, QString prefix, int modelKind)
     : run_(run),
       bars_(bars),

@@ -11,7 +11,7 @@
 #include "link/Clock.h"
 #include "link/Link.h"
 #include "procedures/ControllerFamily.h"
-#include "link/TestRun.h"
+#include "procedures/TestRunFrame.h"
 
 namespace pb {
 
@@ -30,7 +30,7 @@ struct ReadBack {
 
 class LoaderSession {
 public:
-    LoaderSession(TestRun& run, FirmwareProgressView& bars, Clock& clock,
+    LoaderSession(TestRunFrame& run, FirmwareProgressView& bars, Clock& clock,
                   const FirmwareBuffer& image, QString prefix, int modelKind);
 
     const QString& prefix() const { return prefix_; }
@@ -66,7 +66,7 @@ public:
     const QString& failure() const { return failure_; }
 
 private:
-    TestRun& run_;
+    TestRunFrame& run_;
     FirmwareProgressView& bars_;
     Clock& clock_;
     const FirmwareBuffer& image_;

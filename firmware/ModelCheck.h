@@ -5,7 +5,7 @@
 #include <QString>
 
 #include "firmware/FirmwareImage.h"
-#include "link/TestRun.h"
+#include "procedures/TestRunView.h"
 
 namespace pb {
 

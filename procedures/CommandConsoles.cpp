@@ -10,34 +10,28 @@ namespace {
 enum class Console { Controller, Module };
 
 Outcome runConsoleCommand(ProcedureContext& ctx, Console console, const QString& suffix) {
-    TestRun run(ctx.link, ctx.view);
+    const bool controller = console == Console::Controller;
+    TestRunFrame run = ctx.frame(controller ? TestId::ControllerCommand : TestId::ModuleCommand);
+    const Outcome outcome = run.run([&] {
+        // Give the controller a moment.
+        ctx.clock.pause(kFirstCommandPauseMs);
 
-    // 1. Open the link.
-    if (!run.BeginTestRun()) {
-        run.EndTestRunOpenFailed();
-        return Outcome::OpenFailed;
-    }
-
-    // 2. Give the controller a moment.
-    ctx.clock.pause(kFirstCommandPauseMs);
-
-    // 3. and 4. Send; a reply that failed its checksum is not shown. An over-long or
-    // non-ASCII text is refused by the link without sending anything.
-    const Exchange x = ctx.link.SendCrcCommand(ctx.state.deviceId + suffix);
-    if (!x) {
-        run.EndTestRunError();
-        return Outcome::Error;
-    }
-    const QString reply = RenderReply(x.reply.bytes());
-    if (console == Console::Controller) {
-        ctx.view.setControllerReplyText(reply);
-        run.EndTestRunOk();
-        ctx.view.saveLinkSettings();
-    } else {
-        ctx.view.setModuleReplyText(reply);
-        run.EndTestRunOk();
-    }
-    return Outcome::Ok;
+        // Send; a reply that failed its checksum is not shown. An over-long or
+        // non-ASCII text is refused by the link without sending anything.
+        const Exchange x = ctx.link.SendCrcCommand(ctx.state.deviceId + suffix);
+        if (!x) return RunOutcome::Error;
+        const QString reply = RenderReply(x.reply.bytes());
+        if (controller)
+            ctx.consoles.setControllerReplyText(reply);
+        else
+            ctx.consoles.setModuleReplyText(reply);
+        run.detail().insert(QStringLiteral("command"), ctx.state.deviceId + suffix);
+        run.detail().insert(QStringLiteral("reply"), reply);
+        return RunOutcome::Ok;
+    });
+    // A command the controller answered proves the link's settings.
+    if (controller && outcome == Outcome::Ok) ctx.view.saveLinkSettings();
+    return outcome;
 }
 
 }  // namespace

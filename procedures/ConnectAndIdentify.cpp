@@ -8,7 +8,7 @@ namespace {
 
 // Asks up to three times; after each failed try the status line counts down.
 template <typename Query>
-bool tryThreeTimes(ProcedureContext& ctx, TestRun& run, int firstCountdown, Query query) {
+bool tryThreeTimes(ProcedureContext& ctx, TestRunFrame& run, int firstCountdown, Query query) {
     for (int countdown = firstCountdown; countdown > firstCountdown - 3; --countdown) {
         ctx.clock.pause(kFirstCommandPauseMs);
         if (query()) return true;
@@ -24,12 +24,12 @@ bool readStatusControllerVersion(ProcedureContext& ctx) {
     const Exchange x = ctx.link.SendCrcCommand(ctx.state.deviceId + QStringLiteral("AV"));
     if (!x) return false;
     if (x.reply.length() == reply::av::kLengthShort) {
-        ctx.view.setVersionText(QStringLiteral("KV150RB ") +
-                                QString::fromLatin1(x.reply.at(reply::av::kNumber)));
+        ctx.identify.setVersionText(QStringLiteral("KV150RB ") +
+                                    QString::fromLatin1(x.reply.at(reply::av::kNumber)));
         return true;
     }
     if (x.reply.length() == reply::av::kLengthLong) {
-        ctx.view.setVersionText(QString::fromLatin1(x.reply.at(reply::av::kText)));
+        ctx.identify.setVersionText(QString::fromLatin1(x.reply.at(reply::av::kText)));
         return true;
     }
     return false;
@@ -43,13 +43,13 @@ bool readVersionAndModelKind(ProcedureContext& ctx) {
     const ReplyFrame& r = x.reply;
 
     bool identified = false;
-    ctx.view.setVersionText(QString::fromLatin1(r.at(db::kProduct) + "-" + r.at(db::kRevision)));
+    ctx.identify.setVersionText(QString::fromLatin1(r.at(db::kProduct) + "-" + r.at(db::kRevision)));
     if (const int kind = ModelKindOfVersionCode(r.at(db::kVersionCode)); kind != kModelKindNone) {
         ctx.state.modelKind = kind;
         identified = true;
     }
     if (const int kind = ModelKindOfModelName(r.at(db::kModel)); kind != kModelKindNone) {
-        ctx.view.setVersionText(
+        ctx.identify.setVersionText(
             QString::fromLatin1(r.at(db::kKv410Name) + "  " + r.at(db::kKv410Build)));
         ctx.state.modelKind = kind;
         identified = true;
@@ -68,28 +68,33 @@ QString readSerialNumber(ProcedureContext& ctx) {
     return {};
 }
 
+// The identify view, remembering what it showed for the run's report.
+class ShownIdentity : public IdentifyView {
+public:
+    explicit ShownIdentity(IdentifyView& shown) : shown_(shown) {}
+    QString idCaption() const override { return shown_.idCaption(); }
+    void setIdPosition(int position) override { shown_.setIdPosition(position); }
+    void setVersionText(const QString& text) override {
+        versionText = text;
+        shown_.setVersionText(text);
+    }
+    void setSerialNumberText(const QString& text) override { shown_.setSerialNumberText(text); }
+
+    QString versionText;
+
+private:
+    IdentifyView& shown_;
+};
+
 void moveIdScrollBar(ProcedureContext& ctx, const QString& id) {
     bool isNumber = false;
     const int position = id.toInt(&isNumber);
-    if (isNumber) ctx.view.setIdPosition(position);
+    if (isNumber) ctx.identify.setIdPosition(position);
 }
 
-}  // namespace
-
-Outcome ConnectAndIdentify(ProcedureContext& ctx) {
-    ProcedureView& view = ctx.view;
+// Steps 3 to 10 of connect-and-identify, inside the test-run frame.
+RunOutcome identifyController(ProcedureContext& ctx, ShownIdentity& view, TestRunFrame& run) {
     Link& link = ctx.link;
-    TestRun run(link, view);
-
-    // 1. Forget the last controller and show every input and output.
-    ctx.state.modelKind = kModelKindNone;
-    view.showAllInputsAndOutputs();
-
-    // 2. Open the link.
-    if (!run.BeginTestRun()) {
-        run.EndTestRunOpenFailed();
-        return Outcome::OpenFailed;
-    }
 
     // 3. Ask the ID chosen in pnID with "AC" (countdown 6, 5, 4) ...
     const QString id = view.idCaption();
@@ -110,8 +115,7 @@ Outcome ConnectAndIdentify(ProcedureContext& ctx) {
     // 5. Nobody answered.
     if (!found) {
         link.CloseLink();
-        run.EndTestRunOpenFailed();
-        return Outcome::OpenFailed;
+        return RunOutcome::OpenFailed;
     }
 
     // 6. Take the device ID (and for the older controller its model kind) from the reply.
@@ -121,14 +125,14 @@ Outcome ConnectAndIdentify(ProcedureContext& ctx) {
         ctx.state.deviceId = QString::fromLatin1(answer.reply.at(reply::as::kId));
         moveIdScrollBar(ctx, ctx.state.deviceId);
         ctx.state.modelKind = kModelKindStatusIdentified;
-        view.hideInputsAndOutputsMissingOnKind4();
+        ctx.dido.hideInputsAndOutputsMissingOnKind4();
     } else {
         ctx.state.deviceId = QString::fromLatin1(answer.reply.at(reply::ac::kId));
         moveIdScrollBar(ctx, ctx.state.deviceId);
     }
 
     // 7. This link works: keep its settings.
-    view.saveLinkSettings();
+    ctx.view.saveLinkSettings();
 
     // 8. Version, by model kind.
     ctx.clock.pause(kFirstCommandPauseMs);
@@ -140,18 +144,30 @@ Outcome ConnectAndIdentify(ProcedureContext& ctx) {
     if (identified) {
         ctx.clock.pause(kFirstCommandPauseMs);
         const QString serialNumber = readSerialNumber(ctx);
+        run.setIdentity({ctx.state.deviceId, ctx.state.modelKind, view.versionText, serialNumber});
         view.setSerialNumberText(QStringLiteral("S/N:") + serialNumber + QStringLiteral("   ID:") +
                                  ctx.state.deviceId);
     }
 
-    // 10. Report; an identified controller unlocks the test pages.
-    if (!identified) {
-        run.EndTestRunError();
-        return Outcome::Error;
-    }
-    run.EndTestRunOk();
-    view.enableTestPages();
-    return Outcome::Ok;
+    // 10. Report; the window unlocks the test pages when it hears an identified
+    // controller's run end well.
+    return Judged(identified);
+}
+
+}  // namespace
+
+Outcome ConnectAndIdentify(ProcedureContext& outer) {
+    ShownIdentity view(outer.identify);
+    ProcedureContext ctx{outer.link,     outer.view,  view,        outer.dido,    outer.polling,
+                         outer.consoles, outer.clock, outer.state, outer.observer};
+    TestRunFrame run = ctx.frame(TestId::Connect);
+
+    // 1. Forget the last controller and show every input and output.
+    ctx.state.modelKind = kModelKindNone;
+    ctx.dido.showAllInputsAndOutputs();
+
+    // 2. Open the link, then the rest.
+    return run.run([&] { return identifyController(ctx, view, run); });
 }
 
 }  // namespace pb

@@ -17,7 +17,7 @@ InputLamp lampOf(char input) {
 // Shows inputs first, first+1, ... from the reply characters of the field.
 void showInputs(ProcedureContext& ctx, int first, const ReplyFrame& reply, ReplyField field) {
     const QByteArray inputs = reply.at(field);
-    for (int i = 0; i < inputs.size(); ++i) ctx.view.setInputLamp(first + i, lampOf(inputs[i]));
+    for (int i = 0; i < inputs.size(); ++i) ctx.dido.setInputLamp(first + i, lampOf(inputs[i]));
 }
 
 Exchange send(ProcedureContext& ctx, const QString& command) {
@@ -28,7 +28,7 @@ Exchange send(ProcedureContext& ctx, const QString& command) {
 void runShortVariantCycle(ProcedureContext& ctx) {
     for (int k = 1; k <= 3; ++k) {
         ctx.view.processEvents();
-        send(ctx, QStringLiteral("JD%1%2").arg(k).arg(ctx.view.outputTicked(k) ? 1 : 0));
+        send(ctx, QStringLiteral("JD%1%2").arg(k).arg(ctx.dido.outputTicked(k) ? 1 : 0));
         ctx.clock.pause(kDidoPauseMs);
     }
 
@@ -50,7 +50,7 @@ void runShortVariantCycle(ProcedureContext& ctx) {
 // Every other controller: each ticked output pulsed, all eight inputs from "DG0".
 void runStandardVariantCycle(ProcedureContext& ctx) {
     for (int k = 1; k <= kOutputCount; ++k) {
-        if (!ctx.view.outputTicked(k)) continue;
+        if (!ctx.dido.outputTicked(k)) continue;
         ctx.view.processEvents();
         send(ctx, QStringLiteral("JC00") + QString::number(k) + QStringLiteral("10002"));
         ctx.clock.pause(kDidoPauseMs);
@@ -68,13 +68,14 @@ void runStandardVariantCycle(ProcedureContext& ctx) {
 // not answer only leaves the lamps as they were, but a line that is gone (the peer hung
 // up, the adapter was pulled: the link has closed itself) can carry nothing more, and
 // cycling on would show a running test that is not.
-bool runCycles(ProcedureContext& ctx) {
+bool runCycles(ProcedureContext& ctx, int& cycles) {
     const bool shortVariant = FamilyOf(ctx.state.modelKind).dido == DidoVariant::Short;
     while (ctx.state.didoRunning && ctx.link.isOpen()) {
         if (shortVariant)
             runShortVariantCycle(ctx);
         else
             runStandardVariantCycle(ctx);
+        ++cycles;
     }
     if (!ctx.link.isOpen()) return false;
     // The closing command; its answer does not matter.
@@ -90,23 +91,18 @@ bool runCycles(ProcedureContext& ctx) {
 }  // namespace
 
 Outcome DidoTestClick(ProcedureContext& ctx) {
-    ProcedureView& view = ctx.view;
-    const StartStopButton button{
-        ctx.state.didoRunning,
-        [&](const QString& text) { view.setDidoButtonCaption(text); },
-        [&](bool on) { view.setOtherTestButtonsEnabled(on); },
-        msg::DidoTest,
-        msg::DidoTest,
-        [&] { view.showCommandTab(); },  // the function and firmware pages stay hidden
-    };
-    return RunStartStopTest(ctx, button, [&] {
+    const StartStopTest test{TestId::Dido, ctx.state.didoRunning, msg::DidoTest};
+    return RunStartStopTest(ctx, test, [&](TestRunFrame& run) {
         // Cycle until cancelled, then send the closing command.
-        const bool lineHeld = runCycles(ctx);
+        int cycles = 0;
+        const bool lineHeld = runCycles(ctx, cycles);
+        run.detail().insert(QStringLiteral("cycles"), cycles);
 
-        // Leave everything off; a line lost on the way is an error.
-        for (int k = 1; k <= kInputCount; ++k) view.setInputLamp(k, InputLamp::White);
-        view.untickAllOutputs();
-        return lineHeld;
+        // Leave everything off; a line lost on the way is an error. The test has no end
+        // of its own: the user's stop is how it ends well.
+        for (int k = 1; k <= kInputCount; ++k) ctx.dido.setInputLamp(k, InputLamp::White);
+        ctx.dido.untickAllOutputs();
+        return Judged(lineHeld);
     });
 }
 

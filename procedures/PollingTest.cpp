@@ -44,22 +44,23 @@ bool readStoreState(ProcedureContext& ctx, const Layout& at) {
     if (!data) return false;
     EventRecord clockOnly;
     clockOnly.stamp = QString::fromLatin1(data->left(kClockDigits));
-    ctx.view.setPollingDate(RecordDateText(clockOnly));
-    ctx.view.setPollingData(QString());
+    ctx.polling.setPollingDate(RecordDateText(clockOnly));
+    ctx.polling.setPollingData(QString());
     return true;
 }
 
 enum class Step { Next, Done, Failed };
 
 // Reads the record under the read pointer, shows it and moves on.
-Step readOneRecord(ProcedureContext& ctx, const Layout& at) {
+Step readOneRecord(ProcedureContext& ctx, const Layout& at, int& shown) {
     const std::optional<QByteArray> data = exchange(ctx, at, "QI", {0, kEventRecordLength});
     if (!data) return Step::Failed;
     if (data->isEmpty()) return Step::Done;  // past the last one
     const std::optional<EventRecord> record = ParseEventRecord(*data);
     if (!record) return Step::Failed;
-    ctx.view.setPollingDate(RecordDateText(*record));
-    ctx.view.setPollingData(DescribeRecord(*record, ctx.view.language()));
+    ctx.polling.setPollingDate(RecordDateText(*record));
+    ctx.polling.setPollingData(DescribeRecord(*record, ctx.view.language()));
+    ++shown;
     ctx.view.processEvents();
 
     const std::optional<QByteArray> left = exchange(ctx, at, "PI", {kCountDigits});
@@ -67,50 +68,48 @@ Step readOneRecord(ProcedureContext& ctx, const Layout& at) {
     return countIn(*left) == 0 ? Step::Done : Step::Next;
 }
 
-// The test itself: true when the store was read to its end or the user cancelled.
-bool readStore(ProcedureContext& ctx) {
+// The test itself: Ok when the store was read to its end, Interrupted when the user
+// stopped it first.
+RunOutcome readStore(ProcedureContext& ctx, int& shown) {
     const Layout at{int(ctx.state.deviceId.size())};
 
     // 1. The store's state.
-    if (!readStoreState(ctx, at)) return false;
+    if (!readStoreState(ctx, at)) return RunOutcome::Error;
 
     // 2. Back to the oldest record; an empty store is said so, not left blank.
     const std::optional<QByteArray> stored = exchange(ctx, at, "IB", {kCountDigits});
-    if (!stored) return false;
+    if (!stored) return RunOutcome::Error;
     if (countIn(*stored) == 0) {
-        ctx.view.setPollingData(Text(EventText::NoRecords, ctx.view.language()));
-        return true;
+        ctx.polling.setPollingData(Text(EventText::NoRecords, ctx.view.language()));
+        return RunOutcome::Ok;
     }
 
     // 3. Record by record, each shown for a moment, until the end or a cancel.
     while (ctx.state.pollingRunning) {
         ctx.view.processEvents();
-        switch (readOneRecord(ctx, at)) {
+        switch (readOneRecord(ctx, at, shown)) {
             case Step::Failed:
-                return false;
+                return RunOutcome::Error;
             case Step::Done:
-                return true;
+                return RunOutcome::Ok;
             case Step::Next:
                 ctx.clock.pause(kPollingRecordPauseMs);
                 break;
         }
     }
-    return true;
+    return RunOutcome::Interrupted;
 }
 
 }  // namespace
 
 Outcome PollingTestClick(ProcedureContext& ctx) {
-    ProcedureView& view = ctx.view;
-    const StartStopButton button{
-        ctx.state.pollingRunning,
-        [&](const QString& text) { view.setPollingButtonCaption(text); },
-        [&](bool on) { view.setTestButtonsBesidePollingEnabled(on); },
-        msg::PoolingDataTest,
-        msg::PoolingDataTest,
-        [&] { view.showCommandAndFirmwareTabs(); },
-    };
-    return RunStartStopTest(ctx, button, [&] { return readStore(ctx); });
+    const StartStopTest test{TestId::Polling, ctx.state.pollingRunning, msg::PoolingDataTest};
+    return RunStartStopTest(ctx, test, [&](TestRunFrame& run) {
+        int shown = 0;
+        const RunOutcome outcome = readStore(ctx, shown);
+        run.detail().insert(QStringLiteral("records"), shown);
+        return outcome;
+    });
 }
 
 }  // namespace pb

@@ -1,21 +1,31 @@
 #pragma once
-// What every controller test works with, and how it ended.
+// What every controller test works with.
 
 #include "link/Clock.h"
 #include "link/Link.h"
+#include "procedures/ConsoleView.h"
 #include "procedures/ControllerState.h"
-#include "procedures/ProcedureView.h"
+#include "procedures/DidoView.h"
+#include "procedures/IdentifyView.h"
+#include "procedures/PollingView.h"
+#include "procedures/TestRunFrame.h"
+#include "procedures/TestRunView.h"
 
 namespace pb {
 
-// Which end of the test-run bracket a test took.
-enum class Outcome { Ok, Error, OpenFailed };
-
 struct ProcedureContext {
     Link& link;
-    ProcedureView& view;
+    TestRunView& view;  // status line, lamp, busy, the test's start and end
+    IdentifyView& identify;
+    DidoView& dido;
+    PollingView& polling;
+    ConsoleView& consoles;
     Clock& clock;
     ControllerState& state;
+    RunObserver* observer = nullptr;
+
+    // The frame a test of this context runs in.
+    TestRunFrame frame(TestId test) { return TestRunFrame(test, link, view, clock, observer); }
 };
 
 // The pause before a test's first command.

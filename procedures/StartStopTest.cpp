@@ -1,52 +1,31 @@
 #include "procedures/StartStopTest.h"
 
-#include "i18n/Messages.h"
-
 namespace pb {
 
-Outcome RunStartStopTest(ProcedureContext& ctx, const StartStopButton& button,
-                         const std::function<bool()>& body) {
-    ProcedureView& view = ctx.view;
-    TestRun run(ctx.link, view);
-
+Outcome RunStartStopTest(ProcedureContext& ctx, const StartStopTest& test,
+                         const std::function<RunOutcome(TestRunFrame&)>& body) {
     // 1. A click while the test runs only stops it.
-    if (button.running) {
-        button.running = false;
+    if (test.running) {
+        test.running = false;
         return Outcome::Ok;
     }
 
-    // 2. Running: the button now cancels, the other tests are out of reach.
-    button.running = true;
-    button.setCaption(run.Msg(msg::CancelTest));
-    button.setOtherButtonsEnabled(false);
-    view.hideOtherTestTabs();
+    // 2. Running: the window puts the button to cancelling and the other tests out of
+    // reach when it hears the test start.
+    test.running = true;
+    TestRunFrame run = ctx.frame(test.test);
+    const Outcome outcome = run.run([&] {
+        // 3. Give the window back so that the second click is seen.
+        run.giveWindowBack();
+        ctx.view.setStatus(run.Msg(test.runningStatus));
+        ctx.view.processEvents();
 
-    // 3. Open the link.
-    Outcome outcome = Outcome::Ok;
-    if (!run.BeginTestRun()) {
-        run.EndTestRunOpenFailed();
-        outcome = Outcome::OpenFailed;
-    } else {
-        // 4. Give the window back so that the second click is seen.
-        view.setWaitCursor(false);
-        view.setWindowEnabled(true);
-        view.setStatus(run.Msg(button.runningStatus));
-        view.processEvents();
+        // 4. The test itself, until it ends or is cancelled.
+        return body(run);
+    });
 
-        // 5. The test itself, until it ends or is cancelled.
-        if (body()) {
-            run.EndTestRunOk();
-        } else {
-            run.EndTestRunError();
-            outcome = Outcome::Error;
-        }
-    }
-
-    // 6. Idle again; the caption in the language current now.
-    button.running = false;
-    button.setOtherButtonsEnabled(true);
-    button.showPagesAfter();
-    button.setCaption(run.Msg(button.idleCaption));
+    // 5. Idle again; the window gave everything back when it heard the test end.
+    test.running = false;
     return outcome;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // The frame the two continuous tests share (DI/DO, polling): one button starts the test
-// and, while it runs, stops it. Running, the button reads "Cancel test", the other test
-// buttons are disabled, the other pages hidden, and the window stays usable so that the
-// second click is seen; at the end everything is given back.
+// and, while it runs, stops it. Running, the window keeps the second click in reach (the
+// window decides, on the test's start, what else goes out of reach); at the end
+// everything is given back.
 
 #include <functional>
 
@@ -10,18 +10,16 @@
 
 namespace pb {
 
-struct StartStopButton {
-    bool& running;  // cleared by the second click
-    std::function<void(const QString&)> setCaption;
-    std::function<void(bool)> setOtherButtonsEnabled;
+struct StartStopTest {
+    TestId test;
+    bool& running;      // cleared by the second click
     int runningStatus;  // message in the status line while it runs
-    int idleCaption;    // message on the button afterwards
-    std::function<void()> showPagesAfter;
 };
 
 // A click on the button. While the test runs it only clears the flag and returns Ok.
-// Otherwise it opens the link and runs `body` (true: ended well) until it returns.
-Outcome RunStartStopTest(ProcedureContext& ctx, const StartStopButton& button,
-                         const std::function<bool()>& body);
+// Otherwise it opens the link and runs `body` until it returns; the body fills the run's
+// detail and says how the run went (Interrupted: stopped before its own end).
+Outcome RunStartStopTest(ProcedureContext& ctx, const StartStopTest& test,
+                         const std::function<RunOutcome(TestRunFrame&)>& body);
 
 }  // namespace pb

@@ -11,28 +11,17 @@ namespace {
 // Sends its command(s) and says whether the controller answered as expected.
 using Exchange = std::function<bool()>;
 
-// The frame shared by the four commands: open, show what runs, pause, exchange, report.
-Outcome runSystemCommand(ProcedureContext& ctx, int statusMessage, const Exchange& exchange) {
-    TestRun run(ctx.link, ctx.view);
-
-    // 1. Open the link.
-    if (!run.BeginTestRun()) {
-        run.EndTestRunOpenFailed();
-        return Outcome::OpenFailed;
-    }
-
-    // 2. Say what runs, then give the controller a moment.
-    ctx.view.setStatus(run.Msg(statusMessage));
-    ctx.view.processEvents();
-    ctx.clock.pause(kFirstCommandPauseMs);
-
-    // 3. and 4. Exchange and judge.
-    if (exchange()) {
-        run.EndTestRunOk();
-        return Outcome::Ok;
-    }
-    run.EndTestRunError();
-    return Outcome::Error;
+// What the four commands share inside the test-run frame: show what runs, pause,
+// exchange and judge.
+Outcome runSystemCommand(ProcedureContext& ctx, TestId test, int statusMessage,
+                         const Exchange& exchange) {
+    TestRunFrame run = ctx.frame(test);
+    return run.run([&] {
+        ctx.view.setStatus(run.Msg(statusMessage));
+        ctx.view.processEvents();
+        ctx.clock.pause(kFirstCommandPauseMs);
+        return Judged(exchange());
+    });
 }
 
 bool sendExpectingLength(ProcedureContext& ctx, const QString& command,
@@ -58,7 +47,7 @@ bool isStatusIdentified(const ProcedureContext& ctx) {
 }  // namespace
 
 Outcome SetDateTime(ProcedureContext& ctx) {
-    return runSystemCommand(ctx, msg::SetDateAndTime, [&] {
+    return runSystemCommand(ctx, TestId::SetDate, msg::SetDateAndTime, [&] {
         const QString now = ctx.clock.now().toString(QStringLiteral("yyyyMMddHHmmss"));
         return sendExpectingLength(ctx, QStringLiteral("AA") + now,
                                    {reply::kBareLengthOlder, reply::kBareLength});
@@ -66,14 +55,14 @@ Outcome SetDateTime(ProcedureContext& ctx) {
 }
 
 Outcome AlarmTest(ProcedureContext& ctx, int alarmIndex) {
-    return runSystemCommand(ctx, msg::AlarmTest, [&] {
+    return runSystemCommand(ctx, TestId::Alarm, msg::AlarmTest, [&] {
         return sendExpectingLength(ctx, QStringLiteral("JF") + QString::number(alarmIndex),
                                    {reply::kBareLengthOlder, reply::kBareLength});
     });
 }
 
 Outcome FactoryInitial(ProcedureContext& ctx) {
-    return runSystemCommand(ctx, msg::SetFactory, [&] {
+    return runSystemCommand(ctx, TestId::FactoryInitial, msg::SetFactory, [&] {
         if (isStatusIdentified(ctx))
             return sendThenAskStatus(ctx, QStringLiteral("AI"), kFactoryInitialWaitMs);
         return sendExpectingLength(ctx, QStringLiteral("AR01"), {reply::kBareLength});
@@ -81,7 +70,7 @@ Outcome FactoryInitial(ProcedureContext& ctx) {
 }
 
 Outcome Reboot(ProcedureContext& ctx) {
-    return runSystemCommand(ctx, msg::SetReboot, [&] {
+    return runSystemCommand(ctx, TestId::Reboot, msg::SetReboot, [&] {
         if (isStatusIdentified(ctx))
             return sendThenAskStatus(ctx, QStringLiteral("AJ"), kRebootWaitMs);
         return sendExpectingLength(ctx, QStringLiteral("AR00"), {reply::kBareLength});

@@ -10,6 +10,7 @@
 #include "link/Clock.h"
 #include "sim/SimController.h"
 #include "sim/SimServers.h"
+#include "tests/support/RecordingRunObserver.h"
 #include "tests/support/RecordingView.h"
 #include "tests/support/SimHarness.h"
 
@@ -92,6 +93,7 @@ public:
 
     pb::UpgradeOutcome run() {
         pb::FirmwareUpgrade upgrade(link, view, bars, clock);
+        upgrade.setObserver(&runs);
         const pb::UpgradeOutcome outcome = upgrade.run(job, buffer);
         failure = upgrade.failure();
         return outcome;
@@ -113,6 +115,7 @@ public:
     pb::Link link;
     RecordingView view;
     RecordingBars bars;
+    RecordingRunObserver runs;
     pb::RecordingClock clock;
     pb::FirmwareBuffer buffer;
     pb::FirmwareJob job;

@@ -113,6 +113,18 @@ TEST_P(CleanUpgrade, FlashHoldsTheImageAndCommandsFollowTheProtocol) {
     EXPECT_TRUE(rig.view.statuses.contains("Programming ..."));
     EXPECT_TRUE(rig.view.statuses.contains("Verifying ..."));
     EXPECT_TRUE(rig.view.statuses.contains("Upgrading ..."));
+    // The run's report: every block programmed and verified, by the model's loader.
+    ASSERT_EQ(rig.runs.reports.size(), 1);
+    const pb::RunReport& report = rig.runs.last();
+    EXPECT_EQ(report.procedure, "firmware-upgrade");
+    EXPECT_EQ(report.outcome, RunOutcome::Ok);
+    EXPECT_EQ(report.detail.value("loader").toString(), kind == 4                ? "C"
+                                                        : kind == 3 || kind == 6 ? "A"
+                                                                                 : "B");
+    EXPECT_EQ(report.detail.value("blocks").toInt(), blocks);
+    EXPECT_EQ(report.detail.value("programmed").toInt(), blocks);
+    EXPECT_EQ(report.detail.value("verified").toInt(), blocks);
+    EXPECT_FALSE(report.detail.contains("failure"));
 }
 
 INSTANTIATE_TEST_SUITE_P(AllLoaders, CleanUpgrade, ::testing::Values(3, 6, 1, 2, 5, 4));
@@ -165,6 +177,10 @@ TEST(FirmwareBlockCounts, AnEmptyImageProgramsNothingButStillRestarts) {
     EXPECT_EQ(rig.bars.programMax, 0);
     EXPECT_EQ(rig.bars.programPos, 0);
     EXPECT_EQ(rig.bars.verifyPos, 0);
+    ASSERT_EQ(rig.runs.reports.size(), 1);
+    EXPECT_EQ(rig.runs.last().outcome, RunOutcome::Ok);
+    EXPECT_EQ(rig.runs.last().detail.value("blocks").toInt(), 0);
+    EXPECT_EQ(rig.runs.last().detail.value("programmed").toInt(), 0);
 }
 
 TEST(FirmwareRetries, ABlockSilentFourTimesPassesOnItsFifthAttempt) {
@@ -198,6 +214,13 @@ TEST(FirmwareRetries, ABlockSilentFiveTimesFailsAndTheBarsStayWhereTheyStood) {
     EXPECT_EQ(rig.bars.programPos, 1);
     EXPECT_EQ(rig.bars.verifyMax, 100);
     EXPECT_EQ(rig.bars.verifyPos, 0);
+    // Blocks 0 and 1 went in; the report says so and why the rest did not.
+    ASSERT_EQ(rig.runs.reports.size(), 1);
+    EXPECT_EQ(rig.runs.last().outcome, RunOutcome::Error);
+    EXPECT_EQ(rig.runs.last().detail.value("blocks").toInt(), 4);
+    EXPECT_EQ(rig.runs.last().detail.value("programmed").toInt(), 2);
+    EXPECT_EQ(rig.runs.last().detail.value("verified").toInt(), 0);
+    EXPECT_EQ(rig.runs.last().detail.value("failure").toString(), rig.failure);
     EXPECT_EQ(rig.view.status(), "Command error!");
     EXPECT_EQ(rig.view.lamp(), LampColour::Red);
     EXPECT_EQ(rig.view.lastBeepHz(), 300);
@@ -276,6 +299,7 @@ TEST(FirmwareStart, AFileOfAnotherModelOrNoFileStopsBeforeTheLinkOpens) {
     EXPECT_TRUE(rig.view.busyChanges.isEmpty());
     EXPECT_EQ(rig.bars.programPos, 0);
     EXPECT_EQ(rig.bars.verifyPos, 0);
+    EXPECT_TRUE(rig.runs.reports.isEmpty());  // a refused file is no run
 }
 
 TEST(FirmwareStart, ModelKindsWithoutALoaderEndTheRunWithCommandError) {
@@ -288,6 +312,9 @@ TEST(FirmwareStart, ModelKindsWithoutALoaderEndTheRunWithCommandError) {
         EXPECT_EQ(rig.view.status(), "Command error!");
         EXPECT_EQ(rig.view.busyChanges, (QList<bool>{true, false}));
         EXPECT_FALSE(rig.link.isOpen());
+        ASSERT_EQ(rig.runs.reports.size(), 1);
+        EXPECT_EQ(rig.runs.last().outcome, RunOutcome::Error);
+        EXPECT_EQ(rig.runs.last().detail.value("loader").toString(), "none");
     }
 }
 

@@ -34,15 +34,12 @@ TEST(DidoTest, StandardVariantPulsesTickedOutputsAndShowsEightInputs) {
         return ReplyOfLength(12);
     });
     std::array<InputLamp, 9> lampsWhileRunning{};
-    QString captionWhileRunning;
-    bool buttonsWhileRunning = true;
+    bool runningAsTheWindowHeard = false;
     h.view.onProcessEvents = [&] {
         if (h.state.didoRunning && h.texts().count("0000DG0") >= 2) {
             lampsWhileRunning = h.view.inputLamps;
-            captionWhileRunning = h.view.didoCaption;
-            buttonsWhileRunning = h.view.otherButtonsEnabled;
+            runningAsTheWindowHeard = h.view.testRunning();
             EXPECT_TRUE(h.view.windowEnabled);
-            EXPECT_EQ(h.view.tabsVisible, (std::array<bool, 3>{false, false, false}));
             EXPECT_EQ(DidoTestClick(h.ctx), Outcome::Ok);  // the second click
         }
     };
@@ -56,23 +53,25 @@ TEST(DidoTest, StandardVariantPulsesTickedOutputsAndShowsEightInputs) {
     EXPECT_EQ(h.clock.pauses(), QList<int>(9, 20));  // none before "JD"
     const auto Y = InputLamp::Yellow, W = InputLamp::White;
     EXPECT_EQ(lampsWhileRunning, (std::array<InputLamp, 9>{W, Y, W, Y, W, W, W, W, Y}));
-    EXPECT_EQ(captionWhileRunning, "Cancel test");
-    EXPECT_FALSE(buttonsWhileRunning);
+    EXPECT_TRUE(runningAsTheWindowHeard);
 
     // Afterwards: lamps white, boxes unticked, everything given back.
     EXPECT_TRUE(h.view.allInputsWhite());
     EXPECT_EQ(h.view.outputs, (std::array<bool, 5>{}));
     EXPECT_FALSE(h.state.didoRunning);
-    EXPECT_EQ(h.view.didoCaption, "DIDO test");
-    EXPECT_TRUE(h.view.otherButtonsEnabled);
-    EXPECT_EQ(h.view.tabsVisible, (std::array<bool, 3>{false, true, false}));
+    EXPECT_FALSE(h.view.testRunning());
     EXPECT_EQ(h.view.statuses, QStringList({"Connecting device ...", "DIDO test", "Command ok."}));
     EXPECT_EQ(h.view.lamp(), LampColour::Yellow);
     EXPECT_EQ(h.view.lastBeepHz(), 1000);
     EXPECT_FALSE(h.link.isOpen());
-    EXPECT_EQ(h.view.log,
-              QStringList({"caption Cancel test", "buttons off", "tabs hidden", "window on",
-                           "buttons on", "command tab shown", "caption DIDO test"}));
+    EXPECT_EQ(h.view.log, QStringList({"started dido", "window on", "ended dido"}));
+    // The run as a record keeps it: the cycles run, the user's stop as a good end.
+    ASSERT_EQ(h.runs.reports.size(), 1);
+    EXPECT_EQ(h.runs.last().procedure, "dido");
+    EXPECT_EQ(h.runs.last().outcome, RunOutcome::Ok);
+    EXPECT_EQ(h.runs.last().statusText, "Command ok.");
+    EXPECT_EQ(h.runs.last().detail.value("cycles").toInt(), 3);
+    EXPECT_EQ(h.runs.last().link.tcpPort, h.view.settings.tcpPort);
 }
 
 TEST(DidoTest, StandardVariantWithNoBoxTickedOnlyAsksInputs) {
@@ -116,12 +115,15 @@ TEST(DidoTest, LinkThatDoesNotOpenRestoresTheWindow) {
     EXPECT_TRUE(h.peer.received().isEmpty());
     EXPECT_FALSE(h.state.didoRunning);
     EXPECT_EQ(h.view.status(), "Connect device error!");
-    EXPECT_EQ(h.view.didoCaption, "DIDO test");
-    EXPECT_TRUE(h.view.otherButtonsEnabled);
-    EXPECT_EQ(h.view.tabsVisible, (std::array<bool, 3>{false, true, false}));
+    EXPECT_EQ(h.view.log, QStringList({"started dido", "ended dido"}));
+    ASSERT_EQ(h.runs.reports.size(), 1);
+    EXPECT_EQ(h.runs.last().outcome, RunOutcome::OpenFailed);
+    // The run names why the link would not open, and counts no cycles.
+    EXPECT_EQ(h.runs.last().detail.value("openError").toString(), "BadPort");
+    EXPECT_FALSE(h.runs.last().detail.contains("cycles"));
 }
 
-TEST(DidoTest, LanguageChangedWhileRunningRestoresTheCaptionInTheNewLanguage) {
+TEST(DidoTest, LanguageChangedWhileRunningEndsInTheNewLanguage) {
     ProcedureHarness h;
     h.answer([](const QString&) { return ReplyOfLength(29); });
     h.view.onProcessEvents = [&] {
@@ -131,6 +133,5 @@ TEST(DidoTest, LanguageChangedWhileRunningRestoresTheCaptionInTheNewLanguage) {
         }
     };
     EXPECT_EQ(DidoTestClick(h.ctx), Outcome::Ok);
-    EXPECT_EQ(h.view.didoCaption, Msg(msg::DidoTest, 2));
     EXPECT_EQ(h.view.status(), Msg(msg::CommandOk, 2));
 }

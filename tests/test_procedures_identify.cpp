@@ -51,7 +51,19 @@ TEST(ConnectAndIdentify, StandardControllerIsIdentifiedByItsVersionCode) {
     EXPECT_EQ(h.view.version, "KV300AB -V4010203");
     EXPECT_EQ(h.view.serialNumber, "S/N:SN004711   ID:0123");
     EXPECT_EQ(h.view.linkSettingsSaves, 1);
-    EXPECT_TRUE(h.view.testPagesEnabled);
+    // The run's report carries the controller found; the observer hears of it once.
+    ASSERT_EQ(h.runs.reports.size(), 1);
+    const RunReport& run = h.runs.last();
+    EXPECT_EQ(run.procedure, "connect");
+    EXPECT_EQ(run.outcome, RunOutcome::Ok);
+    EXPECT_EQ(run.link.tcpPort, h.view.settings.tcpPort);
+    const QJsonObject controller = run.detail.value("controller").toObject();
+    EXPECT_EQ(controller.value("deviceId").toString(), "0123");
+    EXPECT_EQ(controller.value("modelKind").toInt(), 2);
+    EXPECT_EQ(controller.value("versionText").toString(), "KV300AB -V4010203");
+    EXPECT_EQ(controller.value("serialNumber").toString(), "SN004711");
+    ASSERT_EQ(h.runs.identities.size(), 1);
+    EXPECT_EQ(h.runs.identities[0].serialNumber, "SN004711");
     EXPECT_EQ(h.view.status(), "Command ok.");
     EXPECT_EQ(h.view.lamp(), LampColour::Yellow);
     EXPECT_EQ(h.view.lastBeepHz(), 1000);
@@ -72,7 +84,10 @@ TEST(ConnectAndIdentify, UnknownVersionCodeEndsInCommandError) {
     EXPECT_EQ(h.view.status(), "Command error!");
     EXPECT_EQ(h.view.lamp(), LampColour::Red);
     EXPECT_EQ(h.view.lastBeepHz(), 300);
-    EXPECT_FALSE(h.view.testPagesEnabled);
+    // Not identified: the run is an error and names no controller.
+    EXPECT_EQ(h.runs.last().outcome, RunOutcome::Error);
+    EXPECT_FALSE(h.runs.last().detail.contains("controller"));
+    EXPECT_TRUE(h.runs.identities.isEmpty());
 }
 
 TEST(ConnectAndIdentify, VersionReplyOfWrongLengthOrChecksumIsCommandError) {

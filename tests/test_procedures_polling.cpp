@@ -25,11 +25,11 @@ QString dateOf(const sim::Event& e) {
 template <typename Harness>
 void expectWindowGivenBack(const Harness& h) {
     EXPECT_FALSE(h.state.pollingRunning);
-    EXPECT_EQ(h.view.poolingCaption, Msg(msg::PoolingDataTest, h.view.languageIndex));
-    EXPECT_TRUE(h.view.buttonsBesidePollingEnabled);
+    EXPECT_FALSE(h.view.testRunning());
+    EXPECT_EQ(h.view.log.first(), "started polling");
+    EXPECT_EQ(h.view.log.last(), "ended polling");
     EXPECT_TRUE(h.view.windowEnabled);
     EXPECT_FALSE(h.view.busy);
-    EXPECT_EQ(h.view.tabsVisible, (std::array<bool, 3>{false, true, true}));
     EXPECT_FALSE(h.link.isOpen());
 }
 
@@ -43,9 +43,9 @@ TEST_P(PollingOnSim, ShowsEveryRecordOldestFirstThenEndsOk) {
     const QList<sim::Event> stored = h.controller.events().events();
     ASSERT_EQ(stored.size(), 6);
 
-    QStringList captionsWhileRunning;
+    QList<bool> heardRunning;
     h.view.onProcessEvents = [&] {
-        if (h.state.pollingRunning) captionsWhileRunning.append(h.view.poolingCaption);
+        if (h.state.pollingRunning) heardRunning.append(h.view.testRunning());
     };
     EXPECT_EQ(PollingTestClick(h.ctx), Outcome::Ok);
 
@@ -63,13 +63,16 @@ TEST_P(PollingOnSim, ShowsEveryRecordOldestFirstThenEndsOk) {
                            "#5 Input off, input 3", "#6 Input on, input 5"}));
     EXPECT_EQ(h.clock.pauses(), QList<int>(5, kPollingRecordPauseMs));  // none after the last
 
-    EXPECT_FALSE(captionsWhileRunning.isEmpty());
-    EXPECT_EQ(captionsWhileRunning.count("Cancel test"), captionsWhileRunning.size());
+    EXPECT_FALSE(heardRunning.isEmpty());
+    EXPECT_EQ(heardRunning.count(true), heardRunning.size());
     EXPECT_EQ(h.view.statuses,
               QStringList({"Connecting device ...", "Pooling data test", "Command ok."}));
     EXPECT_EQ(h.view.lastBeepHz(), kHighBeepHz);
     expectWindowGivenBack(h);
-    EXPECT_EQ(h.view.log.first(), "pooling caption Cancel test");
+    ASSERT_EQ(h.runs.reports.size(), 1);
+    EXPECT_EQ(h.runs.last().procedure, "polling");
+    EXPECT_EQ(h.runs.last().outcome, RunOutcome::Ok);  // read to its end
+    EXPECT_EQ(h.runs.last().detail.value("records").toInt(), 6);
 
     // Reading deletes nothing: a second run shows the same records again.
     h.view.pollingDataShown.clear();
@@ -106,6 +109,10 @@ TEST_P(PollingOnSim, ASecondClickStopsAfterTheRecordInHand) {
     EXPECT_EQ(h.controller.commands().count("0000QI"), 3);
     EXPECT_EQ(h.controller.commands().count("0000PI"), 3);  // the record in hand is passed
     EXPECT_EQ(h.view.statuses.last(), "Command ok.");
+    // Shown as a good end; recorded as stopped before the store's end.
+    ASSERT_EQ(h.runs.reports.size(), 1);
+    EXPECT_EQ(h.runs.last().outcome, RunOutcome::Interrupted);
+    EXPECT_EQ(h.runs.last().detail.value("records").toInt(), 3);
     expectWindowGivenBack(h);
 }
 

@@ -128,7 +128,8 @@ TEST_P(Session, EveryProcedureAgainstTheSimulatedController) {
     EXPECT_TRUE(h.view.allInputsWhite());
     EXPECT_EQ(h.view.outputs, (std::array<bool, 5>{}));
     EXPECT_EQ(h.view.status(), "Command ok.");
-    EXPECT_EQ(h.view.didoCaption, "DIDO test");
+    EXPECT_EQ(h.runs.last().procedure, "dido");
+    EXPECT_EQ(h.runs.last().detail.value("cycles").toInt(), 1);
 
     // Consoles.
     h.controller.clearCommands();
@@ -145,6 +146,19 @@ TEST_P(Session, EveryProcedureAgainstTheSimulatedController) {
     EXPECT_EQ(h.controller.commands(), QStringList({id + "AB", id + "DDA1B"}));
     EXPECT_EQ(h.clock.pauses(), QList<int>(2, 100));
     EXPECT_FALSE(h.link.isOpen());
+
+    // Every click was one run, reported once, under its stable name, each started and
+    // ended on the clock the test set.
+    QStringList runs;
+    for (const RunReport& r : h.runs.reports) runs << r.procedure + ":" + RunOutcomeName(r.outcome);
+    const QString identified = m.identify == Outcome::Ok ? "ok" : "error";
+    EXPECT_EQ(runs,
+              QStringList({"connect:" + identified, "set-date:ok", "alarm:ok", "factory-initial:ok",
+                           "reboot:ok", "dido:ok", "controller-command:ok", "module-command:ok"}));
+    EXPECT_EQ(h.runs.starts.size(), h.runs.reports.size());
+    EXPECT_EQ(h.runs.last().startedMs,
+              QDateTime(QDate(2026, 12, 7), QTime(8, 5, 9)).toMSecsSinceEpoch());
+    EXPECT_EQ(h.runs.last().detail.value("command").toString(), id + "DDA1B");
 }
 
 INSTANTIATE_TEST_SUITE_P(AllModels, Session,

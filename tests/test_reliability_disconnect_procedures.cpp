@@ -115,9 +115,8 @@ TEST_P(LineGone, TheDidoLoopEndsByItselfWithAnError) {
     EXPECT_FALSE(h.state.didoRunning);
     EXPECT_TRUE(h.view.allInputsWhite());
     EXPECT_FALSE(h.view.outputs[1]);
-    EXPECT_EQ(h.view.didoCaption, Msg(msg::DidoTest, 0));
-    EXPECT_TRUE(h.view.otherButtonsEnabled);
-    EXPECT_TRUE(h.view.tabsVisible[1]);
+    EXPECT_FALSE(h.view.testRunning());
+    EXPECT_EQ(h.runs.last().outcome, RunOutcome::Error);
     // Nothing was sent once the line was gone: the closing "JD" cannot reach anyone.
     EXPECT_EQ(h.controller.commands().count("0123JD"), 0);
 }

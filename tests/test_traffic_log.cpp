@@ -73,7 +73,8 @@ TEST_P(TrafficOverTheWire, RowsOfAKnownExchange) {
     ASSERT_TRUE(h.serving());
     TrafficLog log;
     QObject::connect(&h.link, &Link::traffic, &log, &TrafficLog::add);
-    ASSERT_TRUE(h.link.OpenLink(h.view.settings)) << h.link.lastError().toStdString();
+    const OpenResult opened = h.link.OpenLink(h.view.settings);
+    ASSERT_TRUE(opened) << opened.detail.toStdString();
 
     ASSERT_TRUE(h.link.SendCrcCommand("0000AC"));
     h.controller.faults().badChecksum = true;

@@ -387,6 +387,66 @@ TEST_F(Window, ExitClosesWithoutWritingSettings) {
     EXPECT_FALSE(QFile::exists(settingsFile()));
 }
 
+// What the window makes of a test starting and ending: the continuous tests keep only
+// their own button (now "Cancel test") and hide the other pages; afterwards the DI/DO
+// test gives back the command page only, the polling test the firmware page as well.
+TEST_F(Window, ContinuousTestsKeepOnlyTheirStopButtonInReach) {
+    TfrmModule& w = open();
+    auto& u = w.ui();
+    const auto tabShown = [&](QWidget* page) {
+        return u.pcMain->isTabVisible(u.pcMain->indexOf(page));
+    };
+    const auto enabledButtons = [&] {
+        QStringList names;
+        for (QPushButton* b : {u.btnConnect, u.btnSetDate, u.btnAlarm, u.btnDIDO, u.btnPooling,
+                               u.btnInitial, u.btnReboot})
+            if (b->isEnabled()) names << b->objectName();
+        return names;
+    };
+    w.setFirmwarePageVisible(true);
+    for (const pb::TestId test : {pb::TestId::Dido, pb::TestId::Polling}) {
+        const bool dido = test == pb::TestId::Dido;
+        SCOPED_TRACE(pb::TestName(test).toStdString());
+        QPushButton* own = dido ? u.btnDIDO : u.btnPooling;
+        w.ui().mnuTraditional->trigger();
+        w.testStarted(test);
+        EXPECT_EQ(own->text(), pb::Msg(pb::msg::CancelTest, 2));
+        EXPECT_EQ(enabledButtons(), QStringList({own->objectName()}));
+        EXPECT_FALSE(tabShown(u.tsFunction));
+        EXPECT_FALSE(tabShown(u.tsCommand));
+        EXPECT_FALSE(tabShown(u.tsFirmware));
+        EXPECT_FALSE(u.mnuFirmwareFile->isVisible());
+
+        // The language changes while it runs: the caption afterwards is in the new one.
+        w.ui().mnuSimplified->trigger();
+        w.testEnded(test, pb::Outcome::Ok);
+        EXPECT_EQ(own->text(), pb::Msg(dido ? pb::msg::DidoTest : pb::msg::PoolingDataTest, 1));
+        EXPECT_EQ(enabledButtons().size(), 7);
+        EXPECT_FALSE(tabShown(u.tsFunction));
+        EXPECT_TRUE(tabShown(u.tsCommand));
+        EXPECT_EQ(tabShown(u.tsFirmware), !dido);
+        EXPECT_EQ(u.mnuFirmwareFile->isVisible(), !dido);
+    }
+}
+
+// A one-shot test leaves the pages as they are; an identified controller unlocks them.
+TEST_F(Window, OnlyAConnectThatEndsWellUnlocksTheTestPages) {
+    TfrmModule& w = open();
+    auto& u = w.ui();
+    u.pcMain->setEnabled(false);
+    for (const pb::Outcome outcome : {pb::Outcome::Error, pb::Outcome::OpenFailed}) {
+        w.testStarted(pb::TestId::Connect);
+        w.testEnded(pb::TestId::Connect, outcome);
+        EXPECT_FALSE(u.pcMain->isEnabled());
+    }
+    w.testStarted(pb::TestId::SetDate);
+    w.testEnded(pb::TestId::SetDate, pb::Outcome::Ok);
+    EXPECT_FALSE(u.pcMain->isEnabled());
+    w.testStarted(pb::TestId::Connect);
+    w.testEnded(pb::TestId::Connect, pb::Outcome::Ok);
+    EXPECT_TRUE(u.pcMain->isEnabled());
+}
+
 TEST_F(Window, WaitCursorIsPushedOnceAndPoppedOnce) {
     TfrmModule& w = open(false);
     w.setWaitCursor(true);

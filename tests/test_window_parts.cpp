@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/FitLabel.h"
 #include "app/Lamp.h"
 #include "app/PortComboBox.h"
 #include "app/SerialPortList.h"
@@ -141,3 +142,32 @@ TEST(Lamp, PaintsItsBrushColour) {
 }
 
 }  // namespace
+
+// A panel caption too wide for its panel is drawn smaller, never cut; past the smallest
+// size it is elided. text() keeps the whole caption (the firmware check reads pnVER).
+TEST(FitLabel, ShrinksALongCaptionThenElidesIt) {
+    pb::FitLabel label;
+    label.setGeometry(0, 0, 329, 49);
+    label.setFrameStyle(QFrame::Panel | QFrame::Raised);
+    QFont font;
+    font.setPixelSize(35);
+    font.setBold(true);
+    label.setFont(font);
+
+    label.setText(QStringLiteral("KV410"));
+    EXPECT_EQ(label.shownFont().pixelSize(), 35);
+    EXPECT_EQ(label.shownText(), "KV410");
+
+    label.setText(QStringLiteral("KV740MX -V6.01.03"));
+    EXPECT_LT(label.shownFont().pixelSize(), 35);
+    EXPECT_EQ(label.shownText(), label.text());
+    EXPECT_LE(QFontMetrics(label.shownFont()).horizontalAdvance(label.text()),
+              label.contentsRect().width());
+
+    const QString endless = QStringLiteral("KV740MX -V6.01.03 ").repeated(4);
+    label.setText(endless);
+    EXPECT_EQ(label.text(), endless);
+    EXPECT_EQ(label.shownFont().pixelSize(), 35 * pb::FitLabel::kSmallestPercent / 100);
+    EXPECT_NE(label.shownText(), endless);
+    EXPECT_TRUE(label.shownText().endsWith(QChar(0x2026)));
+}

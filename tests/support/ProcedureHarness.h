@@ -11,6 +11,7 @@
 #include "procedures/Procedure.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/RecordingProcedureView.h"
+#include "tests/support/RecordingRunObserver.h"
 #include "tests/support/TestPeers.h"
 
 namespace pbtest {
@@ -68,7 +69,8 @@ public:
     RecordingProcedureView view;
     pb::RecordingClock clock;
     pb::ControllerState state;
-    pb::ProcedureContext ctx{link, view, clock, state};
+    RecordingRunObserver runs;
+    pb::ProcedureContext ctx{link, view, view, view, view, view, clock, state, &runs};
 };
 
 }  // namespace pbtest

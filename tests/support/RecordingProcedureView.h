@@ -6,12 +6,16 @@
 #include <array>
 #include <functional>
 
-#include "procedures/ProcedureView.h"
+#include "procedures/Procedure.h"
 #include "tests/support/RecordingView.h"
 
 namespace pbtest {
 
-class RecordingProcedureView : public RecordingViewOf<pb::ProcedureView> {
+class RecordingProcedureView : public RecordingViewOf<pb::TestRunView>,
+                               public pb::IdentifyView,
+                               public pb::DidoView,
+                               public pb::PollingView,
+                               public pb::ConsoleView {
 public:
     // Runs on every processEvents of a procedure (e.g. a second click after N cycles).
     std::function<void()> onProcessEvents;
@@ -19,7 +23,7 @@ public:
     void processEvents() override {
         ++processEventsCalls;
         if (onProcessEvents) onProcessEvents();
-        RecordingViewOf<pb::ProcedureView>::processEvents();
+        RecordingViewOf<pb::TestRunView>::processEvents();
     }
 
     QString idCaption() const override { return id; }
@@ -29,48 +33,16 @@ public:
     }
     void setVersionText(const QString& text) override { version = text; }
     void setSerialNumberText(const QString& text) override { serialNumber = text; }
+
     void showAllInputsAndOutputs() override { kind4Layout = false; }
     void hideInputsAndOutputsMissingOnKind4() override { kind4Layout = true; }
-    void saveLinkSettings() override {
-        ++linkSettingsSaves;
-        log.append(QStringLiteral("save"));
-    }
-    void enableTestPages() override { testPagesEnabled = true; }
-
-    void setWindowEnabled(bool on) override {
-        windowEnabled = on;
-        log.append(on ? QStringLiteral("window on") : QStringLiteral("window off"));
-    }
     bool outputTicked(int k) const override { return outputs[size_t(k)]; }
     void untickAllOutputs() override { outputs.fill(false); }
     void setInputLamp(int k, pb::InputLamp colour) override {
         inputLamps[size_t(k)] = colour;
         lampHistory.append(QString::number(k) + (colour == pb::InputLamp::Yellow ? "Y" : "W"));
     }
-    void setDidoButtonCaption(const QString& text) override {
-        didoCaption = text;
-        log.append(QStringLiteral("caption ") + text);
-    }
-    void setOtherTestButtonsEnabled(bool on) override {
-        otherButtonsEnabled = on;
-        log.append(on ? QStringLiteral("buttons on") : QStringLiteral("buttons off"));
-    }
-    void hideOtherTestTabs() override {
-        tabsVisible = {false, false, false};
-        log.append(QStringLiteral("tabs hidden"));
-    }
-    void showCommandTab() override {
-        tabsVisible[1] = true;
-        log.append(QStringLiteral("command tab shown"));
-    }
-    void setPollingButtonCaption(const QString& text) override {
-        poolingCaption = text;
-        log.append(QStringLiteral("pooling caption ") + text);
-    }
-    void setTestButtonsBesidePollingEnabled(bool on) override {
-        buttonsBesidePollingEnabled = on;
-        log.append(on ? QStringLiteral("buttons on") : QStringLiteral("buttons off"));
-    }
+
     void setPollingDate(const QString& text) override {
         pollingDate = text;
         pollingDates.append(text);
@@ -79,10 +51,7 @@ public:
         pollingData = text;
         pollingDataShown.append(text);
     }
-    void showCommandAndFirmwareTabs() override {
-        tabsVisible[1] = tabsVisible[2] = true;
-        log.append(QStringLiteral("command and firmware tabs shown"));
-    }
+
     void setControllerReplyText(const QString& text) override { controllerReply = text; }
     void setModuleReplyText(const QString& text) override { moduleReply = text; }
 
@@ -98,17 +67,9 @@ public:
     QString version = QStringLiteral("(untouched)");
     QString serialNumber = QStringLiteral("(untouched)");
     bool kind4Layout = false;
-    int linkSettingsSaves = 0;
-    bool testPagesEnabled = false;
-    bool windowEnabled = true;
     std::array<bool, 5> outputs{};              // chkDO1..4 at 1..4
     std::array<pb::InputLamp, 9> inputLamps{};  // shDI1..8 at 1..8
     QStringList lampHistory;                    // "3Y": shDI3 painted yellow, in order
-    QString didoCaption = QStringLiteral("DIDO test");
-    bool otherButtonsEnabled = true;
-    std::array<bool, 3> tabsVisible{false, true, false};  // tsFunction, tsCommand, tsFirmware
-    QString poolingCaption = QStringLiteral("Pooling data test");
-    bool buttonsBesidePollingEnabled = true;
     QString pollingDate;
     QString pollingData;
     QStringList pollingDates;      // every text pnPoolingDate showed, in order
@@ -116,7 +77,6 @@ public:
     QString controllerReply;
     QString moduleReply;
     int processEventsCalls = 0;
-    QStringList log;  // the order of window changes that matter
 };
 
 }  // namespace pbtest

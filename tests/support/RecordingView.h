@@ -1,15 +1,15 @@
 #pragma once
-// A headless window for the test-run bracket: records what the window would show.
+// A headless window for the test-run frame: records what the window would show.
 
 #include <QCoreApplication>
 #include <QList>
 #include <QStringList>
 
-#include "link/TestRun.h"
+#include "procedures/TestRunView.h"
 
 namespace pbtest {
 
-// Records the bracket's calls on top of any view interface derived from TestRunView.
+// Records the frame's calls on top of any view interface derived from TestRunView.
 template <typename View>
 class RecordingViewOf : public View {
 public:
@@ -24,10 +24,28 @@ public:
     void processEvents() override { QCoreApplication::processEvents(); }
     pb::LinkSettings readLinkSettings() override { return settings; }
     int language() const override { return languageIndex; }
+    void setWindowEnabled(bool on) override {
+        windowEnabled = on;
+        log.append(on ? QStringLiteral("window on") : QStringLiteral("window off"));
+    }
+    void saveLinkSettings() override {
+        ++linkSettingsSaves;
+        log.append(QStringLiteral("save"));
+    }
+    void testStarted(pb::TestId test) override {
+        ++testsStarted;
+        log.append(QStringLiteral("started ") + pb::TestName(test));
+    }
+    void testEnded(pb::TestId test, pb::Outcome) override {
+        ++testsEnded;
+        log.append(QStringLiteral("ended ") + pb::TestName(test));
+    }
 
     QString status() const { return statuses.isEmpty() ? QString() : statuses.last(); }
     pb::LampColour lamp() const { return lamps.isEmpty() ? pb::LampColour::Red : lamps.last(); }
     int lastBeepHz() const { return beeps.isEmpty() ? 0 : beeps.last().first; }
+    // Between a test's start and its end, as the window hears them.
+    bool testRunning() const { return testsStarted > testsEnded; }
 
     pb::LinkSettings settings;
     int languageIndex = 0;
@@ -37,6 +55,11 @@ public:
     QList<QPair<int, int>> beeps;
     bool busy = false;
     bool waitCursor = false;
+    bool windowEnabled = true;
+    int linkSettingsSaves = 0;
+    int testsStarted = 0;
+    int testsEnded = 0;
+    QStringList log;  // the order of window changes that matter
 };
 
 using RecordingView = RecordingViewOf<pb::TestRunView>;

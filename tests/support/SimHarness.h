@@ -12,6 +12,7 @@
 #include "sim/SimServers.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/RecordingProcedureView.h"
+#include "tests/support/RecordingRunObserver.h"
 
 namespace pbtest {
 
@@ -54,7 +55,8 @@ public:
     RecordingProcedureView view;
     pb::RecordingClock clock;
     pb::ControllerState state;
-    pb::ProcedureContext ctx{link, view, clock, state};
+    RecordingRunObserver runs;
+    pb::ProcedureContext ctx{link, view, view, view, view, view, clock, state, &runs};
 };
 
 }  // namespace pbtest

@@ -1,0 +1,64 @@
+#include "app/FirmwarePage.h"
+
+#include "app/Controls.h"
+#include "i18n/Messages.h"
+
+FirmwarePage::FirmwarePage(QWidget* parent) : QWidget(parent) {
+    using namespace Ui;
+    setObjectName(QStringLiteral("tsFirmware"));
+
+    QWidget* f = this;
+    pnFirmwareNote = Panel(f, "pnFirmwareNote", "Note !", {8, 8, 641, 41});
+    Paint(pnFirmwareNote, Qt::red, Qt::yellow);
+    moFirmwareNote = Make<QPlainTextEdit>(f, "moFirmwareNote", {9, 48, 641, 105});
+    moFirmwareNote->setReadOnly(true);
+    moFirmwareNote->setPlainText(
+        "Upgrading the firmware of the Product will lost some data on the \n"
+        "Product. To ensure data security, it is recommended that you back \n"
+        "up your data before update.");
+    Paint(moFirmwareNote, Qt::red, Qt::white);
+    OwnFont(moFirmwareNote, 16, QFont::Bold);
+    Panel3 = Panel(f, "Panel3", "Firmware file", {8, 168, 113, 33});
+    pnFile = Panel(f, "pnFile", {}, {120, 168, 529, 33});
+    Panel1 = Panel(f, "Panel1", "Program", {7, 208, 114, 33});
+    pbProgram = Make<QProgressBar>(f, "pbProgram", {120, 208, 529, 33});
+    Panel2 = Panel(f, "Panel2", "Verify", {7, 248, 114, 33});
+    pbVerify = Make<QProgressBar>(f, "pbVerify", {120, 248, 529, 33});
+    for (QProgressBar* bar : {pbProgram, pbVerify}) {
+        bar->setRange(0, 100);
+        bar->setValue(0);
+        bar->setTextVisible(false);
+    }
+    for (QLabel* panel : {Panel3, pnFile, Panel1, Panel2})
+        panel->setToolTip(QStringLiteral("Fimeware filename"));
+    btnFirmware = Button(f, "btnFirmware", "Firmware load", {8, 288, 641, 73});
+}
+
+void FirmwarePage::applyLanguage(int language) {
+    using namespace pb::msg;
+    // The note, one line that the memo wraps.
+    pnFirmwareNote->setText(pb::Msg(Note, language));
+    moFirmwareNote->clear();
+    moFirmwareNote->appendPlainText(pb::Msg(FirmwareNote, language));
+    btnFirmware->setText(pb::Msg(FirmwareLoad, language));
+}
+
+void FirmwarePage::clearBars() {
+    pbProgram->setValue(0);
+    pbVerify->setValue(0);
+}
+
+void FirmwarePage::upgradeStarts() {
+    pbProgram->setProperty("emptyImage", false);
+    pbVerify->setProperty("emptyImage", false);
+}
+
+// A bar with the range 0..0 would spin as "busy"; an empty image shows a full bar.
+void FirmwarePage::setMaximum(QProgressBar* bar, int maximum) {
+    bar->setProperty("emptyImage", maximum <= 0);
+    bar->setRange(0, qMax(maximum, 1));
+}
+
+void FirmwarePage::setPosition(QProgressBar* bar, int position) {
+    bar->setValue(bar->property("emptyImage").toBool() ? bar->maximum() : position);
+}

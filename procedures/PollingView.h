@@ -1,0 +1,15 @@
+#pragma once
+// The two panels the polling data test shows each record in.
+
+#include <QString>
+
+namespace pb {
+
+class PollingView {
+public:
+    virtual ~PollingView() = default;
+    virtual void setPollingDate(const QString& text) = 0;  // pnPoolingDate
+    virtual void setPollingData(const QString& text) = 0;  // pnPoolingData
+};
+
+}  // namespace pb

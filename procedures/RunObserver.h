@@ -1,0 +1,59 @@
+#pragma once
+// What a test run tells whoever keeps records of runs, as plain values. The procedures
+// never see the observer; the test-run frame calls it.
+
+#include <QJsonObject>
+#include <QString>
+
+#include "link/LinkSettings.h"
+#include "procedures/TestId.h"
+
+namespace pb {
+
+// How a run ended, as a record keeps it. Interrupted: stopped by the user before the test
+// reached its own end (the window shows it as "Command ok.", like Ok).
+enum class RunOutcome { Ok, Error, OpenFailed, Interrupted };
+
+// "ok", "error", "open-failed", "interrupted".
+QString RunOutcomeName(RunOutcome outcome);
+
+struct RunStart {
+    TestId test = TestId::Connect;
+    QString procedure;     // TestName(test)
+    qint64 startedMs = 0;  // ms since the epoch
+    LinkSettings link;     // as the link selector held them when the run began
+};
+
+struct RunReport {
+    TestId test = TestId::Connect;
+    QString procedure;
+    qint64 startedMs = 0;
+    qint64 endedMs = 0;
+    RunOutcome outcome = RunOutcome::Error;
+    QString statusText;  // the status line the run ended with
+    LinkSettings link;
+    // What the test itself adds: DI/DO cycles, records read, blocks programmed, the
+    // controller identified, ...
+    QJsonObject detail;
+};
+
+// The controller a connect run identified.
+struct ControllerIdentity {
+    QString deviceId;
+    int modelKind = 0;
+    QString versionText;  // as pnVER shows it: model and version
+    QString serialNumber;
+};
+
+QJsonObject ToJson(const ControllerIdentity& identity);
+
+class RunObserver {
+public:
+    virtual ~RunObserver() = default;
+    virtual void runStarted(const RunStart& start) = 0;
+    virtual void runEnded(const RunReport& report) = 0;
+    // After a connect run that identified the controller (also in its detail, "controller").
+    virtual void controllerIdentified(const ControllerIdentity& /*identity*/) {}
+};
+
+}  // namespace pb

@@ -1,0 +1,98 @@
+#include "procedures/TestRunFrame.h"
+
+#include "i18n/Messages.h"
+#include "link/LinkError.h"
+
+namespace pb {
+
+TestRunFrame::TestRunFrame(TestId test, Link& link, TestRunView& view, Clock& clock,
+                           RunObserver* observer)
+    : test_(test), link_(link), view_(view), clock_(clock), observer_(observer) {}
+
+QString TestRunFrame::Msg(int id) const {
+    return pb::Msg(id, view_.language());
+}
+
+void TestRunFrame::setIdentity(const ControllerIdentity& identity) {
+    identity_ = identity;
+    detail_.insert(QStringLiteral("controller"), ToJson(identity));
+}
+
+Outcome TestRunFrame::run(const std::function<RunOutcome()>& body) {
+    startedMs_ = clock_.now().toMSecsSinceEpoch();
+    view_.testStarted(test_);
+    if (!open()) return end(RunOutcome::OpenFailed);
+    return end(body());
+}
+
+bool TestRunFrame::open() {
+    view_.setWaitCursor(true);
+    view_.processEvents();
+    view_.setBusy(true);
+    view_.setStatus(Msg(msg::ConnectingDevice));
+    view_.processEvents();
+    settings_ = view_.readLinkSettings();
+    if (observer_) observer_->runStarted(RunStart{test_, TestName(test_), startedMs_, settings_});
+    opened_ = link_.OpenLink(settings_);
+    return bool(opened_);
+}
+
+void TestRunFrame::giveWindowBack() {
+    view_.setWaitCursor(false);
+    view_.setWindowEnabled(true);
+}
+
+Outcome TestRunFrame::end(RunOutcome outcome) {
+    Outcome shown = Outcome::Ok;
+    QString status;
+    switch (outcome) {
+        case RunOutcome::OpenFailed:
+            // Nothing was opened that needs closing. Why it would not open goes with the
+            // run (a controller that did not answer opened fine: no reason then).
+            if (!opened_) {
+                detail_.insert(QStringLiteral("openError"), OpenErrorName(opened_.error));
+                detail_.insert(QStringLiteral("openDetail"), opened_.detail);
+            }
+            status = Msg(msg::ConnectDeviceError);
+            view_.setBusy(false);
+            view_.setLamp(LampColour::Red);
+            view_.setStatus(status);
+            view_.beep(kLowBeepHz, kBeepMs);
+            shown = Outcome::OpenFailed;
+            break;
+        case RunOutcome::Ok:
+        case RunOutcome::Interrupted:
+            status = Msg(msg::CommandOk);
+            view_.setStatus(status);
+            view_.setBusy(false);
+            view_.setLamp(LampColour::Yellow);
+            view_.beep(kHighBeepHz, kBeepMs);
+            link_.CloseLink();
+            shown = Outcome::Ok;
+            break;
+        case RunOutcome::Error:
+            status = Msg(msg::CommandError);
+            view_.setStatus(status);
+            view_.setBusy(false);
+            view_.setLamp(LampColour::Red);
+            view_.beep(kLowBeepHz, kBeepMs);
+            link_.CloseLink();
+            shown = Outcome::Error;
+            break;
+    }
+    // setBusy(false) has enabled the window already; the cursor follows.
+    view_.setWaitCursor(false);
+    view_.testEnded(test_, shown);
+    report(outcome, status);
+    return shown;
+}
+
+void TestRunFrame::report(RunOutcome outcome, const QString& statusText) {
+    if (!observer_) return;
+    observer_->runEnded(RunReport{test_, TestName(test_), startedMs_,
+                                  clock_.now().toMSecsSinceEpoch(), outcome, statusText, settings_,
+                                  detail_});
+    if (identity_ && outcome == RunOutcome::Ok) observer_->controllerIdentified(*identity_);
+}
+
+}  // namespace pb

@@ -1,0 +1,47 @@
+#pragma once
+// The part of the window every test run uses: status line, busy lamp, cursor, beep and
+// the link settings; and the news that a test starts or ends, from which the window
+// decides which pages and buttons stay in reach. A headless view implements the same.
+
+#include <QString>
+
+#include "link/LinkSettings.h"
+#include "procedures/TestId.h"
+
+namespace pb {
+
+enum class LampColour { Red, Yellow };
+
+// Which ending a test showed: "Command ok.", "Command error!" or "Connect device error!".
+enum class Outcome { Ok, Error, OpenFailed };
+
+class TestRunView {
+public:
+    virtual ~TestRunView() = default;
+    virtual void setStatus(const QString& text) = 0;
+    virtual void setLamp(LampColour colour) = 0;
+    // Busy: lamp blinking, window disabled.
+    virtual void setBusy(bool on) = 0;
+    virtual void setWaitCursor(bool on) = 0;
+    virtual void beep(int frequencyHz, int durationMs) = 0;
+    virtual void processEvents() = 0;
+    // The link settings of the active page of the link selector.
+    virtual LinkSettings readLinkSettings() = 0;
+    // 0 English, 1 Simplified Chinese, 2 Traditional Chinese.
+    virtual int language() const = 0;
+
+    // A view without a window or stored settings may leave the rest as they are.
+    // The whole window, without touching the busy lamp (a test that waits for a cancel).
+    virtual void setWindowEnabled(bool /*on*/) {}
+    // The link just used works: keep its settings.
+    virtual void saveLinkSettings() {}
+    // A test starts (before the link opens) and ends (after its ending was shown).
+    virtual void testStarted(TestId /*test*/) {}
+    virtual void testEnded(TestId /*test*/, Outcome /*outcome*/) {}
+};
+
+constexpr int kHighBeepHz = 1000;
+constexpr int kLowBeepHz = 300;
+constexpr int kBeepMs = 300;
+
+}  // namespace pb
