@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <memory>
 #include <QTest>
 #include <QTimer>
 
@@ -41,9 +42,18 @@ struct WindowOnSim {
     TfrmModule window;
 };
 
-// Runs f from the event loop after ms, while a click handler is still running.
-void later(int ms, std::function<void()> f) {
-    QTimer::singleShot(ms, f);
+// Runs f from the event loop once the link has sent the nth command carrying text: the
+// test is then running, in the wait for that command's reply, as a user's click would
+// come. Judged by what happened, not by a time that a busy machine can stretch.
+void whenSent(Link& link, const char* text, int nth, std::function<void()> f) {
+    auto seen = std::make_shared<int>(0);
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = QObject::connect(&link, &Link::traffic, [=](const TrafficRecord& r) {
+        if (r.direction != TrafficRecord::Direction::Sent || !r.bytes.contains(text)) return;
+        if (++*seen < nth) return;
+        QObject::disconnect(*connection);
+        QTimer::singleShot(0, f);
+    });
 }
 
 }  // namespace
@@ -73,7 +83,7 @@ TEST(GuiControllerWindow, ConnectDidoSetDateAndCommandAsAUserWould) {
     QString captionWhileRunning;
     bool connectEnabledWhileRunning = true, commandTabWhileRunning = true;
     QColor di1WhileRunning, di2WhileRunning;
-    later(400, [&] {
+    whenSent(s.window.link(), "DG0", 2, [&] {
         captionWhileRunning = u.btnDIDO->text();
         connectEnabledWhileRunning = u.btnConnect->isEnabled();
         commandTabWhileRunning = u.pcMain->isTabVisible(u.pcMain->indexOf(u.tsCommand));
@@ -136,10 +146,10 @@ TEST(GuiControllerWindow, LanguageChangedDuringTheDidoTestKeepsCancelCaption) {
     WindowOnSim s(sim::Model::V5, "0000");
     auto& u = s.ui();
     QString captionAfterChange;
-    later(300, [&] {
+    whenSent(s.window.link(), "DG0", 2, [&] {
         u.mnuTraditional->trigger();
         captionAfterChange = u.btnDIDO->text();
-        later(200, [&] { QTest::mouseClick(u.btnDIDO, Qt::LeftButton); });
+        whenSent(s.window.link(), "DG0", 1, [&] { QTest::mouseClick(u.btnDIDO, Qt::LeftButton); });
     });
     QTest::mouseClick(u.btnDIDO, Qt::LeftButton);
     EXPECT_EQ(captionAfterChange, Msg(msg::CancelTest, 2));
@@ -152,7 +162,7 @@ TEST(GuiControllerWindow, ExitDuringTheDidoLoopStopsTheTestThenCloses) {
     WindowOnSim s(sim::Model::V5, "0000");
     auto& u = s.ui();
     bool visibleAfterExit = false;
-    later(300, [&] {
+    whenSent(s.window.link(), "DG0", 2, [&] {
         u.mnuExit->trigger();  // the window is enabled during the loop
         visibleAfterExit = s.window.isVisible();
     });
@@ -172,7 +182,7 @@ TEST(GuiControllerWindow, CloseDuringTheFactoryInitialWaitClosesOnceItEnded) {
     s.window.state().deviceId = "012";
     s.window.state().modelKind = 4;
     bool closedAtOnce = true;
-    later(400, [&] { closedAtOnce = s.window.close(); });
+    whenSent(s.window.link(), "AI", 1, [&] { closedAtOnce = s.window.close(); });
     QTest::mouseClick(s.ui().btnInitial, Qt::LeftButton);
     EXPECT_FALSE(closedAtOnce);
     EXPECT_EQ(clock.asked, QList<int>({100, 16000}));
@@ -204,7 +214,7 @@ TEST(GuiControllerWindow, PollingShowsEachRecordThenOpensTheCommandAndFirmwarePa
 
     QString caption, status;
     bool didoEnabled = true, connectEnabled = true, commandTab = true, windowEnabled = false;
-    later(700, [&] {  // the second record is on show
+    whenSent(s.window.link(), "QI", 2, [&] {  // the first record is on show
         caption = u.btnPooling->text();
         status = u.pnMsg->text();
         didoEnabled = u.btnDIDO->isEnabled();
@@ -238,7 +248,7 @@ TEST(GuiControllerWindow, PollingShowsEachRecordThenOpensTheCommandAndFirmwarePa
     EXPECT_FALSE(s.window.link().isOpen());
 
     // The DI/DO test hides the firmware page again, and the menu entry with it.
-    later(300, [&] { QTest::mouseClick(u.btnDIDO, Qt::LeftButton); });
+    whenSent(s.window.link(), "DG0", 1, [&] { QTest::mouseClick(u.btnDIDO, Qt::LeftButton); });
     QTest::mouseClick(u.btnDIDO, Qt::LeftButton);
     EXPECT_FALSE(tabShown(u.tsFirmware));
     EXPECT_FALSE(u.mnuFirmwareFile->isVisible());
@@ -249,7 +259,7 @@ TEST(GuiControllerWindow, LanguageChangedDuringPollingKeepsCancelCaption) {
     WindowOnSim s(sim::Model::Kv410, "0000");
     auto& u = s.ui();
     QString captionAfterChange;
-    later(300, [&] {
+    whenSent(s.window.link(), "IB", 1, [&] {
         u.mnuSimplified->trigger();
         captionAfterChange = u.btnPooling->text();
     });
@@ -263,7 +273,7 @@ TEST(GuiControllerWindow, ClosingDuringPollingStopsItAfterTheRecordInHand) {
     WindowOnSim s(sim::Model::Kv410, "0000");
     auto& u = s.ui();
     bool visibleAfterClose = false;
-    later(300, [&] {
+    whenSent(s.window.link(), "QI", 1, [&] {  // the record in hand
         s.window.close();
         visibleAfterClose = s.window.isVisible();
     });

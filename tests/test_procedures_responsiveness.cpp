@@ -65,12 +65,21 @@ TEST(Responsiveness, DidoLoopWithASilentControllerKeepsEventsFlowingAndStopsOnCl
     h.state.deviceId = "0123";
     h.view.outputs[2] = true;
     h.controller.faults().silentPrefixes = {"DG0"};
-    QTimer click;  // the second click, from the event loop as a user's would come
-    click.setSingleShot(true);
-    QObject::connect(&click, &QTimer::timeout, [&] { DidoTestClick(*h.live); });
-    click.start(1500);
+    // The second click comes from the event loop, as a user's would, during the wait for
+    // the second "DG0" (which stays unanswered for the whole reply limit).
+    int statusQueries = 0;
+    bool clicked = false;
+    QObject::connect(&h.link, &Link::traffic, [&](const TrafficRecord& r) {
+        if (r.direction != TrafficRecord::Direction::Sent || !r.bytes.contains("DG0")) return;
+        if (++statusQueries == 2)
+            QTimer::singleShot(0, [&] {
+                clicked = true;
+                DidoTestClick(*h.live);
+            });
+    });
     WaitWitness witness(h.link);
     EXPECT_EQ(DidoTestClick(*h.live), Outcome::Ok);  // returns only after the click came
+    EXPECT_TRUE(clicked);
     h.expectEveryWaitServed(witness, clock);
     const QStringList sent = h.controller.commands();
     EXPECT_EQ(sent.count("0123DG0"), 2);  // the cycle in progress at the click finished

@@ -556,17 +556,19 @@ TEST_P(PullDuringARealWait, EndsTheRunOnceTheWaitIsOver) {
     clock.asked.clear();
     b.controller->clearCommands();
 
-    if (proc == Proc::InitialKind4) {
-        // 300 ms into the 800 ms that the 16000 ms wait after "AI" has become.
-        QObject::connect(&b.window.link(), &Link::traffic, b.controller.get(),
-                         [&b](const TrafficRecord& r) {
-                             if (r.direction == TrafficRecord::Direction::Received)
-                                 QTimer::singleShot(300, b.controller.get(), [&b] { b.hangUp(); });
-                         });
-    } else {
-        // Some 15 cycles into the DI/DO loop, most of whose time is its 20 ms pauses.
-        QTimer::singleShot(300, b.controller.get(), [&b] { b.hangUp(); });
-    }
+    // The line goes at the next turn of the event loop after a reply: in the pause that
+    // follows it (the 800 ms that the 16000 ms wait after "AI" has become, or the DI/DO
+    // loop's pause after its third "DG0").
+    const int repliesBeforePull = proc == Proc::InitialKind4 ? 1 : 3;
+    const char* const pulledAfter = proc == Proc::InitialKind4 ? "AI" : "DG";
+    int replies = 0;
+    QObject::connect(&b.window.link(), &Link::traffic, b.controller.get(),
+                     [&](const TrafficRecord& r) {
+                         if (r.direction != TrafficRecord::Direction::Received ||
+                             !r.bytes.contains(pulledAfter) || ++replies != repliesBeforePull)
+                             return;
+                         QTimer::singleShot(0, b.controller.get(), [&b] { b.hangUp(); });
+                     });
     WaitWitness witness(b.window.link());
     clickWatched(b);
 
