@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QSqlError>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 #include "records/Migrations.h"
 #include "records/TrafficLog.h"
@@ -63,6 +64,15 @@ void MoveAside(const QString& path, const QString& suffix, QString* movedTo) {
     for (const char* side : {"-wal", "-shm"})
         if (QFileInfo::exists(path + QLatin1String(side)))
             QFile::rename(path + QLatin1String(side), target + QLatin1String(side));
+}
+
+// True when 64 KiB more can be written in `folder`: a failing I/O with no room left
+// (no space, or a file size limit) is a full disk, not a broken file.
+bool RoomToWrite(const QString& folder) {
+    QTemporaryFile probe(folder + QStringLiteral("/.room-XXXXXX"));
+    if (!probe.open()) return false;
+    const QByteArray block(64 * 1024, '\0');
+    return probe.write(block) == block.size() && probe.flush();
 }
 
 constexpr char kRunSelect[] =
@@ -172,18 +182,20 @@ RecordsStatus RecordStore::openFile(const QString& path) {
     QSqlDatabase db = QSqlDatabase::addDatabase(dialect_->driver, connection_);
     db.setDatabaseName(path);
     db.setConnectOptions(dialect_->connectOptions());
-    if (!db.open()) return {dialect_->classify(db.lastError()), db.lastError().text(), path, {}};
+    if (!db.open()) return {classify(db.lastError()), db.lastError().text(), path, {}};
     // Another program's database is recognised before anything of it is changed.
     if (SchemaVersion(db, *dialect_) < 0) {
         // An unreadable file also has no schema of ours: tell the two apart.
         QSqlQuery probe(db);
         if (!probe.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")))
-            return {dialect_->classify(probe.lastError()), probe.lastError().text(), path, {}};
+            return {classify(probe.lastError()), probe.lastError().text(), path, {}};
         return {RecordsError::Foreign, QStringLiteral("no Panel Bench schema"), path, {}};
     }
     if (const QSqlError error = dialect_->prepareConnection(db); error.isValid())
-        return {dialect_->classify(error), error.text(), path, {}};
+        return {classify(error), error.text(), path, {}};
     RecordsStatus migrated = Migrate(db, *dialect_);
+    if (migrated.error == RecordsError::WriteFailed && !RoomToWrite(QFileInfo(path).absolutePath()))
+        migrated.error = RecordsError::DiskFull;
     if (!migrated.ok()) return migrated;
     open_ = true;
     interruptedAtOpen_ = markInterrupted();
@@ -191,8 +203,16 @@ RecordsStatus RecordStore::openFile(const QString& path) {
     return {};
 }
 
+RecordsError RecordStore::classify(const QSqlError& error) const {
+    const RecordsError kind = dialect_->classify(error);
+    if (kind == RecordsError::WriteFailed && dialect_->driver == QLatin1String("QSQLITE") &&
+        !RoomToWrite(QFileInfo(path_).absolutePath()))
+        return RecordsError::DiskFull;
+    return kind;
+}
+
 RecordsStatus RecordStore::fail(const QSqlError& error, const QString& what) {
-    RecordsError kind = dialect_->classify(error);
+    RecordsError kind = classify(error);
     // A write that fails after open is not a damaged file to move aside.
     if (kind == RecordsError::Foreign) kind = RecordsError::WriteFailed;
     status_ = {kind, what + QStringLiteral(": ") + error.text(), path_, {}};

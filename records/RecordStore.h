@@ -72,6 +72,7 @@ public:
 
 private:
     RecordsStatus openFile(const QString& path);
+    RecordsError classify(const QSqlError& error) const;
     RecordsStatus fail(const QSqlError& error, const QString& what);
     bool failed(const QSqlQuery& q, const QString& what);
     qint64 insertedId(QSqlQuery& q);
