@@ -9,6 +9,7 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QSet>
+#include <QAbstractTextDocumentLayout>
 #include <QTextDocument>
 
 #include "i18n/RecordsTexts.h"
@@ -136,7 +137,12 @@ QString Cell(const QString& text, const char* cls = nullptr) {
                : QStringLiteral("<td>") + Esc(text) + QStringLiteral("</td>");
 }
 
-QString Head(RecordText id, int language) { return QStringLiteral("<th>") + Esc(Text(id, language)) + QStringLiteral("</th>"); }
+QString Head(RecordText id, int language, int widthPercent = 0) {
+    if (widthPercent > 0)
+        return QStringLiteral("<th width=\"%1%\">").arg(widthPercent) + Esc(Text(id, language)) +
+               QStringLiteral("</th>");
+    return QStringLiteral("<th>") + Esc(Text(id, language)) + QStringLiteral("</th>");
+}
 
 }  // namespace
 
@@ -232,7 +238,7 @@ QString UnitReportHtml(RecordStore& store, qint64 unitId, int language) {
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE html>\n"
         "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head><meta charset=\"UTF-8\"/>"
         "<title>%1</title><style type=\"text/css\">"
-        "body { font-family: sans-serif; font-size: 10pt; }"
+        "body { font-family: sans-serif; font-size: 9pt; }"
         "h1 { font-size: 16pt; } h2 { font-size: 12pt; margin-top: 14pt; }"
         "table { border-collapse: collapse; }"
         "th { background-color: #e4e8ee; text-align: left; }"
@@ -258,10 +264,11 @@ QString UnitReportHtml(RecordStore& store, qint64 unitId, int language) {
 
     html += QStringLiteral("<h2>") + Esc(Text(RecordText::ReportRuns, language)) +
             QStringLiteral("</h2>\n<table cellspacing=\"0\" cellpadding=\"3\" border=\"1\" width=\"100%\">\n<tr>");
-    for (RecordText head : {RecordText::ColStarted, RecordText::ColProcedure, RecordText::ColOutcome,
-                            RecordText::ColDuration, RecordText::ColOperator, RecordText::ColStation,
-                            RecordText::ColStatus})
-        html += Head(head, language);
+    const std::pair<RecordText, int> runHeads[] = {
+        {RecordText::ColStarted, 17}, {RecordText::ColProcedure, 13}, {RecordText::ColOutcome, 12},
+        {RecordText::ColDuration, 11}, {RecordText::ColOperator, 12}, {RecordText::ColStation, 11},
+        {RecordText::ColStatus, 24}};
+    for (const auto& [head, width] : runHeads) html += Head(head, language, width);
     html += QLatin1String("</tr>\n");
     QList<const RunRow*> firmware;
     for (const RunRow& run : runs) {
@@ -279,10 +286,11 @@ QString UnitReportHtml(RecordStore& store, qint64 unitId, int language) {
         html += QStringLiteral("<p>") + Esc(Text(RecordText::ReportNoFirmware, language)) + QStringLiteral("</p>\n");
     } else {
         html += QLatin1String("<table cellspacing=\"0\" cellpadding=\"3\" border=\"1\" width=\"100%\">\n<tr>");
-        for (RecordText head : {RecordText::ColStarted, RecordText::ReportFile,
-                                RecordText::ReportVersionBefore, RecordText::ReportVersionAfter,
-                                RecordText::ColOutcome})
-            html += Head(head, language);
+        const std::pair<RecordText, int> firmwareHeads[] = {
+            {RecordText::ColStarted, 19},        {RecordText::ReportFile, 45},
+            {RecordText::ReportVersionBefore, 13}, {RecordText::ReportVersionAfter, 11},
+            {RecordText::ColOutcome, 12}};
+        for (const auto& [head, width] : firmwareHeads) html += Head(head, language, width);
         html += QLatin1String("</tr>\n");
         for (const RunRow* run : firmware) {
             const FirmwareLine line = FirmwareOf(run->details);
@@ -314,7 +322,10 @@ bool WriteUnitReportPdf(RecordStore& store, qint64 unitId, int language, const Q
         writer.setResolution(300);
         writer.setTitle(Text(RecordText::ReportTitle, language).arg(QString()));
         writer.setCreator(QStringLiteral("Panel Bench"));
+        // Laid out on the writer itself, so the page margins are the only margins.
         QTextDocument document;
+        document.documentLayout()->setPaintDevice(&writer);
+        document.setPageSize(writer.pageLayout().paintRectPixels(writer.resolution()).size());
         document.setHtml(html);
         document.print(&writer);
     }
