@@ -70,6 +70,8 @@ constexpr Row kTexts[] = {
     {{u"HTML report...", u"HTML 报告...", u"HTML 報告..."}},
     {{u"PDF report...", u"PDF 报告...", u"PDF 報告..."}},
     {{u"Close", u"关闭", u"關閉"}},
+    {{u"OK", u"确定", u"確定"}},
+    {{u"Cancel", u"取消", u"取消"}},
     {{u"Exported %1 runs to %2", u"已导出 %1 条记录到 %2", u"已匯出 %1 筆記錄到 %2"}},
     {{u"Could not write %1", u"无法写入 %1", u"無法寫入 %1"}},
     {{u"Choose a unit for the report", u"请选择报告的设备", u"請選擇報告的設備"}},

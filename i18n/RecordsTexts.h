@@ -70,6 +70,8 @@ enum class RecordText {
     ExportHtml,
     ExportPdf,
     Close,
+    Ok,
+    Cancel,
     Exported,      // "%1": run count, "%2": file
     ExportFailed,  // "%1": file
     ChooseUnit,

@@ -6,6 +6,7 @@
 
 #include "i18n/LanguageFont.h"
 #include "i18n/Messages.h"
+#include "i18n/RecordsTexts.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -40,6 +41,22 @@ TEST(MessageTable, EveryTextIsInTheCodePageOfItsLanguage) {
         for (QChar c : english) EXPECT_LT(c.unicode(), 0x80) << "id " << id;
         EXPECT_TRUE(EncodableIn("GB2312", pb::Msg(id, 1))) << "id " << id;
         EXPECT_TRUE(EncodableIn("BIG5", pb::Msg(id, 2))) << "id " << id;
+    }
+}
+
+TEST(MessageTable, EveryRecordsTextIsInTheCodePageOfItsLanguage) {
+    for (int id = 0; id < pb::kRecordTextCount; ++id) {
+        const QString english = pb::Text(pb::RecordText(id), 0);
+        EXPECT_FALSE(english.isEmpty()) << id;
+        for (QChar c : english) EXPECT_LT(c.unicode(), 0x80) << "records text " << id;
+        EXPECT_TRUE(EncodableIn("GB2312", pb::Text(pb::RecordText(id), 1))) << "records text " << id;
+        EXPECT_TRUE(EncodableIn("BIG5", pb::Text(pb::RecordText(id), 2))) << "records text " << id;
+        // The same places for the values in every language.
+        for (int language = 1; language < pb::kLanguageCount; ++language)
+            for (const char* mark : {"%1", "%2"})
+                EXPECT_EQ(english.contains(QLatin1String(mark)),
+                          pb::Text(pb::RecordText(id), language).contains(QLatin1String(mark)))
+                    << "records text " << id << " language " << language;
     }
 }
 
