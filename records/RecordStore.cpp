@@ -416,23 +416,33 @@ QList<UnitRow> RecordStore::units(const QString& serialPart) {
     QList<UnitRow> rows;
     if (!open_) return rows;
     QSqlQuery q(database());
-    QString sql = QLatin1String(kUnitSelect);
-    if (!serialPart.isEmpty()) sql += QStringLiteral(" WHERE UPPER(u.serial) LIKE UPPER(?)");
-    q.prepare(sql + QStringLiteral(" ORDER BY u.last_seen_ms DESC, u.id DESC"));
-    if (!serialPart.isEmpty()) q.addBindValue(u'%' + serialPart + u'%');
+    prepareUnits(q, QLatin1String(kUnitSelect), serialPart);
     if (!q.exec()) return failed(q, QStringLiteral("reading units")), rows;
     while (q.next()) rows << ReadUnit(q);
     return rows;
 }
 
+bool RecordStore::selectById(QSqlQuery& q, const char* select, const char* key, qint64 id,
+                             const QString& what) {
+    if (!open_) return false;
+    q.prepare(QLatin1String(select) + QStringLiteral(" WHERE %1 = ?").arg(QLatin1String(key)));
+    q.addBindValue(id);
+    if (!q.exec()) return failed(q, what);
+    return q.next();
+}
+
 std::optional<UnitRow> RecordStore::unit(qint64 unitId) {
-    if (!open_) return std::nullopt;
     QSqlQuery q(database());
-    q.prepare(QLatin1String(kUnitSelect) + QStringLiteral(" WHERE u.id = ?"));
-    q.addBindValue(unitId);
-    if (!q.exec()) return failed(q, QStringLiteral("reading a unit")), std::nullopt;
-    if (!q.next()) return std::nullopt;
+    if (!selectById(q, kUnitSelect, "u.id", unitId, QStringLiteral("reading a unit"))) return std::nullopt;
     return ReadUnit(q);
+}
+
+void RecordStore::prepareUnits(QSqlQuery& q, const QString& select, const QString& serialPart) {
+    // LIKE on UPPER of both sides: case-blind in SQLite and PostgreSQL alike.
+    QString sql = select;
+    if (!serialPart.isEmpty()) sql += QStringLiteral(" WHERE UPPER(u.serial) LIKE UPPER(?)");
+    q.prepare(sql + QStringLiteral(" ORDER BY u.last_seen_ms DESC, u.id DESC"));
+    if (!serialPart.isEmpty()) q.addBindValue(u'%' + serialPart + u'%');
 }
 
 QString RecordStore::whereClause(const RunFilter& filter, QVariantList* binds) const {
@@ -489,12 +499,8 @@ QList<RunRow> RecordStore::runs(const RunFilter& filter, int limit) {
 }
 
 std::optional<RunRow> RecordStore::run(qint64 runId) {
-    if (!open_) return std::nullopt;
     QSqlQuery q(database());
-    q.prepare(QLatin1String(kRunSelect) + QStringLiteral(" WHERE r.id = ?"));
-    q.addBindValue(runId);
-    if (!q.exec()) return failed(q, QStringLiteral("reading a run")), std::nullopt;
-    if (!q.next()) return std::nullopt;
+    if (!selectById(q, kRunSelect, "r.id", runId, QStringLiteral("reading a run"))) return std::nullopt;
     return ReadRun(q);
 }
 
@@ -510,12 +516,10 @@ KeptTraffic RecordStore::traffic(qint64 runId) {
 
 QSqlQuery RecordStore::unitsQuery(const QString& serialPart) {
     QSqlQuery q(database());
-    QString sql = QStringLiteral(
-        "SELECT u.id, COALESCE(u.serial, ''), u.link_text, u.model_text, u.version, "
-        "u.last_seen_ms FROM units u");
-    if (!serialPart.isEmpty()) sql += QStringLiteral(" WHERE UPPER(u.serial) LIKE UPPER(?)");
-    q.prepare(sql + QStringLiteral(" ORDER BY u.last_seen_ms DESC, u.id DESC"));
-    if (!serialPart.isEmpty()) q.addBindValue(u'%' + serialPart + u'%');
+    prepareUnits(q,
+                 QStringLiteral("SELECT u.id, COALESCE(u.serial, ''), u.link_text, u.model_text, "
+                                "u.version, u.last_seen_ms FROM units u"),
+                 serialPart);
     if (open_) q.exec();
     return q;
 }

@@ -79,6 +79,9 @@ private:
     qint64 ensureUnit(const UnitIdentity& identity, const QString& linkText, qint64 seenMs);
     int markInterrupted();
     QString whereClause(const RunFilter& filter, QVariantList* binds) const;
+    static void prepareUnits(QSqlQuery& q, const QString& select, const QString& serialPart);
+    // Positions `q` on the row of `select` whose `key` is `id`; false when none or failed.
+    bool selectById(QSqlQuery& q, const char* select, const char* key, qint64 id, const QString& what);
 
     const SqlDialect* dialect_;
     QString connection_;

@@ -17,6 +17,7 @@
 #include "records/Migrations.h"
 #include "records/RecordStore.h"
 #include "records/RecordsStatusText.h"
+#include "records/RunRecorder.h"
 #include "records/TrafficLog.h"
 
 using namespace pb::records;
@@ -260,6 +261,41 @@ TEST_F(RecordStoreTest, TrafficIsKeptCompressedWithinItsBound) {
     EXPECT_EQ(store.run(run)->frameCount, kept.frames.size());
     EXPECT_EQ(store.run(run)->framesDropped, kept.dropped);
     EXPECT_FALSE(DecodeTraffic("not traffic"));
+}
+
+TEST_F(RecordStoreTest, TheRecorderKeepsARunWithItsTrafficAndNamesAProblemOnce) {
+    RecordStore store;
+    ASSERT_TRUE(store.openSqlite(path()).ok());
+    RunRecorder recorder(store);
+    EXPECT_FALSE(recorder.takeNewProblem());
+    recorder.frame(Frame(1, Direction::Sent, "lost"));  // no run open: not kept
+    recorder.begin(Start(QStringLiteral("dido"), 100, QStringLiteral("KV-9")));
+    const qint64 run = recorder.runId();
+    ASSERT_GT(run, 0);
+    recorder.frame(Frame(101, Direction::Sent, "\x01" "0001DI\r"));
+    recorder.frame(Frame(102, Direction::Received, "\x02" "0001OK\r"));
+    recorder.progress({{"cycles", 1}});
+    EXPECT_EQ(store.run(run)->details.value("cycles").toInt(), 1);
+    recorder.end(End(200, Outcome::Ok, {{"cycles", 3}}));
+    EXPECT_EQ(recorder.runId(), 0);
+    const std::optional<RunRow> row = store.run(run);
+    EXPECT_EQ(row->outcome, Outcome::Ok);
+    EXPECT_EQ(row->details.value("cycles").toInt(), 3);
+    const KeptTraffic traffic = store.traffic(run);
+    ASSERT_EQ(traffic.frames.size(), 2);
+    EXPECT_EQ(traffic.frames[1].direction, Direction::Received);
+
+    // A store that is off: nothing happens, and the reason comes out once.
+    RecordStore off;
+    off.openSqlite(dir.filePath(QStringLiteral("records.sqlite/inside")));
+    RunRecorder quiet(off);
+    quiet.begin(Start(QStringLiteral("dido"), 300));
+    quiet.frame(Frame(301, Direction::Sent, "x"));
+    quiet.end(End(400, Outcome::Ok));
+    const std::optional<RecordsStatus> problem = quiet.takeNewProblem();
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(problem->error, RecordsError::FolderNotWritable);
+    EXPECT_FALSE(quiet.takeNewProblem());
 }
 
 // The child half of the next test: begins an upgrade, records progress and traffic, says

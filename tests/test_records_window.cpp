@@ -20,6 +20,7 @@
 #include "app/RecordsWindow.h"
 #include "i18n/RecordsTexts.h"
 #include "records/TrafficLog.h"
+#include "tests/support/CutCaptions.h"
 
 using namespace pb::records;
 
@@ -133,28 +134,6 @@ TEST_F(RecordsWindowTest, ExportsTakeTheSelectedRunsOrTheUnitOfTheReport) {
     EXPECT_TRUE(w.statusLine()->text().startsWith(QLatin1String("Could not write")));
 }
 
-// Captions wider than their control, as "name: text".
-QStringList CutCaptions(QWidget& w) {
-    QStringList cut;
-    const auto check = [&](QWidget* control, const QString& text, int room) {
-        const QString shown = QString(text).remove(u'&');
-        if (control->fontMetrics().horizontalAdvance(shown) > room)
-            cut << control->objectName() + ": " + text;
-    };
-    for (QLabel* label : w.findChildren<QLabel*>()) {
-        if (label->wordWrap() || label->objectName().isEmpty()) continue;
-        check(label, label->text(), label->contentsRect().width());
-    }
-    for (QAbstractButton* button : w.findChildren<QAbstractButton*>()) {
-        if (button->objectName().isEmpty()) continue;
-        const int room = qobject_cast<QCheckBox*>(button) ? button->width() - 24 : button->width() - 8;
-        check(button, button->text(), room);
-    }
-    for (QComboBox* combo : w.findChildren<QComboBox*>())
-        for (int i = 0; i < combo->count(); ++i) check(combo, combo->itemText(i), combo->width() - 24);
-    return cut;
-}
-
 class RecordsWindowLanguages : public RecordsWindowTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(RecordsWindowLanguages, CaptionsFitAndPictureIsSaved) {
@@ -168,12 +147,12 @@ TEST_P(RecordsWindowLanguages, CaptionsFitAndPictureIsSaved) {
     EXPECT_EQ(w.windowTitle(), pb::Text(pb::RecordText::WindowTitle, language));
     EXPECT_EQ(w.runsView()->model()->headerData(RecordStore::RunOutcome, Qt::Horizontal).toString(),
               pb::Text(pb::RecordText::ColOutcome, language));
-    EXPECT_EQ(CutCaptions(w), QStringList()) << "language " << language;
+    EXPECT_EQ(pbtest::CutCaptions(w, true), QStringList()) << "language " << language;
 
     OperatorNameDialog dialog(QStringLiteral("Li Wei"), language, &w);
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-    EXPECT_EQ(CutCaptions(dialog), QStringList()) << "language " << language;
+    EXPECT_EQ(pbtest::CutCaptions(dialog), QStringList()) << "language " << language;
     EXPECT_EQ(dialog.name(), "Li Wei");
 
     if (const QString shots = qEnvironmentVariable("PANELBENCH_SCREENSHOT_DIR"); !shots.isEmpty()) {
