@@ -424,6 +424,25 @@ TEST_F(RecordStoreTest, ADamagedFileIsKeptAsideAndAFreshOneMade) {
     EXPECT_TRUE(StatusText(status, 2).contains(QDir::toNativeSeparators(status.movedAsideTo)));
 }
 
+TEST_F(RecordStoreTest, AFileWithASoundHeaderButATornSchemaIsKeptAsideToo) {
+    {
+        RecordStore store;
+        ASSERT_TRUE(store.openSqlite(path()).ok());
+        store.beginRun(Start(QStringLiteral("alarm"), 1, QStringLiteral("KV-1")));
+    }
+    QFile file(path());
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.seek(100));  // past the 100-byte header: the schema's page
+    file.write(QByteArray(4096 - 100, '\xA5'));
+    file.close();
+    RecordStore store;
+    const RecordsStatus status = store.openSqlite(path());
+    EXPECT_EQ(status.error, RecordsError::Damaged) << status.detail.toStdString();
+    EXPECT_FALSE(status.movedAsideTo.isEmpty());
+    EXPECT_TRUE(store.isOpen());
+    EXPECT_TRUE(store.runs({}).isEmpty());
+}
+
 TEST_F(RecordStoreTest, AnotherProgramsDatabaseIsLeftAsItWasAndKeptAside) {
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("foreign"));
