@@ -2,7 +2,9 @@
 // go, a program killed mid-run, and every way the file can be unusable.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -402,6 +404,32 @@ TEST_F(RecordStoreTest, AFullDiskTurnsTheRecordsOff) {
     const QByteArray output = child.readAll();
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
     EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+}
+
+TEST_F(RecordStoreTest, ASmallFileSystemThatFillsUpTurnsTheRecordsOff) {
+    // A real full disk: a 256 KiB tmpfs, where the system answers "no space left".
+    const QString mountPoint = dir.filePath(QStringLiteral("small"));
+    ASSERT_TRUE(QDir().mkpath(mountPoint));
+    if (::geteuid() != 0 ||
+        ::mount("tmpfs", mountPoint.toLocal8Bit().constData(), "tmpfs", 0, "size=256k") != 0)
+        GTEST_SKIP() << "mounting a tmpfs needs root; the file size limit test covers the rest";
+    struct Unmount {
+        QByteArray path;
+        ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
+    } unmount{mountPoint.toLocal8Bit()};
+    RecordStore store;
+    RecordsStatus status = store.openSqlite(mountPoint + QStringLiteral("/records.sqlite"));
+    ASSERT_TRUE(status.ok()) << status.detail.toStdString();
+    RunStart start = Start(QStringLiteral("polling"), 1);
+    start.details = {{"pad", QString(20000, u'x')}};
+    int written = 0;
+    for (; written < 100 && store.beginRun(start) > 0; ++written) {
+    }
+    EXPECT_GT(written, 0);
+    EXPECT_LT(written, 100);
+    EXPECT_EQ(store.status().error, RecordsError::DiskFull) << store.status().detail.toStdString();
+    EXPECT_FALSE(store.isOpen());
+    EXPECT_FALSE(store.endRun(1, End(2, Outcome::Ok)));
 }
 
 TEST_F(RecordStoreTest, ADamagedFileIsKeptAsideAndAFreshOneMade) {
