@@ -176,7 +176,7 @@ RecordsWindow::RecordsWindow(RecordStore& store, int language, QWidget* parent)
     main->addWidget(right);
     main->setStretchFactor(0, 2);
     main->setStretchFactor(1, 5);
-    main->setSizes({330, 770});
+    main->setSizes({320, 880});
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(status_, 1);
@@ -218,7 +218,7 @@ RecordsWindow::RecordsWindow(RecordStore& store, int language, QWidget* parent)
     });
     connect(close_, &QPushButton::clicked, this, &QWidget::close);
 
-    resize(1100, 680);
+    resize(1200, 700);
     applyTexts();
     refresh();
     fitColumns();
