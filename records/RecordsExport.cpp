@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QGuiApplication>
 #include <QHostInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -311,6 +312,8 @@ QString UnitReportHtml(RecordStore& store, qint64 unitId, int language) {
 }
 
 bool WriteUnitReportPdf(RecordStore& store, qint64 unitId, int language, const QString& path) {
+    // Laying out text needs the fonts of a QGuiApplication (the offscreen platform will do).
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return false;
     const QString html = UnitReportHtml(store, unitId, language);
     if (html.isEmpty()) return false;
     QFile file(path);

@@ -21,7 +21,8 @@ QStringList CsvColumns();
 // One unit's report: identity, every run with outcome and timing, firmware history.
 // Well-formed XHTML, which QTextDocument also lays out for the PDF.
 QString UnitReportHtml(RecordStore& store, qint64 unitId, int language);
-// The same report as a PDF of A4 pages. False when the file cannot be written.
+// The same report as a PDF of A4 pages. False when the file cannot be written, or when the
+// program has no QGuiApplication (text layout needs its fonts).
 bool WriteUnitReportPdf(RecordStore& store, qint64 unitId, int language, const QString& path);
 
 // The bytes of a frame as the console shows them: printable ASCII as is, the rest named
