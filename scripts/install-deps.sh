@@ -5,6 +5,8 @@ packages=(build-essential cmake ninja-build ccache pkg-config libgtest-dev
           qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-multimedia-dev
           libgl1-mesa-dev libxkbcommon-dev xvfb xauth fonts-wqy-microhei
           clang libclang-rt-14-dev
+          # The unit records: Qt's SQLite driver; the tests read exports back with Python.
+          libqt6sql6-sqlite python3 python3-jsonschema
           # A CJK-only fallback font, as many desktops have: the window's font choice
           # must not pick it for captions that mix in Latin letters and digits.
           fonts-droid-fallback)

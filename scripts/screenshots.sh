@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Renders the window offscreen in English, Simplified and Traditional Chinese and saves
-# docs/screenshots/window-en.png, window-zh-hans.png and window-zh-hant.png. The same
-# program checks that every caption fits its control.
+# docs/screenshots/window-en.png, window-zh-hans.png and window-zh-hant.png; the records
+# window and the operator dialog likewise (records-window-*.png, operator-dialog-*.png).
+# The same programs check that every caption fits its control.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${PANELBENCH_BUILD_DIR:-build/default}
@@ -9,8 +10,10 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   bash scripts/install-deps.sh
   cmake --preset default
 fi
-cmake --build "$build" --target test_window_screenshots
+cmake --build "$build" --target test_window_screenshots test_records_window
 mkdir -p docs/screenshots
 QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
   "$build/tests/test_window_screenshots"
-ls -l docs/screenshots/window-*.png
+QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
+  "$build/tests/test_records_window" --gtest_filter='*CaptionsFit*'
+ls -l docs/screenshots/*.png

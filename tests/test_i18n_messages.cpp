@@ -8,6 +8,7 @@
 #include "i18n/EventTexts.h"
 #include "i18n/Messages.h"
 #include "i18n/TrafficTexts.h"
+#include "i18n/RecordsTexts.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -64,6 +65,10 @@ void ExpectTableEncodable(int count) {
 TEST(MessageTable, EventAndTrafficTextsAreInTheCodePageOfTheirLanguage) {
     ExpectTableEncodable<pb::EventText>(int(pb::EventText::NoRecords) + 1);
     ExpectTableEncodable<pb::TrafficText>(int(pb::TrafficText::LinkClosed) + 1);
+}
+
+TEST(MessageTable, RecordsTextsAreInTheCodePageOfTheirLanguage) {
+    ExpectTableEncodable<pb::RecordText>(pb::kRecordTextCount);
 }
 
 TEST(MessageTable, LooksUpByIdAndLanguage) {

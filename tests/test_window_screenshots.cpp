@@ -11,6 +11,7 @@
 #include "app/FitLabel.h"
 #include "app/TfrmModule.h"
 #include "procedures/EventRecord.h"
+#include "tests/support/CutCaptions.h"
 
 namespace {
 
@@ -18,35 +19,6 @@ struct Language {
     int index;
     const char* file;
 };
-
-// Captions wider than their control, as "name: text".
-QStringList CutCaptions(TfrmModule& w) {
-    QStringList cut;
-    const auto check = [&](QWidget* control, const QString& text, int room) {
-        const QString shown = QString(text).remove(u'&');
-        if (control->fontMetrics().horizontalAdvance(shown) > room)
-            cut << control->objectName() + ": " + text;
-    };
-    for (QLabel* label : w.findChildren<QLabel*>()) {
-        if (label->wordWrap() || label->objectName().isEmpty()) continue;
-        // A panel that fits its text draws it whole, in the size it chose.
-        if (auto* fit = qobject_cast<pb::FitLabel*>(label)) {
-            if (fit->shownText() != fit->text()) cut << fit->objectName() + ": " + fit->text();
-            continue;
-        }
-        check(label, label->text(), label->contentsRect().width());
-    }
-    for (QAbstractButton* button : w.findChildren<QAbstractButton*>()) {
-        if (button->objectName().isEmpty()) continue;
-        // Check boxes give part of their width to the box.
-        const int room =
-            qobject_cast<QCheckBox*>(button) ? button->width() - 24 : button->width() - 8;
-        check(button, button->text(), room);
-    }
-    for (QGroupBox* group : w.findChildren<QGroupBox*>())
-        check(group, group->title(), group->width() - 16);
-    return cut;
-}
 
 class Screenshots : public ::testing::TestWithParam<Language> {};
 
@@ -67,7 +39,7 @@ TEST_P(Screenshots, CaptionsFitAndPictureIsSaved) {
     w.setSerialNumberText(QStringLiteral("S/N:SN004711   ID:0123"));
     QCoreApplication::processEvents();
 
-    EXPECT_EQ(CutCaptions(w), QStringList()) << GetParam().file;
+    EXPECT_EQ(pbtest::CutCaptions(w), QStringList()) << GetParam().file;
     // The link page still shows both of its rows below its tabs.
     EXPECT_LE(w.ui().edPort->mapTo(w.ui().pcPort, QPoint(0, w.ui().edPort->height())).y(),
               w.ui().pcPort->height());

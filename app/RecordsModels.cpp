@@ -1,0 +1,147 @@
+#include "app/RecordsModels.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QDateTime>
+
+#include "i18n/RecordsTexts.h"
+#include "records/RecordStore.h"
+#include "records/RecordsExport.h"
+
+using pb::RecordText;
+using pb::records::RecordStore;
+
+QString RecordsTimeText(qint64 ms) {
+    if (ms <= 0) return {};
+    return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString RecordsOutcomeText(const QString& code, int language) {
+    using pb::records::Outcome;
+    const auto outcome = pb::records::OutcomeFromCode(code);
+    if (!outcome) return code;
+    switch (*outcome) {
+    case Outcome::Running: return pb::Text(RecordText::OutcomeRunning, language);
+    case Outcome::Ok: return pb::Text(RecordText::OutcomeOk, language);
+    case Outcome::Error: return pb::Text(RecordText::OutcomeError, language);
+    case Outcome::OpenFailed: return pb::Text(RecordText::OutcomeOpenFailed, language);
+    case Outcome::Interrupted: return pb::Text(RecordText::OutcomeInterrupted, language);
+    }
+    return code;
+}
+
+void RecordsUnitsModel::setLanguage(int language) {
+    language_ = language;
+    const RecordText heads[] = {RecordText::ColSerial, RecordText::ColSerial, RecordText::ColLink,
+                                RecordText::ColModel, RecordText::ColVersion, RecordText::ColLastSeen};
+    for (int c = 0; c < RecordStore::UnitColumns; ++c)
+        setHeaderData(c, Qt::Horizontal, pb::Text(heads[c], language));
+    if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
+QVariant RecordsUnitsModel::data(const QModelIndex& index, int role) const {
+    const QVariant value = QSqlQueryModel::data(index, role);
+    if (role != Qt::DisplayRole) return value;
+    if (index.column() == RecordStore::UnitLastSeen) return RecordsTimeText(value.toLongLong());
+    if (index.column() == RecordStore::UnitSerial && value.toString().isEmpty())
+        return pb::Text(RecordText::Unidentified, language_)
+            .arg(QSqlQueryModel::data(this->index(index.row(), RecordStore::UnitLink)).toString());
+    return value;
+}
+
+qint64 RecordsUnitsModel::unitId(int row) const {
+    return QSqlQueryModel::data(index(row, RecordStore::UnitId)).toLongLong();
+}
+
+void RecordsRunsModel::setLanguage(int language) {
+    language_ = language;
+    const RecordText heads[] = {RecordText::ColStarted, RecordText::ColStarted, RecordText::ColUnit,
+                                RecordText::ColProcedure, RecordText::ColOutcome, RecordText::ColDuration,
+                                RecordText::ColOperator, RecordText::ColStation, RecordText::ColStatus,
+                                RecordText::ColUnit};
+    for (int c = 0; c < RecordStore::RunColumns; ++c)
+        setHeaderData(c, Qt::Horizontal, pb::Text(heads[c], language));
+    if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
+QVariant RecordsRunsModel::data(const QModelIndex& index, int role) const {
+    if (role == Qt::ForegroundRole && index.column() == RecordStore::RunOutcome) {
+        const QString code = QSqlQueryModel::data(index).toString();
+        if (code == QLatin1String("ok")) return QBrush(QColor(0x1c, 0x6b, 0x2b));
+        if (code != QLatin1String("running")) return QBrush(QColor(0xa1, 0x1d, 0x1d));
+        return {};
+    }
+    const QVariant value = QSqlQueryModel::data(index, role);
+    if (role != Qt::DisplayRole) return value;
+    switch (index.column()) {
+    case RecordStore::RunStartMs: return RecordsTimeText(value.toLongLong());
+    case RecordStore::RunProcedure: return pb::ProcedureName(value.toString(), language_);
+    case RecordStore::RunOutcome: return RecordsOutcomeText(value.toString(), language_);
+    case RecordStore::RunDurationMs:
+        return value.isNull() ? QString()
+                              : QString::number(value.toDouble() / 1000.0, 'f', 1) + QStringLiteral(" s");
+    default: return value;
+    }
+}
+
+qint64 RecordsRunsModel::runId(int row) const {
+    return QSqlQueryModel::data(index(row, RecordStore::RunId)).toLongLong();
+}
+
+qint64 RecordsRunsModel::unitId(int row) const {
+    return QSqlQueryModel::data(index(row, RecordStore::RunUnitId)).toLongLong();
+}
+
+void RecordsTrafficModel::setTraffic(const pb::records::KeptTraffic& traffic) {
+    beginResetModel();
+    traffic_ = traffic;
+    endResetModel();
+}
+
+void RecordsTrafficModel::setLanguage(int language) {
+    language_ = language;
+    emit headerDataChanged(Qt::Horizontal, 0, Columns - 1);
+    if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, Columns - 1));
+}
+
+int RecordsTrafficModel::rowCount(const QModelIndex& parent) const {
+    if (parent.isValid()) return 0;
+    return int(traffic_.frames.size()) + (traffic_.dropped > 0 ? 1 : 0);
+}
+
+int RecordsTrafficModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : Columns;
+}
+
+QVariant RecordsTrafficModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid()) return {};
+    int row = index.row();
+    // The line that says how many frames were not kept, after the first ones.
+    if (traffic_.dropped > 0) {
+        if (row == traffic_.droppedAfter + 1)
+            return index.column() == Bytes
+                       ? pb::Text(RecordText::FramesDropped, language_).arg(traffic_.dropped)
+                       : QVariant();
+        if (row > traffic_.droppedAfter + 1) --row;
+    }
+    const pb::records::TrafficFrame& f = traffic_.frames.at(row);
+    switch (index.column()) {
+    case Time: return QDateTime::fromMSecsSinceEpoch(f.ms).toString(QStringLiteral("HH:mm:ss.zzz"));
+    case Direction:
+        return pb::Text(f.direction == pb::records::Direction::Sent       ? RecordText::DirectionSent
+                        : f.direction == pb::records::Direction::Received ? RecordText::DirectionReceived
+                                                                          : RecordText::DirectionFailed,
+                        language_);
+    case Bytes: return pb::records::FrameText(f.bytes);
+    case Verdict: return f.verdict;
+    case Note: return f.note;
+    default: return {};
+    }
+}
+
+QVariant RecordsTrafficModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    const RecordText heads[] = {RecordText::ColTime, RecordText::ColDirection, RecordText::ColBytes,
+                                RecordText::ColVerdict, RecordText::ColNote};
+    return section >= 0 && section < Columns ? pb::Text(heads[section], language_) : QVariant();
+}

@@ -1,0 +1,55 @@
+#pragma once
+// The records window's models: SQL query models over the store's queries (rows are
+// fetched as the view scrolls, so 100,000 runs open as fast as 100), shown in the
+// window's language, and the frames of one run.
+
+#include <QAbstractTableModel>
+#include <QSqlQueryModel>
+
+#include "records/RecordTypes.h"
+
+class RecordsUnitsModel : public QSqlQueryModel {
+    Q_OBJECT
+public:
+    using QSqlQueryModel::QSqlQueryModel;
+    void setLanguage(int language);
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    qint64 unitId(int row) const;
+
+private:
+    int language_ = 0;
+};
+
+class RecordsRunsModel : public QSqlQueryModel {
+    Q_OBJECT
+public:
+    using QSqlQueryModel::QSqlQueryModel;
+    void setLanguage(int language);
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    qint64 runId(int row) const;
+    qint64 unitId(int row) const;
+
+private:
+    int language_ = 0;
+};
+
+class RecordsTrafficModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+    enum Column { Time, Direction, Bytes, Verdict, Note, Columns };
+    void setTraffic(const pb::records::KeptTraffic& traffic);
+    void setLanguage(int language);
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    pb::records::KeptTraffic traffic_;
+    int language_ = 0;
+};
+
+// Texts shared by the window and its models.
+QString RecordsTimeText(qint64 ms);
+QString RecordsOutcomeText(const QString& code, int language);

@@ -1,0 +1,427 @@
+#include "app/RecordsWindow.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QJsonDocument>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QSplitter>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "app/RecordsModels.h"
+#include "i18n/RecordsTexts.h"
+#include "records/RecordsExport.h"
+
+using pb::RecordText;
+using pb::records::RecordStore;
+
+namespace {
+
+QTableView* MakeTable(const QString& name, QWidget* parent) {
+    auto* view = new QTableView(parent);
+    view->setObjectName(name);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setAlternatingRowColors(true);
+    view->setWordWrap(false);
+    view->verticalHeader()->hide();
+    // Fixed row heights: the view never measures rows it does not show.
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
+    view->horizontalHeader()->setStretchLastSection(true);
+    view->horizontalHeader()->setHighlightSections(false);
+    return view;
+}
+
+QLabel* MakeLabel(const QString& name, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    return label;
+}
+
+QPushButton* MakeButton(const QString& name, QWidget* parent) {
+    auto* button = new QPushButton(parent);
+    button->setObjectName(name);
+    return button;
+}
+
+bool WriteBytes(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    file.write(bytes);
+    return file.commit();
+}
+
+}  // namespace
+
+RecordsWindow::RecordsWindow(RecordStore& store, int language, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      store_(store),
+      language_(language),
+      serialLabel_(MakeLabel(QStringLiteral("lbSerial"), this)),
+      toLabel_(MakeLabel(QStringLiteral("lbTo"), this)),
+      outcomeLabel_(MakeLabel(QStringLiteral("lbOutcome"), this)),
+      procedureLabel_(MakeLabel(QStringLiteral("lbProcedure"), this)),
+      unitsLabel_(MakeLabel(QStringLiteral("lbUnits"), this)),
+      runsLabel_(MakeLabel(QStringLiteral("lbRuns"), this)),
+      detailsLabel_(MakeLabel(QStringLiteral("lbDetails"), this)),
+      trafficLabel_(MakeLabel(QStringLiteral("lbTraffic"), this)),
+      status_(new QLabel(this)),
+      serial_(new QLineEdit(this)),
+      dates_(new QCheckBox(this)),
+      from_(new QDateEdit(QDate::currentDate().addMonths(-1), this)),
+      to_(new QDateEdit(QDate::currentDate(), this)),
+      outcome_(new QComboBox(this)),
+      procedure_(new QComboBox(this)),
+      allUnits_(MakeButton(QStringLiteral("btAllUnits"), this)),
+      json_(MakeButton(QStringLiteral("btExportJson"), this)),
+      csv_(MakeButton(QStringLiteral("btExportCsv"), this)),
+      html_(MakeButton(QStringLiteral("btExportHtml"), this)),
+      pdf_(MakeButton(QStringLiteral("btExportPdf"), this)),
+      close_(MakeButton(QStringLiteral("btClose"), this)),
+      unitsView_(MakeTable(QStringLiteral("unitsView"), this)),
+      runsView_(MakeTable(QStringLiteral("runsView"), this)),
+      trafficView_(MakeTable(QStringLiteral("trafficView"), this)),
+      details_(new QPlainTextEdit(this)),
+      unitsModel_(new RecordsUnitsModel(this)),
+      runsModel_(new RecordsRunsModel(this)),
+      trafficModel_(new RecordsTrafficModel(this)) {
+    setObjectName(QStringLiteral("RecordsWindow"));
+    status_->setObjectName(QStringLiteral("lbRecordsStatus"));
+    status_->setWordWrap(true);
+    serial_->setObjectName(QStringLiteral("edSerial"));
+    serial_->setClearButtonEnabled(true);
+    dates_->setObjectName(QStringLiteral("cbDates"));
+    for (QDateEdit* edit : {from_, to_}) {
+        edit->setCalendarPopup(true);
+        edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        edit->setEnabled(false);
+    }
+    outcome_->setObjectName(QStringLiteral("cbOutcome"));
+    procedure_->setObjectName(QStringLiteral("cbProcedure"));
+    details_->setObjectName(QStringLiteral("edDetails"));
+    details_->setReadOnly(true);
+    details_->setLineWrapMode(QPlainTextEdit::NoWrap);
+
+    unitsView_->setModel(unitsModel_);
+    unitsView_->setSelectionMode(QAbstractItemView::SingleSelection);
+    runsView_->setModel(runsModel_);
+    runsView_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    trafficView_->setModel(trafficModel_);
+
+    // Filters on top; units | runs over details and traffic; exports at the bottom.
+    auto* filters = new QHBoxLayout;
+    filters->addWidget(serialLabel_);
+    filters->addWidget(serial_, 1);
+    filters->addSpacing(8);
+    filters->addWidget(dates_);
+    filters->addWidget(from_);
+    filters->addWidget(toLabel_);
+    filters->addWidget(to_);
+    filters->addSpacing(8);
+    filters->addWidget(outcomeLabel_);
+    filters->addWidget(outcome_);
+    filters->addSpacing(8);
+    filters->addWidget(procedureLabel_);
+    filters->addWidget(procedure_);
+
+    auto* unitsPane = new QWidget(this);
+    auto* unitsLayout = new QVBoxLayout(unitsPane);
+    unitsLayout->setContentsMargins(0, 0, 0, 0);
+    auto* unitsHead = new QHBoxLayout;
+    unitsHead->addWidget(unitsLabel_, 1);
+    unitsHead->addWidget(allUnits_);
+    unitsLayout->addLayout(unitsHead);
+    unitsLayout->addWidget(unitsView_);
+
+    auto* runsPane = new QWidget(this);
+    auto* runsLayout = new QVBoxLayout(runsPane);
+    runsLayout->setContentsMargins(0, 0, 0, 0);
+    runsLayout->addWidget(runsLabel_);
+    runsLayout->addWidget(runsView_);
+
+    auto* detailsPane = new QWidget(this);
+    auto* detailsLayout = new QVBoxLayout(detailsPane);
+    detailsLayout->setContentsMargins(0, 0, 0, 0);
+    detailsLayout->addWidget(detailsLabel_);
+    detailsLayout->addWidget(details_);
+    auto* trafficPane = new QWidget(this);
+    auto* trafficLayout = new QVBoxLayout(trafficPane);
+    trafficLayout->setContentsMargins(0, 0, 0, 0);
+    trafficLayout->addWidget(trafficLabel_);
+    trafficLayout->addWidget(trafficView_);
+    auto* lower = new QSplitter(Qt::Horizontal, this);
+    lower->addWidget(detailsPane);
+    lower->addWidget(trafficPane);
+    lower->setStretchFactor(0, 2);
+    lower->setStretchFactor(1, 3);
+
+    auto* right = new QSplitter(Qt::Vertical, this);
+    right->addWidget(runsPane);
+    right->addWidget(lower);
+    right->setStretchFactor(0, 3);
+    right->setStretchFactor(1, 2);
+    auto* main = new QSplitter(Qt::Horizontal, this);
+    main->addWidget(unitsPane);
+    main->addWidget(right);
+    main->setStretchFactor(0, 2);
+    main->setStretchFactor(1, 5);
+    main->setSizes({320, 880});
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(status_, 1);
+    for (QPushButton* button : {json_, csv_, html_, pdf_, close_}) buttons->addWidget(button);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(filters);
+    layout->addWidget(main, 1);
+    layout->addLayout(buttons);
+
+    connect(serial_, &QLineEdit::textChanged, this, &RecordsWindow::refresh);
+    connect(dates_, &QCheckBox::toggled, this, [this](bool on) {
+        from_->setEnabled(on);
+        to_->setEnabled(on);
+        refresh();
+    });
+    connect(from_, &QDateEdit::dateChanged, this, &RecordsWindow::refresh);
+    connect(to_, &QDateEdit::dateChanged, this, &RecordsWindow::refresh);
+    connect(outcome_, &QComboBox::activated, this, &RecordsWindow::refresh);
+    connect(procedure_, &QComboBox::activated, this, &RecordsWindow::refresh);
+    connect(allUnits_, &QPushButton::clicked, this, [this] {
+        unitsView_->clearSelection();
+        unitId_ = 0;
+        refresh();
+    });
+    connect(unitsView_, &QTableView::clicked, this, &RecordsWindow::onUnitChosen);
+    connect(unitsView_, &QTableView::activated, this, &RecordsWindow::onUnitChosen);
+    connect(json_, &QPushButton::clicked, this, [this] {
+        exportWithDialog(QStringLiteral("JSON (*.json)"), QStringLiteral(".json"), &RecordsWindow::exportJson);
+    });
+    connect(csv_, &QPushButton::clicked, this, [this] {
+        exportWithDialog(QStringLiteral("CSV (*.csv)"), QStringLiteral(".csv"), &RecordsWindow::exportCsv);
+    });
+    connect(html_, &QPushButton::clicked, this, [this] {
+        exportWithDialog(QStringLiteral("HTML (*.html *.xhtml)"), QStringLiteral(".html"), &RecordsWindow::exportHtml);
+    });
+    connect(pdf_, &QPushButton::clicked, this, [this] {
+        exportWithDialog(QStringLiteral("PDF (*.pdf)"), QStringLiteral(".pdf"), &RecordsWindow::exportPdf);
+    });
+    connect(close_, &QPushButton::clicked, this, &QWidget::close);
+
+    resize(1200, 700);
+    applyTexts();
+    refresh();
+    fitColumns();
+}
+
+void RecordsWindow::setLanguage(int language) {
+    language_ = language;
+    applyTexts();
+    fitColumns();
+}
+
+void RecordsWindow::applyTexts() {
+    const auto t = [this](RecordText id) { return pb::Text(id, language_); };
+    setWindowTitle(t(RecordText::WindowTitle));
+    serialLabel_->setText(t(RecordText::FilterSerial));
+    dates_->setText(t(RecordText::FilterDates));
+    toLabel_->setText(t(RecordText::FilterTo));
+    outcomeLabel_->setText(t(RecordText::FilterOutcome));
+    procedureLabel_->setText(t(RecordText::FilterProcedure));
+    unitsLabel_->setText(t(RecordText::Units));
+    allUnits_->setText(t(RecordText::AllUnits));
+    runsLabel_->setText(t(RecordText::Runs));
+    detailsLabel_->setText(t(RecordText::Details));
+    trafficLabel_->setText(t(RecordText::Traffic));
+    json_->setText(t(RecordText::ExportJson));
+    csv_->setText(t(RecordText::ExportCsv));
+    html_->setText(t(RecordText::ExportHtml));
+    pdf_->setText(t(RecordText::ExportPdf));
+    close_->setText(t(RecordText::Close));
+
+    // Combo entries carry their codes; only the shown names change.
+    const int outcomeIndex = qMax(0, outcome_->currentIndex());
+    outcome_->clear();
+    outcome_->addItem(t(RecordText::Any), QString());
+    for (const char* code : {"ok", "error", "open-failed", "interrupted", "running"})
+        outcome_->addItem(RecordsOutcomeText(QLatin1String(code), language_), QLatin1String(code));
+    outcome_->setCurrentIndex(outcomeIndex);
+    const int procedureIndex = qMax(0, procedure_->currentIndex());
+    procedure_->clear();
+    procedure_->addItem(t(RecordText::Any), QString());
+    for (const QString& id : pb::KnownProcedureIds())
+        procedure_->addItem(pb::ProcedureName(id, language_), id);
+    procedure_->setCurrentIndex(procedureIndex);
+
+    unitsModel_->setLanguage(language_);
+    runsModel_->setLanguage(language_);
+    trafficModel_->setLanguage(language_);
+}
+
+pb::records::RunFilter RecordsWindow::filter() const {
+    pb::records::RunFilter f;
+    f.unitId = unitId_;
+    f.serial = serial_->text().trimmed();
+    if (dates_->isChecked()) {
+        f.fromMs = from_->date().startOfDay().toMSecsSinceEpoch();
+        f.toMs = to_->date().addDays(1).startOfDay().toMSecsSinceEpoch();
+    }
+    f.outcome = pb::records::OutcomeFromCode(outcome_->currentData().toString());
+    f.procedure = procedure_->currentData().toString();
+    return f;
+}
+
+void RecordsWindow::refresh() {
+    const qint64 unit = unitId_;
+    unitsModel_->setQuery(store_.unitsQuery(serial_->text().trimmed()));
+    runsModel_->setQuery(store_.runsQuery(filter()));
+    unitsModel_->setLanguage(language_);
+    runsModel_->setLanguage(language_);
+    for (int c : {int(RecordStore::UnitId), int(RecordStore::UnitLink)}) unitsView_->hideColumn(c);
+    for (int c : {int(RecordStore::RunId), int(RecordStore::RunUnitId)}) runsView_->hideColumn(c);
+    // Keep the chosen unit chosen (among the rows fetched so far).
+    for (int row = 0; unit && row < unitsModel_->rowCount(); ++row)
+        if (unitsModel_->unitId(row) == unit) unitsView_->selectRow(row);
+    connect(runsView_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &RecordsWindow::onRunChosen, Qt::UniqueConnection);
+    showRun(0);
+}
+
+void RecordsWindow::fitColumns() {
+    // From the header texts and a sample value: measuring every row would read them all.
+    const QFontMetrics metrics = runsView_->fontMetrics();
+    const int stamp = metrics.horizontalAdvance(QStringLiteral("2026-12-08 00:00:00")) + 16;
+    const auto fit = [&](QTableView* view, int column, int sample) {
+        const QString head = view->model()->headerData(column, Qt::Horizontal).toString();
+        view->setColumnWidth(column, qMax(sample, view->horizontalHeader()->fontMetrics().horizontalAdvance(head) + 20));
+    };
+    fit(runsView_, RecordStore::RunStartMs, stamp);
+    fit(runsView_, RecordStore::RunSerial, metrics.horizontalAdvance(QStringLiteral("127.0.0.1:40001")) + 16);
+    int procedure = 0, outcome = 0;
+    for (const QString& id : pb::KnownProcedureIds())
+        procedure = qMax(procedure, metrics.horizontalAdvance(pb::ProcedureName(id, language_)));
+    for (int i = 1; i < outcome_->count(); ++i)
+        outcome = qMax(outcome, metrics.horizontalAdvance(outcome_->itemText(i)));
+    fit(runsView_, RecordStore::RunProcedure, procedure + 16);
+    fit(runsView_, RecordStore::RunOutcome, outcome + 16);
+    // Date fields wide enough for their date and the popup arrow.
+    for (QDateEdit* edit : {from_, to_})
+        edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) + 48);
+    fit(runsView_, RecordStore::RunDurationMs, metrics.horizontalAdvance(QStringLiteral("0000.0 s")) + 16);
+    fit(runsView_, RecordStore::RunOperator, 90);
+    fit(runsView_, RecordStore::RunStation, 80);
+    fit(unitsView_, RecordStore::UnitSerial,
+        metrics.horizontalAdvance(pb::Text(RecordText::Unidentified, language_).arg(QStringLiteral("127.0.0.1:4001"))) + 16);
+    fit(unitsView_, RecordStore::UnitModel, 60);
+    fit(unitsView_, RecordStore::UnitVersion, 60);
+    fit(trafficView_, RecordsTrafficModel::Time, metrics.horizontalAdvance(QStringLiteral("00:00:00.000")) + 16);
+    fit(trafficView_, RecordsTrafficModel::Direction, 60);
+    fit(trafficView_, RecordsTrafficModel::Bytes, 220);
+    fit(trafficView_, RecordsTrafficModel::Verdict, 60);
+}
+
+void RecordsWindow::onUnitChosen() {
+    const QModelIndex current = unitsView_->currentIndex();
+    unitId_ = current.isValid() ? unitsModel_->unitId(current.row()) : 0;
+    refresh();
+}
+
+void RecordsWindow::onRunChosen() {
+    const QModelIndex current = runsView_->currentIndex();
+    showRun(current.isValid() ? runsModel_->runId(current.row()) : 0);
+}
+
+void RecordsWindow::showRun(qint64 runId) {
+    const std::optional<pb::records::RunRow> run = runId > 0 ? store_.run(runId) : std::nullopt;
+    if (!run) {
+        details_->clear();
+        trafficModel_->setTraffic({});
+        return;
+    }
+    const auto t = [this](RecordText id) { return pb::Text(id, language_); };
+    QStringList lines;
+    lines << t(RecordText::ColProcedure) + QStringLiteral(": ") + pb::ProcedureName(run->procedure, language_)
+          << t(RecordText::ColOutcome) + QStringLiteral(": ") +
+                 RecordsOutcomeText(pb::records::OutcomeCode(run->outcome), language_)
+          << t(RecordText::ColStarted) + QStringLiteral(": ") + RecordsTimeText(run->startMs)
+          << t(RecordText::ColSerial) + QStringLiteral(": ") + run->unitSerial
+          << t(RecordText::ColLink) + QStringLiteral(": ") + run->linkText
+          << t(RecordText::ColOperator) + QStringLiteral(": ") + run->operatorName
+          << t(RecordText::ColStation) + QStringLiteral(": ") + run->station
+          << t(RecordText::ColStatus) + QStringLiteral(": ") + run->statusText << QString()
+          << QString::fromUtf8(QJsonDocument(run->details).toJson(QJsonDocument::Indented));
+    details_->setPlainText(lines.join(u'\n'));
+    trafficModel_->setTraffic(store_.traffic(runId));
+}
+
+pb::records::RunFilter RecordsWindow::selection() const {
+    pb::records::RunFilter f = filter();
+    const QModelIndexList rows = runsView_->selectionModel()->selectedRows();
+    for (const QModelIndex& row : rows) f.runIds << runsModel_->runId(row.row());
+    return f;
+}
+
+qint64 RecordsWindow::reportUnit() const {
+    if (unitId_ > 0) return unitId_;
+    const QModelIndex current = runsView_->currentIndex();
+    return current.isValid() ? runsModel_->unitId(current.row()) : 0;
+}
+
+bool RecordsWindow::finishExport(bool ok, const QString& path, qsizetype runs) {
+    status_->setText(ok ? pb::Text(RecordText::Exported, language_).arg(runs).arg(QDir::toNativeSeparators(path))
+                        : pb::Text(RecordText::ExportFailed, language_).arg(QDir::toNativeSeparators(path)));
+    return ok;
+}
+
+bool RecordsWindow::exportJson(const QString& path) {
+    const pb::records::RunFilter f = selection();
+    const QByteArray json = pb::records::ExportJson(store_, f, true);
+    return finishExport(WriteBytes(path, json), path, store_.runs(f).size());
+}
+
+bool RecordsWindow::exportCsv(const QString& path) {
+    const pb::records::RunFilter f = selection();
+    return finishExport(WriteBytes(path, pb::records::ExportCsv(store_, f)), path, store_.runs(f).size());
+}
+
+bool RecordsWindow::exportHtml(const QString& path) {
+    const qint64 unit = reportUnit();
+    if (unit == 0) {
+        status_->setText(pb::Text(RecordText::ChooseUnit, language_));
+        return false;
+    }
+    pb::records::RunFilter f;
+    f.unitId = unit;
+    return finishExport(WriteBytes(path, pb::records::UnitReportHtml(store_, unit, language_).toUtf8()), path,
+                        store_.runs(f).size());
+}
+
+bool RecordsWindow::exportPdf(const QString& path) {
+    const qint64 unit = reportUnit();
+    if (unit == 0) {
+        status_->setText(pb::Text(RecordText::ChooseUnit, language_));
+        return false;
+    }
+    pb::records::RunFilter f;
+    f.unitId = unit;
+    return finishExport(pb::records::WriteUnitReportPdf(store_, unit, language_, path), path,
+                        store_.runs(f).size());
+}
+
+void RecordsWindow::exportWithDialog(const QString& filter, const QString& suffix,
+                                     bool (RecordsWindow::*write)(const QString&)) {
+    QString path = QFileDialog::getSaveFileName(this, windowTitle(), QString(), filter);
+    if (path.isEmpty()) return;
+    if (!path.contains(u'.')) path += suffix;
+    (this->*write)(path);
+}

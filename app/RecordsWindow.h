@@ -1,0 +1,81 @@
+#pragma once
+// The unit records: units and their runs newest first, filters, a run's details and its
+// traffic, and exports of the selection. Works on an open RecordStore of this thread.
+
+#include <QWidget>
+
+#include "records/RecordStore.h"
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTableView;
+class RecordsRunsModel;
+class RecordsTrafficModel;
+class RecordsUnitsModel;
+
+class RecordsWindow : public QWidget {
+    Q_OBJECT
+public:
+    RecordsWindow(pb::records::RecordStore& store, int language, QWidget* parent = nullptr);
+
+    void setLanguage(int language);
+    // Reads the units and runs again with the current filters.
+    void refresh();
+
+    // The runs an export takes: the selected ones, or else all the filter shows.
+    pb::records::RunFilter selection() const;
+    // The unit of a report: the selected unit, or else the unit of the current run.
+    qint64 reportUnit() const;
+    // Exports to `path`; false (and the status line says so) when it cannot be written.
+    bool exportJson(const QString& path);
+    bool exportCsv(const QString& path);
+    bool exportHtml(const QString& path);
+    bool exportPdf(const QString& path);
+
+    // For tests and screenshots.
+    QTableView* unitsView() const { return unitsView_; }
+    QTableView* runsView() const { return runsView_; }
+    QTableView* trafficView() const { return trafficView_; }
+    QPlainTextEdit* detailsView() const { return details_; }
+    QLineEdit* serialEdit() const { return serial_; }
+    QComboBox* outcomeCombo() const { return outcome_; }
+    QComboBox* procedureCombo() const { return procedure_; }
+    QCheckBox* datesCheck() const { return dates_; }
+    QDateEdit* fromEdit() const { return from_; }
+    QDateEdit* toEdit() const { return to_; }
+    QLabel* statusLine() const { return status_; }
+    RecordsRunsModel* runsModel() const { return runsModel_; }
+
+private:
+    pb::records::RunFilter filter() const;
+    void showRun(qint64 runId);
+    void onUnitChosen();
+    void onRunChosen();
+    void exportWithDialog(const QString& filter, const QString& suffix,
+                          bool (RecordsWindow::*write)(const QString&));
+    bool finishExport(bool ok, const QString& path, qsizetype runs);
+    void applyTexts();
+    void fitColumns();
+
+    pb::records::RecordStore& store_;
+    int language_;
+    qint64 unitId_ = 0;  // the unit chosen on the left; 0: all
+
+    QLabel *serialLabel_, *toLabel_, *outcomeLabel_, *procedureLabel_, *unitsLabel_, *runsLabel_,
+        *detailsLabel_, *trafficLabel_, *status_;
+    QLineEdit* serial_;
+    QCheckBox* dates_;
+    QDateEdit *from_, *to_;
+    QComboBox *outcome_, *procedure_;
+    QPushButton *allUnits_, *json_, *csv_, *html_, *pdf_, *close_;
+    QTableView *unitsView_, *runsView_, *trafficView_;
+    QPlainTextEdit* details_;
+    RecordsUnitsModel* unitsModel_;
+    RecordsRunsModel* runsModel_;
+    RecordsTrafficModel* trafficModel_;
+};

@@ -1,0 +1,130 @@
+#include "i18n/RecordsTexts.h"
+
+#include <QStringList>
+
+#include "i18n/Messages.h"
+
+namespace pb {
+namespace {
+
+struct Row {
+    const char16_t* text[kLanguageCount];
+};
+
+constexpr Row kTexts[] = {
+    {{u"Unit records", u"设备记录", u"設備記錄"}},
+    {{u"Unit &records...", u"设备记录(&R)...", u"設備記錄(&R)..."}},
+    {{u"&Operator...", u"操作员(&O)...", u"操作員(&O)..."}},
+    {{u"Operator", u"操作员", u"操作員"}},
+    {{u"Name kept with every test run:", u"每次测试记录的操作员姓名:", u"每次測試記錄的操作員姓名:"}},
+    {{u"Serial number:", u"序号:", u"序號:"}},
+    {{u"Dates from", u"日期从", u"日期從"}},
+    {{u"to", u"到", u"到"}},
+    {{u"Outcome:", u"结果:", u"結果:"}},
+    {{u"Test:", u"测试:", u"測試:"}},
+    {{u"(any)", u"(全部)", u"(全部)"}},
+    {{u"(all units)", u"(全部设备)", u"(全部設備)"}},
+    {{u"Units", u"设备", u"設備"}},
+    {{u"Test runs", u"测试记录", u"測試記錄"}},
+    {{u"Run details", u"测试详情", u"測試詳情"}},
+    {{u"Traffic", u"通讯", u"通訊"}},
+    {{u"Serial number", u"序号", u"序號"}},
+    {{u"Link", u"连接", u"連接"}},
+    {{u"Model", u"型号", u"型號"}},
+    {{u"Version", u"版本", u"版本"}},
+    {{u"Last seen", u"最后连接", u"最後連接"}},
+    {{u"Started", u"开始时间", u"開始時間"}},
+    {{u"Unit", u"设备", u"設備"}},
+    {{u"Test", u"测试", u"測試"}},
+    {{u"Outcome", u"结果", u"結果"}},
+    {{u"Duration", u"耗时", u"耗時"}},
+    {{u"Operator", u"操作员", u"操作員"}},
+    {{u"Station", u"工作站", u"工作站"}},
+    {{u"Status", u"状态", u"狀態"}},
+    {{u"Time", u"时间", u"時間"}},
+    {{u"Direction", u"方向", u"方向"}},
+    {{u"Bytes", u"数据", u"資料"}},
+    {{u"Verdict", u"校验", u"校驗"}},
+    {{u"Note", u"备注", u"備註"}},
+    {{u"Running", u"进行中", u"進行中"}},
+    {{u"OK", u"成功", u"成功"}},
+    {{u"Error", u"错误", u"錯誤"}},
+    {{u"Open failed", u"打开失败", u"開啟失敗"}},
+    {{u"Interrupted", u"中断", u"中斷"}},
+    {{u"Sent", u"发送", u"傳送"}},
+    {{u"Received", u"接收", u"接收"}},
+    {{u"Failed", u"失败", u"失敗"}},
+    {{u"... %1 frames not kept ...", u"... %1 帧未保存 ...", u"... %1 幀未儲存 ..."}},
+    {{u"Unidentified (%1)", u"未识别 (%1)", u"未識別 (%1)"}},
+    {{u"Connect", u"连接设备", u"連接設備"}},
+    {{u"Set date", u"设定日期", u"設定日期"}},
+    {{u"Alarm", u"警报", u"警報"}},
+    {{u"Factory initial", u"出厂设定", u"出廠設定"}},
+    {{u"Reboot", u"重新启动", u"重新啟動"}},
+    {{u"DI/DO test", u"DI/DO 测试", u"DI/DO 測試"}},
+    {{u"Polling data", u"读取记录", u"讀取記錄"}},
+    {{u"Console command", u"控制台指令", u"控制台指令"}},
+    {{u"Firmware upgrade", u"韧体更新", u"韌體更新"}},
+    {{u"Export JSON...", u"导出 JSON...", u"匯出 JSON..."}},
+    {{u"Export CSV...", u"导出 CSV...", u"匯出 CSV..."}},
+    {{u"HTML report...", u"HTML 报告...", u"HTML 報告..."}},
+    {{u"PDF report...", u"PDF 报告...", u"PDF 報告..."}},
+    {{u"Close", u"关闭", u"關閉"}},
+    {{u"OK", u"确定", u"確定"}},
+    {{u"Cancel", u"取消", u"取消"}},
+    {{u"Exported %1 runs to %2", u"已导出 %1 条记录到 %2", u"已匯出 %1 筆記錄到 %2"}},
+    {{u"Could not write %1", u"无法写入 %1", u"無法寫入 %1"}},
+    {{u"Choose a unit for the report", u"请选择报告的设备", u"請選擇報告的設備"}},
+    {{u"Test report of unit %1", u"设备 %1 测试报告", u"設備 %1 測試報告"}},
+    {{u"Identity", u"设备资料", u"設備資料"}},
+    {{u"Device ID", u"设备编号", u"設備編號"}},
+    {{u"First seen", u"首次连接", u"首次連接"}},
+    {{u"Test runs", u"测试记录", u"測試記錄"}},
+    {{u"Firmware history", u"韧体更新记录", u"韌體更新記錄"}},
+    {{u"File", u"档案", u"檔案"}},
+    {{u"Version before", u"更新前版本", u"更新前版本"}},
+    {{u"Version after", u"更新后版本", u"更新後版本"}},
+    {{u"No firmware upgrade recorded", u"没有韧体更新记录", u"沒有韌體更新記錄"}},
+    {{u"Printed %1 on %2", u"%1 于 %2 打印", u"%1 於 %2 列印"}},
+    {{u"Records are off: %1", u"记录已关闭: %1", u"記錄已關閉: %1"}},
+    {{u"the SQLite driver of Qt is missing", u"缺少 Qt 的 SQLite 驱动程序", u"缺少 Qt 的 SQLite 驅動程式"}},
+    {{u"the folder %1 cannot be written", u"无法写入文件夹 %1", u"無法寫入資料夾 %1"}},
+    {{u"the disk is full", u"磁盘已满", u"磁碟已滿"}},
+    {{u"the file is from a newer Panel Bench", u"档案来自较新的 Panel Bench", u"檔案來自較新的 Panel Bench"}},
+    {{u"a write failed (%1)", u"写入失败 (%1)", u"寫入失敗 (%1)"}},
+    {{u"The records file was damaged; it is kept as %1 and a new one was made",
+      u"记录档案已损坏, 已保留为 %1 并建立新档案", u"記錄檔案已損壞, 已保留為 %1 並建立新檔案"}},
+    {{u"The records file belonged to another program; it is kept as %1 and a new one was made",
+      u"记录档案属于其他程序, 已保留为 %1 并建立新档案",
+      u"記錄檔案屬於其他程式, 已保留為 %1 並建立新檔案"}},
+};
+static_assert(std::size(kTexts) == size_t(kRecordTextCount));
+
+constexpr RecordText kProcedureTexts[] = {
+    RecordText::ProcConnect, RecordText::ProcSetDate, RecordText::ProcAlarm,
+    RecordText::ProcFactory, RecordText::ProcReboot,  RecordText::ProcDido,
+    RecordText::ProcPolling, RecordText::ProcConsole, RecordText::ProcFirmware,
+};
+
+}  // namespace
+
+QString Text(RecordText id, int language) {
+    const int lang = language >= 0 && language < kLanguageCount ? language : 0;
+    return QString::fromUtf16(kTexts[size_t(id)].text[lang]);
+}
+
+const QStringList& KnownProcedureIds() {
+    static const QStringList ids = {
+        QStringLiteral("connect"), QStringLiteral("set-date"), QStringLiteral("alarm"),
+        QStringLiteral("factory-initial"), QStringLiteral("reboot"), QStringLiteral("dido"),
+        QStringLiteral("polling"), QStringLiteral("console"), QStringLiteral("firmware-upgrade"),
+    };
+    return ids;
+}
+
+QString ProcedureName(const QString& procedureId, int language) {
+    const qsizetype index = KnownProcedureIds().indexOf(procedureId);
+    return index < 0 ? procedureId : Text(kProcedureTexts[index], language);
+}
+
+}  // namespace pb

@@ -1,0 +1,109 @@
+#pragma once
+// The words of the unit records: the records window, the operator dialog, the report,
+// and why the records are off, in the three languages of the message table.
+
+#include <QString>
+
+namespace pb {
+
+enum class RecordText {
+    WindowTitle,
+    MenuRecords,
+    MenuOperator,
+    OperatorTitle,
+    OperatorPrompt,
+    // Filters and panes.
+    FilterSerial,
+    FilterDates,
+    FilterTo,
+    FilterOutcome,
+    FilterProcedure,
+    Any,
+    AllUnits,
+    Units,
+    Runs,
+    Details,
+    Traffic,
+    // Column heads.
+    ColSerial,
+    ColLink,
+    ColModel,
+    ColVersion,
+    ColLastSeen,
+    ColStarted,
+    ColUnit,
+    ColProcedure,
+    ColOutcome,
+    ColDuration,
+    ColOperator,
+    ColStation,
+    ColStatus,
+    ColTime,
+    ColDirection,
+    ColBytes,
+    ColVerdict,
+    ColNote,
+    // Values.
+    OutcomeRunning,
+    OutcomeOk,
+    OutcomeError,
+    OutcomeOpenFailed,
+    OutcomeInterrupted,
+    DirectionSent,
+    DirectionReceived,
+    DirectionFailed,
+    FramesDropped,  // "%1": frames dropped between the first and the last kept
+    Unidentified,   // "%1": the link of the unidentified unit
+    // Procedures, by their ids.
+    ProcConnect,
+    ProcSetDate,
+    ProcAlarm,
+    ProcFactory,
+    ProcReboot,
+    ProcDido,
+    ProcPolling,
+    ProcConsole,
+    ProcFirmware,
+    // Exports.
+    ExportJson,
+    ExportCsv,
+    ExportHtml,
+    ExportPdf,
+    Close,
+    Ok,
+    Cancel,
+    Exported,      // "%1": run count, "%2": file
+    ExportFailed,  // "%1": file
+    ChooseUnit,
+    // The report.
+    ReportTitle,  // "%1": serial number or the unidentified unit
+    ReportIdentity,
+    ReportDeviceId,
+    ReportFirstSeen,
+    ReportRuns,
+    ReportFirmware,
+    ReportFile,
+    ReportVersionBefore,
+    ReportVersionAfter,
+    ReportNoFirmware,
+    ReportPrinted,  // "%1": date and time, "%2": station
+    // Why the records are off (or what happened to the file).
+    RecordsOff,  // "%1": one of the reasons below
+    ReasonDriverMissing,
+    ReasonFolderNotWritable,  // "%1": folder
+    ReasonDiskFull,
+    ReasonNewerSchema,
+    ReasonWriteFailed,  // "%1": the system's words
+    KeptAsideDamaged,   // "%1": where the old file now lies
+    KeptAsideForeign,   // "%1": where the other program's file now lies
+};
+inline constexpr int kRecordTextCount = int(RecordText::KeptAsideForeign) + 1;
+
+QString Text(RecordText id, int language);
+
+// The name of a procedure id ("set-date", ...) in `language`; the id itself when unknown.
+QString ProcedureName(const QString& procedureId, int language);
+// The procedure ids the records know by name, in menu order.
+const QStringList& KnownProcedureIds();
+
+}  // namespace pb

@@ -1,0 +1,80 @@
+#include "records/Migrations.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace pb::records {
+
+const QList<Migration>& Migrations() {
+    static const QList<Migration> steps = {
+        {1,
+         {QStringLiteral("CREATE TABLE schema_info (name VARCHAR(40) PRIMARY KEY, "
+                         "value VARCHAR(200) NOT NULL)"),
+          QStringLiteral("INSERT INTO schema_info (name, value) VALUES ('application', '%1')")
+              .arg(QLatin1String(kSchemaApplication)),
+          QStringLiteral("INSERT INTO schema_info (name, value) VALUES ('version', '0')"),
+          QStringLiteral("CREATE TABLE units (id {KEY}, unit_key VARCHAR(300) NOT NULL UNIQUE, "
+                         "serial VARCHAR(100), link_text VARCHAR(200), model_kind INTEGER, "
+                         "model_text VARCHAR(200), version VARCHAR(100), device_id VARCHAR(100), "
+                         "first_seen_ms {BIG} NOT NULL, last_seen_ms {BIG} NOT NULL)"),
+          QStringLiteral("CREATE TABLE runs (id {KEY}, unit_id {BIG} NOT NULL REFERENCES units(id), "
+                         "station VARCHAR(200), operator_name VARCHAR(200), writer VARCHAR(200), "
+                         "link_text VARCHAR(200), procedure_id VARCHAR(100) NOT NULL, "
+                         "start_ms {BIG} NOT NULL, end_ms {BIG}, outcome VARCHAR(20) NOT NULL, "
+                         "status_text TEXT, details TEXT)"),
+          QStringLiteral("CREATE INDEX runs_by_start ON runs (start_ms)"),
+          QStringLiteral("CREATE INDEX runs_by_unit ON runs (unit_id, start_ms)")}},
+        {2,
+         {QStringLiteral("CREATE INDEX runs_by_outcome ON runs (outcome)"),
+          QStringLiteral("CREATE TABLE traffic (run_id {BIG} PRIMARY KEY REFERENCES runs(id), "
+                         "frame_count {BIG} NOT NULL, dropped {BIG} NOT NULL, data {BLOB})")}},
+    };
+    return steps;
+}
+
+int LatestSchemaVersion() { return Migrations().constLast().version; }
+
+int SchemaVersion(QSqlDatabase& db, const SqlDialect& dialect) {
+    if (dialect.isEmpty(db)) return 0;
+    if (!db.tables(QSql::Tables).contains(QLatin1String("schema_info"))) return -1;
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT name, value FROM schema_info"))) return -1;
+    bool ours = false;
+    int version = -1;
+    while (q.next()) {
+        const QString name = q.value(0).toString();
+        if (name == QLatin1String("application"))
+            ours = q.value(1).toString() == QLatin1String(kSchemaApplication);
+        else if (name == QLatin1String("version"))
+            version = q.value(1).toString().toInt();
+    }
+    return ours ? version : -1;
+}
+
+RecordsStatus Migrate(QSqlDatabase& db, const SqlDialect& dialect, int target) {
+    if (target < 0) target = LatestSchemaVersion();
+    const int current = SchemaVersion(db, dialect);
+    if (current < 0) return {RecordsError::Foreign, QStringLiteral("no Panel Bench schema"), {}, {}};
+    if (current > LatestSchemaVersion())
+        return {RecordsError::NewerSchema, QStringLiteral("schema version %1").arg(current), {}, {}};
+    for (const Migration& step : Migrations()) {
+        if (step.version <= current || step.version > target) continue;
+        if (!db.transaction())
+            return {dialect.classify(db.lastError()), db.lastError().text(), {}, {}};
+        QSqlQuery q(db);
+        QStringList statements = step.statements;
+        statements << QStringLiteral("UPDATE schema_info SET value = '%1' WHERE name = 'version'")
+                          .arg(step.version);
+        for (const QString& sql : statements) {
+            if (!q.exec(dialect.expand(sql))) {
+                const QSqlError error = q.lastError();
+                db.rollback();
+                return {dialect.classify(error), error.text() + QStringLiteral(" (") + sql + u')', {}, {}};
+            }
+        }
+        if (!db.commit()) return {dialect.classify(db.lastError()), db.lastError().text(), {}, {}};
+    }
+    return {};
+}
+
+}  // namespace pb::records

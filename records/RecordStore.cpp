@@ -1,0 +1,542 @@
+#include "records/RecordStore.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <QAtomicInt>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHostInfo>
+#include <QJsonDocument>
+#include <QSqlError>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+#include "records/Migrations.h"
+#include "records/TrafficLog.h"
+
+namespace pb::records {
+namespace {
+
+QAtomicInt connectionCounter;
+
+// Who writes a run: "host/pid/start ms" of this process. A run left "running" by a
+// writer that is gone was interrupted.
+const QString& WriterToken() {
+    static const QString token = QStringLiteral("%1/%2/%3")
+                                     .arg(QHostInfo::localHostName())
+                                     .arg(qint64(::getpid()))
+                                     .arg(QDateTime::currentMSecsSinceEpoch());
+    return token;
+}
+
+bool WriterAlive(const QString& writer) {
+    if (writer == WriterToken()) return true;
+    const QStringList parts = writer.split(u'/');
+    if (parts.size() != 3 || parts[0] != QHostInfo::localHostName()) return false;
+    const qint64 pid = parts[1].toLongLong();
+    return pid > 0 && ::kill(pid_t(pid), 0) == 0;
+}
+
+QString UnitKey(const UnitIdentity& identity, const QString& linkText) {
+    return identity.serial.isEmpty() ? QStringLiteral("link:") + linkText : QStringLiteral("serial:") + identity.serial;
+}
+
+QVariant TextOrNull(const QString& text) {
+    return text.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(text);
+}
+
+QString DetailsText(const QJsonObject& details) {
+    return QString::fromUtf8(QJsonDocument(details).toJson(QJsonDocument::Compact));
+}
+
+void MoveAside(const QString& path, const QString& suffix, QString* movedTo) {
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString target = QStringLiteral("%1.%2-%3").arg(path, suffix, stamp);
+    for (int n = 2; QFileInfo::exists(target); ++n)
+        target = QStringLiteral("%1.%2-%3-%4").arg(path, suffix, stamp).arg(n);
+    if (!QFile::rename(path, target)) return;
+    *movedTo = target;
+    // The journal files belong to the file moved aside, never to the fresh one.
+    for (const char* side : {"-wal", "-shm"})
+        if (QFileInfo::exists(path + QLatin1String(side)))
+            QFile::rename(path + QLatin1String(side), target + QLatin1String(side));
+}
+
+// True when 64 KiB more can be written in `folder`: a failing I/O with no room left
+// (no space, or a file size limit) is a full disk, not a broken file.
+bool RoomToWrite(const QString& folder) {
+    QTemporaryFile probe(folder + QStringLiteral("/.room-XXXXXX"));
+    if (!probe.open()) return false;
+    const QByteArray block(64 * 1024, '\0');
+    return probe.write(block) == block.size() && probe.flush();
+}
+
+constexpr char kRunSelect[] =
+    "SELECT r.id, r.unit_id, u.serial, r.station, r.operator_name, r.link_text, "
+    "r.procedure_id, r.start_ms, r.end_ms, r.outcome, r.status_text, r.details, "
+    "t.frame_count, t.dropped FROM runs r JOIN units u ON u.id = r.unit_id "
+    "LEFT JOIN traffic t ON t.run_id = r.id";
+
+RunRow ReadRun(const QSqlQuery& q) {
+    RunRow row;
+    row.id = q.value(0).toLongLong();
+    row.unitId = q.value(1).toLongLong();
+    row.unitSerial = q.value(2).toString();
+    row.station = q.value(3).toString();
+    row.operatorName = q.value(4).toString();
+    row.linkText = q.value(5).toString();
+    row.procedure = q.value(6).toString();
+    row.startMs = q.value(7).toLongLong();
+    row.endMs = q.value(8).toLongLong();
+    row.outcome = OutcomeFromCode(q.value(9).toString()).value_or(Outcome::Error);
+    row.statusText = q.value(10).toString();
+    row.details = QJsonDocument::fromJson(q.value(11).toString().toUtf8()).object();
+    row.frameCount = q.value(12).toLongLong();
+    row.framesDropped = q.value(13).toLongLong();
+    return row;
+}
+
+constexpr char kUnitSelect[] =
+    "SELECT u.id, u.unit_key, u.serial, u.link_text, u.model_kind, u.model_text, u.version, "
+    "u.device_id, u.first_seen_ms, u.last_seen_ms, "
+    "(SELECT COUNT(*) FROM runs r WHERE r.unit_id = u.id) FROM units u";
+
+UnitRow ReadUnit(const QSqlQuery& q) {
+    UnitRow row;
+    row.id = q.value(0).toLongLong();
+    row.key = q.value(1).toString();
+    row.identity.serial = q.value(2).toString();
+    row.identified = !row.identity.serial.isEmpty();
+    row.linkText = q.value(3).toString();
+    row.identity.modelKind = q.value(4).isNull() ? -1 : q.value(4).toInt();
+    row.identity.modelText = q.value(5).toString();
+    row.identity.version = q.value(6).toString();
+    row.identity.deviceId = q.value(7).toString();
+    row.firstSeenMs = q.value(8).toLongLong();
+    row.lastSeenMs = q.value(9).toLongLong();
+    row.runCount = q.value(10).toLongLong();
+    return row;
+}
+
+}  // namespace
+
+RecordStore::RecordStore() : dialect_(&SqliteDialect()) {}
+
+RecordStore::~RecordStore() { close(); }
+
+QString RecordStore::DefaultPath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/NORDAX/PanelBench/records.sqlite");
+}
+
+QSqlDatabase RecordStore::database() const {
+    return connection_.isEmpty() ? QSqlDatabase() : QSqlDatabase::database(connection_, false);
+}
+
+void RecordStore::close() {
+    open_ = false;
+    if (connection_.isEmpty()) return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(connection_, false);
+        if (db.isOpen()) db.close();
+    }
+    QSqlDatabase::removeDatabase(connection_);
+    connection_.clear();
+}
+
+RecordsStatus RecordStore::openSqlite(const QString& path) {
+    close();
+    dialect_ = &SqliteDialect();
+    path_ = path;
+    interruptedAtOpen_ = 0;
+    RecordsStatus status;
+    if (!QSqlDatabase::isDriverAvailable(dialect_->driver)) {
+        status = {RecordsError::DriverMissing, dialect_->driver, path, {}};
+    } else if (const QString folder = QFileInfo(path).absolutePath(); !QDir().mkpath(folder) ||
+                                                                     !QFileInfo(folder).isWritable()) {
+        status = {RecordsError::FolderNotWritable, folder, path, {}};
+    } else {
+        status = openFile(path);
+        if (status.error == RecordsError::Damaged || status.error == RecordsError::Foreign) {
+            close();
+            MoveAside(path, status.error == RecordsError::Damaged ? QStringLiteral("damaged")
+                                                                  : QStringLiteral("foreign"),
+                      &status.movedAsideTo);
+            if (!status.movedAsideTo.isEmpty()) {
+                const RecordsStatus fresh = openFile(path);
+                if (!fresh.ok()) status = fresh;
+            }
+        }
+    }
+    status.path = path;
+    status_ = status;
+    return status_;
+}
+
+RecordsStatus RecordStore::openFile(const QString& path) {
+    connection_ = QStringLiteral("panelbench-records-%1").arg(connectionCounter.fetchAndAddRelaxed(1));
+    QSqlDatabase db = QSqlDatabase::addDatabase(dialect_->driver, connection_);
+    db.setDatabaseName(path);
+    db.setConnectOptions(dialect_->connectOptions());
+    if (!db.open()) return {classify(db.lastError()), db.lastError().text(), path, {}};
+    // Another program's database is recognised before anything of it is changed.
+    if (SchemaVersion(db, *dialect_) < 0) {
+        // An unreadable file also has no schema of ours: tell the two apart.
+        QSqlQuery probe(db);
+        if (!probe.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")))
+            return {classify(probe.lastError()), probe.lastError().text(), path, {}};
+        return {RecordsError::Foreign, QStringLiteral("no Panel Bench schema"), path, {}};
+    }
+    if (const QSqlError error = dialect_->prepareConnection(db); error.isValid())
+        return {classify(error), error.text(), path, {}};
+    RecordsStatus migrated = Migrate(db, *dialect_);
+    if (migrated.error == RecordsError::WriteFailed && !RoomToWrite(QFileInfo(path).absolutePath()))
+        migrated.error = RecordsError::DiskFull;
+    if (!migrated.ok()) return migrated;
+    open_ = true;
+    interruptedAtOpen_ = markInterrupted();
+    if (!open_) return status_;
+    return {};
+}
+
+RecordsError RecordStore::classify(const QSqlError& error) const {
+    const RecordsError kind = dialect_->classify(error);
+    if (kind == RecordsError::WriteFailed && dialect_->driver == QLatin1String("QSQLITE") &&
+        !RoomToWrite(QFileInfo(path_).absolutePath()))
+        return RecordsError::DiskFull;
+    return kind;
+}
+
+RecordsStatus RecordStore::fail(const QSqlError& error, const QString& what) {
+    RecordsError kind = classify(error);
+    // A write that fails after open is not a damaged file to move aside.
+    if (kind == RecordsError::Foreign) kind = RecordsError::WriteFailed;
+    status_ = {kind, what + QStringLiteral(": ") + error.text(), path_, {}};
+    open_ = false;
+    return status_;
+}
+
+bool RecordStore::failed(const QSqlQuery& q, const QString& what) {
+    QSqlDatabase db = database();
+    if (db.isOpen()) db.rollback();
+    fail(q.lastError(), what);
+    return false;
+}
+
+qint64 RecordStore::insertedId(QSqlQuery& q) {
+    if (dialect_->keyFromReturning) return q.next() ? q.value(0).toLongLong() : 0;
+    return q.lastInsertId().toLongLong();
+}
+
+int RecordStore::markInterrupted() {
+    QSqlDatabase db = database();
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT id, writer FROM runs WHERE outcome = 'running'"))) {
+        failed(q, QStringLiteral("reading unfinished runs"));
+        return 0;
+    }
+    QList<qint64> dead;
+    while (q.next())
+        if (!WriterAlive(q.value(1).toString())) dead << q.value(0).toLongLong();
+    q.finish();
+    if (dead.isEmpty()) return 0;
+    if (!db.transaction()) {
+        fail(db.lastError(), QStringLiteral("marking interrupted runs"));
+        return 0;
+    }
+    QSqlQuery mark(db);
+    mark.prepare(QStringLiteral("UPDATE runs SET outcome = 'interrupted' WHERE id = ?"));
+    for (qint64 id : dead) {
+        mark.addBindValue(id);
+        if (!mark.exec()) return failed(mark, QStringLiteral("marking interrupted runs")), 0;
+    }
+    if (!db.commit()) return fail(db.lastError(), QStringLiteral("marking interrupted runs")), 0;
+    return int(dead.size());
+}
+
+qint64 RecordStore::ensureUnit(const UnitIdentity& identity, const QString& linkText,
+                               qint64 seenMs) {
+    QSqlDatabase db = database();
+    const QString key = UnitKey(identity, linkText);
+    QSqlQuery find(db);
+    find.prepare(QStringLiteral("SELECT id FROM units WHERE unit_key = ?"));
+    find.addBindValue(key);
+    if (!find.exec()) return failed(find, QStringLiteral("finding the unit")), 0;
+    if (find.next()) {
+        const qint64 id = find.value(0).toLongLong();
+        find.finish();
+        QSqlQuery update(db);
+        if (identity.serial.isEmpty()) {
+            update.prepare(QStringLiteral("UPDATE units SET last_seen_ms = ? WHERE id = ? AND last_seen_ms < ?"));
+            update.addBindValue(seenMs);
+            update.addBindValue(id);
+            update.addBindValue(seenMs);
+        } else {
+            // The identity as last identified; parts not known now stay as they were.
+            update.prepare(QStringLiteral(
+                "UPDATE units SET model_kind = COALESCE(?, model_kind), "
+                "model_text = COALESCE(?, model_text), version = COALESCE(?, version), "
+                "device_id = COALESCE(?, device_id), link_text = ?, "
+                "last_seen_ms = CASE WHEN last_seen_ms < ? THEN ? ELSE last_seen_ms END "
+                "WHERE id = ?"));
+            update.addBindValue(identity.modelKind >= 0 ? QVariant(identity.modelKind)
+                                                        : QVariant(QMetaType::fromType<int>()));
+            update.addBindValue(TextOrNull(identity.modelText));
+            update.addBindValue(TextOrNull(identity.version));
+            update.addBindValue(TextOrNull(identity.deviceId));
+            update.addBindValue(linkText);
+            update.addBindValue(seenMs);
+            update.addBindValue(seenMs);
+            update.addBindValue(id);
+        }
+        if (!update.exec()) return failed(update, QStringLiteral("updating the unit")), 0;
+        return id;
+    }
+    QSqlQuery insert(db);
+    insert.prepare(QStringLiteral(
+        "INSERT INTO units (unit_key, serial, link_text, model_kind, model_text, version, "
+        "device_id, first_seen_ms, last_seen_ms) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)") +
+                   (dialect_->keyFromReturning ? QStringLiteral(" RETURNING id") : QString()));
+    insert.addBindValue(key);
+    insert.addBindValue(TextOrNull(identity.serial));
+    insert.addBindValue(linkText);
+    insert.addBindValue(identity.modelKind >= 0 ? QVariant(identity.modelKind)
+                                                : QVariant(QMetaType::fromType<int>()));
+    insert.addBindValue(TextOrNull(identity.modelText));
+    insert.addBindValue(TextOrNull(identity.version));
+    insert.addBindValue(TextOrNull(identity.deviceId));
+    insert.addBindValue(seenMs);
+    insert.addBindValue(seenMs);
+    if (!insert.exec()) return failed(insert, QStringLiteral("adding the unit")), 0;
+    return insertedId(insert);
+}
+
+qint64 RecordStore::upsertUnit(const UnitIdentity& identity, const QString& linkText,
+                               qint64 seenMs) {
+    if (!open_) return 0;
+    QSqlDatabase db = database();
+    if (!db.transaction()) return fail(db.lastError(), QStringLiteral("adding the unit")), 0;
+    const qint64 id = ensureUnit(identity, linkText, seenMs);
+    if (id == 0) return 0;
+    if (!db.commit()) return fail(db.lastError(), QStringLiteral("adding the unit")), 0;
+    return id;
+}
+
+qint64 RecordStore::beginRun(const RunStart& start) {
+    if (!open_) return 0;
+    QSqlDatabase db = database();
+    if (!db.transaction()) return fail(db.lastError(), QStringLiteral("starting a run")), 0;
+    const qint64 unitId = ensureUnit(start.unit, start.linkText, start.startMs);
+    if (unitId == 0) return 0;
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral(
+        "INSERT INTO runs (unit_id, station, operator_name, writer, link_text, procedure_id, "
+        "start_ms, outcome, details) VALUES (?, ?, ?, ?, ?, ?, ?, 'running', ?)") +
+              (dialect_->keyFromReturning ? QStringLiteral(" RETURNING id") : QString()));
+    q.addBindValue(unitId);
+    q.addBindValue(start.station.isEmpty() ? QHostInfo::localHostName() : start.station);
+    q.addBindValue(start.operatorName);
+    q.addBindValue(WriterToken());
+    q.addBindValue(start.linkText);
+    q.addBindValue(start.procedure);
+    q.addBindValue(start.startMs);
+    q.addBindValue(DetailsText(start.details));
+    if (!q.exec()) return failed(q, QStringLiteral("starting a run")), 0;
+    const qint64 id = insertedId(q);
+    q.finish();
+    if (!db.commit()) return fail(db.lastError(), QStringLiteral("starting a run")), 0;
+    return id;
+}
+
+bool RecordStore::updateRunDetails(qint64 runId, const QJsonObject& details) {
+    if (!open_ || runId <= 0) return false;
+    QSqlQuery q(database());
+    q.prepare(QStringLiteral("UPDATE runs SET details = ? WHERE id = ?"));
+    q.addBindValue(DetailsText(details));
+    q.addBindValue(runId);
+    if (!q.exec()) return failed(q, QStringLiteral("recording progress"));
+    return true;
+}
+
+bool RecordStore::endRun(qint64 runId, const RunEnd& end) {
+    if (!open_ || runId <= 0) return false;
+    QSqlDatabase db = database();
+    if (!db.transaction()) return fail(db.lastError(), QStringLiteral("ending a run")), false;
+    QSqlQuery q(db);
+    if (end.identity && !end.identity->serial.isEmpty()) {
+        // The unit is known now: the run belongs to it, not to the link's unidentified unit.
+        q.prepare(QStringLiteral("SELECT link_text FROM runs WHERE id = ?"));
+        q.addBindValue(runId);
+        if (!q.exec()) return failed(q, QStringLiteral("ending a run"));
+        const QString link = q.next() ? q.value(0).toString() : QString();
+        q.finish();
+        const qint64 unitId = ensureUnit(*end.identity, link, end.endMs);
+        if (unitId == 0) return false;
+        q.prepare(QStringLiteral("UPDATE runs SET unit_id = ? WHERE id = ?"));
+        q.addBindValue(unitId);
+        q.addBindValue(runId);
+        if (!q.exec()) return failed(q, QStringLiteral("ending a run"));
+    }
+    q.prepare(QStringLiteral("UPDATE runs SET end_ms = ?, outcome = ?, status_text = ?") +
+              (end.details.isEmpty() ? QString() : QStringLiteral(", details = ?")) +
+              QStringLiteral(" WHERE id = ?"));
+    q.addBindValue(end.endMs);
+    q.addBindValue(OutcomeCode(end.outcome));
+    q.addBindValue(end.statusText);
+    if (!end.details.isEmpty()) q.addBindValue(DetailsText(end.details));
+    q.addBindValue(runId);
+    if (!q.exec()) return failed(q, QStringLiteral("ending a run"));
+    if (!db.commit()) return fail(db.lastError(), QStringLiteral("ending a run")), false;
+    return true;
+}
+
+bool RecordStore::saveTraffic(qint64 runId, const KeptTraffic& traffic) {
+    if (!open_ || runId <= 0) return false;
+    QSqlDatabase db = database();
+    if (!db.transaction()) return fail(db.lastError(), QStringLiteral("keeping traffic")), false;
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("DELETE FROM traffic WHERE run_id = ?"));
+    q.addBindValue(runId);
+    if (!q.exec()) return failed(q, QStringLiteral("keeping traffic"));
+    q.prepare(QStringLiteral("INSERT INTO traffic (run_id, frame_count, dropped, data) VALUES (?, ?, ?, ?)"));
+    q.addBindValue(runId);
+    q.addBindValue(qint64(traffic.frames.size()));
+    q.addBindValue(traffic.dropped);
+    q.addBindValue(EncodeTraffic(traffic));
+    if (!q.exec()) return failed(q, QStringLiteral("keeping traffic"));
+    if (!db.commit()) return fail(db.lastError(), QStringLiteral("keeping traffic")), false;
+    return true;
+}
+
+QList<UnitRow> RecordStore::units(const QString& serialPart) {
+    QList<UnitRow> rows;
+    if (!open_) return rows;
+    QSqlQuery q(database());
+    prepareUnits(q, QLatin1String(kUnitSelect), serialPart);
+    if (!q.exec()) return failed(q, QStringLiteral("reading units")), rows;
+    while (q.next()) rows << ReadUnit(q);
+    return rows;
+}
+
+bool RecordStore::selectById(QSqlQuery& q, const char* select, const char* key, qint64 id,
+                             const QString& what) {
+    if (!open_) return false;
+    q.prepare(QLatin1String(select) + QStringLiteral(" WHERE %1 = ?").arg(QLatin1String(key)));
+    q.addBindValue(id);
+    if (!q.exec()) return failed(q, what);
+    return q.next();
+}
+
+std::optional<UnitRow> RecordStore::unit(qint64 unitId) {
+    QSqlQuery q(database());
+    if (!selectById(q, kUnitSelect, "u.id", unitId, QStringLiteral("reading a unit"))) return std::nullopt;
+    return ReadUnit(q);
+}
+
+void RecordStore::prepareUnits(QSqlQuery& q, const QString& select, const QString& serialPart) {
+    // LIKE on UPPER of both sides: case-blind in SQLite and PostgreSQL alike.
+    QString sql = select;
+    if (!serialPart.isEmpty()) sql += QStringLiteral(" WHERE UPPER(u.serial) LIKE UPPER(?)");
+    q.prepare(sql + QStringLiteral(" ORDER BY u.last_seen_ms DESC, u.id DESC"));
+    if (!serialPart.isEmpty()) q.addBindValue(u'%' + serialPart + u'%');
+}
+
+QString RecordStore::whereClause(const RunFilter& filter, QVariantList* binds) const {
+    QStringList parts;
+    if (filter.unitId > 0) {
+        parts << QStringLiteral("r.unit_id = ?");
+        *binds << filter.unitId;
+    }
+    if (!filter.serial.isEmpty()) {
+        parts << QStringLiteral("UPPER(u.serial) LIKE UPPER(?)");
+        *binds << u'%' + filter.serial + u'%';
+    }
+    if (filter.fromMs > 0) {
+        parts << QStringLiteral("r.start_ms >= ?");
+        *binds << filter.fromMs;
+    }
+    if (filter.toMs > 0) {
+        parts << QStringLiteral("r.start_ms < ?");
+        *binds << filter.toMs;
+    }
+    if (filter.outcome) {
+        parts << QStringLiteral("r.outcome = ?");
+        *binds << OutcomeCode(*filter.outcome);
+    }
+    if (!filter.procedure.isEmpty()) {
+        parts << QStringLiteral("r.procedure_id = ?");
+        *binds << filter.procedure;
+    }
+    if (!filter.runIds.isEmpty()) {
+        QStringList marks;
+        for (qint64 id : filter.runIds) {
+            marks << QStringLiteral("?");
+            *binds << id;
+        }
+        parts << QStringLiteral("r.id IN (%1)").arg(marks.join(u','));
+    }
+    return parts.isEmpty() ? QString() : QStringLiteral(" WHERE ") + parts.join(QLatin1String(" AND "));
+}
+
+QList<RunRow> RecordStore::runs(const RunFilter& filter, int limit) {
+    QList<RunRow> rows;
+    if (!open_) return rows;
+    QVariantList binds;
+    QString sql = QLatin1String(kRunSelect) + whereClause(filter, &binds) +
+                  QStringLiteral(" ORDER BY r.start_ms DESC, r.id DESC");
+    if (limit >= 0) sql += QStringLiteral(" LIMIT %1").arg(limit);
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    q.prepare(sql);
+    for (const QVariant& bind : binds) q.addBindValue(bind);
+    if (!q.exec()) return failed(q, QStringLiteral("reading runs")), rows;
+    while (q.next()) rows << ReadRun(q);
+    return rows;
+}
+
+std::optional<RunRow> RecordStore::run(qint64 runId) {
+    QSqlQuery q(database());
+    if (!selectById(q, kRunSelect, "r.id", runId, QStringLiteral("reading a run"))) return std::nullopt;
+    return ReadRun(q);
+}
+
+KeptTraffic RecordStore::traffic(qint64 runId) {
+    if (!open_) return {};
+    QSqlQuery q(database());
+    q.prepare(QStringLiteral("SELECT data FROM traffic WHERE run_id = ?"));
+    q.addBindValue(runId);
+    if (!q.exec()) return failed(q, QStringLiteral("reading traffic")), KeptTraffic{};
+    if (!q.next()) return {};
+    return DecodeTraffic(q.value(0).toByteArray()).value_or(KeptTraffic{});
+}
+
+QSqlQuery RecordStore::unitsQuery(const QString& serialPart) {
+    QSqlQuery q(database());
+    prepareUnits(q,
+                 QStringLiteral("SELECT u.id, COALESCE(u.serial, ''), u.link_text, u.model_text, "
+                                "u.version, u.last_seen_ms FROM units u"),
+                 serialPart);
+    if (open_) q.exec();
+    return q;
+}
+
+QSqlQuery RecordStore::runsQuery(const RunFilter& filter) {
+    QVariantList binds;
+    const QString sql =
+        QStringLiteral(
+            "SELECT r.id, r.start_ms, COALESCE(u.serial, u.link_text), r.procedure_id, "
+            "r.outcome, r.end_ms - r.start_ms, r.operator_name, r.station, r.status_text, "
+            "r.unit_id FROM runs r JOIN units u ON u.id = r.unit_id") +
+        whereClause(filter, &binds) + QStringLiteral(" ORDER BY r.start_ms DESC, r.id DESC");
+    QSqlQuery q(database());
+    q.prepare(sql);
+    for (const QVariant& bind : binds) q.addBindValue(bind);
+    if (open_) q.exec();
+    return q;
+}
+
+}  // namespace pb::records

@@ -1,0 +1,94 @@
+#pragma once
+// The records of units and their test runs, behind Qt SQL. One store is one connection
+// with a name of its own, to be used from the thread that opened it: a unit tested on
+// another thread opens a store of its own on the same file.
+//
+// Never in the way: nothing here throws or waits long (a busy timeout bounds waiting on
+// another writer). When the store cannot be opened or a write fails, status() names the
+// reason once and every later call does nothing and returns an empty value.
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <optional>
+
+#include "records/RecordTypes.h"
+#include "records/RecordsError.h"
+#include "records/SqlDialect.h"
+
+namespace pb::records {
+
+class RecordStore {
+public:
+    RecordStore();
+    ~RecordStore();
+    RecordStore(const RecordStore&) = delete;
+    RecordStore& operator=(const RecordStore&) = delete;
+
+    // $XDG_DATA_HOME/NORDAX/PanelBench/records.sqlite (through QStandardPaths).
+    static QString DefaultPath();
+
+    // Opens (making folder and schema as needed) the SQLite file at `path`. A damaged or
+    // foreign file is renamed aside ("records.sqlite.damaged-20261208-121314") and a fresh
+    // one made; the returned status then says so with error Damaged / Foreign although
+    // the store works. Runs left "running" by a program that died become "interrupted".
+    RecordsStatus openSqlite(const QString& path = DefaultPath());
+    void close();
+
+    bool isOpen() const { return open_; }
+    // Why the records are off, or the note of a file moved aside at open.
+    const RecordsStatus& status() const { return status_; }
+    QString connectionName() const { return connection_; }
+    QSqlDatabase database() const;
+    const SqlDialect& dialect() const { return *dialect_; }
+
+    // Writing, each call its own transaction. 0 / false when the store is off or failed.
+    qint64 beginRun(const RunStart& start);
+    bool updateRunDetails(qint64 runId, const QJsonObject& details);  // progress mid-run
+    bool endRun(qint64 runId, const RunEnd& end);
+    bool saveTraffic(qint64 runId, const KeptTraffic& traffic);  // replaces the run's traffic
+    // Records an identify outside a run; returns the unit's id.
+    qint64 upsertUnit(const UnitIdentity& identity, const QString& linkText, qint64 seenMs);
+
+    // Reading.
+    QList<UnitRow> units(const QString& serialPart = {});
+    std::optional<UnitRow> unit(qint64 unitId);
+    QList<RunRow> runs(const RunFilter& filter, int limit = -1);  // newest first
+    std::optional<RunRow> run(qint64 runId);
+    KeptTraffic traffic(qint64 runId);
+
+    // Executed queries for a SQL model (columns as below), newest first.
+    QSqlQuery unitsQuery(const QString& serialPart);
+    QSqlQuery runsQuery(const RunFilter& filter);
+    // Column order of unitsQuery and runsQuery.
+    enum UnitColumn { UnitId, UnitSerial, UnitLink, UnitModel, UnitVersion, UnitLastSeen, UnitColumns };
+    enum RunColumn {
+        RunId, RunStartMs, RunSerial, RunProcedure, RunOutcome, RunDurationMs, RunOperator,
+        RunStation, RunStatus, RunUnitId, RunColumns
+    };
+
+    // How many runs a program that died had left running; marked at open.
+    int interruptedAtOpen() const { return interruptedAtOpen_; }
+
+private:
+    RecordsStatus openFile(const QString& path);
+    RecordsError classify(const QSqlError& error) const;
+    RecordsStatus fail(const QSqlError& error, const QString& what);
+    bool failed(const QSqlQuery& q, const QString& what);
+    qint64 insertedId(QSqlQuery& q);
+    qint64 ensureUnit(const UnitIdentity& identity, const QString& linkText, qint64 seenMs);
+    int markInterrupted();
+    QString whereClause(const RunFilter& filter, QVariantList* binds) const;
+    static void prepareUnits(QSqlQuery& q, const QString& select, const QString& serialPart);
+    // Positions `q` on the row of `select` whose `key` is `id`; false when none or failed.
+    bool selectById(QSqlQuery& q, const char* select, const char* key, qint64 id, const QString& what);
+
+    const SqlDialect* dialect_;
+    QString connection_;
+    QString path_;
+    bool open_ = false;
+    int interruptedAtOpen_ = 0;
+    RecordsStatus status_;
+};
+
+}  // namespace pb::records

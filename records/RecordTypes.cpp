@@ -1,0 +1,48 @@
+#include "records/RecordTypes.h"
+
+#include "records/RecordsError.h"
+
+namespace pb::records {
+
+QString OutcomeCode(Outcome outcome) {
+    switch (outcome) {
+    case Outcome::Running: return QStringLiteral("running");
+    case Outcome::Ok: return QStringLiteral("ok");
+    case Outcome::Error: return QStringLiteral("error");
+    case Outcome::OpenFailed: return QStringLiteral("open-failed");
+    case Outcome::Interrupted: return QStringLiteral("interrupted");
+    }
+    return {};
+}
+
+std::optional<Outcome> OutcomeFromCode(const QString& code) {
+    for (Outcome o : {Outcome::Running, Outcome::Ok, Outcome::Error, Outcome::OpenFailed,
+                      Outcome::Interrupted})
+        if (OutcomeCode(o) == code) return o;
+    return std::nullopt;
+}
+
+QString DirectionCode(Direction direction) {
+    switch (direction) {
+    case Direction::Sent: return QStringLiteral("sent");
+    case Direction::Received: return QStringLiteral("received");
+    case Direction::Failed: return QStringLiteral("failed");
+    }
+    return {};
+}
+
+QString ErrorName(RecordsError error) {
+    switch (error) {
+    case RecordsError::None: return QStringLiteral("None");
+    case RecordsError::DriverMissing: return QStringLiteral("DriverMissing");
+    case RecordsError::FolderNotWritable: return QStringLiteral("FolderNotWritable");
+    case RecordsError::DiskFull: return QStringLiteral("DiskFull");
+    case RecordsError::Damaged: return QStringLiteral("Damaged");
+    case RecordsError::Foreign: return QStringLiteral("Foreign");
+    case RecordsError::NewerSchema: return QStringLiteral("NewerSchema");
+    case RecordsError::WriteFailed: return QStringLiteral("WriteFailed");
+    }
+    return {};
+}
+
+}  // namespace pb::records

@@ -1,0 +1,105 @@
+#pragma once
+// The values the records keep and hand out. Plain structs: the test-run frame and the
+// traffic decoder convert their own values into these in one thin adapter.
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <optional>
+
+namespace pb::records {
+
+enum class Outcome { Running, Ok, Error, OpenFailed, Interrupted };
+
+// Stored codes: "running", "ok", "error", "open-failed", "interrupted".
+QString OutcomeCode(Outcome outcome);
+std::optional<Outcome> OutcomeFromCode(const QString& code);
+
+// What an identify learnt of a controller. An empty serial means none is known.
+struct UnitIdentity {
+    QString serial;
+    int modelKind = -1;  // -1: not known
+    QString modelText;
+    QString version;
+    QString deviceId;
+};
+
+// What is known when a run starts.
+struct RunStart {
+    QString procedure;  // e.g. "firmware-upgrade"
+    QString linkText;   // "/dev/ttyUSB0 9600" or "10.0.0.5:4001"
+    QString station;    // host name; empty: this machine's
+    QString operatorName;
+    qint64 startMs = 0;  // ms since the epoch
+    UnitIdentity unit;   // as far as known; empty serial: the link's unidentified unit
+    QJsonObject details;
+};
+
+// What is known when it ends.
+struct RunEnd {
+    qint64 endMs = 0;
+    Outcome outcome = Outcome::Ok;
+    QString statusText;
+    QJsonObject details;                  // replaces the run's details when not empty
+    std::optional<UnitIdentity> identity;  // the identity after the run, when it identified
+};
+
+enum class Direction { Sent, Received, Failed };
+QString DirectionCode(Direction direction);  // "sent", "received", "failed"
+
+struct TrafficFrame {
+    qint64 ms = 0;  // ms since the epoch
+    Direction direction = Direction::Sent;
+    QByteArray bytes;
+    QString verdict;  // checksum verdict or failure kind, as the decoder names it
+    QString note;
+};
+
+// A run's frames as kept: the first and the last, and how many between were dropped.
+struct KeptTraffic {
+    QList<TrafficFrame> frames;
+    qint64 dropped = 0;
+    qint64 droppedAfter = -1;  // index in frames after which the dropped ones were; -1: none
+};
+
+struct UnitRow {
+    qint64 id = 0;
+    QString key;  // "serial:<serial>" or "link:<link text>"
+    bool identified = false;
+    UnitIdentity identity;
+    QString linkText;  // of an unidentified unit
+    qint64 firstSeenMs = 0;
+    qint64 lastSeenMs = 0;
+    qint64 runCount = 0;
+};
+
+struct RunRow {
+    qint64 id = 0;
+    qint64 unitId = 0;
+    QString unitSerial;  // empty for an unidentified unit
+    QString station;
+    QString operatorName;
+    QString linkText;
+    QString procedure;
+    qint64 startMs = 0;
+    qint64 endMs = 0;  // 0 while running
+    Outcome outcome = Outcome::Running;
+    QString statusText;
+    QJsonObject details;
+    qint64 frameCount = 0;
+    qint64 framesDropped = 0;
+};
+
+// A selection of runs. Empty fields select everything.
+struct RunFilter {
+    qint64 unitId = 0;
+    QString serial;        // part of the serial number
+    qint64 fromMs = 0;     // start at or after
+    qint64 toMs = 0;       // start before; 0: no bound
+    std::optional<Outcome> outcome;
+    QString procedure;
+    QList<qint64> runIds;  // only these runs
+};
+
+}  // namespace pb::records

@@ -1,0 +1,31 @@
+#pragma once
+// Why the records are off. A store that fails says so with one of these values and
+// keeps out of the way: tests run on without it.
+
+#include <QString>
+
+namespace pb::records {
+
+enum class RecordsError {
+    None,
+    DriverMissing,      // Qt's SQL driver for the back end is not installed
+    FolderNotWritable,  // the folder cannot be made or written
+    DiskFull,           // no room (or a file size limit)
+    Damaged,            // not a readable database; moved aside and made anew
+    Foreign,            // another program's database; moved aside and made anew
+    NewerSchema,        // written by a newer Panel Bench; left alone
+    WriteFailed,        // any other failure to read or write
+};
+
+QString ErrorName(RecordsError error);  // "FolderNotWritable", ...
+
+struct RecordsStatus {
+    RecordsError error = RecordsError::None;
+    QString detail;        // the driver's or system's words, for the log
+    QString path;          // the database file
+    QString movedAsideTo;  // where a damaged or foreign file now lies; empty if none
+
+    bool ok() const { return error == RecordsError::None; }
+};
+
+}  // namespace pb::records

@@ -1,0 +1,339 @@
+#include "records/RecordsExport.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QGuiApplication>
+#include <QHostInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QSet>
+#include <QAbstractTextDocumentLayout>
+#include <QTextDocument>
+
+#include "i18n/RecordsTexts.h"
+
+namespace pb::records {
+namespace {
+
+QJsonValue TextOrNull(const QString& text) {
+    return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
+}
+
+QJsonObject UnitJson(const UnitRow& unit) {
+    return {{"id", unit.id},
+            {"serial", TextOrNull(unit.identity.serial)},
+            {"link", unit.linkText},
+            {"modelKind", unit.identity.modelKind >= 0 ? QJsonValue(unit.identity.modelKind)
+                                                       : QJsonValue(QJsonValue::Null)},
+            {"modelText", unit.identity.modelText},
+            {"version", unit.identity.version},
+            {"deviceId", unit.identity.deviceId},
+            {"firstSeenMs", unit.firstSeenMs},
+            {"lastSeenMs", unit.lastSeenMs}};
+}
+
+QJsonObject RunJson(const RunRow& run) {
+    return {{"id", run.id},
+            {"unitId", run.unitId},
+            {"serial", TextOrNull(run.unitSerial)},
+            {"station", run.station},
+            {"operator", run.operatorName},
+            {"link", run.linkText},
+            {"procedure", run.procedure},
+            {"startMs", run.startMs},
+            {"endMs", run.endMs > 0 ? QJsonValue(run.endMs) : QJsonValue(QJsonValue::Null)},
+            {"outcome", OutcomeCode(run.outcome)},
+            {"statusText", run.statusText},
+            {"details", run.details},
+            {"frameCount", run.frameCount},
+            {"framesDropped", run.framesDropped}};
+}
+
+QJsonArray TrafficJson(const KeptTraffic& traffic) {
+    QJsonArray frames;
+    for (const TrafficFrame& f : traffic.frames)
+        frames.append(QJsonObject{{"ms", f.ms},
+                                  {"direction", DirectionCode(f.direction)},
+                                  {"bytesHex", QString::fromLatin1(f.bytes.toHex())},
+                                  {"text", FrameText(f.bytes)},
+                                  {"verdict", f.verdict},
+                                  {"note", f.note}});
+    return frames;
+}
+
+QString IsoTime(qint64 ms) {
+    if (ms <= 0) return {};
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString(Qt::ISODateWithMs);
+}
+
+QString LocalTime(qint64 ms) {
+    if (ms <= 0) return {};
+    return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+// RFC 4180: a field with a comma, quote or line break goes in quotes, quotes doubled.
+void AppendCsvField(QByteArray& out, const QString& field) {
+    QByteArray bytes = field.toUtf8();
+    if (bytes.contains(',') || bytes.contains('"') || bytes.contains('\n') || bytes.contains('\r')) {
+        bytes.replace('"', "\"\"");
+        out += '"';
+        out += bytes;
+        out += '"';
+    } else {
+        out += bytes;
+    }
+}
+
+void AppendCsvRow(QByteArray& out, const QStringList& fields) {
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (i) out += ',';
+        AppendCsvField(out, fields[i]);
+    }
+    out += "\r\n";
+}
+
+// Text for XHTML: escaped, and without the control characters XML does not allow.
+QString Esc(const QString& text) {
+    QString clean;
+    clean.reserve(text.size());
+    for (QChar c : text)
+        if (c.unicode() >= 0x20 || c == u'\n' || c == u'\t') clean += c;
+    return clean.toHtmlEscaped();
+}
+
+QString OutcomeName(Outcome outcome, int language) {
+    switch (outcome) {
+    case Outcome::Running: return Text(RecordText::OutcomeRunning, language);
+    case Outcome::Ok: return Text(RecordText::OutcomeOk, language);
+    case Outcome::Error: return Text(RecordText::OutcomeError, language);
+    case Outcome::OpenFailed: return Text(RecordText::OutcomeOpenFailed, language);
+    case Outcome::Interrupted: return Text(RecordText::OutcomeInterrupted, language);
+    }
+    return {};
+}
+
+QString DurationText(const RunRow& run) {
+    if (run.endMs <= 0) return {};
+    return QString::number(double(run.endMs - run.startMs) / 1000.0, 'f', 1) + QStringLiteral(" s");
+}
+
+// A firmware upgrade's details: {"file": {"name", "size", "sha256", "header"}, ...,
+// "versionBefore", "versionAfter"}.
+struct FirmwareLine {
+    QString file, sha256, before, after;
+};
+FirmwareLine FirmwareOf(const QJsonObject& details) {
+    const QJsonObject file = details.value(QLatin1String("file")).toObject();
+    return {file.value(QLatin1String("name")).toString(),
+            file.value(QLatin1String("sha256")).toString(),
+            details.value(QLatin1String("versionBefore")).toString(),
+            details.value(QLatin1String("versionAfter")).toString()};
+}
+
+QString Cell(const QString& text, const char* cls = nullptr) {
+    return cls ? QStringLiteral("<td class=\"%1\">%2</td>").arg(QLatin1String(cls), Esc(text))
+               : QStringLiteral("<td>") + Esc(text) + QStringLiteral("</td>");
+}
+
+QString Head(RecordText id, int language, int widthPercent = 0) {
+    if (widthPercent > 0)
+        return QStringLiteral("<th width=\"%1%\">").arg(widthPercent) + Esc(Text(id, language)) +
+               QStringLiteral("</th>");
+    return QStringLiteral("<th>") + Esc(Text(id, language)) + QStringLiteral("</th>");
+}
+
+}  // namespace
+
+QString FrameText(const QByteArray& bytes) {
+    static const char* const names[] = {"NUL", "SOH", "STX", "ETX", "EOT"};
+    QString text;
+    text.reserve(bytes.size());
+    for (char ch : bytes) {
+        const auto c = quint8(ch);
+        if (c < 5) text += u'<' + QLatin1String(names[c]) + u'>';
+        else if (c == '\r') text += QLatin1String("<CR>");
+        else if (c == '\n') text += QLatin1String("<LF>");
+        else if (c < 0x20 || c >= 0x7f)
+            text += QStringLiteral("<x") + QString::number(c, 16).toUpper().rightJustified(2, u'0') + u'>';
+        else text += QLatin1Char(ch);
+    }
+    return text;
+}
+
+QByteArray ExportJson(RecordStore& store, const RunFilter& filter, bool withTraffic) {
+    const QList<RunRow> runs = store.runs(filter);
+    QJsonArray runArray;
+    QList<qint64> unitIds;
+    QSet<qint64> seen;
+    for (const RunRow& run : runs) {
+        QJsonObject object = RunJson(run);
+        if (withTraffic) {
+            const KeptTraffic traffic = store.traffic(run.id);
+            object.insert(QLatin1String("traffic"), TrafficJson(traffic));
+            object.insert(QLatin1String("trafficDroppedAfter"), traffic.droppedAfter);
+        }
+        runArray.append(object);
+        if (!seen.contains(run.unitId)) {
+            seen.insert(run.unitId);
+            unitIds << run.unitId;
+        }
+    }
+    QJsonArray unitArray;
+    for (qint64 id : unitIds)
+        if (const auto unit = store.unit(id)) unitArray.append(UnitJson(*unit));
+    const QJsonObject root{{"format", QLatin1String(kJsonFormat)},
+                           {"formatVersion", kJsonFormatVersion},
+                           {"exportedMs", QDateTime::currentMSecsSinceEpoch()},
+                           {"station", QHostInfo::localHostName()},
+                           {"units", unitArray},
+                           {"runs", runArray}};
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+QStringList CsvColumns() {
+    return {QStringLiteral("run_id"),    QStringLiteral("serial"),
+            QStringLiteral("unit_link"), QStringLiteral("procedure"),
+            QStringLiteral("outcome"),   QStringLiteral("start_utc"),
+            QStringLiteral("end_utc"),   QStringLiteral("duration_ms"),
+            QStringLiteral("operator"),  QStringLiteral("station"),
+            QStringLiteral("link"),      QStringLiteral("status_text"),
+            QStringLiteral("frames"),    QStringLiteral("details_json")};
+}
+
+QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
+    const QList<RunRow> runs = store.runs(filter);
+    QHash<qint64, QString> unitLinks;
+    for (const UnitRow& unit : store.units()) unitLinks.insert(unit.id, unit.linkText);
+    QByteArray out("\xEF\xBB\xBF");
+    out.reserve(runs.size() * 200);
+    AppendCsvRow(out, CsvColumns());
+    for (const RunRow& run : runs) {
+        AppendCsvRow(out, {QString::number(run.id), run.unitSerial, unitLinks.value(run.unitId),
+                           run.procedure, OutcomeCode(run.outcome), IsoTime(run.startMs),
+                           IsoTime(run.endMs),
+                           run.endMs > 0 ? QString::number(run.endMs - run.startMs) : QString(),
+                           run.operatorName, run.station, run.linkText, run.statusText,
+                           QString::number(run.frameCount),
+                           QString::fromUtf8(QJsonDocument(run.details).toJson(QJsonDocument::Compact))});
+    }
+    return out;
+}
+
+QString UnitReportHtml(RecordStore& store, qint64 unitId, int language) {
+    const std::optional<UnitRow> unit = store.unit(unitId);
+    if (!unit) return {};
+    RunFilter filter;
+    filter.unitId = unitId;
+    const QList<RunRow> runs = store.runs(filter);
+    const QString name = unit->identified
+                             ? unit->identity.serial
+                             : Text(RecordText::Unidentified, language).arg(unit->linkText);
+    const QString title = Text(RecordText::ReportTitle, language).arg(name);
+
+    QString html;
+    html.reserve(4096 + runs.size() * 400);
+    html += QStringLiteral(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE html>\n"
+        "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head><meta charset=\"UTF-8\"/>"
+        "<title>%1</title><style type=\"text/css\">"
+        "body { font-family: sans-serif; font-size: 9pt; }"
+        "h1 { font-size: 16pt; } h2 { font-size: 12pt; margin-top: 14pt; }"
+        "table { border-collapse: collapse; }"
+        "th { background-color: #e4e8ee; text-align: left; }"
+        "th, td { border: 1px solid #9aa4b1; padding: 2px 6px; }"
+        ".ok { color: #1c6b2b; } .bad { color: #a11d1d; font-weight: bold; }"
+        ".hash { font-family: monospace; font-size: 8pt; }"
+        ".note { color: #555555; font-size: 8pt; }"
+        "</style></head><body>\n<h1>%1</h1>\n").arg(Esc(title));
+
+    const auto row = [&](RecordText head, const QString& value) {
+        html += QStringLiteral("<tr>") + Head(head, language) + Cell(value) + QStringLiteral("</tr>\n");
+    };
+    html += QStringLiteral("<h2>") + Esc(Text(RecordText::ReportIdentity, language)) +
+            QStringLiteral("</h2>\n<table cellspacing=\"0\" cellpadding=\"3\" border=\"1\">\n");
+    row(RecordText::ColSerial, unit->identity.serial);
+    row(RecordText::ColModel, unit->identity.modelText);
+    row(RecordText::ColVersion, unit->identity.version);
+    row(RecordText::ReportDeviceId, unit->identity.deviceId);
+    row(RecordText::ColLink, unit->linkText);
+    row(RecordText::ReportFirstSeen, LocalTime(unit->firstSeenMs));
+    row(RecordText::ColLastSeen, LocalTime(unit->lastSeenMs));
+    html += QLatin1String("</table>\n");
+
+    html += QStringLiteral("<h2>") + Esc(Text(RecordText::ReportRuns, language)) +
+            QStringLiteral("</h2>\n<table cellspacing=\"0\" cellpadding=\"3\" border=\"1\" width=\"100%\">\n<tr>");
+    const std::pair<RecordText, int> runHeads[] = {
+        {RecordText::ColStarted, 17}, {RecordText::ColProcedure, 13}, {RecordText::ColOutcome, 12},
+        {RecordText::ColDuration, 11}, {RecordText::ColOperator, 12}, {RecordText::ColStation, 11},
+        {RecordText::ColStatus, 24}};
+    for (const auto& [head, width] : runHeads) html += Head(head, language, width);
+    html += QLatin1String("</tr>\n");
+    QList<const RunRow*> firmware;
+    for (const RunRow& run : runs) {
+        if (run.procedure == QLatin1String("firmware-upgrade")) firmware << &run;
+        html += QStringLiteral("<tr>") + Cell(LocalTime(run.startMs)) +
+                Cell(ProcedureName(run.procedure, language)) +
+                Cell(OutcomeName(run.outcome, language), run.outcome == Outcome::Ok ? "ok" : "bad") +
+                Cell(DurationText(run)) + Cell(run.operatorName) + Cell(run.station) +
+                Cell(run.statusText) + QStringLiteral("</tr>\n");
+    }
+    html += QLatin1String("</table>\n");
+
+    html += QStringLiteral("<h2>") + Esc(Text(RecordText::ReportFirmware, language)) + QStringLiteral("</h2>\n");
+    if (firmware.isEmpty()) {
+        html += QStringLiteral("<p>") + Esc(Text(RecordText::ReportNoFirmware, language)) + QStringLiteral("</p>\n");
+    } else {
+        html += QLatin1String("<table cellspacing=\"0\" cellpadding=\"3\" border=\"1\" width=\"100%\">\n<tr>");
+        const std::pair<RecordText, int> firmwareHeads[] = {
+            {RecordText::ColStarted, 19},        {RecordText::ReportFile, 45},
+            {RecordText::ReportVersionBefore, 13}, {RecordText::ReportVersionAfter, 11},
+            {RecordText::ColOutcome, 12}};
+        for (const auto& [head, width] : firmwareHeads) html += Head(head, language, width);
+        html += QLatin1String("</tr>\n");
+        for (const RunRow* run : firmware) {
+            const FirmwareLine line = FirmwareOf(run->details);
+            html += QStringLiteral("<tr>") + Cell(LocalTime(run->startMs)) + QStringLiteral("<td>") + Esc(line.file) +
+                    QStringLiteral("<br/><span class=\"hash\">SHA-256 ") + Esc(line.sha256) + QStringLiteral("</span></td>") +
+                    Cell(line.before) + Cell(line.after) +
+                    Cell(OutcomeName(run->outcome, language),
+                         run->outcome == Outcome::Ok ? "ok" : "bad") +
+                    QStringLiteral("</tr>\n");
+        }
+        html += QLatin1String("</table>\n");
+    }
+    html += QStringLiteral("<p class=\"note\">") +
+            Esc(Text(RecordText::ReportPrinted, language)
+                    .arg(LocalTime(QDateTime::currentMSecsSinceEpoch()), QHostInfo::localHostName())) +
+            QStringLiteral("</p>\n</body></html>\n");
+    return html;
+}
+
+bool WriteUnitReportPdf(RecordStore& store, qint64 unitId, int language, const QString& path) {
+    // Laying out text needs the fonts of a QGuiApplication (the offscreen platform will do).
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return false;
+    const QString html = UnitReportHtml(store, unitId, language);
+    if (html.isEmpty()) return false;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    {
+        QPdfWriter writer(&file);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+        writer.setResolution(300);
+        writer.setTitle(Text(RecordText::ReportTitle, language).arg(QString()));
+        writer.setCreator(QStringLiteral("Panel Bench"));
+        // Laid out on the writer itself, so the page margins are the only margins.
+        QTextDocument document;
+        document.documentLayout()->setPaintDevice(&writer);
+        document.setPageSize(writer.pageLayout().paintRectPixels(writer.resolution()).size());
+        document.setHtml(html);
+        document.print(&writer);
+    }
+    file.close();
+    return file.error() == QFileDevice::NoError && file.size() > 0;
+}
+
+}  // namespace pb::records

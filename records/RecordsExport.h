@@ -1,0 +1,32 @@
+#pragma once
+// Exports of a selection of runs: JSON (docs/records.md, docs/records.schema.json), CSV
+// (one row per run, RFC 4180), and a printable report per unit as XHTML or PDF.
+
+#include <QByteArray>
+#include <QString>
+
+#include "records/RecordStore.h"
+
+namespace pb::records {
+
+inline constexpr char kJsonFormat[] = "panelbench-records";
+inline constexpr int kJsonFormatVersion = 1;
+
+// The runs of `filter` with the units they belong to; each run's frames too when asked.
+QByteArray ExportJson(RecordStore& store, const RunFilter& filter, bool withTraffic = false);
+// UTF-8 with a byte-order mark (so spreadsheets read it as UTF-8), CRLF line ends.
+QByteArray ExportCsv(RecordStore& store, const RunFilter& filter);
+QStringList CsvColumns();
+
+// One unit's report: identity, every run with outcome and timing, firmware history.
+// Well-formed XHTML, which QTextDocument also lays out for the PDF.
+QString UnitReportHtml(RecordStore& store, qint64 unitId, int language);
+// The same report as a PDF of A4 pages. False when the file cannot be written, or when the
+// program has no QGuiApplication (text layout needs its fonts).
+bool WriteUnitReportPdf(RecordStore& store, qint64 unitId, int language, const QString& path);
+
+// The bytes of a frame as the console shows them: printable ASCII as is, the rest named
+// (<SOH>, <STX>, <ETX>, <EOT>, <CR>, <LF>, <xNN>).
+QString FrameText(const QByteArray& bytes);
+
+}  // namespace pb::records

@@ -1,0 +1,40 @@
+#include "records/RecordsStatusText.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "i18n/RecordsTexts.h"
+
+namespace pb::records {
+
+QString StatusText(const RecordsStatus& status, int language) {
+    const auto off = [&](RecordText reason, const QString& arg = {}) {
+        QString why = Text(reason, language);
+        if (why.contains(QLatin1String("%1"))) why = why.arg(arg);
+        return Text(RecordText::RecordsOff, language).arg(why);
+    };
+    const bool keptAside = !status.movedAsideTo.isEmpty();
+    switch (status.error) {
+    case RecordsError::None: return {};
+    case RecordsError::DriverMissing: return off(RecordText::ReasonDriverMissing);
+    case RecordsError::FolderNotWritable:
+        return off(RecordText::ReasonFolderNotWritable,
+                   QDir::toNativeSeparators(QFileInfo(status.path).absolutePath()));
+    case RecordsError::DiskFull: return off(RecordText::ReasonDiskFull);
+    case RecordsError::NewerSchema: return off(RecordText::ReasonNewerSchema);
+    case RecordsError::Damaged:
+        if (keptAside)
+            return Text(RecordText::KeptAsideDamaged, language)
+                .arg(QDir::toNativeSeparators(status.movedAsideTo));
+        return off(RecordText::ReasonWriteFailed, status.detail);
+    case RecordsError::Foreign:
+        if (keptAside)
+            return Text(RecordText::KeptAsideForeign, language)
+                .arg(QDir::toNativeSeparators(status.movedAsideTo));
+        return off(RecordText::ReasonWriteFailed, status.detail);
+    case RecordsError::WriteFailed: return off(RecordText::ReasonWriteFailed, status.detail);
+    }
+    return {};
+}
+
+}  // namespace pb::records

@@ -1,0 +1,80 @@
+#include "records/SqlDialect.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+
+namespace pb::records {
+
+QString SqlDialect::expand(const QString& sql) const {
+    return QString(sql)
+        .replace(QLatin1String("{KEY}"), keyType)
+        .replace(QLatin1String("{BLOB}"), blobType)
+        .replace(QLatin1String("{BIG}"), bigType);
+}
+
+QString SqlDialect::connectOptions() const {
+    // A writer waits up to 5 s for another; a run is never held up longer than that.
+    if (driver == QLatin1String("QSQLITE")) return QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000");
+    return {};
+}
+
+QSqlError SqlDialect::prepareConnection(QSqlDatabase& db) const {
+    if (driver != QLatin1String("QSQLITE")) return {};
+    // WAL lets the records window read while a run writes; NORMAL sync is safe with WAL.
+    const char* const pragmas[] = {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL",
+                                   "PRAGMA foreign_keys=ON"};
+    for (const char* pragma : pragmas) {
+        QSqlQuery q(db);
+        if (!q.exec(QLatin1String(pragma))) return q.lastError();
+    }
+    return {};
+}
+
+bool SqlDialect::isEmpty(QSqlDatabase& db) const {
+    return db.tables(QSql::Tables).isEmpty();
+}
+
+bool SqlDialect::integrityOk(QSqlDatabase& db, QString* detail) const {
+    if (driver != QLatin1String("QSQLITE")) return true;
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA integrity_check"))) {
+        if (detail) *detail = q.lastError().text();
+        return false;
+    }
+    QStringList lines;
+    while (q.next()) lines << q.value(0).toString();
+    if (detail) *detail = lines.join(u'\n');
+    return lines == QStringList{QStringLiteral("ok")};
+}
+
+RecordsError SqlDialect::classify(const QSqlError& error) const {
+    if (driver == QLatin1String("QSQLITE")) {
+        // SQLite's primary result codes.
+        switch (error.nativeErrorCode().toInt()) {
+        case 13: return RecordsError::DiskFull;                       // SQLITE_FULL
+        case 11: case 26: return RecordsError::Damaged;               // CORRUPT, NOTADB
+        case 8: case 14: return RecordsError::FolderNotWritable;      // READONLY, CANTOPEN
+        default: break;
+        }
+        const QString text = error.text();
+        if (text.contains(QLatin1String("not a database")) ||
+            text.contains(QLatin1String("malformed")))
+            return RecordsError::Damaged;
+        if (text.contains(QLatin1String("database or disk is full")))
+            return RecordsError::DiskFull;
+        if (text.contains(QLatin1String("unable to open")) ||
+            text.contains(QLatin1String("readonly")))
+            return RecordsError::FolderNotWritable;
+    }
+    return RecordsError::WriteFailed;
+}
+
+const SqlDialect& SqliteDialect() {
+    static const SqlDialect dialect{QStringLiteral("QSQLITE"),
+                                    QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT"),
+                                    QStringLiteral("BLOB"), QStringLiteral("BIGINT"), false};
+    return dialect;
+}
+
+}  // namespace pb::records

@@ -1,0 +1,38 @@
+#pragma once
+// Everything that differs between the SQL back ends, in one place: the types of the
+// migrations, the connection set-up, how a new row's key is read back, and how a
+// driver's error maps onto the records' error values. The queries themselves are plain
+// SQL that SQLite and PostgreSQL both take.
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QString>
+
+#include "records/RecordsError.h"
+
+
+namespace pb::records {
+
+struct SqlDialect {
+    QString driver;    // "QSQLITE", "QPSQL"
+    QString keyType;   // an auto-numbered primary key column
+    QString blobType;  // bytes
+    QString bigType;   // 64-bit integer
+    bool keyFromReturning = false;  // INSERT ... RETURNING id instead of lastInsertId()
+
+    // The migrations' SQL with {KEY}, {BLOB} and {BIG} replaced by this dialect's types.
+    QString expand(const QString& sql) const;
+    // Options to set before open (the busy timeout).
+    QString connectOptions() const;
+    // Session settings after open (journal mode); an invalid error when all went well.
+    QSqlError prepareConnection(QSqlDatabase& db) const;
+    // True when the database holds no table at all.
+    bool isEmpty(QSqlDatabase& db) const;
+    // A full consistency check of the file; true when it passes.
+    bool integrityOk(QSqlDatabase& db, QString* detail) const;
+    RecordsError classify(const QSqlError& error) const;
+};
+
+const SqlDialect& SqliteDialect();
+
+}  // namespace pb::records

@@ -1,0 +1,167 @@
+// The records window on a real store: filters, a run's details and traffic, exports of
+// the selection, and its captions in each language (with pictures when
+// PANELBENCH_SCREENSHOT_DIR names a folder).
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/OperatorNameDialog.h"
+#include "app/RecordsModels.h"
+#include "app/RecordsWindow.h"
+#include "i18n/RecordsTexts.h"
+#include "records/TrafficLog.h"
+#include "tests/support/CutCaptions.h"
+
+using namespace pb::records;
+
+namespace {
+
+class RecordsWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(store.openSqlite(dir.filePath(QStringLiteral("records.sqlite"))).ok());
+        const qint64 base = QDateTime(QDate(2026, 12, 1), QTime(9, 0)).toMSecsSinceEpoch();
+        const char* serials[] = {"KV-0042", "KV-0043", ""};
+        const char* procedures[] = {"connect", "dido", "set-date", "firmware-upgrade"};
+        for (int i = 0; i < 12; ++i) {
+            RunStart start;
+            start.procedure = QLatin1String(procedures[i % 4]);
+            start.linkText = QStringLiteral("127.0.0.1:4001");
+            start.operatorName = QStringLiteral("Li Wei");
+            start.startMs = base + qint64(i) * 86400000;  // a day apart
+            start.unit.serial = QLatin1String(serials[i % 3]);
+            const qint64 id = store.beginRun(start);
+            store.endRun(id, {start.startMs + 2500, i == 7 ? Outcome::Error : Outcome::Ok,
+                              QStringLiteral("Command finished."), {{"step", i}}, {}});
+            lastRun = id;
+        }
+        TrafficLog log(600);
+        for (int i = 0; i < 30; ++i)
+            log.add({base + i, i % 2 ? Direction::Received : Direction::Sent,
+                     QByteArray("\x01" "0001AS\r"), QStringLiteral("good"), {}});
+        store.saveTraffic(lastRun, log.kept());
+    }
+
+    QTemporaryDir dir;
+    RecordStore store;
+    qint64 lastRun = 0;
+};
+
+TEST_F(RecordsWindowTest, FiltersNarrowTheRunsNewestFirst) {
+    RecordsWindow w(store, 0);
+    QTableView* runs = w.runsView();
+    ASSERT_EQ(runs->model()->rowCount(), 12);
+    EXPECT_EQ(w.runsModel()->runId(0), lastRun);
+    EXPECT_EQ(w.unitsView()->model()->rowCount(), 3);
+    // Serial part.
+    w.serialEdit()->setText(QStringLiteral("0043"));
+    EXPECT_EQ(runs->model()->rowCount(), 4);
+    EXPECT_EQ(w.unitsView()->model()->rowCount(), 1);
+    w.serialEdit()->clear();
+    // Outcome and procedure, chosen by their shown names.
+    w.outcomeCombo()->setCurrentIndex(w.outcomeCombo()->findData(QStringLiteral("error")));
+    w.refresh();
+    ASSERT_EQ(runs->model()->rowCount(), 1);
+    EXPECT_EQ(runs->model()->index(0, RecordStore::RunOutcome).data().toString(), "Error");
+    w.outcomeCombo()->setCurrentIndex(0);
+    w.procedureCombo()->setCurrentIndex(w.procedureCombo()->findData(QStringLiteral("firmware-upgrade")));
+    w.refresh();
+    EXPECT_EQ(runs->model()->rowCount(), 3);
+    EXPECT_EQ(runs->model()->index(0, RecordStore::RunProcedure).data().toString(), "Firmware upgrade");
+    w.procedureCombo()->setCurrentIndex(0);
+    // Dates: the 3rd to the 5th of December, inclusive.
+    w.fromEdit()->setDate(QDate(2026, 12, 3));
+    w.toEdit()->setDate(QDate(2026, 12, 5));
+    w.datesCheck()->setChecked(true);
+    EXPECT_EQ(runs->model()->rowCount(), 3);
+    w.datesCheck()->setChecked(false);
+    // A unit chosen on the left.
+    QTableView* units = w.unitsView();
+    const QModelIndex first = units->model()->index(0, RecordStore::UnitSerial);
+    units->setCurrentIndex(first);
+    emit units->clicked(first);
+    EXPECT_EQ(runs->model()->rowCount(), 4);
+    EXPECT_GT(w.reportUnit(), 0);
+}
+
+TEST_F(RecordsWindowTest, ARunShowsItsDetailsAndTraffic) {
+    RecordsWindow w(store, 1);
+    w.runsView()->setCurrentIndex(w.runsView()->model()->index(0, RecordStore::RunStartMs));
+    EXPECT_TRUE(w.detailsView()->toPlainText().contains(QStringLiteral("\"step\": 11")));
+    EXPECT_TRUE(w.detailsView()->toPlainText().contains(pb::Text(pb::RecordText::OutcomeOk, 1)));
+    QAbstractItemModel* traffic = w.trafficView()->model();
+    const KeptTraffic kept = store.traffic(lastRun);
+    ASSERT_GT(kept.dropped, 0);
+    ASSERT_EQ(traffic->rowCount(), kept.frames.size() + 1);
+    EXPECT_EQ(traffic->index(0, RecordsTrafficModel::Bytes).data().toString(), "<SOH>0001AS<CR>");
+    EXPECT_EQ(traffic->index(0, RecordsTrafficModel::Direction).data().toString(),
+              pb::Text(pb::RecordText::DirectionSent, 1));
+    EXPECT_EQ(traffic->index(int(kept.droppedAfter) + 1, RecordsTrafficModel::Bytes).data().toString(),
+              pb::Text(pb::RecordText::FramesDropped, 1).arg(kept.dropped));
+}
+
+TEST_F(RecordsWindowTest, ExportsTakeTheSelectedRunsOrTheUnitOfTheReport) {
+    RecordsWindow w(store, 0);
+    // Nothing chosen: no report, and the status line says what to do.
+    EXPECT_FALSE(w.exportPdf(dir.filePath(QStringLiteral("none.pdf"))));
+    EXPECT_EQ(w.statusLine()->text(), pb::Text(pb::RecordText::ChooseUnit, 0));
+    QTableView* runs = w.runsView();
+    runs->selectionModel()->select(runs->model()->index(1, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    runs->selectionModel()->select(runs->model()->index(2, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    runs->selectionModel()->setCurrentIndex(runs->model()->index(2, 0), QItemSelectionModel::NoUpdate);
+    const QString csv = dir.filePath(QStringLiteral("two.csv"));
+    ASSERT_TRUE(w.exportCsv(csv));
+    QFile file(csv);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().count("\r\n"), 3);  // head and two runs
+    EXPECT_TRUE(w.statusLine()->text().startsWith(QLatin1String("Exported 2 runs")));
+    EXPECT_TRUE(w.exportPdf(dir.filePath(QStringLiteral("unit.pdf"))));
+    EXPECT_TRUE(w.exportHtml(dir.filePath(QStringLiteral("unit.html"))));
+    EXPECT_TRUE(w.exportJson(dir.filePath(QStringLiteral("two.json"))));
+    EXPECT_FALSE(w.exportJson(dir.filePath(QStringLiteral("no/such/folder/x.json"))));
+    EXPECT_TRUE(w.statusLine()->text().startsWith(QLatin1String("Could not write")));
+}
+
+class RecordsWindowLanguages : public RecordsWindowTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(RecordsWindowLanguages, CaptionsFitAndPictureIsSaved) {
+    const int language = GetParam();
+    RecordsWindow w(store, 0);
+    w.setLanguage(language);  // switched while open, as the main window's menu does
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.runsView()->setCurrentIndex(w.runsView()->model()->index(0, RecordStore::RunStartMs));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.windowTitle(), pb::Text(pb::RecordText::WindowTitle, language));
+    EXPECT_EQ(w.runsView()->model()->headerData(RecordStore::RunOutcome, Qt::Horizontal).toString(),
+              pb::Text(pb::RecordText::ColOutcome, language));
+    EXPECT_EQ(pbtest::CutCaptions(w, true), QStringList()) << "language " << language;
+
+    OperatorNameDialog dialog(QStringLiteral("Li Wei"), language, &w);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    EXPECT_EQ(pbtest::CutCaptions(dialog), QStringList()) << "language " << language;
+    EXPECT_EQ(dialog.name(), "Li Wei");
+
+    if (const QString shots = qEnvironmentVariable("PANELBENCH_SCREENSHOT_DIR"); !shots.isEmpty()) {
+        const char* names[] = {"en", "zh-hans", "zh-hant"};
+        w.grab().save(shots + QStringLiteral("/records-window-%1.png").arg(QLatin1String(names[language])));
+        dialog.grab().save(shots + QStringLiteral("/operator-dialog-%1.png").arg(QLatin1String(names[language])));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EachLanguage, RecordsWindowLanguages, ::testing::Values(0, 1, 2));
+
+}  // namespace
