@@ -1,28 +1,44 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, starts the simulated controller on 127.0.0.1 and
-# the window pointed at it. The window gets a settings folder of its own, so the
-# user's settings are never touched.
+# Installs what is missing, builds the window and the simulated controller only, starts
+# the simulated controller on 127.0.0.1 and the window pointed at it. The window keeps
+# its settings in a file of this run (--settings), so the user's own are never touched;
+# everything of the run is removed when the window closes, also after Ctrl-C.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-cmake --preset default
-cmake --build --preset default
 
-build=build/default
-demo=$(mktemp -d /tmp/panelbench-demo.XXXXXX)
-"$build/sim/panelbench-sim" --tcp 0 --model "${PANELBENCH_SIM_MODEL:-kv410}" >"$demo/sim.out" &
+# The tree and flags of scripts/test.sh: the tests later reuse what is built here.
+build=build/ci
+echo "Configuring ($build)..."
+cmake --preset ci >/dev/null
+echo "Building panelbench and panelbench-sim..."
+cmake --build "$build" --target panelbench panelbench-sim
+
+demo=$(mktemp -d "${TMPDIR:-/tmp}/panelbench-demo.XXXXXX")
+sim=""
+cleanup() {
+  if [ -n "$sim" ]; then
+    kill "$sim" 2>/dev/null || true
+    wait "$sim" 2>/dev/null || true
+  fi
+  rm -rf "$demo"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+"$build/sim/panelbench-sim" --tcp 0 --model "${PANELBENCH_SIM_MODEL:-kv410}" \
+  </dev/null >"$demo/sim.out" 2>&1 &
 sim=$!
-trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null || true' EXIT
 for _ in $(seq 100); do grep -q READY "$demo/sim.out" && break; sleep 0.05; done
 port=$(sed -n 's/^TCP 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$demo/sim.out")
 [ -n "$port" ] || { echo "the simulated controller did not start"; cat "$demo/sim.out"; exit 1; }
 echo "Simulated controller on 127.0.0.1:$port"
 
-mkdir -p "$demo/config/NORDAX"
-printf '[General]\nTYPE=1\nNetIP=127.0.0.1\nNetPort=%s\n' "$port" >"$demo/config/NORDAX/PanelBench.conf"
-run_window=("$build/app/panelbench")
+printf '[General]\nTYPE=1\nNetIP=127.0.0.1\nNetPort=%s\n' "$port" >"$demo/panelbench.conf"
+run_window=("$build/app/panelbench" --settings "$demo/panelbench.conf")
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   run_window=(xvfb-run -a "${run_window[@]}")
   echo "No display: the window runs under xvfb-run."
 fi
-XDG_CONFIG_HOME="$demo/config" "${run_window[@]}" "$@"
+"${run_window[@]}" "$@"
