@@ -12,8 +12,8 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("PanelBench"));
     setApplicationDisplayName(QStringLiteral("Panel Bench"));
     setApplicationVersion(QStringLiteral(PANELBENCH_VERSION));
-    // Ties the window to panelbench.desktop (its name and icon in a desktop's task bar).
-    setDesktopFileName(QStringLiteral("panelbench"));
+    // Ties the window to com.nordax.PanelBench.desktop (its name and icon in a desktop's task bar).
+    setDesktopFileName(QStringLiteral("com.nordax.PanelBench"));
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {
