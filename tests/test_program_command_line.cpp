@@ -25,7 +25,7 @@ QString program(const char* relative) {
            QString::fromLatin1(relative);
 }
 
-struct Run {
+struct Outcome {
     int exitCode = -1;
     QByteArray out;
     QByteArray err;
@@ -33,7 +33,7 @@ struct Run {
 
 // Runs to the end with `env`; the xcb platform and no display mean that any attempt to
 // open a window would fail the run.
-Run RunToEnd(const QString& path, const QStringList& args) {
+Outcome RunToEnd(const QString& path, const QStringList& args) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("DISPLAY"));
@@ -70,22 +70,22 @@ protected:
 TEST_F(ProgramCommandLine, HelpAndVersionNeedNoDisplay) {
     const QByteArray version = PANELBENCH_VERSION;
     for (const char* option : {"--help", "-h"}) {
-        const Run help = RunToEnd(window_, {QString::fromLatin1(option)});
+        const Outcome help = RunToEnd(window_, {QString::fromLatin1(option)});
         EXPECT_EQ(help.exitCode, 0) << option << help.err.constData();
         EXPECT_TRUE(help.out.contains("--settings <FILE>")) << help.out.constData();
         EXPECT_TRUE(help.out.contains("--version"));
         EXPECT_TRUE(help.err.isEmpty()) << help.err.constData();
     }
     for (const char* option : {"--version", "-v"}) {
-        const Run v = RunToEnd(window_, {QString::fromLatin1(option)});
+        const Outcome v = RunToEnd(window_, {QString::fromLatin1(option)});
         EXPECT_EQ(v.exitCode, 0) << option;
         EXPECT_EQ(v.out, "panelbench " + version + "\n");
         EXPECT_TRUE(v.err.isEmpty()) << v.err.constData();
     }
-    const Run simVersion = RunToEnd(sim_, {QStringLiteral("--version")});
+    const Outcome simVersion = RunToEnd(sim_, {QStringLiteral("--version")});
     EXPECT_EQ(simVersion.exitCode, 0);
     EXPECT_EQ(simVersion.out, "panelbench-sim " + version + "\n");
-    const Run simHelp = RunToEnd(sim_, {QStringLiteral("--help")});
+    const Outcome simHelp = RunToEnd(sim_, {QStringLiteral("--help")});
     EXPECT_EQ(simHelp.exitCode, 0);
     EXPECT_TRUE(simHelp.out.contains("--version"));
 }
@@ -102,14 +102,14 @@ TEST_F(ProgramCommandLine, UsageErrorsExitTwoWithTheReasonOnStandardError) {
         {{QStringLiteral("--settings"), dir.path()}, "--settings wants a file"},
     };
     for (const auto& c : cases) {
-        const Run r = RunToEnd(window_, c.args);
+        const Outcome r = RunToEnd(window_, c.args);
         EXPECT_EQ(r.exitCode, 2) << c.reason;
         EXPECT_TRUE(r.out.isEmpty()) << c.reason;
         EXPECT_TRUE(r.err.startsWith("panelbench: ")) << r.err.constData();
         EXPECT_TRUE(r.err.contains(c.reason)) << r.err.constData();
         EXPECT_TRUE(r.err.contains("Try 'panelbench --help'.")) << r.err.constData();
     }
-    const Run sim = RunToEnd(sim_, {QStringLiteral("--bogus")});
+    const Outcome sim = RunToEnd(sim_, {QStringLiteral("--bogus")});
     EXPECT_EQ(sim.exitCode, 2);
     EXPECT_TRUE(sim.out.isEmpty());
     EXPECT_TRUE(sim.err.contains("bogus")) << sim.err.constData();
