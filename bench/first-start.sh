@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Times a first start as a new user has it: a fresh clone, then scripts/run.sh, until the
-# window is shown (under xvfb-run when there is no display). Then it stops the run with
+# window is shown (on a virtual display when there is none). Then it stops the run with
 # SIGINT, as Ctrl-C would, and checks that nothing of it is left in /tmp.
 #   bench/first-start.sh [cold|empty|warm]
 #     cold   nothing from the compiler cache (CCACHE_DISABLE=1)
@@ -26,7 +26,8 @@ ls -d /tmp/panelbench-demo.* 2>/dev/null | sort >"$base/before" || true
 
 start=$(date +%s%N)
 git clone -q "$repo" "$base/src"
-setsid bash "$base/src/scripts/run.sh" >"$base/run.log" 2>&1 </dev/null &
+# GNU time ignores the SIGINT below and reports the CPU time of everything run.sh ran.
+setsid /usr/bin/time -f '%U %S' -o "$base/cpu" bash "$base/src/scripts/run.sh" >"$base/run.log" 2>&1 </dev/null &
 runner=$!
 until grep -q "window shown" "$base/run.log"; do
   kill -0 "$runner" 2>/dev/null || { cat "$base/run.log"; echo "run.sh ended before the window was shown"; exit 1; }
@@ -38,7 +39,9 @@ kill -INT -- "-$runner"
 wait "$runner" || true
 
 echo "first start ($mode): window shown $((ms / 1000)).$((ms % 1000 / 100)) s after the clone began"
-echo "build steps: $(grep -c '^\[[0-9]*/[0-9]*\]' "$base/run.log")"
+read -r user sys <"$base/cpu"
+echo "build steps: $(grep -c '^\[[0-9]*/[0-9]*\]' "$base/run.log"); CPU time of the whole run: user $user s, system $sys s"
+echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
 ls -d /tmp/panelbench-demo.* 2>/dev/null | sort >"$base/after" || true
 if ! cmp -s "$base/before" "$base/after"; then echo "left behind: $(comm -13 "$base/before" "$base/after")"; fi
 # Lines that are neither build progress nor the run's own notes: warnings a user would see.
