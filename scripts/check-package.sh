@@ -35,7 +35,8 @@ trap 'exit 143' TERM
 
 echo "== install $deb"
 installed=yes
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "./$deb" >"$work/apt.log" 2>&1 ||
+# Without the recommended extras, so that the removal leaves the machine as it was.
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "./$deb" >"$work/apt.log" 2>&1 ||
   { cat "$work/apt.log"; fail "apt-get install failed"; }
 dpkg-query -L panelbench | sort >"$work/files"
 grep -q '^/usr/share/applications/com.nordax.PanelBench.desktop$' "$work/files" || fail "no desktop entry"
@@ -89,6 +90,6 @@ DEBIAN_FRONTEND=noninteractive $sudo apt-get purge -y -qq panelbench >"$work/apt
   { cat "$work/apt.log"; fail "apt-get purge failed"; }
 installed=""
 dpkg-query -W panelbench >/dev/null 2>&1 && fail "still known to dpkg"
-left=$(while read -r f; do [ -f "$f" ] && echo "$f"; done <"$work/files")
+left=$(while read -r f; do if [ -f "$f" ]; then echo "$f"; fi; done <"$work/files")
 [ -z "$left" ] || fail "left after removal: $left"
 echo "check-package: the package validates, installs, runs and removes cleanly"
