@@ -31,11 +31,12 @@ struct Outcome {
     QByteArray err;
 };
 
-// Runs to the end with `env`; the xcb platform and no display mean that any attempt to
-// open a window would fail the run.
-Outcome RunToEnd(const QString& path, const QStringList& args) {
+// Runs to the end in the C locale, or `locale`; the xcb platform and no display mean that
+// any attempt to open a window would fail the run.
+Outcome RunToEnd(const QString& path, const QStringList& args, const char* locale = "C") {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QString::fromLatin1(locale));
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
@@ -82,6 +83,16 @@ TEST_F(ProgramCommandLine, HelpAndVersionNeedNoDisplay) {
         EXPECT_EQ(v.out, "panelbench " + version + "\n");
         EXPECT_TRUE(v.err.isEmpty()) << v.err.constData();
     }
+    // The window's own texts follow the user's locale.
+    const Outcome simplified = RunToEnd(window_, {QStringLiteral("--help")}, "zh_CN.UTF-8");
+    EXPECT_EQ(simplified.exitCode, 0);
+    EXPECT_TRUE(QString::fromUtf8(simplified.out).contains(u"显示版本后结束。"))
+        << simplified.out.constData();
+    const Outcome traditional = RunToEnd(window_, {QStringLiteral("extra")}, "zh_TW.UTF-8");
+    EXPECT_EQ(traditional.exitCode, 2);
+    EXPECT_TRUE(QString::fromUtf8(traditional.err).contains(u"多餘的參數 'extra'"))
+        << traditional.err.constData();
+
     const Outcome simVersion = RunToEnd(sim_, {QStringLiteral("--version")});
     EXPECT_EQ(simVersion.exitCode, 0);
     EXPECT_EQ(simVersion.out, "panelbench-sim " + version + "\n");
