@@ -12,10 +12,13 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
+#include <QLoggingCategory>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "Version.h"
 #include "app/TfrmModule.h"
+#include "app/TonePlayer.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -201,6 +204,35 @@ TEST(SettingsFileOption, TheWindowReadsAndWritesTheNamedFile) {
     EXPECT_TRUE(ReadFile(named).contains("LanguageFlag=ChineseGB")) << ReadFile(named).constData();
     EXPECT_EQ(pb::SettingsFilePath(), defaultFile);
     EXPECT_EQ(ReadFile(defaultFile), defaultText);
+}
+
+// A beep where no sound server answers: the audio backend's complaint is not printed, and
+// with the audio category's debug notes asked for it comes as one of them.
+QStringList capturedMessages;
+void Capture(QtMsgType, const QMessageLogContext& context, const QString& text) {
+    capturedMessages << QStringLiteral("%1: %2").arg(QString::fromLatin1(context.category), text);
+}
+
+TEST(AudioNotes, AMissingSoundServerIsANoteOnRequestOnly) {
+    capturedMessages.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(Capture);
+    QLoggingCategory::setFilterRules(QStringLiteral("panelbench.audio.debug=true"));
+    {
+        pb::TonePlayer player;
+        player.play(800, 50);
+        QEventLoop loop;
+        QTimer::singleShot(200, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    QLoggingCategory::setFilterRules(QString());
+    qInstallMessageHandler(previous);
+    for (const QString& line : capturedMessages)
+        EXPECT_TRUE(line.startsWith(u"panelbench.audio: ")) << line.toStdString();
+    // Where a sound server does answer, nothing is said at all.
+    if (!capturedMessages.isEmpty()) {
+        EXPECT_TRUE(capturedMessages.join(u'\n').contains(u"no audio output"))
+            << capturedMessages.join(u'\n').toStdString();
+    }
 }
 
 }  // namespace
