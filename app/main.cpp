@@ -1,12 +1,40 @@
 // Panel Bench: a bench test tool for the KV410 door access controller.
+#include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QScreen>
+#include <QTimer>
+#include <cstdio>
 #include <exception>
 
 #include "app/Application.h"
+#include "app/QuitOnSignal.h"
+#include "app/RuntimeDir.h"
 #include "app/TfrmModule.h"
+#include "app/WindowOptions.h"
+#include "settings/Settings.h"
+
+// Start-up notes, off by default: QT_LOGGING_RULES="panelbench.app.debug=true".
+Q_LOGGING_CATEGORY(lcApp, "panelbench.app", QtInfoMsg)
 
 int main(int argc, char** argv) {
+    // The command line first, with no display: --help, --version and usage errors open
+    // no window.
+    pb::ParsedWindowOptions parsed;
+    {
+        QCoreApplication commandLine(argc, argv);
+        parsed = pb::ParseWindowOptions(QCoreApplication::arguments());
+    }
+    if (!parsed.options) {
+        std::fputs(parsed.output.toLocal8Bit().constData(), parsed.exitCode == 0 ? stdout : stderr);
+        return parsed.exitCode;
+    }
+    if (!parsed.options->settingsFile.isEmpty()) pb::UseSettingsFile(parsed.options->settingsFile);
+
+    const pb::PrivateRuntimeDir runtimeDir;
     pb::Application app(argc, argv);
+    const pb::QuitOnSignal quitOnSignal;
+    qCDebug(lcApp) << "settings file" << pb::SettingsFilePath();
+    if (!runtimeDir.made().isEmpty()) qCDebug(lcApp) << "runtime folder" << runtimeDir.made();
     try {
         TfrmModule frmModule;
         // Centred on the screen; the size is fixed before it is shown.
@@ -14,6 +42,7 @@ int main(int argc, char** argv) {
         if (const QScreen* screen = frmModule.screen())
             frmModule.move(screen->availableGeometry().center() - frmModule.rect().center());
         frmModule.show();
+        QTimer::singleShot(0, &frmModule, [] { qCDebug(lcApp) << "window shown"; });
         pb::Application::exec();
     } catch (const std::exception& e) {
         pb::Application::ShowException(QString::fromLocal8Bit(e.what()));

@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build, the window and the tests need, if missing.
+# Installs the Debian 12 packages that are missing, after saying which, without asking
+# (it runs unattended in CI too).
+#   scripts/install-deps.sh           what the build, the window and the tests need
+#   scripts/install-deps.sh package   and what building and checking the .deb needs
 set -euo pipefail
 packages=(build-essential cmake ninja-build ccache pkg-config libgtest-dev
           qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-multimedia-dev
@@ -10,6 +13,11 @@ packages=(build-essential cmake ninja-build ccache pkg-config libgtest-dev
           # A CJK-only fallback font, as many desktops have: the window's font choice
           # must not pick it for captions that mix in Latin letters and digits.
           fonts-droid-fallback)
+if [ "${1:-}" = "package" ]; then
+  # dpkg-shlibdeps and fakeroot for CPack's .deb, file for stripping, lintian, and the
+  # validators of the desktop entry and the AppStream metainfo.
+  packages+=(dpkg-dev fakeroot file lintian desktop-file-utils appstream)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -17,6 +25,7 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
-echo "Installing: ${missing[*]}"
+echo "Missing Debian packages, installing them now with ${sudo:+sudo }apt-get:"
+printf '  %s\n' "${missing[@]}"
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with warnings as errors and runs every test.
+# The build tree (build/ci) is the one scripts/run.sh uses: what it built is not built again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh

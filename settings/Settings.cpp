@@ -89,11 +89,21 @@ void WriteStore(const QString& file, Write write) {
     store.sync();
 }
 
+QString& SettingsFileOverride() {
+    static QString file;
+    return file;
+}
+
 }  // namespace
 
 QString SettingsFilePath() {
+    if (!SettingsFileOverride().isEmpty()) return SettingsFileOverride();
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/NORDAX/PanelBench.conf");
+}
+
+void UseSettingsFile(const QString& file) {
+    SettingsFileOverride() = file;
 }
 
 int LanguageIndexFor(const QString& languageFlag) {

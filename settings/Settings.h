@@ -28,8 +28,12 @@ struct Settings {
     QString firmwareFile = QStringLiteral("KV320MX.KVF");
 };
 
-// Where the values are stored: follows XDG_CONFIG_HOME at the time of the call.
+// Where the values are stored: the file named to UseSettingsFile, else the default one,
+// which follows XDG_CONFIG_HOME at the time of the call.
 QString SettingsFilePath();
+// Stores the values in `file` from now on (the window's --settings FILE); an empty name
+// goes back to the default file.
+void UseSettingsFile(const QString& file);
 
 // 1 for exactly "ChineseGB", 2 for exactly "ChineseBIG5", else 0.
 int LanguageIndexFor(const QString& languageFlag);

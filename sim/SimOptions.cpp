@@ -4,6 +4,8 @@
 #include <QHostAddress>
 #include <QRegularExpression>
 
+#include "Version.h"
+
 namespace sim {
 namespace {
 
@@ -74,6 +76,7 @@ ParsedOptions parseSimOptions(const QStringList& arguments) {
     p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QList<QCommandLineOption> list = {
         {QStringLiteral("help"), QStringLiteral("Show this help and exit.")},
+        {QStringLiteral("version"), QStringLiteral("Show the version and exit.")},
         {QStringLiteral("tcp"),
          QStringLiteral("Listen for the tool on this TCP port (0 picks a free port)."),
          QStringLiteral("PORT")},
@@ -152,6 +155,8 @@ ParsedOptions parseSimOptions(const QStringList& arguments) {
     p.addOptions(list);
     if (!p.parse(arguments)) return failWith(p.errorText());
     if (p.isSet(QStringLiteral("help"))) return {std::nullopt, p.helpText(), 0};
+    if (p.isSet(QStringLiteral("version")))
+        return {std::nullopt, QStringLiteral("panelbench-sim " PANELBENCH_VERSION "\n"), 0};
     if (!p.positionalArguments().isEmpty())
         return failWith(
             QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments().first()));
