@@ -19,6 +19,7 @@ TcpTransport::TcpTransport(const QString& ip, const QString& port, QObject* pare
 }
 
 bool TcpTransport::open() {
+    setOpenFailure({});
     // Only the dotted form a technician types: four numbers 0-255.
     static const QRegularExpression dotted(QStringLiteral("^(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})$"));
     const auto m = dotted.match(ip_);
@@ -27,12 +28,14 @@ bool TcpTransport::open() {
     QHostAddress address;
     if (!inRange || !address.setAddress(ip_) || address.protocol() != QAbstractSocket::IPv4Protocol) {
         setErrorText(QStringLiteral("not an IPv4 address: %1").arg(ip_));
+        setOpenFailure({OpenFailure::Reason::BadAddress, ip_, {}, {}, 0, {}, {}, errorText()});
         return false;
     }
     bool ok = false;
     const uint port = port_.toUInt(&ok, 10);
     if (!ok || port == 0 || port > 65535) {
         setErrorText(QStringLiteral("not a TCP port: %1").arg(port_));
+        setOpenFailure({OpenFailure::Reason::BadPort, port_, {}, {}, 0, {}, {}, errorText()});
         return false;
     }
 
@@ -53,10 +56,13 @@ bool TcpTransport::open() {
         socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
         return true;
     }
-    if (!limit.isActive() && socket_.error() == QAbstractSocket::UnknownSocketError)
+    const bool limitReached =
+        !limit.isActive() && socket_.error() == QAbstractSocket::UnknownSocketError;
+    if (limitReached)
         setErrorText(QStringLiteral("no connection within %1 ms").arg(kConnectLimitMs));
     else
         setErrorText(socket_.errorString());
+    setOpenFailure(ClassifyTcpError(ip_, quint16(port), socket_.error(), errorText(), limitReached));
     socket_.abort();
     return false;
 }

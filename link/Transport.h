@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include "link/OpenFailure.h"
+
 namespace pb {
 
 class Transport : public QObject {
@@ -26,6 +28,8 @@ public:
     virtual bool quietTimeRestartsOnEachByte() const = 0;
 
     QString errorText() const { return errorText_; }
+    // Why the last open() failed, with its facts; None after a successful open.
+    OpenFailure openFailure() const { return openFailure_; }
 
 signals:
     void bytesArrived();
@@ -34,9 +38,11 @@ signals:
 
 protected:
     void setErrorText(const QString& text) { errorText_ = text; }
+    void setOpenFailure(const OpenFailure& failure) { openFailure_ = failure; }
 
 private:
     QString errorText_;
+    OpenFailure openFailure_;
 };
 
 }  // namespace pb
