@@ -1,0 +1,124 @@
+#include "i18n/LinkFailureTexts.h"
+
+#include "i18n/Messages.h"
+
+namespace pb {
+namespace {
+
+struct Row {
+    const char16_t* text[kLanguageCount];
+};
+
+constexpr Row kTexts[] = {
+    {{u"%1 not found", u"找不到 %1", u"找不到 %1"}},
+    {{u"no permission for %1", u"无权开启 %1", u"無權開啟 %1"}},
+    {{u"%1 in use by %2 (PID %3)", u"%1 正被 %2 使用 (PID %3)", u"%1 正被 %2 使用 (PID %3)"}},
+    {{u"%1 in use (PID %2)", u"%1 正被使用 (PID %2)", u"%1 正被使用 (PID %2)"}},
+    {{u"%1 in use by another program", u"%1 正被其他程序使用", u"%1 正被其他程式使用"}},
+    {{u"%1 is not an IP address", u"%1 不是 IP 地址", u"%1 不是 IP 位址"}},
+    {{u"%1 is not a TCP port", u"%1 不是 TCP 端口", u"%1 不是 TCP 埠"}},
+    {{u"%1 refused the connection", u"%1 拒绝连线", u"%1 拒絕連線"}},
+    {{u"%1 cannot be reached", u"无法到达 %1", u"無法到達 %1"}},
+    {{u"no answer from %1", u"%1 没有回应", u"%1 沒有回應"}},
+    {{u"Check that the adapter is plugged in and the port name is right.",
+      u"请检查转接器是否已插上，端口名称是否正确。", u"請檢查轉接器是否已插上，埠名稱是否正確。"}},
+    {{u"%1 belongs to the group %2: add your user to the group %2, then log in again.",
+      u"%1 属于组 %2：请将您的用户加入组 %2，然后重新登录。",
+      u"%1 屬於群組 %2：請將您的使用者加入群組 %2，然後重新登入。"}},
+    {{u"Your user may not read and write %1: ask for access to it.",
+      u"您的用户无权读写 %1：请申请存取权限。", u"您的使用者無權讀寫 %1：請申請存取權限。"}},
+    {{u"Close the program that uses %1, then try again.", u"请关闭使用 %1 的程序，然后再试。",
+      u"請關閉使用 %1 的程式，然後再試。"}},
+    {{u"Lock file: %1", u"锁定档案：%1", u"鎖定檔案：%1"}},
+    {{u"Type four numbers 0-255 with dots between, e.g. 192.168.1.101.",
+      u"请输入以点分隔的四个 0-255 数字，例如 192.168.1.101。",
+      u"請輸入以點分隔的四個 0-255 數字，例如 192.168.1.101。"}},
+    {{u"Type a number from 1 to 65535.", u"请输入 1 到 65535 的数字。",
+      u"請輸入 1 到 65535 的數字。"}},
+    {{u"Nothing listens there: check the controller's address and port.",
+      u"该端口无人接听：请检查控制器的地址与端口。", u"該埠無人接聽：請檢查控制器的位址與埠。"}},
+    {{u"Check the network cable and the PC's network settings.",
+      u"请检查网络线与电脑的网络设定。", u"請檢查網路線與電腦的網路設定。"}},
+    {{u"Check that the controller is powered and on this network.",
+      u"请检查控制器是否已通电并在此网络上。", u"請檢查控制器是否已通電並在此網路上。"}},
+    {{u"%1 is now %2 (same adapter)", u"%1 现为 %2 (同一转接器)", u"%1 現為 %2 (同一轉接器)"}},
+};
+static_assert(std::size(kTexts) == size_t(LinkFailureText::AdapterMoved) + 1);
+
+using Reason = OpenFailure::Reason;
+
+QString Busy(const OpenFailure& f, int language) {
+    if (f.pid > 0 && !f.program.isEmpty())
+        return Text(LinkFailureText::BusyByProgram, language).arg(f.target, f.program).arg(f.pid);
+    if (f.pid > 0) return Text(LinkFailureText::BusyByPid, language).arg(f.target).arg(f.pid);
+    return Text(LinkFailureText::BusyByOther, language).arg(f.target);
+}
+
+}  // namespace
+
+QString Text(LinkFailureText id, int language) {
+    const int lang = language >= 0 && language < kLanguageCount ? language : 0;
+    return QString::fromUtf16(kTexts[size_t(id)].text[lang]);
+}
+
+QString OpenFailureReason(const OpenFailure& f, int language) {
+    auto text = [&](LinkFailureText id) { return Text(id, language).arg(f.target); };
+    switch (f.reason) {
+        case Reason::None: return {};
+        case Reason::NotFound: return text(LinkFailureText::NotFound);
+        case Reason::PermissionDenied: return text(LinkFailureText::PermissionDenied);
+        case Reason::Busy: return Busy(f, language);
+        case Reason::BadAddress: return text(LinkFailureText::BadAddress);
+        case Reason::BadPort: return text(LinkFailureText::BadPort);
+        case Reason::Refused: return text(LinkFailureText::Refused);
+        case Reason::Unreachable: return text(LinkFailureText::Unreachable);
+        case Reason::TimedOut: return text(LinkFailureText::TimedOut);
+        case Reason::Other:
+            // A serial port that failed for a cause of its own: the table's own words.
+            if (!f.device.isEmpty()) return Msg(msg::OpenPortError, language);
+            return f.detail.isEmpty() ? f.target : f.target + QStringLiteral(": ") + f.detail;
+    }
+    return {};
+}
+
+QString OpenFailureAdvice(const OpenFailure& f, int language) {
+    switch (f.reason) {
+        case Reason::None: return {};
+        case Reason::NotFound: return Text(LinkFailureText::AdviceNotFound, language);
+        case Reason::PermissionDenied:
+            if (f.group.isEmpty() || f.group == QLatin1String("root"))
+                return Text(LinkFailureText::AdviceNoAccess, language).arg(f.target);
+            return Text(LinkFailureText::AdviceGroup, language).arg(f.target, f.group);
+        case Reason::Busy: {
+            QString advice = Text(LinkFailureText::AdviceBusy, language).arg(f.target);
+            if (!f.lockFile.isEmpty())
+                advice += u' ' + Text(LinkFailureText::AdviceLockFile, language).arg(f.lockFile);
+            return advice;
+        }
+        case Reason::BadAddress: return Text(LinkFailureText::AdviceBadAddress, language);
+        case Reason::BadPort: return Text(LinkFailureText::AdviceBadPort, language);
+        case Reason::Refused: return Text(LinkFailureText::AdviceRefused, language);
+        case Reason::Unreachable: return Text(LinkFailureText::AdviceUnreachable, language);
+        case Reason::TimedOut: return Text(LinkFailureText::AdviceTimedOut, language);
+        case Reason::Other: return f.device.isEmpty() ? QString() : f.device + u' ' + f.detail;
+    }
+    return {};
+}
+
+QString OpenFailedStatus(const OpenFailure& failure, int language) {
+    const QString head = Msg(msg::ConnectDeviceError, language);
+    const QString reason = OpenFailureReason(failure, language);
+    return reason.isEmpty() ? head : head + u' ' + reason;
+}
+
+QString OpenFailedStatusLines(const OpenFailure& failure, int language) {
+    const QString advice = OpenFailureAdvice(failure, language);
+    const QString status = OpenFailedStatus(failure, language);
+    return advice.isEmpty() ? status : status + u'\n' + advice;
+}
+
+QString AdapterMovedText(const QString& from, const QString& to, int language) {
+    return Text(LinkFailureText::AdapterMoved, language).arg(from, to);
+}
+
+}  // namespace pb
