@@ -7,7 +7,9 @@ packages=(build-essential cmake ninja-build ccache pkg-config libgtest-dev
           clang libclang-rt-14-dev
           # A CJK-only fallback font, as many desktops have: the window's font choice
           # must not pick it for captions that mix in Latin letters and digits.
-          fonts-droid-fallback)
+          fonts-droid-fallback
+          # "import" captures an X screen: the window under xvfb at several scale factors.
+          imagemagick)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
