@@ -16,8 +16,8 @@ struct PortFacts {
     std::optional<quint16> vendorId;
     std::optional<quint16> productId;
     QString serialNumber;
-    QString byIdName;    // its link in /dev/serial/by-id, when there is one
-    QString byPathName;  // its link in /dev/serial/by-path: the USB socket it sits in
+    QString byIdName = {};    // its link in /dev/serial/by-id, when there is one
+    QString byPathName = {};  // its link in /dev/serial/by-path: the USB socket it sits in
 };
 
 struct PortEntry {

@@ -7,6 +7,8 @@
 #include <unistd.h>
 #include <utime.h>
 
+#include <ctime>
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
