@@ -60,7 +60,7 @@ qint64 GonePid() {
     return pid;
 }
 
-QByteArray AsciiLock(qint64 pid) { return QByteArray::asprintf("%10lld\n", pid); }
+QByteArray AsciiLock(qint64 pid) { return QString::asprintf("%10lld\n", pid).toLatin1(); }
 QByteArray BinaryLock(qint64 pid) {
     const int value = int(pid);
     return QByteArray(reinterpret_cast<const char*>(&value), sizeof value);
