@@ -12,30 +12,32 @@ namespace pb {
 enum class LinkFailureText {
     NotFound,          // %1 port
     PermissionDenied,  // %1 port
-    BusyByProgram,     // %1 port, %2 program, %3 PID
-    BusyByPid,         // %1 port, %2 PID
+    BusyByProgram,     // %1 program, %2 PID
+    BusyByPid,         // %1 PID
     BusyByOther,       // %1 port
     BadAddress,        // %1 text typed
     BadPort,           // %1 text typed
-    Refused,           // %1 address:port
-    Unreachable,       // %1 address:port
-    TimedOut,          // %1 address:port
+    Refused,
+    Unreachable,
+    TimedOut,
     AdviceNotFound,
     AdviceGroup,       // %1 port, %2 group
     AdviceNoAccess,    // %1 port
     AdviceBusy,        // %1 port
     AdviceLockFile,    // %1 lock file
-    AdviceBadAddress,
-    AdviceBadPort,
-    AdviceRefused,
-    AdviceUnreachable,
-    AdviceTimedOut,
+    AdviceBadAddress,  // %1 text typed
+    AdviceBadPort,     // %1 text typed
+    AdviceRefused,     // %1 address:port
+    AdviceUnreachable, // %1 address:port
+    AdviceTimedOut,    // %1 address:port
     AdapterMoved,      // %1 old port name, %2 new port name
 };
 
 QString Text(LinkFailureText id, int language);
 
-// The short reason: "ttyUSB7 not found", "ttyUSB0 in use by minicom (PID 4242)".
+// The short reason, short enough for the status line: "ttyUSB7 not found",
+// "held by minicom (PID 4242)", "connection refused"; empty for Other (the advice line
+// then carries the system's words, after "Open communication port error!" for a port).
 QString OpenFailureReason(const OpenFailure& failure, int language);
 // The facts and the usual fix: "ttyUSB0 belongs to the group dialout: add your user to
 // the group dialout, then log in again." Empty for None.

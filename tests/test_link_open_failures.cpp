@@ -27,13 +27,18 @@ namespace {
 
 using Reason = pb::OpenFailure::Reason;
 
-// Every status line starts with the specified text and names the port, in each language.
-void ExpectNamedInEachLanguage(const pb::OpenFailure& failure, const QString& fact) {
+// Every status line starts with the specified text and gives the reason; with the advice
+// line it names the facts, in each language.
+void ExpectNamedInEachLanguage(const pb::OpenFailure& failure, const QStringList& facts) {
     for (int language = 0; language < pb::kLanguageCount; ++language) {
         const QString status = pb::OpenFailedStatus(failure, language);
-        EXPECT_TRUE(status.startsWith(pb::Msg(pb::msg::ConnectDeviceError, language))) << status.toStdString();
-        EXPECT_TRUE(status.contains(fact)) << status.toStdString() << " lacks " << fact.toStdString();
-        EXPECT_FALSE(pb::OpenFailureAdvice(failure, language).isEmpty());
+        const QString head = pb::Msg(pb::msg::ConnectDeviceError, language);
+        EXPECT_TRUE(status.startsWith(head + u' ')) << status.toStdString();
+        EXPECT_GT(status.size(), head.size() + 1);
+        const QString lines = pb::OpenFailedStatusLines(failure, language);
+        EXPECT_EQ(lines, status + u'\n' + pb::OpenFailureAdvice(failure, language));
+        for (const QString& fact : facts)
+            EXPECT_TRUE(lines.contains(fact)) << lines.toStdString() << " lacks " << fact.toStdString();
     }
 }
 
@@ -125,7 +130,8 @@ TEST_P(HeldPort, IsReportedBusyAndTheLockStays) {
     EXPECT_EQ(failure.program, QStringLiteral("sleep"));
     EXPECT_EQ(failure.lockFile, lock);
     EXPECT_EQ(ReadFile(lock), content) << "another program's lock must stay as it was";
-    ExpectNamedInEachLanguage(failure, QStringLiteral("sleep (PID %1)").arg(holder.pid()));
+    ExpectNamedInEachLanguage(failure, {pty.slavePath(), QStringLiteral("sleep"),
+                                        QStringLiteral("PID %1").arg(holder.pid())});
     EXPECT_TRUE(pb::OpenFailureAdvice(failure, 0).contains(lock));
 }
 
@@ -178,7 +184,7 @@ TEST(MissingPort, IsNamedNotFound) {
     pb::SerialTransport port(path, QStringLiteral("19200,n,8,1"));
     EXPECT_FALSE(port.open());
     EXPECT_EQ(port.openFailure().reason, Reason::NotFound);
-    ExpectNamedInEachLanguage(port.openFailure(), QStringLiteral("ttyUSB7"));
+    ExpectNamedInEachLanguage(port.openFailure(), {QStringLiteral("ttyUSB7")});
 }
 
 // Runs only inside the child started by the test below: opens the port named by the
@@ -262,19 +268,19 @@ TEST(TcpOpen, ClosedLoopbackPortIsRefused) {
     pb::TcpTransport link(QStringLiteral("127.0.0.1"), QString::number(closed));
     EXPECT_FALSE(link.open());
     EXPECT_EQ(link.openFailure().reason, Reason::Refused) << pb::Describe(link.openFailure()).toStdString();
-    ExpectNamedInEachLanguage(link.openFailure(), QStringLiteral("127.0.0.1:%1").arg(closed));
+    ExpectNamedInEachLanguage(link.openFailure(), {QStringLiteral("127.0.0.1:%1").arg(closed)});
 }
 
 TEST(TcpOpen, MalformedAddressOrPortIsNamedAsSuch) {
     pb::TcpTransport shortIp(QStringLiteral("1.2.3"), QStringLiteral("5003"));
     EXPECT_FALSE(shortIp.open());
     EXPECT_EQ(shortIp.openFailure().reason, Reason::BadAddress);
-    ExpectNamedInEachLanguage(shortIp.openFailure(), QStringLiteral("1.2.3"));
+    ExpectNamedInEachLanguage(shortIp.openFailure(), {QStringLiteral("1.2.3")});
 
     pb::TcpTransport bigPort(QStringLiteral("127.0.0.1"), QStringLiteral("70000"));
     EXPECT_FALSE(bigPort.open());
     EXPECT_EQ(bigPort.openFailure().reason, Reason::BadPort);
-    ExpectNamedInEachLanguage(bigPort.openFailure(), QStringLiteral("70000"));
+    ExpectNamedInEachLanguage(bigPort.openFailure(), {QStringLiteral("70000")});
 }
 
 TEST(TcpOpen, SocketErrorsMapToReasons) {

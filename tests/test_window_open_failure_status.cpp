@@ -47,7 +47,8 @@ TEST(OpenFailedStatus, FitsTheStatusLineBesideTheLampInEachLanguage) {
     for (int language = 0; language < 3; ++language) {
         if (language == 1) window.mnuSimplifiedClick();
         if (language == 2) window.mnuTraditionalClick();
-        const int room = u.shComm->x() - 8;  // the text starts at the panel's left edge
+        // The text is centred: its right end must stay left of the lamp.
+        const int room = 2 * (u.shComm->x() - u.pnMsg->width() / 2) - 4;
         int n = 0;
         for (const pb::OpenFailure& failure : TypicalFailures()) {
             const QString status = pb::OpenFailedStatus(failure, language);
