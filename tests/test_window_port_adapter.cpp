@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -117,6 +118,13 @@ TEST_F(FollowedList, NewAdapterIsListedAndTheTypedTextStays) {
     const QString label = pb::PortLabel(Ftdi("ttyUSB1", "NEW"));
     const int shownWidth = combo.view()->itemDelegate()->sizeHint(option, combo.model()->index(2, 0)).width();
     EXPECT_GE(shownWidth, option.fontMetrics.horizontalAdvance(label));
+    if (const QString dir = qEnvironmentVariable("PANELBENCH_SCREENSHOT_DIR"); !dir.isEmpty()) {
+        combo.show();
+        combo.showPopup();
+        QDir().mkpath(dir);
+        combo.view()->window()->grab().save(QDir(dir).filePath(QStringLiteral("port-list.png")));
+        combo.hidePopup();
+    }
     combo.setCurrentIndex(2);
     EXPECT_EQ(combo.currentText(), "ttyUSB1");
 }
