@@ -1,15 +1,12 @@
 #include "i18n/LinkFailureTexts.h"
 
 #include "i18n/Messages.h"
+#include "i18n/TextRow.h"
 
 namespace pb {
 namespace {
 
-struct Row {
-    const char16_t* text[kLanguageCount];
-};
-
-constexpr Row kTexts[] = {
+constexpr TextRow kTexts[] = {
     {{u"%1 not found", u"找不到 %1", u"找不到 %1"}},
     {{u"no permission for %1", u"无权开启 %1", u"無權開啟 %1"}},
     {{u"held by %1 (PID %2)", u"正被 %1 使用 (PID %2)", u"正被 %1 使用 (PID %2)"}},
@@ -58,8 +55,7 @@ QString Busy(const OpenFailure& f, int language) {
 }  // namespace
 
 QString Text(LinkFailureText id, int language) {
-    const int lang = language >= 0 && language < kLanguageCount ? language : 0;
-    return QString::fromUtf16(kTexts[size_t(id)].text[lang]);
+    return RowText(kTexts[size_t(id)], language);
 }
 
 QString OpenFailureReason(const OpenFailure& f, int language) {
