@@ -1,8 +1,10 @@
 // Why a link did not open, from real causes: a missing port, a port the user may not
 // open, a port another program holds by a lock file, TCP to a closed loopback port, and
 // malformed addresses; each named in the three languages. Locks of living programs stay.
+#include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
@@ -203,22 +205,16 @@ TEST(PortOpenProbe, PrintsTheReason) {
             << language << "=" << pb::OpenFailureAdvice(failure, language) << "\n";
 }
 
-class NoPermission : public ::testing::TestWithParam<std::tuple<const char*, int>> {};
-
-TEST_P(NoPermission, NamesTheGroupAndTheFix) {
-    const auto [group, mode] = GetParam();
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the probe as another user";
+// Runs the probe above as the unprivileged user "nobody"; its output, or nothing when
+// this machine cannot do that (not root, no runuser).
+static QString ProbeAsNobody(const QString& port) {
+    if (::geteuid() != 0) return {};
     if (QProcess::execute(QStringLiteral("runuser"), {QStringLiteral("-u"), QStringLiteral("nobody"),
                                                       QStringLiteral("true")}) != 0)
-        GTEST_SKIP() << "runuser cannot run as nobody here";
-    pbtest::PtyPeer pty;
-    const QByteArray path = QFile::encodeName(pty.slavePath());
-    ASSERT_EQ(::chown(path.constData(), 0, ::getgrnam(group)->gr_gid), 0);
-    ASSERT_EQ(::chmod(path.constData(), mode_t(mode)), 0);
-
+        return {};
     QProcess probe;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PB_PROBE_PORT"), pty.slavePath());
+    env.insert(QStringLiteral("PB_PROBE_PORT"), port);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
     probe.setProcessEnvironment(env);
@@ -226,8 +222,21 @@ TEST_P(NoPermission, NamesTheGroupAndTheFix) {
                 {QStringLiteral("-u"), QStringLiteral("nobody"), QStringLiteral("--"),
                  QCoreApplication::applicationFilePath(),
                  QStringLiteral("--gtest_filter=PortOpenProbe.*")});
-    ASSERT_TRUE(probe.waitForFinished(60000));
-    const QString out = QString::fromUtf8(probe.readAllStandardOutput());
+    if (!probe.waitForFinished(60000)) return QStringLiteral("probe did not finish");
+    return QString::fromUtf8(probe.readAllStandardOutput());
+}
+
+class NoPermission : public ::testing::TestWithParam<std::tuple<const char*, int>> {};
+
+TEST_P(NoPermission, NamesTheGroupAndTheFix) {
+    const auto [group, mode] = GetParam();
+    pbtest::PtyPeer pty;
+    const QByteArray path = QFile::encodeName(pty.slavePath());
+    ASSERT_EQ(::chown(path.constData(), 0, ::getgrnam(group)->gr_gid), 0);
+    ASSERT_EQ(::chmod(path.constData(), mode_t(mode)), 0);
+
+    const QString out = ProbeAsNobody(pty.slavePath());
+    if (out.isEmpty()) GTEST_SKIP() << "needs root and runuser to open as another user";
     EXPECT_TRUE(out.contains(QStringLiteral("OPENED=0\n"))) << out.toStdString();
     EXPECT_TRUE(out.contains(QStringLiteral("REASON=permission-denied\n"))) << out.toStdString();
     EXPECT_TRUE(out.contains(QStringLiteral("GROUP=%1\n").arg(QLatin1String(group)))) << out.toStdString();
@@ -241,6 +250,25 @@ TEST_P(NoPermission, NamesTheGroupAndTheFix) {
         EXPECT_TRUE(out.contains(QStringLiteral("ADVICE%1=%2\n").arg(language).arg(pb::OpenFailureAdvice(expected, language))))
             << out.toStdString();
     }
+}
+
+TEST(ExclusivePort, IsReportedBusyToAnotherUser) {
+    // Another program has the port open exclusively (TIOCEXCL), without a lock file.
+    pbtest::PtyPeer pty;
+    const QByteArray path = QFile::encodeName(pty.slavePath());
+    ASSERT_EQ(::chmod(path.constData(), 0666), 0);
+    const int held = ::open(path.constData(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::ioctl(held, TIOCEXCL), 0);
+    const QString out = ProbeAsNobody(pty.slavePath());
+    ::ioctl(held, TIOCNXCL);
+    ::close(held);
+    if (out.isEmpty()) GTEST_SKIP() << "needs root and runuser to open as another user";
+    EXPECT_TRUE(out.contains(QStringLiteral("OPENED=0\n"))) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("REASON=busy\n"))) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("STATUS0=Connect device error! %1 in use by another program\n")
+                                 .arg(pty.slavePath())))
+        << out.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, NoPermission,
