@@ -77,9 +77,10 @@ void PortComboBox::refresh() {
     refreshPending_ = false;
     const QList<PortFacts> ports = lister_();
     QString text = currentText();
-    if (const auto moved = FindMovedAdapter(ports, text, adapter_)) {
+    const bool following = SerialDevicePath(text) == SerialDevicePath(adapterPort_);
+    if (const auto moved = following ? FindMovedAdapter(ports, text, adapter_) : std::nullopt) {
         const QString from = text;
-        text = *moved;
+        text = adapterPort_ = *moved;
         setPorts(PortListFrom(ports), text);
         emit adapterMoved(from, text);
         return;

@@ -24,8 +24,13 @@ public:
     // Replaces the items; the first is selected, then the edit text is set to `text`.
     void setPorts(const QList<PortEntry>& ports, const QString& text);
 
-    // The adapter to follow (AdapterId()), as kept in the settings.
-    void setAdapter(const QString& adapterId) { adapter_ = adapterId; }
+    // The adapter to follow (AdapterId()) and the port name it had, as kept in the
+    // settings. It is followed only while the text is that name: a name the user typed
+    // instead is left alone.
+    void setAdapter(const QString& adapterId, const QString& portName) {
+        adapter_ = adapterId;
+        adapterPort_ = portName;
+    }
     QString adapter() const { return adapter_; }
     // The adapter of the listed port `portName`, empty when it has none or is not listed.
     QString adapterOf(const QString& portName) const;
@@ -48,6 +53,7 @@ protected:
 
 private:
     QString adapter_;
+    QString adapterPort_;
     Lister lister_ = SystemPorts;
     PortWatcher* watcher_ = nullptr;
     bool refreshPending_ = false;

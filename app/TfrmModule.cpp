@@ -66,7 +66,7 @@ void TfrmModule::FormCreate() {
 
     // 3-5. The ports of this PC (COM1 .. COM16 when none); the stored name wins as text.
     ui_.cmbPort->setPorts(pb::ListSerialPorts(), settings_.comPortName);
-    ui_.cmbPort->setAdapter(settings_.comPortAdapter);
+    ui_.cmbPort->setAdapter(settings_.comPortAdapter, settings_.comPortName);
     ui_.cmbPort->followPorts();
     ui_.cmbBaudrate->setEditText(settings_.comBaudRate);
     ui_.edIP->setText(settings_.netIp);
@@ -131,7 +131,7 @@ void TfrmModule::SaveLinkSettings() {
     // The adapter behind the port name is kept beside it.
     if (active.kind == pb::LinkKind::Com) {
         settings_.comPortAdapter = ui_.cmbPort->adapterOf(active.portName);
-        ui_.cmbPort->setAdapter(settings_.comPortAdapter);
+        ui_.cmbPort->setAdapter(settings_.comPortAdapter, active.portName);
     }
     pb::SaveLinkSettings(settings_, active);
 }

@@ -93,7 +93,7 @@ protected:
 };
 
 TEST_F(FollowedList, AdapterBackUnderAnotherNameIsChosenAndNamed) {
-    combo.setAdapter(pb::AdapterId(Ftdi("ttyUSB0", "MINE")));
+    combo.setAdapter(pb::AdapterId(Ftdi("ttyUSB0", "MINE")), QStringLiteral("ttyUSB0"));
     QSignalSpy moved(&combo, &pb::PortComboBox::adapterMoved);
     changeDevices({BuiltIn("ttyS0")});  // pulled
     changeDevices({BuiltIn("ttyS0"), Ftdi("ttyUSB1", "MINE")});  // back as ttyUSB1
@@ -105,8 +105,11 @@ TEST_F(FollowedList, AdapterBackUnderAnotherNameIsChosenAndNamed) {
 }
 
 TEST_F(FollowedList, NewAdapterIsListedAndTheTypedTextStays) {
+    // The user chose another port: the stored adapter, back under a new name, does not
+    // take the text over.
+    combo.setAdapter(pb::AdapterId(Ftdi("ttyUSB0", "MINE")), QStringLiteral("ttyUSB0"));
     combo.setEditText(QStringLiteral("/dev/pts/9"));
-    changeDevices({BuiltIn("ttyS0"), Ftdi("ttyUSB0", "MINE"), Ftdi("ttyUSB1", "NEW")});
+    changeDevices({BuiltIn("ttyS0"), Ftdi("ttyUSB2", "MINE"), Ftdi("ttyUSB1", "NEW")});
     QDeadlineTimer deadline(10000);
     while (combo.count() != 3 && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
@@ -115,7 +118,7 @@ TEST_F(FollowedList, NewAdapterIsListedAndTheTypedTextStays) {
     // The drop-down shows each port's description and by-id name; choosing types the name.
     QStyleOptionViewItem option;
     option.initFrom(combo.view());
-    const QString label = pb::PortLabel(Ftdi("ttyUSB1", "NEW"));
+    const QString label = pb::PortLabel(Ftdi("ttyUSB2", "MINE"));
     const int shownWidth = combo.view()->itemDelegate()->sizeHint(option, combo.model()->index(2, 0)).width();
     EXPECT_GE(shownWidth, option.fontMetrics.horizontalAdvance(label));
     if (const QString dir = qEnvironmentVariable("PANELBENCH_SCREENSHOT_DIR"); !dir.isEmpty()) {
@@ -126,11 +129,11 @@ TEST_F(FollowedList, NewAdapterIsListedAndTheTypedTextStays) {
         combo.hidePopup();
     }
     combo.setCurrentIndex(2);
-    EXPECT_EQ(combo.currentText(), "ttyUSB1");
+    EXPECT_EQ(combo.currentText(), "ttyUSB2");
 }
 
 TEST_F(FollowedList, WaitsWhileTheWindowIsBusy) {
-    combo.setAdapter(pb::AdapterId(Ftdi("ttyUSB0", "MINE")));
+    combo.setAdapter(pb::AdapterId(Ftdi("ttyUSB0", "MINE")), QStringLiteral("ttyUSB0"));
     QSignalSpy moved(&combo, &pb::PortComboBox::adapterMoved);
     combo.setEnabled(false);  // a test runs
     changeDevices({Ftdi("ttyUSB3", "MINE")});
