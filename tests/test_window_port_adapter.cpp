@@ -13,6 +13,8 @@
 #include "app/PortAdapter.h"
 #include "app/PortComboBox.h"
 #include "app/PortWatcher.h"
+#include "app/TfrmModule.h"
+#include "i18n/LinkFailureTexts.h"
 
 namespace {
 
@@ -142,4 +144,20 @@ TEST_F(FollowedList, WaitsWhileTheWindowIsBusy) {
     combo.setEnabled(true);
     ASSERT_TRUE(moved.wait(10000));
     EXPECT_EQ(combo.currentText(), "ttyUSB3");
+}
+
+TEST(WindowPortList, SaysInTheStatusLineThatTheAdapterCameBackUnderAnotherName) {
+    TfrmModule window;
+    window.show();
+    window.mnuSimplifiedClick();
+    QTemporaryDir dev;
+    const QList<pb::PortFacts> ports{BuiltIn("ttyS0"), Ftdi("ttyUSB1", "MINE")};
+    pb::PortComboBox& combo = *window.ui().cmbPort;
+    combo.setEditText(QStringLiteral("ttyUSB0"));
+    combo.setAdapter(pb::AdapterId(Ftdi("ttyUSB0", "MINE")), QStringLiteral("ttyUSB0"));
+    QSignalSpy moved(&combo, &pb::PortComboBox::adapterMoved);
+    combo.followPorts([&] { return ports; }, {dev.path()});
+    ASSERT_TRUE(moved.wait(10000));
+    EXPECT_EQ(window.ui().pnMsg->text(), pb::AdapterMovedText("ttyUSB0", "ttyUSB1", 1));
+    EXPECT_EQ(window.readLinkSettings().portName, "ttyUSB1");
 }
