@@ -64,7 +64,9 @@ void PortComboBox::followPorts(Lister lister, const QStringList& folders) {
         connect(watcher_, &PortWatcher::portsMayHaveChanged, this, &PortComboBox::refresh);
     }
     watcher_->watch(folders);
-    QTimer::singleShot(0, this, &PortComboBox::refresh);
+    // A stored adapter may be back under another name: look once the window is up. Listing
+    // the ports takes tens of milliseconds, so not without a reason.
+    if (!adapter_.isEmpty()) QTimer::singleShot(0, this, &PortComboBox::refresh);
 }
 
 void PortComboBox::refresh() {

@@ -36,7 +36,8 @@ public:
     QString adapterOf(const QString& portName) const;
 
     // Watches `folders` for ports coming and going and lists the ports again from
-    // `lister` once things settle; the first listing follows when the event loop runs.
+    // `lister` once things settle; with an adapter set, the first listing follows when
+    // the event loop runs.
     void followPorts(Lister lister = SystemPorts,
                      const QStringList& folders = {QStringLiteral("/dev"),
                                                    QStringLiteral("/dev/serial/by-id")});

@@ -24,12 +24,19 @@ QStringList DefaultLockDirs() {
 }
 
 QStringList LockFileNames(const QString& devicePath) {
-    QString below = devicePath;
-    if (below.startsWith(QLatin1String("/dev/"))) below = below.mid(5);
-    const QString underscored = QString(below).replace(u'/', u'_');
-    QStringList names{QStringLiteral("LCK..") + underscored};
-    const QString last = below.section(u'/', -1);
-    if (last != underscored) names << QStringLiteral("LCK..") + last;
+    QStringList names;
+    // A link (/dev/serial/by-id/...) is locked by others under the device it points to.
+    QStringList paths{devicePath};
+    const QString real = QFileInfo(devicePath).canonicalFilePath();
+    if (!real.isEmpty() && real != devicePath) paths << real;
+    for (const QString& path : paths) {
+        QString below = path;
+        if (below.startsWith(QLatin1String("/dev/"))) below = below.mid(5);
+        const QString underscored = QString(below).replace(u'/', u'_');
+        const QString last = below.section(u'/', -1);
+        for (const QString& name : {underscored, last})
+            if (!names.contains(QStringLiteral("LCK..") + name)) names << QStringLiteral("LCK..") + name;
+    }
     return names;
 }
 

@@ -21,7 +21,8 @@ struct PortHolder {
 QStringList DefaultLockDirs();
 
 // The names a lock for `devicePath` may have: "LCK..ttyUSB0"; for "/dev/pts/3" both
-// "LCK..pts_3" (the path below /dev, '/' as '_') and "LCK..3" (the last part).
+// "LCK..pts_3" (the path below /dev, '/' as '_') and "LCK..3" (the last part); for a
+// link such as /dev/serial/by-id/..., the names of the device it points to as well.
 QStringList LockFileNames(const QString& devicePath);
 
 // The PID a lock file holds: ASCII ("%10d\n", "%d\n", optionally followed by the program

@@ -137,6 +137,22 @@ TEST_P(HeldPort, IsReportedBusyAndTheLockStays) {
     EXPECT_TRUE(pb::OpenFailureAdvice(failure, 0).contains(lock));
 }
 
+TEST(HeldPortByLink, IsBusyUnderTheNameOfTheDeviceItPointsTo) {
+    // Opened as /dev/serial/by-id/... would be: through a link, locked by others by device.
+    pbtest::PtyPeer pty;
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("usb-FTDI_FT232R_USB_UART_A5-if00-port0"));
+    ASSERT_TRUE(QFile::link(pty.slavePath(), link));
+    Sleeper holder;
+    const QString lock = dir.filePath(pb::LockFileNames(pty.slavePath()).first());
+    WriteFile(lock, AsciiLock(holder.pid()), /*old=*/false);
+    pb::SerialTransport port(link, QStringLiteral("19200,n,8,1"));
+    port.setLockDirs({dir.path()});
+    EXPECT_FALSE(port.open());
+    EXPECT_EQ(port.openFailure().reason, Reason::Busy);
+    EXPECT_EQ(port.openFailure().pid, holder.pid());
+}
+
 INSTANTIATE_TEST_SUITE_P(NameFormsAndFormats, HeldPort,
                          ::testing::Combine(::testing::Values(0, 1), ::testing::Bool()));
 
