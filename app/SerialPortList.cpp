@@ -1,8 +1,13 @@
 #include "app/SerialPortList.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
 #include <QSerialPortInfo>
 #include <QStringList>
 #include <algorithm>
+
+#include "app/PortAdapter.h"
 
 namespace pb {
 namespace {
@@ -17,6 +22,15 @@ std::pair<QString, qlonglong> SortKey(const QString& name) {
 
 QString Hex4(quint16 value) {
     return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0'));
+}
+
+// Device path -> link name, for the links udev keeps in `dir`.
+QHash<QString, QString> LinksIn(const QString& dir) {
+    QHash<QString, QString> links;
+    const QDir folder(dir);
+    for (const QFileInfo& link : folder.entryInfoList(QDir::System | QDir::NoDotAndDotDot))
+        if (link.isSymLink()) links.insert(link.canonicalFilePath(), link.fileName());
+    return links;
 }
 
 }  // namespace
@@ -40,20 +54,30 @@ QList<PortEntry> PortListFrom(QList<PortFacts> ports) {
     std::stable_sort(ports.begin(), ports.end(), [](const PortFacts& a, const PortFacts& b) {
         return SortKey(a.name) < SortKey(b.name);
     });
-    for (const PortFacts& port : ports) entries.append({port.name.trimmed(), PortToolTip(port)});
+    for (const PortFacts& port : ports)
+        entries.append({port.name.trimmed(), PortToolTip(port), PortLabel(port), AdapterId(port)});
     return entries;
 }
 
-QList<PortEntry> ListSerialPorts() {
+QList<PortFacts> SystemPorts() {
+    const QHash<QString, QString> byId = LinksIn(QStringLiteral("/dev/serial/by-id"));
+    const QHash<QString, QString> byPath = LinksIn(QStringLiteral("/dev/serial/by-path"));
     QList<PortFacts> ports;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
         PortFacts facts{info.portName(),    info.description(), info.manufacturer(), {}, {},
                         info.serialNumber()};
         if (info.hasVendorIdentifier()) facts.vendorId = info.vendorIdentifier();
         if (info.hasProductIdentifier()) facts.productId = info.productIdentifier();
+        const QString device = QFileInfo(info.systemLocation()).canonicalFilePath();
+        facts.byIdName = byId.value(device);
+        facts.byPathName = byPath.value(device);
         ports.append(facts);
     }
-    return PortListFrom(ports);
+    return ports;
+}
+
+QList<PortEntry> ListSerialPorts() {
+    return PortListFrom(SystemPorts());
 }
 
 }  // namespace pb

@@ -16,11 +16,15 @@ struct PortFacts {
     std::optional<quint16> vendorId;
     std::optional<quint16> productId;
     QString serialNumber;
+    QString byIdName = {};    // its link in /dev/serial/by-id, when there is one
+    QString byPathName = {};  // its link in /dev/serial/by-path: the USB socket it sits in
 };
 
 struct PortEntry {
     QString name;
     QString toolTip;  // empty when nothing is known beyond the name
+    QString label = {};      // what the list shows: name, description, by-id name
+    QString adapterId = {};  // see AdapterId(); empty for ports without USB identity
 };
 
 // Sorted by name with numbers compared as numbers (ttyS2 before ttyS10); COM1 .. COM16
@@ -29,6 +33,9 @@ QList<PortEntry> PortListFrom(QList<PortFacts> ports);
 
 // One line per known fact: description, manufacturer, USB vendor:product, serial number.
 QString PortToolTip(const PortFacts& port);
+
+// What the system knows of the ports of this PC, with their /dev/serial links.
+QList<PortFacts> SystemPorts();
 
 // The ports of this PC.
 QList<PortEntry> ListSerialPorts();

@@ -9,6 +9,7 @@
 #include "app/SerialPortList.h"
 #include "app/TonePlayer.h"
 #include "app/WindowColours.h"
+#include "i18n/LinkFailureTexts.h"
 #include "i18n/Messages.h"
 
 TfrmModule::TfrmModule(QWidget* parent) : QMainWindow(parent) {
@@ -46,6 +47,11 @@ void TfrmModule::wireEvents() {
     connect(u.btnModuleCommand, &QPushButton::clicked, this, &TfrmModule::btnModuleCommandClick);
     connect(u.btnPooling, &QPushButton::clicked, this, &TfrmModule::btnPoolingClick);
     connect(u.btnFirmware, &QPushButton::clicked, this, &TfrmModule::btnFirmwareClick);
+
+    // The adapter last used came back under another name: say so in the status line.
+    connect(u.cmbPort, &pb::PortComboBox::adapterMoved, this, [this](const QString& from, const QString& to) {
+        ui_.pnMsg->setText(pb::AdapterMovedText(from, to, languageIndex_));
+    });
 }
 
 void TfrmModule::FormCreate() {
@@ -60,6 +66,8 @@ void TfrmModule::FormCreate() {
 
     // 3-5. The ports of this PC (COM1 .. COM16 when none); the stored name wins as text.
     ui_.cmbPort->setPorts(pb::ListSerialPorts(), settings_.comPortName);
+    ui_.cmbPort->setAdapter(settings_.comPortAdapter, settings_.comPortName);
+    ui_.cmbPort->followPorts();
     ui_.cmbBaudrate->setEditText(settings_.comBaudRate);
     ui_.edIP->setText(settings_.netIp);
     ui_.edPort->setText(settings_.netPort);
@@ -119,7 +127,13 @@ void TfrmModule::mnuExitClick() {
 }
 
 void TfrmModule::SaveLinkSettings() {
-    pb::SaveLinkSettings(settings_, readLinkSettings());
+    const pb::LinkSettings active = readLinkSettings();
+    // The adapter behind the port name is kept beside it.
+    if (active.kind == pb::LinkKind::Com) {
+        settings_.comPortAdapter = ui_.cmbPort->adapterOf(active.portName);
+        ui_.cmbPort->setAdapter(settings_.comPortAdapter, active.portName);
+    }
+    pb::SaveLinkSettings(settings_, active);
 }
 
 void TfrmModule::SaveFirmwareFile(const QString& fileName) {

@@ -1,7 +1,6 @@
 // Panel Bench: a bench test tool for the KV410 door access controller.
 #include <QCoreApplication>
 #include <QLoggingCategory>
-#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 #include <exception>
@@ -9,6 +8,7 @@
 #include "app/Application.h"
 #include "app/QuitOnSignal.h"
 #include "app/RuntimeDir.h"
+#include "app/ScreenFit.h"
 #include "app/TfrmModule.h"
 #include "app/WindowOptions.h"
 #include "settings/Settings.h"
@@ -37,10 +37,8 @@ int main(int argc, char** argv) {
     if (!runtimeDir.made().isEmpty()) qCDebug(lcApp) << "runtime folder" << runtimeDir.made();
     try {
         TfrmModule frmModule;
-        // Centred on the screen; the size is fixed before it is shown.
-        frmModule.adjustSize();
-        if (const QScreen* screen = frmModule.screen())
-            frmModule.move(screen->availableGeometry().center() - frmModule.rect().center());
+        // Centred on the screen, or scrolling inside it when the screen is too small.
+        pb::FitWindowToScreen(frmModule);
         frmModule.show();
         QTimer::singleShot(0, &frmModule, [] { qCDebug(lcApp) << "window shown"; });
         pb::Application::exec();

@@ -1,15 +1,12 @@
 #include "i18n/EventTexts.h"
 
 #include "i18n/Messages.h"
+#include "i18n/TextRow.h"
 
 namespace pb {
 namespace {
 
-struct Row {
-    const char16_t* text[kLanguageCount];
-};
-
-constexpr Row kTexts[] = {
+constexpr TextRow kTexts[] = {
     {{u"Granted", u"刷卡通过", u"刷卡通過"}},
     {{u"Denied", u"刷卡拒绝", u"刷卡拒絕"}},
     {{u"Input on", u"输入接通", u"輸入接通"}},
@@ -29,8 +26,7 @@ static_assert(std::size(kTexts) == size_t(EventText::NoRecords) + 1);
 }  // namespace
 
 QString Text(EventText id, int language) {
-    const int lang = language >= 0 && language < kLanguageCount ? language : 0;
-    return QString::fromUtf16(kTexts[size_t(id)].text[lang]);
+    return RowText(kTexts[size_t(id)], language);
 }
 
 }  // namespace pb

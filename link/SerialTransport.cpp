@@ -2,25 +2,10 @@
 
 #include <QRegularExpression>
 
+#include "link/PortLock.h"
 #include "link/SpeedText.h"
 
 namespace pb {
-namespace {
-
-OpenError openErrorOf(QSerialPort::SerialPortError error) {
-    switch (error) {
-        case QSerialPort::DeviceNotFoundError:
-            return OpenError::NotFound;
-        case QSerialPort::PermissionError:
-            return OpenError::PermissionDenied;
-        case QSerialPort::OpenError:
-            return OpenError::Busy;
-        default:
-            return OpenError::Other;
-    }
-}
-
-}  // namespace
 
 QString SerialDevicePath(const QString& portName) {
     static const QRegularExpression com(QStringLiteral("^COM([1-9][0-9]{0,2})$"),
@@ -33,15 +18,26 @@ QString SerialDevicePath(const QString& portName) {
 }
 
 SerialTransport::SerialTransport(const QString& portName, const QString& speed, QObject* parent)
-    : Transport(parent), speed_(speed) {
+    : Transport(parent), speed_(speed), portName_(portName), lockDirs_(DefaultLockDirs()) {
     port_.setPortName(SerialDevicePath(portName));
     connect(&port_, &QSerialPort::readyRead, this, &Transport::bytesArrived);
     connect(&port_, &QSerialPort::errorOccurred, this, &SerialTransport::onError);
 }
 
 bool SerialTransport::open() {
+    // QSerialPort's own lock takes over a lock older than 30 s even when its program still
+    // runs, so the lock files are judged here first: a living holder means busy.
+    setOpenFailure({});
+    const QString path = SerialDevicePath(portName_);
+    if (const OpenFailure failure = ExamineSerialPort(portName_, path, lockDirs_)) {
+        setOpenFailure(failure);
+        setErrorText(Describe(failure));
+        return false;
+    }
+    // Opening writes "LCK..name" (PID on its first line) and sets TIOCEXCL; close undoes both.
     if (!port_.open(QIODevice::ReadWrite)) {
-        setOpenError(openErrorOf(port_.error()), port_.errorString());
+        setErrorText(port_.errorString());
+        setOpenFailure(ClassifySerialOpenError(portName_, path, lockDirs_, port_.errorString()));
         return false;
     }
     // Like the device-control set-up on the controller's original platform, the

@@ -6,25 +6,6 @@
 #include <QTimer>
 
 namespace pb {
-namespace {
-
-OpenError openErrorOf(QAbstractSocket::SocketError error) {
-    switch (error) {
-        case QAbstractSocket::ConnectionRefusedError:
-            return OpenError::Refused;
-        case QAbstractSocket::HostNotFoundError:
-        case QAbstractSocket::NetworkError:
-            return OpenError::Unreachable;
-        case QAbstractSocket::SocketTimeoutError:
-            return OpenError::TimedOut;
-        case QAbstractSocket::SocketAccessError:
-            return OpenError::PermissionDenied;
-        default:
-            return OpenError::Other;
-    }
-}
-
-}  // namespace
 
 TcpTransport::TcpTransport(const QString& ip, const QString& port, QObject* parent)
     : Transport(parent), ip_(ip.trimmed()), port_(port.trimmed()) {
@@ -38,6 +19,7 @@ TcpTransport::TcpTransport(const QString& ip, const QString& port, QObject* pare
 }
 
 bool TcpTransport::open() {
+    setOpenFailure({});
     // Only the dotted form a technician types: four numbers 0-255.
     static const QRegularExpression dotted(QStringLiteral("^(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})$"));
     const auto m = dotted.match(ip_);
@@ -45,13 +27,15 @@ bool TcpTransport::open() {
     for (int i = 1; inRange && i <= 4; ++i) inRange = m.captured(i).toInt() <= 255;
     QHostAddress address;
     if (!inRange || !address.setAddress(ip_) || address.protocol() != QAbstractSocket::IPv4Protocol) {
-        setOpenError(OpenError::BadAddress, QStringLiteral("not an IPv4 address: %1").arg(ip_));
+        setErrorText(QStringLiteral("not an IPv4 address: %1").arg(ip_));
+        setOpenFailure({OpenFailure::Reason::BadAddress, ip_, {}, {}, 0, {}, {}, errorText()});
         return false;
     }
     bool ok = false;
     const uint port = port_.toUInt(&ok, 10);
     if (!ok || port == 0 || port > 65535) {
-        setOpenError(OpenError::BadPort, QStringLiteral("not a TCP port: %1").arg(port_));
+        setErrorText(QStringLiteral("not a TCP port: %1").arg(port_));
+        setOpenFailure({OpenFailure::Reason::BadPort, port_, {}, {}, 0, {}, {}, errorText()});
         return false;
     }
 
@@ -72,11 +56,13 @@ bool TcpTransport::open() {
         socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
         return true;
     }
-    if (!limit.isActive() && socket_.error() == QAbstractSocket::UnknownSocketError)
-        setOpenError(OpenError::TimedOut,
-                     QStringLiteral("no connection within %1 ms").arg(kConnectLimitMs));
+    const bool limitReached =
+        !limit.isActive() && socket_.error() == QAbstractSocket::UnknownSocketError;
+    if (limitReached)
+        setErrorText(QStringLiteral("no connection within %1 ms").arg(kConnectLimitMs));
     else
-        setOpenError(openErrorOf(socket_.error()), socket_.errorString());
+        setErrorText(socket_.errorString());
+    setOpenFailure(ClassifyTcpError(ip_, quint16(port), socket_.error(), errorText(), limitReached));
     socket_.abort();
     return false;
 }

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "link/LinkError.h"
+#include "link/OpenFailure.h"
 
 namespace pb {
 
@@ -30,6 +31,9 @@ public:
     QString errorText() const { return errorText_; }
     // Why the last open failed, as far as the device tells.
     OpenError openError() const { return openError_; }
+    // The same with its facts (the holder of a busy port, the group that may open it);
+    // None after a successful open.
+    OpenFailure openFailure() const { return openFailure_; }
 
 signals:
     void bytesArrived();
@@ -42,10 +46,16 @@ protected:
         openError_ = error;
         errorText_ = text;
     }
+    // Sets the named error too; the text stays for the caller to set.
+    void setOpenFailure(const OpenFailure& failure) {
+        openFailure_ = failure;
+        if (failure) openError_ = ToOpenError(failure.reason);
+    }
 
 private:
     QString errorText_;
     OpenError openError_ = OpenError::Other;
+    OpenFailure openFailure_;
 };
 
 }  // namespace pb

@@ -12,7 +12,9 @@ packages=(build-essential cmake ninja-build ccache pkg-config libgtest-dev
           libqt6sql6-sqlite python3 python3-jsonschema
           # A CJK-only fallback font, as many desktops have: the window's font choice
           # must not pick it for captions that mix in Latin letters and digits.
-          fonts-droid-fallback)
+          fonts-droid-fallback
+          # "import" captures an X screen: the window under xvfb at several scale factors.
+          imagemagick)
 if [ "${1:-}" = "package" ]; then
   # dpkg-shlibdeps and fakeroot for CPack's .deb, file for stripping, lintian, and the
   # validators of the desktop entry and the AppStream metainfo.

@@ -141,7 +141,9 @@ int LoadSettings(Settings& settings, const QString& file) {
                           ReadText(store, QStringLiteral("NetIP"), read.netIp) &&
                           ReadText(store, QStringLiteral("NetPort"), read.netPort) &&
                           ReadText(store, QStringLiteral("LanguageFlag"), read.languageFlag);
-    Q_UNUSED(complete);
+    // The adapter goes with the port name read above; what it holds never stops those.
+    if (complete && !ReadText(store, QStringLiteral("ComPortAdapter"), read.comPortAdapter))
+        read.comPortAdapter.clear();
     read.languageIndex = LanguageIndexFor(read.languageFlag);
     read.linkKind = storedKind != 0 ? 1 : 0;
     settings = read;
@@ -164,6 +166,7 @@ void SaveLinkSettings(Settings& settings, const LinkSettings& active, const QStr
         store.setValue(QStringLiteral("NetIP"), settings.netIp);
         store.setValue(QStringLiteral("ComBaudRate"), settings.comBaudRate);
         store.setValue(QStringLiteral("ComPortName"), settings.comPortName);
+        store.setValue(QStringLiteral("ComPortAdapter"), settings.comPortAdapter);
     });
 }
 

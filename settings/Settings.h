@@ -26,6 +26,9 @@ struct Settings {
     QString languageFlag = QStringLiteral("English");
     int languageIndex = 0;  // 0 English, 1 Simplified Chinese, 2 Traditional Chinese
     QString firmwareFile = QStringLiteral("KV320MX.KVF");
+    // The adapter behind comPortName ("ComPortAdapter"), so that it is found again under
+    // another name; empty when unknown. Files without it load as before.
+    QString comPortAdapter;
 };
 
 // Where the values are stored: the file named to UseSettingsFile, else the default one,

@@ -6,6 +6,7 @@
 
 #include "i18n/LanguageFont.h"
 #include "i18n/EventTexts.h"
+#include "i18n/LinkFailureTexts.h"
 #include "i18n/Messages.h"
 #include "i18n/TrafficTexts.h"
 #include "i18n/RecordsTexts.h"
@@ -69,6 +70,22 @@ TEST(MessageTable, EventAndTrafficTextsAreInTheCodePageOfTheirLanguage) {
 
 TEST(MessageTable, RecordsTextsAreInTheCodePageOfTheirLanguage) {
     ExpectTableEncodable<pb::RecordText>(pb::kRecordTextCount);
+}
+
+TEST(MessageTable, OpenFailureTextsAreInTheCodePageOfTheirLanguage) {
+    for (int id = 0; id <= int(pb::LinkFailureText::AdapterMoved); ++id) {
+        const auto text = pb::LinkFailureText(id);
+        EXPECT_FALSE(pb::Text(text, 0).isEmpty()) << id;
+        for (QChar c : pb::Text(text, 0)) EXPECT_LT(c.unicode(), 0x80) << "id " << id;
+        EXPECT_TRUE(EncodableIn("GB2312", pb::Text(text, 1))) << "id " << id;
+        EXPECT_TRUE(EncodableIn("BIG5", pb::Text(text, 2))) << "id " << id;
+        // The same facts in every language.
+        for (int language = 1; language < pb::kLanguageCount; ++language)
+            for (const char* mark : {"%1", "%2", "%3"})
+                EXPECT_EQ(pb::Text(text, language).contains(QLatin1String(mark)),
+                          pb::Text(text, 0).contains(QLatin1String(mark)))
+                    << "id " << id << " " << mark;
+    }
 }
 
 TEST(MessageTable, LooksUpByIdAndLanguage) {

@@ -231,3 +231,24 @@ TEST_F(SettingsStore, FolderThatCannotBeCreatedIsSilent) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SettingsStore, TheAdapterIsKeptBesideThePortNameAndOldFilesStillLoad) {
+    writeFile("[General]\nTYPE=0\nComPortName=ttyUSB0\n");
+    pb::Settings old;
+    pb::LoadSettings(old);
+    EXPECT_EQ(old.comPortName, "ttyUSB0");
+    EXPECT_EQ(old.comPortAdapter, "");
+
+    old.comPortAdapter = "usb:0403:6001:sn=A50285BI";
+    pb::LinkSettings active;
+    active.portName = "ttyUSB0";
+    pb::SaveLinkSettings(old, active);
+    pb::Settings reloaded;
+    pb::LoadSettings(reloaded);
+    EXPECT_EQ(reloaded.comPortAdapter, "usb:0403:6001:sn=A50285BI");
+    EXPECT_EQ(reloaded.comPortName, "ttyUSB0");
+}
+
+}  // namespace

@@ -1,0 +1,65 @@
+// The status line after a failed open, in each language: "Connect device error!" and
+// the reason fit the status panel beside the lamp. With PANELBENCH_SCREENSHOT_DIR set,
+// a picture of each is saved there.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFontMetrics>
+
+#include "app/TfrmModule.h"
+#include "i18n/LinkFailureTexts.h"
+
+namespace {
+
+using Reason = pb::OpenFailure::Reason;
+
+QList<pb::OpenFailure> TypicalFailures() {
+    QList<pb::OpenFailure> failures;
+    auto add = [&](Reason reason, const QString& target) {
+        pb::OpenFailure f;
+        f.reason = reason;
+        f.target = target;
+        failures << f;
+        return &failures.last();
+    };
+    add(Reason::NotFound, QStringLiteral("ttyUSB7"));
+    add(Reason::PermissionDenied, QStringLiteral("ttyUSB0"))->group = QStringLiteral("dialout");
+    pb::OpenFailure* busy = add(Reason::Busy, QStringLiteral("ttyUSB0"));
+    busy->program = QStringLiteral("minicom");
+    busy->pid = 4194303;  // the largest PID Linux gives
+    add(Reason::BadAddress, QStringLiteral("192.168.100.1000"));
+    add(Reason::BadPort, QStringLiteral("70000"));
+    add(Reason::Refused, QStringLiteral("192.168.100.101:65535"));
+    add(Reason::Unreachable, QStringLiteral("192.168.100.101:65535"));
+    add(Reason::TimedOut, QStringLiteral("192.168.100.101:65535"));
+    pb::OpenFailure* other = add(Reason::Other, QStringLiteral("ttyUSB0"));
+    other->device = QStringLiteral("/dev/ttyUSB0");
+    return failures;
+}
+
+}  // namespace
+
+TEST(OpenFailedStatus, FitsTheStatusLineBesideTheLampInEachLanguage) {
+    TfrmModule window;
+    window.show();
+    auto& u = window.ui();
+    const QString dir = qEnvironmentVariable("PANELBENCH_SCREENSHOT_DIR");
+    for (int language = 0; language < 3; ++language) {
+        if (language == 1) window.mnuSimplifiedClick();
+        if (language == 2) window.mnuTraditionalClick();
+        // The text is centred: its right end must stay left of the lamp.
+        const int room = 2 * (u.shComm->x() - u.pnMsg->width() / 2) - 4;
+        int n = 0;
+        for (const pb::OpenFailure& failure : TypicalFailures()) {
+            const QString status = pb::OpenFailedStatus(failure, language);
+            u.pnMsg->setText(status);
+            EXPECT_LE(QFontMetrics(u.pnMsg->font()).horizontalAdvance(status), room)
+                << "language " << language << ": " << status.toStdString();
+            if (!dir.isEmpty()) {
+                QDir().mkpath(dir);
+                u.pnMsg->grab().save(QDir(dir).filePath(
+                    QStringLiteral("open-failed-%1-%2.png").arg(language).arg(n++)));
+            }
+        }
+    }
+}
