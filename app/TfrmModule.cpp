@@ -157,6 +157,12 @@ QFileDialog* TfrmModule::dlgLoad() {
 
 void TfrmModule::setStatus(const QString& text) {
     ui_.pnMsg->setText(text);
+    ui_.pnMsg->setToolTip(QString());
+}
+
+void TfrmModule::setStatusAdvice(const QString& text) {
+    // The status line keeps its one line; the facts and the fix are a hover away.
+    ui_.pnMsg->setToolTip(text);
 }
 
 void TfrmModule::setLamp(pb::LampColour colour) {

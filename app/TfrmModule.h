@@ -49,6 +49,7 @@ public:
 
     // pb::TestRunView
     void setStatus(const QString& text) override;
+    void setStatusAdvice(const QString& text) override;
     void setLamp(pb::LampColour colour) override;
     void setBusy(bool on) override;
     void setWaitCursor(bool on) override;

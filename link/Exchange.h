@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "link/LinkError.h"
+#include "link/OpenFailure.h"
 
 namespace pb {
 
@@ -77,6 +78,7 @@ struct Exchange {
 struct OpenResult {
     OpenError error = OpenError::None;
     QString detail;
+    OpenFailure failure;  // the facts behind the error: port, group, holder, address
 
     explicit operator bool() const { return error == OpenError::None; }
     bool ok() const { return error == OpenError::None; }

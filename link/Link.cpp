@@ -37,7 +37,7 @@ OpenResult Link::OpenLink(const LinkSettings& settings) {
 OpenResult Link::OpenLink(std::unique_ptr<Transport> transport) {
     CloseLink();
     if (!transport->open()) {
-        OpenResult failed{transport->openError(), transport->errorText()};
+        OpenResult failed{transport->openError(), transport->errorText(), transport->openFailure()};
         if (failed.error == OpenError::None) failed.error = OpenError::Other;
         dispose(transport);
         return failed;

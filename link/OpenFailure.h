@@ -8,21 +8,15 @@
 #include <QString>
 #include <QStringList>
 
+#include "link/LinkError.h"
+
 namespace pb {
 
 struct OpenFailure {
-    enum class Reason {
-        None,              // opened, or not tried
-        NotFound,          // no such port
-        PermissionDenied,  // the user may not open it (group: who may)
-        Busy,              // another program holds it (pid, program, lockFile when known)
-        BadAddress,        // not an IPv4 address as typed
-        BadPort,           // not a TCP port 1-65535
-        Refused,           // nothing listens there
-        Unreachable,       // no route to the address
-        TimedOut,          // no answer within the connect limit
-        Other,             // detail says what the system said
-    };
+    // The link's named open errors: None, NotFound, PermissionDenied (group: who may),
+    // Busy (pid, program, lockFile when known), BadAddress, BadPort, Refused, Unreachable,
+    // TimedOut, Other (detail says what the system said).
+    using Reason = OpenError;
 
     Reason reason = Reason::None;
     QString target;    // the port name, IP address or TCP port as the user typed it

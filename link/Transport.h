@@ -49,7 +49,7 @@ protected:
     // Sets the named error too; the text stays for the caller to set.
     void setOpenFailure(const OpenFailure& failure) {
         openFailure_ = failure;
-        if (failure) openError_ = ToOpenError(failure.reason);
+        if (failure) openError_ = failure.reason;
     }
 
 private:

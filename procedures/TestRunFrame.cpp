@@ -1,5 +1,6 @@
 #include "procedures/TestRunFrame.h"
 
+#include "i18n/LinkFailureTexts.h"
 #include "i18n/Messages.h"
 #include "link/LinkError.h"
 
@@ -53,10 +54,13 @@ Outcome TestRunFrame::end(RunOutcome outcome) {
                 detail_.insert(QStringLiteral("openError"), OpenErrorName(opened_.error));
                 detail_.insert(QStringLiteral("openDetail"), opened_.detail);
             }
-            status = Msg(msg::ConnectDeviceError);
+            // The status line names the cause after the usual text where the link can tell.
+            status = opened_.failure ? OpenFailedStatus(opened_.failure, view_.language())
+                                     : Msg(msg::ConnectDeviceError);
             view_.setBusy(false);
             view_.setLamp(LampColour::Red);
             view_.setStatus(status);
+            if (opened_.failure) view_.setStatusAdvice(OpenFailureAdvice(opened_.failure, view_.language()));
             view_.beep(kLowBeepHz, kBeepMs);
             shown = Outcome::OpenFailed;
             break;

@@ -35,6 +35,8 @@ public:
     virtual void setWindowEnabled(bool /*on*/) {}
     // The link just used works: keep its settings.
     virtual void saveLinkSettings() {}
+    // The facts and the usual fix behind a status line (why a link would not open).
+    virtual void setStatusAdvice(const QString& /*text*/) {}
     // A test starts (before the link opens) and ends (after its ending was shown).
     virtual void testStarted(TestId /*test*/) {}
     virtual void testEnded(TestId /*test*/, Outcome /*outcome*/) {}

@@ -195,7 +195,9 @@ TEST(GuiControllerWindow, NoControllerShowsConnectError) {
     WindowOnSim s(sim::Model::V5, "0000");
     s.server.close();
     QTest::mouseClick(s.ui().btnConnect, Qt::LeftButton);
-    EXPECT_EQ(s.ui().pnMsg->text(), "Connect device error!");
+    // The cause after the usual text; the facts behind it on the panel's tooltip.
+    EXPECT_EQ(s.ui().pnMsg->text(), "Connect device error! connection refused");
+    EXPECT_TRUE(s.ui().pnMsg->toolTip().contains("127.0.0.1")) << s.ui().pnMsg->toolTip().toStdString();
     EXPECT_EQ(s.ui().shComm->brushColor(), kRed);
     EXPECT_TRUE(s.window.isEnabled());
 }

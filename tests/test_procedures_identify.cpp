@@ -153,7 +153,7 @@ TEST(ConnectAndIdentify, NobodyAnsweringCountsDownAndReportsConnectError) {
         if (s.contains(" ( ")) countdown.append(s);
     EXPECT_EQ(countdown, QStringList({connecting(6), connecting(5), connecting(4), connecting(3),
                                       connecting(2), connecting(1)}));
-    EXPECT_EQ(h.view.status(), "Connect device error!");
+    EXPECT_TRUE(h.view.status().startsWith("Connect device error!")) << h.view.status().toStdString();
     EXPECT_EQ(h.view.lamp(), LampColour::Red);
     EXPECT_EQ(h.view.lastBeepHz(), 300);
     EXPECT_EQ(h.view.linkSettingsSaves, 0);
@@ -185,7 +185,7 @@ TEST(ConnectAndIdentify, ClosedPortFailsToOpenWithoutSaving) {
     probe.close();
 
     EXPECT_EQ(ConnectAndIdentify(h.ctx), Outcome::OpenFailed);
-    EXPECT_EQ(h.view.status(), "Connect device error!");
+    EXPECT_TRUE(h.view.status().startsWith("Connect device error!")) << h.view.status().toStdString();
     EXPECT_EQ(h.view.statuses.first(), "Connecting device ...");
     EXPECT_EQ(h.view.linkSettingsSaves, 0);
     EXPECT_TRUE(h.clock.pauses().isEmpty());
