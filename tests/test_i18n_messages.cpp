@@ -7,6 +7,7 @@
 #include "i18n/LanguageFont.h"
 #include "i18n/EventTexts.h"
 #include "i18n/Messages.h"
+#include "i18n/RecipeTexts.h"
 #include "i18n/TrafficTexts.h"
 #include "settings/Settings.h"
 
@@ -64,6 +65,8 @@ void ExpectTableEncodable(int count) {
 TEST(MessageTable, EventAndTrafficTextsAreInTheCodePageOfTheirLanguage) {
     ExpectTableEncodable<pb::EventText>(int(pb::EventText::NoRecords) + 1);
     ExpectTableEncodable<pb::TrafficText>(int(pb::TrafficText::LinkClosed) + 1);
+    ExpectTableEncodable<pb::RecipeProblem>(int(pb::RecipeProblem::MistakeLine) + 1);
+    ExpectTableEncodable<pb::RecipeReason>(int(pb::RecipeReason::NotRun) + 1);
 }
 
 TEST(MessageTable, LooksUpByIdAndLanguage) {
