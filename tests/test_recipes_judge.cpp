@@ -4,6 +4,7 @@
 
 #include <QCryptographicHash>
 
+#include "recipes/RecipeFlow.h"
 #include "recipes/RecipeJudge.h"
 #include "tests/support/QtPrinters.h"
 
@@ -161,6 +162,43 @@ TEST(RecipeJudge, UpgradeOnlyWhenTheVersionIsOutsideTheRange) {
     EXPECT_TRUE(pb::judgeUpgradedVersion(step, QStringLiteral("V6.02.00")).passed);
     EXPECT_EQ(pb::judgeUpgradedVersion(step, QStringLiteral("V6.01.03")).reason,
               RecipeReason::VersionAfterUpgrade);
+}
+
+TEST(RecipeFlow, RetriesThenStopOrGoOnAndTheUnitVerdict) {
+    pb::Recipe recipe;
+    recipe.steps.resize(3);
+    recipe.steps[0].retries = 2;
+    recipe.steps[1].onFailure = pb::OnFailure::GoOn;
+    const StepVerdict failed = StepVerdict::fail(RecipeReason::NoReply);
+    const StepVerdict passed = StepVerdict::pass();
+
+    // Two retries: tries 1 and 2 are tried again, the third failure stops the run.
+    EXPECT_EQ(pb::afterAttempt(recipe.steps[0], failed, 1), pb::FlowAction::Retry);
+    EXPECT_EQ(pb::afterAttempt(recipe.steps[0], failed, 2), pb::FlowAction::Retry);
+    EXPECT_EQ(pb::afterAttempt(recipe.steps[0], failed, 3), pb::FlowAction::Stop);
+    EXPECT_EQ(pb::afterAttempt(recipe.steps[0], passed, 2), pb::FlowAction::Next);
+    EXPECT_EQ(pb::afterAttempt(recipe.steps[1], failed, 1), pb::FlowAction::Next);
+
+    QList<pb::StepResult> results = pb::notRunResults(recipe);
+    EXPECT_FALSE(pb::unitVerdict(recipe, results).passed);  // nothing ran yet
+    for (auto& r : results) r.verdict = passed;
+    EXPECT_TRUE(pb::unitVerdict(recipe, results).passed);
+
+    // A go-on step failed and the run went on: the unit fails by that step.
+    results[1].verdict = StepVerdict::fail(RecipeReason::TooFewRecords, {"0", "1"});
+    results[2].verdict = failed;
+    pb::UnitVerdict unit = pb::unitVerdict(recipe, results);
+    EXPECT_FALSE(unit.passed);
+    EXPECT_EQ(unit.failingStep, 1);
+    EXPECT_EQ(unit.reason.reason, RecipeReason::TooFewRecords);
+
+    // The first step stopped the run: the others stay not run, the first names the failure.
+    results = pb::notRunResults(recipe);
+    results[0].verdict = failed;
+    unit = pb::unitVerdict(recipe, results);
+    EXPECT_EQ(unit.failingStep, 0);
+    EXPECT_EQ(pb::unitVerdict(recipe, results.mid(0, 1)).failingStep, 0);
+    EXPECT_FALSE(pb::unitVerdict(recipe, {{passed, 1}}).passed);  // the run ended early
 }
 
 }  // namespace
