@@ -197,8 +197,25 @@ std::optional<Controller::Reply> Controller::answerEvents(const QByteArray& cmd)
 
 QByteArray Controller::inputsBits(int first, int count) const {
     QByteArray bits;
-    for (int i = first; i < first + count; ++i) bits += inputs_[size_t(i - 1)] ? '1' : '0';
+    for (int i = first; i < first + count; ++i) bits += inputLevel(i) ? '1' : '0';
     return bits;
+}
+
+bool Controller::inputLevel(int index1to8) const {
+    const size_t i = size_t(index1to8 - 1);
+    if (stuck_[i]) return *stuck_[i];
+    if (loopback_ && index1to8 <= int(outputs_.size()))
+        return outputs().at(index1to8 - 1) == u'1';  // a pulse that ended reads off
+    return inputs_[i];
+}
+
+void Controller::setStuckInput(int index1to8, std::optional<bool> level) {
+    if (index1to8 >= 1 && index1to8 <= 8) stuck_[size_t(index1to8 - 1)] = level;
+}
+
+std::optional<bool> Controller::stuckInput(int index1to8) const {
+    if (index1to8 < 1 || index1to8 > 8) return std::nullopt;
+    return stuck_[size_t(index1to8 - 1)];
 }
 
 void Controller::reboot(bool factory) {

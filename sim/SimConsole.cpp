@@ -14,6 +14,8 @@ const char* kHelp =
     "commands:\n"
     "  inputs BITS     set inputs 1-8, e.g. inputs 10100000\n"
     "  in N 0|1        set input N (1-8)\n"
+    "  loopback on|off outputs 1-4 drive inputs 1-4 (the test fixture)\n"
+    "  stuck N on|off|free   input N stuck at a level, or freed\n"
     "  card DOOR NUMBER [denied]   a card read at door 1-4 (granted unless 'denied')\n"
     "  events          show the event store\n"
     "  state           show model, ID, clock, inputs, outputs, alarm, loader\n"
@@ -66,6 +68,19 @@ QString Console::execute(const QString& line) {
         controller_.setInput(n, w[2] == u"1");
         return QStringLiteral("inputs %1\n").arg(controller_.inputs());
     }
+    if (verb == u"loopback" && w.size() == 2 && (w[1] == u"on" || w[1] == u"off")) {
+        controller_.setLoopback(w[1] == u"on");
+        return QStringLiteral("loopback %1, inputs %2\n").arg(w[1], controller_.inputs());
+    }
+    if (verb == u"stuck" && w.size() == 3) {
+        const int n = w[1].toInt();
+        const QString level = w[2].toLower();
+        if (n < 1 || n > 8 || (level != u"on" && level != u"off" && level != u"free"))
+            return QStringLiteral("stuck N on|off|free, N from 1 to 8\n");
+        controller_.setStuckInput(
+            n, level == u"free" ? std::nullopt : std::optional<bool>(level == u"on"));
+        return QStringLiteral("inputs %1\n").arg(controller_.inputs());
+    }
     if (verb == u"card" && (w.size() == 3 || (w.size() == 4 && w[3] == u"denied"))) {
         const int door = w[1].toInt();
         bool digits = false;
@@ -86,17 +101,26 @@ QString Console::execute(const QString& line) {
     }
     if (verb == u"state") {
         static const char* loaders[] = {"none", "A", "B", "C"};
+        QString fixture = controller_.loopback() ? QStringLiteral("loopback on") : QString();
+        for (int n = 1; n <= 8; ++n)
+            if (const auto level = controller_.stuckInput(n))
+                fixture += QStringLiteral("%1input %2 stuck %3")
+                               .arg(fixture.isEmpty() ? QString() : QStringLiteral(", "))
+                               .arg(n)
+                               .arg(*level ? u"on" : u"off");
+        if (!fixture.isEmpty()) fixture += u'\n';
         return QStringLiteral(
                    "model %1 (kind %2) id %3\nclock %4\ninputs %5 outputs %6 alarm %7\nloader "
                    "%8%9\n")
-            .arg(modelName(controller_.model()))
-            .arg(modelKind(controller_.model()))
-            .arg(controller_.id(),
-                 controller_.clock().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                 controller_.inputs(), controller_.outputs())
-            .arg(controller_.alarm())
-            .arg(QLatin1String(loaders[int(controller_.activeLoader())]),
-                 controller_.rebooting() ? QStringLiteral(" (rebooting)") : QString());
+                   .arg(modelName(controller_.model()))
+                   .arg(modelKind(controller_.model()))
+                   .arg(controller_.id(),
+                        controller_.clock().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                        controller_.inputs(), controller_.outputs())
+                   .arg(controller_.alarm())
+                   .arg(QLatin1String(loaders[int(controller_.activeLoader())]),
+                        controller_.rebooting() ? QStringLiteral(" (rebooting)") : QString()) +
+               fixture;
     }
     return QStringLiteral("unknown command '%1'; type help\n").arg(line);
 }

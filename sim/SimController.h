@@ -83,7 +83,16 @@ public:
 
     void setInput(int index1to8, bool on);
     bool setInputs(const QString& bits);  // "10100000"
+    // The inputs as the controller reads them: fixture wiring and stuck inputs applied.
     QString inputs() const;
+    // The fixture: while on, input k follows output k (k 1-4) on every family; inputs
+    // 5-8 keep the level set by setInput(). Off by default.
+    void setLoopback(bool on) { loopback_ = on; }
+    bool loopback() const { return loopback_; }
+    // A fault of the fixture or the input stage: input N reads this level whatever
+    // drives it; std::nullopt frees it again.
+    void setStuckInput(int index1to8, std::optional<bool> level);
+    std::optional<bool> stuckInput(int index1to8) const;
     QString outputs() const;  // DO1..DO4 as '0'/'1'
     int alarm() const { return alarm_; }
     QDateTime clock() const;
@@ -152,6 +161,7 @@ private:
     std::optional<Reply> answerEvents(const QByteArray& cmd);
     void seedEvents();
     QByteArray inputsBits(int first, int count) const;
+    bool inputLevel(int index1to8) const;
     void reboot(bool factory);
     int idLength() const { return hasThreeDigitId(model_) ? 3 : 4; }
     bool addressedToUs(const QByteArray& text) const;
@@ -189,6 +199,8 @@ private:
     int factoryResets_ = 0;
 
     std::array<bool, 8> inputs_{};
+    std::array<std::optional<bool>, 8> stuck_{};
+    bool loopback_ = false;
     std::array<Output, 4> outputs_{};
     int alarm_ = 0;
     QDateTime clockBase_;

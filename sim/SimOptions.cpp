@@ -70,6 +70,13 @@ QByteArray unescapeBytes(const QString& text) {
     return out;
 }
 
+std::optional<QPair<int, bool>> parseStuckInput(const QString& text) {
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^([1-8])=(on|off|1|0)$"))
+                                          .match(text.trimmed().toLower());
+    if (!m.hasMatch()) return std::nullopt;
+    return QPair<int, bool>(m.captured(1).toInt(), m.captured(2) == u"on" || m.captured(2) == u"1");
+}
+
 ParsedOptions parseSimOptions(const QStringList& arguments) {
     QCommandLineParser p;
     p.setApplicationDescription(QString::fromLatin1(kDescription));
@@ -98,6 +105,11 @@ ParsedOptions parseSimOptions(const QStringList& arguments) {
         {QStringLiteral("inputs"),
          QStringLiteral("Digital inputs 1-8 as eight 0/1 digits, e.g. 10100000."),
          QStringLiteral("BITS")},
+        {QStringLiteral("loopback"),
+         QStringLiteral("Test fixture: outputs 1-4 drive inputs 1-4 (inputs 5-8 as set).")},
+        {QStringLiteral("stuck-input"),
+         QStringLiteral("Fault: input N reads LEVEL whatever drives it, e.g. 3=on; repeatable."),
+         QStringLiteral("N=on|off")},
         {QStringLiteral("no-events"),
          QStringLiteral("Start with an empty event store (default: five seeded records).")},
         {QStringLiteral("product"),
@@ -200,6 +212,15 @@ ParsedOptions parseSimOptions(const QStringList& arguments) {
         if (!QRegularExpression(QStringLiteral("^[01]{8}$")).match(o.inputs).hasMatch())
             return failWith(
                 QStringLiteral("--inputs wants eight 0/1 digits, not '%1'").arg(o.inputs));
+    }
+    o.loopback = p.isSet(QStringLiteral("loopback"));
+    for (const QString& v : p.values(QStringLiteral("stuck-input"))) {
+        const auto stuck = parseStuckInput(v);
+        if (!stuck)
+            return failWith(
+                QStringLiteral("--stuck-input wants N=on or N=off with N from 1 to 8, not '%1'")
+                    .arg(v));
+        o.stuckInputs.append(*stuck);
     }
     o.emptyEventStore = p.isSet(QStringLiteral("no-events"));
     o.product = p.value(QStringLiteral("product")).toLatin1();

@@ -1,6 +1,8 @@
 #pragma once
 // The command line of panelbench-sim, parsed into plain values.
 
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -17,6 +19,8 @@ struct SimOptions {
     QString id;  // empty: the all-zero ID of the model
     bool answerZeroId = true;
     QString inputs;
+    bool loopback = false;                // outputs 1-4 drive inputs 1-4
+    QList<QPair<int, bool>> stuckInputs;  // input 1-8, level it is stuck at
     bool emptyEventStore = false;
     QByteArray product;
     QByteArray serial;
@@ -38,5 +42,7 @@ struct ParsedOptions {
 ParsedOptions parseSimOptions(const QStringList& arguments);
 // C-style escapes of the --noise option: \r \n \t \\ \xNN.
 QByteArray unescapeBytes(const QString& text);
+// "3=on" / "3=off" (also 1/0): input 1-8 and its level; empty when malformed.
+std::optional<QPair<int, bool>> parseStuckInput(const QString& text);
 
 }  // namespace sim

@@ -52,6 +52,8 @@ int main(int argc, char** argv) {
     controller.setPaceBaud(o.baud);
     if (o.emptyEventStore) controller.events().clear();
     if (!o.inputs.isEmpty()) controller.setInputs(o.inputs);
+    controller.setLoopback(o.loopback);
+    for (const auto& [input, level] : o.stuckInputs) controller.setStuckInput(input, level);
     if (!o.product.isEmpty()) controller.setProduct(o.product);
     if (!o.serial.isEmpty()) controller.setSerial(o.serial);
     if (!o.flashLoad.isEmpty()) {

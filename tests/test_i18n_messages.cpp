@@ -8,6 +8,7 @@
 #include "i18n/EventTexts.h"
 #include "i18n/LinkFailureTexts.h"
 #include "i18n/Messages.h"
+#include "i18n/RecipeTexts.h"
 #include "i18n/TrafficTexts.h"
 #include "i18n/RecordsTexts.h"
 #include "settings/Settings.h"
@@ -66,6 +67,8 @@ void ExpectTableEncodable(int count) {
 TEST(MessageTable, EventAndTrafficTextsAreInTheCodePageOfTheirLanguage) {
     ExpectTableEncodable<pb::EventText>(int(pb::EventText::NoRecords) + 1);
     ExpectTableEncodable<pb::TrafficText>(int(pb::TrafficText::LinkClosed) + 1);
+    ExpectTableEncodable<pb::RecipeProblem>(int(pb::RecipeProblem::MistakeLine) + 1);
+    ExpectTableEncodable<pb::RecipeReason>(int(pb::RecipeReason::NotRun) + 1);
 }
 
 TEST(MessageTable, RecordsTextsAreInTheCodePageOfTheirLanguage) {

@@ -57,7 +57,8 @@ TEST_F(SimProgram, HelpAndBadOptions) {
     for (const char* option :
          {"--tcp", "--pty", "--listen", "--model", "--id", "--log", "--inputs", "--flash-dump",
           "--silent", "--bad-checksum", "--lowercase-checksum", "--delay", "--split", "--noise",
-          "--overlong", "--silent-first", "--corrupt-verify", "--close-mid-reply", "--reboot-ms"})
+          "--overlong", "--silent-first", "--corrupt-verify", "--close-mid-reply", "--reboot-ms",
+          "--loopback", "--stuck-input"})
         EXPECT_TRUE(text.contains(option)) << option;
 
     QProcess bad;
@@ -120,6 +121,35 @@ TEST_F(SimProgram, ServesTcpOnLoopbackWithPromptLogAndFlashDump) {
     const QByteArray firstLine = l.readLine();
     EXPECT_TRUE(firstLine.contains("\"text\":\"0000AC\"")) << firstLine.constData();
     EXPECT_TRUE(firstLine.contains("\"dir\":\"received\""));
+}
+
+TEST_F(SimProgram, TheFixtureFromTheCommandLineAndThePrompt) {
+    QProcess p;
+    const QString first =
+        startSim(p, {"--tcp", "0", "--loopback", "--stuck-input", "3=on", "--quiet"});
+    ASSERT_TRUE(first.startsWith(QStringLiteral("TCP 127.0.0.1:"))) << qPrintable(first);
+    pb::Link link;
+    pb::LinkSettings s;
+    s.kind = pb::LinkKind::Net;
+    s.ip = QStringLiteral("127.0.0.1");
+    s.tcpPort = first.section(QLatin1Char(':'), 1);
+    ASSERT_TRUE(link.OpenLink(s));
+    ASSERT_TRUE(link.SendCrcCommand(QStringLiteral("0000JC00210000")));
+    ASSERT_TRUE(link.SendCrcCommand(QStringLiteral("0000DG0")));
+    EXPECT_EQ(link.replyAt(8, 8), "01100000");  // 2 follows its output, 3 is stuck
+
+    // Freed at the prompt, input 3 follows its (off) output again.
+    p.write("stuck 3 free\n");
+    p.waitForBytesWritten(1000);
+    QDeadlineTimer deadline(3000);
+    bool freed = false;
+    while (!freed && !deadline.hasExpired()) {
+        ASSERT_TRUE(link.SendCrcCommand(QStringLiteral("0000DG0")));
+        freed = link.replyAt(8, 8) == "01000000";
+    }
+    EXPECT_TRUE(freed);
+    link.CloseLink();
+    stopSim(p);
 }
 
 TEST_F(SimProgram, ServesAPtyThatTheToolOpensAsASerialPort) {

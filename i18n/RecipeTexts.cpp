@@ -1,0 +1,113 @@
+#include "i18n/RecipeTexts.h"
+
+#include "i18n/Messages.h"
+
+namespace pb {
+namespace {
+
+struct Row {
+    const char16_t* text[kLanguageCount];
+};
+
+constexpr Row kProblems[] = {
+    {{u"cannot read %1", u"无法读取 %1", u"無法讀取 %1"}},
+    {{u"JSON syntax error: %1", u"JSON 语法错误：%1", u"JSON 語法錯誤：%1"}},
+    {{u"the recipe must be one JSON object", u"配方必须是一个 JSON 对象",
+      u"配方必須是一個 JSON 物件"}},
+    {{u"schema %1 is not supported (this version reads schema 1)",
+      u"不支持架构 %1（本版本读取架构 1）", u"不支援架構 %1（本版本讀取架構 1）"}},
+    {{u"missing field", u"缺少字段", u"缺少欄位"}},
+    {{u"wrong type, wants %1", u"类型错误，应为 %1", u"類型錯誤，應為 %1"}},
+    {{u"unknown field", u"未知字段", u"未知欄位"}},
+    {{u"unknown step kind '%1'", u"未知步骤类型“%1”", u"未知步驟類型「%1」"}},
+    {{u"out of range, allowed %1 to %2", u"超出范围，允许 %1 至 %2", u"超出範圍，允許 %1 至 %2"}},
+    {{u"must not be empty", u"不能为空", u"不能為空"}},
+    {{u"the recipe has no steps", u"配方没有步骤", u"配方沒有步驟"}},
+    {{u"'%1' is not a version text like V6.01.03", u"“%1”不是版本文字（如 V6.01.03）",
+      u"「%1」不是版本文字（如 V6.01.03）"}},
+    {{u"bad range: the minimum is above the maximum, or no bound is given",
+      u"范围错误：最小值大于最大值，或没有给出界限",
+      u"範圍錯誤：最小值大於最大值，或沒有給出界限"}},
+    {{u"not a SHA-256 (64 hexadecimal digits)", u"不是 SHA-256（64 位十六进制数字）",
+      u"不是 SHA-256（64 位十六進位數字）"}},
+    {{u"wants %1", u"应为 %1", u"應為 %1"}},
+    {{u"not a valid regular expression: %1", u"不是有效的正则表达式：%1",
+      u"不是有效的正規表示式：%1"}},
+    {{u"not a date and time like 2026-01-31T08:00:00", u"不是日期时间（如 2026-01-31T08:00:00）",
+      u"不是日期時間（如 2026-01-31T08:00:00）"}},
+    {{u"wants \"stop\" or \"go-on\"", u"应为“stop”或“go-on”", u"應為「stop」或「go-on」"}},
+    {{u"line %1, %2: %3", u"第 %1 行，%2：%3", u"第 %1 行，%2：%3"}},
+};
+static_assert(std::size(kProblems) == size_t(RecipeProblem::MistakeLine) + 1);
+
+constexpr Row kReasons[] = {
+    {{u"Passed", u"通过", u"通過"}},
+    {{u"Version %1 is already in %2: no upgrade needed", u"版本 %1 已在 %2 内：无需升级",
+      u"版本 %1 已在 %2 內：無需升級"}},
+    {{u"Model kind %1, expected %2", u"型号类别 %1，应为 %2", u"型號類別 %1，應為 %2"}},
+    {{u"Model %1, expected %2", u"型号 %1，应为 %2", u"型號 %1，應為 %2"}},
+    {{u"Cannot read the version '%1'", u"无法读取版本“%1”", u"無法讀取版本「%1」"}},
+    {{u"Version %1 is outside %2", u"版本 %1 不在 %2 内", u"版本 %1 不在 %2 內"}},
+    {{u"Serial number %1 does not match the scanned %2", u"序列号 %1 与扫描的 %2 不符",
+      u"序號 %1 與掃描的 %2 不符"}},
+    {{u"Cycle %1, outputs %2: inputs %3, expected %4", u"第 %1 周期，输出 %2：输入 %3，应为 %4",
+      u"第 %1 週期，輸出 %2：輸入 %3，應為 %4"}},
+    {{u"Cycle %1: input %2 was not read", u"第 %1 周期：未读取输入 %2",
+      u"第 %1 週期：未讀取輸入 %2"}},
+    {{u"Reply '%1' does not match %2", u"回复“%1”不符合 %2", u"回覆「%1」不符合 %2"}},
+    {{u"No reply", u"没有回复", u"沒有回覆"}},
+    {{u"%1 records, expected at least %2", u"%1 条记录，应至少 %2 条", u"%1 筆記錄，應至少 %2 筆"}},
+    {{u"%1 records, expected at most %2", u"%1 条记录，应最多 %2 条", u"%1 筆記錄，應最多 %2 筆"}},
+    {{u"Firmware file has SHA-256 %1, not the one in the recipe",
+      u"固件文件的 SHA-256 为 %1，与配方不符", u"韌體檔案的 SHA-256 為 %1，與配方不符"}},
+    {{u"Cannot read the firmware file %1", u"无法读取固件文件 %1", u"無法讀取韌體檔案 %1"}},
+    {{u"After the upgrade the version is %1, outside %2", u"升级后版本为 %1，不在 %2 内",
+      u"升級後版本為 %1，不在 %2 內"}},
+    {{u"No answer %1 s after the reboot", u"重新启动后 %1 秒仍无应答",
+      u"重新啟動後 %1 秒仍無應答"}},
+    {{u"Command %1 failed", u"命令 %1 失败", u"命令 %1 失敗"}},
+    {{u"Not run", u"未执行", u"未執行"}},
+};
+static_assert(std::size(kReasons) == size_t(RecipeReason::NotRun) + 1);
+
+int languageIndex(int language) {
+    return language >= 0 && language < kLanguageCount ? language : 0;
+}
+
+}  // namespace
+
+QString Text(RecipeProblem id, int language) {
+    return QString::fromUtf16(kProblems[size_t(id)].text[languageIndex(language)]);
+}
+
+QString Text(RecipeReason id, int language) {
+    return QString::fromUtf16(kReasons[size_t(id)].text[languageIndex(language)]);
+}
+
+QString Text(RecipeProblem id, const QStringList& args, int language) {
+    return FillArgs(Text(id, language), args);
+}
+
+QString Text(RecipeReason id, const QStringList& args, int language) {
+    return FillArgs(Text(id, language), args);
+}
+
+QString FillArgs(const QString& pattern, const QStringList& args) {
+    QString text;
+    for (qsizetype i = 0; i < pattern.size(); ++i) {
+        const QChar c = pattern[i];
+        if (c == u'%' && i + 1 < pattern.size() && pattern[i + 1] >= u'1' &&
+            pattern[i + 1] <= u'9') {
+            const qsizetype n = pattern[i + 1].unicode() - u'1';
+            if (n < args.size()) {
+                text += args[n];
+                ++i;
+                continue;
+            }
+        }
+        text += c;
+    }
+    return text;
+}
+
+}  // namespace pb
