@@ -135,8 +135,9 @@ TEST_F(SimProgram, TheFixtureFromTheCommandLineAndThePrompt) {
     s.tcpPort = first.section(QLatin1Char(':'), 1);
     ASSERT_TRUE(link.OpenLink(s));
     ASSERT_TRUE(link.SendCrcCommand(QStringLiteral("0000JC00210000")));
-    ASSERT_TRUE(link.SendCrcCommand(QStringLiteral("0000DG0")));
-    EXPECT_EQ(link.replyAt(8, 8), "01100000");  // 2 follows its output, 3 is stuck
+    const pb::Exchange inputs = link.SendCrcCommand(QStringLiteral("0000DG0"));
+    ASSERT_TRUE(inputs);
+    EXPECT_EQ(inputs.reply.at(8, 8), "01100000");  // 2 follows its output, 3 is stuck
 
     // Freed at the prompt, input 3 follows its (off) output again.
     p.write("stuck 3 free\n");
@@ -144,8 +145,9 @@ TEST_F(SimProgram, TheFixtureFromTheCommandLineAndThePrompt) {
     QDeadlineTimer deadline(3000);
     bool freed = false;
     while (!freed && !deadline.hasExpired()) {
-        ASSERT_TRUE(link.SendCrcCommand(QStringLiteral("0000DG0")));
-        freed = link.replyAt(8, 8) == "01000000";
+        const pb::Exchange again = link.SendCrcCommand(QStringLiteral("0000DG0"));
+        ASSERT_TRUE(again);
+        freed = again.reply.at(8, 8) == "01000000";
     }
     EXPECT_TRUE(freed);
     link.CloseLink();
