@@ -51,12 +51,12 @@ void TfrmModule::wireEvents() {
 void TfrmModule::FormCreate() {
     // 1. Defaults.
     settings_ = pb::Settings{};
-    languageIndex_ = 0;
+    language_ = pb::Language::English;
     state_ = pb::ControllerState{};
 
     // 2. The stored values over them.
     const int storedKind = pb::LoadSettings(settings_);
-    languageIndex_ = settings_.languageIndex;
+    language_ = settings_.language;
 
     // 3-5. The ports of this PC (COM1 .. COM16 when none); the stored name wins as text.
     ui_.cmbPort->setPorts(pb::ListSerialPorts(), settings_.comPortName);
@@ -85,8 +85,8 @@ void TfrmModule::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) FormShow();
 }
 
-QString TfrmModule::Msg(int id) const {
-    return pb::Msg(id, languageIndex_);
+QString TfrmModule::Msg(pb::MsgId id) const {
+    return pb::Msg(id, language_);
 }
 
 void TfrmModule::tmrBusyTimer() {
@@ -108,7 +108,7 @@ void TfrmModule::sbIDChange() {
 }
 
 void TfrmModule::mnuAboutClick() {
-    QMessageBox box(QMessageBox::Information, Msg(pb::msg::About), Msg(pb::msg::AboutText),
+    QMessageBox box(QMessageBox::Information, Msg(pb::MsgId::About), Msg(pb::MsgId::AboutText),
                     QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("aboutBox"));
     box.exec();

@@ -28,8 +28,9 @@ static_assert(std::size(kTexts) == size_t(EventText::NoRecords) + 1);
 
 }  // namespace
 
-QString Text(EventText id, int language) {
-    const int lang = language >= 0 && language < kLanguageCount ? language : 0;
+QString Text(EventText id, Language language) {
+    const int index = LanguageIndex(language);
+    const int lang = index >= 0 && index < kLanguageCount ? index : 0;
     return QString::fromUtf16(kTexts[size_t(id)].text[lang]);
 }
 

@@ -9,7 +9,7 @@ TestRunFrame::TestRunFrame(TestId test, Link& link, TestRunView& view, Clock& cl
                            RunObserver* observer)
     : test_(test), link_(link), view_(view), clock_(clock), observer_(observer) {}
 
-QString TestRunFrame::Msg(int id) const {
+QString TestRunFrame::Msg(MsgId id) const {
     return pb::Msg(id, view_.language());
 }
 
@@ -29,7 +29,7 @@ bool TestRunFrame::open() {
     view_.setWaitCursor(true);
     view_.processEvents();
     view_.setBusy(true);
-    view_.setStatus(Msg(msg::ConnectingDevice));
+    view_.setStatus(Msg(MsgId::ConnectingDevice));
     view_.processEvents();
     settings_ = view_.readLinkSettings();
     if (observer_) observer_->runStarted(RunStart{test_, TestName(test_), startedMs_, settings_});
@@ -53,7 +53,7 @@ Outcome TestRunFrame::end(RunOutcome outcome) {
                 detail_.insert(QStringLiteral("openError"), OpenErrorName(opened_.error));
                 detail_.insert(QStringLiteral("openDetail"), opened_.detail);
             }
-            status = Msg(msg::ConnectDeviceError);
+            status = Msg(MsgId::ConnectDeviceError);
             view_.setBusy(false);
             view_.setLamp(LampColour::Red);
             view_.setStatus(status);
@@ -62,7 +62,7 @@ Outcome TestRunFrame::end(RunOutcome outcome) {
             break;
         case RunOutcome::Ok:
         case RunOutcome::Interrupted:
-            status = Msg(msg::CommandOk);
+            status = Msg(MsgId::CommandOk);
             view_.setStatus(status);
             view_.setBusy(false);
             view_.setLamp(LampColour::Yellow);
@@ -71,7 +71,7 @@ Outcome TestRunFrame::end(RunOutcome outcome) {
             shown = Outcome::Ok;
             break;
         case RunOutcome::Error:
-            status = Msg(msg::CommandError);
+            status = Msg(MsgId::CommandError);
             view_.setStatus(status);
             view_.setBusy(false);
             view_.setLamp(LampColour::Red);

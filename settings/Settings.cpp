@@ -106,21 +106,22 @@ void UseSettingsFile(const QString& file) {
     SettingsFileOverride() = file;
 }
 
-int LanguageIndexFor(const QString& languageFlag) {
-    if (languageFlag == QStringView(kLanguageChineseGB)) return 1;
-    if (languageFlag == QStringView(kLanguageChineseBIG5)) return 2;
-    return 0;
+Language LanguageFor(const QString& languageFlag) {
+    if (languageFlag == QStringView(kLanguageChineseGB)) return Language::SimplifiedChinese;
+    if (languageFlag == QStringView(kLanguageChineseBIG5)) return Language::TraditionalChinese;
+    return Language::English;
 }
 
-QString LanguageFlagFor(int languageIndex) {
-    switch (languageIndex) {
-        case 1:
+QString LanguageFlagFor(Language language) {
+    switch (language) {
+        case Language::SimplifiedChinese:
             return QString::fromUtf16(kLanguageChineseGB);
-        case 2:
+        case Language::TraditionalChinese:
             return QString::fromUtf16(kLanguageChineseBIG5);
-        default:
-            return QString::fromUtf16(kLanguageEnglish);
+        case Language::English:
+            break;
     }
+    return QString::fromUtf16(kLanguageEnglish);
 }
 
 int LoadSettings(Settings& settings, const QString& file) {
@@ -142,7 +143,7 @@ int LoadSettings(Settings& settings, const QString& file) {
                           ReadText(store, QStringLiteral("NetPort"), read.netPort) &&
                           ReadText(store, QStringLiteral("LanguageFlag"), read.languageFlag);
     Q_UNUSED(complete);
-    read.languageIndex = LanguageIndexFor(read.languageFlag);
+    read.language = LanguageFor(read.languageFlag);
     read.linkKind = storedKind != 0 ? 1 : 0;
     settings = read;
     return storedKind;

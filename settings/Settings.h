@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include "i18n/Language.h"
 #include "link/LinkSettings.h"
 
 namespace pb {
@@ -24,7 +25,7 @@ struct Settings {
     QString netIp = QStringLiteral("192.168.1.101");
     QString netPort = QStringLiteral("5003");
     QString languageFlag = QStringLiteral("English");
-    int languageIndex = 0;  // 0 English, 1 Simplified Chinese, 2 Traditional Chinese
+    Language language = Language::English;
     QString firmwareFile = QStringLiteral("KV320MX.KVF");
 };
 
@@ -35,10 +36,11 @@ QString SettingsFilePath();
 // goes back to the default file.
 void UseSettingsFile(const QString& file);
 
-// 1 for exactly "ChineseGB", 2 for exactly "ChineseBIG5", else 0.
-int LanguageIndexFor(const QString& languageFlag);
-// The stored name of language index 0, 1 or 2 ("English" for anything else).
-QString LanguageFlagFor(int languageIndex);
+// Simplified Chinese for exactly "ChineseGB", Traditional for exactly "ChineseBIG5", else
+// English.
+Language LanguageFor(const QString& languageFlag);
+// The stored name of the language.
+QString LanguageFlagFor(Language language);
 
 // Reads the stored values over `settings` and returns the stored link kind ("TYPE" as
 // stored, 0 when absent; any non-zero value means TCP). A missing, unreadable or damaged

@@ -68,7 +68,7 @@ TEST(FuzzRegressions, ValuesWithQuotesBackslashesAndSemicolonsSurviveASaveAndLoa
         pb::Settings loaded;
         pb::LoadSettings(loaded, file);
         EXPECT_EQ(loaded.firmwareFile, name);
-        EXPECT_EQ(loaded.languageIndex, 2) << name.toStdString();
+        EXPECT_EQ(loaded.language, pb::Language::TraditionalChinese) << name.toStdString();
     }
 }
 

@@ -43,7 +43,7 @@ protected:
         EXPECT_EQ(s.netIp, "192.168.1.101");
         EXPECT_EQ(s.netPort, "5003");
         EXPECT_EQ(s.languageFlag, "English");
-        EXPECT_EQ(s.languageIndex, 0);
+        EXPECT_EQ(s.language, pb::Language::English);
         EXPECT_EQ(s.firmwareFile, "KV320MX.KVF");
     }
 
@@ -98,7 +98,7 @@ TEST_F(SettingsStore, LanguageNameMustMatchExactly) {
         writeFile(QByteArray("[General]\nLanguageFlag=") + c.flag + "\n");
         pb::Settings s;
         pb::LoadSettings(s);
-        EXPECT_EQ(s.languageIndex, c.index) << c.flag;
+        EXPECT_EQ(s.language, pb::LanguageAt(c.index)) << c.flag;
         EXPECT_EQ(s.languageFlag, c.flag) << "the text read is kept as the name";
     }
 }
@@ -146,7 +146,7 @@ TEST_F(SettingsStore, SerialSaveKeepsTheTcpPairAndRoundTripsEveryValue) {
     EXPECT_EQ(reloaded.comBaudRate, "115200,n,8,1");
     EXPECT_EQ(reloaded.netIp, "192.168.1.101");
     EXPECT_EQ(reloaded.netPort, "5003");
-    EXPECT_EQ(reloaded.languageIndex, 2);
+    EXPECT_EQ(reloaded.language, pb::Language::TraditionalChinese);
     EXPECT_EQ(reloaded.firmwareFile, "/home/bench/固件/KV410 v2.KVF");
 }
 
@@ -195,7 +195,7 @@ TEST_F(SettingsStore, DamagedFileYieldsDefaultsUntilTheNextSave) {
         pb::SaveLanguage(s);
         pb::Settings reloaded;
         pb::LoadSettings(reloaded);
-        EXPECT_EQ(reloaded.languageIndex, 1) << damaged.constData();
+        EXPECT_EQ(reloaded.language, pb::Language::SimplifiedChinese) << damaged.constData();
     }
 }
 

@@ -64,7 +64,7 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
 bool Same(const Settings& a, const Settings& b) {
     return a.linkKind == b.linkKind && a.comPortName == b.comPortName && a.comBaudRate == b.comBaudRate &&
            a.netIp == b.netIp && a.netPort == b.netPort && a.languageFlag == b.languageFlag &&
-           a.languageIndex == b.languageIndex && a.firmwareFile == b.firmwareFile;
+           a.language == b.language && a.firmwareFile == b.firmwareFile;
 }
 
 // Values a window could hold before loading: not the defaults, so "left as it is" shows.
@@ -76,7 +76,7 @@ Settings Before() {
     s.netIp = QStringLiteral("127.0.0.1");
     s.netPort = QStringLiteral("6000");
     s.languageFlag = QStringLiteral("ChineseGB");
-    s.languageIndex = 1;
+    s.language = pb::Language::SimplifiedChinese;
     s.firmwareFile = QStringLiteral("/tmp/a.KVF");
     return s;
 }
@@ -93,8 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // Always a valid link kind and language, and the index belongs to the name.
     FUZZ_REQUIRE(loaded.linkKind == 0 || loaded.linkKind == 1);
-    FUZZ_REQUIRE(loaded.languageIndex >= 0 && loaded.languageIndex <= 2);
-    FUZZ_REQUIRE(loaded.languageIndex == pb::LanguageIndexFor(loaded.languageFlag));
+    FUZZ_REQUIRE(loaded.language == pb::LanguageFor(loaded.languageFlag));
     const bool untouched = Same(loaded, Before());
     if (!untouched) FUZZ_REQUIRE(loaded.linkKind == (storedKind != 0 ? 1 : 0));
 
