@@ -59,20 +59,16 @@ void TfrmModule::FormCreate() {
     language_ = settings_.language;
 
     // 3-5. The ports of this PC (COM1 .. COM16 when none); the stored name wins as text.
-    ui_.cmbPort->setPorts(pb::ListSerialPorts(), settings_.comPortName);
-    ui_.cmbBaudrate->setEditText(settings_.comBaudRate);
-    ui_.edIP->setText(settings_.netIp);
-    ui_.edPort->setText(settings_.netPort);
+    ui_.cmbPort->setPorts(pb::ListSerialPorts(), settings_.link.portName);
+    ui_.cmbBaudrate->setEditText(settings_.link.speed);
+    ui_.edIP->setText(settings_.link.ip);
+    ui_.edPort->setText(settings_.link.tcpPort);
     ui_.pnFile->setText(settings_.firmwareFile);
 
     // 6. The page of the stored link kind.
-    settings_.linkKind = storedKind == 0 ? 0 : 1;
+    settings_.link.kind = storedKind == 0 ? pb::LinkKind::Com : pb::LinkKind::Net;
     ui_.pcPort->setCurrentWidget(storedKind == 0 ? ui_.tsCom : ui_.tsNet);
-    linkSettings_.kind = storedKind == 0 ? pb::LinkKind::Com : pb::LinkKind::Net;
-    linkSettings_.portName = settings_.comPortName;
-    linkSettings_.speed = settings_.comBaudRate;
-    linkSettings_.ip = settings_.netIp;
-    linkSettings_.tcpPort = settings_.netPort;
+    linkSettings_ = settings_.link;
 }
 
 void TfrmModule::FormShow() {

@@ -1,5 +1,5 @@
 #pragma once
-// The seven values kept between runs: link kind and both sets of link parameters, the
+// The values kept between runs: the link (its kind and both sets of parameters), the
 // language and the last firmware file. They live in an INI file under the user's
 // configuration folder ($XDG_CONFIG_HOME/NORDAX/PanelBench.conf, keys in [General]).
 // Every read or write failure is silent: the in-memory values stay as they are.
@@ -19,11 +19,8 @@ inline constexpr char16_t kLanguageChineseBIG5[] = u"ChineseBIG5";
 // The in-memory copies the window keeps; the defaults are those used when nothing is
 // stored.
 struct Settings {
-    int linkKind = 0;  // 0 serial, 1 TCP
-    QString comPortName = QStringLiteral("COM1");
-    QString comBaudRate = QStringLiteral("19200,e,8,1");
-    QString netIp = QStringLiteral("192.168.1.101");
-    QString netPort = QStringLiteral("5003");
+    // Stored as "TYPE" (0 serial, 1 TCP), "ComPortName", "ComBaudRate", "NetIP", "NetPort".
+    LinkSettings link;
     QString languageFlag = QStringLiteral("English");
     Language language = Language::English;
     QString firmwareFile = QStringLiteral("KV320MX.KVF");

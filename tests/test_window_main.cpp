@@ -287,7 +287,7 @@ TEST_F(Window, StartsFromTheStoredSettings) {
     TfrmModule& w = open();
     auto& u = w.ui();
     EXPECT_EQ(u.pcPort->currentWidget(), u.tsNet);
-    EXPECT_EQ(w.settings().linkKind, 1);
+    EXPECT_EQ(w.settings().link.kind, pb::LinkKind::Net);
     // The stored port name wins even though no such port is listed.
     EXPECT_EQ(u.cmbPort->currentText(), "ttyNOWHERE9");
     EXPECT_EQ(u.cmbPort->findText("ttyNOWHERE9"), -1);
