@@ -47,9 +47,9 @@ CommandPage::CommandPage(QWidget* parent) : QWidget(parent) {
     btnModuleCommand = Button(m, "btnModuleCommand", "Test command", {166, 128, 481, 41});
 }
 
-void CommandPage::applyLanguage(int language) {
-    using namespace pb::msg;
-    const auto msg = [language](int id) { return pb::Msg(id, language); };
+void CommandPage::applyLanguage(pb::Language language) {
+    using enum pb::MsgId;
+    const auto msg = [language](pb::MsgId id) { return pb::Msg(id, language); };
     lblCommandSend->setText(msg(SendCommand));
     lblCommandRecv->setText(msg(ReceiveData));
     btnCommand->setText(msg(TestCommand));

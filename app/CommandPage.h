@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include "i18n/Language.h"
 #include "procedures/ConsoleView.h"
 
 namespace Ui {
@@ -39,7 +40,7 @@ class CommandPage : public QWidget, public Ui::CommandPageControls, public pb::C
 public:
     explicit CommandPage(QWidget* parent = nullptr);
 
-    void applyLanguage(int language);
+    void applyLanguage(pb::Language language);
 
     // pb::ConsoleView
     void setControllerReplyText(const QString& text) override { edCommandRecv->setText(text); }

@@ -34,8 +34,8 @@ FirmwarePage::FirmwarePage(QWidget* parent) : QWidget(parent) {
     btnFirmware = Button(f, "btnFirmware", "Firmware load", {8, 288, 641, 73});
 }
 
-void FirmwarePage::applyLanguage(int language) {
-    using namespace pb::msg;
+void FirmwarePage::applyLanguage(pb::Language language) {
+    using enum pb::MsgId;
     // The note, one line that the memo wraps.
     pnFirmwareNote->setText(pb::Msg(Note, language));
     moFirmwareNote->clear();

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "firmware/FirmwareProgressView.h"
+#include "i18n/Language.h"
 
 namespace Ui {
 
@@ -33,7 +34,7 @@ class FirmwarePage : public QWidget,
 public:
     explicit FirmwarePage(QWidget* parent = nullptr);
 
-    void applyLanguage(int language);
+    void applyLanguage(pb::Language language);
     // Both bars back to empty (a new file was chosen).
     void clearBars();
     // An upgrade begins: the bars follow its block counts again.

@@ -60,9 +60,9 @@ TestPage::TestPage(QWidget* parent) : QWidget(parent) {
     btnReboot = Button(t, "btnReboot", "System reboot", {328, 296, 329, 65});
 }
 
-void TestPage::applyLanguage(int language, bool didoRunning, bool pollingRunning) {
-    using namespace pb::msg;
-    const auto msg = [language](int id) { return pb::Msg(id, language); };
+void TestPage::applyLanguage(pb::Language language, bool didoRunning, bool pollingRunning) {
+    using enum pb::MsgId;
+    const auto msg = [language](pb::MsgId id) { return pb::Msg(id, language); };
     // A running test keeps its cancel caption.
     btnDIDO->setText(msg(didoRunning ? CancelTest : DidoTest));
     btnPooling->setText(msg(pollingRunning ? CancelTest : PoolingDataTest));

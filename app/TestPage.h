@@ -10,6 +10,7 @@
 #include <array>
 
 #include "app/Lamp.h"
+#include "i18n/Language.h"
 #include "procedures/DidoView.h"
 #include "procedures/PollingView.h"
 
@@ -64,7 +65,7 @@ public:
     explicit TestPage(QWidget* parent = nullptr);
 
     // Captions in the language; a running continuous test keeps its "Cancel test".
-    void applyLanguage(int language, bool didoRunning, bool pollingRunning);
+    void applyLanguage(pb::Language language, bool didoRunning, bool pollingRunning);
 
     // pb::DidoView
     void showAllInputsAndOutputs() override;

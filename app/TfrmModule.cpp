@@ -50,37 +50,33 @@ void TfrmModule::wireEvents() {
 
     // The adapter last used came back under another name: say so in the status line.
     connect(u.cmbPort, &pb::PortComboBox::adapterMoved, this, [this](const QString& from, const QString& to) {
-        ui_.pnMsg->setText(pb::AdapterMovedText(from, to, languageIndex_));
+        ui_.pnMsg->setText(pb::AdapterMovedText(from, to, pb::LanguageIndex(language_)));
     });
 }
 
 void TfrmModule::FormCreate() {
     // 1. Defaults.
     settings_ = pb::Settings{};
-    languageIndex_ = 0;
+    language_ = pb::Language::English;
     state_ = pb::ControllerState{};
 
     // 2. The stored values over them.
     const int storedKind = pb::LoadSettings(settings_);
-    languageIndex_ = settings_.languageIndex;
+    language_ = settings_.language;
 
     // 3-5. The ports of this PC (COM1 .. COM16 when none); the stored name wins as text.
-    ui_.cmbPort->setPorts(pb::ListSerialPorts(), settings_.comPortName);
-    ui_.cmbPort->setAdapter(settings_.comPortAdapter, settings_.comPortName);
+    ui_.cmbPort->setPorts(pb::ListSerialPorts(), settings_.link.portName);
+    ui_.cmbPort->setAdapter(settings_.comPortAdapter, settings_.link.portName);
     ui_.cmbPort->followPorts();
-    ui_.cmbBaudrate->setEditText(settings_.comBaudRate);
-    ui_.edIP->setText(settings_.netIp);
-    ui_.edPort->setText(settings_.netPort);
+    ui_.cmbBaudrate->setEditText(settings_.link.speed);
+    ui_.edIP->setText(settings_.link.ip);
+    ui_.edPort->setText(settings_.link.tcpPort);
     ui_.pnFile->setText(settings_.firmwareFile);
 
     // 6. The page of the stored link kind.
-    settings_.linkKind = storedKind == 0 ? 0 : 1;
+    settings_.link.kind = storedKind == 0 ? pb::LinkKind::Com : pb::LinkKind::Net;
     ui_.pcPort->setCurrentWidget(storedKind == 0 ? ui_.tsCom : ui_.tsNet);
-    linkSettings_.kind = storedKind == 0 ? pb::LinkKind::Com : pb::LinkKind::Net;
-    linkSettings_.portName = settings_.comPortName;
-    linkSettings_.speed = settings_.comBaudRate;
-    linkSettings_.ip = settings_.netIp;
-    linkSettings_.tcpPort = settings_.netPort;
+    linkSettings_ = settings_.link;
 }
 
 void TfrmModule::FormShow() {
@@ -93,8 +89,8 @@ void TfrmModule::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) FormShow();
 }
 
-QString TfrmModule::Msg(int id) const {
-    return pb::Msg(id, languageIndex_);
+QString TfrmModule::Msg(pb::MsgId id) const {
+    return pb::Msg(id, language_);
 }
 
 void TfrmModule::tmrBusyTimer() {
@@ -116,7 +112,7 @@ void TfrmModule::sbIDChange() {
 }
 
 void TfrmModule::mnuAboutClick() {
-    QMessageBox box(QMessageBox::Information, Msg(pb::msg::About), Msg(pb::msg::AboutText),
+    QMessageBox box(QMessageBox::Information, Msg(pb::MsgId::About), Msg(pb::MsgId::AboutText),
                     QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("aboutBox"));
     box.exec();

@@ -56,7 +56,7 @@ public:
     void beep(int frequencyHz, int durationMs) override;
     void processEvents() override;
     pb::LinkSettings readLinkSettings() override;
-    int language() const override { return languageIndex_; }
+    pb::Language language() const override { return language_; }
     void setWindowEnabled(bool on) override { setEnabled(on); }
     void saveLinkSettings() override { SaveLinkSettings(); }
     // Which pages and buttons stay in reach while a test runs, and after it.
@@ -75,7 +75,7 @@ public:
     // The busy switch: lamp blinking and window disabled while on.
     void SetBusy(bool on) { setBusy(on); }
     // A message of the table in the current language.
-    QString Msg(int id) const;
+    QString Msg(pb::MsgId id) const;
     // The firmware page and, with it, the firmware file menu that feeds it.
     void setFirmwarePageVisible(bool on);
     // The clock of the controller tests' pauses (tests shorten it); null: the window's own.
@@ -115,7 +115,7 @@ private:
     void wireEvents();
     void ApplyLanguage();
     void applyLanguageFont();
-    void chooseLanguage(int index);
+    void chooseLanguage(pb::Language language);
     // Runs a test; a close asked for meanwhile is carried out once it ended.
     void holdingClose(const std::function<void()>& test);
     // Runs a controller test through the window's view, holding a close as above.
@@ -129,7 +129,7 @@ private:
     pb::ControllerState state_;
     pb::Settings settings_;
     pb::LinkSettings linkSettings_;
-    int languageIndex_ = 0;
+    pb::Language language_ = pb::Language::English;
     pb::Clock* procedureClock_ = nullptr;
     pb::RunObserver* runObserver_ = nullptr;
     int proceduresRunning_ = 0;

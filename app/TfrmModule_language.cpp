@@ -6,10 +6,10 @@
 #include "i18n/LanguageFont.h"
 #include "i18n/Messages.h"
 
-using namespace pb::msg;
+using enum pb::MsgId;
 
 void TfrmModule::applyLanguageFont() {
-    const pb::LanguageFont font = pb::LanguageFontFor(languageIndex_);
+    const pb::LanguageFont font = pb::LanguageFontFor(pb::LanguageIndex(language_));
     setFont(pb::WindowFontFor(font, this->font()));
     QPalette palette = this->palette();
     palette.setColor(QPalette::WindowText, pb::ColourFromBgr(font.colour));
@@ -21,16 +21,16 @@ void TfrmModule::ApplyLanguage() {
     // 1. Font.
     applyLanguageFont();
     // 2. Check marks.
-    u.mnuEnglish->setChecked(languageIndex_ == 0);
-    u.mnuSimplified->setChecked(languageIndex_ == 1);
-    u.mnuTraditional->setChecked(languageIndex_ == 2);
+    u.mnuEnglish->setChecked(language_ == pb::Language::English);
+    u.mnuSimplified->setChecked(language_ == pb::Language::SimplifiedChinese);
+    u.mnuTraditional->setChecked(language_ == pb::Language::TraditionalChinese);
     // 3. Caption.
     setWindowTitle(Msg(Caption));
     // 4. Language menu; each language item always in its own language.
     u.mnuLanguage->setText(Msg(MenuLanguage));
-    u.mnuEnglish->setText(pb::Msg(MenuLanguageItem, 0));
-    u.mnuSimplified->setText(pb::Msg(MenuLanguageItem, 1));
-    u.mnuTraditional->setText(pb::Msg(MenuLanguageItem, 2));
+    u.mnuEnglish->setText(pb::Msg(MenuLanguageItem, pb::Language::English));
+    u.mnuSimplified->setText(pb::Msg(MenuLanguageItem, pb::Language::SimplifiedChinese));
+    u.mnuTraditional->setText(pb::Msg(MenuLanguageItem, pb::Language::TraditionalChinese));
     // 5. The other menu items.
     u.mnuFile->setText(Msg(MenuFile));
     u.mnuFirmwareFile->setText(Msg(MenuFirmwareFile));
@@ -50,29 +50,29 @@ void TfrmModule::ApplyLanguage() {
     // 8. Connect, and the test page; a running DI/DO or polling test keeps its cancel
     // caption.
     u.btnConnect->setText(Msg(ConnectDevice));
-    u.tsTest->applyLanguage(languageIndex_, state_.didoRunning, state_.pollingRunning);
+    u.tsTest->applyLanguage(language_, state_.didoRunning, state_.pollingRunning);
     // 9. Status line.
     u.pnMsg->setText(Msg(StartConnectDevice));
     // 10. Command consoles.
-    u.tsCommand->applyLanguage(languageIndex_);
+    u.tsCommand->applyLanguage(language_);
     // 11. Firmware note and button.
-    u.tsFirmware->applyLanguage(languageIndex_);
+    u.tsFirmware->applyLanguage(language_);
 }
 
-void TfrmModule::chooseLanguage(int index) {
-    languageIndex_ = index;
-    settings_.languageIndex = index;
-    settings_.languageFlag = pb::LanguageFlagFor(index);
+void TfrmModule::chooseLanguage(pb::Language language) {
+    language_ = language;
+    settings_.language = language;
+    settings_.languageFlag = pb::LanguageFlagFor(language);
     pb::SaveLanguage(settings_);
     FormShow();
 }
 
 void TfrmModule::mnuEnglishClick() {
-    chooseLanguage(0);
+    chooseLanguage(pb::Language::English);
 }
 void TfrmModule::mnuSimplifiedClick() {
-    chooseLanguage(1);
+    chooseLanguage(pb::Language::SimplifiedChinese);
 }
 void TfrmModule::mnuTraditionalClick() {
-    chooseLanguage(2);
+    chooseLanguage(pb::Language::TraditionalChinese);
 }

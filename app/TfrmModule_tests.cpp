@@ -17,7 +17,7 @@ void TfrmModule::testStarted(pb::TestId test) {
     auto& u = ui_;
     if (test != pb::TestId::Dido && test != pb::TestId::Polling) return;
     const bool dido = test == pb::TestId::Dido;
-    (dido ? u.btnDIDO : u.btnPooling)->setText(Msg(pb::msg::CancelTest));
+    (dido ? u.btnDIDO : u.btnPooling)->setText(Msg(pb::MsgId::CancelTest));
     for (QPushButton* b : {u.btnConnect, u.btnReboot, u.btnInitial, u.btnSetDate, u.btnAlarm,
                            dido ? u.btnPooling : u.btnDIDO})
         b->setEnabled(false);
@@ -38,7 +38,7 @@ void TfrmModule::testEnded(pb::TestId test, pb::Outcome outcome) {
     // After the DI/DO test the function and firmware pages stay hidden.
     if (!dido) setFirmwarePageVisible(true);
     (dido ? u.btnDIDO : u.btnPooling)
-        ->setText(Msg(dido ? pb::msg::DidoTest : pb::msg::PoolingDataTest));
+        ->setText(Msg(dido ? pb::MsgId::DidoTest : pb::MsgId::PoolingDataTest));
 }
 
 void TfrmModule::holdingClose(const std::function<void()>& test) {

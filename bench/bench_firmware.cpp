@@ -77,7 +77,7 @@ public:
     void beep(int, int) override {}
     void processEvents() override { QCoreApplication::processEvents(); }
     pb::LinkSettings readLinkSettings() override { return settings_; }
-    int language() const override { return 0; }
+    pb::Language language() const override { return pb::Language::English; }
 
 private:
     pb::LinkSettings settings_;

@@ -205,8 +205,9 @@ ParsedCli ParseCli(const QStringList& arguments) {
     }
     if (isSet("language")) {
         const QStringList languages = {"en", "zh-hans", "zh-hant"};
-        job.language = int(languages.indexOf(val("language").toLower()));
-        if (job.language < 0) return usage(QStringLiteral("--language is en, zh-hans or zh-hant"));
+        const int index = int(languages.indexOf(val("language").toLower()));
+        job.language = pb::LanguageAt(index);
+        if (index < 0) return usage(QStringLiteral("--language is en, zh-hans or zh-hant"));
     }
     job.traffic = isSet("traffic");
     o.json = isSet("json");

@@ -139,7 +139,7 @@ public:
         if (cancel_.requested()) honourCancel();
     }
     pb::LinkSettings readLinkSettings() override { return settings_; }
-    int language() const override { return job_.language; }
+    pb::Language language() const override { return job_.language; }
 
     // --- connect and identify ---
     QString idCaption() const override { return idCaption_; }

@@ -9,6 +9,8 @@
 #include <QString>
 #include <optional>
 
+#include "i18n/Language.h"
+
 namespace cli {
 
 // One controller's connection, as given on the command line or in a units file.
@@ -29,7 +31,7 @@ struct CommandJob {
     QString command;  // identify, set-date, alarm, ...
     QString id = QStringLiteral("0000");
     std::optional<int> modelKind;  // skips the identify of commands that need none
-    int language = 0;
+    pb::Language language = pb::Language::English;
     bool traffic = false;
     std::optional<QDateTime> time;  // set-date
     int alarmLevel = 0;

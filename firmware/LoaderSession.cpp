@@ -16,7 +16,7 @@ LoaderSession::LoaderSession(TestRunFrame& run, FirmwareProgressView& bars, Cloc
       prefix_(std::move(prefix)),
       modelKind_(modelKind) {}
 
-void LoaderSession::showStatus(int messageId) {
+void LoaderSession::showStatus(MsgId messageId) {
     view().setStatus(run_.Msg(messageId));
 }
 
@@ -61,7 +61,7 @@ bool LoaderSession::waitForLoader(Transaction transaction, const QString& text, 
         pause(kLoaderWaitPauseMs);
         if (const Exchange x = send(transaction, text); x && x.reply.length() == readyLength)
             return true;
-        view().setStatus(run_.Msg(msg::ConnectingDevice) +
+        view().setStatus(run_.Msg(MsgId::ConnectingDevice) +
                          QString::asprintf(" ( %d )", kLoaderWaitTries - failed));
         view().processEvents();
     }
@@ -75,7 +75,7 @@ bool LoaderSession::fail(const QString& why) {
 
 bool LoaderSession::verifyBlocks(const ReadBack& r) {
     const int count = blockCount();
-    showStatus(msg::Verifying);
+    showStatus(MsgId::Verifying);
     pause(50);
     bars_.setVerifyMaximum(count);
     for (int k = 0; k < count; ++k) {

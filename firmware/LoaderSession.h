@@ -42,7 +42,7 @@ public:
     FirmwareProgressView& bars() { return bars_; }
 
     void pause(int ms) { clock_.pause(ms); }
-    void showStatus(int messageId);
+    void showStatus(MsgId messageId);
     Exchange send(Transaction transaction, const QString& text);
 
     // The block's bytes as the controller receives and returns them: uppercase hex.

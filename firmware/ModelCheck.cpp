@@ -8,8 +8,8 @@ bool RunModelCheck(const QString& fileName, int modelKind, const QString& versio
                    FirmwareBuffer& buffer, TestRunView& view) {
     const FirmwareLoadResult result = LoadFirmwareFile(fileName, modelKind, versionText, buffer);
     if (result == FirmwareLoadResult::Ok) return true;
-    const int id = result == FirmwareLoadResult::LoadError ? msg::LoadFirmwareFileError
-                                                           : msg::FirmwareFileModelError;
+    const MsgId id = result == FirmwareLoadResult::LoadError ? MsgId::LoadFirmwareFileError
+                                                             : MsgId::FirmwareFileModelError;
     view.setStatus(Msg(id, view.language()));
     view.setLamp(LampColour::Red);
     view.beep(kLowBeepHz, kBeepMs);

@@ -23,7 +23,7 @@ bool RunProtocolA(LoaderSession& s) {
         return s.fail(QStringLiteral("the controller did not enter its loader"));
 
     // 2.-4. Program every block.
-    s.showStatus(msg::Programming);
+    s.showStatus(MsgId::Programming);
     s.view().processEvents();
     s.pause(50);
     s.bars().setProgramMaximum(count);
@@ -46,7 +46,7 @@ bool RunProtocolA(LoaderSession& s) {
     if (!s.verifyBlocks(readBack)) return false;
 
     // 6. Restart into the new firmware; only an answer is worth waiting for.
-    s.showStatus(msg::Upgrading);
+    s.showStatus(MsgId::Upgrading);
     s.pause(100);
     if (s.send(Transaction::Crc, s.prefix() + "ZrAA55")) s.pause(kRestartWaitMs);
     return true;

@@ -30,7 +30,7 @@ bool RunProtocolB(LoaderSession& s) {
         return s.fail(QStringLiteral("the loader did not answer"));
 
     // 3. Erase and program.
-    s.showStatus(msg::Programming);
+    s.showStatus(MsgId::Programming);
     s.pause(50);
     s.bars().setProgramMaximum(count);
     for (int k = 0; k < count; ++k) {
@@ -61,7 +61,7 @@ bool RunProtocolB(LoaderSession& s) {
     if (!s.verifyBlocks(readBack)) return false;
 
     // 5. Restart.
-    s.showStatus(msg::Upgrading);
+    s.showStatus(MsgId::Upgrading);
     s.pause(100);
     if (s.send(Transaction::XorEtx, s.prefix() + "X")) s.pause(kRestartWaitMs);
     return true;

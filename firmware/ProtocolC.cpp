@@ -34,7 +34,7 @@ bool RunProtocolC(LoaderSession& s) {
         return s.fail(QStringLiteral("the loader did not erase"));
 
     // 4. Program.
-    s.showStatus(msg::Programming);
+    s.showStatus(MsgId::Programming);
     s.pause(200);
     s.bars().setProgramMaximum(count);
     for (int k = 0; k < count; ++k) {
@@ -54,7 +54,7 @@ bool RunProtocolC(LoaderSession& s) {
     if (!s.verifyBlocks(readBack)) return false;
 
     // 6. Restart.
-    s.showStatus(msg::Upgrading);
+    s.showStatus(MsgId::Upgrading);
     s.pause(100);
     if (s.send(Transaction::Xor, QStringLiteral("X"))) s.pause(kRestartWaitMs);
     return true;

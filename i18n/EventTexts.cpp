@@ -25,8 +25,8 @@ static_assert(std::size(kTexts) == size_t(EventText::NoRecords) + 1);
 
 }  // namespace
 
-QString Text(EventText id, int language) {
-    return RowText(kTexts[size_t(id)], language);
+QString Text(EventText id, Language language) {
+    return RowText(kTexts[size_t(id)], LanguageIndex(language));
 }
 
 }  // namespace pb

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include "i18n/Language.h"
+
 namespace pb {
 
 enum class EventText {
@@ -22,6 +24,6 @@ enum class EventText {
     NoRecords,  // the store holds nothing
 };
 
-QString Text(EventText id, int language);
+QString Text(EventText id, Language language);
 
 }  // namespace pb

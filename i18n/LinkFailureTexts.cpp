@@ -103,14 +103,14 @@ QString OpenFailureAdvice(const OpenFailure& f, int language) {
             // A serial port that failed for a cause of its own: the table's own words.
             const QString where = f.device.isEmpty() ? f.target : f.device;
             const QString facts = f.detail.isEmpty() ? where : where + QStringLiteral(": ") + f.detail;
-            return f.device.isEmpty() ? facts : Msg(msg::OpenPortError, language) + u' ' + facts;
+            return f.device.isEmpty() ? facts : Msg(MsgId::OpenPortError, LanguageAt(language)) + u' ' + facts;
         }
     }
     return {};
 }
 
 QString OpenFailedStatus(const OpenFailure& failure, int language) {
-    const QString head = Msg(msg::ConnectDeviceError, language);
+    const QString head = Msg(MsgId::ConnectDeviceError, LanguageAt(language));
     const QString reason = OpenFailureReason(failure, language);
     return reason.isEmpty() ? head : head + u' ' + reason;
 }

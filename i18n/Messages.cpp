@@ -61,9 +61,11 @@ constexpr Row kTable[kMessageCount] = {
 
 }  // namespace
 
-QString Msg(int id, int language) {
-    if (id < 0 || id >= kMessageCount || language < 0 || language >= kLanguageCount) return {};
-    return QString::fromUtf16(kTable[id].text[language]);
+QString Msg(MsgId id, Language language) {
+    const int row = static_cast<int>(id);
+    const int column = LanguageIndex(language);
+    if (row < 0 || row >= kMessageCount || column < 0 || column >= kLanguageCount) return {};
+    return QString::fromUtf16(kTable[row].text[column]);
 }
 
 }  // namespace pb

@@ -40,9 +40,9 @@ bool SerialTransport::open() {
         setOpenFailure(ClassifySerialOpenError(portName_, path, lockDirs_, port_.errorString()));
         return false;
     }
-    // Like the device-control set-up on the controller's original platform, the
-    // settings are applied unchecked: a text that does not parse, or a value the
-    // device refuses (pseudo-terminals take only 8N1), leaves the port as it was.
+    // The speed text is applied unchecked: a text that does not parse, or a value the
+    // device refuses (pseudo-terminals take only 8N1), leaves the port as it was and the
+    // link still opens; the first exchange then shows whether the line works.
     if (const auto p = ParseSpeedText(speed_)) {
         port_.setBaudRate(p->baudRate);
         port_.setDataBits(p->dataBits);

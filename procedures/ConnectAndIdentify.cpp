@@ -12,7 +12,7 @@ bool tryThreeTimes(ProcedureContext& ctx, TestRunFrame& run, int firstCountdown,
     for (int countdown = firstCountdown; countdown > firstCountdown - 3; --countdown) {
         ctx.clock.pause(kFirstCommandPauseMs);
         if (query()) return true;
-        ctx.view.setStatus(run.Msg(msg::ConnectingDevice) +
+        ctx.view.setStatus(run.Msg(MsgId::ConnectingDevice) +
                            QStringLiteral(" ( %1 )").arg(countdown));
         ctx.view.processEvents();
     }

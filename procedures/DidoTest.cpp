@@ -91,7 +91,7 @@ bool runCycles(ProcedureContext& ctx, int& cycles) {
 }  // namespace
 
 Outcome DidoTestClick(ProcedureContext& ctx) {
-    const StartStopTest test{TestId::Dido, ctx.state.didoRunning, msg::DidoTest};
+    const StartStopTest test{TestId::Dido, ctx.state.didoRunning, MsgId::DidoTest};
     return RunStartStopTest(ctx, test, [&](TestRunFrame& run) {
         // Cycle until cancelled, then send the closing command.
         int cycles = 0;

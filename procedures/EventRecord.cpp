@@ -32,7 +32,7 @@ QString RecordDateText(const EventRecord& record) {
         .arg(s.left(4), s.mid(4, 2), s.mid(6, 2), s.mid(8, 2), s.mid(10, 2), s.mid(12, 2));
 }
 
-QString DescribeRecord(const EventRecord& record, int language) {
+QString DescribeRecord(const EventRecord& record, Language language) {
     const auto text = [language](EventText id) { return Text(id, language); };
     const QString point = QString::number(record.point);
     const QString card = text(EventText::Card).arg(record.number);

@@ -9,6 +9,8 @@
 #include <QString>
 #include <optional>
 
+#include "i18n/Language.h"
+
 namespace pb {
 
 constexpr int kEventRecordLength = 33;
@@ -31,6 +33,6 @@ std::optional<EventRecord> ParseEventRecord(const QByteArray& text);
 QString RecordDateText(const EventRecord& record);
 
 // "#12 Granted, door 1, card 0001234567" in the given language.
-QString DescribeRecord(const EventRecord& record, int language);
+QString DescribeRecord(const EventRecord& record, Language language);
 
 }  // namespace pb

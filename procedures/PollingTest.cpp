@@ -103,7 +103,7 @@ RunOutcome readStore(ProcedureContext& ctx, int& shown) {
 }  // namespace
 
 Outcome PollingTestClick(ProcedureContext& ctx) {
-    const StartStopTest test{TestId::Polling, ctx.state.pollingRunning, msg::PoolingDataTest};
+    const StartStopTest test{TestId::Polling, ctx.state.pollingRunning, MsgId::PoolingDataTest};
     return RunStartStopTest(ctx, test, [&](TestRunFrame& run) {
         int shown = 0;
         const RunOutcome outcome = readStore(ctx, shown);

@@ -13,7 +13,7 @@ namespace pb {
 struct StartStopTest {
     TestId test;
     bool& running;      // cleared by the second click
-    int runningStatus;  // message in the status line while it runs
+    MsgId runningStatus;  // message in the status line while it runs
 };
 
 // A click on the button. While the test runs it only clears the flag and returns Ok.

@@ -13,7 +13,7 @@ using Exchange = std::function<bool()>;
 
 // What the four commands share inside the test-run frame: show what runs, pause,
 // exchange and judge.
-Outcome runSystemCommand(ProcedureContext& ctx, TestId test, int statusMessage,
+Outcome runSystemCommand(ProcedureContext& ctx, TestId test, MsgId statusMessage,
                          const Exchange& exchange) {
     TestRunFrame run = ctx.frame(test);
     return run.run([&] {
@@ -47,7 +47,7 @@ bool isStatusIdentified(const ProcedureContext& ctx) {
 }  // namespace
 
 Outcome SetDateTime(ProcedureContext& ctx) {
-    return runSystemCommand(ctx, TestId::SetDate, msg::SetDateAndTime, [&] {
+    return runSystemCommand(ctx, TestId::SetDate, MsgId::SetDateAndTime, [&] {
         const QString now = ctx.clock.now().toString(QStringLiteral("yyyyMMddHHmmss"));
         return sendExpectingLength(ctx, QStringLiteral("AA") + now,
                                    {reply::kBareLengthOlder, reply::kBareLength});
@@ -55,14 +55,14 @@ Outcome SetDateTime(ProcedureContext& ctx) {
 }
 
 Outcome AlarmTest(ProcedureContext& ctx, int alarmIndex) {
-    return runSystemCommand(ctx, TestId::Alarm, msg::AlarmTest, [&] {
+    return runSystemCommand(ctx, TestId::Alarm, MsgId::AlarmTest, [&] {
         return sendExpectingLength(ctx, QStringLiteral("JF") + QString::number(alarmIndex),
                                    {reply::kBareLengthOlder, reply::kBareLength});
     });
 }
 
 Outcome FactoryInitial(ProcedureContext& ctx) {
-    return runSystemCommand(ctx, TestId::FactoryInitial, msg::SetFactory, [&] {
+    return runSystemCommand(ctx, TestId::FactoryInitial, MsgId::SetFactory, [&] {
         if (isStatusIdentified(ctx))
             return sendThenAskStatus(ctx, QStringLiteral("AI"), kFactoryInitialWaitMs);
         return sendExpectingLength(ctx, QStringLiteral("AR01"), {reply::kBareLength});
@@ -70,7 +70,7 @@ Outcome FactoryInitial(ProcedureContext& ctx) {
 }
 
 Outcome Reboot(ProcedureContext& ctx) {
-    return runSystemCommand(ctx, TestId::Reboot, msg::SetReboot, [&] {
+    return runSystemCommand(ctx, TestId::Reboot, MsgId::SetReboot, [&] {
         if (isStatusIdentified(ctx))
             return sendThenAskStatus(ctx, QStringLiteral("AJ"), kRebootWaitMs);
         return sendExpectingLength(ctx, QStringLiteral("AR00"), {reply::kBareLength});

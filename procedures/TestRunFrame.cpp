@@ -10,7 +10,7 @@ TestRunFrame::TestRunFrame(TestId test, Link& link, TestRunView& view, Clock& cl
                            RunObserver* observer)
     : test_(test), link_(link), view_(view), clock_(clock), observer_(observer) {}
 
-QString TestRunFrame::Msg(int id) const {
+QString TestRunFrame::Msg(MsgId id) const {
     return pb::Msg(id, view_.language());
 }
 
@@ -30,7 +30,7 @@ bool TestRunFrame::open() {
     view_.setWaitCursor(true);
     view_.processEvents();
     view_.setBusy(true);
-    view_.setStatus(Msg(msg::ConnectingDevice));
+    view_.setStatus(Msg(MsgId::ConnectingDevice));
     view_.processEvents();
     settings_ = view_.readLinkSettings();
     if (observer_) observer_->runStarted(RunStart{test_, TestName(test_), startedMs_, settings_});
@@ -55,18 +55,20 @@ Outcome TestRunFrame::end(RunOutcome outcome) {
                 detail_.insert(QStringLiteral("openDetail"), opened_.detail);
             }
             // The status line names the cause after the usual text where the link can tell.
-            status = opened_.failure ? OpenFailedStatus(opened_.failure, view_.language())
-                                     : Msg(msg::ConnectDeviceError);
+            status = opened_.failure
+                         ? OpenFailedStatus(opened_.failure, LanguageIndex(view_.language()))
+                         : Msg(MsgId::ConnectDeviceError);
             view_.setBusy(false);
             view_.setLamp(LampColour::Red);
             view_.setStatus(status);
-            if (opened_.failure) view_.setStatusAdvice(OpenFailureAdvice(opened_.failure, view_.language()));
+            if (opened_.failure) view_.setStatusAdvice(
+                    OpenFailureAdvice(opened_.failure, LanguageIndex(view_.language())));
             view_.beep(kLowBeepHz, kBeepMs);
             shown = Outcome::OpenFailed;
             break;
         case RunOutcome::Ok:
         case RunOutcome::Interrupted:
-            status = Msg(msg::CommandOk);
+            status = Msg(MsgId::CommandOk);
             view_.setStatus(status);
             view_.setBusy(false);
             view_.setLamp(LampColour::Yellow);
@@ -75,7 +77,7 @@ Outcome TestRunFrame::end(RunOutcome outcome) {
             shown = Outcome::Ok;
             break;
         case RunOutcome::Error:
-            status = Msg(msg::CommandError);
+            status = Msg(MsgId::CommandError);
             view_.setStatus(status);
             view_.setBusy(false);
             view_.setLamp(LampColour::Red);

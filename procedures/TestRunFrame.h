@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 
+#include "i18n/Messages.h"
 #include "link/Clock.h"
 #include "link/Link.h"
 #include "procedures/RunObserver.h"
@@ -32,7 +33,7 @@ public:
     void setIdentity(const ControllerIdentity& identity);
 
     // A message of the table in the window's current language.
-    QString Msg(int id) const;
+    QString Msg(MsgId id) const;
     TestId test() const { return test_; }
     // How the open went: the named reason when the link could not be opened.
     const OpenResult& openResult() const { return opened_; }

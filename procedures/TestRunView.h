@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include "i18n/Language.h"
 #include "link/LinkSettings.h"
 #include "procedures/TestId.h"
 
@@ -27,8 +28,7 @@ public:
     virtual void processEvents() = 0;
     // The link settings of the active page of the link selector.
     virtual LinkSettings readLinkSettings() = 0;
-    // 0 English, 1 Simplified Chinese, 2 Traditional Chinese.
-    virtual int language() const = 0;
+    virtual Language language() const = 0;
 
     // A view without a window or stored settings may leave the rest as they are.
     // The whole window, without touching the busy lamp (a test that waits for a cancel).

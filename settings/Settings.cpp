@@ -106,21 +106,22 @@ void UseSettingsFile(const QString& file) {
     SettingsFileOverride() = file;
 }
 
-int LanguageIndexFor(const QString& languageFlag) {
-    if (languageFlag == QStringView(kLanguageChineseGB)) return 1;
-    if (languageFlag == QStringView(kLanguageChineseBIG5)) return 2;
-    return 0;
+Language LanguageFor(const QString& languageFlag) {
+    if (languageFlag == QStringView(kLanguageChineseGB)) return Language::SimplifiedChinese;
+    if (languageFlag == QStringView(kLanguageChineseBIG5)) return Language::TraditionalChinese;
+    return Language::English;
 }
 
-QString LanguageFlagFor(int languageIndex) {
-    switch (languageIndex) {
-        case 1:
+QString LanguageFlagFor(Language language) {
+    switch (language) {
+        case Language::SimplifiedChinese:
             return QString::fromUtf16(kLanguageChineseGB);
-        case 2:
+        case Language::TraditionalChinese:
             return QString::fromUtf16(kLanguageChineseBIG5);
-        default:
-            return QString::fromUtf16(kLanguageEnglish);
+        case Language::English:
+            break;
     }
+    return QString::fromUtf16(kLanguageEnglish);
 }
 
 int LoadSettings(Settings& settings, const QString& file) {
@@ -136,36 +137,35 @@ int LoadSettings(Settings& settings, const QString& file) {
     Settings read = settings;
     const bool complete = ReadText(store, QStringLiteral("FirmwareFile"), read.firmwareFile) &&
                           ReadInteger(store, QStringLiteral("TYPE"), storedKind) &&
-                          ReadText(store, QStringLiteral("ComBaudRate"), read.comBaudRate) &&
-                          ReadText(store, QStringLiteral("ComPortName"), read.comPortName) &&
-                          ReadText(store, QStringLiteral("NetIP"), read.netIp) &&
-                          ReadText(store, QStringLiteral("NetPort"), read.netPort) &&
+                          ReadText(store, QStringLiteral("ComBaudRate"), read.link.speed) &&
+                          ReadText(store, QStringLiteral("ComPortName"), read.link.portName) &&
+                          ReadText(store, QStringLiteral("NetIP"), read.link.ip) &&
+                          ReadText(store, QStringLiteral("NetPort"), read.link.tcpPort) &&
                           ReadText(store, QStringLiteral("LanguageFlag"), read.languageFlag);
     // The adapter goes with the port name read above; what it holds never stops those.
     if (complete && !ReadText(store, QStringLiteral("ComPortAdapter"), read.comPortAdapter))
         read.comPortAdapter.clear();
-    read.languageIndex = LanguageIndexFor(read.languageFlag);
-    read.linkKind = storedKind != 0 ? 1 : 0;
+    read.language = LanguageFor(read.languageFlag);
+    read.link.kind = storedKind != 0 ? LinkKind::Net : LinkKind::Com;
     settings = read;
     return storedKind;
 }
 
 void SaveLinkSettings(Settings& settings, const LinkSettings& active, const QString& file) {
+    settings.link.kind = active.kind;
     if (active.kind == LinkKind::Com) {
-        settings.linkKind = 0;
-        settings.comPortName = active.portName;
-        settings.comBaudRate = active.speed;
+        settings.link.portName = active.portName;
+        settings.link.speed = active.speed;
     } else {
-        settings.linkKind = 1;
-        settings.netIp = active.ip;
-        settings.netPort = active.tcpPort;
+        settings.link.ip = active.ip;
+        settings.link.tcpPort = active.tcpPort;
     }
     WriteStore(file, [&](QSettings& store) {
-        store.setValue(QStringLiteral("TYPE"), settings.linkKind);
-        store.setValue(QStringLiteral("NetPort"), settings.netPort);
-        store.setValue(QStringLiteral("NetIP"), settings.netIp);
-        store.setValue(QStringLiteral("ComBaudRate"), settings.comBaudRate);
-        store.setValue(QStringLiteral("ComPortName"), settings.comPortName);
+        store.setValue(QStringLiteral("TYPE"), int(settings.link.kind));
+        store.setValue(QStringLiteral("NetPort"), settings.link.tcpPort);
+        store.setValue(QStringLiteral("NetIP"), settings.link.ip);
+        store.setValue(QStringLiteral("ComBaudRate"), settings.link.speed);
+        store.setValue(QStringLiteral("ComPortName"), settings.link.portName);
         store.setValue(QStringLiteral("ComPortAdapter"), settings.comPortAdapter);
     });
 }

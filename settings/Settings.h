@@ -1,11 +1,12 @@
 #pragma once
-// The seven values kept between runs: link kind and both sets of link parameters, the
+// The values kept between runs: the link (its kind and both sets of parameters), the
 // language and the last firmware file. They live in an INI file under the user's
 // configuration folder ($XDG_CONFIG_HOME/NORDAX/PanelBench.conf, keys in [General]).
 // Every read or write failure is silent: the in-memory values stay as they are.
 
 #include <QString>
 
+#include "i18n/Language.h"
 #include "link/LinkSettings.h"
 
 namespace pb {
@@ -18,13 +19,10 @@ inline constexpr char16_t kLanguageChineseBIG5[] = u"ChineseBIG5";
 // The in-memory copies the window keeps; the defaults are those used when nothing is
 // stored.
 struct Settings {
-    int linkKind = 0;  // 0 serial, 1 TCP
-    QString comPortName = QStringLiteral("COM1");
-    QString comBaudRate = QStringLiteral("19200,e,8,1");
-    QString netIp = QStringLiteral("192.168.1.101");
-    QString netPort = QStringLiteral("5003");
+    // Stored as "TYPE" (0 serial, 1 TCP), "ComPortName", "ComBaudRate", "NetIP", "NetPort".
+    LinkSettings link;
     QString languageFlag = QStringLiteral("English");
-    int languageIndex = 0;  // 0 English, 1 Simplified Chinese, 2 Traditional Chinese
+    Language language = Language::English;
     QString firmwareFile = QStringLiteral("KV320MX.KVF");
     // The adapter behind comPortName ("ComPortAdapter"), so that it is found again under
     // another name; empty when unknown. Files without it load as before.
@@ -38,10 +36,11 @@ QString SettingsFilePath();
 // goes back to the default file.
 void UseSettingsFile(const QString& file);
 
-// 1 for exactly "ChineseGB", 2 for exactly "ChineseBIG5", else 0.
-int LanguageIndexFor(const QString& languageFlag);
-// The stored name of language index 0, 1 or 2 ("English" for anything else).
-QString LanguageFlagFor(int languageIndex);
+// Simplified Chinese for exactly "ChineseGB", Traditional for exactly "ChineseBIG5", else
+// English.
+Language LanguageFor(const QString& languageFlag);
+// The stored name of the language.
+QString LanguageFlagFor(Language language);
 
 // Reads the stored values over `settings` and returns the stored link kind ("TYPE" as
 // stored, 0 when absent; any non-zero value means TCP). A missing, unreadable or damaged

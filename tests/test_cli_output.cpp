@@ -114,8 +114,8 @@ TEST(CliOutput, ProgressBarOnATerminalAndNoneWhenPiped) {
     EXPECT_FALSE(piped.out.contains('\r'));
     EXPECT_FALSE(piped.out.contains("blocks  "));
     // One line per step: the window's status messages, then the result.
-    EXPECT_TRUE(piped.out.contains(pb::Msg(pb::msg::Programming, 0).toUtf8()));
-    EXPECT_TRUE(piped.out.contains(pb::Msg(pb::msg::Verifying, 0).toUtf8()));
+    EXPECT_TRUE(piped.out.contains(pb::Msg(pb::MsgId::Programming, pb::Language::English).toUtf8()));
+    EXPECT_TRUE(piped.out.contains(pb::Msg(pb::MsgId::Verifying, pb::Language::English).toUtf8()));
     EXPECT_TRUE(piped.out.contains("OK: 8 blocks programmed and verified"));
 }
 
@@ -124,7 +124,7 @@ TEST(CliOutput, LanguageGivesTheWindowsMessagesHelpAndVersion) {
     for (const auto& [name, index] : {std::pair{"zh-hans", 1}, std::pair{"zh-hant", 2}, std::pair{"en", 0}}) {
         const CliResult r = RunCli(QStringList{"alarm", "1", "--model-kind", "7", "--language", name} + sim.link());
         EXPECT_EQ(r.exitCode, 0);
-        EXPECT_TRUE(QString::fromLocal8Bit(r.out).contains(pb::Msg(pb::msg::CommandOk, index))) << r.out.constData();
+        EXPECT_TRUE(QString::fromLocal8Bit(r.out).contains(pb::Msg(pb::MsgId::CommandOk, pb::LanguageAt(index)))) << r.out.constData();
     }
     const CliResult help = RunCli({"--help"});
     EXPECT_EQ(help.exitCode, 0);

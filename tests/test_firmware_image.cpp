@@ -187,7 +187,7 @@ TEST(FirmwareImage, ModelCheckReportsLoadAndModelErrorsInTheCurrentLanguage) {
     EXPECT_EQ(view.status(), "Load firmware file error!");
     EXPECT_EQ(view.beeps.size(), 3);
 
-    view.languageIndex = 2;
+    view.shownLanguage = pb::Language::TraditionalChinese;
     EXPECT_FALSE(RunModelCheck(wrong, 3, {}, buffer, view));
     EXPECT_EQ(view.status(), QString::fromUtf8("韌體檔案格式機型錯誤!"));
 }

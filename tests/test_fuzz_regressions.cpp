@@ -25,13 +25,13 @@ TEST(FuzzRegressions, ASectionLineTheReaderCutsShortIsDamagedOnEveryLoad) {
         out.close();
         for (int load = 1; load <= 3; ++load) {
             pb::Settings s;
-            s.linkKind = 1;
-            s.netIp = QStringLiteral("127.0.0.1");
-            s.comBaudRate = QStringLiteral("38400,n,8,1");
+            s.link.kind = pb::LinkKind::Net;
+            s.link.ip = QStringLiteral("127.0.0.1");
+            s.link.speed = QStringLiteral("38400,n,8,1");
             EXPECT_EQ(pb::LoadSettings(s, file), 0) << content.constData() << " load " << load;
-            EXPECT_EQ(s.linkKind, 1) << content.constData() << " load " << load;
-            EXPECT_EQ(s.netIp, "127.0.0.1") << content.constData() << " load " << load;
-            EXPECT_EQ(s.comBaudRate, "38400,n,8,1") << content.constData() << " load " << load;
+            EXPECT_EQ(s.link.kind, pb::LinkKind::Net) << content.constData() << " load " << load;
+            EXPECT_EQ(s.link.ip, "127.0.0.1") << content.constData() << " load " << load;
+            EXPECT_EQ(s.link.speed, "38400,n,8,1") << content.constData() << " load " << load;
         }
     }
 }
@@ -46,8 +46,8 @@ TEST(FuzzRegressions, ACommentAfterAWholeSectionLineIsRead) {
     out.close();
     pb::Settings s;
     EXPECT_EQ(pb::LoadSettings(s, file), 1);
-    EXPECT_EQ(s.linkKind, 1);
-    EXPECT_EQ(s.netIp, "10.1.1.1");
+    EXPECT_EQ(s.link.kind, pb::LinkKind::Net);
+    EXPECT_EQ(s.link.ip, "10.1.1.1");
 }
 
 // The store writes a '"' in a value as \" without quotes around it. The check for damaged
@@ -68,7 +68,7 @@ TEST(FuzzRegressions, ValuesWithQuotesBackslashesAndSemicolonsSurviveASaveAndLoa
         pb::Settings loaded;
         pb::LoadSettings(loaded, file);
         EXPECT_EQ(loaded.firmwareFile, name);
-        EXPECT_EQ(loaded.languageIndex, 2) << name.toStdString();
+        EXPECT_EQ(loaded.language, pb::Language::TraditionalChinese) << name.toStdString();
     }
 }
 
@@ -93,7 +93,7 @@ TEST(FuzzRegressions, QuotesAreCountedAsTheReaderSeesThem) {
                                       QByteArray("[General]\nTYPE=1\nFirmwareFile=a\\\nNetIP=1\n")}) {
         pb::Settings d;
         EXPECT_EQ(load(damaged, d), 0) << damaged.constData();
-        EXPECT_EQ(d.linkKind, 0) << damaged.constData();
+        EXPECT_EQ(d.link.kind, pb::LinkKind::Com) << damaged.constData();
         EXPECT_EQ(d.firmwareFile, "KV320MX.KVF") << damaged.constData();
     }
 }

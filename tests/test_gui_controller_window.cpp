@@ -152,8 +152,8 @@ TEST(GuiControllerWindow, LanguageChangedDuringTheDidoTestKeepsCancelCaption) {
         whenSent(s.window.link(), "DG0", 1, [&] { QTest::mouseClick(u.btnDIDO, Qt::LeftButton); });
     });
     QTest::mouseClick(u.btnDIDO, Qt::LeftButton);
-    EXPECT_EQ(captionAfterChange, Msg(msg::CancelTest, 2));
-    EXPECT_EQ(u.btnDIDO->text(), Msg(msg::DidoTest, 2));
+    EXPECT_EQ(captionAfterChange, Msg(MsgId::CancelTest, pb::Language::TraditionalChinese));
+    EXPECT_EQ(u.btnDIDO->text(), Msg(MsgId::DidoTest, pb::Language::TraditionalChinese));
     u.mnuEnglish->trigger();
     EXPECT_EQ(u.btnDIDO->text(), "DIDO test");
 }
@@ -266,9 +266,9 @@ TEST(GuiControllerWindow, LanguageChangedDuringPollingKeepsCancelCaption) {
         captionAfterChange = u.btnPooling->text();
     });
     QTest::mouseClick(u.btnPooling, Qt::LeftButton);
-    EXPECT_EQ(captionAfterChange, Msg(msg::CancelTest, 1));
-    EXPECT_EQ(u.btnPooling->text(), Msg(msg::PoolingDataTest, 1));
-    EXPECT_EQ(u.pnMsg->text(), Msg(msg::CommandOk, 1));
+    EXPECT_EQ(captionAfterChange, Msg(MsgId::CancelTest, pb::Language::SimplifiedChinese));
+    EXPECT_EQ(u.btnPooling->text(), Msg(MsgId::PoolingDataTest, pb::Language::SimplifiedChinese));
+    EXPECT_EQ(u.pnMsg->text(), Msg(MsgId::CommandOk, pb::Language::SimplifiedChinese));
 }
 
 TEST(GuiControllerWindow, ClosingDuringPollingStopsItAfterTheRecordInHand) {

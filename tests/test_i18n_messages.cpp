@@ -1,6 +1,8 @@
 // The message table and the language fonts.
 #include <gtest/gtest.h>
+
 #include <iconv.h>
+#include <type_traits>
 
 #include <QByteArray>
 
@@ -40,27 +42,36 @@ TEST(MessageTable, TheCodePageCheckCatchesAWrongScript) {
 
 TEST(MessageTable, EveryTextIsInTheCodePageOfItsLanguage) {
     for (int id = 0; id < pb::kMessageCount; ++id) {
-        const QString english = pb::Msg(id, 0);
+        const QString english = pb::Msg(pb::MsgId(id), pb::Language::English);
         EXPECT_FALSE(english.isEmpty()) << id;
         for (QChar c : english) EXPECT_LT(c.unicode(), 0x80) << "id " << id;
-        EXPECT_TRUE(EncodableIn("GB2312", pb::Msg(id, 1))) << "id " << id;
-        EXPECT_TRUE(EncodableIn("BIG5", pb::Msg(id, 2))) << "id " << id;
+        EXPECT_TRUE(EncodableIn("GB2312", pb::Msg(pb::MsgId(id), pb::Language::SimplifiedChinese))) << "id " << id;
+        EXPECT_TRUE(EncodableIn("BIG5", pb::Msg(pb::MsgId(id), pb::Language::TraditionalChinese))) << "id " << id;
     }
 }
 
 // The other text tables: English in ASCII, each Chinese column in its code page.
+// The event texts take the language itself, the records and traffic texts its index.
+template <typename Id>
+QString TextIn(Id id, int language) {
+    if constexpr (std::is_same_v<Id, pb::EventText>)
+        return pb::Text(id, pb::LanguageAt(language));
+    else
+        return pb::Text(id, language);
+}
+
 template <typename Id>
 void ExpectTableEncodable(int count) {
     for (int id = 0; id < count; ++id) {
-        const QString english = pb::Text(Id(id), 0);
+        const QString english = TextIn(Id(id), 0);
         EXPECT_FALSE(english.isEmpty()) << id;
         for (QChar c : english) EXPECT_LT(c.unicode(), 0x80) << "id " << id;
-        EXPECT_TRUE(EncodableIn("GB2312", pb::Text(Id(id), 1))) << "id " << id;
-        EXPECT_TRUE(EncodableIn("BIG5", pb::Text(Id(id), 2))) << "id " << id;
+        EXPECT_TRUE(EncodableIn("GB2312", TextIn(Id(id), 1))) << "id " << id;
+        EXPECT_TRUE(EncodableIn("BIG5", TextIn(Id(id), 2))) << "id " << id;
         // Placeholders are the same in every language.
         for (int language = 1; language < pb::kLanguageCount; ++language)
             for (const char* mark : {"%1", "%2"})
-                EXPECT_EQ(english.contains(mark), pb::Text(Id(id), language).contains(mark)) << id << mark;
+                EXPECT_EQ(english.contains(mark), TextIn(Id(id), language).contains(mark)) << id << mark;
     }
 }
 
@@ -94,22 +105,26 @@ TEST(MessageTable, OpenFailureTextsAreInTheCodePageOfTheirLanguage) {
 TEST(MessageTable, LooksUpByIdAndLanguage) {
     // The window's language tests read the cells through the controls; here the edges.
     // The model name is the same in every column.
-    for (int language = 0; language < pb::kLanguageCount; ++language) {
-        EXPECT_TRUE(pb::Msg(pb::msg::Caption, language).startsWith("KV410")) << language;
-        EXPECT_TRUE(pb::Msg(pb::msg::AboutText, language).contains("KV410")) << language;
+    for (pb::Language language : pb::kLanguages) {
+        EXPECT_TRUE(pb::Msg(pb::MsgId::Caption, language).startsWith("KV410")) << int(language);
+        EXPECT_TRUE(pb::Msg(pb::MsgId::AboutText, language).contains("KV410")) << int(language);
     }
     // Out of range gives nothing rather than a neighbour.
-    EXPECT_TRUE(pb::Msg(-1, 0).isEmpty());
-    EXPECT_TRUE(pb::Msg(pb::kMessageCount, 0).isEmpty());
-    EXPECT_TRUE(pb::Msg(0, 3).isEmpty());
+    EXPECT_TRUE(pb::Msg(pb::MsgId(-1), pb::Language::English).isEmpty());
+    EXPECT_TRUE(pb::Msg(pb::MsgId(pb::kMessageCount), pb::Language::English).isEmpty());
+    EXPECT_TRUE(pb::Msg(pb::MsgId::Caption, pb::Language(3)).isEmpty());
 }
 
 TEST(LanguageNames, StoredNameAndIndexMatch) {
-    for (int index = 0; index < 3; ++index)
-        EXPECT_EQ(pb::LanguageIndexFor(pb::LanguageFlagFor(index)), index);
-    EXPECT_EQ(pb::LanguageFlagFor(1), "ChineseGB");
-    EXPECT_EQ(pb::LanguageFlagFor(2), "ChineseBIG5");
-    EXPECT_EQ(pb::LanguageFlagFor(7), "English");
+    for (pb::Language language : pb::kLanguages)
+        EXPECT_EQ(pb::LanguageFor(pb::LanguageFlagFor(language)), language);
+    EXPECT_EQ(pb::LanguageFlagFor(pb::Language::SimplifiedChinese), "ChineseGB");
+    EXPECT_EQ(pb::LanguageFlagFor(pb::Language::TraditionalChinese), "ChineseBIG5");
+    EXPECT_EQ(pb::LanguageFlagFor(pb::Language(7)), "English");
+    // The numbering the stored index and the text tables share.
+    EXPECT_EQ(pb::LanguageIndex(pb::Language::TraditionalChinese), 2);
+    EXPECT_EQ(pb::LanguageAt(1), pb::Language::SimplifiedChinese);
+    EXPECT_EQ(pb::LanguageAt(3), pb::Language::English);
 }
 
 TEST(LanguageFont, ConversionOfTheTexts) {

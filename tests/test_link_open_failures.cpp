@@ -34,7 +34,7 @@ using Reason = pb::OpenFailure::Reason;
 void ExpectNamedInEachLanguage(const pb::OpenFailure& failure, const QStringList& facts) {
     for (int language = 0; language < pb::kLanguageCount; ++language) {
         const QString status = pb::OpenFailedStatus(failure, language);
-        const QString head = pb::Msg(pb::msg::ConnectDeviceError, language);
+        const QString head = pb::Msg(pb::MsgId::ConnectDeviceError, pb::LanguageAt(language));
         EXPECT_TRUE(status.startsWith(head + u' ')) << status.toStdString();
         EXPECT_GT(status.size(), head.size() + 1);
         const QString lines = pb::OpenFailedStatusLines(failure, language);

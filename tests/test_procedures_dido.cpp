@@ -128,10 +128,10 @@ TEST(DidoTest, LanguageChangedWhileRunningEndsInTheNewLanguage) {
     h.answer([](const QString&) { return ReplyOfLength(29); });
     h.view.onProcessEvents = [&] {
         if (h.state.didoRunning && h.texts().count("0000DG0") >= 1) {
-            h.view.languageIndex = 2;
+            h.view.shownLanguage = pb::Language::TraditionalChinese;
             DidoTestClick(h.ctx);
         }
     };
     EXPECT_EQ(DidoTestClick(h.ctx), Outcome::Ok);
-    EXPECT_EQ(h.view.status(), Msg(msg::CommandOk, 2));
+    EXPECT_EQ(h.view.status(), Msg(MsgId::CommandOk, pb::Language::TraditionalChinese));
 }

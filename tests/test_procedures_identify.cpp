@@ -29,7 +29,7 @@ ProcedureHarness::Answer standardController(QByteArray db) {
 }
 
 QString connecting(int countdown) {
-    return Msg(msg::ConnectingDevice, 0) + QStringLiteral(" ( %1 )").arg(countdown);
+    return Msg(MsgId::ConnectingDevice, pb::Language::English) + QStringLiteral(" ( %1 )").arg(countdown);
 }
 
 }  // namespace

@@ -119,7 +119,7 @@ TEST_P(PollingOnSim, ASecondClickStopsAfterTheRecordInHand) {
 TEST_P(PollingOnSim, AnEmptyStoreIsSaidSoInTheCurrentLanguage) {
     SimHarness h(sim::Model::Kv410, QString(), GetParam());
     h.controller.events().clear();
-    h.view.languageIndex = 2;
+    h.view.shownLanguage = pb::Language::TraditionalChinese;
 
     EXPECT_EQ(PollingTestClick(h.ctx), Outcome::Ok);
     EXPECT_EQ(h.controller.commands(), QStringList({"0000IE", "0000IB"}));
@@ -215,8 +215,8 @@ TEST(EventRecord, ParsesOnlyWholeDigitRecordsAndShowsStampsAsSent) {
     EXPECT_EQ(r->point, 3);
     // A stamp no calendar has is shown as it came, not dropped.
     EXPECT_EQ(RecordDateText(*r), "2026/13/99 25:61:61");
-    EXPECT_EQ(DescribeRecord(*r, 0), "#42 Alarm, level 3");
-    EXPECT_EQ(DescribeRecord(*r, 1), QString::fromUtf8("#42 警报，级别 3"));
+    EXPECT_EQ(DescribeRecord(*r, pb::Language::English), "#42 Alarm, level 3");
+    EXPECT_EQ(DescribeRecord(*r, pb::Language::SimplifiedChinese), QString::fromUtf8("#42 警报，级别 3"));
 
     EXPECT_FALSE(ParseEventRecord("00004220261208101500053000000000"));    // one short
     EXPECT_FALSE(ParseEventRecord("0000422026120810150005300000000001"));  // one long
@@ -226,7 +226,7 @@ TEST(EventRecord, ParsesOnlyWholeDigitRecordsAndShowsStampsAsSent) {
 
 TEST(EventRecord, KindsInEachLanguageAndUnknownKindsShownWhole) {
     const auto describe = [](const char* text, int language) {
-        return DescribeRecord(*ParseEventRecord(text), language);
+        return DescribeRecord(*ParseEventRecord(text), pb::LanguageAt(language));
     };
     EXPECT_EQ(describe("000007" "20260101000000" "02" "4" "0000012345", 2),
               QString::fromUtf8("#7 刷卡拒絕，門 4，卡號 0000012345"));

@@ -77,63 +77,63 @@ struct Row {
     // exchange is struck, or for ResetInPause the pause length in ms.
     QString at;
     int nth;      // which occurrence of it
-    int message;  // the status the run must end with
+    MsgId message;  // the status the run must end with
 };
 
 // clang-format off
 const QList<Row> kRows = {
     // name                        procedure          strike                  at          nth outcome
-    {"IdentifyMidAC",              Proc::Identify,     Strike::ResetMidReply,  "AC",       1, msg::ConnectDeviceError},
-    {"IdentifyCloseMidDB",         Proc::Identify,     Strike::CloseMidReply,  "DB",       1, msg::CommandError},
-    {"IdentifyMidDB",              Proc::Identify,     Strike::ResetMidReply,  "DB",       1, msg::CommandError},
-    {"IdentifyAfterAC",            Proc::Identify,     Strike::ResetAfterReply,"AC",       1, msg::CommandError},
-    {"IdentifyPauseBeforeDB",      Proc::Identify,     Strike::ResetInPause,   "100",      2, msg::CommandError},
+    {"IdentifyMidAC",              Proc::Identify,     Strike::ResetMidReply,  "AC",       1, MsgId::ConnectDeviceError},
+    {"IdentifyCloseMidDB",         Proc::Identify,     Strike::CloseMidReply,  "DB",       1, MsgId::CommandError},
+    {"IdentifyMidDB",              Proc::Identify,     Strike::ResetMidReply,  "DB",       1, MsgId::CommandError},
+    {"IdentifyAfterAC",            Proc::Identify,     Strike::ResetAfterReply,"AC",       1, MsgId::CommandError},
+    {"IdentifyPauseBeforeDB",      Proc::Identify,     Strike::ResetInPause,   "100",      2, MsgId::CommandError},
     // Identified already: the serial number is all that is missing.
-    {"IdentifyAfterDB",            Proc::Identify,     Strike::ResetAfterReply,"DB",       1, msg::CommandOk},
-    {"SetDateMidAA",               Proc::SetDate,      Strike::ResetMidReply,  "AA",       1, msg::CommandError},
-    {"SetDateCloseMidAA",          Proc::SetDate,      Strike::CloseMidReply,  "AA",       1, msg::CommandError},
-    {"SetDateFirstPause",          Proc::SetDate,      Strike::ResetInPause,   "100",      1, msg::CommandError},
-    {"AlarmCloseMidJF",            Proc::Alarm,        Strike::CloseMidReply,  "JF",       1, msg::CommandError},
-    {"AlarmFirstPause",            Proc::Alarm,        Strike::ResetInPause,   "100",      1, msg::CommandError},
-    {"InitialMidAR01",             Proc::Initial,      Strike::ResetMidReply,  "AR01",     1, msg::CommandError},
-    {"InitialKind4MidAI",          Proc::InitialKind4, Strike::CloseMidReply,  "AI",       1, msg::CommandError},
-    {"InitialKind4Wait16000",      Proc::InitialKind4, Strike::ResetInPause,   "16000",    1, msg::CommandError},
-    {"RebootCloseMidAR00",         Proc::Reboot,       Strike::CloseMidReply,  "AR00",     1, msg::CommandError},
-    {"RebootKind4AfterAJ",         Proc::RebootKind4,  Strike::ResetAfterReply,"AJ",       1, msg::CommandError},
-    {"RebootKind4Wait3500",        Proc::RebootKind4,  Strike::ResetInPause,   "3500",     1, msg::CommandError},
-    {"RebootKind4MidAS",           Proc::RebootKind4,  Strike::ResetMidReply,  "AS",       1, msg::CommandError},
-    {"DidoAfterThirdDG0",          Proc::Dido,         Strike::ResetAfterReply,"DG0",      3, msg::CommandError},
-    {"DidoCloseMidDG0",            Proc::Dido,         Strike::CloseMidReply,  "DG0",      3, msg::CommandError},
-    {"DidoMidPulse",               Proc::Dido,         Strike::ResetMidReply,  "JC002",    2, msg::CommandError},
-    {"DidoPause",                  Proc::Dido,         Strike::ResetInPause,   "20",       7, msg::CommandError},
-    {"DidoKind4AfterIE",           Proc::DidoKind4,    Strike::ResetAfterReply,"IE",       2, msg::CommandError},
-    {"DidoKind4CloseMidDF",        Proc::DidoKind4,    Strike::CloseMidReply,  "DF",       2, msg::CommandError},
-    {"ConsoleMidAB",               Proc::ControllerConsole, Strike::ResetMidReply, "AB",  1, msg::CommandError},
-    {"ConsoleCloseMidAB",          Proc::ControllerConsole, Strike::CloseMidReply, "AB",  1, msg::CommandError},
-    {"ConsoleFirstPause",          Proc::ControllerConsole, Strike::ResetInPause,  "100", 1, msg::CommandError},
-    {"ModuleCloseMid",             Proc::ModuleConsole, Strike::CloseMidReply, "DDA1B",    1, msg::CommandError},
-    {"ModuleMid",                  Proc::ModuleConsole, Strike::ResetMidReply, "DDA1B",    1, msg::CommandError},
-    {"PollingMidIE",               Proc::Polling,      Strike::ResetMidReply,  "IE",       1, msg::CommandError},
-    {"PollingMidIB",               Proc::Polling,      Strike::ResetMidReply,  "IB",       1, msg::CommandError},
-    {"PollingCloseMidQI",          Proc::Polling,      Strike::CloseMidReply,  "QI",       2, msg::CommandError},
-    {"PollingAfterQI",             Proc::Polling,      Strike::ResetAfterReply,"QI",       2, msg::CommandError},
-    {"PollingAfterPI",             Proc::Polling,      Strike::ResetAfterReply,"PI",       1, msg::CommandError},
-    {"PollingRecordPause",         Proc::Polling,      Strike::ResetInPause,   "500",      2, msg::CommandError},
-    {"FirmwareACloseMidBlock2",    Proc::FirmwareA,    Strike::CloseMidReply,  "Zp0400",   1, msg::CommandError},
-    {"FirmwareAAfterBlock2",       Proc::FirmwareA,    Strike::ResetAfterReply,"Zp0400",   1, msg::CommandError},
-    {"FirmwareAMidVerify1",        Proc::FirmwareA,    Strike::ResetMidReply,  "Zv0200",   1, msg::CommandError},
-    {"FirmwareAAfterEnter",        Proc::FirmwareA,    Strike::ResetAfterReply,"Zx33BB",   1, msg::CommandError},
+    {"IdentifyAfterDB",            Proc::Identify,     Strike::ResetAfterReply,"DB",       1, MsgId::CommandOk},
+    {"SetDateMidAA",               Proc::SetDate,      Strike::ResetMidReply,  "AA",       1, MsgId::CommandError},
+    {"SetDateCloseMidAA",          Proc::SetDate,      Strike::CloseMidReply,  "AA",       1, MsgId::CommandError},
+    {"SetDateFirstPause",          Proc::SetDate,      Strike::ResetInPause,   "100",      1, MsgId::CommandError},
+    {"AlarmCloseMidJF",            Proc::Alarm,        Strike::CloseMidReply,  "JF",       1, MsgId::CommandError},
+    {"AlarmFirstPause",            Proc::Alarm,        Strike::ResetInPause,   "100",      1, MsgId::CommandError},
+    {"InitialMidAR01",             Proc::Initial,      Strike::ResetMidReply,  "AR01",     1, MsgId::CommandError},
+    {"InitialKind4MidAI",          Proc::InitialKind4, Strike::CloseMidReply,  "AI",       1, MsgId::CommandError},
+    {"InitialKind4Wait16000",      Proc::InitialKind4, Strike::ResetInPause,   "16000",    1, MsgId::CommandError},
+    {"RebootCloseMidAR00",         Proc::Reboot,       Strike::CloseMidReply,  "AR00",     1, MsgId::CommandError},
+    {"RebootKind4AfterAJ",         Proc::RebootKind4,  Strike::ResetAfterReply,"AJ",       1, MsgId::CommandError},
+    {"RebootKind4Wait3500",        Proc::RebootKind4,  Strike::ResetInPause,   "3500",     1, MsgId::CommandError},
+    {"RebootKind4MidAS",           Proc::RebootKind4,  Strike::ResetMidReply,  "AS",       1, MsgId::CommandError},
+    {"DidoAfterThirdDG0",          Proc::Dido,         Strike::ResetAfterReply,"DG0",      3, MsgId::CommandError},
+    {"DidoCloseMidDG0",            Proc::Dido,         Strike::CloseMidReply,  "DG0",      3, MsgId::CommandError},
+    {"DidoMidPulse",               Proc::Dido,         Strike::ResetMidReply,  "JC002",    2, MsgId::CommandError},
+    {"DidoPause",                  Proc::Dido,         Strike::ResetInPause,   "20",       7, MsgId::CommandError},
+    {"DidoKind4AfterIE",           Proc::DidoKind4,    Strike::ResetAfterReply,"IE",       2, MsgId::CommandError},
+    {"DidoKind4CloseMidDF",        Proc::DidoKind4,    Strike::CloseMidReply,  "DF",       2, MsgId::CommandError},
+    {"ConsoleMidAB",               Proc::ControllerConsole, Strike::ResetMidReply, "AB",  1, MsgId::CommandError},
+    {"ConsoleCloseMidAB",          Proc::ControllerConsole, Strike::CloseMidReply, "AB",  1, MsgId::CommandError},
+    {"ConsoleFirstPause",          Proc::ControllerConsole, Strike::ResetInPause,  "100", 1, MsgId::CommandError},
+    {"ModuleCloseMid",             Proc::ModuleConsole, Strike::CloseMidReply, "DDA1B",    1, MsgId::CommandError},
+    {"ModuleMid",                  Proc::ModuleConsole, Strike::ResetMidReply, "DDA1B",    1, MsgId::CommandError},
+    {"PollingMidIE",               Proc::Polling,      Strike::ResetMidReply,  "IE",       1, MsgId::CommandError},
+    {"PollingMidIB",               Proc::Polling,      Strike::ResetMidReply,  "IB",       1, MsgId::CommandError},
+    {"PollingCloseMidQI",          Proc::Polling,      Strike::CloseMidReply,  "QI",       2, MsgId::CommandError},
+    {"PollingAfterQI",             Proc::Polling,      Strike::ResetAfterReply,"QI",       2, MsgId::CommandError},
+    {"PollingAfterPI",             Proc::Polling,      Strike::ResetAfterReply,"PI",       1, MsgId::CommandError},
+    {"PollingRecordPause",         Proc::Polling,      Strike::ResetInPause,   "500",      2, MsgId::CommandError},
+    {"FirmwareACloseMidBlock2",    Proc::FirmwareA,    Strike::CloseMidReply,  "Zp0400",   1, MsgId::CommandError},
+    {"FirmwareAAfterBlock2",       Proc::FirmwareA,    Strike::ResetAfterReply,"Zp0400",   1, MsgId::CommandError},
+    {"FirmwareAMidVerify1",        Proc::FirmwareA,    Strike::ResetMidReply,  "Zv0200",   1, MsgId::CommandError},
+    {"FirmwareAAfterEnter",        Proc::FirmwareA,    Strike::ResetAfterReply,"Zx33BB",   1, MsgId::CommandError},
     // Programmed and verified; the restart was acknowledged: the upgrade did happen.
-    {"FirmwareARestartWait",       Proc::FirmwareA,    Strike::ResetInPause,   "7000",     1, msg::CommandOk},
-    {"FirmwareBCloseMidBlock2",    Proc::FirmwareB,    Strike::CloseMidReply,  "P0200",    1, msg::CommandError},
-    {"FirmwareBAfterErase2",       Proc::FirmwareB,    Strike::ResetAfterReply,"E0200",    1, msg::CommandError},
-    {"FirmwareBMidVerify1",        Proc::FirmwareB,    Strike::ResetMidReply,  "R0100",    1, msg::CommandError},
-    {"FirmwareBLoaderWait",        Proc::FirmwareB,    Strike::ResetInPause,   "50",       1, msg::CommandError},
-    {"FirmwareBRestartWait",       Proc::FirmwareB,    Strike::ResetInPause,   "2000",     1, msg::CommandOk},
-    {"FirmwareCCloseMidBlock2",    Proc::FirmwareC,    Strike::CloseMidReply,  "P0080",    1, msg::CommandError},
-    {"FirmwareCAfterErase",        Proc::FirmwareC,    Strike::ResetAfterReply,"E",        1, msg::CommandError},
-    {"FirmwareCMidVerify1",        Proc::FirmwareC,    Strike::ResetMidReply,  "R0040",    1, msg::CommandError},
-    {"FirmwareCRestartWait",       Proc::FirmwareC,    Strike::ResetInPause,   "2000",     1, msg::CommandOk},
+    {"FirmwareARestartWait",       Proc::FirmwareA,    Strike::ResetInPause,   "7000",     1, MsgId::CommandOk},
+    {"FirmwareBCloseMidBlock2",    Proc::FirmwareB,    Strike::CloseMidReply,  "P0200",    1, MsgId::CommandError},
+    {"FirmwareBAfterErase2",       Proc::FirmwareB,    Strike::ResetAfterReply,"E0200",    1, MsgId::CommandError},
+    {"FirmwareBMidVerify1",        Proc::FirmwareB,    Strike::ResetMidReply,  "R0100",    1, MsgId::CommandError},
+    {"FirmwareBLoaderWait",        Proc::FirmwareB,    Strike::ResetInPause,   "50",       1, MsgId::CommandError},
+    {"FirmwareBRestartWait",       Proc::FirmwareB,    Strike::ResetInPause,   "2000",     1, MsgId::CommandOk},
+    {"FirmwareCCloseMidBlock2",    Proc::FirmwareC,    Strike::CloseMidReply,  "P0080",    1, MsgId::CommandError},
+    {"FirmwareCAfterErase",        Proc::FirmwareC,    Strike::ResetAfterReply,"E",        1, MsgId::CommandError},
+    {"FirmwareCMidVerify1",        Proc::FirmwareC,    Strike::ResetMidReply,  "R0040",    1, MsgId::CommandError},
+    {"FirmwareCRestartWait",       Proc::FirmwareC,    Strike::ResetInPause,   "2000",     1, MsgId::CommandOk},
 };
 // clang-format on
 
@@ -440,10 +440,10 @@ qint64 clickWatched(Bench& b) {
 
 // What the user is left with after the run: its outcome, the link closed, the window
 // usable, and for the DI/DO loop everything back to idle.
-void expectRunEnded(Bench& b, int message) {
+void expectRunEnded(Bench& b, MsgId message) {
     auto& u = b.ui();
-    EXPECT_EQ(u.pnMsg->text(), Msg(message, 0));
-    EXPECT_EQ(u.shComm->brushColor(), message == msg::CommandOk ? kYellow : kRed);
+    EXPECT_EQ(u.pnMsg->text(), Msg(message, pb::Language::English));
+    EXPECT_EQ(u.shComm->brushColor(), message == MsgId::CommandOk ? kYellow : kRed);
     EXPECT_FALSE(u.tmrBusy->isActive());
     EXPECT_TRUE(b.window.isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -524,7 +524,7 @@ TEST_P(DisconnectMatrix, EndsWithTheOutcomeTheLinkClosedAndTheWindowBack) {
     // A reply that did not arrive whole is not shown.
     EXPECT_EQ(u.edCommandRecv->text(), "earlier reply");
     EXPECT_EQ(u.edModuleCommandRecv->text(), "earlier reply");
-    if (row.proc == Proc::Identify && row.message == msg::CommandOk) {
+    if (row.proc == Proc::Identify && row.message == MsgId::CommandOk) {
         EXPECT_EQ(u.pnSN->text(), "S/N:   ID:" + b.modelCase.id);
     }
 
@@ -574,7 +574,7 @@ TEST_P(PullDuringARealWait, EndsTheRunOnceTheWaitIsOver) {
     clickWatched(b);
 
     EXPECT_EQ(b.hangUps, 1);
-    expectRunEnded(b, msg::CommandError);
+    expectRunEnded(b, MsgId::CommandError);
     // Events were served in every wait, the pauses of the clock included.
     EXPECT_EQ(witness.servedWaits(), witness.waits());
     EXPECT_GT(clock.pauses(), 0);

@@ -37,13 +37,13 @@ protected:
     }
 
     static void ExpectDefaults(const pb::Settings& s) {
-        EXPECT_EQ(s.linkKind, 0);
-        EXPECT_EQ(s.comPortName, "COM1");
-        EXPECT_EQ(s.comBaudRate, "19200,e,8,1");
-        EXPECT_EQ(s.netIp, "192.168.1.101");
-        EXPECT_EQ(s.netPort, "5003");
+        EXPECT_EQ(s.link.kind, pb::LinkKind::Com);
+        EXPECT_EQ(s.link.portName, "COM1");
+        EXPECT_EQ(s.link.speed, "19200,e,8,1");
+        EXPECT_EQ(s.link.ip, "192.168.1.101");
+        EXPECT_EQ(s.link.tcpPort, "5003");
         EXPECT_EQ(s.languageFlag, "English");
-        EXPECT_EQ(s.languageIndex, 0);
+        EXPECT_EQ(s.language, pb::Language::English);
         EXPECT_EQ(s.firmwareFile, "KV320MX.KVF");
     }
 
@@ -66,18 +66,18 @@ TEST_F(SettingsStore, ReadsTheDemoFileOfTheRunScript) {
     writeFile("[General]\nTYPE=1\nNetIP=127.0.0.1\nNetPort=40123\n");
     pb::Settings s;
     EXPECT_EQ(pb::LoadSettings(s), 1);
-    EXPECT_EQ(s.linkKind, 1);
-    EXPECT_EQ(s.netIp, "127.0.0.1");
-    EXPECT_EQ(s.netPort, "40123");
-    EXPECT_EQ(s.comPortName, "COM1");
-    EXPECT_EQ(s.comBaudRate, "19200,e,8,1");
+    EXPECT_EQ(s.link.kind, pb::LinkKind::Net);
+    EXPECT_EQ(s.link.ip, "127.0.0.1");
+    EXPECT_EQ(s.link.tcpPort, "40123");
+    EXPECT_EQ(s.link.portName, "COM1");
+    EXPECT_EQ(s.link.speed, "19200,e,8,1");
 }
 
 TEST_F(SettingsStore, AnyNonZeroTypeMeansTcpAndIsSavedAsOne) {
     writeFile("[General]\nTYPE=7\n");
     pb::Settings s;
     EXPECT_EQ(pb::LoadSettings(s), 7);
-    EXPECT_EQ(s.linkKind, 1);
+    EXPECT_EQ(s.link.kind, pb::LinkKind::Net);
 
     pb::LinkSettings net;
     net.kind = pb::LinkKind::Net;
@@ -98,7 +98,7 @@ TEST_F(SettingsStore, LanguageNameMustMatchExactly) {
         writeFile(QByteArray("[General]\nLanguageFlag=") + c.flag + "\n");
         pb::Settings s;
         pb::LoadSettings(s);
-        EXPECT_EQ(s.languageIndex, c.index) << c.flag;
+        EXPECT_EQ(s.language, pb::LanguageAt(c.index)) << c.flag;
         EXPECT_EQ(s.languageFlag, c.flag) << "the text read is kept as the name";
     }
 }
@@ -107,8 +107,8 @@ TEST_F(SettingsStore, TcpSaveKeepsTheSerialPairAsLoaded) {
     writeFile("[General]\nTYPE=0\nComPortName=ttyUSB3\nComBaudRate=\"9600,n,8,1\"\n");
     pb::Settings s;
     pb::LoadSettings(s);
-    ASSERT_EQ(s.comPortName, "ttyUSB3");
-    ASSERT_EQ(s.comBaudRate, "9600,n,8,1");
+    ASSERT_EQ(s.link.portName, "ttyUSB3");
+    ASSERT_EQ(s.link.speed, "9600,n,8,1");
 
     // The user edited the serial page, then ran a test over TCP.
     pb::LinkSettings active;
@@ -121,10 +121,10 @@ TEST_F(SettingsStore, TcpSaveKeepsTheSerialPairAsLoaded) {
 
     pb::Settings reloaded;
     EXPECT_EQ(pb::LoadSettings(reloaded), 1);
-    EXPECT_EQ(reloaded.comPortName, "ttyUSB3");
-    EXPECT_EQ(reloaded.comBaudRate, "9600,n,8,1");
-    EXPECT_EQ(reloaded.netIp, "127.0.0.1");
-    EXPECT_EQ(reloaded.netPort, "6000");
+    EXPECT_EQ(reloaded.link.portName, "ttyUSB3");
+    EXPECT_EQ(reloaded.link.speed, "9600,n,8,1");
+    EXPECT_EQ(reloaded.link.ip, "127.0.0.1");
+    EXPECT_EQ(reloaded.link.tcpPort, "6000");
 }
 
 TEST_F(SettingsStore, SerialSaveKeepsTheTcpPairAndRoundTripsEveryValue) {
@@ -142,11 +142,11 @@ TEST_F(SettingsStore, SerialSaveKeepsTheTcpPairAndRoundTripsEveryValue) {
 
     pb::Settings reloaded;
     EXPECT_EQ(pb::LoadSettings(reloaded), 0);
-    EXPECT_EQ(reloaded.comPortName, "/dev/pts/7");
-    EXPECT_EQ(reloaded.comBaudRate, "115200,n,8,1");
-    EXPECT_EQ(reloaded.netIp, "192.168.1.101");
-    EXPECT_EQ(reloaded.netPort, "5003");
-    EXPECT_EQ(reloaded.languageIndex, 2);
+    EXPECT_EQ(reloaded.link.portName, "/dev/pts/7");
+    EXPECT_EQ(reloaded.link.speed, "115200,n,8,1");
+    EXPECT_EQ(reloaded.link.ip, "192.168.1.101");
+    EXPECT_EQ(reloaded.link.tcpPort, "5003");
+    EXPECT_EQ(reloaded.language, pb::Language::TraditionalChinese);
     EXPECT_EQ(reloaded.firmwareFile, "/home/bench/固件/KV410 v2.KVF");
 }
 
@@ -162,7 +162,7 @@ TEST_F(SettingsStore, UnquotedSerialParametersReadAsOneText) {
     writeFile("[General]\nComBaudRate=38400,e,8,1\n");
     pb::Settings s;
     pb::LoadSettings(s);
-    EXPECT_EQ(s.comBaudRate, "38400,e,8,1");
+    EXPECT_EQ(s.link.speed, "38400,e,8,1");
 }
 
 TEST_F(SettingsStore, ATypeThatIsNoNumberEndsTheReadingThere) {
@@ -171,7 +171,7 @@ TEST_F(SettingsStore, ATypeThatIsNoNumberEndsTheReadingThere) {
     pb::Settings s;
     EXPECT_EQ(pb::LoadSettings(s), 0);
     EXPECT_EQ(s.firmwareFile, "/tmp/a.KVF");
-    EXPECT_EQ(s.comPortName, "COM1");
+    EXPECT_EQ(s.link.portName, "COM1");
 }
 
 TEST_F(SettingsStore, DamagedFileYieldsDefaultsUntilTheNextSave) {
@@ -195,7 +195,7 @@ TEST_F(SettingsStore, DamagedFileYieldsDefaultsUntilTheNextSave) {
         pb::SaveLanguage(s);
         pb::Settings reloaded;
         pb::LoadSettings(reloaded);
-        EXPECT_EQ(reloaded.languageIndex, 1) << damaged.constData();
+        EXPECT_EQ(reloaded.language, pb::Language::SimplifiedChinese) << damaged.constData();
     }
 }
 
@@ -238,7 +238,7 @@ TEST_F(SettingsStore, TheAdapterIsKeptBesideThePortNameAndOldFilesStillLoad) {
     writeFile("[General]\nTYPE=0\nComPortName=ttyUSB0\n");
     pb::Settings old;
     pb::LoadSettings(old);
-    EXPECT_EQ(old.comPortName, "ttyUSB0");
+    EXPECT_EQ(old.link.portName, "ttyUSB0");
     EXPECT_EQ(old.comPortAdapter, "");
 
     old.comPortAdapter = "usb:0403:6001:sn=A50285BI";
@@ -248,7 +248,7 @@ TEST_F(SettingsStore, TheAdapterIsKeptBesideThePortNameAndOldFilesStillLoad) {
     pb::Settings reloaded;
     pb::LoadSettings(reloaded);
     EXPECT_EQ(reloaded.comPortAdapter, "usb:0403:6001:sn=A50285BI");
-    EXPECT_EQ(reloaded.comPortName, "ttyUSB0");
+    EXPECT_EQ(reloaded.link.portName, "ttyUSB0");
 }
 
 }  // namespace

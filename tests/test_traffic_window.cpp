@@ -71,12 +71,12 @@ QStringList CutTexts(TrafficMonitorWindow& w, const TrafficLog& log) {
     return cut;
 }
 
-struct Language {
+struct LanguageShot {
     int index;
     const char* file;
 };
 
-class TrafficWindowLanguages : public ::testing::TestWithParam<Language> {};
+class TrafficWindowLanguages : public ::testing::TestWithParam<LanguageShot> {};
 
 TEST_P(TrafficWindowLanguages, TextsFitAndPictureIsSaved) {
     TrafficLog log;
@@ -104,8 +104,8 @@ TEST_P(TrafficWindowLanguages, TextsFitAndPictureIsSaved) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Window, TrafficWindowLanguages,
-                         ::testing::Values(Language{0, "traffic-en.png"}, Language{1, "traffic-zh-hans.png"},
-                                           Language{2, "traffic-zh-hant.png"}),
+                         ::testing::Values(LanguageShot{0, "traffic-en.png"}, LanguageShot{1, "traffic-zh-hans.png"},
+                                           LanguageShot{2, "traffic-zh-hant.png"}),
                          [](const auto& info) { return std::to_string(info.param.index); });
 
 TrafficRecord Sent(const QByteArray& text) { return {TrafficRecord::Direction::Sent, BuildCrcFrame(text), 0, true, {}}; }

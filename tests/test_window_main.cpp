@@ -189,7 +189,7 @@ TEST_F(Window, TraditionalAndBackRestoresTheEnglishMessages) {
     TfrmModule& w = open();
     auto& u = w.ui();
     u.mnuTraditional->trigger();
-    EXPECT_EQ(w.language(), 2);
+    EXPECT_EQ(w.language(), pb::Language::TraditionalChinese);
     EXPECT_EQ(u.btnInitial->text(), QStringLiteral("設定出廠值"));
     EXPECT_EQ(u.pnMsg->text(), QStringLiteral("連線裝置"));
     EXPECT_EQ(w.windowTitle(), QStringLiteral("KV410測試工具程式 V0470"));
@@ -206,39 +206,39 @@ TEST_F(Window, TraditionalAndBackRestoresTheEnglishMessages) {
 
     w.setStatus("Command ok.");
     u.mnuEnglish->trigger();
-    const std::pair<QObject*, int> listed[] = {{u.btnInitial, pb::msg::SetFactory},
-                                               {u.btnReboot, pb::msg::SetReboot},
-                                               {u.pnMsg, pb::msg::StartConnectDevice},
-                                               {u.btnSetDate, pb::msg::SetDateAndTime},
-                                               {u.btnConnect, pb::msg::ConnectDevice},
-                                               {u.btnDIDO, pb::msg::DidoTest},
-                                               {u.btnPooling, pb::msg::PoolingDataTest},
-                                               {u.btnAlarm, pb::msg::AlarmTest},
-                                               {u.lblPort, pb::msg::Port},
-                                               {u.lblNetPort, pb::msg::Port},
-                                               {u.lblSpeed, pb::msg::Speed},
-                                               {u.lblCommandSend, pb::msg::SendCommand},
-                                               {u.lblModuleCommandRecv, pb::msg::ReceiveData},
-                                               {u.btnCommand, pb::msg::TestCommand},
-                                               {u.btnModuleCommand, pb::msg::TestCommand},
-                                               {u.gbController, pb::msg::ControllerCommandTest},
-                                               {u.gbModule, pb::msg::ModuleCommandTest},
-                                               {u.lblModuleType, pb::msg::Type},
-                                               {u.pnFirmwareNote, pb::msg::Note},
-                                               {u.btnFirmware, pb::msg::FirmwareLoad},
-                                               {u.mnuFile, pb::msg::MenuFile},
-                                               {u.mnuFirmwareFile, pb::msg::MenuFirmwareFile},
-                                               {u.mnuAbout, pb::msg::MenuAbout},
-                                               {u.mnuExit, pb::msg::MenuExit},
-                                               {u.mnuLanguage, pb::msg::MenuLanguage}};
+    const std::pair<QObject*, pb::MsgId> listed[] = {{u.btnInitial, pb::MsgId::SetFactory},
+                                               {u.btnReboot, pb::MsgId::SetReboot},
+                                               {u.pnMsg, pb::MsgId::StartConnectDevice},
+                                               {u.btnSetDate, pb::MsgId::SetDateAndTime},
+                                               {u.btnConnect, pb::MsgId::ConnectDevice},
+                                               {u.btnDIDO, pb::MsgId::DidoTest},
+                                               {u.btnPooling, pb::MsgId::PoolingDataTest},
+                                               {u.btnAlarm, pb::MsgId::AlarmTest},
+                                               {u.lblPort, pb::MsgId::Port},
+                                               {u.lblNetPort, pb::MsgId::Port},
+                                               {u.lblSpeed, pb::MsgId::Speed},
+                                               {u.lblCommandSend, pb::MsgId::SendCommand},
+                                               {u.lblModuleCommandRecv, pb::MsgId::ReceiveData},
+                                               {u.btnCommand, pb::MsgId::TestCommand},
+                                               {u.btnModuleCommand, pb::MsgId::TestCommand},
+                                               {u.gbController, pb::MsgId::ControllerCommandTest},
+                                               {u.gbModule, pb::MsgId::ModuleCommandTest},
+                                               {u.lblModuleType, pb::MsgId::Type},
+                                               {u.pnFirmwareNote, pb::MsgId::Note},
+                                               {u.btnFirmware, pb::MsgId::FirmwareLoad},
+                                               {u.mnuFile, pb::MsgId::MenuFile},
+                                               {u.mnuFirmwareFile, pb::MsgId::MenuFirmwareFile},
+                                               {u.mnuAbout, pb::MsgId::MenuAbout},
+                                               {u.mnuExit, pb::MsgId::MenuExit},
+                                               {u.mnuLanguage, pb::MsgId::MenuLanguage}};
     for (const auto& [control, id] : listed)
-        EXPECT_EQ(TextOf(control), pb::Msg(id, 0)) << control->objectName().toStdString();
+        EXPECT_EQ(TextOf(control), pb::Msg(id, pb::Language::English)) << control->objectName().toStdString();
     EXPECT_EQ(u.btnInitial->text(), "Set factory");
     EXPECT_EQ(u.pnMsg->text(), "Start connect device");
     EXPECT_EQ(u.pcMain->tabText(u.pcMain->indexOf(u.tsTest)), "Basic test");
     EXPECT_EQ(u.pcMain->tabText(u.pcMain->indexOf(u.tsFirmware)), "Firmware upgrade");
     EXPECT_EQ(u.pcPort->tabText(u.pcPort->indexOf(u.tsCom)), "COM");
-    EXPECT_EQ(u.moFirmwareNote->toPlainText(), pb::Msg(pb::msg::FirmwareNote, 0));
+    EXPECT_EQ(u.moFirmwareNote->toPlainText(), pb::Msg(pb::MsgId::FirmwareNote, pb::Language::English));
     EXPECT_EQ(u.moFirmwareNote->document()->blockCount(), 1);
     // Language changes leave the hidden tabs hidden.
     EXPECT_FALSE(u.pcMain->isTabVisible(u.pcMain->indexOf(u.tsFirmware)));
@@ -267,7 +267,7 @@ TEST_F(Window, ChineseFontsWriteEveryCharacterOfTheirColumn) {
         const QRawFont raw = QRawFont::fromFont(font);
         ASSERT_TRUE(raw.isValid());
         for (int id = 0; id < pb::kMessageCount; ++id)
-            for (QChar c : pb::Msg(id, language))
+            for (QChar c : pb::Msg(pb::MsgId(id), pb::LanguageAt(language)))
                 EXPECT_TRUE(raw.supportsCharacter(c))
                     << "id " << id << " U+" << std::hex << int(c.unicode()) << " in "
                     << raw.familyName().toStdString();
@@ -287,7 +287,7 @@ TEST_F(Window, StartsFromTheStoredSettings) {
     TfrmModule& w = open();
     auto& u = w.ui();
     EXPECT_EQ(u.pcPort->currentWidget(), u.tsNet);
-    EXPECT_EQ(w.settings().linkKind, 1);
+    EXPECT_EQ(w.settings().link.kind, pb::LinkKind::Net);
     // The stored port name wins even though no such port is listed.
     EXPECT_EQ(u.cmbPort->currentText(), "ttyNOWHERE9");
     EXPECT_EQ(u.cmbPort->findText("ttyNOWHERE9"), -1);
@@ -296,7 +296,7 @@ TEST_F(Window, StartsFromTheStoredSettings) {
     EXPECT_EQ(u.edIP->text(), "127.0.0.1");
     EXPECT_EQ(u.edPort->text(), "6001");
     EXPECT_EQ(u.pnFile->text(), "/tmp/x.KVF");
-    EXPECT_EQ(w.language(), 1);
+    EXPECT_EQ(w.language(), pb::Language::SimplifiedChinese);
     EXPECT_EQ(u.btnInitial->text(), QStringLiteral("设定出厂值"));
 
     const pb::LinkSettings net = w.readLinkSettings();
@@ -410,7 +410,7 @@ TEST_F(Window, ContinuousTestsKeepOnlyTheirStopButtonInReach) {
         QPushButton* own = dido ? u.btnDIDO : u.btnPooling;
         w.ui().mnuTraditional->trigger();
         w.testStarted(test);
-        EXPECT_EQ(own->text(), pb::Msg(pb::msg::CancelTest, 2));
+        EXPECT_EQ(own->text(), pb::Msg(pb::MsgId::CancelTest, pb::Language::TraditionalChinese));
         EXPECT_EQ(enabledButtons(), QStringList({own->objectName()}));
         EXPECT_FALSE(tabShown(u.tsFunction));
         EXPECT_FALSE(tabShown(u.tsCommand));
@@ -420,7 +420,7 @@ TEST_F(Window, ContinuousTestsKeepOnlyTheirStopButtonInReach) {
         // The language changes while it runs: the caption afterwards is in the new one.
         w.ui().mnuSimplified->trigger();
         w.testEnded(test, pb::Outcome::Ok);
-        EXPECT_EQ(own->text(), pb::Msg(dido ? pb::msg::DidoTest : pb::msg::PoolingDataTest, 1));
+        EXPECT_EQ(own->text(), pb::Msg(dido ? pb::MsgId::DidoTest : pb::MsgId::PoolingDataTest, pb::Language::SimplifiedChinese));
         EXPECT_EQ(enabledButtons().size(), 7);
         EXPECT_FALSE(tabShown(u.tsFunction));
         EXPECT_TRUE(tabShown(u.tsCommand));

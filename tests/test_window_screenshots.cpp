@@ -15,12 +15,12 @@
 
 namespace {
 
-struct Language {
+struct LanguageShot {
     int index;
     const char* file;
 };
 
-class Screenshots : public ::testing::TestWithParam<Language> {};
+class Screenshots : public ::testing::TestWithParam<LanguageShot> {};
 
 TEST_P(Screenshots, CaptionsFitAndPictureIsSaved) {
     TfrmModule w;
@@ -33,7 +33,7 @@ TEST_P(Screenshots, CaptionsFitAndPictureIsSaved) {
     // The widest record the polling data test can show, in this language.
     const auto record = pb::ParseEventRecord("999999" "20240517093000" "01" "4" "9999999999");
     w.ui().pnPoolingDate->setText(pb::RecordDateText(*record));
-    w.ui().pnPoolingData->setText(pb::DescribeRecord(*record, GetParam().index));
+    w.ui().pnPoolingData->setText(pb::DescribeRecord(*record, pb::LanguageAt(GetParam().index)));
     // The longest version and serial number texts an identify step shows.
     w.setVersionText(QStringLiteral("KV740MX -V6.01.03"));
     w.setSerialNumberText(QStringLiteral("S/N:SN004711   ID:0123"));
@@ -53,9 +53,9 @@ TEST_P(Screenshots, CaptionsFitAndPictureIsSaved) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Window, Screenshots,
-                         ::testing::Values(Language{0, "window-en.png"},
-                                           Language{1, "window-zh-hans.png"},
-                                           Language{2, "window-zh-hant.png"}),
+                         ::testing::Values(LanguageShot{0, "window-en.png"},
+                                           LanguageShot{1, "window-zh-hans.png"},
+                                           LanguageShot{2, "window-zh-hant.png"}),
                          [](const auto& info) { return std::to_string(info.param.index); });
 
 }  // namespace

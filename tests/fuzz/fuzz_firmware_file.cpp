@@ -33,9 +33,9 @@ public:
     void beep(int frequencyHz, int durationMs) override { beepHz = frequencyHz, beepMs = durationMs, ++calls; }
     void processEvents() override {}
     LinkSettings readLinkSettings() override { return {}; }
-    int language() const override { return languageIndex; }
+    Language language() const override { return shownLanguage; }
 
-    int languageIndex = 0;
+    Language shownLanguage = Language::English;
     QString status;
     LampColour lamp = LampColour::Yellow;
     int beepHz = 0;
@@ -67,13 +67,13 @@ int ExpectedBlockCount(const BlockLayout& layout, qint64 imageSize) {
     return int(count);
 }
 
-void CheckKind(int kind, const QString& version, const QByteArray& file, int language) {
+void CheckKind(int kind, const QString& version, const QByteArray& file, Language language) {
     Scratch& s = scratch();
     FirmwareBuffer& buffer = s.buffer;
     const int countBefore = 1000 + kind;  // a count no load of a layout could produce
     buffer.blockCount = countBefore;
     ReportView view;
-    view.languageIndex = language;
+    view.shownLanguage = language;
     const bool passed = RunModelCheck(s.fileName, kind, version, buffer, view);
 
     const std::optional<BlockLayout> layout = BlockLayoutFor(kind);
@@ -87,7 +87,7 @@ void CheckKind(int kind, const QString& version, const QByteArray& file, int lan
     if (passed) {
         FUZZ_REQUIRE(view.calls == 0);  // a passed check shows nothing
     } else {
-        const int id = headerComplete ? msg::FirmwareFileModelError : msg::LoadFirmwareFileError;
+        const MsgId id = headerComplete ? MsgId::FirmwareFileModelError : MsgId::LoadFirmwareFileError;
         FUZZ_REQUIRE(view.status == Msg(id, language));
         FUZZ_REQUIRE(view.lamp == LampColour::Red && view.beepHz == kLowBeepHz && view.beepMs == kBeepMs);
     }
@@ -127,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pbfuzz::InputReader in(data, size);
     const int checkedKind = in.byte() % 8;
     const uint8_t selector = in.byte();
-    const int language = in.byte() % 3;
+    const Language language = LanguageAt(in.byte() % 3);
     QString version;
     if (selector < kVersionTextCount) {
         version = QString::fromUtf8(kVersionTexts[selector]);
@@ -177,7 +177,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         buffer.blockCount = 5;
         ReportView view;
         FUZZ_REQUIRE(!RunModelCheck(scratch().fileName + QStringLiteral(".missing"), 3, version, buffer, view));
-        FUZZ_REQUIRE(view.status == Msg(msg::LoadFirmwareFileError, 0) && buffer.blockCount == 5);
+        FUZZ_REQUIRE(view.status == Msg(MsgId::LoadFirmwareFileError, Language::English) && buffer.blockCount == 5);
     }
     return 0;
 }

@@ -62,21 +62,21 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
 }
 
 bool Same(const Settings& a, const Settings& b) {
-    return a.linkKind == b.linkKind && a.comPortName == b.comPortName && a.comBaudRate == b.comBaudRate &&
-           a.netIp == b.netIp && a.netPort == b.netPort && a.languageFlag == b.languageFlag &&
-           a.languageIndex == b.languageIndex && a.firmwareFile == b.firmwareFile;
+    return a.link.kind == b.link.kind && a.link.portName == b.link.portName && a.link.speed == b.link.speed &&
+           a.link.ip == b.link.ip && a.link.tcpPort == b.link.tcpPort && a.languageFlag == b.languageFlag &&
+           a.language == b.language && a.firmwareFile == b.firmwareFile;
 }
 
 // Values a window could hold before loading: not the defaults, so "left as it is" shows.
 Settings Before() {
     Settings s;
-    s.linkKind = 1;
-    s.comPortName = QStringLiteral("/dev/pts/7");
-    s.comBaudRate = QStringLiteral("9600,n,8,1");
-    s.netIp = QStringLiteral("127.0.0.1");
-    s.netPort = QStringLiteral("6000");
+    s.link.kind = pb::LinkKind::Net;
+    s.link.portName = QStringLiteral("/dev/pts/7");
+    s.link.speed = QStringLiteral("9600,n,8,1");
+    s.link.ip = QStringLiteral("127.0.0.1");
+    s.link.tcpPort = QStringLiteral("6000");
     s.languageFlag = QStringLiteral("ChineseGB");
-    s.languageIndex = 1;
+    s.language = pb::Language::SimplifiedChinese;
     s.firmwareFile = QStringLiteral("/tmp/a.KVF");
     return s;
 }
@@ -91,12 +91,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Settings loaded = Before();
     const int storedKind = pb::LoadSettings(loaded);
 
-    // Always a valid link kind and language, and the index belongs to the name.
-    FUZZ_REQUIRE(loaded.linkKind == 0 || loaded.linkKind == 1);
-    FUZZ_REQUIRE(loaded.languageIndex >= 0 && loaded.languageIndex <= 2);
-    FUZZ_REQUIRE(loaded.languageIndex == pb::LanguageIndexFor(loaded.languageFlag));
+    // The language belongs to its stored name.
+    FUZZ_REQUIRE(loaded.language == pb::LanguageFor(loaded.languageFlag));
     const bool untouched = Same(loaded, Before());
-    if (!untouched) FUZZ_REQUIRE(loaded.linkKind == (storedKind != 0 ? 1 : 0));
+    if (!untouched) FUZZ_REQUIRE(loaded.link.kind == (storedKind != 0 ? pb::LinkKind::Net : pb::LinkKind::Com));
 
     // A file that is not text (a NUL byte or broken UTF-8) leaves every value as it is.
     QStringDecoder utf8(QStringDecoder::Utf8);
@@ -110,26 +108,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // What was loaded, saved the way the window saves it, loads back the same. Saving
     // takes nine tenths of the time, and most inputs load values already tried: each
     // distinct set of values makes the round trip once per run.
-    const QString values = QStringList{QString::number(loaded.linkKind), loaded.comPortName, loaded.comBaudRate,
-                                       loaded.netIp, loaded.netPort, loaded.languageFlag, loaded.firmwareFile}
+    const QString values = QStringList{QString::number(int(loaded.link.kind)), loaded.link.portName, loaded.link.speed,
+                                       loaded.link.ip, loaded.link.tcpPort, loaded.languageFlag, loaded.firmwareFile}
                                .join(QChar(0));
     if (s.roundTripped.size() > 500000) s.roundTripped.clear();
     if (!s.roundTripped.insert(qHash(values, 0)).second) return 0;
     QFile::remove(s.copy);
     Settings saved = loaded;
-    pb::LinkSettings active;
-    active.kind = loaded.linkKind == 0 ? pb::LinkKind::Com : pb::LinkKind::Net;
-    active.portName = loaded.comPortName;
-    active.speed = loaded.comBaudRate;
-    active.ip = loaded.netIp;
-    active.tcpPort = loaded.netPort;
-    pb::SaveLinkSettings(saved, active, s.copy);
+    pb::SaveLinkSettings(saved, loaded.link, s.copy);
     pb::SaveLanguage(saved, s.copy);
     pb::SaveFirmwareFile(saved, s.copy);
     FUZZ_REQUIRE(Same(saved, loaded));
     Settings reloaded;
     const int reloadedKind = pb::LoadSettings(reloaded, s.copy);
-    FUZZ_REQUIRE(reloadedKind == loaded.linkKind);
+    FUZZ_REQUIRE(reloadedKind == int(loaded.link.kind));
     FUZZ_REQUIRE(Same(reloaded, loaded));
     return 0;
 }

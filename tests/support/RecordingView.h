@@ -23,7 +23,7 @@ public:
     void beep(int frequencyHz, int durationMs) override { beeps.append({frequencyHz, durationMs}); }
     void processEvents() override { QCoreApplication::processEvents(); }
     pb::LinkSettings readLinkSettings() override { return settings; }
-    int language() const override { return languageIndex; }
+    pb::Language language() const override { return shownLanguage; }
     void setWindowEnabled(bool on) override {
         windowEnabled = on;
         log.append(on ? QStringLiteral("window on") : QStringLiteral("window off"));
@@ -48,7 +48,7 @@ public:
     bool testRunning() const { return testsStarted > testsEnded; }
 
     pb::LinkSettings settings;
-    int languageIndex = 0;
+    pb::Language shownLanguage = pb::Language::English;
     QStringList statuses;
     QList<pb::LampColour> lamps;
     QList<bool> busyChanges;
