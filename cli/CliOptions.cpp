@@ -204,7 +204,7 @@ ParsedCli ParseCli(const QStringList& arguments) {
         r.run = true;
         return r;
     }
-    for (const char* option : {"records", "from", "to", "outcome", "procedure", "unit", "format", "output"})
+    for (const char* option : {"from", "to", "outcome", "procedure", "unit", "format", "output"})
         if (isSet(option))
             return usage(QStringLiteral("--%1 goes with 'records'").arg(QLatin1String(option)));
     if (args.size() != argumentCount(job.command))

@@ -186,17 +186,17 @@ public:
 
     // --- the run as the frame reports it: why a link would not open; and to the records ---
     QString openDetail;
-    pb::RunObserver* records = nullptr;
+    pb::RunObserver* keeper = nullptr;  // the unit records; null when none are kept
     void runStarted(const pb::RunStart& start) override {
         openDetail.clear();
-        if (records) records->runStarted(start);
+        if (keeper) keeper->runStarted(start);
     }
     void runEnded(const pb::RunReport& report) override {
         openDetail = report.detail.value(QStringLiteral("openDetail")).toString();
-        if (records) records->runEnded(report);
+        if (keeper) keeper->runEnded(report);
     }
     void controllerIdentified(const pb::ControllerIdentity& identity) override {
-        if (records) records->controllerIdentified(identity);
+        if (keeper) keeper->controllerIdentified(identity);
     }
 
     // --- consoles ---
@@ -323,7 +323,7 @@ public:
           view_(report_, settingsOf(unitLink), job, link_, state_, cancel), records_(records) {
         const QString id = unitLink.id.isEmpty() ? job.id : unitLink.id;
         view_.setIdCaption(id);
-        view_.records = records.observer();
+        view_.keeper = records.observer();
         records.follow(link_);
         // A loop stops at the end of the pause or exchange in hand, not one record later.
         QObject::connect(&cancel, &Cancel::requestedNow, &link_, [this] { view_.stopLoop(); });

@@ -18,7 +18,9 @@ using pb::records::RecordStore;
 using pb::records::RunRow;
 using pb::records::UnitRow;
 
-void out(const QString& text) { std::fputs(text.toLocal8Bit().constData(), stdout); }
+void out(const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+}
 
 int failure(const QString& why) {
     std::fputs(QStringLiteral("panelbench-cli: %1\n").arg(why).toLocal8Bit().constData(), stderr);
@@ -26,12 +28,14 @@ int failure(const QString& why) {
 }
 
 QString localTime(qint64 ms) {
-    return ms > 0 ? QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                  : QString();
+    return ms > 0
+               ? QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+               : QString();
 }
 
 QString durationText(const RunRow& r) {
-    return r.endMs > 0 ? QString::number(double(r.endMs - r.startMs) / 1000.0, 'f', 1) + QStringLiteral(" s")
+    return r.endMs > 0 ? QString::number(double(r.endMs - r.startMs) / 1000.0, 'f', 1) +
+                             QStringLiteral(" s")
                        : QStringLiteral("-");
 }
 
@@ -55,23 +59,32 @@ int list(RecordStore& store, const RecordsJob& job) {
         return kExitOk;
     }
     if (runs.isEmpty()) {
-        out(QStringLiteral("no runs recorded%1\n").arg(job.filter.serial.isEmpty() && job.filter.unitId == 0 &&
-                                                               !job.filter.outcome && job.filter.procedure.isEmpty() &&
-                                                               job.filter.fromMs == 0 && job.filter.toMs == 0
-                                                           ? QString()
-                                                           : QStringLiteral(" that match")));
+        out(QStringLiteral("no runs recorded%1\n")
+                .arg(job.filter.serial.isEmpty() && job.filter.unitId == 0 && !job.filter.outcome &&
+                             job.filter.procedure.isEmpty() && job.filter.fromMs == 0 &&
+                             job.filter.toMs == 0
+                         ? QString()
+                         : QStringLiteral(" that match")));
         return kExitOk;
     }
     int unitWidth = 4;
     for (const RunRow& r : runs) unitWidth = qMax(unitWidth, int(unitText(r).size()));
     out(QStringLiteral("%1  %2  %3  %4  %5  %6  %7\n")
-            .arg(QStringLiteral("run"), 6).arg(QStringLiteral("started"), -19).arg(QStringLiteral("unit"), -unitWidth)
-            .arg(QStringLiteral("procedure"), -18).arg(QStringLiteral("outcome"), -11).arg(QStringLiteral("time"), 8)
+            .arg(QStringLiteral("run"), 6)
+            .arg(QStringLiteral("started"), -19)
+            .arg(QStringLiteral("unit"), -unitWidth)
+            .arg(QStringLiteral("procedure"), -18)
+            .arg(QStringLiteral("outcome"), -11)
+            .arg(QStringLiteral("time"), 8)
             .arg(QStringLiteral("operator")));
     for (const RunRow& r : runs)
         out(QStringLiteral("%1  %2  %3  %4  %5  %6  %7\n")
-                .arg(r.id, 6).arg(localTime(r.startMs), -19).arg(unitText(r), -unitWidth)
-                .arg(r.procedure, -18).arg(pb::records::OutcomeCode(r.outcome), -11).arg(durationText(r), 8)
+                .arg(r.id, 6)
+                .arg(localTime(r.startMs), -19)
+                .arg(unitText(r), -unitWidth)
+                .arg(r.procedure, -18)
+                .arg(pb::records::OutcomeCode(r.outcome), -11)
+                .arg(durationText(r), 8)
                 .arg(r.operatorName));
     return kExitOk;
 }
@@ -93,7 +106,9 @@ int show(RecordStore& store, const RecordsJob& job) {
     text += QStringLiteral("unit       %1\n").arg(unitText(*run));
     if (unit && unit->identified)
         text += QStringLiteral("model      %1 (kind %2), ID %3\n")
-                    .arg(unit->identity.version).arg(unit->identity.modelKind).arg(unit->identity.deviceId);
+                    .arg(unit->identity.version)
+                    .arg(unit->identity.modelKind)
+                    .arg(unit->identity.deviceId);
     text += QStringLiteral("procedure  %1\n").arg(run->procedure);
     text += QStringLiteral("outcome    %1\n").arg(pb::records::OutcomeCode(run->outcome));
     text += QStringLiteral("status     %1\n").arg(run->statusText);
@@ -103,22 +118,28 @@ int show(RecordStore& store, const RecordsJob& job) {
     text += QStringLiteral("station    %1\n").arg(run->station);
     text += QStringLiteral("operator   %1\n").arg(run->operatorName);
     if (!run->details.isEmpty())
-        text += QStringLiteral("details    %1\n")
-                    .arg(QString::fromUtf8(QJsonDocument(run->details).toJson(QJsonDocument::Compact)));
+        text +=
+            QStringLiteral("details    %1\n")
+                .arg(QString::fromUtf8(QJsonDocument(run->details).toJson(QJsonDocument::Compact)));
     text += QStringLiteral("frames     %1").arg(run->frameCount);
-    if (traffic.dropped > 0) text += QStringLiteral(" (%1 in the middle not kept)").arg(traffic.dropped);
+    if (traffic.dropped > 0)
+        text += QStringLiteral(" (%1 in the middle not kept)").arg(traffic.dropped);
     text += QLatin1Char('\n');
     for (qsizetype i = 0; i < traffic.frames.size(); ++i) {
         const pb::records::TrafficFrame& f = traffic.frames[i];
-        const QString arrow = f.direction == pb::records::Direction::Sent       ? QStringLiteral("->")
-                              : f.direction == pb::records::Direction::Received ? QStringLiteral("<-")
-                                                                                : QStringLiteral("!!");
-        text += QStringLiteral("  %1 %2 %3").arg(QDateTime::fromMSecsSinceEpoch(f.ms).toString(QStringLiteral("HH:mm:ss.zzz")),
-                                                 arrow, pb::records::FrameText(f.bytes));
+        const QString arrow = f.direction == pb::records::Direction::Sent ? QStringLiteral("->")
+                              : f.direction == pb::records::Direction::Received
+                                  ? QStringLiteral("<-")
+                                  : QStringLiteral("!!");
+        text +=
+            QStringLiteral("  %1 %2 %3")
+                .arg(QDateTime::fromMSecsSinceEpoch(f.ms).toString(QStringLiteral("HH:mm:ss.zzz")),
+                     arrow, pb::records::FrameText(f.bytes));
         if (!f.verdict.isEmpty()) text += QStringLiteral("  [%1]").arg(f.verdict);
         if (!f.note.isEmpty()) text += QStringLiteral("  (%1)").arg(f.note);
         text += QLatin1Char('\n');
-        if (i == traffic.droppedAfter) text += QStringLiteral("  ... %1 frames not kept\n").arg(traffic.dropped);
+        if (i == traffic.droppedAfter)
+            text += QStringLiteral("  ... %1 frames not kept\n").arg(traffic.dropped);
     }
     out(text);
     return kExitOk;
@@ -139,8 +160,10 @@ std::optional<qint64> reportUnit(RecordStore& store, const RecordsJob& job, QStr
     QStringList serials;
     for (const UnitRow& u : units)
         if (u.identified) serials << u.identity.serial;
-    why = serials.isEmpty() ? QStringLiteral("no unit with serial '%1' in the records").arg(job.filter.serial)
-                            : QStringLiteral("serial '%1' names several units: %2").arg(job.filter.serial, serials.join(QStringLiteral(", ")));
+    why = serials.isEmpty()
+              ? QStringLiteral("no unit with serial '%1' in the records").arg(job.filter.serial)
+              : QStringLiteral("serial '%1' names several units: %2")
+                    .arg(job.filter.serial, serials.join(QStringLiteral(", ")));
     return std::nullopt;
 }
 
@@ -158,14 +181,16 @@ bool writeOut(const QByteArray& bytes, const QString& path, QString& why) {
 int exportRuns(RecordStore& store, const RecordsJob& job) {
     QString why;
     if (job.format == QLatin1String("json") || job.format == QLatin1String("csv")) {
-        const QByteArray bytes = job.format == QLatin1String("json") ? pb::records::ExportJson(store, job.filter)
-                                                                     : pb::records::ExportCsv(store, job.filter);
+        const QByteArray bytes = job.format == QLatin1String("json")
+                                     ? pb::records::ExportJson(store, job.filter)
+                                     : pb::records::ExportCsv(store, job.filter);
         return writeOut(bytes, job.output, why) ? kExitOk : failure(why);
     }
     const std::optional<qint64> unit = reportUnit(store, job, why);
     if (!unit) return failure(why);
     if (job.format == QLatin1String("html"))
-        return writeOut(pb::records::UnitReportHtml(store, *unit, job.language).toUtf8(), job.output, why)
+        return writeOut(pb::records::UnitReportHtml(store, *unit, job.language).toUtf8(),
+                        job.output, why)
                    ? kExitOk
                    : failure(why);
     if (!pb::records::WriteUnitReportPdf(store, *unit, job.language, job.output))
@@ -177,8 +202,7 @@ int exportRuns(RecordStore& store, const RecordsJob& job) {
 
 qint64 ParseRecordsDate(const QString& text, bool endOfDay) {
     const QDate day = QDate::fromString(text, Qt::ISODate);
-    if (day.isValid())
-        return (endOfDay ? day.addDays(1) : day).startOfDay().toMSecsSinceEpoch();
+    if (day.isValid()) return (endOfDay ? day.addDays(1) : day).startOfDay().toMSecsSinceEpoch();
     const QDateTime t = QDateTime::fromString(text, Qt::ISODate);
     return t.isValid() ? t.toMSecsSinceEpoch() : 0;
 }
@@ -189,7 +213,8 @@ QString ParseRecordsAction(const QStringList& args, RecordsJob& job) {
     if (job.action == QLatin1String("show")) {
         bool ok = false;
         job.runId = args.value(1).toLongLong(&ok);
-        if (args.size() != 2 || !ok || job.runId <= 0) return QStringLiteral("records show wants one run number");
+        if (args.size() != 2 || !ok || job.runId <= 0)
+            return QStringLiteral("records show wants one run number");
         return {};
     }
     if (job.action != QLatin1String("list") && job.action != QLatin1String("export"))
@@ -204,8 +229,10 @@ QString ParseRecordsAction(const QStringList& args, RecordsJob& job) {
         return QStringLiteral("records export wants --format json, csv, html or pdf");
     const bool perUnit = job.format == QLatin1String("html") || job.format == QLatin1String("pdf");
     if (perUnit && job.filter.serial.isEmpty() && job.filter.unitId == 0)
-        return QStringLiteral("a %1 report is about one unit: give --serial SERIAL or --unit N").arg(job.format);
-    if (job.format == QLatin1String("pdf") && (job.output.isEmpty() || job.output == QLatin1String("-")))
+        return QStringLiteral("a %1 report is about one unit: give --serial SERIAL or --unit N")
+            .arg(job.format);
+    if (job.format == QLatin1String("pdf") &&
+        (job.output.isEmpty() || job.output == QLatin1String("-")))
         return QStringLiteral("a PDF goes to a file: give --output FILE");
     return {};
 }
@@ -218,9 +245,12 @@ int RunRecordsCommand(const RecordsJob& job) {
         return failure(QStringLiteral("the records at '%1' cannot be read (%2: %3)")
                            .arg(path, pb::records::ErrorName(status.error), status.detail));
     if (!status.movedAsideTo.isEmpty())
-        std::fputs(QStringLiteral("panelbench-cli: the records file was damaged; kept aside as '%1'\n")
-                       .arg(status.movedAsideTo).toLocal8Bit().constData(),
-                   stderr);
+        std::fputs(
+            QStringLiteral("panelbench-cli: the records file was damaged; kept aside as '%1'\n")
+                .arg(status.movedAsideTo)
+                .toLocal8Bit()
+                .constData(),
+            stderr);
     if (job.action == QLatin1String("list")) return list(store, job);
     if (job.action == QLatin1String("show")) return show(store, job);
     return exportRuns(store, job);
@@ -231,8 +261,8 @@ bool WantsPdfExport(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "records") == 0) records = true;
         if (std::strcmp(argv[i], "--format=pdf") == 0 || std::strcmp(argv[i], "-format=pdf") == 0 ||
-            ((std::strcmp(argv[i], "--format") == 0 || std::strcmp(argv[i], "-format") == 0) && i + 1 < argc &&
-             std::strcmp(argv[i + 1], "pdf") == 0))
+            ((std::strcmp(argv[i], "--format") == 0 || std::strcmp(argv[i], "-format") == 0) &&
+             i + 1 < argc && std::strcmp(argv[i + 1], "pdf") == 0))
             pdf = true;
     }
     return records && pdf;

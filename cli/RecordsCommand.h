@@ -10,12 +10,12 @@
 namespace cli {
 
 struct RecordsJob {
-    QString action;      // list, show, export
-    QString path;        // empty: the default store
-    qint64 runId = 0;    // show
+    QString action;    // list, show, export
+    QString path;      // empty: the default store
+    qint64 runId = 0;  // show
     pb::records::RunFilter filter;
-    QString format;      // export: json, csv, html, pdf
-    QString output;      // export: empty or "-" is standard output (not for pdf)
+    QString format;  // export: json, csv, html, pdf
+    QString output;  // export: empty or "-" is standard output (not for pdf)
     int language = 0;
     bool json = false;
 };

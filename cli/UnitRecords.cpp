@@ -8,7 +8,8 @@ namespace cli {
 namespace {
 
 QString problemText(const pb::records::RecordsStatus& s) {
-    QString text = QStringLiteral("unit records: %1 (%2)").arg(s.path, pb::records::ErrorName(s.error));
+    QString text =
+        QStringLiteral("unit records: %1 (%2)").arg(s.path, pb::records::ErrorName(s.error));
     if (!s.detail.isEmpty()) text += QStringLiteral(": ") + s.detail;
     return text;
 }
@@ -18,7 +19,8 @@ QString problemText(const pb::records::RecordsStatus& s) {
 UnitRecords::UnitRecords(const CommandJob& job) {
     if (!job.keepRecords) return;
     store_ = std::make_unique<pb::records::RecordStore>();
-    const QString path = job.recordsPath.isEmpty() ? pb::records::RecordStore::DefaultPath() : job.recordsPath;
+    const QString path =
+        job.recordsPath.isEmpty() ? pb::records::RecordStore::DefaultPath() : job.recordsPath;
     const pb::records::RecordsStatus status = store_->openSqlite(path);
     if (!store_->isOpen()) {
         warning_ = problemText(status) + QStringLiteral("; the run goes on without them");
@@ -26,15 +28,18 @@ UnitRecords::UnitRecords(const CommandJob& job) {
         return;
     }
     if (!status.movedAsideTo.isEmpty())
-        warning_ = QStringLiteral("unit records: %1 was unreadable, kept aside as %2; a new file was made")
-                       .arg(path, status.movedAsideTo);
+        warning_ =
+            QStringLiteral("unit records: %1 was unreadable, kept aside as %2; a new file was made")
+                .arg(path, status.movedAsideTo);
     observer_ = std::make_unique<pb::records::RunRecordsObserver>(*store_);
     observer_->setOperator(job.operatorName);
 }
 
 UnitRecords::~UnitRecords() = default;
 
-pb::RunObserver* UnitRecords::observer() const { return observer_.get(); }
+pb::RunObserver* UnitRecords::observer() const {
+    return observer_.get();
+}
 
 void UnitRecords::follow(pb::Link& link) {
     if (observer_)

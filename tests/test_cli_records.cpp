@@ -7,6 +7,7 @@
 #include <QProcessEnvironment>
 
 #include "tests/support/CliRig.h"
+#include "tests/support/QtPrinters.h"
 
 using namespace pbtest;
 
@@ -20,7 +21,9 @@ struct RecordsHome {
         e.insert(QStringLiteral("XDG_DATA_HOME"), dir.path());
         return e;
     }();
-    QString defaultStore() const { return dir.filePath(QStringLiteral("NORDAX/PanelBench/records.sqlite")); }
+    QString defaultStore() const {
+        return dir.filePath(QStringLiteral("NORDAX/PanelBench/records.sqlite"));
+    }
     CliResult run(const QStringList& args) const { return RunCli(args, 120000, env); }
     // `records list --json` parsed back: one object per run, newest first.
     QList<QJsonObject> runs(const QStringList& filters = {}) const {
@@ -43,11 +46,13 @@ TEST(CliRecords, EachCommandLeavesItsRunWithSerialOutcomeOperatorAndFrames) {
     RecordsHome home;
     SimProcess sim({"--model", "v5", "--id", "0042", "--serial", "SN000042"});
     ASSERT_TRUE(sim.serving());
-    const CliResult ok = home.run(QStringList{"identify", "--id", "0042", "--operator", "Li Na"} + sim.link());
+    const CliResult ok =
+        home.run(QStringList{"identify", "--id", "0042", "--operator", "Li Na"} + sim.link());
     ASSERT_EQ(ok.exitCode, 0) << ok.err.constData();
     // A command that fails keeps its exit code and leaves a run that says so.
     SimProcess silent({"--model", "v5", "--silent-all"});
-    const CliResult failed = home.run(QStringList{"identify", "--operator", "Li Na"} + silent.link());
+    const CliResult failed =
+        home.run(QStringList{"identify", "--operator", "Li Na"} + silent.link());
     EXPECT_EQ(failed.exitCode, 4);
 
     const QList<QJsonObject> runs = home.runs();
@@ -58,11 +63,11 @@ TEST(CliRecords, EachCommandLeavesItsRunWithSerialOutcomeOperatorAndFrames) {
     EXPECT_EQ(good.value("outcome").toString(), "ok");
     EXPECT_EQ(good.value("operator").toString(), "Li Na");
     EXPECT_EQ(good.value("link").toString(), sim.address());
-    EXPECT_EQ(runs[0].value("outcome").toString(), "error");
+    EXPECT_EQ(runs[0].value("outcome").toString(), "open-failed");  // as the window judges silence
     EXPECT_TRUE(runs[0].value("serial").isNull());
 
     // Filters select, and show gives the run with the frames the simulator received.
-    EXPECT_EQ(home.runs({"--outcome", "error"}).size(), 1);
+    EXPECT_EQ(home.runs({"--outcome", "open-failed"}).size(), 1);
     EXPECT_EQ(home.runs({"--serial", "000042"}).size(), 1);
     EXPECT_EQ(home.runs({"--procedure", "connect"}).size(), 2);
     EXPECT_EQ(home.runs({"--procedure", "dido"}).size(), 0);
@@ -77,11 +82,13 @@ TEST(CliRecords, EachCommandLeavesItsRunWithSerialOutcomeOperatorAndFrames) {
     EXPECT_EQ(run.value("unit").toObject().value("serial").toString(), "SN000042");
     QStringList sent;
     for (const QJsonValue f : run.value("frames").toArray())
-        if (f.toObject().value("direction").toString() == "sent") sent << f.toObject().value("text").toString();
+        if (f.toObject().value("direction").toString() == "sent")
+            sent << f.toObject().value("text").toString();
     sim.stop();
     const QStringList received = sim.received();
     ASSERT_EQ(sent.size(), received.size());
-    for (int i = 0; i < sent.size(); ++i) EXPECT_TRUE(sent[i].contains(received[i])) << qPrintable(sent[i]);
+    for (int i = 0; i < sent.size(); ++i)
+        EXPECT_TRUE(sent[i].contains(received[i])) << qPrintable(sent[i]);
 
     const CliResult human = home.run({"records", "show", id});
     EXPECT_TRUE(human.out.contains("SN000042")) << human.out.constData();
@@ -113,16 +120,17 @@ TEST(CliRecords, FourUnitsAtOnceLeaveFourRunsEachOnItsOwnUnit) {
 
 TEST(CliRecords, ExportsParseBackAndReportsNeedNoDisplay) {
     RecordsHome home;
-    SimProcess a({"--model", "v5", "--serial", "SNA"});
-    SimProcess b({"--model", "v5", "--serial", "SNB"});
+    SimProcess a({"--model", "v5", "--serial", "SNA00000"});
+    SimProcess b({"--model", "v5", "--serial", "SNB00000"});
     ASSERT_EQ(home.run(QStringList{"identify"} + a.link() + b.link()).exitCode, 0);
 
-    const CliResult json = home.run({"records", "export", "--format", "json", "--serial", "SNB"});
+    const CliResult json =
+        home.run({"records", "export", "--format", "json", "--serial", "SNB00000"});
     ASSERT_EQ(json.exitCode, 0) << json.err.constData();
     const QJsonObject doc = QJsonDocument::fromJson(json.out).object();
     EXPECT_EQ(doc.value("format").toString(), "panelbench-records");
     ASSERT_EQ(doc.value("runs").toArray().size(), 1);
-    EXPECT_EQ(doc.value("runs").toArray()[0].toObject().value("serial").toString(), "SNB");
+    EXPECT_EQ(doc.value("runs").toArray()[0].toObject().value("serial").toString(), "SNB00000");
 
     const QString csvFile = home.dir.filePath("runs.csv");
     ASSERT_EQ(home.run({"records", "export", "--format", "csv", "--output", csvFile}).exitCode, 0);
@@ -142,20 +150,22 @@ TEST(CliRecords, ExportsParseBackAndReportsNeedNoDisplay) {
         EXPECT_EQ(fields.value(outcomeColumn), "ok");
     }
     csvSerials.sort();
-    EXPECT_EQ(csvSerials, QStringList({"SNA", "SNB"}));
+    EXPECT_EQ(csvSerials, QStringList({"SNA00000", "SNB00000"}));
 
-    const CliResult html = home.run({"records", "export", "--format", "html", "--serial", "SNA"});
+    const CliResult html =
+        home.run({"records", "export", "--format", "html", "--serial", "SNA00000"});
     ASSERT_EQ(html.exitCode, 0) << html.err.constData();
-    EXPECT_TRUE(html.out.contains("SNA"));
-    EXPECT_FALSE(html.out.contains("SNB"));
+    EXPECT_TRUE(html.out.contains("SNA00000"));
+    EXPECT_FALSE(html.out.contains("SNB00000"));
 
     // The PDF lays out text offscreen: no display, no runtime folder, nothing said.
     QProcessEnvironment bare = home.env;
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "QT_QPA_PLATFORM"})
         bare.remove(QString::fromLatin1(name));
-    const QString pdfFile = home.dir.filePath("SNA.pdf");
-    const CliResult pdf = RunCli({"records", "export", "--format", "pdf", "--serial", "SNA", "--output", pdfFile},
-                                 120000, bare);
+    const QString pdfFile = home.dir.filePath("report.pdf");
+    const CliResult pdf = RunCli(
+        {"records", "export", "--format", "pdf", "--serial", "SNA00000", "--output", pdfFile},
+        120000, bare);
     EXPECT_EQ(pdf.exitCode, 0);
     EXPECT_EQ(pdf.err, QByteArray());
     QFile pdfIn(pdfFile);
@@ -164,13 +174,15 @@ TEST(CliRecords, ExportsParseBackAndReportsNeedNoDisplay) {
 
     // Usage: a report names its unit, a PDF its file.
     EXPECT_EQ(home.run({"records", "export", "--format", "pdf", "--output", pdfFile}).exitCode, 2);
-    EXPECT_EQ(home.run({"records", "export", "--format", "pdf", "--serial", "SNA"}).exitCode, 2);
-    EXPECT_EQ(home.run({"records", "export", "--format", "html", "--serial", "SNX"}).exitCode, 5);
+    EXPECT_EQ(home.run({"records", "export", "--format", "pdf", "--serial", "SNA00000"}).exitCode,
+              2);
+    EXPECT_EQ(home.run({"records", "export", "--format", "html", "--serial", "SNX00000"}).exitCode,
+              5);
 }
 
 TEST(CliRecords, NoRecordsLeavesNothingAndAStoreThatCannotOpenOnlyWarns) {
     RecordsHome home;
-    SimProcess sim({"--model", "v5", "--serial", "SN1"});
+    SimProcess sim({"--model", "v5", "--serial", "SN000001"});
     ASSERT_EQ(home.run(QStringList{"identify", "--no-records"} + sim.link()).exitCode, 0);
     EXPECT_FALSE(QFile::exists(home.defaultStore()));
     EXPECT_TRUE(home.runs().isEmpty());
@@ -180,9 +192,9 @@ TEST(CliRecords, NoRecordsLeavesNothingAndAStoreThatCannotOpenOnlyWarns) {
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     const QString badStore = home.dir.filePath("blocker/records.sqlite");
-    SimProcess second({"--model", "v5", "--serial", "SN2"});
-    const CliResult json =
-        home.run(QStringList{"identify", "--json", "--records", badStore} + sim.link() + second.link());
+    SimProcess second({"--model", "v5", "--serial", "SN000002"});
+    const CliResult json = home.run(QStringList{"identify", "--json", "--records", badStore} +
+                                    sim.link() + second.link());
     EXPECT_EQ(json.exitCode, 0) << json.err.constData();
     ASSERT_EQ(json.eventsOf("warning").size(), 1);  // once, not once per unit
     EXPECT_TRUE(json.eventsOf("warning")[0].value("text").toString().contains(badStore));
