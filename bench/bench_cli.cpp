@@ -178,6 +178,9 @@ void dido(int units, int seconds) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // The programs keep their unit records as usual, in a folder of this run's own.
+    QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit());
     QCoreApplication app(argc, argv);
     int units = 8, blocks = 64, didoSeconds = 0, runs = 1;
     const QStringList a = app.arguments();

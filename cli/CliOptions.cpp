@@ -7,6 +7,7 @@
 
 #include "cli/ExitCode.h"
 #include "cli/HeadlessRun.h"
+#include "cli/RecordsCommand.h"
 #include "link/SpeedText.h"
 
 namespace cli {
@@ -48,6 +49,37 @@ bool parseTcp(const QString& text, UnitLink& u) {
     return true;
 }
 
+// The options of `records`: where the store is, which runs, and the export.
+QString parseRecords(const QCommandLineParser& p, const QStringList& args, RecordsJob& job) {
+    const auto isSet = [&](const char* name) { return p.isSet(QString::fromLatin1(name)); };
+    const auto val = [&](const char* name) { return p.value(QString::fromLatin1(name)); };
+    for (const char* option : {"tcp", "units", "speed", "id", "model-kind", "time", "cycles", "seconds",
+                               "outputs", "traffic", "operator", "no-records"})
+        if (isSet(option)) return QStringLiteral("--%1 does not go with 'records'").arg(QLatin1String(option));
+    if (p.values(QStringLiteral("serial")).size() > 1) return QStringLiteral("records take one --serial");
+    job.path = val("records");
+    pb::records::RunFilter& f = job.filter;
+    f.serial = val("serial");
+    if (isSet("from") && (f.fromMs = ParseRecordsDate(val("from"), false)) == 0)
+        return QStringLiteral("--from wants yyyy-mm-dd or yyyy-mm-ddThh:mm:ss, not '%1'").arg(val("from"));
+    if (isSet("to") && (f.toMs = ParseRecordsDate(val("to"), true)) == 0)
+        return QStringLiteral("--to wants yyyy-mm-dd or yyyy-mm-ddThh:mm:ss, not '%1'").arg(val("to"));
+    if (isSet("outcome")) {
+        f.outcome = pb::records::OutcomeFromCode(val("outcome"));
+        if (!f.outcome)
+            return QStringLiteral("--outcome is ok, error, open-failed, interrupted or running, not '%1'").arg(val("outcome"));
+    }
+    f.procedure = val("procedure");
+    if (isSet("unit")) {
+        bool ok = false;
+        f.unitId = val("unit").toLongLong(&ok);
+        if (!ok || f.unitId <= 0) return QStringLiteral("--unit wants a unit number, not '%1'").arg(val("unit"));
+    }
+    job.format = val("format").toLower();
+    job.output = val("output");
+    return ParseRecordsAction(args, job);
+}
+
 }  // namespace
 
 QString HelpText() {
@@ -69,7 +101,7 @@ QString HelpText() {
         "  send TEXT                controller console: send ID + TEXT\n"
         "  module TYPE NUMBER TEXT  module console: TYPE 0..5 or A B H I J E\n"
         "  upgrade FILE             identify, check FILE against the model, program and verify\n"
-        "  records list|show|export unit records (not available in this build)\n"
+        "  records list|show RUN|export  the unit records every run leaves (see Records)\n"
         "\n"
         "Link (one of them, repeatable: the command runs on every unit at once):\n"
         "  --serial PORT            serial port (ttyUSB0, /dev/ttyUSB0, /dev/serial/by-id/...)\n"
@@ -85,9 +117,21 @@ QString HelpText() {
         "  --json                   newline-delimited JSON events instead of text\n"
         "  --traffic                show every frame sent and received\n"
         "  --language en|zh-hans|zh-hant  language of the controller messages\n"
-        "  --operator NAME          operator for the unit records\n"
-        "  --no-records             keep no unit records\n"
+        "  --operator NAME          operator kept with the runs in the unit records\n"
+        "  --no-records             keep no unit records of this run\n"
+        "  --records PATH           the records file (default: the window's, under\n"
+        "                           $XDG_DATA_HOME/NORDAX/PanelBench)\n"
         "  --help, --version\n"
+        "\n"
+        "Records:\n"
+        "  records list [FILTERS] [--json]      the runs, newest first\n"
+        "  records show RUN [--json]            one run with its details and frames\n"
+        "  records export --format json|csv [FILTERS] [--output FILE]\n"
+        "  records export --format html|pdf (--serial SERIAL | --unit N) --output FILE\n"
+        "                                       a unit's report (pdf: --output needed)\n"
+        "  FILTERS: --serial PART, --from DATE, --to DATE (yyyy-mm-dd[Thh:mm:ss], --to\n"
+        "  takes in its whole day), --outcome ok|error|open-failed|interrupted|running,\n"
+        "  --procedure NAME (connect, set-date, dido, firmware-upgrade, ...), --unit N\n"
         "\n"
         "Exit codes: 0 ok; 2 usage; 3 link could not be opened; 4 no controller answered or\n"
         "identify failed; 5 a command failed; 6 firmware file or model check refused;\n"
@@ -130,7 +174,9 @@ ParsedCli ParseCli(const QStringList& arguments) {
     p.addOptions({flag("help"), flag("version"), value("serial"), value("speed"), value("tcp"),
                   value("units"), value("id"), value("model-kind"), value("time"), value("cycles"),
                   value("seconds"), value("outputs"), flag("json"), flag("traffic"),
-                  value("language"), value("operator"), flag("no-records"), value("format")});
+                  value("language"), value("operator"), flag("no-records"), value("format"),
+                  value("records"), value("from"), value("to"), value("outcome"),
+                  value("procedure"), value("unit"), value("output")});
     if (!p.parse(arguments)) return usage(p.errorText());
     if (p.isSet(QStringLiteral("help"))) return {false, HelpText(), kExitOk, {}};
     if (p.isSet(QStringLiteral("version")))
@@ -143,19 +189,29 @@ ParsedCli ParseCli(const QStringList& arguments) {
     CommandJob& job = o.job;
     job.command = args.takeFirst();
     if (!kCommands.contains(job.command)) return usage(QStringLiteral("unknown command '%1'").arg(job.command));
+    const auto isSet = [&](const char* name) { return p.isSet(QString::fromLatin1(name)); };
+    const auto val = [&](const char* name) { return p.value(QString::fromLatin1(name)); };
+    int language = 0;
+    if (isSet("language")) {
+        const QStringList languages = {"en", "zh-hans", "zh-hant"};
+        language = int(languages.indexOf(val("language").toLower()));
+        if (language < 0) return usage(QStringLiteral("--language is en, zh-hans or zh-hant"));
+    }
     if (job.command == QLatin1String("records")) {
-        o.recordsArguments = args;
-        r.exitCode = kExitUsage;
-        r.output = QStringLiteral("panelbench-cli: records are not available in this build\n");
+        o.records.json = isSet("json");
+        o.records.language = language;
+        if (const QString why = parseRecords(p, args, o.records); !why.isEmpty()) return usage(why);
+        r.run = true;
         return r;
     }
+    for (const char* option : {"from", "to", "outcome", "procedure", "unit", "format", "output"})
+        if (isSet(option))
+            return usage(QStringLiteral("--%1 goes with 'records'").arg(QLatin1String(option)));
     if (args.size() != argumentCount(job.command))
         return usage(QStringLiteral("'%1' takes %2 argument(s), not %3")
                          .arg(job.command).arg(argumentCount(job.command)).arg(args.size()));
 
     // The command's own arguments and options.
-    const auto isSet = [&](const char* name) { return p.isSet(QString::fromLatin1(name)); };
-    const auto val = [&](const char* name) { return p.value(QString::fromLatin1(name)); };
     const auto onlyFor = [&](const char* option, const char* command) {
         return isSet(option) && job.command != QLatin1String(command);
     };
@@ -203,16 +259,12 @@ ParsedCli ParseCli(const QStringList& arguments) {
         if (!ok || kind < 1 || kind > 7) return usage(QStringLiteral("--model-kind wants 1 to 7, not '%1'").arg(val("model-kind")));
         job.modelKind = kind;
     }
-    if (isSet("language")) {
-        const QStringList languages = {"en", "zh-hans", "zh-hant"};
-        const int index = int(languages.indexOf(val("language").toLower()));
-        job.language = pb::LanguageAt(index);
-        if (index < 0) return usage(QStringLiteral("--language is en, zh-hans or zh-hant"));
-    }
+    job.language = pb::LanguageAt(language);
     job.traffic = isSet("traffic");
     o.json = isSet("json");
-    o.operatorName = val("operator");
-    o.noRecords = isSet("no-records");
+    job.operatorName = val("operator");
+    job.keepRecords = !isSet("no-records");
+    job.recordsPath = val("records");
 
     // The links.
     const QString speed = isSet("speed") ? val("speed") : QStringLiteral("19200,e,8,1");

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "cli/RecordsCommand.h"
 #include "cli/UnitJob.h"
 
 namespace cli {
@@ -13,9 +14,7 @@ struct CliOptions {
     CommandJob job;
     QList<UnitLink> units;
     bool json = false;
-    QString operatorName;  // for the unit records
-    bool noRecords = false;
-    QStringList recordsArguments;
+    RecordsJob records;  // the records command
 };
 
 struct ParsedCli {

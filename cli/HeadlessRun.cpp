@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "cli/ExitCode.h"
+#include "cli/UnitRecords.h"
 #include "firmware/FirmwareUpgrade.h"
 #include "link/Frame.h"
 #include "procedures/CommandConsoles.h"
@@ -183,11 +184,19 @@ public:
         dateFresh_ = false;
     }
 
-    // --- the run as the frame reports it: why a link would not open ---
+    // --- the run as the frame reports it: why a link would not open; and to the records ---
     QString openDetail;
-    void runStarted(const pb::RunStart&) override { openDetail.clear(); }
+    pb::RunObserver* keeper = nullptr;  // the unit records; null when none are kept
+    void runStarted(const pb::RunStart& start) override {
+        openDetail.clear();
+        if (keeper) keeper->runStarted(start);
+    }
     void runEnded(const pb::RunReport& report) override {
         openDetail = report.detail.value(QStringLiteral("openDetail")).toString();
+        if (keeper) keeper->runEnded(report);
+    }
+    void controllerIdentified(const pb::ControllerIdentity& identity) override {
+        if (keeper) keeper->controllerIdentified(identity);
     }
 
     // --- consoles ---
@@ -309,11 +318,13 @@ struct Verdict {
 class UnitRun {
 public:
     UnitRun(int unit, const UnitLink& unitLink, const CommandJob& job, Cancel& cancel,
-            const EventSink& sink)
+            const EventSink& sink, UnitRecords& records)
         : job_(job), cancel_(cancel), report_(unit, sink), clock_(cancel, job.time),
-          view_(report_, settingsOf(unitLink), job, link_, state_, cancel) {
+          view_(report_, settingsOf(unitLink), job, link_, state_, cancel), records_(records) {
         const QString id = unitLink.id.isEmpty() ? job.id : unitLink.id;
         view_.setIdCaption(id);
+        view_.keeper = records.observer();
+        records.follow(link_);
         // A loop stops at the end of the pause or exchange in hand, not one record later.
         QObject::connect(&cancel, &Cancel::requestedNow, &link_, [this] { view_.stopLoop(); });
         QObject::connect(&link_, &pb::Link::traffic, [this](const pb::TrafficRecord& r) {
@@ -338,7 +349,9 @@ public:
         start.kind = UnitEvent::Kind::Start;
         start.text = job_.command;
         report_.emitEvent(start);
+        warnOfRecords();
         Verdict v = dispatch();
+        warnOfRecords();
         if (cancel_.requested()) {
             v.exitCode = kExitInterrupted;
             v.message = QStringLiteral("interrupted: ") + interruptedWhere(v.message);
@@ -353,6 +366,15 @@ public:
     }
 
 private:
+    void warnOfRecords() {
+        const QString text = records_.takeWarning();
+        if (text.isEmpty()) return;
+        UnitEvent e;
+        e.kind = UnitEvent::Kind::Warning;
+        e.text = text;
+        report_.emitEvent(e);
+    }
+
     Verdict dispatch() {
         const QString& c = job_.command;
         if (c == QLatin1String("identify")) return identify();
@@ -500,6 +522,7 @@ private:
     HeadlessClock clock_;
     HeadlessView view_;
     pb::ProcedureContext ctx_{link_, view_, view_, view_, view_, view_, clock_, state_, &view_};
+    UnitRecords& records_;
     QJsonObject detail_;
     bool sawTraffic_ = false;
     QString lastFailure_;
@@ -509,7 +532,8 @@ private:
 
 UnitEvent RunUnit(int unit, const UnitLink& link, const CommandJob& job, Cancel& cancel,
                   const EventSink& sink) {
-    UnitRun run(unit, link, job, cancel, sink);
+    UnitRecords records(job);
+    UnitRun run(unit, link, job, cancel, sink, records);
     return run.run();
 }
 

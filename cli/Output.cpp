@@ -117,6 +117,9 @@ void Output::drawBar() {
 
 void Output::onEvent(const UnitEvent& e) {
     const QString label = labels_.value(e.unit);
+    // A warning (the records are off) is the same for every unit: said once.
+    if (e.kind == UnitEvent::Kind::Warning && !warned_.contains(e.text)) warned_.insert(e.text);
+    else if (e.kind == UnitEvent::Kind::Warning) return;
     if (mode_ == Mode::Json) {
         QJsonObject o{{QStringLiteral("unit"), e.unit},
                       {QStringLiteral("link"), label},
@@ -144,6 +147,10 @@ void Output::onEvent(const UnitEvent& e) {
                 if (e.direction == QLatin1String("received"))
                     o.insert(QStringLiteral("checksumOk"), e.checksumOk);
                 if (!e.text.isEmpty()) o.insert(QStringLiteral("note"), e.text);
+                break;
+            case UnitEvent::Kind::Warning:
+                o.insert(QStringLiteral("event"), QStringLiteral("warning"));
+                o.insert(QStringLiteral("text"), e.text);
                 break;
             case UnitEvent::Kind::Result:
                 o.insert(QStringLiteral("event"), QStringLiteral("result"));
@@ -195,6 +202,9 @@ void Output::onEvent(const UnitEvent& e) {
             line(text);
             break;
         }
+        case UnitEvent::Kind::Warning:
+            note(QStringLiteral("panelbench-cli: warning: ") + e.text);
+            break;
         case UnitEvent::Kind::Result: {
             progress_.remove(e.unit);
             results_.append(e);

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <cstdio>
@@ -56,6 +57,7 @@ private:
     bool barShown_ = false;
     QElapsedTimer lastDraw_;
     int worst_ = 0;
+    QSet<QString> warned_;
 };
 
 }  // namespace cli

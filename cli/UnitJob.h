@@ -42,13 +42,17 @@ struct CommandJob {
     int moduleType = 0;   // module: index of the type list
     QString moduleNumber;
     QString firmwareFile;  // upgrade
+    // The unit records: each unit's thread opens the store for itself.
+    bool keepRecords = true;
+    QString recordsPath;   // empty: the default store
+    QString operatorName;
 };
 
 struct UnitEvent {
-    enum class Kind { Start, Step, Progress, Frame, Result } kind = Kind::Step;
+    enum class Kind { Start, Step, Progress, Frame, Warning, Result } kind = Kind::Step;
     int unit = 0;
     qint64 ms = 0;  // since the unit started
-    QString text;   // step text; result message; frame note
+    QString text;   // step text; result message; frame note; warning
     // progress
     QString phase;  // identify, program, verify, poll, dido
     int done = 0;

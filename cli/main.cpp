@@ -4,14 +4,18 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
+#include "app/RuntimeDir.h"
 #include "cli/CliOptions.h"
 #include "cli/ExitCode.h"
 #include "cli/Output.h"
 #include "cli/Ports.h"
+#include "cli/RecordsCommand.h"
 #include "cli/UnitPool.h"
 
 namespace {
@@ -30,7 +34,18 @@ void print(const QString& text, int exitCode) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
+    // Only a PDF export lays out text, which needs a QGuiApplication: on the offscreen
+    // platform, so that it needs no display either.
+    std::unique_ptr<pb::PrivateRuntimeDir> runtimeDir;
+    std::unique_ptr<QCoreApplication> application;
+    if (cli::WantsPdfExport(argc, argv)) {
+        runtimeDir = std::make_unique<pb::PrivateRuntimeDir>();
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    QCoreApplication& app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("panelbench-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PANELBENCH_VERSION));
     std::signal(SIGPIPE, SIG_IGN);
@@ -41,6 +56,7 @@ int main(int argc, char* argv[]) {
         return parsed.exitCode;
     }
     const cli::CliOptions& o = parsed.options;
+    if (o.job.command == QLatin1String("records")) return cli::RunRecordsCommand(o.records);
     if (o.job.command == QLatin1String("ports")) return cli::PrintPorts(cli::ListPorts(), o.json);
     if (o.job.command == QLatin1String("upgrade") && !QFileInfo(o.job.firmwareFile).isReadable()) {
         print(QStringLiteral("panelbench-cli: cannot read the firmware file '%1'\n").arg(o.job.firmwareFile), 1);

@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include "i18n/Messages.h"
+#include "procedures/TestId.h"
 
 namespace pb {
 namespace {
@@ -63,7 +64,8 @@ constexpr Row kTexts[] = {
     {{u"Reboot", u"重新启动", u"重新啟動"}},
     {{u"DI/DO test", u"DI/DO 测试", u"DI/DO 測試"}},
     {{u"Polling data", u"读取记录", u"讀取記錄"}},
-    {{u"Console command", u"控制台指令", u"控制台指令"}},
+    {{u"Controller command", u"控制器指令", u"控制器指令"}},
+    {{u"Module command", u"模块指令", u"模組指令"}},
     {{u"Firmware upgrade", u"韧体更新", u"韌體更新"}},
     {{u"Export JSON...", u"导出 JSON...", u"匯出 JSON..."}},
     {{u"Export CSV...", u"导出 CSV...", u"匯出 CSV..."}},
@@ -100,11 +102,14 @@ constexpr Row kTexts[] = {
 };
 static_assert(std::size(kTexts) == size_t(kRecordTextCount));
 
+// In TestId order.
 constexpr RecordText kProcedureTexts[] = {
-    RecordText::ProcConnect, RecordText::ProcSetDate, RecordText::ProcAlarm,
-    RecordText::ProcFactory, RecordText::ProcReboot,  RecordText::ProcDido,
-    RecordText::ProcPolling, RecordText::ProcConsole, RecordText::ProcFirmware,
+    RecordText::ProcConnect, RecordText::ProcSetDate,           RecordText::ProcAlarm,
+    RecordText::ProcFactory, RecordText::ProcReboot,            RecordText::ProcDido,
+    RecordText::ProcPolling, RecordText::ProcControllerCommand, RecordText::ProcModuleCommand,
+    RecordText::ProcFirmware,
 };
+static_assert(std::size(kProcedureTexts) == size_t(TestId::FirmwareUpgrade) + 1);
 
 }  // namespace
 
@@ -114,11 +119,11 @@ QString Text(RecordText id, int language) {
 }
 
 const QStringList& KnownProcedureIds() {
-    static const QStringList ids = {
-        QStringLiteral("connect"), QStringLiteral("set-date"), QStringLiteral("alarm"),
-        QStringLiteral("factory-initial"), QStringLiteral("reboot"), QStringLiteral("dido"),
-        QStringLiteral("polling"), QStringLiteral("console"), QStringLiteral("firmware-upgrade"),
-    };
+    static const QStringList ids = [] {
+        QStringList names;
+        for (size_t i = 0; i < std::size(kProcedureTexts); ++i) names << TestName(TestId(i));
+        return names;
+    }();
     return ids;
 }
 

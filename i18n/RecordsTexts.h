@@ -62,7 +62,8 @@ enum class RecordText {
     ProcReboot,
     ProcDido,
     ProcPolling,
-    ProcConsole,
+    ProcControllerCommand,
+    ProcModuleCommand,
     ProcFirmware,
     // Exports.
     ExportJson,
@@ -103,7 +104,8 @@ QString Text(RecordText id, int language);
 
 // The name of a procedure id ("set-date", ...) in `language`; the id itself when unknown.
 QString ProcedureName(const QString& procedureId, int language);
-// The procedure ids the records know by name, in menu order.
+// The procedure ids the records know by name, in menu order: the test-run frame's
+// TestName of every test.
 const QStringList& KnownProcedureIds();
 
 }  // namespace pb

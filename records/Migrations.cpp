@@ -53,15 +53,23 @@ int SchemaVersion(QSqlDatabase& db, const SqlDialect& dialect) {
 
 RecordsStatus Migrate(QSqlDatabase& db, const SqlDialect& dialect, int target) {
     if (target < 0) target = LatestSchemaVersion();
-    const int current = SchemaVersion(db, dialect);
+    int current = SchemaVersion(db, dialect);
     if (current < 0) return {RecordsError::Foreign, QStringLiteral("no Panel Bench schema"), {}, {}};
     if (current > LatestSchemaVersion())
         return {RecordsError::NewerSchema, QStringLiteral("schema version %1").arg(current), {}, {}};
+    if (current >= target) return {};
+    // The write lock first, then the version again: two programs (or two unit threads)
+    // opening a new file at once would otherwise both find it empty and both make it.
+    if (const QSqlError error = dialect.beginWrite(db); error.isValid())
+        return {dialect.classify(error), error.text(), {}, {}};
+    current = SchemaVersion(db, dialect);
+    if (current < 0 || current > LatestSchemaVersion()) {
+        db.rollback();
+        return Migrate(db, dialect, target);  // says why, as above
+    }
+    QSqlQuery q(db);
     for (const Migration& step : Migrations()) {
         if (step.version <= current || step.version > target) continue;
-        if (!db.transaction())
-            return {dialect.classify(db.lastError()), db.lastError().text(), {}, {}};
-        QSqlQuery q(db);
         QStringList statements = step.statements;
         statements << QStringLiteral("UPDATE schema_info SET value = '%1' WHERE name = 'version'")
                           .arg(step.version);
@@ -72,8 +80,8 @@ RecordsStatus Migrate(QSqlDatabase& db, const SqlDialect& dialect, int target) {
                 return {dialect.classify(error), error.text() + QStringLiteral(" (") + sql + u')', {}, {}};
             }
         }
-        if (!db.commit()) return {dialect.classify(db.lastError()), db.lastError().text(), {}, {}};
     }
+    if (!db.commit()) return {dialect.classify(db.lastError()), db.lastError().text(), {}, {}};
     return {};
 }
 

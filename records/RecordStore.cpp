@@ -244,8 +244,8 @@ int RecordStore::markInterrupted() {
         if (!WriterAlive(q.value(1).toString())) dead << q.value(0).toLongLong();
     q.finish();
     if (dead.isEmpty()) return 0;
-    if (!db.transaction()) {
-        fail(db.lastError(), QStringLiteral("marking interrupted runs"));
+    if (const QSqlError error = dialect_->beginWrite(db); error.isValid()) {
+        fail(error, QStringLiteral("marking interrupted runs"));
         return 0;
     }
     QSqlQuery mark(db);
@@ -319,7 +319,8 @@ qint64 RecordStore::upsertUnit(const UnitIdentity& identity, const QString& link
                                qint64 seenMs) {
     if (!open_) return 0;
     QSqlDatabase db = database();
-    if (!db.transaction()) return fail(db.lastError(), QStringLiteral("adding the unit")), 0;
+    if (const QSqlError error = dialect_->beginWrite(db); error.isValid())
+        return fail(error, QStringLiteral("adding the unit")), 0;
     const qint64 id = ensureUnit(identity, linkText, seenMs);
     if (id == 0) return 0;
     if (!db.commit()) return fail(db.lastError(), QStringLiteral("adding the unit")), 0;
@@ -329,7 +330,8 @@ qint64 RecordStore::upsertUnit(const UnitIdentity& identity, const QString& link
 qint64 RecordStore::beginRun(const RunStart& start) {
     if (!open_) return 0;
     QSqlDatabase db = database();
-    if (!db.transaction()) return fail(db.lastError(), QStringLiteral("starting a run")), 0;
+    if (const QSqlError error = dialect_->beginWrite(db); error.isValid())
+        return fail(error, QStringLiteral("starting a run")), 0;
     const qint64 unitId = ensureUnit(start.unit, start.linkText, start.startMs);
     if (unitId == 0) return 0;
     QSqlQuery q(db);
@@ -365,7 +367,8 @@ bool RecordStore::updateRunDetails(qint64 runId, const QJsonObject& details) {
 bool RecordStore::endRun(qint64 runId, const RunEnd& end) {
     if (!open_ || runId <= 0) return false;
     QSqlDatabase db = database();
-    if (!db.transaction()) return fail(db.lastError(), QStringLiteral("ending a run")), false;
+    if (const QSqlError error = dialect_->beginWrite(db); error.isValid())
+        return fail(error, QStringLiteral("ending a run")), false;
     QSqlQuery q(db);
     if (end.identity && !end.identity->serial.isEmpty()) {
         // The unit is known now: the run belongs to it, not to the link's unidentified unit.
@@ -397,7 +400,8 @@ bool RecordStore::endRun(qint64 runId, const RunEnd& end) {
 bool RecordStore::saveTraffic(qint64 runId, const KeptTraffic& traffic) {
     if (!open_ || runId <= 0) return false;
     QSqlDatabase db = database();
-    if (!db.transaction()) return fail(db.lastError(), QStringLiteral("keeping traffic")), false;
+    if (const QSqlError error = dialect_->beginWrite(db); error.isValid())
+        return fail(error, QStringLiteral("keeping traffic")), false;
     QSqlQuery q(db);
     q.prepare(QStringLiteral("DELETE FROM traffic WHERE run_id = ?"));
     q.addBindValue(runId);

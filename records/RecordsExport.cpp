@@ -22,48 +22,6 @@ QJsonValue TextOrNull(const QString& text) {
     return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
 }
 
-QJsonObject UnitJson(const UnitRow& unit) {
-    return {{"id", unit.id},
-            {"serial", TextOrNull(unit.identity.serial)},
-            {"link", unit.linkText},
-            {"modelKind", unit.identity.modelKind >= 0 ? QJsonValue(unit.identity.modelKind)
-                                                       : QJsonValue(QJsonValue::Null)},
-            {"modelText", unit.identity.modelText},
-            {"version", unit.identity.version},
-            {"deviceId", unit.identity.deviceId},
-            {"firstSeenMs", unit.firstSeenMs},
-            {"lastSeenMs", unit.lastSeenMs}};
-}
-
-QJsonObject RunJson(const RunRow& run) {
-    return {{"id", run.id},
-            {"unitId", run.unitId},
-            {"serial", TextOrNull(run.unitSerial)},
-            {"station", run.station},
-            {"operator", run.operatorName},
-            {"link", run.linkText},
-            {"procedure", run.procedure},
-            {"startMs", run.startMs},
-            {"endMs", run.endMs > 0 ? QJsonValue(run.endMs) : QJsonValue(QJsonValue::Null)},
-            {"outcome", OutcomeCode(run.outcome)},
-            {"statusText", run.statusText},
-            {"details", run.details},
-            {"frameCount", run.frameCount},
-            {"framesDropped", run.framesDropped}};
-}
-
-QJsonArray TrafficJson(const KeptTraffic& traffic) {
-    QJsonArray frames;
-    for (const TrafficFrame& f : traffic.frames)
-        frames.append(QJsonObject{{"ms", f.ms},
-                                  {"direction", DirectionCode(f.direction)},
-                                  {"bytesHex", QString::fromLatin1(f.bytes.toHex())},
-                                  {"text", FrameText(f.bytes)},
-                                  {"verdict", f.verdict},
-                                  {"note", f.note}});
-    return frames;
-}
-
 QString IsoTime(qint64 ms) {
     if (ms <= 0) return {};
     return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString(Qt::ISODateWithMs);
@@ -146,6 +104,48 @@ QString Head(RecordText id, int language, int widthPercent = 0) {
 }
 
 }  // namespace
+
+QJsonObject UnitJson(const UnitRow& unit) {
+    return {{"id", unit.id},
+            {"serial", TextOrNull(unit.identity.serial)},
+            {"link", unit.linkText},
+            {"modelKind", unit.identity.modelKind >= 0 ? QJsonValue(unit.identity.modelKind)
+                                                       : QJsonValue(QJsonValue::Null)},
+            {"modelText", unit.identity.modelText},
+            {"version", unit.identity.version},
+            {"deviceId", unit.identity.deviceId},
+            {"firstSeenMs", unit.firstSeenMs},
+            {"lastSeenMs", unit.lastSeenMs}};
+}
+
+QJsonObject RunJson(const RunRow& run) {
+    return {{"id", run.id},
+            {"unitId", run.unitId},
+            {"serial", TextOrNull(run.unitSerial)},
+            {"station", run.station},
+            {"operator", run.operatorName},
+            {"link", run.linkText},
+            {"procedure", run.procedure},
+            {"startMs", run.startMs},
+            {"endMs", run.endMs > 0 ? QJsonValue(run.endMs) : QJsonValue(QJsonValue::Null)},
+            {"outcome", OutcomeCode(run.outcome)},
+            {"statusText", run.statusText},
+            {"details", run.details},
+            {"frameCount", run.frameCount},
+            {"framesDropped", run.framesDropped}};
+}
+
+QJsonArray TrafficJson(const KeptTraffic& traffic) {
+    QJsonArray frames;
+    for (const TrafficFrame& f : traffic.frames)
+        frames.append(QJsonObject{{"ms", f.ms},
+                                  {"direction", DirectionCode(f.direction)},
+                                  {"bytesHex", QString::fromLatin1(f.bytes.toHex())},
+                                  {"text", FrameText(f.bytes)},
+                                  {"verdict", f.verdict},
+                                  {"note", f.note}});
+    return frames;
+}
 
 QString FrameText(const QByteArray& bytes) {
     static const char* const names[] = {"NUL", "SOH", "STX", "ETX", "EOT"};

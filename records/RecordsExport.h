@@ -3,6 +3,8 @@
 // (one row per run, RFC 4180), and a printable report per unit as XHTML or PDF.
 
 #include <QByteArray>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QString>
 
 #include "records/RecordStore.h"
@@ -24,6 +26,11 @@ QString UnitReportHtml(RecordStore& store, qint64 unitId, int language);
 // The same report as a PDF of A4 pages. False when the file cannot be written, or when the
 // program has no QGuiApplication (text layout needs its fonts).
 bool WriteUnitReportPdf(RecordStore& store, qint64 unitId, int language, const QString& path);
+
+// One unit, one run, a run's frames: the objects of the JSON export.
+QJsonObject UnitJson(const UnitRow& unit);
+QJsonObject RunJson(const RunRow& run);
+QJsonArray TrafficJson(const KeptTraffic& traffic);
 
 // The bytes of a frame as the console shows them: printable ASCII as is, the rest named
 // (<SOH>, <STX>, <ETX>, <EOT>, <CR>, <LF>, <xNN>).

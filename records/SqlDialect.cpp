@@ -31,6 +31,12 @@ QSqlError SqlDialect::prepareConnection(QSqlDatabase& db) const {
     return {};
 }
 
+QSqlError SqlDialect::beginWrite(QSqlDatabase& db) const {
+    if (driver != QLatin1String("QSQLITE")) return db.transaction() ? QSqlError() : db.lastError();
+    QSqlQuery q(db);
+    return q.exec(QStringLiteral("BEGIN IMMEDIATE")) ? QSqlError() : q.lastError();
+}
+
 bool SqlDialect::isEmpty(QSqlDatabase& db) const {
     return db.tables(QSql::Tables).isEmpty();
 }

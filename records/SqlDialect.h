@@ -26,6 +26,10 @@ struct SqlDialect {
     QString connectOptions() const;
     // Session settings after open (journal mode); an invalid error when all went well.
     QSqlError prepareConnection(QSqlDatabase& db) const;
+    // Begins a transaction that writes: on SQLite it takes the write lock at once (waiting
+    // up to the busy timeout), since a transaction that read first and writes later fails
+    // at once when another connection wrote in between. An invalid error when begun.
+    QSqlError beginWrite(QSqlDatabase& db) const;
     // True when the database holds no table at all.
     bool isEmpty(QSqlDatabase& db) const;
     // A full consistency check of the file; true when it passes.

@@ -45,13 +45,12 @@ echo "== programs in /usr/bin"
 [ "$(/usr/bin/panelbench --version)" = "panelbench $version" ] || fail "panelbench --version"
 /usr/bin/panelbench-sim --help >/dev/null || fail "panelbench-sim --help"
 [ "$(/usr/bin/panelbench-sim --version)" = "panelbench-sim $version" ] || fail "panelbench-sim --version"
-if [ -x /usr/bin/panelbench-cli ]; then
-  /usr/bin/panelbench-cli --version | grep -q "$version" || fail "panelbench-cli --version"
-fi
+[ "$(/usr/bin/panelbench-cli --version)" = "panelbench-cli $version" ] || fail "panelbench-cli --version"
+/usr/bin/panelbench-cli --help >/dev/null || fail "panelbench-cli --help"
 status=0
 /usr/bin/panelbench --no-such-option 2>/dev/null || status=$?
 [ "$status" -eq 2 ] || fail "a usage error exits $status, not 2"
-for page in panelbench panelbench-sim; do
+for page in panelbench panelbench-sim panelbench-cli; do
   grep -qx "/usr/share/man/man1/$page.1.gz" "$work/files" || fail "no man page for $page"
 done
 
@@ -84,6 +83,14 @@ wait "$window" || status=$?
 if [ -s "$work/window.out" ]; then cat "$work/window.out"; fail "the window printed the above"; fi
 [ -z "$(ls -A "$work/tmp")" ] || fail "left in its TMPDIR: $(ls -A "$work/tmp")"
 echo "window ran 3 s, quiet, and ended on SIGTERM"
+
+echo "== the installed command-line tool against the same simulated controller"
+# Its records in a folder of the check's own, with no display.
+env -u DISPLAY -u WAYLAND_DISPLAY XDG_DATA_HOME="$work/data" \
+  /usr/bin/panelbench-cli identify --tcp "127.0.0.1:$port" --operator check >"$work/cli.out" 2>&1 ||
+  { cat "$work/cli.out"; fail "panelbench-cli identify failed"; }
+XDG_DATA_HOME="$work/data" /usr/bin/panelbench-cli records list --json | grep -q '"operator":"check"' ||
+  fail "panelbench-cli kept no record of its run"
 
 echo "== remove"
 DEBIAN_FRONTEND=noninteractive $sudo apt-get purge -y -qq panelbench >"$work/apt.log" 2>&1 ||

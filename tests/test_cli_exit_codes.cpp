@@ -38,7 +38,9 @@ TEST(CliExitCodes, UsageErrorsExitTwoAndNeverFallBackToADefaultLink) {
          {QStringList{"identify"}, QStringList{"upgrade"}, QStringList{"frobnicate", "--tcp", "127.0.0.1:1"},
           QStringList{"alarm", "9", "--tcp", "127.0.0.1:1"}, QStringList{"identify", "--tcp", "nohost"},
           QStringList{"dido", "--cycles", "2", "--seconds", "3", "--tcp", "127.0.0.1:1"},
-          QStringList{"records", "list"}, QStringList{}}) {
+          QStringList{"records", "list", "--tcp", "127.0.0.1:1"}, QStringList{"records", "export", "--format", "xml"},
+          QStringList{"records", "show"}, QStringList{"identify", "--outcome", "ok", "--tcp", "127.0.0.1:1"},
+          QStringList{}}) {
         SCOPED_TRACE(qPrintable(args.join(' ')));
         const CliResult r = RunCli(args);
         EXPECT_EQ(r.exitCode, 2);
@@ -46,7 +48,7 @@ TEST(CliExitCodes, UsageErrorsExitTwoAndNeverFallBackToADefaultLink) {
         EXPECT_FALSE(r.err.isEmpty());
     }
     EXPECT_TRUE(RunCli({"identify"}).err.contains("no link given"));
-    EXPECT_TRUE(RunCli({"records", "list"}).err.contains("not available in this build"));
+    EXPECT_TRUE(RunCli({"records", "export", "--format", "pdf", "--serial", "S"}).err.contains("--output FILE"));
 }
 
 TEST(CliExitCodes, LinkThatCannotBeOpenedExitsThreeWithTheReason) {

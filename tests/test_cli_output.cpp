@@ -21,6 +21,7 @@ const QHash<QString, QHash<QString, QJsonValue::Type>>& schema() {
     static const QHash<QString, QHash<QString, T>> s = {
         {"start", {{"command", T::String}}},
         {"step", {{"text", T::String}}},
+        {"warning", {{"text", T::String}}},
         {"progress", {{"phase", T::String}, {"done", T::Double}, {"total", T::Double}}},
         {"frame", {{"dir", T::String}, {"frame", T::String}, {"hex", T::String}}},
         {"result",

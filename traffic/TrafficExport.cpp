@@ -38,21 +38,6 @@ const char* directionWord(TrafficRecord::Direction d) {
     return "failed";
 }
 
-const char* verdictWord(const TrafficRow& row) {
-    if (row.kind == FrameKind::Failure) return "";
-    switch (row.verdict) {
-        case ChecksumVerdict::Good:
-            return "good";
-        case ChecksumVerdict::Bad:
-            return "bad";
-        case ChecksumVerdict::Lowercase:
-            return "lowercase";
-        case ChecksumVerdict::None:
-            break;
-    }
-    return "none";
-}
-
 }  // namespace
 
 QString TrafficAsText(const TrafficLog& log, const QList<int>& rows) {
@@ -75,7 +60,7 @@ QByteArray TrafficAsCsv(const TrafficLog& log, const QList<int>& rows) {
         const bool failed = row.kind == FrameKind::Failure;
         out += row.timeText().toLatin1() + ',' + directionWord(row.direction) + ',' +
                csvField(failed ? QString() : row.bytesText()) + ',' + csvField(row.idText()) + ',' +
-               csvField(row.mnemonicText()) + ',' + csvField(row.dataText()) + ',' + verdictWord(row) + ',' +
+               csvField(row.mnemonicText()) + ',' + csvField(row.dataText()) + ',' + VerdictWord(row) + ',' +
                (row.latencyMs < 0 ? QByteArray() : QByteArray::number(row.latencyMs)) + ',' +
                csvField(row.note) + "\r\n";
     });

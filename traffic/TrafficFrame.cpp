@@ -144,4 +144,35 @@ TrafficRow TrafficDecoder::decode(const TrafficRecord& record, int wallMs) {
     return row;
 }
 
+const char* VerdictWord(const TrafficRow& row) {
+    if (row.kind == FrameKind::Failure) return "";
+    switch (row.verdict) {
+        case ChecksumVerdict::Good:
+            return "good";
+        case ChecksumVerdict::Bad:
+            return "bad";
+        case ChecksumVerdict::Lowercase:
+            return "lowercase";
+        case ChecksumVerdict::None:
+            break;
+    }
+    return "none";
+}
+
+const char* FailureWord(const TrafficRow& row) {
+    if (row.kind != FrameKind::Failure) return "";
+    switch (row.failure) {
+        case FailureKind::NoReply:
+            return "no-reply";
+        case FailureKind::DeviceGone:
+            return "device-gone";
+        case FailureKind::LinkClosed:
+            return "link-closed";
+        case FailureKind::None:
+        case FailureKind::Other:
+            break;
+    }
+    return "other";
+}
+
 }  // namespace pb

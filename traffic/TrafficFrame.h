@@ -59,6 +59,12 @@ private:
     QString text(Span s) const { return QString::fromLatin1(bytes.constData() + s.at, s.size); }
 };
 
+// The checksum verdict in fixed English words: "good", "bad", "lowercase", "none"; empty
+// for a failure (exports and records keep these).
+const char* VerdictWord(const TrafficRow& row);
+// A failure's kind: "no-reply", "device-gone", "link-closed", "other"; empty for a frame.
+const char* FailureWord(const TrafficRow& row);
+
 // Reads kind, verdict and fields from a frame's bytes (lead byte to CR).
 void DecodeFrameBytes(TrafficRow& row);
 

@@ -98,9 +98,12 @@ struct CliResult {
     }
 };
 
-// Runs the CLI to its end; the settings and records folders are the test's own.
-inline CliResult RunCli(const QStringList& args, int timeoutMs = 120000) {
+// Runs the CLI to its end; the settings and records folders are the test's own (or
+// those of `env`).
+inline CliResult RunCli(const QStringList& args, int timeoutMs = 120000,
+                        const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
     QProcess p;
+    p.setProcessEnvironment(env);
     p.start(CliProgram(), args);
     CliResult r;
     if (!p.waitForStarted(10000) || !p.waitForFinished(timeoutMs)) {

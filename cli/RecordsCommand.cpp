@@ -1,0 +1,271 @@
+#include "cli/RecordsCommand.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QSaveFile>
+#include <cstdio>
+#include <cstring>
+
+#include "cli/ExitCode.h"
+#include "records/RecordStore.h"
+#include "records/RecordsExport.h"
+
+namespace cli {
+namespace {
+
+using pb::records::RecordStore;
+using pb::records::RunRow;
+using pb::records::UnitRow;
+
+void out(const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+}
+
+int failure(const QString& why) {
+    std::fputs(QStringLiteral("panelbench-cli: %1\n").arg(why).toLocal8Bit().constData(), stderr);
+    return kExitCommandFailed;
+}
+
+QString localTime(qint64 ms) {
+    return ms > 0
+               ? QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+               : QString();
+}
+
+QString durationText(const RunRow& r) {
+    return r.endMs > 0 ? QString::number(double(r.endMs - r.startMs) / 1000.0, 'f', 1) +
+                             QStringLiteral(" s")
+                       : QStringLiteral("-");
+}
+
+// The unit a run belongs to, as a person names it: its serial, or the link it was on.
+QString unitText(const RunRow& r) {
+    return r.unitSerial.isEmpty() ? QStringLiteral("(%1)").arg(r.linkText) : r.unitSerial;
+}
+
+void printJsonLine(const QJsonObject& o) {
+    std::fputs((QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n').constData(), stdout);
+}
+
+int list(RecordStore& store, const RecordsJob& job) {
+    const QList<RunRow> runs = store.runs(job.filter);
+    if (job.json) {
+        for (const RunRow& r : runs) {
+            QJsonObject o = pb::records::RunJson(r);
+            o.insert(QStringLiteral("event"), QStringLiteral("run"));
+            printJsonLine(o);
+        }
+        return kExitOk;
+    }
+    if (runs.isEmpty()) {
+        out(QStringLiteral("no runs recorded%1\n")
+                .arg(job.filter.serial.isEmpty() && job.filter.unitId == 0 && !job.filter.outcome &&
+                             job.filter.procedure.isEmpty() && job.filter.fromMs == 0 &&
+                             job.filter.toMs == 0
+                         ? QString()
+                         : QStringLiteral(" that match")));
+        return kExitOk;
+    }
+    int unitWidth = 4;
+    for (const RunRow& r : runs) unitWidth = qMax(unitWidth, int(unitText(r).size()));
+    out(QStringLiteral("%1  %2  %3  %4  %5  %6  %7\n")
+            .arg(QStringLiteral("run"), 6)
+            .arg(QStringLiteral("started"), -19)
+            .arg(QStringLiteral("unit"), -unitWidth)
+            .arg(QStringLiteral("procedure"), -18)
+            .arg(QStringLiteral("outcome"), -11)
+            .arg(QStringLiteral("time"), 8)
+            .arg(QStringLiteral("operator")));
+    for (const RunRow& r : runs)
+        out(QStringLiteral("%1  %2  %3  %4  %5  %6  %7\n")
+                .arg(r.id, 6)
+                .arg(localTime(r.startMs), -19)
+                .arg(unitText(r), -unitWidth)
+                .arg(r.procedure, -18)
+                .arg(pb::records::OutcomeCode(r.outcome), -11)
+                .arg(durationText(r), 8)
+                .arg(r.operatorName));
+    return kExitOk;
+}
+
+int show(RecordStore& store, const RecordsJob& job) {
+    const std::optional<RunRow> run = store.run(job.runId);
+    if (!run) return failure(QStringLiteral("no run %1 in the records").arg(job.runId));
+    const pb::records::KeptTraffic traffic = store.traffic(run->id);
+    const std::optional<UnitRow> unit = store.unit(run->unitId);
+    if (job.json) {
+        QJsonObject o = pb::records::RunJson(*run);
+        o.insert(QStringLiteral("event"), QStringLiteral("run"));
+        if (unit) o.insert(QStringLiteral("unit"), pb::records::UnitJson(*unit));
+        o.insert(QStringLiteral("frames"), pb::records::TrafficJson(traffic));
+        printJsonLine(o);
+        return kExitOk;
+    }
+    QString text = QStringLiteral("run        %1\n").arg(run->id);
+    text += QStringLiteral("unit       %1\n").arg(unitText(*run));
+    if (unit && unit->identified)
+        text += QStringLiteral("model      %1 (kind %2), ID %3\n")
+                    .arg(unit->identity.version)
+                    .arg(unit->identity.modelKind)
+                    .arg(unit->identity.deviceId);
+    text += QStringLiteral("procedure  %1\n").arg(run->procedure);
+    text += QStringLiteral("outcome    %1\n").arg(pb::records::OutcomeCode(run->outcome));
+    text += QStringLiteral("status     %1\n").arg(run->statusText);
+    text += QStringLiteral("started    %1\n").arg(localTime(run->startMs));
+    text += QStringLiteral("time       %1\n").arg(durationText(*run));
+    text += QStringLiteral("link       %1\n").arg(run->linkText);
+    text += QStringLiteral("station    %1\n").arg(run->station);
+    text += QStringLiteral("operator   %1\n").arg(run->operatorName);
+    if (!run->details.isEmpty())
+        text +=
+            QStringLiteral("details    %1\n")
+                .arg(QString::fromUtf8(QJsonDocument(run->details).toJson(QJsonDocument::Compact)));
+    text += QStringLiteral("frames     %1").arg(run->frameCount);
+    if (traffic.dropped > 0)
+        text += QStringLiteral(" (%1 in the middle not kept)").arg(traffic.dropped);
+    text += QLatin1Char('\n');
+    for (qsizetype i = 0; i < traffic.frames.size(); ++i) {
+        const pb::records::TrafficFrame& f = traffic.frames[i];
+        const QString arrow = f.direction == pb::records::Direction::Sent ? QStringLiteral("->")
+                              : f.direction == pb::records::Direction::Received
+                                  ? QStringLiteral("<-")
+                                  : QStringLiteral("!!");
+        text +=
+            QStringLiteral("  %1 %2 %3")
+                .arg(QDateTime::fromMSecsSinceEpoch(f.ms).toString(QStringLiteral("HH:mm:ss.zzz")),
+                     arrow, pb::records::FrameText(f.bytes));
+        if (!f.verdict.isEmpty()) text += QStringLiteral("  [%1]").arg(f.verdict);
+        if (!f.note.isEmpty()) text += QStringLiteral("  (%1)").arg(f.note);
+        text += QLatin1Char('\n');
+        if (i == traffic.droppedAfter)
+            text += QStringLiteral("  ... %1 frames not kept\n").arg(traffic.dropped);
+    }
+    out(text);
+    return kExitOk;
+}
+
+// The one unit an html or pdf report is about: --unit, or the serial (exact, or the only
+// one that contains it).
+std::optional<qint64> reportUnit(RecordStore& store, const RecordsJob& job, QString& why) {
+    if (job.filter.unitId > 0) {
+        if (store.unit(job.filter.unitId)) return job.filter.unitId;
+        why = QStringLiteral("no unit %1 in the records").arg(job.filter.unitId);
+        return std::nullopt;
+    }
+    const QList<UnitRow> units = store.units(job.filter.serial);
+    for (const UnitRow& u : units)
+        if (u.identity.serial == job.filter.serial) return u.id;
+    if (units.size() == 1 && units[0].identified) return units[0].id;
+    QStringList serials;
+    for (const UnitRow& u : units)
+        if (u.identified) serials << u.identity.serial;
+    why = serials.isEmpty()
+              ? QStringLiteral("no unit with serial '%1' in the records").arg(job.filter.serial)
+              : QStringLiteral("serial '%1' names several units: %2")
+                    .arg(job.filter.serial, serials.join(QStringLiteral(", ")));
+    return std::nullopt;
+}
+
+bool writeOut(const QByteArray& bytes, const QString& path, QString& why) {
+    if (path.isEmpty() || path == QLatin1String("-")) {
+        std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout);
+        return std::fflush(stdout) == 0;
+    }
+    QSaveFile f(path);
+    if (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit()) return true;
+    why = QStringLiteral("cannot write '%1': %2").arg(path, f.errorString());
+    return false;
+}
+
+int exportRuns(RecordStore& store, const RecordsJob& job) {
+    QString why;
+    if (job.format == QLatin1String("json") || job.format == QLatin1String("csv")) {
+        const QByteArray bytes = job.format == QLatin1String("json")
+                                     ? pb::records::ExportJson(store, job.filter)
+                                     : pb::records::ExportCsv(store, job.filter);
+        return writeOut(bytes, job.output, why) ? kExitOk : failure(why);
+    }
+    const std::optional<qint64> unit = reportUnit(store, job, why);
+    if (!unit) return failure(why);
+    if (job.format == QLatin1String("html"))
+        return writeOut(pb::records::UnitReportHtml(store, *unit, job.language).toUtf8(),
+                        job.output, why)
+                   ? kExitOk
+                   : failure(why);
+    if (!pb::records::WriteUnitReportPdf(store, *unit, job.language, job.output))
+        return failure(QStringLiteral("cannot write the PDF '%1'").arg(job.output));
+    return kExitOk;
+}
+
+}  // namespace
+
+qint64 ParseRecordsDate(const QString& text, bool endOfDay) {
+    const QDate day = QDate::fromString(text, Qt::ISODate);
+    if (day.isValid()) return (endOfDay ? day.addDays(1) : day).startOfDay().toMSecsSinceEpoch();
+    const QDateTime t = QDateTime::fromString(text, Qt::ISODate);
+    return t.isValid() ? t.toMSecsSinceEpoch() : 0;
+}
+
+QString ParseRecordsAction(const QStringList& args, RecordsJob& job) {
+    if (args.isEmpty()) return QStringLiteral("records wants list, show RUN or export");
+    job.action = args[0];
+    if (job.action == QLatin1String("show")) {
+        bool ok = false;
+        job.runId = args.value(1).toLongLong(&ok);
+        if (args.size() != 2 || !ok || job.runId <= 0)
+            return QStringLiteral("records show wants one run number");
+        return {};
+    }
+    if (job.action != QLatin1String("list") && job.action != QLatin1String("export"))
+        return QStringLiteral("records wants list, show RUN or export, not '%1'").arg(job.action);
+    if (args.size() != 1) return QStringLiteral("records %1 takes no argument").arg(job.action);
+    if (job.action == QLatin1String("list")) {
+        if (!job.format.isEmpty() || !job.output.isEmpty())
+            return QStringLiteral("--format and --output go with 'records export'");
+        return {};
+    }
+    if (!QStringList{"json", "csv", "html", "pdf"}.contains(job.format))
+        return QStringLiteral("records export wants --format json, csv, html or pdf");
+    const bool perUnit = job.format == QLatin1String("html") || job.format == QLatin1String("pdf");
+    if (perUnit && job.filter.serial.isEmpty() && job.filter.unitId == 0)
+        return QStringLiteral("a %1 report is about one unit: give --serial SERIAL or --unit N")
+            .arg(job.format);
+    if (job.format == QLatin1String("pdf") &&
+        (job.output.isEmpty() || job.output == QLatin1String("-")))
+        return QStringLiteral("a PDF goes to a file: give --output FILE");
+    return {};
+}
+
+int RunRecordsCommand(const RecordsJob& job) {
+    RecordStore store;
+    const QString path = job.path.isEmpty() ? RecordStore::DefaultPath() : job.path;
+    const pb::records::RecordsStatus status = store.openSqlite(path);
+    if (!store.isOpen())
+        return failure(QStringLiteral("the records at '%1' cannot be read (%2: %3)")
+                           .arg(path, pb::records::ErrorName(status.error), status.detail));
+    if (!status.movedAsideTo.isEmpty())
+        std::fputs(
+            QStringLiteral("panelbench-cli: the records file was damaged; kept aside as '%1'\n")
+                .arg(status.movedAsideTo)
+                .toLocal8Bit()
+                .constData(),
+            stderr);
+    if (job.action == QLatin1String("list")) return list(store, job);
+    if (job.action == QLatin1String("show")) return show(store, job);
+    return exportRuns(store, job);
+}
+
+bool WantsPdfExport(int argc, char* argv[]) {
+    bool records = false, pdf = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "records") == 0) records = true;
+        if (std::strcmp(argv[i], "--format=pdf") == 0 || std::strcmp(argv[i], "-format=pdf") == 0 ||
+            ((std::strcmp(argv[i], "--format") == 0 || std::strcmp(argv[i], "-format") == 0) &&
+             i + 1 < argc && std::strcmp(argv[i + 1], "pdf") == 0))
+            pdf = true;
+    }
+    return records && pdf;
+}
+
+}  // namespace cli

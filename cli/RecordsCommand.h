@@ -1,0 +1,37 @@
+#pragma once
+// `panelbench-cli records list|show|export`: the unit records kept by every run, read
+// from the store (the default file, or --records PATH).
+
+#include <QString>
+#include <QStringList>
+
+#include "records/RecordTypes.h"
+
+namespace cli {
+
+struct RecordsJob {
+    QString action;    // list, show, export
+    QString path;      // empty: the default store
+    qint64 runId = 0;  // show
+    pb::records::RunFilter filter;
+    QString format;  // export: json, csv, html, pdf
+    QString output;  // export: empty or "-" is standard output (not for pdf)
+    int language = 0;
+    bool json = false;
+};
+
+// Parses what follows "records": the action and its one argument; the options are given.
+// Empty when fine, else why not.
+QString ParseRecordsAction(const QStringList& args, RecordsJob& job);
+// yyyy-mm-dd or yyyy-mm-ddThh:mm[:ss], local time; a date alone ends with its day when
+// `endOfDay`. 0 when not a date.
+qint64 ParseRecordsDate(const QString& text, bool endOfDay);
+
+// Runs it and returns the exit code: 0, or 5 when the store cannot be read, the run or
+// unit is not there or the output cannot be written.
+int RunRecordsCommand(const RecordsJob& job);
+
+// True for a command line that exports a PDF: it alone needs a QGuiApplication.
+bool WantsPdfExport(int argc, char* argv[]);
+
+}  // namespace cli

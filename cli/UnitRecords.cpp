@@ -1,0 +1,57 @@
+#include "cli/UnitRecords.h"
+
+#include "link/Link.h"
+#include "records/RecordStore.h"
+#include "records/RunRecordsObserver.h"
+
+namespace cli {
+namespace {
+
+QString problemText(const pb::records::RecordsStatus& s) {
+    QString text =
+        QStringLiteral("unit records: %1 (%2)").arg(s.path, pb::records::ErrorName(s.error));
+    if (!s.detail.isEmpty()) text += QStringLiteral(": ") + s.detail;
+    return text;
+}
+
+}  // namespace
+
+UnitRecords::UnitRecords(const CommandJob& job) {
+    if (!job.keepRecords) return;
+    store_ = std::make_unique<pb::records::RecordStore>();
+    const QString path =
+        job.recordsPath.isEmpty() ? pb::records::RecordStore::DefaultPath() : job.recordsPath;
+    const pb::records::RecordsStatus status = store_->openSqlite(path);
+    if (!store_->isOpen()) {
+        warning_ = problemText(status) + QStringLiteral("; the run goes on without them");
+        store_.reset();
+        return;
+    }
+    if (!status.movedAsideTo.isEmpty())
+        warning_ =
+            QStringLiteral("unit records: %1 was unreadable, kept aside as %2; a new file was made")
+                .arg(path, status.movedAsideTo);
+    observer_ = std::make_unique<pb::records::RunRecordsObserver>(*store_);
+    observer_->setOperator(job.operatorName);
+}
+
+UnitRecords::~UnitRecords() = default;
+
+pb::RunObserver* UnitRecords::observer() const {
+    return observer_.get();
+}
+
+void UnitRecords::follow(pb::Link& link) {
+    if (observer_)
+        QObject::connect(&link, &pb::Link::traffic, observer_.get(),
+                         &pb::records::RunRecordsObserver::takeTraffic);
+}
+
+QString UnitRecords::takeWarning() {
+    if (warning_.isEmpty() && observer_)
+        if (const auto problem = observer_->takeNewProblem())
+            warning_ = problemText(*problem) + QStringLiteral("; later runs are not kept");
+    return std::exchange(warning_, QString());
+}
+
+}  // namespace cli

@@ -1,0 +1,132 @@
+#include "records/RunRecordsObserver.h"
+
+#include <QHostInfo>
+#include <QJsonValue>
+
+#include "procedures/ControllerFamily.h"
+
+namespace pb::records {
+namespace {
+
+const QString kController = QStringLiteral("controller");
+const QString kVersionBefore = QStringLiteral("versionBefore");
+const QString kVersionAfter = QStringLiteral("versionAfter");
+
+Direction DirectionOf(pb::TrafficRecord::Direction d) {
+    switch (d) {
+        case pb::TrafficRecord::Direction::Sent:
+            return Direction::Sent;
+        case pb::TrafficRecord::Direction::Received:
+            return Direction::Received;
+        case pb::TrafficRecord::Direction::Failed:
+            break;
+    }
+    return Direction::Failed;
+}
+
+}  // namespace
+
+RunRecordsObserver::RunRecordsObserver(RecordStore& store, QObject* parent)
+    : QObject(parent), store_(store), recorder_(store), station_(QHostInfo::localHostName()) {}
+
+QString RunRecordsObserver::LinkText(const LinkSettings& settings) {
+    return settings.kind == LinkKind::Net ? settings.ip + u':' + settings.tcpPort
+                                          : settings.portName + u' ' + settings.speed;
+}
+
+UnitIdentity RunRecordsObserver::UnitOf(const pb::ControllerIdentity& identity) {
+    UnitIdentity unit;
+    unit.serial = identity.serialNumber.trimmed();
+    unit.modelKind = identity.modelKind;
+    const char* name = FamilyOf(identity.modelKind).modelName;
+    unit.modelText = name ? QString::fromLatin1(name) : QString();
+    unit.version = identity.versionText;
+    unit.deviceId = identity.deviceId;
+    return unit;
+}
+
+Outcome RunRecordsObserver::OutcomeOf(pb::RunOutcome outcome) {
+    switch (outcome) {
+        case pb::RunOutcome::Ok:
+            return Outcome::Ok;
+        case pb::RunOutcome::Error:
+            return Outcome::Error;
+        case pb::RunOutcome::OpenFailed:
+            return Outcome::OpenFailed;
+        case pb::RunOutcome::Interrupted:
+            return Outcome::Interrupted;
+    }
+    return Outcome::Error;
+}
+
+void RunRecordsObserver::runStarted(const pb::RunStart& start) {
+    RunStart run;
+    run.procedure = start.procedure;
+    run.linkText = LinkText(start.link);
+    run.station = station_;
+    run.operatorName = operator_;
+    run.startMs = start.startedMs;
+    run.unit = lastUnit_.value(run.linkText);
+    if (start.test == TestId::FirmwareUpgrade && !run.unit.version.isEmpty())
+        run.details.insert(kVersionBefore, run.unit.version);
+    runLink_ = run.linkText;
+    runStartMs_ = start.startedMs;
+    decoder_.reset();
+    recorder_.begin(run);
+}
+
+void RunRecordsObserver::takeTraffic(const pb::TrafficRecord& record) {
+    if (recorder_.runId() <= 0) return;
+    const TrafficRow row = decoder_.decode(record, 0);
+    TrafficFrame frame;
+    // The link counts from its open, which follows the run's start at once.
+    frame.ms = runStartMs_ + record.msSinceOpen;
+    frame.direction = DirectionOf(record.direction);
+    frame.bytes = record.bytes;
+    frame.verdict = QString::fromLatin1(row.kind == FrameKind::Failure ? FailureWord(row) : VerdictWord(row));
+    frame.note = record.note;
+    if (row.latencyMs >= 0 && frame.note.isEmpty()) frame.note = QStringLiteral("%1 ms").arg(row.latencyMs);
+    recorder_.frame(frame);
+}
+
+void RunRecordsObserver::runEnded(const pb::RunReport& report) {
+    const qint64 runId = recorder_.runId();
+    RunEnd end;
+    end.endMs = report.endedMs;
+    end.outcome = OutcomeOf(report.outcome);
+    end.statusText = report.statusText;
+    end.details = report.detail;
+    const QString link = LinkText(report.link);
+    if (report.test == TestId::FirmwareUpgrade) {
+        const UnitIdentity before = lastUnit_.value(link);
+        if (!before.version.isEmpty()) end.details.insert(kVersionBefore, before.version);
+    }
+    const QJsonObject controller = report.detail.value(kController).toObject();
+    if (report.outcome == pb::RunOutcome::Ok && !controller.isEmpty()) {
+        pb::ControllerIdentity identity;
+        identity.deviceId = controller.value(QStringLiteral("deviceId")).toString();
+        identity.modelKind = controller.value(QStringLiteral("modelKind")).toInt();
+        identity.versionText = controller.value(QStringLiteral("versionText")).toString();
+        identity.serialNumber = controller.value(QStringLiteral("serialNumber")).toString();
+        end.identity = UnitOf(identity);
+    }
+    recorder_.end(end);
+    runLink_.clear();
+    // The frame tells of an identify right after the run's end, without its link.
+    lastEndedLink_ = link;
+    if (report.test == TestId::FirmwareUpgrade && runId > 0 && report.outcome == pb::RunOutcome::Ok)
+        awaitingVersion_.insert(link, AwaitingVersion{runId, end.details});
+}
+
+void RunRecordsObserver::controllerIdentified(const pb::ControllerIdentity& identity) {
+    const QString link = runLink_.isEmpty() ? lastEndedLink_ : runLink_;
+    lastUnit_.insert(link, UnitOf(identity));
+    const auto awaiting = awaitingVersion_.constFind(link);
+    if (awaiting == awaitingVersion_.constEnd()) return;
+    QJsonObject details = awaiting->details;
+    details.insert(kVersionAfter, identity.versionText);
+    store_.updateRunDetails(awaiting->runId, details);
+    awaitingVersion_.erase(awaiting);
+}
+
+}  // namespace pb::records
