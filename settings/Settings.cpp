@@ -142,6 +142,9 @@ int LoadSettings(Settings& settings, const QString& file) {
                           ReadText(store, QStringLiteral("NetPort"), read.netPort) &&
                           ReadText(store, QStringLiteral("LanguageFlag"), read.languageFlag);
     Q_UNUSED(complete);
+    // Not one of the seven: read on its own, so that files without it (or with the chain
+    // broken above) still give it.
+    ReadText(store, QStringLiteral("OperatorName"), read.operatorName);
     read.languageIndex = LanguageIndexFor(read.languageFlag);
     read.linkKind = storedKind != 0 ? 1 : 0;
     settings = read;
@@ -176,6 +179,12 @@ void SaveLanguage(const Settings& settings, const QString& file) {
 void SaveFirmwareFile(const Settings& settings, const QString& file) {
     WriteStore(file, [&](QSettings& store) {
         store.setValue(QStringLiteral("FirmwareFile"), settings.firmwareFile);
+    });
+}
+
+void SaveOperatorName(const Settings& settings, const QString& file) {
+    WriteStore(file, [&](QSettings& store) {
+        store.setValue(QStringLiteral("OperatorName"), settings.operatorName);
     });
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The seven values kept between runs: link kind and both sets of link parameters, the
-// language and the last firmware file. They live in an INI file under the user's
+// language and the last firmware file; and the operator's name the run records keep. They live in an INI file under the user's
 // configuration folder ($XDG_CONFIG_HOME/NORDAX/PanelBench.conf, keys in [General]).
 // Every read or write failure is silent: the in-memory values stay as they are.
 
@@ -26,6 +26,7 @@ struct Settings {
     QString languageFlag = QStringLiteral("English");
     int languageIndex = 0;  // 0 English, 1 Simplified Chinese, 2 Traditional Chinese
     QString firmwareFile = QStringLiteral("KV320MX.KVF");
+    QString operatorName;  // "OperatorName"; empty until set from the File menu
 };
 
 // Where the values are stored: the file named to UseSettingsFile, else the default one,
@@ -56,5 +57,8 @@ void SaveLanguage(const Settings& settings, const QString& file = SettingsFilePa
 
 // Writes "FirmwareFile".
 void SaveFirmwareFile(const Settings& settings, const QString& file = SettingsFilePath());
+
+// Writes "OperatorName".
+void SaveOperatorName(const Settings& settings, const QString& file = SettingsFilePath());
 
 }  // namespace pb
