@@ -145,7 +145,8 @@ private:
     pb::Clock& procedureClock() { return procedureClock_ ? *procedureClock_ : clock_; }
     // Records (TfrmModule_records.cpp): opens the store and hears the link.
     void openRecords();
-    // Says once in the status line why the records are off, if they are.
+    // After a test and at the first show: says once in the status line why the records
+    // are off, if they are; an open records window shows the new run.
     void showRecordsProblem();
     void applyRecordsLanguage();
     void closeToolWindows();

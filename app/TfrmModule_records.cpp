@@ -31,6 +31,8 @@ pb::RunObserver* TfrmModule::runObserver() const {
 }
 
 void TfrmModule::showRecordsProblem() {
+    // An open records window shows the run just ended.
+    if (recordsWindow_ && recordsWindow_->isVisible()) recordsWindow_->refresh();
     const auto problem = recordsObserver_->takeNewProblem();
     if (!problem) return;
     const QString text = pb::records::StatusText(*problem, languageIndex_);

@@ -6,9 +6,11 @@
 //     block beside a plain blocking-socket client that sends the very same frames and
 //     waits for the same replies, in alternating rounds.
 //
-//  3. With the real pauses, the protocol A upgrade once more as the window runs it: the
+//  3. With the real pauses, the protocol A upgrade twice more as the window runs it: the
 //     run and its frames kept in the unit records (a fresh SQLite store) and every frame
-//     shown in an open traffic monitor (offscreen); the ratio to the plain run.
+//     shown in an open traffic monitor (offscreen); the ratio of each to the plain run.
+//     The first pays for the monitor's first paints of such frames (font and glyph
+//     caches), the second is the steady state.
 //
 //   bench_firmware [--skip-real] [rounds, default 5]
 
@@ -130,13 +132,23 @@ QString writeFirmware(const QTemporaryDir& dir, const Scenario& s) {
 
 // The unit records and the open traffic monitor, as the window has them.
 struct Recording {
-    explicit Recording(pb::Link& link) : observer(store), monitor(&log) {
+    Recording() : observer(store), monitor(&log) {
         store.openSqlite(dir.filePath(QStringLiteral("records.sqlite")));
-        QObject::connect(&link, &pb::Link::traffic, &log, &pb::TrafficLog::add);
-        QObject::connect(&link, &pb::Link::traffic, &observer, &pb::records::RunRecordsObserver::takeTraffic);
         monitor.resize(900, 500);
         monitor.show();
+        // Open and painted before the upgrade starts, as a technician would have it.
+        QCoreApplication::processEvents();
+        monitor.repaint();
     }
+    // The records' run and the monitor, for the next upgrade on `link`.
+    void listen(pb::Link& link) {
+        QObject::disconnect(traffic[0]);
+        QObject::disconnect(traffic[1]);
+        traffic[0] = QObject::connect(&link, &pb::Link::traffic, &log, &pb::TrafficLog::add);
+        traffic[1] = QObject::connect(&link, &pb::Link::traffic, &observer,
+                                      &pb::records::RunRecordsObserver::takeTraffic);
+    }
+    QMetaObject::Connection traffic[2];
     QTemporaryDir dir;
     pb::records::RecordStore store;
     pb::records::RunRecordsObserver observer;
@@ -144,13 +156,13 @@ struct Recording {
     pb::TrafficMonitorWindow monitor;
 };
 
-ToolRun runTool(const Scenario& s, const QString& fileName, bool realPauses, bool record = false) {
+ToolRun runTool(const Scenario& s, const QString& fileName, bool realPauses,
+               Recording* recording = nullptr) {
     SimThread controller(s.model, s.id);
     BenchView view(controller.port());
     NoBars bars;
     pb::Link link;
-    std::unique_ptr<Recording> recording;
-    if (record) recording = std::make_unique<Recording>(link);
+    if (recording) recording->listen(link);
     pb::EventLoopClock realClock;
     pb::RecordingClock recordingClock;
     ToolRun run;
@@ -246,10 +258,14 @@ int main(int argc, char** argv) {
                 "  real pauses:   total %9.1f ms, protocol pauses %6d ms, rest %7.1f ms%s\n", r.ms,
                 pauseSum, r.ms - pauseSum, r.upgraded ? "" : " (FAILED)");
             if (s.kind == 3) {
-                const ToolRun kept = runTool(s, file, true, true);
-                std::printf(
-                    "  recorded:      total %9.1f ms, +%.1f ms, ratio %.4f (records and open monitor)%s\n",
-                    kept.ms, kept.ms - r.ms, kept.ms / r.ms, kept.upgraded ? "" : " (FAILED)");
+                Recording recording;
+                for (const char* which : {"recorded, 1st", "recorded, 2nd"}) {
+                    const ToolRun kept = runTool(s, file, true, &recording);
+                    std::printf("  %-14s total %9.1f ms, %+7.1f ms, ratio %.4f (records and open monitor)%s\n",
+                                which, kept.ms, kept.ms - r.ms, kept.ms / r.ms,
+                                kept.upgraded ? "" : " (FAILED)");
+                }
+                std::printf("  records kept: %lld runs\n", qlonglong(recording.store.runs({}).size()));
             }
         }
 

@@ -148,6 +148,9 @@ public:
         QObject::connect(&link, &pb::Link::traffic, &observer_, &pb::records::RunRecordsObserver::takeTraffic);
         monitor_.resize(900, 500);
         monitor_.show();
+        // Open and painted before the load starts, as a technician would have it.
+        QCoreApplication::processEvents();
+        monitor_.repaint();
     }
     void begin(const pb::LinkSettings& settings) {
         observer_.runStarted({pb::TestId::Dido, QStringLiteral("dido"), QDateTime::currentMSecsSinceEpoch(), settings});

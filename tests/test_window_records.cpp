@@ -347,10 +347,13 @@ TEST(WindowRecordsMenus, ViewMenuAndOperatorInThreeLanguages) {
         EXPECT_TRUE(traffic->isVisible());
         EXPECT_EQ(records->windowTitle(), pb::Text(pb::RecordText::WindowTitle, language));
         EXPECT_EQ(traffic->windowTitle(), pb::Text(pb::TrafficText::WindowTitle, language));
-        EXPECT_EQ(records->runsView()->model()->rowCount(), 1);  // the connect run
+        EXPECT_EQ(records->runsView()->model()->rowCount(), language + 1);  // the connects so far
         EXPECT_GT(traffic->table()->model()->rowCount(), 0);
         EXPECT_EQ(CutCaptions(*records), QStringList()) << language;
         EXPECT_EQ(CutCaptions(*traffic), QStringList()) << language;
+        // An open records window shows each new run as it ends.
+        QTest::mouseClick(u.btnConnect, Qt::LeftButton);
+        EXPECT_EQ(records->runsView()->model()->rowCount(), language + 2);
     }
     // Closing the main window closes its tool windows.
     b.window->close();
