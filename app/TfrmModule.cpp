@@ -6,22 +6,30 @@
 #include <QMessageBox>
 #include <QShowEvent>
 
+#include "app/RecordsWindow.h"
 #include "app/SerialPortList.h"
 #include "app/TonePlayer.h"
+#include "app/TrafficMonitorWindow.h"
 #include "app/WindowColours.h"
 #include "i18n/LinkFailureTexts.h"
 #include "i18n/Messages.h"
+#include "records/RecordStore.h"
+#include "records/RunRecordsObserver.h"
 
 TfrmModule::TfrmModule(QWidget* parent) : QMainWindow(parent) {
     ui_.setupUi(this);
     wireEvents();
     FormCreate();
+    openRecords();
     ui_.tmrClock->start();
 }
 
 TfrmModule::~TfrmModule() {
     // A wait cursor must not outlive the window.
     setWaitCursor(false);
+    // The windows over the records and the log go before them.
+    recordsWindow_.reset();
+    trafficWindow_.reset();
 }
 
 void TfrmModule::wireEvents() {
@@ -36,6 +44,9 @@ void TfrmModule::wireEvents() {
     connect(u.mnuSimplified, &QAction::triggered, this, &TfrmModule::mnuSimplifiedClick);
     connect(u.mnuTraditional, &QAction::triggered, this, &TfrmModule::mnuTraditionalClick);
     connect(u.mnuFirmwareFile, &QAction::triggered, this, &TfrmModule::mnuFirmwareFileClick);
+    connect(u.mnuOperator, &QAction::triggered, this, &TfrmModule::mnuOperatorClick);
+    connect(u.mnuRecords, &QAction::triggered, this, &TfrmModule::mnuRecordsClick);
+    connect(u.mnuTrafficMonitor, &QAction::triggered, this, &TfrmModule::mnuTrafficMonitorClick);
 
     connect(u.btnConnect, &QPushButton::clicked, this, &TfrmModule::btnConnectClick);
     connect(u.btnSetDate, &QPushButton::clicked, this, &TfrmModule::btnSetDateClick);
@@ -81,6 +92,7 @@ void TfrmModule::FormCreate() {
 
 void TfrmModule::FormShow() {
     ApplyLanguage();
+    showRecordsProblem();
 }
 
 void TfrmModule::showEvent(QShowEvent* event) {

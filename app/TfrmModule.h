@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
+#include <memory>
 
 #include "app/TfrmModuleUi.h"
 #include "firmware/FirmwareImage.h"
@@ -21,9 +22,17 @@
 
 class QFileDialog;
 
+class RecordsWindow;
+
 namespace pb {
 class TonePlayer;
-}
+class TrafficLog;
+class TrafficMonitorWindow;
+namespace records {
+class RecordStore;
+class RunRecordsObserver;
+}  // namespace records
+}  // namespace pb
 
 class TfrmModule : public QMainWindow, public pb::TestRunView, public pb::IdentifyView {
     Q_OBJECT
@@ -69,8 +78,18 @@ public:
     void setVersionText(const QString& text) override { ui_.pnVER->setText(text); }
     void setSerialNumberText(const QString& text) override { ui_.pnSN->setText(text); }
 
-    // Who hears of every test run (the run records); none by default.
+    // Who hears of every test run instead of the unit records (tests); null: the records.
     void setRunObserver(pb::RunObserver* observer) { runObserver_ = observer; }
+    pb::RunObserver* runObserver() const;
+
+    // The unit records (opened at start; off when the store cannot be opened) and the
+    // traffic monitor's log of every frame the link carried.
+    pb::records::RecordStore& records() { return *records_; }
+    pb::records::RunRecordsObserver& recordsObserver() { return *recordsObserver_; }
+    pb::TrafficLog& trafficLog() { return *trafficLog_; }
+    // The View menu's windows once opened; null before.
+    RecordsWindow* recordsWindow() const { return recordsWindow_.get(); }
+    pb::TrafficMonitorWindow* trafficMonitorWindow() const { return trafficWindow_.get(); }
 
     // The busy switch: lamp blinking and window disabled while on.
     void SetBusy(bool on) { setBusy(on); }
@@ -105,6 +124,10 @@ public slots:
     // Firmware (TfrmModule_firmware.cpp).
     void mnuFirmwareFileClick();
     void btnFirmwareClick();
+    // Records and traffic (TfrmModule_records.cpp).
+    void mnuOperatorClick();
+    void mnuRecordsClick();
+    void mnuTrafficMonitorClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -121,6 +144,13 @@ private:
     // Runs a controller test through the window's view, holding a close as above.
     void runProcedure(const std::function<void(pb::ProcedureContext&)>& procedure);
     pb::Clock& procedureClock() { return procedureClock_ ? *procedureClock_ : clock_; }
+    // Records (TfrmModule_records.cpp): opens the store and hears the link.
+    void openRecords();
+    // After a test and at the first show: says once in the status line why the records
+    // are off, if they are; an open records window shows the new run.
+    void showRecordsProblem();
+    void applyRecordsLanguage();
+    void closeToolWindows();
 
     Ui::TfrmModule ui_;
 
@@ -142,4 +172,11 @@ private:
     QPointer<QFileDialog> dlgLoad_;
     // The firmware block buffer and block count, loaded by the model check.
     pb::FirmwareBuffer firmwareBuffer_;
+
+    std::unique_ptr<pb::records::RecordStore> records_;
+    std::unique_ptr<pb::records::RunRecordsObserver> recordsObserver_;
+    pb::TrafficLog* trafficLog_ = nullptr;
+    // Windows of their own, not children: usable while a test disables this one.
+    std::unique_ptr<RecordsWindow> recordsWindow_;
+    std::unique_ptr<pb::TrafficMonitorWindow> trafficWindow_;
 };

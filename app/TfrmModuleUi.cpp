@@ -110,8 +110,11 @@ void TfrmModule::setupUi(QMainWindow* window) {
     mnuFirmwareFile = Item(mnuFileMenu, "mnuFirmwareFile", "&Firmware file");
     mnuLine1 = Item(mnuFileMenu, "mnuLine1", {});
     mnuLine1->setSeparator(true);
+    mnuOperator = Item(mnuFileMenu, "mnuOperator", "&Operator...");
+    mnuLine2 = Item(mnuFileMenu, "mnuLine2", {});
+    mnuLine2->setSeparator(true);
     mnuExit = Item(mnuFileMenu, "mnuExit", "Exit");
-    mnuFileMenu->addActions({mnuFirmwareFile, mnuLine1, mnuExit});
+    mnuFileMenu->addActions({mnuFirmwareFile, mnuLine1, mnuOperator, mnuLine2, mnuExit});
     mnuFirmwareFile->setVisible(false);
     mnuLine1->setVisible(false);
     mnuLanguageMenu = new QMenu(QStringLiteral("Language"), mnuMain);
@@ -123,12 +126,20 @@ void TfrmModule::setupUi(QMainWindow* window) {
     mnuTraditional = Item(mnuLanguageMenu, "mnuTraditional", "Traditional Chinese");
     for (QAction* item : {mnuEnglish, mnuSimplified, mnuTraditional}) item->setCheckable(true);
     mnuLanguageMenu->addActions({mnuEnglish, mnuSimplified, mnuTraditional});
+    mnuViewMenu = new QMenu(QStringLiteral("View"), mnuMain);
+    mnuViewMenu->setObjectName(QStringLiteral("mnuViewMenu"));
+    mnuView = mnuViewMenu->menuAction();
+    mnuView->setObjectName(QStringLiteral("mnuView"));
+    mnuRecords = Item(mnuViewMenu, "mnuRecords", "Unit &records...");
+    mnuTrafficMonitor = Item(mnuViewMenu, "mnuTrafficMonitor", "&Traffic monitor");
+    mnuViewMenu->addActions({mnuRecords, mnuTrafficMonitor});
     mnuAbout = Item(mnuMain, "mnuAbout", "&About");
     mnuMain->addMenu(mnuFileMenu);
+    mnuMain->addMenu(mnuViewMenu);
     mnuMain->addMenu(mnuLanguageMenu);
     mnuMain->addAction(mnuAbout);
     // The drop-down menus are windows of their own: let them follow the window's font.
-    for (QMenu* menu : {mnuFileMenu, mnuLanguageMenu}) menu->setAttribute(Qt::WA_WindowPropagation);
+    for (QMenu* menu : {mnuFileMenu, mnuViewMenu, mnuLanguageMenu}) menu->setAttribute(Qt::WA_WindowPropagation);
 
     tmrBusy = new QTimer(window);
     tmrBusy->setObjectName(QStringLiteral("tmrBusy"));

@@ -80,7 +80,14 @@ public:
     QMenu* mnuFileMenu = nullptr;
     QAction* mnuFirmwareFile = nullptr;
     QAction* mnuLine1 = nullptr;
+    QAction* mnuOperator = nullptr;
+    QAction* mnuLine2 = nullptr;
     QAction* mnuExit = nullptr;
+    // The unit records and the traffic monitor, beside the window's own menus.
+    QAction* mnuView = nullptr;
+    QMenu* mnuViewMenu = nullptr;
+    QAction* mnuRecords = nullptr;
+    QAction* mnuTrafficMonitor = nullptr;
     QAction* mnuLanguage = nullptr;
     QMenu* mnuLanguageMenu = nullptr;
     QAction* mnuEnglish = nullptr;

@@ -19,7 +19,7 @@ void TfrmModule::btnFirmwareClick() {
                               ui_.pnVER->text()};
     holdingClose([&] {
         pb::FirmwareUpgrade upgrade(link_, *this, *ui_.tsFirmware, procedureClock());
-        upgrade.setObserver(runObserver_);
+        upgrade.setObserver(runObserver());
         upgrade.run(job, firmwareBuffer_);
     });
 }

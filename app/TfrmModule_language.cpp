@@ -36,6 +36,7 @@ void TfrmModule::ApplyLanguage() {
     u.mnuFirmwareFile->setText(Msg(MenuFirmwareFile));
     u.mnuAbout->setText(Msg(MenuAbout));
     u.mnuExit->setText(Msg(MenuExit));
+    applyRecordsLanguage();
     // 6. Link selector.
     u.pcPort->setTabText(u.pcPort->indexOf(u.tsNet), Msg(PageNet));
     u.pcPort->setTabText(u.pcPort->indexOf(u.tsCom), Msg(PageCom));

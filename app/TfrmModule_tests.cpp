@@ -45,6 +45,7 @@ void TfrmModule::holdingClose(const std::function<void()>& test) {
     ++proceduresRunning_;
     test();
     --proceduresRunning_;
+    showRecordsProblem();
     // A close asked for while the test ran is carried out now that it has ended.
     if (proceduresRunning_ == 0 && closeRequested_) {
         closeRequested_ = false;
@@ -55,13 +56,14 @@ void TfrmModule::holdingClose(const std::function<void()>& test) {
 void TfrmModule::runProcedure(const std::function<void(pb::ProcedureContext&)>& procedure) {
     pb::ProcedureContext ctx{
         link_,  *this,       *this, *ui_.tsTest, *ui_.tsTest, *ui_.tsCommand, procedureClock(),
-        state_, runObserver_};
+        state_, runObserver()};
     holdingClose([&] { procedure(ctx); });
 }
 
 void TfrmModule::closeEvent(QCloseEvent* event) {
     if (proceduresRunning_ == 0) {
         QMainWindow::closeEvent(event);
+        if (event->isAccepted()) closeToolWindows();
         return;
     }
     // Never under a running test: a DI/DO test stops at the end of its cycle, a polling

@@ -7,13 +7,19 @@
 // figure is the tool's whole path (frame, write, nested wait, reply check) plus the
 // kernel's loopback or pty, not a shortcut inside one process.
 //
-//   bench_load [seconds, default 60] [--tcp | --pty] [--sim PATH] [--baud N]
+//   bench_load [seconds, default 60] [--tcp | --pty] [--sim PATH] [--baud N] [--record]
 //
 // --baud N makes the simulator pace its replies as a serial line of that speed would.
+// --record measures each transport twice, alone and then as the window runs it: every
+// frame kept in the unit records (a run begun in a fresh SQLite store) and shown in an
+// open traffic monitor (offscreen); it prints what that adds per transaction.
 // The exit status is 1 if any transaction failed.
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <memory>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
@@ -22,8 +28,12 @@
 #include <cstdio>
 #include <vector>
 
+#include "app/TrafficMonitorWindow.h"
 #include "link/Link.h"
 #include "link/LinkSettings.h"
+#include "records/RecordStore.h"
+#include "records/RunRecordsObserver.h"
+#include "traffic/TrafficLog.h"
 
 namespace {
 
@@ -33,6 +43,7 @@ struct Options {
     bool pty = true;
     QString simPath;
     int baud = 0;
+    bool record = false;
 };
 
 struct Figures {
@@ -128,8 +139,43 @@ double percentileUs(std::vector<qint64> v, double p) {
     return double(v[k]) / 1000.0;
 }
 
-bool measure(const Options& o, bool tcp) {
-    const char* name = tcp ? "tcp" : "pty";
+// What the window adds to every transaction: the records' run and the open monitor.
+class Recording {
+public:
+    explicit Recording(pb::Link& link) : observer_(store_), monitor_(&log_) {
+        store_.openSqlite(dir_.filePath(QStringLiteral("records.sqlite")));
+        QObject::connect(&link, &pb::Link::traffic, &log_, &pb::TrafficLog::add);
+        QObject::connect(&link, &pb::Link::traffic, &observer_, &pb::records::RunRecordsObserver::takeTraffic);
+        monitor_.resize(900, 500);
+        monitor_.show();
+        // Open and painted before the load starts, as a technician would have it.
+        QCoreApplication::processEvents();
+        monitor_.repaint();
+    }
+    void begin(const pb::LinkSettings& settings) {
+        observer_.runStarted({pb::TestId::Dido, QStringLiteral("dido"), QDateTime::currentMSecsSinceEpoch(), settings});
+    }
+    void end(const pb::LinkSettings& settings) {
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        observer_.runEnded({pb::TestId::Dido, QStringLiteral("dido"), now, now, pb::RunOutcome::Ok, {}, settings, {}});
+    }
+    bool recorded() const { return store_.isOpen(); }
+
+private:
+    QTemporaryDir dir_;
+    pb::records::RecordStore store_;
+    pb::records::RunRecordsObserver observer_;
+    pb::TrafficLog log_;
+    pb::TrafficMonitorWindow monitor_;
+};
+
+// Mean time per transaction, in microseconds.
+double meanUs(const Figures& f) {
+    return f.transactions > 0 ? f.seconds * 1e6 / double(f.transactions) : 0;
+}
+
+bool measure(const Options& o, bool tcp, bool record, double* mean) {
+    const char* name = record ? (tcp ? "tcp, recorded" : "pty, recorded") : (tcp ? "tcp" : "pty");
     SimProcess sim;
     if (!sim.start(o.simPath, tcp, o.baud)) {
         std::fprintf(stderr, "bench_load: the simulator %s did not get ready\n",
@@ -142,7 +188,13 @@ bool measure(const Options& o, bool tcp) {
                      qPrintable(opened.detail));
         return false;
     }
+    std::unique_ptr<Recording> recording;
+    if (record) {
+        recording = std::make_unique<Recording>(link);
+        recording->begin(sim.settings());
+    }
     const Figures f = runLoad(link, o.seconds);
+    if (recording) recording->end(sim.settings());
     link.CloseLink();
 
     std::printf(
@@ -151,6 +203,9 @@ bool measure(const Options& o, bool tcp) {
         name, f.seconds, f.transactions, double(f.transactions) / f.seconds, f.failures,
         percentileUs(f.roundTripNs, 0.50), percentileUs(f.roundTripNs, 0.99),
         percentileUs(f.roundTripNs, 1.0));
+    *mean = meanUs(f);
+    std::printf("load %s: mean %.2f us per transaction%s\n", name, meanUs(f),
+                recording && !recording->recorded() ? " (records were off)" : "");
     if (f.failures > 0)
         std::printf("load %s: first failure: %s\n", name, qPrintable(f.firstFailure));
     std::fflush(stdout);
@@ -170,6 +225,8 @@ Options parse(const QStringList& args) {
             o.simPath = args[++i];
         } else if (a == QLatin1String("--baud") && i + 1 < args.size()) {
             o.baud = args[++i].toInt();
+        } else if (a == QLatin1String("--record")) {
+            o.record = true;
         } else if (a.toInt() > 0) {
             o.seconds = a.toInt();
         }
@@ -181,10 +238,19 @@ Options parse(const QStringList& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // The monitor is a window: offscreen unless a display is chosen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     const Options o = parse(app.arguments());
     bool ok = true;
-    if (o.tcp) ok = measure(o, true) && ok;
-    if (o.pty) ok = measure(o, false) && ok;
+    for (const bool tcp : {true, false}) {
+        if (!(tcp ? o.tcp : o.pty)) continue;
+        double plain = 0, recorded = 0;
+        ok = measure(o, tcp, false, &plain) && ok;
+        if (!o.record) continue;
+        ok = measure(o, tcp, true, &recorded) && ok;
+        std::printf("load %s: recording and the open monitor add %.2f us per transaction (%.1f%%)\n",
+                    tcp ? "tcp" : "pty", recorded - plain, plain > 0 ? 100.0 * (recorded - plain) / plain : 0.0);
+    }
     return ok ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #include "firmware/FirmwareUpgrade.h"
 
+#include "firmware/FirmwareFileFacts.h"
 #include "firmware/LoaderSession.h"
 #include "firmware/ModelCheck.h"
 
@@ -69,6 +70,9 @@ UpgradeOutcome FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buff
     TestRunFrame run(TestId::FirmwareUpgrade, link_, view_, clock_, observer_);
     BlocksDone bars(bars_);
     UpgradeOutcome outcome = UpgradeOutcome::OpenFailed;
+    // Which image, for whichever controller: kept with the run even when the link fails.
+    run.detail().insert(QStringLiteral("file"), FirmwareFileFacts(job.fileName));
+    run.detail().insert(QStringLiteral("modelKind"), job.modelKind);
     run.run([&] {
         LoaderSession session(run, bars, clock_, buffer, job.deviceId, job.modelKind);
         const LoaderProtocol protocol = LoaderProtocolFor(job.modelKind);
@@ -95,6 +99,9 @@ UpgradeOutcome FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buff
             failure_ = session.failure();
         }
         bars.addTo(run.detail());
+        run.detail().insert(QStringLiteral("retries"),
+                            QJsonObject{{QStringLiteral("program"), session.programRetries()},
+                                        {QStringLiteral("verify"), session.verifyRetries()}});
         if (!failure_.isEmpty()) run.detail().insert(QStringLiteral("failure"), failure_);
         return Judged(upgraded);
     });

@@ -41,6 +41,7 @@ Exchange LoaderSession::sendWithRetries(Transaction transaction, const QString& 
     Exchange last;
     last.error = LinkError::NoReply;  // stays so only when no attempt is made
     for (int attempt = 0; attempt < timing.attempts; ++attempt) {
+        if (attempt > 0) ++retries_[verifying_ ? 1 : 0];
         pause(timing.beforeEachAttemptMs);
         last = send(transaction, text);
         if (last) return last;
@@ -74,6 +75,7 @@ bool LoaderSession::fail(const QString& why) {
 }
 
 bool LoaderSession::verifyBlocks(const ReadBack& r) {
+    verifying_ = true;
     const int count = blockCount();
     showStatus(MsgId::Verifying);
     pause(50);

@@ -64,6 +64,9 @@ public:
     // Records why the upgrade failed; always false, to end the procedure with.
     bool fail(const QString& why);
     const QString& failure() const { return failure_; }
+    // Block commands tried again after a failed try, while programming and verifying.
+    int programRetries() const { return retries_[0]; }
+    int verifyRetries() const { return retries_[1]; }
 
 private:
     TestRunFrame& run_;
@@ -73,6 +76,8 @@ private:
     QString prefix_;
     int modelKind_;
     QString failure_;
+    bool verifying_ = false;
+    int retries_[2] = {0, 0};
 };
 
 // The protocols; each returns true when the image was programmed and verified.

@@ -16,6 +16,7 @@ constexpr Row kTexts[] = {
     {{u"Unit records", u"设备记录", u"設備記錄"}},
     {{u"Unit &records...", u"设备记录(&R)...", u"設備記錄(&R)..."}},
     {{u"&Operator...", u"操作员(&O)...", u"操作員(&O)..."}},
+    {{u"&View", u"查看(&V)", u"檢視(&V)"}},
     {{u"Operator", u"操作员", u"操作員"}},
     {{u"Name kept with every test run:", u"每次测试记录的操作员姓名:", u"每次測試記錄的操作員姓名:"}},
     {{u"Serial number:", u"序号:", u"序號:"}},

@@ -10,6 +10,7 @@ enum class RecordText {
     WindowTitle,
     MenuRecords,
     MenuOperator,
+    MenuView,  // the menu holding the records and the traffic monitor
     OperatorTitle,
     OperatorPrompt,
     // Filters and panes.

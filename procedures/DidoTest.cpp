@@ -1,5 +1,7 @@
 #include "procedures/DidoTest.h"
 
+#include <QJsonArray>
+
 #include "i18n/Messages.h"
 #include "procedures/ReplyLayouts.h"
 #include "procedures/StartStopTest.h"
@@ -14,10 +16,27 @@ InputLamp lampOf(char input) {
     return input == '1' ? InputLamp::Yellow : InputLamp::White;
 }
 
+// The input states a run saw, for its record: each distinct state of inputs 1-8 once,
+// '1' on, '0' off, '-' not read (inputs 5-6 of the older controller).
+struct InputsSeen {
+    static constexpr int kMostKept = 32;
+    QByteArray now = QByteArray(kInputCount, '-');
+    QJsonArray states;
+
+    void endCycle() {
+        const QString state = QString::fromLatin1(now);
+        if (states.size() < kMostKept && !states.contains(state)) states.append(state);
+    }
+};
+
 // Shows inputs first, first+1, ... from the reply characters of the field.
-void showInputs(ProcedureContext& ctx, int first, const ReplyFrame& reply, ReplyField field) {
+void showInputs(ProcedureContext& ctx, int first, const ReplyFrame& reply, ReplyField field,
+                InputsSeen& seen) {
     const QByteArray inputs = reply.at(field);
-    for (int i = 0; i < inputs.size(); ++i) ctx.dido.setInputLamp(first + i, lampOf(inputs[i]));
+    for (int i = 0; i < inputs.size(); ++i) {
+        ctx.dido.setInputLamp(first + i, lampOf(inputs[i]));
+        if (first + i <= kInputCount) seen.now[first + i - 1] = inputs[i] == '1' ? '1' : '0';
+    }
 }
 
 Exchange send(ProcedureContext& ctx, const QString& command) {
@@ -25,7 +44,7 @@ Exchange send(ProcedureContext& ctx, const QString& command) {
 }
 
 // The older controller: three outputs set one by one, inputs 1-4 from "IE", 7-8 from "DF".
-void runShortVariantCycle(ProcedureContext& ctx) {
+void runShortVariantCycle(ProcedureContext& ctx, InputsSeen& seen) {
     for (int k = 1; k <= 3; ++k) {
         ctx.view.processEvents();
         send(ctx, QStringLiteral("JD%1%2").arg(k).arg(ctx.dido.outputTicked(k) ? 1 : 0));
@@ -36,19 +55,19 @@ void runShortVariantCycle(ProcedureContext& ctx) {
     if (const Exchange x = send(ctx, QStringLiteral("IE"));
         x && (x.reply.length() == reply::ieOlder::kLength ||
               x.reply.length() == reply::ieOlder::kLengthShort))
-        showInputs(ctx, 1, x.reply, reply::ieOlder::kInputs1To4);
+        showInputs(ctx, 1, x.reply, reply::ieOlder::kInputs1To4, seen);
 
     ctx.clock.pause(kDidoPauseMs);
     ctx.view.processEvents();
     if (const Exchange x = send(ctx, QStringLiteral("DF"));
         x && x.reply.length() == reply::df::kLength)
-        showInputs(ctx, 7, x.reply, reply::df::kInputs7To8);
+        showInputs(ctx, 7, x.reply, reply::df::kInputs7To8, seen);
 
     ctx.clock.pause(kDidoPauseMs);
 }
 
 // Every other controller: each ticked output pulsed, all eight inputs from "DG0".
-void runStandardVariantCycle(ProcedureContext& ctx) {
+void runStandardVariantCycle(ProcedureContext& ctx, InputsSeen& seen) {
     for (int k = 1; k <= kOutputCount; ++k) {
         if (!ctx.dido.outputTicked(k)) continue;
         ctx.view.processEvents();
@@ -59,7 +78,7 @@ void runStandardVariantCycle(ProcedureContext& ctx) {
     ctx.view.processEvents();
     if (const Exchange x = send(ctx, QStringLiteral("DG0"));
         x && x.reply.length() == reply::dg0::kLength)
-        showInputs(ctx, 1, x.reply, reply::dg0::kInputs1To8);
+        showInputs(ctx, 1, x.reply, reply::dg0::kInputs1To8, seen);
 
     ctx.clock.pause(kDidoPauseMs);
 }
@@ -68,13 +87,14 @@ void runStandardVariantCycle(ProcedureContext& ctx) {
 // not answer only leaves the lamps as they were, but a line that is gone (the peer hung
 // up, the adapter was pulled: the link has closed itself) can carry nothing more, and
 // cycling on would show a running test that is not.
-bool runCycles(ProcedureContext& ctx, int& cycles) {
+bool runCycles(ProcedureContext& ctx, int& cycles, InputsSeen& seen) {
     const bool shortVariant = FamilyOf(ctx.state.modelKind).dido == DidoVariant::Short;
     while (ctx.state.didoRunning && ctx.link.isOpen()) {
         if (shortVariant)
-            runShortVariantCycle(ctx);
+            runShortVariantCycle(ctx, seen);
         else
-            runStandardVariantCycle(ctx);
+            runStandardVariantCycle(ctx, seen);
+        seen.endCycle();
         ++cycles;
     }
     if (!ctx.link.isOpen()) return false;
@@ -95,8 +115,10 @@ Outcome DidoTestClick(ProcedureContext& ctx) {
     return RunStartStopTest(ctx, test, [&](TestRunFrame& run) {
         // Cycle until cancelled, then send the closing command.
         int cycles = 0;
-        const bool lineHeld = runCycles(ctx, cycles);
+        InputsSeen seen;
+        const bool lineHeld = runCycles(ctx, cycles, seen);
         run.detail().insert(QStringLiteral("cycles"), cycles);
+        run.detail().insert(QStringLiteral("inputStates"), seen.states);
 
         // Leave everything off; a line lost on the way is an error. The test has no end
         // of its own: the user's stop is how it ends well.

@@ -3,7 +3,6 @@
 #include <QHostInfo>
 #include <QJsonValue>
 
-#include "procedures/ControllerFamily.h"
 
 namespace pb::records {
 namespace {
@@ -38,8 +37,8 @@ UnitIdentity RunRecordsObserver::UnitOf(const pb::ControllerIdentity& identity) 
     UnitIdentity unit;
     unit.serial = identity.serialNumber.trimmed();
     unit.modelKind = identity.modelKind;
-    const char* name = FamilyOf(identity.modelKind).modelName;
-    unit.modelText = name ? QString::fromLatin1(name) : QString();
+    // The model as the version caption names it ("KV320MX -V5.10.02": KV320MX).
+    unit.modelText = identity.versionText.section(u' ', 0, 0, QString::SectionSkipEmpty);
     unit.version = identity.versionText;
     unit.deviceId = identity.deviceId;
     return unit;

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Renders the window offscreen in English, Simplified and Traditional Chinese and saves
 # docs/screenshots/window-en.png, window-zh-hans.png and window-zh-hant.png; the records
-# window and the operator dialog likewise (records-window-*.png, operator-dialog-*.png).
+# window and the operator dialog likewise (records-window-*.png, operator-dialog-*.png), and
+# the records window over the runs of a session with the simulated controller
+# (records-window-runs.png).
 # The same programs check that every caption fits its control.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,10 +12,12 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   bash scripts/install-deps.sh
   cmake --preset default
 fi
-cmake --build "$build" --target test_window_screenshots test_records_window
+cmake --build "$build" --target test_window_screenshots test_records_window test_window_records
 mkdir -p docs/screenshots
 QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
   "$build/tests/test_window_screenshots"
 QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
   "$build/tests/test_records_window" --gtest_filter='*CaptionsFit*'
+QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
+  "$build/tests/test_window_records" --gtest_filter='WindowRecordsDone.*'
 ls -l docs/screenshots/*.png

@@ -145,6 +145,9 @@ int LoadSettings(Settings& settings, const QString& file) {
     // The adapter goes with the port name read above; what it holds never stops those.
     if (complete && !ReadText(store, QStringLiteral("ComPortAdapter"), read.comPortAdapter))
         read.comPortAdapter.clear();
+    // The operator is read on its own, so that files without it (or with the chain
+    // broken above) still give it.
+    ReadText(store, QStringLiteral("OperatorName"), read.operatorName);
     read.language = LanguageFor(read.languageFlag);
     read.link.kind = storedKind != 0 ? LinkKind::Net : LinkKind::Com;
     settings = read;
@@ -179,6 +182,12 @@ void SaveLanguage(const Settings& settings, const QString& file) {
 void SaveFirmwareFile(const Settings& settings, const QString& file) {
     WriteStore(file, [&](QSettings& store) {
         store.setValue(QStringLiteral("FirmwareFile"), settings.firmwareFile);
+    });
+}
+
+void SaveOperatorName(const Settings& settings, const QString& file) {
+    WriteStore(file, [&](QSettings& store) {
+        store.setValue(QStringLiteral("OperatorName"), settings.operatorName);
     });
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The values kept between runs: the link (its kind and both sets of parameters), the
-// language and the last firmware file. They live in an INI file under the user's
-// configuration folder ($XDG_CONFIG_HOME/NORDAX/PanelBench.conf, keys in [General]).
+// language, the last firmware file and the operator's name the run records keep. They
+// live in an INI file under the user's configuration folder ($XDG_CONFIG_HOME/NORDAX/PanelBench.conf, keys in [General]).
 // Every read or write failure is silent: the in-memory values stay as they are.
 
 #include <QString>
@@ -27,6 +27,7 @@ struct Settings {
     // The adapter behind comPortName ("ComPortAdapter"), so that it is found again under
     // another name; empty when unknown. Files without it load as before.
     QString comPortAdapter;
+    QString operatorName;  // "OperatorName"; empty until set from the File menu
 };
 
 // Where the values are stored: the file named to UseSettingsFile, else the default one,
@@ -58,5 +59,8 @@ void SaveLanguage(const Settings& settings, const QString& file = SettingsFilePa
 
 // Writes "FirmwareFile".
 void SaveFirmwareFile(const Settings& settings, const QString& file = SettingsFilePath());
+
+// Writes "OperatorName".
+void SaveOperatorName(const Settings& settings, const QString& file = SettingsFilePath());
 
 }  // namespace pb

@@ -109,6 +109,7 @@ TEST(RecordsObserver, RunsGoToTheUnitLastIdentifiedOnTheirLink) {
     ASSERT_EQ(units.size(), 1);
     EXPECT_EQ(units[0].identity.modelKind, 6);
     EXPECT_EQ(units[0].identity.version, "KV410 V3.20");
+    EXPECT_EQ(units[0].identity.modelText, "KV410");
     EXPECT_EQ(units[0].identity.deviceId, "0123");
     EXPECT_EQ(units[0].runCount, 3);  // connect, DI/DO, polling
 }

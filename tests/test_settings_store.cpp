@@ -174,6 +174,23 @@ TEST_F(SettingsStore, ATypeThatIsNoNumberEndsTheReadingThere) {
     EXPECT_EQ(s.link.portName, "COM1");
 }
 
+TEST_F(SettingsStore, TheOperatorNameIsOptionalAndKeptOnItsOwn) {
+    // A file from before the name was kept: everything loads, the name stays empty.
+    writeFile("[General]\nTYPE=1\nNetIP=10.0.0.5\nLanguageFlag=ChineseGB\n");
+    pb::Settings s;
+    EXPECT_EQ(pb::LoadSettings(s), 1);
+    EXPECT_EQ(s.link.ip, "10.0.0.5");
+    EXPECT_EQ(s.language, pb::Language::SimplifiedChinese);
+    EXPECT_EQ(s.operatorName, "");
+    // Saved alone, read back whole (a comma does not split it), even past a broken chain.
+    s.operatorName = QString::fromUtf8("Chen, Mei 陈美");
+    pb::SaveOperatorName(s);
+    writeFile(readFile().replace("TYPE=1", "TYPE=tcp"));
+    pb::Settings reloaded;
+    pb::LoadSettings(reloaded);
+    EXPECT_EQ(reloaded.operatorName, QString::fromUtf8("Chen, Mei 陈美"));
+}
+
 TEST_F(SettingsStore, DamagedFileYieldsDefaultsUntilTheNextSave) {
     for (const QByteArray& damaged :
          {QByteArray("\x00\xff\x13garbage without equals\n[General]\nTYPE=1\n", 40),

@@ -1,0 +1,91 @@
+// The unit records and the traffic monitor: the store opened at start, every test run
+// and every frame of the link kept, the View menu's windows and the operator's name.
+#include <QCoreApplication>
+
+#include "app/OperatorNameDialog.h"
+#include "app/RecordsWindow.h"
+#include "app/TfrmModule.h"
+#include "app/TrafficMonitorWindow.h"
+#include "i18n/Messages.h"
+#include "i18n/RecordsTexts.h"
+#include "i18n/TrafficTexts.h"
+#include "records/RecordStore.h"
+#include "records/RecordsStatusText.h"
+#include "records/RunRecordsObserver.h"
+#include "traffic/TrafficLog.h"
+
+void TfrmModule::openRecords() {
+    // A store that will not open only says so (showRecordsProblem); tests run on.
+    records_ = std::make_unique<pb::records::RecordStore>();
+    records_->openSqlite();
+    recordsObserver_ = std::make_unique<pb::records::RunRecordsObserver>(*records_);
+    recordsObserver_->setOperator(settings_.operatorName);
+    trafficLog_ = new pb::TrafficLog(this);
+    connect(&link_, &pb::Link::traffic, trafficLog_, &pb::TrafficLog::add);
+    connect(&link_, &pb::Link::traffic, recordsObserver_.get(),
+            &pb::records::RunRecordsObserver::takeTraffic);
+}
+
+pb::RunObserver* TfrmModule::runObserver() const {
+    return runObserver_ ? runObserver_ : recordsObserver_.get();
+}
+
+void TfrmModule::showRecordsProblem() {
+    // An open records window shows the run just ended.
+    if (recordsWindow_ && recordsWindow_->isVisible()) recordsWindow_->refresh();
+    const auto problem = recordsObserver_->takeNewProblem();
+    if (!problem) return;
+    const QString text = pb::records::StatusText(*problem, pb::LanguageIndex(language_));
+    if (text.isEmpty()) return;
+    // After a run its own ending stays in front; the records' news follows it.
+    const QString shown = ui_.pnMsg->text();
+    const bool afterRun = shown != Msg(pb::MsgId::StartConnectDevice) && !shown.isEmpty();
+    setStatus(afterRun ? shown + QStringLiteral("  ") + text : text);
+}
+
+void TfrmModule::applyRecordsLanguage() {
+    auto& u = ui_;
+    u.mnuOperator->setText(pb::Text(pb::RecordText::MenuOperator, pb::LanguageIndex(language_)));
+    u.mnuView->setText(pb::Text(pb::RecordText::MenuView, pb::LanguageIndex(language_)));
+    u.mnuRecords->setText(pb::Text(pb::RecordText::MenuRecords, pb::LanguageIndex(language_)));
+    u.mnuTrafficMonitor->setText(pb::Text(pb::TrafficText::MenuEntry, pb::LanguageIndex(language_)));
+    if (recordsWindow_) recordsWindow_->setLanguage(pb::LanguageIndex(language_));
+    if (trafficWindow_)
+        trafficWindow_->setLanguage(pb::LanguageIndex(language_));
+    else if (trafficLog_)
+        trafficLog_->setLanguage(pb::LanguageIndex(language_));
+}
+
+void TfrmModule::mnuOperatorClick() {
+    OperatorNameDialog dialog(settings_.operatorName, pb::LanguageIndex(language_), this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    settings_.operatorName = dialog.name();
+    pb::SaveOperatorName(settings_);
+    recordsObserver_->setOperator(settings_.operatorName);
+}
+
+void TfrmModule::mnuRecordsClick() {
+    if (!recordsWindow_) {
+        recordsWindow_ = std::make_unique<RecordsWindow>(*records_, pb::LanguageIndex(language_));
+    } else {
+        recordsWindow_->refresh();
+    }
+    recordsWindow_->show();
+    recordsWindow_->raise();
+    recordsWindow_->activateWindow();
+}
+
+void TfrmModule::mnuTrafficMonitorClick() {
+    if (!trafficWindow_) {
+        trafficLog_->setLanguage(pb::LanguageIndex(language_));
+        trafficWindow_ = std::make_unique<pb::TrafficMonitorWindow>(trafficLog_);
+    }
+    trafficWindow_->show();
+    trafficWindow_->raise();
+    trafficWindow_->activateWindow();
+}
+
+void TfrmModule::closeToolWindows() {
+    if (recordsWindow_) recordsWindow_->close();
+    if (trafficWindow_) trafficWindow_->close();
+}

@@ -1,0 +1,23 @@
+#include "firmware/FirmwareFileFacts.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+
+#include "firmware/FirmwareImage.h"
+
+namespace pb {
+
+QJsonObject FirmwareFileFacts(const QString& fileName) {
+    QJsonObject facts{{QStringLiteral("name"), QFileInfo(fileName).fileName()}};
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) return facts;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&file)) return facts;
+    facts.insert(QStringLiteral("size"), file.size());
+    facts.insert(QStringLiteral("sha256"), QString::fromLatin1(hash.result().toHex()));
+    if (const auto header = ReadFirmwareHeaderText(fileName)) facts.insert(QStringLiteral("header"), *header);
+    return facts;
+}
+
+}  // namespace pb
