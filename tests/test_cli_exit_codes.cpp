@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QTcpServer>
+#include <QTemporaryDir>
 
 #include "tests/support/CliRig.h"
 #include "tests/test_firmware_rig.h"
@@ -57,14 +58,13 @@ TEST(CliExitCodes, LinkThatCannotBeOpenedExitsThreeWithTheReason) {
     EXPECT_TRUE(messageOf(refused).startsWith("the link could not be opened: ")) << qPrintable(messageOf(refused));
     EXPECT_GT(messageOf(refused).size(), QStringLiteral("the link could not be opened: ").size());
 
-    // A simulator that has stopped: its pty is gone.
-    QString gone;
-    {
-        SimProcess sim({}, /*pty=*/true);
-        ASSERT_TRUE(sim.serving());
-        gone = sim.address();
-    }
-    EXPECT_EQ(RunCli({"set-date", "--serial", gone, "--model-kind", "7"}).exitCode, 3);
+    // A serial device that is not there. (Not a stopped simulator's pty: under a parallel
+    // run its name is soon another test's pty, which this would then open.)
+    QTemporaryDir dir;
+    const QString gone = dir.path() + QStringLiteral("/ttyUSB7");
+    const CliResult missing = RunCli({"set-date", "--serial", gone, "--model-kind", "7", "--json"});
+    EXPECT_EQ(missing.exitCode, 3);
+    EXPECT_TRUE(messageOf(missing).startsWith("the link could not be opened: ")) << qPrintable(messageOf(missing));
 }
 
 TEST(CliExitCodes, SilentControllerExitsFourBadChecksumExitsFive) {
