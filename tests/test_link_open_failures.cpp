@@ -329,7 +329,7 @@ TEST(TcpOpen, MalformedAddressOrPortIsNamedAsSuch) {
 
 TEST(TcpOpen, SocketErrorsMapToReasons) {
     const auto reason = [](QAbstractSocket::SocketError e, const char* text, bool limit) {
-        return pb::ClassifyTcpError(QStringLiteral("10.0.0.1"), 5003, e, QLatin1String(text), limit).reason;
+        return pb::ClassifyTcpError(QStringLiteral("127.0.0.1"), 5003, e, QLatin1String(text), limit).reason;
     };
     EXPECT_EQ(reason(QAbstractSocket::NetworkError, "Network unreachable", false), Reason::Unreachable);
     EXPECT_EQ(reason(QAbstractSocket::NetworkError, "Connection timed out", false), Reason::TimedOut);

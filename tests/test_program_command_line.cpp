@@ -136,7 +136,7 @@ TEST_F(ProgramCommandLine, WindowStartsQuietlyWithTheNamedSettingsFile) {
     QTemporaryDir dir;
     const QString config = dir.filePath(QStringLiteral("config"));
     const QString defaultFile = config + QStringLiteral("/NORDAX/PanelBench.conf");
-    const QByteArray defaultText = "[General]\nNetIP=10.0.0.9\n";
+    const QByteArray defaultText = "[General]\nNetIP=127.0.0.9\n";
     WriteFile(defaultFile, defaultText);
     const QString named = dir.filePath(QStringLiteral("bench.conf"));
     WriteFile(named, "[General]\nTYPE=1\nNetIP=127.0.0.1\nNetPort=5003\n");
@@ -182,7 +182,7 @@ TEST_F(ProgramCommandLine, WindowStartsQuietlyWithTheNamedSettingsFile) {
 // writes its choices there, and the default file stays as it was.
 TEST(SettingsFileOption, TheWindowReadsAndWritesTheNamedFile) {
     QTemporaryDir dir;
-    const QByteArray defaultText = "[General]\nNetIP=10.0.0.9\nLanguageFlag=English\n";
+    const QByteArray defaultText = "[General]\nNetIP=127.0.0.9\nLanguageFlag=English\n";
     WriteFile(pb::SettingsFilePath(), defaultText);
     const QString defaultFile = pb::SettingsFilePath();
     const QString named = dir.filePath(QStringLiteral("bench.conf"));

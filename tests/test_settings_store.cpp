@@ -133,7 +133,7 @@ TEST_F(SettingsStore, SerialSaveKeepsTheTcpPairAndRoundTripsEveryValue) {
     com.kind = pb::LinkKind::Com;
     com.portName = "/dev/pts/7";
     com.speed = "115200,n,8,1";
-    com.ip = "10.0.0.1";  // inactive page: not taken
+    com.ip = "127.0.0.11";  // inactive page: not taken
     pb::SaveLinkSettings(s, com);
     s.languageFlag = "ChineseBIG5";
     pb::SaveLanguage(s);
@@ -176,10 +176,10 @@ TEST_F(SettingsStore, ATypeThatIsNoNumberEndsTheReadingThere) {
 
 TEST_F(SettingsStore, TheOperatorNameIsOptionalAndKeptOnItsOwn) {
     // A file from before the name was kept: everything loads, the name stays empty.
-    writeFile("[General]\nTYPE=1\nNetIP=10.0.0.5\nLanguageFlag=ChineseGB\n");
+    writeFile("[General]\nTYPE=1\nNetIP=127.0.0.5\nLanguageFlag=ChineseGB\n");
     pb::Settings s;
     EXPECT_EQ(pb::LoadSettings(s), 1);
-    EXPECT_EQ(s.link.ip, "10.0.0.5");
+    EXPECT_EQ(s.link.ip, "127.0.0.5");
     EXPECT_EQ(s.language, pb::Language::SimplifiedChinese);
     EXPECT_EQ(s.operatorName, "");
     // Saved alone, read back whole (a comma does not split it), even past a broken chain.

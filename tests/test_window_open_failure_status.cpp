@@ -27,11 +27,11 @@ QList<pb::OpenFailure> TypicalFailures() {
     pb::OpenFailure* busy = add(Reason::Busy, QStringLiteral("ttyUSB0"));
     busy->program = QStringLiteral("minicom");
     busy->pid = 4194303;  // the largest PID Linux gives
-    add(Reason::BadAddress, QStringLiteral("192.168.100.1000"));
+    add(Reason::BadAddress, QStringLiteral("127.255.255.2540"));
     add(Reason::BadPort, QStringLiteral("70000"));
-    add(Reason::Refused, QStringLiteral("192.168.100.101:65535"));
-    add(Reason::Unreachable, QStringLiteral("192.168.100.101:65535"));
-    add(Reason::TimedOut, QStringLiteral("192.168.100.101:65535"));
+    add(Reason::Refused, QStringLiteral("127.255.255.254:65535"));
+    add(Reason::Unreachable, QStringLiteral("127.255.255.254:65535"));
+    add(Reason::TimedOut, QStringLiteral("127.255.255.254:65535"));
     pb::OpenFailure* other = add(Reason::Other, QStringLiteral("ttyUSB0"));
     other->device = QStringLiteral("/dev/ttyUSB0");
     return failures;
