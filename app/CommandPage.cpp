@@ -45,6 +45,19 @@ CommandPage::CommandPage(QWidget* parent) : QWidget(parent) {
     edModuleCommandRecv->setReadOnly(true);
     Paint(edModuleCommandRecv, colour::SkyBlue(), Qt::black);
     btnModuleCommand = Button(m, "btnModuleCommand", "Test command", {166, 128, 481, 41});
+
+    controllerHistory_ = sendsOnEnter(edCommandSend, btnCommand);
+    moduleHistory_ = sendsOnEnter(edModuleCommandSend, btnModuleCommand);
+}
+
+pb::CommandHistory* CommandPage::sendsOnEnter(QLineEdit* edit, QPushButton* button) {
+    auto* history = new pb::CommandHistory(edit);
+    // Made before the window wires its handlers: the command is remembered before it runs.
+    connect(button, &QPushButton::clicked, history, [edit, history] { history->remember(edit->text()); });
+    connect(edit, &QLineEdit::returnPressed, button, [button] {
+        if (button->isEnabled() && button->window()->isEnabled()) button->click();
+    });
+    return history;
 }
 
 void CommandPage::applyLanguage(pb::Language language) {

@@ -1,5 +1,6 @@
 #pragma once
 // Page tsCommand: the controller console above the module console; shows their replies.
+// Each console sends on Enter as on its button, and keeps its commands for Up and Down.
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -8,6 +9,7 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include "app/CommandHistory.h"
 #include "i18n/Language.h"
 #include "procedures/ConsoleView.h"
 
@@ -45,4 +47,15 @@ public:
     // pb::ConsoleView
     void setControllerReplyText(const QString& text) override { edCommandRecv->setText(text); }
     void setModuleReplyText(const QString& text) override { edModuleCommandRecv->setText(text); }
+
+    // What each console's Up and Down keys walk through.
+    pb::CommandHistory& controllerHistory() { return *controllerHistory_; }
+    pb::CommandHistory& moduleHistory() { return *moduleHistory_; }
+
+private:
+    // Enter in the field sends as its button does; every command sent is remembered.
+    pb::CommandHistory* sendsOnEnter(QLineEdit* edit, QPushButton* button);
+
+    pb::CommandHistory* controllerHistory_ = nullptr;
+    pb::CommandHistory* moduleHistory_ = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "app/FirmwarePage.h"
 
 #include "app/Controls.h"
+#include "i18n/FeedbackTexts.h"
 #include "i18n/Messages.h"
 
 FirmwarePage::FirmwarePage(QWidget* parent) : QWidget(parent) {
@@ -27,7 +28,9 @@ FirmwarePage::FirmwarePage(QWidget* parent) : QWidget(parent) {
     for (QProgressBar* bar : {pbProgram, pbVerify}) {
         bar->setRange(0, 100);
         bar->setValue(0);
+        // The figures of an upgrade, written over the bar; none before the first.
         bar->setTextVisible(false);
+        bar->setAlignment(Qt::AlignCenter);
     }
     for (QLabel* panel : {Panel3, pnFile, Panel1, Panel2})
         panel->setToolTip(QStringLiteral("Fimeware filename"));
@@ -41,16 +44,44 @@ void FirmwarePage::applyLanguage(pb::Language language) {
     moFirmwareNote->clear();
     moFirmwareNote->appendPlainText(pb::Msg(FirmwareNote, language));
     btnFirmware->setText(pb::Msg(FirmwareLoad, language));
+    language_ = language;
+    showFigures(pb::FirmwareBar::Program);
+    showFigures(pb::FirmwareBar::Verify);
 }
 
 void FirmwarePage::clearBars() {
     pbProgram->setValue(0);
     pbVerify->setValue(0);
+    clearBarProgress();
 }
 
 void FirmwarePage::upgradeStarts() {
     pbProgram->setProperty("emptyImage", false);
     pbVerify->setProperty("emptyImage", false);
+    clearBarProgress();
+}
+
+void FirmwarePage::setBarProgress(pb::FirmwareBar bar, const pb::BarProgress& progress) {
+    figures_[int(bar)] = progress;
+    showFigures(bar);
+}
+
+void FirmwarePage::clearBarProgress() {
+    for (pb::FirmwareBar bar : {pb::FirmwareBar::Program, pb::FirmwareBar::Verify}) {
+        figures_[int(bar)].reset();
+        showFigures(bar);
+    }
+}
+
+void FirmwarePage::showFigures(pb::FirmwareBar bar) {
+    QProgressBar* shown = barOf(bar);
+    const std::optional<pb::BarProgress>& p = figures_[int(bar)];
+    shown->setTextVisible(bool(p));
+    if (!p) return shown->setFormat(QString());
+    const QString text = pb::BarProgressText(p->done, p->total, p->elapsedMs, p->remainingMs,
+                                             pb::LanguageIndex(language_));
+    // The bar would read "%" as the start of a placeholder of its own.
+    shown->setFormat(QString(text).replace(QLatin1Char('%'), QLatin1String("%%")));
 }
 
 // A bar with the range 0..0 would spin as "busy"; an empty image shows a full bar.

@@ -6,6 +6,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QWidget>
+#include <optional>
 
 #include "firmware/FirmwareProgressView.h"
 #include "i18n/Language.h"
@@ -45,8 +46,20 @@ public:
     void setProgramPosition(int position) override { setPosition(pbProgram, position); }
     void setVerifyMaximum(int maximum) override { setMaximum(pbVerify, maximum); }
     void setVerifyPosition(int position) override { setPosition(pbVerify, position); }
+    // The blocks, percent and times over the bar, in the page's language.
+    void setBarProgress(pb::FirmwareBar bar, const pb::BarProgress& progress) override;
+    void clearBarProgress() override;
 
 private:
+    QProgressBar* barOf(pb::FirmwareBar bar) const {
+        return bar == pb::FirmwareBar::Program ? pbProgram : pbVerify;
+    }
+    // The figures last shown, kept to write them again in another language.
+    void showFigures(pb::FirmwareBar bar);
+
+    pb::Language language_ = pb::Language::English;
+    std::optional<pb::BarProgress> figures_[2];
+
     static void setMaximum(QProgressBar* bar, int maximum);
     static void setPosition(QProgressBar* bar, int position);
 };

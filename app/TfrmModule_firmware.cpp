@@ -3,14 +3,17 @@
 
 #include "app/TfrmModule.h"
 #include "firmware/FirmwareUpgrade.h"
+#include "firmware/ModelCheck.h"
 
 void TfrmModule::mnuFirmwareFileClick() {
     QFileDialog* dialog = dlgLoad();
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return;
     ui_.tsFirmware->clearBars();
     SaveFirmwareFile(dialog->selectedFiles().first());
-    // The header names the model the file is for; a file that cannot be read shows nothing.
-    if (const auto header = pb::ReadFirmwareHeaderText(settings_.firmwareFile)) setStatus(*header);
+    // The header names the model the file is for, or tells that it is no firmware file at
+    // all; a file that cannot be read shows nothing.
+    if (const auto header = pb::ReadFirmwareHeader(settings_.firmwareFile))
+        setStatus(pb::FirmwareFileLabel(*header, language_));
 }
 
 void TfrmModule::btnFirmwareClick() {

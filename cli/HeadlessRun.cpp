@@ -97,6 +97,12 @@ QString directionName(pb::TrafficRecord::Direction d) {
 
 enum class Loop { None, Dido, Poll };
 
+// What an upgrade that stopped once programming had begun leaves behind.
+QString MayLackFirmware() {
+    return QStringLiteral("the unit may be left half-flashed, without working firmware: "
+                          "upgrade it again before use");
+}
+
 // The window without a window: it keeps what the procedures show, reports steps and
 // progress, counts DI/DO cycles and turns a cancel into what each test honours.
 class HeadlessView final : public pb::TestRunView,
@@ -494,14 +500,20 @@ private:
                 return openFailed();
             case pb::UpgradeOutcome::Failed:
                 return {kExitFlashFailed,
-                        upgrade.failure() + QStringLiteral(" (%1 of %2 blocks programmed, %3 verified); "
-                                                           "the unit may be left half-flashed")
+                        upgrade.failure() + QStringLiteral(" (%1 of %2 blocks programmed, %3 verified); ")
                                                 .arg(view_.programDone).arg(buffer.blockCount)
-                                                .arg(view_.verifyDone)};
+                                                .arg(view_.verifyDone) +
+                            (upgrade.mayHaveLeftNoFirmware()
+                                 ? MayLackFirmware()
+                                 : QStringLiteral("programming had not begun, the firmware is as it was"))};
             case pb::UpgradeOutcome::Upgraded:
                 break;
         }
-        return {kExitOk, QStringLiteral("%1 blocks programmed and verified").arg(buffer.blockCount)};
+        QString done = QStringLiteral("%1 blocks programmed and verified").arg(buffer.blockCount);
+        if (buffer.blocksLeftOut() > 0)
+            done += QStringLiteral("; %1 blocks of the file left out, the model takes %2")
+                        .arg(buffer.blocksLeftOut()).arg(buffer.blockCount);
+        return {kExitOk, done};
     }
 
     QString interruptedWhere(const QString& verdict) const {
@@ -510,7 +522,7 @@ private:
                                            .arg(view_.cyclesDone)
                                      : verdict;
         if (!view_.stoppedWhere.isEmpty())
-            return view_.stoppedWhere + QStringLiteral("; the unit may be left half-flashed");
+            return view_.stoppedWhere + QStringLiteral("; ") + MayLackFirmware();
         return verdict;
     }
 

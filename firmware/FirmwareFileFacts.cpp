@@ -16,7 +16,13 @@ QJsonObject FirmwareFileFacts(const QString& fileName) {
     if (!hash.addData(&file)) return facts;
     facts.insert(QStringLiteral("size"), file.size());
     facts.insert(QStringLiteral("sha256"), QString::fromLatin1(hash.result().toHex()));
-    if (const auto header = ReadFirmwareHeaderText(fileName)) facts.insert(QStringLiteral("header"), *header);
+    // A header that is no text is kept as its bytes, never as a model name.
+    if (const auto header = ReadFirmwareHeader(fileName)) {
+        if (IsFirmwareHeader(*header))
+            facts.insert(QStringLiteral("header"), HeaderText(*header));
+        else
+            facts.insert(QStringLiteral("headerHex"), QString::fromLatin1(header->toHex()));
+    }
     return facts;
 }
 

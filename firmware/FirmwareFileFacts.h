@@ -7,7 +7,8 @@
 
 namespace pb {
 
-// {"name", "size", "sha256", "header"}; a file that cannot be read gives its name only.
+// {"name", "size", "sha256", "header"}; a file that cannot be read gives its name only,
+// one whose header is no printable text "headerHex" (its 16 bytes) instead of "header".
 QJsonObject FirmwareFileFacts(const QString& fileName);
 
 }  // namespace pb

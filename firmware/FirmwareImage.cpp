@@ -35,6 +35,15 @@ QString HeaderText(const QByteArray& header) {
     return QString::fromLatin1(nul < 0 ? head : head.left(nul));
 }
 
+bool IsFirmwareHeader(const QByteArray& header) {
+    if (header.size() < kFirmwareHeaderSize) return false;
+    const QByteArray text = HeaderText(header).toLatin1();
+    if (text.isEmpty()) return false;
+    for (char c : text)
+        if (c < 0x20 || c > 0x7E) return false;
+    return true;
+}
+
 bool HeaderMatchesModel(const QByteArray& header, int modelKind, const QString& versionText) {
     // Both are texts compared over at most count characters; a NUL ends the header.
     const QString text = HeaderText(header);
@@ -70,6 +79,12 @@ FirmwareLoadResult LoadFirmwareImage(QIODevice& file, int modelKind, const QStri
     }
     if (layout->countCap > 0 && count > layout->countCap) count = layout->countCap;
     buffer.blockCount = count;
+    // What the whole image makes, beyond what was read, for the count of blocks left out.
+    buffer.blocksInFile = count;
+    if (!file.isSequential()) {
+        const qint64 image = qMax<qint64>(0, file.size() - kFirmwareHeaderSize);
+        buffer.blocksInFile = int((image + layout->blockSize - 1) / layout->blockSize);
+    }
 
     return HeaderMatchesModel(header, modelKind, versionText) ? FirmwareLoadResult::Ok
                                                               : FirmwareLoadResult::ModelError;
@@ -84,9 +99,15 @@ FirmwareLoadResult LoadFirmwareFile(const QString& fileName, int modelKind,
 }
 
 std::optional<QString> ReadFirmwareHeaderText(const QString& fileName) {
+    const std::optional<QByteArray> header = ReadFirmwareHeader(fileName);
+    if (!header) return std::nullopt;
+    return HeaderText(*header);
+}
+
+std::optional<QByteArray> ReadFirmwareHeader(const QString& fileName) {
     QFile file(fileName);
     if (fileName.isEmpty() || !file.open(QIODevice::ReadOnly)) return std::nullopt;
-    return HeaderText(file.read(kFirmwareHeaderSize));
+    return file.read(kFirmwareHeaderSize);
 }
 
 }  // namespace pb

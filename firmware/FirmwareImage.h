@@ -32,6 +32,10 @@ public:
 
     // The number of blocks the upgrade sends; kept between loads when a model has none.
     int blockCount = 0;
+    // The blocks the last loaded file's image makes, whether the model takes them all or
+    // not; blocksInFile - blockCount were left out.
+    int blocksInFile = 0;
+    int blocksLeftOut() const { return qMax(0, blocksInFile - blockCount); }
 
 private:
     QByteArray bytes_;
@@ -48,6 +52,10 @@ bool HeaderMatchesModel(const QByteArray& header, int modelKind, const QString& 
 // The header as the status line shows it: the 16 bytes up to the first NUL.
 QString HeaderText(const QByteArray& header);
 
+// Whether a header is the text a firmware file starts with: all 16 bytes there, and up
+// to the first NUL at least one character, every one printable ASCII.
+bool IsFirmwareHeader(const QByteArray& header);
+
 enum class FirmwareLoadResult { Ok, LoadError, ModelError };
 
 // Loads the image from an open device into the buffer and checks its header.
@@ -61,5 +69,8 @@ FirmwareLoadResult LoadFirmwareFile(const QString& fileName, int modelKind,
 
 // The header of a file for the status line, or none when it cannot be opened.
 std::optional<QString> ReadFirmwareHeaderText(const QString& fileName);
+
+// The first 16 bytes of a file (fewer when it is shorter), or none when it cannot be opened.
+std::optional<QByteArray> ReadFirmwareHeader(const QString& fileName);
 
 }  // namespace pb

@@ -3,41 +3,11 @@
 #include "firmware/FirmwareFileFacts.h"
 #include "firmware/LoaderSession.h"
 #include "firmware/ModelCheck.h"
+#include "firmware/TimedBars.h"
+#include "i18n/FeedbackTexts.h"
 
 namespace pb {
 namespace {
-
-// The progress bars, counting the blocks programmed and verified for the report. A
-// protocol moves a bar to k once block k is done, and to the count at the end.
-class BlocksDone : public FirmwareProgressView {
-public:
-    explicit BlocksDone(FirmwareProgressView& bars) : bars_(bars) {}
-    void setProgramMaximum(int maximum) override {
-        blocks_ = maximum;
-        bars_.setProgramMaximum(maximum);
-    }
-    void setProgramPosition(int position) override {
-        programmed_ = qMax(programmed_, qMin(position + 1, blocks_));
-        bars_.setProgramPosition(position);
-    }
-    void setVerifyMaximum(int maximum) override {
-        verifyBlocks_ = maximum;
-        bars_.setVerifyMaximum(maximum);
-    }
-    void setVerifyPosition(int position) override {
-        verified_ = qMax(verified_, qMin(position + 1, verifyBlocks_));
-        bars_.setVerifyPosition(position);
-    }
-    void addTo(QJsonObject& detail) const {
-        detail.insert(QStringLiteral("blocks"), blocks_);
-        detail.insert(QStringLiteral("programmed"), programmed_);
-        detail.insert(QStringLiteral("verified"), verified_);
-    }
-
-private:
-    FirmwareProgressView& bars_;
-    int blocks_ = 0, verifyBlocks_ = 0, programmed_ = 0, verified_ = 0;
-};
 
 QString LoaderName(LoaderProtocol protocol) {
     switch (protocol) {
@@ -59,8 +29,11 @@ LoaderProtocol LoaderProtocolFor(int modelKind) { return FamilyOf(modelKind).loa
 
 UpgradeOutcome FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buffer) {
     failure_.clear();
+    flashTouched_ = false;
+    mayLackFirmware_ = false;
     bars_.setProgramPosition(0);
     bars_.setVerifyPosition(0);
+    bars_.clearBarProgress();
 
     if (!RunModelCheck(job.fileName, job.modelKind, job.versionText, buffer, view_)) {
         failure_ = QStringLiteral("the firmware file does not fit the controller");
@@ -68,7 +41,7 @@ UpgradeOutcome FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buff
     }
 
     TestRunFrame run(TestId::FirmwareUpgrade, link_, view_, clock_, observer_);
-    BlocksDone bars(bars_);
+    TimedBars bars(bars_, clock_);
     UpgradeOutcome outcome = UpgradeOutcome::OpenFailed;
     // Which image, for whichever controller: kept with the run even when the link fails.
     run.detail().insert(QStringLiteral("file"), FirmwareFileFacts(job.fileName));
@@ -97,8 +70,11 @@ UpgradeOutcome FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buff
         if (protocol != LoaderProtocol::None) {
             outcome = upgraded ? UpgradeOutcome::Upgraded : UpgradeOutcome::Failed;
             failure_ = session.failure();
+            flashTouched_ = session.flashWasTouched();
         }
         bars.addTo(run.detail());
+        run.detail().insert(QStringLiteral("blocksLeftOut"), buffer.blocksLeftOut());
+        if (!upgraded && flashTouched_) run.detail().insert(QStringLiteral("mayLackFirmware"), true);
         run.detail().insert(QStringLiteral("retries"),
                             QJsonObject{{QStringLiteral("program"), session.programRetries()},
                                         {QStringLiteral("verify"), session.verifyRetries()}});
@@ -107,7 +83,28 @@ UpgradeOutcome FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buff
     });
     if (outcome == UpgradeOutcome::OpenFailed)
         failure_ = QStringLiteral("the link could not be opened: %1").arg(run.openResult().detail);
+    mayLackFirmware_ = outcome == UpgradeOutcome::Failed && flashTouched_;
+    tellWhatTheEndingLeftUnsaid(outcome, buffer);
     return outcome;
+}
+
+void FirmwareUpgrade::tellWhatTheEndingLeftUnsaid(UpgradeOutcome outcome,
+                                                  const FirmwareBuffer& buffer) {
+    const int language = LanguageIndex(view_.language());
+    // Failed once flash was erased or written: the unit may not start again as it is.
+    if (mayLackFirmware_) {
+        view_.setStatus(Msg(MsgId::CommandError, view_.language()) +
+                        Text(FeedbackText::FlashMayBeBroken, language));
+        view_.setStatusAdvice(Text(FeedbackText::FlashMayBeBrokenAdvice, language));
+    }
+    // Programmed to the model's cap: say how much of the file did not go in.
+    if (outcome == UpgradeOutcome::Upgraded && buffer.blocksLeftOut() > 0) {
+        view_.setStatus(Msg(MsgId::CommandOk, view_.language()) +
+                        Text(FeedbackText::BlocksLeftOut, language).arg(buffer.blocksLeftOut()));
+        view_.setStatusAdvice(Text(FeedbackText::BlocksLeftOutAdvice, language)
+                                  .arg(buffer.blocksInFile)
+                                  .arg(buffer.blockCount));
+    }
 }
 
 }  // namespace pb

@@ -42,16 +42,25 @@ public:
     UpgradeOutcome run(const FirmwareJob& job, FirmwareBuffer& buffer);
     // Why the last run failed, for diagnostics; empty after success.
     QString failure() const { return failure_; }
+    // The last run failed after it had begun to erase or program the flash: the unit may
+    // be left without working firmware and must be upgraded again before use.
+    bool mayHaveLeftNoFirmware() const { return mayLackFirmware_; }
     // Who hears of the run (not of a model check that refused the file: no run began).
     void setObserver(RunObserver* observer) { observer_ = observer; }
 
 private:
+    // After the frame's ending: a unit the failure may have left without firmware, or
+    // blocks of the file the model did not take.
+    void tellWhatTheEndingLeftUnsaid(UpgradeOutcome outcome, const FirmwareBuffer& buffer);
+
     Link& link_;
     TestRunView& view_;
     FirmwareProgressView& bars_;
     Clock& clock_;
     RunObserver* observer_ = nullptr;
     QString failure_;
+    bool flashTouched_ = false;
+    bool mayLackFirmware_ = false;
 };
 
 }  // namespace pb

@@ -1,6 +1,7 @@
 #include "firmware/LoaderSession.h"
 
 #include "i18n/Messages.h"
+#include "procedures/Countdown.h"
 
 namespace pb {
 
@@ -18,6 +19,10 @@ LoaderSession::LoaderSession(TestRunFrame& run, FirmwareProgressView& bars, Cloc
 
 void LoaderSession::showStatus(MsgId messageId) {
     view().setStatus(run_.Msg(messageId));
+}
+
+void LoaderSession::waitForRestart(int ms) {
+    WaitWithCountdown(clock_, view(), run_.Msg(MsgId::Upgrading), ms);
 }
 
 Exchange LoaderSession::send(Transaction transaction, const QString& text) {

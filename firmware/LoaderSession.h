@@ -43,6 +43,9 @@ public:
 
     void pause(int ms) { clock_.pause(ms); }
     void showStatus(MsgId messageId);
+    // The wait for the controller to restart into its new firmware, counted down in the
+    // status line beside "Upgrading ...".
+    void waitForRestart(int ms);
     Exchange send(Transaction transaction, const QString& text);
 
     // The block's bytes as the controller receives and returns them: uppercase hex.
@@ -61,6 +64,11 @@ public:
     // status line counts down the tries left after each failure.
     bool waitForLoader(Transaction transaction, const QString& text, int readyLength);
 
+    // The first command that erases or programs flash is about to go out: from here on a
+    // failure may leave the unit without working firmware.
+    void flashTouched() { flashTouched_ = true; }
+    bool flashWasTouched() const { return flashTouched_; }
+
     // Records why the upgrade failed; always false, to end the procedure with.
     bool fail(const QString& why);
     const QString& failure() const { return failure_; }
@@ -77,6 +85,7 @@ private:
     int modelKind_;
     QString failure_;
     bool verifying_ = false;
+    bool flashTouched_ = false;
     int retries_[2] = {0, 0};
 };
 

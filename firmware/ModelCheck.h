@@ -9,9 +9,13 @@
 
 namespace pb {
 
+// What the status line calls a firmware file by its header: the model text it names,
+// or "not a firmware file" for a header that is no printable text.
+QString FirmwareFileLabel(const QByteArray& header, Language language);
+
 // True when the image is loaded and matches. On failure the view shows "Load firmware
-// file error!" or "Firmware file format model error!", the lamp turns red and the low
-// beep sounds.
+// file error!" or "Firmware file format model error!" (with "not a firmware file" after
+// it for a header that is no text), the lamp turns red and the low beep sounds.
 bool RunModelCheck(const QString& fileName, int modelKind, const QString& versionText,
                    FirmwareBuffer& buffer, TestRunView& view);
 

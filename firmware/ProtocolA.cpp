@@ -32,6 +32,7 @@ bool RunProtocolA(LoaderSession& s) {
         s.view().processEvents();
         const QString text = s.prefix() + QString::asprintf("Zp%04X", k * blockSize) +
                              QLatin1String(s.blockHex(k, blockSize));
+        s.flashTouched();
         if (!s.sendWithRetries(Transaction::Crc, text, program))
             return s.fail(QStringLiteral("block %1 was not programmed").arg(k));
         s.bars().setProgramPosition(k);
@@ -48,7 +49,7 @@ bool RunProtocolA(LoaderSession& s) {
     // 6. Restart into the new firmware; only an answer is worth waiting for.
     s.showStatus(MsgId::Upgrading);
     s.pause(100);
-    if (s.send(Transaction::Crc, s.prefix() + "ZrAA55")) s.pause(kRestartWaitMs);
+    if (s.send(Transaction::Crc, s.prefix() + "ZrAA55")) s.waitForRestart(kRestartWaitMs);
     return true;
 }
 

@@ -36,6 +36,7 @@ bool RunProtocolB(LoaderSession& s) {
     for (int k = 0; k < count; ++k) {
         s.view().processEvents();
         const int address = k * blockSize;
+        s.flashTouched();
         if (k % 2 == 0) {
             const QString erase = s.prefix() + QString::asprintf("E%04x", address);
             s.pause(4);
@@ -63,7 +64,7 @@ bool RunProtocolB(LoaderSession& s) {
     // 5. Restart.
     s.showStatus(MsgId::Upgrading);
     s.pause(100);
-    if (s.send(Transaction::XorEtx, s.prefix() + "X")) s.pause(kRestartWaitMs);
+    if (s.send(Transaction::XorEtx, s.prefix() + "X")) s.waitForRestart(kRestartWaitMs);
     return true;
 }
 

@@ -30,6 +30,7 @@ bool RunProtocolC(LoaderSession& s) {
     // 3. Erase the whole image area.
     s.view().processEvents();
     s.pause(50);
+    s.flashTouched();
     if (!s.send(Transaction::Xor, QStringLiteral("E")))
         return s.fail(QStringLiteral("the loader did not erase"));
 
@@ -56,7 +57,7 @@ bool RunProtocolC(LoaderSession& s) {
     // 6. Restart.
     s.showStatus(MsgId::Upgrading);
     s.pause(100);
-    if (s.send(Transaction::Xor, QStringLiteral("X"))) s.pause(kRestartWaitMs);
+    if (s.send(Transaction::Xor, QStringLiteral("X"))) s.waitForRestart(kRestartWaitMs);
     return true;
 }
 

@@ -11,6 +11,15 @@ enum class Console { Controller, Module };
 
 Outcome runConsoleCommand(ProcedureContext& ctx, Console console, const QString& suffix) {
     const bool controller = console == Console::Controller;
+    auto showReply = [&](const QString& reply) {
+        if (controller)
+            ctx.consoles.setControllerReplyText(reply);
+        else
+            ctx.consoles.setModuleReplyText(reply);
+    };
+    // The last reply goes first: a command refused or unanswered leaves the field empty
+    // beside its error, never an older answer.
+    showReply(QString());
     TestRunFrame run = ctx.frame(controller ? TestId::ControllerCommand : TestId::ModuleCommand);
     const Outcome outcome = run.run([&] {
         // Give the controller a moment.
@@ -21,10 +30,7 @@ Outcome runConsoleCommand(ProcedureContext& ctx, Console console, const QString&
         const Exchange x = ctx.link.SendCrcCommand(ctx.state.deviceId + suffix);
         if (!x) return RunOutcome::Error;
         const QString reply = RenderReply(x.reply.bytes());
-        if (controller)
-            ctx.consoles.setControllerReplyText(reply);
-        else
-            ctx.consoles.setModuleReplyText(reply);
+        showReply(reply);
         run.detail().insert(QStringLiteral("command"), ctx.state.deviceId + suffix);
         run.detail().insert(QStringLiteral("reply"), reply);
         return RunOutcome::Ok;

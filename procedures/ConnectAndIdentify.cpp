@@ -79,6 +79,10 @@ public:
         shown_.setVersionText(text);
     }
     void setSerialNumberText(const QString& text) override { shown_.setSerialNumberText(text); }
+    void clearIdentity() override {
+        versionText.clear();
+        shown_.clearIdentity();
+    }
 
     QString versionText;
 
@@ -162,9 +166,13 @@ Outcome ConnectAndIdentify(ProcedureContext& outer) {
                          outer.consoles, outer.clock, outer.state, outer.observer};
     TestRunFrame run = ctx.frame(TestId::Connect);
 
-    // 1. Forget the last controller and show every input and output.
+    // 1. Forget the last controller and show every input and output. Nothing it showed
+    // stays on show: whichever unit answers now, if any, is told by what this run finds.
     ctx.state.modelKind = kModelKindNone;
     ctx.dido.showAllInputsAndOutputs();
+    view.clearIdentity();
+    ctx.polling.clearPolling();
+    ctx.dido.clearInputLamps();
 
     // 2. Open the link, then the rest.
     return run.run([&] { return identifyController(ctx, view, run); });

@@ -19,6 +19,10 @@ public:
     virtual void untickAllOutputs() = 0;
     // Input k (1..8).
     virtual void setInputLamp(int k, InputLamp colour) = 0;
+    // Every input lamp white: no unit's inputs on show.
+    virtual void clearInputLamps() {
+        for (int k = 1; k <= 8; ++k) setInputLamp(k, InputLamp::White);
+    }
 };
 
 }  // namespace pb

@@ -14,6 +14,11 @@ public:
     virtual void setIdPosition(int position) = 0;
     virtual void setVersionText(const QString& text) = 0;       // pnVER
     virtual void setSerialNumberText(const QString& text) = 0;  // pnSN
+    // Neither panel shows a unit any more.
+    virtual void clearIdentity() {
+        setVersionText(QString());
+        setSerialNumberText(QString());
+    }
 };
 
 }  // namespace pb

@@ -10,6 +10,11 @@ public:
     virtual ~PollingView() = default;
     virtual void setPollingDate(const QString& text) = 0;  // pnPoolingDate
     virtual void setPollingData(const QString& text) = 0;  // pnPoolingData
+    // Both panels empty: no record of any unit on show.
+    virtual void clearPolling() {
+        setPollingDate(QString());
+        setPollingData(QString());
+    }
 };
 
 }  // namespace pb

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "i18n/Messages.h"
+#include "procedures/Countdown.h"
 #include "procedures/ReplyLayouts.h"
 
 namespace pb {
@@ -33,10 +34,11 @@ bool sendExpectingLength(ProcedureContext& ctx, const QString& command,
     return false;
 }
 
-// The older controller confirms a restart by answering "AS" once it is back up.
-bool sendThenAskStatus(ProcedureContext& ctx, const QString& command, int waitMs) {
+// The older controller confirms a restart by answering "AS" once it is back up; the
+// status line counts the wait down.
+bool sendThenAskStatus(ProcedureContext& ctx, const QString& command, MsgId status, int waitMs) {
     if (!sendExpectingLength(ctx, command, {reply::kBareLengthOlder})) return false;
-    ctx.clock.pause(waitMs);
+    WaitWithCountdown(ctx.clock, ctx.view, Msg(status, ctx.view.language()), waitMs);
     return sendExpectingLength(ctx, QStringLiteral("AS"), {reply::as::kLength});
 }
 
@@ -64,7 +66,8 @@ Outcome AlarmTest(ProcedureContext& ctx, int alarmIndex) {
 Outcome FactoryInitial(ProcedureContext& ctx) {
     return runSystemCommand(ctx, TestId::FactoryInitial, MsgId::SetFactory, [&] {
         if (isStatusIdentified(ctx))
-            return sendThenAskStatus(ctx, QStringLiteral("AI"), kFactoryInitialWaitMs);
+            return sendThenAskStatus(ctx, QStringLiteral("AI"), MsgId::SetFactory,
+                                     kFactoryInitialWaitMs);
         return sendExpectingLength(ctx, QStringLiteral("AR01"), {reply::kBareLength});
     });
 }
@@ -72,7 +75,7 @@ Outcome FactoryInitial(ProcedureContext& ctx) {
 Outcome Reboot(ProcedureContext& ctx) {
     return runSystemCommand(ctx, TestId::Reboot, MsgId::SetReboot, [&] {
         if (isStatusIdentified(ctx))
-            return sendThenAskStatus(ctx, QStringLiteral("AJ"), kRebootWaitMs);
+            return sendThenAskStatus(ctx, QStringLiteral("AJ"), MsgId::SetReboot, kRebootWaitMs);
         return sendExpectingLength(ctx, QStringLiteral("AR00"), {reply::kBareLength});
     });
 }

@@ -4,8 +4,10 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
+#include "firmware/FirmwareFileFacts.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/ModelCheck.h"
 #include "tests/support/RecordingView.h"
@@ -201,4 +203,65 @@ TEST(FirmwareImage, HeaderTextForTheStatusLineStopsAtTheFirstNul) {
     EXPECT_EQ(ReadFirmwareHeaderText(f.fileName()), QString("KV320MX-V5"));
     EXPECT_EQ(HeaderText("0123456789ABCDEFGHIJ"), "0123456789ABCDEF");
     EXPECT_FALSE(ReadFirmwareHeaderText(dir.filePath("none.KVF")).has_value());
+}
+
+// A header that is no printable text names no model: the file is called no firmware
+// file, in the status line of the menu, after the model check's error and in the record.
+TEST(FirmwareImage, AHeaderThatIsNoTextIsNamedNoFirmwareFile) {
+    EXPECT_TRUE(IsFirmwareHeader(header("KV320MX-V5")));
+    EXPECT_TRUE(IsFirmwareHeader("KV150RB V1.20.05"));  // 16 characters, no NUL
+    EXPECT_FALSE(IsFirmwareHeader(header("")));           // all NUL
+    EXPECT_FALSE(IsFirmwareHeader(header("KV320\x01MX")));
+    EXPECT_FALSE(IsFirmwareHeader(header("KV320MX\xA9V5")));  // not ASCII
+    EXPECT_FALSE(IsFirmwareHeader(QByteArray("\x7F" "ELF\x02\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00", 16)));
+    EXPECT_FALSE(IsFirmwareHeader("KV320MX-V5"));  // a file shorter than a header
+
+    const QByteArray elf("\x7F" "ELF\x02\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00", 16);
+    EXPECT_EQ(FirmwareFileLabel(elf, Language::English), "not a firmware file");
+    EXPECT_EQ(FirmwareFileLabel(elf, Language::SimplifiedChinese), QStringLiteral("不是韧体档案"));
+    EXPECT_EQ(FirmwareFileLabel(elf, Language::TraditionalChinese), QStringLiteral("不是韌體檔案"));
+    EXPECT_EQ(FirmwareFileLabel(header("KV740MX-V6"), Language::English), "KV740MX-V6");
+
+    QTemporaryDir dir;
+    const QString binary = dir.filePath("program.KVF");
+    QFile f(binary);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(elf + image(2000));
+    f.close();
+    FirmwareBuffer buffer;
+    pbtest::RecordingView view;
+    EXPECT_FALSE(RunModelCheck(binary, 3, {}, buffer, view));
+    EXPECT_EQ(view.status(), "Firmware file format model error! (not a firmware file)");
+    view.shownLanguage = Language::SimplifiedChinese;
+    EXPECT_FALSE(RunModelCheck(binary, 6, {}, buffer, view));
+    EXPECT_EQ(view.status(), QStringLiteral("韧体档案格式机型错误! (不是韧体档案)"));
+
+    const QJsonObject facts = FirmwareFileFacts(binary);
+    EXPECT_FALSE(facts.contains("header"));
+    EXPECT_EQ(facts.value("headerHex").toString(), QString::fromLatin1(elf.toHex()));
+}
+
+TEST(FirmwareImage, TheBlocksOfAFileBeyondTheModelsCapAreCounted) {
+    struct Case {
+        int kind;
+        int imageBytes;
+        int sent, inFile;
+    };
+    // Capped (kind 3: 124), beyond the read limit (kind 6: 126 read, 124 sent), and the
+    // limit of a model without a cap (kind 4: 984); a short last block counts as one.
+    for (const Case& c : {Case{3, 124 * 512, 124, 124}, Case{3, 125 * 512 + 1, 124, 126},
+                          Case{6, 200 * 512, 124, 200}, Case{4, 1000 * 64, 984, 1000},
+                          Case{1, 10 * 256, 10, 10}}) {
+        SCOPED_TRACE(c.kind);
+        FirmwareBuffer buffer;
+        QTemporaryDir dir;
+        QFile f(dir.filePath("big.KVF"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(header("KV") + image(c.imageBytes));
+        f.close();
+        LoadFirmwareFile(f.fileName(), c.kind, {}, buffer);
+        EXPECT_EQ(buffer.blockCount, c.sent);
+        EXPECT_EQ(buffer.blocksInFile, c.inFile);
+        EXPECT_EQ(buffer.blocksLeftOut(), c.inFile - c.sent);
+    }
 }

@@ -22,7 +22,14 @@ public:
     void setProgramPosition(int p) override { programPos = p; }
     void setVerifyMaximum(int m) override { verifyMax = m; }
     void setVerifyPosition(int p) override { verifyPos = p; }
+    void setBarProgress(pb::FirmwareBar bar, const pb::BarProgress& p) override {
+        (bar == pb::FirmwareBar::Program ? programFigures : verifyFigures).append(p);
+    }
+    void clearBarProgress() override { ++figureClears; }
     int programMax = 100, programPos = -1, verifyMax = 100, verifyPos = -1;
+    // The figures told beside each bar, in order.
+    QList<pb::BarProgress> programFigures, verifyFigures;
+    int figureClears = 0;
 };
 
 // A firmware file: the header text padded with NULs to 16 bytes, then the image.

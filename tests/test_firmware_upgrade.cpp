@@ -2,6 +2,9 @@
 // end to end, their pauses and retries, and how they fail.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include "i18n/FeedbackTexts.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/test_firmware_rig.h"
 
@@ -64,7 +67,8 @@ QStringList expectedCommands(int kind, const QString& id, const QByteArray& imag
     return c;
 }
 
-void expectCleanUpgrade(FirmwareRig& rig, const QByteArray& image, int blocks) {
+// A clean upgrade of blocks blocks; leftOut blocks of the file beyond the model's cap.
+void expectCleanUpgrade(FirmwareRig& rig, const QByteArray& image, int blocks, int leftOut = 0) {
     const int size = rig.modelCase.blockSize;
     EXPECT_EQ(rig.controller.commands(),
               expectedCommands(rig.job.modelKind, rig.job.deviceId, image, blocks));
@@ -77,7 +81,8 @@ void expectCleanUpgrade(FirmwareRig& rig, const QByteArray& image, int blocks) {
     EXPECT_EQ(rig.bars.programPos, blocks);
     EXPECT_EQ(rig.bars.verifyMax, blocks);
     EXPECT_EQ(rig.bars.verifyPos, blocks);
-    EXPECT_EQ(rig.view.status(), "Command ok.");
+    EXPECT_EQ(rig.view.status(), leftOut > 0 ? QStringLiteral("Command ok. %1 blocks left out").arg(leftOut)
+                                              : QStringLiteral("Command ok."));
     EXPECT_EQ(rig.view.lamp(), LampColour::Yellow);
     EXPECT_EQ(rig.view.lastBeepHz(), 1000);
     // The window stays disabled from the start of the run to its end.
@@ -165,7 +170,15 @@ TEST(FirmwareBlockCounts, ExactMultiplesAndCapsDecideWhatIsSent) {
         const QByteArray image = PatternImage(c.imageBlocks * rig.modelCase.blockSize, c.kind);
         rig.writeImage(image);
         ASSERT_EQ(rig.run(), UpgradeOutcome::Upgraded);
-        expectCleanUpgrade(rig, image, c.sent);
+        expectCleanUpgrade(rig, image, c.sent, c.imageBlocks - c.sent);
+        EXPECT_EQ(rig.runs.last().detail.value("blocksLeftOut").toInt(), c.imageBlocks - c.sent);
+        // The whole story a hover away: how many the file holds and the model takes.
+        if (c.imageBlocks > c.sent) {
+            EXPECT_EQ(rig.view.advice, QStringLiteral("The file holds %1 blocks; this model takes %2, so "
+                                                      "the rest were not programmed.")
+                                           .arg(c.imageBlocks)
+                                           .arg(c.sent));
+        }
     }
 }
 
@@ -221,7 +234,10 @@ TEST(FirmwareRetries, ABlockSilentFiveTimesFailsAndTheBarsStayWhereTheyStood) {
     EXPECT_EQ(rig.runs.last().detail.value("programmed").toInt(), 2);
     EXPECT_EQ(rig.runs.last().detail.value("verified").toInt(), 0);
     EXPECT_EQ(rig.runs.last().detail.value("failure").toString(), rig.failure);
-    EXPECT_EQ(rig.view.status(), "Command error!");
+    // Flash was erased and written: the unit may not start as it is.
+    EXPECT_EQ(rig.view.status(), "Command error! Upgrade again before use");
+    EXPECT_TRUE(rig.view.advice.contains("without working firmware")) << rig.view.advice.toStdString();
+    EXPECT_TRUE(rig.runs.last().detail.value("mayLackFirmware").toBool());
     EXPECT_EQ(rig.view.lamp(), LampColour::Red);
     EXPECT_EQ(rig.view.lastBeepHz(), 300);
     EXPECT_FALSE(rig.link.isOpen());
@@ -239,7 +255,7 @@ TEST(FirmwareRetries, OneFlippedDigitInAVerifyReplyFailsTheUpgrade) {
         EXPECT_EQ(rig.bars.verifyPos, 1);
         EXPECT_TRUE(rig.commandsStarting("X").isEmpty());
         EXPECT_TRUE(rig.commandsStarting("ZrAA55").isEmpty());
-        EXPECT_EQ(rig.view.status(), "Command error!");
+        EXPECT_EQ(rig.view.status(), "Command error! Upgrade again before use");
     }
 }
 
@@ -252,7 +268,10 @@ TEST(FirmwareWaitLoop, ProtocolBCountsDownFromTenToOneThenFails) {
     QStringList countdown;
     for (int n = 10; n >= 1; --n) countdown << QString::asprintf("Connecting device ... ( %d )", n);
     EXPECT_EQ(rig.view.statuses.mid(1, 10), countdown);
+    // Nothing was erased yet: the old firmware is still there, no warning.
     EXPECT_EQ(rig.view.status(), "Command error!");
+    EXPECT_EQ(rig.view.advice, "");
+    EXPECT_FALSE(rig.runs.last().detail.contains("mayLackFirmware"));
     QStringList expected = {"0001ZxA5", "0001ZxA5"};
     for (int i = 0; i < 10; ++i) expected << "0001A";
     EXPECT_EQ(rig.controller.commands(), expected);
@@ -325,4 +344,54 @@ TEST(FirmwareStart, ALinkThatCannotOpenEndsWithConnectDeviceError) {
     EXPECT_EQ(rig.run(), UpgradeOutcome::OpenFailed);
     EXPECT_TRUE(rig.view.status().startsWith("Connect device error!")) << rig.view.status().toStdString();
     EXPECT_FALSE(rig.view.busy);
+}
+
+namespace {
+
+// done / total, elapsed and left in ms (-1: no estimate yet).
+std::tuple<int, int, qint64, qint64> figures(const pb::BarProgress& p) {
+    return {p.done, p.total, p.elapsedMs, p.remainingMs};
+}
+
+QList<std::tuple<int, int, qint64, qint64>> figuresOf(const QList<pb::BarProgress>& told) {
+    QList<std::tuple<int, int, qint64, qint64>> out;
+    for (const pb::BarProgress& p : told) out.append(figures(p));
+    return out;
+}
+
+}  // namespace
+
+// The figures beside the bars and the countdown of the restart, by the procedure's
+// clock: every pause moves it on, the transactions take no time on it.
+TEST(FirmwareFeedback, BarFiguresAndTheRestartCountdownFollowTheProceduresClock) {
+    FirmwareRig rig(3);
+    rig.clock.setAdvancesOnPause(true);
+    rig.writeImage(PatternImage(4 * 512));
+    ASSERT_EQ(rig.run(), UpgradeOutcome::Upgraded);
+
+    EXPECT_EQ(rig.bars.figureClears, 1);  // the last upgrade's figures went first
+    // Kind 3 waits 20 ms before each block it programs and 50 ms before each it reads
+    // back; the time left is the blocks left at the pace so far.
+    using F = std::tuple<int, int, qint64, qint64>;
+    EXPECT_EQ(figuresOf(rig.bars.programFigures),
+              (QList<F>{{0, 4, 0, -1}, {1, 4, 20, 60}, {2, 4, 40, 40}, {3, 4, 60, 20}, {4, 4, 80, 0}}));
+    EXPECT_EQ(figuresOf(rig.bars.verifyFigures),
+              (QList<F>{{0, 4, 0, -1}, {1, 4, 50, 150}, {2, 4, 100, 100}, {3, 4, 150, 50}, {4, 4, 200, 0}}));
+
+    // "Upgrading ...", then the seven seconds of the restart, then the ending.
+    const qsizetype upgrading = rig.view.statuses.indexOf("Upgrading ...");
+    ASSERT_GE(upgrading, 0);
+    QStringList expected;
+    for (int left = 7; left >= 1; --left) expected << QStringLiteral("Upgrading ... (%1 s left)").arg(left);
+    expected << "Command ok.";
+    EXPECT_EQ(rig.view.statuses.mid(upgrading + 1), expected);
+    EXPECT_EQ(rig.clock.pauses().last(), 7000);  // still one wait of 7 s
+}
+
+TEST(FirmwareFeedback, BarFiguresReadAsBlocksPercentAndTimes) {
+    EXPECT_EQ(BarProgressText(37, 124, 12'400, 29'100, 0), "37 / 124 blocks   29%   0:12 elapsed   0:29 left");
+    EXPECT_EQ(BarProgressText(0, 124, 0, -1, 0), "0 / 124 blocks   0%   0:00 elapsed   --:-- left");
+    EXPECT_EQ(BarProgressText(0, 0, 0, -1, 0), "0 / 0 blocks   100%   0:00 elapsed   --:-- left");
+    EXPECT_EQ(BarProgressText(984, 984, 3'725'000, 0, 1), QStringLiteral("984 / 984 块   100%   已用 1:02:05   剩余 0:00"));
+    EXPECT_EQ(BarProgressText(1, 3, 61'000, 122'000, 2), QStringLiteral("1 / 3 塊   33%   已用 1:01   剩餘 2:02"));
 }

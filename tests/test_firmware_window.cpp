@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "app/TfrmModule.h"
+#include "app/WindowColours.h"
 #include "settings/Settings.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/test_firmware_rig.h"
@@ -150,4 +151,45 @@ TEST(FirmwareWindow, AnUnidentifiedControllerGetsNothingAndTheWindowComesBack) {
     EXPECT_TRUE(w.controller.commands().isEmpty());
     EXPECT_TRUE(w.window.isEnabled());
     EXPECT_FALSE(w.window.link().isOpen());
+}
+
+TEST(FirmwareWindow, ANonFirmwareFileAndAnUpgradesLeftoversAreNamedInTheStatusLine) {
+    FirmwareWindow w(sim::Model::V5, "0001");
+    auto& u = w.ui();
+    auto write = [&](const QString& file, const QByteArray& bytes) {
+        QFile f(w.dir.filePath(file));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
+    };
+
+    // A program, not firmware: its header is not shown as if it named a model.
+    const QString program = write("program.KVF", QByteArray("\x7F" "ELF\x02\x01\x01", 7) + PatternImage(4000));
+    w.chooseFile(program);
+    EXPECT_EQ(u.pnMsg->text(), "not a firmware file");
+    w.window.mnuTraditionalClick();
+    w.chooseFile(program);
+    EXPECT_EQ(u.pnMsg->text(), QStringLiteral("不是韌體檔案"));
+    w.window.mnuEnglishClick();
+
+    QTest::mouseClick(u.btnConnect, Qt::LeftButton);
+    ASSERT_EQ(w.window.state().modelKind, 3);
+
+    // More blocks than the model takes: programmed to its cap, the rest counted.
+    w.chooseFile(write("big.KVF", FirmwareFileBytes("KV320MX-V5", PatternImage(130 * 512))));
+    QTest::mouseClick(u.btnFirmware, Qt::LeftButton);
+    EXPECT_EQ(u.pnMsg->text(), "Command ok. 6 blocks left out");
+    EXPECT_TRUE(u.pnMsg->toolTip().contains("130 blocks")) << u.pnMsg->toolTip().toStdString();
+    EXPECT_TRUE(u.pbProgram->text().startsWith("124 / 124 blocks   100%")) << u.pbProgram->text().toStdString();
+    EXPECT_TRUE(u.pbVerify->text().startsWith("124 / 124 blocks   100%")) << u.pbVerify->text().toStdString();
+
+    // Verify failed once blocks were written: the unit must be upgraded again.
+    w.controller.faults().corruptVerifyBlock = 1;
+    w.chooseFile(write("v5.KVF", FirmwareFileBytes("KV320MX-V5", PatternImage(4 * 512))));
+    EXPECT_EQ(u.pbProgram->text(), "");  // a new file: the last upgrade's figures went
+    QTest::mouseClick(u.btnFirmware, Qt::LeftButton);
+    EXPECT_EQ(u.pnMsg->text(), "Command error! Upgrade again before use");
+    EXPECT_TRUE(u.pnMsg->toolTip().contains("without working firmware")) << u.pnMsg->toolTip().toStdString();
+    EXPECT_EQ(u.shComm->brushColor(), pb::ColourFromBgr(pb::kBgrRed));
+    EXPECT_TRUE(u.pbVerify->text().startsWith("1 / 4 blocks   25%")) << u.pbVerify->text().toStdString();
 }

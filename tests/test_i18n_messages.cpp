@@ -8,6 +8,7 @@
 
 #include "i18n/LanguageFont.h"
 #include "i18n/EventTexts.h"
+#include "i18n/FeedbackTexts.h"
 #include "i18n/LinkFailureTexts.h"
 #include "i18n/Messages.h"
 #include "i18n/RecipeTexts.h"
@@ -80,6 +81,14 @@ TEST(MessageTable, EventAndTrafficTextsAreInTheCodePageOfTheirLanguage) {
     ExpectTableEncodable<pb::TrafficText>(int(pb::TrafficText::LinkClosed) + 1);
     ExpectTableEncodable<pb::RecipeProblem>(int(pb::RecipeProblem::MistakeLine) + 1);
     ExpectTableEncodable<pb::RecipeReason>(int(pb::RecipeReason::NotRun) + 1);
+}
+
+TEST(MessageTable, FeedbackTextsAreInTheCodePageOfTheirLanguage) {
+    ExpectTableEncodable<pb::FeedbackText>(int(pb::FeedbackText::FlashMayBeBrokenAdvice) + 1);
+    // The bar's figures have five places to fill, in every language.
+    for (int language = 0; language < pb::kLanguageCount; ++language)
+        for (const char* mark : {"%3", "%4", "%5"})
+            EXPECT_TRUE(pb::Text(pb::FeedbackText::BarProgress, language).contains(mark)) << language << mark;
 }
 
 TEST(MessageTable, RecordsTextsAreInTheCodePageOfTheirLanguage) {

@@ -43,15 +43,28 @@ TEST(CommandConsoles, EmptyCommandSendsTheIdAlone) {
     EXPECT_EQ(h.texts(), QStringList({"0000"}));
 }
 
-TEST(CommandConsoles, FailedControllerCommandKeepsTheFieldAndStoresNothing) {
+TEST(CommandConsoles, FailedCommandEmptiesItsReplyFieldAndStoresNothing) {
+    // Refused by the controller (bad checksum), unanswered, or no link at all: the
+    // earlier reply never stays beside the error.
     ProcedureHarness h;
     h.view.controllerReply = "earlier";
+    h.view.moduleReply = "earlier module";
     h.answer([](const QString&) { return BadChecksumReplyOfLength(12); });
     EXPECT_EQ(ControllerCommand(h.ctx, "AB"), Outcome::Error);
-    EXPECT_EQ(h.view.controllerReply, "earlier");
+    EXPECT_EQ(h.view.controllerReply, "");
+    EXPECT_EQ(h.view.moduleReply, "earlier module");  // the other console keeps its own
     EXPECT_EQ(h.view.linkSettingsSaves, 0);
     EXPECT_EQ(h.view.status(), "Command error!");
     EXPECT_EQ(h.view.lastBeepHz(), 300);
+
+    h.answer([](const QString&) { return QByteArray(); });
+    EXPECT_EQ(ModuleCommand(h.ctx, 0, "1", "B"), Outcome::Error);
+    EXPECT_EQ(h.view.moduleReply, "");
+
+    h.view.controllerReply = "earlier";
+    h.view.settings.tcpPort = "0";  // never opens
+    EXPECT_EQ(ControllerCommand(h.ctx, "AB"), Outcome::OpenFailed);
+    EXPECT_EQ(h.view.controllerReply, "");
 }
 
 TEST(CommandConsoles, OverlongOrNonAsciiCommandIsRefusedWithoutSending) {

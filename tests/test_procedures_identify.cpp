@@ -157,7 +157,7 @@ TEST(ConnectAndIdentify, NobodyAnsweringCountsDownAndReportsConnectError) {
     EXPECT_EQ(h.view.lamp(), LampColour::Red);
     EXPECT_EQ(h.view.lastBeepHz(), 300);
     EXPECT_EQ(h.view.linkSettingsSaves, 0);
-    EXPECT_EQ(h.view.version, "(untouched)");
+    EXPECT_EQ(h.view.version, "");  // nothing of an earlier unit stays on show
     EXPECT_FALSE(h.link.isOpen());
     EXPECT_FALSE(h.view.busy);
 }

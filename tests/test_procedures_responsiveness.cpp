@@ -44,6 +44,15 @@ TEST(Responsiveness, RealPausesAndSilentRepliesKeepEventsFlowing) {
         h.expectEveryWaitServed(witness, clock);
         EXPECT_GE(witness.waits(), 8);  // AC x3, AS, AV, AS; AJ, AS
         EXPECT_GT(witness.ticks() - ticksBeforeReboot, 10);  // the timer ran on in the wait
+        // The status line counted the wait down by the window clock's own timer: from
+        // 4 for the first half second, a lower figure at each tick that came.
+        QList<int> figures;
+        for (const QString& s : h.view.statuses)
+            if (s.startsWith("Set reboot (")) figures.append(s.section('(', 1).section(' ', 0, 0).toInt());
+        ASSERT_FALSE(figures.isEmpty());
+        EXPECT_EQ(figures.first(), 4);
+        for (qsizetype i = 1; i < figures.size(); ++i) EXPECT_LT(figures[i], figures[i - 1]) << i;
+        EXPECT_GE(figures.last(), 1);
     }
 }
 

@@ -68,7 +68,33 @@ TEST(SystemCommands, OlderControllerFactoryInitialWaitsThenAsksStatus) {
     EXPECT_EQ(FactoryInitial(h.ctx), Outcome::Ok);
     EXPECT_EQ(h.texts(), QStringList({"045AI", "045AS"}));
     EXPECT_EQ(h.clock.pauses(), QList<int>({100, 16000}));
-    EXPECT_TRUE(h.view.statuses.contains("Set factory"));
+    // The wait counts down once a second in the status line, as the clock tells it.
+    QStringList expected = {"Connecting device ...", "Set factory"};
+    for (int left = 16; left >= 1; --left) expected << QStringLiteral("Set factory (%1 s left)").arg(left);
+    expected << "Command ok.";
+    EXPECT_EQ(h.view.statuses, expected);
+}
+
+TEST(SystemCommands, RestartWaitsCountDownInTheWindowsLanguage) {
+    struct Case {
+        Language language;
+        QString first, last;
+    };
+    for (const Case& c : {Case{Language::SimplifiedChinese, QStringLiteral("设定重新开机 (剩余 4 秒)"), QStringLiteral("设定重新开机 (剩余 1 秒)")},
+                          Case{Language::TraditionalChinese, QStringLiteral("設定重新開機 (剩餘 4 秒)"), QStringLiteral("設定重新開機 (剩餘 1 秒)")}}) {
+        ProcedureHarness h;
+        h.view.shownLanguage = c.language;
+        h.state.deviceId = "045";
+        h.state.modelKind = 4;
+        h.answer(lengths({{"AJ", 12}, {"AS", 20}}, 3));
+        EXPECT_EQ(Reboot(h.ctx), Outcome::Ok);
+        // 3500 ms: four figures, the first for the half second.
+        const QStringList counted = h.view.statuses.filter(QStringLiteral(" 秒)"));
+        ASSERT_EQ(counted.size(), 4);
+        EXPECT_EQ(counted.first(), c.first);
+        EXPECT_EQ(counted.last(), c.last);
+        EXPECT_EQ(h.clock.pauses(), QList<int>({100, 3500}));
+    }
 }
 
 TEST(SystemCommands, OlderControllerFactoryInitialRefusedStopsAtOnce) {

@@ -88,7 +88,12 @@ void CheckKind(int kind, const QString& version, const QByteArray& file, Languag
         FUZZ_REQUIRE(view.calls == 0);  // a passed check shows nothing
     } else {
         const MsgId id = headerComplete ? MsgId::FirmwareFileModelError : MsgId::LoadFirmwareFileError;
-        FUZZ_REQUIRE(view.status == Msg(id, language));
+        // A header that is no text is named as no firmware file after the model error.
+        const QByteArray head = file.left(kFirmwareHeaderSize);
+        const QString named = headerComplete && !IsFirmwareHeader(head)
+                                  ? QStringLiteral(" (") + FirmwareFileLabel(head, language) + QStringLiteral(")")
+                                  : QString();
+        FUZZ_REQUIRE(view.status == Msg(id, language) + named);
         FUZZ_REQUIRE(view.lamp == LampColour::Red && view.beepHz == kLowBeepHz && view.beepMs == kBeepMs);
     }
 

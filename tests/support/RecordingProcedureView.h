@@ -43,6 +43,17 @@ public:
         lampHistory.append(QString::number(k) + (colour == pb::InputLamp::Yellow ? "Y" : "W"));
     }
 
+    // Cleared as a whole, apart from the histories of what the tests painted and showed.
+    void clearInputLamps() override {
+        inputLamps.fill(pb::InputLamp::White);
+        ++inputLampClears;
+    }
+    void clearPolling() override {
+        pollingDate.clear();
+        pollingData.clear();
+        ++pollingClears;
+    }
+
     void setPollingDate(const QString& text) override {
         pollingDate = text;
         pollingDates.append(text);
@@ -77,6 +88,8 @@ public:
     QString controllerReply;
     QString moduleReply;
     int processEventsCalls = 0;
+    int inputLampClears = 0;
+    int pollingClears = 0;
 };
 
 }  // namespace pbtest

@@ -13,7 +13,11 @@ namespace pbtest {
 template <typename View>
 class RecordingViewOf : public View {
 public:
-    void setStatus(const QString& text) override { statuses.append(text); }
+    void setStatus(const QString& text) override {
+        statuses.append(text);
+        advice.clear();  // as the window's tool tip goes with a new status
+    }
+    void setStatusAdvice(const QString& text) override { advice = text; }
     void setLamp(pb::LampColour colour) override { lamps.append(colour); }
     void setBusy(bool on) override {
         busy = on;
@@ -50,6 +54,7 @@ public:
     pb::LinkSettings settings;
     pb::Language shownLanguage = pb::Language::English;
     QStringList statuses;
+    QString advice;  // beside the last status
     QList<pb::LampColour> lamps;
     QList<bool> busyChanges;
     QList<QPair<int, int>> beeps;
