@@ -11,7 +11,6 @@ class QLineEdit;
 namespace pb {
 
 class CommandHistory : public QObject {
-    Q_OBJECT
 public:
     static constexpr int kMostKept = 50;
 

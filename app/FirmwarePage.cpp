@@ -31,6 +31,14 @@ FirmwarePage::FirmwarePage(QWidget* parent) : QWidget(parent) {
         // The figures of an upgrade, written over the bar; none before the first.
         bar->setTextVisible(false);
         bar->setAlignment(Qt::AlignCenter);
+        // An upgrade runs with the window disabled: the bars are read then, so they keep
+        // the colours of an enabled window.
+        QPalette palette = bar->palette();
+        for (int role = 0; role < QPalette::NColorRoles; ++role) {
+            const auto r = QPalette::ColorRole(role);
+            palette.setBrush(QPalette::Disabled, r, palette.brush(QPalette::Active, r));
+        }
+        bar->setPalette(palette);
     }
     for (QLabel* panel : {Panel3, pnFile, Panel1, Panel2})
         panel->setToolTip(QStringLiteral("Fimeware filename"));
@@ -80,8 +88,8 @@ void FirmwarePage::showFigures(pb::FirmwareBar bar) {
     if (!p) return shown->setFormat(QString());
     const QString text = pb::BarProgressText(p->done, p->total, p->elapsedMs, p->remainingMs,
                                              pb::LanguageIndex(language_));
-    // The bar would read "%" as the start of a placeholder of its own.
-    shown->setFormat(QString(text).replace(QLatin1Char('%'), QLatin1String("%%")));
+    // The bar fills in only "%p", "%v" and "%m"; the figures' "%" stands before a blank.
+    shown->setFormat(text);
 }
 
 // A bar with the range 0..0 would spin as "busy"; an empty image shows a full bar.

@@ -43,6 +43,9 @@ struct FirmwareWindow {
             if (fileName.isEmpty()) return d->reject();
             const QFileInfo info(fileName);
             d->setDirectory(info.absolutePath());
+            // The dialog leaves its name field alone while that has the focus (the second
+            // time it is shown).
+            if (QWidget* focused = d->focusWidget()) focused->clearFocus();
             d->selectFile(info.fileName());
             static_cast<QDialog*>(d)->done(QDialog::Accepted);
         });
@@ -163,8 +166,12 @@ TEST(FirmwareWindow, ANonFirmwareFileAndAnUpgradesLeftoversAreNamedInTheStatusLi
         return f.fileName();
     };
 
-    // A program, not firmware: its header is not shown as if it named a model.
+    // All files there before the dialog first lists the folder.
     const QString program = write("program.KVF", QByteArray("\x7F" "ELF\x02\x01\x01", 7) + PatternImage(4000));
+    const QString big = write("big.KVF", FirmwareFileBytes("KV320MX-V5", PatternImage(130 * 512)));
+    const QString small = write("v5.KVF", FirmwareFileBytes("KV320MX-V5", PatternImage(4 * 512)));
+
+    // A program, not firmware: its header is not shown as if it named a model.
     w.chooseFile(program);
     EXPECT_EQ(u.pnMsg->text(), "not a firmware file");
     w.window.mnuTraditionalClick();
@@ -176,7 +183,8 @@ TEST(FirmwareWindow, ANonFirmwareFileAndAnUpgradesLeftoversAreNamedInTheStatusLi
     ASSERT_EQ(w.window.state().modelKind, 3);
 
     // More blocks than the model takes: programmed to its cap, the rest counted.
-    w.chooseFile(write("big.KVF", FirmwareFileBytes("KV320MX-V5", PatternImage(130 * 512))));
+    w.chooseFile(big);
+    ASSERT_EQ(u.pnFile->text(), big);
     QTest::mouseClick(u.btnFirmware, Qt::LeftButton);
     EXPECT_EQ(u.pnMsg->text(), "Command ok. 6 blocks left out");
     EXPECT_TRUE(u.pnMsg->toolTip().contains("130 blocks")) << u.pnMsg->toolTip().toStdString();
@@ -185,7 +193,8 @@ TEST(FirmwareWindow, ANonFirmwareFileAndAnUpgradesLeftoversAreNamedInTheStatusLi
 
     // Verify failed once blocks were written: the unit must be upgraded again.
     w.controller.faults().corruptVerifyBlock = 1;
-    w.chooseFile(write("v5.KVF", FirmwareFileBytes("KV320MX-V5", PatternImage(4 * 512))));
+    w.chooseFile(small);
+    ASSERT_EQ(u.pnFile->text(), small);
     EXPECT_EQ(u.pbProgram->text(), "");  // a new file: the last upgrade's figures went
     QTest::mouseClick(u.btnFirmware, Qt::LeftButton);
     EXPECT_EQ(u.pnMsg->text(), "Command error! Upgrade again before use");

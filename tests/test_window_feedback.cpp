@@ -14,7 +14,7 @@
 #include "sim/SimServers.h"
 #include "tests/support/QtPrinters.h"
 
-using namespace pbtest;
+
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFontMetrics>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include "app/TfrmModule.h"
