@@ -9,6 +9,7 @@
 #include "app/QuitOnSignal.h"
 #include "app/RuntimeDir.h"
 #include "app/ScreenFit.h"
+#include "app/StationAlone.h"
 #include "app/TfrmModule.h"
 #include "app/WindowOptions.h"
 #include "settings/Settings.h"
@@ -36,6 +37,8 @@ int main(int argc, char** argv) {
     qCDebug(lcApp) << "settings file" << pb::SettingsFilePath();
     if (!runtimeDir.made().isEmpty()) qCDebug(lcApp) << "runtime folder" << runtimeDir.made();
     try {
+        if (!parsed.options->stationRecipe.isEmpty())
+            return pb::RunStationAlone(parsed.options->stationRecipe);
         TfrmModule frmModule;
         // Centred on the screen, or scrolling inside it when the screen is too small.
         pb::FitWindowToScreen(frmModule);

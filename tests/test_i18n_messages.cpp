@@ -13,6 +13,7 @@
 #include "i18n/RecipeTexts.h"
 #include "i18n/TrafficTexts.h"
 #include "i18n/RecordsTexts.h"
+#include "i18n/StationTexts.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -80,6 +81,16 @@ TEST(MessageTable, EventAndTrafficTextsAreInTheCodePageOfTheirLanguage) {
     ExpectTableEncodable<pb::TrafficText>(int(pb::TrafficText::LinkClosed) + 1);
     ExpectTableEncodable<pb::RecipeProblem>(int(pb::RecipeProblem::MistakeLine) + 1);
     ExpectTableEncodable<pb::RecipeReason>(int(pb::RecipeReason::NotRun) + 1);
+}
+
+TEST(MessageTable, StationTextsAreInTheCodePageOfTheirLanguage) {
+    ExpectTableEncodable<pb::StationText>(int(pb::StationText::RecipeMistakes) + 1);
+    for (int kind = 0; kind <= int(pb::StepKind::Module); ++kind) {
+        pb::RecipeStep step;
+        step.kind = pb::StepKind(kind);
+        EXPECT_TRUE(EncodableIn("GB2312", pb::StepName(step, 1))) << kind;
+        EXPECT_TRUE(EncodableIn("BIG5", pb::StepName(step, 2))) << kind;
+    }
 }
 
 TEST(MessageTable, RecordsTextsAreInTheCodePageOfTheirLanguage) {
