@@ -5,26 +5,33 @@
 
 #include "app/StationRecipe.h"
 #include "app/StationWindow.h"
+#include "records/RecordStore.h"
 #include "settings/Settings.h"
 
 namespace pb {
 
-int RunStationAlone(const QString& recipePath) {
+std::optional<Recipe> LoadRecipeForStation(const QString& recipePath) {
     Settings settings;
     LoadSettings(settings);
-    const int language = LanguageIndex(settings.language);
-    StationRecipe loaded = LoadStationRecipe(recipePath, language);
-    if (!loaded.recipe) {
+    StationRecipe loaded = LoadStationRecipe(recipePath, LanguageIndex(settings.language));
+    if (!loaded.recipe)
         std::fputs((loaded.mistakes + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
-        return 2;
-    }
-    settings.stationRecipe = recipePath;
+    return loaded.recipe;
+}
+
+void RunStationAlone(Recipe recipe) {
+    Settings settings;
+    LoadSettings(settings);
+    settings.stationRecipe = recipe.sourcePath;
     SaveStationRecipe(settings);
     const LinkSettings link = settings.link;
-    StationWindow station(std::move(*loaded.recipe), [link] { return link; }, language);
+    // Records that cannot be opened never stop the station: the runs are not kept.
+    records::RecordStore records;
+    records.openSqlite();
+    StationWindow station(std::move(recipe), [link] { return link; }, LanguageIndex(settings.language));
+    station.setRecords(&records, settings.operatorName);
     station.show();
     QApplication::exec();
-    return 0;
 }
 
 }  // namespace pb

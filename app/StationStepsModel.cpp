@@ -88,8 +88,7 @@ QString StationStepsModel::measuredText(const Row& row) const {
     // A failure says why; a pass shows what was read.
     if (row.state == State::Failed) {
         const QString why = row.verdict.text(language_);
-        return row.measured.isEmpty() || why.contains(row.measured) ? why
-                                                                    : row.measured + QStringLiteral(" - ") + why;
+        return row.measured.isEmpty() ? why : why + QStringLiteral(" (") + row.measured + QLatin1Char(')');
     }
     return row.measured;
 }

@@ -19,6 +19,7 @@
 #include "app/WindowFont.h"
 #include "i18n/LanguageFont.h"
 #include "i18n/StationTexts.h"
+#include "runner/RecipeRunner.h"
 
 namespace pb {
 namespace {
@@ -118,6 +119,7 @@ StationWindow::StationWindow(Recipe recipe, std::function<LinkSettings()> link, 
     connect(reset_, &QPushButton::clicked, this, &StationWindow::resetCounts);
     connect(stop_, &QPushButton::clicked, this, &StationWindow::stopUnit);
 
+    makeRunner();
     resize(760, 600);
     setLanguage(language);
     refreshLink();
@@ -125,6 +127,30 @@ StationWindow::StationWindow(Recipe recipe, std::function<LinkSettings()> link, 
 }
 
 StationWindow::~StationWindow() = default;
+
+void StationWindow::makeRunner() {
+    runner_ = std::make_unique<RecipeRunner>(recipe_, *clock_);
+    runner_->setObserver(this);
+    runner_->setLanguage(LanguageAt(language_));
+    runner_->setRecords(records_, operator_);
+}
+
+void StationWindow::setRecords(records::RecordStore* store, const QString& operatorName) {
+    records_ = store;
+    operator_ = operatorName;
+    runner_->setRecords(records_, operator_);
+}
+
+void StationWindow::setClock(Clock* clock) {
+    if (running_) return;
+    clock_ = clock ? clock : &ownClock_;
+    // The runner keeps its clock for its life: a new one (its link's listeners go with it).
+    makeRunner();
+}
+
+Link& StationWindow::link() {
+    return runner_->link();
+}
 
 void StationWindow::setLanguage(int language) {
     language_ = language;
@@ -142,6 +168,7 @@ void StationWindow::setLanguage(int language) {
     serialFont.setPointSizeF(serialFont.pointSizeF() * 1.6);
     serial_->setFont(serialFont);
     steps_->setLanguage(language);
+    if (runner_) runner_->setLanguage(LanguageAt(language));
     retranslate();
 }
 
@@ -249,7 +276,7 @@ void StationWindow::resetCounts() {
 }
 
 void StationWindow::stopUnit() {
-    if (running_) stopRequested_ = true;
+    if (running_) runner_->cancel();
 }
 
 void StationWindow::keyPressEvent(QKeyEvent* event) {
@@ -283,9 +310,7 @@ void StationWindow::scanEntered() {
     runUnit(serial);
 }
 
-void StationWindow::unitRunStarted(const QString& serial) {
-    running_ = true;
-    stopRequested_ = false;
+void StationWindow::recipeStarted(const Recipe& /*recipe*/, const QString& serial) {
     ignoredScan_.clear();
     unitSerial_ = serial;
     banner_ = Banner::Testing;
@@ -305,27 +330,32 @@ void StationWindow::stepEnded(int index, const StepResult& result, const QString
     steps_->stepEnded(index, result.verdict, measured);
 }
 
-void StationWindow::unitRunEnded(const UnitVerdict& verdict, const QList<StepResult>& results) {
+void StationWindow::recipeEnded(const UnitVerdict& verdict, const QList<StepResult>& results) {
     for (int i = 0; i < results.size(); ++i)
         if (results.at(i).verdict.reason == RecipeReason::NotRun) steps_->stepEnded(i, results.at(i).verdict, {});
     steps_->markUnreached();
-    running_ = false;
     stop_->setEnabled(false);
     verdictShown_ = verdict;
     banner_ = verdict.passed ? Banner::Pass : Banner::Fail;
     counts_.add(unitSerial_, verdict.passed);
-    showBanner();
-    showCounts();
-    serial_->setFocus();
-    emit unitEnded(unitSerial_, verdict.passed);
-    if (closeRequested_) QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void StationWindow::runUnit(const QString& serial) {
-    // Until the runner is wired: every step not run.
-    unitRunStarted(serial);
-    const QList<StepResult> results = notRunResults(recipe_);
-    unitRunEnded(unitVerdict(recipe_, results), results);
+    running_ = true;
+    unitSerial_ = serial;
+    // The verdict of the last unit goes the moment the next is scanned.
+    banner_ = Banner::Testing;
+    showBanner();
+    RecipeUnit unit;
+    unit.link = link_ ? link_() : LinkSettings{};
+    unit.scannedSerial = serial;
+    runner_->run(unit);
+    running_ = false;
+    showBanner();
+    showCounts();
+    serial_->setFocus();
+    emit unitEnded(serial, verdictShown_.passed);
+    if (closeRequested_) QTimer::singleShot(0, this, &QWidget::close);
 }
 
 }  // namespace pb

@@ -8,11 +8,14 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 
+#include "link/Clock.h"
 #include "link/LinkSettings.h"
 #include "recipes/Recipe.h"
 #include "recipes/RecipeFlow.h"
 #include "recipes/ShiftCounts.h"
+#include "runner/RecipeRunObserver.h"
 
 class QFrame;
 class QLabel;
@@ -23,9 +26,14 @@ class QTableView;
 namespace pb {
 
 class FitLabel;
+class Link;
+class RecipeRunner;
 class StationStepsModel;
+namespace records {
+class RecordStore;
+}
 
-class StationWindow : public QWidget {
+class StationWindow : public QWidget, private RecipeRunObserver {
     Q_OBJECT
 public:
     // `link` gives the link settings at each scan (the main window's, or the stored ones).
@@ -37,9 +45,17 @@ public:
     int language() const { return language_; }
     const Recipe& recipe() const { return recipe_; }
     bool running() const { return running_; }
+    // The serial of the unit running or last shown.
+    QString unitSerial() const { return unitSerial_; }
     const ShiftCounts& counts() const { return counts_; }
     // The link shown, from the settings as they are now.
     void refreshLink();
+    // Keep each unit's run in `store` (one recipe run with its steps); null: none.
+    void setRecords(records::RecordStore* store, const QString& operatorName);
+    // The clock of the steps' pauses (tests shorten it); null: the window's own.
+    void setClock(Clock* clock);
+    // The link the steps go over: its traffic for a monitor.
+    Link& link();
 
     // The controls, for tests.
     QLineEdit* serialField() const { return serial_; }
@@ -69,11 +85,12 @@ protected:
 private:
     void scanEntered();
     void runUnit(const QString& serial);
-    // What the run reports, as it happens.
-    void unitRunStarted(const QString& serial);
-    void stepStarted(int index, int attempt);
-    void stepEnded(int index, const StepResult& result, const QString& measured);
-    void unitRunEnded(const UnitVerdict& verdict, const QList<StepResult>& results);
+    void makeRunner();
+    // RecipeRunObserver: what the run reports, as it happens.
+    void recipeStarted(const Recipe& recipe, const QString& serial) override;
+    void stepStarted(int index, int attempt) override;
+    void stepEnded(int index, const StepResult& result, const QString& measured) override;
+    void recipeEnded(const UnitVerdict& verdict, const QList<StepResult>& results) override;
 
     enum class Banner { Ready, Testing, Pass, Fail };
     void showBanner();
@@ -82,10 +99,14 @@ private:
 
     Recipe recipe_;
     std::function<LinkSettings()> link_;
+    EventLoopClock ownClock_;
+    Clock* clock_ = &ownClock_;
+    std::unique_ptr<RecipeRunner> runner_;
+    records::RecordStore* records_ = nullptr;
+    QString operator_;
     int language_ = 0;
     bool running_ = false;
     bool closeRequested_ = false;
-    bool stopRequested_ = false;
     ShiftCounts counts_;
 
     Banner banner_ = Banner::Ready;

@@ -92,9 +92,10 @@ public:
     RecordsWindow* recordsWindow() const { return recordsWindow_.get(); }
     pb::TrafficMonitorWindow* trafficMonitorWindow() const { return trafficWindow_.get(); }
     pb::StationWindow* stationWindow() const { return stationWindow_.get(); }
-    // Opens the test station on this recipe file and remembers it; a recipe with mistakes
-    // is not opened, and they are listed in a message box (TfrmModule_station.cpp).
-    bool openStation(const QString& recipePath);
+    // Opens the test station on this recipe file and remembers it (TfrmModule_station.cpp).
+    // Empty when opened; else why not: the recipe's mistakes, or the unit still running
+    // on the station open now.
+    QString openStation(const QString& recipePath);
 
     // The busy switch: lamp blinking and window disabled while on.
     void SetBusy(bool on) { setBusy(on); }

@@ -66,6 +66,7 @@ void TfrmModule::mnuOperatorClick() {
     settings_.operatorName = dialog.name();
     pb::SaveOperatorName(settings_);
     recordsObserver_->setOperator(settings_.operatorName);
+    if (stationWindow_) stationWindow_->setRecords(records_.get(), settings_.operatorName);
 }
 
 void TfrmModule::mnuRecordsClick() {
