@@ -258,3 +258,30 @@ TEST(StationWindow, OpenedFromTheWindowFollowsItsLanguageAndFitsInEach) {
     // Each run was kept in the window's records.
     EXPECT_EQ(window.records().recipeRuns({}).size(), 6);
 }
+
+TEST(StationWindow, EscStopsTheRunningUnitAndACloseMeanwhileWaitsForIt) {
+    Fixture fixture;
+    pbtest::ShortenedEventLoopClock clock(10);
+    StationWindow station(LoadBenchCheck(), [&] { return fixture.link(); }, 0);
+    station.setClock(&clock);
+    station.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&station));
+    fixture.place("SN000050");
+    // Esc once the second step is under way; a close asked for then waits for the end.
+    QObject::connect(station.stepsModel(), &QAbstractItemModel::dataChanged, &station, [&] {
+        if (station.stepsModel()->state(1) != StationStepsModel::State::Running) return;
+        if (!station.isVisible()) return;
+        QTest::keyClick(station.serialField(), Qt::Key_Escape);
+        EXPECT_FALSE(station.close());
+        EXPECT_TRUE(station.isVisible());
+    });
+    Scan(station, "SN000050");
+    EXPECT_EQ(station.verdictLabel()->text(), "FAIL");
+    EXPECT_EQ(station.counts().failed(), 1);
+    EXPECT_EQ(station.stepsModel()->state(0), StationStepsModel::State::Passed);
+    EXPECT_EQ(station.stepsModel()->state(2), StationStepsModel::State::NotRun);
+    EXPECT_TRUE(station.verdictDetail()->text().contains(Text(RecipeReason::Interrupted, 0)))
+        << station.verdictDetail()->text().toStdString();
+    // The close asked for during the run is carried out after it.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !station.isVisible(); }, 5000));
+}
