@@ -21,6 +21,7 @@
 #include "records/RecordStore.h"
 #include "sim/SimController.h"
 #include "sim/SimServers.h"
+#include "traffic/TrafficLog.h"
 #include "tests/support/CutCaptions.h"
 #include "tests/support/EventWitness.h"
 #include "tests/support/QtPrinters.h"
@@ -60,6 +61,18 @@ struct Fixture {
     sim::TcpServer server;
 };
 
+// The station on bench-check.json over the fixture's link, its pauses shortened, shown.
+struct Rig {
+    Rig() {
+        station.setClock(&clock);
+        station.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&station));
+    }
+    Fixture fixture;
+    pbtest::ShortenedEventLoopClock clock{10};
+    StationWindow station{LoadBenchCheck(), [this] { return fixture.link(); }, 0};
+};
+
 void Scan(StationWindow& station, const QString& serial) {
     QTest::keyClicks(station.serialField(), serial);
     QTest::keyClick(station.serialField(), Qt::Key_Return);
@@ -71,13 +84,9 @@ TEST(StationWindow, TenUnitsScannedOneAfterAnotherEachGetAVerdictCountsAndARecor
     QTemporaryDir data;
     records::RecordStore store;
     store.openSqlite(data.filePath("records.sqlite"));
-    Fixture fixture;
-    pbtest::ShortenedEventLoopClock clock(10);
-    StationWindow station(LoadBenchCheck(), [&] { return fixture.link(); }, 0);
-    station.setClock(&clock);
+    Rig rig;
+    auto& [fixture, clock, station] = rig;
     station.setRecords(&store, "Mei");
-    station.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&station));
     QSignalSpy ended(&station, &StationWindow::unitEnded);
     EXPECT_EQ(station.verdictLabel()->text(), "READY");
     EXPECT_EQ(station.focusWidget(), station.serialField());
@@ -144,11 +153,8 @@ TEST(StationWindow, TenUnitsScannedOneAfterAnotherEachGetAVerdictCountsAndARecor
 }
 
 TEST(StationWindow, StuckInputFailsTheDidoStepAndTheBannerSaysWhyUntilTheNextScan) {
-    Fixture fixture;
-    pbtest::ShortenedEventLoopClock clock(10);
-    StationWindow station(LoadBenchCheck(), [&] { return fixture.link(); }, 0);
-    station.setClock(&clock);
-    station.show();
+    Rig rig;
+    auto& [fixture, clock, station] = rig;
     fixture.place("SN000042", true);
     Scan(station, "SN000042");
     EXPECT_EQ(station.verdictLabel()->text(), "FAIL");
@@ -187,12 +193,8 @@ TEST(StationWindow, StuckInputFailsTheDidoStepAndTheBannerSaysWhyUntilTheNextSca
 }
 
 TEST(StationWindow, KeyboardAloneReachesTheResetAndComesBackToTheSerialField) {
-    Fixture fixture;
-    pbtest::ShortenedEventLoopClock clock(10);
-    StationWindow station(LoadBenchCheck(), [&] { return fixture.link(); }, 0);
-    station.setClock(&clock);
-    station.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&station));
+    Rig rig;
+    auto& [fixture, clock, station] = rig;
     station.activateWindow();
     fixture.place("SN000007");
     Scan(station, "SN000007");
@@ -255,17 +257,14 @@ TEST(StationWindow, OpenedFromTheWindowFollowsItsLanguageAndFitsInEach) {
             EXPECT_TRUE(station.grab().save(file)) << file.toStdString();
         }
     }
-    // Each run was kept in the window's records.
+    // Each run was kept in the window's records, its frames went to the traffic monitor.
     EXPECT_EQ(window.records().recipeRuns({}).size(), 6);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.trafficLog().rowCount() > 0; }, 5000));
 }
 
 TEST(StationWindow, EscStopsTheRunningUnitAndACloseMeanwhileWaitsForIt) {
-    Fixture fixture;
-    pbtest::ShortenedEventLoopClock clock(10);
-    StationWindow station(LoadBenchCheck(), [&] { return fixture.link(); }, 0);
-    station.setClock(&clock);
-    station.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&station));
+    Rig rig;
+    auto& [fixture, clock, station] = rig;
     fixture.place("SN000050");
     // Esc once the second step is under way; a close asked for then waits for the end.
     QObject::connect(station.stepsModel(), &QAbstractItemModel::dataChanged, &station, [&] {
