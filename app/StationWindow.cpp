@@ -133,6 +133,7 @@ void StationWindow::makeRunner() {
     runner_->setObserver(this);
     runner_->setLanguage(LanguageAt(language_));
     runner_->setRecords(records_, operator_);
+    connect(&runner_->link(), &Link::traffic, this, &StationWindow::traffic);
 }
 
 void StationWindow::setRecords(records::RecordStore* store, const QString& operatorName) {
@@ -146,10 +147,6 @@ void StationWindow::setClock(Clock* clock) {
     clock_ = clock ? clock : &ownClock_;
     // The runner keeps its clock for its life: a new one (its link's listeners go with it).
     makeRunner();
-}
-
-Link& StationWindow::link() {
-    return runner_->link();
 }
 
 void StationWindow::setLanguage(int language) {

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "link/Clock.h"
+#include "link/Link.h"
 #include "link/LinkSettings.h"
 #include "recipes/Recipe.h"
 #include "recipes/RecipeFlow.h"
@@ -26,7 +27,6 @@ class QTableView;
 namespace pb {
 
 class FitLabel;
-class Link;
 class RecipeRunner;
 class StationStepsModel;
 namespace records {
@@ -54,8 +54,6 @@ public:
     void setRecords(records::RecordStore* store, const QString& operatorName);
     // The clock of the steps' pauses (tests shorten it); null: the window's own.
     void setClock(Clock* clock);
-    // The link the steps go over: its traffic for a monitor.
-    Link& link();
 
     // The controls, for tests.
     QLineEdit* serialField() const { return serial_; }
@@ -71,6 +69,8 @@ signals:
     // A scan was taken and its unit is about to run; the verdict came.
     void unitStarted(const QString& serial);
     void unitEnded(const QString& serial, bool passed);
+    // Every frame the steps' link carried (for a traffic monitor).
+    void traffic(const pb::TrafficRecord& record);
 
 public slots:
     void resetCounts();

@@ -35,7 +35,7 @@ QString TfrmModule::openStation(const QString& recipePath) {
         std::move(*loaded.recipe), [this] { return readLinkSettings(); }, language);
     stationWindow_->setRecords(records_.get(), settings_.operatorName);
     // The station's frames in the traffic monitor too.
-    connect(&stationWindow_->link(), &pb::Link::traffic, trafficLog_, &pb::TrafficLog::add);
+    connect(stationWindow_.get(), &pb::StationWindow::traffic, trafficLog_, &pb::TrafficLog::add);
     stationWindow_->show();
     stationWindow_->raise();
     stationWindow_->activateWindow();

@@ -57,7 +57,7 @@ Times Measure(const pb::LinkSettings& link, sim::Controller& controller, int sca
     station.show();
     QElapsedTimer timer;
     double firstFrame = -1;
-    QObject::connect(&station.link(), &pb::Link::traffic, &station, [&](const pb::TrafficRecord& r) {
+    QObject::connect(&station, &pb::StationWindow::traffic, &station, [&](const pb::TrafficRecord& r) {
         if (r.direction == pb::TrafficRecord::Direction::Sent && firstFrame < 0) {
             firstFrame = double(timer.nsecsElapsed()) / 1e6;
             clock.frameSeen = true;
