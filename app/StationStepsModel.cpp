@@ -28,6 +28,7 @@ void StationStepsModel::clearRun() {
     for (Row& row : rows_) {
         row.state = State::Waiting;
         row.attempt = 0;
+        row.done = row.total = 0;
         row.verdict = {};
         row.measured.clear();
     }
@@ -38,6 +39,14 @@ void StationStepsModel::stepStarted(int i, int attempt) {
     if (i < 0 || i >= rows_.size()) return;
     rows_[i].state = State::Running;
     rows_[i].attempt = attempt;
+    rows_[i].done = rows_[i].total = 0;
+    changed(i);
+}
+
+void StationStepsModel::stepProgress(int i, int done, int total) {
+    if (i < 0 || i >= rows_.size() || rows_[i].state != State::Running) return;
+    rows_[i].done = done;
+    rows_[i].total = total;
     changed(i);
 }
 
@@ -86,6 +95,8 @@ QString StationStepsModel::stateText(const Row& row) const {
 
 QString StationStepsModel::measuredText(const Row& row) const {
     // A failure says why; a pass shows what was read.
+    if (row.state == State::Running && (row.done > 0 || row.total > 0))
+        return row.total > 0 ? QStringLiteral("%1 / %2").arg(row.done).arg(row.total) : QString::number(row.done);
     if (row.state == State::Failed) {
         const QString why = row.verdict.text(language_);
         return row.measured.isEmpty() ? why : why + QStringLiteral(" (") + row.measured + QLatin1Char(')');

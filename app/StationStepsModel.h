@@ -24,6 +24,8 @@ public:
     // Every step waiting again (a new unit).
     void clearRun();
     void stepStarted(int index, int attempt);
+    // How far a long step is (blocks programmed, patterns applied); total 0: not known.
+    void stepProgress(int index, int done, int total);
     // `measured`: the values the step read, language-free; the verdict says why it failed.
     void stepEnded(int index, const StepVerdict& verdict, const QString& measured);
     // At the end of a run: steps never reached show "not run".
@@ -40,6 +42,7 @@ private:
         RecipeStep step;
         State state = State::Waiting;
         int attempt = 0;
+        int done = 0, total = 0;  // progress while running
         StepVerdict verdict;
         QString measured;
     };

@@ -1,6 +1,7 @@
 #include "app/StationWindow.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
@@ -281,6 +282,19 @@ void StationWindow::keyPressEvent(QKeyEvent* event) {
         stopUnit();
         return;
     }
+    // A scan while a button has the focus still goes to the serial field: the keys a
+    // button does not take come here (the field itself takes every printable key).
+    const bool printable = !event->text().isEmpty() && event->text().at(0).isPrint();
+    if (printable) {
+        serial_->setFocus();
+        QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text());
+        QCoreApplication::sendEvent(serial_, &copy);
+        return;
+    }
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !serial_->text().isEmpty()) {
+        scanEntered();
+        return;
+    }
     QWidget::keyPressEvent(event);
 }
 
@@ -321,6 +335,10 @@ void StationWindow::recipeStarted(const Recipe& /*recipe*/, const QString& seria
 void StationWindow::stepStarted(int index, int attempt) {
     steps_->stepStarted(index, attempt);
     table_->scrollTo(steps_->index(index, 0));
+}
+
+void StationWindow::stepProgress(int index, const QString& /*phase*/, int done, int total) {
+    steps_->stepProgress(index, done, total);
 }
 
 void StationWindow::stepEnded(int index, const StepResult& result, const QString& measured) {

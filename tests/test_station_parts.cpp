@@ -61,6 +61,8 @@ TEST(StationSteps, ShowLiveStatesAndWhyAStepFailed) {
 
     model.stepStarted(0, 1);
     EXPECT_EQ(Cell(model, 0, StationStepsModel::ColumnState), "running, try 1");
+    model.stepProgress(0, 2, 3);  // a long step's progress, while it runs
+    EXPECT_EQ(Cell(model, 0, StationStepsModel::ColumnMeasured), "2 / 3");
     model.stepEnded(0, StepVerdict::pass(), "KV410 V6.01.03 SN004711");
     EXPECT_EQ(model.state(0), StationStepsModel::State::Passed);
     EXPECT_EQ(Cell(model, 0, StationStepsModel::ColumnMeasured), "KV410 V6.01.03 SN004711");

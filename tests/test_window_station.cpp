@@ -207,6 +207,16 @@ TEST(StationWindow, KeyboardAloneReachesTheResetAndComesBackToTheSerialField) {
     EXPECT_EQ(station.focusWidget(), station.serialField());
     // The verdict of the last unit stays after a reset.
     EXPECT_EQ(station.verdictLabel()->text(), "PASS");
+
+    // A scan while the button has the focus still reaches the serial field.
+    QTest::keyClick(station.serialField(), Qt::Key_Tab);
+    ASSERT_EQ(station.focusWidget(), station.resetButton());
+    fixture.place("SN000008");
+    QTest::keyClicks(station.resetButton(), "SN000008");
+    EXPECT_EQ(station.serialField()->text(), "SN000008");
+    QTest::keyClick(station.serialField(), Qt::Key_Return);
+    EXPECT_EQ(station.counts().passed(), 1);
+    EXPECT_EQ(station.focusWidget(), station.serialField());
 }
 
 // File > Station mode on the window's link, records and language; each language's PASS
