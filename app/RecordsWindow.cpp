@@ -360,6 +360,9 @@ void RecordsWindow::showRun(qint64 runId) {
           << t(RecordText::ColStation) + QStringLiteral(": ") + run->station
           << t(RecordText::ColStatus) + QStringLiteral(": ") + run->statusText << QString()
           << QString::fromUtf8(QJsonDocument(run->details).toJson(QJsonDocument::Indented));
+    // A step of a recipe run: the unit test it belongs to comes first.
+    if (const auto recipeRun = store_.recipeRun(store_.recipeRunOf(runId)))
+        lines = pb::records::RecipeRunLines(*recipeRun, runId, language_) + QStringList{QString()} + lines;
     details_->setPlainText(lines.join(u'\n'));
     trafficModel_->setTraffic(store_.traffic(runId));
 }

@@ -8,6 +8,7 @@
 
 #include "app/RecordsWindow.h"
 #include "app/SerialPortList.h"
+#include "app/StationWindow.h"
 #include "app/TonePlayer.h"
 #include "app/TrafficMonitorWindow.h"
 #include "app/WindowColours.h"
@@ -30,6 +31,7 @@ TfrmModule::~TfrmModule() {
     // The windows over the records and the log go before them.
     recordsWindow_.reset();
     trafficWindow_.reset();
+    stationWindow_.reset();
 }
 
 void TfrmModule::wireEvents() {
@@ -47,6 +49,7 @@ void TfrmModule::wireEvents() {
     connect(u.mnuOperator, &QAction::triggered, this, &TfrmModule::mnuOperatorClick);
     connect(u.mnuRecords, &QAction::triggered, this, &TfrmModule::mnuRecordsClick);
     connect(u.mnuTrafficMonitor, &QAction::triggered, this, &TfrmModule::mnuTrafficMonitorClick);
+    connect(u.mnuStation, &QAction::triggered, this, &TfrmModule::mnuStationClick);
 
     connect(u.btnConnect, &QPushButton::clicked, this, &TfrmModule::btnConnectClick);
     connect(u.btnSetDate, &QPushButton::clicked, this, &TfrmModule::btnSetDateClick);

@@ -32,6 +32,7 @@ namespace records {
 class RecordStore;
 class RunRecordsObserver;
 }  // namespace records
+class StationWindow;
 }  // namespace pb
 
 class TfrmModule : public QMainWindow, public pb::TestRunView, public pb::IdentifyView {
@@ -90,6 +91,11 @@ public:
     // The View menu's windows once opened; null before.
     RecordsWindow* recordsWindow() const { return recordsWindow_.get(); }
     pb::TrafficMonitorWindow* trafficMonitorWindow() const { return trafficWindow_.get(); }
+    pb::StationWindow* stationWindow() const { return stationWindow_.get(); }
+    // Opens the test station on this recipe file and remembers it (TfrmModule_station.cpp).
+    // Empty when opened; else why not: the recipe's mistakes, or the unit still running
+    // on the station open now.
+    QString openStation(const QString& recipePath);
 
     // The busy switch: lamp blinking and window disabled while on.
     void SetBusy(bool on) { setBusy(on); }
@@ -128,6 +134,8 @@ public slots:
     void mnuOperatorClick();
     void mnuRecordsClick();
     void mnuTrafficMonitorClick();
+    // Asks for a recipe file, then openStation (TfrmModule_station.cpp).
+    void mnuStationClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -179,4 +187,5 @@ private:
     // Windows of their own, not children: usable while a test disables this one.
     std::unique_ptr<RecordsWindow> recordsWindow_;
     std::unique_ptr<pb::TrafficMonitorWindow> trafficWindow_;
+    std::unique_ptr<pb::StationWindow> stationWindow_;
 };

@@ -81,6 +81,7 @@ public:
     QAction* mnuFirmwareFile = nullptr;
     QAction* mnuLine1 = nullptr;
     QAction* mnuOperator = nullptr;
+    QAction* mnuStation = nullptr;
     QAction* mnuLine2 = nullptr;
     QAction* mnuExit = nullptr;
     // The unit records and the traffic monitor, beside the window's own menus.

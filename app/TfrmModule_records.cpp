@@ -4,10 +4,12 @@
 
 #include "app/OperatorNameDialog.h"
 #include "app/RecordsWindow.h"
+#include "app/StationWindow.h"
 #include "app/TfrmModule.h"
 #include "app/TrafficMonitorWindow.h"
 #include "i18n/Messages.h"
 #include "i18n/RecordsTexts.h"
+#include "i18n/StationTexts.h"
 #include "i18n/TrafficTexts.h"
 #include "records/RecordStore.h"
 #include "records/RecordsStatusText.h"
@@ -50,6 +52,8 @@ void TfrmModule::applyRecordsLanguage() {
     u.mnuRecords->setText(pb::Text(pb::RecordText::MenuRecords, pb::LanguageIndex(language_)));
     u.mnuTrafficMonitor->setText(pb::Text(pb::TrafficText::MenuEntry, pb::LanguageIndex(language_)));
     if (recordsWindow_) recordsWindow_->setLanguage(pb::LanguageIndex(language_));
+    u.mnuStation->setText(pb::Text(pb::StationText::MenuEntry, pb::LanguageIndex(language_)));
+    if (stationWindow_) stationWindow_->setLanguage(pb::LanguageIndex(language_));
     if (trafficWindow_)
         trafficWindow_->setLanguage(pb::LanguageIndex(language_));
     else if (trafficLog_)
@@ -62,6 +66,7 @@ void TfrmModule::mnuOperatorClick() {
     settings_.operatorName = dialog.name();
     pb::SaveOperatorName(settings_);
     recordsObserver_->setOperator(settings_.operatorName);
+    if (stationWindow_) stationWindow_->setRecords(records_.get(), settings_.operatorName);
 }
 
 void TfrmModule::mnuRecordsClick() {
@@ -88,4 +93,5 @@ void TfrmModule::mnuTrafficMonitorClick() {
 void TfrmModule::closeToolWindows() {
     if (recordsWindow_) recordsWindow_->close();
     if (trafficWindow_) trafficWindow_->close();
+    if (stationWindow_) stationWindow_->close();
 }

@@ -11,7 +11,17 @@ namespace {
 
 // The command line's own texts in English, Simplified and Traditional Chinese, chosen by
 // the user's locale (LANG, LC_MESSAGES, LC_ALL); Qt's parser errors stay as Qt words them.
-enum Text { Description, HelpOption, VersionOption, SettingsOption, Unexpected, NotAFile, Try };
+enum Text {
+    Description,
+    HelpOption,
+    VersionOption,
+    SettingsOption,
+    Unexpected,
+    NotAFile,
+    Try,
+    StationOption,
+    NotARecipe,
+};
 constexpr const char16_t* kTexts[][3] = {
     {u"Bench test tool for the KV410 door access controller and its modules.\n"
      u"Opens the test window; the link (serial port or TCP) is chosen in it.\n"
@@ -32,6 +42,12 @@ constexpr const char16_t* kTexts[][3] = {
      u"--settings 需要檔案，而非 '%1'"},
     {u"Try 'panelbench --help'.", u"请执行 'panelbench --help' 查看说明。",
      u"請執行 'panelbench --help' 查看說明。"},
+    {u"Open the test station on the recipe in FILE instead of the test window: each "
+     u"scanned unit runs the recipe's steps and shows PASS or FAIL.",
+     u"以 FILE 中的配方开启测试站，而非测试窗口：每个扫描的产品执行配方的步骤并显示合格或不合格。",
+     u"以 FILE 中的配方開啟測試站，而非測試視窗：每個掃描的產品執行配方的步驟並顯示合格或不合格。"},
+    {u"--station wants a recipe file, not '%1'", u"--station 需要配方档案，而非 '%1'",
+     u"--station 需要配方檔案，而非 '%1'"},
 };
 
 // 0 English, 1 Simplified Chinese, 2 Traditional Chinese.
@@ -82,7 +98,9 @@ ParsedWindowOptions ParseWindowOptions(const QStringList& arguments) {
     const QCommandLineOption settings(
         QStringLiteral("settings"),
         Tr(SettingsOption), QStringLiteral("FILE"));
-    p.addOptions({help, version, settings});
+    const QCommandLineOption station(QStringLiteral("station"), Tr(StationOption),
+                                     QStringLiteral("FILE"));
+    p.addOptions({help, version, settings, station});
     AddQtGuiOptions(p);
 
     if (!p.parse(arguments)) return UsageError(p.errorText());
@@ -97,6 +115,12 @@ ParsedWindowOptions ParseWindowOptions(const QStringList& arguments) {
         if (p.value(settings).isEmpty() || file.isDir())
             return UsageError(Tr(NotAFile).arg(p.value(settings)));
         o.settingsFile = file.absoluteFilePath();
+    }
+    if (p.isSet(station)) {
+        const QFileInfo file(p.value(station));
+        if (p.value(station).isEmpty() || file.isDir())
+            return UsageError(Tr(NotARecipe).arg(p.value(station)));
+        o.stationRecipe = file.absoluteFilePath();
     }
     return {o, QString(), 0};
 }

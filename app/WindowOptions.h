@@ -10,6 +10,7 @@ namespace pb {
 
 struct WindowOptions {
     QString settingsFile;  // absolute; empty: the default settings file
+    QString stationRecipe;  // absolute; set: the test station on this recipe, not the window
 };
 
 struct ParsedWindowOptions {

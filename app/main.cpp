@@ -9,6 +9,7 @@
 #include "app/QuitOnSignal.h"
 #include "app/RuntimeDir.h"
 #include "app/ScreenFit.h"
+#include "app/StationAlone.h"
 #include "app/TfrmModule.h"
 #include "app/WindowOptions.h"
 #include "settings/Settings.h"
@@ -20,15 +21,22 @@ int main(int argc, char** argv) {
     // The command line first, with no display: --help, --version and usage errors open
     // no window.
     pb::ParsedWindowOptions parsed;
+    std::optional<pb::Recipe> stationRecipe;
     {
         QCoreApplication commandLine(argc, argv);
         parsed = pb::ParseWindowOptions(QCoreApplication::arguments());
+        if (parsed.options && !parsed.options->settingsFile.isEmpty())
+            pb::UseSettingsFile(parsed.options->settingsFile);
+        // A station recipe with mistakes opens nothing either.
+        if (parsed.options && !parsed.options->stationRecipe.isEmpty()) {
+            stationRecipe = pb::LoadRecipeForStation(parsed.options->stationRecipe);
+            if (!stationRecipe) return 2;
+        }
     }
     if (!parsed.options) {
         std::fputs(parsed.output.toLocal8Bit().constData(), parsed.exitCode == 0 ? stdout : stderr);
         return parsed.exitCode;
     }
-    if (!parsed.options->settingsFile.isEmpty()) pb::UseSettingsFile(parsed.options->settingsFile);
 
     const pb::PrivateRuntimeDir runtimeDir;
     pb::Application app(argc, argv);
@@ -36,6 +44,10 @@ int main(int argc, char** argv) {
     qCDebug(lcApp) << "settings file" << pb::SettingsFilePath();
     if (!runtimeDir.made().isEmpty()) qCDebug(lcApp) << "runtime folder" << runtimeDir.made();
     try {
+        if (stationRecipe) {
+            pb::RunStationAlone(std::move(*stationRecipe));
+            return 0;
+        }
         TfrmModule frmModule;
         // Centred on the screen, or scrolling inside it when the screen is too small.
         pb::FitWindowToScreen(frmModule);

@@ -9,17 +9,19 @@
 #include "cli/HeadlessRun.h"
 #include "cli/RecordsCommand.h"
 #include "link/SpeedText.h"
+#include "recipes/RecipeLoader.h"
 
 namespace cli {
 namespace {
 
 const QStringList kCommands = {"ports",  "identify", "set-date", "alarm", "factory-initial", "reboot",
-                               "dido",   "poll",     "send",     "module", "upgrade",        "records"};
+                               "dido",   "poll",     "send",     "module", "upgrade",        "records",
+                               "run"};
 
 // The positional arguments each command takes.
 int argumentCount(const QString& command) {
     if (command == QLatin1String("alarm") || command == QLatin1String("send") ||
-        command == QLatin1String("upgrade"))
+        command == QLatin1String("upgrade") || command == QLatin1String("run"))
         return 1;
     if (command == QLatin1String("module")) return 3;
     return 0;
@@ -54,7 +56,7 @@ QString parseRecords(const QCommandLineParser& p, const QStringList& args, Recor
     const auto isSet = [&](const char* name) { return p.isSet(QString::fromLatin1(name)); };
     const auto val = [&](const char* name) { return p.value(QString::fromLatin1(name)); };
     for (const char* option : {"tcp", "units", "speed", "id", "model-kind", "time", "cycles", "seconds",
-                               "outputs", "traffic", "operator", "no-records"})
+                               "outputs", "traffic", "operator", "no-records", "unit-serial"})
         if (isSet(option)) return QStringLiteral("--%1 does not go with 'records'").arg(QLatin1String(option));
     if (p.values(QStringLiteral("serial")).size() > 1) return QStringLiteral("records take one --serial");
     job.path = val("records");
@@ -102,6 +104,9 @@ QString HelpText() {
         "  module TYPE NUMBER TEXT  module console: TYPE 0..5 or A B H I J E\n"
         "  upgrade FILE             identify, check FILE against the model, program and verify\n"
         "  records list|show RUN|export  the unit records every run leaves (see Records)\n"
+        "  run RECIPE [--unit-serial SN]...  run a test recipe (docs/recipes.md) step by step;\n"
+        "                           --unit-serial: the serial on each unit's label, in the\n"
+        "                           order of the links (absent: serials are not compared)\n"
         "\n"
         "Link (one of them, repeatable: the command runs on every unit at once):\n"
         "  --serial PORT            serial port (ttyUSB0, /dev/ttyUSB0, /dev/serial/by-id/...)\n"
@@ -136,6 +141,9 @@ QString HelpText() {
         "Exit codes: 0 ok; 2 usage; 3 link could not be opened; 4 no controller answered or\n"
         "identify failed; 5 a command failed; 6 firmware file or model check refused;\n"
         "7 programming or verify failed (the unit may be left half-flashed); 130 interrupted.\n"
+        "run: the code of the first failing step: 3 link; 4 no controller, wrong model,\n"
+        "version or serial; 5 a command, DI/DO pattern, record count, reply or restart;\n"
+        "6 firmware file's hash or model; 7 programming, verify or the version after it.\n"
         "With many units the exit code is the worst of them.\n");
 }
 
@@ -176,7 +184,7 @@ ParsedCli ParseCli(const QStringList& arguments) {
                   value("seconds"), value("outputs"), flag("json"), flag("traffic"),
                   value("language"), value("operator"), flag("no-records"), value("format"),
                   value("records"), value("from"), value("to"), value("outcome"),
-                  value("procedure"), value("unit"), value("output")});
+                  value("procedure"), value("unit"), value("output"), value("unit-serial")});
     if (!p.parse(arguments)) return usage(p.errorText());
     if (p.isSet(QStringLiteral("help"))) return {false, HelpText(), kExitOk, {}};
     if (p.isSet(QStringLiteral("version")))
@@ -216,7 +224,8 @@ ParsedCli ParseCli(const QStringList& arguments) {
         return isSet(option) && job.command != QLatin1String(command);
     };
     for (const auto& [option, command] : {std::pair{"time", "set-date"}, {"cycles", "dido"},
-                                         {"seconds", "dido"}, {"outputs", "dido"}})
+                                         {"seconds", "dido"}, {"outputs", "dido"},
+                                         {"unit-serial", "run"}})
         if (onlyFor(option, command))
             return usage(QStringLiteral("--%1 goes with '%2'").arg(QLatin1String(option), QLatin1String(command)));
     if (isSet("time")) {
@@ -248,6 +257,18 @@ ParsedCli ParseCli(const QStringList& arguments) {
         job.text = args[2];
     }
     if (job.command == QLatin1String("upgrade")) job.firmwareFile = args[0];
+    if (job.command == QLatin1String("run")) {
+        const pb::RecipeLoad load = pb::loadRecipeFile(args[0]);
+        if (!load.recipe) {
+            QString text = QStringLiteral("panelbench-cli: the recipe %1 has mistakes:\n").arg(args[0]);
+            for (const pb::RecipeMistake& m : load.mistakes) text += QStringLiteral("  ") + m.text(language) + u'\n';
+            ParsedCli bad;
+            bad.exitCode = kExitUsage;
+            bad.output = text;
+            return bad;
+        }
+        job.recipe = load.recipe;
+    }
 
     // Shared options.
     if (isSet("id")) {
@@ -288,6 +309,11 @@ ParsedCli ParseCli(const QStringList& arguments) {
     }
     if (job.command != QLatin1String("ports") && o.units.isEmpty())
         return usage(QStringLiteral("no link given: name one with --serial PORT, --tcp HOST:PORT or --units FILE"));
+    const QStringList unitSerials = p.values(QStringLiteral("unit-serial"));
+    if (!unitSerials.isEmpty() && unitSerials.size() != o.units.size())
+        return usage(QStringLiteral("give one --unit-serial per link: %1 links, %2 serials")
+                         .arg(o.units.size()).arg(unitSerials.size()));
+    for (int i = 0; i < unitSerials.size(); ++i) o.units[i].unitSerial = unitSerials[i].trimmed();
     r.run = true;
     return r;
 }

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "i18n/Language.h"
+#include "recipes/Recipe.h"
 
 namespace cli {
 
@@ -21,6 +22,7 @@ struct UnitLink {
     QString host;   // tcp
     QString tcpPort;
     QString id;     // empty: the --id option, or "0000"
+    QString unitSerial;  // run: the serial on the unit's label (--unit-serial)
     QString label() const {
         return kind == Kind::Tcp ? host + QLatin1Char(':') + tcpPort : port;
     }
@@ -42,6 +44,7 @@ struct CommandJob {
     int moduleType = 0;   // module: index of the type list
     QString moduleNumber;
     QString firmwareFile;  // upgrade
+    std::optional<pb::Recipe> recipe;  // run: the recipe, loaded and checked
     // The unit records: each unit's thread opens the store for itself.
     bool keepRecords = true;
     QString recordsPath;   // empty: the default store

@@ -1,11 +1,16 @@
 #include "cli/UnitPool.h"
 
 #include "cli/HeadlessRun.h"
+#include "cli/RecipeRun.h"
 
 namespace cli {
 
 void UnitWorker::run() {
-    RunUnit(unit_, link_, job_, *cancel_, [this](const UnitEvent& e) { emit event(e); });
+    const EventSink sink = [this](const UnitEvent& e) { emit event(e); };
+    if (job_.command == QLatin1String("run"))
+        RunRecipeUnit(unit_, link_, job_, *cancel_, sink);
+    else
+        RunUnit(unit_, link_, job_, *cancel_, sink);
     emit finished();
 }
 

@@ -28,6 +28,8 @@ public:
 
     // Null when no records are kept (--no-records, or the store is off).
     pb::RunObserver* observer() const;
+    // The store, for a recipe run's records; null when none are kept.
+    pb::records::RecordStore* store() const { return observer_ ? store_.get() : nullptr; }
     // The link's frames go with the run being kept.
     void follow(pb::Link& link);
     // What went wrong with the store since last asked, once; empty when nothing.

@@ -66,6 +66,12 @@ constexpr Row kReasons[] = {
     {{u"No answer %1 s after the reboot", u"重新启动后 %1 秒仍无应答",
       u"重新啟動後 %1 秒仍無應答"}},
     {{u"Command %1 failed", u"命令 %1 失败", u"命令 %1 失敗"}},
+    {{u"The link could not be opened: %1", u"无法打开连线：%1", u"無法開啟連線：%1"}},
+    {{u"No controller answered at ID %1", u"ID %1 没有控制器应答", u"ID %1 沒有控制器應答"}},
+    {{u"The firmware does not suit this controller: %1", u"固件不适用于此控制器：%1",
+      u"韌體不適用於此控制器：%1"}},
+    {{u"Programming or verify failed: %1", u"编程或校验失败：%1", u"燒錄或校驗失敗：%1"}},
+    {{u"Stopped by the operator", u"已被操作员停止", u"已被操作員停止"}},
     {{u"Not run", u"未执行", u"未執行"}},
 };
 static_assert(std::size(kReasons) == size_t(RecipeReason::NotRun) + 1);

@@ -51,6 +51,11 @@ enum class RecipeReason {
     VersionAfterUpgrade,   // "%1": found, "%2": range
     NoAnswerAfterReboot,   // "%1": seconds waited
     CommandFailed,         // "%1": the command
+    LinkNotOpened,         // "%1": why
+    NoController,          // "%1": the ID asked
+    FirmwareRefused,       // "%1": why (model check, no loader)
+    FlashFailed,           // "%1": why
+    Interrupted,
     NotRun,
 };
 

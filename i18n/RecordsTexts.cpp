@@ -100,6 +100,21 @@ constexpr Row kTexts[] = {
     {{u"The records file belonged to another program; it is kept as %1 and a new one was made",
       u"记录档案属于其他程序, 已保留为 %1 并建立新档案",
       u"記錄檔案屬於其他程式, 已保留為 %1 並建立新檔案"}},
+    {{u"Wait for answer", u"等待应答", u"等待應答"}},
+    {{u"Unit tests (recipes)", u"单元测试（配方）", u"單元測試（配方）"}},
+    {{u"No recipe runs.", u"没有配方测试。", u"沒有配方測試。"}},
+    {{u"Recipe", u"配方", u"配方"}},
+    {{u"Verdict", u"判定", u"判定"}},
+    {{u"Step", u"步骤", u"步驟"}},
+    {{u"Measured", u"测量值", u"量測值"}},
+    {{u"Scanned serial", u"扫描的序列号", u"掃描的序號"}},
+    {{u"PASS", u"合格", u"合格"}},
+    {{u"FAIL", u"不合格", u"不合格"}},
+    {{u"Not run", u"未执行", u"未執行"}},
+    {{u"Interrupted", u"已中断", u"已中斷"}},
+    {{u"Running", u"进行中", u"進行中"}},
+    {{u"Recipe %1: %2 (step %3 of %4)", u"配方 %1：%2（第 %3 步，共 %4 步）",
+      u"配方 %1：%2（第 %3 步，共 %4 步）"}},
 };
 static_assert(std::size(kTexts) == size_t(kRecordTextCount));
 
@@ -108,9 +123,9 @@ constexpr RecordText kProcedureTexts[] = {
     RecordText::ProcConnect, RecordText::ProcSetDate,           RecordText::ProcAlarm,
     RecordText::ProcFactory, RecordText::ProcReboot,            RecordText::ProcDido,
     RecordText::ProcPolling, RecordText::ProcControllerCommand, RecordText::ProcModuleCommand,
-    RecordText::ProcFirmware,
+    RecordText::ProcFirmware, RecordText::ProcAwaitAnswer,
 };
-static_assert(std::size(kProcedureTexts) == size_t(TestId::FirmwareUpgrade) + 1);
+static_assert(std::size(kProcedureTexts) == size_t(TestId::AwaitAnswer) + 1);
 
 }  // namespace
 
@@ -131,6 +146,18 @@ const QStringList& KnownProcedureIds() {
 QString ProcedureName(const QString& procedureId, int language) {
     const qsizetype index = KnownProcedureIds().indexOf(procedureId);
     return index < 0 ? procedureId : Text(kProcedureTexts[index], language);
+}
+
+QString RecipeVerdictName(const QString& code, int language) {
+    static const std::pair<const char*, RecordText> names[] = {
+        {"pass", RecordText::VerdictPass},
+        {"fail", RecordText::VerdictFail},
+        {"not-run", RecordText::VerdictNotRun},
+        {"interrupted", RecordText::VerdictInterrupted},
+        {"running", RecordText::VerdictRunning}};
+    for (const auto& [name, text] : names)
+        if (code == QLatin1String(name)) return Text(text, language);
+    return code;
 }
 
 }  // namespace pb

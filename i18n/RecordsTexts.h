@@ -98,8 +98,23 @@ enum class RecordText {
     ReasonWriteFailed,  // "%1": the system's words
     KeptAsideDamaged,   // "%1": where the old file now lies
     KeptAsideForeign,   // "%1": where the other program's file now lies
+    // Recipe runs: a unit test of a product's recipe, with its steps.
+    ProcAwaitAnswer,
+    ReportRecipes,
+    ReportNoRecipes,
+    ColRecipe,
+    ColUnitVerdict,
+    ColStep,
+    ColMeasured,
+    ColScannedSerial,
+    VerdictPass,
+    VerdictFail,
+    VerdictNotRun,
+    VerdictInterrupted,
+    VerdictRunning,
+    RecipeOfRun,  // "%1" recipe, "%2" verdict, "%3" step number, "%4" step count
 };
-inline constexpr int kRecordTextCount = int(RecordText::KeptAsideForeign) + 1;
+inline constexpr int kRecordTextCount = int(RecordText::RecipeOfRun) + 1;
 
 QString Text(RecordText id, int language);
 
@@ -108,5 +123,8 @@ QString ProcedureName(const QString& procedureId, int language);
 // The procedure ids the records know by name, in menu order: the test-run frame's
 // TestName of every test.
 const QStringList& KnownProcedureIds();
+// "PASS", "FAIL", "Not run", ... for a recipe run's or step's verdict code ("pass",
+// "fail", "not-run", "interrupted", "running"); the code itself when unknown.
+QString RecipeVerdictName(const QString& code, int language);
 
 }  // namespace pb

@@ -25,6 +25,8 @@ QString TestName(TestId test) {
             return QStringLiteral("module-command");
         case TestId::FirmwareUpgrade:
             return QStringLiteral("firmware-upgrade");
+        case TestId::AwaitAnswer:
+            return QStringLiteral("await-answer");
     }
     return {};
 }

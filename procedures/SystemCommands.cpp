@@ -1,5 +1,6 @@
 #include "procedures/SystemCommands.h"
 
+#include <QElapsedTimer>
 #include <functional>
 
 #include "i18n/Messages.h"
@@ -77,6 +78,31 @@ Outcome Reboot(ProcedureContext& ctx) {
         if (isStatusIdentified(ctx))
             return sendThenAskStatus(ctx, QStringLiteral("AJ"), MsgId::SetReboot, kRebootWaitMs);
         return sendExpectingLength(ctx, QStringLiteral("AR00"), {reply::kBareLength});
+    });
+}
+
+Outcome AwaitAnswer(ProcedureContext& ctx, int withinMs, qint64& answeredAfterMs) {
+    // Between two unanswered questions; each waits for the link's reply timeout too.
+    constexpr int kAskAgainMs = 250;
+    answeredAfterMs = -1;
+    return runSystemCommand(ctx, TestId::AwaitAnswer, MsgId::ConnectingDevice, [&] {
+        QElapsedTimer since;
+        since.start();
+        const bool older = isStatusIdentified(ctx);
+        while (ctx.link.isOpen()) {
+            const bool answered =
+                older ? sendExpectingLength(ctx, QStringLiteral("AS"), {reply::as::kLength})
+                      : sendExpectingLength(ctx, QStringLiteral("AC"),
+                                            {reply::ac::kLength, reply::ac::kLengthShort});
+            if (answered) {
+                answeredAfterMs = since.elapsed();
+                return true;
+            }
+            if (since.elapsed() >= withinMs) return false;
+            ctx.view.processEvents();
+            ctx.clock.pause(kAskAgainMs);
+        }
+        return false;
     });
 }
 

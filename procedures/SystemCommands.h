@@ -19,4 +19,9 @@ Outcome FactoryInitial(ProcedureContext& ctx);
 // btnReboot.
 Outcome Reboot(ProcedureContext& ctx);
 
+// After a restart: asks the controller ("AC", "AS" on the older one) until it answers,
+// for at most withinMs. Ok when it answered; answeredAfterMs then says when. A closed
+// link (a cancel) ends the wait.
+Outcome AwaitAnswer(ProcedureContext& ctx, int withinMs, qint64& answeredAfterMs);
+
 }  // namespace pb

@@ -16,10 +16,11 @@ enum class TestId {
     ControllerCommand,
     ModuleCommand,
     FirmwareUpgrade,
+    AwaitAnswer,  // after a restart: until the controller answers again
 };
 
 // "connect", "set-date", "alarm", "factory-initial", "reboot", "dido", "polling",
-// "controller-command", "module-command", "firmware-upgrade".
+// "controller-command", "module-command", "firmware-upgrade", "await-answer".
 QString TestName(TestId test);
 
 }  // namespace pb

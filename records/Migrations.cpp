@@ -28,6 +28,24 @@ const QList<Migration>& Migrations() {
          {QStringLiteral("CREATE INDEX runs_by_outcome ON runs (outcome)"),
           QStringLiteral("CREATE TABLE traffic (run_id {BIG} PRIMARY KEY REFERENCES runs(id), "
                          "frame_count {BIG} NOT NULL, dropped {BIG} NOT NULL, data {BLOB})")}},
+        // Recipe runs: one unit test of a product's recipe with its steps, each step's
+        // procedure runs tied to it.
+        {3,
+         {QStringLiteral("CREATE TABLE recipe_runs (id {KEY}, unit_id {BIG} NOT NULL REFERENCES units(id), "
+                         "recipe_name VARCHAR(200) NOT NULL, recipe_hash VARCHAR(64) NOT NULL, "
+                         "scanned_serial VARCHAR(100), station VARCHAR(200), operator_name VARCHAR(200), "
+                         "writer VARCHAR(200), link_text VARCHAR(200), start_ms {BIG} NOT NULL, "
+                         "end_ms {BIG}, verdict VARCHAR(20) NOT NULL, failing_step INTEGER, "
+                         "reason_text TEXT)"),
+          QStringLiteral("CREATE INDEX recipe_runs_by_start ON recipe_runs (start_ms)"),
+          QStringLiteral("CREATE INDEX recipe_runs_by_unit ON recipe_runs (unit_id, start_ms)"),
+          QStringLiteral("CREATE TABLE recipe_steps (recipe_run_id {BIG} NOT NULL REFERENCES recipe_runs(id), "
+                         "step_index INTEGER NOT NULL, kind VARCHAR(40) NOT NULL, label VARCHAR(200), "
+                         "verdict VARCHAR(20) NOT NULL, reason_text TEXT, attempts INTEGER NOT NULL, "
+                         "measured TEXT, PRIMARY KEY (recipe_run_id, step_index))"),
+          QStringLiteral("ALTER TABLE runs ADD COLUMN recipe_run_id {BIG} REFERENCES recipe_runs(id)"),
+          QStringLiteral("ALTER TABLE runs ADD COLUMN recipe_step INTEGER"),
+          QStringLiteral("CREATE INDEX runs_by_recipe_run ON runs (recipe_run_id, recipe_step)")}},
     };
     return steps;
 }

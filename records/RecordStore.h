@@ -67,6 +67,17 @@ public:
         RunStation, RunStatus, RunUnitId, RunColumns
     };
 
+    // Recipe runs (records/RecipeRunStore.cpp): one unit test grouping its steps' runs.
+    qint64 beginRecipeRun(const RecipeRunStart& start);
+    bool linkRunToRecipe(qint64 runId, qint64 recipeRunId, int stepIndex);
+    bool endRecipeRun(qint64 recipeRunId, const RecipeRunEnd& end);
+    // Newest first; the filter's unit, serial (unit or scanned), times and runIds (runs
+    // the recipe runs must hold one of) apply.
+    QList<RecipeRunRow> recipeRuns(const RunFilter& filter, int limit = -1);
+    std::optional<RecipeRunRow> recipeRun(qint64 recipeRunId);
+    // The recipe run a run belongs to; 0 when none.
+    qint64 recipeRunOf(qint64 runId);
+
     // How many runs a program that died had left running; marked at open.
     int interruptedAtOpen() const { return interruptedAtOpen_; }
 
@@ -82,6 +93,8 @@ private:
     static void prepareUnits(QSqlQuery& q, const QString& select, const QString& serialPart);
     // Positions `q` on the row of `select` whose `key` is `id`; false when none or failed.
     bool selectById(QSqlQuery& q, const char* select, const char* key, qint64 id, const QString& what);
+    bool writeRecipeSteps(qint64 recipeRunId, const QList<RecipeStepRow>& steps, bool insert);
+    bool readRecipeSteps(RecipeRunRow& row);
 
     const SqlDialect* dialect_;
     QString connection_;

@@ -102,4 +102,57 @@ struct RunFilter {
     QList<qint64> runIds;  // only these runs
 };
 
+// A recipe run: one unit test of a product's recipe, grouping the runs of its steps.
+// Verdict codes: "running", "pass", "fail", "interrupted"; a step's: "pass", "fail",
+// "not-run" (a step the run never reached).
+struct RecipeStepRow {
+    int index = 0;  // from 0, in the recipe's order
+    QString kind;   // "identify", "dido", ...
+    QString label;
+    QString verdict = QStringLiteral("not-run");
+    QString reasonText;  // why, in the language of the run
+    int attempts = 0;
+    QString measured;
+    QList<qint64> runIds;  // the procedure runs of the step, oldest first (when read)
+};
+
+struct RecipeRunStart {
+    QString recipeName;  // the product
+    QString recipeHash;  // SHA-256 of the recipe file, hex
+    QString scannedSerial;
+    QString linkText;
+    QString station;
+    QString operatorName;
+    qint64 startMs = 0;
+    QList<RecipeStepRow> steps;  // every step, not run yet
+};
+
+struct RecipeRunEnd {
+    qint64 endMs = 0;
+    QString verdict;  // "pass", "fail", "interrupted"
+    int failingStep = -1;
+    QString reasonText;
+    QList<RecipeStepRow> steps;
+    std::optional<UnitIdentity> identity;  // the unit as identified during the run
+};
+
+struct RecipeRunRow {
+    qint64 id = 0;
+    qint64 unitId = 0;
+    QString unitSerial;
+    QString recipeName;
+    QString recipeHash;
+    QString scannedSerial;
+    QString station;
+    QString operatorName;
+    QString linkText;
+    qint64 startMs = 0;
+    qint64 endMs = 0;
+    QString verdict;
+    int failingStep = -1;
+    QString reasonText;
+    QList<RecipeStepRow> steps;
+};
+
 }  // namespace pb::records
+

@@ -91,6 +91,17 @@ FirmwareLine FirmwareOf(const QJsonObject& details) {
             details.value(QLatin1String("versionAfter")).toString()};
 }
 
+// The recipe runs of a selection: those of its unit, serial and time (outcome and
+// procedure select runs, not unit tests).
+QList<RecipeRunRow> RecipeRunsOf(RecordStore& store, const RunFilter& filter) {
+    RunFilter f;
+    f.unitId = filter.unitId;
+    f.serial = filter.serial;
+    f.fromMs = filter.fromMs;
+    f.toMs = filter.toMs;
+    return store.recipeRuns(f);
+}
+
 QString Cell(const QString& text, const char* cls = nullptr) {
     return cls ? QStringLiteral("<td class=\"%1\">%2</td>").arg(QLatin1String(cls), Esc(text))
                : QStringLiteral("<td>") + Esc(text) + QStringLiteral("</td>");
@@ -101,6 +112,38 @@ QString Head(RecordText id, int language, int widthPercent = 0) {
         return QStringLiteral("<th width=\"%1%\">").arg(widthPercent) + Esc(Text(id, language)) +
                QStringLiteral("</th>");
     return QStringLiteral("<th>") + Esc(Text(id, language)) + QStringLiteral("</th>");
+}
+
+// The unit's tests by recipe, newest first: each with its verdict, then its steps.
+QString RecipeRunsHtml(RecordStore& store, qint64 unitId, int language) {
+    RunFilter filter;
+    filter.unitId = unitId;
+    const QList<RecipeRunRow> recipeRuns = store.recipeRuns(filter);
+    QString html = QStringLiteral("<h2>") + Esc(Text(RecordText::ReportRecipes, language)) + QStringLiteral("</h2>\n");
+    if (recipeRuns.isEmpty())
+        return html + QStringLiteral("<p>") + Esc(Text(RecordText::ReportNoRecipes, language)) + QStringLiteral("</p>\n");
+    html += QLatin1String("<table cellspacing=\"0\" cellpadding=\"3\" border=\"1\" width=\"100%\">\n<tr>");
+    const std::pair<RecordText, int> heads[] = {
+        {RecordText::ColStep, 22}, {RecordText::ColUnitVerdict, 10}, {RecordText::ColMeasured, 34},
+        {RecordText::ColStatus, 34}};
+    for (const auto& [head, width] : heads) html += Head(head, language, width);
+    html += QLatin1String("</tr>\n");
+    for (const RecipeRunRow& r : recipeRuns) {
+        // The unit test's own line, then one line per step (those not reached too).
+        html += QStringLiteral("<tr><td colspan=\"4\"><b>") + Esc(LocalTime(r.startMs) + QStringLiteral("  ") + r.recipeName) +
+                QStringLiteral("</b>  <span class=\"%1\">").arg(r.verdict == QLatin1String("pass") ? "ok" : "bad") +
+                Esc(RecipeVerdictName(r.verdict, language)) + QStringLiteral("</span>  ") +
+                Esc(Text(RecordText::ColScannedSerial, language) + QStringLiteral(": ") + r.scannedSerial) +
+                QStringLiteral("<br/><span class=\"hash\">SHA-256 ") + Esc(r.recipeHash) +
+                QStringLiteral("</span></td></tr>\n");
+        for (const RecipeStepRow& s : r.steps)
+            html += QStringLiteral("<tr>") + Cell(QStringLiteral("%1. %2").arg(s.index + 1).arg(s.label)) +
+                    Cell(RecipeVerdictName(s.verdict, language),
+                         s.verdict == QLatin1String("pass") ? "ok" : s.verdict == QLatin1String("fail") ? "bad" : nullptr) +
+                    Cell(s.measured) + Cell(s.verdict == QLatin1String("pass") ? QString() : s.reasonText) +
+                    QStringLiteral("</tr>\n");
+    }
+    return html + QLatin1String("</table>\n");
 }
 
 }  // namespace
@@ -133,6 +176,55 @@ QJsonObject RunJson(const RunRow& run) {
             {"details", run.details},
             {"frameCount", run.frameCount},
             {"framesDropped", run.framesDropped}};
+}
+
+QJsonObject RecipeRunJson(const RecipeRunRow& run) {
+    QJsonArray steps;
+    for (const RecipeStepRow& s : run.steps) {
+        QJsonArray runIds;
+        for (qint64 id : s.runIds) runIds.append(id);
+        steps.append(QJsonObject{{"index", s.index},      {"kind", s.kind},
+                                 {"label", s.label},      {"verdict", s.verdict},
+                                 {"reason", s.reasonText}, {"attempts", s.attempts},
+                                 {"measured", s.measured}, {"runIds", runIds}});
+    }
+    return {{"id", run.id},
+            {"unitId", run.unitId},
+            {"serial", TextOrNull(run.unitSerial)},
+            {"scannedSerial", run.scannedSerial},
+            {"recipe", run.recipeName},
+            {"recipeHash", run.recipeHash},
+            {"station", run.station},
+            {"operator", run.operatorName},
+            {"link", run.linkText},
+            {"startMs", run.startMs},
+            {"endMs", run.endMs > 0 ? QJsonValue(run.endMs) : QJsonValue(QJsonValue::Null)},
+            {"verdict", run.verdict},
+            {"failingStep", run.failingStep >= 0 ? QJsonValue(run.failingStep) : QJsonValue(QJsonValue::Null)},
+            {"reason", run.reasonText},
+            {"steps", steps}};
+}
+
+QStringList RecipeRunLines(const RecipeRunRow& run, qint64 runId, int language) {
+    int step = 0;
+    for (const RecipeStepRow& s : run.steps)
+        if (s.runIds.contains(runId)) step = s.index + 1;
+    QStringList lines{Text(RecordText::RecipeOfRun, language)
+                          .arg(run.recipeName, RecipeVerdictName(run.verdict, language))
+                          .arg(step)
+                          .arg(run.steps.size())};
+    if (!run.reasonText.isEmpty()) lines << QStringLiteral("  ") + run.reasonText;
+    lines << Text(RecordText::ColScannedSerial, language) + QStringLiteral(": ") + run.scannedSerial;
+    for (const RecipeStepRow& s : run.steps) {
+        QString line = QStringLiteral("%1 %2. %3  %4")
+                           .arg(s.index + 1 == step ? QStringLiteral(">") : QStringLiteral(" "))
+                           .arg(s.index + 1)
+                           .arg(s.label, RecipeVerdictName(s.verdict, language));
+        if (!s.measured.isEmpty()) line += QStringLiteral("  ") + s.measured;
+        if (s.verdict == QLatin1String("fail")) line += QStringLiteral("  ") + s.reasonText;
+        lines << line;
+    }
+    return lines;
 }
 
 QJsonArray TrafficJson(const KeptTraffic& traffic) {
@@ -184,12 +276,15 @@ QByteArray ExportJson(RecordStore& store, const RunFilter& filter, bool withTraf
     QJsonArray unitArray;
     for (qint64 id : unitIds)
         if (const auto unit = store.unit(id)) unitArray.append(UnitJson(*unit));
+    QJsonArray recipeArray;
+    for (const RecipeRunRow& recipeRun : RecipeRunsOf(store, filter)) recipeArray.append(RecipeRunJson(recipeRun));
     const QJsonObject root{{"format", QLatin1String(kJsonFormat)},
                            {"formatVersion", kJsonFormatVersion},
                            {"exportedMs", QDateTime::currentMSecsSinceEpoch()},
                            {"station", QHostInfo::localHostName()},
                            {"units", unitArray},
-                           {"runs", runArray}};
+                           {"runs", runArray},
+                           {"recipeRuns", recipeArray}};
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
@@ -200,24 +295,39 @@ QStringList CsvColumns() {
             QStringLiteral("end_utc"),   QStringLiteral("duration_ms"),
             QStringLiteral("operator"),  QStringLiteral("station"),
             QStringLiteral("link"),      QStringLiteral("status_text"),
-            QStringLiteral("frames"),    QStringLiteral("details_json")};
+            QStringLiteral("frames"),    QStringLiteral("details_json"),
+            QStringLiteral("recipe_run_id"), QStringLiteral("recipe"),
+            QStringLiteral("recipe_step"), QStringLiteral("recipe_verdict")};
 }
 
 QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
     const QList<RunRow> runs = store.runs(filter);
     QHash<qint64, QString> unitLinks;
     for (const UnitRow& unit : store.units()) unitLinks.insert(unit.id, unit.linkText);
+    // The unit test each run belongs to: its recipe, the step and the unit's verdict.
+    struct InRecipe {
+        qint64 id = 0;
+        QString recipe, step, verdict;
+    };
+    QHash<qint64, InRecipe> inRecipe;
+    for (const RecipeRunRow& r : RecipeRunsOf(store, filter))
+        for (const RecipeStepRow& s : r.steps)
+            for (qint64 runId : s.runIds)
+                inRecipe.insert(runId, {r.id, r.recipeName, QStringLiteral("%1 %2").arg(s.index + 1).arg(s.label), r.verdict});
     QByteArray out("\xEF\xBB\xBF");
     out.reserve(runs.size() * 200);
     AppendCsvRow(out, CsvColumns());
     for (const RunRow& run : runs) {
+        const InRecipe recipe = inRecipe.value(run.id);
         AppendCsvRow(out, {QString::number(run.id), run.unitSerial, unitLinks.value(run.unitId),
                            run.procedure, OutcomeCode(run.outcome), IsoTime(run.startMs),
                            IsoTime(run.endMs),
                            run.endMs > 0 ? QString::number(run.endMs - run.startMs) : QString(),
                            run.operatorName, run.station, run.linkText, run.statusText,
                            QString::number(run.frameCount),
-                           QString::fromUtf8(QJsonDocument(run.details).toJson(QJsonDocument::Compact))});
+                           QString::fromUtf8(QJsonDocument(run.details).toJson(QJsonDocument::Compact)),
+                           recipe.id > 0 ? QString::number(recipe.id) : QString(), recipe.recipe,
+                           recipe.step, recipe.verdict});
     }
     return out;
 }
@@ -262,6 +372,8 @@ QString UnitReportHtml(RecordStore& store, qint64 unitId, int language) {
     row(RecordText::ReportFirstSeen, LocalTime(unit->firstSeenMs));
     row(RecordText::ColLastSeen, LocalTime(unit->lastSeenMs));
     html += QLatin1String("</table>\n");
+
+    html += RecipeRunsHtml(store, unitId, language);
 
     html += QStringLiteral("<h2>") + Esc(Text(RecordText::ReportRuns, language)) +
             QStringLiteral("</h2>\n<table cellspacing=\"0\" cellpadding=\"3\" border=\"1\" width=\"100%\">\n<tr>");

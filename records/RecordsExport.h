@@ -1,6 +1,8 @@
 #pragma once
 // Exports of a selection of runs: JSON (docs/records.md, docs/records.schema.json), CSV
-// (one row per run, RFC 4180), and a printable report per unit as XHTML or PDF.
+// (one row per run, RFC 4180), and a printable report per unit as XHTML or PDF. A recipe
+// run (one unit test) shows with its steps: in JSON as "recipeRuns", in CSV as the recipe
+// columns of its runs, in the report as a table of unit tests.
 
 #include <QByteArray>
 #include <QJsonArray>
@@ -31,6 +33,10 @@ bool WriteUnitReportPdf(RecordStore& store, qint64 unitId, int language, const Q
 QJsonObject UnitJson(const UnitRow& unit);
 QJsonObject RunJson(const RunRow& run);
 QJsonArray TrafficJson(const KeptTraffic& traffic);
+QJsonObject RecipeRunJson(const RecipeRunRow& run);
+// A recipe run as lines of text for a details pane: the unit test's verdict, then each
+// step ("2. set-date  PASS  clock set to ..."); the step holding `runId` is marked.
+QStringList RecipeRunLines(const RecipeRunRow& run, qint64 runId, int language);
 
 // The bytes of a frame as the console shows them: printable ASCII as is, the rest named
 // (<SOH>, <STX>, <ETX>, <EOT>, <CR>, <LF>, <xNN>).

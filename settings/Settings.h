@@ -28,6 +28,7 @@ struct Settings {
     // another name; empty when unknown. Files without it load as before.
     QString comPortAdapter;
     QString operatorName;  // "OperatorName"; empty until set from the File menu
+    QString stationRecipe;  // "StationRecipe": the recipe file station mode last ran
 };
 
 // Where the values are stored: the file named to UseSettingsFile, else the default one,
@@ -62,5 +63,8 @@ void SaveFirmwareFile(const Settings& settings, const QString& file = SettingsFi
 
 // Writes "OperatorName".
 void SaveOperatorName(const Settings& settings, const QString& file = SettingsFilePath());
+
+// Writes "StationRecipe".
+void SaveStationRecipe(const Settings& settings, const QString& file = SettingsFilePath());
 
 }  // namespace pb

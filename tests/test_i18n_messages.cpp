@@ -14,6 +14,7 @@
 #include "i18n/RecipeTexts.h"
 #include "i18n/TrafficTexts.h"
 #include "i18n/RecordsTexts.h"
+#include "i18n/StationTexts.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -89,6 +90,16 @@ TEST(MessageTable, FeedbackTextsAreInTheCodePageOfTheirLanguage) {
     for (int language = 0; language < pb::kLanguageCount; ++language)
         for (const char* mark : {"%3", "%4", "%5"})
             EXPECT_TRUE(pb::Text(pb::FeedbackText::BarProgress, language).contains(mark)) << language << mark;
+}
+
+TEST(MessageTable, StationTextsAreInTheCodePageOfTheirLanguage) {
+    ExpectTableEncodable<pb::StationText>(int(pb::StationText::RecipeMistakes) + 1);
+    for (int kind = 0; kind <= int(pb::StepKind::Module); ++kind) {
+        pb::RecipeStep step;
+        step.kind = pb::StepKind(kind);
+        EXPECT_TRUE(EncodableIn("GB2312", pb::StepName(step, 1))) << kind;
+        EXPECT_TRUE(EncodableIn("BIG5", pb::StepName(step, 2))) << kind;
+    }
 }
 
 TEST(MessageTable, RecordsTextsAreInTheCodePageOfTheirLanguage) {

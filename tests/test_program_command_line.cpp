@@ -236,3 +236,21 @@ TEST(AudioNotes, AMissingSoundServerIsANoteOnRequestOnly) {
 }
 
 }  // namespace
+
+// --station with a recipe that has mistakes opens nothing (no display here) and names
+// each mistake with its line; a folder is a usage error.
+TEST_F(ProgramCommandLine, StationWithABadRecipeSaysWhereAndOpensNothing) {
+    QTemporaryDir dir;
+    const QString recipe = dir.filePath("bad.json");
+    WriteFile(recipe, "{\n  \"schema\": 1,\n  \"product\": \"X\",\n  \"steps\": [\n"
+                      "    {\"kind\": \"identify\", \"retries\": 999}\n  ]\n}\n");
+    const Outcome r = RunToEnd(window_, {QStringLiteral("--station"), recipe});
+    EXPECT_EQ(r.exitCode, 2) << r.err.constData();
+    EXPECT_TRUE(r.err.startsWith("The recipe bad.json has mistakes:\nline 5, steps[0].retries: "))
+        << r.err.constData();
+    const Outcome folder = RunToEnd(window_, {QStringLiteral("--station"), dir.path()});
+    EXPECT_EQ(folder.exitCode, 2);
+    EXPECT_TRUE(folder.err.contains("--station wants a recipe file")) << folder.err.constData();
+    const Outcome help = RunToEnd(window_, {QStringLiteral("--help")});
+    EXPECT_TRUE(help.out.contains("--station <FILE>")) << help.out.constData();
+}

@@ -1,0 +1,233 @@
+#include "cli/RecipeRun.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+
+#include "cli/ExitCode.h"
+#include "cli/HeadlessClock.h"
+#include "cli/UnitRecords.h"
+#include "records/RecordStore.h"
+#include "runner/RecipeRecorder.h"
+#include "runner/RecipeRunner.h"
+
+namespace cli {
+namespace {
+
+QString labelOf(const pb::RecipeStep& step) {
+    return step.label.isEmpty() ? pb::stepKindName(step.kind) : step.label;
+}
+
+// The runner's news as unit events.
+class EventView : public pb::RecipeRunObserver {
+public:
+    EventView(int unit, const pb::Recipe& recipe, int language, const EventSink& sink)
+        : unit_(unit), recipe_(recipe), language_(language), sink_(sink) {
+        since_.start();
+    }
+
+    void emitEvent(UnitEvent e) {
+        e.unit = unit_;
+        e.ms = since_.elapsed();
+        sink_(e);
+    }
+    void step(const QString& text) {
+        UnitEvent e;
+        e.kind = UnitEvent::Kind::Step;
+        e.text = text;
+        emitEvent(e);
+    }
+
+    void recipeStarted(const pb::Recipe& recipe, const QString& scanned) override {
+        step(QStringLiteral("recipe '%1' (%2 steps, SHA-256 %3)%4")
+                 .arg(recipe.product).arg(recipe.steps.size()).arg(recipe.hashHex().left(12))
+                 .arg(scanned.isEmpty() ? QStringLiteral(", no unit serial given: serials not compared")
+                                        : QStringLiteral(", unit serial ") + scanned));
+    }
+    void stepStarted(int index, int attempt) override {
+        step(stepName(index) + (attempt > 1 ? QStringLiteral(": try %1").arg(attempt)
+                                            : QStringLiteral(": started")));
+    }
+    void stepProgress(int, const QString& phase, int done, int total) override {
+        UnitEvent e;
+        e.kind = UnitEvent::Kind::Progress;
+        e.phase = phase;
+        e.done = done;
+        e.total = total;
+        emitEvent(e);
+    }
+    void stepEnded(int index, const pb::StepResult& result, const QString& measured) override {
+        QString text = stepName(index) + (result.verdict.passed ? QStringLiteral(": PASS") : QStringLiteral(": FAIL"));
+        if (!result.verdict.passed || result.verdict.reason != pb::RecipeReason::Passed)
+            text += QStringLiteral(", ") + result.verdict.text(language_);
+        if (!measured.isEmpty()) text += QStringLiteral(" (") + measured + u')';
+        step(text);
+    }
+
+private:
+    QString stepName(int index) const {
+        return QStringLiteral("step %1/%2 %3").arg(index + 1).arg(recipe_.steps.size())
+            .arg(labelOf(recipe_.steps[index]));
+    }
+
+    int unit_;
+    const pb::Recipe& recipe_;
+    int language_;
+    const EventSink& sink_;
+    QElapsedTimer since_;
+};
+
+pb::LinkSettings settingsOf(const UnitLink& u) {
+    pb::LinkSettings s;
+    if (u.kind == UnitLink::Kind::Tcp) {
+        s.kind = pb::LinkKind::Net;
+        s.ip = u.host;
+        s.tcpPort = u.tcpPort;
+    } else {
+        s.kind = pb::LinkKind::Com;
+        s.portName = u.port;
+        s.speed = u.speed;
+    }
+    return s;
+}
+
+QString directionName(pb::TrafficRecord::Direction d) {
+    switch (d) {
+        case pb::TrafficRecord::Direction::Sent:
+            return QStringLiteral("sent");
+        case pb::TrafficRecord::Direction::Received:
+            return QStringLiteral("received");
+        case pb::TrafficRecord::Direction::Failed:
+            break;
+    }
+    return QStringLiteral("failed");
+}
+
+QJsonObject detailOf(const pb::Recipe& recipe, const QString& scanned, const pb::RecipeRunResult& r,
+                     int language) {
+    QJsonArray steps;
+    for (int i = 0; i < recipe.steps.size(); ++i) {
+        const pb::StepResult& s = r.results[i];
+        steps.append(QJsonObject{{QStringLiteral("index"), i},
+                                 {QStringLiteral("kind"), pb::stepKindName(recipe.steps[i].kind)},
+                                 {QStringLiteral("label"), labelOf(recipe.steps[i])},
+                                 {QStringLiteral("verdict"), pb::StepVerdictCode(s.verdict)},
+                                 {QStringLiteral("reason"), s.verdict.reason == pb::RecipeReason::NotRun
+                                                                ? QString() : s.verdict.text(language)},
+                                 {QStringLiteral("attempts"), s.attempts},
+                                 {QStringLiteral("measured"), r.measured.value(i)}});
+    }
+    QJsonObject o{{QStringLiteral("recipe"), recipe.product},
+                  {QStringLiteral("recipeHash"), recipe.hashHex()},
+                  {QStringLiteral("unitSerial"), scanned},
+                  {QStringLiteral("verdict"), r.verdict.passed ? QStringLiteral("pass")
+                                              : r.cancelled    ? QStringLiteral("interrupted")
+                                                               : QStringLiteral("fail")},
+                  {QStringLiteral("failingStep"), r.verdict.failingStep},
+                  {QStringLiteral("steps"), steps}};
+    if (r.verdict.failingStep >= 0) o.insert(QStringLiteral("reason"), r.verdict.reason.text(language));
+    if (r.identity) o.insert(QStringLiteral("controller"), pb::ToJson(*r.identity));
+    if (r.recordId > 0) o.insert(QStringLiteral("recordId"), r.recordId);
+    return o;
+}
+
+}  // namespace
+
+int RecipeExitCode(const pb::UnitVerdict& verdict) {
+    if (verdict.passed) return kExitOk;
+    using R = pb::RecipeReason;
+    switch (verdict.reason.reason) {
+        case R::LinkNotOpened:
+            return kExitLinkNotOpened;
+        case R::NoController:
+        case R::WrongModelKind:
+        case R::WrongModelText:
+        case R::VersionUnreadable:
+        case R::VersionOutOfRange:
+        case R::SerialMismatch:
+            return kExitNoController;
+        case R::FirmwareHashMismatch:
+        case R::FirmwareUnreadable:
+        case R::FirmwareRefused:
+            return kExitFirmwareRefused;
+        case R::FlashFailed:
+        case R::VersionAfterUpgrade:
+            return kExitFlashFailed;
+        case R::Interrupted:
+            return kExitInterrupted;
+        default:
+            return kExitCommandFailed;
+    }
+}
+
+UnitEvent RunRecipeUnit(int unit, const UnitLink& link, const CommandJob& job, Cancel& cancel,
+                        const EventSink& sink) {
+    const pb::Recipe& recipe = *job.recipe;
+    const int language = pb::LanguageIndex(job.language);
+    EventView view(unit, recipe, language, sink);
+    UnitEvent start;
+    start.kind = UnitEvent::Kind::Start;
+    start.text = job.command;
+    view.emitEvent(start);
+
+    UnitRecords records(job);
+    const auto warn = [&] {
+        const QString text = records.takeWarning();
+        if (text.isEmpty()) return;
+        UnitEvent e;
+        e.kind = UnitEvent::Kind::Warning;
+        e.text = text;
+        view.emitEvent(e);
+    };
+    warn();
+
+    HeadlessClock clock(cancel, job.time);
+    pb::RecipeRunner runner(recipe, clock);
+    runner.setObserver(&view);
+    runner.setLanguage(job.language);
+    runner.setRecords(records.store(), job.operatorName);
+    QObject::connect(&cancel, &Cancel::requestedNow, &runner, [&runner] { runner.cancel(); });
+    if (cancel.requested()) runner.cancel();
+    if (job.traffic)
+        QObject::connect(&runner.link(), &pb::Link::traffic, &runner, [&](const pb::TrafficRecord& r) {
+            UnitEvent e;
+            e.kind = UnitEvent::Kind::Frame;
+            e.direction = directionName(r.direction);
+            e.bytes = r.bytes;
+            e.checksumOk = r.checksumOk;
+            e.text = r.note;
+            view.emitEvent(e);
+        });
+
+    pb::RecipeUnit target;
+    target.link = settingsOf(link);
+    target.id = link.id.isEmpty() ? job.id : link.id;
+    target.scannedSerial = link.unitSerial;
+    const pb::RecipeRunResult r = runner.run(target);
+    if (records.store() && !records.store()->status().ok()) {
+        const pb::records::RecordsStatus& s = records.store()->status();
+        UnitEvent e;
+        e.kind = UnitEvent::Kind::Warning;
+        e.text = QStringLiteral("unit records: %1 (%2): %3; later runs are not kept")
+                     .arg(s.path, pb::records::ErrorName(s.error), s.detail);
+        view.emitEvent(e);
+    }
+
+    UnitEvent e;
+    e.kind = UnitEvent::Kind::Result;
+    e.exitCode = RecipeExitCode(r.verdict);
+    if (r.cancelled) e.exitCode = kExitInterrupted;
+    e.detail = detailOf(recipe, link.unitSerial, r, language);
+    if (r.verdict.passed) {
+        e.text = QStringLiteral("PASS: all %1 steps passed").arg(recipe.steps.size());
+    } else {
+        const int i = r.verdict.failingStep;
+        e.text = i >= 0 ? QStringLiteral("FAIL at step %1 (%2): %3")
+                              .arg(i + 1).arg(labelOf(recipe.steps[i]), r.verdict.reason.text(language))
+                        : QStringLiteral("FAIL");
+        if (r.cancelled) e.text = QStringLiteral("interrupted: ") + e.text;
+    }
+    view.emitEvent(e);
+    return e;
+}
+
+}  // namespace cli

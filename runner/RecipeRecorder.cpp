@@ -1,0 +1,79 @@
+#include "runner/RecipeRecorder.h"
+
+namespace pb {
+namespace {
+
+QString labelOf(const RecipeStep& step) {
+    return step.label.isEmpty() ? stepKindName(step.kind) : step.label;
+}
+
+QList<records::RecipeStepRow> stepRows(const Recipe& recipe) {
+    QList<records::RecipeStepRow> rows;
+    for (int i = 0; i < recipe.steps.size(); ++i) {
+        records::RecipeStepRow row;
+        row.index = i;
+        row.kind = stepKindName(recipe.steps[i].kind);
+        row.label = labelOf(recipe.steps[i]);
+        rows << row;
+    }
+    return rows;
+}
+
+}  // namespace
+
+QString StepVerdictCode(const StepVerdict& verdict) {
+    if (verdict.passed) return QStringLiteral("pass");
+    return verdict.reason == RecipeReason::NotRun ? QStringLiteral("not-run") : QStringLiteral("fail");
+}
+
+RecipeRecorder::RecipeRecorder(records::RecordStore& store, const QString& operatorName,
+                               const QString& station)
+    : store_(store), runs_(store), operator_(operatorName), station_(station) {
+    runs_.setOperator(operatorName);
+    if (!station.isEmpty()) runs_.setStation(station);
+}
+
+void RecipeRecorder::begin(const Recipe& recipe, const QString& scannedSerial,
+                           const LinkSettings& link, qint64 startMs) {
+    records::RecipeRunStart start;
+    start.recipeName = recipe.product;
+    start.recipeHash = recipe.hashHex();
+    start.scannedSerial = scannedSerial;
+    start.linkText = records::RunRecordsObserver::LinkText(link);
+    start.station = station_;
+    start.operatorName = operator_;
+    start.startMs = startMs;
+    start.steps = stepRows(recipe);
+    recipeRunId_ = store_.beginRecipeRun(start);
+}
+
+void RecipeRecorder::runStarted(const RunStart& start) {
+    runs_.runStarted(start);
+    store_.linkRunToRecipe(runs_.currentRunId(), recipeRunId_, step_);
+}
+
+void RecipeRecorder::end(const Recipe& recipe, const UnitVerdict& verdict,
+                         const QList<StepResult>& results, const QStringList& measured,
+                         bool cancelled, const std::optional<ControllerIdentity>& identity,
+                         qint64 endMs, int language) {
+    records::RecipeRunEnd end;
+    end.endMs = endMs;
+    end.verdict = verdict.passed ? QStringLiteral("pass")
+                  : cancelled    ? QStringLiteral("interrupted")
+                                 : QStringLiteral("fail");
+    end.failingStep = verdict.failingStep;
+    if (verdict.failingStep >= 0) end.reasonText = verdict.reason.text(language);
+    end.steps = stepRows(recipe);
+    for (int i = 0; i < end.steps.size() && i < results.size(); ++i) {
+        records::RecipeStepRow& row = end.steps[i];
+        row.verdict = StepVerdictCode(results[i].verdict);
+        if (results[i].verdict.reason != RecipeReason::NotRun)
+            row.reasonText = results[i].verdict.text(language);
+        row.attempts = results[i].attempts;
+        row.measured = i < measured.size() ? measured[i] : QString();
+    }
+    if (identity) end.identity = records::RunRecordsObserver::UnitOf(*identity);
+    store_.endRecipeRun(recipeRunId_, end);
+}
+
+}  // namespace pb

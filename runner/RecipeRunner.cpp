@@ -1,0 +1,105 @@
+#include "runner/RecipeRunner.h"
+
+#include <QDateTime>
+
+#include "procedures/ControllerState.h"
+#include "runner/RecipeRecorder.h"
+#include "runner/RecipeSteps.h"
+#include "runner/RunnerView.h"
+
+namespace pb {
+
+RecipeRunner::RecipeRunner(Recipe recipe, Clock& clock, QObject* parent)
+    : QObject(parent), recipe_(std::move(recipe)), clock_(clock) {}
+
+RecipeRunner::~RecipeRunner() = default;
+
+void RecipeRunner::setRecords(records::RecordStore* store, const QString& operatorName,
+                              const QString& station) {
+    store_ = store;
+    operator_ = operatorName;
+    station_ = station;
+}
+
+RecipeRunResult RecipeRunner::run(const RecipeUnit& unit) {
+    running_ = true;
+    RecipeRunResult out;
+    out.results = notRunResults(recipe_);
+    out.measured = QStringList(QList<QString>(recipe_.steps.size()));
+    out.startedMs = clock_.now().toMSecsSinceEpoch();
+
+    RunnerView view(link_, cancelled_);
+    view.settings = unit.link;
+    view.lang = language_;
+    view.idToAsk = unit.id.isEmpty() ? QStringLiteral("0000") : unit.id;
+    view.observer = observer_;
+    StepClock clock(clock_, cancelled_);
+    ControllerState state;
+    RecipeSteps steps(recipe_, link_, view, clock, state, unit.scannedSerial);
+    const QMetaObject::Connection replies =
+        connect(&link_, &Link::traffic, this, [&steps](const TrafficRecord& r) {
+            if (r.direction == TrafficRecord::Direction::Received) steps.noteReceived(r.bytes);
+        });
+
+    std::unique_ptr<RecipeRecorder> recorder;
+    if (store_) {
+        recorder = std::make_unique<RecipeRecorder>(*store_, operator_, station_);
+        recorder->begin(recipe_, unit.scannedSerial, unit.link, out.startedMs);
+        connect(&link_, &Link::traffic, &recorder->runs(), &records::RunRecordsObserver::takeTraffic);
+        view.runObservers << recorder.get();
+    }
+    if (runObserver_) view.runObservers << runObserver_;
+
+    if (observer_) observer_->recipeStarted(recipe_, unit.scannedSerial);
+    for (int i = 0; i < recipe_.steps.size() && !cancelled_.load(); ++i) {
+        const RecipeStep& step = recipe_.steps[i];
+        view.step = i;
+        if (recorder) recorder->setStep(i);
+        StepResult& result = out.results[i];
+        FlowAction next = FlowAction::Retry;
+        while (next == FlowAction::Retry) {
+            ++result.attempts;
+            if (observer_) observer_->stepStarted(i, result.attempts);
+            const StepOutcome o = steps.run(step);
+            result.verdict = o.verdict;
+            out.measured[i] = o.measured;
+            if (cancelled_.load()) {
+                // Whatever the step saw after the cancel is not the unit's fault.
+                if (!result.verdict.passed)
+                    result.verdict = StepVerdict::fail(RecipeReason::Interrupted);
+                next = FlowAction::Stop;
+                break;
+            }
+            next = afterAttempt(step, result.verdict, result.attempts);
+        }
+        if (observer_) observer_->stepEnded(i, result, out.measured[i]);
+        if (next == FlowAction::Stop) break;
+    }
+    disconnect(replies);
+    if (link_.isOpen()) link_.CloseLink();
+
+    out.cancelled = cancelled_.load();
+    out.verdict = unitVerdict(recipe_, out.results);
+    if (out.cancelled && out.verdict.failingStep < 0) {
+        // Cancelled between steps: the first step not run names it.
+        for (int i = 0; i < out.results.size(); ++i)
+            if (!out.results[i].verdict.passed) {
+                out.verdict.failingStep = i;
+                out.verdict.reason = StepVerdict::fail(RecipeReason::Interrupted);
+                break;
+            }
+    }
+    out.identity = view.identified;
+    out.endedMs = clock_.now().toMSecsSinceEpoch();
+    if (recorder) {
+        recorder->end(recipe_, out.verdict, out.results, out.measured, out.cancelled, out.identity,
+                      out.endedMs, LanguageIndex(language_));
+        out.recordId = recorder->recipeRunId();
+    }
+    if (observer_) observer_->recipeEnded(out.verdict, out.results);
+    cancelled_ = false;
+    running_ = false;
+    return out;
+}
+
+}  // namespace pb

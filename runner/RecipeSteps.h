@@ -1,0 +1,81 @@
+#pragma once
+// One try of one recipe step: the procedures it runs and the judge of what they showed.
+
+#include <QDateTime>
+#include <QString>
+#include <atomic>
+#include <optional>
+
+#include "link/Clock.h"
+#include "procedures/Procedure.h"
+#include "recipes/Recipe.h"
+#include "recipes/RecipeJudge.h"
+#include "runner/RunnerView.h"
+
+namespace pb {
+
+// The run's clock with what a step changes: a fixed time for set-date, no pause between
+// polled records (the station shows none of them), and no pause at all after a cancel.
+class StepClock : public Clock {
+public:
+    StepClock(Clock& inner, const std::atomic<bool>& cancelled) : inner_(inner), cancelled_(cancelled) {}
+    void pause(int ms) override {
+        if (cancelled_.load() || ms == skipMs) return;
+        inner_.pause(ms);
+    }
+    QDateTime now() const override { return fixedNow ? *fixedNow : inner_.now(); }
+
+    std::optional<QDateTime> fixedNow;
+    int skipMs = -1;
+
+private:
+    Clock& inner_;
+    const std::atomic<bool>& cancelled_;
+};
+
+struct StepOutcome {
+    StepVerdict verdict;
+    QString measured;  // language-free, one line
+};
+
+class RecipeSteps {
+public:
+    RecipeSteps(const Recipe& recipe, Link& link, RunnerView& view, StepClock& clock,
+                ControllerState& state, const QString& scannedSerial)
+        : recipe_(recipe), view_(view), clock_(clock), state_(state), scanned_(scannedSerial),
+          ctx_{link, view, view, view, view, view, clock, state, &view} {}
+
+    StepOutcome run(const RecipeStep& step);
+    // The link received a reply: a send or module step judges the last one.
+    void noteReceived(const QByteArray& bytes) { lastReply_ = bytes; }
+    // Whether a controller has been identified in this run.
+    bool identified() const { return state_.modelKind != 0 && view_.identified.has_value(); }
+
+private:
+    StepOutcome identify(const IdentifyExpect& expect);
+    StepOutcome setDate(const SetDateStep& step);
+    StepOutcome oneShot(Outcome outcome, const QString& what, const QString& measured);
+    StepOutcome factoryInitial();
+    StepOutcome reboot(const RebootStep& step);
+    StepOutcome dido(const DidoStep& step);
+    StepOutcome upgrade(const UpgradeStep& step);
+    StepOutcome poll(const PollStep& step);
+    StepOutcome reply(const RecipeStep& step);
+
+    // Identifies the controller when no step has yet; a failure names why.
+    std::optional<StepOutcome> needController();
+    // A procedure that did not end well: the link, the controller or the command.
+    StepOutcome failed(Outcome outcome, const QString& what) const;
+    // Asks until the controller answers again; false when it did not within the limit.
+    std::optional<double> awaitAnswer(int withinS);
+
+    const Recipe& recipe_;
+    RunnerView& view_;
+    StepClock& clock_;
+    ControllerState& state_;
+    QString scanned_;
+    ProcedureContext ctx_;
+    QByteArray lastReply_;
+};
+
+}  // namespace pb

@@ -1,0 +1,121 @@
+// `panelbench-cli run RECIPE` against simulated controllers as real programs: the exit
+// code is that of the first failing step, the JSON result carries every step, several
+// units run at once, and each run leaves one recipe-run record.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QTemporaryDir>
+
+#include "records/RecordStore.h"
+#include "tests/support/CliRig.h"
+
+using namespace pbtest;
+
+namespace {
+
+const QString kRecipes = QStringLiteral(PANELBENCH_SOURCE_DIR "/examples/recipes/");
+
+struct Home {
+    QTemporaryDir dir;
+    QProcessEnvironment env = [this] {
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        e.insert(QStringLiteral("XDG_DATA_HOME"), dir.path());
+        return e;
+    }();
+    CliResult run(const QStringList& args) const { return RunCli(args, 120000, env); }
+    QString records() const { return dir.filePath(QStringLiteral("NORDAX/PanelBench/records.sqlite")); }
+};
+
+QJsonObject ResultOf(const CliResult& r, const QString& link = {}) {
+    for (const QJsonObject& o : r.eventsOf("result"))
+        if (link.isEmpty() || o.value("link").toString() == link) return o;
+    return {};
+}
+
+TEST(CliRun, BenchCheckPassesAndAWrongLabelFailsIdentifyWithExitFour) {
+    Home home;
+    SimProcess sim({"--model", "v5", "--serial", "LB000042"});
+    ASSERT_TRUE(sim.serving());
+    const CliResult pass = home.run(QStringList{"run", kRecipes + "bench-check.json", "--unit-serial", "LB000042",
+                                                "--json", "--operator", "Bo"} + sim.link());
+    EXPECT_EQ(pass.exitCode, 0) << pass.err.constData() << pass.out.constData();
+    const QJsonObject detail = ResultOf(pass).value("detail").toObject();
+    EXPECT_EQ(detail.value("verdict").toString(), "pass");
+    EXPECT_EQ(detail.value("unitSerial").toString(), "LB000042");
+    const QJsonArray steps = detail.value("steps").toArray();
+    ASSERT_EQ(steps.size(), 3);
+    EXPECT_EQ(steps[2].toObject().value("kind").toString(), "dido");
+    EXPECT_EQ(steps[2].toObject().value("verdict").toString(), "pass");
+    // Every step said when it started and how it ended.
+    int stepLines = 0;
+    for (const QJsonObject& o : pass.eventsOf("step")) stepLines += o.value("text").toString().startsWith("step ");
+    EXPECT_EQ(stepLines, 6);
+
+    const CliResult label = home.run(QStringList{"run", kRecipes + "bench-check.json", "--unit-serial", "LB000043",
+                                                 "--json"} + sim.link());
+    EXPECT_EQ(label.exitCode, 4);
+    const QJsonObject failed = ResultOf(label).value("detail").toObject();
+    EXPECT_EQ(failed.value("failingStep").toInt(), 0);
+    EXPECT_TRUE(failed.value("reason").toString().contains("LB000043")) << failed.value("reason").toString().toStdString();
+    EXPECT_EQ(failed.value("steps").toArray()[1].toObject().value("verdict").toString(), "not-run");
+
+    // The records hold both unit tests, the failed one with its steps not run.
+    pb::records::RecordStore store;
+    ASSERT_TRUE(store.openSqlite(home.records()).ok());
+    const QList<pb::records::RecipeRunRow> runs = store.recipeRuns({});
+    ASSERT_EQ(runs.size(), 2);
+    EXPECT_EQ(runs[0].verdict, "fail");
+    EXPECT_EQ(runs[0].steps[2].verdict, "not-run");
+    EXPECT_EQ(runs[1].verdict, "pass");
+    EXPECT_EQ(runs[1].operatorName, "Bo");
+    EXPECT_EQ(runs[1].steps[2].runIds.size(), 1);
+    EXPECT_EQ(ResultOf(pass).value("detail").toObject().value("recordId").toInt(), runs[1].id);
+}
+
+TEST(CliRun, UnitsAtOnceEachWithItsSerialTheWorstExitWins) {
+    Home home;
+    // The fixture recipe of the KV410 on two loopback fixtures; input 3 is stuck on one.
+    SimProcess good({"--model", "kv410", "--loopback", "--serial", "GOOD0001", "--reboot-ms", "200"});
+    SimProcess stuck({"--model", "kv410", "--loopback", "--stuck-input", "3=off", "--serial", "BAD00002",
+                      "--reboot-ms", "200"});
+    ASSERT_TRUE(good.serving() && stuck.serving());
+    const CliResult r = home.run(QStringList{"run", kRecipes + "kv410.json", "--json", "--no-records",
+                                             "--unit-serial", "GOOD0001", "--unit-serial", "BAD00002"} +
+                                 good.link() + stuck.link());
+    EXPECT_EQ(r.exitCode, 5) << r.err.constData();
+    const QJsonObject ok = ResultOf(r, good.address());
+    EXPECT_EQ(ok.value("exit").toInt(), 0) << ok.value("message").toString().toStdString();
+    const QJsonObject bad = ResultOf(r, stuck.address());
+    EXPECT_EQ(bad.value("exit").toInt(), 5);
+    const QJsonObject detail = bad.value("detail").toObject();
+    EXPECT_EQ(detail.value("failingStep").toInt(), 2);
+    EXPECT_TRUE(detail.value("reason").toString().startsWith("Cycle 1, outputs 0010: inputs 0000"))
+        << detail.value("reason").toString().toStdString();
+    // The dido step stops the run: the factory reset never reached the faulty unit.
+    EXPECT_FALSE(stuck.received().join(' ').contains("AR01"));
+    EXPECT_TRUE(good.received().join(' ').contains("AR01"));
+}
+
+TEST(CliRun, MistakesUsageAndLinksGiveTheirExitCodes) {
+    Home home;
+    QTemporaryDir dir;
+    const QString broken = dir.filePath("broken.json");
+    QFile f(broken);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("{\n  \"schema\": 1,\n  \"product\": \"X\",\n  \"steps\": [\n    {\"kind\": \"idenitfy\"}\n  ]\n}\n");
+    f.close();
+    const CliResult mistakes = home.run({"run", broken, "--tcp", "127.0.0.1:9"});
+    EXPECT_EQ(mistakes.exitCode, 2);
+    EXPECT_TRUE(mistakes.err.contains("line 5")) << mistakes.err.constData();
+
+    const CliResult count = home.run({"run", kRecipes + "bench-check.json", "--tcp", "127.0.0.1:9",
+                                      "--unit-serial", "A", "--unit-serial", "B"});
+    EXPECT_EQ(count.exitCode, 2);
+    EXPECT_EQ(home.run({"identify", "--unit-serial", "A", "--tcp", "127.0.0.1:9"}).exitCode, 2);
+
+    const CliResult noPort = home.run({"run", kRecipes + "bench-check.json", "--json", "--no-records",
+                                       "--serial", dir.filePath("no-such-port")});
+    EXPECT_EQ(noPort.exitCode, 3) << noPort.out.constData();
+}
+
+}  // namespace
