@@ -22,36 +22,9 @@
 #include <signal.h>
 #include <vector>
 
+#include "bench/BenchSim.h"
+
 namespace {
-
-// One simulator process; its first lines say where it listens.
-class Sim {
-public:
-    explicit Sim(const QStringList& extra, bool quiet = true) {
-        QStringList args{"--tcp", "0"};
-        if (quiet) args << "--quiet";
-        p_.start(QStringLiteral(PANELBENCH_SIM_PROGRAM), args + extra);
-        p_.waitForStarted(10000);
-        QByteArray out;
-        QDeadlineTimer d(20000);
-        while (!out.contains("READY\n") && !d.hasExpired()) {
-            p_.waitForReadyRead(50);
-            out += p_.readAllStandardOutput();
-        }
-        for (const QByteArray& line : out.split('\n'))
-            if (line.startsWith("TCP ")) address_ = QString::fromLatin1(line.mid(4));
-    }
-    ~Sim() {
-        ::kill(pid_t(p_.processId()), SIGTERM);
-        p_.waitForFinished(10000);
-    }
-    QString address() const { return address_; }
-    QProcess& process() { return p_; }
-
-private:
-    QProcess p_;
-    QString address_;
-};
 
 QByteArray image(int size) {
     QByteArray b(size, '\0');

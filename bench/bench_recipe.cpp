@@ -17,39 +17,16 @@
 #include <memory>
 #include <vector>
 
+#include "bench/BenchSim.h"
+
 namespace {
-
-class Sim {
-public:
-    Sim() {
-        p_.start(QStringLiteral(PANELBENCH_SIM_PROGRAM), {"--tcp", "0", "--quiet", "--model", "v5"});
-        p_.waitForStarted(10000);
-        QByteArray out;
-        QDeadlineTimer d(20000);
-        while (!out.contains("READY\n") && !d.hasExpired()) {
-            p_.waitForReadyRead(50);
-            out += p_.readAllStandardOutput();
-        }
-        for (const QByteArray& line : out.split('\n'))
-            if (line.startsWith("TCP ")) address_ = QString::fromLatin1(line.mid(4));
-    }
-    ~Sim() {
-        ::kill(pid_t(p_.processId()), SIGTERM);
-        p_.waitForFinished(10000);
-    }
-    QString address() const { return address_; }
-
-private:
-    QProcess p_;
-    QString address_;
-};
 
 // Seconds for the CLI to run the recipe on `units` fresh simulators; exit code too.
 double runSeconds(const QString& recipe, int units, int& exitCode) {
     std::vector<std::unique_ptr<Sim>> sims;
     QStringList args{"run", recipe, "--json"};
     for (int i = 0; i < units; ++i) {
-        sims.push_back(std::make_unique<Sim>());
+        sims.push_back(std::make_unique<Sim>(QStringList{"--model", "v5"}));
         args << "--tcp" << sims.back()->address();
     }
     QProcess p;

@@ -54,18 +54,6 @@ private:
     QElapsedTimer since_;
 };
 
-QString directionName(pb::TrafficRecord::Direction d) {
-    switch (d) {
-        case pb::TrafficRecord::Direction::Sent:
-            return QStringLiteral("sent");
-        case pb::TrafficRecord::Direction::Received:
-            return QStringLiteral("received");
-        case pb::TrafficRecord::Direction::Failed:
-            break;
-    }
-    return QStringLiteral("failed");
-}
-
 enum class Loop { None, Dido, Poll };
 
 // What an upgrade that stopped once programming had begun leaves behind.
@@ -272,20 +260,6 @@ private:
     bool dateFresh_ = false;
 };
 
-pb::LinkSettings settingsOf(const UnitLink& u) {
-    pb::LinkSettings s;
-    if (u.kind == UnitLink::Kind::Tcp) {
-        s.kind = pb::LinkKind::Net;
-        s.ip = u.host;
-        s.tcpPort = u.tcpPort;
-    } else {
-        s.kind = pb::LinkKind::Com;
-        s.portName = u.port;
-        s.speed = u.speed;
-    }
-    return s;
-}
-
 struct Verdict {
     int exitCode = kExitOk;
     QString message;
@@ -297,7 +271,7 @@ public:
     UnitRun(int unit, const UnitLink& unitLink, const CommandJob& job, Cancel& cancel,
             const EventSink& sink, UnitRecords& records)
         : job_(job), cancel_(cancel), report_(unit, sink), clock_(cancel, job.time),
-          view_(report_, settingsOf(unitLink), job, link_, state_, cancel), records_(records) {
+          view_(report_, SettingsOf(unitLink), job, link_, state_, cancel), records_(records) {
         const QString id = unitLink.id.isEmpty() ? job.id : unitLink.id;
         view_.setIdCaption(id);
         view_.keeper = records.observer();
@@ -313,7 +287,7 @@ public:
             if (!job_.traffic) return;
             UnitEvent e;
             e.kind = UnitEvent::Kind::Frame;
-            e.direction = directionName(r.direction);
+            e.direction = DirectionName(r.direction);
             e.bytes = r.bytes;
             e.checksumOk = r.checksumOk;
             e.text = r.note;
@@ -518,6 +492,32 @@ UnitEvent RunUnit(int unit, const UnitLink& link, const CommandJob& job, Cancel&
     UnitRecords records(job);
     UnitRun run(unit, link, job, cancel, sink, records);
     return run.run();
+}
+
+pb::LinkSettings SettingsOf(const UnitLink& u) {
+    pb::LinkSettings s;
+    if (u.kind == UnitLink::Kind::Tcp) {
+        s.kind = pb::LinkKind::Net;
+        s.ip = u.host;
+        s.tcpPort = u.tcpPort;
+    } else {
+        s.kind = pb::LinkKind::Com;
+        s.portName = u.port;
+        s.speed = u.speed;
+    }
+    return s;
+}
+
+QString DirectionName(pb::TrafficRecord::Direction d) {
+    switch (d) {
+        case pb::TrafficRecord::Direction::Sent:
+            return QStringLiteral("sent");
+        case pb::TrafficRecord::Direction::Received:
+            return QStringLiteral("received");
+        case pb::TrafficRecord::Direction::Failed:
+            break;
+    }
+    return QStringLiteral("failed");
 }
 
 int ModuleTypeIndex(const QString& type) {

@@ -7,6 +7,8 @@
 
 #include "cli/Cancel.h"
 #include "cli/UnitJob.h"
+#include "link/Link.h"
+#include "link/LinkSettings.h"
 
 namespace cli {
 
@@ -16,6 +18,11 @@ using EventSink = std::function<void(const UnitEvent&)>;
 // every event to sink as it happens; returns the result event, which is the last one.
 UnitEvent RunUnit(int unit, const UnitLink& link, const CommandJob& job, Cancel& cancel,
                   const EventSink& sink);
+
+// The link settings of a unit's link.
+pb::LinkSettings SettingsOf(const UnitLink& unit);
+// "sent", "received", "failed": a frame's direction in the events.
+QString DirectionName(pb::TrafficRecord::Direction direction);
 
 // The module type index for a type given as its index (0..5) or letter; -1 if neither.
 int ModuleTypeIndex(const QString& type);

@@ -76,32 +76,6 @@ private:
     QElapsedTimer since_;
 };
 
-pb::LinkSettings settingsOf(const UnitLink& u) {
-    pb::LinkSettings s;
-    if (u.kind == UnitLink::Kind::Tcp) {
-        s.kind = pb::LinkKind::Net;
-        s.ip = u.host;
-        s.tcpPort = u.tcpPort;
-    } else {
-        s.kind = pb::LinkKind::Com;
-        s.portName = u.port;
-        s.speed = u.speed;
-    }
-    return s;
-}
-
-QString directionName(pb::TrafficRecord::Direction d) {
-    switch (d) {
-        case pb::TrafficRecord::Direction::Sent:
-            return QStringLiteral("sent");
-        case pb::TrafficRecord::Direction::Received:
-            return QStringLiteral("received");
-        case pb::TrafficRecord::Direction::Failed:
-            break;
-    }
-    return QStringLiteral("failed");
-}
-
 QJsonObject detailOf(const pb::Recipe& recipe, const QString& scanned, const pb::RecipeRunResult& r,
                      int language) {
     QJsonArray steps;
@@ -191,7 +165,7 @@ UnitEvent RunRecipeUnit(int unit, const UnitLink& link, const CommandJob& job, C
         QObject::connect(&runner.link(), &pb::Link::traffic, &runner, [&](const pb::TrafficRecord& r) {
             UnitEvent e;
             e.kind = UnitEvent::Kind::Frame;
-            e.direction = directionName(r.direction);
+            e.direction = DirectionName(r.direction);
             e.bytes = r.bytes;
             e.checksumOk = r.checksumOk;
             e.text = r.note;
@@ -199,7 +173,7 @@ UnitEvent RunRecipeUnit(int unit, const UnitLink& link, const CommandJob& job, C
         });
 
     pb::RecipeUnit target;
-    target.link = settingsOf(link);
+    target.link = SettingsOf(link);
     target.id = link.id.isEmpty() ? job.id : link.id;
     target.scannedSerial = link.unitSerial;
     const pb::RecipeRunResult r = runner.run(target);

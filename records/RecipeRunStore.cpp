@@ -51,7 +51,7 @@ qint64 RecordStore::beginRecipeRun(const RecipeRunStart& start) {
     QSqlQuery q(db);
     q.prepare(QStringLiteral(
         "INSERT INTO recipe_runs (unit_id, recipe_name, recipe_hash, scanned_serial, station, "
-        "operator_name, link_text, start_ms, verdict) VALUES (?, ?, ?, ?, ?, ?, ?, ?, 'running')") +
+        "operator_name, link_text, start_ms, writer, verdict) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, 'running')") +
               (dialect_->keyFromReturning ? QStringLiteral(" RETURNING id") : QString()));
     q.addBindValue(unitId);
     q.addBindValue(start.recipeName);
@@ -61,12 +61,35 @@ qint64 RecordStore::beginRecipeRun(const RecipeRunStart& start) {
     q.addBindValue(start.operatorName);
     q.addBindValue(start.linkText);
     q.addBindValue(start.startMs);
+    q.addBindValue(writerToken());
     if (!q.exec()) return failed(q, QStringLiteral("starting a recipe run")), 0;
     const qint64 id = insertedId(q);
     q.finish();
     if (!writeRecipeSteps(id, start.steps, true)) return 0;
     if (!db.commit()) return fail(db.lastError(), QStringLiteral("starting a recipe run")), 0;
     return id;
+}
+
+int RecordStore::markInterruptedRecipeRuns() {
+    QSqlDatabase db = database();
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT id, writer FROM recipe_runs WHERE verdict = 'running'")))
+        return failed(q, QStringLiteral("reading unfinished recipe runs")), 0;
+    QList<qint64> dead;
+    while (q.next())
+        if (!writerAlive(q.value(1).toString())) dead << q.value(0).toLongLong();
+    q.finish();
+    if (dead.isEmpty()) return 0;
+    if (const QSqlError error = dialect_->beginWrite(db); error.isValid())
+        return fail(error, QStringLiteral("marking interrupted recipe runs")), 0;
+    QSqlQuery mark(db);
+    mark.prepare(QStringLiteral("UPDATE recipe_runs SET verdict = 'interrupted' WHERE id = ?"));
+    for (qint64 id : dead) {
+        mark.addBindValue(id);
+        if (!mark.exec()) return failed(mark, QStringLiteral("marking interrupted recipe runs")), 0;
+    }
+    if (!db.commit()) return fail(db.lastError(), QStringLiteral("marking interrupted recipe runs")), 0;
+    return int(dead.size());
 }
 
 bool RecordStore::writeRecipeSteps(qint64 recipeRunId, const QList<RecipeStepRow>& steps, bool insert) {

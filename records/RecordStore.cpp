@@ -126,6 +126,9 @@ UnitRow ReadUnit(const QSqlQuery& q) {
 
 RecordStore::RecordStore() : dialect_(&SqliteDialect()) {}
 
+QString RecordStore::writerToken() { return WriterToken(); }
+bool RecordStore::writerAlive(const QString& writer) { return WriterAlive(writer); }
+
 RecordStore::~RecordStore() { close(); }
 
 QString RecordStore::DefaultPath() {
@@ -199,6 +202,7 @@ RecordsStatus RecordStore::openFile(const QString& path) {
     if (!migrated.ok()) return migrated;
     open_ = true;
     interruptedAtOpen_ = markInterrupted();
+    if (open_) markInterruptedRecipeRuns();
     if (!open_) return status_;
     return {};
 }

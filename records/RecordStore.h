@@ -93,6 +93,11 @@ private:
     static void prepareUnits(QSqlQuery& q, const QString& select, const QString& serialPart);
     // Positions `q` on the row of `select` whose `key` is `id`; false when none or failed.
     bool selectById(QSqlQuery& q, const char* select, const char* key, qint64 id, const QString& what);
+    // Who writes (this process) and whether a writer still runs: unfinished work of a
+    // writer that is gone was interrupted.
+    static QString writerToken();
+    static bool writerAlive(const QString& writer);
+    int markInterruptedRecipeRuns();
     bool writeRecipeSteps(qint64 recipeRunId, const QList<RecipeStepRow>& steps, bool insert);
     bool readRecipeSteps(RecipeRunRow& row);
 

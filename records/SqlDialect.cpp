@@ -1,7 +1,9 @@
 #include "records/SqlDialect.h"
 
 #include <QSqlError>
+#include <QDeadlineTimer>
 #include <QSqlQuery>
+#include <QThread>
 #include <QStringList>
 
 namespace pb::records {
@@ -26,7 +28,15 @@ QSqlError SqlDialect::prepareConnection(QSqlDatabase& db) const {
                                    "PRAGMA foreign_keys=ON"};
     for (const char* pragma : pragmas) {
         QSqlQuery q(db);
-        if (!q.exec(QLatin1String(pragma))) return q.lastError();
+        // Switching a new file to WAL needs it to itself, and SQLite answers "locked" at
+        // once, without its busy wait, while another connection makes the schema: ask
+        // again within the same 5 s a writer waits.
+        const QDeadlineTimer deadline(5000);
+        while (!q.exec(QLatin1String(pragma))) {
+            if (q.lastError().nativeErrorCode() != QLatin1String("5") || deadline.hasExpired())
+                return q.lastError();
+            QThread::msleep(20);
+        }
     }
     return {};
 }

@@ -107,7 +107,7 @@ TEST(CliRecords, FourUnitsAtOnceLeaveFourRunsEachOnItsOwnUnit) {
     }
     const CliResult r = home.run(args);
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
-    EXPECT_TRUE(r.eventsOf("warning").isEmpty());
+    EXPECT_TRUE(r.eventsOf("warning").isEmpty()) << r.out.constData();
 
     const QList<QJsonObject> runs = home.runs();
     EXPECT_EQ(serials(runs), QStringList({"SN000000", "SN000001", "SN000002", "SN000003"}));

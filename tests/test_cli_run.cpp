@@ -118,4 +118,42 @@ TEST(CliRun, MistakesUsageAndLinksGiveTheirExitCodes) {
     EXPECT_EQ(noPort.exitCode, 3) << noPort.out.constData();
 }
 
+TEST(CliRun, AnInterruptEndsTheStepInHandAndExits130) {
+    Home home;
+    // A controller that stays silent long after its restart.
+    SimProcess sim({"--model", "v6", "--reboot-ms", "60000"});
+    ASSERT_TRUE(sim.serving());
+    QTemporaryDir dir;
+    const QString recipe = dir.filePath("reboot.json");
+    QFile f(recipe);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(R"({"schema": 1, "product": "P", "steps": [{"kind": "reboot", "within-s": 120},
+              {"kind": "alarm", "level": 1}]})");
+    f.close();
+    QProcess cli;
+    cli.setProcessEnvironment(home.env);
+    cli.start(CliProgram(), QStringList{"run", recipe, "--json"} + sim.link());
+    ASSERT_TRUE(cli.waitForStarted(10000));
+    CliResult r;
+    QDeadlineTimer deadline(60000);
+    bool sent = false;
+    while (cli.state() == QProcess::Running && !deadline.hasExpired()) {
+        cli.waitForReadyRead(50);
+        r.out += cli.readAllStandardOutput();
+        // Once the reboot was accepted the runner waits for the answer.
+        if (!sent && sim.received().join(' ').contains("AR00") && r.out.contains("reboot: started")) {
+            ::kill(pid_t(cli.processId()), SIGINT);
+            sent = true;
+        }
+    }
+    ASSERT_TRUE(sent);
+    r.out += cli.readAllStandardOutput();
+    EXPECT_EQ(cli.exitCode(), 130);
+    const QJsonObject detail = ResultOf(r).value("detail").toObject();
+    EXPECT_EQ(detail.value("verdict").toString(), "interrupted");
+    EXPECT_EQ(detail.value("steps").toArray()[1].toObject().value("verdict").toString(), "not-run");
+    EXPECT_FALSE(sim.received().join(' ').contains("JF"));
+}
+
 }  // namespace
+

@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QSqlQuery>
 #include <QXmlStreamReader>
 #include <QTemporaryDir>
 
@@ -439,6 +440,29 @@ TEST(RecipeRunnerRecords, ExportsAndTheDetailsPaneShowTheUnitTestWithItsSteps) {
     EXPECT_EQ(pane.value(0), QStringLiteral("配方 Test product：不合格（第 2 步，共 3 步）"));
     EXPECT_TRUE(pane.join('\n').contains("> 2. Inputs off  不合格"));
     EXPECT_TRUE(pane.join('\n').contains("3. alarm  未執行"));
+}
+
+// A program that died mid-recipe left its unit test running: the next open says so.
+TEST(RecipeRunnerRecords, ARecipeRunLeftByAProgramThatDiedIsInterrupted) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("records.sqlite"));
+    qint64 mine = 0, gone = 0;
+    {
+        pb::records::RecordStore store;
+        ASSERT_TRUE(store.openSqlite(path).ok());
+        pb::records::RecipeRunStart start;
+        start.recipeName = QStringLiteral("P");
+        start.recipeHash = QString(64, u'0');
+        start.startMs = 1000;
+        mine = store.beginRecipeRun(start);
+        gone = store.beginRecipeRun(start);
+        QSqlQuery q(store.database());
+        ASSERT_TRUE(q.exec(QStringLiteral("UPDATE recipe_runs SET writer = 'elsewhere/1/1' WHERE id = %1").arg(gone)));
+    }
+    pb::records::RecordStore store;
+    ASSERT_TRUE(store.openSqlite(path).ok());
+    EXPECT_EQ(store.recipeRun(gone)->verdict, "interrupted");
+    EXPECT_EQ(store.recipeRun(mine)->verdict, "running");  // this program still runs
 }
 
 }  // namespace
