@@ -98,8 +98,19 @@ enum class RecordText {
     ReasonWriteFailed,  // "%1": the system's words
     KeptAsideDamaged,   // "%1": where the old file now lies
     KeptAsideForeign,   // "%1": where the other program's file now lies
+    // The shared records on a server: runs are kept on this PC meanwhile.
+    ServerAway,  // "%1": one of the reasons below
+    ReasonServerUnreachable,
+    ReasonAuthFailed,
+    ReasonNoDatabase,
+    ReasonServerNewerSchema,
+    ReasonBadAddress,  // "%1": what is wrong with it
+    ShowingLocal,      // "%1": the file
+    ShowingServer,     // "%1": the server's URL
+    RunsWaiting,       // "%1": how many
+    Station,
 };
-inline constexpr int kRecordTextCount = int(RecordText::KeptAsideForeign) + 1;
+inline constexpr int kRecordTextCount = int(RecordText::Station) + 1;
 
 QString Text(RecordText id, int language);
 

@@ -148,6 +148,7 @@ int LoadSettings(Settings& settings, const QString& file) {
     // The operator is read on its own, so that files without it (or with the chain
     // broken above) still give it.
     ReadText(store, QStringLiteral("OperatorName"), read.operatorName);
+    ReadText(store, QStringLiteral("RecordsUrl"), read.recordsUrl);
     read.language = LanguageFor(read.languageFlag);
     read.link.kind = storedKind != 0 ? LinkKind::Net : LinkKind::Com;
     settings = read;
@@ -188,6 +189,12 @@ void SaveFirmwareFile(const Settings& settings, const QString& file) {
 void SaveOperatorName(const Settings& settings, const QString& file) {
     WriteStore(file, [&](QSettings& store) {
         store.setValue(QStringLiteral("OperatorName"), settings.operatorName);
+    });
+}
+
+void SaveRecordsUrl(const Settings& settings, const QString& file) {
+    WriteStore(file, [&](QSettings& store) {
+        store.setValue(QStringLiteral("RecordsUrl"), settings.recordsUrl);
     });
 }
 

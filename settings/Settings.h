@@ -28,6 +28,9 @@ struct Settings {
     // another name; empty when unknown. Files without it load as before.
     QString comPortAdapter;
     QString operatorName;  // "OperatorName"; empty until set from the File menu
+    // "RecordsUrl": the shared records server every run also goes to
+    // (postgresql://user@host:port/db); empty: this PC's file only. Never a password.
+    QString recordsUrl;
 };
 
 // Where the values are stored: the file named to UseSettingsFile, else the default one,
@@ -62,5 +65,8 @@ void SaveFirmwareFile(const Settings& settings, const QString& file = SettingsFi
 
 // Writes "OperatorName".
 void SaveOperatorName(const Settings& settings, const QString& file = SettingsFilePath());
+
+// Writes "RecordsUrl".
+void SaveRecordsUrl(const Settings& settings, const QString& file = SettingsFilePath());
 
 }  // namespace pb
