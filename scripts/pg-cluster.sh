@@ -3,6 +3,7 @@
 #   scripts/pg-cluster.sh start DIR [PORT]   make a cluster in DIR (anew) and start it
 #   scripts/pg-cluster.sh stop DIR           stop it and remove DIR
 #   scripts/pg-cluster.sh url DIR [PORT]     print the URL the tests use
+#   scripts/pg-cluster.sh pause|resume DIR [PORT]  stop it keeping its data; start it again
 # It runs as the `postgres` user (through runuser when started as root) and listens only
 # on a Unix socket in DIR: listen_addresses is empty, so no TCP port is ever opened.
 # The superuser `postgres` connects without a password over that socket; every other
@@ -11,7 +12,7 @@ set -euo pipefail
 action=${1:-}
 dir=${2:-}
 port=${3:-5432}
-[ -n "$action" ] && [ -n "$dir" ] || { echo "usage: $0 start|stop|url DIR [PORT]" >&2; exit 2; }
+[ -n "$action" ] && [ -n "$dir" ] || { echo "usage: $0 start|stop|url|pause|resume DIR [PORT]" >&2; exit 2; }
 bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -1)
 
 # As root the cluster belongs to `postgres`; anyone else runs it as themselves.
@@ -33,7 +34,15 @@ stop() {
   rm -rf "$dir"
 }
 
+serve() {
+  as_postgres "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
+    -o "-c listen_addresses='' -c unix_socket_directories='$dir' -p $port -c max_connections=200 -c fsync=off" \
+    start >/dev/null || { cat "$dir/server.log" >&2; exit 1; }
+}
+
 case "$action" in
+  pause) as_postgres "$bin/pg_ctl" -D "$dir/data" -m fast -w stop >/dev/null ;;
+  resume) serve ;;
   start)
     [ -x "$bin/initdb" ] || { echo "$0: PostgreSQL is not installed (scripts/install-deps.sh)" >&2; exit 1; }
     stop  # a cluster left by a run that was killed
@@ -45,12 +54,10 @@ case "$action" in
       { cat "$dir/initdb.log" >&2; exit 1; }
     # The superuser over the socket without a password; everyone else with theirs.
     printf 'local all postgres trust\nlocal all all scram-sha-256\n' >"$dir/data/pg_hba.conf"
-    as_postgres "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-      -o "-c listen_addresses='' -c unix_socket_directories='$dir' -p $port -c max_connections=200 -c fsync=off" \
-      start >/dev/null || { cat "$dir/server.log" >&2; exit 1; }
+    serve
     url
     ;;
   stop) stop ;;
   url) url ;;
-  *) echo "usage: $0 start|stop|url DIR [PORT]" >&2; exit 2 ;;
+  *) echo "usage: $0 start|stop|url|pause|resume DIR [PORT]" >&2; exit 2 ;;
 esac
