@@ -114,6 +114,7 @@ constexpr Row kTexts[] = {
     {{u"Showing the shared records: %1", u"显示共享记录: %1", u"顯示共享記錄: %1"}},
     {{u"Runs waiting to be sent: %1", u"等待上传的记录: %1", u"等待上傳的記錄: %1"}},
     {{u"Station:", u"工作站:", u"工作站:"}},
+    {{u"the PostgreSQL driver of Qt is missing", u"缺少 Qt 的 PostgreSQL 驱动程序", u"缺少 Qt 的 PostgreSQL 驅動程式"}},
 };
 static_assert(std::size(kTexts) == size_t(kRecordTextCount));
 

@@ -109,8 +109,9 @@ enum class RecordText {
     ShowingServer,     // "%1": the server's URL
     RunsWaiting,       // "%1": how many
     Station,
+    ReasonServerDriverMissing,
 };
-inline constexpr int kRecordTextCount = int(RecordText::Station) + 1;
+inline constexpr int kRecordTextCount = int(RecordText::ReasonServerDriverMissing) + 1;
 
 QString Text(RecordText id, int language);
 

@@ -28,7 +28,7 @@ QString StatusText(const RecordsStatus& status, int language) {
         case RecordsError::NoDatabase: return away(RecordText::ReasonNoDatabase);
         case RecordsError::NewerSchema: return away(RecordText::ReasonServerNewerSchema);
         case RecordsError::BadAddress: return away(RecordText::ReasonBadAddress, status.detail);
-        case RecordsError::DriverMissing: return away(RecordText::ReasonDriverMissing);
+        case RecordsError::DriverMissing: return away(RecordText::ReasonServerDriverMissing);
         default: return away(RecordText::ReasonWriteFailed, status.detail);
         }
     }
