@@ -14,7 +14,6 @@
 #include <QSqlError>
 #include <QStandardPaths>
 #include <QTemporaryFile>
-
 #include <QUuid>
 
 #include "records/Migrations.h"
@@ -142,6 +141,7 @@ QSqlDatabase RecordStore::database() const {
 
 void RecordStore::close() {
     open_ = false;
+    origin_.clear();
     if (connection_.isEmpty()) return;
     {
         QSqlDatabase db = QSqlDatabase::database(connection_, false);
