@@ -22,6 +22,7 @@
 #include "app/RecordsModels.h"
 #include "i18n/RecordsTexts.h"
 #include "records/RecordsExport.h"
+#include "records/RecordsStatusText.h"
 
 using pb::RecordText;
 using pb::records::RecordStore;
@@ -77,7 +78,10 @@ RecordsWindow::RecordsWindow(RecordStore& store, int language, QWidget* parent)
       detailsLabel_(MakeLabel(QStringLiteral("lbDetails"), this)),
       trafficLabel_(MakeLabel(QStringLiteral("lbTraffic"), this)),
       status_(new QLabel(this)),
+      stationLabel_(MakeLabel(QStringLiteral("lbStation"), this)),
+      source_(MakeLabel(QStringLiteral("lbSource"), this)),
       serial_(new QLineEdit(this)),
+      station_(new QLineEdit(this)),
       dates_(new QCheckBox(this)),
       from_(new QDateEdit(QDate::currentDate().addMonths(-1), this)),
       to_(new QDateEdit(QDate::currentDate(), this)),
@@ -101,6 +105,10 @@ RecordsWindow::RecordsWindow(RecordStore& store, int language, QWidget* parent)
     status_->setWordWrap(true);
     serial_->setObjectName(QStringLiteral("edSerial"));
     serial_->setClearButtonEnabled(true);
+    station_->setObjectName(QStringLiteral("edStation"));
+    station_->setClearButtonEnabled(true);
+    source_->setWordWrap(true);
+    source_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     dates_->setObjectName(QStringLiteral("cbDates"));
     for (QDateEdit* edit : {from_, to_}) {
         edit->setCalendarPopup(true);
@@ -123,6 +131,9 @@ RecordsWindow::RecordsWindow(RecordStore& store, int language, QWidget* parent)
     auto* filters = new QHBoxLayout;
     filters->addWidget(serialLabel_);
     filters->addWidget(serial_, 1);
+    filters->addSpacing(8);
+    filters->addWidget(stationLabel_);
+    filters->addWidget(station_, 1);
     filters->addSpacing(8);
     filters->addWidget(dates_);
     filters->addWidget(from_);
@@ -183,11 +194,13 @@ RecordsWindow::RecordsWindow(RecordStore& store, int language, QWidget* parent)
     for (QPushButton* button : {json_, csv_, html_, pdf_, close_}) buttons->addWidget(button);
 
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(source_);
     layout->addLayout(filters);
     layout->addWidget(main, 1);
     layout->addLayout(buttons);
 
     connect(serial_, &QLineEdit::textChanged, this, &RecordsWindow::refresh);
+    connect(station_, &QLineEdit::textChanged, this, &RecordsWindow::refresh);
     connect(dates_, &QCheckBox::toggled, this, [this](bool on) {
         from_->setEnabled(on);
         to_->setEnabled(on);
@@ -234,6 +247,8 @@ void RecordsWindow::applyTexts() {
     const auto t = [this](RecordText id) { return pb::Text(id, language_); };
     setWindowTitle(t(RecordText::WindowTitle));
     serialLabel_->setText(t(RecordText::FilterSerial));
+    stationLabel_->setText(t(RecordText::Station));
+    setWaiting(waiting_, server_);
     dates_->setText(t(RecordText::FilterDates));
     toLabel_->setText(t(RecordText::FilterTo));
     outcomeLabel_->setText(t(RecordText::FilterOutcome));
@@ -268,10 +283,21 @@ void RecordsWindow::applyTexts() {
     trafficModel_->setLanguage(language_);
 }
 
+void RecordsWindow::setWaiting(qint64 waiting, const pb::records::RecordsStatus& server) {
+    waiting_ = waiting;
+    server_ = server;
+    const QString where = QDir::toNativeSeparators(store_.where());
+    QString text = pb::Text(store_.isServer() ? RecordText::ShowingServer : RecordText::ShowingLocal, language_).arg(where);
+    if (waiting_ >= 0) text += QStringLiteral("    ") + pb::Text(RecordText::RunsWaiting, language_).arg(waiting_);
+    if (!server_.ok()) text += QStringLiteral("\n") + pb::records::StatusText(server_, language_);
+    source_->setText(text);
+}
+
 pb::records::RunFilter RecordsWindow::filter() const {
     pb::records::RunFilter f;
     f.unitId = unitId_;
     f.serial = serial_->text().trimmed();
+    f.station = station_->text().trimmed();
     if (dates_->isChecked()) {
         f.fromMs = from_->date().startOfDay().toMSecsSinceEpoch();
         f.toMs = to_->date().addDays(1).startOfDay().toMSecsSinceEpoch();
@@ -319,7 +345,7 @@ void RecordsWindow::fitColumns() {
         edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) + 48);
     fit(runsView_, RecordStore::RunDurationMs, metrics.horizontalAdvance(QStringLiteral("0000.0 s")) + 16);
     fit(runsView_, RecordStore::RunOperator, 90);
-    fit(runsView_, RecordStore::RunStation, 80);
+    fit(runsView_, RecordStore::RunStation, 120);  // stations of a line share a server
     fit(unitsView_, RecordStore::UnitSerial,
         metrics.horizontalAdvance(pb::Text(RecordText::Unidentified, language_).arg(QStringLiteral("127.0.0.1:4001"))) + 16);
     fit(unitsView_, RecordStore::UnitModel, 60);

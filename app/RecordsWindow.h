@@ -24,6 +24,9 @@ public:
     RecordsWindow(pb::records::RecordStore& store, int language, QWidget* parent = nullptr);
 
     void setLanguage(int language);
+    // What the top line says besides which store this is: the runs this station still
+    // has to send to the shared server, and why, when it does not answer.
+    void setWaiting(qint64 waiting, const pb::records::RecordsStatus& server);
     // Reads the units and runs again with the current filters.
     void refresh();
 
@@ -49,6 +52,8 @@ public:
     QDateEdit* fromEdit() const { return from_; }
     QDateEdit* toEdit() const { return to_; }
     QLabel* statusLine() const { return status_; }
+    QLabel* sourceLine() const { return source_; }
+    QLineEdit* stationEdit() const { return station_; }
     RecordsRunsModel* runsModel() const { return runsModel_; }
 
 private:
@@ -67,8 +72,10 @@ private:
     qint64 unitId_ = 0;  // the unit chosen on the left; 0: all
 
     QLabel *serialLabel_, *toLabel_, *outcomeLabel_, *procedureLabel_, *unitsLabel_, *runsLabel_,
-        *detailsLabel_, *trafficLabel_, *status_;
-    QLineEdit* serial_;
+        *detailsLabel_, *trafficLabel_, *status_, *stationLabel_, *source_;
+    QLineEdit *serial_, *station_;
+    qint64 waiting_ = -1;  // -1: no shared server
+    pb::records::RecordsStatus server_;
     QCheckBox* dates_;
     QDateEdit *from_, *to_;
     QComboBox *outcome_, *procedure_;

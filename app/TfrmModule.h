@@ -18,6 +18,7 @@
 #include "procedures/Procedure.h"
 #include "procedures/RunObserver.h"
 #include "procedures/TestRunView.h"
+#include "records/RecordsError.h"
 #include "settings/Settings.h"
 
 class QFileDialog;
@@ -31,6 +32,7 @@ class TrafficMonitorWindow;
 namespace records {
 class RecordStore;
 class RunRecordsObserver;
+class RecordsUploader;
 }  // namespace records
 class StationWindow;
 }  // namespace pb
@@ -90,6 +92,8 @@ public:
     pb::TrafficLog& trafficLog() { return *trafficLog_; }
     // The View menu's windows once opened; null before.
     RecordsWindow* recordsWindow() const { return recordsWindow_.get(); }
+    // With a shared records server set: what sends this station's runs to it; else null.
+    pb::records::RecordsUploader* recordsUploader() const { return uploader_; }
     pb::TrafficMonitorWindow* trafficMonitorWindow() const { return trafficWindow_.get(); }
     pb::StationWindow* stationWindow() const { return stationWindow_.get(); }
     // Opens the test station on this recipe file and remembers it (TfrmModule_station.cpp).
@@ -184,6 +188,12 @@ private:
     std::unique_ptr<pb::records::RecordStore> records_;
     std::unique_ptr<pb::records::RunRecordsObserver> recordsObserver_;
     pb::TrafficLog* trafficLog_ = nullptr;
+    // The shared records server (settings' RecordsUrl): the uploader, the last word it
+    // sent, and the window's own connection to read the server.
+    pb::records::RecordsUploader* uploader_ = nullptr;
+    qint64 recordsWaiting_ = -1;
+    pb::records::RecordsStatus recordsServer_;
+    std::unique_ptr<pb::records::RecordStore> sharedRecords_;
     // Windows of their own, not children: usable while a test disables this one.
     std::unique_ptr<RecordsWindow> recordsWindow_;
     std::unique_ptr<pb::TrafficMonitorWindow> trafficWindow_;

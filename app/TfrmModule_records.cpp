@@ -13,13 +13,28 @@
 #include "i18n/TrafficTexts.h"
 #include "records/RecordStore.h"
 #include "records/RecordsStatusText.h"
+#include "records/RecordsUploader.h"
 #include "records/RunRecordsObserver.h"
 #include "traffic/TrafficLog.h"
 
 void TfrmModule::openRecords() {
     // A store that will not open only says so (showRecordsProblem); tests run on.
     records_ = std::make_unique<pb::records::RecordStore>();
+    // With a shared server every run is kept here first and queued; the uploader sends
+    // them from a thread of its own, so a test never waits on the server.
+    const bool shared = !settings_.recordsUrl.isEmpty();
+    records_->setOutbox(shared);
     records_->openSqlite();
+    if (shared && records_->isOpen()) {
+        uploader_ = new pb::records::RecordsUploader(pb::records::RecordStore::DefaultPath(),
+                                                     settings_.recordsUrl, 30000, this);
+        connect(uploader_, &pb::records::RecordsUploader::progress, this,
+                [this](qint64 waiting, const pb::records::RecordsStatus& server) {
+                    recordsWaiting_ = waiting;
+                    recordsServer_ = server;
+                    if (recordsWindow_) recordsWindow_->setWaiting(waiting, server);
+                });
+    }
     recordsObserver_ = std::make_unique<pb::records::RunRecordsObserver>(*records_);
     recordsObserver_->setOperator(settings_.operatorName);
     trafficLog_ = new pb::TrafficLog(this);
@@ -33,7 +48,8 @@ pb::RunObserver* TfrmModule::runObserver() const {
 }
 
 void TfrmModule::showRecordsProblem() {
-    // An open records window shows the run just ended.
+    // An open records window shows the run just ended; the server gets it soon.
+    if (uploader_) uploader_->kick();
     if (recordsWindow_ && recordsWindow_->isVisible()) recordsWindow_->refresh();
     const auto problem = recordsObserver_->takeNewProblem();
     if (!problem) return;
@@ -71,7 +87,17 @@ void TfrmModule::mnuOperatorClick() {
 
 void TfrmModule::mnuRecordsClick() {
     if (!recordsWindow_) {
-        recordsWindow_ = std::make_unique<RecordsWindow>(*records_, pb::LanguageIndex(language_));
+        // The shared records when a server is set and answers; else this PC's, saying why.
+        pb::records::RecordStore* shown = records_.get();
+        if (uploader_) {
+            sharedRecords_ = std::make_unique<pb::records::RecordStore>();
+            if (sharedRecords_->openUrl(settings_.recordsUrl).ok())
+                shown = sharedRecords_.get();
+            else if (recordsServer_.ok())
+                recordsServer_ = sharedRecords_->status();
+        }
+        recordsWindow_ = std::make_unique<RecordsWindow>(*shown, pb::LanguageIndex(language_));
+        recordsWindow_->setWaiting(recordsWaiting_, recordsServer_);
     } else {
         recordsWindow_->refresh();
     }

@@ -8,6 +8,8 @@
 #include "cli/ExitCode.h"
 #include "cli/HeadlessRun.h"
 #include "cli/RecordsCommand.h"
+#include "records/ServerAddress.h"
+#include "settings/Settings.h"
 #include "link/SpeedText.h"
 #include "recipes/RecipeLoader.h"
 
@@ -59,8 +61,10 @@ QString parseRecords(const QCommandLineParser& p, const QStringList& args, Recor
                                "outputs", "traffic", "operator", "no-records", "unit-serial"})
         if (isSet(option)) return QStringLiteral("--%1 does not go with 'records'").arg(QLatin1String(option));
     if (p.values(QStringLiteral("serial")).size() > 1) return QStringLiteral("records take one --serial");
-    job.path = val("records");
+    if (pb::records::IsServerUrl(val("records"))) job.url = val("records");
+    else job.path = val("records");
     pb::records::RunFilter& f = job.filter;
+    f.station = val("station");
     f.serial = val("serial");
     if (isSet("from") && (f.fromMs = ParseRecordsDate(val("from"), false)) == 0)
         return QStringLiteral("--from wants yyyy-mm-dd or yyyy-mm-ddThh:mm:ss, not '%1'").arg(val("from"));
@@ -126,6 +130,12 @@ QString HelpText() {
         "  --no-records             keep no unit records of this run\n"
         "  --records PATH           the records file (default: the window's, under\n"
         "                           $XDG_DATA_HOME/NORDAX/PanelBench)\n"
+        "  --records URL            also send every run to the shared records server\n"
+        "                           postgresql://USER@HOST:PORT/DATABASE[?sslmode=require]\n"
+        "                           (default: the window's setting; the password comes\n"
+        "                           from ~/.pgpass, PGPASSFILE or PGPASSWORD)\n"
+        "  --station NAME           the station's name kept with every run (default: the\n"
+        "                           host name)\n"
         "  --help, --version\n"
         "\n"
         "Records:\n"
@@ -136,7 +146,9 @@ QString HelpText() {
         "                                       a unit's report (pdf: --output needed)\n"
         "  FILTERS: --serial PART, --from DATE, --to DATE (yyyy-mm-dd[Thh:mm:ss], --to\n"
         "  takes in its whole day), --outcome ok|error|open-failed|interrupted|running,\n"
-        "  --procedure NAME (connect, set-date, dido, firmware-upgrade, ...), --unit N\n"
+        "  --procedure NAME (connect, set-date, dido, firmware-upgrade, ...), --unit N,\n"
+        "  --station PART; with --records URL (or the window's setting) they read the\n"
+        "  shared server\n"
         "\n"
         "Exit codes: 0 ok; 2 usage; 3 link could not be opened; 4 no controller answered or\n"
         "identify failed; 5 a command failed; 6 firmware file or model check refused;\n"
@@ -184,7 +196,8 @@ ParsedCli ParseCli(const QStringList& arguments) {
                   value("seconds"), value("outputs"), flag("json"), flag("traffic"),
                   value("language"), value("operator"), flag("no-records"), value("format"),
                   value("records"), value("from"), value("to"), value("outcome"),
-                  value("procedure"), value("unit"), value("output"), value("unit-serial")});
+                  value("procedure"), value("unit"), value("output"), value("unit-serial"),
+                  value("station")});
     if (!p.parse(arguments)) return usage(p.errorText());
     if (p.isSet(QStringLiteral("help"))) return {false, HelpText(), kExitOk, {}};
     if (p.isSet(QStringLiteral("version")))
@@ -205,7 +218,16 @@ ParsedCli ParseCli(const QStringList& arguments) {
         language = int(languages.indexOf(val("language").toLower()));
         if (language < 0) return usage(QStringLiteral("--language is en, zh-hans or zh-hant"));
     }
+    // --records URL, else the window's setting: the shared server.
+    if (isSet("records") && pb::records::IsServerUrl(val("records"))) {
+        QString why;
+        if (!pb::records::ParseServerUrl(val("records"), &why))
+            return usage(QStringLiteral("--records: %1").arg(why));
+    }
+    pb::Settings stored;
+    if (!isSet("records")) pb::LoadSettings(stored);
     if (job.command == QLatin1String("records")) {
+        if (!isSet("records")) o.records.url = stored.recordsUrl;
         o.records.json = isSet("json");
         o.records.language = language;
         if (const QString why = parseRecords(p, args, o.records); !why.isEmpty()) return usage(why);
@@ -285,7 +307,10 @@ ParsedCli ParseCli(const QStringList& arguments) {
     o.json = isSet("json");
     job.operatorName = val("operator");
     job.keepRecords = !isSet("no-records");
-    job.recordsPath = val("records");
+    if (pb::records::IsServerUrl(val("records"))) job.recordsUrl = val("records");
+    else job.recordsPath = val("records");
+    if (!isSet("records")) job.recordsUrl = stored.recordsUrl;
+    job.station = val("station");
 
     // The links.
     const QString speed = isSet("speed") ? val("speed") : QStringLiteral("19200,e,8,1");

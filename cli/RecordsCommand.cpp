@@ -62,7 +62,7 @@ int list(RecordStore& store, const RecordsJob& job) {
         out(QStringLiteral("no runs recorded%1\n")
                 .arg(job.filter.serial.isEmpty() && job.filter.unitId == 0 && !job.filter.outcome &&
                              job.filter.procedure.isEmpty() && job.filter.fromMs == 0 &&
-                             job.filter.toMs == 0
+                             job.filter.toMs == 0 && job.filter.station.isEmpty()
                          ? QString()
                          : QStringLiteral(" that match")));
         return kExitOk;
@@ -76,16 +76,18 @@ int list(RecordStore& store, const RecordsJob& job) {
             .arg(QStringLiteral("procedure"), -18)
             .arg(QStringLiteral("outcome"), -11)
             .arg(QStringLiteral("time"), 8)
-            .arg(QStringLiteral("operator")));
+            .arg(QStringLiteral("operator"))
+            .chopped(1) + (store.isServer() ? QStringLiteral("  station\n") : QStringLiteral("\n")));
     for (const RunRow& r : runs)
-        out(QStringLiteral("%1  %2  %3  %4  %5  %6  %7\n")
+        out(QStringLiteral("%1  %2  %3  %4  %5  %6  %7%8\n")
                 .arg(r.id, 6)
                 .arg(localTime(r.startMs), -19)
                 .arg(unitText(r), -unitWidth)
                 .arg(r.procedure, -18)
                 .arg(pb::records::OutcomeCode(r.outcome), -11)
                 .arg(durationText(r), 8)
-                .arg(r.operatorName));
+                .arg(r.operatorName)
+                .arg(store.isServer() ? QStringLiteral("  ") + r.station : QString()));
     return kExitOk;
 }
 
@@ -240,10 +242,14 @@ QString ParseRecordsAction(const QStringList& args, RecordsJob& job) {
 int RunRecordsCommand(const RecordsJob& job) {
     RecordStore store;
     const QString path = job.path.isEmpty() ? RecordStore::DefaultPath() : job.path;
-    const pb::records::RecordsStatus status = store.openSqlite(path);
+    const pb::records::RecordsStatus status = job.url.isEmpty() ? store.openSqlite(path) : store.openUrl(job.url);
     if (!store.isOpen())
         return failure(QStringLiteral("the records at '%1' cannot be read (%2: %3)")
-                           .arg(path, pb::records::ErrorName(status.error), status.detail));
+                           .arg(store.where(), pb::records::ErrorName(status.error), status.detail));
+    // Shared records say so, apart from the output a script reads.
+    if (store.isServer())
+        std::fputs(QStringLiteral("panelbench-cli: the shared records on %1\n").arg(store.where()).toLocal8Bit().constData(),
+                   stderr);
     if (!status.movedAsideTo.isEmpty())
         std::fputs(
             QStringLiteral("panelbench-cli: the records file was damaged; kept aside as '%1'\n")

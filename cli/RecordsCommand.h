@@ -12,6 +12,7 @@ namespace cli {
 struct RecordsJob {
     QString action;    // list, show, export
     QString path;      // empty: the default store
+    QString url;       // the shared server to read instead; empty: none
     qint64 runId = 0;  // show
     pb::records::RunFilter filter;
     QString format;  // export: json, csv, html, pdf

@@ -48,6 +48,8 @@ struct CommandJob {
     // The unit records: each unit's thread opens the store for itself.
     bool keepRecords = true;
     QString recordsPath;   // empty: the default store
+    QString recordsUrl;    // the shared server the runs also go to; empty: none
+    QString station;       // kept with every run; empty: the host name
     QString operatorName;
 };
 

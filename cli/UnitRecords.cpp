@@ -19,6 +19,8 @@ QString problemText(const pb::records::RecordsStatus& s) {
 UnitRecords::UnitRecords(const CommandJob& job) {
     if (!job.keepRecords) return;
     store_ = std::make_unique<pb::records::RecordStore>();
+    // With a shared server every run is queued here first: a test never waits on it.
+    store_->setOutbox(!job.recordsUrl.isEmpty());
     const QString path =
         job.recordsPath.isEmpty() ? pb::records::RecordStore::DefaultPath() : job.recordsPath;
     const pb::records::RecordsStatus status = store_->openSqlite(path);
@@ -33,6 +35,7 @@ UnitRecords::UnitRecords(const CommandJob& job) {
                 .arg(path, status.movedAsideTo);
     observer_ = std::make_unique<pb::records::RunRecordsObserver>(*store_);
     observer_->setOperator(job.operatorName);
+    if (!job.station.isEmpty()) observer_->setStation(job.station);
 }
 
 UnitRecords::~UnitRecords() = default;

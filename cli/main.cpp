@@ -17,6 +17,8 @@
 #include "cli/Ports.h"
 #include "cli/RecordsCommand.h"
 #include "cli/UnitPool.h"
+#include "records/RecordStore.h"
+#include "records/RecordsUploader.h"
 
 namespace {
 
@@ -105,6 +107,18 @@ int main(int argc, char* argv[]) {
 
     pool.start();
     app.exec();
+    // The runs are kept here and queued; now that the tests are done, the shared server
+    // gets them (and any left from before). A server that is away leaves them queued.
+    if (o.job.keepRecords && !o.job.recordsUrl.isEmpty()) {
+        const QString local =
+            o.job.recordsPath.isEmpty() ? pb::records::RecordStore::DefaultPath() : o.job.recordsPath;
+        const pb::records::UploadResult sent = pb::records::SendQueued(local, o.job.recordsUrl);
+        if (!sent.server.ok())
+            out.note(QStringLiteral("unit records: %1 run(s) wait on this PC to be sent to %2 (%3: %4)")
+                         .arg(sent.waiting)
+                         .arg(sent.server.path, pb::records::ErrorName(sent.server.error),
+                              sent.server.detail));
+    }
     out.finish();
     return interrupted ? cli::WorstExit(out.worstExit(), cli::kExitInterrupted) : out.worstExit();
 }

@@ -115,6 +115,21 @@ constexpr Row kTexts[] = {
     {{u"Running", u"进行中", u"進行中"}},
     {{u"Recipe %1: %2 (step %3 of %4)", u"配方 %1：%2（第 %3 步，共 %4 步）",
       u"配方 %1：%2（第 %3 步，共 %4 步）"}},
+    {{u"The shared records are away: %1; runs are kept on this PC and sent later",
+      u"共享记录服务器不可用: %1; 测试记录先保存在本机, 稍后上传",
+      u"共享記錄伺服器無法使用: %1; 測試記錄先儲存在本機, 稍後上傳"}},
+    {{u"no server answers", u"服务器没有回应", u"伺服器沒有回應"}},
+    {{u"the server refused the user or its password", u"服务器拒绝了用户名或密码",
+      u"伺服器拒絕了使用者名稱或密碼"}},
+    {{u"the server has no such database", u"服务器上没有这个数据库", u"伺服器上沒有這個資料庫"}},
+    {{u"the server's records are from a newer Panel Bench", u"服务器上的记录来自较新的 Panel Bench",
+      u"伺服器上的記錄來自較新的 Panel Bench"}},
+    {{u"the records address cannot be used (%1)", u"记录地址无法使用 (%1)", u"記錄位址無法使用 (%1)"}},
+    {{u"Showing this PC's records: %1", u"显示本机记录: %1", u"顯示本機記錄: %1"}},
+    {{u"Showing the shared records: %1", u"显示共享记录: %1", u"顯示共享記錄: %1"}},
+    {{u"Runs waiting to be sent: %1", u"等待上传的记录: %1", u"等待上傳的記錄: %1"}},
+    {{u"Station:", u"工作站:", u"工作站:"}},
+    {{u"the PostgreSQL driver of Qt is missing", u"缺少 Qt 的 PostgreSQL 驱动程序", u"缺少 Qt 的 PostgreSQL 驅動程式"}},
 };
 static_assert(std::size(kTexts) == size_t(kRecordTextCount));
 

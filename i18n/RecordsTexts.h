@@ -113,8 +113,20 @@ enum class RecordText {
     VerdictInterrupted,
     VerdictRunning,
     RecipeOfRun,  // "%1" recipe, "%2" verdict, "%3" step number, "%4" step count
+    // The shared records on a server: runs are kept on this PC meanwhile.
+    ServerAway,  // "%1": one of the reasons below
+    ReasonServerUnreachable,
+    ReasonAuthFailed,
+    ReasonNoDatabase,
+    ReasonServerNewerSchema,
+    ReasonBadAddress,  // "%1": what is wrong with it
+    ShowingLocal,      // "%1": the file
+    ShowingServer,     // "%1": the server's URL
+    RunsWaiting,       // "%1": how many
+    Station,
+    ReasonServerDriverMissing,
 };
-inline constexpr int kRecordTextCount = int(RecordText::RecipeOfRun) + 1;
+inline constexpr int kRecordTextCount = int(RecordText::ReasonServerDriverMissing) + 1;
 
 QString Text(RecordText id, int language);
 

@@ -46,6 +46,16 @@ const QList<Migration>& Migrations() {
           QStringLiteral("ALTER TABLE runs ADD COLUMN recipe_run_id {BIG} REFERENCES recipe_runs(id)"),
           QStringLiteral("ALTER TABLE runs ADD COLUMN recipe_step INTEGER"),
           QStringLiteral("CREATE INDEX runs_by_recipe_run ON runs (recipe_run_id, recipe_step)")}},
+        // Shared records. A run sent to a server keeps where it came from (the station's
+        // store and its id there), so a retry updates it instead of adding it twice; the outbox holds a station's runs
+        // still to send, in order.
+        {4,
+         {QStringLiteral("ALTER TABLE runs ADD COLUMN origin VARCHAR(40)"),
+          QStringLiteral("ALTER TABLE runs ADD COLUMN local_run_id {BIG}"),
+          QStringLiteral("CREATE UNIQUE INDEX runs_by_origin ON runs (origin, local_run_id)"),
+          QStringLiteral("CREATE INDEX runs_by_station ON runs (station, start_ms)"),
+          QStringLiteral("CREATE TABLE outbox (id {KEY}, run_id {BIG} NOT NULL UNIQUE REFERENCES runs(id), "
+                         "queued_ms {BIG} NOT NULL, changes INTEGER NOT NULL DEFAULT 0)")}},
     };
     return steps;
 }
@@ -78,8 +88,12 @@ RecordsStatus Migrate(QSqlDatabase& db, const SqlDialect& dialect, int target) {
     if (current >= target) return {};
     // The write lock first, then the version again: two programs (or two unit threads)
     // opening a new file at once would otherwise both find it empty and both make it.
-    if (const QSqlError error = dialect.beginWrite(db); error.isValid())
+    QSqlError error = dialect.beginWrite(db);
+    if (!error.isValid()) error = dialect.lockSchema(db);
+    if (error.isValid()) {
+        db.rollback();
         return {dialect.classify(error), error.text(), {}, {}};
+    }
     current = SchemaVersion(db, dialect);
     if (current < 0 || current > LatestSchemaVersion()) {
         db.rollback();

@@ -14,8 +14,10 @@
 #include <QSqlError>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+#include <QUuid>
 
 #include "records/Migrations.h"
+#include "records/ServerAddress.h"
 #include "records/TrafficLog.h"
 
 namespace pb::records {
@@ -142,6 +144,7 @@ QSqlDatabase RecordStore::database() const {
 
 void RecordStore::close() {
     open_ = false;
+    origin_.clear();
     if (connection_.isEmpty()) return;
     {
         QSqlDatabase db = QSqlDatabase::database(connection_, false);
@@ -180,6 +183,66 @@ RecordsStatus RecordStore::openSqlite(const QString& path) {
     return status_;
 }
 
+RecordsStatus RecordStore::openUrl(const QString& url) {
+    close();
+    dialect_ = &PostgresDialect();
+    interruptedAtOpen_ = 0;
+    QString why;
+    const std::optional<ServerAddress> address = ParseServerUrl(url, &why);
+    path_ = address ? address->display() : url.section(u'@', -1);  // never a password
+    if (!address) {
+        status_ = {RecordsError::BadAddress, why, path_, {}};
+    } else if (!QSqlDatabase::isDriverAvailable(dialect_->driver)) {
+        status_ = {RecordsError::DriverMissing, dialect_->driver, path_, {}};
+    } else {
+        status_ = openServer(url);
+        status_.path = path_;
+        if (!status_.ok()) close();
+    }
+    return status_;
+}
+
+RecordsStatus RecordStore::openServer(const QString& url) {
+    const ServerAddress address = *ParseServerUrl(url);
+    connection_ = QStringLiteral("panelbench-records-%1").arg(connectionCounter.fetchAndAddRelaxed(1));
+    QSqlDatabase db = QSqlDatabase::addDatabase(dialect_->driver, connection_);
+    db.setHostName(address.host);
+    if (address.port > 0) db.setPort(address.port);
+    db.setUserName(address.user);
+    db.setDatabaseName(address.database);
+    // No password here: libpq takes it from PGPASSWORD, PGPASSFILE or ~/.pgpass.
+    QStringList options = address.options;
+    if (address.option(QStringLiteral("connect_timeout")).isEmpty())
+        options << QStringLiteral("connect_timeout=5");
+    options << QStringLiteral("application_name=panelbench");
+    db.setConnectOptions(options.join(u';'));
+    if (!db.open()) return {classify(db.lastError()), db.lastError().text().trimmed(), path_, {}};
+    if (SchemaVersion(db, *dialect_) < 0)
+        return {RecordsError::Foreign, QStringLiteral("no Panel Bench schema"), path_, {}};
+    const RecordsStatus migrated = Migrate(db, *dialect_);
+    if (!migrated.ok()) return migrated;
+    open_ = true;
+    return {};
+}
+
+bool RecordStore::loadOrigin() {
+    // Made once per file; two connections making it at once keep the first.
+    QSqlDatabase db = database();
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT value FROM schema_info WHERE name = 'origin'")))
+        return failed(q, QStringLiteral("reading the store's id"));
+    if (q.next()) {
+        origin_ = q.value(0).toString();
+        return true;
+    }
+    q.finish();
+    q.prepare(QStringLiteral("INSERT INTO schema_info (name, value) VALUES ('origin', ?) "
+                             "ON CONFLICT (name) DO NOTHING"));
+    q.addBindValue(QUuid::createUuid().toString(QUuid::WithoutBraces));
+    if (!q.exec()) return failed(q, QStringLiteral("keeping the store's id"));
+    return loadOrigin();
+}
+
 RecordsStatus RecordStore::openFile(const QString& path) {
     connection_ = QStringLiteral("panelbench-records-%1").arg(connectionCounter.fetchAndAddRelaxed(1));
     QSqlDatabase db = QSqlDatabase::addDatabase(dialect_->driver, connection_);
@@ -201,6 +264,7 @@ RecordsStatus RecordStore::openFile(const QString& path) {
         migrated.error = RecordsError::DiskFull;
     if (!migrated.ok()) return migrated;
     open_ = true;
+    if (!loadOrigin()) return status_;
     interruptedAtOpen_ = markInterrupted();
     if (open_) markInterruptedRecipeRuns();
     if (!open_) return status_;
@@ -253,70 +317,48 @@ int RecordStore::markInterrupted() {
         return 0;
     }
     QSqlQuery mark(db);
-    mark.prepare(QStringLiteral("UPDATE runs SET outcome = 'interrupted' WHERE id = ?"));
     for (qint64 id : dead) {
+        mark.prepare(QStringLiteral("UPDATE runs SET outcome = 'interrupted' WHERE id = ?"));
         mark.addBindValue(id);
         if (!mark.exec()) return failed(mark, QStringLiteral("marking interrupted runs")), 0;
+        if (!enqueue(mark, id, false)) return 0;
     }
     if (!db.commit()) return fail(db.lastError(), QStringLiteral("marking interrupted runs")), 0;
     return int(dead.size());
 }
 
 qint64 RecordStore::ensureUnit(const UnitIdentity& identity, const QString& linkText,
-                               qint64 seenMs) {
-    QSqlDatabase db = database();
-    const QString key = UnitKey(identity, linkText);
-    QSqlQuery find(db);
-    find.prepare(QStringLiteral("SELECT id FROM units WHERE unit_key = ?"));
-    find.addBindValue(key);
-    if (!find.exec()) return failed(find, QStringLiteral("finding the unit")), 0;
-    if (find.next()) {
-        const qint64 id = find.value(0).toLongLong();
-        find.finish();
-        QSqlQuery update(db);
-        if (identity.serial.isEmpty()) {
-            update.prepare(QStringLiteral("UPDATE units SET last_seen_ms = ? WHERE id = ? AND last_seen_ms < ?"));
-            update.addBindValue(seenMs);
-            update.addBindValue(id);
-            update.addBindValue(seenMs);
-        } else {
-            // The identity as last identified; parts not known now stay as they were.
-            update.prepare(QStringLiteral(
-                "UPDATE units SET model_kind = COALESCE(?, model_kind), "
-                "model_text = COALESCE(?, model_text), version = COALESCE(?, version), "
-                "device_id = COALESCE(?, device_id), link_text = ?, "
-                "last_seen_ms = CASE WHEN last_seen_ms < ? THEN ? ELSE last_seen_ms END "
-                "WHERE id = ?"));
-            update.addBindValue(identity.modelKind >= 0 ? QVariant(identity.modelKind)
-                                                        : QVariant(QMetaType::fromType<int>()));
-            update.addBindValue(TextOrNull(identity.modelText));
-            update.addBindValue(TextOrNull(identity.version));
-            update.addBindValue(TextOrNull(identity.deviceId));
-            update.addBindValue(linkText);
-            update.addBindValue(seenMs);
-            update.addBindValue(seenMs);
-            update.addBindValue(id);
-        }
-        if (!update.exec()) return failed(update, QStringLiteral("updating the unit")), 0;
-        return id;
-    }
-    QSqlQuery insert(db);
-    insert.prepare(QStringLiteral(
+                               qint64 seenMs, qint64 firstSeenMs) {
+    // One statement: stations writing the same unit at once neither add it twice nor
+    // fail. The identity as last identified; parts not known now stay as they were.
+    QSqlQuery q(database());
+    q.prepare(QStringLiteral(
         "INSERT INTO units (unit_key, serial, link_text, model_kind, model_text, version, "
-        "device_id, first_seen_ms, last_seen_ms) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)") +
-                   (dialect_->keyFromReturning ? QStringLiteral(" RETURNING id") : QString()));
-    insert.addBindValue(key);
-    insert.addBindValue(TextOrNull(identity.serial));
-    insert.addBindValue(linkText);
-    insert.addBindValue(identity.modelKind >= 0 ? QVariant(identity.modelKind)
-                                                : QVariant(QMetaType::fromType<int>()));
-    insert.addBindValue(TextOrNull(identity.modelText));
-    insert.addBindValue(TextOrNull(identity.version));
-    insert.addBindValue(TextOrNull(identity.deviceId));
-    insert.addBindValue(seenMs);
-    insert.addBindValue(seenMs);
-    if (!insert.exec()) return failed(insert, QStringLiteral("adding the unit")), 0;
-    return insertedId(insert);
+        "device_id, first_seen_ms, last_seen_ms) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) "
+        "ON CONFLICT (unit_key) DO UPDATE SET "
+        "model_kind = COALESCE(excluded.model_kind, units.model_kind), "
+        "model_text = COALESCE(excluded.model_text, units.model_text), "
+        "version = COALESCE(excluded.version, units.version), "
+        "device_id = COALESCE(excluded.device_id, units.device_id), "
+        "link_text = excluded.link_text, "
+        "first_seen_ms = CASE WHEN excluded.first_seen_ms < units.first_seen_ms "
+        "THEN excluded.first_seen_ms ELSE units.first_seen_ms END, "
+        "last_seen_ms = CASE WHEN units.last_seen_ms < excluded.last_seen_ms "
+        "THEN excluded.last_seen_ms ELSE units.last_seen_ms END RETURNING id"));
+    q.addBindValue(UnitKey(identity, linkText));
+    q.addBindValue(TextOrNull(identity.serial));
+    q.addBindValue(linkText);
+    q.addBindValue(identity.modelKind >= 0 ? QVariant(identity.modelKind)
+                                           : QVariant(QMetaType::fromType<int>()));
+    q.addBindValue(TextOrNull(identity.modelText));
+    q.addBindValue(TextOrNull(identity.version));
+    q.addBindValue(TextOrNull(identity.deviceId));
+    q.addBindValue(firstSeenMs > 0 ? firstSeenMs : seenMs);
+    q.addBindValue(seenMs);
+    if (!q.exec()) return failed(q, QStringLiteral("adding the unit")), 0;
+    const qint64 id = q.next() ? q.value(0).toLongLong() : 0;
+    q.finish();
+    return id;
 }
 
 qint64 RecordStore::upsertUnit(const UnitIdentity& identity, const QString& linkText,
@@ -365,7 +407,8 @@ bool RecordStore::updateRunDetails(qint64 runId, const QJsonObject& details) {
     q.addBindValue(DetailsText(details));
     q.addBindValue(runId);
     if (!q.exec()) return failed(q, QStringLiteral("recording progress"));
-    return true;
+    // A run changed after its end (the version after an upgrade) goes to the server again.
+    return enqueue(q, runId, true);
 }
 
 bool RecordStore::endRun(qint64 runId, const RunEnd& end) {
@@ -397,6 +440,7 @@ bool RecordStore::endRun(qint64 runId, const RunEnd& end) {
     if (!end.details.isEmpty()) q.addBindValue(DetailsText(end.details));
     q.addBindValue(runId);
     if (!q.exec()) return failed(q, QStringLiteral("ending a run"));
+    if (!enqueue(q, runId, false)) return false;
     if (!db.commit()) return fail(db.lastError(), QStringLiteral("ending a run")), false;
     return true;
 }
@@ -418,6 +462,112 @@ bool RecordStore::saveTraffic(qint64 runId, const KeptTraffic& traffic) {
     if (!q.exec()) return failed(q, QStringLiteral("keeping traffic"));
     if (!db.commit()) return fail(db.lastError(), QStringLiteral("keeping traffic")), false;
     return true;
+}
+
+bool RecordStore::enqueue(QSqlQuery& q, qint64 runId, bool onlyEnded) {
+    if (!outbox_) return true;
+    // Queued once: a run already waiting keeps its place, and counts the change, so that
+    // a sending that read it before the change leaves it queued.
+    q.prepare(QStringLiteral("INSERT INTO outbox (run_id, queued_ms) SELECT id, ? FROM runs "
+                             "WHERE id = ?%1 ON CONFLICT (run_id) DO UPDATE SET "
+                             "changes = outbox.changes + 1")
+                  .arg(onlyEnded ? QStringLiteral(" AND outcome <> 'running'") : QString()));
+    q.addBindValue(QDateTime::currentMSecsSinceEpoch());
+    q.addBindValue(runId);
+    if (!q.exec()) return failed(q, QStringLiteral("queueing the run for the server"));
+    return true;
+}
+
+qint64 RecordStore::pendingUploads() {
+    if (!open_) return 0;
+    QSqlQuery q(database());
+    if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM outbox"))) return failed(q, QStringLiteral("reading the outbox")), 0;
+    return q.next() ? q.value(0).toLongLong() : 0;
+}
+
+QList<QueuedRun> RecordStore::queuedRuns(int limit) {
+    QList<QueuedRun> queued;
+    if (!open_) return queued;
+    QSqlQuery q(database());
+    if (!q.exec(QStringLiteral("SELECT run_id, changes FROM outbox ORDER BY id LIMIT %1").arg(limit)))
+        return failed(q, QStringLiteral("reading the outbox")), queued;
+    while (q.next()) queued.append({q.value(0).toLongLong(), q.value(1).toInt()});
+    return queued;
+}
+
+bool RecordStore::dequeue(const QueuedRun& sent) {
+    if (!open_) return false;
+    QSqlQuery q(database());
+    q.prepare(QStringLiteral("DELETE FROM outbox WHERE run_id = ? AND changes = ?"));
+    q.addBindValue(sent.runId);
+    q.addBindValue(sent.changes);
+    if (!q.exec()) return failed(q, QStringLiteral("emptying the outbox"));
+    return true;
+}
+
+std::optional<RunUpload> RecordStore::uploadOf(qint64 runId) {
+    const std::optional<RunRow> row = run(runId);
+    if (!row) return std::nullopt;
+    const std::optional<UnitRow> owner = unit(row->unitId);
+    if (!owner) return std::nullopt;
+    RunUpload upload{origin_, runId, *owner, *row, {}, 0, 0};
+    QSqlQuery q(database());
+    q.prepare(QStringLiteral("SELECT data, frame_count, dropped FROM traffic WHERE run_id = ?"));
+    q.addBindValue(runId);
+    if (!q.exec()) return failed(q, QStringLiteral("reading traffic")), std::nullopt;
+    if (q.next()) {
+        upload.traffic = q.value(0).toByteArray();
+        upload.frameCount = q.value(1).toLongLong();
+        upload.framesDropped = q.value(2).toLongLong();
+    }
+    return upload;
+}
+
+qint64 RecordStore::importRun(const RunUpload& u) {
+    if (!open_) return 0;
+    QSqlDatabase db = database();
+    if (const QSqlError error = dialect_->beginWrite(db); error.isValid())
+        return fail(error, QStringLiteral("adding a station's run")), 0;
+    const qint64 unitId = ensureUnit(u.unit.identity, u.unit.linkText, u.unit.lastSeenMs, u.unit.firstSeenMs);
+    if (unitId == 0) return 0;
+    // Sent again (its acknowledgement was lost, or it changed): the same row, updated.
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral(
+        "INSERT INTO runs (unit_id, station, operator_name, writer, link_text, procedure_id, "
+        "start_ms, end_ms, outcome, status_text, details, origin, local_run_id) "
+        "VALUES (?, ?, ?, NULL, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (origin, local_run_id) "
+        "DO UPDATE SET unit_id = excluded.unit_id, end_ms = excluded.end_ms, "
+        "outcome = excluded.outcome, status_text = excluded.status_text, "
+        "details = excluded.details RETURNING id"));
+    const RunRow& r = u.run;
+    q.addBindValue(unitId);
+    q.addBindValue(r.station);
+    q.addBindValue(r.operatorName);
+    q.addBindValue(r.linkText);
+    q.addBindValue(r.procedure);
+    q.addBindValue(r.startMs);
+    q.addBindValue(r.endMs > 0 ? QVariant(r.endMs) : QVariant(QMetaType::fromType<qint64>()));
+    q.addBindValue(OutcomeCode(r.outcome));
+    q.addBindValue(r.statusText);
+    q.addBindValue(DetailsText(r.details));
+    q.addBindValue(u.origin);
+    q.addBindValue(u.localRunId);
+    if (!q.exec()) return failed(q, QStringLiteral("adding a station's run")), 0;
+    const qint64 id = q.next() ? q.value(0).toLongLong() : 0;
+    q.finish();
+    if (!u.traffic.isEmpty()) {
+        q.prepare(QStringLiteral(
+            "INSERT INTO traffic (run_id, frame_count, dropped, data) VALUES (?, ?, ?, ?) "
+            "ON CONFLICT (run_id) DO UPDATE SET frame_count = excluded.frame_count, "
+            "dropped = excluded.dropped, data = excluded.data"));
+        q.addBindValue(id);
+        q.addBindValue(u.frameCount);
+        q.addBindValue(u.framesDropped);
+        q.addBindValue(u.traffic);
+        if (!q.exec()) return failed(q, QStringLiteral("adding a station's traffic")), 0;
+    }
+    if (!db.commit()) return fail(db.lastError(), QStringLiteral("adding a station's run")), 0;
+    return id;
 }
 
 QList<UnitRow> RecordStore::units(const QString& serialPart) {
@@ -478,6 +628,10 @@ QString RecordStore::whereClause(const RunFilter& filter, QVariantList* binds) c
     if (!filter.procedure.isEmpty()) {
         parts << QStringLiteral("r.procedure_id = ?");
         *binds << filter.procedure;
+    }
+    if (!filter.station.isEmpty()) {
+        parts << QStringLiteral("UPPER(r.station) LIKE UPPER(?)");
+        *binds << u'%' + filter.station + u'%';
     }
     if (!filter.runIds.isEmpty()) {
         QStringList marks;

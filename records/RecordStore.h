@@ -33,6 +33,13 @@ public:
     // one made; the returned status then says so with error Damaged / Foreign although
     // the store works. Runs left "running" by a program that died become "interrupted".
     RecordsStatus openSqlite(const QString& path = DefaultPath());
+    // Opens the shared records on a PostgreSQL server ("postgresql://user@host:port/db",
+    // see ServerAddress.h), making or upgrading the schema under an advisory lock. Waits
+    // at most the URL's connect_timeout (default 5 s) for a server that does not answer.
+    RecordsStatus openUrl(const QString& url);
+    bool isServer() const { return !dialect_->isSqlite(); }
+    // The file's path or the server's URL.
+    QString where() const { return path_; }
     void close();
 
     bool isOpen() const { return open_; }
@@ -49,6 +56,22 @@ public:
     bool saveTraffic(qint64 runId, const KeptTraffic& traffic);  // replaces the run's traffic
     // Records an identify outside a run; returns the unit's id.
     qint64 upsertUnit(const UnitIdentity& identity, const QString& linkText, qint64 seenMs);
+
+    // The outbox, for a station whose runs also go to a shared server: set before
+    // openSqlite. Every run that ends (or is found interrupted, or changed after its end)
+    // is queued in the same transaction, and stays queued until sent.
+    void setOutbox(bool on) { outbox_ = on; }
+    qint64 pendingUploads();
+    QList<QueuedRun> queuedRuns(int limit);  // oldest first
+    // Takes a sent run off the queue, unless it changed after it was read.
+    bool dequeue(const QueuedRun& sent);
+    // The run as it goes to the server; empty when it is not here.
+    std::optional<RunUpload> uploadOf(qint64 runId);
+    // The random id of this store, kept in it: the origin of the runs it sends.
+    QString origin() const { return origin_; }
+    // On the server: adds or updates the uploaded run (keyed by origin and local id) with
+    // its unit and traffic, in one transaction. The server's run id, or 0 when failed.
+    qint64 importRun(const RunUpload& upload);
 
     // Reading.
     QList<UnitRow> units(const QString& serialPart = {});
@@ -83,11 +106,15 @@ public:
 
 private:
     RecordsStatus openFile(const QString& path);
+    RecordsStatus openServer(const QString& url);
+    bool loadOrigin();
+    bool enqueue(QSqlQuery& q, qint64 runId, bool onlyEnded);
     RecordsError classify(const QSqlError& error) const;
     RecordsStatus fail(const QSqlError& error, const QString& what);
     bool failed(const QSqlQuery& q, const QString& what);
     qint64 insertedId(QSqlQuery& q);
-    qint64 ensureUnit(const UnitIdentity& identity, const QString& linkText, qint64 seenMs);
+    qint64 ensureUnit(const UnitIdentity& identity, const QString& linkText, qint64 seenMs,
+                      qint64 firstSeenMs = 0);
     int markInterrupted();
     QString whereClause(const RunFilter& filter, QVariantList* binds) const;
     static void prepareUnits(QSqlQuery& q, const QString& select, const QString& serialPart);
@@ -105,6 +132,8 @@ private:
     QString connection_;
     QString path_;
     bool open_ = false;
+    bool outbox_ = false;
+    QString origin_;
     int interruptedAtOpen_ = 0;
     RecordsStatus status_;
 };

@@ -41,6 +41,10 @@ QString ErrorName(RecordsError error) {
     case RecordsError::Foreign: return QStringLiteral("Foreign");
     case RecordsError::NewerSchema: return QStringLiteral("NewerSchema");
     case RecordsError::WriteFailed: return QStringLiteral("WriteFailed");
+    case RecordsError::BadAddress: return QStringLiteral("BadAddress");
+    case RecordsError::ServerUnreachable: return QStringLiteral("ServerUnreachable");
+    case RecordsError::AuthFailed: return QStringLiteral("AuthFailed");
+    case RecordsError::NoDatabase: return QStringLiteral("NoDatabase");
     }
     return {};
 }

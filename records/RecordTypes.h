@@ -100,6 +100,25 @@ struct RunFilter {
     std::optional<Outcome> outcome;
     QString procedure;
     QList<qint64> runIds;  // only these runs
+    QString station;       // part of the station's name
+};
+
+// A run waiting in a station's outbox, and how often it changed while it waited.
+struct QueuedRun {
+    qint64 runId = 0;
+    int changes = 0;
+};
+
+// A finished run as a station sends it to the shared server: its unit, the run and its
+// traffic as stored (compressed), with the key that makes a second sending an update.
+struct RunUpload {
+    QString origin;       // the station's store (a random id kept in it)
+    qint64 localRunId = 0;
+    UnitRow unit;
+    RunRow run;
+    QByteArray traffic;   // empty: none kept
+    qint64 frameCount = 0;
+    qint64 framesDropped = 0;
 };
 
 // A recipe run: one unit test of a product's recipe, grouping the runs of its steps.

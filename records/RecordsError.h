@@ -15,6 +15,11 @@ enum class RecordsError {
     Foreign,            // another program's database; moved aside and made anew
     NewerSchema,        // written by a newer Panel Bench; left alone
     WriteFailed,        // any other failure to read or write
+    // The shared server's.
+    BadAddress,         // the records URL cannot be read (or carries a password)
+    ServerUnreachable,  // no server answers at the address
+    AuthFailed,         // the server refused the role or its password
+    NoDatabase,         // the server has no database of that name
 };
 
 QString ErrorName(RecordsError error);  // "FolderNotWritable", ...
@@ -22,7 +27,7 @@ QString ErrorName(RecordsError error);  // "FolderNotWritable", ...
 struct RecordsStatus {
     RecordsError error = RecordsError::None;
     QString detail;        // the driver's or system's words, for the log
-    QString path;          // the database file
+    QString path;          // the database file, or the server's URL (never with a password)
     QString movedAsideTo;  // where a damaged or foreign file now lies; empty if none
 
     bool ok() const { return error == RecordsError::None; }

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "i18n/RecordsTexts.h"
+#include "records/ServerAddress.h"
 
 namespace pb::records {
 
@@ -14,6 +15,23 @@ QString StatusText(const RecordsStatus& status, int language) {
         return Text(RecordText::RecordsOff, language).arg(why);
     };
     const bool keptAside = !status.movedAsideTo.isEmpty();
+    if (IsServerUrl(status.path) && !status.ok()) {
+        // The server's trouble: the runs are still kept here, and sent later.
+        const auto away = [&](RecordText reason, const QString& arg = {}) {
+            QString why = Text(reason, language);
+            if (why.contains(QLatin1String("%1"))) why = why.arg(arg);
+            return Text(RecordText::ServerAway, language).arg(why);
+        };
+        switch (status.error) {
+        case RecordsError::ServerUnreachable: return away(RecordText::ReasonServerUnreachable);
+        case RecordsError::AuthFailed: return away(RecordText::ReasonAuthFailed);
+        case RecordsError::NoDatabase: return away(RecordText::ReasonNoDatabase);
+        case RecordsError::NewerSchema: return away(RecordText::ReasonServerNewerSchema);
+        case RecordsError::BadAddress: return away(RecordText::ReasonBadAddress, status.detail);
+        case RecordsError::DriverMissing: return away(RecordText::ReasonServerDriverMissing);
+        default: return away(RecordText::ReasonWriteFailed, status.detail);
+        }
+    }
     switch (status.error) {
     case RecordsError::None: return {};
     case RecordsError::DriverMissing: return off(RecordText::ReasonDriverMissing);
@@ -33,6 +51,10 @@ QString StatusText(const RecordsStatus& status, int language) {
                 .arg(QDir::toNativeSeparators(status.movedAsideTo));
         return off(RecordText::ReasonWriteFailed, status.detail);
     case RecordsError::WriteFailed: return off(RecordText::ReasonWriteFailed, status.detail);
+    case RecordsError::BadAddress:
+    case RecordsError::ServerUnreachable:
+    case RecordsError::AuthFailed:
+    case RecordsError::NoDatabase: return off(RecordText::ReasonWriteFailed, status.detail);
     }
     return {};
 }

@@ -41,6 +41,13 @@ QSqlError SqlDialect::prepareConnection(QSqlDatabase& db) const {
     return {};
 }
 
+QSqlError SqlDialect::lockSchema(QSqlDatabase& db) const {
+    if (isSqlite()) return {};
+    // Any fixed number: the one lock every Panel Bench station takes to change the schema.
+    QSqlQuery q(db);
+    return q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(741017)")) ? QSqlError() : q.lastError();
+}
+
 QSqlError SqlDialect::beginWrite(QSqlDatabase& db) const {
     if (driver != QLatin1String("QSQLITE")) return db.transaction() ? QSqlError() : db.lastError();
     QSqlQuery q(db);
@@ -83,6 +90,28 @@ RecordsError SqlDialect::classify(const QSqlError& error) const {
             text.contains(QLatin1String("readonly")))
             return RecordsError::FolderNotWritable;
     }
+    if (driver == QLatin1String("QPSQL")) {
+        // libpq says why a connection failed only in words; a statement's SQLSTATE says
+        // a lost connection (class 08, 57P0x).
+        const QString text = error.text();
+        const QString state = error.nativeErrorCode();
+        if (text.contains(QLatin1String("password authentication failed")) ||
+            text.contains(QLatin1String("no password supplied")) ||
+            (text.contains(QLatin1String("role \"")) && text.contains(QLatin1String("does not exist"))) ||
+            state == QLatin1String("28P01") || state == QLatin1String("28000"))
+            return RecordsError::AuthFailed;
+        if ((text.contains(QLatin1String("database \"")) && text.contains(QLatin1String("does not exist"))) ||
+            state == QLatin1String("3D000"))
+            return RecordsError::NoDatabase;
+        if (error.type() == QSqlError::ConnectionError || state.startsWith(QLatin1String("08")) ||
+            state.startsWith(QLatin1String("57P")) ||
+            text.contains(QLatin1String("server closed the connection")) ||
+            text.contains(QLatin1String("no connection to the server")) ||
+            text.contains(QLatin1String("could not connect")) ||
+            text.contains(QLatin1String("Connection refused")) ||
+            text.contains(QLatin1String("timeout expired")))
+            return RecordsError::ServerUnreachable;
+    }
     return RecordsError::WriteFailed;
 }
 
@@ -90,6 +119,12 @@ const SqlDialect& SqliteDialect() {
     static const SqlDialect dialect{QStringLiteral("QSQLITE"),
                                     QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT"),
                                     QStringLiteral("BLOB"), QStringLiteral("BIGINT"), false};
+    return dialect;
+}
+
+const SqlDialect& PostgresDialect() {
+    static const SqlDialect dialect{QStringLiteral("QPSQL"), QStringLiteral("BIGSERIAL PRIMARY KEY"),
+                                    QStringLiteral("BYTEA"), QStringLiteral("BIGINT"), true};
     return dialect;
 }
 

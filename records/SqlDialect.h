@@ -15,6 +15,7 @@ namespace pb::records {
 
 struct SqlDialect {
     QString driver;    // "QSQLITE", "QPSQL"
+    bool isSqlite() const { return driver == QLatin1String("QSQLITE"); }
     QString keyType;   // an auto-numbered primary key column
     QString blobType;  // bytes
     QString bigType;   // 64-bit integer
@@ -26,6 +27,10 @@ struct SqlDialect {
     QString connectOptions() const;
     // Session settings after open (journal mode); an invalid error when all went well.
     QSqlError prepareConnection(QSqlDatabase& db) const;
+    // Within a transaction begun by beginWrite: waits for any other connection changing
+    // the schema (PostgreSQL: an advisory lock held to the transaction's end, so two
+    // stations starting at once apply each step once). SQLite's write lock already does.
+    QSqlError lockSchema(QSqlDatabase& db) const;
     // Begins a transaction that writes: on SQLite it takes the write lock at once (waiting
     // up to the busy timeout), since a transaction that read first and writes later fails
     // at once when another connection wrote in between. An invalid error when begun.
@@ -38,5 +43,6 @@ struct SqlDialect {
 };
 
 const SqlDialect& SqliteDialect();
+const SqlDialect& PostgresDialect();
 
 }  // namespace pb::records

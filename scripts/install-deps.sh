@@ -10,6 +10,9 @@ packages=(build-essential cmake ninja-build ccache pkg-config libgtest-dev
           clang libclang-rt-14-dev
           # The unit records: Qt's SQLite driver; the tests read exports back with Python.
           libqt6sql6-sqlite python3 python3-jsonschema
+          # The shared records: Qt's PostgreSQL driver, and a server for the tests'
+          # throwaway cluster (scripts/pg-cluster.sh).
+          libqt6sql6-psql postgresql
           # A CJK-only fallback font, as many desktops have: the window's font choice
           # must not pick it for captions that mix in Latin letters and digits.
           fonts-droid-fallback

@@ -8,4 +8,5 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake --preset asan
 cmake --build --preset asan
+trap 'bash scripts/pg-cluster.sh stop "$(cat build/asan/pg-cluster-dir.txt)" || true' EXIT
 ctest --preset asan -j2

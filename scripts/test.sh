@@ -6,4 +6,8 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake --preset ci
 cmake --build --preset ci
+# ctest starts the shared records' throwaway PostgreSQL cluster (the pg_cluster fixture)
+# and removes it; should ctest itself be stopped, it is removed here all the same. A
+# cluster that does not start fails the run.
+trap 'bash scripts/pg-cluster.sh stop "$(cat build/ci/pg-cluster-dir.txt)" || true' EXIT
 ctest --preset ci -j2

@@ -149,6 +149,7 @@ int LoadSettings(Settings& settings, const QString& file) {
     // broken above) still give it.
     ReadText(store, QStringLiteral("OperatorName"), read.operatorName);
     ReadText(store, QStringLiteral("StationRecipe"), read.stationRecipe);
+    ReadText(store, QStringLiteral("RecordsUrl"), read.recordsUrl);
     read.language = LanguageFor(read.languageFlag);
     read.link.kind = storedKind != 0 ? LinkKind::Net : LinkKind::Com;
     settings = read;
@@ -195,6 +196,12 @@ void SaveOperatorName(const Settings& settings, const QString& file) {
 void SaveStationRecipe(const Settings& settings, const QString& file) {
     WriteStore(file, [&](QSettings& store) {
         store.setValue(QStringLiteral("StationRecipe"), settings.stationRecipe);
+    });
+}
+
+void SaveRecordsUrl(const Settings& settings, const QString& file) {
+    WriteStore(file, [&](QSettings& store) {
+        store.setValue(QStringLiteral("RecordsUrl"), settings.recordsUrl);
     });
 }
 

@@ -29,6 +29,9 @@ struct Settings {
     QString comPortAdapter;
     QString operatorName;  // "OperatorName"; empty until set from the File menu
     QString stationRecipe;  // "StationRecipe": the recipe file station mode last ran
+    // "RecordsUrl": the shared records server every run also goes to
+    // (postgresql://user@host:port/db); empty: this PC's file only. Never a password.
+    QString recordsUrl;
 };
 
 // Where the values are stored: the file named to UseSettingsFile, else the default one,
@@ -66,5 +69,7 @@ void SaveOperatorName(const Settings& settings, const QString& file = SettingsFi
 
 // Writes "StationRecipe".
 void SaveStationRecipe(const Settings& settings, const QString& file = SettingsFilePath());
+// Writes "RecordsUrl".
+void SaveRecordsUrl(const Settings& settings, const QString& file = SettingsFilePath());
 
 }  // namespace pb

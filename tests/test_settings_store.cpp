@@ -189,6 +189,14 @@ TEST_F(SettingsStore, TheOperatorNameIsOptionalAndKeptOnItsOwn) {
     pb::Settings reloaded;
     pb::LoadSettings(reloaded);
     EXPECT_EQ(reloaded.operatorName, QString::fromUtf8("Chen, Mei 陈美"));
+    EXPECT_EQ(reloaded.recordsUrl, "");
+    // The shared records' URL likewise, its percent signs and query intact.
+    reloaded.recordsUrl = QStringLiteral("postgresql://station@%2Frun%2Fpostgresql:5432/line?sslmode=require&connect_timeout=3");
+    pb::SaveRecordsUrl(reloaded);
+    pb::Settings again;
+    pb::LoadSettings(again);
+    EXPECT_EQ(again.recordsUrl, reloaded.recordsUrl);
+    EXPECT_EQ(again.operatorName, reloaded.operatorName);
 }
 
 TEST_F(SettingsStore, DamagedFileYieldsDefaultsUntilTheNextSave) {

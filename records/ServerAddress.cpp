@@ -1,0 +1,84 @@
+#include "records/ServerAddress.h"
+
+#include <QRegularExpression>
+#include <QUrl>
+
+namespace pb::records {
+namespace {
+
+QString Decoded(const QString& part) {
+    return QUrl::fromPercentEncoding(part.toUtf8());
+}
+
+QString Encoded(const QString& part) {
+    return QString::fromUtf8(QUrl::toPercentEncoding(part));
+}
+
+}  // namespace
+
+bool IsServerUrl(const QString& text) {
+    return text.startsWith(QLatin1String("postgresql://")) || text.startsWith(QLatin1String("postgres://"));
+}
+
+QString ServerAddress::option(const QString& key) const {
+    for (const QString& o : options)
+        if (o.section(u'=', 0, 0) == key) return o.section(u'=', 1);
+    return {};
+}
+
+QString ServerAddress::display() const {
+    QString text = QStringLiteral("postgresql://");
+    if (!user.isEmpty()) text += Encoded(user) + u'@';
+    text += host.contains(u':') && !host.startsWith(u'/') ? u'[' + host + u']' : Encoded(host);
+    if (port > 0) text += u':' + QString::number(port);
+    text += u'/' + Encoded(database);
+    if (!options.isEmpty()) text += u'?' + options.join(u'&');
+    return text;
+}
+
+std::optional<ServerAddress> ParseServerUrl(const QString& url, QString* why) {
+    const auto refuse = [why](const QString& reason) {
+        if (why) *why = reason;
+        return std::nullopt;
+    };
+    static const QRegularExpression form(QStringLiteral(
+        "^postgres(?:ql)?://(?:([^@/?]*)@)?(\\[[^\\]]*\\]|[^:/?]*)(?::([^/?]*))?(?:/([^?]*))?(?:\\?(.*))?$"));
+    const QRegularExpressionMatch m = form.match(url.trimmed());
+    if (!m.hasMatch()) return refuse(QStringLiteral("not a postgresql://user@host:port/database URL"));
+    ServerAddress a;
+    const QString userInfo = m.captured(1);
+    if (userInfo.contains(u':'))
+        return refuse(QStringLiteral("a password does not go in the URL: put it in ~/.pgpass"));
+    a.user = Decoded(userInfo);
+    QString host = m.captured(2);
+    if (host.startsWith(u'[')) host = host.mid(1, host.size() - 2);
+    a.host = Decoded(host);
+    if (!m.captured(3).isEmpty()) {
+        bool ok = false;
+        a.port = m.captured(3).toInt(&ok);
+        if (!ok || a.port < 1 || a.port > 65535)
+            return refuse(QStringLiteral("the port is 1 to 65535, not '%1'").arg(m.captured(3)));
+    }
+    a.database = Decoded(m.captured(4));
+    for (const QString& pair : m.captured(5).split(u'&', Qt::SkipEmptyParts)) {
+        const QString key = Decoded(pair.section(u'=', 0, 0));
+        const QString value = Decoded(pair.section(u'=', 1));
+        if (key == QLatin1String("password"))
+            return refuse(QStringLiteral("a password does not go in the URL: put it in ~/.pgpass"));
+        // libpq's own spellings of what the URL's parts say.
+        if (key == QLatin1String("host")) a.host = value;
+        else if (key == QLatin1String("user")) a.user = value;
+        else if (key == QLatin1String("dbname")) a.database = value;
+        else if (key == QLatin1String("port")) a.port = value.toInt();
+        else if (!key.isEmpty()) {
+            static const QRegularExpression word(QStringLiteral("^[a-z_]+$"));
+            if (!word.match(key).hasMatch() || value.contains(u' ') || value.contains(u'\'') ||
+                value.contains(u';'))
+                return refuse(QStringLiteral("the option '%1' cannot be passed on").arg(pair));
+            a.options << key + u'=' + value;
+        }
+    }
+    return a;
+}
+
+}  // namespace pb::records
