@@ -35,7 +35,7 @@ private:
 
 struct StepOutcome {
     StepVerdict verdict;
-    QString measured;  // language-free, one line
+    StepMeasured measured;
 };
 
 class RecipeSteps {
@@ -54,7 +54,7 @@ public:
 private:
     StepOutcome identify(const IdentifyExpect& expect);
     StepOutcome setDate(const SetDateStep& step);
-    StepOutcome oneShot(Outcome outcome, const QString& what, const QString& measured);
+    StepOutcome oneShot(Outcome outcome, const QString& what, const StepMeasured& measured);
     StepOutcome factoryInitial();
     StepOutcome reboot(const RebootStep& step);
     StepOutcome dido(const DidoStep& step);

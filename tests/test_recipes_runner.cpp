@@ -55,7 +55,7 @@ struct Seen : pb::RecipeRunObserver {
         events << QStringLiteral("step %1 try %2").arg(i).arg(attempt);
         if (onStepStarted) onStepStarted(i, attempt);
     }
-    void stepEnded(int i, const pb::StepResult& r, const QString&) override {
+    void stepEnded(int i, const pb::StepResult& r, const pb::StepMeasured&) override {
         events << QStringLiteral("step %1 %2").arg(i).arg(r.verdict.passed ? "pass" : "fail");
     }
     void recipeEnded(const pb::UnitVerdict& v, const QList<pb::StepResult>&) override {
@@ -94,7 +94,7 @@ TEST(RecipeRunnerIdentify, JudgesModelVersionAndTheScannedSerial) {
     Bench v6(Model::V6);
     const pb::RecipeRunResult good = RunOn(v6, Steps(kIdentifyV6));
     EXPECT_TRUE(good.verdict.passed) << good.results[0].verdict.text(0);
-    EXPECT_TRUE(good.measured[0].contains("KV740MX -V6.01.03")) << good.measured[0];
+    EXPECT_TRUE(good.measured[0].text(0).contains("KV740MX -V6.01.03")) << good.measured[0].text(0);
     ASSERT_TRUE(good.identity);
     EXPECT_EQ(good.identity->serialNumber, kSerial);
 
@@ -149,7 +149,7 @@ TEST(RecipeRunnerIdentify, EveryExampleRecipeLoadsCleanAndKnowsItsFamily) {
         Bench bench(model, model == Model::Old20 ? QStringLiteral("012") : QString());
         const pb::RecipeRunResult r = RunOn(bench, first);
         EXPECT_TRUE(r.verdict.passed) << name << ": " << r.results[0].verdict.text(0).toStdString()
-                                      << " / " << r.measured[0].toStdString();
+                                      << " / " << r.measured[0].text(0).toStdString();
     }
 }
 
@@ -165,9 +165,9 @@ TEST(RecipeRunnerCommands, SetDateAlarmFactoryInitialAndReboot) {
     EXPECT_TRUE(r.verdict.passed);
     EXPECT_EQ(bench.controller.factoryResets(), 1);
     EXPECT_EQ(bench.controller.reboots(), 2);
-    EXPECT_TRUE(r.measured[3].startsWith("answered after")) << r.measured[3];
+    EXPECT_TRUE(r.measured[3].text(0).startsWith("answered after")) << r.measured[3].text(0);
     // Set before the factory reset, so the alarm was cleared by it; the clock was set.
-    EXPECT_TRUE(r.measured[0].contains("2026-03-04 05:06:07"));
+    EXPECT_TRUE(r.measured[0].text(0).contains("2026-03-04 05:06:07"));
 
     // A controller that stays silent longer than the limit fails the reboot step.
     bench.controller.setRebootMs(4000);
@@ -183,7 +183,7 @@ TEST(RecipeRunnerDido, PassesOnTheLoopbackFailsWithAStuckInputOnBothVariants) {
     Bench v6(Model::V6);
     v6.controller.setLoopback(true);
     const pb::RecipeRunResult good = RunOn(v6, Steps(kFixtureDido));
-    EXPECT_TRUE(good.verdict.passed) << good.results[0].verdict.text(0) << good.measured[0];
+    EXPECT_TRUE(good.verdict.passed) << good.results[0].verdict.text(0) << good.measured[0].text(0);
     EXPECT_EQ(v6.controller.outputs(), "0000");  // the closing command
 
     v6.controller.setStuckInput(3, false);
@@ -211,9 +211,9 @@ TEST(RecipeRunnerReplies, PollSendAndModuleJudgeWhatCameBack) {
         {"kind": "poll", "at-most": 2, "on-failure": "go-on"},
         {"kind": "send", "command": "DG0", "reply": "^DG1", "on-failure": "go-on"})"));
     EXPECT_TRUE(r.results[0].verdict.passed) << r.results[0].verdict.text(0);
-    EXPECT_EQ(r.measured[0], "5 records");
-    EXPECT_TRUE(r.results[1].verdict.passed) << r.results[1].verdict.text(0) << r.measured[1];
-    EXPECT_TRUE(r.results[2].verdict.passed) << r.results[2].verdict.text(0) << r.measured[2];
+    EXPECT_EQ(r.measured[0].text(0), "5 records");
+    EXPECT_TRUE(r.results[1].verdict.passed) << r.results[1].verdict.text(0) << r.measured[1].text(0);
+    EXPECT_TRUE(r.results[2].verdict.passed) << r.results[2].verdict.text(0) << r.measured[2].text(0);
     EXPECT_EQ(ReasonOf(r, 3), RecipeReason::TooManyRecords);
     EXPECT_EQ(ReasonOf(r, 4), RecipeReason::ReplyMismatch);
     EXPECT_EQ(r.verdict.failingStep, 3);
@@ -313,14 +313,14 @@ TEST(RecipeRunnerUpgrade, SkippedWhenWantedDoneWhenNeededAndJudgedAfter) {
     EXPECT_EQ(bench.controller.flash(), blank);
 
     const pb::RecipeRunResult always = RunOn(bench, fw.recipe(R"({"min": "V6.01.00"})", true));
-    EXPECT_TRUE(always.verdict.passed) << always.results[0].verdict.text(0) << always.measured[0];
+    EXPECT_TRUE(always.verdict.passed) << always.results[0].verdict.text(0) << always.measured[0].text(0);
     EXPECT_EQ(bench.controller.flash().left(3 * 512 + 40), fw.bytes.mid(16));
 
     // Needed, done, and the controller still reports the old version: the new firmware
     // did not take.
     const pb::RecipeRunResult stale = RunOn(bench, fw.recipe(R"({"min": "V6.02.00"})", false));
     EXPECT_EQ(ReasonOf(stale, 0), RecipeReason::VersionAfterUpgrade) << stale.results[0].verdict.text(0);
-    EXPECT_TRUE(stale.measured[0].contains("blocks programmed")) << stale.measured[0];
+    EXPECT_TRUE(stale.measured[0].text(0).contains("blocks programmed")) << stale.measured[0].text(0);
 }
 
 TEST(RecipeRunnerUpgrade, AWrongHashSendsNothingACorruptVerifyFails) {
