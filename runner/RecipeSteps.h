@@ -43,7 +43,11 @@ public:
     RecipeSteps(const Recipe& recipe, Link& link, RunnerView& view, StepClock& clock,
                 ControllerState& state, const QString& scannedSerial)
         : recipe_(recipe), view_(view), clock_(clock), state_(state), scanned_(scannedSerial),
-          ctx_{link, view, view, view, view, view, clock, state, &view} {}
+          ctx_{link, view, view, view, view, view, clock, state, &view} {
+        // A run's very first command goes out at once: the scan is the operator's cue, and
+        // no command went on the line before it to space it from.
+        ctx_.skipFirstCommandPause = true;
+    }
 
     StepOutcome run(const RecipeStep& step);
     // The link received a reply: a send or module step judges the last one.

@@ -17,7 +17,9 @@
 #include "runner/RecipeRunner.h"
 #include "sim/SimController.h"
 #include "sim/SimServers.h"
+#include "procedures/ConnectAndIdentify.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/SimHarness.h"
 #include "tests/test_firmware_rig.h"
 
 // Failure messages name texts as they are.
@@ -112,6 +114,39 @@ TEST(RecipeRunnerIdentify, JudgesModelVersionAndTheScannedSerial) {
     const pb::RecipeRunResult old = RunOn(v6, Steps(R"({"kind": "identify", "version": {"min": "V6.02.00"}})"));
     EXPECT_EQ(ReasonOf(old, 0), RecipeReason::VersionOutOfRange);
     EXPECT_EQ(old.verdict.reason.args.value(0), "V6.01.03");
+}
+
+TEST(RecipeRunnerIdentify, TheRunsFirstCommandSkipsTheFirstCommandPauseTheWindowsKeepsIt) {
+    // The window's connect-and-identify pauses before its very first frame.
+    pbtest::SimHarness window(Model::V6, QString(), pbtest::Wire::Tcp);
+    QList<int> windowFrames;
+    QObject::connect(&window.link, &pb::Link::traffic, &window.link, [&](const pb::TrafficRecord& r) {
+        if (r.direction == pb::TrafficRecord::Direction::Sent) windowFrames << int(window.clock.pauses().size());
+    });
+    ASSERT_EQ(pb::ConnectAndIdentify(window.ctx), pb::Outcome::Ok);
+    ASSERT_FALSE(windowFrames.isEmpty());
+    EXPECT_EQ(windowFrames.first(), 1);
+    EXPECT_EQ(window.clock.pauses().first(), pb::kFirstCommandPauseMs);
+
+    // A recipe run sends its first frame with no pause before it, once: the second
+    // identify, and every later command of the first, pause as the window's do.
+    Bench v6(Model::V6);
+    pb::RecordingClock clock;
+    pb::RecipeRunner runner(Steps(R"({"kind": "identify"}, {"kind": "identify"})"), clock);
+    QList<int> runFrames;
+    QObject::connect(&runner.link(), &pb::Link::traffic, &runner.link(), [&](const pb::TrafficRecord& r) {
+        if (r.direction == pb::TrafficRecord::Direction::Sent) runFrames << int(clock.pauses().size());
+    });
+    const pb::RecipeRunResult r = runner.run({v6.settings, QStringLiteral("0000"), kSerial});
+    ASSERT_TRUE(r.verdict.passed) << r.verdict.reason.text(0);
+    ASSERT_EQ(runFrames.size(), 2 * windowFrames.size());
+    EXPECT_EQ(runFrames.first(), 0);
+    const int windowPauses = int(window.clock.pauses().size());
+    for (int i = 0; i < windowFrames.size(); ++i) {
+        EXPECT_EQ(runFrames[i], windowFrames[i] - 1) << "frame " << i;  // all but the first pause kept
+        EXPECT_EQ(runFrames[windowFrames.size() + i], windowPauses - 1 + windowFrames[i]) << "frame " << i;
+    }
+    EXPECT_EQ(clock.pauses().size(), 2 * windowPauses - 1);
 }
 
 TEST(RecipeRunnerIdentify, NoControllerAndNoLinkAreToldApart) {
