@@ -30,7 +30,7 @@ void StationStepsModel::clearRun() {
         row.attempt = 0;
         row.done = row.total = 0;
         row.verdict = {};
-        row.measured.clear();
+        row.measured = {};
     }
     if (!rows_.isEmpty()) emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
 }
@@ -50,7 +50,7 @@ void StationStepsModel::stepProgress(int i, int done, int total) {
     changed(i);
 }
 
-void StationStepsModel::stepEnded(int i, const StepVerdict& verdict, const QString& measured) {
+void StationStepsModel::stepEnded(int i, const StepVerdict& verdict, const StepMeasured& measured) {
     if (i < 0 || i >= rows_.size()) return;
     Row& row = rows_[i];
     row.verdict = verdict;
@@ -99,9 +99,10 @@ QString StationStepsModel::measuredText(const Row& row) const {
         return row.total > 0 ? QStringLiteral("%1 / %2").arg(row.done).arg(row.total) : QString::number(row.done);
     if (row.state == State::Failed) {
         const QString why = row.verdict.text(language_);
-        return row.measured.isEmpty() ? why : why + QStringLiteral(" (") + row.measured + QLatin1Char(')');
+        if (row.measured.isEmpty()) return why;
+        return why + QStringLiteral(" (") + row.measured.text(language_) + QLatin1Char(')');
     }
-    return row.measured;
+    return row.measured.text(language_);
 }
 
 QVariant StationStepsModel::data(const QModelIndex& index, int role) const {

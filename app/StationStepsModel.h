@@ -27,7 +27,7 @@ public:
     // How far a long step is (blocks programmed, patterns applied); total 0: not known.
     void stepProgress(int index, int done, int total);
     // `measured`: the values the step read, language-free; the verdict says why it failed.
-    void stepEnded(int index, const StepVerdict& verdict, const QString& measured);
+    void stepEnded(int index, const StepVerdict& verdict, const StepMeasured& measured);
     // At the end of a run: steps never reached show "not run".
     void markUnreached();
 
@@ -44,7 +44,7 @@ private:
         int attempt = 0;
         int done = 0, total = 0;  // progress while running
         StepVerdict verdict;
-        QString measured;
+        StepMeasured measured;
     };
     QString stateText(const Row& row) const;
     QString measuredText(const Row& row) const;

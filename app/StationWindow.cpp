@@ -341,7 +341,7 @@ void StationWindow::stepProgress(int index, const QString& /*phase*/, int done, 
     steps_->stepProgress(index, done, total);
 }
 
-void StationWindow::stepEnded(int index, const StepResult& result, const QString& measured) {
+void StationWindow::stepEnded(int index, const StepResult& result, const StepMeasured& measured) {
     steps_->stepEnded(index, result.verdict, measured);
 }
 

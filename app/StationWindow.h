@@ -90,7 +90,7 @@ private:
     void recipeStarted(const Recipe& recipe, const QString& serial) override;
     void stepStarted(int index, int attempt) override;
     void stepProgress(int index, const QString& phase, int done, int total) override;
-    void stepEnded(int index, const StepResult& result, const QString& measured) override;
+    void stepEnded(int index, const StepResult& result, const StepMeasured& measured) override;
     void recipeEnded(const UnitVerdict& verdict, const QList<StepResult>& results) override;
 
     enum class Banner { Ready, Testing, Pass, Fail };

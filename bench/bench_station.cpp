@@ -2,8 +2,9 @@
 // the first frame the link writes (Link::traffic, "Sent"), and to the verdict on show,
 // with the station window offscreen and the simulated controller in this process, over
 // TCP loopback and over a pseudo-terminal. The procedures wait 100 ms before a test's
-// first command (as the controller's tools always have); the pauses asked for before the
-// first frame are summed apart, so the station's own share shows.
+// first command (as the controller's tools always have), except a recipe run's very
+// first; the pauses asked for before the first frame are summed apart, so the station's
+// own share shows, and a pause that comes back shows as a gap.
 //
 //   bench_station [scans per transport, default 30]
 

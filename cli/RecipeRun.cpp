@@ -55,11 +55,11 @@ public:
         e.total = total;
         emitEvent(e);
     }
-    void stepEnded(int index, const pb::StepResult& result, const QString& measured) override {
+    void stepEnded(int index, const pb::StepResult& result, const pb::StepMeasured& measured) override {
         QString text = stepName(index) + (result.verdict.passed ? QStringLiteral(": PASS") : QStringLiteral(": FAIL"));
         if (!result.verdict.passed || result.verdict.reason != pb::RecipeReason::Passed)
             text += QStringLiteral(", ") + result.verdict.text(language_);
-        if (!measured.isEmpty()) text += QStringLiteral(" (") + measured + u')';
+        if (!measured.isEmpty()) text += QStringLiteral(" (") + measured.text(language_) + u')';
         step(text);
     }
 
@@ -88,7 +88,7 @@ QJsonObject detailOf(const pb::Recipe& recipe, const QString& scanned, const pb:
                                  {QStringLiteral("reason"), s.verdict.reason == pb::RecipeReason::NotRun
                                                                 ? QString() : s.verdict.text(language)},
                                  {QStringLiteral("attempts"), s.attempts},
-                                 {QStringLiteral("measured"), r.measured.value(i)}});
+                                 {QStringLiteral("measured"), r.measured.value(i).text(language)}});
     }
     QJsonObject o{{QStringLiteral("recipe"), recipe.product},
                   {QStringLiteral("recipeHash"), recipe.hashHex()},

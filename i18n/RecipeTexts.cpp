@@ -76,6 +76,35 @@ constexpr Row kReasons[] = {
 };
 static_assert(std::size(kReasons) == size_t(RecipeReason::NotRun) + 1);
 
+constexpr Row kMeasures[] = {
+    {{u"", u"", u""}},
+    {{u"ID %1, model kind %2, %3, S/N %4", u"ID %1，型号类别 %2，%3，序列号 %4",
+      u"ID %1，型號類別 %2，%3，序號 %4"}},
+    {{u"alarm level %1", u"警报级别 %1", u"警報級別 %1"}},
+    {{u"clock set to %1", u"时钟设为 %1", u"時鐘設為 %1"}},
+    {{u"no answer after the reset", u"恢复出厂设置后没有应答", u"恢復出廠設定後沒有應答"}},
+    {{u"factory settings restored, back after %1 s", u"已恢复出厂设置，%1 秒后应答",
+      u"已恢復出廠設定，%1 秒後應答"}},
+    {{u"answered after %1 s", u"%1 秒后应答", u"%1 秒後應答"}},
+    {{u"no answer within %1 s", u"%1 秒内没有应答", u"%1 秒內沒有應答"}},
+    {{u"%1 of %2 patterns read; inputs seen %3", u"已读取 %1/%2 个模式；读到输入 %3",
+      u"已讀取 %1/%2 個模式；讀到輸入 %3"}},
+    {{u"%1 of %2 patterns read; inputs seen %3, (none)", u"已读取 %1/%2 个模式；读到输入 %3，（无）",
+      u"已讀取 %1/%2 個模式；讀到輸入 %3，（無）"}},
+    {{u"%1 of %2 patterns read; inputs seen (none)", u"已读取 %1/%2 个模式；读到输入（无）",
+      u"已讀取 %1/%2 個模式；讀到輸入（無）"}},
+    {{u"%1 records", u"%1 条记录", u"%1 筆記錄"}},
+    {{u"reply %1", u"回复 %1", u"回覆 %1"}},
+    {{u"no reply", u"没有回复", u"沒有回覆"}},
+    {{u"version %1, not upgraded", u"版本 %1，未升级", u"版本 %1，未升級"}},
+    {{u"version %1, nothing sent", u"版本 %1，未发送任何数据", u"版本 %1，未傳送任何資料"}},
+    {{u"%1 of %2 blocks programmed, %3 verified", u"已编程 %1/%2 块，已校验 %3 块",
+      u"已燒錄 %1/%2 塊，已校驗 %3 塊"}},
+    {{u"%1 blocks programmed", u"已编程 %1 块", u"已燒錄 %1 塊"}},
+    {{u"%1 -> %2, %3 blocks programmed", u"%1 -> %2，已编程 %3 块", u"%1 -> %2，已燒錄 %3 塊"}},
+};
+static_assert(std::size(kMeasures) == size_t(RecipeMeasure::Upgraded) + 1);
+
 int languageIndex(int language) {
     return language >= 0 && language < kLanguageCount ? language : 0;
 }
@@ -88,6 +117,14 @@ QString Text(RecipeProblem id, int language) {
 
 QString Text(RecipeReason id, int language) {
     return QString::fromUtf16(kReasons[size_t(id)].text[languageIndex(language)]);
+}
+
+QString Text(RecipeMeasure id, int language) {
+    return QString::fromUtf16(kMeasures[size_t(id)].text[languageIndex(language)]);
+}
+
+QString Text(RecipeMeasure id, const QStringList& args, int language) {
+    return FillArgs(Text(id, language), args);
 }
 
 QString Text(RecipeProblem id, const QStringList& args, int language) {

@@ -59,8 +59,33 @@ enum class RecipeReason {
     NotRun,
 };
 
+// What a step read, shown beside its verdict.
+enum class RecipeMeasure {
+    None,               // nothing to show
+    Identity,           // "%1" ID, "%2" model kind, "%3" version text, "%4" serial
+    AlarmLevel,         // "%1": level
+    ClockSet,           // "%1": the time sent
+    NoAnswerAfterReset,
+    BackAfterReset,     // "%1": seconds
+    AnsweredAfter,      // "%1": seconds
+    NoAnswerWithin,     // "%1": seconds
+    PatternsRead,       // "%1" read, "%2" of, "%3" the inputs seen
+    PatternsReadSomeNone,  // as PatternsRead, and some reads failed
+    PatternsReadNone,      // "%1" read, "%2" of, no inputs at all
+    Records,            // "%1": count
+    Reply,              // "%1": the reply
+    NoReply,
+    NotUpgraded,        // "%1": version
+    NothingSent,        // "%1": version
+    BlocksPartly,       // "%1" programmed, "%2" of, "%3" verified
+    BlocksProgrammed,   // "%1": blocks
+    Upgraded,           // "%1" version before, "%2" after, "%3" blocks
+};
+
 QString Text(RecipeProblem id, int language);
 QString Text(RecipeReason id, int language);
+QString Text(RecipeMeasure id, int language);
+QString Text(RecipeMeasure id, const QStringList& args, int language);
 // The texts with their "%1".. filled from `args` in order.
 QString Text(RecipeProblem id, const QStringList& args, int language);
 QString Text(RecipeReason id, const QStringList& args, int language);

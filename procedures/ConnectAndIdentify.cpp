@@ -10,7 +10,10 @@ namespace {
 template <typename Query>
 bool tryThreeTimes(ProcedureContext& ctx, TestRunFrame& run, int firstCountdown, Query query) {
     for (int countdown = firstCountdown; countdown > firstCountdown - 3; --countdown) {
-        ctx.clock.pause(kFirstCommandPauseMs);
+        if (ctx.skipFirstCommandPause)
+            ctx.skipFirstCommandPause = false;  // once, for a recipe run's first command
+        else
+            ctx.clock.pause(kFirstCommandPauseMs);
         if (query()) return true;
         ctx.view.setStatus(run.Msg(MsgId::ConnectingDevice) +
                            QStringLiteral(" ( %1 )").arg(countdown));
@@ -163,7 +166,9 @@ RunOutcome identifyController(ProcedureContext& ctx, ShownIdentity& view, TestRu
 Outcome ConnectAndIdentify(ProcedureContext& outer) {
     ShownIdentity view(outer.identify);
     ProcedureContext ctx{outer.link,     outer.view,  view,        outer.dido,    outer.polling,
-                         outer.consoles, outer.clock, outer.state, outer.observer};
+                         outer.consoles, outer.clock, outer.state, outer.observer,
+                         outer.skipFirstCommandPause};
+    outer.skipFirstCommandPause = false;  // used up by this run, whatever it finds
     TestRunFrame run = ctx.frame(TestId::Connect);
 
     // 1. Forget the last controller and show every input and output. Nothing it showed

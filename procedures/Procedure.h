@@ -23,6 +23,10 @@ struct ProcedureContext {
     Clock& clock;
     ControllerState& state;
     RunObserver* observer = nullptr;
+    // Skip, once, the pause before connect-and-identify's first command. A recipe run sets
+    // it for its first command: the operator's scan is the cue and nothing went on the
+    // line before to space it from. Every other caller keeps the pause.
+    bool skipFirstCommandPause = false;
 
     // The frame a test of this context runs in.
     TestRunFrame frame(TestId test) { return TestRunFrame(test, link, view, clock, observer); }

@@ -25,6 +25,17 @@ struct StepVerdict {
     QString text(int language) const { return Text(reason, args, language); }
 };
 
+// What a step read, language-free: shown in the station's language, kept in records in
+// English (language 0).
+struct StepMeasured {
+    RecipeMeasure id = RecipeMeasure::None;
+    QStringList args;
+
+    bool isEmpty() const { return id == RecipeMeasure::None; }
+    QString text(int language) const { return Text(id, args, language); }
+    bool operator==(const StepMeasured&) const = default;
+};
+
 // What the identify procedure found, and the serial the operator scanned.
 struct IdentifyMeasured {
     int modelKind = 0;

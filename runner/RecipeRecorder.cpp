@@ -53,7 +53,7 @@ void RecipeRecorder::runStarted(const RunStart& start) {
 }
 
 void RecipeRecorder::end(const Recipe& recipe, const UnitVerdict& verdict,
-                         const QList<StepResult>& results, const QStringList& measured,
+                         const QList<StepResult>& results, const QList<StepMeasured>& measured,
                          bool cancelled, const std::optional<ControllerIdentity>& identity,
                          qint64 endMs, int language) {
     records::RecipeRunEnd end;
@@ -70,7 +70,8 @@ void RecipeRecorder::end(const Recipe& recipe, const UnitVerdict& verdict,
         if (results[i].verdict.reason != RecipeReason::NotRun)
             row.reasonText = results[i].verdict.text(language);
         row.attempts = results[i].attempts;
-        row.measured = i < measured.size() ? measured[i] : QString();
+        // In English whatever the window's language, as the records have always kept it.
+        row.measured = measured.value(i).text(0);
     }
     if (identity) end.identity = records::RunRecordsObserver::UnitOf(*identity);
     store_.endRecipeRun(recipeRunId_, end);

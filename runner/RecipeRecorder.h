@@ -23,7 +23,7 @@ public:
     void setStep(int index) { step_ = index; }
     // Completes the record; `language` is that of the reason texts kept.
     void end(const Recipe& recipe, const UnitVerdict& verdict, const QList<StepResult>& results,
-             const QStringList& measured, bool cancelled,
+             const QList<StepMeasured>& measured, bool cancelled,
              const std::optional<ControllerIdentity>& identity, qint64 endMs, int language);
     qint64 recipeRunId() const { return recipeRunId_; }
 

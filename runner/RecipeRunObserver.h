@@ -20,11 +20,12 @@ public:
     // The status line of the step's procedures ("Connecting device ...", "Command ok.").
     virtual void stepStatus(int /*index*/, const QString& /*text*/) {}
     // Progress of a long step: phase "program" / "verify" (firmware blocks), "dido"
-    // (patterns applied), "poll" (records read); total 0 when not known.
+    // (patterns applied), "poll" (records read); total 0 when not known. The phase is a
+    // key, not a text to show: a view words it in its own language.
     virtual void stepProgress(int /*index*/, const QString& /*phase*/, int /*done*/, int /*total*/) {}
     // A step is over (after its last try): the verdict, how many tries, and what it
-    // measured as one language-free line ("ID 0000, kind 6, KV740MX -V6.01.03, S/N ...").
-    virtual void stepEnded(int /*index*/, const StepResult& /*result*/, const QString& /*measured*/) {}
+    // measured, language-free: the view shows it in its own language.
+    virtual void stepEnded(int /*index*/, const StepResult& /*result*/, const StepMeasured& /*measured*/) {}
     // The unit's verdict; `results` has one entry per step, NotRun for those not reached.
     virtual void recipeEnded(const UnitVerdict& /*verdict*/, const QList<StepResult>& /*results*/) {}
 };

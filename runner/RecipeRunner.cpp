@@ -25,7 +25,7 @@ RecipeRunResult RecipeRunner::run(const RecipeUnit& unit) {
     running_ = true;
     RecipeRunResult out;
     out.results = notRunResults(recipe_);
-    out.measured = QStringList(QList<QString>(recipe_.steps.size()));
+    out.measured = QList<StepMeasured>(recipe_.steps.size());
     out.startedMs = clock_.now().toMSecsSinceEpoch();
 
     RunnerView view(link_, cancelled_);

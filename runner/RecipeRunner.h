@@ -43,7 +43,7 @@ struct RecipeUnit {
 struct RecipeRunResult {
     UnitVerdict verdict;
     QList<StepResult> results;  // one per step
-    QStringList measured;       // one per step, "" for a step not run
+    QList<StepMeasured> measured;  // one per step, empty for a step not run
     bool cancelled = false;
     std::optional<ControllerIdentity> identity;  // the controller as last identified
     qint64 recordId = 0;  // the recipe run's record; 0 when none is kept

@@ -28,10 +28,12 @@ QString modelTextOf(const QString& caption) {
     return model.trimmed();
 }
 
-QString identityText(const ControllerIdentity& id) {
-    return QStringLiteral("ID %1, model kind %2, %3, S/N %4")
-        .arg(id.deviceId).arg(id.modelKind).arg(id.versionText, id.serialNumber);
+StepMeasured identityMeasured(const ControllerIdentity& id) {
+    return {RecipeMeasure::Identity,
+            {id.deviceId, QString::number(id.modelKind), id.versionText, id.serialNumber}};
 }
+
+QString seconds(double s) { return QString::number(s, 'f', 1); }
 
 }  // namespace
 
@@ -52,7 +54,7 @@ StepOutcome RecipeSteps::run(const RecipeStep& step) {
             return setDate(step.setDate);
         case StepKind::Alarm:
             return oneShot(AlarmTest(ctx_, step.alarm.level), QStringLiteral("alarm"),
-                           QStringLiteral("alarm level %1").arg(step.alarm.level));
+                           {RecipeMeasure::AlarmLevel, {QString::number(step.alarm.level)}});
         case StepKind::FactoryInitial:
             return factoryInitial();
         case StepKind::Reboot:
@@ -101,10 +103,10 @@ StepOutcome RecipeSteps::identify(const IdentifyExpect& expect) {
     m.scannedSerial = scanned_;
     IdentifyExpect e = expect;
     if (scanned_.trimmed().isEmpty()) e.checkSerial = false;  // nothing scanned to compare
-    return {judgeIdentify(e, m), identityText(id)};
+    return {judgeIdentify(e, m), identityMeasured(id)};
 }
 
-StepOutcome RecipeSteps::oneShot(Outcome outcome, const QString& what, const QString& measured) {
+StepOutcome RecipeSteps::oneShot(Outcome outcome, const QString& what, const StepMeasured& measured) {
     if (outcome != Outcome::Ok) {
         StepOutcome f = failed(outcome, what);
         f.measured = measured;
@@ -117,7 +119,7 @@ StepOutcome RecipeSteps::setDate(const SetDateStep& step) {
     // The PC's clock is read at the moment of the step, as the button does.
     clock_.fixedNow = step.time ? *step.time : clock_.now();
     const QString sent = clock_.fixedNow->toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    return oneShot(SetDateTime(ctx_), QStringLiteral("set-date"), QStringLiteral("clock set to ") + sent);
+    return oneShot(SetDateTime(ctx_), QStringLiteral("set-date"), {RecipeMeasure::ClockSet, {sent}});
 }
 
 std::optional<double> RecipeSteps::awaitAnswer(int withinS) {
@@ -133,17 +135,17 @@ StepOutcome RecipeSteps::factoryInitial() {
     const std::optional<double> back = awaitAnswer(kBackAfterResetS);
     if (!back)
         return {StepVerdict::fail(RecipeReason::NoAnswerAfterReboot, {QString::number(kBackAfterResetS)}),
-                QStringLiteral("no answer after the reset")};
-    return {StepVerdict::pass(), QStringLiteral("factory settings restored, back after %1 s")
-                                     .arg(*back, 0, 'f', 1)};
+                {RecipeMeasure::NoAnswerAfterReset, {}}};
+    return {StepVerdict::pass(), {RecipeMeasure::BackAfterReset, {seconds(*back)}}};
 }
 
 StepOutcome RecipeSteps::reboot(const RebootStep& step) {
     const Outcome o = Reboot(ctx_);
     if (o != Outcome::Ok) return failed(o, QStringLiteral("reboot"));
     const std::optional<double> back = awaitAnswer(step.withinSeconds);
-    const QString measured = back ? QStringLiteral("answered after %1 s").arg(*back, 0, 'f', 1)
-                                  : QStringLiteral("no answer within %1 s").arg(step.withinSeconds);
+    const StepMeasured measured =
+        back ? StepMeasured{RecipeMeasure::AnsweredAfter, {seconds(*back)}}
+             : StepMeasured{RecipeMeasure::NoAnswerWithin, {QString::number(step.withinSeconds)}};
     return {judgeReboot(step, back), measured};
 }
 
@@ -156,14 +158,19 @@ StepOutcome RecipeSteps::dido(const DidoStep& step) {
     if (o == Outcome::OpenFailed) return failed(o, QStringLiteral("dido"));
     QList<DidoReading> readings;
     QStringList seen;
+    bool someNotRead = false;  // a read that failed shows as "(none)", in words
     for (const DidoPatternReading& r : read) {
         readings.append({r.cycle, r.pattern, r.inputs});
-        if (!seen.contains(r.inputs)) seen << (r.inputs.isEmpty() ? QStringLiteral("(none)") : r.inputs);
+        if (r.inputs.isEmpty()) someNotRead = true;
+        else if (!seen.contains(r.inputs)) seen << r.inputs;
     }
+    const RecipeMeasure id = seen.isEmpty() ? RecipeMeasure::PatternsReadNone
+                             : someNotRead  ? RecipeMeasure::PatternsReadSomeNone
+                                            : RecipeMeasure::PatternsRead;
     return {judgeDido(step, readings),
-            QStringLiteral("%1 of %2 patterns read; inputs seen %3")
-                .arg(read.size()).arg(qsizetype(step.cycles) * step.patterns.size())
-                .arg(seen.join(QStringLiteral(", ")))};
+            {id,
+             {QString::number(read.size()), QString::number(qsizetype(step.cycles) * step.patterns.size()),
+              seen.join(QStringLiteral(", "))}}};
 }
 
 StepOutcome RecipeSteps::poll(const PollStep& step) {
@@ -173,7 +180,7 @@ StepOutcome RecipeSteps::poll(const PollStep& step) {
     clock_.skipMs = -1;
     if (o != Outcome::Ok) return failed(o, QStringLiteral("poll"));
     const int records = view_.lastDetail.value(QStringLiteral("records")).toInt();
-    return {judgePoll(step, records), QStringLiteral("%1 records").arg(records)};
+    return {judgePoll(step, records), {RecipeMeasure::Records, {QString::number(records)}}};
 }
 
 StepOutcome RecipeSteps::reply(const RecipeStep& step) {
@@ -196,7 +203,8 @@ StepOutcome RecipeSteps::reply(const RecipeStep& step) {
         if (const auto r = frame.split(int(state_.deviceId.size())))
             text = QString::fromLatin1(r->mnemonic + r->data);
     }
-    return {judgeReply(step.reply, text), text ? QStringLiteral("reply ") + *text : QStringLiteral("no reply")};
+    return {judgeReply(step.reply, text),
+            text ? StepMeasured{RecipeMeasure::Reply, {*text}} : StepMeasured{RecipeMeasure::NoReply, {}}};
 }
 
 StepOutcome RecipeSteps::upgrade(const UpgradeStep& step) {
@@ -210,7 +218,7 @@ StepOutcome RecipeSteps::upgrade(const UpgradeStep& step) {
 
     const QString before = view_.identified->versionText;
     if (!upgradeNeeded(step, before))
-        return {judgeUpgradeSkipped(step, before), QStringLiteral("version %1, not upgraded").arg(before)};
+        return {judgeUpgradeSkipped(step, before), {RecipeMeasure::NotUpgraded, {before}}};
 
     FirmwareBuffer buffer;
     FirmwareUpgrade upgrade(ctx_.link, view_, view_, clock_);
@@ -220,18 +228,20 @@ StepOutcome RecipeSteps::upgrade(const UpgradeStep& step) {
         case UpgradeOutcome::ModelCheckFailed:
         case UpgradeOutcome::NoLoader:
             return {StepVerdict::fail(RecipeReason::FirmwareRefused, {upgrade.failure()}),
-                    QStringLiteral("version %1, nothing sent").arg(before)};
+                    {RecipeMeasure::NothingSent, {before}}};
         case UpgradeOutcome::OpenFailed:
             return failed(Outcome::OpenFailed, QStringLiteral("upgrade"));
         case UpgradeOutcome::Failed:
             return {StepVerdict::fail(RecipeReason::FlashFailed, {upgrade.failure()}),
-                    QStringLiteral("%1 of %2 blocks programmed, %3 verified")
-                        .arg(view_.programDone).arg(buffer.blockCount).arg(view_.verifyDone)};
+                    {RecipeMeasure::BlocksPartly,
+                     {QString::number(view_.programDone), QString::number(buffer.blockCount),
+                      QString::number(view_.verifyDone)}}};
         case UpgradeOutcome::Upgraded:
             break;
     }
     // The controller restarts on its new firmware: identify it again for its version.
-    const QString programmed = QStringLiteral("%1 blocks programmed").arg(buffer.blockCount);
+    const QString blocks = QString::number(buffer.blockCount);
+    const StepMeasured programmed{RecipeMeasure::BlocksProgrammed, {blocks}};
     if (!awaitAnswer(kBackAfterUpgradeS))
         return {StepVerdict::fail(RecipeReason::NoAnswerAfterReboot, {QString::number(kBackAfterUpgradeS)}),
                 programmed};
@@ -244,7 +254,7 @@ StepOutcome RecipeSteps::upgrade(const UpgradeStep& step) {
     }
     const QString after = view_.identified->versionText;
     return {judgeUpgradedVersion(step, after),
-            QStringLiteral("%1 -> %2, %3").arg(before, after, programmed)};
+            {RecipeMeasure::Upgraded, {before, after, blocks}}};
 }
 
 }  // namespace pb

@@ -35,7 +35,7 @@ private:
 
 struct StepOutcome {
     StepVerdict verdict;
-    QString measured;  // language-free, one line
+    StepMeasured measured;
 };
 
 class RecipeSteps {
@@ -43,7 +43,11 @@ public:
     RecipeSteps(const Recipe& recipe, Link& link, RunnerView& view, StepClock& clock,
                 ControllerState& state, const QString& scannedSerial)
         : recipe_(recipe), view_(view), clock_(clock), state_(state), scanned_(scannedSerial),
-          ctx_{link, view, view, view, view, view, clock, state, &view} {}
+          ctx_{link, view, view, view, view, view, clock, state, &view} {
+        // A run's very first command goes out at once: the scan is the operator's cue, and
+        // no command went on the line before it to space it from.
+        ctx_.skipFirstCommandPause = true;
+    }
 
     StepOutcome run(const RecipeStep& step);
     // The link received a reply: a send or module step judges the last one.
@@ -54,7 +58,7 @@ public:
 private:
     StepOutcome identify(const IdentifyExpect& expect);
     StepOutcome setDate(const SetDateStep& step);
-    StepOutcome oneShot(Outcome outcome, const QString& what, const QString& measured);
+    StepOutcome oneShot(Outcome outcome, const QString& what, const StepMeasured& measured);
     StepOutcome factoryInitial();
     StepOutcome reboot(const RebootStep& step);
     StepOutcome dido(const DidoStep& step);

@@ -84,6 +84,22 @@ TEST(MessageTable, EventAndTrafficTextsAreInTheCodePageOfTheirLanguage) {
     ExpectTableEncodable<pb::RecipeReason>(int(pb::RecipeReason::NotRun) + 1);
 }
 
+TEST(MessageTable, WhatARecipeStepReadIsInTheCodePageOfItsLanguage) {
+    EXPECT_TRUE(pb::Text(pb::RecipeMeasure::None, 1).isEmpty());
+    for (int id = int(pb::RecipeMeasure::None) + 1; id <= int(pb::RecipeMeasure::Upgraded); ++id) {
+        const auto measure = pb::RecipeMeasure(id);
+        const QString english = pb::Text(measure, 0);
+        EXPECT_FALSE(english.isEmpty()) << id;
+        for (QChar c : english) EXPECT_LT(c.unicode(), 0x80) << "id " << id;
+        EXPECT_TRUE(EncodableIn("GB2312", pb::Text(measure, 1))) << "id " << id;
+        EXPECT_TRUE(EncodableIn("BIG5", pb::Text(measure, 2))) << "id " << id;
+        // Every value the English names, the Chinese names too (up to four).
+        for (int language = 1; language < pb::kLanguageCount; ++language)
+            for (const char* mark : {"%1", "%2", "%3", "%4"})
+                EXPECT_EQ(english.contains(mark), pb::Text(measure, language).contains(mark)) << id << mark;
+    }
+}
+
 TEST(MessageTable, FeedbackTextsAreInTheCodePageOfTheirLanguage) {
     ExpectTableEncodable<pb::FeedbackText>(int(pb::FeedbackText::FlashMayBeBrokenAdvice) + 1);
     // The bar's figures have five places to fill, in every language.

@@ -17,7 +17,9 @@
 #include "runner/RecipeRunner.h"
 #include "sim/SimController.h"
 #include "sim/SimServers.h"
+#include "procedures/ConnectAndIdentify.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/SimHarness.h"
 #include "tests/test_firmware_rig.h"
 
 // Failure messages name texts as they are.
@@ -55,7 +57,7 @@ struct Seen : pb::RecipeRunObserver {
         events << QStringLiteral("step %1 try %2").arg(i).arg(attempt);
         if (onStepStarted) onStepStarted(i, attempt);
     }
-    void stepEnded(int i, const pb::StepResult& r, const QString&) override {
+    void stepEnded(int i, const pb::StepResult& r, const pb::StepMeasured&) override {
         events << QStringLiteral("step %1 %2").arg(i).arg(r.verdict.passed ? "pass" : "fail");
     }
     void recipeEnded(const pb::UnitVerdict& v, const QList<pb::StepResult>&) override {
@@ -94,7 +96,7 @@ TEST(RecipeRunnerIdentify, JudgesModelVersionAndTheScannedSerial) {
     Bench v6(Model::V6);
     const pb::RecipeRunResult good = RunOn(v6, Steps(kIdentifyV6));
     EXPECT_TRUE(good.verdict.passed) << good.results[0].verdict.text(0);
-    EXPECT_TRUE(good.measured[0].contains("KV740MX -V6.01.03")) << good.measured[0];
+    EXPECT_TRUE(good.measured[0].text(0).contains("KV740MX -V6.01.03")) << good.measured[0].text(0);
     ASSERT_TRUE(good.identity);
     EXPECT_EQ(good.identity->serialNumber, kSerial);
 
@@ -112,6 +114,39 @@ TEST(RecipeRunnerIdentify, JudgesModelVersionAndTheScannedSerial) {
     const pb::RecipeRunResult old = RunOn(v6, Steps(R"({"kind": "identify", "version": {"min": "V6.02.00"}})"));
     EXPECT_EQ(ReasonOf(old, 0), RecipeReason::VersionOutOfRange);
     EXPECT_EQ(old.verdict.reason.args.value(0), "V6.01.03");
+}
+
+TEST(RecipeRunnerIdentify, TheRunsFirstCommandSkipsTheFirstCommandPauseTheWindowsKeepsIt) {
+    // The window's connect-and-identify pauses before its very first frame.
+    pbtest::SimHarness window(Model::V6, QString(), pbtest::Wire::Tcp);
+    QList<int> windowFrames;
+    QObject::connect(&window.link, &pb::Link::traffic, &window.link, [&](const pb::TrafficRecord& r) {
+        if (r.direction == pb::TrafficRecord::Direction::Sent) windowFrames << int(window.clock.pauses().size());
+    });
+    ASSERT_EQ(pb::ConnectAndIdentify(window.ctx), pb::Outcome::Ok);
+    ASSERT_FALSE(windowFrames.isEmpty());
+    EXPECT_EQ(windowFrames.first(), 1);
+    EXPECT_EQ(window.clock.pauses().first(), pb::kFirstCommandPauseMs);
+
+    // A recipe run sends its first frame with no pause before it, once: the second
+    // identify, and every later command of the first, pause as the window's do.
+    Bench v6(Model::V6);
+    pb::RecordingClock clock;
+    pb::RecipeRunner runner(Steps(R"({"kind": "identify"}, {"kind": "identify"})"), clock);
+    QList<int> runFrames;
+    QObject::connect(&runner.link(), &pb::Link::traffic, &runner.link(), [&](const pb::TrafficRecord& r) {
+        if (r.direction == pb::TrafficRecord::Direction::Sent) runFrames << int(clock.pauses().size());
+    });
+    const pb::RecipeRunResult r = runner.run({v6.settings, QStringLiteral("0000"), kSerial});
+    ASSERT_TRUE(r.verdict.passed) << r.verdict.reason.text(0);
+    ASSERT_EQ(runFrames.size(), 2 * windowFrames.size());
+    EXPECT_EQ(runFrames.first(), 0);
+    const int windowPauses = int(window.clock.pauses().size());
+    for (int i = 0; i < windowFrames.size(); ++i) {
+        EXPECT_EQ(runFrames[i], windowFrames[i] - 1) << "frame " << i;  // all but the first pause kept
+        EXPECT_EQ(runFrames[windowFrames.size() + i], windowPauses - 1 + windowFrames[i]) << "frame " << i;
+    }
+    EXPECT_EQ(clock.pauses().size(), 2 * windowPauses - 1);
 }
 
 TEST(RecipeRunnerIdentify, NoControllerAndNoLinkAreToldApart) {
@@ -149,7 +184,7 @@ TEST(RecipeRunnerIdentify, EveryExampleRecipeLoadsCleanAndKnowsItsFamily) {
         Bench bench(model, model == Model::Old20 ? QStringLiteral("012") : QString());
         const pb::RecipeRunResult r = RunOn(bench, first);
         EXPECT_TRUE(r.verdict.passed) << name << ": " << r.results[0].verdict.text(0).toStdString()
-                                      << " / " << r.measured[0].toStdString();
+                                      << " / " << r.measured[0].text(0).toStdString();
     }
 }
 
@@ -165,9 +200,9 @@ TEST(RecipeRunnerCommands, SetDateAlarmFactoryInitialAndReboot) {
     EXPECT_TRUE(r.verdict.passed);
     EXPECT_EQ(bench.controller.factoryResets(), 1);
     EXPECT_EQ(bench.controller.reboots(), 2);
-    EXPECT_TRUE(r.measured[3].startsWith("answered after")) << r.measured[3];
+    EXPECT_TRUE(r.measured[3].text(0).startsWith("answered after")) << r.measured[3].text(0);
     // Set before the factory reset, so the alarm was cleared by it; the clock was set.
-    EXPECT_TRUE(r.measured[0].contains("2026-03-04 05:06:07"));
+    EXPECT_TRUE(r.measured[0].text(0).contains("2026-03-04 05:06:07"));
 
     // A controller that stays silent longer than the limit fails the reboot step.
     bench.controller.setRebootMs(4000);
@@ -183,7 +218,7 @@ TEST(RecipeRunnerDido, PassesOnTheLoopbackFailsWithAStuckInputOnBothVariants) {
     Bench v6(Model::V6);
     v6.controller.setLoopback(true);
     const pb::RecipeRunResult good = RunOn(v6, Steps(kFixtureDido));
-    EXPECT_TRUE(good.verdict.passed) << good.results[0].verdict.text(0) << good.measured[0];
+    EXPECT_TRUE(good.verdict.passed) << good.results[0].verdict.text(0) << good.measured[0].text(0);
     EXPECT_EQ(v6.controller.outputs(), "0000");  // the closing command
 
     v6.controller.setStuckInput(3, false);
@@ -211,9 +246,9 @@ TEST(RecipeRunnerReplies, PollSendAndModuleJudgeWhatCameBack) {
         {"kind": "poll", "at-most": 2, "on-failure": "go-on"},
         {"kind": "send", "command": "DG0", "reply": "^DG1", "on-failure": "go-on"})"));
     EXPECT_TRUE(r.results[0].verdict.passed) << r.results[0].verdict.text(0);
-    EXPECT_EQ(r.measured[0], "5 records");
-    EXPECT_TRUE(r.results[1].verdict.passed) << r.results[1].verdict.text(0) << r.measured[1];
-    EXPECT_TRUE(r.results[2].verdict.passed) << r.results[2].verdict.text(0) << r.measured[2];
+    EXPECT_EQ(r.measured[0].text(0), "5 records");
+    EXPECT_TRUE(r.results[1].verdict.passed) << r.results[1].verdict.text(0) << r.measured[1].text(0);
+    EXPECT_TRUE(r.results[2].verdict.passed) << r.results[2].verdict.text(0) << r.measured[2].text(0);
     EXPECT_EQ(ReasonOf(r, 3), RecipeReason::TooManyRecords);
     EXPECT_EQ(ReasonOf(r, 4), RecipeReason::ReplyMismatch);
     EXPECT_EQ(r.verdict.failingStep, 3);
@@ -313,14 +348,14 @@ TEST(RecipeRunnerUpgrade, SkippedWhenWantedDoneWhenNeededAndJudgedAfter) {
     EXPECT_EQ(bench.controller.flash(), blank);
 
     const pb::RecipeRunResult always = RunOn(bench, fw.recipe(R"({"min": "V6.01.00"})", true));
-    EXPECT_TRUE(always.verdict.passed) << always.results[0].verdict.text(0) << always.measured[0];
+    EXPECT_TRUE(always.verdict.passed) << always.results[0].verdict.text(0) << always.measured[0].text(0);
     EXPECT_EQ(bench.controller.flash().left(3 * 512 + 40), fw.bytes.mid(16));
 
     // Needed, done, and the controller still reports the old version: the new firmware
     // did not take.
     const pb::RecipeRunResult stale = RunOn(bench, fw.recipe(R"({"min": "V6.02.00"})", false));
     EXPECT_EQ(ReasonOf(stale, 0), RecipeReason::VersionAfterUpgrade) << stale.results[0].verdict.text(0);
-    EXPECT_TRUE(stale.measured[0].contains("blocks programmed")) << stale.measured[0];
+    EXPECT_TRUE(stale.measured[0].text(0).contains("blocks programmed")) << stale.measured[0].text(0);
 }
 
 TEST(RecipeRunnerUpgrade, AWrongHashSendsNothingACorruptVerifyFails) {

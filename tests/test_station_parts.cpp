@@ -63,15 +63,16 @@ TEST(StationSteps, ShowLiveStatesAndWhyAStepFailed) {
     EXPECT_EQ(Cell(model, 0, StationStepsModel::ColumnState), "running, try 1");
     model.stepProgress(0, 2, 3);  // a long step's progress, while it runs
     EXPECT_EQ(Cell(model, 0, StationStepsModel::ColumnMeasured), "2 / 3");
-    model.stepEnded(0, StepVerdict::pass(), "KV410 V6.01.03 SN004711");
+    const StepMeasured identity{RecipeMeasure::Identity, {"0000", "6", "KV740MX -V6.01.03", "SN004711"}};
+    model.stepEnded(0, StepVerdict::pass(), identity);
     EXPECT_EQ(model.state(0), StationStepsModel::State::Passed);
-    EXPECT_EQ(Cell(model, 0, StationStepsModel::ColumnMeasured), "KV410 V6.01.03 SN004711");
+    EXPECT_EQ(Cell(model, 0, StationStepsModel::ColumnMeasured),
+              "ID 0000, model kind 6, KV740MX -V6.01.03, S/N SN004711");
     model.stepStarted(1, 2);
     EXPECT_EQ(Cell(model, 1, StationStepsModel::ColumnState), "running, try 2");
-    model.stepEnded(1, StepVerdict::fail(RecipeReason::NoReply), {});
+    model.stepEnded(1, StepVerdict::fail(RecipeReason::NoReply), {RecipeMeasure::NoReply, {}});
     EXPECT_EQ(Cell(model, 1, StationStepsModel::ColumnState), "failed");
-    EXPECT_EQ(Cell(model, 1, StationStepsModel::ColumnMeasured),
-              StepVerdict::fail(RecipeReason::NoReply).text(0));
+    EXPECT_EQ(Cell(model, 1, StationStepsModel::ColumnMeasured), "No reply (no reply)");
     model.markUnreached();
     EXPECT_EQ(Cell(model, 2, StationStepsModel::ColumnState), "not run");
     EXPECT_EQ(model.state(0), StationStepsModel::State::Passed);
@@ -81,8 +82,13 @@ TEST(StationSteps, ShowLiveStatesAndWhyAStepFailed) {
         model.setLanguage(language);
         EXPECT_EQ(Cell(model, 0, StationStepsModel::ColumnState), Text(StationText::StatePassed, language));
         EXPECT_EQ(Cell(model, 2, StationStepsModel::ColumnStep), StepName(ThreeSteps().steps[2], language));
+        // What a step read follows the language too, its values kept.
+        EXPECT_EQ(Cell(model, 0, StationStepsModel::ColumnMeasured), identity.text(language));
+        EXPECT_TRUE(Cell(model, 0, StationStepsModel::ColumnMeasured).contains("SN004711"));
+        EXPECT_NE(Cell(model, 0, StationStepsModel::ColumnMeasured), identity.text(0));
         EXPECT_EQ(Cell(model, 1, StationStepsModel::ColumnMeasured),
-                  StepVerdict::fail(RecipeReason::NoReply).text(language));
+                  StepVerdict::fail(RecipeReason::NoReply).text(language) + " (" +
+                      Text(RecipeMeasure::NoReply, language) + ")");
         EXPECT_EQ(model.headerData(StationStepsModel::ColumnState, Qt::Horizontal, Qt::DisplayRole).toString(),
                   Text(StationText::ColumnState, language));
     }

@@ -249,6 +249,13 @@ TEST(StationWindow, OpenedFromTheWindowFollowsItsLanguageAndFitsInEach) {
     for (int language = 0; language < 3; ++language) {
         SCOPED_TRACE(names[language]);
         languages[language]->trigger();
+        if (language > 0) {
+            // The last unit's readings are on show again, now in this language.
+            const QString measured =
+                station.stepsModel()->index(0, StationStepsModel::ColumnMeasured).data().toString();
+            EXPECT_TRUE(measured.contains(language == 1 ? u"序列号" : u"序號")) << measured.toStdString();
+            EXPECT_TRUE(measured.contains(u"SN004711")) << measured.toStdString();
+        }
         EXPECT_EQ(u.mnuStation->text(), Text(StationText::MenuEntry, language));
         EXPECT_EQ(station.language(), language);
         EXPECT_EQ(station.resetButton()->text(), Text(StationText::ResetCounts, language));
