@@ -151,7 +151,7 @@ TEST(WindowSharedRecords, TheServerSetFromTheFileMenuGetsTheRunsFromThenOn) {
     QString why;
     const QString url = FreshDatabase(&why);
     ASSERT_FALSE(url.isEmpty()) << why.toStdString();
-    SharedBench b(QString());
+    SharedBench b{QString()};
     EXPECT_EQ(b.window->recordsUploader(), nullptr);
     QTest::mouseClick(b.window->ui().btnConnect, Qt::LeftButton);  // this PC only
 
