@@ -44,7 +44,7 @@ SharedRecordsDialog::SharedRecordsDialog(const QString& url, int language, QWidg
     connect(save_, &QPushButton::clicked, this, &SharedRecordsDialog::save);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
     connect(edit_, &QLineEdit::textEdited, problem_, &QLabel::hide);
-    setMinimumWidth(480);
+    setMinimumWidth(520);
 }
 
 QString SharedRecordsDialog::url() const { return edit_->text().trimmed(); }
@@ -63,5 +63,6 @@ void SharedRecordsDialog::save() {
     if (shown.contains(QLatin1String("%1"))) shown = shown.arg(part);
     problem_->setText(shown);
     problem_->show();
+    adjustSize();  // room for the reason without squeezing the note
     edit_->setFocus();
 }

@@ -83,12 +83,12 @@ int RecordStore::markInterruptedRecipeRuns() {
     if (const QSqlError error = dialect_->beginWrite(db); error.isValid())
         return fail(error, QStringLiteral("marking interrupted recipe runs")), 0;
     QSqlQuery mark(db);
+    QSqlQuery queue(db);
     mark.prepare(QStringLiteral("UPDATE recipe_runs SET verdict = 'interrupted' WHERE id = ?"));
     for (qint64 id : dead) {
         mark.addBindValue(id);
         if (!mark.exec()) return failed(mark, QStringLiteral("marking interrupted recipe runs")), 0;
-        if (!enqueueRecipeRun(mark, id)) return 0;
-        mark.prepare(QStringLiteral("UPDATE recipe_runs SET verdict = 'interrupted' WHERE id = ?"));
+        if (!enqueueRecipeRun(queue, id)) return 0;
     }
     if (!db.commit()) return fail(db.lastError(), QStringLiteral("marking interrupted recipe runs")), 0;
     return int(dead.size());
