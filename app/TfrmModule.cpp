@@ -47,6 +47,7 @@ void TfrmModule::wireEvents() {
     connect(u.mnuTraditional, &QAction::triggered, this, &TfrmModule::mnuTraditionalClick);
     connect(u.mnuFirmwareFile, &QAction::triggered, this, &TfrmModule::mnuFirmwareFileClick);
     connect(u.mnuOperator, &QAction::triggered, this, &TfrmModule::mnuOperatorClick);
+    connect(u.mnuSharedRecords, &QAction::triggered, this, &TfrmModule::mnuSharedRecordsClick);
     connect(u.mnuRecords, &QAction::triggered, this, &TfrmModule::mnuRecordsClick);
     connect(u.mnuTrafficMonitor, &QAction::triggered, this, &TfrmModule::mnuTrafficMonitorClick);
     connect(u.mnuStation, &QAction::triggered, this, &TfrmModule::mnuStationClick);

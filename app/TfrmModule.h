@@ -94,6 +94,8 @@ public:
     RecordsWindow* recordsWindow() const { return recordsWindow_.get(); }
     // With a shared records server set: what sends this station's runs to it; else null.
     pb::records::RecordsUploader* recordsUploader() const { return uploader_; }
+    // Keeps `url` as the shared records server (empty: none) and restarts the uploader.
+    void setRecordsUrl(const QString& url);
     pb::TrafficMonitorWindow* trafficMonitorWindow() const { return trafficWindow_.get(); }
     pb::StationWindow* stationWindow() const { return stationWindow_.get(); }
     // Opens the test station on this recipe file and remembers it (TfrmModule_station.cpp).
@@ -136,6 +138,7 @@ public slots:
     void btnFirmwareClick();
     // Records and traffic (TfrmModule_records.cpp).
     void mnuOperatorClick();
+    void mnuSharedRecordsClick();
     void mnuRecordsClick();
     void mnuTrafficMonitorClick();
     // Asks for a recipe file, then openStation (TfrmModule_station.cpp).
@@ -148,6 +151,7 @@ protected:
 
 private:
     void wireEvents();
+    void startUploader();
     void ApplyLanguage();
     void applyLanguageFont();
     void chooseLanguage(pb::Language language);

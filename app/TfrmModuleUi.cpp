@@ -111,11 +111,12 @@ void TfrmModule::setupUi(QMainWindow* window) {
     mnuLine1 = Item(mnuFileMenu, "mnuLine1", {});
     mnuLine1->setSeparator(true);
     mnuOperator = Item(mnuFileMenu, "mnuOperator", "&Operator...");
+    mnuSharedRecords = Item(mnuFileMenu, "mnuSharedRecords", "S&hared records...");
     mnuStation = Item(mnuFileMenu, "mnuStation", "&Station mode...");
     mnuLine2 = Item(mnuFileMenu, "mnuLine2", {});
     mnuLine2->setSeparator(true);
     mnuExit = Item(mnuFileMenu, "mnuExit", "Exit");
-    mnuFileMenu->addActions({mnuFirmwareFile, mnuLine1, mnuOperator, mnuStation, mnuLine2, mnuExit});
+    mnuFileMenu->addActions({mnuFirmwareFile, mnuLine1, mnuOperator, mnuSharedRecords, mnuStation, mnuLine2, mnuExit});
     mnuFirmwareFile->setVisible(false);
     mnuLine1->setVisible(false);
     mnuLanguageMenu = new QMenu(QStringLiteral("Language"), mnuMain);

@@ -81,6 +81,7 @@ public:
     QAction* mnuFirmwareFile = nullptr;
     QAction* mnuLine1 = nullptr;
     QAction* mnuOperator = nullptr;
+    QAction* mnuSharedRecords = nullptr;
     QAction* mnuStation = nullptr;
     QAction* mnuLine2 = nullptr;
     QAction* mnuExit = nullptr;

@@ -4,6 +4,7 @@
 
 #include "app/OperatorNameDialog.h"
 #include "app/RecordsWindow.h"
+#include "app/SharedRecordsDialog.h"
 #include "app/StationWindow.h"
 #include "app/TfrmModule.h"
 #include "app/TrafficMonitorWindow.h"
@@ -25,22 +26,48 @@ void TfrmModule::openRecords() {
     const bool shared = !settings_.recordsUrl.isEmpty();
     records_->setOutbox(shared);
     records_->openSqlite();
-    if (shared && records_->isOpen()) {
-        uploader_ = new pb::records::RecordsUploader(pb::records::RecordStore::DefaultPath(),
-                                                     settings_.recordsUrl, 30000, this);
-        connect(uploader_, &pb::records::RecordsUploader::progress, this,
-                [this](qint64 waiting, const pb::records::RecordsStatus& server) {
-                    recordsWaiting_ = waiting;
-                    recordsServer_ = server;
-                    if (recordsWindow_) recordsWindow_->setWaiting(waiting, server);
-                });
-    }
+    startUploader();
     recordsObserver_ = std::make_unique<pb::records::RunRecordsObserver>(*records_);
     recordsObserver_->setOperator(settings_.operatorName);
     trafficLog_ = new pb::TrafficLog(this);
     connect(&link_, &pb::Link::traffic, trafficLog_, &pb::TrafficLog::add);
     connect(&link_, &pb::Link::traffic, recordsObserver_.get(),
             &pb::records::RunRecordsObserver::takeTraffic);
+}
+
+void TfrmModule::startUploader() {
+    if (settings_.recordsUrl.isEmpty() || !records_->isOpen()) return;
+    uploader_ = new pb::records::RecordsUploader(pb::records::RecordStore::DefaultPath(),
+                                                 settings_.recordsUrl, 30000, this);
+    connect(uploader_, &pb::records::RecordsUploader::progress, this,
+            [this](qint64 waiting, const pb::records::RecordsStatus& server) {
+                recordsWaiting_ = waiting;
+                recordsServer_ = server;
+                if (recordsWindow_) recordsWindow_->setWaiting(waiting, server);
+            });
+}
+
+void TfrmModule::setRecordsUrl(const QString& url) {
+    if (url == settings_.recordsUrl) return;
+    settings_.recordsUrl = url;
+    pb::SaveRecordsUrl(settings_);
+    // The old uploader finishes the run in hand; runs ending from now on are queued
+    // (or not) for the new server. A records window reopens on the new source.
+    delete uploader_;
+    uploader_ = nullptr;
+    recordsWaiting_ = -1;
+    recordsServer_ = {};
+    const bool reopen = recordsWindow_ && recordsWindow_->isVisible();
+    recordsWindow_.reset();
+    sharedRecords_.reset();
+    records_->setOutbox(!url.isEmpty());
+    startUploader();
+    if (reopen) mnuRecordsClick();
+}
+
+void TfrmModule::mnuSharedRecordsClick() {
+    SharedRecordsDialog dialog(settings_.recordsUrl, pb::LanguageIndex(language_), this);
+    if (dialog.exec() == QDialog::Accepted) setRecordsUrl(dialog.url());
 }
 
 pb::RunObserver* TfrmModule::runObserver() const {
@@ -64,6 +91,7 @@ void TfrmModule::showRecordsProblem() {
 void TfrmModule::applyRecordsLanguage() {
     auto& u = ui_;
     u.mnuOperator->setText(pb::Text(pb::RecordText::MenuOperator, pb::LanguageIndex(language_)));
+    u.mnuSharedRecords->setText(pb::Text(pb::RecordText::MenuSharedRecords, pb::LanguageIndex(language_)));
     u.mnuView->setText(pb::Text(pb::RecordText::MenuView, pb::LanguageIndex(language_)));
     u.mnuRecords->setText(pb::Text(pb::RecordText::MenuRecords, pb::LanguageIndex(language_)));
     u.mnuTrafficMonitor->setText(pb::Text(pb::TrafficText::MenuEntry, pb::LanguageIndex(language_)));

@@ -158,7 +158,7 @@ UnitEvent RunRecipeUnit(int unit, const UnitLink& link, const CommandJob& job, C
     pb::RecipeRunner runner(recipe, clock);
     runner.setObserver(&view);
     runner.setLanguage(job.language);
-    runner.setRecords(records.store(), job.operatorName);
+    runner.setRecords(records.store(), job.operatorName, job.station);
     QObject::connect(&cancel, &Cancel::requestedNow, &runner, [&runner] { runner.cancel(); });
     if (cancel.requested()) runner.cancel();
     if (job.traffic)

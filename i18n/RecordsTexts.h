@@ -125,8 +125,18 @@ enum class RecordText {
     RunsWaiting,       // "%1": how many
     Station,
     ReasonServerDriverMissing,
+    // File > Shared records: the server's URL and why one is refused.
+    MenuSharedRecords,
+    SharedTitle,
+    SharedPrompt,
+    SharedPasswordNote,
+    Save,
+    UrlNotAUrl,
+    UrlPassword,
+    UrlBadPort,    // "%1": the port given
+    UrlBadOption,  // "%1": the option
 };
-inline constexpr int kRecordTextCount = int(RecordText::ReasonServerDriverMissing) + 1;
+inline constexpr int kRecordTextCount = int(RecordText::UrlBadOption) + 1;
 
 QString Text(RecordText id, int language);
 

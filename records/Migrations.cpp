@@ -47,14 +47,19 @@ const QList<Migration>& Migrations() {
           QStringLiteral("ALTER TABLE runs ADD COLUMN recipe_step INTEGER"),
           QStringLiteral("CREATE INDEX runs_by_recipe_run ON runs (recipe_run_id, recipe_step)")}},
         // Shared records. A run sent to a server keeps where it came from (the station's
-        // store and its id there), so a retry updates it instead of adding it twice; the outbox holds a station's runs
-        // still to send, in order.
+        // store and its id there), so a retry updates it instead of adding it twice; so does
+        // a recipe run. The outbox holds a station's runs and recipe runs still to send, in order.
         {4,
          {QStringLiteral("ALTER TABLE runs ADD COLUMN origin VARCHAR(40)"),
           QStringLiteral("ALTER TABLE runs ADD COLUMN local_run_id {BIG}"),
           QStringLiteral("CREATE UNIQUE INDEX runs_by_origin ON runs (origin, local_run_id)"),
           QStringLiteral("CREATE INDEX runs_by_station ON runs (station, start_ms)"),
-          QStringLiteral("CREATE TABLE outbox (id {KEY}, run_id {BIG} NOT NULL UNIQUE REFERENCES runs(id), "
+          QStringLiteral("ALTER TABLE recipe_runs ADD COLUMN origin VARCHAR(40)"),
+          QStringLiteral("ALTER TABLE recipe_runs ADD COLUMN local_recipe_run_id {BIG}"),
+          QStringLiteral("CREATE UNIQUE INDEX recipe_runs_by_origin ON recipe_runs (origin, local_recipe_run_id)"),
+          // Each entry is a run or a recipe run.
+          QStringLiteral("CREATE TABLE outbox (id {KEY}, run_id {BIG} UNIQUE REFERENCES runs(id), "
+                         "recipe_run_id {BIG} UNIQUE REFERENCES recipe_runs(id), "
                          "queued_ms {BIG} NOT NULL, changes INTEGER NOT NULL DEFAULT 0)")}},
     };
     return steps;

@@ -83,10 +83,12 @@ int RecordStore::markInterruptedRecipeRuns() {
     if (const QSqlError error = dialect_->beginWrite(db); error.isValid())
         return fail(error, QStringLiteral("marking interrupted recipe runs")), 0;
     QSqlQuery mark(db);
+    QSqlQuery queue(db);
     mark.prepare(QStringLiteral("UPDATE recipe_runs SET verdict = 'interrupted' WHERE id = ?"));
     for (qint64 id : dead) {
         mark.addBindValue(id);
         if (!mark.exec()) return failed(mark, QStringLiteral("marking interrupted recipe runs")), 0;
+        if (!enqueueRecipeRun(queue, id)) return 0;
     }
     if (!db.commit()) return fail(db.lastError(), QStringLiteral("marking interrupted recipe runs")), 0;
     return int(dead.size());
@@ -122,7 +124,8 @@ bool RecordStore::linkRunToRecipe(qint64 runId, qint64 recipeRunId, int stepInde
     q.addBindValue(stepIndex);
     q.addBindValue(runId);
     if (!q.exec()) return failed(q, QStringLiteral("tying a run to its recipe"));
-    return true;
+    // A recipe run already ended (and perhaps sent) goes again with its new run.
+    return enqueueRecipeRun(q, recipeRunId);
 }
 
 bool RecordStore::endRecipeRun(qint64 recipeRunId, const RecipeRunEnd& end) {
@@ -155,6 +158,7 @@ bool RecordStore::endRecipeRun(qint64 recipeRunId, const RecipeRunEnd& end) {
     if (!q.exec()) return failed(q, QStringLiteral("ending a recipe run"));
     q.finish();
     if (!writeRecipeSteps(recipeRunId, end.steps, false)) return false;
+    if (!enqueueRecipeRun(q, recipeRunId)) return false;
     if (!db.commit()) return fail(db.lastError(), QStringLiteral("ending a recipe run")), false;
     return true;
 }
@@ -201,6 +205,10 @@ QList<RecipeRunRow> RecordStore::recipeRuns(const RunFilter& filter, int limit) 
         parts << QStringLiteral("(UPPER(u.serial) LIKE UPPER(?) OR UPPER(rr.scanned_serial) LIKE UPPER(?))");
         binds << u'%' + filter.serial + u'%' << u'%' + filter.serial + u'%';
     }
+    if (!filter.station.isEmpty()) {
+        parts << QStringLiteral("UPPER(rr.station) LIKE UPPER(?)");
+        binds << u'%' + filter.station + u'%';
+    }
     if (filter.fromMs > 0) {
         parts << QStringLiteral("rr.start_ms >= ?");
         binds << filter.fromMs;
@@ -241,6 +249,67 @@ std::optional<RecipeRunRow> RecordStore::recipeRun(qint64 recipeRunId) {
     q.finish();
     if (!readRecipeSteps(row)) return std::nullopt;
     return row;
+}
+
+std::optional<RecipeRunUpload> RecordStore::recipeUploadOf(qint64 recipeRunId) {
+    std::optional<RecipeRunRow> row = recipeRun(recipeRunId);
+    if (!row) return std::nullopt;
+    const std::optional<UnitRow> owner = unit(row->unitId);
+    if (!owner) return std::nullopt;
+    return RecipeRunUpload{origin_, recipeRunId, *owner, *row};
+}
+
+qint64 RecordStore::importRecipeRun(const RecipeRunUpload& u) {
+    if (!open_) return 0;
+    QSqlDatabase db = database();
+    const QString what = QStringLiteral("adding a station's recipe run");
+    if (const QSqlError error = dialect_->beginWrite(db); error.isValid()) return fail(error, what), 0;
+    const qint64 unitId = ensureUnit(u.unit.identity, u.unit.linkText, u.unit.lastSeenMs, u.unit.firstSeenMs);
+    if (unitId == 0) return 0;
+    const RecipeRunRow& r = u.recipeRun;
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral(
+        "INSERT INTO recipe_runs (unit_id, recipe_name, recipe_hash, scanned_serial, station, "
+        "operator_name, writer, link_text, start_ms, end_ms, verdict, failing_step, reason_text, "
+        "origin, local_recipe_run_id) VALUES (?, ?, ?, ?, ?, ?, NULL, ?, ?, ?, ?, ?, ?, ?, ?) "
+        "ON CONFLICT (origin, local_recipe_run_id) DO UPDATE SET unit_id = excluded.unit_id, "
+        "scanned_serial = excluded.scanned_serial, end_ms = excluded.end_ms, verdict = excluded.verdict, "
+        "failing_step = excluded.failing_step, reason_text = excluded.reason_text RETURNING id"));
+    q.addBindValue(unitId);
+    q.addBindValue(r.recipeName);
+    q.addBindValue(r.recipeHash);
+    q.addBindValue(NullableText(r.scannedSerial));
+    q.addBindValue(r.station);
+    q.addBindValue(r.operatorName);
+    q.addBindValue(r.linkText);
+    q.addBindValue(r.startMs);
+    q.addBindValue(r.endMs > 0 ? QVariant(r.endMs) : QVariant(QMetaType::fromType<qint64>()));
+    q.addBindValue(r.verdict);
+    q.addBindValue(r.failingStep >= 0 ? QVariant(r.failingStep) : QVariant(QMetaType::fromType<int>()));
+    q.addBindValue(r.reasonText);
+    q.addBindValue(u.origin);
+    q.addBindValue(u.localRecipeRunId);
+    if (!q.exec()) return failed(q, what), 0;
+    const qint64 id = q.next() ? q.value(0).toLongLong() : 0;
+    q.finish();
+    q.prepare(QStringLiteral("DELETE FROM recipe_steps WHERE recipe_run_id = ?"));
+    q.addBindValue(id);
+    if (!q.exec()) return failed(q, what), 0;
+    if (!writeRecipeSteps(id, r.steps, true)) return 0;
+    // The server's copies of the steps' runs (those already here; later ones link themselves).
+    q.prepare(QStringLiteral("UPDATE runs SET recipe_run_id = ?, recipe_step = ? "
+                             "WHERE origin = ? AND local_run_id = ?"));
+    for (const RecipeStepRow& step : r.steps) {
+        for (qint64 localRun : step.runIds) {
+            q.addBindValue(id);
+            q.addBindValue(step.index);
+            q.addBindValue(u.origin);
+            q.addBindValue(localRun);
+            if (!q.exec()) return failed(q, what), 0;
+        }
+    }
+    if (!db.commit()) return fail(db.lastError(), what), 0;
+    return id;
 }
 
 qint64 RecordStore::recipeRunOf(qint64 runId) {

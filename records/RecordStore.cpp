@@ -478,6 +478,17 @@ bool RecordStore::enqueue(QSqlQuery& q, qint64 runId, bool onlyEnded) {
     return true;
 }
 
+bool RecordStore::enqueueRecipeRun(QSqlQuery& q, qint64 recipeRunId) {
+    if (!outbox_) return true;
+    q.prepare(QStringLiteral("INSERT INTO outbox (recipe_run_id, queued_ms) SELECT id, ? FROM recipe_runs "
+                             "WHERE id = ? AND verdict <> 'running' ON CONFLICT (recipe_run_id) DO UPDATE SET "
+                             "changes = outbox.changes + 1"));
+    q.addBindValue(QDateTime::currentMSecsSinceEpoch());
+    q.addBindValue(recipeRunId);
+    if (!q.exec()) return failed(q, QStringLiteral("queueing the recipe run for the server"));
+    return true;
+}
+
 qint64 RecordStore::pendingUploads() {
     if (!open_) return 0;
     QSqlQuery q(database());
@@ -489,17 +500,18 @@ QList<QueuedRun> RecordStore::queuedRuns(int limit) {
     QList<QueuedRun> queued;
     if (!open_) return queued;
     QSqlQuery q(database());
-    if (!q.exec(QStringLiteral("SELECT run_id, changes FROM outbox ORDER BY id LIMIT %1").arg(limit)))
+    if (!q.exec(QStringLiteral("SELECT run_id, changes, recipe_run_id FROM outbox ORDER BY id LIMIT %1").arg(limit)))
         return failed(q, QStringLiteral("reading the outbox")), queued;
-    while (q.next()) queued.append({q.value(0).toLongLong(), q.value(1).toInt()});
+    while (q.next()) queued.append({q.value(0).toLongLong(), q.value(1).toInt(), q.value(2).toLongLong()});
     return queued;
 }
 
 bool RecordStore::dequeue(const QueuedRun& sent) {
     if (!open_) return false;
     QSqlQuery q(database());
-    q.prepare(QStringLiteral("DELETE FROM outbox WHERE run_id = ? AND changes = ?"));
-    q.addBindValue(sent.runId);
+    q.prepare(sent.recipeRunId > 0 ? QStringLiteral("DELETE FROM outbox WHERE recipe_run_id = ? AND changes = ?")
+                                   : QStringLiteral("DELETE FROM outbox WHERE run_id = ? AND changes = ?"));
+    q.addBindValue(sent.recipeRunId > 0 ? sent.recipeRunId : sent.runId);
     q.addBindValue(sent.changes);
     if (!q.exec()) return failed(q, QStringLiteral("emptying the outbox"));
     return true;
@@ -519,6 +531,14 @@ std::optional<RunUpload> RecordStore::uploadOf(qint64 runId) {
         upload.traffic = q.value(0).toByteArray();
         upload.frameCount = q.value(1).toLongLong();
         upload.framesDropped = q.value(2).toLongLong();
+    }
+    q.finish();
+    q.prepare(QStringLiteral("SELECT recipe_run_id, recipe_step FROM runs WHERE id = ?"));
+    q.addBindValue(runId);
+    if (!q.exec()) return failed(q, QStringLiteral("reading a run")), std::nullopt;
+    if (q.next() && !q.value(0).isNull()) {
+        upload.localRecipeRunId = q.value(0).toLongLong();
+        upload.recipeStep = q.value(1).isNull() ? -1 : q.value(1).toInt();
     }
     return upload;
 }
@@ -565,6 +585,17 @@ qint64 RecordStore::importRun(const RunUpload& u) {
         q.addBindValue(u.framesDropped);
         q.addBindValue(u.traffic);
         if (!q.exec()) return failed(q, QStringLiteral("adding a station's traffic")), 0;
+    }
+    if (u.localRecipeRunId > 0) {
+        // Its recipe run when that came first; otherwise the recipe run links it on arrival.
+        q.prepare(QStringLiteral(
+            "UPDATE runs SET recipe_step = ?, recipe_run_id = (SELECT id FROM recipe_runs "
+            "WHERE origin = ? AND local_recipe_run_id = ?) WHERE id = ?"));
+        q.addBindValue(u.recipeStep);
+        q.addBindValue(u.origin);
+        q.addBindValue(u.localRecipeRunId);
+        q.addBindValue(id);
+        if (!q.exec()) return failed(q, QStringLiteral("adding a station's run")), 0;
     }
     if (!db.commit()) return fail(db.lastError(), QStringLiteral("adding a station's run")), 0;
     return id;

@@ -72,6 +72,10 @@ public:
     // On the server: adds or updates the uploaded run (keyed by origin and local id) with
     // its unit and traffic, in one transaction. The server's run id, or 0 when failed.
     qint64 importRun(const RunUpload& upload);
+    // The same for a recipe run (records/RecipeRunStore.cpp): its steps replaced, the
+    // server's copies of its runs tied to it.
+    std::optional<RecipeRunUpload> recipeUploadOf(qint64 recipeRunId);
+    qint64 importRecipeRun(const RecipeRunUpload& upload);
 
     // Reading.
     QList<UnitRow> units(const QString& serialPart = {});
@@ -94,7 +98,7 @@ public:
     qint64 beginRecipeRun(const RecipeRunStart& start);
     bool linkRunToRecipe(qint64 runId, qint64 recipeRunId, int stepIndex);
     bool endRecipeRun(qint64 recipeRunId, const RecipeRunEnd& end);
-    // Newest first; the filter's unit, serial (unit or scanned), times and runIds (runs
+    // Newest first; the filter's unit, serial (unit or scanned), station, times and runIds (runs
     // the recipe runs must hold one of) apply.
     QList<RecipeRunRow> recipeRuns(const RunFilter& filter, int limit = -1);
     std::optional<RecipeRunRow> recipeRun(qint64 recipeRunId);
@@ -109,6 +113,7 @@ private:
     RecordsStatus openServer(const QString& url);
     bool loadOrigin();
     bool enqueue(QSqlQuery& q, qint64 runId, bool onlyEnded);
+    bool enqueueRecipeRun(QSqlQuery& q, qint64 recipeRunId);  // only when it ended
     RecordsError classify(const QSqlError& error) const;
     RecordsStatus fail(const QSqlError& error, const QString& what);
     bool failed(const QSqlQuery& q, const QString& what);

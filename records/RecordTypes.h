@@ -104,9 +104,11 @@ struct RunFilter {
 };
 
 // A run waiting in a station's outbox, and how often it changed while it waited.
+// One entry of the outbox: a run, or a recipe run (queued when it ends, after its runs).
 struct QueuedRun {
     qint64 runId = 0;
     int changes = 0;
+    qint64 recipeRunId = 0;  // set instead of runId for a recipe run
 };
 
 // A finished run as a station sends it to the shared server: its unit, the run and its
@@ -119,6 +121,8 @@ struct RunUpload {
     QByteArray traffic;   // empty: none kept
     qint64 frameCount = 0;
     qint64 framesDropped = 0;
+    qint64 localRecipeRunId = 0;  // the station's recipe run holding it; 0: none
+    int recipeStep = -1;
 };
 
 // A recipe run: one unit test of a product's recipe, grouping the runs of its steps.
@@ -171,6 +175,15 @@ struct RecipeRunRow {
     int failingStep = -1;
     QString reasonText;
     QList<RecipeStepRow> steps;
+};
+
+// A finished recipe run as a station sends it: keyed on the server like a run, its steps'
+// run ids the station's own (the server links its copies of those runs).
+struct RecipeRunUpload {
+    QString origin;
+    qint64 localRecipeRunId = 0;
+    UnitRow unit;
+    RecipeRunRow recipeRun;
 };
 
 }  // namespace pb::records

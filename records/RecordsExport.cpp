@@ -91,12 +91,13 @@ FirmwareLine FirmwareOf(const QJsonObject& details) {
             details.value(QLatin1String("versionAfter")).toString()};
 }
 
-// The recipe runs of a selection: those of its unit, serial and time (outcome and
-// procedure select runs, not unit tests).
+// The recipe runs of a selection: those of its unit, serial, station and time (outcome
+// and procedure select runs, not unit tests).
 QList<RecipeRunRow> RecipeRunsOf(RecordStore& store, const RunFilter& filter) {
     RunFilter f;
     f.unitId = filter.unitId;
     f.serial = filter.serial;
+    f.station = filter.station;
     f.fromMs = filter.fromMs;
     f.toMs = filter.toMs;
     return store.recipeRuns(f);

@@ -12,8 +12,15 @@ UploadResult SendQueued(RecordStore& local, RecordStore& server, const std::atom
         if (queued.isEmpty()) break;
         for (const QueuedRun& entry : queued) {
             if (stop && *stop) return result.waiting = local.pendingUploads(), result;
-            const std::optional<RunUpload> upload = local.uploadOf(entry.runId);
-            if (upload && server.importRun(*upload) == 0) {
+            bool refused = false;
+            if (entry.recipeRunId > 0) {
+                const std::optional<RecipeRunUpload> upload = local.recipeUploadOf(entry.recipeRunId);
+                refused = upload && server.importRecipeRun(*upload) == 0;
+            } else {
+                const std::optional<RunUpload> upload = local.uploadOf(entry.runId);
+                refused = upload && server.importRun(*upload) == 0;
+            }
+            if (refused) {
                 result.server = server.status();
                 result.waiting = local.pendingUploads();
                 return result;

@@ -1,7 +1,7 @@
 #pragma once
-// Sends a station's queued runs to the shared server: oldest first, each once (the
-// server keys a run by the station's store and its id there, so a run sent again after
-// a lost acknowledgement updates itself). Off every test's path: the uploader works on a
+// Sends a station's queued runs and recipe runs to the shared server: oldest first, each
+// once (the server keys them by the station's store and their id there, so one sent again
+// after a lost acknowledgement updates itself). Off every test's path: the uploader works on a
 // thread of its own with its own connections, tries now and then and when kicked, and
 // never holds a run up; a server that is away only leaves the runs queued.
 

@@ -36,9 +36,14 @@ QString ServerAddress::display() const {
     return text;
 }
 
-std::optional<ServerAddress> ParseServerUrl(const QString& url, QString* why) {
-    const auto refuse = [why](const QString& reason) {
+std::optional<ServerAddress> ParseServerUrl(const QString& url, QString* why, UrlProblem* problem,
+                                            QString* argument) {
+    if (problem) *problem = UrlProblem::None;
+    const auto refuse = [&](const QString& reason, UrlProblem named = UrlProblem::NotAUrl,
+                            const QString& part = {}) {
         if (why) *why = reason;
+        if (problem) *problem = named;
+        if (argument) *argument = part;
         return std::nullopt;
     };
     static const QRegularExpression form(QStringLiteral(
@@ -48,7 +53,7 @@ std::optional<ServerAddress> ParseServerUrl(const QString& url, QString* why) {
     ServerAddress a;
     const QString userInfo = m.captured(1);
     if (userInfo.contains(u':'))
-        return refuse(QStringLiteral("a password does not go in the URL: put it in ~/.pgpass"));
+        return refuse(QStringLiteral("a password does not go in the URL: put it in ~/.pgpass"), UrlProblem::Password);
     a.user = Decoded(userInfo);
     QString host = m.captured(2);
     if (host.startsWith(u'[')) host = host.mid(1, host.size() - 2);
@@ -57,14 +62,15 @@ std::optional<ServerAddress> ParseServerUrl(const QString& url, QString* why) {
         bool ok = false;
         a.port = m.captured(3).toInt(&ok);
         if (!ok || a.port < 1 || a.port > 65535)
-            return refuse(QStringLiteral("the port is 1 to 65535, not '%1'").arg(m.captured(3)));
+            return refuse(QStringLiteral("the port is 1 to 65535, not '%1'").arg(m.captured(3)),
+                          UrlProblem::BadPort, m.captured(3));
     }
     a.database = Decoded(m.captured(4));
     for (const QString& pair : m.captured(5).split(u'&', Qt::SkipEmptyParts)) {
         const QString key = Decoded(pair.section(u'=', 0, 0));
         const QString value = Decoded(pair.section(u'=', 1));
         if (key == QLatin1String("password"))
-            return refuse(QStringLiteral("a password does not go in the URL: put it in ~/.pgpass"));
+            return refuse(QStringLiteral("a password does not go in the URL: put it in ~/.pgpass"), UrlProblem::Password);
         // libpq's own spellings of what the URL's parts say.
         if (key == QLatin1String("host")) a.host = value;
         else if (key == QLatin1String("user")) a.user = value;
@@ -74,7 +80,8 @@ std::optional<ServerAddress> ParseServerUrl(const QString& url, QString* why) {
             static const QRegularExpression word(QStringLiteral("^[a-z_]+$"));
             if (!word.match(key).hasMatch() || value.contains(u' ') || value.contains(u'\'') ||
                 value.contains(u';'))
-                return refuse(QStringLiteral("the option '%1' cannot be passed on").arg(pair));
+                return refuse(QStringLiteral("the option '%1' cannot be passed on").arg(pair),
+                              UrlProblem::BadOption, pair);
             a.options << key + u'=' + value;
         }
     }

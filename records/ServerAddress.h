@@ -27,6 +27,10 @@ struct ServerAddress {
 bool IsServerUrl(const QString& text);
 // The address, or empty with `why` set: not a postgresql:// URL, a bad port, or a
 // password in it (it belongs in ~/.pgpass, not in a setting or a command line).
-std::optional<ServerAddress> ParseServerUrl(const QString& url, QString* why = nullptr);
+// `problem` names the reason for a window to say in its language; `why` then holds the
+// part at fault (the port, the option) as `argument`.
+enum class UrlProblem { None, NotAUrl, Password, BadPort, BadOption };
+std::optional<ServerAddress> ParseServerUrl(const QString& url, QString* why = nullptr,
+                                            UrlProblem* problem = nullptr, QString* argument = nullptr);
 
 }  // namespace pb::records

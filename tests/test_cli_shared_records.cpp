@@ -1,8 +1,11 @@
 // panelbench-cli with the shared records on the test server: eight stations (eight
 // processes with their own records folders) against eight simulated controllers at once,
-// and a station whose server is away for a while, then back.
+// a station whose server is away for a while, then back, and a recipe run read back from
+// the server with its steps.
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcessEnvironment>
 #include <QSet>
 #include <QSqlQuery>
@@ -138,4 +141,34 @@ TEST(CliSharedRecords, AStationWhoseServerIsAwayKeepsItsRunsAndSendsThemInOrderW
     const CliResult listed = RunCli({"records", "list", "--json"}, 120000, station.env);
     EXPECT_EQ(listed.eventsOf(QStringLiteral("run")).size(), 3);
     EXPECT_TRUE(listed.err.contains("shared records")) << listed.err.constData();
+}
+
+TEST(CliSharedRecords, ARecipeRunReachesTheServerWithItsStepsAndIsReadFromThere) {
+    QString why;
+    const QString url = FreshDatabase(&why);
+    ASSERT_FALSE(url.isEmpty()) << why.toStdString();
+    Station station;
+    SimProcess sim({"--model", "v5", "--serial", "LB000042"});
+    ASSERT_TRUE(sim.serving());
+    const CliResult r = RunCli(QStringList{"run", PANELBENCH_SOURCE_DIR "/examples/recipes/bench-check.json",
+                                           "--unit-serial", "LB000042", "--records", url, "--station", "bench-5"} +
+                                   sim.link(),
+                               120000, station.env);
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData() << r.out.constData();
+
+    pb::records::RecordStore server;
+    ASSERT_TRUE(server.openUrl(url).ok());
+    const QList<pb::records::RecipeRunRow> recipeRuns = server.recipeRuns({});
+    ASSERT_EQ(recipeRuns.size(), 1);
+    ASSERT_EQ(recipeRuns[0].steps.size(), 3);
+    ASSERT_EQ(recipeRuns[0].steps[2].runIds.size(), 1);
+    EXPECT_EQ(server.recipeRunOf(recipeRuns[0].steps[2].runIds[0]), recipeRuns[0].id);
+
+    const CliResult exported = RunCli({"records", "export", "--format", "json", "--records", url, "--station", "bench-5"},
+                                      120000, station.env);
+    ASSERT_EQ(exported.exitCode, 0) << exported.err.constData();
+    const QJsonArray shown = QJsonDocument::fromJson(exported.out).object().value("recipeRuns").toArray();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0].toObject().value("verdict").toString(), "pass");
+    EXPECT_EQ(shown[0].toObject().value("steps").toArray().size(), 3);
 }

@@ -328,3 +328,96 @@ TEST(SharedRecordsOutage, ARunEndingWhileTheServerIsAwayGetsThereLaterOnceAndInO
     EXPECT_EQ(ServerRuns(server), expected);
     EXPECT_EQ(server.units().size(), 3);
 }
+
+namespace {
+
+// A recipe run of two steps at a station, a run in each, ended with the unit identified.
+qint64 WholeRecipeRun(RecordStore& store, const QString& serial, qint64 ms, QList<qint64>* runIds) {
+    RecipeRunStart start;
+    start.recipeName = QStringLiteral("KV410-standard");
+    start.recipeHash = QStringLiteral("ab12");
+    start.scannedSerial = serial;
+    start.station = QStringLiteral("bench-1");
+    start.startMs = ms;
+    start.steps = {{0, QStringLiteral("identify"), QStringLiteral("Identify"), QStringLiteral("not-run"), {}, 0, {}, {}},
+                   {1, QStringLiteral("firmware"), QStringLiteral("Upgrade"), QStringLiteral("not-run"), {}, 0, {}, {}}};
+    const qint64 recipeRun = store.beginRecipeRun(start);
+    for (int step = 0; step < 2; ++step) {
+        const qint64 run = store.beginRun(Start(serial, ms + 10 + step * 200));
+        store.linkRunToRecipe(run, recipeRun, step);
+        RunEnd end;
+        end.endMs = ms + 100 + step * 200;
+        end.outcome = Outcome::Ok;
+        store.endRun(run, end);
+        *runIds << run;
+    }
+    RecipeRunEnd end;
+    end.endMs = ms + 500;
+    end.verdict = QStringLiteral("pass");
+    end.steps = start.steps;
+    for (RecipeStepRow& s : end.steps) s.verdict = QStringLiteral("pass"), s.attempts = 1;
+    end.identity = UnitIdentity{serial, 3, QStringLiteral("KV410"), QStringLiteral("V1.30"), QStringLiteral("01")};
+    store.endRecipeRun(recipeRun, end);
+    return recipeRun;
+}
+
+// The server's recipe run as "recipe verdict: step:verdict[run starts]...".
+QString Shown(RecordStore& server, const RecipeRunRow& row) {
+    QString text = row.recipeName + u' ' + row.verdict + u':';
+    for (const RecipeStepRow& s : row.steps) {
+        QStringList starts;
+        for (qint64 id : s.runIds) starts << QString::number(server.run(id)->startMs);
+        text += QStringLiteral(" %1:%2[%3]").arg(s.index).arg(s.verdict, starts.join(u','));
+    }
+    return text;
+}
+
+}  // namespace
+
+TEST_F(SharedRecords, RecipeRunsReachTheServerOnceWithTheirStepsAndRunsLinked) {
+    RecordStore local;
+    local.setOutbox(true);
+    ASSERT_TRUE(local.openSqlite(localPath()).ok());
+    QList<qint64> runIds;
+    const qint64 recipeRun = WholeRecipeRun(local, QStringLiteral("KV-0007"), 10000, &runIds);
+    // Its runs first, then the recipe run, queued when it ended.
+    const QList<QueuedRun> queued = local.queuedRuns(10);
+    ASSERT_EQ(queued.size(), 3);
+    EXPECT_EQ(queued[2].recipeRunId, recipeRun);
+
+    RecordStore server;
+    ASSERT_TRUE(server.openUrl(url).ok()) << server.status().detail.toStdString();
+    EXPECT_EQ(SendQueued(local, server).sent, 3);
+    EXPECT_EQ(local.pendingUploads(), 0);
+    RunFilter station;
+    station.station = QStringLiteral("bench-1");
+    QList<RecipeRunRow> shown = server.recipeRuns(station);
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0].unitSerial, "KV-0007");
+    EXPECT_EQ(Shown(server, shown[0]), "KV410-standard pass: 0:pass[10010] 1:pass[10210]");
+    EXPECT_EQ(server.recipeRunOf(server.runs({}).value(0).id), shown[0].id);  // the server's own id
+
+    // Sent again (acknowledgement lost), and its runs too: still one, the same.
+    ASSERT_EQ(server.importRecipeRun(*local.recipeUploadOf(recipeRun)), shown[0].id);
+    for (qint64 id : runIds) ASSERT_GT(server.importRun(*local.uploadOf(id)), 0);
+    shown = server.recipeRuns({});
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(Shown(server, shown[0]), "KV410-standard pass: 0:pass[10010] 1:pass[10210]");
+
+    // A run tied to it after its end sends it again; a recipe run arriving before its
+    // runs (another station's order) links them as they come.
+    const qint64 late = local.beginRun(Start(QStringLiteral("KV-0007"), 10600));
+    ASSERT_TRUE(local.linkRunToRecipe(late, recipeRun, 1));
+    RunEnd end;
+    end.endMs = 10700;
+    end.outcome = Outcome::Ok;
+    ASSERT_TRUE(local.endRun(late, end));
+    const QList<QueuedRun> again = local.queuedRuns(10);
+    ASSERT_EQ(again.size(), 2);
+    ASSERT_EQ(server.importRecipeRun(*local.recipeUploadOf(recipeRun)), shown[0].id);  // recipe first
+    EXPECT_EQ(SendQueued(local, server).sent, 2);
+    shown = server.recipeRuns({});
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(Shown(server, shown[0]), "KV410-standard pass: 0:pass[10010] 1:pass[10210,10600]");
+    EXPECT_EQ(server.runs({}).size(), 3);
+}

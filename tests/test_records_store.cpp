@@ -345,6 +345,75 @@ TEST(RecordsChild, HoldsAnUpgradeOpen) {
     QEventLoop().exec();  // until SIGKILL
 }
 
+TEST_P(StoreOnBothBackEnds, ARecipeRunGroupsItsStepsAndRunsAndIsFoundByItsUnitAndRuns) {
+    RecordStore store;
+    ASSERT_TRUE(open(store).ok());
+    RecipeRunStart start;
+    start.recipeName = QStringLiteral("KV410-standard");
+    start.recipeHash = QStringLiteral("cafe");
+    start.scannedSerial = QStringLiteral(" KV-0050 ");
+    start.linkText = QStringLiteral("/dev/pts/7 9600");
+    start.station = QStringLiteral("bench-3");
+    start.startMs = 5000;
+    start.steps = {{0, QStringLiteral("identify"), QStringLiteral("Identify"), QStringLiteral("not-run"), {}, 0, {}, {}},
+                   {1, QStringLiteral("dido"), QStringLiteral("Inputs"), QStringLiteral("not-run"), {}, 0, {}, {}}};
+    const qint64 recipeRun = store.beginRecipeRun(start);
+    ASSERT_GT(recipeRun, 0);
+    EXPECT_EQ(store.recipeRun(recipeRun)->verdict, "running");
+    EXPECT_EQ(store.recipeRun(recipeRun)->scannedSerial, "KV-0050");
+
+    // Step 1 tried twice; an unrelated run stays out of it.
+    QList<qint64> runs;
+    for (qint64 ms : {5100, 5300, 5500}) {
+        runs << store.beginRun(Start(QStringLiteral("dido"), ms, QStringLiteral("KV-0050")));
+        ASSERT_TRUE(store.endRun(runs.last(), End(ms + 50, Outcome::Error)));
+    }
+    ASSERT_TRUE(store.linkRunToRecipe(runs[0], recipeRun, 1));
+    ASSERT_TRUE(store.linkRunToRecipe(runs[1], recipeRun, 1));
+    EXPECT_EQ(store.recipeRunOf(runs[1]), recipeRun);
+    EXPECT_EQ(store.recipeRunOf(runs[2]), 0);
+
+    // The controller names another serial than the scanned one: the unit is the controller's.
+    RecipeRunEnd end;
+    end.endMs = 6000;
+    end.verdict = QStringLiteral("fail");
+    end.failingStep = 1;
+    end.reasonText = QStringLiteral("Input 2 stuck");
+    end.steps = start.steps;
+    end.steps[0].verdict = QStringLiteral("pass");
+    end.steps[1].verdict = QStringLiteral("fail");
+    end.steps[1].attempts = 2;
+    end.identity = Identity(QStringLiteral("KV-0051"), QStringLiteral("V1.30"));
+    ASSERT_TRUE(store.endRecipeRun(recipeRun, end));
+    const std::optional<RecipeRunRow> row = store.recipeRun(recipeRun);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->unitSerial, "KV-0051");
+    EXPECT_EQ(row->scannedSerial, "KV-0050");
+    EXPECT_EQ(row->failingStep, 1);
+    EXPECT_EQ(row->endMs, 6000);
+    ASSERT_EQ(row->steps.size(), 2);
+    EXPECT_TRUE(row->steps[0].runIds.isEmpty());
+    EXPECT_EQ(row->steps[1].runIds, (QList<qint64>{runs[0], runs[1]}));
+    EXPECT_EQ(row->steps[1].attempts, 2);
+
+    // Found by either serial, its station, the unit and a run of it; not by another run.
+    RunFilter filter;
+    filter.serial = QStringLiteral("kv-0050");
+    EXPECT_EQ(store.recipeRuns(filter).size(), 1);
+    filter = {};
+    filter.unitId = row->unitId;
+    filter.station = QStringLiteral("BENCH-3");
+    EXPECT_EQ(store.recipeRuns(filter).size(), 1);
+    filter = {};
+    filter.runIds = {runs[2]};
+    EXPECT_TRUE(store.recipeRuns(filter).isEmpty());
+    filter.runIds = {runs[2], runs[1]};
+    EXPECT_EQ(store.recipeRuns(filter).value(0).id, recipeRun);
+    filter = {};
+    filter.fromMs = 5001;
+    EXPECT_TRUE(store.recipeRuns(filter).isEmpty());
+}
+
 TEST_F(RecordStoreTest, KilledMidRunLeavesAnInterruptedRunAndASoundFile) {
     {
         RecordStore store;  // an earlier, finished run
