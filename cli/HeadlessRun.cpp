@@ -3,7 +3,6 @@
 #include "cli/HeadlessRun.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QTimer>
@@ -11,6 +10,7 @@
 #include "cli/ExitCode.h"
 #include "cli/HeadlessClock.h"
 #include "cli/UnitRecords.h"
+#include "cli/UnitReporter.h"
 #include "firmware/FirmwareUpgrade.h"
 #include "link/Frame.h"
 #include "procedures/CommandConsoles.h"
@@ -22,37 +22,7 @@
 namespace cli {
 namespace {
 
-// Hands events to the sink, stamped with the unit and the time since it started.
-class Reporter {
-public:
-    Reporter(int unit, const EventSink& sink) : unit_(unit), sink_(sink) { since_.start(); }
-
-    void emitEvent(UnitEvent e) {
-        e.unit = unit_;
-        e.ms = since_.elapsed();
-        sink_(e);
-    }
-    void step(const QString& text) {
-        UnitEvent e;
-        e.kind = UnitEvent::Kind::Step;
-        e.text = text;
-        emitEvent(e);
-    }
-    void progress(const QString& phase, int done, int total) {
-        UnitEvent e;
-        e.kind = UnitEvent::Kind::Progress;
-        e.phase = phase;
-        e.done = done;
-        e.total = total;
-        emitEvent(e);
-    }
-    qint64 elapsed() const { return since_.elapsed(); }
-
-private:
-    int unit_;
-    const EventSink& sink_;
-    QElapsedTimer since_;
-};
+using Reporter = UnitReporter;
 
 enum class Loop { None, Dido, Poll };
 

@@ -1,11 +1,11 @@
 #include "cli/RecipeRun.h"
 
-#include <QElapsedTimer>
 #include <QJsonArray>
 
 #include "cli/ExitCode.h"
 #include "cli/HeadlessClock.h"
 #include "cli/UnitRecords.h"
+#include "cli/UnitReporter.h"
 #include "records/RecordStore.h"
 #include "runner/RecipeRecorder.h"
 #include "runner/RecipeRunner.h"
@@ -18,24 +18,10 @@ QString labelOf(const pb::RecipeStep& step) {
 }
 
 // The runner's news as unit events.
-class EventView : public pb::RecipeRunObserver {
+class EventView : public pb::RecipeRunObserver, public UnitReporter {
 public:
     EventView(int unit, const pb::Recipe& recipe, int language, const EventSink& sink)
-        : unit_(unit), recipe_(recipe), language_(language), sink_(sink) {
-        since_.start();
-    }
-
-    void emitEvent(UnitEvent e) {
-        e.unit = unit_;
-        e.ms = since_.elapsed();
-        sink_(e);
-    }
-    void step(const QString& text) {
-        UnitEvent e;
-        e.kind = UnitEvent::Kind::Step;
-        e.text = text;
-        emitEvent(e);
-    }
+        : UnitReporter(unit, sink), recipe_(recipe), language_(language) {}
 
     void recipeStarted(const pb::Recipe& recipe, const QString& scanned) override {
         step(QStringLiteral("recipe '%1' (%2 steps, SHA-256 %3)%4")
@@ -48,12 +34,7 @@ public:
                                             : QStringLiteral(": started")));
     }
     void stepProgress(int, const QString& phase, int done, int total) override {
-        UnitEvent e;
-        e.kind = UnitEvent::Kind::Progress;
-        e.phase = phase;
-        e.done = done;
-        e.total = total;
-        emitEvent(e);
+        progress(phase, done, total);
     }
     void stepEnded(int index, const pb::StepResult& result, const pb::StepMeasured& measured) override {
         QString text = stepName(index) + (result.verdict.passed ? QStringLiteral(": PASS") : QStringLiteral(": FAIL"));
@@ -69,11 +50,8 @@ private:
             .arg(labelOf(recipe_.steps[index]));
     }
 
-    int unit_;
     const pb::Recipe& recipe_;
     int language_;
-    const EventSink& sink_;
-    QElapsedTimer since_;
 };
 
 QJsonObject detailOf(const pb::Recipe& recipe, const QString& scanned, const pb::RecipeRunResult& r,
