@@ -63,6 +63,16 @@ bool WriteBytes(const QString& path, const QByteArray& bytes) {
     return file.commit();
 }
 
+// A caption over the widget it names, as one pane of a splitter.
+QWidget* labelledPane(QWidget* label, QWidget* content, QWidget* parent) {
+    auto* pane = new QWidget(parent);
+    auto* layout = new QVBoxLayout(pane);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(label);
+    layout->addWidget(content);
+    return pane;
+}
+
 }  // namespace
 
 RecordsWindow::RecordsWindow(RecordStore& store, int language, QWidget* parent)
@@ -155,22 +165,10 @@ RecordsWindow::RecordsWindow(RecordStore& store, int language, QWidget* parent)
     unitsLayout->addLayout(unitsHead);
     unitsLayout->addWidget(unitsView_);
 
-    auto* runsPane = new QWidget(this);
-    auto* runsLayout = new QVBoxLayout(runsPane);
-    runsLayout->setContentsMargins(0, 0, 0, 0);
-    runsLayout->addWidget(runsLabel_);
-    runsLayout->addWidget(runsView_);
+    QWidget* runsPane = labelledPane(runsLabel_, runsView_, this);
 
-    auto* detailsPane = new QWidget(this);
-    auto* detailsLayout = new QVBoxLayout(detailsPane);
-    detailsLayout->setContentsMargins(0, 0, 0, 0);
-    detailsLayout->addWidget(detailsLabel_);
-    detailsLayout->addWidget(details_);
-    auto* trafficPane = new QWidget(this);
-    auto* trafficLayout = new QVBoxLayout(trafficPane);
-    trafficLayout->setContentsMargins(0, 0, 0, 0);
-    trafficLayout->addWidget(trafficLabel_);
-    trafficLayout->addWidget(trafficView_);
+    QWidget* detailsPane = labelledPane(detailsLabel_, details_, this);
+    QWidget* trafficPane = labelledPane(trafficLabel_, trafficView_, this);
     auto* lower = new QSplitter(Qt::Horizontal, this);
     lower->addWidget(detailsPane);
     lower->addWidget(trafficPane);
