@@ -3,10 +3,13 @@
 #include <QBrush>
 #include <QColor>
 #include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include "i18n/RecordsTexts.h"
 #include "records/RecordStore.h"
 #include "records/RecordsExport.h"
+#include "records/RunWarning.h"
 
 using pb::RecordText;
 using pb::records::RecordStore;
@@ -58,7 +61,7 @@ void RecordsRunsModel::setLanguage(int language) {
     const RecordText heads[] = {RecordText::ColStarted, RecordText::ColStarted, RecordText::ColUnit,
                                 RecordText::ColProcedure, RecordText::ColOutcome, RecordText::ColDuration,
                                 RecordText::ColOperator, RecordText::ColStation, RecordText::ColStatus,
-                                RecordText::ColUnit};
+                                RecordText::ColUnit, RecordText::ColStatus};
     for (int c = 0; c < RecordStore::RunColumns; ++c)
         setHeaderData(c, Qt::Horizontal, pb::Text(heads[c], language));
     if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
@@ -76,7 +79,13 @@ QVariant RecordsRunsModel::data(const QModelIndex& index, int role) const {
     switch (index.column()) {
     case RecordStore::RunStartMs: return RecordsTimeText(value.toLongLong());
     case RecordStore::RunProcedure: return pb::ProcedureName(value.toString(), language_);
-    case RecordStore::RunOutcome: return RecordsOutcomeText(value.toString(), language_);
+    case RecordStore::RunOutcome: {
+        // A run that ended well short of all it was given says so beside its outcome.
+        const QJsonObject details = QJsonDocument::fromJson(
+            QSqlQueryModel::data(this->index(index.row(), RecordStore::RunDetails)).toString().toUtf8()).object();
+        return RecordsOutcomeText(value.toString(), language_) +
+               pb::records::RunWarningText(details, language_);
+    }
     case RecordStore::RunDurationMs:
         return value.isNull() ? QString()
                               : QString::number(value.toDouble() / 1000.0, 'f', 1) + QStringLiteral(" s");

@@ -312,7 +312,8 @@ void RecordsWindow::refresh() {
     unitsModel_->setLanguage(language_);
     runsModel_->setLanguage(language_);
     for (int c : {int(RecordStore::UnitId), int(RecordStore::UnitLink)}) unitsView_->hideColumn(c);
-    for (int c : {int(RecordStore::RunId), int(RecordStore::RunUnitId)}) runsView_->hideColumn(c);
+    for (int c : {int(RecordStore::RunId), int(RecordStore::RunUnitId), int(RecordStore::RunDetails)})
+        runsView_->hideColumn(c);
     // Keep the chosen unit chosen (among the rows fetched so far).
     for (int row = 0; unit && row < unitsModel_->rowCount(); ++row)
         if (unitsModel_->unitId(row) == unit) unitsView_->selectRow(row);

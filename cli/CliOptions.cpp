@@ -58,7 +58,7 @@ QString parseRecords(const QCommandLineParser& p, const QStringList& args, Recor
     const auto isSet = [&](const char* name) { return p.isSet(QString::fromLatin1(name)); };
     const auto val = [&](const char* name) { return p.value(QString::fromLatin1(name)); };
     for (const char* option : {"tcp", "units", "speed", "id", "model-kind", "time", "cycles", "seconds",
-                               "outputs", "traffic", "operator", "no-records", "unit-serial"})
+                               "outputs", "traffic", "operator", "no-records", "unit-serial", "allow-partial"})
         if (isSet(option)) return QStringLiteral("--%1 does not go with 'records'").arg(QLatin1String(option));
     if (p.values(QStringLiteral("serial")).size() > 1) return QStringLiteral("records take one --serial");
     if (pb::records::IsServerUrl(val("records"))) job.url = val("records");
@@ -106,7 +106,10 @@ QString HelpText() {
         "  poll                     read the event store record by record\n"
         "  send TEXT                controller console: send ID + TEXT\n"
         "  module TYPE NUMBER TEXT  module console: TYPE 0..5 or A B H I J E\n"
-        "  upgrade FILE             identify, check FILE against the model, program and verify\n"
+        "  upgrade FILE [--allow-partial]\n"
+        "                           identify, check FILE against the model, program and verify;\n"
+        "                           a file with no image, or more blocks than the model reads,\n"
+        "                           is refused unless --allow-partial programs what it takes\n"
         "  records list|show RUN|export  the unit records every run leaves (see Records)\n"
         "  run RECIPE [--unit-serial SN]...  run a test recipe (docs/recipes.md) step by step;\n"
         "                           --unit-serial: the serial on each unit's label, in the\n"
@@ -155,7 +158,7 @@ QString HelpText() {
         "7 programming or verify failed (the unit may be left half-flashed); 130 interrupted.\n"
         "run: the code of the first failing step: 3 link; 4 no controller, wrong model,\n"
         "version or serial; 5 a command, DI/DO pattern, record count, reply or restart;\n"
-        "6 firmware file's hash or model; 7 programming, verify or the version after it.\n"
+        "6 firmware file's hash, model or size; 7 programming, verify or the version after it.\n"
         "With many units the exit code is the worst of them.\n");
 }
 
@@ -197,7 +200,7 @@ ParsedCli ParseCli(const QStringList& arguments) {
                   value("language"), value("operator"), flag("no-records"), value("format"),
                   value("records"), value("from"), value("to"), value("outcome"),
                   value("procedure"), value("unit"), value("output"), value("unit-serial"),
-                  value("station")});
+                  value("station"), flag("allow-partial")});
     if (!p.parse(arguments)) return usage(p.errorText());
     if (p.isSet(QStringLiteral("help"))) return {false, HelpText(), kExitOk, {}};
     if (p.isSet(QStringLiteral("version")))
@@ -247,7 +250,7 @@ ParsedCli ParseCli(const QStringList& arguments) {
     };
     for (const auto& [option, command] : {std::pair{"time", "set-date"}, {"cycles", "dido"},
                                          {"seconds", "dido"}, {"outputs", "dido"},
-                                         {"unit-serial", "run"}})
+                                         {"unit-serial", "run"}, {"allow-partial", "upgrade"}})
         if (onlyFor(option, command))
             return usage(QStringLiteral("--%1 goes with '%2'").arg(QLatin1String(option), QLatin1String(command)));
     if (isSet("time")) {
@@ -279,6 +282,7 @@ ParsedCli ParseCli(const QStringList& arguments) {
         job.text = args[2];
     }
     if (job.command == QLatin1String("upgrade")) job.firmwareFile = args[0];
+    job.allowPartial = isSet("allow-partial");
     if (job.command == QLatin1String("run")) {
         const pb::RecipeLoad load = pb::loadRecipeFile(args[0]);
         if (!load.recipe) {

@@ -12,7 +12,6 @@
 #include "cli/UnitRecords.h"
 #include "cli/UnitReporter.h"
 #include "firmware/FirmwareUpgrade.h"
-#include "link/Frame.h"
 #include "procedures/CommandConsoles.h"
 #include "procedures/ConnectAndIdentify.h"
 #include "procedures/DidoTest.h"
@@ -45,9 +44,7 @@ public:
     HeadlessView(Reporter& report, const pb::LinkSettings& settings, const CommandJob& job,
                  pb::Link& link, pb::ControllerState& state, Cancel& cancel)
         : report_(report), settings_(settings), job_(job), link_(link), state_(state),
-          cancel_(cancel) {
-        inputs_.fill('0', 8);
-    }
+          cancel_(cancel) {}
 
     Loop loop = Loop::None;
 
@@ -57,8 +54,6 @@ public:
     QJsonArray records;
     int cyclesStarted = 0, cyclesDone = 0, pollTotal = 0;
     int programDone = 0, programTotal = -1, verifyDone = 0, verifyTotal = -1;
-    bool closingSent = false;
-    QByteArray inputs() const { return inputs_; }
 
     // --- TestRunView ---
     void setStatus(const QString& text) override {
@@ -95,11 +90,8 @@ public:
         return k >= 1 && k <= job_.outputs.size() && job_.outputs.at(k - 1) == QLatin1Char('1');
     }
     void untickAllOutputs() override {}
-    void setInputLamp(int k, pb::InputLamp colour) override {
-        // The lamps go white once the loop has ended; the last reading is kept.
-        if (closingSent || k < 1 || k > 8) return;
-        inputs_[k - 1] = colour == pb::InputLamp::Yellow ? '1' : '0';
-    }
+    // What was read comes back from the test itself; the lamps are for a watcher.
+    void setInputLamp(int, pb::InputLamp) override {}
 
     // --- polling ---
     void setPollingDate(const QString& text) override {
@@ -156,14 +148,11 @@ public:
         blockDone(QStringLiteral("verify"), position, verifyTotal, verifyDone);
     }
 
-    // What the link carried: the end of the DI/DO loop, the polling count.
+    // The DI/DO loop has ended: its last cycle is done.
+    void didoEnded() { cycleEnds(); }
+
+    // What the link carried: the polling count.
     void observe(const pb::TrafficRecord& r) {
-        if (r.direction == pb::TrafficRecord::Direction::Sent && loop == Loop::Dido &&
-            (r.bytes == pb::BuildCrcFrame((state_.deviceId + QStringLiteral("JD")).toLatin1()) ||
-             r.bytes == pb::BuildCrcFrame((state_.deviceId + QStringLiteral("JE")).toLatin1()))) {
-            cycleEnds();
-            closingSent = true;
-        }
         if (r.direction == pb::TrafficRecord::Direction::Received && loop == Loop::Poll) {
             const int at = 1 + int(state_.deviceId.size());
             if (r.bytes.mid(at, 2) == "IB") pollTotal = r.bytes.mid(at + 2, 4).toInt();
@@ -225,7 +214,6 @@ private:
     pb::ControllerState& state_;
     Cancel& cancel_;
     QString idCaption_;
-    QByteArray inputs_;
     QString pollDate_;
     bool dateFresh_ = false;
 };
@@ -370,16 +358,23 @@ private:
         view_.loop = Loop::Dido;
         clock_.interruptible = false;
         state_.didoRunning = false;
-        const pb::Outcome o = pb::DidoTestClick(ctx_);
-        detail_.insert(QStringLiteral("cycles"), view_.cyclesDone);
-        detail_.insert(QStringLiteral("inputs"), QString::fromLatin1(view_.inputs()));
-        detail_.insert(QStringLiteral("closingCommandSent"), view_.closingSent);
+        const pb::Outcome o = pb::DidoTestClick(ctx_, &dido_, pb::DidoEnding::NeedsAnsweredRead);
+        view_.didoEnded();
+        // A cycle counts when its input read was answered; inputs only from replies that came.
+        detail_.insert(QStringLiteral("cycles"), dido_.answeredReads);
+        detail_.insert(QStringLiteral("cyclesRun"), dido_.cycles);
+        if (!dido_.lastInputs.isEmpty()) detail_.insert(QStringLiteral("inputs"), dido_.lastInputs);
+        detail_.insert(QStringLiteral("closingCommandSent"), dido_.closingSent);
         if (o == pb::Outcome::OpenFailed) return openFailed();
-        if (o == pb::Outcome::Error)
+        if (o == pb::Outcome::Error && !dido_.closingSent)
             return {kExitCommandFailed,
-                    QStringLiteral("the line went away after %1 cycles").arg(view_.cyclesDone) + why()};
-        return {kExitOk, QStringLiteral("%1 cycles, inputs %2, closing command sent")
-                             .arg(view_.cyclesDone).arg(QString::fromLatin1(view_.inputs()))};
+                    QStringLiteral("the line went away after %1 cycles").arg(dido_.cycles) + why()};
+        if (o == pb::Outcome::Error)
+            return {kExitCommandFailed, pb::DidoUnansweredText(dido_) + why()};
+        QString done = QStringLiteral("%1 cycles, inputs %2, closing command sent")
+                           .arg(dido_.answeredReads).arg(dido_.lastInputs);
+        if (dido_.unansweredReads() > 0) done += QStringLiteral("; ") + pb::DidoUnansweredText(dido_);
+        return {kExitOk, done};
     }
 
     Verdict poll() {
@@ -400,12 +395,16 @@ private:
         const pb::FirmwareJob fw{job_.firmwareFile, state_.deviceId, state_.modelKind, view_.version};
         pb::FirmwareUpgrade upgrade(link_, view_, view_, clock_);
         upgrade.setObserver(&view_);
+        upgrade.refuseUnfitImages(job_.allowPartial);
         const pb::UpgradeOutcome o = upgrade.run(fw, buffer);
         detail_.insert(QStringLiteral("file"), job_.firmwareFile);
         detail_.insert(QStringLiteral("blocksProgrammed"), view_.programDone);
         detail_.insert(QStringLiteral("blocksVerified"), view_.verifyDone);
         detail_.insert(QStringLiteral("blocks"), buffer.blockCount);
+        detail_.insert(QStringLiteral("blocksLeftOut"), buffer.blocksLeftOut());
         switch (o) {
+            case pb::UpgradeOutcome::ImageRefused:
+                return {kExitFirmwareRefused, upgrade.failure() + QStringLiteral("; nothing was sent")};
             case pb::UpgradeOutcome::ModelCheckFailed:
                 return {kExitFirmwareRefused, view_.status + QStringLiteral(" (") + upgrade.failure() +
                                                   QStringLiteral("); nothing was sent")};
@@ -433,8 +432,8 @@ private:
 
     QString interruptedWhere(const QString& verdict) const {
         if (job_.command == QLatin1String("dido"))
-            return view_.closingSent ? QStringLiteral("DI/DO stopped after %1 cycles; closing command sent")
-                                           .arg(view_.cyclesDone)
+            return dido_.closingSent ? QStringLiteral("DI/DO stopped after %1 cycles; closing command sent")
+                                           .arg(dido_.answeredReads)
                                      : verdict;
         if (!view_.stoppedWhere.isEmpty())
             return view_.stoppedWhere + QStringLiteral("; ") + MayLackFirmware();
@@ -451,6 +450,7 @@ private:
     pb::ProcedureContext ctx_{link_, view_, view_, view_, view_, view_, clock_, state_, &view_};
     UnitRecords& records_;
     QJsonObject detail_;
+    pb::DidoFindings dido_;
     bool sawTraffic_ = false;
     QString lastFailure_;
 };

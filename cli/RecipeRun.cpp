@@ -100,6 +100,8 @@ int RecipeExitCode(const pb::UnitVerdict& verdict) {
         case R::FirmwareHashMismatch:
         case R::FirmwareUnreadable:
         case R::FirmwareRefused:
+        case R::FirmwareNoImage:
+        case R::FirmwareTooLarge:
             return kExitFirmwareRefused;
         case R::FlashFailed:
         case R::VersionAfterUpgrade:

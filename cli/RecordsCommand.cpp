@@ -10,6 +10,7 @@
 #include "cli/ExitCode.h"
 #include "records/RecordStore.h"
 #include "records/RecordsExport.h"
+#include "records/RunWarning.h"
 
 namespace cli {
 namespace {
@@ -37,6 +38,12 @@ QString durationText(const RunRow& r) {
     return r.endMs > 0 ? QString::number(double(r.endMs - r.startMs) / 1000.0, 'f', 1) +
                              QStringLiteral(" s")
                        : QStringLiteral("-");
+}
+
+// A run's outcome, with the mark of a run that ended well short of all it was given.
+QString outcomeText(const RunRow& r) {
+    const QString code = pb::records::OutcomeCode(r.outcome);
+    return pb::records::RunWarningCode(r.details).isEmpty() ? code : code + QStringLiteral(", warning");
 }
 
 // The unit a run belongs to, as a person names it: its serial, or the link it was on.
@@ -84,7 +91,7 @@ int list(RecordStore& store, const RecordsJob& job) {
                 .arg(localTime(r.startMs), -19)
                 .arg(unitText(r), -unitWidth)
                 .arg(r.procedure, -18)
-                .arg(pb::records::OutcomeCode(r.outcome), -11)
+                .arg(outcomeText(r), -11)
                 .arg(durationText(r), 8)
                 .arg(r.operatorName)
                 .arg(store.isServer() ? QStringLiteral("  ") + r.station : QString()));
@@ -112,7 +119,8 @@ int show(RecordStore& store, const RecordsJob& job) {
                     .arg(unit->identity.modelKind)
                     .arg(unit->identity.deviceId);
     text += QStringLiteral("procedure  %1\n").arg(run->procedure);
-    text += QStringLiteral("outcome    %1\n").arg(pb::records::OutcomeCode(run->outcome));
+    text += QStringLiteral("outcome    %1%2\n")
+                .arg(pb::records::OutcomeCode(run->outcome), pb::records::RunWarningText(run->details, job.language));
     text += QStringLiteral("status     %1\n").arg(run->statusText);
     text += QStringLiteral("started    %1\n").arg(localTime(run->startMs));
     text += QStringLiteral("time       %1\n").arg(durationText(*run));

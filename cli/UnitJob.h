@@ -44,6 +44,7 @@ struct CommandJob {
     int moduleType = 0;   // module: index of the type list
     QString moduleNumber;
     QString firmwareFile;  // upgrade
+    bool allowPartial = false;  // upgrade: program the blocks the model takes of a longer file
     std::optional<pb::Recipe> recipe;  // run: the recipe, loaded and checked
     // The unit records: each unit's thread opens the store for itself.
     bool keepRecords = true;

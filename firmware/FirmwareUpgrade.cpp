@@ -39,6 +39,11 @@ UpgradeOutcome FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buff
         failure_ = QStringLiteral("the firmware file does not fit the controller");
         return UpgradeOutcome::ModelCheckFailed;
     }
+    fit_ = CheckImageFit(buffer, job.modelKind, allowPartial_);
+    if (refuseUnfit_ && !fit_.fits()) {
+        failure_ = fit_.reason(job.modelKind);
+        return UpgradeOutcome::ImageRefused;
+    }
 
     TestRunFrame run(TestId::FirmwareUpgrade, link_, view_, clock_, observer_);
     TimedBars bars(bars_, clock_);
@@ -74,6 +79,7 @@ UpgradeOutcome FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buff
         }
         bars.addTo(run.detail());
         run.detail().insert(QStringLiteral("blocksLeftOut"), buffer.blocksLeftOut());
+        if (upgraded) addWarning(run.detail(), buffer);
         if (!upgraded && flashTouched_) run.detail().insert(QStringLiteral("mayLackFirmware"), true);
         run.detail().insert(QStringLiteral("retries"),
                             QJsonObject{{QStringLiteral("program"), session.programRetries()},
@@ -86,6 +92,15 @@ UpgradeOutcome FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buff
     mayLackFirmware_ = outcome == UpgradeOutcome::Failed && flashTouched_;
     tellWhatTheEndingLeftUnsaid(outcome, buffer);
     return outcome;
+}
+
+void FirmwareUpgrade::addWarning(QJsonObject& detail, const FirmwareBuffer& buffer) const {
+    // An upgrade that went through but did not put the whole file in: ok, with a warning
+    // the records show beside the outcome.
+    if (buffer.blockCount == 0)
+        detail.insert(QStringLiteral("warning"), QStringLiteral("nothing-programmed"));
+    else if (buffer.blocksLeftOut() > 0)
+        detail.insert(QStringLiteral("warning"), QStringLiteral("blocks-left-out"));
 }
 
 void FirmwareUpgrade::tellWhatTheEndingLeftUnsaid(UpgradeOutcome outcome,

@@ -6,6 +6,7 @@
 
 #include "firmware/FirmwareImage.h"
 #include "firmware/FirmwareProgressView.h"
+#include "firmware/ImageFit.h"
 #include "procedures/ControllerFamily.h"
 #include "link/Clock.h"
 #include "link/Link.h"
@@ -27,6 +28,7 @@ struct FirmwareJob {
 
 enum class UpgradeOutcome {
     ModelCheckFailed,  // reported by the check; no test run began
+    ImageRefused,      // no image, or past the model's limit, for a caller that refuses one
     OpenFailed,        // "Connect device error!"
     NoLoader,          // model kind without a loader: "Command error!"
     Failed,            // "Command error!"
@@ -47,17 +49,31 @@ public:
     bool mayHaveLeftNoFirmware() const { return mayLackFirmware_; }
     // Who hears of the run (not of a model check that refused the file: no run began).
     void setObserver(RunObserver* observer) { observer_ = observer; }
+    // For a caller with no one to read the window's warnings: after the model check, an
+    // image that does not fit (ImageFit.h) is refused before the link opens. The window
+    // leaves this off.
+    void refuseUnfitImages(bool allowPartial) {
+        refuseUnfit_ = true;
+        allowPartial_ = allowPartial;
+    }
+    // The fit of the last run's image, as checked after the model check.
+    const ImageFitCheck& imageFit() const { return fit_; }
 
 private:
     // After the frame's ending: a unit the failure may have left without firmware, or
     // blocks of the file the model did not take.
     void tellWhatTheEndingLeftUnsaid(UpgradeOutcome outcome, const FirmwareBuffer& buffer);
+    // The warning code of an upgrade that went through without the whole file.
+    void addWarning(QJsonObject& detail, const FirmwareBuffer& buffer) const;
 
     Link& link_;
     TestRunView& view_;
     FirmwareProgressView& bars_;
     Clock& clock_;
     RunObserver* observer_ = nullptr;
+    bool refuseUnfit_ = false;
+    bool allowPartial_ = false;
+    ImageFitCheck fit_;
     QString failure_;
     bool flashTouched_ = false;
     bool mayLackFirmware_ = false;

@@ -35,6 +35,7 @@ enum class RecipeProblem {
 enum class RecipeReason {
     Passed,
     UpgradeNotNeeded,   // "%1": the version found, "%2": the range wanted
+    UpgradedPartly,     // passed with a warning: "%1" blocks left out, "%2" the model's cap
     WrongModelKind,     // "%1": found, "%2": expected
     WrongModelText,     // "%1": found, "%2": expected
     VersionUnreadable,  // "%1": the text reported
@@ -42,6 +43,7 @@ enum class RecipeReason {
     SerialMismatch,     // "%1": reported, "%2": scanned
     InputsMismatch,     // "%1" cycle, "%2" outputs, "%3" inputs read, "%4" expected
     InputNotRead,       // "%1" cycle, "%2" input number
+    InputsUnanswered,   // "%1" the read command, "%2" reads not answered, "%3" of
     ReplyMismatch,      // "%1": reply, "%2": pattern
     NoReply,
     TooFewRecords,         // "%1": found, "%2": at least
@@ -54,6 +56,8 @@ enum class RecipeReason {
     LinkNotOpened,         // "%1": why
     NoController,          // "%1": the ID asked
     FirmwareRefused,       // "%1": why (model check, no loader)
+    FirmwareNoImage,       // the file is a header without an image
+    FirmwareTooLarge,      // "%1": the file's blocks, "%2": the most the model reads
     FlashFailed,           // "%1": why
     Interrupted,
     NotRun,

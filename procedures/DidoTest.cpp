@@ -16,27 +16,42 @@ InputLamp lampOf(char input) {
     return input == '1' ? InputLamp::Yellow : InputLamp::White;
 }
 
-// The input states a run saw, for its record: each distinct state of inputs 1-8 once,
-// '1' on, '0' off, '-' not read (inputs 5-6 of the older controller).
-struct InputsSeen {
-    static constexpr int kMostKept = 32;
-    QByteArray now = QByteArray(kInputCount, '-');
-    QJsonArray states;
+// What the run found so far; `now` holds the inputs of the cycle in hand, '-' where not
+// read (inputs 5-6 of the older controller, or a read that was not answered).
+struct RunFindings {
+    static constexpr int kMostStatesKept = 32;
+    DidoFindings found;
+    QByteArray now;
 
-    void endCycle() {
-        const QString state = QString::fromLatin1(now);
-        if (states.size() < kMostKept && !states.contains(state)) states.append(state);
+    void beginCycle() { now = QByteArray(kInputCount, '-'); }
+    void endCycle(bool answered) {
+        ++found.cycles;
+        if (!answered) return;
+        ++found.answeredReads;
+        found.lastInputs = QString::fromLatin1(now);
+        if (found.inputStates.size() < kMostStatesKept && !found.inputStates.contains(found.lastInputs))
+            found.inputStates.append(found.lastInputs);
     }
 };
 
-// Shows inputs first, first+1, ... from the reply characters of the field.
-void showInputs(ProcedureContext& ctx, int first, const ReplyFrame& reply, ReplyField field,
-                InputsSeen& seen) {
+// Whether the reply characters of the field are the inputs' 0/1 digits.
+bool holdsInputs(const ReplyFrame& reply, ReplyField field) {
     const QByteArray inputs = reply.at(field);
-    for (int i = 0; i < inputs.size(); ++i) {
-        ctx.dido.setInputLamp(first + i, lampOf(inputs[i]));
-        if (first + i <= kInputCount) seen.now[first + i - 1] = inputs[i] == '1' ? '1' : '0';
-    }
+    if (inputs.size() != field.count) return false;
+    for (char c : inputs)
+        if (c != '0' && c != '1') return false;
+    return true;
+}
+
+// Shows inputs first, first+1, ... from the reply characters of the field; true when
+// they are the inputs' digits, which then count as read.
+bool showInputs(ProcedureContext& ctx, int first, const ReplyFrame& reply, ReplyField field,
+                RunFindings& seen) {
+    const QByteArray inputs = reply.at(field);
+    for (int i = 0; i < inputs.size(); ++i) ctx.dido.setInputLamp(first + i, lampOf(inputs[i]));
+    if (!holdsInputs(reply, field)) return false;
+    for (int i = 0; i < inputs.size() && first + i <= kInputCount; ++i) seen.now[first + i - 1] = inputs[i];
+    return true;
 }
 
 Exchange send(ProcedureContext& ctx, const QString& command) {
@@ -44,30 +59,35 @@ Exchange send(ProcedureContext& ctx, const QString& command) {
 }
 
 // The older controller: three outputs set one by one, inputs 1-4 from "IE", 7-8 from "DF".
-void runShortVariantCycle(ProcedureContext& ctx, InputsSeen& seen) {
+// True when both reads were answered.
+bool runShortVariantCycle(ProcedureContext& ctx, RunFindings& seen) {
     for (int k = 1; k <= 3; ++k) {
         ctx.view.processEvents();
         send(ctx, QStringLiteral("JD%1%2").arg(k).arg(ctx.dido.outputTicked(k) ? 1 : 0));
         ctx.clock.pause(kDidoPauseMs);
     }
 
+    bool answered = false;
     ctx.view.processEvents();
     if (const Exchange x = send(ctx, QStringLiteral("IE"));
         x && (x.reply.length() == reply::ieOlder::kLength ||
               x.reply.length() == reply::ieOlder::kLengthShort))
-        showInputs(ctx, 1, x.reply, reply::ieOlder::kInputs1To4, seen);
+        answered = showInputs(ctx, 1, x.reply, reply::ieOlder::kInputs1To4, seen);
 
     ctx.clock.pause(kDidoPauseMs);
     ctx.view.processEvents();
-    if (const Exchange x = send(ctx, QStringLiteral("DF"));
-        x && x.reply.length() == reply::df::kLength)
-        showInputs(ctx, 7, x.reply, reply::df::kInputs7To8, seen);
+    if (const Exchange x = send(ctx, QStringLiteral("DF")); x && x.reply.length() == reply::df::kLength)
+        answered = showInputs(ctx, 7, x.reply, reply::df::kInputs7To8, seen) && answered;
+    else
+        answered = false;
 
     ctx.clock.pause(kDidoPauseMs);
+    return answered;
 }
 
-// Every other controller: each ticked output pulsed, all eight inputs from "DG0".
-void runStandardVariantCycle(ProcedureContext& ctx, InputsSeen& seen) {
+// Every other controller: each ticked output pulsed, all eight inputs from "DG0". True
+// when the read was answered.
+bool runStandardVariantCycle(ProcedureContext& ctx, RunFindings& seen) {
     for (int k = 1; k <= kOutputCount; ++k) {
         if (!ctx.dido.outputTicked(k)) continue;
         ctx.view.processEvents();
@@ -75,27 +95,24 @@ void runStandardVariantCycle(ProcedureContext& ctx, InputsSeen& seen) {
         ctx.clock.pause(kDidoPauseMs);
     }
 
+    bool answered = false;
     ctx.view.processEvents();
-    if (const Exchange x = send(ctx, QStringLiteral("DG0"));
-        x && x.reply.length() == reply::dg0::kLength)
-        showInputs(ctx, 1, x.reply, reply::dg0::kInputs1To8, seen);
+    if (const Exchange x = send(ctx, QStringLiteral("DG0")); x && x.reply.length() == reply::dg0::kLength)
+        answered = showInputs(ctx, 1, x.reply, reply::dg0::kInputs1To8, seen);
 
     ctx.clock.pause(kDidoPauseMs);
+    return answered;
 }
 
 // Cycles until cancelled; false when the line went away first. A controller that does
 // not answer only leaves the lamps as they were, but a line that is gone (the peer hung
 // up, the adapter was pulled: the link has closed itself) can carry nothing more, and
 // cycling on would show a running test that is not.
-bool runCycles(ProcedureContext& ctx, int& cycles, InputsSeen& seen) {
+bool runCycles(ProcedureContext& ctx, RunFindings& seen) {
     const bool shortVariant = FamilyOf(ctx.state.modelKind).dido == DidoVariant::Short;
     while (ctx.state.didoRunning && ctx.link.isOpen()) {
-        if (shortVariant)
-            runShortVariantCycle(ctx, seen);
-        else
-            runStandardVariantCycle(ctx, seen);
-        seen.endCycle();
-        ++cycles;
+        seen.beginCycle();
+        seen.endCycle(shortVariant ? runShortVariantCycle(ctx, seen) : runStandardVariantCycle(ctx, seen));
     }
     if (!ctx.link.isOpen()) return false;
     // The closing command; its answer does not matter.
@@ -105,27 +122,47 @@ bool runCycles(ProcedureContext& ctx, int& cycles, InputsSeen& seen) {
     } else {
         send(ctx, QStringLiteral("JD"));
     }
+    seen.found.closingSent = true;
     return true;
 }
 
 }  // namespace
 
-Outcome DidoTestClick(ProcedureContext& ctx) {
+Outcome DidoTestClick(ProcedureContext& ctx, DidoFindings* found, DidoEnding ending) {
     const StartStopTest test{TestId::Dido, ctx.state.didoRunning, MsgId::DidoTest};
-    return RunStartStopTest(ctx, test, [&](TestRunFrame& run) {
+    const bool onlyStops = ctx.state.didoRunning;  // a click that stops a run runs none
+    RunFindings seen;
+    seen.found.readCommand = DidoReadCommand(ctx.state.modelKind);
+    const Outcome outcome = RunStartStopTest(ctx, test, [&](TestRunFrame& run) {
         // Cycle until cancelled, then send the closing command.
-        int cycles = 0;
-        InputsSeen seen;
-        const bool lineHeld = runCycles(ctx, cycles, seen);
-        run.detail().insert(QStringLiteral("cycles"), cycles);
-        run.detail().insert(QStringLiteral("inputStates"), seen.states);
+        const bool lineHeld = runCycles(ctx, seen);
+        run.detail().insert(QStringLiteral("cycles"), seen.found.cycles);
+        run.detail().insert(QStringLiteral("inputReadsAnswered"), seen.found.answeredReads);
+        run.detail().insert(QStringLiteral("inputStates"), QJsonArray::fromStringList(seen.found.inputStates));
 
         // Leave everything off; a line lost on the way is an error. The test has no end
         // of its own: the user's stop is how it ends well.
         for (int k = 1; k <= kInputCount; ++k) ctx.dido.setInputLamp(k, InputLamp::White);
         ctx.dido.untickAllOutputs();
-        return Judged(lineHeld);
+        const bool readSomething = seen.found.answeredReads > 0 || ending == DidoEnding::UserReadsLamps;
+        if (lineHeld && !readSomething)
+            run.detail().insert(QStringLiteral("failure"), DidoUnansweredText(seen.found));
+        return Judged(lineHeld && readSomething);
     });
+    if (found && !onlyStops) *found = seen.found;
+    return outcome;
+}
+
+QString DidoUnansweredText(const DidoFindings& found) {
+    return QStringLiteral("no reply to %1 in %2 of %3 cycles")
+        .arg(found.readCommand)
+        .arg(found.unansweredReads())
+        .arg(found.cycles);
+}
+
+QString DidoReadCommand(int modelKind) {
+    return FamilyOf(modelKind).dido == DidoVariant::Short ? QStringLiteral("IE and DF")
+                                                          : QStringLiteral("DG0");
 }
 
 }  // namespace pb

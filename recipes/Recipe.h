@@ -65,6 +65,9 @@ struct UpgradeStep {
     QByteArray sha256;  // 32 bytes
     VersionRange wanted;
     bool always = false;  // upgrade even when the version is already wanted
+    // Program the blocks the model takes of a file that has more; without it such a file
+    // is refused before the loader is entered.
+    bool allowPartial = false;
 };
 
 struct PollStep {

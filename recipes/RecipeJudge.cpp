@@ -53,16 +53,25 @@ StepVerdict judgeDidoReading(const DidoStep& step, const DidoReading& r) {
     return StepVerdict::pass();
 }
 
-StepVerdict judgeDido(const DidoStep& step, const QList<DidoReading>& readings) {
+StepVerdict judgeDido(const DidoStep& step, const QList<DidoReading>& readings,
+                      const QString& readCommand) {
+    QList<DidoReading> wanted;
+    int unanswered = 0;
     for (int cycle = 1; cycle <= step.cycles; ++cycle)
         for (int p = 0; p < step.patterns.size(); ++p) {
             DidoReading found{cycle, p, QString()};  // a reading never made: nothing read
             for (const DidoReading& r : readings)
                 if (r.cycle == cycle && r.pattern == p) found = r;
-            const StepVerdict v = judgeDidoReading(step, found);
-            if (!v.passed) return v;
+            if (found.inputs.isEmpty()) ++unanswered;
+            wanted << found;
         }
-    return StepVerdict::pass();
+    const StepVerdict noReply = StepVerdict::fail(
+        RecipeReason::InputsUnanswered,
+        {readCommand, QString::number(unanswered), QString::number(wanted.size())});
+    if (unanswered > 0 && unanswered == wanted.size()) return noReply;
+    for (const DidoReading& r : wanted)
+        if (const StepVerdict v = judgeDidoReading(step, r); !v.passed) return v;
+    return unanswered > 0 ? noReply : StepVerdict::pass();
 }
 
 StepVerdict judgePoll(const PollStep& step, int records) {

@@ -60,8 +60,11 @@ struct DidoReading {
 
 // One pattern against one reading; 'x' in the pattern is not checked.
 StepVerdict judgeDidoReading(const DidoStep& step, const DidoReading& reading);
-// The whole step: every cycle of every pattern must have been read and matched.
-StepVerdict judgeDido(const DidoStep& step, const QList<DidoReading>& readings);
+// The whole step: every cycle of every pattern must have been read and matched. A read
+// that was not answered fails the step even where the pattern checks no input; when
+// none was, the verdict says so, naming `readCommand` (what the inputs are read with).
+StepVerdict judgeDido(const DidoStep& step, const QList<DidoReading>& readings,
+                      const QString& readCommand);
 
 StepVerdict judgePoll(const PollStep& step, int records);
 

@@ -215,7 +215,7 @@ void Checker::step(const QJsonValue& v, const QString& path, Recipe& recipe) {
             dido(o, path, s.dido);
             break;
         case StepKind::Upgrade:
-            fields.unite({"file", "sha256", "version", "always"});
+            fields.unite({"file", "sha256", "version", "always", "allow-partial"});
             upgrade(o, path, s.upgrade);
             break;
         case StepKind::Poll:
@@ -334,6 +334,7 @@ void Checker::upgrade(const QJsonObject& o, const QString& path, UpgradeStep& ou
     }
     if (const auto r = range(o, path, QStringLiteral("version"), true)) out.wanted = *r;
     out.always = boolean(o, path, QStringLiteral("always")).value_or(false);
+    out.allowPartial = boolean(o, path, QStringLiteral("allow-partial")).value_or(false);
 }
 
 void Checker::poll(const QJsonObject& o, const QString& path, PollStep& out) {

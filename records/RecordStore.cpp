@@ -723,7 +723,7 @@ QSqlQuery RecordStore::runsQuery(const RunFilter& filter) {
         QStringLiteral(
             "SELECT r.id, r.start_ms, COALESCE(u.serial, u.link_text), r.procedure_id, "
             "r.outcome, r.end_ms - r.start_ms, r.operator_name, r.station, r.status_text, "
-            "r.unit_id FROM runs r JOIN units u ON u.id = r.unit_id") +
+            "r.unit_id, r.details FROM runs r JOIN units u ON u.id = r.unit_id") +
         whereClause(filter, &binds) + QStringLiteral(" ORDER BY r.start_ms DESC, r.id DESC");
     QSqlQuery q(database());
     q.prepare(sql);

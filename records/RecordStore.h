@@ -91,7 +91,7 @@ public:
     enum UnitColumn { UnitId, UnitSerial, UnitLink, UnitModel, UnitVersion, UnitLastSeen, UnitColumns };
     enum RunColumn {
         RunId, RunStartMs, RunSerial, RunProcedure, RunOutcome, RunDurationMs, RunOperator,
-        RunStation, RunStatus, RunUnitId, RunColumns
+        RunStation, RunStatus, RunUnitId, RunDetails, RunColumns
     };
 
     // Recipe runs (records/RecipeRunStore.cpp): one unit test grouping its steps' runs.

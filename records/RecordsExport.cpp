@@ -14,6 +14,7 @@
 #include <QTextDocument>
 
 #include "i18n/RecordsTexts.h"
+#include "records/RunWarning.h"
 
 namespace pb::records {
 namespace {
@@ -298,7 +299,8 @@ QStringList CsvColumns() {
             QStringLiteral("link"),      QStringLiteral("status_text"),
             QStringLiteral("frames"),    QStringLiteral("details_json"),
             QStringLiteral("recipe_run_id"), QStringLiteral("recipe"),
-            QStringLiteral("recipe_step"), QStringLiteral("recipe_verdict")};
+            QStringLiteral("recipe_step"), QStringLiteral("recipe_verdict"),
+            QStringLiteral("warning")};
 }
 
 QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
@@ -328,7 +330,7 @@ QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
                            QString::number(run.frameCount),
                            QString::fromUtf8(QJsonDocument(run.details).toJson(QJsonDocument::Compact)),
                            recipe.id > 0 ? QString::number(recipe.id) : QString(), recipe.recipe,
-                           recipe.step, recipe.verdict});
+                           recipe.step, recipe.verdict, RunWarningCode(run.details)});
     }
     return out;
 }
@@ -389,7 +391,8 @@ QString UnitReportHtml(RecordStore& store, qint64 unitId, int language) {
         if (run.procedure == QLatin1String("firmware-upgrade")) firmware << &run;
         html += QStringLiteral("<tr>") + Cell(LocalTime(run.startMs)) +
                 Cell(ProcedureName(run.procedure, language)) +
-                Cell(OutcomeName(run.outcome, language), run.outcome == Outcome::Ok ? "ok" : "bad") +
+                Cell(OutcomeName(run.outcome, language) + RunWarningText(run.details, language),
+                     run.outcome == Outcome::Ok ? "ok" : "bad") +
                 Cell(DurationText(run)) + Cell(run.operatorName) + Cell(run.station) +
                 Cell(run.statusText) + QStringLiteral("</tr>\n");
     }
@@ -411,7 +414,7 @@ QString UnitReportHtml(RecordStore& store, qint64 unitId, int language) {
             html += QStringLiteral("<tr>") + Cell(LocalTime(run->startMs)) + QStringLiteral("<td>") + Esc(line.file) +
                     QStringLiteral("<br/><span class=\"hash\">SHA-256 ") + Esc(line.sha256) + QStringLiteral("</span></td>") +
                     Cell(line.before) + Cell(line.after) +
-                    Cell(OutcomeName(run->outcome, language),
+                    Cell(OutcomeName(run->outcome, language) + RunWarningText(run->details, language),
                          run->outcome == Outcome::Ok ? "ok" : "bad") +
                     QStringLiteral("</tr>\n");
         }

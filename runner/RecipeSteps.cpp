@@ -7,6 +7,7 @@
 #include "procedures/CommandConsoles.h"
 #include "procedures/ConnectAndIdentify.h"
 #include "procedures/DidoPatterns.h"
+#include "procedures/DidoTest.h"
 #include "procedures/PollingTest.h"
 #include "procedures/SystemCommands.h"
 
@@ -167,7 +168,7 @@ StepOutcome RecipeSteps::dido(const DidoStep& step) {
     const RecipeMeasure id = seen.isEmpty() ? RecipeMeasure::PatternsReadNone
                              : someNotRead  ? RecipeMeasure::PatternsReadSomeNone
                                             : RecipeMeasure::PatternsRead;
-    return {judgeDido(step, readings),
+    return {judgeDido(step, readings, DidoReadCommand(state_.modelKind)),
             {id,
              {QString::number(read.size()), QString::number(qsizetype(step.cycles) * step.patterns.size()),
               seen.join(QStringLiteral(", "))}}};
@@ -223,8 +224,16 @@ StepOutcome RecipeSteps::upgrade(const UpgradeStep& step) {
     FirmwareBuffer buffer;
     FirmwareUpgrade upgrade(ctx_.link, view_, view_, clock_);
     upgrade.setObserver(&view_);
+    upgrade.refuseUnfitImages(step.allowPartial);
     const FirmwareJob job{path, state_.deviceId, state_.modelKind, before};
     switch (upgrade.run(job, buffer)) {
+        case UpgradeOutcome::ImageRefused:
+            return {upgrade.imageFit().fit == ImageFit::NoImage
+                        ? StepVerdict::fail(RecipeReason::FirmwareNoImage)
+                        : StepVerdict::fail(RecipeReason::FirmwareTooLarge,
+                                            {QString::number(upgrade.imageFit().blocksInFile),
+                                             QString::number(upgrade.imageFit().modelReads)}),
+                    {RecipeMeasure::NothingSent, {before}}};
         case UpgradeOutcome::ModelCheckFailed:
         case UpgradeOutcome::NoLoader:
             return {StepVerdict::fail(RecipeReason::FirmwareRefused, {upgrade.failure()}),
@@ -253,8 +262,12 @@ StepOutcome RecipeSteps::upgrade(const UpgradeStep& step) {
         return f;
     }
     const QString after = view_.identified->versionText;
-    return {judgeUpgradedVersion(step, after),
-            {RecipeMeasure::Upgraded, {before, after, blocks}}};
+    StepVerdict verdict = judgeUpgradedVersion(step, after);
+    // Passed, but not with the whole file: say so beside the pass.
+    if (verdict.passed && buffer.blocksLeftOut() > 0)
+        verdict = StepVerdict::pass(RecipeReason::UpgradedPartly,
+                                    {QString::number(buffer.blocksLeftOut()), blocks});
+    return {verdict, {RecipeMeasure::Upgraded, {before, after, blocks}}};
 }
 
 }  // namespace pb

@@ -166,3 +166,107 @@ TEST(CliExitCodes, SigintMidPollStopsAfterTheRecordInHand) {
     EXPECT_GE(received.count("0000QI"), 2);
     EXPECT_LT(received.count("0000QI"), 5);
 }
+
+namespace {
+
+// The outcome the unit records keep of the newest run of `procedure` in `store`.
+QString recordedOutcome(const QString& store, const QString& procedure) {
+    const CliResult r = RunCli({"records", "list", "--json", "--records", store, "--procedure", procedure});
+    const auto runs = r.eventsOf(QStringLiteral("run"));
+    return runs.isEmpty() ? QStringLiteral("(no run)") : runs.first().value("outcome").toString();
+}
+
+}  // namespace
+
+TEST(CliExitCodes, DidoWithoutOneAnsweredInputReadFailsWithTheReason) {
+    QTemporaryDir dir;
+    const QString store = dir.filePath("records.sqlite");
+    // A dead controller: nothing answers, not even the closing command.
+    SimProcess dead({"--model", "v5", "--id", "0001", "--silent-all"});
+    const CliResult r = RunCli(QStringList{"dido", "--model-kind", "3", "--id", "0001", "--outputs", "0000",
+                                           "--json", "--records", store} + dead.link());
+    EXPECT_EQ(r.exitCode, 5) << r.out.constData();
+    EXPECT_TRUE(messageOf(r).startsWith("no reply to DG0 in 1 of 1 cycles")) << qPrintable(messageOf(r));
+    const QJsonObject detail = r.eventsOf("result").value(0).value("detail").toObject();
+    EXPECT_EQ(detail.value("cycles").toInt(-1), 0);
+    EXPECT_FALSE(detail.contains("inputs"));  // nothing came to report
+    EXPECT_EQ(recordedOutcome(store, "dido"), "error");
+
+    // Answers everything but the input read, over three cycles.
+    SimProcess deaf({"--model", "v5", "--id", "0001", "--silent", "DG"});
+    const CliResult deafRun = RunCli(QStringList{"dido", "--cycles", "3", "--model-kind", "3", "--id", "0001",
+                                                 "--json", "--no-records"} + deaf.link());
+    EXPECT_EQ(deafRun.exitCode, 5);
+    EXPECT_TRUE(messageOf(deafRun).startsWith("no reply to DG0 in 3 of 3 cycles")) << qPrintable(messageOf(deafRun));
+    deaf.stop();
+    EXPECT_EQ(deaf.received().count("0001DG0"), 3);
+    EXPECT_EQ(deaf.received().last(), "0001JD");  // the closing command still went out
+
+    // Replies that come but are no input read: a spoilt checksum, a flood past any frame.
+    for (const char* fault : {"--bad-checksum", "--overlong"}) {
+        SCOPED_TRACE(fault);
+        SimProcess bad({"--model", "kv410", fault});
+        const CliResult badRun =
+            RunCli(QStringList{"dido", "--model-kind", "7", "--outputs", "0000", "--json", "--no-records"} + bad.link());
+        EXPECT_EQ(badRun.exitCode, 5);
+        EXPECT_TRUE(messageOf(badRun).startsWith("no reply to DG0 in 1 of 1 cycles")) << qPrintable(messageOf(badRun));
+    }
+
+    // The older controller reads its inputs with two commands; both must answer.
+    SimProcess old({"--model", "old20", "--id", "045", "--silent", "DF"}, /*pty=*/true);
+    ASSERT_TRUE(old.serving());
+    const CliResult oldRun = RunCli(QStringList{"dido", "--cycles", "2", "--model-kind", "4", "--id", "045",
+                                                "--json", "--no-records"} + old.link());
+    EXPECT_EQ(oldRun.exitCode, 5);
+    EXPECT_TRUE(messageOf(oldRun).startsWith("no reply to IE and DF in 2 of 2 cycles")) << qPrintable(messageOf(oldRun));
+}
+
+TEST(CliExitCodes, FirmwareWithNoImageOrPastTheModelsBlocksIsRefusedBeforeTheLoader) {
+    const SimModelCase m = ModelCaseFor(6);
+    QTemporaryDir dir;
+    const QString headerOnly = WriteFirmware(dir, m.header, {}, "header.KVF");
+    const QString huge = WriteFirmware(dir, m.header, PatternImage(200 * 1024), "huge.KVF");
+    for (const QString& file : {headerOnly, huge}) {
+        SCOPED_TRACE(qPrintable(file));
+        SimProcess sim({"--model", "v6", "--id", m.id});
+        const CliResult r = RunCli(QStringList{"upgrade", file, "--id", m.id, "--json", "--no-records"} + sim.link());
+        EXPECT_EQ(r.exitCode, 6);
+        EXPECT_TRUE(messageOf(r).contains("nothing was sent")) << qPrintable(messageOf(r));
+        sim.stop();
+        ASSERT_FALSE(sim.received().isEmpty());  // the identify went out, and only it
+        for (const QString& text : sim.received()) EXPECT_FALSE(text.contains("Z")) << qPrintable(text);
+    }
+    SimProcess sim({"--model", "v6", "--id", m.id});
+    EXPECT_TRUE(messageOf(RunCli(QStringList{"upgrade", headerOnly, "--id", m.id, "--json", "--no-records"} +
+                                 sim.link()))
+                    .startsWith("the firmware file holds no image after its 16-byte header"));
+    const CliResult tooMany = RunCli(QStringList{"upgrade", huge, "--id", m.id, "--json", "--no-records"} + sim.link());
+    EXPECT_TRUE(messageOf(tooMany).startsWith("the image makes 400 blocks; model kind 6 reads at most 126"))
+        << qPrintable(messageOf(tooMany));
+    EXPECT_EQ(tooMany.eventsOf("result").value(0).value("detail").toObject().value("blocksLeftOut").toInt(-1), 276);
+}
+
+TEST(CliExitCodes, AllowPartialProgramsWhatTheModelTakesAndSaysWhatWasLeftOut) {
+    const SimModelCase m = ModelCaseFor(6);
+    QTemporaryDir dir;
+    const QString huge = WriteFirmware(dir, m.header, PatternImage(200 * 1024), "huge.KVF");
+    const QString store = dir.filePath("records.sqlite");
+    SimProcess sim({"--model", "v6", "--id", m.id});
+    const CliResult r = RunCli(QStringList{"upgrade", huge, "--allow-partial", "--id", m.id, "--json",
+                                           "--records", store} + sim.link());
+    ASSERT_EQ(r.exitCode, 0) << r.out.constData();
+    const QJsonObject result = r.eventsOf("result").value(0);
+    EXPECT_TRUE(result.value("ok").toBool());
+    EXPECT_EQ(result.value("detail").toObject().value("blocks").toInt(), 124);
+    EXPECT_EQ(result.value("detail").toObject().value("blocksLeftOut").toInt(), 276);
+    EXPECT_TRUE(messageOf(r).contains("276 blocks of the file left out")) << qPrintable(messageOf(r));
+    EXPECT_EQ(recordedOutcome(store, "firmware-upgrade"), "ok");
+    const CliResult list = RunCli({"records", "list", "--records", store, "--procedure", "firmware-upgrade"});
+    EXPECT_TRUE(list.out.contains("ok, warning")) << list.out.constData();
+
+    // A file the model takes whole: nothing left out, and the field says so.
+    const QString small = WriteFirmware(dir, m.header, PatternImage(2 * 512), "small.KVF");
+    const CliResult whole = RunCli(QStringList{"upgrade", small, "--id", m.id, "--json", "--no-records"} + sim.link());
+    ASSERT_EQ(whole.exitCode, 0) << whole.out.constData();
+    EXPECT_EQ(whole.eventsOf("result").value(0).value("detail").toObject().value("blocksLeftOut").toInt(-1), 0);
+}

@@ -13,7 +13,7 @@ using namespace pbtest;
 
 namespace pb {
 inline void PrintTo(UpgradeOutcome o, std::ostream* os) {
-    const char* names[] = {"ModelCheckFailed", "OpenFailed", "NoLoader", "Failed", "Upgraded"};
+    const char* names[] = {"ModelCheckFailed", "ImageRefused", "OpenFailed", "NoLoader", "Failed", "Upgraded"};
     *os << names[int(o)];
 }
 }  // namespace pb
@@ -172,6 +172,9 @@ TEST(FirmwareBlockCounts, ExactMultiplesAndCapsDecideWhatIsSent) {
         ASSERT_EQ(rig.run(), UpgradeOutcome::Upgraded);
         expectCleanUpgrade(rig, image, c.sent, c.imageBlocks - c.sent);
         EXPECT_EQ(rig.runs.last().detail.value("blocksLeftOut").toInt(), c.imageBlocks - c.sent);
+        // The record is ok, with a warning when the model's cap cut the file.
+        EXPECT_EQ(rig.runs.last().detail.value("warning").toString(),
+                  c.imageBlocks > c.sent ? "blocks-left-out" : "");
         // The whole story a hover away: how many the file holds and the model takes.
         if (c.imageBlocks > c.sent) {
             EXPECT_EQ(rig.view.advice, QStringLiteral("The file holds %1 blocks; this model takes %2, so "
@@ -194,6 +197,7 @@ TEST(FirmwareBlockCounts, AnEmptyImageProgramsNothingButStillRestarts) {
     EXPECT_EQ(rig.runs.last().outcome, RunOutcome::Ok);
     EXPECT_EQ(rig.runs.last().detail.value("blocks").toInt(), 0);
     EXPECT_EQ(rig.runs.last().detail.value("programmed").toInt(), 0);
+    EXPECT_EQ(rig.runs.last().detail.value("warning").toString(), "nothing-programmed");
 }
 
 TEST(FirmwareRetries, ABlockSilentFourTimesPassesOnItsFifthAttempt) {

@@ -2,6 +2,8 @@
 // pauses, the input lamps, the cancel by a second click and the restored window.
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
+
 #include "i18n/Messages.h"
 #include "procedures/DidoTest.h"
 #include "tests/support/ProcedureHarness.h"
@@ -106,6 +108,12 @@ TEST(DidoTest, SilentControllerLeavesLampsAndTheLoopGoesOn) {
     EXPECT_TRUE(h.view.allInputsWhite());
     EXPECT_EQ(h.view.status(), "Command ok.");  // never reported as a failure
     EXPECT_FALSE(h.link.isOpen());
+    // The record tells what the lamps showed: one read of four answered, and its inputs.
+    ASSERT_EQ(h.runs.reports.size(), 1);
+    EXPECT_EQ(h.runs.last().outcome, RunOutcome::Ok);
+    EXPECT_EQ(h.runs.last().detail.value("cycles").toInt(), 4);
+    EXPECT_EQ(h.runs.last().detail.value("inputReadsAnswered").toInt(-1), 1);
+    EXPECT_EQ(h.runs.last().detail.value("inputStates").toArray(), QJsonArray({"11111111"}));
 }
 
 TEST(DidoTest, LinkThatDoesNotOpenRestoresTheWindow) {

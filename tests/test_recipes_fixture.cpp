@@ -89,10 +89,10 @@ TEST(RecipeOnTheFixture, DidoPassesOnTheLoopbackAndFailsWithAStuckInput) {
     SimBench bench(Model::V6);
     bench.controller.setLoopback(true);
     ASSERT_TRUE(bench.open());
-    EXPECT_TRUE(pb::judgeDido(dido->dido, RunDido(bench, dido->dido)).passed);
+    EXPECT_TRUE(pb::judgeDido(dido->dido, RunDido(bench, dido->dido), QStringLiteral("DG0")).passed);
 
     bench.controller.setStuckInput(3, false);
-    const pb::StepVerdict stuck = pb::judgeDido(dido->dido, RunDido(bench, dido->dido));
+    const pb::StepVerdict stuck = pb::judgeDido(dido->dido, RunDido(bench, dido->dido), QStringLiteral("DG0"));
     EXPECT_EQ(stuck.reason, pb::RecipeReason::InputsMismatch);
     EXPECT_EQ(stuck.text(0), "Cycle 1, outputs 0010: inputs 00000000, expected 0010xxxx");
 
@@ -102,9 +102,9 @@ TEST(RecipeOnTheFixture, DidoPassesOnTheLoopbackAndFailsWithAStuckInput) {
     const pb::RecipeStep* check = FirstOf(benchCheck, pb::StepKind::Dido);
     ASSERT_TRUE(check);
     bench.controller.setStuckInput(3, std::nullopt);
-    EXPECT_TRUE(pb::judgeDido(check->dido, RunDido(bench, check->dido)).passed);
+    EXPECT_TRUE(pb::judgeDido(check->dido, RunDido(bench, check->dido), QStringLiteral("DG0")).passed);
     bench.controller.setStuckInput(7, true);
-    EXPECT_EQ(pb::judgeDido(check->dido, RunDido(bench, check->dido)).reason,
+    EXPECT_EQ(pb::judgeDido(check->dido, RunDido(bench, check->dido), QStringLiteral("DG0")).reason,
               pb::RecipeReason::InputsMismatch);
 }
 

@@ -93,22 +93,22 @@ TEST(RecipeJudge, DidoFindsAStuckInputAndAMissedReading) {
         readings.append({cycle, 0, QStringLiteral("10001100")});
         readings.append({cycle, 1, QStringLiteral("0010--00")});  // 5, 6 not read: not checked
     }
-    EXPECT_TRUE(pb::judgeDido(step, readings).passed);
+    EXPECT_TRUE(pb::judgeDido(step, readings, QStringLiteral("DG0")).passed);
 
     auto stuck = readings;
     stuck[3].inputs = QStringLiteral("00000000");  // input 3 stays off in cycle 2
-    const StepVerdict v = pb::judgeDido(step, stuck);
+    const StepVerdict v = pb::judgeDido(step, stuck, QStringLiteral("DG0"));
     EXPECT_EQ(v.reason, RecipeReason::InputsMismatch);
     EXPECT_EQ(v.text(0), "Cycle 2, outputs 0010: inputs 00000000, expected 0010xx00");
 
     auto unread = readings;
     unread[2].inputs = QStringLiteral("100000-0");
-    const StepVerdict u = pb::judgeDido(step, unread);
+    const StepVerdict u = pb::judgeDido(step, unread, QStringLiteral("DG0"));
     EXPECT_EQ(u.reason, RecipeReason::InputNotRead);
     EXPECT_EQ(u.args, (QStringList{QStringLiteral("2"), QStringLiteral("7")}));
     // A reading never made fails the step too.
     readings.removeLast();
-    EXPECT_EQ(pb::judgeDido(step, readings).reason, RecipeReason::InputNotRead);
+    EXPECT_EQ(pb::judgeDido(step, readings, QStringLiteral("DG0")).reason, RecipeReason::InputNotRead);
 }
 
 TEST(RecipeJudge, PollReplyAndReboot) {

@@ -237,6 +237,24 @@ TEST(RecipeRunnerDido, PassesOnTheLoopbackFailsWithAStuckInputOnBothVariants) {
     EXPECT_EQ(ReasonOf(unread, 0), RecipeReason::InputNotRead);
 }
 
+TEST(RecipeRunnerDido, AReadThatIsNotAnsweredFailsEvenWhereNoInputIsChecked) {
+    constexpr char kUnchecked[] =
+        R"({"kind": "dido", "cycles": 2, "patterns": [{"outputs": "0000", "inputs": "xxxxxxxx"}]})";
+    Bench v6(Model::V6);
+    ASSERT_TRUE(RunOn(v6, Steps(kUnchecked)).verdict.passed);
+
+    v6.controller.faults().silentPrefixes = {QStringLiteral("DG")};
+    const pb::RecipeRunResult deaf = RunOn(v6, Steps(kUnchecked));
+    EXPECT_EQ(ReasonOf(deaf, 0), RecipeReason::InputsUnanswered);
+    EXPECT_EQ(deaf.verdict.reason.text(0), "No reply to DG0 in 2 of 2 reads");
+    EXPECT_EQ(deaf.verdict.reason.text(2), QStringLiteral("2 次讀取中有 2 次 DG0 沒有回覆"));
+
+    // The older controller: two commands read its inputs.
+    Bench old(Model::Old20, QStringLiteral("012"));
+    old.controller.faults().silentPrefixes = {QStringLiteral("DF")};
+    EXPECT_EQ(RunOn(old, Steps(kUnchecked)).verdict.reason.text(0), "No reply to IE and DF in 2 of 2 reads");
+}
+
 TEST(RecipeRunnerReplies, PollSendAndModuleJudgeWhatCameBack) {
     Bench bench(Model::V6);  // five records seeded
     const pb::RecipeRunResult r = RunOn(bench, Steps(R"(
@@ -319,18 +337,21 @@ TEST(RecipeRunnerFlow, ACancelEndsTheStepInHandAndLeavesTheRestNotRun) {
 // Upgrades against the V6 family's loader: pinned by hash, skipped when the version is
 // already wanted, judged again after (the simulated controller keeps its version).
 struct UpgradeCase {
-    explicit UpgradeCase() {
+    explicit UpgradeCase(int imageBytes = 3 * 512 + 40) {
         file = dir.filePath(QStringLiteral("fw.KVF"));
-        bytes = pbtest::FirmwareFileBytes(pbtest::ModelCaseFor(6).header, pbtest::PatternImage(3 * 512 + 40, 3));
+        bytes = pbtest::FirmwareFileBytes(pbtest::ModelCaseFor(6).header, pbtest::PatternImage(imageBytes, 3));
         QFile f(file);
         f.open(QIODevice::WriteOnly);
         f.write(bytes);
     }
-    pb::Recipe recipe(const QByteArray& version, bool always, const QByteArray& sha = {}) const {
+    // `more`: further fields of the step, each with its leading comma.
+    pb::Recipe recipe(const QByteArray& version, bool always, const QByteArray& sha = {},
+                      const QByteArray& more = {}) const {
         const QByteArray hash =
             sha.isEmpty() ? QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex() : sha;
         return Steps(R"({"kind": "upgrade", "file": ")" + file.toUtf8() + R"(", "sha256": ")" + hash +
-                     R"(", "version": )" + version + R"(, "always": )" + (always ? "true" : "false") + "}");
+                     R"(", "version": )" + version + R"(, "always": )" + (always ? "true" : "false") + more +
+                     "}");
     }
     QTemporaryDir dir;
     QString file;
@@ -369,6 +390,63 @@ TEST(RecipeRunnerUpgrade, AWrongHashSendsNothingACorruptVerifyFails) {
     bench.controller.faults().corruptVerifyBlock = 1;
     const pb::RecipeRunResult corrupt = RunOn(bench, fw.recipe(R"({"min": "V6.01.00"})", true));
     EXPECT_EQ(ReasonOf(corrupt, 0), RecipeReason::FlashFailed) << corrupt.results[0].verdict.text(0);
+}
+
+bool enteredTheLoader(const sim::Controller& c) {
+    for (const QString& text : c.commands())
+        if (text.contains(u'Z')) return true;
+    return false;
+}
+
+TEST(RecipeRunnerUpgrade, NoImageOrMoreBlocksThanTheModelReadsIsRefusedBeforeTheLoader) {
+    const UpgradeCase headerOnly(0);
+    Bench bench(Model::V6);
+    const QByteArray blank = bench.controller.flash();
+    bench.controller.clearCommands();
+    const pb::RecipeRunResult empty = RunOn(bench, headerOnly.recipe(R"({"min": "V6.01.00"})", true));
+    EXPECT_EQ(ReasonOf(empty, 0), RecipeReason::FirmwareNoImage) << empty.results[0].verdict.text(0);
+    EXPECT_FALSE(enteredTheLoader(bench.controller)) << bench.controller.commands().join(' ');
+    EXPECT_EQ(bench.controller.flash(), blank);
+
+    const UpgradeCase huge(200 * 1024);
+    const pb::RecipeRunResult tooMany = RunOn(bench, huge.recipe(R"({"min": "V6.01.00"})", true));
+    EXPECT_EQ(ReasonOf(tooMany, 0), RecipeReason::FirmwareTooLarge);
+    EXPECT_EQ(tooMany.verdict.reason.text(0), "The firmware image makes 400 blocks; this controller reads at most 126");
+    EXPECT_FALSE(enteredTheLoader(bench.controller));
+    EXPECT_EQ(bench.controller.flash(), blank);
+}
+
+TEST(RecipeRunnerUpgrade, AllowPartialProgramsTheModelsShareAndPassesWithAWarning) {
+    const UpgradeCase huge(200 * 1024);
+    Bench bench(Model::V6);
+    QTemporaryDir dir;
+    pb::records::RecordStore store;
+    ASSERT_TRUE(store.openSqlite(dir.filePath(QStringLiteral("r.sqlite"))).ok());
+    const pb::RecipeRunResult r =
+        RunOn(bench, huge.recipe(R"({"min": "V6.01.00"})", true, {}, R"(, "allow-partial": true)"), kSerial,
+              nullptr, &store);
+    EXPECT_TRUE(r.verdict.passed) << r.results[0].verdict.text(0);
+    EXPECT_EQ(ReasonOf(r, 0), RecipeReason::UpgradedPartly);
+    EXPECT_EQ(r.results[0].verdict.text(0),
+              "Passed with a warning: 276 blocks of the file left out, the model takes 124");
+    EXPECT_EQ(bench.controller.flash().left(124 * 512), huge.bytes.mid(16, 124 * 512));
+
+    // The step and its upgrade run keep the warning.
+    const QList<pb::records::RecipeRunRow> runs = store.recipeRuns({});
+    ASSERT_EQ(runs.size(), 1);
+    EXPECT_TRUE(runs[0].steps[0].reasonText.startsWith("Passed with a warning")) << runs[0].steps[0].reasonText;
+    pb::records::RunFilter upgradeRuns;
+    upgradeRuns.procedure = QStringLiteral("firmware-upgrade");
+    const QList<pb::records::RunRow> upgrades = store.runs(upgradeRuns);
+    ASSERT_EQ(upgrades.size(), 1);
+    EXPECT_EQ(upgrades[0].outcome, pb::records::Outcome::Ok);
+    EXPECT_EQ(upgrades[0].details.value("warning").toString(), "blocks-left-out");
+    // Every list and export shows it as ok with the warning.
+    const QByteArray csv = pb::records::ExportCsv(store, upgradeRuns);
+    EXPECT_TRUE(csv.split('\n').value(0).trimmed().endsWith(",warning")) << csv.left(400).toStdString();
+    EXPECT_TRUE(csv.split('\n').value(1).trimmed().endsWith(",blocks-left-out")) << csv.toStdString();
+    const QString html = pb::records::UnitReportHtml(store, upgrades[0].unitId, 2);
+    EXPECT_TRUE(html.contains(QStringLiteral("（警告：檔案有 276 塊未寫入）")));
 }
 
 TEST(RecipeRunnerRecords, OneRecipeRunGroupsItsStepsRunsAndListsStepsNotRun) {
