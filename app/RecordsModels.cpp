@@ -61,7 +61,8 @@ void RecordsRunsModel::setLanguage(int language) {
     const RecordText heads[] = {RecordText::ColStarted, RecordText::ColStarted, RecordText::ColUnit,
                                 RecordText::ColProcedure, RecordText::ColOutcome, RecordText::ColDuration,
                                 RecordText::ColOperator, RecordText::ColStation, RecordText::ColStatus,
-                                RecordText::ColUnit, RecordText::ColStatus};
+                                RecordText::ColUnit, RecordText::ColStatus, RecordText::ColUnit,
+                                RecordText::ColRecipe, RecordText::ColStep, RecordText::ColStep};
     for (int c = 0; c < RecordStore::RunColumns; ++c)
         setHeaderData(c, Qt::Horizontal, pb::Text(heads[c], language));
     if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
@@ -76,13 +77,26 @@ QVariant RecordsRunsModel::data(const QModelIndex& index, int role) const {
     }
     const QVariant value = QSqlQueryModel::data(index, role);
     if (role != Qt::DisplayRole) return value;
+    const auto column = [&](int c) { return QSqlQueryModel::data(this->index(index.row(), c)); };
     switch (index.column()) {
     case RecordStore::RunStartMs: return RecordsTimeText(value.toLongLong());
-    case RecordStore::RunProcedure: return pb::ProcedureName(value.toString(), language_);
+    case RecordStore::RunProcedure:
+        if (isUnitTest(index.row()))
+            return pb::Text(RecordText::UnitTestOf, language_).arg(column(RecordStore::RunRecipe).toString());
+        return pb::ProcedureName(value.toString(), language_);
+    case RecordStore::RunStatus:
+        // A unit test that failed: the step where, and why.
+        if (isUnitTest(index.row()) && !column(RecordStore::RunFailingStep).isNull()) {
+            const QString label = column(RecordStore::RunFailingLabel).toString();
+            return pb::Text(RecordText::FailedAtStep, language_)
+                .arg(column(RecordStore::RunFailingStep).toInt() + 1)
+                .arg(pb::ShownStepLabel(label, label, language_), pb::ShownText(value.toString(), language_));
+        }
+        return pb::ShownText(value.toString(), language_);
     case RecordStore::RunOutcome: {
         // A run that ended well short of all it was given says so beside its outcome.
-        const QJsonObject details = QJsonDocument::fromJson(
-            QSqlQueryModel::data(this->index(index.row(), RecordStore::RunDetails)).toString().toUtf8()).object();
+        const QJsonObject details =
+            QJsonDocument::fromJson(column(RecordStore::RunDetails).toString().toUtf8()).object();
         return RecordsOutcomeText(value.toString(), language_) +
                pb::records::RunWarningText(details, language_);
     }
@@ -93,8 +107,16 @@ QVariant RecordsRunsModel::data(const QModelIndex& index, int role) const {
     }
 }
 
+bool RecordsRunsModel::isUnitTest(int row) const {
+    return QSqlQueryModel::data(index(row, RecordStore::RunKind)).toInt() == 1;
+}
+
 qint64 RecordsRunsModel::runId(int row) const {
-    return QSqlQueryModel::data(index(row, RecordStore::RunId)).toLongLong();
+    return isUnitTest(row) ? 0 : QSqlQueryModel::data(index(row, RecordStore::RunId)).toLongLong();
+}
+
+qint64 RecordsRunsModel::recipeRunId(int row) const {
+    return isUnitTest(row) ? QSqlQueryModel::data(index(row, RecordStore::RunId)).toLongLong() : 0;
 }
 
 qint64 RecordsRunsModel::unitId(int row) const {
@@ -142,7 +164,7 @@ QVariant RecordsTrafficModel::data(const QModelIndex& index, int role) const {
                                                                           : RecordText::DirectionFailed,
                         language_);
     case Bytes: return pb::records::FrameText(f.bytes);
-    case Verdict: return f.verdict;
+    case Verdict: return pb::FrameVerdictText(f.verdict, language_);
     case Note: return f.note;
     default: return {};
     }

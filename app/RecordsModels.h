@@ -26,10 +26,13 @@ public:
     using QSqlQueryModel::QSqlQueryModel;
     void setLanguage(int language);
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    // The row's procedure run, or its unit test (recipe run): one of the two is 0.
     qint64 runId(int row) const;
+    qint64 recipeRunId(int row) const;
     qint64 unitId(int row) const;
 
 private:
+    bool isUnitTest(int row) const;
     int language_ = 0;
 };
 

@@ -274,6 +274,7 @@ void RecordsWindow::applyTexts() {
     procedure_->addItem(t(RecordText::Any), QString());
     for (const QString& id : pb::KnownProcedureIds())
         procedure_->addItem(pb::ProcedureName(id, language_), id);
+    procedure_->addItem(t(RecordText::ProcRecipe), QLatin1String(pb::records::kRecipeProcedure));
     procedure_->setCurrentIndex(procedureIndex);
 
     unitsModel_->setLanguage(language_);
@@ -312,8 +313,8 @@ void RecordsWindow::refresh() {
     unitsModel_->setLanguage(language_);
     runsModel_->setLanguage(language_);
     for (int c : {int(RecordStore::UnitId), int(RecordStore::UnitLink)}) unitsView_->hideColumn(c);
-    for (int c : {int(RecordStore::RunId), int(RecordStore::RunUnitId), int(RecordStore::RunDetails)})
-        runsView_->hideColumn(c);
+    for (int c = RecordStore::RunUnitId; c < RecordStore::RunColumns; ++c) runsView_->hideColumn(c);
+    runsView_->hideColumn(RecordStore::RunId);
     // Keep the chosen unit chosen (among the rows fetched so far).
     for (int row = 0; unit && row < unitsModel_->rowCount(); ++row)
         if (unitsModel_->unitId(row) == unit) unitsView_->selectRow(row);
@@ -363,7 +364,30 @@ void RecordsWindow::onUnitChosen() {
 
 void RecordsWindow::onRunChosen() {
     const QModelIndex current = runsView_->currentIndex();
-    showRun(current.isValid() ? runsModel_->runId(current.row()) : 0);
+    if (current.isValid() && runsModel_->recipeRunId(current.row()) > 0)
+        showUnitTest(runsModel_->recipeRunId(current.row()));
+    else
+        showRun(current.isValid() ? runsModel_->runId(current.row()) : 0);
+}
+
+void RecordsWindow::showUnitTest(qint64 recipeRunId) {
+    const std::optional<pb::records::RecipeRunRow> test = store_.recipeRun(recipeRunId);
+    trafficModel_->setTraffic({});
+    if (!test) {
+        details_->clear();
+        return;
+    }
+    const auto t = [this](RecordText id) { return pb::Text(id, language_); };
+    QStringList lines = pb::records::RecipeRunLines(*test, 0, language_);
+    lines << QString()
+          << t(RecordText::ColOutcome) + QStringLiteral(": ") +
+                 RecordsOutcomeText(pb::records::OutcomeCode(test->outcome()), language_)
+          << t(RecordText::ColStarted) + QStringLiteral(": ") + RecordsTimeText(test->startMs)
+          << t(RecordText::ColSerial) + QStringLiteral(": ") + test->unitSerial
+          << t(RecordText::ColLink) + QStringLiteral(": ") + test->linkText
+          << t(RecordText::ColOperator) + QStringLiteral(": ") + test->operatorName
+          << t(RecordText::ColStation) + QStringLiteral(": ") + test->station;
+    details_->setPlainText(lines.join(u'\n'));
 }
 
 void RecordsWindow::showRun(qint64 runId) {
@@ -383,7 +407,7 @@ void RecordsWindow::showRun(qint64 runId) {
           << t(RecordText::ColLink) + QStringLiteral(": ") + run->linkText
           << t(RecordText::ColOperator) + QStringLiteral(": ") + run->operatorName
           << t(RecordText::ColStation) + QStringLiteral(": ") + run->station
-          << t(RecordText::ColStatus) + QStringLiteral(": ") + run->statusText << QString()
+          << t(RecordText::ColStatus) + QStringLiteral(": ") + pb::ShownText(run->statusText, language_) << QString()
           << QString::fromUtf8(QJsonDocument(run->details).toJson(QJsonDocument::Indented));
     // A step of a recipe run: the unit test it belongs to comes first.
     if (const auto recipeRun = store_.recipeRun(store_.recipeRunOf(runId)))
@@ -395,14 +419,20 @@ void RecordsWindow::showRun(qint64 runId) {
 pb::records::RunFilter RecordsWindow::selection() const {
     pb::records::RunFilter f = filter();
     const QModelIndexList rows = runsView_->selectionModel()->selectedRows();
-    for (const QModelIndex& row : rows) f.runIds << runsModel_->runId(row.row());
+    for (const QModelIndex& row : rows) {
+        if (const qint64 test = runsModel_->recipeRunId(row.row()); test > 0) f.recipeRunIds << test;
+        else f.runIds << runsModel_->runId(row.row());
+    }
     return f;
 }
 
 qint64 RecordsWindow::reportUnit() const {
     if (unitId_ > 0) return unitId_;
     const QModelIndex current = runsView_->currentIndex();
-    return current.isValid() ? runsModel_->unitId(current.row()) : 0;
+    if (!current.isValid()) return 0;
+    // A link's runs before any identify are of no unit to report on.
+    const std::optional<pb::records::UnitRow> unit = store_.unit(runsModel_->unitId(current.row()));
+    return unit && unit->identified ? unit->id : 0;
 }
 
 bool RecordsWindow::finishExport(bool ok, const QString& path, qsizetype runs) {

@@ -59,6 +59,7 @@ public:
 private:
     pb::records::RunFilter filter() const;
     void showRun(qint64 runId);
+    void showUnitTest(qint64 recipeRunId);
     void onUnitChosen();
     void onRunChosen();
     void exportWithDialog(const QString& filter, const QString& suffix,

@@ -269,6 +269,8 @@ public:
         e.kind = UnitEvent::Kind::Result;
         e.exitCode = v.exitCode;
         e.text = v.message;
+        // The command's run in the records, by what it is: `records show <runId>`.
+        if (records_.lastRunId() > 0) detail_.insert(QStringLiteral("runId"), records_.lastRunId());
         e.detail = detail_;
         report_.emitEvent(e);
         return e;

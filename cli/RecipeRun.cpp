@@ -54,6 +54,12 @@ private:
     int language_;
 };
 
+QJsonArray runIds(const QList<qint64>& ids) {
+    QJsonArray array;
+    for (qint64 id : ids) array.append(id);
+    return array;
+}
+
 QJsonObject detailOf(const pb::Recipe& recipe, const QString& scanned, const pb::RecipeRunResult& r,
                      int language) {
     QJsonArray steps;
@@ -66,7 +72,8 @@ QJsonObject detailOf(const pb::Recipe& recipe, const QString& scanned, const pb:
                                  {QStringLiteral("reason"), s.verdict.reason == pb::RecipeReason::NotRun
                                                                 ? QString() : s.verdict.text(language)},
                                  {QStringLiteral("attempts"), s.attempts},
-                                 {QStringLiteral("measured"), r.measured.value(i).text(language)}});
+                                 {QStringLiteral("measured"), r.measured.value(i).text(language)},
+                                 {QStringLiteral("runIds"), runIds(r.stepRunIds.value(i))}});
     }
     QJsonObject o{{QStringLiteral("recipe"), recipe.product},
                   {QStringLiteral("recipeHash"), recipe.hashHex()},
@@ -78,7 +85,11 @@ QJsonObject detailOf(const pb::Recipe& recipe, const QString& scanned, const pb:
                   {QStringLiteral("steps"), steps}};
     if (r.verdict.failingStep >= 0) o.insert(QStringLiteral("reason"), r.verdict.reason.text(language));
     if (r.identity) o.insert(QStringLiteral("controller"), pb::ToJson(*r.identity));
-    if (r.recordId > 0) o.insert(QStringLiteral("recordId"), r.recordId);
+    // recordId: the same number under its older name.
+    if (r.recordId > 0) {
+        o.insert(QStringLiteral("recipeRunId"), r.recordId);
+        o.insert(QStringLiteral("recordId"), r.recordId);
+    }
     return o;
 }
 

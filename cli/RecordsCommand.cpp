@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QSaveFile>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -55,17 +56,62 @@ void printJsonLine(const QJsonObject& o) {
     std::fputs((QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n').constData(), stdout);
 }
 
+// A unit test (recipe run) as the lists name it: "R3", apart from run 3.
+QString recipeRunName(qint64 id) {
+    return QStringLiteral("R%1").arg(id);
+}
+
+// The unit a recipe run belongs to: its unit's serial, or the link it was on.
+QString unitText(const pb::records::RecipeRunRow& r) {
+    return r.unitSerial.isEmpty() ? QStringLiteral("(%1)").arg(r.linkText) : r.unitSerial;
+}
+
+QString durationText(const pb::records::RecipeRunRow& r) {
+    return r.endMs > 0 ? QString::number(double(r.endMs - r.startMs) / 1000.0, 'f', 1) + QStringLiteral(" s")
+                       : QStringLiteral("-");
+}
+
+// "step 1 identify: why" for a unit test that failed; empty when none failed.
+QString failingText(const pb::records::RecipeRunRow& r) {
+    const pb::records::RecipeStepRow* step = r.failing();
+    if (!step) return r.reasonText;
+    return QStringLiteral("step %1 %2: %3").arg(step->index + 1).arg(step->label, r.reasonText);
+}
+
+QJsonObject recipeRunEvent(const pb::records::RecipeRunRow& r) {
+    QJsonObject o = pb::records::RecipeRunJson(r);
+    o.insert(QStringLiteral("event"), QStringLiteral("recipe-run"));
+    return o;
+}
+
 int list(RecordStore& store, const RecordsJob& job) {
     const QList<RunRow> runs = store.runs(job.filter);
+    const QList<pb::records::RecipeRunRow> tests = store.recipeRuns(job.filter);
+    // Runs and unit tests in one list, newest first: a unit test is a row of its own.
+    struct Line {
+        qint64 startMs, id;
+        const RunRow* run;
+        const pb::records::RecipeRunRow* test;
+    };
+    QList<Line> lines;
+    for (const RunRow& r : runs) lines.append({r.startMs, r.id, &r, nullptr});
+    for (const auto& t : tests) lines.append({t.startMs, t.id, nullptr, &t});
+    std::stable_sort(lines.begin(), lines.end(), [](const Line& a, const Line& b) {
+        return a.startMs != b.startMs ? a.startMs > b.startMs : a.id > b.id;
+    });
     if (job.json) {
-        for (const RunRow& r : runs) {
-            QJsonObject o = pb::records::RunJson(r);
+        for (const Line& l : lines) {
+            if (l.test) {
+                printJsonLine(recipeRunEvent(*l.test));
+                continue;
+            }
+            QJsonObject o = pb::records::RunJson(*l.run);
             o.insert(QStringLiteral("event"), QStringLiteral("run"));
             printJsonLine(o);
         }
         return kExitOk;
     }
-    if (runs.isEmpty()) {
+    if (lines.isEmpty()) {
         out(QStringLiteral("no runs recorded%1\n")
                 .arg(job.filter.serial.isEmpty() && job.filter.unitId == 0 && !job.filter.outcome &&
                              job.filter.procedure.isEmpty() && job.filter.fromMs == 0 &&
@@ -75,7 +121,7 @@ int list(RecordStore& store, const RecordsJob& job) {
         return kExitOk;
     }
     int unitWidth = 4;
-    for (const RunRow& r : runs) unitWidth = qMax(unitWidth, int(unitText(r).size()));
+    for (const Line& l : lines) unitWidth = qMax(unitWidth, int((l.run ? unitText(*l.run) : unitText(*l.test)).size()));
     out(QStringLiteral("%1  %2  %3  %4  %5  %6  %7\n")
             .arg(QStringLiteral("run"), 6)
             .arg(QStringLiteral("started"), -19)
@@ -85,7 +131,24 @@ int list(RecordStore& store, const RecordsJob& job) {
             .arg(QStringLiteral("time"), 8)
             .arg(QStringLiteral("operator"))
             .chopped(1) + (store.isServer() ? QStringLiteral("  station\n") : QStringLiteral("\n")));
-    for (const RunRow& r : runs)
+    for (const Line& l : lines) {
+        if (const pb::records::RecipeRunRow* t = l.test) {
+            // The unit test: its recipe, the outcome of its verdict and where it failed.
+            QString line = QStringLiteral("%1  %2  %3  %4  %5  %6  %7%8")
+                               .arg(recipeRunName(t->id), 6)
+                               .arg(localTime(t->startMs), -19)
+                               .arg(unitText(*t), -unitWidth)
+                               .arg(QStringLiteral("recipe ") + t->recipeName, -18)
+                               .arg(pb::records::OutcomeCode(t->outcome()), -11)
+                               .arg(durationText(*t), 8)
+                               .arg(t->operatorName)
+                               .arg(store.isServer() ? QStringLiteral("  ") + t->station : QString());
+            const QString failing = failingText(*t);
+            if (!failing.isEmpty()) line += QStringLiteral("  ") + failing;
+            out(line + u'\n');
+            continue;
+        }
+        const RunRow& r = *l.run;
         out(QStringLiteral("%1  %2  %3  %4  %5  %6  %7%8\n")
                 .arg(r.id, 6)
                 .arg(localTime(r.startMs), -19)
@@ -95,10 +158,48 @@ int list(RecordStore& store, const RecordsJob& job) {
                 .arg(durationText(r), 8)
                 .arg(r.operatorName)
                 .arg(store.isServer() ? QStringLiteral("  ") + r.station : QString()));
+    }
+    return kExitOk;
+}
+
+// A unit test: its recipe, verdict, where it failed, and every step with its runs.
+int showRecipeRun(RecordStore& store, const RecordsJob& job) {
+    const std::optional<pb::records::RecipeRunRow> t = store.recipeRun(job.recipeRunId);
+    if (!t) return failure(QStringLiteral("no recipe run %1 in the records").arg(recipeRunName(job.recipeRunId)));
+    if (job.json) {
+        QJsonObject o = recipeRunEvent(*t);
+        if (const std::optional<UnitRow> unit = store.unit(t->unitId); unit && unit->identified)
+            o.insert(QStringLiteral("unit"), pb::records::UnitJson(*unit));
+        printJsonLine(o);
+        return kExitOk;
+    }
+    QString text = QStringLiteral("recipe run %1\n").arg(recipeRunName(t->id));
+    text += QStringLiteral("unit       %1\n").arg(unitText(*t));
+    text += QStringLiteral("recipe     %1 (SHA-256 %2)\n").arg(t->recipeName, t->recipeHash);
+    text += QStringLiteral("scanned    %1\n").arg(t->scannedSerial);
+    text += QStringLiteral("verdict    %1 (outcome %2)\n").arg(t->verdict, pb::records::OutcomeCode(t->outcome()));
+    if (const QString failing = failingText(*t); !failing.isEmpty())
+        text += QStringLiteral("failed at  %1\n").arg(failing);
+    text += QStringLiteral("started    %1\n").arg(localTime(t->startMs));
+    text += QStringLiteral("time       %1\n").arg(durationText(*t));
+    text += QStringLiteral("link       %1\n").arg(t->linkText);
+    text += QStringLiteral("station    %1\n").arg(t->station);
+    text += QStringLiteral("operator   %1\n").arg(t->operatorName);
+    for (const pb::records::RecipeStepRow& s : t->steps) {
+        QStringList runIds;
+        for (qint64 id : s.runIds) runIds << QString::number(id);
+        text += QStringLiteral("  %1. %2  %3").arg(s.index + 1).arg(s.label, s.verdict);
+        if (!s.measured.isEmpty()) text += QStringLiteral("  ") + s.measured;
+        if (s.verdict == QLatin1String("fail")) text += QStringLiteral("  ") + s.reasonText;
+        if (!runIds.isEmpty()) text += QStringLiteral("  (run %1)").arg(runIds.join(QStringLiteral(", ")));
+        text += u'\n';
+    }
+    out(text);
     return kExitOk;
 }
 
 int show(RecordStore& store, const RecordsJob& job) {
+    if (job.recipeRunId > 0) return showRecipeRun(store, job);
     const std::optional<RunRow> run = store.run(job.runId);
     if (!run) return failure(QStringLiteral("no run %1 in the records").arg(job.runId));
     const pb::records::KeptTraffic traffic = store.traffic(run->id);
@@ -106,7 +207,7 @@ int show(RecordStore& store, const RecordsJob& job) {
     if (job.json) {
         QJsonObject o = pb::records::RunJson(*run);
         o.insert(QStringLiteral("event"), QStringLiteral("run"));
-        if (unit) o.insert(QStringLiteral("unit"), pb::records::UnitJson(*unit));
+        if (unit && unit->identified) o.insert(QStringLiteral("unit"), pb::records::UnitJson(*unit));
         o.insert(QStringLiteral("frames"), pb::records::TrafficJson(traffic));
         printJsonLine(o);
         return kExitOk;
@@ -119,6 +220,17 @@ int show(RecordStore& store, const RecordsJob& job) {
                     .arg(unit->identity.modelKind)
                     .arg(unit->identity.deviceId);
     text += QStringLiteral("procedure  %1\n").arg(run->procedure);
+    // A step of a unit test names it: the run's own outcome is not the unit's verdict.
+    if (run->recipeRunId > 0) {
+        if (const auto t = store.recipeRun(run->recipeRunId)) {
+            QString step;
+            for (const pb::records::RecipeStepRow& s : t->steps)
+                if (s.index == run->recipeStep) step = QStringLiteral(", step %1 %2").arg(s.index + 1).arg(s.label);
+            text += QStringLiteral("unit test  %1: recipe %2%3, verdict %4%5\n")
+                        .arg(recipeRunName(t->id), t->recipeName, step, t->verdict,
+                             t->failing() ? QStringLiteral(" (") + failingText(*t) + u')' : QString());
+        }
+    }
     text += QStringLiteral("outcome    %1%2\n")
                 .arg(pb::records::OutcomeCode(run->outcome), pb::records::RunWarningText(run->details, job.language));
     text += QStringLiteral("status     %1\n").arg(run->statusText);
@@ -221,10 +333,14 @@ QString ParseRecordsAction(const QStringList& args, RecordsJob& job) {
     if (args.isEmpty()) return QStringLiteral("records wants list, show RUN or export");
     job.action = args[0];
     if (job.action == QLatin1String("show")) {
+        // A run's number, or a unit test's as the list names it: "R3".
         bool ok = false;
-        job.runId = args.value(1).toLongLong(&ok);
-        if (args.size() != 2 || !ok || job.runId <= 0)
-            return QStringLiteral("records show wants one run number");
+        QString number = args.value(1);
+        const bool recipeRun = number.startsWith(u'R', Qt::CaseInsensitive);
+        const qint64 id = (recipeRun ? number.mid(1) : number).toLongLong(&ok);
+        if (args.size() != 2 || !ok || id <= 0)
+            return QStringLiteral("records show wants one run number (or R and a recipe run's number)");
+        (recipeRun ? job.recipeRunId : job.runId) = id;
         return {};
     }
     if (job.action != QLatin1String("list") && job.action != QLatin1String("export"))

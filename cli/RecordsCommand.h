@@ -13,7 +13,8 @@ struct RecordsJob {
     QString action;    // list, show, export
     QString path;      // empty: the default store
     QString url;       // the shared server to read instead; empty: none
-    qint64 runId = 0;  // show
+    qint64 runId = 0;  // show: a procedure run ("records show 12")
+    qint64 recipeRunId = 0;  // show: a unit test, a recipe run ("records show R3")
     pb::records::RunFilter filter;
     QString format;  // export: json, csv, html, pdf
     QString output;  // export: empty or "-" is standard output (not for pdf)

@@ -44,6 +44,10 @@ pb::RunObserver* UnitRecords::observer() const {
     return observer_.get();
 }
 
+qint64 UnitRecords::lastRunId() const {
+    return observer_ ? observer_->lastRunId() : 0;
+}
+
 void UnitRecords::follow(pb::Link& link) {
     if (observer_)
         QObject::connect(&link, &pb::Link::traffic, observer_.get(),

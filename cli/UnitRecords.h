@@ -32,6 +32,8 @@ public:
     pb::records::RecordStore* store() const { return observer_ ? store_.get() : nullptr; }
     // The link's frames go with the run being kept.
     void follow(pb::Link& link);
+    // The run kept last (the command's own, after its connect); 0 when none.
+    qint64 lastRunId() const;
     // What went wrong with the store since last asked, once; empty when nothing.
     QString takeWarning();
 

@@ -1,8 +1,12 @@
 #include "i18n/RecordsTexts.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 #include "i18n/Messages.h"
+#include "i18n/RecipeTexts.h"
+#include "i18n/StationTexts.h"
+#include "i18n/TrafficTexts.h"
 #include "procedures/TestId.h"
 
 namespace pb {
@@ -148,6 +152,14 @@ constexpr Row kTexts[] = {
     {{u"The port is 1 to 65535, not '%1'.", u"端口应为 1 到 65535,而不是“%1”。",
       u"連接埠應為 1 到 65535,而不是「%1」。"}},
     {{u"The option '%1' cannot be passed on.", u"无法传递选项“%1”。", u"無法傳遞選項「%1」。"}},
+    {{u"Unit test", u"单元测试", u"單元測試"}},
+    {{u"Unit test: %1", u"单元测试: %1", u"單元測試: %1"}},
+    {{u"step %1 %2: %3", u"第 %1 步 %2: %3", u"第 %1 步 %2: %3"}},
+    {{u"not read: %1", u"未读取: %1", u"未讀取: %1"}},
+    {{u"the upgrade did not finish", u"更新未完成", u"更新未完成"}},
+    {{u"no connect after the upgrade", u"更新后没有连接设备", u"更新後沒有連接設備"}},
+    {{u"the connect after the upgrade failed", u"更新后连接设备失败", u"更新後連接設備失敗"}},
+    {{u"no connect before the upgrade", u"更新前没有连接设备", u"更新前沒有連接設備"}},
 };
 static_assert(std::size(kTexts) == size_t(kRecordTextCount));
 
@@ -160,7 +172,104 @@ constexpr RecordText kProcedureTexts[] = {
 };
 static_assert(std::size(kProcedureTexts) == size_t(TestId::AwaitAnswer) + 1);
 
+// One phrase of a table in every language, and how to find it in an English text: its
+// "%1".."%9" stand for values, kept as they are.
+struct Phrase {
+    QString text[kLanguageCount];
+    QRegularExpression english;  // the whole English text, each value a group
+    QList<int> argOrder;         // the value number (from 0) of each group
+};
+
+Phrase MakePhrase(const QString (&texts)[kLanguageCount]) {
+    Phrase p;
+    for (int l = 0; l < kLanguageCount; ++l) p.text[l] = texts[l];
+    static const QRegularExpression mark(QStringLiteral("%([1-9])"));
+    QString pattern;
+    qsizetype from = 0;
+    for (auto it = mark.globalMatch(texts[0]); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        pattern += QRegularExpression::escape(texts[0].mid(from, m.capturedStart() - from)) + QStringLiteral("(.*?)");
+        p.argOrder << m.captured(1).toInt() - 1;
+        from = m.capturedEnd();
+    }
+    pattern += QRegularExpression::escape(texts[0].mid(from));
+    p.english.setPattern(QRegularExpression::anchoredPattern(pattern));
+    return p;
+}
+
+// The phrases a record keeps: the window's endings and the recipes' reasons and what
+// they measured. Longest first, so "Command error!" wins over a shorter phrase within it.
+const QList<Phrase>& Phrases() {
+    static const QList<Phrase> phrases = [] {
+        QList<Phrase> list;
+        const auto add = [&list](auto textOf) {
+            QString texts[kLanguageCount];
+            for (int l = 0; l < kLanguageCount; ++l) texts[l] = textOf(l);
+            if (!texts[0].isEmpty()) list << MakePhrase(texts);
+        };
+        for (int id = 0; id < kMessageCount; ++id)
+            add([id](int l) { return Msg(MsgId(id), LanguageAt(l)); });
+        for (int id = int(RecipeReason::UpgradeNotNeeded); id < int(RecipeReason::NotRun); ++id)
+            add([id](int l) { return Text(RecipeReason(id), l); });
+        for (int id = int(RecipeMeasure::Identity); id <= int(RecipeMeasure::Upgraded); ++id)
+            add([id](int l) { return Text(RecipeMeasure(id), l); });
+        std::stable_sort(list.begin(), list.end(),
+                         [](const Phrase& a, const Phrase& b) { return a.text[0].size() > b.text[0].size(); });
+        return list;
+    }();
+    return phrases;
+}
+
+QString Shown(const Phrase& p, const QRegularExpressionMatch& m, int language) {
+    QStringList args(p.argOrder.isEmpty() ? 0 : *std::max_element(p.argOrder.begin(), p.argOrder.end()) + 1);
+    for (qsizetype g = 0; g < p.argOrder.size(); ++g) args[p.argOrder[g]] = m.captured(int(g) + 1);
+    return FillArgs(p.text[language], args);
+}
+
 }  // namespace
+
+QString NotReadText(const QString& code, int language) {
+    static const std::pair<const char*, RecordText> whys[] = {
+        {"upgrade-failed", RecordText::NotReadUpgradeFailed},
+        {"no-identify", RecordText::NotReadNoIdentify},
+        {"identify-failed", RecordText::NotReadIdentifyFailed},
+        {"no-identify-before", RecordText::NotReadNoIdentifyBefore}};
+    for (const auto& [name, text] : whys)
+        if (code == QLatin1String(name)) return Text(RecordText::NotRead, language).arg(Text(text, language));
+    return Text(RecordText::NotRead, language).arg(code.isEmpty() ? QStringLiteral("?") : code);
+}
+
+QString ShownText(const QString& stored, int language) {
+    if (language <= 0 || language >= kLanguageCount || stored.isEmpty()) return stored;
+    // The whole text one phrase, or a phrase and then more ("Command error! <why>").
+    for (const Phrase& p : Phrases()) {
+        const QRegularExpressionMatch m = p.english.match(stored);
+        if (m.hasMatch()) return Shown(p, m, language);
+    }
+    for (const Phrase& p : Phrases()) {
+        if (!p.argOrder.isEmpty() || !stored.startsWith(p.text[0] + u' ')) continue;
+        return p.text[language] + u' ' + ShownText(stored.mid(p.text[0].size() + 1), language);
+    }
+    return stored;
+}
+
+QString ShownStepLabel(const QString& kind, const QString& label, int language) {
+    const std::optional<StepKind> k = stepKindFromName(kind);
+    if (language <= 0 || label != kind || !k) return label;
+    RecipeStep step;
+    step.kind = *k;
+    return StepName(step, language);
+}
+
+QString FrameVerdictText(const QString& word, int language) {
+    static const std::pair<const char*, TrafficText> words[] = {
+        {"good", TrafficText::VerdictGood},   {"bad", TrafficText::VerdictBad},
+        {"lowercase", TrafficText::VerdictLowercase}, {"none", TrafficText::VerdictNone},
+        {"no-reply", TrafficText::NoReply},   {"link-closed", TrafficText::LinkClosed}};
+    for (const auto& [name, text] : words)
+        if (word == QLatin1String(name)) return Text(text, language);
+    return word;
+}
 
 QString Text(RecordText id, int language) {
     const int lang = language >= 0 && language < kLanguageCount ? language : 0;

@@ -135,8 +135,17 @@ enum class RecordText {
     UrlPassword,
     UrlBadPort,    // "%1": the port given
     UrlBadOption,  // "%1": the option
+    // A unit test (recipe run) as a row of the lists, and a value the run did not read.
+    ProcRecipe,
+    UnitTestOf,    // "%1": the recipe
+    FailedAtStep,  // "%1" step number, "%2" its label, "%3" why
+    NotRead,       // "%1": why
+    NotReadUpgradeFailed,
+    NotReadNoIdentify,
+    NotReadIdentifyFailed,
+    NotReadNoIdentifyBefore,
 };
-inline constexpr int kRecordTextCount = int(RecordText::UrlBadOption) + 1;
+inline constexpr int kRecordTextCount = int(RecordText::NotReadNoIdentifyBefore) + 1;
 
 QString Text(RecordText id, int language);
 
@@ -148,5 +157,19 @@ const QStringList& KnownProcedureIds();
 // "PASS", "FAIL", "Not run", ... for a recipe run's or step's verdict code ("pass",
 // "fail", "not-run", "interrupted", "running"); the code itself when unknown.
 QString RecipeVerdictName(const QString& code, int language);
+
+// "not read: <why>" for the code a record keeps of a value it could not read
+// (records::kNotRead*); "not read" alone for an unknown or empty code.
+QString NotReadText(const QString& code, int language);
+
+// A text the records keep language-free (in English: a status line, a step's reason or what
+// it measured, a frame's verdict) as the window shows it in `language`: each known phrase
+// of the message and recipe tables in that language, the values it names kept; a text
+// not known stays as it is.
+QString ShownText(const QString& stored, int language);
+// A recipe step's label as kept (its kind's name when the recipe gave none) in `language`.
+QString ShownStepLabel(const QString& kind, const QString& label, int language);
+// A frame's verdict or failure word ("good", "no-reply", ...) in `language`.
+QString FrameVerdictText(const QString& word, int language);
 
 }  // namespace pb

@@ -61,6 +61,12 @@ const QList<Migration>& Migrations() {
           QStringLiteral("CREATE TABLE outbox (id {KEY}, run_id {BIG} UNIQUE REFERENCES runs(id), "
                          "recipe_run_id {BIG} UNIQUE REFERENCES recipe_runs(id), "
                          "queued_ms {BIG} NOT NULL, changes INTEGER NOT NULL DEFAULT 0)")}},
+        // A unit is its model family and serial: two controllers of different families
+        // that report the same serial are two units. Known units get the new key (their
+        // runs stay theirs); a serial whose family was never read keeps "serial:<serial>".
+        {5,
+         {QStringLiteral("UPDATE units SET unit_key = 'unit:' || CAST(model_kind AS VARCHAR(12)) || ':' || serial "
+                         "WHERE serial IS NOT NULL AND model_kind IS NOT NULL")}},
     };
     return steps;
 }

@@ -43,10 +43,9 @@ qint64 RecordStore::beginRecipeRun(const RecipeRunStart& start) {
     QSqlDatabase db = database();
     if (const QSqlError error = dialect_->beginWrite(db); error.isValid())
         return fail(error, QStringLiteral("starting a recipe run")), 0;
-    // The unit as far as known: the scanned serial names it until an identify says more.
-    UnitIdentity unit;
-    unit.serial = start.scannedSerial.trimmed();
-    const qint64 unitId = ensureUnit(unit, start.linkText, start.startMs);
+    // Under its link until the controller says which unit it is: a scanned serial is a
+    // label, not a unit (and has no model family); it stays with the recipe run.
+    const qint64 unitId = ensureUnit(UnitIdentity{}, start.linkText, start.startMs);
     if (unitId == 0) return 0;
     QSqlQuery q(db);
     q.prepare(QStringLiteral(
@@ -192,42 +191,56 @@ bool RecordStore::readRecipeSteps(RecipeRunRow& row) {
     return true;
 }
 
-QList<RecipeRunRow> RecordStore::recipeRuns(const RunFilter& filter, int limit) {
-    QList<RecipeRunRow> rows;
-    if (!open_) return rows;
+QString RecordStore::recipeWhereClause(const RunFilter& filter, QVariantList* binds) const {
     QStringList parts;
-    QVariantList binds;
     if (filter.unitId > 0) {
         parts << QStringLiteral("rr.unit_id = ?");
-        binds << filter.unitId;
+        *binds << filter.unitId;
     }
     if (!filter.serial.isEmpty()) {
         parts << QStringLiteral("(UPPER(u.serial) LIKE UPPER(?) OR UPPER(rr.scanned_serial) LIKE UPPER(?))");
-        binds << u'%' + filter.serial + u'%' << u'%' + filter.serial + u'%';
+        *binds << u'%' + filter.serial + u'%' << u'%' + filter.serial + u'%';
     }
     if (!filter.station.isEmpty()) {
         parts << QStringLiteral("UPPER(rr.station) LIKE UPPER(?)");
-        binds << u'%' + filter.station + u'%';
+        *binds << u'%' + filter.station + u'%';
     }
     if (filter.fromMs > 0) {
         parts << QStringLiteral("rr.start_ms >= ?");
-        binds << filter.fromMs;
+        *binds << filter.fromMs;
     }
     if (filter.toMs > 0) {
         parts << QStringLiteral("rr.start_ms < ?");
-        binds << filter.toMs;
+        *binds << filter.toMs;
     }
-    if (!filter.runIds.isEmpty()) {
-        QStringList marks;
-        for (qint64 id : filter.runIds) {
-            marks << QStringLiteral("?");
-            binds << id;
+    if (filter.outcome) {
+        // A unit test's outcome is that of its verdict; no verdict is "open-failed".
+        const QStringList verdicts = RecipeVerdictsOf(*filter.outcome);
+        if (verdicts.isEmpty()) parts << QStringLiteral("1 = 0");
+        else {
+            parts << QStringLiteral("rr.verdict = ?");
+            *binds << verdicts.constFirst();
         }
-        parts << QStringLiteral("rr.id IN (SELECT recipe_run_id FROM runs WHERE id IN (%1))")
-                     .arg(marks.join(u','));
     }
-    QString sql = QLatin1String(kRecipeRunSelect);
-    if (!parts.isEmpty()) sql += QStringLiteral(" WHERE ") + parts.join(QLatin1String(" AND "));
+    if (!filter.procedure.isEmpty() && filter.procedure != QLatin1String(kRecipeProcedure))
+        parts << QStringLiteral("1 = 0");
+    if (filter.selects()) {
+        QStringList either;
+        if (!filter.recipeRunIds.isEmpty()) either << QStringLiteral("rr.id IN (%1)").arg(marks(filter.recipeRunIds, binds));
+        if (!filter.runIds.isEmpty())
+            either << QStringLiteral("rr.id IN (SELECT recipe_run_id FROM runs WHERE id IN (%1))")
+                          .arg(marks(filter.runIds, binds));
+        parts << u'(' + either.join(QLatin1String(" OR ")) + u')';
+    }
+    return parts.isEmpty() ? QString() : QStringLiteral(" WHERE ") + parts.join(QLatin1String(" AND "));
+}
+
+QList<RecipeRunRow> RecordStore::recipeRuns(const RunFilter& filter, int limit) {
+    QList<RecipeRunRow> rows;
+    if (!open_) return rows;
+    QVariantList binds;
+    const QString where = recipeWhereClause(filter, &binds);
+    QString sql = QLatin1String(kRecipeRunSelect) + where;
     sql += QStringLiteral(" ORDER BY rr.start_ms DESC, rr.id DESC");
     if (limit >= 0) sql += QStringLiteral(" LIMIT %1").arg(limit);
     QSqlQuery q(database());

@@ -43,10 +43,6 @@ bool WriterAlive(const QString& writer) {
     return pid > 0 && ::kill(pid_t(pid), 0) == 0;
 }
 
-QString UnitKey(const UnitIdentity& identity, const QString& linkText) {
-    return identity.serial.isEmpty() ? QStringLiteral("link:") + linkText : QStringLiteral("serial:") + identity.serial;
-}
-
 QVariant TextOrNull(const QString& text) {
     return text.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(text);
 }
@@ -80,8 +76,8 @@ bool RoomToWrite(const QString& folder) {
 constexpr char kRunSelect[] =
     "SELECT r.id, r.unit_id, u.serial, r.station, r.operator_name, r.link_text, "
     "r.procedure_id, r.start_ms, r.end_ms, r.outcome, r.status_text, r.details, "
-    "t.frame_count, t.dropped FROM runs r JOIN units u ON u.id = r.unit_id "
-    "LEFT JOIN traffic t ON t.run_id = r.id";
+    "t.frame_count, t.dropped, r.recipe_run_id, r.recipe_step FROM runs r "
+    "JOIN units u ON u.id = r.unit_id LEFT JOIN traffic t ON t.run_id = r.id";
 
 RunRow ReadRun(const QSqlQuery& q) {
     RunRow row;
@@ -99,6 +95,8 @@ RunRow ReadRun(const QSqlQuery& q) {
     row.details = QJsonDocument::fromJson(q.value(11).toString().toUtf8()).object();
     row.frameCount = q.value(12).toLongLong();
     row.framesDropped = q.value(13).toLongLong();
+    row.recipeRunId = q.value(14).toLongLong();
+    row.recipeStep = q.value(15).isNull() ? -1 : q.value(15).toInt();
     return row;
 }
 
@@ -332,6 +330,16 @@ qint64 RecordStore::ensureUnit(const UnitIdentity& identity, const QString& link
     // One statement: stations writing the same unit at once neither add it twice nor
     // fail. The identity as last identified; parts not known now stay as they were.
     QSqlQuery q(database());
+    QString key = UnitKey(identity, linkText);
+    if (!identity.serial.isEmpty() && identity.modelKind < 0) {
+        // A serial without its family: the unit of that serial last seen, if any.
+        q.prepare(QStringLiteral("SELECT unit_key FROM units WHERE serial = ? AND model_kind IS NOT NULL "
+                                 "ORDER BY last_seen_ms DESC, id DESC LIMIT 1"));
+        q.addBindValue(identity.serial);
+        if (!q.exec()) return failed(q, QStringLiteral("adding the unit")), 0;
+        if (q.next()) key = q.value(0).toString();
+        q.finish();
+    }
     q.prepare(QStringLiteral(
         "INSERT INTO units (unit_key, serial, link_text, model_kind, model_text, version, "
         "device_id, first_seen_ms, last_seen_ms) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) "
@@ -345,7 +353,7 @@ qint64 RecordStore::ensureUnit(const UnitIdentity& identity, const QString& link
         "THEN excluded.first_seen_ms ELSE units.first_seen_ms END, "
         "last_seen_ms = CASE WHEN units.last_seen_ms < excluded.last_seen_ms "
         "THEN excluded.last_seen_ms ELSE units.last_seen_ms END RETURNING id"));
-    q.addBindValue(UnitKey(identity, linkText));
+    q.addBindValue(key);
     q.addBindValue(TextOrNull(identity.serial));
     q.addBindValue(linkText);
     q.addBindValue(identity.modelKind >= 0 ? QVariant(identity.modelKind)
@@ -628,10 +636,20 @@ std::optional<UnitRow> RecordStore::unit(qint64 unitId) {
 
 void RecordStore::prepareUnits(QSqlQuery& q, const QString& select, const QString& serialPart) {
     // LIKE on UPPER of both sides: case-blind in SQLite and PostgreSQL alike.
-    QString sql = select;
-    if (!serialPart.isEmpty()) sql += QStringLiteral(" WHERE UPPER(u.serial) LIKE UPPER(?)");
+    // A link's runs before any identify are no unit: never listed as one.
+    QString sql = select + QStringLiteral(" WHERE u.serial IS NOT NULL");
+    if (!serialPart.isEmpty()) sql += QStringLiteral(" AND UPPER(u.serial) LIKE UPPER(?)");
     q.prepare(sql + QStringLiteral(" ORDER BY u.last_seen_ms DESC, u.id DESC"));
     if (!serialPart.isEmpty()) q.addBindValue(u'%' + serialPart + u'%');
+}
+
+QString RecordStore::marks(const QList<qint64>& ids, QVariantList* binds) {
+    QStringList marks;
+    for (qint64 id : ids) {
+        marks << QStringLiteral("?");
+        *binds << id;
+    }
+    return marks.join(u',');
 }
 
 QString RecordStore::whereClause(const RunFilter& filter, QVariantList* binds) const {
@@ -664,13 +682,13 @@ QString RecordStore::whereClause(const RunFilter& filter, QVariantList* binds) c
         parts << QStringLiteral("UPPER(r.station) LIKE UPPER(?)");
         *binds << u'%' + filter.station + u'%';
     }
-    if (!filter.runIds.isEmpty()) {
-        QStringList marks;
-        for (qint64 id : filter.runIds) {
-            marks << QStringLiteral("?");
-            *binds << id;
-        }
-        parts << QStringLiteral("r.id IN (%1)").arg(marks.join(u','));
+    if (filter.selects()) {
+        // The runs chosen, and those of the unit tests chosen.
+        QStringList either;
+        if (!filter.runIds.isEmpty()) either << QStringLiteral("r.id IN (%1)").arg(marks(filter.runIds, binds));
+        if (!filter.recipeRunIds.isEmpty())
+            either << QStringLiteral("r.recipe_run_id IN (%1)").arg(marks(filter.recipeRunIds, binds));
+        parts << u'(' + either.join(QLatin1String(" OR ")) + u')';
     }
     return parts.isEmpty() ? QString() : QStringLiteral(" WHERE ") + parts.join(QLatin1String(" AND "));
 }
@@ -718,13 +736,27 @@ QSqlQuery RecordStore::unitsQuery(const QString& serialPart) {
 }
 
 QSqlQuery RecordStore::runsQuery(const RunFilter& filter) {
+    // The procedure runs and the unit tests (recipe runs) in one list: a unit test is a row
+    // of its own, with the outcome of its verdict and its failing step.
+    // The binds in the order of the text: each half's clause made in its turn.
     QVariantList binds;
+    const QString runsWhere = whereClause(filter, &binds);
+    const QString recipesWhere = recipeWhereClause(filter, &binds);
     const QString sql =
         QStringLiteral(
             "SELECT r.id, r.start_ms, COALESCE(u.serial, u.link_text), r.procedure_id, "
             "r.outcome, r.end_ms - r.start_ms, r.operator_name, r.station, r.status_text, "
-            "r.unit_id, r.details FROM runs r JOIN units u ON u.id = r.unit_id") +
-        whereClause(filter, &binds) + QStringLiteral(" ORDER BY r.start_ms DESC, r.id DESC");
+            "r.unit_id, r.details, 0, NULL, NULL, NULL FROM runs r JOIN units u ON u.id = r.unit_id") +
+        runsWhere +
+        QStringLiteral(
+            " UNION ALL SELECT rr.id, rr.start_ms, COALESCE(u.serial, u.link_text), '%1', "
+            "CASE rr.verdict WHEN 'pass' THEN 'ok' WHEN 'fail' THEN 'error' ELSE rr.verdict END, "
+            "rr.end_ms - rr.start_ms, rr.operator_name, rr.station, rr.reason_text, rr.unit_id, NULL, 1, "
+            "rr.recipe_name, rr.failing_step, (SELECT s.label FROM recipe_steps s WHERE "
+            "s.recipe_run_id = rr.id AND s.step_index = rr.failing_step) "
+            "FROM recipe_runs rr JOIN units u ON u.id = rr.unit_id")
+            .arg(QLatin1String(kRecipeProcedure)) +
+        recipesWhere + QStringLiteral(" ORDER BY 2 DESC, 1 DESC");
     QSqlQuery q(database());
     q.prepare(sql);
     for (const QVariant& bind : binds) q.addBindValue(bind);

@@ -89,17 +89,22 @@ public:
     QSqlQuery runsQuery(const RunFilter& filter);
     // Column order of unitsQuery and runsQuery.
     enum UnitColumn { UnitId, UnitSerial, UnitLink, UnitModel, UnitVersion, UnitLastSeen, UnitColumns };
+    // A unit test's row: RunKind 1, RunId its recipe run id, RunProcedure "recipe", RunOutcome
+    // that of its verdict, RunStatus why it failed, and its recipe and failing step; a
+    // procedure run's: RunKind 0, the last three null.
     enum RunColumn {
         RunId, RunStartMs, RunSerial, RunProcedure, RunOutcome, RunDurationMs, RunOperator,
-        RunStation, RunStatus, RunUnitId, RunDetails, RunColumns
+        RunStation, RunStatus, RunUnitId, RunDetails, RunKind, RunRecipe, RunFailingStep,
+        RunFailingLabel, RunColumns
     };
 
     // Recipe runs (records/RecipeRunStore.cpp): one unit test grouping its steps' runs.
     qint64 beginRecipeRun(const RecipeRunStart& start);
     bool linkRunToRecipe(qint64 runId, qint64 recipeRunId, int stepIndex);
     bool endRecipeRun(qint64 recipeRunId, const RecipeRunEnd& end);
-    // Newest first; the filter's unit, serial (unit or scanned), station, times and runIds (runs
-    // the recipe runs must hold one of) apply.
+    // Newest first; the whole filter applies: unit, serial (unit or scanned), station, times,
+    // outcome (that of the verdict), procedure ("recipe", or none), and a selection
+    // (recipeRunIds, or recipe runs holding one of runIds).
     QList<RecipeRunRow> recipeRuns(const RunFilter& filter, int limit = -1);
     std::optional<RecipeRunRow> recipeRun(qint64 recipeRunId);
     // The recipe run a run belongs to; 0 when none.
@@ -122,6 +127,9 @@ private:
                       qint64 firstSeenMs = 0);
     int markInterrupted();
     QString whereClause(const RunFilter& filter, QVariantList* binds) const;
+    QString recipeWhereClause(const RunFilter& filter, QVariantList* binds) const;
+    // "?,?,?" for `ids`, each bound.
+    static QString marks(const QList<qint64>& ids, QVariantList* binds);
     static void prepareUnits(QSqlQuery& q, const QString& select, const QString& serialPart);
     // Positions `q` on the row of `select` whose `key` is `id`; false when none or failed.
     bool selectById(QSqlQuery& q, const char* select, const char* key, qint64 id, const QString& what);

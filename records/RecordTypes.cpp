@@ -22,6 +22,30 @@ std::optional<Outcome> OutcomeFromCode(const QString& code) {
     return std::nullopt;
 }
 
+Outcome RecipeOutcome(const QString& verdict) {
+    if (verdict == QLatin1String("pass")) return Outcome::Ok;
+    if (verdict == QLatin1String("running")) return Outcome::Running;
+    if (verdict == QLatin1String("interrupted")) return Outcome::Interrupted;
+    return Outcome::Error;
+}
+
+QStringList RecipeVerdictsOf(Outcome outcome) {
+    switch (outcome) {
+    case Outcome::Ok: return {QStringLiteral("pass")};
+    case Outcome::Error: return {QStringLiteral("fail")};
+    case Outcome::Running: return {QStringLiteral("running")};
+    case Outcome::Interrupted: return {QStringLiteral("interrupted")};
+    case Outcome::OpenFailed: break;
+    }
+    return {};
+}
+
+QString UnitKey(const UnitIdentity& identity, const QString& linkText) {
+    if (identity.serial.isEmpty()) return QStringLiteral("link:") + linkText;
+    if (identity.modelKind < 0) return QStringLiteral("serial:") + identity.serial;
+    return QStringLiteral("unit:%1:%2").arg(identity.modelKind).arg(identity.serial);
+}
+
 QString DirectionCode(Direction direction) {
     switch (direction) {
     case Direction::Sent: return QStringLiteral("sent");

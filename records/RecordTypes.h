@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace pb::records {
@@ -15,6 +16,21 @@ enum class Outcome { Running, Ok, Error, OpenFailed, Interrupted };
 // Stored codes: "running", "ok", "error", "open-failed", "interrupted".
 QString OutcomeCode(Outcome outcome);
 std::optional<Outcome> OutcomeFromCode(const QString& code);
+
+// A recipe run (one unit test) stands in every list beside the procedure runs, under this
+// procedure id, with the outcome of its verdict: "pass" is ok, "fail" an error, "running"
+// and "interrupted" as they are.
+inline constexpr char kRecipeProcedure[] = "recipe";
+Outcome RecipeOutcome(const QString& verdict);
+// The verdicts whose outcome is `outcome` (none for open-failed).
+QStringList RecipeVerdictsOf(Outcome outcome);
+
+// Why an upgrade's version after (or before) was not read, as its details keep it
+// ("versionAfterNotRead"): language-free codes, shown by records::NotReadText.
+inline constexpr char kNotReadUpgradeFailed[] = "upgrade-failed";
+inline constexpr char kNotReadNoIdentify[] = "no-identify";
+inline constexpr char kNotReadIdentifyFailed[] = "identify-failed";
+inline constexpr char kNotReadNoIdentifyBefore[] = "no-identify-before";
 
 // What an identify learnt of a controller. An empty serial means none is known.
 struct UnitIdentity {
@@ -63,9 +79,16 @@ struct KeptTraffic {
     qint64 droppedAfter = -1;  // index in frames after which the dropped ones were; -1: none
 };
 
+// A unit is a controller: its model family (the model kind) and serial number; two
+// controllers of different families that report the same serial are two units.
+// "unit:<model kind>:<serial>"; "serial:<serial>" for a serial whose family is not known;
+// "link:<link text>" holds the runs of a link before anything was identified on it (not a
+// unit: it is listed with no unit).
+QString UnitKey(const UnitIdentity& identity, const QString& linkText);
+
 struct UnitRow {
     qint64 id = 0;
-    QString key;  // "serial:<serial>" or "link:<link text>"
+    QString key;  // as UnitKey
     bool identified = false;
     UnitIdentity identity;
     QString linkText;  // of an unidentified unit
@@ -89,6 +112,8 @@ struct RunRow {
     QJsonObject details;
     qint64 frameCount = 0;
     qint64 framesDropped = 0;
+    qint64 recipeRunId = 0;  // the unit test it belongs to; 0: none
+    int recipeStep = -1;
 };
 
 // A selection of runs. Empty fields select everything.
@@ -101,6 +126,9 @@ struct RunFilter {
     QString procedure;
     QList<qint64> runIds;  // only these runs
     QString station;       // part of the station's name
+    // Only these recipe runs (and their runs); with runIds, the runs of either.
+    QList<qint64> recipeRunIds;
+    bool selects() const { return !runIds.isEmpty() || !recipeRunIds.isEmpty(); }
 };
 
 // A run waiting in a station's outbox, and how often it changed while it waited.
@@ -175,6 +203,14 @@ struct RecipeRunRow {
     int failingStep = -1;
     QString reasonText;
     QList<RecipeStepRow> steps;
+    bool unitIdentified() const { return !unitSerial.isEmpty(); }
+    Outcome outcome() const { return RecipeOutcome(verdict); }
+    // The failing step's row; null when none failed.
+    const RecipeStepRow* failing() const {
+        for (const RecipeStepRow& s : steps)
+            if (s.index == failingStep) return &s;
+        return nullptr;
+    }
 };
 
 // A finished recipe run as a station sends it: keyed on the server like a run, its steps'

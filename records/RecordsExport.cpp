@@ -84,25 +84,35 @@ QString DurationText(const RunRow& run) {
 struct FirmwareLine {
     QString file, sha256, before, after;
 };
-FirmwareLine FirmwareOf(const QJsonObject& details) {
-    const QJsonObject file = details.value(QLatin1String("file")).toObject();
+// A version the run did not read says so, and why, instead of a blank. Runs recorded
+// before the reason was kept get the likeliest one: the upgrade's end, or no identify.
+QString VersionOrWhy(const RunRow& run, const char* version, const char* why, const char* otherwise,
+                     int language) {
+    const QString text = run.details.value(QLatin1String(version)).toString();
+    if (!text.isEmpty()) return text;
+    const QString code = run.details.value(QLatin1String(why)).toString();
+    return NotReadText(code.isEmpty() ? QLatin1String(otherwise) : code, language);
+}
+FirmwareLine FirmwareOf(const RunRow& run, int language) {
+    const QJsonObject file = run.details.value(QLatin1String("file")).toObject();
+    const bool finished = run.outcome == Outcome::Ok || run.outcome == Outcome::Running;
     return {file.value(QLatin1String("name")).toString(),
             file.value(QLatin1String("sha256")).toString(),
-            details.value(QLatin1String("versionBefore")).toString(),
-            details.value(QLatin1String("versionAfter")).toString()};
+            VersionOrWhy(run, "versionBefore", "versionBeforeNotRead", kNotReadNoIdentifyBefore, language),
+            VersionOrWhy(run, "versionAfter", "versionAfterNotRead",
+                         finished ? kNotReadNoIdentify : kNotReadUpgradeFailed, language)};
 }
 
-// The recipe runs of a selection: those of its unit, serial, station and time (outcome
-// and procedure select runs, not unit tests).
-QList<RecipeRunRow> RecipeRunsOf(RecordStore& store, const RunFilter& filter) {
-    RunFilter f;
-    f.unitId = filter.unitId;
-    f.serial = filter.serial;
-    f.station = filter.station;
-    f.fromMs = filter.fromMs;
-    f.toMs = filter.toMs;
-    return store.recipeRuns(f);
+// The unit test's failing step as a person reads it: "step 1 identify: <why>".
+QString FailingText(const RecipeRunRow& run, int language) {
+    const RecipeStepRow* step = run.failing();
+    if (!step) return ShownText(run.reasonText, language);
+    return Text(RecordText::FailedAtStep, language)
+        .arg(step->index + 1)
+        .arg(ShownStepLabel(step->kind, step->label, language), ShownText(run.reasonText, language));
 }
+
+QJsonValue IdOrNull(qint64 id) { return id > 0 ? QJsonValue(id) : QJsonValue(QJsonValue::Null); }
 
 QString Cell(const QString& text, const char* cls = nullptr) {
     return cls ? QStringLiteral("<td class=\"%1\">%2</td>").arg(QLatin1String(cls), Esc(text))
@@ -139,10 +149,12 @@ QString RecipeRunsHtml(RecordStore& store, qint64 unitId, int language) {
                 QStringLiteral("<br/><span class=\"hash\">SHA-256 ") + Esc(r.recipeHash) +
                 QStringLiteral("</span></td></tr>\n");
         for (const RecipeStepRow& s : r.steps)
-            html += QStringLiteral("<tr>") + Cell(QStringLiteral("%1. %2").arg(s.index + 1).arg(s.label)) +
+            html += QStringLiteral("<tr>") +
+                    Cell(QStringLiteral("%1. %2").arg(s.index + 1).arg(ShownStepLabel(s.kind, s.label, language))) +
                     Cell(RecipeVerdictName(s.verdict, language),
                          s.verdict == QLatin1String("pass") ? "ok" : s.verdict == QLatin1String("fail") ? "bad" : nullptr) +
-                    Cell(s.measured) + Cell(s.verdict == QLatin1String("pass") ? QString() : s.reasonText) +
+                    Cell(ShownText(s.measured, language)) +
+                    Cell(s.verdict == QLatin1String("pass") ? QString() : ShownText(s.reasonText, language)) +
                     QStringLiteral("</tr>\n");
     }
     return html + QLatin1String("</table>\n");
@@ -165,7 +177,8 @@ QJsonObject UnitJson(const UnitRow& unit) {
 
 QJsonObject RunJson(const RunRow& run) {
     return {{"id", run.id},
-            {"unitId", run.unitId},
+            {"unitId", run.unitSerial.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(run.unitId)},
+            {"recipeRunId", IdOrNull(run.recipeRunId)},
             {"serial", TextOrNull(run.unitSerial)},
             {"station", run.station},
             {"operator", run.operatorName},
@@ -191,7 +204,7 @@ QJsonObject RecipeRunJson(const RecipeRunRow& run) {
                                  {"measured", s.measured}, {"runIds", runIds}});
     }
     return {{"id", run.id},
-            {"unitId", run.unitId},
+            {"unitId", run.unitIdentified() ? QJsonValue(run.unitId) : QJsonValue(QJsonValue::Null)},
             {"serial", TextOrNull(run.unitSerial)},
             {"scannedSerial", run.scannedSerial},
             {"recipe", run.recipeName},
@@ -202,6 +215,7 @@ QJsonObject RecipeRunJson(const RecipeRunRow& run) {
             {"startMs", run.startMs},
             {"endMs", run.endMs > 0 ? QJsonValue(run.endMs) : QJsonValue(QJsonValue::Null)},
             {"verdict", run.verdict},
+            {"outcome", OutcomeCode(run.outcome())},
             {"failingStep", run.failingStep >= 0 ? QJsonValue(run.failingStep) : QJsonValue(QJsonValue::Null)},
             {"reason", run.reasonText},
             {"steps", steps}};
@@ -215,15 +229,15 @@ QStringList RecipeRunLines(const RecipeRunRow& run, qint64 runId, int language) 
                           .arg(run.recipeName, RecipeVerdictName(run.verdict, language))
                           .arg(step)
                           .arg(run.steps.size())};
-    if (!run.reasonText.isEmpty()) lines << QStringLiteral("  ") + run.reasonText;
+    if (!run.reasonText.isEmpty()) lines << QStringLiteral("  ") + FailingText(run, language);
     lines << Text(RecordText::ColScannedSerial, language) + QStringLiteral(": ") + run.scannedSerial;
     for (const RecipeStepRow& s : run.steps) {
         QString line = QStringLiteral("%1 %2. %3  %4")
                            .arg(s.index + 1 == step ? QStringLiteral(">") : QStringLiteral(" "))
                            .arg(s.index + 1)
-                           .arg(s.label, RecipeVerdictName(s.verdict, language));
-        if (!s.measured.isEmpty()) line += QStringLiteral("  ") + s.measured;
-        if (s.verdict == QLatin1String("fail")) line += QStringLiteral("  ") + s.reasonText;
+                           .arg(ShownStepLabel(s.kind, s.label, language), RecipeVerdictName(s.verdict, language));
+        if (!s.measured.isEmpty()) line += QStringLiteral("  ") + ShownText(s.measured, language);
+        if (s.verdict == QLatin1String("fail")) line += QStringLiteral("  ") + ShownText(s.reasonText, language);
         lines << line;
     }
     return lines;
@@ -275,11 +289,19 @@ QByteArray ExportJson(RecordStore& store, const RunFilter& filter, bool withTraf
             unitIds << run.unitId;
         }
     }
+    // The unit tests the filter selects, as it selects runs (by the outcome of their verdict).
+    QJsonArray recipeArray;
+    for (const RecipeRunRow& recipeRun : store.recipeRuns(filter)) {
+        recipeArray.append(RecipeRunJson(recipeRun));
+        if (!seen.contains(recipeRun.unitId)) {
+            seen.insert(recipeRun.unitId);
+            unitIds << recipeRun.unitId;
+        }
+    }
+    // Units only: a link's runs before any identify belong to none.
     QJsonArray unitArray;
     for (qint64 id : unitIds)
-        if (const auto unit = store.unit(id)) unitArray.append(UnitJson(*unit));
-    QJsonArray recipeArray;
-    for (const RecipeRunRow& recipeRun : RecipeRunsOf(store, filter)) recipeArray.append(RecipeRunJson(recipeRun));
+        if (const auto unit = store.unit(id); unit && unit->identified) unitArray.append(UnitJson(*unit));
     const QJsonObject root{{"format", QLatin1String(kJsonFormat)},
                            {"formatVersion", kJsonFormatVersion},
                            {"exportedMs", QDateTime::currentMSecsSinceEpoch()},
@@ -305,32 +327,65 @@ QStringList CsvColumns() {
 
 QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
     const QList<RunRow> runs = store.runs(filter);
+    const QList<RecipeRunRow> recipeRuns = store.recipeRuns(filter);
     QHash<qint64, QString> unitLinks;
-    for (const UnitRow& unit : store.units()) unitLinks.insert(unit.id, unit.linkText);
-    // The unit test each run belongs to: its recipe, the step and the unit's verdict.
-    struct InRecipe {
-        qint64 id = 0;
-        QString recipe, step, verdict;
+    const auto unitLink = [&](qint64 unitId) {
+        if (!unitLinks.contains(unitId)) {
+            const std::optional<UnitRow> unit = store.unit(unitId);
+            unitLinks.insert(unitId, unit ? unit->linkText : QString());
+        }
+        return unitLinks.value(unitId);
     };
-    QHash<qint64, InRecipe> inRecipe;
-    for (const RecipeRunRow& r : RecipeRunsOf(store, filter))
+    // The unit test of each run (read once each): its recipe, the step and its verdict.
+    QHash<qint64, std::optional<RecipeRunRow>> recipes;
+    for (const RecipeRunRow& r : recipeRuns) recipes.insert(r.id, r);
+    const auto recipeOf = [&](qint64 id) -> const std::optional<RecipeRunRow>& {
+        if (!recipes.contains(id)) recipes.insert(id, store.recipeRun(id));
+        return *recipes.find(id);
+    };
+    const auto stepText = [](const RecipeRunRow& r, int index) {
         for (const RecipeStepRow& s : r.steps)
-            for (qint64 runId : s.runIds)
-                inRecipe.insert(runId, {r.id, r.recipeName, QStringLiteral("%1 %2").arg(s.index + 1).arg(s.label), r.verdict});
+            if (s.index == index) return QStringLiteral("%1 %2").arg(s.index + 1).arg(s.label);
+        return QString();
+    };
+    // Procedure runs and unit tests, newest first: a unit test is a row of its own.
+    struct Line {
+        qint64 startMs, id;
+        const RunRow* run;
+        const RecipeRunRow* recipeRun;
+    };
+    QList<Line> lines;
+    for (const RunRow& run : runs) lines.append({run.startMs, run.id, &run, nullptr});
+    for (const RecipeRunRow& r : recipeRuns) lines.append({r.startMs, r.id, nullptr, &r});
+    std::stable_sort(lines.begin(), lines.end(), [](const Line& a, const Line& b) {
+        return a.startMs != b.startMs ? a.startMs > b.startMs : a.id > b.id;
+    });
     QByteArray out("\xEF\xBB\xBF");
-    out.reserve(runs.size() * 200);
+    out.reserve(lines.size() * 200);
     AppendCsvRow(out, CsvColumns());
-    for (const RunRow& run : runs) {
-        const InRecipe recipe = inRecipe.value(run.id);
-        AppendCsvRow(out, {QString::number(run.id), run.unitSerial, unitLinks.value(run.unitId),
+    for (const Line& line : lines) {
+        if (const RecipeRunRow* r = line.recipeRun) {
+            AppendCsvRow(out, {QString(), r->unitSerial, unitLink(r->unitId), QLatin1String(kRecipeProcedure),
+                               OutcomeCode(r->outcome()), IsoTime(r->startMs), IsoTime(r->endMs),
+                               r->endMs > 0 ? QString::number(r->endMs - r->startMs) : QString(),
+                               r->operatorName, r->station, r->linkText, r->reasonText, QString(), QString(),
+                               QString::number(r->id), r->recipeName, stepText(*r, r->failingStep), r->verdict,
+                               QString()});
+            continue;
+        }
+        const RunRow& run = *line.run;
+        const std::optional<RecipeRunRow> none;
+        const std::optional<RecipeRunRow>& recipe = run.recipeRunId > 0 ? recipeOf(run.recipeRunId) : none;
+        AppendCsvRow(out, {QString::number(run.id), run.unitSerial, unitLink(run.unitId),
                            run.procedure, OutcomeCode(run.outcome), IsoTime(run.startMs),
                            IsoTime(run.endMs),
                            run.endMs > 0 ? QString::number(run.endMs - run.startMs) : QString(),
                            run.operatorName, run.station, run.linkText, run.statusText,
                            QString::number(run.frameCount),
                            QString::fromUtf8(QJsonDocument(run.details).toJson(QJsonDocument::Compact)),
-                           recipe.id > 0 ? QString::number(recipe.id) : QString(), recipe.recipe,
-                           recipe.step, recipe.verdict, RunWarningCode(run.details)});
+                           recipe ? QString::number(recipe->id) : QString(), recipe ? recipe->recipeName : QString(),
+                           recipe ? stepText(*recipe, run.recipeStep) : QString(),
+                           recipe ? recipe->verdict : QString(), RunWarningCode(run.details)});
     }
     return out;
 }
@@ -387,15 +442,29 @@ QString UnitReportHtml(RecordStore& store, qint64 unitId, int language) {
     for (const auto& [head, width] : runHeads) html += Head(head, language, width);
     html += QLatin1String("</tr>\n");
     QList<const RunRow*> firmware;
+    // The unit tests stand among the runs, each with the outcome of its verdict.
+    const QList<RecipeRunRow> unitTests = store.recipeRuns(filter);
+    qsizetype nextTest = 0;
+    const auto testRow = [&](const RecipeRunRow& r) {
+        html += QStringLiteral("<tr>") + Cell(LocalTime(r.startMs)) +
+                Cell(Text(RecordText::UnitTestOf, language).arg(r.recipeName)) +
+                Cell(OutcomeName(r.outcome(), language), r.outcome() == Outcome::Ok ? "ok" : "bad") +
+                Cell(r.endMs > 0 ? QString::number(double(r.endMs - r.startMs) / 1000.0, 'f', 1) + QStringLiteral(" s")
+                                 : QString()) +
+                Cell(r.operatorName) + Cell(r.station) + Cell(FailingText(r, language)) +
+                QStringLiteral("</tr>\n");
+    };
     for (const RunRow& run : runs) {
+        while (nextTest < unitTests.size() && unitTests[nextTest].startMs >= run.startMs) testRow(unitTests[nextTest++]);
         if (run.procedure == QLatin1String("firmware-upgrade")) firmware << &run;
         html += QStringLiteral("<tr>") + Cell(LocalTime(run.startMs)) +
                 Cell(ProcedureName(run.procedure, language)) +
                 Cell(OutcomeName(run.outcome, language) + RunWarningText(run.details, language),
                      run.outcome == Outcome::Ok ? "ok" : "bad") +
                 Cell(DurationText(run)) + Cell(run.operatorName) + Cell(run.station) +
-                Cell(run.statusText) + QStringLiteral("</tr>\n");
+                Cell(ShownText(run.statusText, language)) + QStringLiteral("</tr>\n");
     }
+    while (nextTest < unitTests.size()) testRow(unitTests[nextTest++]);
     html += QLatin1String("</table>\n");
 
     html += QStringLiteral("<h2>") + Esc(Text(RecordText::ReportFirmware, language)) + QStringLiteral("</h2>\n");
@@ -410,7 +479,7 @@ QString UnitReportHtml(RecordStore& store, qint64 unitId, int language) {
         for (const auto& [head, width] : firmwareHeads) html += Head(head, language, width);
         html += QLatin1String("</tr>\n");
         for (const RunRow* run : firmware) {
-            const FirmwareLine line = FirmwareOf(run->details);
+            const FirmwareLine line = FirmwareOf(*run, language);
             html += QStringLiteral("<tr>") + Cell(LocalTime(run->startMs)) + QStringLiteral("<td>") + Esc(line.file) +
                     QStringLiteral("<br/><span class=\"hash\">SHA-256 ") + Esc(line.sha256) + QStringLiteral("</span></td>") +
                     Cell(line.before) + Cell(line.after) +

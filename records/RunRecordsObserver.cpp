@@ -10,6 +10,9 @@ namespace {
 const QString kController = QStringLiteral("controller");
 const QString kVersionBefore = QStringLiteral("versionBefore");
 const QString kVersionAfter = QStringLiteral("versionAfter");
+// Why a version was not read, when it was not (records::kNotRead*): never a blank.
+const QString kVersionBeforeNotRead = QStringLiteral("versionBeforeNotRead");
+const QString kVersionAfterNotRead = QStringLiteral("versionAfterNotRead");
 
 Direction DirectionOf(pb::TrafficRecord::Direction d) {
     switch (d) {
@@ -66,8 +69,10 @@ void RunRecordsObserver::runStarted(const pb::RunStart& start) {
     run.operatorName = operator_;
     run.startMs = start.startedMs;
     run.unit = lastUnit_.value(run.linkText);
-    if (start.test == TestId::FirmwareUpgrade && !run.unit.version.isEmpty())
-        run.details.insert(kVersionBefore, run.unit.version);
+    if (start.test == TestId::FirmwareUpgrade) {
+        if (!run.unit.version.isEmpty()) run.details.insert(kVersionBefore, run.unit.version);
+        else run.details.insert(kVersionBeforeNotRead, QLatin1String(kNotReadNoIdentifyBefore));
+    }
     runLink_ = run.linkText;
     runStartMs_ = start.startedMs;
     decoder_.reset();
@@ -99,6 +104,11 @@ void RunRecordsObserver::runEnded(const pb::RunReport& report) {
     if (report.test == TestId::FirmwareUpgrade) {
         const UnitIdentity before = lastUnit_.value(link);
         if (!before.version.isEmpty()) end.details.insert(kVersionBefore, before.version);
+        else end.details.insert(kVersionBeforeNotRead, QLatin1String(kNotReadNoIdentifyBefore));
+        // Read by the next identify on the link; until then the record says why not.
+        end.details.insert(kVersionAfterNotRead, QLatin1String(report.outcome == pb::RunOutcome::Ok
+                                                                   ? kNotReadNoIdentify
+                                                                   : kNotReadUpgradeFailed));
     }
     const QJsonObject controller = report.detail.value(kController).toObject();
     if (report.outcome == pb::RunOutcome::Ok && !controller.isEmpty()) {
@@ -110,7 +120,16 @@ void RunRecordsObserver::runEnded(const pb::RunReport& report) {
         end.identity = UnitOf(identity);
     }
     recorder_.end(end);
+    lastRunId_ = runId;
     runLink_.clear();
+    // An identify after an upgrade that found no controller: the upgrade's record says so.
+    if (report.test == TestId::Connect && report.outcome != pb::RunOutcome::Ok) {
+        const auto awaiting = awaitingVersion_.find(link);
+        if (awaiting != awaitingVersion_.end()) {
+            awaiting->details.insert(kVersionAfterNotRead, QLatin1String(kNotReadIdentifyFailed));
+            store_.updateRunDetails(awaiting->runId, awaiting->details);
+        }
+    }
     // The frame tells of an identify right after the run's end, without its link.
     lastEndedLink_ = link;
     if (report.test == TestId::FirmwareUpgrade && runId > 0 && report.outcome == pb::RunOutcome::Ok)
@@ -123,6 +142,7 @@ void RunRecordsObserver::controllerIdentified(const pb::ControllerIdentity& iden
     const auto awaiting = awaitingVersion_.constFind(link);
     if (awaiting == awaitingVersion_.constEnd()) return;
     QJsonObject details = awaiting->details;
+    details.remove(kVersionAfterNotRead);
     details.insert(kVersionAfter, identity.versionText);
     store_.updateRunDetails(awaiting->runId, details);
     awaitingVersion_.erase(awaiting);

@@ -37,6 +37,8 @@ public:
 
     // The run being recorded; 0 when none (or the records are off).
     qint64 currentRunId() const { return recorder_.runId(); }
+    // The run that ended last; 0 when none was kept.
+    qint64 lastRunId() const { return lastRunId_; }
     // The store's problem the first time it is seen, to show once in the status line.
     std::optional<RecordsStatus> takeNewProblem() { return recorder_.takeNewProblem(); }
 
@@ -58,6 +60,7 @@ private:
     QString runLink_;      // link text of the run being recorded
     qint64 runStartMs_ = 0;
     QString lastEndedLink_;
+    qint64 lastRunId_ = 0;
     QHash<QString, UnitIdentity> lastUnit_;  // by link text
     // An upgrade run waiting for the version its unit reports next, by link text.
     struct AwaitingVersion {

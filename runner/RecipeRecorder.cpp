@@ -44,31 +44,34 @@ void RecipeRecorder::begin(const Recipe& recipe, const QString& scannedSerial,
     start.operatorName = operator_;
     start.startMs = startMs;
     start.steps = stepRows(recipe);
+    stepRuns_.clear();
     recipeRunId_ = store_.beginRecipeRun(start);
 }
 
 void RecipeRecorder::runStarted(const RunStart& start) {
     runs_.runStarted(start);
     store_.linkRunToRecipe(runs_.currentRunId(), recipeRunId_, step_);
+    if (runs_.currentRunId() > 0) stepRuns_[step_] << runs_.currentRunId();
 }
 
 void RecipeRecorder::end(const Recipe& recipe, const UnitVerdict& verdict,
                          const QList<StepResult>& results, const QList<StepMeasured>& measured,
                          bool cancelled, const std::optional<ControllerIdentity>& identity,
-                         qint64 endMs, int language) {
+                         qint64 endMs) {
     records::RecipeRunEnd end;
     end.endMs = endMs;
     end.verdict = verdict.passed ? QStringLiteral("pass")
                   : cancelled    ? QStringLiteral("interrupted")
                                  : QStringLiteral("fail");
     end.failingStep = verdict.failingStep;
-    if (verdict.failingStep >= 0) end.reasonText = verdict.reason.text(language);
+    // Reasons in English whatever the window's language: the records window shows them in its own.
+    if (verdict.failingStep >= 0) end.reasonText = verdict.reason.text(0);
     end.steps = stepRows(recipe);
     for (int i = 0; i < end.steps.size() && i < results.size(); ++i) {
         records::RecipeStepRow& row = end.steps[i];
         row.verdict = StepVerdictCode(results[i].verdict);
         if (results[i].verdict.reason != RecipeReason::NotRun)
-            row.reasonText = results[i].verdict.text(language);
+            row.reasonText = results[i].verdict.text(0);
         row.attempts = results[i].attempts;
         // In English whatever the window's language, as the records have always kept it.
         row.measured = measured.value(i).text(0);

@@ -3,6 +3,7 @@
 // serial, verdict, every step with its verdict, even those never reached), and each
 // step's procedure runs as the window keeps them, each tied to its step.
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -21,11 +22,13 @@ public:
     void begin(const Recipe& recipe, const QString& scannedSerial, const LinkSettings& link,
                qint64 startMs);
     void setStep(int index) { step_ = index; }
-    // Completes the record; `language` is that of the reason texts kept.
+    // Completes the record, its texts in English (the records keep them language-free).
     void end(const Recipe& recipe, const UnitVerdict& verdict, const QList<StepResult>& results,
              const QList<StepMeasured>& measured, bool cancelled,
-             const std::optional<ControllerIdentity>& identity, qint64 endMs, int language);
+             const std::optional<ControllerIdentity>& identity, qint64 endMs);
     qint64 recipeRunId() const { return recipeRunId_; }
+    // The procedure runs kept for step `index`, oldest first.
+    QList<qint64> runIdsOf(int index) const { return stepRuns_.value(index); }
 
     // The procedure runs, to the records and tied to the step in hand.
     void runStarted(const RunStart& start) override;
@@ -42,6 +45,7 @@ private:
     QString station_;
     qint64 recipeRunId_ = 0;
     int step_ = -1;
+    QHash<int, QList<qint64>> stepRuns_;
 };
 
 // "pass", "fail", "not-run": a step's verdict as the records keep it.

@@ -93,8 +93,9 @@ RecipeRunResult RecipeRunner::run(const RecipeUnit& unit) {
     out.endedMs = clock_.now().toMSecsSinceEpoch();
     if (recorder) {
         recorder->end(recipe_, out.verdict, out.results, out.measured, out.cancelled, out.identity,
-                      out.endedMs, LanguageIndex(language_));
+                      out.endedMs);
         out.recordId = recorder->recipeRunId();
+        for (int i = 0; i < out.results.size(); ++i) out.stepRunIds << recorder->runIdsOf(i);
     }
     if (observer_) observer_->recipeEnded(out.verdict, out.results);
     cancelled_ = false;

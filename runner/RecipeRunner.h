@@ -47,6 +47,7 @@ struct RecipeRunResult {
     bool cancelled = false;
     std::optional<ControllerIdentity> identity;  // the controller as last identified
     qint64 recordId = 0;  // the recipe run's record; 0 when none is kept
+    QList<QList<qint64>> stepRunIds;  // per step, its procedure runs in the records
     qint64 startedMs = 0;
     qint64 endedMs = 0;
 };

@@ -11,23 +11,25 @@ struct ModelRow {
     int kind;
     const char* product;  // DB positions 8-15
     const char* version;  // DB positions 16-23
+    // In the default serial ("25" + this + ID): no two models report the same serial.
+    const char* serialCode;
 };
 
 // The KV410 fills positions 8-23 with its own text: "KV410 ACCESS" then "0470".
 constexpr std::array<ModelRow, 13> kRows{{
-    {Model::Kv410, "kv410", 7, "KV410 AC", "CESS0470"},
-    {Model::V6, "v6", 6, "KV740MX ", "V6.01.03"},
-    {Model::R6, "r6", 6, "KV740MX ", "R6.01.03"},
-    {Model::V5, "v5", 3, "KV320MX ", "V5.10.02"},
-    {Model::R5, "r5", 3, "KV320MX ", "R5.10.02"},
-    {Model::V4, "v4", 2, "KV350MX ", "V4.07.01"},
-    {Model::R4, "r4", 2, "KV350MX ", "R4.07.01"},
-    {Model::V3, "v3", 1, "KV300MX ", "V3.21.05"},
-    {Model::R3, "r3", 1, "KV300MX ", "R3.21.05"},
-    {Model::V2, "v2", 5, "KV200MX ", "V2.08.00"},
-    {Model::Old20, "old20", 4, "", ""},
-    {Model::Old28, "old28", 4, "", ""},
-    {Model::Unknown, "unknown", 0, "KV990MX ", "X9.00.00"},
+    {Model::Kv410, "kv410", 7, "KV410 AC", "CESS0470", "41"},
+    {Model::V6, "v6", 6, "KV740MX ", "V6.01.03", "V6"},
+    {Model::R6, "r6", 6, "KV740MX ", "R6.01.03", "R6"},
+    {Model::V5, "v5", 3, "KV320MX ", "V5.10.02", "V5"},
+    {Model::R5, "r5", 3, "KV320MX ", "R5.10.02", "R5"},
+    {Model::V4, "v4", 2, "KV350MX ", "V4.07.01", "V4"},
+    {Model::R4, "r4", 2, "KV350MX ", "R4.07.01", "R4"},
+    {Model::V3, "v3", 1, "KV300MX ", "V3.21.05", "V3"},
+    {Model::R3, "r3", 1, "KV300MX ", "R3.21.05", "R3"},
+    {Model::V2, "v2", 5, "KV200MX ", "V2.08.00", "V2"},
+    {Model::Old20, "old20", 4, "", "", "O2"},
+    {Model::Old28, "old28", 4, "", "", "O8"},
+    {Model::Unknown, "unknown", 0, "KV990MX ", "X9.00.00", "X9"},
 }};
 
 const ModelRow& rowOf(Model m) {
@@ -121,8 +123,8 @@ int ieDataLength(Model m) {
 }
 
 QByteArray defaultSerial(Model m, const QString& id) {
-    const QByteArray digits = id.toLatin1();
-    return (hasThreeDigitId(m) ? QByteArray("20250") : QByteArray("2025")) + digits;
+    return QByteArray("25") + rowOf(m).serialCode + (hasThreeDigitId(m) ? QByteArray("0") : QByteArray()) +
+           id.toLatin1();
 }
 
 QString zeroId(Model m) {

@@ -47,7 +47,7 @@ TEST(CliRecords, EachCommandLeavesItsRunWithSerialOutcomeOperatorAndFrames) {
     SimProcess sim({"--model", "v5", "--id", "0042", "--serial", "SN000042"});
     ASSERT_TRUE(sim.serving());
     const CliResult ok =
-        home.run(QStringList{"identify", "--id", "0042", "--operator", "Li Na"} + sim.link());
+        home.run(QStringList{"identify", "--id", "0042", "--operator", "Li Na", "--json"} + sim.link());
     ASSERT_EQ(ok.exitCode, 0) << ok.err.constData();
     // A command that fails keeps its exit code and leaves a run that says so.
     SimProcess silent({"--model", "v5", "--silent-all"});
@@ -76,6 +76,9 @@ TEST(CliRecords, EachCommandLeavesItsRunWithSerialOutcomeOperatorAndFrames) {
     EXPECT_EQ(home.runs({"--to", QDate::currentDate().toString(Qt::ISODate)}).size(), 2);
 
     const QString id = QString::number(good.value("id").toInteger());
+    // The result names its run in the records by what it is.
+    EXPECT_EQ(ok.eventsOf("result").value(0).value("detail").toObject().value("runId").toInteger(),
+              good.value("id").toInteger());
     const CliResult shown = home.run({"records", "show", id, "--json"});
     ASSERT_EQ(shown.exitCode, 0) << shown.err.constData();
     const QJsonObject run = shown.eventsOf("run").value(0);

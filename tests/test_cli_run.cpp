@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QTemporaryDir>
 
 #include "records/RecordStore.h"
@@ -70,6 +71,72 @@ TEST(CliRun, BenchCheckPassesAndAWrongLabelFailsIdentifyWithExitFour) {
     EXPECT_EQ(runs[1].operatorName, "Bo");
     EXPECT_EQ(runs[1].steps[2].runIds.size(), 1);
     EXPECT_EQ(ResultOf(pass).value("detail").toObject().value("recordId").toInt(), runs[1].id);
+}
+
+// The unit test is what says whether a unit is good: its connect run went well, the unit
+// did not. Every list, filter and export says it failed, and every id says what it is.
+TEST(CliRun, AUnitThatFailedItsTestIsListedAsFailedEverywhere) {
+    Home home;
+    SimProcess sim({"--model", "v5", "--serial", "LB000042"});
+    ASSERT_TRUE(sim.serving());
+    const CliResult r = home.run(QStringList{"run", kRecipes + "bench-check.json", "--unit-serial", "WRONG123",
+                                             "--json"} + sim.link());
+    ASSERT_EQ(r.exitCode, 4) << r.err.constData();
+    const QJsonObject detail = ResultOf(r).value("detail").toObject();
+    const qint64 test = detail.value("recipeRunId").toInteger();
+    ASSERT_GT(test, 0);
+    EXPECT_EQ(detail.value("recordId").toInteger(), test);  // the older name of the same number
+    const QJsonArray connectRuns = detail.value("steps").toArray()[0].toObject().value("runIds").toArray();
+    ASSERT_EQ(connectRuns.size(), 1);
+    const QString connect = QString::number(connectRuns[0].toInteger());
+    const QString name = QStringLiteral("R%1").arg(test);
+
+    // The list: the unit test is a row of its own, failed, with its failing step.
+    const CliResult list = home.run({"records", "list"});
+    ASSERT_EQ(list.exitCode, 0) << list.err.constData();
+    QString testLine;
+    for (const QString& line : QString::fromLocal8Bit(list.out).split(u'\n'))
+        if (line.trimmed().startsWith(name + u' ')) testLine = line;
+    EXPECT_TRUE(testLine.contains(" error ")) << list.out.constData();
+    EXPECT_TRUE(testLine.contains("LB000042"));
+    EXPECT_TRUE(testLine.contains("step 1 identify:") && testLine.contains("WRONG123")) << testLine.toStdString();
+
+    // The error filter finds it; the ok filter finds its connect run alone.
+    const CliResult errors = home.run({"records", "list", "--outcome", "error", "--json"});
+    ASSERT_EQ(errors.eventsOf("recipe-run").size(), 1) << errors.out.constData();
+    const QJsonObject failed = errors.eventsOf("recipe-run")[0];
+    EXPECT_EQ(failed.value("id").toInteger(), test);
+    EXPECT_EQ(failed.value("verdict").toString(), "fail");
+    EXPECT_EQ(failed.value("outcome").toString(), "error");
+    EXPECT_EQ(failed.value("failingStep").toInt(), 0);
+    EXPECT_EQ(failed.value("serial").toString(), "LB000042");
+    EXPECT_TRUE(errors.eventsOf("run").isEmpty());
+    const CliResult oks = home.run({"records", "list", "--outcome", "ok", "--json"});
+    EXPECT_TRUE(oks.eventsOf("recipe-run").isEmpty());
+    ASSERT_EQ(oks.eventsOf("run").size(), 1);
+    EXPECT_EQ(oks.eventsOf("run")[0].value("recipeRunId").toInteger(), test);
+
+    // A procedure run names the unit test it belongs to; the unit test shows by its name.
+    const CliResult shown = home.run({"records", "show", connect});
+    EXPECT_TRUE(shown.out.contains(QStringLiteral("unit test  %1: recipe Bench check").arg(name).toUtf8()))
+        << shown.out.constData();
+    EXPECT_TRUE(shown.out.contains("verdict fail"));
+    const CliResult shownTest = home.run({"records", "show", name});
+    ASSERT_EQ(shownTest.exitCode, 0) << shownTest.err.constData();
+    EXPECT_TRUE(shownTest.out.contains("failed at  step 1 identify:")) << shownTest.out.constData();
+    EXPECT_EQ(home.run({"records", "show", "R999"}).exitCode, 5);
+
+    // The exports: JSON of the errors holds it with its unit, CSV has its row.
+    const CliResult json = home.run({"records", "export", "--format", "json", "--outcome", "error"});
+    const QJsonObject doc = QJsonDocument::fromJson(json.out).object();
+    ASSERT_EQ(doc.value("recipeRuns").toArray().size(), 1);
+    EXPECT_EQ(doc.value("units").toArray().size(), 1);
+    EXPECT_EQ(doc.value("units").toArray()[0].toObject().value("serial").toString(), "LB000042");
+    const CliResult csv = home.run({"records", "export", "--format", "csv", "--outcome", "error"});
+    EXPECT_TRUE(csv.out.contains(",LB000042,") && csv.out.contains(",recipe,error,")) << csv.out.constData();
+    const CliResult html = home.run({"records", "export", "--format", "html", "--serial", "LB000042"});
+    EXPECT_TRUE(html.out.contains("<td>Unit test: Bench check (any four-digit controller)</td><td class=\"bad\">Error</td>"))
+        << html.out.constData();
 }
 
 TEST(CliRun, UnitsAtOnceEachWithItsSerialTheWorstExitWins) {

@@ -69,7 +69,7 @@ TEST(GuiControllerWindow, ConnectDidoSetDateAndCommandAsAUserWould) {
     QTest::mouseClick(u.btnConnect, Qt::LeftButton);
     EXPECT_EQ(s.controller.commands(), QStringList({"0123AC", "0123DB", "0123AS"}));
     EXPECT_EQ(u.pnVER->text(), "KV320MX -V5.10.02");
-    EXPECT_EQ(u.pnSN->text(), "S/N:20250123   ID:0123");
+    EXPECT_EQ(u.pnSN->text(), "S/N:25V50123   ID:0123");
     EXPECT_EQ(u.pnMsg->text(), "Command ok.");
     EXPECT_EQ(u.shComm->brushColor(), kYellow);
     EXPECT_EQ(s.window.state().modelKind, 3);

@@ -70,15 +70,15 @@ TEST(RecipeOnTheFixture, IdentifyPassesTheRightUnitOnly) {
     SimBench v6(Model::V6, Via::Tcp, QStringLiteral("0000"));
     ASSERT_TRUE(v6.open());
     EXPECT_TRUE(
-        pb::judgeIdentify(identify->identify, Identify(v6, QStringLiteral("20250000"))).passed);
+        pb::judgeIdentify(identify->identify, Identify(v6, QStringLiteral("25V60000"))).passed);
     const pb::StepVerdict label =
-        pb::judgeIdentify(identify->identify, Identify(v6, QStringLiteral("20250001")));
+        pb::judgeIdentify(identify->identify, Identify(v6, QStringLiteral("25V60001")));
     EXPECT_EQ(label.reason, pb::RecipeReason::SerialMismatch) << label.text(0).toStdString();
 
     SimBench v5(Model::V5, Via::Tcp, QStringLiteral("0000"));
     ASSERT_TRUE(v5.open());
     const pb::StepVerdict family =
-        pb::judgeIdentify(identify->identify, Identify(v5, QStringLiteral("20250000")));
+        pb::judgeIdentify(identify->identify, Identify(v5, QStringLiteral("25V60000")));
     EXPECT_EQ(family.reason, pb::RecipeReason::WrongModelKind) << family.text(0).toStdString();
 }
 

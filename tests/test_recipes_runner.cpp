@@ -531,12 +531,15 @@ TEST(RecipeRunnerRecords, ExportsAndTheDetailsPaneShowTheUnitTestWithItsSteps) {
     EXPECT_EQ(steps[2].toObject().value("verdict").toString(), "not-run");
     EXPECT_EQ(steps[1].toObject().value("runIds").toArray().size(), 1);
 
-    // CSV: the step's run carries its unit test.
+    // CSV: the step's run carries its unit test, and the unit test has a row of its own.
     const QList<QByteArray> lines = pb::records::ExportCsv(store, {}).split('\n');
-    int inRecipe = 0;
-    for (const QByteArray& line : lines)
+    int inRecipe = 0, unitTests = 0;
+    for (const QByteArray& line : lines) {
         if (line.contains(",Test product,2 Inputs off,fail")) ++inRecipe;
-    EXPECT_EQ(inRecipe, 1);
+        if (line.startsWith(",") && line.contains(",recipe,error,")) ++unitTests;
+    }
+    EXPECT_EQ(inRecipe, 2);
+    EXPECT_EQ(unitTests, 1);
 
     // The unit's report: well-formed, the unit test and its step not reached.
     const QString html = pb::records::UnitReportHtml(store, store.recipeRun(r.recordId)->unitId, 0);
@@ -552,7 +555,8 @@ TEST(RecipeRunnerRecords, ExportsAndTheDetailsPaneShowTheUnitTestWithItsSteps) {
     const QStringList pane = pb::records::RecipeRunLines(*store.recipeRun(r.recordId), sendRun, 2);
     EXPECT_EQ(pane.value(0), QStringLiteral("配方 Test product：不合格（第 2 步，共 3 步）"));
     EXPECT_TRUE(pane.join('\n').contains("> 2. Inputs off  不合格"));
-    EXPECT_TRUE(pane.join('\n').contains("3. alarm  未執行"));
+    // Its step names, kept as the kind's name, in the pane's language too.
+    EXPECT_TRUE(pane.join('\n').contains("3. 警報  未執行")) << pane.join('\n').toStdString();
 }
 
 // A program that died mid-recipe left its unit test running: the next open says so.

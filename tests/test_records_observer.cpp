@@ -9,6 +9,7 @@
 #include "link/Frame.h"
 #include "i18n/RecordsTexts.h"
 #include "records/RecordStore.h"
+#include "records/RecordsExport.h"
 #include "records/RunRecordsObserver.h"
 #include "tests/support/TestPeers.h"
 
@@ -136,6 +137,29 @@ TEST(RecordsObserver, AnUpgradeKeepsTheVersionBeforeAndTheNextIdentifysVersion) 
     // Only the next identify: a later one leaves it be.
     b.run(TestId::Connect, RunOutcome::Ok, Net(), {}, Kv("SN-7", "KV410 V4.00"));
     EXPECT_EQ(b.store.run(upgrade)->details.value("versionAfter").toString(), "KV410 V3.30");
+}
+
+TEST(RecordsObserver, AVersionAnUpgradeDidNotReadSaysWhyInTheRecordAndTheReport) {
+    Bench b;
+    // Never identified, and the upgrade failed: neither version was read.
+    const qint64 failed = b.run(TestId::FirmwareUpgrade, RunOutcome::Error, Net("4003"));
+    EXPECT_EQ(b.store.run(failed)->details.value("versionBeforeNotRead").toString(), "no-identify-before");
+    EXPECT_EQ(b.store.run(failed)->details.value("versionAfterNotRead").toString(), "upgrade-failed");
+    // An upgrade that went well waits for the next identify; one that found no controller says so.
+    b.run(TestId::Connect, RunOutcome::Ok, Net(), {}, Kv("SN-9", "KV410 V3.20"));
+    const qint64 upgrade = b.run(TestId::FirmwareUpgrade, RunOutcome::Ok);
+    EXPECT_EQ(b.store.run(upgrade)->details.value("versionAfterNotRead").toString(), "no-identify");
+    b.run(TestId::Connect, RunOutcome::Error);
+    EXPECT_EQ(b.store.run(upgrade)->details.value("versionAfterNotRead").toString(), "identify-failed");
+    const qint64 unit = b.store.run(upgrade)->unitId;
+    EXPECT_TRUE(pb::records::UnitReportHtml(b.store, unit, 0)
+                    .contains(QStringLiteral("<td>not read: the connect after the upgrade failed</td>")));
+    EXPECT_TRUE(pb::records::UnitReportHtml(b.store, unit, 1).contains(QStringLiteral("<td>未读取: 更新后连接设备失败</td>")));
+    // Read at last: the version, and no reason left.
+    b.run(TestId::Connect, RunOutcome::Ok, Net(), {}, Kv("SN-9", "KV410 V3.30"));
+    EXPECT_EQ(b.store.run(upgrade)->details.value("versionAfter").toString(), "KV410 V3.30");
+    EXPECT_FALSE(b.store.run(upgrade)->details.contains("versionAfterNotRead"));
+    EXPECT_FALSE(pb::records::UnitReportHtml(b.store, unit, 0).contains(QStringLiteral("connect after the upgrade")));
 }
 
 TEST(RecordsObserver, TheRunKeepsItsFramesWithTheDecodersVerdict) {

@@ -11,6 +11,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
@@ -200,11 +201,18 @@ TEST_P(StoreOnBothBackEnds, RunsAreWrittenAsTheyGoAndFindTheirUnit) {
     EXPECT_EQ(unit->lastSeenMs, 9000);
     EXPECT_EQ(unit->runCount, 2);
 
-    // Another link's unidentified unit is another unit; an error run over there.
+    // A run on another link that never identified stays under its link: no unit is made
+    // up for it (nor is the first link's, now that its run moved away, a unit).
     const qint64 other = store.beginRun(Start(QStringLiteral("reboot"), 3000, {}, QStringLiteral("127.0.0.1:4001")));
     ASSERT_TRUE(store.endRun(other, End(3100, Outcome::OpenFailed)));
-    EXPECT_EQ(store.units().size(), 3);
+    EXPECT_EQ(store.units().size(), 1);
     EXPECT_EQ(store.units(QStringLiteral("kv-00")).size(), 1);  // part, any case
+    QSqlQuery listed = store.unitsQuery({});
+    int unitRows = 0;
+    while (listed.next()) ++unitRows;
+    EXPECT_EQ(unitRows, 1);
+    EXPECT_EQ(store.run(other)->unitSerial, "");
+    EXPECT_EQ(store.run(other)->linkText, "127.0.0.1:4001");
 
     // Filters, newest first.
     QList<RunRow> runs = store.runs({});
@@ -231,6 +239,85 @@ TEST_P(StoreOnBothBackEnds, RunsAreWrittenAsTheyGoAndFindTheirUnit) {
     filter.unitId = unitId;
     EXPECT_EQ(store.runs(filter).size(), 2);
     EXPECT_EQ(store.runs({}, 1).size(), 1);
+}
+
+TEST_P(StoreOnBothBackEnds, TwoControllersOfDifferentFamiliesWithOneSerialAreTwoUnits) {
+    RecordStore store;
+    ASSERT_TRUE(open(store).ok());
+    RunEnd kv410 = End(1100, Outcome::Ok);
+    kv410.identity = UnitIdentity{QStringLiteral("20250001"), 7, QStringLiteral("KV410"), QStringLiteral("0470"), {}};
+    const qint64 first = store.beginRun(Start(QStringLiteral("connect"), 1000));
+    ASSERT_TRUE(store.endRun(first, kv410));
+    RunEnd kv740 = End(2100, Outcome::Ok);
+    kv740.identity = UnitIdentity{QStringLiteral("20250001"), 6, QStringLiteral("KV740MX"), QStringLiteral("V6.01.03"), {}};
+    const qint64 second = store.beginRun(Start(QStringLiteral("connect"), 2000));
+    ASSERT_TRUE(store.endRun(second, kv740));
+    const QList<UnitRow> units = store.units(QStringLiteral("20250001"));
+    ASSERT_EQ(units.size(), 2);
+    EXPECT_NE(store.run(first)->unitId, store.run(second)->unitId);
+    EXPECT_EQ(store.unit(store.run(first)->unitId)->identity.modelText, "KV410");
+    EXPECT_EQ(store.unit(store.run(second)->unitId)->identity.modelText, "KV740MX");
+    EXPECT_EQ(store.unit(store.run(first)->unitId)->runCount, 1);
+    // A later run of the KV410, known by its serial and family, joins its own history.
+    RunStart again = Start(QStringLiteral("reboot"), 3000, QStringLiteral("20250001"));
+    again.unit.modelKind = 7;
+    EXPECT_EQ(store.run(store.beginRun(again))->unitId, store.run(first)->unitId);
+}
+
+// The rows of a store at schema 4 (units keyed by serial alone), written by hand.
+TEST_P(StoreOnBothBackEnds, AStoreOfTheSchemaBeforeKeysUnitsByFamilyAndSerialKeepingEveryRun) {
+    {
+        RecordStore fresh;
+        ASSERT_TRUE(open(fresh).ok());
+    }
+    const auto sql = [this](const QString& statement) -> QString {
+        if (GetParam() == BackEnd::Postgres)
+            return pbtest::ServerSql(statement, url.section(u'/', -1).section(u'?', 0, 0));
+        QString why;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("by-hand"));
+            db.setDatabaseName(dir.filePath(QStringLiteral("records.sqlite")));
+            QSqlQuery q(db);
+            if (!db.open() || !q.exec(statement)) why = q.lastError().text() + db.lastError().text();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("by-hand"));
+        return why;
+    };
+    for (const char* statement : {
+             "UPDATE schema_info SET value = '4' WHERE name = 'version'",
+             "INSERT INTO units (unit_key, serial, link_text, model_kind, model_text, first_seen_ms, last_seen_ms) "
+             "VALUES ('serial:A1', 'A1', 'COM1', 3, 'KV320MX', 5, 5)",
+             // A serial scanned from a label, its family never read.
+             "INSERT INTO units (unit_key, serial, link_text, first_seen_ms, last_seen_ms) "
+             "VALUES ('serial:B2', 'B2', 'COM1', 6, 6)",
+             "INSERT INTO runs (unit_id, procedure_id, start_ms, end_ms, outcome) "
+             "SELECT id, 'connect', 5, 9, 'ok' FROM units WHERE serial = 'A1'",
+             "INSERT INTO runs (unit_id, procedure_id, start_ms, end_ms, outcome) "
+             "SELECT id, 'reboot', 10, 19, 'error' FROM units WHERE serial = 'A1'"})
+        ASSERT_EQ(sql(QLatin1String(statement)), QString()) << statement;
+
+    RecordStore store;
+    ASSERT_TRUE(open(store).ok()) << store.status().detail.toStdString();
+    QSqlDatabase db = store.database();
+    EXPECT_EQ(SchemaVersion(db, store.dialect()), LatestSchemaVersion());
+    const QList<UnitRow> a1 = store.units(QStringLiteral("A1"));
+    ASSERT_EQ(a1.size(), 1);
+    EXPECT_EQ(a1[0].key, "unit:3:A1");
+    EXPECT_EQ(a1[0].runCount, 2);
+    EXPECT_EQ(store.units(QStringLiteral("B2")).value(0).key, "serial:B2");
+    EXPECT_EQ(store.runs({}).size(), 2);
+    // The unit's family identified again: the same unit; another family: a unit of its own.
+    RunEnd same = End(30, Outcome::Ok);
+    same.identity = UnitIdentity{QStringLiteral("A1"), 3, QStringLiteral("KV320MX"), QStringLiteral("V5.10.02"), {}};
+    const qint64 sameRun = store.beginRun(Start(QStringLiteral("connect"), 25));
+    ASSERT_TRUE(store.endRun(sameRun, same));
+    EXPECT_EQ(store.run(sameRun)->unitId, a1[0].id);
+    RunEnd other = same;
+    other.identity->modelKind = 6;
+    const qint64 otherRun = store.beginRun(Start(QStringLiteral("connect"), 35));
+    ASSERT_TRUE(store.endRun(otherRun, other));
+    EXPECT_NE(store.run(otherRun)->unitId, a1[0].id);
+    EXPECT_EQ(store.units(QStringLiteral("A1")).size(), 2);
 }
 
 TEST_P(StoreOnBothBackEnds, AStoreOnAnotherThreadWritesTheSameFileWithoutInterruptingThisOne) {

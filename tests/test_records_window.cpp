@@ -18,6 +18,7 @@
 #include "app/OperatorNameDialog.h"
 #include "app/RecordsModels.h"
 #include "app/RecordsWindow.h"
+#include "i18n/RecipeTexts.h"
 #include "i18n/RecordsTexts.h"
 #include "records/TrafficLog.h"
 #include "tests/support/CutCaptions.h"
@@ -62,7 +63,8 @@ TEST_F(RecordsWindowTest, FiltersNarrowTheRunsNewestFirst) {
     QTableView* runs = w.runsView();
     ASSERT_EQ(runs->model()->rowCount(), 12);
     EXPECT_EQ(w.runsModel()->runId(0), lastRun);
-    EXPECT_EQ(w.unitsView()->model()->rowCount(), 3);
+    // Two units: the runs on the link before any identify are no unit of their own.
+    EXPECT_EQ(w.unitsView()->model()->rowCount(), 2);
     // Serial part.
     w.serialEdit()->setText(QStringLiteral("0043"));
     EXPECT_EQ(runs->model()->rowCount(), 4);
@@ -132,6 +134,98 @@ TEST_F(RecordsWindowTest, ExportsTakeTheSelectedRunsOrTheUnitOfTheReport) {
     EXPECT_TRUE(w.exportJson(dir.filePath(QStringLiteral("two.json"))));
     EXPECT_FALSE(w.exportJson(dir.filePath(QStringLiteral("no/such/folder/x.json"))));
     EXPECT_TRUE(w.statusLine()->text().startsWith(QLatin1String("Could not write")));
+}
+
+// A unit test whose connect went well and whose identify step failed on the serial.
+TEST_F(RecordsWindowTest, AFailedUnitTestIsARowOfItsOwnShownInTheWindowsLanguage) {
+    const qint64 at = QDateTime(QDate(2026, 12, 20), QTime(9, 0)).toMSecsSinceEpoch();
+    RecipeRunStart start;
+    start.recipeName = QStringLiteral("Bench check");
+    start.recipeHash = QString(64, u'a');
+    start.scannedSerial = QStringLiteral("WRONG123");
+    start.linkText = QStringLiteral("127.0.0.1:4001");
+    start.startMs = at;
+    for (const char* kind : {"identify", "dido"}) {
+        RecipeStepRow step;
+        step.index = int(start.steps.size());
+        step.kind = step.label = QLatin1String(kind);
+        start.steps << step;
+    }
+    const qint64 test = store.beginRecipeRun(start);
+    ASSERT_GT(test, 0);
+    RunStart connect;
+    connect.procedure = QStringLiteral("connect");
+    connect.linkText = start.linkText;
+    connect.startMs = at + 100;
+    const qint64 connectRun = store.beginRun(connect);
+    ASSERT_TRUE(store.linkRunToRecipe(connectRun, test, 0));
+    const UnitIdentity unit{QStringLiteral("KV-0042"), 3, QStringLiteral("KV320MX"), QStringLiteral("V5.10.02"), {}};
+    ASSERT_TRUE(store.endRun(connectRun, {at + 900, Outcome::Ok, QStringLiteral("Command ok."), {}, unit}));
+    const QString why = pb::Text(pb::RecipeReason::SerialMismatch, {QStringLiteral("KV-0042"), QStringLiteral("WRONG123")}, 0);
+    RecipeRunEnd end;
+    end.endMs = at + 1000;
+    end.verdict = QStringLiteral("fail");
+    end.failingStep = 0;
+    end.reasonText = why;
+    end.steps = start.steps;
+    end.steps[0].verdict = QStringLiteral("fail");
+    end.steps[0].reasonText = why;
+    end.identity = unit;
+    ASSERT_TRUE(store.endRecipeRun(test, end));
+
+    RecordsWindow w(store, 1);
+    QAbstractItemModel* runs = w.runsView()->model();
+    // Newest first: its connect run (which went well), then the unit test that failed.
+    ASSERT_EQ(runs->rowCount(), 14);
+    EXPECT_EQ(w.runsModel()->runId(0), connectRun);
+    EXPECT_EQ(runs->index(0, RecordStore::RunStatus).data().toString(), QStringLiteral("指令完成."));
+    EXPECT_EQ(w.runsModel()->recipeRunId(1), test);
+    EXPECT_EQ(w.runsModel()->runId(1), 0);
+    EXPECT_EQ(runs->index(1, RecordStore::RunOutcome).data().toString(), pb::Text(pb::RecordText::OutcomeError, 1));
+    EXPECT_EQ(runs->index(1, RecordStore::RunProcedure).data().toString(), QStringLiteral("单元测试: Bench check"));
+    // Where and why it failed, and the stored English texts, in the window's language.
+    EXPECT_EQ(runs->index(1, RecordStore::RunStatus).data().toString(),
+              QStringLiteral("第 1 步 识别: ") + pb::Text(pb::RecipeReason::SerialMismatch,
+                                                     {QStringLiteral("KV-0042"), QStringLiteral("WRONG123")}, 1));
+    w.runsView()->setCurrentIndex(runs->index(1, RecordStore::RunStartMs));
+    EXPECT_TRUE(w.detailsView()->toPlainText().contains(QStringLiteral("配方 Bench check：不合格")))
+        << w.detailsView()->toPlainText().toStdString();
+    EXPECT_TRUE(w.detailsView()->toPlainText().contains(QStringLiteral(" 1. 识别  不合格")));
+    // The frames' verdicts too.
+    w.runsView()->setCurrentIndex(runs->index(2, RecordStore::RunStartMs));
+    EXPECT_EQ(w.trafficView()->model()->index(0, RecordsTrafficModel::Verdict).data().toString(), QStringLiteral("正确"));
+
+    // The outcome filter finds it among the errors, the test filter among unit tests.
+    w.outcomeCombo()->setCurrentIndex(w.outcomeCombo()->findData(QStringLiteral("error")));
+    w.refresh();
+    ASSERT_EQ(runs->rowCount(), 2);
+    EXPECT_EQ(w.runsModel()->recipeRunId(0), test);  // newer than the error run of the fixture
+    w.outcomeCombo()->setCurrentIndex(0);
+    w.procedureCombo()->setCurrentIndex(w.procedureCombo()->findData(QStringLiteral("recipe")));
+    w.refresh();
+    ASSERT_EQ(runs->rowCount(), 1);
+    w.procedureCombo()->setCurrentIndex(0);
+    w.refresh();
+
+    // The unit test chosen alone is exported with its runs: a row that says it failed.
+    w.runsView()->selectionModel()->select(runs->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const QString csv = dir.filePath(QStringLiteral("test.csv"));
+    ASSERT_TRUE(w.exportCsv(csv));
+    QFile file(csv);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 4);  // head, the unit test, its connect run, the end
+    EXPECT_TRUE(lines[2].startsWith(",KV-0042,127.0.0.1:4001,recipe,error,")) << lines[2].constData();
+    EXPECT_TRUE(lines[2].contains(",Bench check,1 identify,fail")) << lines[2].constData();
+    EXPECT_TRUE(lines[1].startsWith(QByteArray::number(connectRun) + ",KV-0042,")) << lines[1].constData();
+    // The report of its unit, in the window's language, says it failed.
+    w.runsView()->selectionModel()->setCurrentIndex(runs->index(1, 0), QItemSelectionModel::NoUpdate);
+    const QString html = dir.filePath(QStringLiteral("unit.html"));
+    ASSERT_TRUE(w.exportHtml(html));
+    QFile report(html);
+    ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(report.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("<td>单元测试: Bench check</td><td class=\"bad\">错误</td>"))) << text.toStdString();
 }
 
 class RecordsWindowLanguages : public RecordsWindowTest, public ::testing::WithParamInterface<int> {};

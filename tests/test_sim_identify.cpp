@@ -2,6 +2,8 @@
 // tool reads, over TCP loopback and over a pseudo-terminal, through the tool's link.
 #include <gtest/gtest.h>
 
+#include <QSet>
+
 #include "test_sim_harness.h"
 
 using namespace simtest;
@@ -57,7 +59,10 @@ TEST_P(Identify, AnswersTheSequenceTheToolReads) {
 
         ASSERT_TRUE(bench.crc(QStringLiteral("0042AS")));
         ASSERT_EQ(bench.length(), 21);
-        EXPECT_EQ(bench.at(8, 8), "20250042");
+        EXPECT_EQ(bench.at(8, 8), QString::fromLatin1(sim::defaultSerial(c.model, QStringLiteral("0042"))));
+        if (c.model == Model::V5) {
+            EXPECT_EQ(bench.at(8, 8), "25V50042");
+        }
         // Another controller's ID gets no answer; neither does the three-digit query.
         EXPECT_FALSE(bench.crc(QStringLiteral("0043AC")));
         EXPECT_FALSE(bench.crc(QStringLiteral("000AS")));
@@ -77,7 +82,7 @@ TEST_P(Identify, AnswersTheSequenceTheToolReads) {
         }
         ASSERT_TRUE(bench.crc(QStringLiteral("042AS")));
         ASSERT_EQ(bench.length(), 20);
-        EXPECT_EQ(bench.at(7, 8), "20250042");
+        EXPECT_EQ(bench.at(7, 8), c.model == Model::Old20 ? "25O20042" : "25O80042");
         EXPECT_FALSE(bench.crc(QStringLiteral("043AS")));
     }
     bench.link.CloseLink();
@@ -99,6 +104,18 @@ INSTANTIATE_TEST_SUITE_P(AllModels, Identify, ::testing::ValuesIn(allCases()),
                                      QLatin1String(viaName(info.param.via)))
                                  .toStdString();
                          });
+
+TEST(IdentifyModels, EveryModelHasASerialOfItsOwn) {
+    // Two simulated controllers of different models with the same ID are two units.
+    QSet<QByteArray> serials;
+    for (const QString& name : sim::modelNames()) {
+        const Model m = *sim::modelFromName(name);
+        const QByteArray serial = sim::defaultSerial(m, sim::hasThreeDigitId(m) ? QStringLiteral("001") : QStringLiteral("0001"));
+        EXPECT_EQ(serial.size(), 8) << serial.constData();
+        serials.insert(serial);
+    }
+    EXPECT_EQ(serials.size(), sim::modelNames().size());
+}
 
 TEST(IdentifyModels, NamesKindsAndLoaders) {
     EXPECT_EQ(sim::modelFromName(QStringLiteral("KV410")), Model::Kv410);

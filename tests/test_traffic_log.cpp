@@ -115,7 +115,7 @@ TEST_P(TrafficOverTheWire, RowsOfAKnownExchange) {
 
     const TrafficRow& asReply = log.row(3);
     EXPECT_EQ(asReply.mnemonicText(), "AS");
-    EXPECT_EQ(asReply.dataText(), "20250000");
+    EXPECT_EQ(asReply.dataText(), "25V40000");
     EXPECT_EQ(asReply.verdict, ChecksumVerdict::Bad);
 
     const TrafficRow& silent = log.row(5);
