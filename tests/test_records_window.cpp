@@ -259,3 +259,22 @@ TEST_P(RecordsWindowLanguages, CaptionsFitAndPictureIsSaved) {
 INSTANTIATE_TEST_SUITE_P(EachLanguage, RecordsWindowLanguages, ::testing::Values(0, 1, 2));
 
 }  // namespace
+
+TEST_F(RecordsWindowTest, AnUpgradeThatLeftBlocksOutShowsOkWithTheWarning) {
+    RunStart start;
+    start.procedure = QStringLiteral("firmware-upgrade");
+    start.linkText = QStringLiteral("127.0.0.1:4001");
+    start.startMs = QDateTime(QDate(2026, 12, 20), QTime(9, 0)).toMSecsSinceEpoch();
+    start.unit.serial = QStringLiteral("KV-0042");
+    const qint64 id = store.beginRun(start);
+    store.endRun(id, {start.startMs + 9000, Outcome::Ok, QStringLiteral("Command ok."),
+                      {{"warning", "blocks-left-out"}, {"blocksLeftOut", 276}}, {}});
+    RecordsWindow w(store, 2);
+    ASSERT_EQ(w.runsModel()->runId(0), id);
+    EXPECT_EQ(w.runsView()->model()->index(0, RecordStore::RunOutcome).data().toString(),
+              pb::Text(pb::RecordText::OutcomeOk, 2) + QStringLiteral("（警告：檔案有 276 塊未寫入）"));
+    EXPECT_TRUE(w.runsView()->isColumnHidden(RecordStore::RunDetails));
+    // A run without a warning shows its outcome alone.
+    EXPECT_EQ(w.runsView()->model()->index(1, RecordStore::RunOutcome).data().toString(),
+              pb::Text(pb::RecordText::OutcomeOk, 2));
+}
