@@ -94,6 +94,8 @@ bool runCycles(ProcedureContext& ctx, int& cycles, InputsSeen& seen) {
             runShortVariantCycle(ctx, seen);
         else
             runStandardVariantCycle(ctx, seen);
+        // A cycle the line went away in is not one of those it held for.
+        if (!ctx.link.isOpen()) break;
         seen.endCycle();
         ++cycles;
     }
@@ -124,7 +126,9 @@ Outcome DidoTestClick(ProcedureContext& ctx) {
         // of its own: the user's stop is how it ends well.
         for (int k = 1; k <= kInputCount; ++k) ctx.dido.setInputLamp(k, InputLamp::White);
         ctx.dido.untickAllOutputs();
-        return Judged(lineHeld);
+        if (!lineHeld)
+            return run.fail({EndingCause::LineWentAwayAfterCycles, {QString::number(cycles)}});
+        return RunOutcome::Ok;
     });
 }
 
