@@ -8,7 +8,7 @@ namespace pb {
 
 int FitLabel::room() const {
     // A little air at both ends, as the frame's bevel needs.
-    return contentsRect().width() - 2 * (margin() + 2);
+    return contentsRect().width() - 2 * (margin() + 2 + endRoom_);
 }
 
 QFont FitLabel::shownFont() const {
@@ -33,7 +33,8 @@ void FitLabel::paintEvent(QPaintEvent*) {
     const QFont f = shownFont();
     painter.setFont(f);
     painter.setPen(palette().color(foregroundRole()));
-    const QRect r = contentsRect().adjusted(margin() + 2, margin(), -(margin() + 2), -margin());
+    const int end = margin() + 2 + endRoom_;
+    const QRect r = contentsRect().adjusted(end, margin(), -end, -margin());
     painter.drawText(r, int(alignment()) | Qt::TextSingleLine,
                      QFontMetrics(f).elidedText(text(), Qt::ElideRight, r.width()));
 }

@@ -19,12 +19,17 @@ public:
     // The smallest share of the designed size a text is shrunk to.
     static constexpr int kSmallestPercent = 55;
 
+    // Keeps px clear at both ends of a centred text: a lamp inside the panel's right end.
+    void setEndRoom(int px) { endRoom_ = px; }
+    // The width a text may take.
+    int room() const;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     bool event(QEvent* event) override;
 
 private:
-    int room() const;
+    int endRoom_ = 0;
 };
 
 }  // namespace pb

@@ -40,12 +40,14 @@ void TfrmModule::setupUi(QMainWindow* window) {
     QWidget* w = centralWidget;
 
     // Status line and lamp.
-    pnMsg = Panel(w, "pnMsg", "Start Scan Controller", {8, 4, 665, 40});
+    // An ending and its reason are drawn smaller rather than cut, clear of the lamp.
+    pnMsg = Panel<pb::FitLabel>(w, "pnMsg", "Start Scan Controller", {8, 4, 665, 40});
     pnMsg->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     pnMsg->setLineWidth(2);
     Paint(pnMsg, colour::ActiveCaption(), Qt::yellow);
     OwnFont(pnMsg, 19, QFont::Bold);
     shComm = Make<Lamp>(pnMsg, "shComm", {626, 8, 23, 20}, QColor(Qt::red));
+    pnMsg->setEndRoom(pnMsg->width() - shComm->x());
 
     // A long version or serial number text is drawn smaller, never cut.
     pnVER = Panel<pb::FitLabel>(w, "pnVER", {}, {8, 48, 329, 49});

@@ -22,6 +22,7 @@
 
 #include "app/CommandPage.h"
 #include "app/FirmwarePage.h"
+#include "app/FitLabel.h"
 #include "app/Lamp.h"
 #include "app/PortComboBox.h"
 #include "app/TestPage.h"
@@ -42,7 +43,7 @@ public:
     QWidget* centralWidget = nullptr;
 
     // Status line with the busy lamp, identification panels.
-    QLabel* pnMsg = nullptr;
+    pb::FitLabel* pnMsg = nullptr;
     pb::Lamp* shComm = nullptr;
     QLabel* pnVER = nullptr;
     QLabel* pnSN = nullptr;

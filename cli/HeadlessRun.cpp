@@ -12,6 +12,7 @@
 #include "cli/UnitRecords.h"
 #include "cli/UnitReporter.h"
 #include "firmware/FirmwareUpgrade.h"
+#include "i18n/EndingTexts.h"
 #include "procedures/CommandConsoles.h"
 #include "procedures/ConnectAndIdentify.h"
 #include "procedures/DidoTest.h"
@@ -113,13 +114,17 @@ public:
 
     // --- the run as the frame reports it: why a link would not open; and to the records ---
     QString openDetail;
+    pb::EndingReason reason;  // why the last run ended as it did, as the window says it
     pb::RunObserver* keeper = nullptr;  // the unit records; null when none are kept
     void runStarted(const pb::RunStart& start) override {
         openDetail.clear();
+        reason = {};
         if (keeper) keeper->runStarted(start);
     }
     void runEnded(const pb::RunReport& report) override {
         openDetail = report.detail.value(QStringLiteral("openDetail")).toString();
+        reason = pb::EndingReasonFromJson(report.detail.value(QStringLiteral("reason")).toObject())
+                     .value_or(pb::EndingReason{});
         if (keeper) keeper->runEnded(report);
     }
     void controllerIdentified(const pb::ControllerIdentity& identity) override {
@@ -322,7 +327,22 @@ private:
                 QStringLiteral("the link could not be opened: %1").arg(view_.openDetail)};
     }
 
-    QString why() const { return lastFailure_.isEmpty() ? QString() : QStringLiteral(": ") + lastFailure_; }
+    // The reason the run ended with, in the window's words (English); else `fallback`.
+    QString reasonOr(const QString& fallback) const {
+        return view_.reason ? pb::EndingReasonText(view_.reason, pb::LanguageIndex(pb::Language::English))
+                            : fallback;
+    }
+    // What the link said of its last failure, after a reason.
+    QString linkWords() const {
+        return lastFailure_.isEmpty() ? QString() : QStringLiteral(": ") + lastFailure_;
+    }
+    // ": " and the reason, with the link's own words after it where they add to it.
+    QString why() const {
+        if (!view_.reason) return linkWords();
+        const bool saidAlready = view_.reason.cause == pb::EndingCause::BadChecksum || lastFailure_.isEmpty();
+        return QStringLiteral(": ") + reasonOr({}) +
+               (saidAlready ? QString() : QStringLiteral(" (") + lastFailure_ + u')');
+    }
 
     Verdict identify() {
         const pb::Outcome o = pb::ConnectAndIdentify(ctx_);
@@ -334,11 +354,11 @@ private:
         detail_.insert(QStringLiteral("serialNumber"), sn);
         if (o == pb::Outcome::OpenFailed)
             return {kExitNoController,
-                    QStringLiteral("no controller answered at ID %1").arg(view_.idCaption())};
+                    reasonOr(QStringLiteral("no controller answered at ID %1").arg(view_.idCaption()))};
         if (o == pb::Outcome::Error)
             return {kExitNoController,
                     QStringLiteral("the controller at ID %1 answered but could not be identified")
-                        .arg(state_.deviceId)};
+                            .arg(state_.deviceId) + why()};
         return {kExitOk, QStringLiteral("ID %1, model kind %2, %3, S/N %4")
                              .arg(state_.deviceId).arg(state_.modelKind).arg(view_.version, sn)};
     }
@@ -370,7 +390,8 @@ private:
         if (o == pb::Outcome::OpenFailed) return openFailed();
         if (o == pb::Outcome::Error && !dido_.closingSent)
             return {kExitCommandFailed,
-                    QStringLiteral("the line went away after %1 cycles").arg(dido_.cycles) + why()};
+                    reasonOr(QStringLiteral("the line went away after %1 cycles").arg(dido_.cycles)) +
+                        linkWords()};
         if (o == pb::Outcome::Error)
             return {kExitCommandFailed, pb::DidoUnansweredText(dido_) + why()};
         QString done = QStringLiteral("%1 cycles, inputs %2, closing command sent")
@@ -408,8 +429,7 @@ private:
             case pb::UpgradeOutcome::ImageRefused:
                 return {kExitFirmwareRefused, upgrade.failure() + QStringLiteral("; nothing was sent")};
             case pb::UpgradeOutcome::ModelCheckFailed:
-                return {kExitFirmwareRefused, view_.status + QStringLiteral(" (") + upgrade.failure() +
-                                                  QStringLiteral("); nothing was sent")};
+                return {kExitFirmwareRefused, upgrade.failure() + QStringLiteral("; nothing was sent")};
             case pb::UpgradeOutcome::NoLoader:
                 return {kExitFirmwareRefused, upgrade.failure() + QStringLiteral("; nothing was sent")};
             case pb::UpgradeOutcome::OpenFailed:

@@ -17,6 +17,7 @@
 #include "cli/Ports.h"
 #include "cli/RecordsCommand.h"
 #include "cli/UnitPool.h"
+#include "firmware/ModelCheck.h"
 #include "records/RecordStore.h"
 #include "records/RecordsUploader.h"
 
@@ -61,7 +62,13 @@ int main(int argc, char* argv[]) {
     if (o.job.command == QLatin1String("records")) return cli::RunRecordsCommand(o.records);
     if (o.job.command == QLatin1String("ports")) return cli::PrintPorts(cli::ListPorts(), o.json);
     if (o.job.command == QLatin1String("upgrade") && !QFileInfo(o.job.firmwareFile).isReadable()) {
-        print(QStringLiteral("panelbench-cli: cannot read the firmware file '%1'\n").arg(o.job.firmwareFile), 1);
+        // Said as the window says it, before any unit is asked anything.
+        pb::FirmwareBuffer buffer;
+        const auto refused = pb::CheckFirmwareFile(o.job.firmwareFile, pb::kModelKindNone, {}, buffer);
+        const pb::FileRefusal refusal =
+            refused.value_or(pb::FileRefusal{pb::MsgId::LoadFirmwareFileError,
+                                             {pb::EndingCause::FileUnreadable, {o.job.firmwareFile}}});
+        print(QStringLiteral("panelbench-cli: ") + pb::RefusalStatus(refusal, 0) + u'\n', 1);
         return cli::kExitFirmwareRefused;
     }
 

@@ -4,6 +4,7 @@
 #include "firmware/LoaderSession.h"
 #include "firmware/ModelCheck.h"
 #include "firmware/TimedBars.h"
+#include "i18n/EndingTexts.h"
 #include "i18n/FeedbackTexts.h"
 
 namespace pb {
@@ -29,14 +30,18 @@ LoaderProtocol LoaderProtocolFor(int modelKind) { return FamilyOf(modelKind).loa
 
 UpgradeOutcome FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buffer) {
     failure_.clear();
+    reason_ = {};
     flashTouched_ = false;
     mayLackFirmware_ = false;
     bars_.setProgramPosition(0);
     bars_.setVerifyPosition(0);
     bars_.clearBarProgress();
 
-    if (!RunModelCheck(job.fileName, job.modelKind, job.versionText, buffer, view_)) {
-        failure_ = QStringLiteral("the firmware file does not fit the controller");
+    FileRefusal refusal;
+    if (!RunModelCheck(job.fileName, job.modelKind, job.versionText, buffer, view_, &refusal)) {
+        reason_ = refusal.reason;
+        failure_ = RefusalStatus(refusal, LanguageIndex(Language::English));
+        recordRefusal(job, refusal);
         return UpgradeOutcome::ModelCheckFailed;
     }
     fit_ = CheckImageFit(buffer, job.modelKind, allowPartial_);
@@ -68,15 +73,18 @@ UpgradeOutcome FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buff
                 break;
             case LoaderProtocol::None:
                 // Not identified, or a family without a loader: nothing may be sent.
-                failure_ = QStringLiteral("model kind %1 has no loader").arg(job.modelKind);
+                reason_ = job.modelKind == kModelKindNone
+                              ? EndingReason{EndingCause::NotIdentified, {}}
+                              : EndingReason{EndingCause::NoLoader, {QString::number(job.modelKind)}};
                 outcome = UpgradeOutcome::NoLoader;
                 break;
         }
         if (protocol != LoaderProtocol::None) {
             outcome = upgraded ? UpgradeOutcome::Upgraded : UpgradeOutcome::Failed;
-            failure_ = session.failure();
+            if (!upgraded) reason_ = session.failure();
             flashTouched_ = session.flashWasTouched();
         }
+        failure_ = EndingReasonText(reason_, LanguageIndex(Language::English));
         bars.addTo(run.detail());
         run.detail().insert(QStringLiteral("blocksLeftOut"), buffer.blocksLeftOut());
         if (upgraded) addWarning(run.detail(), buffer);
@@ -85,7 +93,7 @@ UpgradeOutcome FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buff
                             QJsonObject{{QStringLiteral("program"), session.programRetries()},
                                         {QStringLiteral("verify"), session.verifyRetries()}});
         if (!failure_.isEmpty()) run.detail().insert(QStringLiteral("failure"), failure_);
-        return Judged(upgraded);
+        return upgraded ? RunOutcome::Ok : run.fail(reason_);
     });
     if (outcome == UpgradeOutcome::OpenFailed)
         failure_ = QStringLiteral("the link could not be opened: %1").arg(run.openResult().detail);
@@ -103,13 +111,33 @@ void FirmwareUpgrade::addWarning(QJsonObject& detail, const FirmwareBuffer& buff
         detail.insert(QStringLiteral("warning"), QStringLiteral("blocks-left-out"));
 }
 
+void FirmwareUpgrade::recordRefusal(const FirmwareJob& job, const FileRefusal& refusal) {
+    if (!observer_) return;
+    // No link was opened and nothing sent, but the unit's history shows which file was
+    // refused and why, as an upgrade that ended in error.
+    const qint64 nowMs = clock_.now().toMSecsSinceEpoch();
+    const LinkSettings link = view_.readLinkSettings();
+    const TestId test = TestId::FirmwareUpgrade;
+    observer_->runStarted(RunStart{test, TestName(test), nowMs, link});
+    const QJsonObject detail{
+        {QStringLiteral("file"), FirmwareFileFacts(job.fileName)},
+        {QStringLiteral("modelKind"), job.modelKind},
+        {QStringLiteral("refused"), refusal.ending == MsgId::LoadFirmwareFileError
+                                        ? QStringLiteral("load-error")
+                                        : QStringLiteral("model-error")},
+        {QStringLiteral("reason"), ToJson(refusal.reason)},
+        {QStringLiteral("failure"), failure_}};
+    observer_->runEnded(RunReport{test, TestName(test), nowMs, nowMs, RunOutcome::Error,
+                                  RefusalStatus(refusal, LanguageIndex(view_.language())), link,
+                                  detail});
+}
+
 void FirmwareUpgrade::tellWhatTheEndingLeftUnsaid(UpgradeOutcome outcome,
                                                   const FirmwareBuffer& buffer) {
     const int language = LanguageIndex(view_.language());
     // Failed once flash was erased or written: the unit may not start again as it is.
     if (mayLackFirmware_) {
-        view_.setStatus(Msg(MsgId::CommandError, view_.language()) +
-                        Text(FeedbackText::FlashMayBeBroken, language));
+        view_.setStatus(MayLackFirmwareStatus(reason_, language));
         view_.setStatusAdvice(Text(FeedbackText::FlashMayBeBrokenAdvice, language));
     }
     // Programmed to the model's cap: say how much of the file did not go in.

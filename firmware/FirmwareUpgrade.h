@@ -7,6 +7,7 @@
 #include "firmware/FirmwareImage.h"
 #include "firmware/FirmwareProgressView.h"
 #include "firmware/ImageFit.h"
+#include "firmware/ModelCheck.h"
 #include "procedures/ControllerFamily.h"
 #include "link/Clock.h"
 #include "link/Link.h"
@@ -27,7 +28,7 @@ struct FirmwareJob {
 };
 
 enum class UpgradeOutcome {
-    ModelCheckFailed,  // reported by the check; no test run began
+    ModelCheckFailed,  // reported by the check and recorded as refused; no link was opened
     ImageRefused,      // no image, or past the model's limit, for a caller that refuses one
     OpenFailed,        // "Connect device error!"
     NoLoader,          // model kind without a loader: "Command error!"
@@ -42,12 +43,17 @@ public:
 
     // Loads the file into buffer (the window's block buffer) and runs the upgrade.
     UpgradeOutcome run(const FirmwareJob& job, FirmwareBuffer& buffer);
-    // Why the last run failed, for diagnostics; empty after success.
+    // Why the last run failed, in English words, for the command line and the records;
+    // empty after success. The refusal of a file begins with the window's ending
+    // ("Load firmware file error! no such file: /path").
     QString failure() const { return failure_; }
+    // The same as a value; none after success or a link that would not open.
+    const EndingReason& reason() const { return reason_; }
     // The last run failed after it had begun to erase or program the flash: the unit may
     // be left without working firmware and must be upgraded again before use.
     bool mayHaveLeftNoFirmware() const { return mayLackFirmware_; }
-    // Who hears of the run (not of a model check that refused the file: no run began).
+    // Who hears of the run; a file the model check refused is one too, ended in error
+    // with "refused" and the reason in its detail (no link was opened).
     void setObserver(RunObserver* observer) { observer_ = observer; }
     // For a caller with no one to read the window's warnings: after the model check, an
     // image that does not fit (ImageFit.h) is refused before the link opens. The window
@@ -60,6 +66,7 @@ public:
     const ImageFitCheck& imageFit() const { return fit_; }
 
 private:
+    void recordRefusal(const FirmwareJob& job, const FileRefusal& refusal);
     // After the frame's ending: a unit the failure may have left without firmware, or
     // blocks of the file the model did not take.
     void tellWhatTheEndingLeftUnsaid(UpgradeOutcome outcome, const FirmwareBuffer& buffer);
@@ -75,6 +82,7 @@ private:
     bool allowPartial_ = false;
     ImageFitCheck fit_;
     QString failure_;
+    EndingReason reason_;
     bool flashTouched_ = false;
     bool mayLackFirmware_ = false;
 };

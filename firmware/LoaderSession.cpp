@@ -74,7 +74,7 @@ bool LoaderSession::waitForLoader(Transaction transaction, const QString& text, 
     return false;
 }
 
-bool LoaderSession::fail(const QString& why) {
+bool LoaderSession::fail(const EndingReason& why) {
     failure_ = why;
     return false;
 }
@@ -88,9 +88,9 @@ bool LoaderSession::verifyBlocks(const ReadBack& r) {
     for (int k = 0; k < count; ++k) {
         view().processEvents();
         const Exchange x = sendWithRetries(r.transaction, r.command(k * r.blockSize), r.timing);
-        if (!x) return fail(QStringLiteral("block %1 could not be read back").arg(k));
+        if (!x) return fail({EndingCause::BlockNotReadBack, {QString::number(k)}});
         if (!replyHoldsBlock(x.reply, r.dataPosition, k, r.blockSize))
-            return fail(QStringLiteral("block %1 differs when read back").arg(k));
+            return fail({EndingCause::BlockDiffers, {QString::number(k)}});
         bars_.setVerifyPosition(k);
     }
     bars_.setVerifyPosition(count);

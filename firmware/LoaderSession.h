@@ -70,8 +70,8 @@ public:
     bool flashWasTouched() const { return flashTouched_; }
 
     // Records why the upgrade failed; always false, to end the procedure with.
-    bool fail(const QString& why);
-    const QString& failure() const { return failure_; }
+    bool fail(const EndingReason& why);
+    const EndingReason& failure() const { return failure_; }
     // Block commands tried again after a failed try, while programming and verifying.
     int programRetries() const { return retries_[0]; }
     int verifyRetries() const { return retries_[1]; }
@@ -83,7 +83,7 @@ private:
     const FirmwareBuffer& image_;
     QString prefix_;
     int modelKind_;
-    QString failure_;
+    EndingReason failure_;
     bool verifying_ = false;
     bool flashTouched_ = false;
     int retries_[2] = {0, 0};

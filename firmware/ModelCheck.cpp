@@ -1,30 +1,69 @@
 #include "firmware/ModelCheck.h"
 
+#include <QFileInfo>
+
+#include "i18n/EndingTexts.h"
 #include "i18n/FeedbackTexts.h"
-#include "i18n/Messages.h"
 
 namespace pb {
+namespace {
+
+// The model a header must name for this controller, as the header check compares it.
+QString ExpectedModel(int modelKind, const QString& versionText) {
+    const HeaderCheck& check = FamilyOf(modelKind).header;
+    if (check.fixedText) return QLatin1String(check.fixedText);
+    if (check.kv580Characters > 0 && versionText.left(5) == QLatin1String("KV580"))
+        return QStringLiteral("KV300") + versionText.mid(5, 3);
+    return versionText.left(check.characters).trimmed();
+}
+
+// Why a file could not be loaded at all.
+EndingReason LoadFailure(const QString& fileName) {
+    if (fileName.isEmpty()) return {EndingCause::NoFileChosen, {}};
+    const QFileInfo info(fileName);
+    if (!info.exists()) return {EndingCause::NoSuchFile, {fileName}};
+    const std::optional<QByteArray> header = ReadFirmwareHeader(fileName);
+    if (!header || info.isDir()) return {EndingCause::FileUnreadable, {fileName}};
+    return {EndingCause::FileTooShort, {info.fileName()}};
+}
+
+}  // namespace
 
 QString FirmwareFileLabel(const QByteArray& header, Language language) {
     if (!IsFirmwareHeader(header)) return Text(FeedbackText::NotAFirmwareFile, LanguageIndex(language));
     return HeaderText(header);
 }
 
-bool RunModelCheck(const QString& fileName, int modelKind, const QString& versionText,
-                   FirmwareBuffer& buffer, TestRunView& view) {
-    const FirmwareLoadResult result = LoadFirmwareFile(fileName, modelKind, versionText, buffer);
-    if (result == FirmwareLoadResult::Ok) return true;
-    const MsgId id = result == FirmwareLoadResult::LoadError ? MsgId::LoadFirmwareFileError
-                                                             : MsgId::FirmwareFileModelError;
-    QString status = Msg(id, view.language());
-    // A header of no model at all: say what the file is not, rather than which model.
-    if (result == FirmwareLoadResult::ModelError) {
-        const std::optional<QByteArray> header = ReadFirmwareHeader(fileName);
-        if (header && !IsFirmwareHeader(*header))
-            status += QStringLiteral(" (") + FirmwareFileLabel(*header, view.language()) +
-                      QStringLiteral(")");
+std::optional<FileRefusal> CheckFirmwareFile(const QString& fileName, int modelKind,
+                                             const QString& versionText, FirmwareBuffer& buffer) {
+    switch (LoadFirmwareFile(fileName, modelKind, versionText, buffer)) {
+        case FirmwareLoadResult::Ok:
+            return std::nullopt;
+        case FirmwareLoadResult::LoadError:
+            return FileRefusal{MsgId::LoadFirmwareFileError, LoadFailure(fileName)};
+        case FirmwareLoadResult::ModelError:
+            break;
     }
-    view.setStatus(status);
+    // A header of no model at all: say what the file is not, rather than which model.
+    const QByteArray header = ReadFirmwareHeader(fileName).value_or(QByteArray());
+    if (!IsFirmwareHeader(header))
+        return FileRefusal{MsgId::FirmwareFileModelError, {EndingCause::NotAFirmwareFile, {}}};
+    return FileRefusal{MsgId::FirmwareFileModelError,
+                       {EndingCause::FileForOtherModel,
+                        {HeaderText(header).trimmed(), ExpectedModel(modelKind, versionText)}}};
+}
+
+QString RefusalStatus(const FileRefusal& refusal, int language) {
+    return EndingStatus(refusal.ending, refusal.reason, language);
+}
+
+bool RunModelCheck(const QString& fileName, int modelKind, const QString& versionText,
+                   FirmwareBuffer& buffer, TestRunView& view, FileRefusal* refusal) {
+    const std::optional<FileRefusal> refused =
+        CheckFirmwareFile(fileName, modelKind, versionText, buffer);
+    if (!refused) return true;
+    if (refusal) *refusal = *refused;
+    view.setStatus(RefusalStatus(*refused, LanguageIndex(view.language())));
     view.setLamp(LampColour::Red);
     view.beep(kLowBeepHz, kBeepMs);
     return false;

@@ -3,8 +3,11 @@
 // and make sure its header names the connected controller's model.
 
 #include <QString>
+#include <optional>
 
 #include "firmware/FirmwareImage.h"
+#include "i18n/Messages.h"
+#include "procedures/EndingReason.h"
 #include "procedures/TestRunView.h"
 
 namespace pb {
@@ -13,10 +16,24 @@ namespace pb {
 // or "not a firmware file" for a header that is no printable text.
 QString FirmwareFileLabel(const QByteArray& header, Language language);
 
-// True when the image is loaded and matches. On failure the view shows "Load firmware
-// file error!" or "Firmware file format model error!" (with "not a firmware file" after
-// it for a header that is no text), the lamp turns red and the low beep sounds.
+// Why a file was refused before anything was sent: "Load firmware file error!" or
+// "Firmware file format model error!", and the reason ("no such file: /path",
+// "the file is for KV320MX-V5, the controller is KV740MX-V6", "not a firmware file").
+struct FileRefusal {
+    MsgId ending = MsgId::LoadFirmwareFileError;
+    EndingReason reason;
+};
+
+// Loads the file into the buffer; none when it is loaded and matches the model.
+std::optional<FileRefusal> CheckFirmwareFile(const QString& fileName, int modelKind,
+                                             const QString& versionText, FirmwareBuffer& buffer);
+
+// The refusal as the status line shows it, in the language of the message table.
+QString RefusalStatus(const FileRefusal& refusal, int language);
+
+// True when the image is loaded and matches. On failure the view shows the refusal's
+// status, the lamp turns red and the low beep sounds; `refusal` (if given) says why.
 bool RunModelCheck(const QString& fileName, int modelKind, const QString& versionText,
-                   FirmwareBuffer& buffer, TestRunView& view);
+                   FirmwareBuffer& buffer, TestRunView& view, FileRefusal* refusal = nullptr);
 
 }  // namespace pb

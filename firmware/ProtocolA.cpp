@@ -20,7 +20,7 @@ bool RunProtocolA(LoaderSession& s) {
     // 1. Enter the loader.
     s.pause(100);
     if (!s.send(Transaction::Crc, s.prefix() + "Zx33BB"))
-        return s.fail(QStringLiteral("the controller did not enter its loader"));
+        return s.fail({EndingCause::LoaderNotEntered, {}});
 
     // 2.-4. Program every block.
     s.showStatus(MsgId::Programming);
@@ -34,7 +34,7 @@ bool RunProtocolA(LoaderSession& s) {
                              QLatin1String(s.blockHex(k, blockSize));
         s.flashTouched();
         if (!s.sendWithRetries(Transaction::Crc, text, program))
-            return s.fail(QStringLiteral("block %1 was not programmed").arg(k));
+            return s.fail({EndingCause::BlockNotProgrammed, {QString::number(k)}});
         s.bars().setProgramPosition(k);
     }
     s.bars().setProgramPosition(count);

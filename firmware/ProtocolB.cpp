@@ -27,7 +27,7 @@ bool RunProtocolB(LoaderSession& s) {
 
     // 2. Wait for the loader.
     if (!s.waitForLoader(Transaction::XorEtx, s.prefix() + "A", kReadyReplyLength))
-        return s.fail(QStringLiteral("the loader did not answer"));
+        return s.fail({EndingCause::LoaderNotAnswering, {}});
 
     // 3. Erase and program.
     s.showStatus(MsgId::Programming);
@@ -43,13 +43,13 @@ bool RunProtocolB(LoaderSession& s) {
             if (!s.send(Transaction::XorEtx, erase)) {
                 s.pause(50);
                 if (!s.send(Transaction::XorEtx, erase))
-                    return s.fail(QStringLiteral("block %1 was not erased").arg(k));
+                    return s.fail({EndingCause::EraseFailed, {QString::number(k)}});
             }
         }
         const QString text = s.prefix() + QString::asprintf("P%04x", address) +
                              QLatin1String(s.blockHex(k, blockSize));
         if (!s.sendWithRetries(Transaction::XorEtx, text, program))
-            return s.fail(QStringLiteral("block %1 was not programmed").arg(k));
+            return s.fail({EndingCause::BlockNotProgrammed, {QString::number(k)}});
         s.bars().setProgramPosition(k);
     }
     s.bars().setProgramPosition(count);

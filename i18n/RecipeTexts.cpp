@@ -1,6 +1,8 @@
 #include "i18n/RecipeTexts.h"
 
+#include "i18n/EndingTexts.h"
 #include "i18n/Messages.h"
+#include "i18n/TextRow.h"
 
 namespace pb {
 namespace {
@@ -86,6 +88,10 @@ constexpr Row kReasons[] = {
 };
 static_assert(std::size(kReasons) == size_t(RecipeReason::NotRun) + 1);
 
+// CommandFailed with the reason the procedure ended with.
+constexpr TextRow kCommandFailedBecause = {
+    {u"Command %1 failed: %2", u"命令 %1 失败：%2", u"命令 %1 失敗：%2"}};
+
 constexpr Row kMeasures[] = {
     {{u"", u"", u""}},
     {{u"ID %1, model kind %2, %3, S/N %4", u"ID %1，型号类别 %2，%3，序列号 %4",
@@ -142,6 +148,16 @@ QString Text(RecipeProblem id, const QStringList& args, int language) {
 }
 
 QString Text(RecipeReason id, const QStringList& args, int language) {
+    // A failure that knows why the procedure ended keeps that reason as its arguments
+    // (after the command for CommandFailed), worded here in the language asked for.
+    const bool command = id == RecipeReason::CommandFailed;
+    if (command || id == RecipeReason::FirmwareRefused || id == RecipeReason::FlashFailed) {
+        if (const auto ending = EndingReasonFromArgs(command ? args.mid(1) : args)) {
+            const QString why = EndingReasonText(*ending, language);
+            if (!command) return FillArgs(Text(id, language), {why});
+            return FillArgs(RowText(kCommandFailedBecause, language), {args.value(0), why});
+        }
+    }
     return FillArgs(Text(id, language), args);
 }
 

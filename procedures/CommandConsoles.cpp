@@ -9,6 +9,12 @@ namespace {
 
 enum class Console { Controller, Module };
 
+// A typed command as a reason names it: its first characters, enough to tell which.
+QString commandLabel(const QString& text) {
+    constexpr int kShown = 8;
+    return text.size() <= kShown ? text : text.left(kShown) + QStringLiteral("...");
+}
+
 Outcome runConsoleCommand(ProcedureContext& ctx, Console console, const QString& suffix) {
     const bool controller = console == Console::Controller;
     auto showReply = [&](const QString& reply) {
@@ -28,7 +34,7 @@ Outcome runConsoleCommand(ProcedureContext& ctx, Console console, const QString&
         // Send; a reply that failed its checksum is not shown. An over-long or
         // non-ASCII text is refused by the link without sending anything.
         const Exchange x = ctx.link.SendCrcCommand(ctx.state.deviceId + suffix);
-        if (!x) return RunOutcome::Error;
+        if (!x) return run.fail(ReasonOf(x, commandLabel(suffix)));
         const QString reply = RenderReply(x.reply.bytes());
         showReply(reply);
         run.detail().insert(QStringLiteral("command"), ctx.state.deviceId + suffix);

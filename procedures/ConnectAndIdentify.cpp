@@ -22,27 +22,29 @@ bool tryThreeTimes(ProcedureContext& ctx, TestRunFrame& run, int firstCountdown,
     return false;
 }
 
-// Kind 4 asks "AV"; true when the version could be shown.
-bool readStatusControllerVersion(ProcedureContext& ctx) {
-    const Exchange x = ctx.link.SendCrcCommand(ctx.state.deviceId + QStringLiteral("AV"));
-    if (!x) return false;
+// Kind 4 asks "AV"; no reason when the version could be shown.
+EndingReason readStatusControllerVersion(ProcedureContext& ctx) {
+    const QString command = QStringLiteral("AV");
+    const Exchange x = ctx.link.SendCrcCommand(ctx.state.deviceId + command);
+    if (!x) return ReasonOf(x, command);
     if (x.reply.length() == reply::av::kLengthShort) {
         ctx.identify.setVersionText(QStringLiteral("KV150RB ") +
                                     QString::fromLatin1(x.reply.at(reply::av::kNumber)));
-        return true;
+        return {};
     }
     if (x.reply.length() == reply::av::kLengthLong) {
         ctx.identify.setVersionText(QString::fromLatin1(x.reply.at(reply::av::kText)));
-        return true;
+        return {};
     }
-    return false;
+    return ReasonOf(x, command);
 }
 
 // Every other kind asks "DB"; the version code there also tells the model kind.
-bool readVersionAndModelKind(ProcedureContext& ctx) {
+EndingReason readVersionAndModelKind(ProcedureContext& ctx) {
     namespace db = reply::db;
-    const Exchange x = ctx.link.SendCrcCommand(ctx.state.deviceId + QStringLiteral("DB"));
-    if (!x || x.reply.length() != db::kLength) return false;
+    const QString command = QStringLiteral("DB");
+    const Exchange x = ctx.link.SendCrcCommand(ctx.state.deviceId + command);
+    if (!x || x.reply.length() != db::kLength) return ReasonOf(x, command);
     const ReplyFrame& r = x.reply;
 
     bool identified = false;
@@ -57,7 +59,8 @@ bool readVersionAndModelKind(ProcedureContext& ctx) {
         ctx.state.modelKind = kind;
         identified = true;
     }
-    return identified;
+    if (!identified) return {EndingCause::ModelUnknown, {}};
+    return {};
 }
 
 // "AS" answers with the serial number at a place that depends on the reply's length.
@@ -106,22 +109,29 @@ RunOutcome identifyController(ProcedureContext& ctx, ShownIdentity& view, TestRu
     // 3. Ask the ID chosen in pnID with "AC" (countdown 6, 5, 4) ...
     const QString id = view.idCaption();
     Exchange answer;  // the reply that found the controller
+    QString goneAt;   // the command the line went away at, if it did
+    auto ask = [&](const QString& to, const QString& command) {
+        answer = link.SendCrcCommand(to + command);
+        if (goneAt.isEmpty() && !link.isOpen()) goneAt = command;
+    };
     bool found = tryThreeTimes(ctx, run, 6, [&] {
-        answer = link.SendCrcCommand(id + QStringLiteral("AC"));
+        ask(id, QStringLiteral("AC"));
         return answer && (answer.reply.length() == reply::ac::kLength ||
                           answer.reply.length() == reply::ac::kLengthShort);
     });
     // 4. ... then the older controller with "AS" on its first three digits (3, 2, 1).
     if (!found) {
         found = tryThreeTimes(ctx, run, 3, [&] {
-            answer = link.SendCrcCommand(id.left(3) + QStringLiteral("AS"));
+            ask(id.left(3), QStringLiteral("AS"));
             return answer && answer.reply.length() == reply::as::kLength;
         });
     }
 
-    // 5. Nobody answered.
+    // 5. Nobody answered; or the line went while it was asked.
     if (!found) {
         link.CloseLink();
+        run.setReason(goneAt.isEmpty() ? EndingReason{EndingCause::NoControllerAt, {id}}
+                                       : EndingReason{EndingCause::LineWentAway, {goneAt}});
         return RunOutcome::OpenFailed;
     }
 
@@ -143,12 +153,12 @@ RunOutcome identifyController(ProcedureContext& ctx, ShownIdentity& view, TestRu
 
     // 8. Version, by model kind.
     ctx.clock.pause(kFirstCommandPauseMs);
-    const bool identified = FamilyOf(ctx.state.modelKind).statusIdentified
-                                ? readStatusControllerVersion(ctx)
-                                : readVersionAndModelKind(ctx);
+    const EndingReason notIdentified = FamilyOf(ctx.state.modelKind).statusIdentified
+                                           ? readStatusControllerVersion(ctx)
+                                           : readVersionAndModelKind(ctx);
 
     // 9. Serial number.
-    if (identified) {
+    if (!notIdentified) {
         ctx.clock.pause(kFirstCommandPauseMs);
         const QString serialNumber = readSerialNumber(ctx);
         run.setIdentity({ctx.state.deviceId, ctx.state.modelKind, view.versionText, serialNumber});
@@ -158,7 +168,7 @@ RunOutcome identifyController(ProcedureContext& ctx, ShownIdentity& view, TestRu
 
     // 10. Report; the window unlocks the test pages when it hears an identified
     // controller's run end well.
-    return Judged(identified);
+    return notIdentified ? run.fail(notIdentified) : RunOutcome::Ok;
 }
 
 }  // namespace

@@ -112,7 +112,11 @@ bool runCycles(ProcedureContext& ctx, RunFindings& seen) {
     const bool shortVariant = FamilyOf(ctx.state.modelKind).dido == DidoVariant::Short;
     while (ctx.state.didoRunning && ctx.link.isOpen()) {
         seen.beginCycle();
-        seen.endCycle(shortVariant ? runShortVariantCycle(ctx, seen) : runStandardVariantCycle(ctx, seen));
+        const bool answered =
+            shortVariant ? runShortVariantCycle(ctx, seen) : runStandardVariantCycle(ctx, seen);
+        // A cycle the line went away in is not one of those it held for.
+        if (!ctx.link.isOpen()) break;
+        seen.endCycle(answered);
     }
     if (!ctx.link.isOpen()) return false;
     // The closing command; its answer does not matter.
@@ -144,10 +148,14 @@ Outcome DidoTestClick(ProcedureContext& ctx, DidoFindings* found, DidoEnding end
         // of its own: the user's stop is how it ends well.
         for (int k = 1; k <= kInputCount; ++k) ctx.dido.setInputLamp(k, InputLamp::White);
         ctx.dido.untickAllOutputs();
+        if (!lineHeld)
+            return run.fail({EndingCause::LineWentAwayAfterCycles, {QString::number(seen.found.cycles)}});
         const bool readSomething = seen.found.answeredReads > 0 || ending == DidoEnding::UserReadsLamps;
-        if (lineHeld && !readSomething)
+        if (!readSomething) {
             run.detail().insert(QStringLiteral("failure"), DidoUnansweredText(seen.found));
-        return Judged(lineHeld && readSomething);
+            return RunOutcome::Error;
+        }
+        return RunOutcome::Ok;
     });
     if (found && !onlyStops) *found = seen.found;
     return outcome;

@@ -20,15 +20,19 @@ struct Layout {
 };
 
 // Sends ID + mnemonic and checks the reply names the same mnemonic and has one of the
-// expected data lengths; the reply's data when it does.
+// expected data lengths; the reply's data when it does, else why not in `why`.
 std::optional<QByteArray> exchange(ProcedureContext& ctx, const Layout& at, const char* mnemonic,
-                                   std::initializer_list<int> dataLengths) {
+                                   std::initializer_list<int> dataLengths, EndingReason& why) {
     const Exchange x = ctx.link.SendCrcCommand(ctx.state.deviceId + QLatin1String(mnemonic));
+    why = ReasonOf(x, QLatin1String(mnemonic));
     if (!x) return std::nullopt;
     const std::optional<AddressedReply> r = x.reply.split(at.idLength);
     if (!r || r->mnemonic != mnemonic) return std::nullopt;
     for (int data : dataLengths)
-        if (x.reply.length() == at.length(data)) return r->data.left(data);
+        if (x.reply.length() == at.length(data)) {
+            why = {};
+            return r->data.left(data);
+        }
     return std::nullopt;
 }
 
@@ -36,11 +40,11 @@ int countIn(const QByteArray& data) { return data.left(kCountDigits).toInt(); }
 
 // The store's state: the controller's clock is shown until the first record arrives.
 // The older controller answers "IE" with its status (clock, alarm, inputs) and no counts.
-bool readStoreState(ProcedureContext& ctx, const Layout& at) {
+bool readStoreState(ProcedureContext& ctx, const Layout& at, EndingReason& why) {
     const bool older = FamilyOf(ctx.state.modelKind).statusIdentified;
     const std::optional<QByteArray> data =
-        older ? exchange(ctx, at, "IE", {20, 40})
-              : exchange(ctx, at, "IE", {kClockDigits + 3 * kCountDigits});
+        older ? exchange(ctx, at, "IE", {20, 40}, why)
+              : exchange(ctx, at, "IE", {kClockDigits + 3 * kCountDigits}, why);
     if (!data) return false;
     EventRecord clockOnly;
     clockOnly.stamp = QString::fromLatin1(data->left(kClockDigits));
@@ -52,33 +56,37 @@ bool readStoreState(ProcedureContext& ctx, const Layout& at) {
 enum class Step { Next, Done, Failed };
 
 // Reads the record under the read pointer, shows it and moves on.
-Step readOneRecord(ProcedureContext& ctx, const Layout& at, int& shown) {
-    const std::optional<QByteArray> data = exchange(ctx, at, "QI", {0, kEventRecordLength});
+Step readOneRecord(ProcedureContext& ctx, const Layout& at, int& shown, EndingReason& why) {
+    const std::optional<QByteArray> data = exchange(ctx, at, "QI", {0, kEventRecordLength}, why);
     if (!data) return Step::Failed;
     if (data->isEmpty()) return Step::Done;  // past the last one
     const std::optional<EventRecord> record = ParseEventRecord(*data);
-    if (!record) return Step::Failed;
+    if (!record) {
+        why = {EndingCause::BadRecord, {}};
+        return Step::Failed;
+    }
     ctx.polling.setPollingDate(RecordDateText(*record));
     ctx.polling.setPollingData(DescribeRecord(*record, ctx.view.language()));
     ++shown;
     ctx.view.processEvents();
 
-    const std::optional<QByteArray> left = exchange(ctx, at, "PI", {kCountDigits});
+    const std::optional<QByteArray> left = exchange(ctx, at, "PI", {kCountDigits}, why);
     if (!left) return Step::Failed;
     return countIn(*left) == 0 ? Step::Done : Step::Next;
 }
 
 // The test itself: Ok when the store was read to its end, Interrupted when the user
 // stopped it first.
-RunOutcome readStore(ProcedureContext& ctx, int& shown) {
+RunOutcome readStore(ProcedureContext& ctx, TestRunFrame& run, int& shown) {
     const Layout at{int(ctx.state.deviceId.size())};
+    EndingReason why;
 
     // 1. The store's state.
-    if (!readStoreState(ctx, at)) return RunOutcome::Error;
+    if (!readStoreState(ctx, at, why)) return run.fail(why);
 
     // 2. Back to the oldest record; an empty store is said so, not left blank.
-    const std::optional<QByteArray> stored = exchange(ctx, at, "IB", {kCountDigits});
-    if (!stored) return RunOutcome::Error;
+    const std::optional<QByteArray> stored = exchange(ctx, at, "IB", {kCountDigits}, why);
+    if (!stored) return run.fail(why);
     if (countIn(*stored) == 0) {
         ctx.polling.setPollingData(Text(EventText::NoRecords, ctx.view.language()));
         return RunOutcome::Ok;
@@ -87,9 +95,9 @@ RunOutcome readStore(ProcedureContext& ctx, int& shown) {
     // 3. Record by record, each shown for a moment, until the end or a cancel.
     while (ctx.state.pollingRunning) {
         ctx.view.processEvents();
-        switch (readOneRecord(ctx, at, shown)) {
+        switch (readOneRecord(ctx, at, shown, why)) {
             case Step::Failed:
-                return RunOutcome::Error;
+                return run.fail(why);
             case Step::Done:
                 return RunOutcome::Ok;
             case Step::Next:
@@ -106,7 +114,7 @@ Outcome PollingTestClick(ProcedureContext& ctx) {
     const StartStopTest test{TestId::Polling, ctx.state.pollingRunning, MsgId::PoolingDataTest};
     return RunStartStopTest(ctx, test, [&](TestRunFrame& run) {
         int shown = 0;
-        const RunOutcome outcome = readStore(ctx, shown);
+        const RunOutcome outcome = readStore(ctx, run, shown);
         run.detail().insert(QStringLiteral("records"), shown);
         return outcome;
     });

@@ -10,8 +10,8 @@
 namespace pb {
 namespace {
 
-// Sends its command(s) and says whether the controller answered as expected.
-using Exchange = std::function<bool()>;
+// Sends its command(s); no reason when the controller answered as expected, else why not.
+using Exchange = std::function<EndingReason()>;
 
 // What the four commands share inside the test-run frame: show what runs, pause,
 // exchange and judge.
@@ -22,23 +22,31 @@ Outcome runSystemCommand(ProcedureContext& ctx, TestId test, MsgId statusMessage
         ctx.view.setStatus(run.Msg(statusMessage));
         ctx.view.processEvents();
         ctx.clock.pause(kFirstCommandPauseMs);
-        return Judged(exchange());
+        const EndingReason why = exchange();
+        return why ? run.fail(why) : RunOutcome::Ok;
     });
 }
 
-bool sendExpectingLength(ProcedureContext& ctx, const QString& command,
-                         std::initializer_list<int> lengths) {
+// A command is named by its mnemonic and short data ("AR01", "JF2"); the date and time
+// after "AA" are left out.
+QString commandName(const QString& command) {
+    return command.size() > 4 ? command.left(2) : command;
+}
+
+EndingReason sendExpectingLength(ProcedureContext& ctx, const QString& command,
+                                 std::initializer_list<int> lengths) {
     const pb::Exchange x = ctx.link.SendCrcCommand(ctx.state.deviceId + command);
-    if (!x) return false;
-    for (int length : lengths)
-        if (x.reply.length() == length) return true;
-    return false;
+    if (x)
+        for (int length : lengths)
+            if (x.reply.length() == length) return {};
+    return ReasonOf(x, commandName(command));
 }
 
 // The older controller confirms a restart by answering "AS" once it is back up; the
 // status line counts the wait down.
-bool sendThenAskStatus(ProcedureContext& ctx, const QString& command, MsgId status, int waitMs) {
-    if (!sendExpectingLength(ctx, command, {reply::kBareLengthOlder})) return false;
+EndingReason sendThenAskStatus(ProcedureContext& ctx, const QString& command, MsgId status,
+                               int waitMs) {
+    if (EndingReason why = sendExpectingLength(ctx, command, {reply::kBareLengthOlder})) return why;
     WaitWithCountdown(ctx.clock, ctx.view, Msg(status, ctx.view.language()), waitMs);
     return sendExpectingLength(ctx, QStringLiteral("AS"), {reply::as::kLength});
 }
@@ -89,20 +97,20 @@ Outcome AwaitAnswer(ProcedureContext& ctx, int withinMs, qint64& answeredAfterMs
         QElapsedTimer since;
         since.start();
         const bool older = isStatusIdentified(ctx);
+        const QString asked = older ? QStringLiteral("AS") : QStringLiteral("AC");
+        EndingReason why{EndingCause::LineWentAway, {asked}};
         while (ctx.link.isOpen()) {
-            const bool answered =
-                older ? sendExpectingLength(ctx, QStringLiteral("AS"), {reply::as::kLength})
-                      : sendExpectingLength(ctx, QStringLiteral("AC"),
-                                            {reply::ac::kLength, reply::ac::kLengthShort});
-            if (answered) {
+            why = older ? sendExpectingLength(ctx, asked, {reply::as::kLength})
+                        : sendExpectingLength(ctx, asked, {reply::ac::kLength, reply::ac::kLengthShort});
+            if (!why) {
                 answeredAfterMs = since.elapsed();
-                return true;
+                return why;
             }
-            if (since.elapsed() >= withinMs) return false;
+            if (since.elapsed() >= withinMs) return why;
             ctx.view.processEvents();
             ctx.clock.pause(kAskAgainMs);
         }
-        return false;
+        return EndingReason{EndingCause::LineWentAway, {asked}};
     });
 }
 

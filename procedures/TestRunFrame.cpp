@@ -1,5 +1,6 @@
 #include "procedures/TestRunFrame.h"
 
+#include "i18n/EndingTexts.h"
 #include "i18n/LinkFailureTexts.h"
 #include "i18n/Messages.h"
 #include "link/LinkError.h"
@@ -17,6 +18,11 @@ QString TestRunFrame::Msg(MsgId id) const {
 void TestRunFrame::setIdentity(const ControllerIdentity& identity) {
     identity_ = identity;
     detail_.insert(QStringLiteral("controller"), ToJson(identity));
+}
+
+RunOutcome TestRunFrame::fail(const EndingReason& why) {
+    reason_ = why;
+    return RunOutcome::Error;
 }
 
 Outcome TestRunFrame::run(const std::function<RunOutcome()>& body) {
@@ -46,6 +52,10 @@ void TestRunFrame::giveWindowBack() {
 Outcome TestRunFrame::end(RunOutcome outcome) {
     Outcome shown = Outcome::Ok;
     QString status;
+    const int language = LanguageIndex(view_.language());
+    // A run that ended well has nothing to explain.
+    if (outcome == RunOutcome::Ok || outcome == RunOutcome::Interrupted) reason_ = {};
+    if (reason_) detail_.insert(QStringLiteral("reason"), ToJson(reason_));
     switch (outcome) {
         case RunOutcome::OpenFailed:
             // Nothing was opened that needs closing. Why it would not open goes with the
@@ -55,14 +65,13 @@ Outcome TestRunFrame::end(RunOutcome outcome) {
                 detail_.insert(QStringLiteral("openDetail"), opened_.detail);
             }
             // The status line names the cause after the usual text where the link can tell.
-            status = opened_.failure
-                         ? OpenFailedStatus(opened_.failure, LanguageIndex(view_.language()))
-                         : Msg(MsgId::ConnectDeviceError);
+            status = opened_.failure ? OpenFailedStatus(opened_.failure, language)
+                                     : EndingStatus(MsgId::ConnectDeviceError, reason_, language);
             view_.setBusy(false);
             view_.setLamp(LampColour::Red);
             view_.setStatus(status);
-            if (opened_.failure) view_.setStatusAdvice(
-                    OpenFailureAdvice(opened_.failure, LanguageIndex(view_.language())));
+            if (opened_.failure)
+                view_.setStatusAdvice(OpenFailureAdvice(opened_.failure, language));
             view_.beep(kLowBeepHz, kBeepMs);
             shown = Outcome::OpenFailed;
             break;
@@ -77,7 +86,7 @@ Outcome TestRunFrame::end(RunOutcome outcome) {
             shown = Outcome::Ok;
             break;
         case RunOutcome::Error:
-            status = Msg(MsgId::CommandError);
+            status = EndingStatus(MsgId::CommandError, reason_, language);
             view_.setStatus(status);
             view_.setBusy(false);
             view_.setLamp(LampColour::Red);

@@ -10,6 +10,7 @@
 #include "i18n/Messages.h"
 #include "link/Clock.h"
 #include "link/Link.h"
+#include "procedures/EndingReason.h"
 #include "procedures/RunObserver.h"
 #include "procedures/TestRunView.h"
 
@@ -31,6 +32,15 @@ public:
     QJsonObject& detail() { return detail_; }
     // A connect run that identified the controller: reported with the run.
     void setIdentity(const ControllerIdentity& identity);
+
+    // Why the run is ending as it is: shown after the ending's own text ("Command error!
+    // no reply to AA") and kept with the run, "reason" in its detail. A body ends with
+    // `return run.fail(why);`.
+    RunOutcome fail(const EndingReason& why);
+    // The same for an ending that is not an error of the command: nobody answered the
+    // connect ("Connect device error! no controller answered at ID 0001").
+    void setReason(const EndingReason& why) { reason_ = why; }
+    const EndingReason& reason() const { return reason_; }
 
     // A message of the table in the window's current language.
     QString Msg(MsgId id) const;
@@ -55,6 +65,7 @@ private:
     QJsonObject detail_;
     std::optional<ControllerIdentity> identity_;
     OpenResult opened_;
+    EndingReason reason_;
 };
 
 // The run outcome of a body that either did what it should or did not.

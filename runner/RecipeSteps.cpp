@@ -36,6 +36,11 @@ StepMeasured identityMeasured(const ControllerIdentity& id) {
 
 QString seconds(double s) { return QString::number(s, 'f', 1); }
 
+// An upgrade's failure for a verdict: its reason, worded in the reader's language.
+QStringList failureArgs(const FirmwareUpgrade& upgrade) {
+    return upgrade.reason() ? ToArgs(upgrade.reason()) : QStringList{upgrade.failure()};
+}
+
 }  // namespace
 
 StepOutcome RecipeSteps::run(const RecipeStep& step) {
@@ -79,7 +84,12 @@ StepOutcome RecipeSteps::failed(Outcome outcome, const QString& what) const {
         return {StepVerdict::fail(RecipeReason::LinkNotOpened, {view_.lastOpenDetail}), {}};
     if (outcome == Outcome::OpenFailed)
         return {StepVerdict::fail(RecipeReason::NoController, {view_.idToAsk}), {}};
-    return {StepVerdict::fail(RecipeReason::CommandFailed, {what}), {}};
+    // Why the procedure ended so, when it knows: kept as the verdict's arguments.
+    const std::optional<EndingReason> why =
+        EndingReasonFromJson(view_.lastDetail.value(QStringLiteral("reason")).toObject());
+    return {StepVerdict::fail(RecipeReason::CommandFailed,
+                              QStringList{what} + (why ? ToArgs(*why) : QStringList{})),
+            {}};
 }
 
 std::optional<StepOutcome> RecipeSteps::needController() {
@@ -236,12 +246,12 @@ StepOutcome RecipeSteps::upgrade(const UpgradeStep& step) {
                     {RecipeMeasure::NothingSent, {before}}};
         case UpgradeOutcome::ModelCheckFailed:
         case UpgradeOutcome::NoLoader:
-            return {StepVerdict::fail(RecipeReason::FirmwareRefused, {upgrade.failure()}),
+            return {StepVerdict::fail(RecipeReason::FirmwareRefused, failureArgs(upgrade)),
                     {RecipeMeasure::NothingSent, {before}}};
         case UpgradeOutcome::OpenFailed:
             return failed(Outcome::OpenFailed, QStringLiteral("upgrade"));
         case UpgradeOutcome::Failed:
-            return {StepVerdict::fail(RecipeReason::FlashFailed, {upgrade.failure()}),
+            return {StepVerdict::fail(RecipeReason::FlashFailed, failureArgs(upgrade)),
                     {RecipeMeasure::BlocksPartly,
                      {QString::number(view_.programDone), QString::number(buffer.blockCount),
                       QString::number(view_.verifyDone)}}};

@@ -3,6 +3,7 @@
 // verify, and SIGINT in the middle of an upgrade and of a DI/DO test.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QTcpServer>
 #include <QTemporaryDir>
 
@@ -99,6 +100,44 @@ TEST(CliExitCodes, FirmwareRefusedExitsSixWithoutEnteringTheLoader) {
     for (const QString& text : sim.received()) EXPECT_FALSE(text.contains("Z")) << qPrintable(text);
 
     EXPECT_EQ(RunCli(QStringList{"upgrade", dir.filePath("missing.bin")} + sim.link()).exitCode, 6);
+}
+
+// The command line ends with the window's words: its ending, then the same reason.
+TEST(CliExitCodes, EveryRefusalAndLostLineSaysWhyInTheWindowsWords) {
+    const SimModelCase m = ModelCaseFor(3);
+    QTemporaryDir dir;
+    const QString wrong = WriteFirmware(dir, "KV740MX-V6", PatternImage(1024));
+    const QString missing = dir.filePath("missing.KVF");
+    QFile program(dir.filePath("program.KVF"));
+    ASSERT_TRUE(program.open(QIODevice::WriteOnly));
+    program.write(QByteArray("\x7F" "ELF\x02\x01\x01", 7) + PatternImage(4000));
+    program.close();
+    SimProcess sim({"--model", "v5", "--id", m.id});
+    for (const auto& [file, said] :
+         {std::pair{wrong, QStringLiteral("Firmware file format model error! the file is for KV740MX-V6, "
+                                          "the controller is KV320MX-V5; nothing was sent")},
+          std::pair{program.fileName(),
+                    QStringLiteral("Firmware file format model error! not a firmware file; nothing was sent")}}) {
+        const CliResult r = RunCli(QStringList{"upgrade", file, "--id", m.id, "--json"} + sim.link());
+        EXPECT_EQ(r.exitCode, 6);
+        EXPECT_EQ(messageOf(r), said);
+        // The human line says the same.
+        const CliResult human = RunCli(QStringList{"upgrade", file, "--id", m.id} + sim.link());
+        EXPECT_TRUE(QString::fromUtf8(human.out + human.err).contains(said)) << qPrintable(human.out + human.err);
+    }
+    // A file that is not there is refused before any unit is asked anything.
+    const CliResult gone = RunCli(QStringList{"upgrade", missing, "--id", m.id} + sim.link());
+    EXPECT_EQ(gone.exitCode, 6);
+    EXPECT_EQ(QString::fromUtf8(gone.err).trimmed(),
+              "panelbench-cli: Load firmware file error! no such file: " + missing);
+    sim.stop();
+
+    // The line goes away in the middle of the first reply of the DI/DO loop.
+    SimProcess closing({"--model", "v5", "--id", m.id, "--close-mid-reply"});
+    const CliResult dido =
+        RunCli(QStringList{"dido", "--model-kind", "3", "--id", m.id, "--cycles", "3", "--json"} + closing.link());
+    EXPECT_EQ(dido.exitCode, 5);
+    EXPECT_TRUE(messageOf(dido).startsWith("the line went away after 0 cycles")) << qPrintable(messageOf(dido));
 }
 
 TEST(CliExitCodes, CorruptVerifyExitsSevenAndSaysTheUnitMayBeHalfFlashed) {

@@ -178,20 +178,28 @@ TEST(FirmwareImage, ModelCheckReportsLoadAndModelErrorsInTheCurrentLanguage) {
     EXPECT_TRUE(view.statuses.isEmpty());
     EXPECT_TRUE(view.beeps.isEmpty());
 
-    EXPECT_FALSE(RunModelCheck(wrong, 3, {}, buffer, view));
-    EXPECT_EQ(view.status(), "Firmware file format model error!");
+    FileRefusal refusal;
+    EXPECT_FALSE(RunModelCheck(wrong, 3, {}, buffer, view, &refusal));
+    EXPECT_EQ(view.status(),
+              "Firmware file format model error! the file is for KV740MX-V6, the controller is KV320MX-V5");
+    EXPECT_EQ(refusal.reason, (EndingReason{EndingCause::FileForOtherModel, {"KV740MX-V6", "KV320MX-V5"}}));
     EXPECT_EQ(view.lamp(), LampColour::Red);
     EXPECT_EQ(view.beeps.last(), (QPair<int, int>{300, 300}));
 
     EXPECT_FALSE(RunModelCheck(dir.filePath("missing.KVF"), 3, {}, buffer, view));
-    EXPECT_EQ(view.status(), "Load firmware file error!");
+    EXPECT_EQ(view.status(), "Load firmware file error! no such file: " + dir.filePath("missing.KVF"));
     EXPECT_FALSE(RunModelCheck(shortFile, 3, {}, buffer, view));
-    EXPECT_EQ(view.status(), "Load firmware file error!");
+    EXPECT_EQ(view.status(), "Load firmware file error! short.KVF is shorter than a firmware header");
     EXPECT_EQ(view.beeps.size(), 3);
 
     view.shownLanguage = pb::Language::TraditionalChinese;
     EXPECT_FALSE(RunModelCheck(wrong, 3, {}, buffer, view));
-    EXPECT_EQ(view.status(), QString::fromUtf8("韌體檔案格式機型錯誤!"));
+    EXPECT_EQ(view.status(), QString::fromUtf8("韌體檔案格式機型錯誤! 檔案適用於 KV740MX-V6，控制器為 KV320MX-V5"));
+    // A controller that takes the version text's model: named by it.
+    EXPECT_FALSE(RunModelCheck(wrong, 2, "KV300RB-V4.10", buffer, view, &refusal));
+    EXPECT_EQ(refusal.reason.facts, QStringList({"KV740MX-V6", "KV300RB-V4."}));
+    EXPECT_FALSE(RunModelCheck({}, 3, {}, buffer, view, &refusal));
+    EXPECT_EQ(refusal.reason.cause, EndingCause::NoFileChosen);
 }
 
 TEST(FirmwareImage, HeaderTextForTheStatusLineStopsAtTheFirstNul) {
@@ -231,10 +239,10 @@ TEST(FirmwareImage, AHeaderThatIsNoTextIsNamedNoFirmwareFile) {
     FirmwareBuffer buffer;
     pbtest::RecordingView view;
     EXPECT_FALSE(RunModelCheck(binary, 3, {}, buffer, view));
-    EXPECT_EQ(view.status(), "Firmware file format model error! (not a firmware file)");
+    EXPECT_EQ(view.status(), "Firmware file format model error! not a firmware file");
     view.shownLanguage = Language::SimplifiedChinese;
     EXPECT_FALSE(RunModelCheck(binary, 6, {}, buffer, view));
-    EXPECT_EQ(view.status(), QStringLiteral("韧体档案格式机型错误! (不是韧体档案)"));
+    EXPECT_EQ(view.status(), QStringLiteral("韧体档案格式机型错误! 不是韧体档案"));
 
     const QJsonObject facts = FirmwareFileFacts(binary);
     EXPECT_FALSE(facts.contains("header"));

@@ -239,7 +239,8 @@ TEST(FirmwareRetries, ABlockSilentFiveTimesFailsAndTheBarsStayWhereTheyStood) {
     EXPECT_EQ(rig.runs.last().detail.value("verified").toInt(), 0);
     EXPECT_EQ(rig.runs.last().detail.value("failure").toString(), rig.failure);
     // Flash was erased and written: the unit may not start as it is.
-    EXPECT_EQ(rig.view.status(), "Command error! Upgrade again before use");
+    EXPECT_EQ(rig.view.status(), "Command error! block 2 was not programmed. Upgrade again before use");
+    EXPECT_EQ(rig.failure, "block 2 was not programmed");
     EXPECT_TRUE(rig.view.advice.contains("without working firmware")) << rig.view.advice.toStdString();
     EXPECT_TRUE(rig.runs.last().detail.value("mayLackFirmware").toBool());
     EXPECT_EQ(rig.view.lamp(), LampColour::Red);
@@ -259,7 +260,7 @@ TEST(FirmwareRetries, OneFlippedDigitInAVerifyReplyFailsTheUpgrade) {
         EXPECT_EQ(rig.bars.verifyPos, 1);
         EXPECT_TRUE(rig.commandsStarting("X").isEmpty());
         EXPECT_TRUE(rig.commandsStarting("ZrAA55").isEmpty());
-        EXPECT_EQ(rig.view.status(), "Command error! Upgrade again before use");
+        EXPECT_EQ(rig.view.status(), "Command error! block 2 differs when read back. Upgrade again before use");
     }
 }
 
@@ -273,7 +274,7 @@ TEST(FirmwareWaitLoop, ProtocolBCountsDownFromTenToOneThenFails) {
     for (int n = 10; n >= 1; --n) countdown << QString::asprintf("Connecting device ... ( %d )", n);
     EXPECT_EQ(rig.view.statuses.mid(1, 10), countdown);
     // Nothing was erased yet: the old firmware is still there, no warning.
-    EXPECT_EQ(rig.view.status(), "Command error!");
+    EXPECT_EQ(rig.view.status(), "Command error! the loader did not answer");
     EXPECT_EQ(rig.view.advice, "");
     EXPECT_FALSE(rig.runs.last().detail.contains("mayLackFirmware"));
     QStringList expected = {"0001ZxA5", "0001ZxA5"};
@@ -310,19 +311,30 @@ TEST(FirmwareStart, AFileOfAnotherModelOrNoFileStopsBeforeTheLinkOpens) {
     FirmwareRig rig(3);
     rig.writeFile(FirmwareFileBytes("KV740MX-V6", PatternImage(1024)));
     EXPECT_EQ(rig.run(), UpgradeOutcome::ModelCheckFailed);
-    EXPECT_EQ(rig.view.status(), "Firmware file format model error!");
+    EXPECT_EQ(rig.view.status(),
+              "Firmware file format model error! the file is for KV740MX-V6, the controller is KV320MX-V5");
     EXPECT_EQ(rig.view.lamp(), LampColour::Red);
     EXPECT_EQ(rig.view.lastBeepHz(), 300);
 
     rig.job.fileName = rig.dir.filePath("missing.KVF");
     EXPECT_EQ(rig.run(), UpgradeOutcome::ModelCheckFailed);
-    EXPECT_EQ(rig.view.status(), "Load firmware file error!");
+    EXPECT_EQ(rig.view.status(), "Load firmware file error! no such file: " + rig.job.fileName);
+    EXPECT_EQ(rig.failure, rig.view.status());  // in English, for the command line
 
     EXPECT_EQ(rig.tcp->clientsAccepted(), 0);
     EXPECT_TRUE(rig.view.busyChanges.isEmpty());
     EXPECT_EQ(rig.bars.programPos, 0);
     EXPECT_EQ(rig.bars.verifyPos, 0);
-    EXPECT_TRUE(rig.runs.reports.isEmpty());  // a refused file is no run
+    // Each refusal is a run of its own that ended in error without a link: the unit's
+    // history names the file and why it was refused.
+    ASSERT_EQ(rig.runs.reports.size(), 2);
+    EXPECT_EQ(rig.runs.starts.size(), 2);
+    EXPECT_EQ(rig.runs.reports[0].outcome, RunOutcome::Error);
+    EXPECT_EQ(rig.runs.reports[0].procedure, "firmware-upgrade");
+    EXPECT_EQ(rig.runs.reports[0].detail.value("refused").toString(), "model-error");
+    EXPECT_EQ(rig.runs.reports[0].detail.value("file").toObject().value("header").toString(), "KV740MX-V6");
+    EXPECT_EQ(rig.runs.reports[1].statusText, rig.view.status());
+    EXPECT_EQ(rig.runs.reports[1].detail.value("reason").toObject().value("cause").toString(), "no-such-file");
 }
 
 TEST(FirmwareStart, ModelKindsWithoutALoaderEndTheRunWithCommandError) {
@@ -332,7 +344,8 @@ TEST(FirmwareStart, ModelKindsWithoutALoaderEndTheRunWithCommandError) {
         rig.writeImage(PatternImage(1024));
         EXPECT_EQ(rig.run(), UpgradeOutcome::NoLoader);
         EXPECT_TRUE(rig.controller.commands().isEmpty());
-        EXPECT_EQ(rig.view.status(), "Command error!");
+        EXPECT_EQ(rig.view.status(), kind == 0 ? "Command error! no controller identified"
+                                               : "Command error! model kind 7 has no loader");
         EXPECT_EQ(rig.view.busyChanges, (QList<bool>{true, false}));
         EXPECT_FALSE(rig.link.isOpen());
         ASSERT_EQ(rig.runs.reports.size(), 1);

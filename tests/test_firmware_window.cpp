@@ -9,6 +9,7 @@
 
 #include "app/TfrmModule.h"
 #include "app/WindowColours.h"
+#include "records/RecordStore.h"
 #include "settings/Settings.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/test_firmware_rig.h"
@@ -50,6 +51,14 @@ struct FirmwareWindow {
             static_cast<QDialog*>(d)->done(QDialog::Accepted);
         });
         window.mnuFirmwareFileClick();
+    }
+
+    // A file of the test's folder with these bytes; its path.
+    QString write(const QString& file, const QByteArray& bytes) {
+        QFile f(dir.filePath(file));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
     }
 
     QTemporaryDir dir;
@@ -150,7 +159,7 @@ TEST(FirmwareWindow, AnUnidentifiedControllerGetsNothingAndTheWindowComesBack) {
     w.chooseFile(name);
 
     QTest::mouseClick(u.btnFirmware, Qt::LeftButton);  // model kind 0: no loader
-    EXPECT_EQ(u.pnMsg->text(), "Command error!");
+    EXPECT_EQ(u.pnMsg->text(), "Command error! no controller identified");
     EXPECT_TRUE(w.controller.commands().isEmpty());
     EXPECT_TRUE(w.window.isEnabled());
     EXPECT_FALSE(w.window.link().isOpen());
@@ -159,12 +168,7 @@ TEST(FirmwareWindow, AnUnidentifiedControllerGetsNothingAndTheWindowComesBack) {
 TEST(FirmwareWindow, ANonFirmwareFileAndAnUpgradesLeftoversAreNamedInTheStatusLine) {
     FirmwareWindow w(sim::Model::V5, "0001");
     auto& u = w.ui();
-    auto write = [&](const QString& file, const QByteArray& bytes) {
-        QFile f(w.dir.filePath(file));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return f.fileName();
-    };
+    auto write = [&](const QString& file, const QByteArray& bytes) { return w.write(file, bytes); };
 
     // All files there before the dialog first lists the folder.
     const QString program = write("program.KVF", QByteArray("\x7F" "ELF\x02\x01\x01", 7) + PatternImage(4000));
@@ -197,8 +201,77 @@ TEST(FirmwareWindow, ANonFirmwareFileAndAnUpgradesLeftoversAreNamedInTheStatusLi
     ASSERT_EQ(u.pnFile->text(), small);
     EXPECT_EQ(u.pbProgram->text(), "");  // a new file: the last upgrade's figures went
     QTest::mouseClick(u.btnFirmware, Qt::LeftButton);
-    EXPECT_EQ(u.pnMsg->text(), "Command error! Upgrade again before use");
+    EXPECT_EQ(u.pnMsg->text(), "Command error! block 1 differs when read back. Upgrade again before use");
     EXPECT_TRUE(u.pnMsg->toolTip().contains("without working firmware")) << u.pnMsg->toolTip().toStdString();
     EXPECT_EQ(u.shComm->brushColor(), pb::ColourFromBgr(pb::kBgrRed));
     EXPECT_TRUE(u.pbVerify->text().startsWith("1 / 4 blocks   25%")) << u.pbVerify->text().toStdString();
+}
+
+// A file the model check refuses: the status line says why, whatever was said when it was
+// chosen, and the unit's records keep the refusal with the file's facts.
+TEST(FirmwareWindow, ARefusedFileSaysWhyAtLoadAndIsKeptAsARefusedUpgrade) {
+    FirmwareWindow w(sim::Model::V5, "0001");
+    auto& u = w.ui();
+    auto write = [&](const QString& file, const QByteArray& bytes) { return w.write(file, bytes); };
+    const QString other = write("v6.KVF", FirmwareFileBytes("KV740MX-V6", PatternImage(3 * 512)));
+    const QString program = write("program.KVF", QByteArray("\x7F" "ELF\x02\x01\x01", 7) + PatternImage(4000));
+    const QString gone = write("gone.KVF", FirmwareFileBytes("KV320MX-V5", PatternImage(512)));
+    QTest::mouseClick(u.btnConnect, Qt::LeftButton);
+    ASSERT_EQ(w.window.state().modelKind, 3);
+    const QString serial = u.pnSN->text().section(u' ', 0, 0).mid(4);
+    const qsizetype commandsBefore = w.controller.commands().size();
+    pb::records::RecordStore& store = w.window.records();
+    ASSERT_TRUE(store.isOpen());
+    auto lastRun = [&] {
+        const auto runs = store.runs({}, 1);
+        return runs.isEmpty() ? pb::records::RunRow{} : *store.run(runs[0].id);
+    };
+
+    w.chooseFile(other);
+    QTest::mouseClick(u.btnFirmware, Qt::LeftButton);
+    const QString mismatch = "Firmware file format model error! the file is for KV740MX-V6, the controller is KV320MX-V5";
+    EXPECT_EQ(u.pnMsg->text(), mismatch);
+    EXPECT_EQ(u.pnMsg->shownText(), mismatch);  // smaller if need be, never cut
+    EXPECT_EQ(u.shComm->brushColor(), pb::ColourFromBgr(pb::kBgrRed));
+    pb::records::RunRow run = lastRun();
+    EXPECT_EQ(run.procedure, "firmware-upgrade");
+    EXPECT_EQ(run.outcome, pb::records::Outcome::Error);
+    EXPECT_EQ(run.statusText, mismatch);
+    EXPECT_EQ(run.unitSerial, serial);
+    EXPECT_EQ(run.details.value("refused").toString(), "model-error");
+    const QJsonObject file = run.details.value("file").toObject();
+    EXPECT_EQ(file.value("name").toString(), "v6.KVF");
+    EXPECT_EQ(file.value("size").toInteger(), QFileInfo(other).size());
+    EXPECT_EQ(file.value("sha256").toString().size(), 64);
+    EXPECT_EQ(file.value("header").toString(), "KV740MX-V6");
+    const QJsonObject reason = run.details.value("reason").toObject();
+    EXPECT_EQ(reason.value("cause").toString(), "file-for-other-model");
+    EXPECT_EQ(reason.value("fileModel").toString(), "KV740MX-V6");
+    EXPECT_EQ(reason.value("controllerModel").toString(), "KV320MX-V5");
+
+    // Said when chosen, and said again when refused, in the window's language.
+    w.window.mnuSimplifiedClick();
+    w.chooseFile(program);
+    EXPECT_EQ(u.pnMsg->text(), QStringLiteral("不是韧体档案"));
+    QTest::mouseClick(u.btnFirmware, Qt::LeftButton);
+    EXPECT_EQ(u.pnMsg->text(), QStringLiteral("韧体档案格式机型错误! 不是韧体档案"));
+    run = lastRun();
+    EXPECT_EQ(run.details.value("reason").toObject().value("cause").toString(), "not-a-firmware-file");
+    EXPECT_TRUE(run.details.value("file").toObject().contains("headerHex"));
+    w.window.mnuEnglishClick();
+
+    // Chosen, then gone before the click: the path it was looked for at.
+    w.chooseFile(gone);
+    ASSERT_TRUE(QFile::remove(gone));
+    QTest::mouseClick(u.btnFirmware, Qt::LeftButton);
+    EXPECT_EQ(u.pnMsg->text(), "Load firmware file error! no such file: " + gone);
+    run = lastRun();
+    EXPECT_EQ(run.details.value("refused").toString(), "load-error");
+    EXPECT_EQ(run.details.value("file").toObject().value("name").toString(), "gone.KVF");
+    EXPECT_FALSE(run.details.value("file").toObject().contains("sha256"));  // nothing to read
+    EXPECT_EQ(run.details.value("reason").toObject().value("path").toString(), gone);
+
+    // Nothing of any of them went on the line.
+    EXPECT_EQ(w.controller.commands().size(), commandsBefore);
+    EXPECT_TRUE(w.window.isEnabled());
 }

@@ -134,7 +134,7 @@ TEST(GuiControllerWindow, ConnectDidoSetDateAndCommandAsAUserWould) {
     u.edCommandSend->setText(QString::fromUtf8("AB\xc3\xa9"));
     QTest::mouseClick(u.btnCommand, Qt::LeftButton);
     EXPECT_TRUE(s.controller.commands().isEmpty());
-    EXPECT_EQ(u.pnMsg->text(), "Command error!");
+    EXPECT_EQ(u.pnMsg->text(), "Command error! the command has a character that cannot be sent");
     EXPECT_EQ(u.shComm->brushColor(), kRed);
 
     // Every reply wait served the window's events (the click at 400 ms is one of them).

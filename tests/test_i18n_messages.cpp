@@ -7,6 +7,7 @@
 #include <QByteArray>
 
 #include "i18n/LanguageFont.h"
+#include "i18n/EndingTexts.h"
 #include "i18n/EventTexts.h"
 #include "i18n/FeedbackTexts.h"
 #include "i18n/LinkFailureTexts.h"
@@ -136,6 +137,73 @@ TEST(MessageTable, OpenFailureTextsAreInTheCodePageOfTheirLanguage) {
                           pb::Text(text, 0).contains(QLatin1String(mark)))
                     << "id " << id << " " << mark;
     }
+}
+
+// Every reason an ending gives: worded in each language with each of its facts once,
+// kept by records as its cause's name and facts and read back the same.
+TEST(EndingReasons, EveryCauseIsWordedWithItsFactsAndReadBackFromItsRecord) {
+    for (int id = int(pb::EndingCause::None) + 1; id <= int(pb::EndingCause::BlockDiffers); ++id) {
+        const auto cause = pb::EndingCause(id);
+        const QStringList names = pb::FactNames(cause);
+        QStringList facts;
+        for (int i = 0; i < names.size(); ++i) facts << QStringLiteral("<fact%1>").arg(i + 1);
+        const pb::EndingReason reason{cause, facts};
+        for (int language = 0; language < pb::kLanguageCount; ++language) {
+            const QString text = pb::EndingReasonText(reason, language);
+            EXPECT_FALSE(text.isEmpty()) << id;
+            EXPECT_FALSE(text.contains(u'%')) << id << " " << text.toStdString();
+            for (const QString& fact : facts) EXPECT_EQ(text.count(fact), 1) << id << " " << language;
+            if (language == 0) {
+                for (QChar c : text) EXPECT_LT(c.unicode(), 0x80) << "id " << id;
+            }
+        }
+        EXPECT_TRUE(EncodableIn("GB2312", pb::EndingReasonText(reason, 1))) << id;
+        EXPECT_TRUE(EncodableIn("BIG5", pb::EndingReasonText(reason, 2))) << id;
+
+        const QJsonObject json = pb::ToJson(reason);
+        EXPECT_EQ(json.value("cause").toString(), pb::EndingCauseName(cause));
+        for (int i = 0; i < names.size(); ++i) EXPECT_EQ(json.value(names[i]).toString(), facts[i]);
+        EXPECT_EQ(pb::EndingReasonFromJson(json), reason) << id;
+        EXPECT_EQ(pb::EndingReasonFromArgs(pb::ToArgs(reason)), reason) << id;
+    }
+    EXPECT_FALSE(pb::EndingReasonFromJson({}).has_value());
+    EXPECT_FALSE(pb::EndingReasonFromJson({{"cause", "no-such-cause"}}).has_value());
+    EXPECT_FALSE(pb::EndingReasonFromArgs({"set-date"}).has_value());
+}
+
+TEST(EndingReasons, TheStatusLineIsTheEndingsOwnTextThenTheReason) {
+    const pb::EndingReason cycles{pb::EndingCause::LineWentAwayAfterCycles, {"11"}};
+    EXPECT_EQ(pb::EndingStatus(pb::MsgId::CommandError, cycles, 0),
+              "Command error! the line went away after 11 cycles");
+    EXPECT_EQ(pb::EndingStatus(pb::MsgId::CommandError, cycles, 1),
+              QStringLiteral("指令错误! 11 个周期后连线中断"));
+    EXPECT_EQ(pb::EndingStatus(pb::MsgId::CommandError, {}, 2), QStringLiteral("指令錯誤!"));
+    EXPECT_EQ(pb::EndingStatus(pb::MsgId::LoadFirmwareFileError,
+                               {pb::EndingCause::NoSuchFile, {"/path"}}, 0),
+              "Load firmware file error! no such file: /path");
+    EXPECT_EQ(pb::EndingStatus(pb::MsgId::FirmwareFileModelError,
+                               {pb::EndingCause::FileForOtherModel, {"KV320MX-V5", "KV740MX-V6"}}, 0),
+              "Firmware file format model error! the file is for KV320MX-V5, the controller is KV740MX-V6");
+    // The words of the file menu, once: one term for a file that is none.
+    for (int language = 0; language < pb::kLanguageCount; ++language)
+        EXPECT_EQ(pb::EndingReasonText({pb::EndingCause::NotAFirmwareFile, {}}, language),
+                  pb::Text(pb::FeedbackText::NotAFirmwareFile, language));
+    // A fact that holds a placeholder of its own stays as it is.
+    EXPECT_EQ(pb::EndingReasonText({pb::EndingCause::FileForOtherModel, {"%2", "KV740MX-V6"}}, 0),
+              "the file is for %2, the controller is KV740MX-V6");
+}
+
+// A recipe step keeps the reason as its verdict's arguments and words it in the reader's
+// language; a verdict of before, with its English words only, reads as it did.
+TEST(EndingReasons, ARecipeVerdictWordsTheReasonInTheReadersLanguage) {
+    const QStringList args = QStringList{"set-date"} + pb::ToArgs({pb::EndingCause::NoReply, {"AA"}});
+    EXPECT_EQ(pb::Text(pb::RecipeReason::CommandFailed, args, 0), "Command set-date failed: no reply to AA");
+    EXPECT_EQ(pb::Text(pb::RecipeReason::CommandFailed, args, 2), QStringLiteral("命令 set-date 失敗：AA 沒有回應"));
+    EXPECT_EQ(pb::Text(pb::RecipeReason::CommandFailed, {"set-date"}, 0), "Command set-date failed");
+    const QStringList block = pb::ToArgs({pb::EndingCause::BlockNotProgrammed, {"3"}});
+    EXPECT_EQ(pb::Text(pb::RecipeReason::FlashFailed, block, 1), QStringLiteral("编程或校验失败：第 3 块烧录失败"));
+    EXPECT_EQ(pb::Text(pb::RecipeReason::FirmwareRefused, {"model kind 7 has no loader"}, 0),
+              "The firmware does not suit this controller: model kind 7 has no loader");
 }
 
 TEST(MessageTable, LooksUpByIdAndLanguage) {

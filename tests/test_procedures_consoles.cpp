@@ -54,8 +54,9 @@ TEST(CommandConsoles, FailedCommandEmptiesItsReplyFieldAndStoresNothing) {
     EXPECT_EQ(h.view.controllerReply, "");
     EXPECT_EQ(h.view.moduleReply, "earlier module");  // the other console keeps its own
     EXPECT_EQ(h.view.linkSettingsSaves, 0);
-    EXPECT_EQ(h.view.status(), "Command error!");
+    EXPECT_EQ(h.view.status(), "Command error! the reply to AB failed its checksum");
     EXPECT_EQ(h.view.lastBeepHz(), 300);
+    EXPECT_EQ(h.runs.last().detail.value("reason").toObject().value("cause").toString(), "bad-checksum");
 
     h.answer([](const QString&) { return QByteArray(); });
     EXPECT_EQ(ModuleCommand(h.ctx, 0, "1", "B"), Outcome::Error);
@@ -73,7 +74,8 @@ TEST(CommandConsoles, OverlongOrNonAsciiCommandIsRefusedWithoutSending) {
         h.answer([](const QString&) { return ReplyOfLength(12); });
         EXPECT_EQ(ControllerCommand(h.ctx, typed), Outcome::Error);
         EXPECT_TRUE(h.peer.received().isEmpty());
-        EXPECT_EQ(h.view.status(), "Command error!");
+        EXPECT_EQ(h.view.status(), typed.size() > 3 ? "Command error! the command is too long"
+                                                    : "Command error! the command has a character that cannot be sent");
         EXPECT_EQ(h.view.linkSettingsSaves, 0);
     }
     // The longest text that fits is sent: 4 + 1489 = 1493 characters.

@@ -81,7 +81,7 @@ TEST(ConnectAndIdentify, UnknownVersionCodeEndsInCommandError) {
     EXPECT_EQ(h.state.deviceId, "0123");  // the ID found stays
     EXPECT_EQ(h.view.version, "KV300AB -X9010203");
     EXPECT_EQ(h.view.serialNumber, "");
-    EXPECT_EQ(h.view.status(), "Command error!");
+    EXPECT_EQ(h.view.status(), "Command error! the controller's model is unknown");
     EXPECT_EQ(h.view.lamp(), LampColour::Red);
     EXPECT_EQ(h.view.lastBeepHz(), 300);
     // Not identified: the run is an error and names no controller.
@@ -98,7 +98,8 @@ TEST(ConnectAndIdentify, VersionReplyOfWrongLengthOrChecksumIsCommandError) {
         h.answer(standardController(db));
         EXPECT_EQ(ConnectAndIdentify(h.ctx), Outcome::Error);
         EXPECT_EQ(h.view.version, "");
-        EXPECT_EQ(h.view.status(), "Command error!");
+        EXPECT_EQ(h.view.status(), db.size() == 28 ? "Command error! unexpected reply to DB"
+                                                   : "Command error! the reply to DB failed its checksum");
     }
 }
 

@@ -79,7 +79,7 @@ TEST_P(Session, EveryProcedureAgainstTheSimulatedController) {
                                        ? "S/N:2025" + id.rightJustified(4, '0') + "   ID:" + id
                                        : "");
     EXPECT_EQ(h.view.kind4Layout, old);
-    EXPECT_EQ(h.view.status(), m.identify == Outcome::Ok ? "Command ok." : "Command error!");
+    EXPECT_EQ(h.view.status(), m.identify == Outcome::Ok ? "Command ok." : "Command error! the controller's model is unknown");
     EXPECT_EQ(h.view.lamp(), m.identify == Outcome::Ok ? LampColour::Yellow : LampColour::Red);
     EXPECT_EQ(h.view.lastBeepHz(), m.identify == Outcome::Ok ? 1000 : 300);
     EXPECT_EQ(h.view.linkSettingsSaves, 1);
@@ -175,7 +175,7 @@ TEST(SimFailures, ControllerThatAnswersTheIdButNotTheVersion) {
     h.controller.faults().silentPrefixes = {"DB"};
     EXPECT_EQ(ConnectAndIdentify(h.ctx), Outcome::Error);
     EXPECT_EQ(h.controller.commands(), QStringList({"0123AC", "0123DB"}));
-    EXPECT_EQ(h.view.status(), "Command error!");
+    EXPECT_EQ(h.view.status(), "Command error! no reply to DB");
     EXPECT_EQ(h.view.lamp(), LampColour::Red);
     EXPECT_EQ(h.view.lastBeepHz(), 300);
     EXPECT_EQ(h.state.deviceId, "0123");
@@ -195,7 +195,7 @@ TEST(SimFailures, BadChecksumsAreNoAnswer) {
     EXPECT_EQ(SetDateTime(h.ctx), Outcome::Error);
     EXPECT_EQ(ControllerCommand(h.ctx, "AB"), Outcome::Error);
     EXPECT_EQ(h.view.controllerReply, "");
-    EXPECT_EQ(h.view.status(), "Command error!");
+    EXPECT_EQ(h.view.status(), "Command error! the reply to AB failed its checksum");
 }
 
 TEST(SimFailures, NoControllerBehindTheTcpPort) {

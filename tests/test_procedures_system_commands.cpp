@@ -2,6 +2,8 @@
 // command texts, the reply-length checks and the pauses.
 #include <gtest/gtest.h>
 
+#include <QJsonObject>
+
 #include "procedures/SystemCommands.h"
 #include "tests/support/ProcedureHarness.h"
 
@@ -43,7 +45,7 @@ TEST(SystemCommands, AlarmSendsTheItemIndexAndJudgesTheLength) {
     EXPECT_EQ(AlarmTest(h.ctx, 6), Outcome::Error);
     EXPECT_EQ(h.texts(), QStringList({"0000JF6"}));
     EXPECT_TRUE(h.view.statuses.contains("Alarm test"));
-    EXPECT_EQ(h.view.status(), "Command error!");
+    EXPECT_EQ(h.view.status(), "Command error! unexpected reply to JF6");
     EXPECT_EQ(h.view.lamp(), LampColour::Red);
     EXPECT_EQ(h.view.lastBeepHz(), 300);
 
@@ -57,7 +59,10 @@ TEST(SystemCommands, BadChecksumIsCommandError) {
     ProcedureHarness h;
     h.answer([](const QString&) { return BadChecksumReplyOfLength(12); });
     EXPECT_EQ(SetDateTime(h.ctx), Outcome::Error);
-    EXPECT_EQ(h.view.status(), "Command error!");
+    // Named by its mnemonic: the date and time after it are left out.
+    EXPECT_EQ(h.view.status(), "Command error! the reply to AA failed its checksum");
+    EXPECT_EQ(h.runs.last().detail.value("reason").toObject(),
+              QJsonObject({{"cause", "bad-checksum"}, {"command", "AA"}}));
 }
 
 TEST(SystemCommands, OlderControllerFactoryInitialWaitsThenAsksStatus) {

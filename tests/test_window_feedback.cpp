@@ -124,7 +124,7 @@ TEST(WindowFeedback, NothingOfAUnitStaysOnShowOnceAnotherAnswersOrNoneDoes) {
     w.click(u.btnConnect);
     w.first.faults().silentPrefixes = {"DB"};
     w.click(u.btnConnect);
-    EXPECT_EQ(u.pnMsg->text(), "Command error!");
+    EXPECT_EQ(u.pnMsg->text(), "Command error! no reply to DB");
     EXPECT_EQ(u.pnVER->text(), "");
     EXPECT_EQ(u.pnSN->text(), "");
 }
@@ -177,7 +177,7 @@ TEST(WindowFeedback, ConsolesSendOnEnterAndWalkTheirCommandsWithUpAndDown) {
     ASSERT_FALSE(u.edCommandRecv->text().isEmpty());
     w.first.faults().silentPrefixes = {"XY"};
     key(u.edCommandSend, Qt::Key_Return);
-    EXPECT_EQ(u.pnMsg->text(), "Command error!");
+    EXPECT_EQ(u.pnMsg->text(), "Command error! no reply to XY");
     EXPECT_EQ(u.edCommandRecv->text(), "");
 
     // The module console has its own field, Enter and commands.

@@ -132,8 +132,8 @@ TEST_P(FeedbackShots, BarFiguresAndRestartCountdownFitInEachLanguage) {
           pb::CountdownStatus(pb::Msg(pb::MsgId::SetReboot, l), 4, language),
           pb::Msg(pb::MsgId::CommandOk, l) + pb::Text(pb::FeedbackText::BlocksLeftOut, language).arg(876),
           pb::Msg(pb::MsgId::CommandError, l) + pb::Text(pb::FeedbackText::FlashMayBeBroken, language),
-          pb::Msg(pb::MsgId::FirmwareFileModelError, l) + " (" +
-              pb::Text(pb::FeedbackText::NotAFirmwareFile, language) + ")"}) {
+          pb::Msg(pb::MsgId::FirmwareFileModelError, l) + " " +
+              pb::Text(pb::FeedbackText::NotAFirmwareFile, language)}) {
         u.pnMsg->setText(text);
         EXPECT_LE(status.horizontalAdvance(text), StatusRoom(u)) << text.toStdString();
     }

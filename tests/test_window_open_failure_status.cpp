@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 
 #include "app/TfrmModule.h"
+#include "i18n/EndingTexts.h"
 #include "i18n/LinkFailureTexts.h"
 
 namespace {
@@ -61,5 +62,56 @@ TEST(OpenFailedStatus, FitsTheStatusLineBesideTheLampInEachLanguage) {
                     QStringLiteral("open-failed-%1-%2.png").arg(language).arg(n++)));
             }
         }
+    }
+}
+
+// Every other ending with its reason, with facts at their longest: drawn smaller where
+// need be, but whole and clear of the lamp; only a path may run past the room, and the
+// tool tip then shows all of it.
+TEST(EndingStatus, EveryEndingWithItsReasonIsShownWholeInEachLanguage) {
+    using pb::EndingCause;
+    TfrmModule window;
+    window.show();
+    auto& u = window.ui();
+    const QString path = QStringLiteral("/home/technician/firmware/KV740MX-V6.01.03-20261201.KVF");
+    QList<std::pair<pb::MsgId, pb::EndingReason>> endings;
+    for (int id = int(EndingCause::None) + 1; id <= int(EndingCause::BlockDiffers); ++id) {
+        const auto cause = EndingCause(id);
+        QStringList facts;
+        for (const QString& name : pb::FactNames(cause)) {
+            if (name == "cycles") facts << "99999";
+            else if (name == "command") facts << "JC001100...";
+            else if (name == "id") facts << "0000";
+            else if (name == "path") facts << (cause == EndingCause::FileTooShort ? "KV740MX-V6.01.03.KVF" : path);
+            else if (name == "block") facts << "983";
+            else if (name == "modelKind") facts << "7";
+            else facts << "KV740MX-V6.01";  // a header's model, 16 characters at most
+        }
+        const bool file = cause >= EndingCause::NoFileChosen && cause <= EndingCause::FileForOtherModel;
+        const pb::MsgId ending = !file ? pb::MsgId::CommandError
+                                 : cause >= EndingCause::NotAFirmwareFile ? pb::MsgId::FirmwareFileModelError
+                                                                          : pb::MsgId::LoadFirmwareFileError;
+        endings.append({ending, {cause, facts}});
+    }
+    endings.append({pb::MsgId::ConnectDeviceError, {EndingCause::NoControllerAt, {"0000"}}});
+    for (int language = 0; language < 3; ++language) {
+        if (language == 1) window.mnuSimplifiedClick();
+        if (language == 2) window.mnuTraditionalClick();
+        for (const auto& [ending, reason] : endings) {
+            const QString status = pb::EndingStatus(ending, reason, language);
+            window.setStatus(status);
+            EXPECT_EQ(u.pnMsg->text(), status);
+            EXPECT_LE(QFontMetrics(u.pnMsg->shownFont()).horizontalAdvance(u.pnMsg->shownText()),
+                      u.pnMsg->room());
+            EXPECT_LE(u.pnMsg->room() / 2 + u.pnMsg->width() / 2, u.shComm->x());
+            if (!reason.facts.contains(path)) {
+                EXPECT_EQ(u.pnMsg->shownText(), status) << "language " << language << ": " << status.toStdString();
+            }
+        }
+        // The failed upgrade that may have left no firmware: its warning too.
+        const QString warned =
+            pb::MayLackFirmwareStatus({EndingCause::BlockNotReadBack, {"983"}}, language);
+        window.setStatus(warned);
+        EXPECT_EQ(u.pnMsg->shownText(), warned) << warned.toStdString();
     }
 }

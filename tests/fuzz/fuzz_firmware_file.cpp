@@ -88,12 +88,12 @@ void CheckKind(int kind, const QString& version, const QByteArray& file, Languag
         FUZZ_REQUIRE(view.calls == 0);  // a passed check shows nothing
     } else {
         const MsgId id = headerComplete ? MsgId::FirmwareFileModelError : MsgId::LoadFirmwareFileError;
-        // A header that is no text is named as no firmware file after the model error.
+        // The ending, then why; a header that is no text is named as no firmware file.
         const QByteArray head = file.left(kFirmwareHeaderSize);
-        const QString named = headerComplete && !IsFirmwareHeader(head)
-                                  ? QStringLiteral(" (") + FirmwareFileLabel(head, language) + QStringLiteral(")")
-                                  : QString();
-        FUZZ_REQUIRE(view.status == Msg(id, language) + named);
+        const QString ending = Msg(id, language);
+        FUZZ_REQUIRE(view.status.startsWith(ending + u' ') && view.status.size() > ending.size() + 1);
+        if (headerComplete && !IsFirmwareHeader(head))
+            FUZZ_REQUIRE(view.status == ending + u' ' + FirmwareFileLabel(head, language));
         FUZZ_REQUIRE(view.lamp == LampColour::Red && view.beepHz == kLowBeepHz && view.beepMs == kBeepMs);
     }
 
@@ -182,7 +182,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         buffer.blockCount = 5;
         ReportView view;
         FUZZ_REQUIRE(!RunModelCheck(scratch().fileName + QStringLiteral(".missing"), 3, version, buffer, view));
-        FUZZ_REQUIRE(view.status == Msg(MsgId::LoadFirmwareFileError, Language::English) && buffer.blockCount == 5);
+        FUZZ_REQUIRE(view.status == Msg(MsgId::LoadFirmwareFileError, Language::English) +
+                                        QStringLiteral(" no such file: ") + scratch().fileName +
+                                        QStringLiteral(".missing") &&
+                     buffer.blockCount == 5);
     }
     return 0;
 }
