@@ -76,7 +76,7 @@ TEST_P(Session, EveryProcedureAgainstTheSimulatedController) {
     EXPECT_EQ(h.state.modelKind, m.kind);
     EXPECT_EQ(h.view.version, m.version);
     EXPECT_EQ(h.view.serialNumber, m.identify == Outcome::Ok
-                                       ? "S/N:2025" + id.rightJustified(4, '0') + "   ID:" + id
+                                       ? "S/N:" + QString::fromLatin1(sim::defaultSerial(m.model, id)) + "   ID:" + id
                                        : "");
     EXPECT_EQ(h.view.kind4Layout, old);
     EXPECT_EQ(h.view.status(), m.identify == Outcome::Ok ? "Command ok." : "Command error! the controller's model is unknown");
