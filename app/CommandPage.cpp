@@ -54,8 +54,12 @@ pb::CommandHistory* CommandPage::sendsOnEnter(QLineEdit* edit, QPushButton* butt
     auto* history = new pb::CommandHistory(edit);
     // Made before the window wires its handlers: the command is remembered before it runs.
     connect(button, &QPushButton::clicked, history, [edit, history] { history->remember(edit->text()); });
-    connect(edit, &QLineEdit::returnPressed, button, [button] {
-        if (button->isEnabled() && button->window()->isEnabled()) button->click();
+    connect(edit, &QLineEdit::returnPressed, button, [edit, button] {
+        if (!button->isEnabled() || !button->window()->isEnabled()) return;
+        button->click();
+        // The window is disabled while the command runs, which takes the focus away:
+        // give it back, so that the next command (or Up) can be typed at once.
+        edit->setFocus(Qt::OtherFocusReason);
     });
     return history;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Page tsCommand: the controller console above the module console; shows their replies.
-// Each console sends on Enter as on its button, and keeps its commands for Up and Down.
+// Each console sends on Enter as on its button, keeps the focus in its field after, and
+// keeps its commands for Up and Down.
 
 #include <QComboBox>
 #include <QGroupBox>

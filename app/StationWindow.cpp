@@ -91,6 +91,9 @@ StationWindow::StationWindow(Recipe recipe, std::function<LinkSettings()> link, 
     stop_->setObjectName(QStringLiteral("btnStop"));
     stop_->setAutoDefault(false);
     stop_->setEnabled(false);
+    close_ = new QPushButton(this);
+    close_->setObjectName(QStringLiteral("btnClose"));
+    close_->setAutoDefault(false);
 
     auto* head = new QGridLayout;
     head->addWidget(productCaption_, 0, 0);
@@ -107,6 +110,7 @@ StationWindow::StationWindow(Recipe recipe, std::function<LinkSettings()> link, 
     foot->addWidget(countsText_, 1);
     foot->addWidget(stop_);
     foot->addWidget(reset_);
+    foot->addWidget(close_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(head);
     layout->addWidget(hint_);
@@ -115,10 +119,12 @@ StationWindow::StationWindow(Recipe recipe, std::function<LinkSettings()> link, 
     layout->addLayout(foot);
     setTabOrder(serial_, reset_);
     setTabOrder(reset_, stop_);
+    setTabOrder(stop_, close_);
 
     connect(serial_, &QLineEdit::returnPressed, this, &StationWindow::scanEntered);
     connect(reset_, &QPushButton::clicked, this, &StationWindow::resetCounts);
     connect(stop_, &QPushButton::clicked, this, &StationWindow::stopUnit);
+    connect(close_, &QPushButton::clicked, this, &QWidget::close);
 
     makeRunner();
     resize(760, 600);
@@ -181,7 +187,8 @@ void StationWindow::retranslate() {
     serialCaption_->setText(Text(StationText::SerialNumber, language_));
     reset_->setText(Text(StationText::ResetCounts, language_));
     stop_->setText(Text(StationText::Stop, language_));
-    for (QPushButton* b : {reset_, stop_})
+    close_->setText(Text(StationText::Close, language_));
+    for (QPushButton* b : {reset_, stop_, close_})
         b->setMinimumWidth(b->fontMetrics().horizontalAdvance(QString(b->text()).remove(u'&')) + 24);
     refreshLink();
     // Column widths from the widest texts they hold in this language.
@@ -278,8 +285,11 @@ void StationWindow::stopUnit() {
 }
 
 void StationWindow::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape && running_) {
-        stopUnit();
+    if (event->key() == Qt::Key_Escape) {
+        if (running_)
+            stopUnit();
+        else
+            close();
         return;
     }
     // A scan while a button has the focus still goes to the serial field: the keys a

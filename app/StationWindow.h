@@ -4,7 +4,7 @@
 // live state, and one large PASS or FAIL stays until the next scan. Usable by keyboard
 // and scanner alone. While a unit runs, further scans are ignored (the unit on the
 // fixture is the one scanned; a scan meanwhile is most likely a slip) and the hint line
-// says so; Esc stops the running unit.
+// says so; Esc stops the running unit, and closes the window while none runs.
 
 #include <QWidget>
 #include <functional>
@@ -63,6 +63,7 @@ public:
     QTableView* stepsTable() const { return table_; }
     StationStepsModel* stepsModel() const { return steps_; }
     QPushButton* resetButton() const { return reset_; }
+    QPushButton* closeButton() const { return close_; }
     QLabel* countsLabel() const { return countsText_; }
 
 signals:
@@ -132,6 +133,7 @@ private:
     QLabel* countsText_;
     QPushButton* reset_;
     QPushButton* stop_;
+    QPushButton* close_;
 };
 
 }  // namespace pb

@@ -12,6 +12,7 @@
 #include "app/TonePlayer.h"
 #include "app/TrafficMonitorWindow.h"
 #include "app/WindowColours.h"
+#include "i18n/FileFilterTexts.h"
 #include "i18n/LinkFailureTexts.h"
 #include "i18n/Messages.h"
 #include "records/RecordStore.h"
@@ -160,7 +161,7 @@ QFileDialog* TfrmModule::dlgLoad() {
         dlgLoad_->setObjectName(QStringLiteral("dlgLoad"));
         dlgLoad_->setFileMode(QFileDialog::ExistingFile);
         dlgLoad_->setAcceptMode(QFileDialog::AcceptOpen);
-        dlgLoad_->setNameFilter(QString::fromLatin1(Ui::TfrmModule::kFirmwareFilter));
+        dlgLoad_->setNameFilters(pb::FirmwareFileFilters(pb::LanguageIndex(language_)));
     }
     return dlgLoad_;
 }

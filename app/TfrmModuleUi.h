@@ -36,7 +36,6 @@ public:
     // Client area of the window, below the menu.
     static constexpr int kClientWidth = 680;
     static constexpr int kClientHeight = 614;
-    static constexpr const char* kFirmwareFilter = "Firmware files (*.KVF)";
 
     void setupUi(QMainWindow* window);
 

@@ -1,12 +1,38 @@
 // The window in the current language: font, menu check marks and captions, and the
 // three language menu items.
+#include <QFileDialog>
+#include <QMenu>
+#include <algorithm>
+
 #include "app/TfrmModule.h"
 #include "app/WindowColours.h"
 #include "app/WindowFont.h"
+#include "i18n/FileFilterTexts.h"
 #include "i18n/LanguageFont.h"
 #include "i18n/Messages.h"
 
 using enum pb::MsgId;
+
+namespace {
+
+// A drop-down menu sizes its entries by one measure of their text and draws them by
+// another, which for some fonts (the Chinese ones here) comes out wider: the widest entry
+// was drawn shortened in its middle ("測試站模…)..."). The menu is made as much wider as
+// the two measures differ, and a space more.
+void FitMenuToCaptions(QMenu* menu) {
+    menu->setMinimumWidth(0);
+    const QFontMetrics fm(menu->font());
+    int shortfall = 0;
+    for (const QAction* action : menu->actions()) {
+        if (action->isSeparator()) continue;
+        const QString shown = QString(action->text()).remove(u'&');
+        const int sized = fm.boundingRect(QRect(), Qt::TextSingleLine | Qt::TextShowMnemonic, action->text()).width();
+        shortfall = std::max(shortfall, fm.horizontalAdvance(shown) - sized);
+    }
+    menu->setMinimumWidth(menu->sizeHint().width() + shortfall + fm.horizontalAdvance(u' '));
+}
+
+}  // namespace
 
 void TfrmModule::applyLanguageFont() {
     const pb::LanguageFont font = pb::LanguageFontFor(pb::LanguageIndex(language_));
@@ -58,6 +84,9 @@ void TfrmModule::ApplyLanguage() {
     u.tsCommand->applyLanguage(language_);
     // 11. Firmware note and button.
     u.tsFirmware->applyLanguage(language_);
+    if (dlgLoad_) dlgLoad_->setNameFilters(pb::FirmwareFileFilters(pb::LanguageIndex(language_)));
+    // 12. The drop-down menus, once their font and captions are set.
+    for (QMenu* menu : {u.mnuFileMenu, u.mnuViewMenu, u.mnuLanguageMenu}) FitMenuToCaptions(menu);
 }
 
 void TfrmModule::chooseLanguage(pb::Language language) {

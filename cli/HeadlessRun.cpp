@@ -233,7 +233,7 @@ class UnitRun {
 public:
     UnitRun(int unit, const UnitLink& unitLink, const CommandJob& job, Cancel& cancel,
             const EventSink& sink, UnitRecords& records)
-        : job_(job), cancel_(cancel), report_(unit, sink), clock_(cancel, job.time),
+        : job_(job), cancel_(cancel), report_(unit, sink), clock_(cancel, job.time, &report_),
           view_(report_, SettingsOf(unitLink), job, link_, state_, cancel), records_(records) {
         const QString id = unitLink.id.isEmpty() ? job.id : unitLink.id;
         view_.setIdCaption(id);

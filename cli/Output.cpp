@@ -25,6 +25,24 @@ bool hasBar(const QString& phase) {
            phase == QLatin1String("poll");
 }
 
+// What a bar is of: the phase, after the recipe step it belongs to.
+QString barTitle(const QString& phase, const QString& step) {
+    if (step.isEmpty()) return phaseWord(phase);
+    return phase == QLatin1String("poll") ? step : step + QStringLiteral(", ") + phaseWord(phase);
+}
+
+// The unit's serial as the controller reported it, else as its label was given; "-" when
+// neither is known (a command told the model kind, so nothing was identified).
+QString serialOf(const UnitEvent& result) {
+    const QJsonObject& d = result.detail;
+    for (const QString& serial : {d.value(QStringLiteral("serialNumber")).toString(),
+                                  d.value(QStringLiteral("controller")).toObject()
+                                      .value(QStringLiteral("serialNumber")).toString(),
+                                  d.value(QStringLiteral("unitSerial")).toString()})
+        if (!serial.trimmed().isEmpty()) return serial.trimmed();
+    return QStringLiteral("-");
+}
+
 }  // namespace
 
 QString VisibleBytes(const QByteArray& bytes) {
@@ -96,21 +114,39 @@ void Output::drawBar() {
     if (!terminal_) return;
     // One bar for all units: the sum of their blocks (or records) in the phase shown.
     int done = 0, total = 0, units = 0;
-    QString phase;
+    QString phase, of;
     qint64 start = -1, last = 0;
     for (const Progress& p : std::as_const(progress_)) {
         if (!hasBar(p.phase)) continue;
-        if (phase.isEmpty()) phase = p.phase;
+        if (phase.isEmpty()) {
+            phase = p.phase;
+            of = p.of;
+        }
         done += p.done;
         total += p.total;
         ++units;
         start = start < 0 ? p.phaseStartMs : qMin(start, p.phaseStartMs);
         last = qMax(last, p.lastMs);
     }
-    if (units == 0) return;
-    QString what = units > 1 ? QStringLiteral("%1 units").arg(units) : phaseWord(phase);
+    if (units == 0) return drawLive();
+    QString what = units > 1 ? QStringLiteral("%1 units").arg(units) : barTitle(phase, of);
     const QString unitName = phase == QLatin1String("poll") ? QStringLiteral("records") : QStringLiteral("blocks");
     std::fputs(ProgressLine(what, done, total, unitName, last - start).toLocal8Bit().constData(), out_);
+    barShown_ = true;
+    lastDraw_.start();
+}
+
+// Without a bar: what each unit does now, on one row.
+void Output::drawLive() {
+    QList<int> units = progress_.keys();
+    std::sort(units.begin(), units.end());
+    QStringList shown;
+    for (int unit : std::as_const(units))
+        if (!progress_[unit].live.isEmpty()) shown << prefix(unit) + progress_[unit].live;
+    if (shown.isEmpty()) return;
+    // Longer than the row, it would wrap, and clearing the line would leave its start behind.
+    const QString text = shown.join(QStringLiteral("  ")).left(qMax(1, width_ - 1));
+    std::fputs(text.toLocal8Bit().constData(), out_);
     barShown_ = true;
     lastDraw_.start();
 }
@@ -120,6 +156,17 @@ void Output::onEvent(const UnitEvent& e) {
     // A warning (the records are off) is the same for every unit: said once.
     if (e.kind == UnitEvent::Kind::Warning && !warned_.contains(e.text)) warned_.insert(e.text);
     else if (e.kind == UnitEvent::Kind::Warning) return;
+    if (e.kind == UnitEvent::Kind::Live) {
+        if (!terminal_) return;  // a pipe and JSON keep their lines as they are
+        // What the unit does now replaces a bar of an earlier step; empty: nothing to show.
+        Progress& p = progress_[e.unit];
+        p.live = e.text;
+        if (hasBar(p.phase)) p.phase.clear();
+        clearBar();
+        drawBar();
+        std::fflush(out_);
+        return;
+    }
     if (mode_ == Mode::Json) {
         QJsonObject o{{QStringLiteral("unit"), e.unit},
                       {QStringLiteral("link"), label},
@@ -152,6 +199,8 @@ void Output::onEvent(const UnitEvent& e) {
                 o.insert(QStringLiteral("event"), QStringLiteral("warning"));
                 o.insert(QStringLiteral("text"), e.text);
                 break;
+            case UnitEvent::Kind::Live:
+                return;  // for a terminal's eyes only
             case UnitEvent::Kind::Result:
                 o.insert(QStringLiteral("event"), QStringLiteral("result"));
                 o.insert(QStringLiteral("command"), command_);
@@ -174,12 +223,16 @@ void Output::onEvent(const UnitEvent& e) {
             line(prefix(e.unit) + QStringLiteral("%1 on %2").arg(command_, label));
             break;
         case UnitEvent::Kind::Step:
+            // What the live line said is now said by the line, or over.
+            if (const auto p = progress_.find(e.unit); p != progress_.end()) p->live.clear();
             line(prefix(e.unit) + e.text);
             break;
         case UnitEvent::Kind::Progress: {
             Progress& p = progress_[e.unit];
             if (p.phase != e.phase) p.phaseStartMs = e.ms;
+            if (hasBar(e.phase)) p.live.clear();
             p.phase = e.phase;
+            p.of = e.text;
             p.done = e.done;
             p.total = e.total;
             p.lastMs = e.ms;
@@ -205,6 +258,8 @@ void Output::onEvent(const UnitEvent& e) {
         case UnitEvent::Kind::Warning:
             note(QStringLiteral("panelbench-cli: warning: ") + e.text);
             break;
+        case UnitEvent::Kind::Live:
+            break;
         case UnitEvent::Kind::Result: {
             progress_.remove(e.unit);
             results_.append(e);
@@ -220,13 +275,23 @@ void Output::onEvent(const UnitEvent& e) {
 void Output::finish() {
     clearBar();
     if (mode_ == Mode::Human && labels_.size() > 1) {
-        int width = 4;
-        for (const QString& l : std::as_const(labels_)) width = qMax(width, int(l.size()));
-        QString table = QStringLiteral("\n%1  exit  result\n").arg(QStringLiteral("unit"), -width);
+        // Each unit by its serial, as on its label, then the link it was on.
         QList<UnitEvent> sorted = results_;
         std::sort(sorted.begin(), sorted.end(), [](const UnitEvent& a, const UnitEvent& b) { return a.unit < b.unit; });
+        int serialWidth = 6, linkWidth = 4;
+        for (const UnitEvent& r : std::as_const(sorted)) {
+            serialWidth = qMax(serialWidth, int(serialOf(r).size()));
+            linkWidth = qMax(linkWidth, int(labels_.value(r.unit).size()));
+        }
+        QString table = QStringLiteral("\n%1  %2  exit  result\n")
+                            .arg(QStringLiteral("serial"), -serialWidth)
+                            .arg(QStringLiteral("link"), -linkWidth);
         for (const UnitEvent& r : std::as_const(sorted))
-            table += QStringLiteral("%1  %2  %3\n").arg(labels_.value(r.unit), -width).arg(r.exitCode, 4).arg(r.text);
+            table += QStringLiteral("%1  %2  %3  %4\n")
+                         .arg(serialOf(r), -serialWidth)
+                         .arg(labels_.value(r.unit), -linkWidth)
+                         .arg(r.exitCode, 4)
+                         .arg(r.text);
         table += QStringLiteral("%1 of %2 units ok; exit %3\n")
                      .arg(std::count_if(results_.begin(), results_.end(), [](const UnitEvent& r) { return r.exitCode == 0; }))
                      .arg(labels_.size())

@@ -31,6 +31,8 @@ public:
     void finish();
     int worstExit() const { return worst_; }
     void note(const QString& text);  // a line of the program's own (stderr)
+    // The terminal's width in characters: the live line is cut to fit on one row.
+    void setLineWidth(int columns) { width_ = columns; }
 
 private:
     void line(const QString& text);
@@ -39,8 +41,13 @@ private:
     void clearBar();
     QString prefix(int unit) const;
 
+    void drawLive();
+
+    // What the line under the output shows of a unit: its bar, or what it does now.
     struct Progress {
         QString phase;
+        QString of;    // the recipe step of the bar; empty: a single command
+        QString live;  // the step under way, a countdown's seconds
         int done = 0;
         int total = 0;
         qint64 phaseStartMs = 0;
@@ -57,6 +64,7 @@ private:
     bool barShown_ = false;
     QElapsedTimer lastDraw_;
     int worst_ = 0;
+    int width_ = 80;
     QSet<QString> warned_;
 };
 

@@ -32,11 +32,17 @@ public:
     void stepStarted(int index, int attempt) override {
         step(stepName(index) + (attempt > 1 ? QStringLiteral(": try %1").arg(attempt)
                                             : QStringLiteral(": started")));
+        live(stepName(index));
     }
-    void stepProgress(int, const QString& phase, int done, int total) override {
-        progress(phase, done, total);
+    // The step's status goes to the terminal's live line only: the lines stay one per step.
+    void stepStatus(int index, const QString& text) override {
+        live(stepName(index) + QStringLiteral(": ") + text);
+    }
+    void stepProgress(int index, const QString& phase, int done, int total) override {
+        progress(phase, done, total, stepName(index));
     }
     void stepEnded(int index, const pb::StepResult& result, const pb::StepMeasured& measured) override {
+        live({});  // the step's bar and status end with it
         QString text = stepName(index) + (result.verdict.passed ? QStringLiteral(": PASS") : QStringLiteral(": FAIL"));
         if (!result.verdict.passed || result.verdict.reason != pb::RecipeReason::Passed)
             text += QStringLiteral(", ") + result.verdict.text(language_);
@@ -145,7 +151,7 @@ UnitEvent RunRecipeUnit(int unit, const UnitLink& link, const CommandJob& job, C
     };
     warn();
 
-    HeadlessClock clock(cancel, job.time);
+    HeadlessClock clock(cancel, job.time, &view);
     pb::RecipeRunner runner(recipe, clock);
     runner.setObserver(&view);
     runner.setLanguage(job.language);

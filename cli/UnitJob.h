@@ -55,10 +55,13 @@ struct CommandJob {
 };
 
 struct UnitEvent {
-    enum class Kind { Start, Step, Progress, Frame, Warning, Result } kind = Kind::Step;
+    // Live: what the unit is doing now (the step under way, the seconds a wait has left),
+    // for the line under the output on a terminal only: never a line of its own, nor JSON.
+    enum class Kind { Start, Step, Progress, Frame, Warning, Result, Live } kind = Kind::Step;
     int unit = 0;
     qint64 ms = 0;  // since the unit started
-    QString text;   // step text; result message; frame note; warning
+    QString text;   // step text; result message; frame note; warning; live text; the
+                    // recipe step a progress belongs to (not in JSON)
     // progress
     QString phase;  // identify, program, verify, poll, dido
     int done = 0;

@@ -20,24 +20,36 @@ public:
     }
     void step(const QString& text) {
         UnitEvent e;
-        e.kind = UnitEvent::Kind::Step;
+        e.kind = statusesLive_ ? UnitEvent::Kind::Live : UnitEvent::Kind::Step;
         e.text = text;
         emitEvent(e);
     }
-    void progress(const QString& phase, int done, int total) {
+    // `of`: the recipe step the progress belongs to, for the terminal's bar.
+    void progress(const QString& phase, int done, int total, const QString& of = {}) {
         UnitEvent e;
         e.kind = UnitEvent::Kind::Progress;
         e.phase = phase;
         e.done = done;
         e.total = total;
+        e.text = of;
         emitEvent(e);
     }
+    void live(const QString& text) {
+        UnitEvent e;
+        e.kind = UnitEvent::Kind::Live;
+        e.text = text;
+        emitEvent(e);
+    }
+    // While on, the steps go to the live line: the later seconds of a countdown, whose
+    // first figure was a line like any status.
+    void setStepsLive(bool on) { statusesLive_ = on; }
     qint64 elapsed() const { return since_.elapsed(); }
 
 private:
     int unit_;
     const EventSink& sink_;
     QElapsedTimer since_;
+    bool statusesLive_ = false;
 };
 
 }  // namespace cli

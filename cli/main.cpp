@@ -1,4 +1,5 @@
 // panelbench-cli: the window's controller tests from a script, on one or many units.
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -82,6 +83,8 @@ int main(int argc, char* argv[]) {
 
     cli::Output out(o.json ? cli::Output::Mode::Json : cli::Output::Mode::Human,
                     ::isatty(STDOUT_FILENO) == 1, labels, o.job.command);
+    if (winsize size{}; ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        out.setLineWidth(size.ws_col);
     cli::UnitPool pool(o.units, o.job);
     QObject::connect(&pool, &cli::UnitPool::event, &app, [&](const cli::UnitEvent& e) { out.onEvent(e); });
     QObject::connect(&pool, &cli::UnitPool::allFinished, &app, &QCoreApplication::quit, Qt::QueuedConnection);

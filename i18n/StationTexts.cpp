@@ -42,6 +42,7 @@ constexpr TextRow kTexts[] = {
     {{u"-", u"-", u"-"}},
     {{u"&Reset counts", u"计数归零(&R)", u"計數歸零(&R)"}},
     {{u"Stop (Esc)", u"停止 (Esc)", u"停止 (Esc)"}},
+    {{u"&Close", u"关闭(&C)", u"關閉(&C)"}},
     {{u"Choose a recipe", u"选择配方", u"選擇配方"}},
     {{u"Recipes (*.json)", u"配方 (*.json)", u"配方 (*.json)"}},
     {{u"The recipe %1 has mistakes:", u"配方 %1 有错误:", u"配方 %1 有錯誤:"}},

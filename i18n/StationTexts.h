@@ -40,6 +40,7 @@ enum class StationText {
     NoValue,
     ResetCounts,
     Stop,
+    Close,  // closes the station window (Esc does the same while no unit runs)
     ChooseRecipe,    // the file dialog's title
     RecipeFilter,    // the file dialog's filter
     RecipeMistakes,  // "%1": file; the mistakes follow on their own lines

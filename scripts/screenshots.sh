@@ -4,7 +4,8 @@
 # window and the operator dialog likewise (records-window-*.png, operator-dialog-*.png), and
 # the records window over the runs of a session with the simulated controller
 # (records-window-runs.png); the test station with PASS and FAIL in each language
-# (station.png for PASS in English, station-pass-*.png and station-fail-*.png).
+# (station.png for PASS in English, station-pass-*.png and station-fail-*.png); each
+# drop-down menu of the window in each language (menu-*.png).
 # The same programs check that every caption fits its control.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,7 +14,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   bash scripts/install-deps.sh
   cmake --preset default
 fi
-cmake --build "$build" --target test_window_screenshots test_records_window test_window_records test_window_station
+cmake --build "$build" --target test_window_screenshots test_records_window test_window_records test_window_station test_window_menus
 mkdir -p docs/screenshots
 QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
   "$build/tests/test_window_screenshots"
@@ -23,4 +24,6 @@ QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
   "$build/tests/test_window_records" --gtest_filter='WindowRecordsDone.*'
 QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
   "$build/tests/test_window_station" --gtest_filter='*FitsInEach*'
+QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
+  "$build/tests/test_window_menus"
 ls -l docs/screenshots/*.png

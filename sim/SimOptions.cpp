@@ -131,6 +131,10 @@ ParsedOptions parseSimOptions(const QStringList& arguments) {
          QStringLiteral("FILE")},
         {QStringLiteral("flash-load"), QStringLiteral("Start with the flash image read from FILE."),
          QStringLiteral("FILE")},
+        {QStringLiteral("write-firmware"),
+         QStringLiteral("Write a firmware file (.KVF) the --model takes to FILE; without "
+                        "--tcp or --pty, then stop."),
+         QStringLiteral("FILE")},
         {QStringLiteral("quiet"), QStringLiteral("Do not show the frame log on screen.")},
         {QStringLiteral("silent"),
          QStringLiteral(
@@ -177,7 +181,11 @@ ParsedOptions parseSimOptions(const QStringList& arguments) {
     QString error;
     const bool tcp = p.isSet(QStringLiteral("tcp"));
     const bool pty = p.isSet(QStringLiteral("pty"));
-    if (tcp == pty) return failWith(QStringLiteral("choose exactly one of --tcp PORT and --pty"));
+    o.writeFirmware = p.value(QStringLiteral("write-firmware"));
+    o.serve = tcp || pty;
+    if (tcp && pty) return failWith(QStringLiteral("choose exactly one of --tcp PORT and --pty"));
+    if (!o.serve && o.writeFirmware.isEmpty())
+        return failWith(QStringLiteral("choose exactly one of --tcp PORT and --pty"));
     o.transport = tcp ? SimOptions::Transport::Tcp : SimOptions::Transport::Pty;
     int port = 0;
     if (!readInt(p, QStringLiteral("tcp"), 0, 65535, port, error)) return failWith(error);

@@ -29,6 +29,8 @@ struct SimOptions {
     QString logFile;
     QString flashDump;
     QString flashLoad;
+    QString writeFirmware;  // write a firmware file the model takes here
+    bool serve = true;      // false: only write the firmware file, then stop
     bool quiet = false;
     Faults faults;
 };

@@ -11,6 +11,7 @@
 
 #include "sim/SimConsole.h"
 #include "sim/SimController.h"
+#include "sim/SimFirmwareFile.h"
 #include "sim/SimLogText.h"
 #include "sim/SimOptions.h"
 #include "sim/SimServers.h"
@@ -44,6 +45,21 @@ int main(int argc, char** argv) {
         return parsed.exitCode;
     }
     const sim::SimOptions& o = *parsed.options;
+    if (!o.writeFirmware.isEmpty()) {
+        const std::optional<QByteArray> file = sim::firmwareFileFor(o.model, o.product);
+        if (!file)
+            return fail(QStringLiteral("model %1 has no boot loader: it takes no firmware file")
+                            .arg(sim::modelName(o.model)));
+        QFile f(o.writeFirmware);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(*file) != file->size())
+            return fail(QStringLiteral("cannot write %1").arg(o.writeFirmware));
+        say(QStringLiteral("FIRMWARE %1 (header \"%2\", %3 blocks of %4 bytes for model %5)")
+                .arg(o.writeFirmware, QString::fromLatin1(file->left(16)))
+                .arg(sim::kFirmwareFileBlocks)
+                .arg(sim::loaderBlockSize(sim::loaderOf(o.model)))
+                .arg(sim::modelName(o.model)));
+        if (!o.serve) return 0;
+    }
 
     sim::Controller controller(o.model, o.id);
     controller.faults() = o.faults;

@@ -174,3 +174,48 @@ TEST(CliCommands, UpgradeIdentifiesThenFlashesAsTheWindowDoesInProtocolsAAndB) {
         EXPECT_EQ(detail.value("blocksVerified").toInt(), 4);
     }
 }
+
+// What a newcomer tries first: the simulator writes a firmware file for the model it is
+// told, and that file upgrades a simulator of that model through the command line.
+TEST(CliCommands, TheSimulatorWritesAFirmwareFileThatUpgradesItsModel) {
+    struct Case {
+        QStringList model;  // --model NAME [--product TEXT]
+        const char* id;
+        int blockSize;
+    };
+    const Case cases[] = {
+        {{"--model", "v5"}, "0001", 512},  {{"--model", "r6"}, "0001", 512},
+        {{"--model", "v3"}, "0001", 256},
+        {{"--model", "v2"}, "0001", 256},  {{"--model", "v3", "--product", "KV580MX"}, "0001", 256},
+        {{"--model", "old20"}, "012", 64}, {{"--model", "old28"}, "012", 64},
+    };
+    QTemporaryDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.model.join(' ').toStdString());
+        const QString file = dir.filePath(c.model.join('-') + ".KVF");
+        QProcess writer;
+        writer.start(SimProgram(), c.model + QStringList{"--write-firmware", file});
+        ASSERT_TRUE(writer.waitForFinished(20000));
+        ASSERT_EQ(writer.exitCode(), 0) << writer.readAllStandardError().constData();
+        EXPECT_TRUE(writer.readAllStandardOutput().startsWith("FIRMWARE " + file.toLocal8Bit()));
+        QFile written(file);
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        const QByteArray bytes = written.readAll();
+        ASSERT_EQ(bytes.size(), 16 + 8 * c.blockSize);
+
+        SimProcess sim(c.model + QStringList{"--id", c.id});
+        const CliResult r = RunCli(QStringList{"upgrade", file, "--id", c.id, "--no-records"} + sim.link());
+        EXPECT_EQ(r.exitCode, 0) << r.out.constData() << r.err.constData();
+        EXPECT_TRUE(r.out.contains("OK: 8 blocks programmed and verified")) << r.out.constData();
+        sim.stop();
+        EXPECT_EQ(sim.flash().left(8 * c.blockSize), bytes.mid(16));
+    }
+
+    // A model without a boot loader takes no firmware file: none is written.
+    QProcess writer;
+    writer.start(SimProgram(), {"--model", "kv410", "--write-firmware", dir.filePath("kv410.KVF")});
+    ASSERT_TRUE(writer.waitForFinished(20000));
+    EXPECT_EQ(writer.exitCode(), 1);
+    EXPECT_TRUE(writer.readAllStandardError().contains("no boot loader"));
+    EXPECT_FALSE(QFile::exists(dir.filePath("kv410.KVF")));
+}

@@ -139,3 +139,77 @@ TEST(CliOutput, LanguageGivesTheWindowsMessagesHelpAndVersion) {
     EXPECT_EQ(ports.exitCode, 0);
     for (const QJsonObject& o : ports.events()) EXPECT_EQ(o.value("event").toString(), "port");
 }
+
+// A wait the controller needs (the older controller restarting) counts down on a
+// terminal, one figure a second on the line under the output; piped or as JSON it stays
+// the one status line it always was.
+TEST(CliOutput, ACountdownCountsDownOnATerminalAndStaysOneLineWhenPiped) {
+    SimProcess sim({"--model", "old20", "--id", "012", "--reboot-ms", "500"});
+    const QStringList args = QStringList{"reboot", "--id", "012"} + sim.link();
+    int exitCode = -1;
+    const QString terminal = QString::fromLocal8Bit(runOnTerminal(args, exitCode));
+    EXPECT_EQ(exitCode, 0) << terminal.toStdString();
+    const QString reboot = pb::Msg(pb::MsgId::SetReboot, pb::Language::English);
+    for (int left : {4, 3, 2, 1})
+        EXPECT_TRUE(terminal.contains(QStringLiteral("%1 (%2 s left)").arg(reboot).arg(left)))
+            << left << " in " << terminal.toStdString();
+    EXPECT_TRUE(terminal.contains("OK: controller restarted"));
+
+    const CliResult piped = RunCli(args);
+    EXPECT_EQ(piped.exitCode, 0);
+    EXPECT_EQ(piped.out.count(" s left)"), 1) << piped.out.constData();
+    EXPECT_FALSE(piped.out.contains('\r'));
+    const CliResult json = RunCli(args + QStringList{"--json"});
+    EXPECT_EQ(json.exitCode, 0);
+    expectFollowsSchema(json);
+    EXPECT_EQ(json.out.count(" s left)"), 1) << json.out.constData();
+}
+
+// In a recipe run the line under the output tells the step under way: a bar of the
+// records read by an earlier step is not left standing through the next one.
+TEST(CliOutput, TheLineUnderTheOutputNamesTheStepUnderWay) {
+    QTemporaryDir dir;
+    const QString recipe = dir.filePath("poll-then-reboot.json");
+    QFile f(recipe);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(R"({"schema": 1, "product": "Poll, then reboot", "steps": [
+        {"kind": "identify", "models": [3]},
+        {"kind": "poll", "at-least": 1},
+        {"kind": "reboot", "within-s": 30}]})");
+    f.close();
+    SimProcess sim({"--model", "v5", "--id", "0001", "--reboot-ms", "1500"});
+    int exitCode = -1;
+    const QString out = QString::fromLocal8Bit(
+        runOnTerminal(QStringList{"run", recipe, "--id", "0001", "--no-records"} + sim.link(), exitCode));
+    ASSERT_EQ(exitCode, 0) << out.toStdString();
+    const qsizetype polled = out.indexOf("step 2/3 poll: PASS");
+    const qsizetype rebooting = out.indexOf("step 3/3 reboot: started");
+    ASSERT_GE(polled, 0) << out.toStdString();
+    ASSERT_GT(rebooting, polled);
+    // Once the poll step is over its records are not shown again.
+    const QString afterwards = out.mid(rebooting);
+    EXPECT_FALSE(afterwards.contains(" records  ")) << afterwards.toStdString();
+    EXPECT_TRUE(afterwards.contains("\r\033[Kstep 3/3 reboot: ")) << afterwards.toStdString();
+}
+
+// The table after a run on many units names each by the serial it reported, beside its link.
+TEST(CliOutput, TheClosingTableNamesEachUnitBySerialAndLink) {
+    SimProcess first({"--model", "v5", "--id", "0001", "--serial", "SN000011"});
+    SimProcess second({"--model", "v6", "--id", "0001", "--serial", "SN000022"});
+    SimProcess silent({"--model", "v6", "--silent-all"});
+    const CliResult r =
+        RunCli(QStringList{"identify", "--id", "0001", "--no-records"} + first.link() + second.link() + silent.link());
+    EXPECT_EQ(r.exitCode, 4);
+    const QStringList lines = QString::fromLocal8Bit(r.out).split('\n');
+    const auto rowOf = [&](const QString& link) {
+        for (const QString& line : lines)
+            if (!line.startsWith('[') && line.contains(link)) return line.simplified();
+        return QString();
+    };
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                            [](const QString& l) { return l.simplified() == "serial link exit result"; }))
+        << r.out.constData();
+    EXPECT_TRUE(rowOf(first.address()).startsWith("SN000011 " + first.address() + " 0 ")) << r.out.constData();
+    EXPECT_TRUE(rowOf(second.address()).startsWith("SN000022 " + second.address() + " 0 ")) << r.out.constData();
+    EXPECT_TRUE(rowOf(silent.address()).startsWith("- " + silent.address() + " 4 ")) << r.out.constData();
+}

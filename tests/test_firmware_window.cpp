@@ -73,7 +73,11 @@ struct FirmwareWindow {
 TEST(FirmwareWindow, TheMenuStoresTheChosenFileAndShowsItsHeader) {
     FirmwareWindow w(sim::Model::V5, "0001");
     auto& u = w.ui();
-    EXPECT_TRUE(w.window.dlgLoad()->nameFilters().contains("Firmware files (*.KVF)"));
+    // The firmware files first, as the window's design asks; any file a click away.
+    EXPECT_EQ(w.window.dlgLoad()->nameFilters(), QStringList({"Firmware files (*.KVF)", "All files (*)"}));
+    w.ui().mnuTraditional->trigger();
+    EXPECT_EQ(w.window.dlgLoad()->nameFilters(), QStringList({"Firmware files (*.KVF)", "所有檔案 (*)"}));
+    w.ui().mnuEnglish->trigger();
     u.pbProgram->setValue(40);
     u.pbVerify->setValue(30);
 

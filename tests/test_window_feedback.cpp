@@ -195,6 +195,39 @@ TEST(WindowFeedback, ConsolesSendOnEnterAndWalkTheirCommandsWithUpAndDown) {
     EXPECT_EQ(u.edModuleCommandSend->text(), "B");
 }
 
+// Typed as a user types: into whatever has the focus, never into a field chosen by the test.
+TEST(WindowFeedback, AConsoleKeepsTheFocusInItsFieldAfterEnter) {
+    WindowOnTwoUnits w;
+    auto& u = w.ui();
+    w.window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.window));
+    w.click(u.btnConnect);
+    ASSERT_EQ(u.pnMsg->text(), "Command ok.");
+    u.pcMain->setCurrentWidget(u.tsCommand);
+    auto typed = [](const QString& text) {
+        QTest::keyClicks(QApplication::focusWidget(), text);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    };
+
+    for (QLineEdit* field : {u.edCommandSend, u.edModuleCommandSend}) {
+        SCOPED_TRACE(field->objectName().toStdString());
+        w.first.clearCommands();
+        field->clear();
+        field->setFocus();
+        typed("AB");
+        EXPECT_EQ(w.first.commands().size(), 1);
+        EXPECT_EQ(QApplication::focusWidget(), field);
+        // The next command goes out without a click in the field, and Up recalls.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+        typed("DB");
+        EXPECT_EQ(w.first.commands().size(), 2);
+        EXPECT_EQ(QApplication::focusWidget(), field);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+        EXPECT_EQ(field->text(), "AB");
+    }
+}
+
 TEST(WindowFeedback, AConsoleKeepsItsLastFiftyCommands) {
     QLineEdit edit;
     pb::CommandHistory history(&edit);

@@ -301,3 +301,32 @@ TEST(StationWindow, EscStopsTheRunningUnitAndACloseMeanwhileWaitsForIt) {
     // The close asked for during the run is carried out after it.
     EXPECT_TRUE(QTest::qWaitFor([&] { return !station.isVisible(); }, 5000));
 }
+
+// Done with the station: its Close button, or Esc while no unit runs, closes it; Tab
+// reaches the button from the serial field.
+TEST(StationWindow, CloseButtonAndEscWhileIdleCloseIt) {
+    Rig rig;
+    auto& [fixture, clock, station] = rig;
+    ASSERT_NE(station.closeButton(), nullptr);
+    EXPECT_EQ(station.closeButton()->text(), Text(StationText::Close, 0));
+    fixture.place("SN000060");
+    Scan(station, "SN000060");
+    ASSERT_EQ(station.counts().passed(), 1);
+    QTest::keyClick(station.serialField(), Qt::Key_Escape);
+    EXPECT_FALSE(station.isVisible());
+
+    station.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&station));
+    station.activateWindow();
+    QWidget* at = station.serialField();
+    at->setFocus();
+    for (int i = 0; i < 3 && at != station.closeButton(); ++i) {
+        QTest::keyClick(at, Qt::Key_Tab);
+        at = station.focusWidget();
+    }
+    ASSERT_EQ(at, station.closeButton());
+    QTest::keyClick(station.closeButton(), Qt::Key_Space);
+    EXPECT_FALSE(station.isVisible());
+    // The counts of the shift are kept for when it is opened again.
+    EXPECT_EQ(station.counts().passed(), 1);
+}
