@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -54,13 +53,6 @@ QPushButton* MakeButton(const QString& name, QWidget* parent) {
     auto* button = new QPushButton(parent);
     button->setObjectName(name);
     return button;
-}
-
-bool WriteBytes(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    file.write(bytes);
-    return file.commit();
 }
 
 // A caption over the widget it names, as one pane of a splitter.
@@ -435,21 +427,22 @@ qint64 RecordsWindow::reportUnit() const {
     return unit && unit->identified ? unit->id : 0;
 }
 
-bool RecordsWindow::finishExport(bool ok, const QString& path, qsizetype runs) {
-    status_->setText(ok ? pb::Text(RecordText::Exported, language_).arg(runs).arg(QDir::toNativeSeparators(path))
-                        : pb::Text(RecordText::ExportFailed, language_).arg(QDir::toNativeSeparators(path)));
-    return ok;
+bool RecordsWindow::finishExport(const pb::SaveResult& saved, const QString& path, qsizetype runs) {
+    status_->setText(saved.ok ? pb::Text(RecordText::Exported, language_).arg(runs).arg(QDir::toNativeSeparators(path))
+                              : pb::Text(RecordText::ExportFailed, language_)
+                                    .arg(QDir::toNativeSeparators(path), saved.error));
+    return saved.ok;
 }
 
 bool RecordsWindow::exportJson(const QString& path) {
     const pb::records::RunFilter f = selection();
     const QByteArray json = pb::records::ExportJson(store_, f, true);
-    return finishExport(WriteBytes(path, json), path, store_.runs(f).size());
+    return finishExport(pb::WriteWholeFile(path, json), path, store_.runs(f).size());
 }
 
 bool RecordsWindow::exportCsv(const QString& path) {
     const pb::records::RunFilter f = selection();
-    return finishExport(WriteBytes(path, pb::records::ExportCsv(store_, f)), path, store_.runs(f).size());
+    return finishExport(pb::WriteWholeFile(path, pb::records::ExportCsv(store_, f)), path, store_.runs(f).size());
 }
 
 bool RecordsWindow::exportHtml(const QString& path) {
@@ -460,7 +453,7 @@ bool RecordsWindow::exportHtml(const QString& path) {
     }
     pb::records::RunFilter f;
     f.unitId = unit;
-    return finishExport(WriteBytes(path, pb::records::UnitReportHtml(store_, unit, language_).toUtf8()), path,
+    return finishExport(pb::WriteWholeFile(path, pb::records::UnitReportHtml(store_, unit, language_).toUtf8()), path,
                         store_.runs(f).size());
 }
 

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+#include "output/WholeFile.h"
 #include "records/RecordStore.h"
 
 class QCheckBox;
@@ -64,7 +65,7 @@ private:
     void onRunChosen();
     void exportWithDialog(const QString& filter, const QString& suffix,
                           bool (RecordsWindow::*write)(const QString&));
-    bool finishExport(bool ok, const QString& path, qsizetype runs);
+    bool finishExport(const pb::SaveResult& saved, const QString& path, qsizetype runs);
     void applyTexts();
     void fitColumns();
 

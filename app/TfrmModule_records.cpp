@@ -119,7 +119,8 @@ void TfrmModule::mnuRecordsClick() {
         pb::records::RecordStore* shown = records_.get();
         if (uploader_) {
             sharedRecords_ = std::make_unique<pb::records::RecordStore>();
-            if (sharedRecords_->openUrl(settings_.recordsUrl).ok())
+            // Read here, kept by the stations: the window neither makes nor upgrades it.
+            if (sharedRecords_->openUrl(settings_.recordsUrl, pb::records::RecordStore::Access::ReadOnly).ok())
                 shown = sharedRecords_.get();
             else if (recordsServer_.ok())
                 recordsServer_ = sharedRecords_->status();

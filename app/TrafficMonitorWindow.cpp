@@ -18,6 +18,7 @@
 #include "app/WindowFont.h"
 #include "i18n/LanguageFont.h"
 #include "i18n/TrafficTexts.h"
+#include "output/WholeFile.h"
 #include "traffic/TrafficExport.h"
 #include "traffic/TrafficLog.h"
 
@@ -210,7 +211,7 @@ void TrafficMonitorWindow::copySelection() {
 bool TrafficMonitorWindow::saveTo(const QString& path) {
     const bool csv = path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
     const SaveResult result =
-        WriteTrafficFile(path, csv ? TrafficAsCsv(*log_) : TrafficAsText(*log_).toUtf8());
+        WriteWholeFile(path, csv ? TrafficAsCsv(*log_) : TrafficAsText(*log_).toUtf8());
     statusNote_ = result.ok ? QString() : Text(TrafficText::SaveFailed, language_).arg(path, result.error);
     updateStatus();
     return result.ok;

@@ -2,11 +2,25 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cerrno>
 
 #include "cli/ExitCode.h"
+#include "output/TerminalText.h"
 
 namespace cli {
 namespace {
+
+int lostOutputErrno = 0;  // why standard output first failed; 0 while it has not
+
+void NoteLostOutput(FILE* to) {
+    if (to == stdout && std::ferror(to) && lostOutputErrno == 0) lostOutputErrno = errno != 0 ? errno : EIO;
+}
+
+void Flush(FILE* to) {
+    errno = 0;
+    std::fflush(to);
+    NoteLostOutput(to);
+}
 
 QString clockText(qint64 ms) {
     const qint64 s = ms / 1000;
@@ -44,6 +58,31 @@ QString serialOf(const UnitEvent& result) {
 }
 
 }  // namespace
+
+void Emit(FILE* to, const QByteArray& bytes) {
+    errno = 0;
+    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), to);
+    NoteLostOutput(to);
+}
+
+void EmitLines(FILE* to, const QStringList& lines) {
+    QString text;
+    for (const QString& line : lines) text += pb::TerminalText(line) + QLatin1Char('\n');
+    Emit(to, text.toLocal8Bit());
+}
+
+int FinishStandardOutput(int exitCode) {
+    Flush(stdout);
+    errno = 0;
+    if (std::fclose(stdout) != 0 && lostOutputErrno == 0) lostOutputErrno = errno != 0 ? errno : EIO;
+    if (lostOutputErrno == 0) return exitCode;
+    std::fputs(QStringLiteral("panelbench-cli: cannot write the output: %1\n")
+                   .arg(qt_error_string(lostOutputErrno))
+                   .toLocal8Bit()
+                   .constData(),
+               stderr);
+    return WorstExit(exitCode, kExitCommandFailed);
+}
 
 QString VisibleBytes(const QByteArray& bytes) {
     static const char* const names[] = {"NUL", "SOH", "STX", "ETX", "EOT"};
@@ -87,26 +126,26 @@ QString Output::prefix(int unit) const {
 
 void Output::line(const QString& text) {
     clearBar();
-    std::fputs((text + QLatin1Char('\n')).toLocal8Bit().constData(), out_);
+    EmitLines(out_, {text});
     drawBar();
-    std::fflush(out_);
+    Flush(out_);
 }
 
 void Output::note(const QString& text) {
     clearBar();
-    std::fflush(out_);
-    std::fputs((text + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
+    Flush(out_);
+    EmitLines(stderr, {text});
     drawBar();
 }
 
 void Output::json(const QJsonObject& o) {
-    std::fputs((QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n').constData(), out_);
-    std::fflush(out_);
+    Emit(out_, QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n');
+    Flush(out_);
 }
 
 void Output::clearBar() {
     if (!barShown_) return;
-    std::fputs("\r\033[K", out_);
+    Emit(out_, "\r\033[K");
     barShown_ = false;
 }
 
@@ -131,7 +170,7 @@ void Output::drawBar() {
     if (units == 0) return drawLive();
     QString what = units > 1 ? QStringLiteral("%1 units").arg(units) : barTitle(phase, of);
     const QString unitName = phase == QLatin1String("poll") ? QStringLiteral("records") : QStringLiteral("blocks");
-    std::fputs(ProgressLine(what, done, total, unitName, last - start).toLocal8Bit().constData(), out_);
+    Emit(out_, ProgressLine(what, done, total, unitName, last - start).toLocal8Bit());
     barShown_ = true;
     lastDraw_.start();
 }
@@ -241,7 +280,7 @@ void Output::onEvent(const UnitEvent& e) {
                 (!lastDraw_.isValid() || lastDraw_.elapsed() >= 100 || e.done == e.total)) {
                 clearBar();
                 drawBar();
-                std::fflush(out_);
+                Flush(out_);
             }
             break;
         }
@@ -288,17 +327,17 @@ void Output::finish() {
                             .arg(QStringLiteral("link"), -linkWidth);
         for (const UnitEvent& r : std::as_const(sorted))
             table += QStringLiteral("%1  %2  %3  %4\n")
-                         .arg(serialOf(r), -serialWidth)
-                         .arg(labels_.value(r.unit), -linkWidth)
+                         .arg(pb::TerminalText(serialOf(r)), -serialWidth)
+                         .arg(pb::TerminalText(labels_.value(r.unit)), -linkWidth)
                          .arg(r.exitCode, 4)
-                         .arg(r.text);
+                         .arg(pb::TerminalText(r.text));
         table += QStringLiteral("%1 of %2 units ok; exit %3\n")
                      .arg(std::count_if(results_.begin(), results_.end(), [](const UnitEvent& r) { return r.exitCode == 0; }))
                      .arg(labels_.size())
                      .arg(worst_);
-        std::fputs(table.toLocal8Bit().constData(), out_);
+        Emit(out_, table.toLocal8Bit());
     }
-    std::fflush(out_);
+    Flush(out_);
 }
 
 }  // namespace cli

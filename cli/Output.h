@@ -17,6 +17,16 @@ namespace cli {
 // "<SOH>0000AC<STX>1A2B<CR>": a frame with its control bytes named.
 QString VisibleBytes(const QByteArray& bytes);
 
+// Standard output, checked: what the command line writes there goes through Emit, which
+// keeps the first failure with the system's reason. FinishStandardOutput flushes and
+// closes it and returns `exitCode`, or at least 5 (saying why on standard error) when
+// anything written was lost: a full disk, a closed pipe.
+void Emit(FILE* to, const QByteArray& bytes);
+int FinishStandardOutput(int exitCode);
+// Lines for a person on `to` (stdout or stderr): each shown with its control characters
+// as escapes (output/TerminalText.h), ended by a newline.
+void EmitLines(FILE* to, const QStringList& lines);
+
 // The bar line: "[######------]  512/1024 blocks  50%  00:12 elapsed  ~00:12 left".
 QString ProgressLine(const QString& what, int done, int total, const QString& unitName,
                      qint64 elapsedMs);

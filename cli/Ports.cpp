@@ -8,6 +8,8 @@
 #include <QSerialPortInfo>
 #include <cstdio>
 
+#include "cli/Output.h"
+
 namespace cli {
 
 QList<PortFacts> ListPorts(const QString& byIdFolder) {
@@ -45,7 +47,7 @@ int PrintPorts(const QList<PortFacts>& ports, bool json) {
                                 {QStringLiteral("manufacturer"), f.manufacturer},
                                 {QStringLiteral("usb"), f.usbId},
                                 {QStringLiteral("serialNumber"), f.serialNumber}};
-            std::fputs((QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n').constData(), stdout);
+            Emit(stdout, QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n');
             continue;
         }
         QStringList facts;
@@ -53,11 +55,10 @@ int PrintPorts(const QList<PortFacts>& ports, bool json) {
                                     f.usbId.isEmpty() ? QString() : QStringLiteral("USB ") + f.usbId,
                                     f.serialNumber.isEmpty() ? QString() : QStringLiteral("S/N ") + f.serialNumber})
             if (!fact.isEmpty()) facts << fact;
-        std::fputs((f.path + (facts.isEmpty() ? QString() : QStringLiteral("  ") + facts.join(QStringLiteral("  "))) +
-                    QLatin1Char('\n')).toLocal8Bit().constData(), stdout);
+        // A device names itself: its words as a terminal shows them.
+        EmitLines(stdout, {f.path + (facts.isEmpty() ? QString() : QStringLiteral("  ") + facts.join(QStringLiteral("  ")))});
     }
-    if (ports.isEmpty() && !json) std::fputs("no serial ports found\n", stdout);
-    std::fflush(stdout);
+    if (ports.isEmpty() && !json) Emit(stdout, "no serial ports found\n");
     return 0;
 }
 

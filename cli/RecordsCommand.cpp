@@ -3,15 +3,18 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QSaveFile>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "cli/ExitCode.h"
+#include "cli/Output.h"
+#include "output/TerminalText.h"
+#include "output/WholeFile.h"
 #include "records/RecordStore.h"
 #include "records/RecordsExport.h"
 #include "records/RunWarning.h"
+#include "records/ServerAddress.h"
 
 namespace cli {
 namespace {
@@ -20,12 +23,16 @@ using pb::records::RecordStore;
 using pb::records::RunRow;
 using pb::records::UnitRow;
 
+// Lines to standard output, each shown as a terminal shows it (control characters as
+// escapes); the text's own line ends divide it.
 void out(const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), stdout);
+    QStringList lines = text.split(u'\n');
+    if (lines.size() > 1 && lines.last().isEmpty()) lines.removeLast();
+    EmitLines(stdout, lines);
 }
 
 int failure(const QString& why) {
-    std::fputs(QStringLiteral("panelbench-cli: %1\n").arg(why).toLocal8Bit().constData(), stderr);
+    EmitLines(stderr, {QStringLiteral("panelbench-cli: ") + why});
     return kExitCommandFailed;
 }
 
@@ -53,7 +60,7 @@ QString unitText(const RunRow& r) {
 }
 
 void printJsonLine(const QJsonObject& o) {
-    std::fputs((QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n').constData(), stdout);
+    Emit(stdout, QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n');
 }
 
 // A unit test (recipe run) as the lists name it: "R3", apart from run 3.
@@ -120,6 +127,8 @@ int list(RecordStore& store, const RecordsJob& job) {
                          : QStringLiteral(" that match")));
         return kExitOk;
     }
+    // Fields from the store as a terminal shows them (the widths those of what is shown).
+    const auto shown = [](const QString& text) { return pb::TerminalText(text); };
     int unitWidth = 4;
     for (const Line& l : lines) unitWidth = qMax(unitWidth, int((l.run ? unitText(*l.run) : unitText(*l.test)).size()));
     out(QStringLiteral("%1  %2  %3  %4  %5  %6  %7\n")
@@ -212,58 +221,57 @@ int show(RecordStore& store, const RecordsJob& job) {
         printJsonLine(o);
         return kExitOk;
     }
-    QString text = QStringLiteral("run        %1\n").arg(run->id);
-    text += QStringLiteral("unit       %1\n").arg(unitText(*run));
+    // One entry per line: a field's own line breaks are shown as escapes, not obeyed.
+    QStringList lines{QStringLiteral("run        %1").arg(run->id),
+                      QStringLiteral("unit       %1").arg(unitText(*run))};
     if (unit && unit->identified)
-        text += QStringLiteral("model      %1 (kind %2), ID %3\n")
+        lines << QStringLiteral("model      %1 (kind %2), ID %3")
                     .arg(unit->identity.version)
                     .arg(unit->identity.modelKind)
                     .arg(unit->identity.deviceId);
-    text += QStringLiteral("procedure  %1\n").arg(run->procedure);
+    lines << QStringLiteral("procedure  %1").arg(run->procedure);
     // A step of a unit test names it: the run's own outcome is not the unit's verdict.
     if (run->recipeRunId > 0) {
         if (const auto t = store.recipeRun(run->recipeRunId)) {
             QString step;
             for (const pb::records::RecipeStepRow& s : t->steps)
                 if (s.index == run->recipeStep) step = QStringLiteral(", step %1 %2").arg(s.index + 1).arg(s.label);
-            text += QStringLiteral("unit test  %1: recipe %2%3, verdict %4%5\n")
+            lines << QStringLiteral("unit test  %1: recipe %2%3, verdict %4%5")
                         .arg(recipeRunName(t->id), t->recipeName, step, t->verdict,
                              t->failing() ? QStringLiteral(" (") + failingText(*t) + u')' : QString());
         }
     }
-    text += QStringLiteral("outcome    %1%2\n")
+    lines << QStringLiteral("outcome    %1%2")
                 .arg(pb::records::OutcomeCode(run->outcome), pb::records::RunWarningText(run->details, job.language));
-    text += QStringLiteral("status     %1\n").arg(run->statusText);
-    text += QStringLiteral("started    %1\n").arg(localTime(run->startMs));
-    text += QStringLiteral("time       %1\n").arg(durationText(*run));
-    text += QStringLiteral("link       %1\n").arg(run->linkText);
-    text += QStringLiteral("station    %1\n").arg(run->station);
-    text += QStringLiteral("operator   %1\n").arg(run->operatorName);
+    lines << QStringLiteral("status     %1").arg(run->statusText);
+    lines << QStringLiteral("started    %1").arg(localTime(run->startMs));
+    lines << QStringLiteral("time       %1").arg(durationText(*run));
+    lines << QStringLiteral("link       %1").arg(run->linkText);
+    lines << QStringLiteral("station    %1").arg(run->station);
+    lines << QStringLiteral("operator   %1").arg(run->operatorName);
     if (!run->details.isEmpty())
-        text +=
-            QStringLiteral("details    %1\n")
-                .arg(QString::fromUtf8(QJsonDocument(run->details).toJson(QJsonDocument::Compact)));
-    text += QStringLiteral("frames     %1").arg(run->frameCount);
-    if (traffic.dropped > 0)
-        text += QStringLiteral(" (%1 in the middle not kept)").arg(traffic.dropped);
-    text += QLatin1Char('\n');
+        lines << QStringLiteral("details    %1")
+                     .arg(QString::fromUtf8(QJsonDocument(run->details).toJson(QJsonDocument::Compact)));
+    QString frames = QStringLiteral("frames     %1").arg(run->frameCount);
+    if (traffic.dropped > 0) frames += QStringLiteral(" (%1 in the middle not kept)").arg(traffic.dropped);
+    lines << frames;
     for (qsizetype i = 0; i < traffic.frames.size(); ++i) {
         const pb::records::TrafficFrame& f = traffic.frames[i];
         const QString arrow = f.direction == pb::records::Direction::Sent ? QStringLiteral("->")
                               : f.direction == pb::records::Direction::Received
                                   ? QStringLiteral("<-")
                                   : QStringLiteral("!!");
-        text +=
+        QString line =
             QStringLiteral("  %1 %2 %3")
                 .arg(QDateTime::fromMSecsSinceEpoch(f.ms).toString(QStringLiteral("HH:mm:ss.zzz")),
                      arrow, pb::records::FrameText(f.bytes));
-        if (!f.verdict.isEmpty()) text += QStringLiteral("  [%1]").arg(f.verdict);
-        if (!f.note.isEmpty()) text += QStringLiteral("  (%1)").arg(f.note);
-        text += QLatin1Char('\n');
+        if (!f.verdict.isEmpty()) line += QStringLiteral("  [%1]").arg(f.verdict);
+        if (!f.note.isEmpty()) line += QStringLiteral("  (%1)").arg(f.note);
+        lines << line;
         if (i == traffic.droppedAfter)
-            text += QStringLiteral("  ... %1 frames not kept\n").arg(traffic.dropped);
+            lines << QStringLiteral("  ... %1 frames not kept").arg(traffic.dropped);
     }
-    out(text);
+    EmitLines(stdout, lines);
     return kExitOk;
 }
 
@@ -289,15 +297,15 @@ std::optional<qint64> reportUnit(RecordStore& store, const RecordsJob& job, QStr
     return std::nullopt;
 }
 
+// Standard output (checked to its close in main), or the file whole or not at all.
 bool writeOut(const QByteArray& bytes, const QString& path, QString& why) {
     if (path.isEmpty() || path == QLatin1String("-")) {
-        std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout);
-        return std::fflush(stdout) == 0;
+        Emit(stdout, bytes);
+        return true;
     }
-    QSaveFile f(path);
-    if (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit()) return true;
-    why = QStringLiteral("cannot write '%1': %2").arg(path, f.errorString());
-    return false;
+    const pb::SaveResult saved = pb::WriteWholeFile(path, bytes);
+    if (!saved.ok) why = QStringLiteral("cannot write '%1': %2").arg(path, saved.error);
+    return saved.ok;
 }
 
 int exportRuns(RecordStore& store, const RecordsJob& job) {
@@ -315,8 +323,8 @@ int exportRuns(RecordStore& store, const RecordsJob& job) {
                         job.output, why)
                    ? kExitOk
                    : failure(why);
-    if (!pb::records::WriteUnitReportPdf(store, *unit, job.language, job.output))
-        return failure(QStringLiteral("cannot write the PDF '%1'").arg(job.output));
+    if (const pb::SaveResult saved = pb::records::WriteUnitReportPdf(store, *unit, job.language, job.output); !saved.ok)
+        return failure(QStringLiteral("cannot write the PDF '%1': %2").arg(job.output, saved.error));
     return kExitOk;
 }
 
@@ -363,27 +371,46 @@ QString ParseRecordsAction(const QStringList& args, RecordsJob& job) {
     return {};
 }
 
+QString StoreFindingText(const pb::records::RecordsStatus& status) {
+    using pb::records::RecordsError;
+    const QString& at = status.path;
+    const QString detail = status.detail.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(status.detail);
+    switch (status.error) {
+    case RecordsError::Missing:
+        return pb::records::IsServerUrl(at) ? QStringLiteral("no records on %1 yet").arg(at)
+                                                                 : QStringLiteral("no records file at %1").arg(at);
+    case RecordsError::NotAStore: return QStringLiteral("%1 is not a records file%2").arg(at, detail);
+    case RecordsError::Foreign:
+        return QStringLiteral("%1 is another program's database, not Panel Bench records").arg(at);
+    case RecordsError::Damaged: return QStringLiteral("the records file %1 is damaged%2").arg(at, detail);
+    case RecordsError::NewerSchema:
+        return QStringLiteral("the records at %1 are of a newer Panel Bench%2; this one leaves them alone").arg(at, detail);
+    case RecordsError::OlderSchema:
+        return QStringLiteral("the records at %1 are of an older Panel Bench%2; the next command that records a "
+                              "run upgrades them").arg(at, detail);
+    default:
+        return QStringLiteral("the records at '%1' cannot be read (%2: %3)")
+            .arg(at, pb::records::ErrorName(status.error), status.detail);
+    }
+}
+
 int RunRecordsCommand(const RecordsJob& job) {
+    // Reading changes nothing: no folder or file made, no schema upgraded, nothing moved.
+    using Access = RecordStore::Access;
     RecordStore store;
     const QString path = job.path.isEmpty() ? RecordStore::DefaultPath() : job.path;
-    const pb::records::RecordsStatus status = job.url.isEmpty() ? store.openSqlite(path) : store.openUrl(job.url);
-    if (!store.isOpen())
-        return failure(QStringLiteral("the records at '%1' cannot be read (%2: %3)")
-                           .arg(store.where(), pb::records::ErrorName(status.error), status.detail));
+    const pb::records::RecordsStatus status =
+        job.url.isEmpty() ? store.openSqlite(path, Access::ReadOnly) : store.openUrl(job.url, Access::ReadOnly);
+    if (!store.isOpen()) return failure(StoreFindingText(status));
     // Shared records say so, apart from the output a script reads.
     if (store.isServer())
-        std::fputs(QStringLiteral("panelbench-cli: the shared records on %1\n").arg(store.where()).toLocal8Bit().constData(),
-                   stderr);
-    if (!status.movedAsideTo.isEmpty())
-        std::fputs(
-            QStringLiteral("panelbench-cli: the records file was damaged; kept aside as '%1'\n")
-                .arg(status.movedAsideTo)
-                .toLocal8Bit()
-                .constData(),
-            stderr);
-    if (job.action == QLatin1String("list")) return list(store, job);
-    if (job.action == QLatin1String("show")) return show(store, job);
-    return exportRuns(store, job);
+        EmitLines(stderr, {QStringLiteral("panelbench-cli: the shared records on %1").arg(store.where())});
+    const int code = job.action == QLatin1String("list")   ? list(store, job)
+                     : job.action == QLatin1String("show") ? show(store, job)
+                                                           : exportRuns(store, job);
+    // A store that failed in the middle (a damaged page) gave less than there is.
+    if (!store.status().ok()) return failure(StoreFindingText(store.status()));
+    return code;
 }
 
 bool WantsPdfExport(int argc, char* argv[]) {

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "records/RecordTypes.h"
+#include "records/RecordsError.h"
 
 namespace cli {
 
@@ -32,6 +33,10 @@ qint64 ParseRecordsDate(const QString& text, bool endOfDay);
 // Runs it and returns the exit code: 0, or 5 when the store cannot be read, the run or
 // unit is not there or the output cannot be written.
 int RunRecordsCommand(const RecordsJob& job);
+
+// What the command line says of a store it could not use: what the file is (missing, not
+// a store, another program's database, damaged, of another schema) or why it failed.
+QString StoreFindingText(const pb::records::RecordsStatus& status);
 
 // True for a command line that exports a PDF: it alone needs a QGuiApplication.
 bool WantsPdfExport(int argc, char* argv[]);

@@ -29,10 +29,15 @@ UnitRecords::UnitRecords(const CommandJob& job) {
         store_.reset();
         return;
     }
-    if (!status.movedAsideTo.isEmpty())
-        warning_ =
-            QStringLiteral("unit records: %1 was unreadable, kept aside as %2; a new file was made")
-                .arg(path, status.movedAsideTo);
+    // Recording alone mends: said once, with what the file was and where it went.
+    if (!status.movedAsideTo.isEmpty()) {
+        using pb::records::RecordsError;
+        const QString was = status.error == RecordsError::Foreign     ? QStringLiteral("another program's database")
+                            : status.error == RecordsError::NotAStore ? QStringLiteral("not a records file")
+                                                                      : QStringLiteral("a damaged records file");
+        warning_ = QStringLiteral("unit records: %1 was %2; kept aside as %3, and a new records file made")
+                       .arg(path, was, status.movedAsideTo);
+    }
     observer_ = std::make_unique<pb::records::RunRecordsObserver>(*store_);
     observer_->setOperator(job.operatorName);
     if (!job.station.isEmpty()) observer_->setStation(job.station);

@@ -32,7 +32,9 @@ void onSignal(int) {
 }
 
 void print(const QString& text, int exitCode) {
-    std::fputs(text.toLocal8Bit().constData(), exitCode == 0 ? stdout : stderr);
+    QStringList lines = text.split(u'\n');
+    if (lines.constLast().isEmpty()) lines.removeLast();  // the text's own last line end
+    cli::EmitLines(exitCode == 0 ? stdout : stderr, lines);
 }
 
 }  // namespace
@@ -57,11 +59,11 @@ int main(int argc, char* argv[]) {
     const cli::ParsedCli parsed = cli::ParseCli(app.arguments());
     if (!parsed.run) {
         print(parsed.output, parsed.exitCode);
-        return parsed.exitCode;
+        return cli::FinishStandardOutput(parsed.exitCode);
     }
     const cli::CliOptions& o = parsed.options;
-    if (o.job.command == QLatin1String("records")) return cli::RunRecordsCommand(o.records);
-    if (o.job.command == QLatin1String("ports")) return cli::PrintPorts(cli::ListPorts(), o.json);
+    if (o.job.command == QLatin1String("records")) return cli::FinishStandardOutput(cli::RunRecordsCommand(o.records));
+    if (o.job.command == QLatin1String("ports")) return cli::FinishStandardOutput(cli::PrintPorts(cli::ListPorts(), o.json));
     if (o.job.command == QLatin1String("upgrade") && !QFileInfo(o.job.firmwareFile).isReadable()) {
         // Said as the window says it, before any unit is asked anything.
         pb::FirmwareBuffer buffer;
@@ -130,5 +132,6 @@ int main(int argc, char* argv[]) {
                               sent.server.detail));
     }
     out.finish();
-    return interrupted ? cli::WorstExit(out.worstExit(), cli::kExitInterrupted) : out.worstExit();
+    return cli::FinishStandardOutput(interrupted ? cli::WorstExit(out.worstExit(), cli::kExitInterrupted)
+                                                 : out.worstExit());
 }

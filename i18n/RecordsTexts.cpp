@@ -80,7 +80,7 @@ constexpr Row kTexts[] = {
     {{u"OK", u"确定", u"確定"}},
     {{u"Cancel", u"取消", u"取消"}},
     {{u"Exported %1 runs to %2", u"已导出 %1 条记录到 %2", u"已匯出 %1 筆記錄到 %2"}},
-    {{u"Could not write %1", u"无法写入 %1", u"無法寫入 %1"}},
+    {{u"Could not write %1: %2", u"无法写入 %1: %2", u"無法寫入 %1: %2"}},
     {{u"Choose a unit for the report", u"请选择报告的设备", u"請選擇報告的設備"}},
     {{u"Test report of unit %1", u"设备 %1 测试报告", u"設備 %1 測試報告"}},
     {{u"Identity", u"设备资料", u"設備資料"}},

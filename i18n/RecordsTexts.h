@@ -75,7 +75,7 @@ enum class RecordText {
     Ok,
     Cancel,
     Exported,      // "%1": run count, "%2": file
-    ExportFailed,  // "%1": file
+    ExportFailed,  // "%1": file, "%2": the reason
     ChooseUnit,
     // The report.
     ReportTitle,  // "%1": serial number or the unidentified unit

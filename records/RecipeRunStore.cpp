@@ -198,12 +198,13 @@ QString RecordStore::recipeWhereClause(const RunFilter& filter, QVariantList* bi
         *binds << filter.unitId;
     }
     if (!filter.serial.isEmpty()) {
-        parts << QStringLiteral("(UPPER(u.serial) LIKE UPPER(?) OR UPPER(rr.scanned_serial) LIKE UPPER(?))");
-        *binds << u'%' + filter.serial + u'%' << u'%' + filter.serial + u'%';
+        parts << QStringLiteral("(%1 OR %2)").arg(ContainsCondition(QStringLiteral("u.serial")),
+                                                   ContainsCondition(QStringLiteral("rr.scanned_serial")));
+        *binds << ContainsPattern(filter.serial) << ContainsPattern(filter.serial);
     }
     if (!filter.station.isEmpty()) {
-        parts << QStringLiteral("UPPER(rr.station) LIKE UPPER(?)");
-        *binds << u'%' + filter.station + u'%';
+        parts << ContainsCondition(QStringLiteral("rr.station"));
+        *binds << ContainsPattern(filter.station);
     }
     if (filter.fromMs > 0) {
         parts << QStringLiteral("rr.start_ms >= ?");

@@ -64,6 +64,36 @@ void MoveAside(const QString& path, const QString& suffix, QString* movedTo) {
             QFile::rename(path + QLatin1String(side), target + QLatin1String(side));
 }
 
+// The folders of the records that are not there yet, each made for its owner alone: an
+// operator's records are not for every user of the PC. Folders that exist are left as they are.
+bool MakeOwnFolder(const QString& folder) {
+    const QFileInfo info(folder);
+    if (info.exists()) return info.isDir();
+    if (!MakeOwnFolder(info.absolutePath())) return false;
+    return QDir().mkdir(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) || QFileInfo(folder).isDir();
+}
+
+// A new store's file, empty and for its owner alone, before SQLite makes it (with the
+// umask's mode); its -wal and -shm files take this mode from it. A file that exists is kept.
+bool MakeOwnFile(const QString& path) {
+    if (QFileInfo::exists(path)) return true;
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner) ||
+           QFileInfo(path).isFile();
+}
+
+// A reader reads its own schema only: another one it names, and leaves to a program
+// that records (an older one is upgraded there; a newer one is left alone everywhere).
+RecordsStatus SchemaOfReader(int version, const QString& where) {
+    if (version > LatestSchemaVersion())
+        return {RecordsError::NewerSchema,
+                QStringLiteral("schema version %1, this program's %2").arg(version).arg(LatestSchemaVersion()), where, {}};
+    if (version < LatestSchemaVersion())
+        return {RecordsError::OlderSchema,
+                QStringLiteral("schema version %1, this program's %2").arg(version).arg(LatestSchemaVersion()), where, {}};
+    return {};
+}
+
 // True when 64 KiB more can be written in `folder`: a failing I/O with no room left
 // (no space, or a file size limit) is a full disk, not a broken file.
 bool RoomToWrite(const QString& folder) {
@@ -76,7 +106,7 @@ bool RoomToWrite(const QString& folder) {
 constexpr char kRunSelect[] =
     "SELECT r.id, r.unit_id, u.serial, r.station, r.operator_name, r.link_text, "
     "r.procedure_id, r.start_ms, r.end_ms, r.outcome, r.status_text, r.details, "
-    "t.frame_count, t.dropped, r.recipe_run_id, r.recipe_step FROM runs r "
+    "t.frame_count, t.dropped, r.recipe_run_id, r.recipe_step, r.writer FROM runs r "
     "JOIN units u ON u.id = r.unit_id LEFT JOIN traffic t ON t.run_id = r.id";
 
 RunRow ReadRun(const QSqlQuery& q) {
@@ -97,6 +127,10 @@ RunRow ReadRun(const QSqlQuery& q) {
     row.framesDropped = q.value(13).toLongLong();
     row.recipeRunId = q.value(14).toLongLong();
     row.recipeStep = q.value(15).isNull() ? -1 : q.value(15).toInt();
+    // A reader marks nothing: a run its writer left running when it died shows as what
+    // the next program that records will make it.
+    if (row.outcome == Outcome::Running && !q.value(16).isNull() && !WriterAlive(q.value(16).toString()))
+        row.outcome = Outcome::Interrupted;
     return row;
 }
 
@@ -152,26 +186,36 @@ void RecordStore::close() {
     connection_.clear();
 }
 
-RecordsStatus RecordStore::openSqlite(const QString& path) {
+RecordsStatus RecordStore::openSqlite(const QString& path, Access access) {
     close();
     dialect_ = &SqliteDialect();
     path_ = path;
     interruptedAtOpen_ = 0;
     RecordsStatus status;
+    const QFileInfo file(path);
+    const QString folder = file.absolutePath();
     if (!QSqlDatabase::isDriverAvailable(dialect_->driver)) {
         status = {RecordsError::DriverMissing, dialect_->driver, path, {}};
-    } else if (const QString folder = QFileInfo(path).absolutePath(); !QDir().mkpath(folder) ||
-                                                                     !QFileInfo(folder).isWritable()) {
+    } else if (file.exists() && !file.isFile()) {
+        // A folder, device or pipe is never opened, nor moved aside.
+        status = {RecordsError::NotAStore, QStringLiteral("not a regular file"), path, {}};
+    } else if (access == Access::ReadOnly && !file.exists()) {
+        status = {RecordsError::Missing, {}, path, {}};
+    } else if (access == Access::Record &&
+               (!MakeOwnFolder(folder) || !QFileInfo(folder).isWritable() || !MakeOwnFile(path))) {
         status = {RecordsError::FolderNotWritable, folder, path, {}};
     } else {
-        status = openFile(path);
-        if (status.error == RecordsError::Damaged || status.error == RecordsError::Foreign) {
+        status = openFile(path, access);
+        const bool unusable = status.error == RecordsError::NotAStore || status.error == RecordsError::Damaged ||
+                              status.error == RecordsError::Foreign;
+        if (access == Access::Record && unusable) {
             close();
-            MoveAside(path, status.error == RecordsError::Damaged ? QStringLiteral("damaged")
-                                                                  : QStringLiteral("foreign"),
+            MoveAside(path, status.error == RecordsError::Foreign ? QStringLiteral("foreign") : QStringLiteral("damaged"),
                       &status.movedAsideTo);
             if (!status.movedAsideTo.isEmpty()) {
-                const RecordsStatus fresh = openFile(path);
+                const RecordsStatus fresh =
+                    MakeOwnFile(path) ? openFile(path, access)
+                                      : RecordsStatus{RecordsError::FolderNotWritable, folder, path, {}};
                 if (!fresh.ok()) status = fresh;
             }
         }
@@ -181,7 +225,7 @@ RecordsStatus RecordStore::openSqlite(const QString& path) {
     return status_;
 }
 
-RecordsStatus RecordStore::openUrl(const QString& url) {
+RecordsStatus RecordStore::openUrl(const QString& url, Access access) {
     close();
     dialect_ = &PostgresDialect();
     interruptedAtOpen_ = 0;
@@ -193,14 +237,14 @@ RecordsStatus RecordStore::openUrl(const QString& url) {
     } else if (!QSqlDatabase::isDriverAvailable(dialect_->driver)) {
         status_ = {RecordsError::DriverMissing, dialect_->driver, path_, {}};
     } else {
-        status_ = openServer(url);
+        status_ = openServer(url, access);
         status_.path = path_;
         if (!status_.ok()) close();
     }
     return status_;
 }
 
-RecordsStatus RecordStore::openServer(const QString& url) {
+RecordsStatus RecordStore::openServer(const QString& url, Access access) {
     const ServerAddress address = *ParseServerUrl(url);
     connection_ = QStringLiteral("panelbench-records-%1").arg(connectionCounter.fetchAndAddRelaxed(1));
     QSqlDatabase db = QSqlDatabase::addDatabase(dialect_->driver, connection_);
@@ -215,8 +259,18 @@ RecordsStatus RecordStore::openServer(const QString& url) {
     options << QStringLiteral("application_name=panelbench");
     db.setConnectOptions(options.join(u';'));
     if (!db.open()) return {classify(db.lastError()), db.lastError().text().trimmed(), path_, {}};
-    if (SchemaVersion(db, *dialect_) < 0)
-        return {RecordsError::Foreign, QStringLiteral("no Panel Bench schema"), path_, {}};
+    const int version = SchemaVersion(db, *dialect_);
+    if (version < 0) return {RecordsError::Foreign, QStringLiteral("no Panel Bench schema"), path_, {}};
+    if (access == Access::ReadOnly) {
+        if (version == 0) return {RecordsError::Missing, QStringLiteral("no Panel Bench records there yet"), path_, {}};
+        if (RecordsStatus other = SchemaOfReader(version, path_); !other.ok()) return other;
+        // The server refuses any write of this connection too.
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY")))
+            return {classify(q.lastError()), q.lastError().text(), path_, {}};
+        open_ = true;
+        return {};
+    }
     const RecordsStatus migrated = Migrate(db, *dialect_);
     if (!migrated.ok()) return migrated;
     open_ = true;
@@ -241,19 +295,22 @@ bool RecordStore::loadOrigin() {
     return loadOrigin();
 }
 
-RecordsStatus RecordStore::openFile(const QString& path) {
+RecordsStatus RecordStore::openFile(const QString& path, Access access) {
     connection_ = QStringLiteral("panelbench-records-%1").arg(connectionCounter.fetchAndAddRelaxed(1));
     QSqlDatabase db = QSqlDatabase::addDatabase(dialect_->driver, connection_);
     db.setDatabaseName(path);
     db.setConnectOptions(dialect_->connectOptions());
     if (!db.open()) return {classify(db.lastError()), db.lastError().text(), path, {}};
-    // Another program's database is recognised before anything of it is changed.
-    if (SchemaVersion(db, *dialect_) < 0) {
-        // An unreadable file also has no schema of ours: tell the two apart.
-        QSqlQuery probe(db);
-        if (!probe.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")))
-            return {classify(probe.lastError()), probe.lastError().text(), path, {}};
-        return {RecordsError::Foreign, QStringLiteral("no Panel Bench schema"), path, {}};
+    // What the file is, before anything of it is changed.
+    if (RecordsStatus found = whatFileHolds(db, access); !found.ok()) return found;
+    if (access == Access::ReadOnly) {
+        // Opened for writing all the same, so that SQLite takes away the -wal and -shm
+        // files a reader of a WAL file makes; no statement of this connection may write.
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("PRAGMA query_only = ON")))
+            return {classify(q.lastError()), q.lastError().text(), path, {}};
+        open_ = true;
+        return {};
     }
     if (const QSqlError error = dialect_->prepareConnection(db); error.isValid())
         return {classify(error), error.text(), path, {}};
@@ -267,6 +324,33 @@ RecordsStatus RecordStore::openFile(const QString& path) {
     if (open_) markInterruptedRecipeRuns();
     if (!open_) return status_;
     return {};
+}
+
+RecordsStatus RecordStore::whatFileHolds(QSqlDatabase& db, Access access) {
+    QSqlQuery probe(db);
+    if (!probe.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")) || !probe.next()) {
+        // SQLITE_NOTADB: no database at all; one whose pages cannot be read is damaged.
+        const QSqlError error = probe.lastError();
+        const RecordsError kind =
+            error.nativeErrorCode() == QLatin1String("26") ? RecordsError::NotAStore : classify(error);
+        return {kind, error.text(), path_, {}};
+    }
+    const bool empty = probe.value(0).toLongLong() == 0;
+    probe.finish();
+    // An empty file is where a store is made, but nothing to read.
+    if (empty)
+        return access == Access::Record ? RecordsStatus{}
+                                        : RecordsStatus{RecordsError::NotAStore, QStringLiteral("an empty file"), path_, {}};
+    const int version = SchemaVersion(db, *dialect_);
+    if (version < 0) {
+        // A table of ours that cannot be read is a damaged store, not another program's.
+        QSqlQuery ours(db);
+        if (db.tables().contains(QLatin1String("schema_info")) &&
+            !ours.exec(QStringLiteral("SELECT COUNT(*) FROM schema_info")))
+            return {classify(ours.lastError()), ours.lastError().text(), path_, {}};
+        return {RecordsError::Foreign, QStringLiteral("no Panel Bench schema"), path_, {}};
+    }
+    return access == Access::Record ? RecordsStatus{} : SchemaOfReader(version, path_);
 }
 
 RecordsError RecordStore::classify(const QSqlError& error) const {
@@ -635,12 +719,11 @@ std::optional<UnitRow> RecordStore::unit(qint64 unitId) {
 }
 
 void RecordStore::prepareUnits(QSqlQuery& q, const QString& select, const QString& serialPart) {
-    // LIKE on UPPER of both sides: case-blind in SQLite and PostgreSQL alike.
     // A link's runs before any identify are no unit: never listed as one.
     QString sql = select + QStringLiteral(" WHERE u.serial IS NOT NULL");
-    if (!serialPart.isEmpty()) sql += QStringLiteral(" AND UPPER(u.serial) LIKE UPPER(?)");
+    if (!serialPart.isEmpty()) sql += QStringLiteral(" AND ") + ContainsCondition(QStringLiteral("u.serial"));
     q.prepare(sql + QStringLiteral(" ORDER BY u.last_seen_ms DESC, u.id DESC"));
-    if (!serialPart.isEmpty()) q.addBindValue(u'%' + serialPart + u'%');
+    if (!serialPart.isEmpty()) q.addBindValue(ContainsPattern(serialPart));
 }
 
 QString RecordStore::marks(const QList<qint64>& ids, QVariantList* binds) {
@@ -659,8 +742,8 @@ QString RecordStore::whereClause(const RunFilter& filter, QVariantList* binds) c
         *binds << filter.unitId;
     }
     if (!filter.serial.isEmpty()) {
-        parts << QStringLiteral("UPPER(u.serial) LIKE UPPER(?)");
-        *binds << u'%' + filter.serial + u'%';
+        parts << ContainsCondition(QStringLiteral("u.serial"));
+        *binds << ContainsPattern(filter.serial);
     }
     if (filter.fromMs > 0) {
         parts << QStringLiteral("r.start_ms >= ?");
@@ -679,8 +762,8 @@ QString RecordStore::whereClause(const RunFilter& filter, QVariantList* binds) c
         *binds << filter.procedure;
     }
     if (!filter.station.isEmpty()) {
-        parts << QStringLiteral("UPPER(r.station) LIKE UPPER(?)");
-        *binds << u'%' + filter.station + u'%';
+        parts << ContainsCondition(QStringLiteral("r.station"));
+        *binds << ContainsPattern(filter.station);
     }
     if (filter.selects()) {
         // The runs chosen, and those of the unit tests chosen.

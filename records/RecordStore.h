@@ -28,15 +28,24 @@ public:
     // $XDG_DATA_HOME/NORDAX/PanelBench/records.sqlite (through QStandardPaths).
     static QString DefaultPath();
 
-    // Opens (making folder and schema as needed) the SQLite file at `path`. A damaged or
-    // foreign file is renamed aside ("records.sqlite.damaged-20261208-121314") and a fresh
-    // one made; the returned status then says so with error Damaged / Foreign although
-    // the store works. Runs left "running" by a program that died become "interrupted".
-    RecordsStatus openSqlite(const QString& path = DefaultPath());
+    // What an open is for. A program that records runs may make, upgrade and mend the
+    // store; one that only reads changes nothing: it opens a store of this schema
+    // version read-only, and otherwise says what it found (Missing, NotAStore, Foreign,
+    // Damaged, NewerSchema, OlderSchema) and leaves it as it is.
+    enum class Access { Record, ReadOnly };
+
+    // Opens the SQLite file at `path`. To record, the folder and the file are made as
+    // needed (only their owner may read them: 0700, 0600), the schema made or upgraded;
+    // a file that is no store, damaged or another program's is renamed aside
+    // ("records.sqlite.damaged-20261208-121314", ".foreign-...") and a fresh one made, the
+    // returned status then saying so with NotAStore / Damaged / Foreign although the
+    // store works; runs left "running" by a program that died become "interrupted".
+    RecordsStatus openSqlite(const QString& path = DefaultPath(), Access access = Access::Record);
     // Opens the shared records on a PostgreSQL server ("postgresql://user@host:port/db",
-    // see ServerAddress.h), making or upgrading the schema under an advisory lock. Waits
-    // at most the URL's connect_timeout (default 5 s) for a server that does not answer.
-    RecordsStatus openUrl(const QString& url);
+    // see ServerAddress.h); to record, making or upgrading the schema under an advisory
+    // lock. Waits at most the URL's connect_timeout (default 5 s) for a server that does
+    // not answer.
+    RecordsStatus openUrl(const QString& url, Access access = Access::Record);
     bool isServer() const { return !dialect_->isSqlite(); }
     // The file's path or the server's URL.
     QString where() const { return path_; }
@@ -114,8 +123,10 @@ public:
     int interruptedAtOpen() const { return interruptedAtOpen_; }
 
 private:
-    RecordsStatus openFile(const QString& path);
-    RecordsStatus openServer(const QString& url);
+    RecordsStatus openFile(const QString& path, Access access);
+    // What the open file holds: ok when it is a store this access may use.
+    RecordsStatus whatFileHolds(QSqlDatabase& db, Access access);
+    RecordsStatus openServer(const QString& url, Access access);
     bool loadOrigin();
     bool enqueue(QSqlQuery& q, qint64 runId, bool onlyEnded);
     bool enqueueRecipeRun(QSqlQuery& q, qint64 recipeRunId);  // only when it ended

@@ -64,6 +64,9 @@ QString ErrorName(RecordsError error) {
     case RecordsError::Damaged: return QStringLiteral("Damaged");
     case RecordsError::Foreign: return QStringLiteral("Foreign");
     case RecordsError::NewerSchema: return QStringLiteral("NewerSchema");
+    case RecordsError::Missing: return QStringLiteral("Missing");
+    case RecordsError::NotAStore: return QStringLiteral("NotAStore");
+    case RecordsError::OlderSchema: return QStringLiteral("OlderSchema");
     case RecordsError::WriteFailed: return QStringLiteral("WriteFailed");
     case RecordsError::BadAddress: return QStringLiteral("BadAddress");
     case RecordsError::ServerUnreachable: return QStringLiteral("ServerUnreachable");

@@ -11,9 +11,13 @@ enum class RecordsError {
     DriverMissing,      // Qt's SQL driver for the back end is not installed
     FolderNotWritable,  // the folder cannot be made or written
     DiskFull,           // no room (or a file size limit)
-    Damaged,            // not a readable database; moved aside and made anew
+    Damaged,            // a store whose pages cannot be read; moved aside and made anew
     Foreign,            // another program's database; moved aside and made anew
     NewerSchema,        // written by a newer Panel Bench; left alone
+    // Found by an open that only reads (left alone); recording makes, upgrades or mends.
+    Missing,            // no file (or, on a server, no records yet)
+    NotAStore,          // not a database at all, or one without tables; to record: moved aside
+    OlderSchema,        // an older schema, upgraded by the next program that records
     WriteFailed,        // any other failure to read or write
     // The shared server's.
     BadAddress,         // the records URL cannot be read (or carries a password)

@@ -1,19 +1,18 @@
 #include "records/RecordsExport.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QGuiApplication>
 #include <QHostInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPageSize>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QSet>
 #include <QAbstractTextDocumentLayout>
 #include <QTextDocument>
 
 #include "i18n/RecordsTexts.h"
+#include "output/CsvCell.h"
 #include "records/RunWarning.h"
 
 namespace pb::records {
@@ -31,27 +30,6 @@ QString IsoTime(qint64 ms) {
 QString LocalTime(qint64 ms) {
     if (ms <= 0) return {};
     return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
-
-// RFC 4180: a field with a comma, quote or line break goes in quotes, quotes doubled.
-void AppendCsvField(QByteArray& out, const QString& field) {
-    QByteArray bytes = field.toUtf8();
-    if (bytes.contains(',') || bytes.contains('"') || bytes.contains('\n') || bytes.contains('\r')) {
-        bytes.replace('"', "\"\"");
-        out += '"';
-        out += bytes;
-        out += '"';
-    } else {
-        out += bytes;
-    }
-}
-
-void AppendCsvRow(QByteArray& out, const QStringList& fields) {
-    for (qsizetype i = 0; i < fields.size(); ++i) {
-        if (i) out += ',';
-        AppendCsvField(out, fields[i]);
-    }
-    out += "\r\n";
 }
 
 // Text for XHTML: escaped, and without the control characters XML does not allow.
@@ -496,14 +474,13 @@ QString UnitReportHtml(RecordStore& store, qint64 unitId, int language) {
     return html;
 }
 
-bool WriteUnitReportPdf(RecordStore& store, qint64 unitId, int language, const QString& path) {
+SaveResult WriteUnitReportPdf(RecordStore& store, qint64 unitId, int language, const QString& path) {
     // Laying out text needs the fonts of a QGuiApplication (the offscreen platform will do).
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return false;
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return {false, QStringLiteral("no text layout without a QGuiApplication")};
     const QString html = UnitReportHtml(store, unitId, language);
-    if (html.isEmpty()) return false;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-    {
+    if (html.isEmpty()) return {false, QStringLiteral("no unit %1 in the records").arg(unitId)};
+    return WriteWholeFile(path, [&](QIODevice& file, QString&) {
         QPdfWriter writer(&file);
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
@@ -516,9 +493,8 @@ bool WriteUnitReportPdf(RecordStore& store, qint64 unitId, int language, const Q
         document.setPageSize(writer.pageLayout().paintRectPixels(writer.resolution()).size());
         document.setHtml(html);
         document.print(&writer);
-    }
-    file.close();
-    return file.error() == QFileDevice::NoError && file.size() > 0;
+        return true;
+    });
 }
 
 }  // namespace pb::records

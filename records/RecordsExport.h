@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QString>
 
+#include "output/WholeFile.h"
 #include "records/RecordStore.h"
 
 namespace pb::records {
@@ -25,9 +26,10 @@ QStringList CsvColumns();
 // One unit's report: identity, every run with outcome and timing, firmware history.
 // Well-formed XHTML, which QTextDocument also lays out for the PDF.
 QString UnitReportHtml(RecordStore& store, qint64 unitId, int language);
-// The same report as a PDF of A4 pages. False when the file cannot be written, or when the
-// program has no QGuiApplication (text layout needs its fonts).
-bool WriteUnitReportPdf(RecordStore& store, qint64 unitId, int language, const QString& path);
+// The same report as a PDF of A4 pages, the whole file or none (output/WholeFile.h). Fails
+// when the file cannot be written, or when the program has no QGuiApplication (text
+// layout needs its fonts).
+SaveResult WriteUnitReportPdf(RecordStore& store, qint64 unitId, int language, const QString& path);
 
 // One unit, one run, a run's frames: the objects of the JSON export.
 QJsonObject UnitJson(const UnitRow& unit);

@@ -40,6 +40,7 @@ QString StatusText(const RecordsStatus& status, int language) {
                    QDir::toNativeSeparators(QFileInfo(status.path).absolutePath()));
     case RecordsError::DiskFull: return off(RecordText::ReasonDiskFull);
     case RecordsError::NewerSchema: return off(RecordText::ReasonNewerSchema);
+    case RecordsError::NotAStore:
     case RecordsError::Damaged:
         if (keptAside)
             return Text(RecordText::KeptAsideDamaged, language)
@@ -50,7 +51,10 @@ QString StatusText(const RecordsStatus& status, int language) {
             return Text(RecordText::KeptAsideForeign, language)
                 .arg(QDir::toNativeSeparators(status.movedAsideTo));
         return off(RecordText::ReasonWriteFailed, status.detail);
-    case RecordsError::WriteFailed: return off(RecordText::ReasonWriteFailed, status.detail);
+    case RecordsError::WriteFailed:
+    // Found only by a store that reads, never by the one the window records in.
+    case RecordsError::Missing:
+    case RecordsError::OlderSchema: return off(RecordText::ReasonWriteFailed, status.detail);
     case RecordsError::BadAddress:
     case RecordsError::ServerUnreachable:
     case RecordsError::AuthFailed:

@@ -115,6 +115,21 @@ RecordsError SqlDialect::classify(const QSqlError& error) const {
     return RecordsError::WriteFailed;
 }
 
+// '!' rather than a backslash: no string-literal rules of either back end touch it.
+QString ContainsCondition(const QString& column) {
+    return QStringLiteral("UPPER(%1) LIKE UPPER(?) ESCAPE '!'").arg(column);
+}
+
+QString ContainsPattern(const QString& part) {
+    QString escaped;
+    escaped.reserve(part.size() + 2);
+    for (const QChar c : part) {
+        if (c == u'!' || c == u'%' || c == u'_') escaped += u'!';
+        escaped += c;
+    }
+    return u'%' + escaped + u'%';
+}
+
 const SqlDialect& SqliteDialect() {
     static const SqlDialect dialect{QStringLiteral("QSQLITE"),
                                     QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT"),

@@ -42,6 +42,12 @@ struct SqlDialect {
     RecordsError classify(const QSqlError& error) const;
 };
 
+// A part of a name searched for in `column`: case-blind and literal (a '%' or '_' in the
+// part is that character, not a wildcard), the same on both back ends. The condition
+// takes one bind value, ContainsPattern(part).
+QString ContainsCondition(const QString& column);
+QString ContainsPattern(const QString& part);
+
 const SqlDialect& SqliteDialect();
 const SqlDialect& PostgresDialect();
 

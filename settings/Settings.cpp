@@ -1,5 +1,6 @@
 #include "settings/Settings.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
@@ -79,11 +80,15 @@ bool IsDamaged(const QString& file) {
     return false;
 }
 
-// Writes through a store opened for writing; QSettings creates the folder and the file.
+// Writes through a store opened for writing; QSettings creates the folder. The file is
+// made first, for its owner alone (the shared server's address and the operator are not
+// for every user of the PC): QSettings keeps the mode of a file that exists.
 // A damaged file is rewritten with what could be read of it plus the new values, so a
 // choice made now is kept; a failure to write is silent.
 template <typename Write>
 void WriteStore(const QString& file, Write write) {
+    if (!QFileInfo::exists(file) && QDir().mkpath(QFileInfo(file).absolutePath()))
+        QFile(file).open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner);
     QSettings store(file, QSettings::IniFormat);
     write(store);
     store.sync();

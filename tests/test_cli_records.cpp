@@ -5,6 +5,10 @@
 
 #include <QJsonArray>
 #include <QProcessEnvironment>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <sys/mount.h>
 
 #include "tests/support/CliRig.h"
 #include "tests/support/QtPrinters.h"
@@ -188,7 +192,9 @@ TEST(CliRecords, NoRecordsLeavesNothingAndAStoreThatCannotOpenOnlyWarns) {
     SimProcess sim({"--model", "v5", "--serial", "SN000001"});
     ASSERT_EQ(home.run(QStringList{"identify", "--no-records"} + sim.link()).exitCode, 0);
     EXPECT_FALSE(QFile::exists(home.defaultStore()));
-    EXPECT_TRUE(home.runs().isEmpty());
+    const CliResult none = home.run({"records", "list"});
+    EXPECT_EQ(none.exitCode, 5);
+    EXPECT_TRUE(none.err.contains("no records file at")) << none.err.constData();
 
     // A folder that cannot be made: a file stands where it would go (root or not).
     QFile blocker(home.dir.filePath("blocker"));
@@ -210,4 +216,274 @@ TEST(CliRecords, NoRecordsLeavesNothingAndAStoreThatCannotOpenOnlyWarns) {
     EXPECT_TRUE(human.out.contains("OK: "));
     // The same file for reading is a failure of that command.
     EXPECT_EQ(home.run({"records", "list", "--records", badStore}).exitCode, 5);
+}
+
+namespace {
+
+// RunCli with the process set up first by `prepare` (its output redirected, its limits).
+CliResult RunCliWith(const QStringList& args, const QProcessEnvironment& env,
+                     const std::function<void(QProcess&)>& prepare) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    prepare(p);
+    p.start(CliProgram(), args);
+    CliResult r;
+    if (!p.waitForStarted(10000) || !p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished(5000);
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+// The python csv module's reading of a CSV file: rows of cells.
+QList<QStringList> ReadCsv(const QString& file) {
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import csv, json, sys\n"
+                                 "with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:\n"
+                                 "    print(json.dumps(list(csv.reader(f, strict=True))))"),
+                  file});
+    python.waitForFinished(60000);
+    QList<QStringList> rows;
+    for (const QJsonValue row : QJsonDocument::fromJson(python.readAllStandardOutput()).array()) {
+        QStringList cells;
+        for (const QJsonValue cell : row.toArray()) cells << cell.toString();
+        rows << cells;
+    }
+    return rows;
+}
+
+QByteArray FileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList FolderEntries(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+}  // namespace
+
+TEST(CliRecords, WritesThatFailExitFiveWithTheReasonAndLeaveNoPartialFile) {
+    RecordsHome home;
+    SimProcess sim({"--model", "v5", "--serial", "SN000001"});
+    ASSERT_EQ(home.run(QStringList{"identify"} + sim.link()).exitCode, 0);
+
+    // A device as the output is written, never replaced by a file.
+    const CliResult full = home.run({"records", "export", "--format", "csv", "--output", "/dev/full"});
+    EXPECT_EQ(full.exitCode, 5);
+    EXPECT_TRUE(full.err.contains("/dev/full")) << full.err.constData();
+    EXPECT_TRUE(full.err.contains("No space left")) << full.err.constData();
+    EXPECT_FALSE(QFileInfo(QStringLiteral("/dev/full")).isFile());
+
+    // Standard output that cannot take it: the records' words and the tests' alike.
+    const auto toFull = [](QProcess& p) { p.setStandardOutputFile(QStringLiteral("/dev/full")); };
+    for (const QStringList& args : {QStringList{"records", "list"}, QStringList{"records", "list", "--json"},
+                                    QStringList{"records", "export", "--format", "json"},
+                                    QStringList{"identify", "--no-records"} + sim.link(), QStringList{"--help"}}) {
+        const CliResult r = RunCliWith(args, home.env, toFull);
+        EXPECT_EQ(r.exitCode, 5) << qPrintable(args.join(' '));
+        EXPECT_TRUE(r.err.contains("cannot write the output: No space left")) << r.err.constData();
+    }
+
+    // A disk that fills up: the export before stays as it was, and no part of the new
+    // one is left beside it.
+    const QString small = home.dir.filePath(QStringLiteral("small"));
+    QDir().mkpath(small);
+    if (::mount("tmpfs", QFile::encodeName(small).constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    struct Unmount {
+        QByteArray path;
+        ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
+    } unmount{QFile::encodeName(small)};
+    const QString csv = small + QStringLiteral("/runs.csv");
+    ASSERT_EQ(home.run({"records", "export", "--format", "csv", "--output", csv}).exitCode, 0);
+    const QByteArray before = FileBytes(csv);
+    {
+        QFile filler(small + QStringLiteral("/filler"));
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size()) {
+        }
+    }
+    ASSERT_EQ(home.run(QStringList{"identify"} + sim.link()).exitCode, 0);
+    const CliResult cut = home.run({"records", "export", "--format", "csv", "--output", csv});
+    EXPECT_EQ(cut.exitCode, 5);
+    EXPECT_TRUE(cut.err.contains(csv.toUtf8())) << cut.err.constData();
+    EXPECT_TRUE(cut.err.contains("No space left")) << cut.err.constData();
+    EXPECT_EQ(FileBytes(csv), before);
+    EXPECT_EQ(FolderEntries(small), QStringList({"filler", "runs.csv"}));
+    const CliResult cutPdf =
+        home.run({"records", "export", "--format", "pdf", "--serial", "SN000001", "--output", small + "/unit.pdf"});
+    EXPECT_EQ(cutPdf.exitCode, 5);
+    EXPECT_EQ(FolderEntries(small), QStringList({"filler", "runs.csv"}));
+}
+
+TEST(CliRecords, ReadingSaysWhatTheFileIsAndChangesNothing) {
+    RecordsHome home;
+    const QString folder = home.dir.filePath(QStringLiteral("stores"));
+    QDir().mkpath(folder);
+    const auto file = [&](const QString& name, const QByteArray& bytes) {
+        const QString path = folder + u'/' + name;
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return path;
+    };
+    const QString garbage = file(QStringLiteral("garbage.sqlite"), QByteArray("not a database\n").repeated(300));
+    const QString empty = file(QStringLiteral("empty.sqlite"), {});
+    const QString foreign = folder + QStringLiteral("/contacts.sqlite");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("contacts"));
+        db.setDatabaseName(foreign);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(QStringLiteral("CREATE TABLE contacts (name TEXT)")));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("contacts"));
+    // Stores of this program: one of a newer schema, one of an older, one with torn pages.
+    SimProcess sim({"--model", "v5", "--serial", "SN000001"});
+    const auto store = [&](const QString& name) {
+        const QString path = folder + u'/' + name;
+        EXPECT_EQ(home.run(QStringList{"identify", "--records", path} + sim.link()).exitCode, 0);
+        return path;
+    };
+    const auto sql = [](const QString& path, const QString& statement) {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("edit"));
+            db.setDatabaseName(path);
+            EXPECT_TRUE(db.open());
+            QSqlQuery q(db);
+            EXPECT_TRUE(q.exec(statement)) << qPrintable(q.lastError().text());
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("edit"));
+    };
+    const QString newer = store(QStringLiteral("newer.sqlite"));
+    sql(newer, QStringLiteral("UPDATE schema_info SET value = '99' WHERE name = 'version'"));
+    const QString older = store(QStringLiteral("older.sqlite"));
+    sql(older, QStringLiteral("UPDATE schema_info SET value = '3' WHERE name = 'version'"));
+    const QString torn = store(QStringLiteral("torn.sqlite"));
+    {
+        QFile f(torn);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        const qint64 size = f.size();
+        ASSERT_GT(size, 4096);
+        f.seek(4096);  // every page after the schema's
+        f.write(QByteArray(size - 4096, '\xA5'));
+    }
+    const QString missing = home.dir.filePath(QStringLiteral("no/such/folder/records.sqlite"));
+
+    const QStringList before = FolderEntries(folder);
+    QHash<QString, QByteArray> bytes;
+    for (const QString& name : before) bytes.insert(name, FileBytes(folder + u'/' + name));
+    const std::pair<QString, const char*> cases[] = {
+        {garbage, "is not a records file"},
+        {empty, "is not a records file"},
+        {foreign, "is another program's database"},
+        {newer, "of a newer Panel Bench"},
+        {older, "of an older Panel Bench"},
+        {torn, "is damaged"},
+        {missing, "no records file at "},
+        {folder, "is not a records file (not a regular file)"},
+    };
+    for (const auto& [path, said] : cases)
+        for (const QStringList& command : {QStringList{"list"}, QStringList{"show", "1"},
+                                           QStringList{"export", "--format", "json"}}) {
+            const CliResult r = home.run(QStringList{"records"} + command + QStringList{"--records", path});
+            EXPECT_EQ(r.exitCode, 5) << qPrintable(path) << ' ' << qPrintable(command.join(' '));
+            EXPECT_TRUE(r.err.contains(said)) << r.err.constData();
+            EXPECT_TRUE(r.err.contains(path.toUtf8())) << r.err.constData();
+            EXPECT_EQ(r.err.count('\n'), 1) << r.err.constData();
+            EXPECT_TRUE(r.out.isEmpty()) << r.out.constData();
+        }
+    EXPECT_FALSE(QFileInfo::exists(home.dir.filePath(QStringLiteral("no"))));
+    EXPECT_EQ(FolderEntries(folder), before);
+    for (const QString& name : before) EXPECT_EQ(FileBytes(folder + u'/' + name), bytes.value(name)) << qPrintable(name);
+    // The default store, never made, reads as missing too.
+    const CliResult none = home.run({"records", "list"});
+    EXPECT_EQ(none.exitCode, 5);
+    EXPECT_TRUE(none.err.contains("no records file at " + home.defaultStore().toUtf8())) << none.err.constData();
+    EXPECT_FALSE(QFileInfo::exists(home.dir.filePath(QStringLiteral("NORDAX"))));
+
+    // A command that records sets the file aside, says so once, and works on a new one.
+    SimProcess second({"--model", "v5", "--serial", "SN000002"});
+    const CliResult recorded =
+        home.run(QStringList{"identify", "--records", foreign} + sim.link() + second.link());
+    EXPECT_EQ(recorded.exitCode, 0);
+    EXPECT_EQ(recorded.err.count("kept aside as " + foreign.toUtf8() + ".foreign-"), 1) << recorded.err.constData();
+    EXPECT_TRUE(recorded.err.contains("was another program's database")) << recorded.err.constData();
+    EXPECT_EQ(home.runs({"--records", foreign}).size(), 2);
+    const CliResult mended = home.run(QStringList{"identify", "--records", garbage} + sim.link());
+    EXPECT_TRUE(mended.err.contains("was not a records file; kept aside as")) << mended.err.constData();
+}
+
+TEST(CliRecords, FormulasAndControlCharactersFromOutsideAreShownAsText) {
+    RecordsHome home;
+    // The serial comes from the controller, the operator and the station from the user.
+    SimProcess formula({"--model", "v5", "--serial", "-2+3"});
+    SimProcess escape({"--model", "v5", "--serial", "\x1b[2J\x07"});
+    ASSERT_TRUE(escape.serving());
+    const QString hyperlink = QStringLiteral("=HYPERLINK(\"http://x\",\"y\")");
+    const QString command = QStringLiteral("+cmd|' /C calc'!A0");
+    ASSERT_EQ(home.run(QStringList{"identify", "--operator", hyperlink, "--station", command} + formula.link())
+                  .exitCode,
+              0);
+    const QString red = QStringLiteral("\x1b[31mred\x1b[0m\nforged line");
+    const CliResult identified =
+        home.run(QStringList{"identify", "--operator", red, "--station", "@SUM(A1)"} + escape.link());
+    ASSERT_EQ(identified.exitCode, 0) << identified.err.constData();
+    EXPECT_FALSE(identified.out.contains('\x1b')) << identified.out.constData();
+    EXPECT_TRUE(identified.out.contains("\\e[2J\\x07")) << identified.out.constData();
+
+    const QString csvFile = home.dir.filePath(QStringLiteral("runs.csv"));
+    ASSERT_EQ(home.run({"records", "export", "--format", "csv", "--output", csvFile}).exitCode, 0);
+    const QList<QStringList> rows = ReadCsv(csvFile);
+    ASSERT_EQ(rows.size(), 3);
+    const QStringList& head = rows[0];
+    const QStringList& first = rows[2];  // newest first
+    EXPECT_TRUE(first.value(head.indexOf("serial")).startsWith("'-2+3")) << qPrintable(first.join(' '));
+    EXPECT_EQ(first.value(head.indexOf("operator")), u'\'' + hyperlink);
+    EXPECT_EQ(first.value(head.indexOf("station")), u'\'' + command);
+    EXPECT_EQ(rows[1].value(head.indexOf("station")), "'@SUM(A1)");
+    EXPECT_EQ(rows[1].value(head.indexOf("operator")), red);  // no formula: as it is
+
+    const CliResult listed = home.run({"records", "list"});
+    ASSERT_EQ(listed.exitCode, 0);
+    EXPECT_FALSE(listed.out.contains('\x1b')) << listed.out.constData();
+    EXPECT_FALSE(listed.out.contains('\x07'));
+    EXPECT_TRUE(listed.out.contains("\\e[31mred\\e[0m\\nforged line")) << listed.out.constData();
+    EXPECT_EQ(listed.out.count('\n'), 3);  // the head and two runs
+    const QString id = QString::number(home.runs({"--serial", "[2J"}).value(0).value("id").toInteger());
+    const CliResult shown = home.run({"records", "show", id});
+    EXPECT_FALSE(shown.out.contains('\x1b')) << shown.out.constData();
+    EXPECT_TRUE(shown.out.contains("operator   \\e[31mred\\e[0m\\nforged line\n")) << shown.out.constData();
+    // JSON keeps the text itself, escaped by its own rules.
+    EXPECT_EQ(home.runs({"--serial", "[2J"}).value(0).value("operator").toString(), red);
+}
+
+TEST(CliRecords, ASerialFilterIsLiteralNotAPattern) {
+    RecordsHome home;
+    SimProcess underscore({"--model", "v5", "--serial", "SN_00001"});
+    SimProcess percent({"--model", "v5", "--serial", "SN%00002"});
+    SimProcess plain({"--model", "v5", "--serial", "SNA00003"});
+    ASSERT_EQ(home.run(QStringList{"identify", "--station", "line_1"} + underscore.link() + percent.link() +
+                       plain.link())
+                  .exitCode,
+              0);
+    EXPECT_EQ(serials(home.runs({"--serial", "_"})), QStringList{"SN_00001"});
+    EXPECT_EQ(serials(home.runs({"--serial", "%"})), QStringList{"SN%00002"});
+    EXPECT_EQ(serials(home.runs({"--serial", "n_0"})), QStringList{"SN_00001"});  // case-blind still
+    EXPECT_EQ(home.runs({"--serial", "SN"}).size(), 3);
+    EXPECT_EQ(home.runs({"--station", "e_1"}).size(), 3);
+    EXPECT_TRUE(home.runs({"--station", "e%"}).isEmpty());
+    const CliResult report = home.run({"records", "export", "--format", "html", "--serial", "_"});
+    EXPECT_EQ(report.exitCode, 0) << report.err.constData();
+    EXPECT_TRUE(report.out.contains("SN_00001"));
 }

@@ -174,7 +174,7 @@ TEST_F(RecordsExport, UnitReportIsWellFormedWithRunsAndFirmwareHistory) {
 
 TEST_F(RecordsExport, PdfReportHasItsPages) {
     const QString small = dir.filePath(QStringLiteral("small.pdf"));
-    ASSERT_TRUE(WriteUnitReportPdf(store, unitId, 1, small));
+    ASSERT_TRUE(WriteUnitReportPdf(store, unitId, 1, small).ok);
     // The report to look at, in each language, when a folder for pictures is named.
     if (const QString shots = qEnvironmentVariable("PANELBENCH_SCREENSHOT_DIR"); !shots.isEmpty())
         for (int language = 0; language < 3; ++language) {
@@ -192,7 +192,7 @@ TEST_F(RecordsExport, PdfReportHasItsPages) {
         store.endRun(store.beginRun(start), {start.startMs + 300, Outcome::Ok, QStringLiteral("OK"), {}, {}});
     }
     const QString large = dir.filePath(QStringLiteral("large.pdf"));
-    ASSERT_TRUE(WriteUnitReportPdf(store, unitId, 0, large));
+    ASSERT_TRUE(WriteUnitReportPdf(store, unitId, 0, large).ok);
     const auto pages = [](const QString& path) {
         QFile file(path);
         file.open(QIODevice::ReadOnly);
@@ -203,7 +203,7 @@ TEST_F(RecordsExport, PdfReportHasItsPages) {
     };
     EXPECT_EQ(pages(small), 1);
     EXPECT_GE(pages(large), 2);
-    EXPECT_FALSE(WriteUnitReportPdf(store, unitId, 0, dir.filePath(QStringLiteral("no/such/folder.pdf"))));
+    EXPECT_FALSE(WriteUnitReportPdf(store, unitId, 0, dir.filePath(QStringLiteral("no/such/folder.pdf"))).ok);
 }
 
 TEST(RecordsFrameText, NamesTheControlBytes) {

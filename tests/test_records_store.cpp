@@ -4,12 +4,14 @@
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -104,6 +106,101 @@ INSTANTIATE_TEST_SUITE_P(, StoreOnBothBackEnds, ::testing::Values(BackEnd::Sqlit
                          [](const ::testing::TestParamInfo<BackEnd>& info) {
                              return info.param == BackEnd::Sqlite ? "Sqlite" : "Postgres";
                          });
+
+TEST_P(StoreOnBothBackEnds, SerialAndStationPartsAreLiteralNotPatterns) {
+    RecordStore store;
+    ASSERT_TRUE(open(store).ok()) << store.status().detail.toStdString();
+    const char* serials[] = {"SN_00001", "SN%00002", "SNA00003", "SN!00004"};
+    const char* stations[] = {"line_1", "line%2", "lineA3", "line!4"};
+    for (int i = 0; i < 4; ++i) {
+        RunStart start = Start(QStringLiteral("connect"), 1000 + i, QLatin1String(serials[i]));
+        start.station = QLatin1String(stations[i]);
+        store.endRun(store.beginRun(start), End(2000 + i, Outcome::Ok));
+    }
+    const auto serialsOf = [&](const QString& part) {
+        RunFilter filter;
+        filter.serial = part;
+        QStringList found;
+        for (const RunRow& r : store.runs(filter)) found << r.unitSerial;
+        return found;
+    };
+    EXPECT_EQ(serialsOf(QStringLiteral("_")), QStringList{"SN_00001"});
+    EXPECT_EQ(serialsOf(QStringLiteral("%")), QStringList{"SN%00002"});
+    EXPECT_EQ(serialsOf(QStringLiteral("!")), QStringList{"SN!00004"});
+    EXPECT_EQ(serialsOf(QStringLiteral("n_0")), QStringList{"SN_00001"});  // case-blind still
+    EXPECT_EQ(serialsOf(QStringLiteral("SN")).size(), 4);
+    EXPECT_EQ(store.units(QStringLiteral("_")).size(), 1);
+    EXPECT_EQ(store.units(QStringLiteral("%")).size(), 1);
+    RunFilter byStation;
+    byStation.station = QStringLiteral("_");
+    EXPECT_EQ(store.runs(byStation).size(), 1);
+    byStation.station = QStringLiteral("%2");
+    EXPECT_EQ(store.runs(byStation).size(), 1);
+    QSqlQuery q = store.runsQuery(byStation);
+    int rows = 0;
+    while (q.next()) ++rows;
+    EXPECT_EQ(rows, 1);
+    RunFilter recipes;
+    recipes.serial = QStringLiteral("%");
+    EXPECT_TRUE(store.recipeRuns(recipes).isEmpty());
+    EXPECT_TRUE(store.status().ok()) << store.status().detail.toStdString();
+}
+
+TEST_P(StoreOnBothBackEnds, AReaderMakesNothingAndWritesNothing) {
+    const QString file = dir.filePath(QStringLiteral("records.sqlite"));
+    const auto openToRead = [&](RecordStore& store) {
+        return GetParam() == BackEnd::Sqlite ? store.openSqlite(file, RecordStore::Access::ReadOnly)
+                                             : store.openUrl(url, RecordStore::Access::ReadOnly);
+    };
+    {
+        RecordStore reader;
+        EXPECT_EQ(openToRead(reader).error, RecordsError::Missing);
+        EXPECT_FALSE(reader.isOpen());
+    }
+    EXPECT_FALSE(QFileInfo::exists(file));
+    RecordStore writer;
+    ASSERT_TRUE(open(writer).ok());
+    const qint64 id = writer.beginRun(Start(QStringLiteral("connect"), 1000, QStringLiteral("SN000001")));
+    ASSERT_GT(id, 0);
+    RecordStore reader;
+    ASSERT_TRUE(openToRead(reader).ok()) << reader.status().detail.toStdString();
+    EXPECT_EQ(reader.runs({}).size(), 1);
+    EXPECT_EQ(reader.beginRun(Start(QStringLiteral("dido"), 2000)), 0);
+    EXPECT_FALSE(reader.status().ok());
+    EXPECT_EQ(writer.runs({}).size(), 1);
+    // A run whose writer is gone reads as interrupted, and stays "running" in the store
+    // until a program that records opens it.
+    QSqlQuery q(writer.database());
+    ASSERT_TRUE(q.exec(QStringLiteral("UPDATE runs SET writer = 'elsewhere/1/1'")));
+    RecordStore again;
+    ASSERT_TRUE(openToRead(again).ok());
+    EXPECT_EQ(again.runs({}).value(0).outcome, Outcome::Interrupted);
+    EXPECT_EQ(writer.run(id)->outcome, Outcome::Interrupted);
+    ASSERT_TRUE(q.exec(QStringLiteral("SELECT outcome FROM runs")) && q.next());
+    EXPECT_EQ(q.value(0).toString(), "running");
+}
+
+TEST_F(RecordStoreTest, AStoreAndTheFoldersMadeForItAreTheOwnersAloneWhateverTheUmask) {
+    const auto mode = [](const QString& path) {
+        struct stat st {};
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 07777u;
+    };
+    const QString nested = dir.filePath(QStringLiteral("kept/a/b/records.sqlite"));
+    const mode_t before = ::umask(0);
+    ASSERT_EQ(::mkdir(QFile::encodeName(dir.filePath(QStringLiteral("kept"))).constData(), 0755), 0);
+    RecordStore store;
+    const RecordsStatus status = store.openSqlite(nested);
+    const qint64 id = store.beginRun(Start(QStringLiteral("connect"), 1000));
+    ::umask(before);
+    ASSERT_TRUE(status.ok()) << status.detail.toStdString();
+    ASSERT_GT(id, 0);
+    EXPECT_EQ(mode(nested), 0600u);
+    EXPECT_EQ(mode(nested + QStringLiteral("-wal")), 0600u);
+    EXPECT_EQ(mode(nested + QStringLiteral("-shm")), 0600u);
+    EXPECT_EQ(mode(dir.filePath(QStringLiteral("kept/a"))), 0700u);
+    EXPECT_EQ(mode(dir.filePath(QStringLiteral("kept/a/b"))), 0700u);
+    EXPECT_EQ(mode(dir.filePath(QStringLiteral("kept"))), 0755u);  // a folder that was there stays as it was
+}
 
 TEST_F(RecordStoreTest, FreshFileGetsTheLatestSchemaInTheDefaultPlace) {
     EXPECT_TRUE(RecordStore::DefaultPath().endsWith(QLatin1String("/NORDAX/PanelBench/records.sqlite")));
@@ -626,7 +723,7 @@ TEST_F(RecordStoreTest, ADamagedFileIsKeptAsideAndAFreshOneMade) {
     damaged.close();
     RecordStore store;
     const RecordsStatus status = store.openSqlite(path());
-    EXPECT_EQ(status.error, RecordsError::Damaged) << status.detail.toStdString();
+    EXPECT_EQ(status.error, RecordsError::NotAStore) << status.detail.toStdString();
     ASSERT_FALSE(status.movedAsideTo.isEmpty());
     EXPECT_TRUE(status.movedAsideTo.startsWith(path() + QStringLiteral(".damaged-")));
     QFile kept(status.movedAsideTo);

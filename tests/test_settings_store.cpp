@@ -1,6 +1,7 @@
 // The settings store: defaults, the stored link kind and language, the inactive link
 // pair, and files that are missing, damaged or unreadable.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -274,6 +275,31 @@ TEST_F(SettingsStore, TheAdapterIsKeptBesideThePortNameAndOldFilesStillLoad) {
     pb::LoadSettings(reloaded);
     EXPECT_EQ(reloaded.comPortAdapter, "usb:0403:6001:sn=A50285BI");
     EXPECT_EQ(reloaded.link.portName, "ttyUSB0");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SettingsStore, AFileMadeBySavingIsTheOwnersAloneWhateverTheUmask) {
+    const mode_t before = ::umask(0);
+    pb::Settings s;
+    s.recordsUrl = QStringLiteral("postgresql://station@records.line:5432/panelbench");
+    pb::SaveRecordsUrl(s);
+    pb::SaveOperatorName(s);
+    ::umask(before);
+    struct stat made {};
+    ASSERT_EQ(::stat(QFile::encodeName(file()).constData(), &made), 0);
+    EXPECT_EQ(made.st_mode & 07777, 0600u);
+    pb::Settings read;
+    pb::LoadSettings(read);
+    EXPECT_EQ(read.recordsUrl, s.recordsUrl);
+    // A file the user made keeps the mode the user gave it.
+    ASSERT_EQ(::chmod(QFile::encodeName(file()).constData(), 0640), 0);
+    pb::SaveLanguage(s);
+    struct stat kept {};
+    ASSERT_EQ(::stat(QFile::encodeName(file()).constData(), &kept), 0);
+    EXPECT_EQ(kept.st_mode & 07777, 0640u);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "link/Frame.h"
 #include "tests/support/SimHarness.h"
 #include "tests/support/TestPeers.h"
+#include "output/WholeFile.h"
 #include "traffic/TrafficExport.h"
 #include "traffic/TrafficLog.h"
 
@@ -344,13 +345,27 @@ TEST(TrafficExport, CsvReadsBackAndTextIsAsShown) {
 
     QTemporaryDir folder;
     const QString path = folder.filePath("traffic.csv");
-    EXPECT_TRUE(WriteTrafficFile(path, TrafficAsCsv(log)).ok);
+    EXPECT_TRUE(WriteWholeFile(path, TrafficAsCsv(log)).ok);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), TrafficAsCsv(log));
-    const SaveResult refused = WriteTrafficFile("/nonexistent-folder/traffic.csv", "x");
+    const SaveResult refused = WriteWholeFile("/nonexistent-folder/traffic.csv", "x");
     EXPECT_FALSE(refused.ok);
     EXPECT_FALSE(refused.error.isEmpty());
+}
+
+TEST(TrafficExport, CellsThatLookLikeFormulasAreText) {
+    TrafficLog log;
+    log.addAt(Record(Dir::Received, CrcReplyFrame("0000AC-1+2"), 10), 0);
+    log.addAt(Record(Dir::Failed, {}, 20, "@SUM(A1)"), 0);
+    log.addAt(Record(Dir::Failed, {}, 30, "=1+1, \"quoted\""), 0);
+    log.flush();
+    const QList<QStringList> csv = ParseCsv(TrafficAsCsv(log));
+    ASSERT_EQ(csv.size(), 4);
+    EXPECT_EQ(csv.at(1).at(5), "'-1+2");
+    EXPECT_EQ(csv.at(2).at(8), "'@SUM(A1)");
+    EXPECT_EQ(csv.at(3).at(8), "'=1+1, \"quoted\"");
+    EXPECT_EQ(csv.at(1).at(3), "0000");  // the rest as it is
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "traffic/TrafficExport.h"
 
-#include <QSaveFile>
-
+#include "output/CsvCell.h"
 #include "traffic/TrafficLog.h"
 
 namespace pb {
@@ -15,15 +14,6 @@ void forRows(const TrafficLog& log, const QList<int>& rows, Each each) {
         for (int r : rows)
             if (r >= 0 && r < log.rowCount()) each(r);
     }
-}
-
-QByteArray csvField(const QString& text) {
-    QByteArray f = text.toUtf8();
-    if (f.contains(',') || f.contains('"') || f.contains('\n') || f.contains('\r')) {
-        f.replace("\"", "\"\"");
-        f = '"' + f + '"';
-    }
-    return f;
 }
 
 const char* directionWord(TrafficRecord::Direction d) {
@@ -58,21 +48,12 @@ QByteArray TrafficAsCsv(const TrafficLog& log, const QList<int>& rows) {
     forRows(log, rows, [&](int r) {
         const TrafficRow& row = log.row(r);
         const bool failed = row.kind == FrameKind::Failure;
-        out += row.timeText().toLatin1() + ',' + directionWord(row.direction) + ',' +
-               csvField(failed ? QString() : row.bytesText()) + ',' + csvField(row.idText()) + ',' +
-               csvField(row.mnemonicText()) + ',' + csvField(row.dataText()) + ',' + VerdictWord(row) + ',' +
-               (row.latencyMs < 0 ? QByteArray() : QByteArray::number(row.latencyMs)) + ',' +
-               csvField(row.note) + "\r\n";
+        AppendCsvRow(out, {row.timeText(), QLatin1String(directionWord(row.direction)),
+                           failed ? QString() : row.bytesText(), row.idText(), row.mnemonicText(),
+                           row.dataText(), QLatin1String(VerdictWord(row)),
+                           row.latencyMs < 0 ? QString() : QString::number(row.latencyMs), row.note});
     });
     return out;
-}
-
-SaveResult WriteTrafficFile(const QString& path, const QByteArray& content) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return {false, file.errorString()};
-    if (file.write(content) != content.size()) return {false, file.errorString()};
-    if (!file.commit()) return {false, file.errorString()};
-    return {true, {}};
 }
 
 }  // namespace pb

@@ -19,11 +19,4 @@ class TrafficLog;
 QString TrafficAsText(const TrafficLog& log, const QList<int>& rows = {});
 QByteArray TrafficAsCsv(const TrafficLog& log, const QList<int>& rows = {});
 
-// Writes the whole file or nothing; the reason when it could not.
-struct SaveResult {
-    bool ok = false;
-    QString error;
-};
-SaveResult WriteTrafficFile(const QString& path, const QByteArray& content);
-
 }  // namespace pb
