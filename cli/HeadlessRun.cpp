@@ -17,12 +17,14 @@
 #include "procedures/ConnectAndIdentify.h"
 #include "procedures/DidoTest.h"
 #include "procedures/PollingTest.h"
+#include "procedures/StoppedRun.h"
 #include "procedures/SystemCommands.h"
 
 namespace cli {
 namespace {
 
 using Reporter = UnitReporter;
+using pb::AsAsked;
 
 enum class Loop { None, Dido, Poll };
 
@@ -128,7 +130,10 @@ public:
     }
     void runEnded(const pb::RunReport& report) override {
         openDetail = report.detail.value(QStringLiteral("openDetail")).toString();
-        if (keeper) keeper->runEnded(report);
+        if (keeper) keeper->runEnded(AsAsked(report, cancel_.requested()));
+    }
+    void runProgressed(const QJsonObject& detail) override {
+        if (keeper) keeper->runProgressed(detail);
     }
     void controllerIdentified(const pb::ControllerIdentity& identity) override {
         if (keeper) keeper->controllerIdentified(identity);
@@ -155,6 +160,7 @@ public:
         if (verifyTotal < 0) return;
         blockDone(QStringLiteral("verify"), position, verifyTotal, verifyDone);
     }
+    bool stopRequested() const override { return cancel_.requested(); }
 
     // What the link carried: the end of the DI/DO loop, the polling count.
     void observe(const pb::TrafficRecord& r) {

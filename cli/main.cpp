@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <csignal>
@@ -17,6 +16,8 @@
 #include "cli/Ports.h"
 #include "cli/RecordsCommand.h"
 #include "cli/UnitPool.h"
+#include "firmware/FirmwareImage.h"
+#include "i18n/FileCheckTexts.h"
 #include "records/RecordStore.h"
 #include "records/RecordsUploader.h"
 
@@ -60,18 +61,20 @@ int main(int argc, char* argv[]) {
     const cli::CliOptions& o = parsed.options;
     if (o.job.command == QLatin1String("records")) return cli::RunRecordsCommand(o.records);
     if (o.job.command == QLatin1String("ports")) return cli::PrintPorts(cli::ListPorts(), o.json);
-    if (o.job.command == QLatin1String("upgrade") && !QFileInfo(o.job.firmwareFile).isReadable()) {
-        print(QStringLiteral("panelbench-cli: cannot read the firmware file '%1'\n").arg(o.job.firmwareFile), 1);
-        return cli::kExitFirmwareRefused;
+    // Checked before any link is opened: a folder, pipe, device or an oversized file is
+    // refused here, and nothing goes to a unit.
+    if (o.job.command == QLatin1String("upgrade")) {
+        const pb::CheckedFile firmware = pb::ReadFirmwareFile(o.job.firmwareFile);
+        if (!firmware.ok()) {
+            print(QStringLiteral("panelbench-cli: the firmware file: %1\n")
+                      .arg(pb::FileCheckText(firmware, pb::LanguageIndex(o.job.language))), 1);
+            return cli::kExitFirmwareRefused;
+        }
     }
 
-    // The same link twice gets a number, so every unit has its own name.
+    // Each link is given once (the options refuse a repeat), so it names its unit.
     QStringList labels;
-    for (const cli::UnitLink& u : o.units) {
-        QString label = u.label();
-        for (int n = 2; labels.contains(label); ++n) label = u.label() + QStringLiteral("#%1").arg(n);
-        labels << label;
-    }
+    for (const cli::UnitLink& u : o.units) labels << u.label();
 
     cli::Output out(o.json ? cli::Output::Mode::Json : cli::Output::Mode::Human,
                     ::isatty(STDOUT_FILENO) == 1, labels, o.job.command);

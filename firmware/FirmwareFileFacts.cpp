@@ -1,7 +1,6 @@
 #include "firmware/FirmwareFileFacts.h"
 
 #include <QCryptographicHash>
-#include <QFile>
 #include <QFileInfo>
 
 #include "firmware/FirmwareImage.h"
@@ -10,19 +9,17 @@ namespace pb {
 
 QJsonObject FirmwareFileFacts(const QString& fileName) {
     QJsonObject facts{{QStringLiteral("name"), QFileInfo(fileName).fileName()}};
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) return facts;
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file)) return facts;
-    facts.insert(QStringLiteral("size"), file.size());
-    facts.insert(QStringLiteral("sha256"), QString::fromLatin1(hash.result().toHex()));
+    const CheckedFile file = ReadFirmwareFile(fileName);
+    if (!file.ok()) return facts;
+    facts.insert(QStringLiteral("size"), file.size);
+    facts.insert(QStringLiteral("sha256"),
+                 QString::fromLatin1(QCryptographicHash::hash(file.bytes, QCryptographicHash::Sha256).toHex()));
     // A header that is no text is kept as its bytes, never as a model name.
-    if (const auto header = ReadFirmwareHeader(fileName)) {
-        if (IsFirmwareHeader(*header))
-            facts.insert(QStringLiteral("header"), HeaderText(*header));
-        else
-            facts.insert(QStringLiteral("headerHex"), QString::fromLatin1(header->toHex()));
-    }
+    const QByteArray header = file.bytes.left(kFirmwareHeaderSize);
+    if (IsFirmwareHeader(header))
+        facts.insert(QStringLiteral("header"), HeaderText(header));
+    else
+        facts.insert(QStringLiteral("headerHex"), QString::fromLatin1(header.toHex()));
     return facts;
 }
 

@@ -45,7 +45,11 @@ public:
     // The last run failed after it had begun to erase or program the flash: the unit may
     // be left without working firmware and must be upgraded again before use.
     bool mayHaveLeftNoFirmware() const { return mayLackFirmware_; }
-    // Who hears of the run (not of a model check that refused the file: no run began).
+    // The last run ended because the user asked it to stop (the views' stopRequested),
+    // not by a fault; it is reported as interrupted, and failure() says where.
+    bool stoppedOnRequest() const { return stopped_; }
+    // Who hears of the run (not of a model check that refused the file: no run began),
+    // and of its progress at each phase and every few blocks or second.
     void setObserver(RunObserver* observer) { observer_ = observer; }
 
 private:
@@ -61,6 +65,7 @@ private:
     QString failure_;
     bool flashTouched_ = false;
     bool mayLackFirmware_ = false;
+    bool stopped_ = false;
 };
 
 }  // namespace pb

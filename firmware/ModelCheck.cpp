@@ -1,6 +1,7 @@
 #include "firmware/ModelCheck.h"
 
 #include "i18n/FeedbackTexts.h"
+#include "i18n/FileCheckTexts.h"
 #include "i18n/Messages.h"
 
 namespace pb {
@@ -12,7 +13,8 @@ QString FirmwareFileLabel(const QByteArray& header, Language language) {
 
 bool RunModelCheck(const QString& fileName, int modelKind, const QString& versionText,
                    FirmwareBuffer& buffer, TestRunView& view) {
-    const FirmwareLoadResult result = LoadFirmwareFile(fileName, modelKind, versionText, buffer);
+    CheckedFile check;
+    const FirmwareLoadResult result = LoadFirmwareFile(fileName, modelKind, versionText, buffer, &check);
     if (result == FirmwareLoadResult::Ok) return true;
     const MsgId id = result == FirmwareLoadResult::LoadError ? MsgId::LoadFirmwareFileError
                                                              : MsgId::FirmwareFileModelError;
@@ -25,6 +27,9 @@ bool RunModelCheck(const QString& fileName, int modelKind, const QString& versio
                       QStringLiteral(")");
     }
     view.setStatus(status);
+    // Not a file at all, or far too big: say which, so the user picks the right one.
+    if (!check.ok() && check.problem != CheckedFile::Problem::Missing)
+        view.setStatusAdvice(FileCheckText(check, LanguageIndex(view.language())));
     view.setLamp(LampColour::Red);
     view.beep(kLowBeepHz, kBeepMs);
     return false;

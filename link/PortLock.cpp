@@ -105,7 +105,7 @@ LockCheck CheckPortLocks(const QString& devicePath, const QStringList& lockDirs,
             if (!check.holder) {
                 QString program = pid ? ProcessName(*pid) : QString();
                 if (program.isEmpty()) program = LockFileProgram(content);
-                check.holder = PortHolder{pid.value_or(0), program, path};
+                check.holder = PortHolder{pid.value_or(0), program, path, !pid};
             }
         }
     }
