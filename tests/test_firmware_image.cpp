@@ -247,10 +247,11 @@ TEST(FirmwareImage, TheBlocksOfAFileBeyondTheModelsCapAreCounted) {
         int imageBytes;
         int sent, inFile;
     };
-    // Capped (kind 3: 124), beyond the read limit (kind 6: 126 read, 124 sent), and the
-    // limit of a model without a cap (kind 4: 984); a short last block counts as one.
+    // Capped (kind 3: 124), at the read limit (kind 6: 126 read, 124 sent; a larger file
+    // is refused before it is read), and the limit of a model without a cap (kind 4: 984);
+    // a short last block counts as one.
     for (const Case& c : {Case{3, 124 * 512, 124, 124}, Case{3, 125 * 512 + 1, 124, 126},
-                          Case{6, 200 * 512, 124, 200}, Case{4, 1000 * 64, 984, 1000},
+                          Case{6, 126 * 512, 124, 126}, Case{4, 1000 * 64, 984, 1000},
                           Case{1, 10 * 256, 10, 10}}) {
         SCOPED_TRACE(c.kind);
         FirmwareBuffer buffer;
