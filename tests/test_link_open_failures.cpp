@@ -161,6 +161,15 @@ TEST(LockWithoutPid, NamesTheLockFileAndSaysItHoldsNoPid) {
         EXPECT_TRUE(QFile::exists(lock));
         EXPECT_EQ(ReadFile(lock), content) << "the lock is the user's to remove";
     }
+    // A FIFO in the lock's place is not opened (that would wait for a writer for ever).
+    pbtest::PtyPeer pty;
+    QTemporaryDir lockDir;
+    const QString fifo = lockDir.filePath(pb::LockFileNames(pty.slavePath()).first());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const pb::LockCheck check = pb::CheckPortLocks(pty.slavePath(), {lockDir.path()}, true);
+    ASSERT_TRUE(check.holder);
+    EXPECT_TRUE(check.holder->lockHoldsNoPid);
+    EXPECT_EQ(check.holder->lockFile, fifo);
 }
 
 TEST(HeldPortByLink, IsBusyUnderTheNameOfTheDeviceItPointsTo) {
