@@ -12,7 +12,11 @@
 //     The first pays for the monitor's first paints of such frames (font and glyph
 //     caches), the second is the steady state.
 //
-//   bench_firmware [--skip-real] [rounds, default 5]
+//  4. The progress writes (phase, blocks, the traffic in batches, so that a killed
+//     upgrade keeps how far it came): the recorded protocol A upgrade with them and with
+//     them dropped, in alternating rounds, with real pauses and with pauses recorded.
+//
+//   bench_firmware [--skip-real] [--progress-only] [rounds, default 5]
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -212,6 +216,69 @@ double runPlainClient(const Scenario& s, const QList<QByteArray>& frames, bool* 
     return t.nsecsElapsed() / 1e6;
 }
 
+// The records' observer with its progress writes timed, or dropped: the baseline they
+// are measured on.
+class ProgressGate : public pb::RunObserver {
+public:
+    ProgressGate(pb::RunObserver& kept, bool write) : kept_(kept), write_(write) {}
+    void runStarted(const pb::RunStart& start) override { kept_.runStarted(start); }
+    void runEnded(const pb::RunReport& report) override { kept_.runEnded(report); }
+    void controllerIdentified(const pb::ControllerIdentity& identity) override {
+        kept_.controllerIdentified(identity);
+    }
+    void runProgressed(const QJsonObject& detail) override {
+        if (!write_) return;
+        QElapsedTimer t;
+        t.start();
+        kept_.runProgressed(detail);
+        writeMs += t.nsecsElapsed() / 1e6;
+        ++writes;
+    }
+    double writeMs = 0;
+    int writes = 0;
+
+private:
+    pb::RunObserver& kept_;
+    bool write_;
+};
+
+double median(std::vector<double> v);
+
+// Section 4: the same recorded upgrade with and without its progress writes.
+void measureProgressWrites(const Scenario& s, const QString& file, bool realPauses, int rounds) {
+    Recording recording;
+    ProgressGate timed(recording.observer, true), quiet(recording.observer, false);
+    std::vector<double> with, without;
+    bool upgraded = true;
+    for (int round = 0; round < rounds; ++round) {
+        for (bool progress : {round % 2 == 0, round % 2 != 0}) {
+            SimThread controller(s.model, s.id);
+            BenchView view(controller.port());
+            NoBars bars;
+            pb::Link link;
+            recording.listen(link);
+            pb::EventLoopClock realClock;
+            pb::RecordingClock recordingClock;
+            pb::Clock& clock = realPauses ? static_cast<pb::Clock&>(realClock) : recordingClock;
+            pb::FirmwareBuffer buffer;
+            pb::FirmwareUpgrade upgrade(link, view, bars, clock);
+            upgrade.setObserver(progress ? &timed : &quiet);
+            QElapsedTimer t;
+            t.start();
+            upgraded = upgrade.run({file, s.id, s.kind, s.version}, buffer) == pb::UpgradeOutcome::Upgraded &&
+                       upgraded;
+            (progress ? with : without).push_back(t.nsecsElapsed() / 1e6);
+        }
+    }
+    const double a = median(with), b = median(without);
+    std::printf("  progress writes, %s (median of %d rounds each): with %9.1f ms, without %9.1f ms, "
+                "%+7.1f ms, ratio %.4f%s\n",
+                realPauses ? "real pauses   " : "pauses recorded", rounds, a, b, a - b, a / b,
+                upgraded ? "" : " (FAILED)");
+    std::printf("    the writes themselves: %d per upgrade, %.2f ms per upgrade, %.3f %% of its time\n",
+                timed.writes / rounds, timed.writeMs / rounds, 100.0 * timed.writeMs / rounds / a);
+}
+
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
@@ -224,10 +291,13 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     bool real = true;
+    bool progressOnly = false;
     int rounds = 5;
     for (int i = 1; i < argc; ++i) {
         if (QByteArray(argv[i]) == "--skip-real")
             real = false;
+        else if (QByteArray(argv[i]) == "--progress-only")
+            progressOnly = true;
         else
             rounds = std::max(1, atoi(argv[i]));
     }
@@ -243,6 +313,11 @@ int main(int argc, char** argv) {
     for (const Scenario& s : scenarios) {
         const QString file = writeFirmware(dir, s);
         std::printf("%s, %d blocks of %d bytes, TCP loopback\n", s.name, s.blocks, s.blockSize);
+        if (s.kind == 3) {
+            if (real) measureProgressWrites(s, file, true, rounds);
+            measureProgressWrites(s, file, false, std::max(rounds, 9));
+        }
+        if (progressOnly) continue;
 
         // The pauses the protocol asks for, and the frames to replay.
         const ToolRun reference = runTool(s, file, false);

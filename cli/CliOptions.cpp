@@ -1,15 +1,16 @@
 #include "cli/CliOptions.h"
 
 #include <QCommandLineParser>
-#include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 
 #include "cli/ExitCode.h"
 #include "cli/HeadlessRun.h"
 #include "cli/RecordsCommand.h"
+#include "files/CheckedFile.h"
+#include "i18n/FileCheckTexts.h"
 #include "records/ServerAddress.h"
 #include "settings/Settings.h"
+#include "link/SameLink.h"
 #include "link/SpeedText.h"
 #include "recipes/RecipeLoader.h"
 
@@ -331,13 +332,19 @@ ParsedCli ParseCli(const QStringList& arguments) {
         o.units.append(u);
     }
     if (isSet("units")) {
-        QFile f(val("units"));
-        if (!f.open(QIODevice::ReadOnly)) return usage(QStringLiteral("cannot read the units file '%1'").arg(val("units")));
+        const pb::CheckedFile units = pb::ReadCheckedFile(val("units"), pb::kTextFileLimit);
+        if (!units.ok()) return usage(QStringLiteral("the units file: ") + pb::FileCheckText(units, language));
         QString error;
-        if (!ParseUnitsFile(QString::fromUtf8(f.readAll()), speed, o.units, error)) return usage(error);
+        if (!ParseUnitsFile(QString::fromUtf8(units.bytes), speed, o.units, error)) return usage(error);
     }
     if (job.command != QLatin1String("ports") && o.units.isEmpty())
         return usage(QStringLiteral("no link given: name one with --serial PORT, --tcp HOST:PORT or --units FILE"));
+    // One controller, one link: the same link twice would drive it twice at once.
+    QList<pb::LinkSettings> links;
+    for (const UnitLink& u : o.units) links << SettingsOf(u);
+    if (const auto twice = pb::FirstRepeatedLink(links))
+        return usage(QStringLiteral("the link '%1' is the same as '%2': give each controller once")
+                         .arg(o.units[twice->second].label(), o.units[twice->first].label()));
     const QStringList unitSerials = p.values(QStringLiteral("unit-serial"));
     if (!unitSerials.isEmpty() && unitSerials.size() != o.units.size())
         return usage(QStringLiteral("give one --unit-serial per link: %1 links, %2 serials")

@@ -17,12 +17,14 @@
 #include "procedures/ConnectAndIdentify.h"
 #include "procedures/DidoTest.h"
 #include "procedures/PollingTest.h"
+#include "procedures/StoppedRun.h"
 #include "procedures/SystemCommands.h"
 
 namespace cli {
 namespace {
 
 using Reporter = UnitReporter;
+using pb::AsAsked;
 
 enum class Loop { None, Dido, Poll };
 
@@ -125,7 +127,10 @@ public:
         openDetail = report.detail.value(QStringLiteral("openDetail")).toString();
         reason = pb::EndingReasonFromJson(report.detail.value(QStringLiteral("reason")).toObject())
                      .value_or(pb::EndingReason{});
-        if (keeper) keeper->runEnded(report);
+        if (keeper) keeper->runEnded(AsAsked(report, cancel_.requested()));
+    }
+    void runProgressed(const QJsonObject& detail) override {
+        if (keeper) keeper->runProgressed(detail);
     }
     void controllerIdentified(const pb::ControllerIdentity& identity) override {
         if (keeper) keeper->controllerIdentified(identity);
@@ -152,6 +157,7 @@ public:
         if (verifyTotal < 0) return;
         blockDone(QStringLiteral("verify"), position, verifyTotal, verifyDone);
     }
+    bool stopRequested() const override { return cancel_.requested(); }
 
     // The DI/DO loop has ended: its last cycle is done.
     void didoEnded() { cycleEnds(); }

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <csignal>
@@ -18,7 +17,9 @@
 #include "cli/Ports.h"
 #include "cli/RecordsCommand.h"
 #include "cli/UnitPool.h"
+#include "firmware/FirmwareImage.h"
 #include "firmware/ModelCheck.h"
+#include "i18n/FileCheckTexts.h"
 #include "records/RecordStore.h"
 #include "records/RecordsUploader.h"
 
@@ -64,24 +65,30 @@ int main(int argc, char* argv[]) {
     const cli::CliOptions& o = parsed.options;
     if (o.job.command == QLatin1String("records")) return cli::FinishStandardOutput(cli::RunRecordsCommand(o.records));
     if (o.job.command == QLatin1String("ports")) return cli::FinishStandardOutput(cli::PrintPorts(cli::ListPorts(), o.json));
-    if (o.job.command == QLatin1String("upgrade") && !QFileInfo(o.job.firmwareFile).isReadable()) {
-        // Said as the window says it, before any unit is asked anything.
-        pb::FirmwareBuffer buffer;
-        const auto refused = pb::CheckFirmwareFile(o.job.firmwareFile, pb::kModelKindNone, {}, buffer);
-        const pb::FileRefusal refusal =
-            refused.value_or(pb::FileRefusal{pb::MsgId::LoadFirmwareFileError,
-                                             {pb::EndingCause::FileUnreadable, {o.job.firmwareFile}}});
-        print(QStringLiteral("panelbench-cli: ") + pb::RefusalStatus(refusal, 0) + u'\n', 1);
-        return cli::kExitFirmwareRefused;
+    // Checked before any link is opened: a missing file, a folder, pipe, device or an
+    // oversized file is refused here, and nothing goes to a unit.
+    if (o.job.command == QLatin1String("upgrade")) {
+        const pb::CheckedFile firmware = pb::ReadFirmwareFile(o.job.firmwareFile);
+        if (firmware.problem == pb::CheckedFile::Problem::Missing) {
+            // Said as the window says it.
+            pb::FirmwareBuffer buffer;
+            const auto refused = pb::CheckFirmwareFile(o.job.firmwareFile, pb::kModelKindNone, {}, buffer);
+            const pb::FileRefusal refusal =
+                refused.value_or(pb::FileRefusal{pb::MsgId::LoadFirmwareFileError,
+                                                 {pb::EndingCause::NoSuchFile, {o.job.firmwareFile}}});
+            print(QStringLiteral("panelbench-cli: ") + pb::RefusalStatus(refusal, 0) + u'\n', 1);
+            return cli::kExitFirmwareRefused;
+        }
+        if (!firmware.ok()) {
+            print(QStringLiteral("panelbench-cli: the firmware file: %1\n")
+                      .arg(pb::FileCheckText(firmware, pb::LanguageIndex(o.job.language))), 1);
+            return cli::kExitFirmwareRefused;
+        }
     }
 
-    // The same link twice gets a number, so every unit has its own name.
+    // Each link is given once (the options refuse a repeat), so it names its unit.
     QStringList labels;
-    for (const cli::UnitLink& u : o.units) {
-        QString label = u.label();
-        for (int n = 2; labels.contains(label); ++n) label = u.label() + QStringLiteral("#%1").arg(n);
-        labels << label;
-    }
+    for (const cli::UnitLink& u : o.units) labels << u.label();
 
     cli::Output out(o.json ? cli::Output::Mode::Json : cli::Output::Mode::Human,
                     ::isatty(STDOUT_FILENO) == 1, labels, o.job.command);

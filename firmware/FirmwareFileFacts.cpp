@@ -10,19 +10,24 @@ namespace pb {
 
 QJsonObject FirmwareFileFacts(const QString& fileName) {
     QJsonObject facts{{QStringLiteral("name"), QFileInfo(fileName).fileName()}};
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) return facts;
+    const CheckedFile file = ReadFirmwareFile(fileName);
+    if (!file.ok()) return facts;
+    facts.insert(QStringLiteral("size"), file.size);
     QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file)) return facts;
-    facts.insert(QStringLiteral("size"), file.size());
+    if (file.size == file.bytes.size()) {
+        hash.addData(file.bytes);
+    } else {
+        // Only the head was read: the hash is of the whole file, read through in pieces.
+        QFile whole(fileName);
+        if (!whole.open(QIODevice::ReadOnly) || !hash.addData(&whole)) return facts;
+    }
     facts.insert(QStringLiteral("sha256"), QString::fromLatin1(hash.result().toHex()));
     // A header that is no text is kept as its bytes, never as a model name.
-    if (const auto header = ReadFirmwareHeader(fileName)) {
-        if (IsFirmwareHeader(*header))
-            facts.insert(QStringLiteral("header"), HeaderText(*header));
-        else
-            facts.insert(QStringLiteral("headerHex"), QString::fromLatin1(header->toHex()));
-    }
+    const QByteArray header = file.bytes.left(kFirmwareHeaderSize);
+    if (IsFirmwareHeader(header))
+        facts.insert(QStringLiteral("header"), HeaderText(header));
+    else
+        facts.insert(QStringLiteral("headerHex"), QString::fromLatin1(header.toHex()));
     return facts;
 }
 

@@ -1,6 +1,7 @@
 #include "firmware/FirmwareImage.h"
 
-#include <QFile>
+#include <QBuffer>
+#include <climits>
 #include <cstring>
 
 namespace pb {
@@ -90,12 +91,34 @@ FirmwareLoadResult LoadFirmwareImage(QIODevice& file, int modelKind, const QStri
                                                               : FirmwareLoadResult::ModelError;
 }
 
+qint64 FirmwareFileLimit() {
+    qint64 most = 0;
+    for (const ControllerFamily& family : ControllerFamilies())
+        most = qMax(most, qint64(family.blocks.blockSize) * family.blocks.blockLimit);
+    return kFirmwareHeaderSize + most;
+}
+
+CheckedFile ReadFirmwareFile(const QString& fileName) {
+    return ReadCheckedFileHead(fileName, FirmwareFileLimit());
+}
+
 FirmwareLoadResult LoadFirmwareFile(const QString& fileName, int modelKind,
-                                    const QString& versionText, FirmwareBuffer& buffer) {
+                                    const QString& versionText, FirmwareBuffer& buffer,
+                                    CheckedFile* check) {
     buffer.erase();
-    QFile file(fileName);
-    if (fileName.isEmpty() || !file.open(QIODevice::ReadOnly)) return FirmwareLoadResult::LoadError;
-    return LoadFirmwareImage(file, modelKind, versionText, buffer);
+    CheckedFile file = ReadFirmwareFile(fileName);
+    const bool ok = file.ok();
+    QBuffer image(&file.bytes);
+    if (check) *check = file;
+    if (!ok || !image.open(QIODevice::ReadOnly)) return FirmwareLoadResult::LoadError;
+    const FirmwareLoadResult result = LoadFirmwareImage(image, modelKind, versionText, buffer);
+    // Only the head any model reads was read: the blocks left out count the whole file.
+    if (const std::optional<BlockLayout> layout = BlockLayoutFor(modelKind);
+        layout && file.size > file.bytes.size()) {
+        const qint64 rest = file.size - kFirmwareHeaderSize;
+        buffer.blocksInFile = int(qMin<qint64>((rest + layout->blockSize - 1) / layout->blockSize, INT_MAX));
+    }
+    return result;
 }
 
 std::optional<QString> ReadFirmwareHeaderText(const QString& fileName) {
@@ -105,9 +128,9 @@ std::optional<QString> ReadFirmwareHeaderText(const QString& fileName) {
 }
 
 std::optional<QByteArray> ReadFirmwareHeader(const QString& fileName) {
-    QFile file(fileName);
-    if (fileName.isEmpty() || !file.open(QIODevice::ReadOnly)) return std::nullopt;
-    return file.read(kFirmwareHeaderSize);
+    const CheckedFile file = ReadFirmwareFile(fileName);
+    if (!file.ok()) return std::nullopt;
+    return file.bytes.left(kFirmwareHeaderSize);
 }
 
 }  // namespace pb

@@ -7,6 +7,7 @@
 #include <QString>
 #include <optional>
 
+#include "files/CheckedFile.h"
 #include "procedures/ControllerFamily.h"
 
 namespace pb {
@@ -63,14 +64,24 @@ enum class FirmwareLoadResult { Ok, LoadError, ModelError };
 FirmwareLoadResult LoadFirmwareImage(QIODevice& file, int modelKind, const QString& versionText,
                                      FirmwareBuffer& buffer);
 
-// The same over a file name; a file that cannot be opened gives LoadError.
-FirmwareLoadResult LoadFirmwareFile(const QString& fileName, int modelKind,
-                                    const QString& versionText, FirmwareBuffer& buffer);
+// The most of a firmware file there is any use for: the header and the most blocks any
+// model reads. Of a larger file only that head is read (its size still counts the blocks
+// left out), so no file makes the program grow.
+qint64 FirmwareFileLimit();
 
-// The header of a file for the status line, or none when it cannot be opened.
+// A firmware file checked (a regular file) and read up to FirmwareFileLimit.
+CheckedFile ReadFirmwareFile(const QString& fileName);
+
+// The same over a file name; a file that cannot be read, or fails the check, gives
+// LoadError (and `check`, when given, says why).
+FirmwareLoadResult LoadFirmwareFile(const QString& fileName, int modelKind,
+                                    const QString& versionText, FirmwareBuffer& buffer,
+                                    CheckedFile* check = nullptr);
+
+// The header of a file for the status line, or none when it cannot be read.
 std::optional<QString> ReadFirmwareHeaderText(const QString& fileName);
 
-// The first 16 bytes of a file (fewer when it is shorter), or none when it cannot be opened.
+// The first 16 bytes of a file (fewer when it is shorter), or none when it cannot be read.
 std::optional<QByteArray> ReadFirmwareHeader(const QString& fileName);
 
 }  // namespace pb

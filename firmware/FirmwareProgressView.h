@@ -28,6 +28,9 @@ public:
     virtual void setBarProgress(FirmwareBar /*bar*/, const BarProgress& /*progress*/) {}
     // Both bars' figures gone (an upgrade starts or another file was chosen).
     virtual void clearBarProgress() {}
+    // The user asked the upgrade to stop (a cancel of the command line or a recipe run):
+    // it sends no further block command and tries none again.
+    virtual bool stopRequested() const { return false; }
 };
 
 }  // namespace pb

@@ -3,6 +3,7 @@
 #include "firmware/FirmwareFileFacts.h"
 #include "firmware/LoaderSession.h"
 #include "firmware/ModelCheck.h"
+#include "firmware/ProgressPacing.h"
 #include "firmware/TimedBars.h"
 #include "i18n/EndingTexts.h"
 #include "i18n/FeedbackTexts.h"
@@ -24,6 +25,22 @@ QString LoaderName(LoaderProtocol protocol) {
     return QStringLiteral("none");
 }
 
+// What a run's detail says of how far it came: the blocks, the phase, the retries, and
+// whether the unit may be without firmware should the run end here.
+void addProgress(QJsonObject& detail, const TimedBars& bars, const LoaderSession& session) {
+    bars.addTo(detail);
+    const QString stage = bars.stage();
+    detail.insert(QStringLiteral("phase"), stage);
+    // Once every block is verified the new firmware is whole, restarted or not.
+    if (session.flashWasTouched() && stage != QLatin1String("restart"))
+        detail.insert(QStringLiteral("mayLackFirmware"), true);
+    else
+        detail.remove(QStringLiteral("mayLackFirmware"));
+    detail.insert(QStringLiteral("retries"),
+                  QJsonObject{{QStringLiteral("program"), session.programRetries()},
+                              {QStringLiteral("verify"), session.verifyRetries()}});
+}
+
 }  // namespace
 
 LoaderProtocol LoaderProtocolFor(int modelKind) { return FamilyOf(modelKind).loader; }
@@ -32,6 +49,7 @@ UpgradeOutcome FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buff
     failure_.clear();
     reason_ = {};
     flashTouched_ = false;
+    stopped_ = false;
     mayLackFirmware_ = false;
     bars_.setProgramPosition(0);
     bars_.setVerifyPosition(0);
@@ -60,6 +78,17 @@ UpgradeOutcome FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buff
         LoaderSession session(run, bars, clock_, buffer, job.deviceId, job.modelKind);
         const LoaderProtocol protocol = LoaderProtocolFor(job.modelKind);
         run.detail().insert(QStringLiteral("loader"), LoaderName(protocol));
+        // How far it came, written down as it goes: a run killed at any moment keeps it.
+        ProgressPacing pacing(clock_);
+        const auto tellProgress = [&](bool phaseChanged) {
+            if (!observer_ || !pacing.due(phaseChanged, bars.programmed() + bars.verified())) return;
+            QJsonObject detail = run.detail();
+            addProgress(detail, bars, session);
+            observer_->runProgressed(detail);
+        };
+        bars.onChange(tellProgress);
+        session.whenFlashFirstTouched([&] { tellProgress(true); });
+        tellProgress(true);
         bool upgraded = false;
         switch (protocol) {
             case LoaderProtocol::A:
@@ -79,20 +108,30 @@ UpgradeOutcome FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buff
                 outcome = UpgradeOutcome::NoLoader;
                 break;
         }
+        bars.onChange(nullptr);
         if (protocol != LoaderProtocol::None) {
             outcome = upgraded ? UpgradeOutcome::Upgraded : UpgradeOutcome::Failed;
             if (!upgraded) reason_ = session.failure();
             flashTouched_ = session.flashWasTouched();
         }
         failure_ = EndingReasonText(reason_, LanguageIndex(Language::English));
-        bars.addTo(run.detail());
+        // Stopped on request: whatever the last step saw after it is not the unit's doing.
+        stopped_ = !upgraded && protocol != LoaderProtocol::None &&
+                   (session.stopped() || bars.stopRequested());
+        if (stopped_) {
+            failure_ = QStringLiteral("stopped on request in %1 after %2 of %3 blocks programmed, %4 verified")
+                           .arg(bars.stage()).arg(bars.programmed()).arg(buffer.blockCount)
+                           .arg(bars.verified());
+            run.detail().insert(QStringLiteral("stoppedIn"), bars.stage());
+        }
+        addProgress(run.detail(), bars, session);
+        run.detail().remove(QStringLiteral("phase"));
         run.detail().insert(QStringLiteral("blocksLeftOut"), buffer.blocksLeftOut());
         if (upgraded) addWarning(run.detail(), buffer);
-        if (!upgraded && flashTouched_) run.detail().insert(QStringLiteral("mayLackFirmware"), true);
-        run.detail().insert(QStringLiteral("retries"),
-                            QJsonObject{{QStringLiteral("program"), session.programRetries()},
-                                        {QStringLiteral("verify"), session.verifyRetries()}});
+        if (upgraded || !flashTouched_) run.detail().remove(QStringLiteral("mayLackFirmware"));
+        else run.detail().insert(QStringLiteral("mayLackFirmware"), true);
         if (!failure_.isEmpty()) run.detail().insert(QStringLiteral("failure"), failure_);
+        if (stopped_) return RunOutcome::Interrupted;
         return upgraded ? RunOutcome::Ok : run.fail(reason_);
     });
     if (outcome == UpgradeOutcome::OpenFailed)

@@ -52,8 +52,12 @@ public:
     // The last run failed after it had begun to erase or program the flash: the unit may
     // be left without working firmware and must be upgraded again before use.
     bool mayHaveLeftNoFirmware() const { return mayLackFirmware_; }
-    // Who hears of the run; a file the model check refused is one too, ended in error
-    // with "refused" and the reason in its detail (no link was opened).
+    // The last run ended because the user asked it to stop (the views' stopRequested),
+    // not by a fault; it is reported as interrupted, and failure() says where.
+    bool stoppedOnRequest() const { return stopped_; }
+    // Who hears of the run, and of its progress at each phase and every few blocks or
+    // second; a file the model check refused is one too, ended in error with "refused"
+    // and the reason in its detail (no link was opened).
     void setObserver(RunObserver* observer) { observer_ = observer; }
     // For a caller with no one to read the window's warnings: after the model check, an
     // image that does not fit (ImageFit.h) is refused before the link opens. The window
@@ -85,6 +89,7 @@ private:
     EndingReason reason_;
     bool flashTouched_ = false;
     bool mayLackFirmware_ = false;
+    bool stopped_ = false;
 };
 
 }  // namespace pb

@@ -46,13 +46,18 @@ Exchange LoaderSession::sendWithRetries(Transaction transaction, const QString& 
     Exchange last;
     last.error = LinkError::NoReply;  // stays so only when no attempt is made
     for (int attempt = 0; attempt < timing.attempts; ++attempt) {
-        if (attempt > 0) ++retries_[verifying_ ? 1 : 0];
+        // A stop the user asked for is no failure of the unit: nothing more goes out,
+        // not even after the pause that the stop cut short.
+        if (bars_.stopRequested()) break;
         pause(timing.beforeEachAttemptMs);
+        if (bars_.stopRequested()) break;
+        if (attempt > 0) ++retries_[verifying_ ? 1 : 0];
         last = send(transaction, text);
         if (last) return last;
         pause(timing.afterFailedAttemptMs);
         view().processEvents();
     }
+    stopped_ = bars_.stopRequested();
     return last;
 }
 
@@ -64,6 +69,10 @@ bool LoaderSession::replyHoldsBlock(const ReplyFrame& reply, int position, int k
 
 bool LoaderSession::waitForLoader(Transaction transaction, const QString& text, int readyLength) {
     for (int failed = 0; failed < kLoaderWaitTries; ++failed) {
+        if (bars_.stopRequested()) {
+            stopped_ = true;
+            return false;
+        }
         pause(kLoaderWaitPauseMs);
         if (const Exchange x = send(transaction, text); x && x.reply.length() == readyLength)
             return true;

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <utility>
 
 #include "firmware/FirmwareImage.h"
 #include "firmware/FirmwareProgressView.h"
@@ -66,8 +67,15 @@ public:
 
     // The first command that erases or programs flash is about to go out: from here on a
     // failure may leave the unit without working firmware.
-    void flashTouched() { flashTouched_ = true; }
+    void flashTouched() {
+        if (std::exchange(flashTouched_, true) || !firstTouch_) return;
+        firstTouch_();
+    }
     bool flashWasTouched() const { return flashTouched_; }
+    // Called once, as the first command that erases or programs flash goes out.
+    void whenFlashFirstTouched(std::function<void()> touched) { firstTouch_ = std::move(touched); }
+    // A block command was not sent (or not tried again) because the user asked to stop.
+    bool stopped() const { return stopped_; }
 
     // Records why the upgrade failed; always false, to end the procedure with.
     bool fail(const EndingReason& why);
@@ -86,6 +94,8 @@ private:
     EndingReason failure_;
     bool verifying_ = false;
     bool flashTouched_ = false;
+    bool stopped_ = false;
+    std::function<void()> firstTouch_;
     int retries_[2] = {0, 0};
 };
 

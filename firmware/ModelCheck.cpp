@@ -4,6 +4,7 @@
 
 #include "i18n/EndingTexts.h"
 #include "i18n/FeedbackTexts.h"
+#include "i18n/FileCheckTexts.h"
 
 namespace pb {
 namespace {
@@ -35,8 +36,9 @@ QString FirmwareFileLabel(const QByteArray& header, Language language) {
 }
 
 std::optional<FileRefusal> CheckFirmwareFile(const QString& fileName, int modelKind,
-                                             const QString& versionText, FirmwareBuffer& buffer) {
-    switch (LoadFirmwareFile(fileName, modelKind, versionText, buffer)) {
+                                             const QString& versionText, FirmwareBuffer& buffer,
+                                             CheckedFile* check) {
+    switch (LoadFirmwareFile(fileName, modelKind, versionText, buffer, check)) {
         case FirmwareLoadResult::Ok:
             return std::nullopt;
         case FirmwareLoadResult::LoadError:
@@ -59,11 +61,15 @@ QString RefusalStatus(const FileRefusal& refusal, int language) {
 
 bool RunModelCheck(const QString& fileName, int modelKind, const QString& versionText,
                    FirmwareBuffer& buffer, TestRunView& view, FileRefusal* refusal) {
+    CheckedFile check;
     const std::optional<FileRefusal> refused =
-        CheckFirmwareFile(fileName, modelKind, versionText, buffer);
+        CheckFirmwareFile(fileName, modelKind, versionText, buffer, &check);
     if (!refused) return true;
     if (refusal) *refusal = *refused;
     view.setStatus(RefusalStatus(*refused, LanguageIndex(view.language())));
+    // Not a file at all, or far too big: say which, so the user picks the right one.
+    if (!check.ok() && check.problem != CheckedFile::Problem::Missing)
+        view.setStatusAdvice(FileCheckText(check, LanguageIndex(view.language())));
     view.setLamp(LampColour::Red);
     view.beep(kLowBeepHz, kBeepMs);
     return false;

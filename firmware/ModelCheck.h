@@ -25,8 +25,10 @@ struct FileRefusal {
 };
 
 // Loads the file into the buffer; none when it is loaded and matches the model.
+// `check`, when given, says why a file that could not be loaded was refused.
 std::optional<FileRefusal> CheckFirmwareFile(const QString& fileName, int modelKind,
-                                             const QString& versionText, FirmwareBuffer& buffer);
+                                             const QString& versionText, FirmwareBuffer& buffer,
+                                             CheckedFile* check = nullptr);
 
 // The refusal as the status line shows it, in the language of the message table.
 QString RefusalStatus(const FileRefusal& refusal, int language);

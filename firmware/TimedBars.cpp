@@ -28,9 +28,16 @@ void TimedBars::addTo(QJsonObject& detail) const {
     detail.insert(QStringLiteral("verified"), verify_.done);
 }
 
+QString TimedBars::stage() const {
+    if (verify_.started)
+        return verify_.done >= verify_.total ? QStringLiteral("restart") : QStringLiteral("verify");
+    return program_.started ? QStringLiteral("program") : QStringLiteral("loader");
+}
+
 void TimedBars::begin(FirmwareBar bar, Phase& phase, int maximum) {
     phase = Phase{true, maximum, 0, clock_.now()};
     tell(bar, phase);
+    if (changed_) changed_(true);
 }
 
 void TimedBars::advance(FirmwareBar bar, Phase& phase, int position) {
@@ -40,6 +47,7 @@ void TimedBars::advance(FirmwareBar bar, Phase& phase, int position) {
     if (done == phase.done) return;
     phase.done = done;
     tell(bar, phase);
+    if (changed_) changed_(done == phase.total);
 }
 
 void TimedBars::tell(FirmwareBar bar, const Phase& phase) {

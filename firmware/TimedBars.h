@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QJsonObject>
+#include <functional>
 
 #include "firmware/FirmwareProgressView.h"
 #include "link/Clock.h"
@@ -22,9 +23,17 @@ public:
     void setVerifyMaximum(int maximum) override;
     void setVerifyPosition(int position) override;
 
+    bool stopRequested() const override { return bars_.stopRequested(); }
+
+    // Where the upgrade stands by its bars: "loader" before programming, "program",
+    // "verify", and "restart" once every block was verified.
+    QString stage() const;
     int programmed() const { return program_.done; }
     int verified() const { return verify_.done; }
     void addTo(QJsonObject& detail) const;
+    // Called after each change of a bar; phaseBegan when a bar was set to its maximum
+    // or reached it.
+    void onChange(std::function<void(bool phaseBegan)> changed) { changed_ = std::move(changed); }
 
 private:
     struct Phase {
@@ -40,6 +49,7 @@ private:
     FirmwareProgressView& bars_;
     const Clock& clock_;
     Phase program_, verify_;
+    std::function<void(bool)> changed_;
 };
 
 }  // namespace pb

@@ -39,13 +39,18 @@ constexpr TextRow kTexts[] = {
     {{u"%1 did not answer: check that the controller is powered and on this network.",
       u"%1 没有回应：请检查控制器是否已通电并在此网络上。", u"%1 沒有回應：請檢查控制器是否已通電並在此網路上。"}},
     {{u"%1 is now %2 (same adapter)", u"%1 现为 %2 (同一转接器)", u"%1 現為 %2 (同一轉接器)"}},
+    {{u"lock file of %1 holds no PID", u"%1 的锁定档案没有 PID", u"%1 的鎖定檔案沒有 PID"}},
+    {{u"The lock file %1 holds no process id (PID), so no program can be named: if none uses %2, remove that file.",
+      u"锁定档案 %1 没有进程 ID (PID)，无法得知是哪个程序：若没有程序使用 %2，请删除该档案。",
+      u"鎖定檔案 %1 沒有處理程序 ID (PID)，無法得知是哪個程式：若沒有程式使用 %2，請刪除該檔案。"}},
 };
-static_assert(std::size(kTexts) == size_t(LinkFailureText::AdapterMoved) + 1);
+static_assert(std::size(kTexts) == size_t(LinkFailureText::AdviceEmptyLock) + 1);
 
 using Reason = OpenFailure::Reason;
 
 QString Busy(const OpenFailure& f, int language) {
     // The port is named by the advice line; the status line has room for the holder only.
+    if (f.lockHoldsNoPid) return Text(LinkFailureText::BusyByEmptyLock, language).arg(f.target);
     if (f.pid > 0 && !f.program.isEmpty())
         return Text(LinkFailureText::BusyByProgram, language).arg(f.program).arg(f.pid);
     if (f.pid > 0) return Text(LinkFailureText::BusyByPid, language).arg(f.pid);
@@ -89,6 +94,8 @@ QString OpenFailureAdvice(const OpenFailure& f, int language) {
                 return Text(LinkFailureText::AdviceNoAccess, language).arg(f.target);
             return Text(LinkFailureText::AdviceGroup, language).arg(f.target, f.group);
         case Reason::Busy: {
+            if (f.lockHoldsNoPid)
+                return Text(LinkFailureText::AdviceEmptyLock, language).arg(f.lockFile, f.target);
             QString advice = Text(LinkFailureText::AdviceBusy, language).arg(f.target);
             if (!f.lockFile.isEmpty())
                 advice += u' ' + Text(LinkFailureText::AdviceLockFile, language).arg(f.lockFile);

@@ -31,6 +31,8 @@ enum class LinkFailureText {
     AdviceUnreachable, // %1 address:port
     AdviceTimedOut,    // %1 address:port
     AdapterMoved,      // %1 old port name, %2 new port name
+    BusyByEmptyLock,   // %1 port
+    AdviceEmptyLock,   // %1 lock file, %2 port
 };
 
 QString Text(LinkFailureText id, int language);

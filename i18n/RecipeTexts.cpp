@@ -13,6 +13,10 @@ struct Row {
 
 constexpr Row kProblems[] = {
     {{u"cannot read %1", u"无法读取 %1", u"無法讀取 %1"}},
+    {{u"%1 is not a regular file (a folder, pipe or device)",
+      u"%1 不是一般档案 (而是文件夹、管道或装置)", u"%1 不是一般檔案 (而是資料夾、管道或裝置)"}},
+    {{u"%1 is %2 bytes, more than the %3 bytes a recipe may have",
+      u"%1 有 %2 字节，超过配方上限 %3 字节", u"%1 有 %2 位元組，超過配方上限 %3 位元組"}},
     {{u"JSON syntax error: %1", u"JSON 语法错误：%1", u"JSON 語法錯誤：%1"}},
     {{u"the recipe must be one JSON object", u"配方必须是一个 JSON 对象",
       u"配方必須是一個 JSON 物件"}},

@@ -11,6 +11,8 @@ namespace pb {
 // A mistake in a recipe file.
 enum class RecipeProblem {
     FileUnreadable,     // "%1": file name
+    FileNotRegular,     // "%1": file name (a folder, pipe or device)
+    FileTooLarge,       // "%1": file name, "%2": its bytes, "%3": the most a recipe may have
     Syntax,             // "%1": the JSON parser's words
     NotAnObject,        // the file is not one JSON object
     SchemaUnsupported,  // "%1": the number found

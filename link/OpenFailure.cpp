@@ -31,6 +31,7 @@ OpenFailure Held(const PortHolder& holder, const QString& portName, const QStrin
     failure.pid = holder.pid;
     failure.program = holder.program;
     failure.lockFile = holder.lockFile;
+    failure.lockHoldsNoPid = holder.lockHoldsNoPid;
     return failure;
 }
 
@@ -83,7 +84,10 @@ QString Describe(const OpenFailure& failure) {
     if (!failure.group.isEmpty()) facts << QStringLiteral("group %1").arg(failure.group);
     if (!failure.program.isEmpty()) facts << failure.program;
     if (failure.pid > 0) facts << QStringLiteral("PID %1").arg(failure.pid);
-    if (!failure.lockFile.isEmpty()) facts << failure.lockFile;
+    if (failure.lockHoldsNoPid)
+        facts << QStringLiteral("the lock file %1 holds no process id").arg(failure.lockFile);
+    else if (!failure.lockFile.isEmpty())
+        facts << failure.lockFile;
     if (!failure.detail.isEmpty()) facts << failure.detail;
     return ReasonName(failure.reason) + QStringLiteral(": ") + facts.join(QStringLiteral(", "));
 }

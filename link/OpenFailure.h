@@ -26,6 +26,7 @@ struct OpenFailure {
     QString program;   // Busy: the holder's name, when known
     QString lockFile;  // Busy: the lock file that says so
     QString detail;    // the system's own words, for the console and Other
+    bool lockHoldsNoPid = false;  // Busy: the lock file is empty or garbage
 
     explicit operator bool() const { return reason != Reason::None; }
 };

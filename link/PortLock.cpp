@@ -91,6 +91,12 @@ LockCheck CheckPortLocks(const QString& devicePath, const QStringList& lockDirs,
             const QString path = QDir(dir).filePath(name);
             QFile file(path);
             if (!file.exists()) continue;
+            // A FIFO or device in its place would hold the open or never end: not read,
+            // named like a lock that says nothing.
+            if (!QFileInfo(path).isFile()) {
+                if (!check.holder) check.holder = PortHolder{0, {}, path, true};
+                continue;
+            }
             if (!file.open(QIODevice::ReadOnly)) {
                 if (!check.holder) check.holder = PortHolder{0, {}, path};
                 continue;
@@ -105,7 +111,7 @@ LockCheck CheckPortLocks(const QString& devicePath, const QStringList& lockDirs,
             if (!check.holder) {
                 QString program = pid ? ProcessName(*pid) : QString();
                 if (program.isEmpty()) program = LockFileProgram(content);
-                check.holder = PortHolder{pid.value_or(0), program, path};
+                check.holder = PortHolder{pid.value_or(0), program, path, !pid};
             }
         }
     }

@@ -15,6 +15,9 @@ struct PortHolder {
     qint64 pid = 0;     // 0: the lock file does not say (unreadable or damaged)
     QString program;    // its name, when /proc or the lock file tells
     QString lockFile;   // the lock file that says so; empty when /proc told
+    // The lock file was read but holds no PID (empty or garbage): nothing says whose it
+    // is, so it is left alone and named for the user to remove.
+    bool lockHoldsNoPid = false;
 };
 
 // The lock folders present on this system, each once (/var/lock is often /run/lock).

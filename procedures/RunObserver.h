@@ -52,6 +52,10 @@ public:
     virtual ~RunObserver() = default;
     virtual void runStarted(const RunStart& start) = 0;
     virtual void runEnded(const RunReport& report) = 0;
+    // How far a long run has come (its detail so far: phase, blocks done, ...), now and
+    // then while it runs: a keeper writes it at once, so that a run killed before its end
+    // still says how far it came.
+    virtual void runProgressed(const QJsonObject& /*detail*/) {}
     // After a connect run that identified the controller (also in its detail, "controller").
     virtual void controllerIdentified(const ControllerIdentity& /*identity*/) {}
 };

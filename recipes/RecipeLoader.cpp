@@ -1,7 +1,6 @@
 #include "recipes/RecipeLoader.h"
 
 #include <QCryptographicHash>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,6 +9,7 @@
 #include <QSet>
 #include <cmath>
 
+#include "files/CheckedFile.h"
 #include "recipes/JsonLines.h"
 
 namespace pb {
@@ -381,13 +381,19 @@ RecipeLoad loadRecipe(const QByteArray& bytes) {
 }
 
 RecipeLoad loadRecipeFile(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
+    const CheckedFile file = ReadCheckedFile(path, kTextFileLimit);
+    if (!file.ok()) {
         RecipeLoad out;
-        out.mistakes.append({0, QString(), RecipeProblem::FileUnreadable, {path}});
+        if (file.problem == CheckedFile::Problem::NotAFile)
+            out.mistakes.append({0, QString(), RecipeProblem::FileNotRegular, {path}});
+        else if (file.problem == CheckedFile::Problem::TooLarge)
+            out.mistakes.append({0, QString(), RecipeProblem::FileTooLarge,
+                                 {path, QString::number(file.size), QString::number(file.limit)}});
+        else
+            out.mistakes.append({0, QString(), RecipeProblem::FileUnreadable, {path}});
         return out;
     }
-    RecipeLoad out = loadRecipe(f.readAll());
+    RecipeLoad out = loadRecipe(file.bytes);
     if (out.recipe) out.recipe->sourcePath = QFileInfo(path).absoluteFilePath();
     return out;
 }

@@ -127,6 +127,11 @@ bool RecordStore::linkRunToRecipe(qint64 runId, qint64 recipeRunId, int stepInde
     return enqueueRecipeRun(q, recipeRunId);
 }
 
+bool RecordStore::recordRecipeStep(qint64 recipeRunId, const RecipeStepRow& step) {
+    if (!open_ || recipeRunId <= 0) return false;
+    return writeRecipeSteps(recipeRunId, {step}, false);
+}
+
 bool RecordStore::endRecipeRun(qint64 recipeRunId, const RecipeRunEnd& end) {
     if (!open_ || recipeRunId <= 0) return false;
     QSqlDatabase db = database();

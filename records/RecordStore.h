@@ -110,6 +110,9 @@ public:
     // Recipe runs (records/RecipeRunStore.cpp): one unit test grouping its steps' runs.
     qint64 beginRecipeRun(const RecipeRunStart& start);
     bool linkRunToRecipe(qint64 runId, qint64 recipeRunId, int stepIndex);
+    // One step's verdict as soon as it is known (one statement), so that a recipe run
+    // killed later keeps the steps it had passed.
+    bool recordRecipeStep(qint64 recipeRunId, const RecipeStepRow& step);
     bool endRecipeRun(qint64 recipeRunId, const RecipeRunEnd& end);
     // Newest first; the whole filter applies: unit, serial (unit or scanned), station, times,
     // outcome (that of the verdict), procedure ("recipe", or none), and a selection

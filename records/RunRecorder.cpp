@@ -10,14 +10,20 @@ void RunRecorder::begin(const RunStart& start) {
     sinceTrafficKept_.start();
 }
 
+namespace {
+// Each write replaces the run's traffic so far: rarely enough that a long run does not
+// feel it.
+constexpr qint64 kTrafficEveryMs = 2000;
+}  // namespace
+
 void RunRecorder::frame(const TrafficFrame& frame) {
-    if (runId_ > 0) traffic_.add(frame);
+    if (runId_ <= 0) return;
+    traffic_.add(frame);
+    if (sinceTrafficKept_.elapsed() >= kTrafficEveryMs) keepTraffic();
 }
 
 void RunRecorder::progress(const QJsonObject& details) {
-    if (runId_ <= 0) return;
-    store_.updateRunDetails(runId_, details);
-    if (sinceTrafficKept_.elapsed() >= 2000) keepTraffic();
+    if (runId_ > 0) store_.updateRunDetails(runId_, details);
 }
 
 void RunRecorder::end(const RunEnd& end) {

@@ -1,8 +1,9 @@
 #pragma once
 // Records one run at a time as it goes: the glue between a test-run observer and traffic
 // source on one side and the store on the other. begin() writes the run, frame() collects
-// its traffic within the bound, progress() records details mid-run (and the traffic so
-// far, at most every two seconds), end() keeps the traffic and completes the run.
+// its traffic within the bound (written in batches, every two seconds at most, so that a
+// run killed mid-way keeps its frames but the last), progress() writes its details
+// mid-run in one statement, end() keeps the traffic and completes the run.
 // Never in the way: with the store off, every call does nothing.
 
 #include <QElapsedTimer>

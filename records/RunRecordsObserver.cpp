@@ -75,6 +75,7 @@ void RunRecordsObserver::runStarted(const pb::RunStart& start) {
     }
     runLink_ = run.linkText;
     runStartMs_ = start.startedMs;
+    runStartDetails_ = run.details;
     decoder_.reset();
     recorder_.begin(run);
 }
@@ -91,6 +92,13 @@ void RunRecordsObserver::takeTraffic(const pb::TrafficRecord& record) {
     frame.note = record.note;
     if (row.latencyMs >= 0 && frame.note.isEmpty()) frame.note = QStringLiteral("%1 ms").arg(row.latencyMs);
     recorder_.frame(frame);
+}
+
+void RunRecordsObserver::runProgressed(const QJsonObject& detail) {
+    QJsonObject kept = detail;
+    for (auto it = runStartDetails_.constBegin(); it != runStartDetails_.constEnd(); ++it)
+        kept.insert(it.key(), it.value());
+    recorder_.progress(kept);
 }
 
 void RunRecordsObserver::runEnded(const pb::RunReport& report) {

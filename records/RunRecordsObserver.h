@@ -33,6 +33,8 @@ public:
 
     void runStarted(const pb::RunStart& start) override;
     void runEnded(const pb::RunReport& report) override;
+    // Written at once, over the run's details so far (with what its start kept).
+    void runProgressed(const QJsonObject& detail) override;
     void controllerIdentified(const pb::ControllerIdentity& identity) override;
 
     // The run being recorded; 0 when none (or the records are off).
@@ -59,6 +61,7 @@ private:
     QString station_;
     QString runLink_;      // link text of the run being recorded
     qint64 runStartMs_ = 0;
+    QJsonObject runStartDetails_;  // what the run began with, kept through its progress
     QString lastEndedLink_;
     qint64 lastRunId_ = 0;
     QHash<QString, UnitIdentity> lastUnit_;  // by link text

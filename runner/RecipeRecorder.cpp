@@ -19,6 +19,21 @@ QList<records::RecipeStepRow> stepRows(const Recipe& recipe) {
     return rows;
 }
 
+// Step `index` with its verdict, attempts and what it measured, its texts in English
+// whatever the window's language: the records window shows them in its own.
+records::RecipeStepRow endedRow(const Recipe& recipe, int index, const StepResult& result,
+                                const StepMeasured& measured) {
+    records::RecipeStepRow row;
+    row.index = index;
+    row.kind = stepKindName(recipe.steps[index].kind);
+    row.label = labelOf(recipe.steps[index]);
+    row.verdict = StepVerdictCode(result.verdict);
+    if (result.verdict.reason != RecipeReason::NotRun) row.reasonText = result.verdict.text(0);
+    row.attempts = result.attempts;
+    row.measured = measured.text(0);
+    return row;
+}
+
 }  // namespace
 
 QString StepVerdictCode(const StepVerdict& verdict) {
@@ -54,6 +69,11 @@ void RecipeRecorder::runStarted(const RunStart& start) {
     if (runs_.currentRunId() > 0) stepRuns_[step_] << runs_.currentRunId();
 }
 
+void RecipeRecorder::stepEnded(const Recipe& recipe, int index, const StepResult& result,
+                               const StepMeasured& measured) {
+    store_.recordRecipeStep(recipeRunId_, endedRow(recipe, index, result, measured));
+}
+
 void RecipeRecorder::end(const Recipe& recipe, const UnitVerdict& verdict,
                          const QList<StepResult>& results, const QList<StepMeasured>& measured,
                          bool cancelled, const std::optional<ControllerIdentity>& identity,
@@ -67,15 +87,8 @@ void RecipeRecorder::end(const Recipe& recipe, const UnitVerdict& verdict,
     // Reasons in English whatever the window's language: the records window shows them in its own.
     if (verdict.failingStep >= 0) end.reasonText = verdict.reason.text(0);
     end.steps = stepRows(recipe);
-    for (int i = 0; i < end.steps.size() && i < results.size(); ++i) {
-        records::RecipeStepRow& row = end.steps[i];
-        row.verdict = StepVerdictCode(results[i].verdict);
-        if (results[i].verdict.reason != RecipeReason::NotRun)
-            row.reasonText = results[i].verdict.text(0);
-        row.attempts = results[i].attempts;
-        // In English whatever the window's language, as the records have always kept it.
-        row.measured = measured.value(i).text(0);
-    }
+    for (int i = 0; i < end.steps.size() && i < results.size(); ++i)
+        end.steps[i] = endedRow(recipe, i, results[i], measured.value(i));
     if (identity) end.identity = records::RunRecordsObserver::UnitOf(*identity);
     store_.endRecipeRun(recipeRunId_, end);
 }

@@ -22,6 +22,9 @@ public:
     void begin(const Recipe& recipe, const QString& scannedSerial, const LinkSettings& link,
                qint64 startMs);
     void setStep(int index) { step_ = index; }
+    // A step's verdict, kept as soon as the step has ended.
+    void stepEnded(const Recipe& recipe, int index, const StepResult& result,
+                   const StepMeasured& measured);
     // Completes the record, its texts in English (the records keep them language-free).
     void end(const Recipe& recipe, const UnitVerdict& verdict, const QList<StepResult>& results,
              const QList<StepMeasured>& measured, bool cancelled,

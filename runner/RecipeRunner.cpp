@@ -72,6 +72,7 @@ RecipeRunResult RecipeRunner::run(const RecipeUnit& unit) {
             }
             next = afterAttempt(step, result.verdict, result.attempts);
         }
+        if (recorder) recorder->stepEnded(recipe_, i, result, out.measured[i]);
         if (observer_) observer_->stepEnded(i, result, out.measured[i]);
         if (next == FlowAction::Stop) break;
     }

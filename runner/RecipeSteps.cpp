@@ -221,11 +221,10 @@ StepOutcome RecipeSteps::reply(const RecipeStep& step) {
 StepOutcome RecipeSteps::upgrade(const UpgradeStep& step) {
     if (auto failure = needController()) return *failure;
     const QString path = recipe_.firmwarePath(step);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {StepVerdict::fail(RecipeReason::FirmwareUnreadable, {path}), {}};
-    if (StepVerdict v = judgeFirmwareFile(step, file.readAll()); !v.passed) return {v, {}};
-    file.close();
+    // Checked first: a folder, pipe, device or oversized file is not read at all.
+    const CheckedFile file = ReadFirmwareFile(path);
+    if (!file.ok()) return {StepVerdict::fail(RecipeReason::FirmwareUnreadable, {path}), {}};
+    if (StepVerdict v = judgeFirmwareFile(step, file.bytes); !v.passed) return {v, {}};
 
     const QString before = view_.identified->versionText;
     if (!upgradeNeeded(step, before))

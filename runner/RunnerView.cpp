@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+#include "procedures/StoppedRun.h"
+
 namespace pb {
 
 void RunnerView::setStatus(const QString& text) {
@@ -64,7 +66,12 @@ void RunnerView::runEnded(const RunReport& report) {
     lastDetail = report.detail;
     lastOpenFailed = report.detail.contains(QStringLiteral("openError"));
     lastOpenDetail = report.detail.value(QStringLiteral("openDetail")).toString();
-    for (RunObserver* o : runObservers) o->runEnded(report);
+    const RunReport kept = AsAsked(report, cancelled_.load());
+    for (RunObserver* o : runObservers) o->runEnded(kept);
+}
+
+void RunnerView::runProgressed(const QJsonObject& detail) {
+    for (RunObserver* o : runObservers) o->runProgressed(detail);
 }
 
 void RunnerView::controllerIdentified(const ControllerIdentity& identity) {

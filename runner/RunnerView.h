@@ -80,10 +80,12 @@ public:
     void setProgramPosition(int position) override;
     void setVerifyMaximum(int maximum) override;
     void setVerifyPosition(int position) override;
+    bool stopRequested() const override { return cancelled_.load(); }
 
     // --- RunObserver ---
     void runStarted(const RunStart& start) override;
     void runEnded(const RunReport& report) override;
+    void runProgressed(const QJsonObject& detail) override;
     void controllerIdentified(const ControllerIdentity& identity) override;
 
     void progress(const QString& phase, int done, int total);

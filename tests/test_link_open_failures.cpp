@@ -137,6 +137,41 @@ TEST_P(HeldPort, IsReportedBusyAndTheLockStays) {
     EXPECT_TRUE(pb::OpenFailureAdvice(failure, 0).contains(lock));
 }
 
+// An empty or garbage lock names no one: the port stays refused (it may be a lock being
+// written), but the user is told which file to remove, and it is left as it was.
+TEST(LockWithoutPid, NamesTheLockFileAndSaysItHoldsNoPid) {
+    for (const QByteArray& content : {QByteArray(), QByteArray("garbage\n"), QByteArray("\0\0\0\0", 4)}) {
+        SCOPED_TRACE(content.toHex().toStdString());
+        pbtest::PtyPeer pty;
+        ASSERT_TRUE(pty.isOpen());
+        QTemporaryDir lockDir;
+        const QString lock = lockDir.filePath(pb::LockFileNames(pty.slavePath()).first());
+        WriteFile(lock, content, /*old=*/true);
+
+        pb::SerialTransport port(pty.slavePath(), QStringLiteral("19200,n,8,1"));
+        port.setLockDirs({lockDir.path()});
+        EXPECT_FALSE(port.open());
+        const pb::OpenFailure failure = port.openFailure();
+        EXPECT_EQ(failure.reason, Reason::Busy);
+        EXPECT_TRUE(failure.lockHoldsNoPid);
+        EXPECT_EQ(failure.lockFile, lock);
+        EXPECT_TRUE(pb::Describe(failure).contains(QStringLiteral("the lock file %1 holds no process id").arg(lock)))
+            << pb::Describe(failure).toStdString();
+        ExpectNamedInEachLanguage(failure, {lock, pty.slavePath(), QStringLiteral("PID")});
+        EXPECT_TRUE(QFile::exists(lock));
+        EXPECT_EQ(ReadFile(lock), content) << "the lock is the user's to remove";
+    }
+    // A FIFO in the lock's place is not opened (that would wait for a writer for ever).
+    pbtest::PtyPeer pty;
+    QTemporaryDir lockDir;
+    const QString fifo = lockDir.filePath(pb::LockFileNames(pty.slavePath()).first());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const pb::LockCheck check = pb::CheckPortLocks(pty.slavePath(), {lockDir.path()}, true);
+    ASSERT_TRUE(check.holder);
+    EXPECT_TRUE(check.holder->lockHoldsNoPid);
+    EXPECT_EQ(check.holder->lockFile, fifo);
+}
+
 TEST(HeldPortByLink, IsBusyUnderTheNameOfTheDeviceItPointsTo) {
     // Opened as /dev/serial/by-id/... would be: through a link, locked by others by device.
     pbtest::PtyPeer pty;
