@@ -6,6 +6,7 @@
 #include "cli/ExitCode.h"
 #include "cli/HeadlessRun.h"
 #include "cli/RecordsCommand.h"
+#include "cli/UnitsFile.h"
 #include "files/CheckedFile.h"
 #include "i18n/FileCheckTexts.h"
 #include "records/ServerAddress.h"
@@ -35,23 +36,6 @@ ParsedCli usage(const QString& why) {
     r.exitCode = kExitUsage;
     r.output = QStringLiteral("panelbench-cli: %1\nTry 'panelbench-cli --help'.\n").arg(why);
     return r;
-}
-
-bool validId(const QString& id) {
-    return QRegularExpression(QStringLiteral("^[0-9]{3,4}$")).match(id).hasMatch();
-}
-
-// "host:port" with a port number; false for anything else.
-bool parseTcp(const QString& text, UnitLink& u) {
-    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
-    if (colon <= 0) return false;
-    bool ok = false;
-    const int port = text.mid(colon + 1).toInt(&ok);
-    if (!ok || port < 1 || port > 65535) return false;
-    u.kind = UnitLink::Kind::Tcp;
-    u.host = text.left(colon);
-    u.tcpPort = QString::number(port);
-    return true;
 }
 
 // The options of `records`: where the store is, which runs, and the export.
@@ -161,31 +145,6 @@ QString HelpText() {
         "version or serial; 5 a command, DI/DO pattern, record count, reply or restart;\n"
         "6 firmware file's hash, model or size; 7 programming, verify or the version after it.\n"
         "With many units the exit code is the worst of them.\n");
-}
-
-bool ParseUnitsFile(const QString& text, const QString& speed, QList<UnitLink>& units,
-                    QString& error) {
-    int lineNumber = 0;
-    for (QString line : text.split(QLatin1Char('\n'))) {
-        ++lineNumber;
-        line = line.section(QLatin1Char('#'), 0, 0).trimmed();
-        if (line.isEmpty()) continue;
-        const QStringList words = line.split(QRegularExpression(QStringLiteral("\\s+")));
-        if (words.size() > 2 || (words.size() == 2 && !validId(words[1]))) {
-            error = QStringLiteral("units file line %1: want 'PORT [ID]' or 'HOST:PORT [ID]', not '%2'")
-                        .arg(lineNumber).arg(line);
-            return false;
-        }
-        UnitLink u;
-        if (!parseTcp(words[0], u)) {
-            u.kind = UnitLink::Kind::Serial;
-            u.port = words[0];
-        }
-        u.speed = speed;
-        if (words.size() == 2) u.id = words[1];
-        units.append(u);
-    }
-    return true;
 }
 
 ParsedCli ParseCli(const QStringList& arguments) {
@@ -300,7 +259,7 @@ ParsedCli ParseCli(const QStringList& arguments) {
     // Shared options.
     if (isSet("id")) {
         job.id = val("id");
-        if (!validId(job.id)) return usage(QStringLiteral("--id wants three or four digits, not '%1'").arg(job.id));
+        if (!IsUnitId(job.id)) return usage(QStringLiteral("--id wants three or four digits, not '%1'").arg(job.id));
     }
     if (isSet("model-kind")) {
         const int kind = val("model-kind").toInt(&ok);
@@ -328,7 +287,7 @@ ParsedCli ParseCli(const QStringList& arguments) {
     }
     for (const QString& address : p.values(QStringLiteral("tcp"))) {
         UnitLink u;
-        if (!parseTcp(address, u)) return usage(QStringLiteral("--tcp wants HOST:PORT, not '%1'").arg(address));
+        if (!ParseTcpLink(address, u)) return usage(QStringLiteral("--tcp wants HOST:PORT, not '%1'").arg(address));
         o.units.append(u);
     }
     if (isSet("units")) {

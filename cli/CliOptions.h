@@ -26,10 +26,6 @@ struct ParsedCli {
 
 ParsedCli ParseCli(const QStringList& arguments);
 
-// "host:port [ID]" or "PORT [ID]" per line; '#' starts a comment.
-bool ParseUnitsFile(const QString& text, const QString& speed, QList<UnitLink>& units,
-                    QString& error);
-
 QString HelpText();
 
 }  // namespace cli

@@ -29,10 +29,15 @@ QString ServerAddress::option(const QString& key) const {
 QString ServerAddress::display() const {
     QString text = QStringLiteral("postgresql://");
     if (!user.isEmpty()) text += Encoded(user) + u'@';
-    text += host.contains(u':') && !host.startsWith(u'/') ? u'[' + host + u']' : Encoded(host);
+    // An IPv6 address in brackets as libpq writes it; any other host percent-encoded, so
+    // that the text reads back as this address.
+    static const QRegularExpression ipv6(QStringLiteral("^[0-9A-Fa-f:.]*:[0-9A-Fa-f:.]*$"));
+    text += ipv6.match(host).hasMatch() ? u'[' + host + u']' : Encoded(host);
     if (port > 0) text += u':' + QString::number(port);
     text += u'/' + Encoded(database);
-    if (!options.isEmpty()) text += u'?' + options.join(u'&');
+    QStringList encoded;
+    for (const QString& o : options) encoded << o.section(u'=', 0, 0) + u'=' + Encoded(o.section(u'=', 1));
+    if (!encoded.isEmpty()) text += u'?' + encoded.join(u'&');
     return text;
 }
 
@@ -58,13 +63,16 @@ std::optional<ServerAddress> ParseServerUrl(const QString& url, QString* why, Ur
     QString host = m.captured(2);
     if (host.startsWith(u'[')) host = host.mid(1, host.size() - 2);
     a.host = Decoded(host);
-    if (!m.captured(3).isEmpty()) {
+    // The port in its place or as the option "port=": a number libpq can dial.
+    const auto port = [&](const QString& text) {
         bool ok = false;
-        a.port = m.captured(3).toInt(&ok);
-        if (!ok || a.port < 1 || a.port > 65535)
-            return refuse(QStringLiteral("the port is 1 to 65535, not '%1'").arg(m.captured(3)),
-                          UrlProblem::BadPort, m.captured(3));
-    }
+        a.port = text.toInt(&ok);
+        return ok && a.port >= 1 && a.port <= 65535;
+    };
+    const auto badPort = [&](const QString& text) {
+        return refuse(QStringLiteral("the port is 1 to 65535, not '%1'").arg(text), UrlProblem::BadPort, text);
+    };
+    if (!m.captured(3).isEmpty() && !port(m.captured(3))) return badPort(m.captured(3));
     a.database = Decoded(m.captured(4));
     for (const QString& pair : m.captured(5).split(u'&', Qt::SkipEmptyParts)) {
         const QString key = Decoded(pair.section(u'=', 0, 0));
@@ -75,7 +83,9 @@ std::optional<ServerAddress> ParseServerUrl(const QString& url, QString* why, Ur
         if (key == QLatin1String("host")) a.host = value;
         else if (key == QLatin1String("user")) a.user = value;
         else if (key == QLatin1String("dbname")) a.database = value;
-        else if (key == QLatin1String("port")) a.port = value.toInt();
+        else if (key == QLatin1String("port")) {
+            if (!port(value)) return badPort(value);
+        }
         else if (!key.isEmpty()) {
             static const QRegularExpression word(QStringLiteral("^[a-z_]+$"));
             if (!word.match(key).hasMatch() || value.contains(u' ') || value.contains(u'\'') ||

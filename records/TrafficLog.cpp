@@ -1,6 +1,7 @@
 #include "records/TrafficLog.h"
 
 #include <QDataStream>
+#include <QtEndian>
 #include <QIODevice>
 
 namespace pb::records {
@@ -56,6 +57,12 @@ QByteArray EncodeTraffic(const KeptTraffic& traffic) {
 }
 
 std::optional<KeptTraffic> DecodeTraffic(const QByteArray& blob) {
+    // qUncompress allocates the size the first four bytes claim before it inflates: a
+    // damaged blob of a few bytes could ask for 4 GB. zlib never inflates more than
+    // 1032-fold, so a larger claim is damage.
+    if (blob.size() < 4) return std::nullopt;
+    const quint32 claimed = qFromBigEndian<quint32>(blob.constData());
+    if (claimed > quint64(blob.size() - 4) * 1032) return std::nullopt;
     const QByteArray raw = qUncompress(blob);
     QDataStream in(raw);
     in.setVersion(QDataStream::Qt_6_0);

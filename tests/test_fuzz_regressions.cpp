@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "records/ServerAddress.h"
+#include "records/TrafficLog.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -96,6 +98,63 @@ TEST(FuzzRegressions, QuotesAreCountedAsTheReaderSeesThem) {
         EXPECT_EQ(d.link.kind, pb::LinkKind::Com) << damaged.constData();
         EXPECT_EQ(d.firmwareFile, "KV320MX.KVF") << damaged.constData();
     }
+}
+
+// The port given as the option "port=" was taken as toInt() made it: a number out of
+// range went to libpq as it was, and text became 0, which dials the default port. It is
+// refused as a port in the URL's own place is.
+TEST(FuzzRegressions, APortGivenAsAnOptionIsCheckedLikeThePortOfTheUrl) {
+    using pb::records::ParseServerUrl;
+    using pb::records::UrlProblem;
+    for (const char* url : {"postgresql://db/records?port=99999", "postgresql://126.0.0.1/r?port=6?po&user=u",
+                            "postgresql://db/records?port=0", "postgresql://db/records?port=",
+                            "postgresql://db:5432/records?port=-1"}) {
+        UrlProblem problem = UrlProblem::None;
+        QString part;
+        EXPECT_FALSE(ParseServerUrl(QString::fromLatin1(url), nullptr, &problem, &part)) << url;
+        EXPECT_EQ(problem, UrlProblem::BadPort) << url;
+        EXPECT_TRUE(QString::fromLatin1(url).contains(part)) << url;
+    }
+    const auto a = ParseServerUrl(QStringLiteral("postgresql://db:5432/records?port=6543"));
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->port, 6543);
+}
+
+// A run's stored traffic is compressed behind the size it inflates to. The decoder took
+// that size on trust, so a damaged blob of eight bytes asked for 4 GB. A size zlib cannot
+// reach from the bytes there is damage, and what it can reach still decodes.
+TEST(FuzzRegressions, AStoredTrafficBlobClaimingMoreThanItsBytesCanHoldIsDamaged) {
+    using namespace pb::records;
+    EXPECT_FALSE(DecodeTraffic(QByteArray::fromHex("ffffffff616263")));
+    EXPECT_FALSE(DecodeTraffic(QByteArray::fromHex("50425431")));
+    EXPECT_FALSE(DecodeTraffic(QByteArray("\x00\x00")));
+    KeptTraffic kept;
+    kept.dropped = 3;
+    for (int i = 0; i < 2000; ++i)  // compresses far: the claim is many times the blob
+        kept.frames.append({1765000000000 + i, Direction::Received, QByteArray(64, 'A'), QStringLiteral("good"), {}});
+    const QByteArray blob = EncodeTraffic(kept);
+    const std::optional<KeptTraffic> back = DecodeTraffic(blob);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->frames.size(), 2000);
+    EXPECT_EQ(back->dropped, 3);
+}
+
+// The address as shown (status line, logs) put a host given as "host=" in brackets when
+// it held a ':', and option values as they were decoded: a '/', '?', '&' or '%' in them
+// made a text that reads as another address or none.
+TEST(FuzzRegressions, TheAddressAsShownReadsBackAsTheSameAddress) {
+    using pb::records::ParseServerUrl;
+    for (const char* url : {"postgresql://db/r?host=%3Ftmp%2Fa:b", "postgresql://db/r?sslmode=a%26b%3Dc%25",
+                            "postgresql://u@[::1]:5433/r", "postgresql://u@%2Frun%2Fpostgresql/r?connect_timeout=3"}) {
+        const auto a = ParseServerUrl(QString::fromLatin1(url));
+        ASSERT_TRUE(a) << url;
+        const auto back = ParseServerUrl(a->display());
+        ASSERT_TRUE(back) << url << " shown as " << a->display().toStdString();
+        EXPECT_EQ(back->host, a->host) << url;
+        EXPECT_EQ(back->port, a->port) << url;
+        EXPECT_EQ(back->options, a->options) << url;
+    }
+    EXPECT_EQ(ParseServerUrl(QStringLiteral("postgresql://u@[::1]:5433/r"))->display(), "postgresql://u@[::1]:5433/r");
 }
 
 }  // namespace

@@ -1,0 +1,126 @@
+// The records store meeting a file it did not write, or one a crash or a full disk left
+// damaged: the input is written as the records file and opened as a recording command
+// opens it, and what opens is read back whole. The traffic blobs of a run are read
+// through their decoder too, from the input as it is and compressed.
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "records/RecordStore.h"
+#include "records/TrafficLog.h"
+#include "tests/fuzz/FuzzCheck.h"
+
+namespace {
+
+using namespace pb::records;
+
+struct Scratch {
+    Scratch() {
+        // Qt finds its SQL drivers through an application object.
+        static int argc = 1;
+        static char name[] = "fuzz_records_import";
+        static char* argv[] = {name, nullptr};
+        if (!QCoreApplication::instance()) app = new QCoreApplication(argc, argv);
+        FUZZ_REQUIRE(dir.isValid());
+    }
+    QCoreApplication* app = nullptr;
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("records.sqlite"));
+};
+
+Scratch& scratch() {
+    static Scratch s;
+    return s;
+}
+
+bool SameFrames(const KeptTraffic& a, const KeptTraffic& b) {
+    if (a.dropped != b.dropped || a.droppedAfter != b.droppedAfter || a.frames.size() != b.frames.size())
+        return false;
+    for (qsizetype i = 0; i < a.frames.size(); ++i) {
+        const TrafficFrame& x = a.frames[i];
+        const TrafficFrame& y = b.frames[i];
+        if (x.ms != y.ms || x.direction != y.direction || x.bytes != y.bytes || x.verdict != y.verdict ||
+            x.note != y.note)
+            return false;
+    }
+    return true;
+}
+
+void CheckBlob(const QByteArray& blob) {
+    const std::optional<KeptTraffic> traffic = DecodeTraffic(blob);
+    if (!traffic) return;
+    for (const TrafficFrame& f : traffic->frames) FUZZ_REQUIRE(int(f.direction) >= 0 && int(f.direction) <= 2);
+    // What decodes, encoded again, decodes the same.
+    const std::optional<KeptTraffic> again = DecodeTraffic(EncodeTraffic(*traffic));
+    FUZZ_REQUIRE(again && SameFrames(*again, *traffic));
+}
+
+QByteArray Contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Everything a records window or `records list/show/export` reads.
+void ReadAll(RecordStore& store) {
+    const QList<UnitRow> units = store.units();
+    for (const UnitRow& u : units) store.unit(u.id);
+    const QList<RunRow> runs = store.runs(RunFilter{});
+    for (const RunRow& r : runs) {
+        store.run(r.id);
+        const KeptTraffic kept = store.traffic(r.id);
+        for (const TrafficFrame& f : kept.frames) FUZZ_REQUIRE(int(f.direction) >= 0 && int(f.direction) <= 2);
+        store.recipeRunOf(r.id);
+    }
+    for (const RecipeRunRow& rr : store.recipeRuns(RunFilter{})) store.recipeRun(rr.id);
+    store.pendingUploads();
+}
+
+void CheckStore(const QByteArray& bytes) {
+    Scratch& s = scratch();
+    // Nothing of the last input stays: a file moved aside, journals, a fresh store.
+    QDir folder(s.dir.path());
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden)) folder.remove(name);
+    {
+        QFile out(s.path);
+        FUZZ_REQUIRE(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+    }
+    RecordStore store;
+    const RecordsStatus status = store.openSqlite(s.path);
+    FUZZ_REQUIRE(status.path == s.path);
+    if (status.error == RecordsError::Damaged || status.error == RecordsError::Foreign) {
+        // Set aside, and a store of ours in its place. (A file the store wrote to before it
+        // found the damage, such as marking runs interrupted, is set aside as it then is.)
+        FUZZ_REQUIRE(!status.movedAsideTo.isEmpty() && QFile::exists(status.movedAsideTo));
+        if (!bytes.startsWith("SQLite format 3")) FUZZ_REQUIRE(Contents(status.movedAsideTo) == bytes);
+        FUZZ_REQUIRE(store.isOpen());
+        FUZZ_REQUIRE(store.units().isEmpty() && store.runs(RunFilter{}).isEmpty());
+    } else if (status.error == RecordsError::NewerSchema) {
+        // A newer program's store is left as it is.
+        FUZZ_REQUIRE(!store.isOpen() && status.movedAsideTo.isEmpty());
+    } else {
+        FUZZ_REQUIRE(status.movedAsideTo.isEmpty());
+        // A store of ours (or an empty file made one): whatever it holds reads without harm,
+        // and a failure on the way shuts the store rather than giving half rows.
+        if (store.isOpen()) ReadAll(store);
+    }
+    store.close();
+}
+
+}  // namespace
+
+// Input: a mode byte, then the bytes. Even modes: the bytes are the records file; odd
+// modes: a run's stored traffic, as it is and compressed.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    scratch();
+    if (size == 0) return 0;
+    const QByteArray bytes(reinterpret_cast<const char*>(data) + 1, qsizetype(size - 1));
+    if (data[0] & 1) {
+        CheckBlob(bytes);
+        CheckBlob(qCompress(bytes));
+    } else {
+        CheckStore(bytes);
+    }
+    return 0;
+}
