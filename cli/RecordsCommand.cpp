@@ -130,7 +130,7 @@ int list(RecordStore& store, const RecordsJob& job) {
     // Fields from the store as a terminal shows them (the widths those of what is shown).
     const auto shown = [](const QString& text) { return pb::TerminalText(text); };
     int unitWidth = 4;
-    for (const Line& l : lines) unitWidth = qMax(unitWidth, int((l.run ? unitText(*l.run) : unitText(*l.test)).size()));
+    for (const Line& l : lines) unitWidth = qMax(unitWidth, int(shown(l.run ? unitText(*l.run) : unitText(*l.test)).size()));
     out(QStringLiteral("%1  %2  %3  %4  %5  %6  %7\n")
             .arg(QStringLiteral("run"), 6)
             .arg(QStringLiteral("started"), -19)
@@ -146,14 +146,14 @@ int list(RecordStore& store, const RecordsJob& job) {
             QString line = QStringLiteral("%1  %2  %3  %4  %5  %6  %7%8")
                                .arg(recipeRunName(t->id), 6)
                                .arg(localTime(t->startMs), -19)
-                               .arg(unitText(*t), -unitWidth)
-                               .arg(QStringLiteral("recipe ") + t->recipeName, -18)
+                               .arg(shown(unitText(*t)), -unitWidth)
+                               .arg(QStringLiteral("recipe ") + shown(t->recipeName), -18)
                                .arg(pb::records::OutcomeCode(t->outcome()), -11)
                                .arg(durationText(*t), 8)
-                               .arg(t->operatorName)
-                               .arg(store.isServer() ? QStringLiteral("  ") + t->station : QString());
+                               .arg(shown(t->operatorName))
+                               .arg(store.isServer() ? QStringLiteral("  ") + shown(t->station) : QString());
             const QString failing = failingText(*t);
-            if (!failing.isEmpty()) line += QStringLiteral("  ") + failing;
+            if (!failing.isEmpty()) line += QStringLiteral("  ") + shown(failing);
             out(line + u'\n');
             continue;
         }
@@ -161,12 +161,12 @@ int list(RecordStore& store, const RecordsJob& job) {
         out(QStringLiteral("%1  %2  %3  %4  %5  %6  %7%8\n")
                 .arg(r.id, 6)
                 .arg(localTime(r.startMs), -19)
-                .arg(unitText(r), -unitWidth)
-                .arg(r.procedure, -18)
+                .arg(shown(unitText(r)), -unitWidth)
+                .arg(shown(r.procedure), -18)
                 .arg(outcomeText(r), -11)
                 .arg(durationText(r), 8)
-                .arg(r.operatorName)
-                .arg(store.isServer() ? QStringLiteral("  ") + r.station : QString()));
+                .arg(shown(r.operatorName))
+                .arg(store.isServer() ? QStringLiteral("  ") + shown(r.station) : QString()));
     }
     return kExitOk;
 }
@@ -183,23 +183,23 @@ int showRecipeRun(RecordStore& store, const RecordsJob& job) {
         return kExitOk;
     }
     QString text = QStringLiteral("recipe run %1\n").arg(recipeRunName(t->id));
-    text += QStringLiteral("unit       %1\n").arg(unitText(*t));
-    text += QStringLiteral("recipe     %1 (SHA-256 %2)\n").arg(t->recipeName, t->recipeHash);
-    text += QStringLiteral("scanned    %1\n").arg(t->scannedSerial);
+    text += QStringLiteral("unit       %1\n").arg(pb::TerminalText(unitText(*t)));
+    text += QStringLiteral("recipe     %1 (SHA-256 %2)\n").arg(pb::TerminalText(t->recipeName), t->recipeHash);
+    text += QStringLiteral("scanned    %1\n").arg(pb::TerminalText(t->scannedSerial));
     text += QStringLiteral("verdict    %1 (outcome %2)\n").arg(t->verdict, pb::records::OutcomeCode(t->outcome()));
     if (const QString failing = failingText(*t); !failing.isEmpty())
-        text += QStringLiteral("failed at  %1\n").arg(failing);
+        text += QStringLiteral("failed at  %1\n").arg(pb::TerminalText(failing));
     text += QStringLiteral("started    %1\n").arg(localTime(t->startMs));
     text += QStringLiteral("time       %1\n").arg(durationText(*t));
-    text += QStringLiteral("link       %1\n").arg(t->linkText);
-    text += QStringLiteral("station    %1\n").arg(t->station);
-    text += QStringLiteral("operator   %1\n").arg(t->operatorName);
+    text += QStringLiteral("link       %1\n").arg(pb::TerminalText(t->linkText));
+    text += QStringLiteral("station    %1\n").arg(pb::TerminalText(t->station));
+    text += QStringLiteral("operator   %1\n").arg(pb::TerminalText(t->operatorName));
     for (const pb::records::RecipeStepRow& s : t->steps) {
         QStringList runIds;
         for (qint64 id : s.runIds) runIds << QString::number(id);
-        text += QStringLiteral("  %1. %2  %3").arg(s.index + 1).arg(s.label, s.verdict);
-        if (!s.measured.isEmpty()) text += QStringLiteral("  ") + s.measured;
-        if (s.verdict == QLatin1String("fail")) text += QStringLiteral("  ") + s.reasonText;
+        text += QStringLiteral("  %1. %2  %3").arg(s.index + 1).arg(pb::TerminalText(s.label), s.verdict);
+        if (!s.measured.isEmpty()) text += QStringLiteral("  ") + pb::TerminalText(s.measured);
+        if (s.verdict == QLatin1String("fail")) text += QStringLiteral("  ") + pb::TerminalText(s.reasonText);
         if (!runIds.isEmpty()) text += QStringLiteral("  (run %1)").arg(runIds.join(QStringLiteral(", ")));
         text += u'\n';
     }
