@@ -465,6 +465,15 @@ private:
                                      : verdict;
         if (!view_.stoppedWhere.isEmpty())
             return view_.stoppedWhere + QStringLiteral("; ") + MayLackFirmware();
+        // An upgrade that stopped itself at the request, between blocks: where it was.
+        if (job_.command == QLatin1String("upgrade") && view_.programDone > 0) {
+            const QString where =
+                view_.verifyDone > 0
+                    ? QStringLiteral("verify stopped after block %1 of %2").arg(view_.verifyDone).arg(view_.verifyTotal)
+                    : QStringLiteral("programming stopped after block %1 of %2")
+                          .arg(view_.programDone).arg(view_.programTotal);
+            return where + QStringLiteral("; ") + MayLackFirmware();
+        }
         return verdict;
     }
 

@@ -1,5 +1,7 @@
 #include "cli/UnitRecords.h"
 
+#include <QMutex>
+
 #include "link/Link.h"
 #include "records/RecordStore.h"
 #include "records/RunRecordsObserver.h"
@@ -23,7 +25,13 @@ UnitRecords::UnitRecords(const CommandJob& job) {
     store_->setOutbox(!job.recordsUrl.isEmpty());
     const QString path =
         job.recordsPath.isEmpty() ? pb::records::RecordStore::DefaultPath() : job.recordsPath;
-    const pb::records::RecordsStatus status = store_->openSqlite(path);
+    // The units open the store one at a time: a file to be set aside is set aside once,
+    // by the first, and the others open the new one it made.
+    static QMutex opening;
+    const pb::records::RecordsStatus status = [&] {
+        const QMutexLocker lock(&opening);
+        return store_->openSqlite(path);
+    }();
     if (!store_->isOpen()) {
         warning_ = problemText(status) + QStringLiteral("; the run goes on without them");
         store_.reset();

@@ -218,13 +218,22 @@ StepOutcome RecipeSteps::reply(const RecipeStep& step) {
             text ? StepMeasured{RecipeMeasure::Reply, {*text}} : StepMeasured{RecipeMeasure::NoReply, {}}};
 }
 
+namespace {
+// The most of a firmware file read whole to check its pinned hash.
+constexpr qint64 kWholeFirmwareLimit = qint64(64) << 20;
+}  // namespace
+
 StepOutcome RecipeSteps::upgrade(const UpgradeStep& step) {
     if (auto failure = needController()) return *failure;
     const QString path = recipe_.firmwarePath(step);
     // Checked first: a folder, pipe, device or oversized file is not read at all.
     const CheckedFile file = ReadFirmwareFile(path);
     if (!file.ok()) return {StepVerdict::fail(RecipeReason::FirmwareUnreadable, {path}), {}};
-    if (StepVerdict v = judgeFirmwareFile(step, file.bytes); !v.passed) return {v, {}};
+    // The pinned hash is the whole file's: a file longer than the head any model reads is
+    // read whole for it, within a bound.
+    const CheckedFile whole = file.size > file.bytes.size() ? ReadCheckedFile(path, kWholeFirmwareLimit) : file;
+    if (!whole.ok()) return {StepVerdict::fail(RecipeReason::FirmwareUnreadable, {path}), {}};
+    if (StepVerdict v = judgeFirmwareFile(step, whole.bytes); !v.passed) return {v, {}};
 
     const QString before = view_.identified->versionText;
     if (!upgradeNeeded(step, before))

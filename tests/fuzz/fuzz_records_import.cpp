@@ -89,7 +89,8 @@ void CheckStore(const QByteArray& bytes) {
     RecordStore store;
     const RecordsStatus status = store.openSqlite(s.path);
     FUZZ_REQUIRE(status.path == s.path);
-    if (status.error == RecordsError::Damaged || status.error == RecordsError::Foreign) {
+    if (status.error == RecordsError::Damaged || status.error == RecordsError::Foreign ||
+        status.error == RecordsError::NotAStore) {
         // Set aside, and a store of ours in its place. (A file the store wrote to before it
         // found the damage, such as marking runs interrupted, is set aside as it then is.)
         FUZZ_REQUIRE(!status.movedAsideTo.isEmpty() && QFile::exists(status.movedAsideTo));
