@@ -153,7 +153,7 @@ Outcome DidoTestClick(ProcedureContext& ctx, DidoFindings* found, DidoEnding end
         const bool readSomething = seen.found.answeredReads > 0 || ending == DidoEnding::UserReadsLamps;
         if (!readSomething) {
             run.detail().insert(QStringLiteral("failure"), DidoUnansweredText(seen.found));
-            return RunOutcome::Error;
+            return run.fail({EndingCause::NoReply, {seen.found.readCommand}});
         }
         return RunOutcome::Ok;
     });
