@@ -10,6 +10,7 @@
 #include "records/RecordStore.h"
 #include "records/RecordsExport.h"
 #include "records/RunWarning.h"
+#include "records/ShownStatus.h"
 
 using pb::RecordText;
 using pb::records::RecordStore;
@@ -92,7 +93,9 @@ QVariant RecordsRunsModel::data(const QModelIndex& index, int role) const {
                 .arg(column(RecordStore::RunFailingStep).toInt() + 1)
                 .arg(pb::ShownStepLabel(label, label, language_), pb::ShownText(value.toString(), language_));
         }
-        return pb::ShownText(value.toString(), language_);
+        return pb::records::ShownRunStatus(
+            value.toString(), QJsonDocument::fromJson(column(RecordStore::RunDetails).toString().toUtf8()).object(),
+            language_);
     case RecordStore::RunOutcome: {
         // A run that ended well short of all it was given says so beside its outcome.
         const QJsonObject details =

@@ -22,6 +22,7 @@
 #include "i18n/RecordsTexts.h"
 #include "records/RecordsExport.h"
 #include "records/RecordsStatusText.h"
+#include "records/ShownStatus.h"
 
 using pb::RecordText;
 using pb::records::RecordStore;
@@ -399,7 +400,7 @@ void RecordsWindow::showRun(qint64 runId) {
           << t(RecordText::ColLink) + QStringLiteral(": ") + run->linkText
           << t(RecordText::ColOperator) + QStringLiteral(": ") + run->operatorName
           << t(RecordText::ColStation) + QStringLiteral(": ") + run->station
-          << t(RecordText::ColStatus) + QStringLiteral(": ") + pb::ShownText(run->statusText, language_) << QString()
+          << t(RecordText::ColStatus) + QStringLiteral(": ") + pb::records::ShownRunStatus(run->statusText, run->details, language_) << QString()
           << QString::fromUtf8(QJsonDocument(run->details).toJson(QJsonDocument::Indented));
     // A step of a recipe run: the unit test it belongs to comes first.
     if (const auto recipeRun = store_.recipeRun(store_.recipeRunOf(runId)))

@@ -14,6 +14,7 @@
 #include "i18n/RecordsTexts.h"
 #include "output/CsvCell.h"
 #include "records/RunWarning.h"
+#include "records/ShownStatus.h"
 
 namespace pb::records {
 namespace {
@@ -440,7 +441,7 @@ QString UnitReportHtml(RecordStore& store, qint64 unitId, int language) {
                 Cell(OutcomeName(run.outcome, language) + RunWarningText(run.details, language),
                      run.outcome == Outcome::Ok ? "ok" : "bad") +
                 Cell(DurationText(run)) + Cell(run.operatorName) + Cell(run.station) +
-                Cell(ShownText(run.statusText, language)) + QStringLiteral("</tr>\n");
+                Cell(ShownRunStatus(run.statusText, run.details, language)) + QStringLiteral("</tr>\n");
     }
     while (nextTest < unitTests.size()) testRow(unitTests[nextTest++]);
     html += QLatin1String("</table>\n");

@@ -12,6 +12,7 @@
 #include "i18n/FeedbackTexts.h"
 #include "i18n/LinkFailureTexts.h"
 #include "i18n/Messages.h"
+#include "records/ShownStatus.h"
 #include "i18n/RecipeTexts.h"
 #include "i18n/TrafficTexts.h"
 #include "i18n/RecordsTexts.h"
@@ -251,3 +252,22 @@ TEST(LanguageFont, ConversionOfTheTexts) {
 }
 
 }  // namespace
+
+// A run's stored ending, read back in another language: the spec's words and the reason
+// the details name both follow the window's language.
+TEST(RecordsShownStatus, TheReasonOfAStoredEndingIsShownInTheWindowsLanguage) {
+    const pb::EndingReason reason{pb::EndingCause::NoReply, {QStringLiteral("AA")}};
+    const QJsonObject details{{QStringLiteral("reason"), pb::ToJson(reason)}};
+    const int english = pb::LanguageIndex(pb::Language::English);
+    const QString stored = pb::EndingStatus(pb::MsgId::CommandError, reason, english);
+    for (const pb::Language language : pb::kLanguages) {
+        const int to = pb::LanguageIndex(language);
+        const QString shown = pb::records::ShownRunStatus(stored, details, to);
+        EXPECT_EQ(shown, pb::EndingStatus(pb::MsgId::CommandError, reason, to));
+        if (to != english) {
+            EXPECT_FALSE(shown.contains(QStringLiteral("no reply to"))) << qPrintable(shown);
+        }
+    }
+    // A status with no reason in its details is only translated phrase by phrase.
+    EXPECT_EQ(pb::records::ShownRunStatus(QStringLiteral("something else"), {}, 1), QStringLiteral("something else"));
+}
