@@ -65,7 +65,7 @@ constexpr Row kTexts[] = {
     {{u"Connect", u"连接设备", u"連接設備"}},
     {{u"Set date", u"设定日期", u"設定日期"}},
     {{u"Alarm", u"警报", u"警報"}},
-    {{u"Factory initial", u"出厂设定", u"出廠設定"}},
+    {{u"Factory initial", u"设定出厂值", u"設定出廠值"}},
     {{u"Reboot", u"重新启动", u"重新啟動"}},
     {{u"DI/DO test", u"DI/DO 测试", u"DI/DO 測試"}},
     {{u"Polling data", u"读取记录", u"讀取記錄"}},

@@ -253,8 +253,8 @@ TEST(LanguageFont, ConversionOfTheTexts) {
 
 }  // namespace
 
-// A run's stored ending, read back in another language: the spec's words and the reason
-// the details name both follow the window's language.
+// A run's stored ending, read back in another language: the message table's words and
+// the reason the details name both follow the window's language.
 TEST(RecordsShownStatus, TheReasonOfAStoredEndingIsShownInTheWindowsLanguage) {
     const pb::EndingReason reason{pb::EndingCause::NoReply, {QStringLiteral("AA")}};
     const QJsonObject details{{QStringLiteral("reason"), pb::ToJson(reason)}};
