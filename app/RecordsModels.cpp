@@ -7,6 +7,8 @@
 #include <QJsonObject>
 
 #include "i18n/RecordsTexts.h"
+#include "procedures/ProcedureNames.h"
+#include "recipes/StepNames.h"
 #include "records/RecordStore.h"
 #include "records/RecordsExport.h"
 #include "records/RunWarning.h"

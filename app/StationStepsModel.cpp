@@ -4,6 +4,7 @@
 #include <QColor>
 
 #include "i18n/StationTexts.h"
+#include "recipes/StepNames.h"
 
 namespace pb {
 

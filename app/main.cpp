@@ -7,11 +7,11 @@
 
 #include "app/Application.h"
 #include "app/QuitOnSignal.h"
-#include "app/RuntimeDir.h"
 #include "app/ScreenFit.h"
 #include "app/StationAlone.h"
 #include "app/TfrmModule.h"
 #include "app/WindowOptions.h"
+#include "files/RuntimeDir.h"
 #include "settings/Settings.h"
 
 // Start-up notes, off by default: QT_LOGGING_RULES="panelbench.app.debug=true".

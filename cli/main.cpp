@@ -10,13 +10,13 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/RuntimeDir.h"
 #include "cli/CliOptions.h"
 #include "cli/ExitCode.h"
 #include "cli/Output.h"
 #include "cli/Ports.h"
 #include "cli/RecordsCommand.h"
 #include "cli/UnitPool.h"
+#include "files/RuntimeDir.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/ModelCheck.h"
 #include "i18n/FileCheckTexts.h"

@@ -6,8 +6,8 @@
 #include <optional>
 
 #include "firmware/FirmwareImage.h"
+#include "i18n/EndingReason.h"
 #include "i18n/Messages.h"
-#include "procedures/EndingReason.h"
 #include "procedures/TestRunView.h"
 
 namespace pb {

@@ -5,8 +5,8 @@
 
 #include <QString>
 
+#include "i18n/EndingReason.h"
 #include "i18n/Messages.h"
-#include "procedures/EndingReason.h"
 
 namespace pb {
 

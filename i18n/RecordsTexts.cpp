@@ -5,9 +5,7 @@
 
 #include "i18n/Messages.h"
 #include "i18n/RecipeTexts.h"
-#include "i18n/StationTexts.h"
 #include "i18n/TrafficTexts.h"
-#include "procedures/TestId.h"
 
 namespace pb {
 namespace {
@@ -163,15 +161,6 @@ constexpr Row kTexts[] = {
 };
 static_assert(std::size(kTexts) == size_t(kRecordTextCount));
 
-// In TestId order.
-constexpr RecordText kProcedureTexts[] = {
-    RecordText::ProcConnect, RecordText::ProcSetDate,           RecordText::ProcAlarm,
-    RecordText::ProcFactory, RecordText::ProcReboot,            RecordText::ProcDido,
-    RecordText::ProcPolling, RecordText::ProcControllerCommand, RecordText::ProcModuleCommand,
-    RecordText::ProcFirmware, RecordText::ProcAwaitAnswer,
-};
-static_assert(std::size(kProcedureTexts) == size_t(TestId::AwaitAnswer) + 1);
-
 // One phrase of a table in every language, and how to find it in an English text: its
 // "%1".."%9" stand for values, kept as they are.
 struct Phrase {
@@ -253,14 +242,6 @@ QString ShownText(const QString& stored, int language) {
     return stored;
 }
 
-QString ShownStepLabel(const QString& kind, const QString& label, int language) {
-    const std::optional<StepKind> k = stepKindFromName(kind);
-    if (language <= 0 || label != kind || !k) return label;
-    RecipeStep step;
-    step.kind = *k;
-    return StepName(step, language);
-}
-
 QString FrameVerdictText(const QString& word, int language) {
     static const std::pair<const char*, TrafficText> words[] = {
         {"good", TrafficText::VerdictGood},   {"bad", TrafficText::VerdictBad},
@@ -274,20 +255,6 @@ QString FrameVerdictText(const QString& word, int language) {
 QString Text(RecordText id, int language) {
     const int lang = language >= 0 && language < kLanguageCount ? language : 0;
     return QString::fromUtf16(kTexts[size_t(id)].text[lang]);
-}
-
-const QStringList& KnownProcedureIds() {
-    static const QStringList ids = [] {
-        QStringList names;
-        for (size_t i = 0; i < std::size(kProcedureTexts); ++i) names << TestName(TestId(i));
-        return names;
-    }();
-    return ids;
-}
-
-QString ProcedureName(const QString& procedureId, int language) {
-    const qsizetype index = KnownProcedureIds().indexOf(procedureId);
-    return index < 0 ? procedureId : Text(kProcedureTexts[index], language);
 }
 
 QString RecipeVerdictName(const QString& code, int language) {

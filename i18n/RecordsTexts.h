@@ -149,11 +149,6 @@ inline constexpr int kRecordTextCount = int(RecordText::NotReadNoIdentifyBefore)
 
 QString Text(RecordText id, int language);
 
-// The name of a procedure id ("set-date", ...) in `language`; the id itself when unknown.
-QString ProcedureName(const QString& procedureId, int language);
-// The procedure ids the records know by name, in menu order: the test-run frame's
-// TestName of every test.
-const QStringList& KnownProcedureIds();
 // "PASS", "FAIL", "Not run", ... for a recipe run's or step's verdict code ("pass",
 // "fail", "not-run", "interrupted", "running"); the code itself when unknown.
 QString RecipeVerdictName(const QString& code, int language);
@@ -167,8 +162,6 @@ QString NotReadText(const QString& code, int language);
 // of the message and recipe tables in that language, the values it names kept; a text
 // not known stays as it is.
 QString ShownText(const QString& stored, int language);
-// A recipe step's label as kept (its kind's name when the recipe gave none) in `language`.
-QString ShownStepLabel(const QString& kind, const QString& label, int language);
 // A frame's verdict or failure word ("good", "no-reply", ...) in `language`.
 QString FrameVerdictText(const QString& word, int language);
 

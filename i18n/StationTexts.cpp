@@ -61,7 +61,7 @@ constexpr TextRow kKinds[] = {
     {{u"Command", u"指令", u"指令"}},
     {{u"Module command", u"模块指令", u"模組指令"}},
 };
-static_assert(std::size(kKinds) == size_t(StepKind::Module) + 1);
+static_assert(std::size(kKinds) == size_t(StepKindText::Module) + 1);
 
 }  // namespace
 
@@ -69,9 +69,8 @@ QString Text(StationText id, int language) {
     return RowText(kTexts[size_t(id)], language);
 }
 
-QString StepName(const RecipeStep& step, int language) {
-    if (!step.label.trimmed().isEmpty()) return step.label;
-    return RowText(kKinds[size_t(step.kind)], language);
+QString Text(StepKindText id, int language) {
+    return RowText(kKinds[size_t(id)], language);
 }
 
 }  // namespace pb

@@ -4,8 +4,6 @@
 
 #include <QString>
 
-#include "recipes/Recipe.h"
-
 namespace pb {
 
 enum class StationText {
@@ -46,8 +44,22 @@ enum class StationText {
     RecipeMistakes,  // "%1": file; the mistakes follow on their own lines
 };
 
+// The name of each kind of recipe step, in the order of recipes/Recipe.h's StepKind
+// (recipes/StepNames.h names a step by it).
+enum class StepKindText {
+    Identify,
+    SetDate,
+    Alarm,
+    FactoryInitial,
+    Reboot,
+    Dido,
+    Upgrade,
+    Poll,
+    Send,
+    Module,
+};
+
 QString Text(StationText id, int language);
-// A step's name on the station: the engineer's label, else its kind in this language.
-QString StepName(const RecipeStep& step, int language);
+QString Text(StepKindText id, int language);
 
 }  // namespace pb

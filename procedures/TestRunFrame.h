@@ -7,10 +7,10 @@
 #include <functional>
 #include <optional>
 
+#include "i18n/EndingReason.h"
 #include "i18n/Messages.h"
 #include "link/Clock.h"
 #include "link/Link.h"
-#include "procedures/EndingReason.h"
 #include "procedures/RunObserver.h"
 #include "procedures/TestRunView.h"
 

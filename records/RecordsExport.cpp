@@ -13,6 +13,8 @@
 
 #include "i18n/RecordsTexts.h"
 #include "output/CsvCell.h"
+#include "procedures/ProcedureNames.h"
+#include "recipes/StepNames.h"
 #include "records/RunWarning.h"
 #include "records/ShownStatus.h"
 

@@ -1,9 +1,9 @@
 #include "records/ShownStatus.h"
 
+#include "i18n/EndingReason.h"
 #include "i18n/EndingTexts.h"
 #include "i18n/Language.h"
 #include "i18n/RecordsTexts.h"
-#include "procedures/EndingReason.h"
 
 namespace pb::records {
 

@@ -17,6 +17,7 @@
 #include "i18n/TrafficTexts.h"
 #include "i18n/RecordsTexts.h"
 #include "i18n/StationTexts.h"
+#include "recipes/StepNames.h"
 #include "settings/Settings.h"
 
 namespace {

@@ -8,6 +8,7 @@
 
 #include "link/Frame.h"
 #include "i18n/RecordsTexts.h"
+#include "procedures/ProcedureNames.h"
 #include "records/RecordStore.h"
 #include "records/RecordsExport.h"
 #include "records/RunRecordsObserver.h"

@@ -5,6 +5,7 @@
 #include "app/StationStepsModel.h"
 #include "i18n/StationTexts.h"
 #include "recipes/ShiftCounts.h"
+#include "recipes/StepNames.h"
 
 using namespace pb;
 

@@ -3,6 +3,8 @@
 // window shows it after the ending's own text ("Command error! the line went away after
 // 11 cycles"), the command line puts the same words in its result, and a run's record
 // keeps the cause's name and its facts (i18n/EndingTexts.h words it in each language).
+// It lives beside its words, below procedures/ and recipes/: a recipe step's verdict and
+// a stored run carry it as well as the procedure that found it.
 
 #include <QJsonObject>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "procedures/EndingReason.h"
+#include "i18n/EndingReason.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "app/RuntimeDir.h"
+#include "files/RuntimeDir.h"
 
 #include <stdlib.h>
 

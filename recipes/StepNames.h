@@ -1,0 +1,16 @@
+#pragma once
+// What a recipe step is called where it is shown: the engineer's label, else its kind's
+// name in the language asked for (the words are i18n/StationTexts' StepKindText rows).
+
+#include <QString>
+
+#include "recipes/Recipe.h"
+
+namespace pb {
+
+// A step's name on the station: the engineer's label, else its kind in this language.
+QString StepName(const RecipeStep& step, int language);
+// A recipe step's label as kept (its kind's name when the recipe gave none) in `language`.
+QString ShownStepLabel(const QString& kind, const QString& label, int language);
+
+}  // namespace pb
