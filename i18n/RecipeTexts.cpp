@@ -7,11 +7,7 @@
 namespace pb {
 namespace {
 
-struct Row {
-    const char16_t* text[kLanguageCount];
-};
-
-constexpr Row kProblems[] = {
+constexpr TextRow kProblems[] = {
     {{u"cannot read %1", u"无法读取 %1", u"無法讀取 %1"}},
     {{u"%1 is not a regular file (a folder, pipe or device)",
       u"%1 不是一般档案 (而是文件夹、管道或装置)", u"%1 不是一般檔案 (而是資料夾、管道或裝置)"}},
@@ -46,7 +42,7 @@ constexpr Row kProblems[] = {
 };
 static_assert(std::size(kProblems) == size_t(RecipeProblem::MistakeLine) + 1);
 
-constexpr Row kReasons[] = {
+constexpr TextRow kReasons[] = {
     {{u"Passed", u"通过", u"通過"}},
     {{u"Version %1 is already in %2: no upgrade needed", u"版本 %1 已在 %2 内：无需升级",
       u"版本 %1 已在 %2 內：無需升級"}},
@@ -96,7 +92,7 @@ static_assert(std::size(kReasons) == size_t(RecipeReason::NotRun) + 1);
 constexpr TextRow kCommandFailedBecause = {
     {u"Command %1 failed: %2", u"命令 %1 失败：%2", u"命令 %1 失敗：%2"}};
 
-constexpr Row kMeasures[] = {
+constexpr TextRow kMeasures[] = {
     {{u"", u"", u""}},
     {{u"ID %1, model kind %2, %3, S/N %4", u"ID %1，型号类别 %2，%3，序列号 %4",
       u"ID %1，型號類別 %2，%3，序號 %4"}},
@@ -125,22 +121,18 @@ constexpr Row kMeasures[] = {
 };
 static_assert(std::size(kMeasures) == size_t(RecipeMeasure::Upgraded) + 1);
 
-int languageIndex(int language) {
-    return language >= 0 && language < kLanguageCount ? language : 0;
-}
-
 }  // namespace
 
 QString Text(RecipeProblem id, int language) {
-    return QString::fromUtf16(kProblems[size_t(id)].text[languageIndex(language)]);
+    return RowText(kProblems[size_t(id)], language);
 }
 
 QString Text(RecipeReason id, int language) {
-    return QString::fromUtf16(kReasons[size_t(id)].text[languageIndex(language)]);
+    return RowText(kReasons[size_t(id)], language);
 }
 
 QString Text(RecipeMeasure id, int language) {
-    return QString::fromUtf16(kMeasures[size_t(id)].text[languageIndex(language)]);
+    return RowText(kMeasures[size_t(id)], language);
 }
 
 QString Text(RecipeMeasure id, const QStringList& args, int language) {

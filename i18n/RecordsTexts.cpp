@@ -6,17 +6,14 @@
 #include "i18n/Messages.h"
 #include "i18n/RecipeTexts.h"
 #include "i18n/StationTexts.h"
+#include "i18n/TextRow.h"
 #include "i18n/TrafficTexts.h"
 #include "procedures/TestId.h"
 
 namespace pb {
 namespace {
 
-struct Row {
-    const char16_t* text[kLanguageCount];
-};
-
-constexpr Row kTexts[] = {
+constexpr TextRow kTexts[] = {
     {{u"Unit records", u"设备记录", u"設備記錄"}},
     {{u"Unit &records...", u"设备记录(&R)...", u"設備記錄(&R)..."}},
     {{u"&Operator...", u"操作员(&O)...", u"操作員(&O)..."}},
@@ -271,10 +268,7 @@ QString FrameVerdictText(const QString& word, int language) {
     return word;
 }
 
-QString Text(RecordText id, int language) {
-    const int lang = language >= 0 && language < kLanguageCount ? language : 0;
-    return QString::fromUtf16(kTexts[size_t(id)].text[lang]);
-}
+QString Text(RecordText id, int language) { return RowText(kTexts[size_t(id)], language); }
 
 const QStringList& KnownProcedureIds() {
     static const QStringList ids = [] {

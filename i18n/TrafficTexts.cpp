@@ -1,15 +1,11 @@
 #include "i18n/TrafficTexts.h"
 
-#include "i18n/Messages.h"
+#include "i18n/TextRow.h"
 
 namespace pb {
 namespace {
 
-struct Row {
-    const char16_t* text[kLanguageCount];
-};
-
-constexpr Row kTexts[] = {
+constexpr TextRow kTexts[] = {
     {{u"Traffic monitor", u"通讯监视", u"通訊監視"}},
     {{u"&Traffic monitor", u"通讯监视(&T)", u"通訊監視(&T)"}},
     {{u"Pause", u"暂停", u"暫停"}},
@@ -51,9 +47,6 @@ static_assert(std::size(kTexts) == size_t(TrafficText::LinkClosed) + 1);
 
 }  // namespace
 
-QString Text(TrafficText id, int language) {
-    const int lang = language >= 0 && language < kLanguageCount ? language : 0;
-    return QString::fromUtf16(kTexts[size_t(id)].text[lang]);
-}
+QString Text(TrafficText id, int language) { return RowText(kTexts[size_t(id)], language); }
 
 }  // namespace pb
