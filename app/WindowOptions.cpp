@@ -27,7 +27,7 @@ constexpr TextRow kTexts[] = {
     {{u"Bench test tool for the KV410 door access controller and its modules.\n"
       u"Opens the test window; the link (serial port or TCP) is chosen in it.\n"
       u"Settings: $XDG_CONFIG_HOME/NORDAX/PanelBench.conf unless --settings names a file.",
-      u"KV410 门禁控制器及其模块的测试工具。\n"
+      u"KV410 门禁控制器及其模组的测试工具。\n"
       u"开启测试窗口；连线（串口或 TCP）在窗口中选择。\n"
       u"设定：$XDG_CONFIG_HOME/NORDAX/PanelBench.conf，除非以 --settings 指定其他档案。",
       u"KV410 門禁控制器及其模組的測試工具。\n"
