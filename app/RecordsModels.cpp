@@ -7,6 +7,7 @@
 #include <QJsonObject>
 
 #include "i18n/RecordsTexts.h"
+#include "link/FrameText.h"
 #include "procedures/ProcedureNames.h"
 #include "recipes/StepNames.h"
 #include "records/RecordStore.h"
@@ -168,7 +169,7 @@ QVariant RecordsTrafficModel::data(const QModelIndex& index, int role) const {
                         : f.direction == pb::records::Direction::Received ? RecordText::DirectionReceived
                                                                           : RecordText::DirectionFailed,
                         language_);
-    case Bytes: return pb::records::FrameText(f.bytes);
+    case Bytes: return pb::FrameText(f.bytes);
     case Verdict: return pb::FrameVerdictText(f.verdict, language_);
     case Note: return f.note;
     default: return {};

@@ -5,6 +5,7 @@
 #include <QLocale>
 
 #include "Version.h"
+#include "i18n/TextRow.h"
 
 namespace pb {
 namespace {
@@ -22,32 +23,32 @@ enum Text {
     StationOption,
     NotARecipe,
 };
-constexpr const char16_t* kTexts[][3] = {
-    {u"Bench test tool for the KV410 door access controller and its modules.\n"
-     u"Opens the test window; the link (serial port or TCP) is chosen in it.\n"
-     u"Settings: $XDG_CONFIG_HOME/NORDAX/PanelBench.conf unless --settings names a file.",
-     u"KV410 门禁控制器及其模块的测试工具。\n"
-     u"开启测试窗口；连线（串口或 TCP）在窗口中选择。\n"
-     u"设定：$XDG_CONFIG_HOME/NORDAX/PanelBench.conf，除非以 --settings 指定其他档案。",
-     u"KV410 門禁控制器及其模組的測試工具。\n"
-     u"開啟測試視窗；連線（串列埠或 TCP）在視窗中選擇。\n"
-     u"設定：$XDG_CONFIG_HOME/NORDAX/PanelBench.conf，除非以 --settings 指定其他檔案。"},
-    {u"Show this help and exit.", u"显示此说明后结束。", u"顯示此說明後結束。"},
-    {u"Show the version and exit.", u"显示版本后结束。", u"顯示版本後結束。"},
-    {u"Keep the settings in FILE instead of the default file (created when first written).",
-     u"设定存于 FILE 而非预设档案（首次写入时建立）。",
-     u"設定存於 FILE 而非預設檔案（首次寫入時建立）。"},
-    {u"unexpected argument '%1'", u"多余的参数 '%1'", u"多餘的參數 '%1'"},
-    {u"--settings wants a file, not '%1'", u"--settings 需要档案，而非 '%1'",
-     u"--settings 需要檔案，而非 '%1'"},
-    {u"Try 'panelbench --help'.", u"请执行 'panelbench --help' 查看说明。",
-     u"請執行 'panelbench --help' 查看說明。"},
-    {u"Open the test station on the recipe in FILE instead of the test window: each "
-     u"scanned unit runs the recipe's steps and shows PASS or FAIL.",
-     u"以 FILE 中的配方开启测试站，而非测试窗口：每个扫描的产品执行配方的步骤并显示合格或不合格。",
-     u"以 FILE 中的配方開啟測試站，而非測試視窗：每個掃描的產品執行配方的步驟並顯示合格或不合格。"},
-    {u"--station wants a recipe file, not '%1'", u"--station 需要配方档案，而非 '%1'",
-     u"--station 需要配方檔案，而非 '%1'"},
+constexpr TextRow kTexts[] = {
+    {{u"Bench test tool for the KV410 door access controller and its modules.\n"
+      u"Opens the test window; the link (serial port or TCP) is chosen in it.\n"
+      u"Settings: $XDG_CONFIG_HOME/NORDAX/PanelBench.conf unless --settings names a file.",
+      u"KV410 门禁控制器及其模组的测试工具。\n"
+      u"开启测试窗口；连线（串口或 TCP）在窗口中选择。\n"
+      u"设定：$XDG_CONFIG_HOME/NORDAX/PanelBench.conf，除非以 --settings 指定其他档案。",
+      u"KV410 門禁控制器及其模組的測試工具。\n"
+      u"開啟測試視窗；連線（串列埠或 TCP）在視窗中選擇。\n"
+      u"設定：$XDG_CONFIG_HOME/NORDAX/PanelBench.conf，除非以 --settings 指定其他檔案。"}},
+    {{u"Show this help and exit.", u"显示此说明后结束。", u"顯示此說明後結束。"}},
+    {{u"Show the version and exit.", u"显示版本后结束。", u"顯示版本後結束。"}},
+    {{u"Keep the settings in FILE instead of the default file (created when first written).",
+      u"设定存于 FILE 而非预设档案（首次写入时建立）。",
+      u"設定存於 FILE 而非預設檔案（首次寫入時建立）。"}},
+    {{u"unexpected argument '%1'", u"多余的参数 '%1'", u"多餘的參數 '%1'"}},
+    {{u"--settings wants a file, not '%1'", u"--settings 需要档案，而非 '%1'",
+      u"--settings 需要檔案，而非 '%1'"}},
+    {{u"Try 'panelbench --help'.", u"请执行 'panelbench --help' 查看说明。",
+      u"請執行 'panelbench --help' 查看說明。"}},
+    {{u"Open the test station on the recipe in FILE instead of the test window: each "
+      u"scanned unit runs the recipe's steps and shows PASS or FAIL.",
+      u"以 FILE 中的配方开启测试站，而非测试窗口：每个扫描的产品执行配方的步骤并显示合格或不合格。",
+      u"以 FILE 中的配方開啟測試站，而非測試視窗：每個掃描的產品執行配方的步驟並顯示合格或不合格。"}},
+    {{u"--station wants a recipe file, not '%1'", u"--station 需要配方档案，而非 '%1'",
+      u"--station 需要配方檔案，而非 '%1'"}},
 };
 
 // 0 English, 1 Simplified Chinese, 2 Traditional Chinese.
@@ -61,7 +62,7 @@ int LocaleLanguage() {
 }
 
 QString Tr(Text text) {
-    return QString::fromUtf16(kTexts[text][LocaleLanguage()]);
+    return RowText(kTexts[text], LocaleLanguage());
 }
 
 ParsedWindowOptions UsageError(const QString& why) {

@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "cli/ExitCode.h"
+#include "link/FrameText.h"
 #include "output/TerminalText.h"
 
 namespace cli {
@@ -82,23 +83,6 @@ int FinishStandardOutput(int exitCode) {
                    .constData(),
                stderr);
     return WorstExit(exitCode, kExitCommandFailed);
-}
-
-QString VisibleBytes(const QByteArray& bytes) {
-    static const char* const names[] = {"NUL", "SOH", "STX", "ETX", "EOT"};
-    QString s;
-    for (char c : bytes) {
-        const quint8 b = quint8(c);
-        if (b < 5)
-            s += QStringLiteral("<%1>").arg(QLatin1String(names[b]));
-        else if (b == 0x0D)
-            s += QStringLiteral("<CR>");
-        else if (b < 0x20 || b > 0x7E)
-            s += QStringLiteral("<%1>").arg(b, 2, 16, QLatin1Char('0'));
-        else
-            s += QLatin1Char(c);
-    }
-    return s;
 }
 
 QString ProgressLine(const QString& what, int done, int total, const QString& unitName,
@@ -228,7 +212,7 @@ void Output::onEvent(const UnitEvent& e) {
             case UnitEvent::Kind::Frame:
                 o.insert(QStringLiteral("event"), QStringLiteral("frame"));
                 o.insert(QStringLiteral("dir"), e.direction);
-                o.insert(QStringLiteral("frame"), VisibleBytes(e.bytes));
+                o.insert(QStringLiteral("frame"), pb::FrameText(e.bytes));
                 o.insert(QStringLiteral("hex"), QString::fromLatin1(e.bytes.toHex()));
                 if (e.direction == QLatin1String("received"))
                     o.insert(QStringLiteral("checksumOk"), e.checksumOk);
@@ -288,7 +272,7 @@ void Output::onEvent(const UnitEvent& e) {
             const QString arrow = e.direction == QLatin1String("sent")       ? QStringLiteral("->")
                                   : e.direction == QLatin1String("received") ? QStringLiteral("<-")
                                                                              : QStringLiteral("!!");
-            QString text = prefix(e.unit) + arrow + QLatin1Char(' ') + VisibleBytes(e.bytes);
+            QString text = prefix(e.unit) + arrow + QLatin1Char(' ') + pb::FrameText(e.bytes);
             if (e.direction == QLatin1String("received") && !e.checksumOk) text += QStringLiteral(" [BAD CHECKSUM]");
             if (!e.text.isEmpty()) text += QStringLiteral(" (%1)").arg(e.text);
             line(text);

@@ -14,9 +14,6 @@
 
 namespace cli {
 
-// "<SOH>0000AC<STX>1A2B<CR>": a frame with its control bytes named.
-QString VisibleBytes(const QByteArray& bytes);
-
 // Standard output, checked: what the command line writes there goes through Emit, which
 // keeps the first failure with the system's reason. FinishStandardOutput flushes and
 // closes it and returns `exitCode`, or at least 5 (saying why on standard error) when

@@ -9,6 +9,7 @@
 
 #include "cli/ExitCode.h"
 #include "cli/Output.h"
+#include "link/FrameText.h"
 #include "output/TerminalText.h"
 #include "output/WholeFile.h"
 #include "records/RecordStore.h"
@@ -264,7 +265,7 @@ int show(RecordStore& store, const RecordsJob& job) {
         QString line =
             QStringLiteral("  %1 %2 %3")
                 .arg(QDateTime::fromMSecsSinceEpoch(f.ms).toString(QStringLiteral("HH:mm:ss.zzz")),
-                     arrow, pb::records::FrameText(f.bytes));
+                     arrow, pb::FrameText(f.bytes));
         if (!f.verdict.isEmpty()) line += QStringLiteral("  [%1]").arg(f.verdict);
         if (!f.note.isEmpty()) line += QStringLiteral("  (%1)").arg(f.note);
         lines << line;

@@ -11,14 +11,14 @@ constexpr TextRow kTexts[] = {
       u"%1 / %2 塊   %3%   已用 %4   剩餘 %5"}},
     {{u" %1 blocks left out", u" %1 块未写入", u" %1 塊未寫入"}},
     {{u"The file holds %1 blocks; this model takes %2, so the rest were not programmed.",
-      u"档案共有 %1 块，此机型只能写入 %2 块，其余未写入。",
-      u"檔案共有 %1 塊，此機型只能寫入 %2 塊，其餘未寫入。"}},
+      u"档案共有 %1 块，此机型只能写入 %2 块，其余未烧录。",
+      u"檔案共有 %1 塊，此機型只能寫入 %2 塊，其餘未燒錄。"}},
     {{u"not a firmware file", u"不是韧体档案", u"不是韌體檔案"}},
-    {{u" Upgrade again before use", u" 使用前请重新升级", u" 使用前請重新升級"}},
+    {{u" Upgrade again before use", u" 使用前请重新更新", u" 使用前請重新更新"}},
     {{u"Programming had begun: the unit may be left without working firmware and must be "
       u"upgraded again before it is used.",
-      u"烧录已开始：此装置可能已无可用的韧体，使用前必须重新升级。",
-      u"燒錄已開始：此裝置可能已無可用的韌體，使用前必須重新升級。"}},
+      u"烧录已开始：此装置可能已无可用的韧体，使用前必须重新更新。",
+      u"燒錄已開始：此裝置可能已無可用的韌體，使用前必須重新更新。"}},
 };
 static_assert(std::size(kTexts) == size_t(FeedbackText::FlashMayBeBrokenAdvice) + 1);
 

@@ -1,14 +1,12 @@
 #include "i18n/Messages.h"
 
+#include "i18n/TextRow.h"
+
 namespace pb {
 namespace {
 
-struct Row {
-    const char16_t* text[kLanguageCount];
-};
-
 // English texts are exact, blanks and accelerator marks included.
-constexpr Row kTable[kMessageCount] = {
+constexpr TextRow kTable[kMessageCount] = {
     {{u"KV410 Test Tools V0470", u"KV410测试工具程式 V0470", u"KV410測試工具程式 V0470"}},  // 0 Caption
     {{u"Open communication port error!", u"开启通讯阜错误!", u"開啟通訊阜錯誤!"}},  // 1 OpenPortError
     {{u"Start connect device", u"连线装置", u"連線裝置"}},  // 2 StartConnectDevice

@@ -5,16 +5,13 @@
 
 #include "i18n/Messages.h"
 #include "i18n/RecipeTexts.h"
+#include "i18n/TextRow.h"
 #include "i18n/TrafficTexts.h"
 
 namespace pb {
 namespace {
 
-struct Row {
-    const char16_t* text[kLanguageCount];
-};
-
-constexpr Row kTexts[] = {
+constexpr TextRow kTexts[] = {
     {{u"Unit records", u"设备记录", u"設備記錄"}},
     {{u"Unit &records...", u"设备记录(&R)...", u"設備記錄(&R)..."}},
     {{u"&Operator...", u"操作员(&O)...", u"操作員(&O)..."}},
@@ -34,7 +31,7 @@ constexpr Row kTexts[] = {
     {{u"Traffic", u"通讯", u"通訊"}},
     {{u"Serial number", u"序号", u"序號"}},
     {{u"Link", u"连接", u"連接"}},
-    {{u"Model", u"型号", u"型號"}},
+    {{u"Model", u"机型", u"機型"}},
     {{u"Version", u"版本", u"版本"}},
     {{u"Last seen", u"最后连接", u"最後連接"}},
     {{u"Started", u"开始时间", u"開始時間"}},
@@ -60,15 +57,15 @@ constexpr Row kTexts[] = {
     {{u"Failed", u"失败", u"失敗"}},
     {{u"... %1 frames not kept ...", u"... %1 帧未保存 ...", u"... %1 幀未儲存 ..."}},
     {{u"Unidentified (%1)", u"未识别 (%1)", u"未識別 (%1)"}},
-    {{u"Connect", u"连接设备", u"連接設備"}},
+    {{u"Connect", u"连线装置", u"連線裝置"}},
     {{u"Set date", u"设定日期", u"設定日期"}},
     {{u"Alarm", u"警报", u"警報"}},
     {{u"Factory initial", u"设定出厂值", u"設定出廠值"}},
-    {{u"Reboot", u"重新启动", u"重新啟動"}},
-    {{u"DI/DO test", u"DI/DO 测试", u"DI/DO 測試"}},
-    {{u"Polling data", u"读取记录", u"讀取記錄"}},
+    {{u"Reboot", u"重新开机", u"重新開機"}},
+    {{u"DI/DO test", u"接点测试", u"接點測試"}},
+    {{u"Polling data", u"读取资料", u"讀取資料"}},
     {{u"Controller command", u"控制器指令", u"控制器指令"}},
-    {{u"Module command", u"模块指令", u"模組指令"}},
+    {{u"Module command", u"模组指令", u"模組指令"}},
     {{u"Firmware upgrade", u"韧体更新", u"韌體更新"}},
     {{u"Export JSON...", u"导出 JSON...", u"匯出 JSON..."}},
     {{u"Export CSV...", u"导出 CSV...", u"匯出 CSV..."}},
@@ -82,7 +79,7 @@ constexpr Row kTexts[] = {
     {{u"Choose a unit for the report", u"请选择报告的设备", u"請選擇報告的設備"}},
     {{u"Test report of unit %1", u"设备 %1 测试报告", u"設備 %1 測試報告"}},
     {{u"Identity", u"设备资料", u"設備資料"}},
-    {{u"Device ID", u"设备编号", u"設備編號"}},
+    {{u"Device ID", u"装置编号", u"裝置編號"}},
     {{u"First seen", u"首次连接", u"首次連接"}},
     {{u"Test runs", u"测试记录", u"測試記錄"}},
     {{u"Firmware history", u"韧体更新记录", u"韌體更新記錄"}},
@@ -109,7 +106,7 @@ constexpr Row kTexts[] = {
     {{u"Verdict", u"判定", u"判定"}},
     {{u"Step", u"步骤", u"步驟"}},
     {{u"Measured", u"测量值", u"量測值"}},
-    {{u"Scanned serial", u"扫描的序列号", u"掃描的序號"}},
+    {{u"Scanned serial", u"扫描的序号", u"掃描的序號"}},
     {{u"PASS", u"合格", u"合格"}},
     {{u"FAIL", u"不合格", u"不合格"}},
     {{u"Not run", u"未执行", u"未執行"}},
@@ -155,9 +152,9 @@ constexpr Row kTexts[] = {
     {{u"step %1 %2: %3", u"第 %1 步 %2: %3", u"第 %1 步 %2: %3"}},
     {{u"not read: %1", u"未读取: %1", u"未讀取: %1"}},
     {{u"the upgrade did not finish", u"更新未完成", u"更新未完成"}},
-    {{u"no connect after the upgrade", u"更新后没有连接设备", u"更新後沒有連接設備"}},
-    {{u"the connect after the upgrade failed", u"更新后连接设备失败", u"更新後連接設備失敗"}},
-    {{u"no connect before the upgrade", u"更新前没有连接设备", u"更新前沒有連接設備"}},
+    {{u"no connect after the upgrade", u"更新后没有连线装置", u"更新後沒有連線裝置"}},
+    {{u"the connect after the upgrade failed", u"更新后连线装置失败", u"更新後連線裝置失敗"}},
+    {{u"no connect before the upgrade", u"更新前没有连线装置", u"更新前沒有連線裝置"}},
 };
 static_assert(std::size(kTexts) == size_t(kRecordTextCount));
 
@@ -252,10 +249,7 @@ QString FrameVerdictText(const QString& word, int language) {
     return word;
 }
 
-QString Text(RecordText id, int language) {
-    const int lang = language >= 0 && language < kLanguageCount ? language : 0;
-    return QString::fromUtf16(kTexts[size_t(id)].text[lang]);
-}
+QString Text(RecordText id, int language) { return RowText(kTexts[size_t(id)], language); }
 
 QString RecipeVerdictName(const QString& code, int language) {
     static const std::pair<const char*, RecordText> names[] = {

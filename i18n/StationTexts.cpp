@@ -15,8 +15,8 @@ constexpr TextRow kTexts[] = {
     {{u"Link:", u"连接:", u"連線:"}},
     {{u"serial %1, %2", u"串口 %1, %2", u"串列埠 %1, %2"}},
     {{u"TCP %1:%2", u"TCP %1:%2", u"TCP %1:%2"}},
-    {{u"&Serial number:", u"序列号(&S):", u"序號(&S):"}},
-    {{u"Scan the serial number of the unit on the fixture.", u"请扫描治具上产品的序列号。",
+    {{u"&Serial number:", u"序号(&S):", u"序號(&S):"}},
+    {{u"Scan the serial number of the unit on the fixture.", u"请扫描治具上产品的序号。",
       u"請掃描治具上產品的序號。"}},
     {{u"Testing %1. Scans are ignored until the verdict.", u"正在测试 %1。判定前的扫描将被忽略。",
       u"正在測試 %1。判定前的掃描將被忽略。"}},
@@ -51,15 +51,15 @@ static_assert(std::size(kTexts) == size_t(StationText::RecipeMistakes) + 1);
 
 constexpr TextRow kKinds[] = {
     {{u"Identify", u"识别", u"識別"}},
-    {{u"Set date", u"设置日期", u"設定日期"}},
+    {{u"Set date", u"设定日期", u"設定日期"}},
     {{u"Alarm", u"警报", u"警報"}},
-    {{u"Factory initial", u"出厂初始化", u"出廠初始化"}},
-    {{u"Reboot", u"重启", u"重新啟動"}},
-    {{u"DI/DO", u"DI/DO", u"DI/DO"}},
-    {{u"Firmware upgrade", u"固件升级", u"韌體升級"}},
+    {{u"Factory initial", u"设定出厂值", u"設定出廠值"}},
+    {{u"Reboot", u"重新开机", u"重新開機"}},
+    {{u"DI/DO", u"接点测试", u"接點測試"}},
+    {{u"Firmware upgrade", u"韧体更新", u"韌體更新"}},
     {{u"Poll records", u"读取记录", u"讀取記錄"}},
     {{u"Command", u"指令", u"指令"}},
-    {{u"Module command", u"模块指令", u"模組指令"}},
+    {{u"Module command", u"模组指令", u"模組指令"}},
 };
 static_assert(std::size(kKinds) == size_t(StepKindText::Module) + 1);
 

@@ -3,7 +3,7 @@
 
 #include <QString>
 
-#include "i18n/Messages.h"
+#include "i18n/Language.h"
 
 namespace pb {
 

@@ -1,15 +1,11 @@
 #include "i18n/TrafficTexts.h"
 
-#include "i18n/Messages.h"
+#include "i18n/TextRow.h"
 
 namespace pb {
 namespace {
 
-struct Row {
-    const char16_t* text[kLanguageCount];
-};
-
-constexpr Row kTexts[] = {
+constexpr TextRow kTexts[] = {
     {{u"Traffic monitor", u"通讯监视", u"通訊監視"}},
     {{u"&Traffic monitor", u"通讯监视(&T)", u"通訊監視(&T)"}},
     {{u"Pause", u"暂停", u"暫停"}},
@@ -20,8 +16,8 @@ constexpr Row kTexts[] = {
     {{u"Copy", u"复制", u"複製"}},
     {{u"Save...", u"保存...", u"儲存..."}},
     {{u"Save traffic", u"保存通讯记录", u"儲存通訊記錄"}},
-    {{u"Text files (*.txt)", u"文本文件 (*.txt)", u"文字檔案 (*.txt)"}},
-    {{u"CSV files (*.csv)", u"CSV 文件 (*.csv)", u"CSV 檔案 (*.csv)"}},
+    {{u"Text files (*.txt)", u"文字档案 (*.txt)", u"文字檔案 (*.txt)"}},
+    {{u"CSV files (*.csv)", u"CSV 档案 (*.csv)", u"CSV 檔案 (*.csv)"}},
     {{u"\"%1\" not found", u"找不到 \"%1\"", u"找不到 \"%1\""}},
     {{u"Cannot save %1: %2", u"无法保存 %1: %2", u"無法儲存 %1: %2"}},
     {{u"%1 frames", u"%1 帧", u"%1 幀"}},
@@ -33,7 +29,7 @@ constexpr Row kTexts[] = {
     {{u"Bytes", u"字节", u"位元組"}},
     {{u"ID", u"机号", u"機號"}},
     {{u"Command", u"指令", u"指令"}},
-    {{u"Data", u"数据", u"資料"}},
+    {{u"Data", u"资料", u"資料"}},
     {{u"Checksum", u"校验", u"校驗"}},
     {{u"Reply ms", u"回复毫秒", u"回覆毫秒"}},
     {{u"Sent", u"发送", u"發送"}},
@@ -44,16 +40,13 @@ constexpr Row kTexts[] = {
     {{u"lowercase", u"小写", u"小寫"}},
     {{u"none", u"无", u"無"}},
     {{u"No reply within the time limit", u"时限内没有回复", u"時限內沒有回覆"}},
-    {{u"Device gone: %1", u"设备已断开: %1", u"設備已斷開: %1"}},
+    {{u"Device gone: %1", u"装置已断开: %1", u"裝置已斷開: %1"}},
     {{u"Link closed while waiting", u"等待时连接已关闭", u"等待時連線已關閉"}},
 };
 static_assert(std::size(kTexts) == size_t(TrafficText::LinkClosed) + 1);
 
 }  // namespace
 
-QString Text(TrafficText id, int language) {
-    const int lang = language >= 0 && language < kLanguageCount ? language : 0;
-    return QString::fromUtf16(kTexts[size_t(id)].text[lang]);
-}
+QString Text(TrafficText id, int language) { return RowText(kTexts[size_t(id)], language); }
 
 }  // namespace pb

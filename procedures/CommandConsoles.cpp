@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-#include "procedures/ReplyText.h"
+#include "link/FrameText.h"
 
 namespace pb {
 namespace {
@@ -35,7 +35,7 @@ Outcome runConsoleCommand(ProcedureContext& ctx, Console console, const QString&
         // non-ASCII text is refused by the link without sending anything.
         const Exchange x = ctx.link.SendCrcCommand(ctx.state.deviceId + suffix);
         if (!x) return run.fail(ReasonOf(x, commandLabel(suffix)));
-        const QString reply = RenderReply(x.reply.bytes());
+        const QString reply = FrameText(x.reply.bytes());
         showReply(reply);
         run.detail().insert(QStringLiteral("command"), ctx.state.deviceId + suffix);
         run.detail().insert(QStringLiteral("reply"), reply);

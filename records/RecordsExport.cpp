@@ -12,6 +12,7 @@
 #include <QTextDocument>
 
 #include "i18n/RecordsTexts.h"
+#include "link/FrameText.h"
 #include "output/CsvCell.h"
 #include "procedures/ProcedureNames.h"
 #include "recipes/StepNames.h"
@@ -234,22 +235,6 @@ QJsonArray TrafficJson(const KeptTraffic& traffic) {
                                   {"verdict", f.verdict},
                                   {"note", f.note}});
     return frames;
-}
-
-QString FrameText(const QByteArray& bytes) {
-    static const char* const names[] = {"NUL", "SOH", "STX", "ETX", "EOT"};
-    QString text;
-    text.reserve(bytes.size());
-    for (char ch : bytes) {
-        const auto c = quint8(ch);
-        if (c < 5) text += u'<' + QLatin1String(names[c]) + u'>';
-        else if (c == '\r') text += QLatin1String("<CR>");
-        else if (c == '\n') text += QLatin1String("<LF>");
-        else if (c < 0x20 || c >= 0x7f)
-            text += QStringLiteral("<x") + QString::number(c, 16).toUpper().rightJustified(2, u'0') + u'>';
-        else text += QLatin1Char(ch);
-    }
-    return text;
 }
 
 QByteArray ExportJson(RecordStore& store, const RunFilter& filter, bool withTraffic) {

@@ -40,8 +40,4 @@ QJsonObject RecipeRunJson(const RecipeRunRow& run);
 // step ("2. set-date  PASS  clock set to ..."); the step holding `runId` is marked.
 QStringList RecipeRunLines(const RecipeRunRow& run, qint64 runId, int language);
 
-// The bytes of a frame as the console shows them: printable ASCII as is, the rest named
-// (<SOH>, <STX>, <ETX>, <EOT>, <CR>, <LF>, <xNN>).
-QString FrameText(const QByteArray& bytes);
-
 }  // namespace pb::records

@@ -8,8 +8,8 @@ namespace {
 constexpr TextRow kBlocksLeftOut{{u" (warning: %1 blocks of the file left out)",
                                   u"（警告：档案有 %1 块未写入）", u"（警告：檔案有 %1 塊未寫入）"}};
 constexpr TextRow kNothingProgrammed{{u" (warning: nothing programmed, the file holds no image)",
-                                      u"（警告：档案没有映像，未写入任何内容）",
-                                      u"（警告：檔案沒有映像，未寫入任何內容）"}};
+                                      u"（警告：档案没有映像，未烧录任何内容）",
+                                      u"（警告：檔案沒有映像，未燒錄任何內容）"}};
 
 }  // namespace
 

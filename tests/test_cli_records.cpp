@@ -10,8 +10,13 @@
 #include <QSqlQuery>
 #include <sys/mount.h>
 
+#include "link/FrameText.h"
+#include "records/RecordStore.h"
+#include "records/RecordsExport.h"
 #include "tests/support/CliRig.h"
 #include "tests/support/QtPrinters.h"
+#include "traffic/TrafficExport.h"
+#include "traffic/TrafficLog.h"
 
 using namespace pbtest;
 
@@ -486,4 +491,74 @@ TEST(CliRecords, ASerialFilterIsLiteralNotAPattern) {
     const CliResult report = home.run({"records", "export", "--format", "html", "--serial", "_"});
     EXPECT_EQ(report.exitCode, 0) << report.err.constData();
     EXPECT_TRUE(report.out.contains("SN_00001"));
+}
+
+// One frame, one reading. A console command with the bytes the renderings once disagreed
+// on (a line feed, a control byte, DEL) reads the same in every place a frame is shown:
+// the reply box, --traffic as lines and as JSON, `records show` as lines and as JSON, the
+// records' JSON export, and the traffic monitor's text and CSV saves.
+TEST(CliRecords, OneFrameReadsTheSameInTrafficRecordsAndExports) {
+    RecordsHome home;
+    SimProcess sim({"--model", "v5"});  // the controller echoes a console's free text
+    ASSERT_TRUE(sim.serving());
+    const QString command = QStringLiteral("AB\n\x1f\x7f~");
+
+    const CliResult json = home.run(QStringList{"send", command, "--traffic", "--json"} + sim.link());
+    ASSERT_EQ(json.exitCode, 0) << json.err.constData();
+    // The command's own frames, sent then received, after those of the identify before it.
+    const QList<QJsonObject> frames = json.eventsOf(QStringLiteral("frame"));
+    ASSERT_GE(frames.size(), 2) << json.out.constData();
+    QStringList shown;
+    QList<QByteArray> bytes;
+    for (const QJsonObject& f : frames.mid(frames.size() - 2)) {
+        shown << f.value("frame").toString();
+        bytes << QByteArray::fromHex(f.value("hex").toString().toLatin1());
+    }
+    EXPECT_TRUE(shown[0].startsWith("<SOH>0000AB<LF><x1F><x7F>~<STX>")) << qPrintable(shown[0]);
+    EXPECT_TRUE(shown[1].startsWith("<ETX>0000AB<LF><x1F><x7F>~<EOT>")) << qPrintable(shown[1]);
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(shown[i], pb::FrameText(bytes[i]));
+    const QJsonObject result = json.eventsOf(QStringLiteral("result")).value(0);
+    EXPECT_EQ(result.value("detail").toObject().value("reply").toString(), shown[1]);  // the reply box
+
+    const CliResult lines = home.run(QStringList{"send", command, "--traffic"} + sim.link());
+    ASSERT_EQ(lines.exitCode, 0) << lines.err.constData();
+    EXPECT_TRUE(lines.out.contains(("-> " + shown[0] + "\n").toUtf8())) << lines.out.constData();
+    EXPECT_TRUE(lines.out.contains(("<- " + shown[1] + "\n").toUtf8())) << lines.out.constData();
+
+    const QString runId = QString::number(result.value("detail").toObject().value("runId").toInteger());
+    const CliResult showJson = home.run({"records", "show", runId, "--json"});
+    ASSERT_EQ(showJson.exitCode, 0) << showJson.err.constData();
+    QStringList kept;
+    for (const QJsonValue f : showJson.eventsOf("run").value(0).value("frames").toArray())
+        kept << f.toObject().value("text").toString();
+    EXPECT_EQ(kept.mid(kept.size() - 2), shown);
+    const CliResult show = home.run({"records", "show", runId});
+    ASSERT_EQ(show.exitCode, 0) << show.err.constData();
+    EXPECT_TRUE(show.out.contains((" -> " + shown[0] + "  [").toUtf8())) << show.out.constData();
+    EXPECT_TRUE(show.out.contains((" <- " + shown[1] + "  [").toUtf8())) << show.out.constData();
+
+    pb::records::RecordStore store;
+    ASSERT_TRUE(store.openSqlite(home.defaultStore(), pb::records::RecordStore::Access::ReadOnly).ok());
+    pb::records::RunFilter filter;
+    const QJsonObject exported = QJsonDocument::fromJson(pb::records::ExportJson(store, filter, true)).object();
+    bool found = false;
+    for (const QJsonValue run : exported.value("runs").toArray()) {
+        if (run.toObject().value("id").toInteger() != runId.toLongLong()) continue;
+        found = true;
+        QStringList texts;
+        for (const QJsonValue f : run.toObject().value("traffic").toArray()) texts << f.toObject().value("text").toString();
+        EXPECT_EQ(texts.mid(texts.size() - 2), shown);
+    }
+    EXPECT_TRUE(found) << runId.toStdString();
+
+    pb::TrafficLog monitor;
+    monitor.add({pb::TrafficRecord::Direction::Sent, bytes[0], 0, true, {}});
+    monitor.add({pb::TrafficRecord::Direction::Received, bytes[1], 20, true, {}});
+    monitor.flush();
+    const QString text = pb::TrafficAsText(monitor);
+    const QString csv = QString::fromUtf8(pb::TrafficAsCsv(monitor));
+    for (const QString& frame : shown) {
+        EXPECT_TRUE(text.contains(u'\t' + frame + u'\t')) << qPrintable(text);
+        EXPECT_TRUE(csv.contains(u',' + frame + u',')) << qPrintable(csv);
+    }
 }

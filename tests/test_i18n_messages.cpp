@@ -200,10 +200,10 @@ TEST(EndingReasons, TheStatusLineIsTheEndingsOwnTextThenTheReason) {
 TEST(EndingReasons, ARecipeVerdictWordsTheReasonInTheReadersLanguage) {
     const QStringList args = QStringList{"set-date"} + pb::ToArgs({pb::EndingCause::NoReply, {"AA"}});
     EXPECT_EQ(pb::Text(pb::RecipeReason::CommandFailed, args, 0), "Command set-date failed: no reply to AA");
-    EXPECT_EQ(pb::Text(pb::RecipeReason::CommandFailed, args, 2), QStringLiteral("命令 set-date 失敗：AA 沒有回應"));
+    EXPECT_EQ(pb::Text(pb::RecipeReason::CommandFailed, args, 2), QStringLiteral("指令 set-date 失敗：AA 沒有回應"));
     EXPECT_EQ(pb::Text(pb::RecipeReason::CommandFailed, {"set-date"}, 0), "Command set-date failed");
     const QStringList block = pb::ToArgs({pb::EndingCause::BlockNotProgrammed, {"3"}});
-    EXPECT_EQ(pb::Text(pb::RecipeReason::FlashFailed, block, 1), QStringLiteral("编程或校验失败：第 3 块烧录失败"));
+    EXPECT_EQ(pb::Text(pb::RecipeReason::FlashFailed, block, 1), QStringLiteral("烧录或检查失败：第 3 块烧录失败"));
     EXPECT_EQ(pb::Text(pb::RecipeReason::FirmwareRefused, {"model kind 7 has no loader"}, 0),
               "The firmware does not suit this controller: model kind 7 has no loader");
 }

@@ -2,21 +2,21 @@
 // bytes visible, and when the link settings are stored.
 #include <gtest/gtest.h>
 
+#include "link/FrameText.h"
 #include "procedures/CommandConsoles.h"
-#include "procedures/ReplyText.h"
 #include "tests/support/ProcedureHarness.h"
 
 using namespace pb;
 using namespace pbtest;
 
-TEST(ReplyText, ControlBytesByNameOthersInHex) {
-    EXPECT_EQ(RenderReply(QByteArray("\x03"
+TEST(FrameText, ControlBytesByNameOthersInHex) {
+    EXPECT_EQ(FrameText(QByteArray("\x03"
                                      "0000AB\x04"
                                      "1A2B\r")),
               "<ETX>0000AB<EOT>1A2B<CR>");
-    EXPECT_EQ(RenderReply(QByteArray("\x01\x02\n\x00\x1f\x7f\xff", 7)),
+    EXPECT_EQ(FrameText(QByteArray("\x01\x02\n\x00\x1f\x7f\xff", 7)),
               "<SOH><STX><LF><x00><x1F><x7F><xFF>");
-    EXPECT_EQ(RenderReply(QByteArray()), "");
+    EXPECT_EQ(FrameText(QByteArray()), "");
 }
 
 TEST(CommandConsoles, ControllerCommandShowsTheReplyAndStoresTheLink) {
@@ -28,7 +28,7 @@ TEST(CommandConsoles, ControllerCommandShowsTheReplyAndStoresTheLink) {
     EXPECT_EQ(ControllerCommand(h.ctx, " ab "), Outcome::Ok);
     EXPECT_EQ(h.texts(), QStringList({"0123 ab "}));  // no trimming, no case change
     EXPECT_EQ(h.clock.pauses(), QList<int>({100}));
-    EXPECT_EQ(h.view.controllerReply, RenderReply(reply));
+    EXPECT_EQ(h.view.controllerReply, FrameText(reply));
     EXPECT_TRUE(h.view.controllerReply.startsWith("<ETX>0123AB12<EOT>"));
     EXPECT_TRUE(h.view.controllerReply.endsWith("<CR>"));
     EXPECT_EQ(h.view.linkSettingsSaves, 1);
@@ -97,7 +97,7 @@ TEST(CommandConsoles, ModuleCommandAddressesTypeAndNumberAndStoresNothing) {
     EXPECT_EQ(ModuleCommand(h.ctx, 0, "1", "B"), Outcome::Ok);
     EXPECT_EQ(ModuleCommand(h.ctx, 2, "8", "xyz"), Outcome::Ok);
     EXPECT_EQ(h.texts(), QStringList({"0000DDA1B", "0000DDH8xyz"}));
-    EXPECT_EQ(h.view.moduleReply, RenderReply(reply));
+    EXPECT_EQ(h.view.moduleReply, FrameText(reply));
     EXPECT_EQ(h.view.controllerReply, "");
     EXPECT_EQ(h.view.linkSettingsSaves, 0);
 }

@@ -206,9 +206,14 @@ TEST_F(RecordsExport, PdfReportHasItsPages) {
     EXPECT_FALSE(WriteUnitReportPdf(store, unitId, 0, dir.filePath(QStringLiteral("no/such/folder.pdf"))).ok);
 }
 
-TEST(RecordsFrameText, NamesTheControlBytes) {
-    EXPECT_EQ(FrameText(QByteArray("\x01" "0001AS\x02" "A1\x03\x04\r\n\x7f\x00\xff", 17)),
-              "<SOH>0001AS<STX>A1<ETX><EOT><CR><LF><x7F><NUL><xFF>");
+// A kept frame reads as the traffic monitor and the consoles show it (link/FrameText.h).
+TEST(RecordsFrameText, KeptFramesReadAsTheConsoleShowsThem) {
+    const KeptTraffic kept{{{1, Direction::Received, QByteArray("\x01" "0001AS\x02" "A1\x03\x04\r\n\x7f\x00\xff", 17),
+                             QStringLiteral("none"), {}}},
+                           0,
+                           -1};
+    EXPECT_EQ(TrafficJson(kept)[0].toObject().value("text").toString(),
+              "<SOH>0001AS<STX>A1<ETX><EOT><CR><LF><x7F><x00><xFF>");
 }
 
 }  // namespace

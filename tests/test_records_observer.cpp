@@ -155,7 +155,7 @@ TEST(RecordsObserver, AVersionAnUpgradeDidNotReadSaysWhyInTheRecordAndTheReport)
     const qint64 unit = b.store.run(upgrade)->unitId;
     EXPECT_TRUE(pb::records::UnitReportHtml(b.store, unit, 0)
                     .contains(QStringLiteral("<td>not read: the connect after the upgrade failed</td>")));
-    EXPECT_TRUE(pb::records::UnitReportHtml(b.store, unit, 1).contains(QStringLiteral("<td>未读取: 更新后连接设备失败</td>")));
+    EXPECT_TRUE(pb::records::UnitReportHtml(b.store, unit, 1).contains(QStringLiteral("<td>未读取: 更新后连线装置失败</td>")));
     // Read at last: the version, and no reason left.
     b.run(TestId::Connect, RunOutcome::Ok, Net(), {}, Kv("SN-9", "KV410 V3.30"));
     EXPECT_EQ(b.store.run(upgrade)->details.value("versionAfter").toString(), "KV410 V3.30");

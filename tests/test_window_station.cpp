@@ -253,7 +253,7 @@ TEST(StationWindow, OpenedFromTheWindowFollowsItsLanguageAndFitsInEach) {
             // The last unit's readings are on show again, now in this language.
             const QString measured =
                 station.stepsModel()->index(0, StationStepsModel::ColumnMeasured).data().toString();
-            EXPECT_TRUE(measured.contains(language == 1 ? u"序列号" : u"序號")) << measured.toStdString();
+            EXPECT_TRUE(measured.contains(language == 1 ? u"序号" : u"序號")) << measured.toStdString();
             EXPECT_TRUE(measured.contains(u"SN004711")) << measured.toStdString();
         }
         EXPECT_EQ(u.mnuStation->text(), Text(StationText::MenuEntry, language));

@@ -44,7 +44,10 @@ QString TrafficAsText(const TrafficLog& log, const QList<int>& rows) {
 }
 
 QByteArray TrafficAsCsv(const TrafficLog& log, const QList<int>& rows) {
-    QByteArray out = "time,direction,bytes,id,mnemonic,data,checksum,reply_ms,note\r\n";
+    QByteArray out;
+    AppendCsvRow(out, {QStringLiteral("time"), QStringLiteral("direction"), QStringLiteral("bytes"),
+                       QStringLiteral("id"), QStringLiteral("mnemonic"), QStringLiteral("data"),
+                       QStringLiteral("checksum"), QStringLiteral("reply_ms"), QStringLiteral("note")});
     forRows(log, rows, [&](int r) {
         const TrafficRow& row = log.row(r);
         const bool failed = row.kind == FrameKind::Failure;

@@ -3,8 +3,8 @@
 #include <QTime>
 
 #include "link/Checksum.h"
+#include "link/FrameText.h"
 #include "link/ReplyBuffer.h"
-#include "procedures/ReplyText.h"
 
 namespace pb {
 namespace {
@@ -102,7 +102,7 @@ QString TrafficRow::timeText() const {
     return QTime::fromMSecsSinceStartOfDay(wallMs).toString(QStringLiteral("hh:mm:ss.zzz"));
 }
 
-QString TrafficRow::bytesText() const { return RenderReply(bytes); }
+QString TrafficRow::bytesText() const { return FrameText(bytes); }
 
 QString TrafficRow::failureDetail() const {
     const int colon = int(note.indexOf(QLatin1String(": ")));

@@ -1,4 +1,4 @@
-#include "procedures/ReplyText.h"
+#include "link/FrameText.h"
 
 namespace pb {
 namespace {
@@ -24,10 +24,10 @@ const char* nameOfControlByte(quint8 b) {
 
 }  // namespace
 
-QString RenderReply(const QByteArray& reply) {
+QString FrameText(const QByteArray& bytes) {
     QString text;
-    text.reserve(reply.size() + 16);
-    for (char c : reply) {
+    text.reserve(bytes.size() + 16);
+    for (char c : bytes) {
         const auto b = quint8(c);
         if (const char* name = nameOfControlByte(b))
             text += QLatin1Char('<') + QLatin1String(name) + QLatin1Char('>');
