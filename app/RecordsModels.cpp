@@ -10,13 +10,13 @@
 #include "link/FrameText.h"
 #include "procedures/ProcedureNames.h"
 #include "recipes/StepNames.h"
-#include "records/RecordStore.h"
+#include "records/RecordQueries.h"
 #include "records/RecordsExport.h"
 #include "records/RunWarning.h"
 #include "records/ShownStatus.h"
 
 using pb::RecordText;
-using pb::records::RecordStore;
+using pb::records::RecordQueries;
 
 QString RecordsTimeText(qint64 ms) {
     if (ms <= 0) return {};
@@ -41,7 +41,7 @@ void RecordsUnitsModel::setLanguage(int language) {
     language_ = language;
     const RecordText heads[] = {RecordText::ColSerial, RecordText::ColSerial, RecordText::ColLink,
                                 RecordText::ColModel, RecordText::ColVersion, RecordText::ColLastSeen};
-    for (int c = 0; c < RecordStore::UnitColumns; ++c)
+    for (int c = 0; c < RecordQueries::UnitColumns; ++c)
         setHeaderData(c, Qt::Horizontal, pb::Text(heads[c], language));
     if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
@@ -49,15 +49,15 @@ void RecordsUnitsModel::setLanguage(int language) {
 QVariant RecordsUnitsModel::data(const QModelIndex& index, int role) const {
     const QVariant value = QSqlQueryModel::data(index, role);
     if (role != Qt::DisplayRole) return value;
-    if (index.column() == RecordStore::UnitLastSeen) return RecordsTimeText(value.toLongLong());
-    if (index.column() == RecordStore::UnitSerial && value.toString().isEmpty())
+    if (index.column() == RecordQueries::UnitLastSeen) return RecordsTimeText(value.toLongLong());
+    if (index.column() == RecordQueries::UnitSerial && value.toString().isEmpty())
         return pb::Text(RecordText::Unidentified, language_)
-            .arg(QSqlQueryModel::data(this->index(index.row(), RecordStore::UnitLink)).toString());
+            .arg(QSqlQueryModel::data(this->index(index.row(), RecordQueries::UnitLink)).toString());
     return value;
 }
 
 qint64 RecordsUnitsModel::unitId(int row) const {
-    return QSqlQueryModel::data(index(row, RecordStore::UnitId)).toLongLong();
+    return QSqlQueryModel::data(index(row, RecordQueries::UnitId)).toLongLong();
 }
 
 void RecordsRunsModel::setLanguage(int language) {
@@ -67,13 +67,13 @@ void RecordsRunsModel::setLanguage(int language) {
                                 RecordText::ColOperator, RecordText::ColStation, RecordText::ColStatus,
                                 RecordText::ColUnit, RecordText::ColStatus, RecordText::ColUnit,
                                 RecordText::ColRecipe, RecordText::ColStep, RecordText::ColStep};
-    for (int c = 0; c < RecordStore::RunColumns; ++c)
+    for (int c = 0; c < RecordQueries::RunColumns; ++c)
         setHeaderData(c, Qt::Horizontal, pb::Text(heads[c], language));
     if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
 QVariant RecordsRunsModel::data(const QModelIndex& index, int role) const {
-    if (role == Qt::ForegroundRole && index.column() == RecordStore::RunOutcome) {
+    if (role == Qt::ForegroundRole && index.column() == RecordQueries::RunOutcome) {
         const QString code = QSqlQueryModel::data(index).toString();
         if (code == QLatin1String("ok")) return QBrush(QColor(0x1c, 0x6b, 0x2b));
         if (code != QLatin1String("running")) return QBrush(QColor(0xa1, 0x1d, 0x1d));
@@ -81,52 +81,76 @@ QVariant RecordsRunsModel::data(const QModelIndex& index, int role) const {
     }
     const QVariant value = QSqlQueryModel::data(index, role);
     if (role != Qt::DisplayRole) return value;
-    const auto column = [&](int c) { return QSqlQueryModel::data(this->index(index.row(), c)); };
+    const int row = index.row();
     switch (index.column()) {
-    case RecordStore::RunStartMs: return RecordsTimeText(value.toLongLong());
-    case RecordStore::RunProcedure:
-        if (isUnitTest(index.row()))
-            return pb::Text(RecordText::UnitTestOf, language_).arg(column(RecordStore::RunRecipe).toString());
+    case RecordQueries::RunStartMs: return RecordsTimeText(value.toLongLong());
+    case RecordQueries::RunProcedure:
+        if (isUnitTest(row)) return pb::Text(RecordText::UnitTestOf, language_).arg(recipeName(row));
         return pb::ProcedureName(value.toString(), language_);
-    case RecordStore::RunStatus:
+    case RecordQueries::RunStatus:
         // A unit test that failed: the step where, and why.
-        if (isUnitTest(index.row()) && !column(RecordStore::RunFailingStep).isNull()) {
-            const QString label = column(RecordStore::RunFailingLabel).toString();
+        if (isUnitTest(row) && failingStep(row) >= 0) {
+            const QString label = failingLabel(row);
             return pb::Text(RecordText::FailedAtStep, language_)
-                .arg(column(RecordStore::RunFailingStep).toInt() + 1)
+                .arg(failingStep(row) + 1)
                 .arg(pb::ShownStepLabel(label, label, language_), pb::ShownText(value.toString(), language_));
         }
-        return pb::records::ShownRunStatus(
-            value.toString(), QJsonDocument::fromJson(column(RecordStore::RunDetails).toString().toUtf8()).object(),
-            language_);
-    case RecordStore::RunOutcome: {
+        return pb::records::ShownRunStatus(value.toString(), details(row), language_);
+    case RecordQueries::RunOutcome: {
         // A run that ended well short of all it was given says so beside its outcome.
-        const QJsonObject details =
-            QJsonDocument::fromJson(column(RecordStore::RunDetails).toString().toUtf8()).object();
         return RecordsOutcomeText(value.toString(), language_) +
-               pb::records::RunWarningText(details, language_);
+               pb::records::RunWarningText(details(row), language_);
     }
-    case RecordStore::RunDurationMs:
+    case RecordQueries::RunDurationMs:
         return value.isNull() ? QString()
                               : QString::number(value.toDouble() / 1000.0, 'f', 1) + QStringLiteral(" s");
     default: return value;
     }
 }
 
+QVariant RecordsRunsModel::field(int row, int column) const {
+    return QSqlQueryModel::data(index(row, column));
+}
+
+QJsonObject RecordsRunsModel::details(int row) const {
+    return QJsonDocument::fromJson(field(row, RecordQueries::RunDetails).toString().toUtf8()).object();
+}
+
+QString RecordsRunsModel::recipeName(int row) const {
+    return field(row, RecordQueries::RunRecipe).toString();
+}
+
+int RecordsRunsModel::failingStep(int row) const {
+    const QVariant step = field(row, RecordQueries::RunFailingStep);
+    return step.isNull() ? -1 : step.toInt();
+}
+
+QString RecordsRunsModel::failingLabel(int row) const {
+    return field(row, RecordQueries::RunFailingLabel).toString();
+}
+
+bool RecordsUnitsModel::IsShown(int column) {
+    return column != RecordQueries::UnitId && column != RecordQueries::UnitLink;
+}
+
+bool RecordsRunsModel::IsShown(int column) {
+    return column != RecordQueries::RunId && column < RecordQueries::RunUnitId;
+}
+
 bool RecordsRunsModel::isUnitTest(int row) const {
-    return QSqlQueryModel::data(index(row, RecordStore::RunKind)).toInt() == 1;
+    return QSqlQueryModel::data(index(row, RecordQueries::RunKind)).toInt() == 1;
 }
 
 qint64 RecordsRunsModel::runId(int row) const {
-    return isUnitTest(row) ? 0 : QSqlQueryModel::data(index(row, RecordStore::RunId)).toLongLong();
+    return isUnitTest(row) ? 0 : QSqlQueryModel::data(index(row, RecordQueries::RunId)).toLongLong();
 }
 
 qint64 RecordsRunsModel::recipeRunId(int row) const {
-    return isUnitTest(row) ? QSqlQueryModel::data(index(row, RecordStore::RunId)).toLongLong() : 0;
+    return isUnitTest(row) ? QSqlQueryModel::data(index(row, RecordQueries::RunId)).toLongLong() : 0;
 }
 
 qint64 RecordsRunsModel::unitId(int row) const {
-    return QSqlQueryModel::data(index(row, RecordStore::RunUnitId)).toLongLong();
+    return QSqlQueryModel::data(index(row, RecordQueries::RunUnitId)).toLongLong();
 }
 
 void RecordsTrafficModel::setTraffic(const pb::records::KeptTraffic& traffic) {

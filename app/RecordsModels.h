@@ -4,6 +4,7 @@
 // window's language, and the frames of one run.
 
 #include <QAbstractTableModel>
+#include <QJsonObject>
 #include <QSqlQueryModel>
 
 #include "records/RecordTypes.h"
@@ -15,6 +16,8 @@ public:
     void setLanguage(int language);
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     qint64 unitId(int row) const;
+    // Whether the window shows this column (the ids and the link are for its own use).
+    static bool IsShown(int column);
 
 private:
     int language_ = 0;
@@ -30,9 +33,17 @@ public:
     qint64 runId(int row) const;
     qint64 recipeRunId(int row) const;
     qint64 unitId(int row) const;
+    // Whether the window shows this column (ids, details and a unit test's parts are read
+    // through the accessors below).
+    static bool IsShown(int column);
 
 private:
     bool isUnitTest(int row) const;
+    QVariant field(int row, int column) const;
+    QJsonObject details(int row) const;
+    QString recipeName(int row) const;
+    int failingStep(int row) const;  // -1: none
+    QString failingLabel(int row) const;
     int language_ = 0;
 };
 

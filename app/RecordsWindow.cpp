@@ -26,6 +26,7 @@
 #include "records/ShownStatus.h"
 
 using pb::RecordText;
+using pb::records::RecordQueries;
 using pb::records::RecordStore;
 
 namespace {
@@ -302,13 +303,12 @@ pb::records::RunFilter RecordsWindow::filter() const {
 
 void RecordsWindow::refresh() {
     const qint64 unit = unitId_;
-    unitsModel_->setQuery(store_.unitsQuery(serial_->text().trimmed()));
-    runsModel_->setQuery(store_.runsQuery(filter()));
+    unitsModel_->setQuery(store_.queries().unitsQuery(serial_->text().trimmed()));
+    runsModel_->setQuery(store_.queries().runsQuery(filter()));
     unitsModel_->setLanguage(language_);
     runsModel_->setLanguage(language_);
-    for (int c : {int(RecordStore::UnitId), int(RecordStore::UnitLink)}) unitsView_->hideColumn(c);
-    for (int c = RecordStore::RunUnitId; c < RecordStore::RunColumns; ++c) runsView_->hideColumn(c);
-    runsView_->hideColumn(RecordStore::RunId);
+    for (int c = 0; c < RecordQueries::UnitColumns; ++c) unitsView_->setColumnHidden(c, !RecordsUnitsModel::IsShown(c));
+    for (int c = 0; c < RecordQueries::RunColumns; ++c) runsView_->setColumnHidden(c, !RecordsRunsModel::IsShown(c));
     // Keep the chosen unit chosen (among the rows fetched so far).
     for (int row = 0; unit && row < unitsModel_->rowCount(); ++row)
         if (unitsModel_->unitId(row) == unit) unitsView_->selectRow(row);
@@ -325,25 +325,25 @@ void RecordsWindow::fitColumns() {
         const QString head = view->model()->headerData(column, Qt::Horizontal).toString();
         view->setColumnWidth(column, qMax(sample, view->horizontalHeader()->fontMetrics().horizontalAdvance(head) + 20));
     };
-    fit(runsView_, RecordStore::RunStartMs, stamp);
-    fit(runsView_, RecordStore::RunSerial, metrics.horizontalAdvance(QStringLiteral("127.0.0.1:40001")) + 16);
+    fit(runsView_, RecordQueries::RunStartMs, stamp);
+    fit(runsView_, RecordQueries::RunSerial, metrics.horizontalAdvance(QStringLiteral("127.0.0.1:40001")) + 16);
     int procedure = 0, outcome = 0;
     for (const QString& id : pb::KnownProcedureIds())
         procedure = qMax(procedure, metrics.horizontalAdvance(pb::ProcedureName(id, language_)));
     for (int i = 1; i < outcome_->count(); ++i)
         outcome = qMax(outcome, metrics.horizontalAdvance(outcome_->itemText(i)));
-    fit(runsView_, RecordStore::RunProcedure, procedure + 16);
-    fit(runsView_, RecordStore::RunOutcome, outcome + 16);
+    fit(runsView_, RecordQueries::RunProcedure, procedure + 16);
+    fit(runsView_, RecordQueries::RunOutcome, outcome + 16);
     // Date fields wide enough for their date and the popup arrow.
     for (QDateEdit* edit : {from_, to_})
         edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) + 48);
-    fit(runsView_, RecordStore::RunDurationMs, metrics.horizontalAdvance(QStringLiteral("0000.0 s")) + 16);
-    fit(runsView_, RecordStore::RunOperator, 90);
-    fit(runsView_, RecordStore::RunStation, 120);  // stations of a line share a server
-    fit(unitsView_, RecordStore::UnitSerial,
+    fit(runsView_, RecordQueries::RunDurationMs, metrics.horizontalAdvance(QStringLiteral("0000.0 s")) + 16);
+    fit(runsView_, RecordQueries::RunOperator, 90);
+    fit(runsView_, RecordQueries::RunStation, 120);  // stations of a line share a server
+    fit(unitsView_, RecordQueries::UnitSerial,
         metrics.horizontalAdvance(pb::Text(RecordText::Unidentified, language_).arg(QStringLiteral("127.0.0.1:4001"))) + 16);
-    fit(unitsView_, RecordStore::UnitModel, 60);
-    fit(unitsView_, RecordStore::UnitVersion, 60);
+    fit(unitsView_, RecordQueries::UnitModel, 60);
+    fit(unitsView_, RecordQueries::UnitVersion, 60);
     fit(trafficView_, RecordsTrafficModel::Time, metrics.horizontalAdvance(QStringLiteral("00:00:00.000")) + 16);
     fit(trafficView_, RecordsTrafficModel::Direction, 60);
     fit(trafficView_, RecordsTrafficModel::Bytes, 220);
@@ -365,7 +365,7 @@ void RecordsWindow::onRunChosen() {
 }
 
 void RecordsWindow::showUnitTest(qint64 recipeRunId) {
-    const std::optional<pb::records::RecipeRunRow> test = store_.recipeRun(recipeRunId);
+    const std::optional<pb::records::RecipeRunRow> test = store_.queries().recipeRun(recipeRunId);
     trafficModel_->setTraffic({});
     if (!test) {
         details_->clear();
@@ -385,7 +385,7 @@ void RecordsWindow::showUnitTest(qint64 recipeRunId) {
 }
 
 void RecordsWindow::showRun(qint64 runId) {
-    const std::optional<pb::records::RunRow> run = runId > 0 ? store_.run(runId) : std::nullopt;
+    const std::optional<pb::records::RunRow> run = runId > 0 ? store_.queries().run(runId) : std::nullopt;
     if (!run) {
         details_->clear();
         trafficModel_->setTraffic({});
@@ -404,10 +404,10 @@ void RecordsWindow::showRun(qint64 runId) {
           << t(RecordText::ColStatus) + QStringLiteral(": ") + pb::records::ShownRunStatus(run->statusText, run->details, language_) << QString()
           << QString::fromUtf8(QJsonDocument(run->details).toJson(QJsonDocument::Indented));
     // A step of a recipe run: the unit test it belongs to comes first.
-    if (const auto recipeRun = store_.recipeRun(store_.recipeRunOf(runId)))
+    if (const auto recipeRun = store_.queries().recipeRun(store_.queries().recipeRunOf(runId)))
         lines = pb::records::RecipeRunLines(*recipeRun, runId, language_) + QStringList{QString()} + lines;
     details_->setPlainText(lines.join(u'\n'));
-    trafficModel_->setTraffic(store_.traffic(runId));
+    trafficModel_->setTraffic(store_.queries().traffic(runId));
 }
 
 pb::records::RunFilter RecordsWindow::selection() const {
@@ -425,7 +425,7 @@ qint64 RecordsWindow::reportUnit() const {
     const QModelIndex current = runsView_->currentIndex();
     if (!current.isValid()) return 0;
     // A link's runs before any identify are of no unit to report on.
-    const std::optional<pb::records::UnitRow> unit = store_.unit(runsModel_->unitId(current.row()));
+    const std::optional<pb::records::UnitRow> unit = store_.queries().unit(runsModel_->unitId(current.row()));
     return unit && unit->identified ? unit->id : 0;
 }
 
@@ -439,12 +439,12 @@ bool RecordsWindow::finishExport(const pb::SaveResult& saved, const QString& pat
 bool RecordsWindow::exportJson(const QString& path) {
     const pb::records::RunFilter f = selection();
     const QByteArray json = pb::records::ExportJson(store_, f, true);
-    return finishExport(pb::WriteWholeFile(path, json), path, store_.runs(f).size());
+    return finishExport(pb::WriteWholeFile(path, json), path, store_.queries().runs(f).size());
 }
 
 bool RecordsWindow::exportCsv(const QString& path) {
     const pb::records::RunFilter f = selection();
-    return finishExport(pb::WriteWholeFile(path, pb::records::ExportCsv(store_, f)), path, store_.runs(f).size());
+    return finishExport(pb::WriteWholeFile(path, pb::records::ExportCsv(store_, f)), path, store_.queries().runs(f).size());
 }
 
 bool RecordsWindow::exportHtml(const QString& path) {
@@ -456,7 +456,7 @@ bool RecordsWindow::exportHtml(const QString& path) {
     pb::records::RunFilter f;
     f.unitId = unit;
     return finishExport(pb::WriteWholeFile(path, pb::records::UnitReportHtml(store_, unit, language_).toUtf8()), path,
-                        store_.runs(f).size());
+                        store_.queries().runs(f).size());
 }
 
 bool RecordsWindow::exportPdf(const QString& path) {
@@ -468,7 +468,7 @@ bool RecordsWindow::exportPdf(const QString& path) {
     pb::records::RunFilter f;
     f.unitId = unit;
     return finishExport(pb::records::WriteUnitReportPdf(store_, unit, language_, path), path,
-                        store_.runs(f).size());
+                        store_.queries().runs(f).size());
 }
 
 void RecordsWindow::exportWithDialog(const QString& filter, const QString& suffix,

@@ -340,7 +340,7 @@ int main(int argc, char** argv) {
                                 which, kept.ms, kept.ms - r.ms, kept.ms / r.ms,
                                 kept.upgraded ? "" : " (FAILED)");
                 }
-                std::printf("  records kept: %lld runs\n", qlonglong(recording.store.runs({}).size()));
+                std::printf("  records kept: %lld runs\n", qlonglong(recording.store.queries().runs({}).size()));
             }
         }
 

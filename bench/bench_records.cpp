@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
     const double filtered = MedianMs(rounds, [&] {
         RunFilter f;
         f.outcome = Outcome::Error;
-        QSqlQuery q = store.runsQuery(f);
+        QSqlQuery q = store.queries().runsQuery(f);
         for (int i = 0; i < 256 && q.next(); ++i) {
         }
     });

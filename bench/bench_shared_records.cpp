@@ -41,12 +41,12 @@ void RecordRun(RecordStore& store, int station, int i) {
     start.operatorName = QStringLiteral("Li Wei");
     start.startMs = 1765180800000 + qint64(i) * 1000;
     start.unit.serial = QStringLiteral("KV-%1").arg(i % 100, 4, 10, QLatin1Char('0'));
-    const qint64 id = store.beginRun(start);
+    const qint64 id = store.writer().beginRun(start);
     KeptTraffic traffic;
     for (int f = 0; f < 20; ++f)
         traffic.frames.append({start.startMs + f, f % 2 ? Direction::Received : Direction::Sent,
                                QByteArray("\x01" "0001AS") + QByteArray::number(f) + '\r', QStringLiteral("good"), {}});
-    store.saveTraffic(id, traffic);
+    store.writer().saveTraffic(id, traffic);
     RunEnd end;
     end.endMs = start.startMs + 900;
     end.outcome = Outcome::Ok;
@@ -54,7 +54,7 @@ void RecordRun(RecordStore& store, int station, int i) {
     end.details = QJsonObject{{"file", QJsonObject{{"name", "KV410_V130.bin"}, {"sha256", "9f86d081884c7d65"}}},
                               {"versionBefore", "V1.20"}, {"versionAfter", "V1.30"}};
     end.identity = UnitIdentity{start.unit.serial, 3, QStringLiteral("KV410"), QStringLiteral("V1.30"), QStringLiteral("01")};
-    store.endRun(id, end);
+    store.writer().endRun(id, end);
 }
 
 // Mean and 99th percentile in ms.

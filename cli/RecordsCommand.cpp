@@ -93,8 +93,8 @@ QJsonObject recipeRunEvent(const pb::records::RecipeRunRow& r) {
 }
 
 int list(RecordStore& store, const RecordsJob& job) {
-    const QList<RunRow> runs = store.runs(job.filter);
-    const QList<pb::records::RecipeRunRow> tests = store.recipeRuns(job.filter);
+    const QList<RunRow> runs = store.queries().runs(job.filter);
+    const QList<pb::records::RecipeRunRow> tests = store.queries().recipeRuns(job.filter);
     // Runs and unit tests in one list, newest first: a unit test is a row of its own.
     struct Line {
         qint64 startMs, id;
@@ -174,11 +174,11 @@ int list(RecordStore& store, const RecordsJob& job) {
 
 // A unit test: its recipe, verdict, where it failed, and every step with its runs.
 int showRecipeRun(RecordStore& store, const RecordsJob& job) {
-    const std::optional<pb::records::RecipeRunRow> t = store.recipeRun(job.recipeRunId);
+    const std::optional<pb::records::RecipeRunRow> t = store.queries().recipeRun(job.recipeRunId);
     if (!t) return failure(QStringLiteral("no recipe run %1 in the records").arg(recipeRunName(job.recipeRunId)));
     if (job.json) {
         QJsonObject o = recipeRunEvent(*t);
-        if (const std::optional<UnitRow> unit = store.unit(t->unitId); unit && unit->identified)
+        if (const std::optional<UnitRow> unit = store.queries().unit(t->unitId); unit && unit->identified)
             o.insert(QStringLiteral("unit"), pb::records::UnitJson(*unit));
         printJsonLine(o);
         return kExitOk;
@@ -210,10 +210,10 @@ int showRecipeRun(RecordStore& store, const RecordsJob& job) {
 
 int show(RecordStore& store, const RecordsJob& job) {
     if (job.recipeRunId > 0) return showRecipeRun(store, job);
-    const std::optional<RunRow> run = store.run(job.runId);
+    const std::optional<RunRow> run = store.queries().run(job.runId);
     if (!run) return failure(QStringLiteral("no run %1 in the records").arg(job.runId));
-    const pb::records::KeptTraffic traffic = store.traffic(run->id);
-    const std::optional<UnitRow> unit = store.unit(run->unitId);
+    const pb::records::KeptTraffic traffic = store.queries().traffic(run->id);
+    const std::optional<UnitRow> unit = store.queries().unit(run->unitId);
     if (job.json) {
         QJsonObject o = pb::records::RunJson(*run);
         o.insert(QStringLiteral("event"), QStringLiteral("run"));
@@ -233,7 +233,7 @@ int show(RecordStore& store, const RecordsJob& job) {
     lines << QStringLiteral("procedure  %1").arg(run->procedure);
     // A step of a unit test names it: the run's own outcome is not the unit's verdict.
     if (run->recipeRunId > 0) {
-        if (const auto t = store.recipeRun(run->recipeRunId)) {
+        if (const auto t = store.queries().recipeRun(run->recipeRunId)) {
             QString step;
             for (const pb::records::RecipeStepRow& s : t->steps)
                 if (s.index == run->recipeStep) step = QStringLiteral(", step %1 %2").arg(s.index + 1).arg(s.label);
@@ -280,11 +280,11 @@ int show(RecordStore& store, const RecordsJob& job) {
 // one that contains it).
 std::optional<qint64> reportUnit(RecordStore& store, const RecordsJob& job, QString& why) {
     if (job.filter.unitId > 0) {
-        if (store.unit(job.filter.unitId)) return job.filter.unitId;
+        if (store.queries().unit(job.filter.unitId)) return job.filter.unitId;
         why = QStringLiteral("no unit %1 in the records").arg(job.filter.unitId);
         return std::nullopt;
     }
-    const QList<UnitRow> units = store.units(job.filter.serial);
+    const QList<UnitRow> units = store.queries().units(job.filter.serial);
     for (const UnitRow& u : units)
         if (u.identity.serial == job.filter.serial) return u.id;
     if (units.size() == 1 && units[0].identified) return units[0].id;

@@ -6,15 +6,22 @@
 // Never in the way: nothing here throws or waits long (a busy timeout bounds waiting on
 // another writer). When the store cannot be opened or a write fails, status() names the
 // reason once and every later call does nothing and returns an empty value.
+//
+// The store opens and closes the connection and hands out its parts, one concern each:
+// writer() for units and procedure runs, recipeWriter() for recipe runs, queries() for
+// reading, outbox() for what waits to go to a shared server.
 
 #include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QString>
-#include <optional>
 
+#include "records/Outbox.h"
+#include "records/RecipeRunWriter.h"
+#include "records/RecordQueries.h"
 #include "records/RecordTypes.h"
 #include "records/RecordsError.h"
+#include "records/RunWriter.h"
 #include "records/SqlDialect.h"
+#include "records/StoreConnection.h"
 
 namespace pb::records {
 
@@ -46,123 +53,41 @@ public:
     // lock. Waits at most the URL's connect_timeout (default 5 s) for a server that does
     // not answer.
     RecordsStatus openUrl(const QString& url, Access access = Access::Record);
-    bool isServer() const { return !dialect_->isSqlite(); }
+    bool isServer() const { return !conn_.dialect().isSqlite(); }
     // The file's path or the server's URL.
-    QString where() const { return path_; }
+    QString where() const { return conn_.where(); }
     void close();
 
-    bool isOpen() const { return open_; }
+    bool isOpen() const { return conn_.isOpen(); }
     // Why the records are off, or the note of a file moved aside at open.
-    const RecordsStatus& status() const { return status_; }
-    QString connectionName() const { return connection_; }
-    QSqlDatabase database() const;
-    const SqlDialect& dialect() const { return *dialect_; }
+    const RecordsStatus& status() const { return conn_.status(); }
+    QString connectionName() const { return conn_.name(); }
+    QSqlDatabase database() const { return conn_.database(); }
+    const SqlDialect& dialect() const { return conn_.dialect(); }
 
-    // Writing, each call its own transaction. 0 / false when the store is off or failed.
-    qint64 beginRun(const RunStart& start);
-    bool updateRunDetails(qint64 runId, const QJsonObject& details);  // progress mid-run
-    bool endRun(qint64 runId, const RunEnd& end);
-    bool saveTraffic(qint64 runId, const KeptTraffic& traffic);  // replaces the run's traffic
-    // Records an identify outside a run; returns the unit's id.
-    qint64 upsertUnit(const UnitIdentity& identity, const QString& linkText, qint64 seenMs);
-
-    // The outbox, for a station whose runs also go to a shared server: set before
-    // openSqlite. Every run that ends (or is found interrupted, or changed after its end)
-    // is queued in the same transaction, and stays queued until sent.
-    void setOutbox(bool on) { outbox_ = on; }
-    qint64 pendingUploads();
-    QList<QueuedRun> queuedRuns(int limit);  // oldest first
-    // Takes a sent run off the queue, unless it changed after it was read.
-    bool dequeue(const QueuedRun& sent);
-    // The run as it goes to the server; empty when it is not here.
-    std::optional<RunUpload> uploadOf(qint64 runId);
-    // The random id of this store, kept in it: the origin of the runs it sends.
-    QString origin() const { return origin_; }
-    // On the server: adds or updates the uploaded run (keyed by origin and local id) with
-    // its unit and traffic, in one transaction. The server's run id, or 0 when failed.
-    qint64 importRun(const RunUpload& upload);
-    // The same for a recipe run (records/RecipeRunStore.cpp): its steps replaced, the
-    // server's copies of its runs tied to it.
-    std::optional<RecipeRunUpload> recipeUploadOf(qint64 recipeRunId);
-    qint64 importRecipeRun(const RecipeRunUpload& upload);
-
-    // Reading.
-    QList<UnitRow> units(const QString& serialPart = {});
-    std::optional<UnitRow> unit(qint64 unitId);
-    QList<RunRow> runs(const RunFilter& filter, int limit = -1);  // newest first
-    std::optional<RunRow> run(qint64 runId);
-    KeptTraffic traffic(qint64 runId);
-
-    // Executed queries for a SQL model (columns as below), newest first.
-    QSqlQuery unitsQuery(const QString& serialPart);
-    QSqlQuery runsQuery(const RunFilter& filter);
-    // Column order of unitsQuery and runsQuery.
-    enum UnitColumn { UnitId, UnitSerial, UnitLink, UnitModel, UnitVersion, UnitLastSeen, UnitColumns };
-    // A unit test's row: RunKind 1, RunId its recipe run id, RunProcedure "recipe", RunOutcome
-    // that of its verdict, RunStatus why it failed, and its recipe and failing step; a
-    // procedure run's: RunKind 0, the last three null.
-    enum RunColumn {
-        RunId, RunStartMs, RunSerial, RunProcedure, RunOutcome, RunDurationMs, RunOperator,
-        RunStation, RunStatus, RunUnitId, RunDetails, RunKind, RunRecipe, RunFailingStep,
-        RunFailingLabel, RunColumns
-    };
-
-    // Recipe runs (records/RecipeRunStore.cpp): one unit test grouping its steps' runs.
-    qint64 beginRecipeRun(const RecipeRunStart& start);
-    bool linkRunToRecipe(qint64 runId, qint64 recipeRunId, int stepIndex);
-    // One step's verdict as soon as it is known (one statement), so that a recipe run
-    // killed later keeps the steps it had passed.
-    bool recordRecipeStep(qint64 recipeRunId, const RecipeStepRow& step);
-    bool endRecipeRun(qint64 recipeRunId, const RecipeRunEnd& end);
-    // Newest first; the whole filter applies: unit, serial (unit or scanned), station, times,
-    // outcome (that of the verdict), procedure ("recipe", or none), and a selection
-    // (recipeRunIds, or recipe runs holding one of runIds).
-    QList<RecipeRunRow> recipeRuns(const RunFilter& filter, int limit = -1);
-    std::optional<RecipeRunRow> recipeRun(qint64 recipeRunId);
-    // The recipe run a run belongs to; 0 when none.
-    qint64 recipeRunOf(qint64 runId);
-
+    // A station whose runs also go to a shared server keeps an outbox: set before
+    // openSqlite.
+    void setOutbox(bool on) { outbox_.setEnabled(on); }
     // How many runs a program that died had left running; marked at open.
     int interruptedAtOpen() const { return interruptedAtOpen_; }
+
+    RunWriter& writer() { return writer_; }
+    RecipeRunWriter& recipeWriter() { return recipeWriter_; }
+    RecordQueries& queries() { return queries_; }
+    Outbox& outbox() { return outbox_; }
 
 private:
     RecordsStatus openFile(const QString& path, Access access);
     // What the open file holds: ok when it is a store this access may use.
     RecordsStatus whatFileHolds(QSqlDatabase& db, Access access);
     RecordsStatus openServer(const QString& url, Access access);
-    bool loadOrigin();
-    bool enqueue(QSqlQuery& q, qint64 runId, bool onlyEnded);
-    bool enqueueRecipeRun(QSqlQuery& q, qint64 recipeRunId);  // only when it ended
-    RecordsError classify(const QSqlError& error) const;
-    RecordsStatus fail(const QSqlError& error, const QString& what);
-    bool failed(const QSqlQuery& q, const QString& what);
-    qint64 insertedId(QSqlQuery& q);
-    qint64 ensureUnit(const UnitIdentity& identity, const QString& linkText, qint64 seenMs,
-                      qint64 firstSeenMs = 0);
-    int markInterrupted();
-    QString whereClause(const RunFilter& filter, QVariantList* binds) const;
-    QString recipeWhereClause(const RunFilter& filter, QVariantList* binds) const;
-    // "?,?,?" for `ids`, each bound.
-    static QString marks(const QList<qint64>& ids, QVariantList* binds);
-    static void prepareUnits(QSqlQuery& q, const QString& select, const QString& serialPart);
-    // Positions `q` on the row of `select` whose `key` is `id`; false when none or failed.
-    bool selectById(QSqlQuery& q, const char* select, const char* key, qint64 id, const QString& what);
-    // Who writes (this process) and whether a writer still runs: unfinished work of a
-    // writer that is gone was interrupted.
-    static QString writerToken();
-    static bool writerAlive(const QString& writer);
-    int markInterruptedRecipeRuns();
-    bool writeRecipeSteps(qint64 recipeRunId, const QList<RecipeStepRow>& steps, bool insert);
-    bool readRecipeSteps(RecipeRunRow& row);
 
-    const SqlDialect* dialect_;
-    QString connection_;
-    QString path_;
-    bool open_ = false;
-    bool outbox_ = false;
-    QString origin_;
+    StoreConnection conn_;
+    RecordQueries queries_{conn_};
+    Outbox outbox_{conn_, queries_};
+    RunWriter writer_{conn_, outbox_};
+    RecipeRunWriter recipeWriter_{conn_, writer_, outbox_};
     int interruptedAtOpen_ = 0;
-    RecordsStatus status_;
 };
 
 }  // namespace pb::records

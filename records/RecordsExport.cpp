@@ -112,7 +112,7 @@ QString Head(RecordText id, int language, int widthPercent = 0) {
 QString RecipeRunsHtml(RecordStore& store, qint64 unitId, int language) {
     RunFilter filter;
     filter.unitId = unitId;
-    const QList<RecipeRunRow> recipeRuns = store.recipeRuns(filter);
+    const QList<RecipeRunRow> recipeRuns = store.queries().recipeRuns(filter);
     QString html = QStringLiteral("<h2>") + Esc(Text(RecordText::ReportRecipes, language)) + QStringLiteral("</h2>\n");
     if (recipeRuns.isEmpty())
         return html + QStringLiteral("<p>") + Esc(Text(RecordText::ReportNoRecipes, language)) + QStringLiteral("</p>\n");
@@ -238,14 +238,14 @@ QJsonArray TrafficJson(const KeptTraffic& traffic) {
 }
 
 QByteArray ExportJson(RecordStore& store, const RunFilter& filter, bool withTraffic) {
-    const QList<RunRow> runs = store.runs(filter);
+    const QList<RunRow> runs = store.queries().runs(filter);
     QJsonArray runArray;
     QList<qint64> unitIds;
     QSet<qint64> seen;
     for (const RunRow& run : runs) {
         QJsonObject object = RunJson(run);
         if (withTraffic) {
-            const KeptTraffic traffic = store.traffic(run.id);
+            const KeptTraffic traffic = store.queries().traffic(run.id);
             object.insert(QLatin1String("traffic"), TrafficJson(traffic));
             object.insert(QLatin1String("trafficDroppedAfter"), traffic.droppedAfter);
         }
@@ -257,7 +257,7 @@ QByteArray ExportJson(RecordStore& store, const RunFilter& filter, bool withTraf
     }
     // The unit tests the filter selects, as it selects runs (by the outcome of their verdict).
     QJsonArray recipeArray;
-    for (const RecipeRunRow& recipeRun : store.recipeRuns(filter)) {
+    for (const RecipeRunRow& recipeRun : store.queries().recipeRuns(filter)) {
         recipeArray.append(RecipeRunJson(recipeRun));
         if (!seen.contains(recipeRun.unitId)) {
             seen.insert(recipeRun.unitId);
@@ -267,7 +267,7 @@ QByteArray ExportJson(RecordStore& store, const RunFilter& filter, bool withTraf
     // Units only: a link's runs before any identify belong to none.
     QJsonArray unitArray;
     for (qint64 id : unitIds)
-        if (const auto unit = store.unit(id); unit && unit->identified) unitArray.append(UnitJson(*unit));
+        if (const auto unit = store.queries().unit(id); unit && unit->identified) unitArray.append(UnitJson(*unit));
     const QJsonObject root{{"format", QLatin1String(kJsonFormat)},
                            {"formatVersion", kJsonFormatVersion},
                            {"exportedMs", QDateTime::currentMSecsSinceEpoch()},
@@ -292,12 +292,12 @@ QStringList CsvColumns() {
 }
 
 QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
-    const QList<RunRow> runs = store.runs(filter);
-    const QList<RecipeRunRow> recipeRuns = store.recipeRuns(filter);
+    const QList<RunRow> runs = store.queries().runs(filter);
+    const QList<RecipeRunRow> recipeRuns = store.queries().recipeRuns(filter);
     QHash<qint64, QString> unitLinks;
     const auto unitLink = [&](qint64 unitId) {
         if (!unitLinks.contains(unitId)) {
-            const std::optional<UnitRow> unit = store.unit(unitId);
+            const std::optional<UnitRow> unit = store.queries().unit(unitId);
             unitLinks.insert(unitId, unit ? unit->linkText : QString());
         }
         return unitLinks.value(unitId);
@@ -306,7 +306,7 @@ QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
     QHash<qint64, std::optional<RecipeRunRow>> recipes;
     for (const RecipeRunRow& r : recipeRuns) recipes.insert(r.id, r);
     const auto recipeOf = [&](qint64 id) -> const std::optional<RecipeRunRow>& {
-        if (!recipes.contains(id)) recipes.insert(id, store.recipeRun(id));
+        if (!recipes.contains(id)) recipes.insert(id, store.queries().recipeRun(id));
         return *recipes.find(id);
     };
     const auto stepText = [](const RecipeRunRow& r, int index) {
@@ -357,11 +357,11 @@ QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
 }
 
 QString UnitReportHtml(RecordStore& store, qint64 unitId, int language) {
-    const std::optional<UnitRow> unit = store.unit(unitId);
+    const std::optional<UnitRow> unit = store.queries().unit(unitId);
     if (!unit) return {};
     RunFilter filter;
     filter.unitId = unitId;
-    const QList<RunRow> runs = store.runs(filter);
+    const QList<RunRow> runs = store.queries().runs(filter);
     const QString name = unit->identified
                              ? unit->identity.serial
                              : Text(RecordText::Unidentified, language).arg(unit->linkText);
@@ -409,7 +409,7 @@ QString UnitReportHtml(RecordStore& store, qint64 unitId, int language) {
     html += QLatin1String("</tr>\n");
     QList<const RunRow*> firmware;
     // The unit tests stand among the runs, each with the outcome of its verdict.
-    const QList<RecipeRunRow> unitTests = store.recipeRuns(filter);
+    const QList<RecipeRunRow> unitTests = store.queries().recipeRuns(filter);
     qsizetype nextTest = 0;
     const auto testRow = [&](const RecipeRunRow& r) {
         html += QStringLiteral("<tr>") + Cell(LocalTime(r.startMs)) +

@@ -8,37 +8,37 @@ namespace pb::records {
 UploadResult SendQueued(RecordStore& local, RecordStore& server, const std::atomic_bool* stop) {
     UploadResult result;
     for (;;) {
-        const QList<QueuedRun> queued = local.queuedRuns(200);
+        const QList<QueuedRun> queued = local.outbox().queuedRuns(200);
         if (queued.isEmpty()) break;
         for (const QueuedRun& entry : queued) {
-            if (stop && *stop) return result.waiting = local.pendingUploads(), result;
+            if (stop && *stop) return result.waiting = local.outbox().pendingUploads(), result;
             bool refused = false;
             if (entry.recipeRunId > 0) {
-                const std::optional<RecipeRunUpload> upload = local.recipeUploadOf(entry.recipeRunId);
-                refused = upload && server.importRecipeRun(*upload) == 0;
+                const std::optional<RecipeRunUpload> upload = local.outbox().recipeUploadOf(entry.recipeRunId);
+                refused = upload && server.recipeWriter().importRecipeRun(*upload) == 0;
             } else {
-                const std::optional<RunUpload> upload = local.uploadOf(entry.runId);
-                refused = upload && server.importRun(*upload) == 0;
+                const std::optional<RunUpload> upload = local.outbox().uploadOf(entry.runId);
+                refused = upload && server.writer().importRun(*upload) == 0;
             }
             if (refused) {
                 result.server = server.status();
-                result.waiting = local.pendingUploads();
+                result.waiting = local.outbox().pendingUploads();
                 return result;
             }
-            if (!local.dequeue(entry)) return result.server = local.status(), result;
+            if (!local.outbox().dequeue(entry)) return result.server = local.status(), result;
             ++result.sent;
         }
     }
-    result.waiting = local.pendingUploads();
+    result.waiting = local.outbox().pendingUploads();
     return result;
 }
 
 UploadResult SendQueued(const QString& localPath, const QString& url) {
     RecordStore local;
     if (!local.openSqlite(localPath).ok() && !local.isOpen()) return {0, 0, local.status()};
-    if (local.pendingUploads() == 0) return {};
+    if (local.outbox().pendingUploads() == 0) return {};
     RecordStore server;
-    if (!server.openUrl(url).ok()) return {0, local.pendingUploads(), server.status()};
+    if (!server.openUrl(url).ok()) return {0, local.outbox().pendingUploads(), server.status()};
     return SendQueued(local, server);
 }
 
@@ -62,14 +62,14 @@ public:
             return;
         }
         RecordsStatus state;
-        if (local_.pendingUploads() > 0 || !server_.isOpen()) {
+        if (local_.outbox().pendingUploads() > 0 || !server_.isOpen()) {
             if (!server_.isOpen()) server_.openUrl(url_);
             state = server_.status();
             if (server_.isOpen()) state = SendQueued(local_, server_, &stop_).server;
             // A connection that failed is made anew on the next try.
             if (!state.ok()) server_.close();
         }
-        emit owner_->progress(local_.pendingUploads(), state);
+        emit owner_->progress(local_.outbox().pendingUploads(), state);
     }
 
     void finish() {

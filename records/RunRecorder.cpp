@@ -6,7 +6,7 @@ void RunRecorder::begin(const RunStart& start) {
     // A run left open (its end never came) is not completed on a guess: the next open of
     // the store marks it interrupted if its writer is gone; here it is just let go.
     traffic_.clear();
-    runId_ = store_.beginRun(start);
+    runId_ = store_.writer().beginRun(start);
     sinceTrafficKept_.start();
 }
 
@@ -23,19 +23,19 @@ void RunRecorder::frame(const TrafficFrame& frame) {
 }
 
 void RunRecorder::progress(const QJsonObject& details) {
-    if (runId_ > 0) store_.updateRunDetails(runId_, details);
+    if (runId_ > 0) store_.writer().updateRunDetails(runId_, details);
 }
 
 void RunRecorder::end(const RunEnd& end) {
     if (runId_ <= 0) return;
     keepTraffic();
-    store_.endRun(runId_, end);
+    store_.writer().endRun(runId_, end);
     runId_ = 0;
     traffic_.clear();
 }
 
 void RunRecorder::keepTraffic() {
-    if (traffic_.frameCount() > 0) store_.saveTraffic(runId_, traffic_.kept());
+    if (traffic_.frameCount() > 0) store_.writer().saveTraffic(runId_, traffic_.kept());
     sinceTrafficKept_.restart();
 }
 

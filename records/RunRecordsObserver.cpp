@@ -135,7 +135,7 @@ void RunRecordsObserver::runEnded(const pb::RunReport& report) {
         const auto awaiting = awaitingVersion_.find(link);
         if (awaiting != awaitingVersion_.end()) {
             awaiting->details.insert(kVersionAfterNotRead, QLatin1String(kNotReadIdentifyFailed));
-            store_.updateRunDetails(awaiting->runId, awaiting->details);
+            store_.writer().updateRunDetails(awaiting->runId, awaiting->details);
         }
     }
     // The frame tells of an identify right after the run's end, without its link.
@@ -152,7 +152,7 @@ void RunRecordsObserver::controllerIdentified(const pb::ControllerIdentity& iden
     QJsonObject details = awaiting->details;
     details.remove(kVersionAfterNotRead);
     details.insert(kVersionAfter, identity.versionText);
-    store_.updateRunDetails(awaiting->runId, details);
+    store_.writer().updateRunDetails(awaiting->runId, details);
     awaitingVersion_.erase(awaiting);
 }
 

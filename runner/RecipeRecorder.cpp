@@ -60,18 +60,18 @@ void RecipeRecorder::begin(const Recipe& recipe, const QString& scannedSerial,
     start.startMs = startMs;
     start.steps = stepRows(recipe);
     stepRuns_.clear();
-    recipeRunId_ = store_.beginRecipeRun(start);
+    recipeRunId_ = store_.recipeWriter().beginRecipeRun(start);
 }
 
 void RecipeRecorder::runStarted(const RunStart& start) {
     runs_.runStarted(start);
-    store_.linkRunToRecipe(runs_.currentRunId(), recipeRunId_, step_);
+    store_.recipeWriter().linkRunToRecipe(runs_.currentRunId(), recipeRunId_, step_);
     if (runs_.currentRunId() > 0) stepRuns_[step_] << runs_.currentRunId();
 }
 
 void RecipeRecorder::stepEnded(const Recipe& recipe, int index, const StepResult& result,
                                const StepMeasured& measured) {
-    store_.recordRecipeStep(recipeRunId_, endedRow(recipe, index, result, measured));
+    store_.recipeWriter().recordRecipeStep(recipeRunId_, endedRow(recipe, index, result, measured));
 }
 
 void RecipeRecorder::end(const Recipe& recipe, const UnitVerdict& verdict,
@@ -90,7 +90,7 @@ void RecipeRecorder::end(const Recipe& recipe, const UnitVerdict& verdict,
     for (int i = 0; i < end.steps.size() && i < results.size(); ++i)
         end.steps[i] = endedRow(recipe, i, results[i], measured.value(i));
     if (identity) end.identity = records::RunRecordsObserver::UnitOf(*identity);
-    store_.endRecipeRun(recipeRunId_, end);
+    store_.recipeWriter().endRecipeRun(recipeRunId_, end);
 }
 
 }  // namespace pb

@@ -31,7 +31,7 @@ std::optional<RunRow> upgradeRun(RecordStore& store, const QString& path) {
     store.openSqlite(path);
     pb::records::RunFilter filter;
     filter.procedure = QStringLiteral("firmware-upgrade");
-    const QList<RunRow> runs = store.runs(filter);
+    const QList<RunRow> runs = store.queries().runs(filter);
     if (runs.size() != 1) return std::nullopt;
     return runs.first();
 }
@@ -72,7 +72,7 @@ TEST(InterruptedRuns, KilledMidProgrammingKeepsBlocksPhaseWarningAndFrames) {
     EXPECT_LE(run->details.value("programmed").toInt(), seen);
     EXPECT_TRUE(run->details.value("mayLackFirmware").toBool());
     EXPECT_TRUE(run->details.contains("versionBefore"));
-    EXPECT_GT(store.traffic(run->id).frames.size(), 10);
+    EXPECT_GT(store.queries().traffic(run->id).frames.size(), 10);
 }
 
 TEST(InterruptedRuns, KilledInTheRestartWaitSaysEveryBlockWasVerified) {
@@ -141,7 +141,7 @@ TEST(InterruptedRuns, RecipeKilledInItsThirdStepKeepsTheTwoPassedSteps) {
 
     RecordStore store;
     store.openSqlite(records);
-    const QList<pb::records::RecipeRunRow> runs = store.recipeRuns({});
+    const QList<pb::records::RecipeRunRow> runs = store.queries().recipeRuns({});
     ASSERT_EQ(runs.size(), 1);
     EXPECT_EQ(runs[0].verdict, "interrupted");
     ASSERT_EQ(runs[0].steps.size(), 3);

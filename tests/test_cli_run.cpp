@@ -63,7 +63,7 @@ TEST(CliRun, BenchCheckPassesAndAWrongLabelFailsIdentifyWithExitFour) {
     // The records hold both unit tests, the failed one with its steps not run.
     pb::records::RecordStore store;
     ASSERT_TRUE(store.openSqlite(home.records()).ok());
-    const QList<pb::records::RecipeRunRow> runs = store.recipeRuns({});
+    const QList<pb::records::RecipeRunRow> runs = store.queries().recipeRuns({});
     ASSERT_EQ(runs.size(), 2);
     EXPECT_EQ(runs[0].verdict, "fail");
     EXPECT_EQ(runs[0].steps[2].verdict, "not-run");

@@ -76,11 +76,11 @@ TEST(CliSharedRecords, EightStationsAtOnceLeaveEveryRunOnceAndEachUnitOnce) {
     EXPECT_EQ(Count(server, QStringLiteral("SELECT COUNT(DISTINCT station) FROM runs")), kStations);
     EXPECT_EQ(Count(server, QStringLiteral("SELECT COUNT(*) FROM units")), 4);
     EXPECT_EQ(Count(server, QStringLiteral("SELECT COUNT(*) FROM units WHERE serial LIKE 'SHARE%'")), 4);
-    for (const pb::records::UnitRow& unit : server.units()) EXPECT_EQ(unit.runCount, 2 * kRounds);
+    for (const pb::records::UnitRow& unit : server.queries().units()) EXPECT_EQ(unit.runCount, 2 * kRounds);
     for (int i = 0; i < kStations; ++i) {
         pb::records::RunFilter filter;
         filter.station = QStringLiteral("bench-%1").arg(i + 1);
-        const QList<pb::records::RunRow> runs = server.runs(filter);
+        const QList<pb::records::RunRow> runs = server.queries().runs(filter);
         ASSERT_EQ(runs.size(), kRounds);
         for (const pb::records::RunRow& r : runs) {
             EXPECT_EQ(r.unitSerial, QStringLiteral("SHARE%1").arg(i % 4 + 1, 3, 10, QLatin1Char('0')));
@@ -90,7 +90,7 @@ TEST(CliSharedRecords, EightStationsAtOnceLeaveEveryRunOnceAndEachUnitOnce) {
         // Nothing left waiting at the station.
         pb::records::RecordStore local;
         ASSERT_TRUE(local.openSqlite(stations[i]->localStore()).ok());
-        EXPECT_EQ(local.pendingUploads(), 0);
+        EXPECT_EQ(local.outbox().pendingUploads(), 0);
     }
 
     // One query on the server shows the stations' runs; `records` reads it, one station.
@@ -158,11 +158,11 @@ TEST(CliSharedRecords, ARecipeRunReachesTheServerWithItsStepsAndIsReadFromThere)
 
     pb::records::RecordStore server;
     ASSERT_TRUE(server.openUrl(url).ok());
-    const QList<pb::records::RecipeRunRow> recipeRuns = server.recipeRuns({});
+    const QList<pb::records::RecipeRunRow> recipeRuns = server.queries().recipeRuns({});
     ASSERT_EQ(recipeRuns.size(), 1);
     ASSERT_EQ(recipeRuns[0].steps.size(), 3);
     ASSERT_EQ(recipeRuns[0].steps[2].runIds.size(), 1);
-    EXPECT_EQ(server.recipeRunOf(recipeRuns[0].steps[2].runIds[0]), recipeRuns[0].id);
+    EXPECT_EQ(server.queries().recipeRunOf(recipeRuns[0].steps[2].runIds[0]), recipeRuns[0].id);
 
     const CliResult exported = RunCli({"records", "export", "--format", "json", "--records", url, "--station", "bench-5"},
                                       120000, station.env);

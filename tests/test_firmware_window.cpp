@@ -227,8 +227,8 @@ TEST(FirmwareWindow, ARefusedFileSaysWhyAtLoadAndIsKeptAsARefusedUpgrade) {
     pb::records::RecordStore& store = w.window.records();
     ASSERT_TRUE(store.isOpen());
     auto lastRun = [&] {
-        const auto runs = store.runs({}, 1);
-        return runs.isEmpty() ? pb::records::RunRow{} : *store.run(runs[0].id);
+        const auto runs = store.queries().runs({}, 1);
+        return runs.isEmpty() ? pb::records::RunRow{} : *store.queries().run(runs[0].id);
     };
 
     w.chooseFile(other);

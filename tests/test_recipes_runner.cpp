@@ -432,12 +432,12 @@ TEST(RecipeRunnerUpgrade, AllowPartialProgramsTheModelsShareAndPassesWithAWarnin
     EXPECT_EQ(bench.controller.flash().left(124 * 512), huge.bytes.mid(16, 124 * 512));
 
     // The step and its upgrade run keep the warning.
-    const QList<pb::records::RecipeRunRow> runs = store.recipeRuns({});
+    const QList<pb::records::RecipeRunRow> runs = store.queries().recipeRuns({});
     ASSERT_EQ(runs.size(), 1);
     EXPECT_TRUE(runs[0].steps[0].reasonText.startsWith("Passed with a warning")) << runs[0].steps[0].reasonText;
     pb::records::RunFilter upgradeRuns;
     upgradeRuns.procedure = QStringLiteral("firmware-upgrade");
-    const QList<pb::records::RunRow> upgrades = store.runs(upgradeRuns);
+    const QList<pb::records::RunRow> upgrades = store.queries().runs(upgradeRuns);
     ASSERT_EQ(upgrades.size(), 1);
     EXPECT_EQ(upgrades[0].outcome, pb::records::Outcome::Ok);
     EXPECT_EQ(upgrades[0].details.value("warning").toString(), "blocks-left-out");
@@ -460,7 +460,7 @@ TEST(RecipeRunnerRecords, OneRecipeRunGroupsItsStepsRunsAndListsStepsNotRun) {
     const pb::RecipeRunResult r = RunOn(bench, recipe, kSerial, nullptr, &store);
     ASSERT_GT(r.recordId, 0);
 
-    const std::optional<pb::records::RecipeRunRow> row = store.recipeRun(r.recordId);
+    const std::optional<pb::records::RecipeRunRow> row = store.queries().recipeRun(r.recordId);
     ASSERT_TRUE(row);
     EXPECT_EQ(row->recipeName, "Test product");
     EXPECT_EQ(row->recipeHash, recipe.hashHex());
@@ -479,18 +479,18 @@ TEST(RecipeRunnerRecords, OneRecipeRunGroupsItsStepsRunsAndListsStepsNotRun) {
     EXPECT_EQ(row->steps[2].kind, "alarm");
     // Each step's procedure runs, recorded as any run and tied to the step.
     ASSERT_EQ(row->steps[0].runIds.size(), 1);
-    EXPECT_EQ(store.run(row->steps[0].runIds[0])->procedure, "connect");
+    EXPECT_EQ(store.queries().run(row->steps[0].runIds[0])->procedure, "connect");
     ASSERT_EQ(row->steps[1].runIds.size(), 2);
-    EXPECT_EQ(store.run(row->steps[1].runIds[1])->procedure, "controller-command");
+    EXPECT_EQ(store.queries().run(row->steps[1].runIds[1])->procedure, "controller-command");
     EXPECT_TRUE(row->steps[2].runIds.isEmpty());
-    EXPECT_EQ(store.recipeRunOf(row->steps[1].runIds[0]), r.recordId);
-    EXPECT_EQ(store.run(row->steps[1].runIds[0])->unitSerial, kSerial);
+    EXPECT_EQ(store.queries().recipeRunOf(row->steps[1].runIds[0]), r.recordId);
+    EXPECT_EQ(store.queries().run(row->steps[1].runIds[0])->unitSerial, kSerial);
 
     // Found by serial, newest first, next to a passing run of the same unit.
     RunOn(bench, Steps(kIdentifyV6), kSerial, nullptr, &store);
     pb::records::RunFilter bySerial;
     bySerial.serial = QStringLiteral("000123");
-    const QList<pb::records::RecipeRunRow> both = store.recipeRuns(bySerial);
+    const QList<pb::records::RecipeRunRow> both = store.queries().recipeRuns(bySerial);
     ASSERT_EQ(both.size(), 2);
     EXPECT_EQ(both[0].verdict, "pass");
     EXPECT_EQ(both[1].id, r.recordId);
@@ -542,7 +542,7 @@ TEST(RecipeRunnerRecords, ExportsAndTheDetailsPaneShowTheUnitTestWithItsSteps) {
     EXPECT_EQ(unitTests, 1);
 
     // The unit's report: well-formed, the unit test and its step not reached.
-    const QString html = pb::records::UnitReportHtml(store, store.recipeRun(r.recordId)->unitId, 0);
+    const QString html = pb::records::UnitReportHtml(store, store.queries().recipeRun(r.recordId)->unitId, 0);
     QXmlStreamReader xml(html);
     while (!xml.atEnd()) xml.readNext();
     EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
@@ -551,8 +551,8 @@ TEST(RecipeRunnerRecords, ExportsAndTheDetailsPaneShowTheUnitTestWithItsSteps) {
     EXPECT_TRUE(html.contains("Not run"));
 
     // The details of the send step's run, in Traditional Chinese.
-    const qint64 sendRun = store.recipeRun(r.recordId)->steps[1].runIds[0];
-    const QStringList pane = pb::records::RecipeRunLines(*store.recipeRun(r.recordId), sendRun, 2);
+    const qint64 sendRun = store.queries().recipeRun(r.recordId)->steps[1].runIds[0];
+    const QStringList pane = pb::records::RecipeRunLines(*store.queries().recipeRun(r.recordId), sendRun, 2);
     EXPECT_EQ(pane.value(0), QStringLiteral("配方 Test product：不合格（第 2 步，共 3 步）"));
     EXPECT_TRUE(pane.join('\n').contains("> 2. Inputs off  不合格"));
     // Its step names, kept as the kind's name, in the pane's language too.
@@ -571,15 +571,15 @@ TEST(RecipeRunnerRecords, ARecipeRunLeftByAProgramThatDiedIsInterrupted) {
         start.recipeName = QStringLiteral("P");
         start.recipeHash = QString(64, u'0');
         start.startMs = 1000;
-        mine = store.beginRecipeRun(start);
-        gone = store.beginRecipeRun(start);
+        mine = store.recipeWriter().beginRecipeRun(start);
+        gone = store.recipeWriter().beginRecipeRun(start);
         QSqlQuery q(store.database());
         ASSERT_TRUE(q.exec(QStringLiteral("UPDATE recipe_runs SET writer = 'elsewhere/1/1' WHERE id = %1").arg(gone)));
     }
     pb::records::RecordStore store;
     ASSERT_TRUE(store.openSqlite(path).ok());
-    EXPECT_EQ(store.recipeRun(gone)->verdict, "interrupted");
-    EXPECT_EQ(store.recipeRun(mine)->verdict, "running");  // this program still runs
+    EXPECT_EQ(store.queries().recipeRun(gone)->verdict, "interrupted");
+    EXPECT_EQ(store.queries().recipeRun(mine)->verdict, "running");  // this program still runs
 }
 
 }  // namespace

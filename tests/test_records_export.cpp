@@ -47,28 +47,28 @@ protected:
         for (int i = 0; i < 3; ++i) {
             start.procedure = QLatin1String(procedures[i]);
             start.startMs = 1765180800000 + i * 60000;
-            const qint64 id = store.beginRun(start);
+            const qint64 id = store.writer().beginRun(start);
             RunEnd end{start.startMs + 1500, Outcome::Ok, QStringLiteral("Command finished."), {}, {}};
-            store.endRun(id, end);
+            store.writer().endRun(id, end);
         }
         start.procedure = QStringLiteral("firmware-upgrade");
         start.startMs = 1765181100000;
-        upgrade = store.beginRun(start);
-        store.saveTraffic(upgrade, {{{start.startMs + 5, Direction::Sent, "\x01" "0001UP\x03\r", QStringLiteral("good"), {}},
+        upgrade = store.writer().beginRun(start);
+        store.writer().saveTraffic(upgrade, {{{start.startMs + 5, Direction::Sent, "\x01" "0001UP\x03\r", QStringLiteral("good"), {}},
                                      {start.startMs + 25, Direction::Received, "\x02" "0001OK\r", QStringLiteral("good"), QStringLiteral("20 ms")},
                                      {start.startMs + 1225, Direction::Failed, {}, QStringLiteral("no reply"), {}}},
                                     0, -1});
         const QJsonObject details{{"file", QJsonObject{{"name", "KV410_V130.bin"}, {"size", 63488}, {"sha256", kSha}}},
                                   {"versionBefore", "V1.20"},
                                   {"versionAfter", "V1.30"}};
-        store.endRun(upgrade, {start.startMs + 16000, Outcome::Error, kTrickyStatus, details, {}});
+        store.writer().endRun(upgrade, {start.startMs + 16000, Outcome::Error, kTrickyStatus, details, {}});
         // A run of another, unidentified unit.
         start.unit = {};
         start.linkText = QStringLiteral("/dev/pts/3 9600");
         start.procedure = QStringLiteral("reboot");
         start.startMs = 1765181200000;
-        other = store.beginRun(start);
-        unitId = store.run(upgrade)->unitId;
+        other = store.writer().beginRun(start);
+        unitId = store.queries().run(upgrade)->unitId;
     }
     QString write(const QString& name, const QByteArray& bytes) {
         const QString path = dir.filePath(name);
@@ -189,7 +189,7 @@ TEST_F(RecordsExport, PdfReportHasItsPages) {
     start.procedure = QStringLiteral("alarm");
     for (int i = 0; i < 120; ++i) {
         start.startMs = 1765190000000 + i * 1000;
-        store.endRun(store.beginRun(start), {start.startMs + 300, Outcome::Ok, QStringLiteral("OK"), {}, {}});
+        store.writer().endRun(store.writer().beginRun(start), {start.startMs + 300, Outcome::Ok, QStringLiteral("OK"), {}, {}});
     }
     const QString large = dir.filePath(QStringLiteral("large.pdf"));
     ASSERT_TRUE(WriteUnitReportPdf(store, unitId, 0, large).ok);

@@ -84,8 +84,8 @@ TEST(RecordsObserver, RunsGoToTheUnitLastIdentifiedOnTheirLink) {
     const qint64 stopped = b.run(TestId::Polling, RunOutcome::Interrupted);
     ASSERT_GT(early, 0);
 
-    const auto earlyRow = b.store.run(early), connectRow = b.store.run(connect), didoRow = b.store.run(dido),
-               elsewhereRow = b.store.run(elsewhere), stoppedRow = b.store.run(stopped);
+    const auto earlyRow = b.store.queries().run(early), connectRow = b.store.queries().run(connect), didoRow = b.store.queries().run(dido),
+               elsewhereRow = b.store.queries().run(elsewhere), stoppedRow = b.store.queries().run(stopped);
     ASSERT_TRUE(earlyRow && connectRow && didoRow && elsewhereRow && stoppedRow);
     // Before any identify: the link's unidentified unit.
     EXPECT_EQ(earlyRow->unitSerial, "");
@@ -107,7 +107,7 @@ TEST(RecordsObserver, RunsGoToTheUnitLastIdentifiedOnTheirLink) {
     EXPECT_EQ(stoppedRow->outcome, Outcome::Interrupted);
     EXPECT_EQ(stoppedRow->procedure, "polling");
 
-    const auto units = b.store.units(QStringLiteral("SN-0042"));
+    const auto units = b.store.queries().units(QStringLiteral("SN-0042"));
     ASSERT_EQ(units.size(), 1);
     EXPECT_EQ(units[0].identity.modelKind, 6);
     EXPECT_EQ(units[0].identity.version, "KV410 V3.20");
@@ -123,7 +123,7 @@ TEST(RecordsObserver, AnUpgradeKeepsTheVersionBeforeAndTheNextIdentifysVersion) 
     const qint64 upgrade = b.run(TestId::FirmwareUpgrade, RunOutcome::Ok, Net(), {{"file", file}, {"blocksProgrammed", 256}});
     // Another link's identify says nothing of this unit's version.
     b.run(TestId::Connect, RunOutcome::Ok, Net("4002"), {}, Kv("SN-8", "KV410 V9.99"));
-    auto row = b.store.run(upgrade);
+    auto row = b.store.queries().run(upgrade);
     ASSERT_TRUE(row);
     EXPECT_EQ(row->unitSerial, "SN-7");
     EXPECT_EQ(row->details.value("versionBefore").toString(), "KV410 V3.20");
@@ -131,35 +131,35 @@ TEST(RecordsObserver, AnUpgradeKeepsTheVersionBeforeAndTheNextIdentifysVersion) 
     EXPECT_EQ(row->details.value("file").toObject().value("sha256").toString(), "ab12");
 
     b.run(TestId::Connect, RunOutcome::Ok, Net(), {}, Kv("SN-7", "KV410 V3.30"));
-    row = b.store.run(upgrade);
+    row = b.store.queries().run(upgrade);
     EXPECT_EQ(row->details.value("versionAfter").toString(), "KV410 V3.30");
     EXPECT_EQ(row->details.value("blocksProgrammed").toInt(), 256);
     EXPECT_EQ(row->details.value("file").toObject().value("name").toString(), "kv410.bin");
     // Only the next identify: a later one leaves it be.
     b.run(TestId::Connect, RunOutcome::Ok, Net(), {}, Kv("SN-7", "KV410 V4.00"));
-    EXPECT_EQ(b.store.run(upgrade)->details.value("versionAfter").toString(), "KV410 V3.30");
+    EXPECT_EQ(b.store.queries().run(upgrade)->details.value("versionAfter").toString(), "KV410 V3.30");
 }
 
 TEST(RecordsObserver, AVersionAnUpgradeDidNotReadSaysWhyInTheRecordAndTheReport) {
     Bench b;
     // Never identified, and the upgrade failed: neither version was read.
     const qint64 failed = b.run(TestId::FirmwareUpgrade, RunOutcome::Error, Net("4003"));
-    EXPECT_EQ(b.store.run(failed)->details.value("versionBeforeNotRead").toString(), "no-identify-before");
-    EXPECT_EQ(b.store.run(failed)->details.value("versionAfterNotRead").toString(), "upgrade-failed");
+    EXPECT_EQ(b.store.queries().run(failed)->details.value("versionBeforeNotRead").toString(), "no-identify-before");
+    EXPECT_EQ(b.store.queries().run(failed)->details.value("versionAfterNotRead").toString(), "upgrade-failed");
     // An upgrade that went well waits for the next identify; one that found no controller says so.
     b.run(TestId::Connect, RunOutcome::Ok, Net(), {}, Kv("SN-9", "KV410 V3.20"));
     const qint64 upgrade = b.run(TestId::FirmwareUpgrade, RunOutcome::Ok);
-    EXPECT_EQ(b.store.run(upgrade)->details.value("versionAfterNotRead").toString(), "no-identify");
+    EXPECT_EQ(b.store.queries().run(upgrade)->details.value("versionAfterNotRead").toString(), "no-identify");
     b.run(TestId::Connect, RunOutcome::Error);
-    EXPECT_EQ(b.store.run(upgrade)->details.value("versionAfterNotRead").toString(), "identify-failed");
-    const qint64 unit = b.store.run(upgrade)->unitId;
+    EXPECT_EQ(b.store.queries().run(upgrade)->details.value("versionAfterNotRead").toString(), "identify-failed");
+    const qint64 unit = b.store.queries().run(upgrade)->unitId;
     EXPECT_TRUE(pb::records::UnitReportHtml(b.store, unit, 0)
                     .contains(QStringLiteral("<td>not read: the connect after the upgrade failed</td>")));
     EXPECT_TRUE(pb::records::UnitReportHtml(b.store, unit, 1).contains(QStringLiteral("<td>未读取: 更新后连线装置失败</td>")));
     // Read at last: the version, and no reason left.
     b.run(TestId::Connect, RunOutcome::Ok, Net(), {}, Kv("SN-9", "KV410 V3.30"));
-    EXPECT_EQ(b.store.run(upgrade)->details.value("versionAfter").toString(), "KV410 V3.30");
-    EXPECT_FALSE(b.store.run(upgrade)->details.contains("versionAfterNotRead"));
+    EXPECT_EQ(b.store.queries().run(upgrade)->details.value("versionAfter").toString(), "KV410 V3.30");
+    EXPECT_FALSE(b.store.queries().run(upgrade)->details.contains("versionAfterNotRead"));
     EXPECT_FALSE(pb::records::UnitReportHtml(b.store, unit, 0).contains(QStringLiteral("connect after the upgrade")));
 }
 
@@ -184,7 +184,7 @@ TEST(RecordsObserver, TheRunKeepsItsFramesWithTheDecodersVerdict) {
                                   RunOutcome::Error, QStringLiteral("Command error!"), Net(), {}});
     b.observer.takeTraffic(Record(TrafficRecord::Direction::Sent, BuildCrcFrame("0123AD"), 1));
 
-    const auto kept = b.store.traffic(id);
+    const auto kept = b.store.queries().traffic(id);
     ASSERT_EQ(kept.frames.size(), 4);
     EXPECT_EQ(kept.frames[0].direction, pb::records::Direction::Sent);
     EXPECT_EQ(kept.frames[0].bytes, BuildCrcFrame("0123AC"));
@@ -196,7 +196,7 @@ TEST(RecordsObserver, TheRunKeepsItsFramesWithTheDecodersVerdict) {
     EXPECT_EQ(kept.frames[3].direction, pb::records::Direction::Failed);
     EXPECT_EQ(kept.frames[3].verdict, "no-reply");
     EXPECT_EQ(kept.frames[3].note, "no complete reply within 1200 ms");
-    EXPECT_EQ(b.store.run(id)->frameCount, 4);
+    EXPECT_EQ(b.store.queries().run(id)->frameCount, 4);
 }
 
 TEST(RecordsObserver, WithTheStoreOffRunsPassAndTheReasonComesOnce) {

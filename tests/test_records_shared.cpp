@@ -35,14 +35,14 @@ RunStart Start(const QString& serial, qint64 ms, const QString& station = QStrin
 
 // One run from start to end, with a frame of traffic.
 qint64 WholeRun(RecordStore& store, const QString& serial, qint64 ms, const QString& station = QStringLiteral("bench-1")) {
-    const qint64 id = store.beginRun(Start(serial, ms, station));
-    store.saveTraffic(id, {{{ms + 1, Direction::Sent, QByteArray("\x01" "0001AS\r"), QStringLiteral("good"), {}}}, 0, -1});
+    const qint64 id = store.writer().beginRun(Start(serial, ms, station));
+    store.writer().saveTraffic(id, {{{ms + 1, Direction::Sent, QByteArray("\x01" "0001AS\r"), QStringLiteral("good"), {}}}, 0, -1});
     RunEnd end;
     end.endMs = ms + 100;
     end.outcome = Outcome::Ok;
     end.statusText = QStringLiteral("Firmware upgrade finished.");
     end.identity = UnitIdentity{serial, 3, QStringLiteral("KV410"), QStringLiteral("V1.30"), QStringLiteral("01")};
-    store.endRun(id, end);
+    store.writer().endRun(id, end);
     return id;
 }
 
@@ -134,68 +134,68 @@ TEST_F(SharedRecords, QueuedRunsReachTheServerInOrderAndOnceEvenWhenSentAgain) {
     RecordStore local;
     local.setOutbox(true);
     ASSERT_TRUE(local.openSqlite(localPath()).ok());
-    EXPECT_FALSE(local.origin().isEmpty());
+    EXPECT_FALSE(local.outbox().origin().isEmpty());
     const qint64 first = WholeRun(local, QStringLiteral("KV-0001"), 1000);
-    const qint64 running = local.beginRun(Start(QStringLiteral("KV-0002"), 2000));  // not queued yet
+    const qint64 running = local.writer().beginRun(Start(QStringLiteral("KV-0002"), 2000));  // not queued yet
     const qint64 third = WholeRun(local, QStringLiteral("KV-0001"), 3000);
-    EXPECT_EQ(local.pendingUploads(), 2);
+    EXPECT_EQ(local.outbox().pendingUploads(), 2);
 
     RecordStore server;
     ASSERT_TRUE(server.openUrl(url).ok()) << server.status().detail.toStdString();
     UploadResult sent = SendQueued(local, server);
     EXPECT_TRUE(sent.server.ok());
     EXPECT_EQ(sent.sent, 2);
-    EXPECT_EQ(local.pendingUploads(), 0);
+    EXPECT_EQ(local.outbox().pendingUploads(), 0);
     EXPECT_EQ(ServerRuns(server), (QStringList{QStringLiteral("bench-1/%1/1000").arg(first),
                                                QStringLiteral("bench-1/%1/3000").arg(third)}));
     // The server's copy is whole: unit, outcome, traffic.
-    const QList<RunRow> runs = server.runs({});
+    const QList<RunRow> runs = server.queries().runs({});
     EXPECT_EQ(runs[0].unitSerial, "KV-0001");
     EXPECT_EQ(runs[0].outcome, Outcome::Ok);
-    EXPECT_EQ(server.traffic(runs[0].id).frames.size(), 1);
-    EXPECT_EQ(server.units().size(), 1);
+    EXPECT_EQ(server.queries().traffic(runs[0].id).frames.size(), 1);
+    EXPECT_EQ(server.queries().units().size(), 1);
 
     // Its acknowledgement lost: sent again, it is the same row.
-    ASSERT_GT(server.importRun(*local.uploadOf(first)), 0);
-    EXPECT_EQ(server.runs({}).size(), 2);
+    ASSERT_GT(server.writer().importRun(*local.outbox().uploadOf(first)), 0);
+    EXPECT_EQ(server.queries().runs({}).size(), 2);
 
     // The run still open ends; an upgrade's run learns its version after its end: both go
     // (again), as updates. A change while a sending had it in hand keeps it queued.
     RunEnd end;
     end.endMs = 2500;
     end.outcome = Outcome::Error;
-    ASSERT_TRUE(local.endRun(running, end));
-    ASSERT_TRUE(local.updateRunDetails(first, {{"versionAfter", "V1.30"}}));
-    const QList<QueuedRun> queued = local.queuedRuns(10);
+    ASSERT_TRUE(local.writer().endRun(running, end));
+    ASSERT_TRUE(local.writer().updateRunDetails(first, {{"versionAfter", "V1.30"}}));
+    const QList<QueuedRun> queued = local.outbox().queuedRuns(10);
     ASSERT_EQ(queued.size(), 2);
     EXPECT_EQ(queued[0].runId, running);
-    ASSERT_TRUE(local.updateRunDetails(first, {{"versionAfter", "V1.31"}}));
-    ASSERT_TRUE(local.dequeue(queued[1]));  // read before the second change
-    EXPECT_EQ(local.pendingUploads(), 2);
+    ASSERT_TRUE(local.writer().updateRunDetails(first, {{"versionAfter", "V1.31"}}));
+    ASSERT_TRUE(local.outbox().dequeue(queued[1]));  // read before the second change
+    EXPECT_EQ(local.outbox().pendingUploads(), 2);
     sent = SendQueued(local, server);
     EXPECT_EQ(sent.sent, 2);
-    EXPECT_EQ(server.runs({}).size(), 3);
+    EXPECT_EQ(server.queries().runs({}).size(), 3);
     RunFilter filter;
     filter.serial = QStringLiteral("KV-0001");
     filter.fromMs = 1000;
     filter.toMs = 1001;
-    EXPECT_EQ(server.runs(filter).value(0).details.value("versionAfter").toString(), "V1.31");
+    EXPECT_EQ(server.queries().runs(filter).value(0).details.value("versionAfter").toString(), "V1.31");
 
     // A second station: its runs beside the first's, the shared unit once, and the
     // station filter tells them apart.
     RecordStore other;
     other.setOutbox(true);
     ASSERT_TRUE(other.openSqlite(localPath(QStringLiteral("other.sqlite"))).ok());
-    EXPECT_NE(other.origin(), local.origin());
+    EXPECT_NE(other.outbox().origin(), local.outbox().origin());
     const qint64 theirs = WholeRun(other, QStringLiteral("KV-0001"), 1000, QStringLiteral("bench-2"));
     EXPECT_EQ(theirs, first);  // the same local id, another origin
     EXPECT_EQ(SendQueued(other, server).sent, 1);
-    EXPECT_EQ(server.runs({}).size(), 4);
-    EXPECT_EQ(server.units(QStringLiteral("KV-0001")).size(), 1);
+    EXPECT_EQ(server.queries().runs({}).size(), 4);
+    EXPECT_EQ(server.queries().units(QStringLiteral("KV-0001")).size(), 1);
     filter = {};
     filter.station = QStringLiteral("ench-2");
-    ASSERT_EQ(server.runs(filter).size(), 1);
-    EXPECT_EQ(server.runs(filter)[0].station, "bench-2");
+    ASSERT_EQ(server.queries().runs(filter).size(), 1);
+    EXPECT_EQ(server.queries().runs(filter)[0].station, "bench-2");
 }
 
 TEST_F(SharedRecords, AServerThatRefusesSaysWhyWhileTheStationKeepsItsRuns) {
@@ -216,7 +216,7 @@ TEST_F(SharedRecords, AServerThatRefusesSaysWhyWhileTheStationKeepsItsRuns) {
     EXPECT_EQ(store.openUrl(roleUrl).error, RecordsError::AuthFailed) << store.status().detail.toStdString();
     const RecordsStatus refused = store.status();
     EXPECT_FALSE(store.isOpen());
-    EXPECT_TRUE(store.runs({}).isEmpty());  // a store that is off does nothing
+    EXPECT_TRUE(store.queries().runs({}).isEmpty());  // a store that is off does nothing
     // The right one from a password file, as libpq reads it.
     qunsetenv("PGPASSWORD");
     QFile passFile(dir.filePath(QStringLiteral("pgpass")));
@@ -267,7 +267,7 @@ TEST_F(SharedRecords, AServerThatRefusesSaysWhyWhileTheStationKeepsItsRuns) {
     qunsetenv("PGPASSWORD");
     EXPECT_EQ(waiting, 1);
     EXPECT_EQ(said.error, RecordsError::AuthFailed);
-    EXPECT_EQ(local.runs({}).size(), 1);
+    EXPECT_EQ(local.queries().runs({}).size(), 1);
 }
 
 TEST(SharedRecordsOutage, ARunEndingWhileTheServerIsAwayGetsThereLaterOnceAndInOrderAcrossARestart) {
@@ -293,15 +293,15 @@ TEST(SharedRecordsOutage, ARunEndingWhileTheServerIsAwayGetsThereLaterOnceAndInO
         follow(uploader);
         order << WholeRun(local, QStringLiteral("KV-0001"), 1000);
         uploader.kick();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return local.pendingUploads() == 0; }, 60000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return local.outbox().pendingUploads() == 0; }, 60000));
 
         // The server goes away in the middle of a run.
-        const qint64 mid = local.beginRun(Start(QStringLiteral("KV-0002"), 2000));
+        const qint64 mid = local.writer().beginRun(Start(QStringLiteral("KV-0002"), 2000));
         ASSERT_TRUE(cluster.pause()) << cluster.log().toStdString();
         RunEnd end;
         end.endMs = 2100;
         end.outcome = Outcome::Ok;
-        ASSERT_TRUE(local.endRun(mid, end));
+        ASSERT_TRUE(local.writer().endRun(mid, end));
         order << mid;
         order << WholeRun(local, QStringLiteral("KV-0003"), 3000);
         uploader.kick();
@@ -313,7 +313,7 @@ TEST(SharedRecordsOutage, ARunEndingWhileTheServerIsAwayGetsThereLaterOnceAndInO
         RecordStore local;
         local.setOutbox(true);
         ASSERT_TRUE(local.openSqlite(path).ok());
-        EXPECT_EQ(local.pendingUploads(), 2);
+        EXPECT_EQ(local.outbox().pendingUploads(), 2);
         order << WholeRun(local, QStringLiteral("KV-0001"), 4000);
         ASSERT_TRUE(cluster.resume()) << cluster.log().toStdString();
         RecordsUploader uploader(path, cluster.url(), 200);
@@ -326,7 +326,7 @@ TEST(SharedRecordsOutage, ARunEndingWhileTheServerIsAwayGetsThereLaterOnceAndInO
     const qint64 starts[] = {1000, 2000, 3000, 4000};
     for (int i = 0; i < order.size(); ++i) expected << QStringLiteral("bench-1/%1/%2").arg(order[i]).arg(starts[i]);
     EXPECT_EQ(ServerRuns(server), expected);
-    EXPECT_EQ(server.units().size(), 3);
+    EXPECT_EQ(server.queries().units().size(), 3);
 }
 
 namespace {
@@ -341,14 +341,14 @@ qint64 WholeRecipeRun(RecordStore& store, const QString& serial, qint64 ms, QLis
     start.startMs = ms;
     start.steps = {{0, QStringLiteral("identify"), QStringLiteral("Identify"), QStringLiteral("not-run"), {}, 0, {}, {}},
                    {1, QStringLiteral("firmware"), QStringLiteral("Upgrade"), QStringLiteral("not-run"), {}, 0, {}, {}}};
-    const qint64 recipeRun = store.beginRecipeRun(start);
+    const qint64 recipeRun = store.recipeWriter().beginRecipeRun(start);
     for (int step = 0; step < 2; ++step) {
-        const qint64 run = store.beginRun(Start(serial, ms + 10 + step * 200));
-        store.linkRunToRecipe(run, recipeRun, step);
+        const qint64 run = store.writer().beginRun(Start(serial, ms + 10 + step * 200));
+        store.recipeWriter().linkRunToRecipe(run, recipeRun, step);
         RunEnd end;
         end.endMs = ms + 100 + step * 200;
         end.outcome = Outcome::Ok;
-        store.endRun(run, end);
+        store.writer().endRun(run, end);
         *runIds << run;
     }
     RecipeRunEnd end;
@@ -357,7 +357,7 @@ qint64 WholeRecipeRun(RecordStore& store, const QString& serial, qint64 ms, QLis
     end.steps = start.steps;
     for (RecipeStepRow& s : end.steps) s.verdict = QStringLiteral("pass"), s.attempts = 1;
     end.identity = UnitIdentity{serial, 3, QStringLiteral("KV410"), QStringLiteral("V1.30"), QStringLiteral("01")};
-    store.endRecipeRun(recipeRun, end);
+    store.recipeWriter().endRecipeRun(recipeRun, end);
     return recipeRun;
 }
 
@@ -366,7 +366,7 @@ QString Shown(RecordStore& server, const RecipeRunRow& row) {
     QString text = row.recipeName + u' ' + row.verdict + u':';
     for (const RecipeStepRow& s : row.steps) {
         QStringList starts;
-        for (qint64 id : s.runIds) starts << QString::number(server.run(id)->startMs);
+        for (qint64 id : s.runIds) starts << QString::number(server.queries().run(id)->startMs);
         text += QStringLiteral(" %1:%2[%3]").arg(s.index).arg(s.verdict, starts.join(u','));
     }
     return text;
@@ -381,43 +381,43 @@ TEST_F(SharedRecords, RecipeRunsReachTheServerOnceWithTheirStepsAndRunsLinked) {
     QList<qint64> runIds;
     const qint64 recipeRun = WholeRecipeRun(local, QStringLiteral("KV-0007"), 10000, &runIds);
     // Its runs first, then the recipe run, queued when it ended.
-    const QList<QueuedRun> queued = local.queuedRuns(10);
+    const QList<QueuedRun> queued = local.outbox().queuedRuns(10);
     ASSERT_EQ(queued.size(), 3);
     EXPECT_EQ(queued[2].recipeRunId, recipeRun);
 
     RecordStore server;
     ASSERT_TRUE(server.openUrl(url).ok()) << server.status().detail.toStdString();
     EXPECT_EQ(SendQueued(local, server).sent, 3);
-    EXPECT_EQ(local.pendingUploads(), 0);
+    EXPECT_EQ(local.outbox().pendingUploads(), 0);
     RunFilter station;
     station.station = QStringLiteral("bench-1");
-    QList<RecipeRunRow> shown = server.recipeRuns(station);
+    QList<RecipeRunRow> shown = server.queries().recipeRuns(station);
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(shown[0].unitSerial, "KV-0007");
     EXPECT_EQ(Shown(server, shown[0]), "KV410-standard pass: 0:pass[10010] 1:pass[10210]");
-    EXPECT_EQ(server.recipeRunOf(server.runs({}).value(0).id), shown[0].id);  // the server's own id
+    EXPECT_EQ(server.queries().recipeRunOf(server.queries().runs({}).value(0).id), shown[0].id);  // the server's own id
 
     // Sent again (acknowledgement lost), and its runs too: still one, the same.
-    ASSERT_EQ(server.importRecipeRun(*local.recipeUploadOf(recipeRun)), shown[0].id);
-    for (qint64 id : runIds) ASSERT_GT(server.importRun(*local.uploadOf(id)), 0);
-    shown = server.recipeRuns({});
+    ASSERT_EQ(server.recipeWriter().importRecipeRun(*local.outbox().recipeUploadOf(recipeRun)), shown[0].id);
+    for (qint64 id : runIds) ASSERT_GT(server.writer().importRun(*local.outbox().uploadOf(id)), 0);
+    shown = server.queries().recipeRuns({});
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(Shown(server, shown[0]), "KV410-standard pass: 0:pass[10010] 1:pass[10210]");
 
     // A run tied to it after its end sends it again; a recipe run arriving before its
     // runs (another station's order) links them as they come.
-    const qint64 late = local.beginRun(Start(QStringLiteral("KV-0007"), 10600));
-    ASSERT_TRUE(local.linkRunToRecipe(late, recipeRun, 1));
+    const qint64 late = local.writer().beginRun(Start(QStringLiteral("KV-0007"), 10600));
+    ASSERT_TRUE(local.recipeWriter().linkRunToRecipe(late, recipeRun, 1));
     RunEnd end;
     end.endMs = 10700;
     end.outcome = Outcome::Ok;
-    ASSERT_TRUE(local.endRun(late, end));
-    const QList<QueuedRun> again = local.queuedRuns(10);
+    ASSERT_TRUE(local.writer().endRun(late, end));
+    const QList<QueuedRun> again = local.outbox().queuedRuns(10);
     ASSERT_EQ(again.size(), 2);
-    ASSERT_EQ(server.importRecipeRun(*local.recipeUploadOf(recipeRun)), shown[0].id);  // recipe first
+    ASSERT_EQ(server.recipeWriter().importRecipeRun(*local.outbox().recipeUploadOf(recipeRun)), shown[0].id);  // recipe first
     EXPECT_EQ(SendQueued(local, server).sent, 2);
-    shown = server.recipeRuns({});
+    shown = server.queries().recipeRuns({});
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(Shown(server, shown[0]), "KV410-standard pass: 0:pass[10010] 1:pass[10210,10600]");
-    EXPECT_EQ(server.runs({}).size(), 3);
+    EXPECT_EQ(server.queries().runs({}).size(), 3);
 }

@@ -115,13 +115,13 @@ TEST_P(StoreOnBothBackEnds, SerialAndStationPartsAreLiteralNotPatterns) {
     for (int i = 0; i < 4; ++i) {
         RunStart start = Start(QStringLiteral("connect"), 1000 + i, QLatin1String(serials[i]));
         start.station = QLatin1String(stations[i]);
-        store.endRun(store.beginRun(start), End(2000 + i, Outcome::Ok));
+        store.writer().endRun(store.writer().beginRun(start), End(2000 + i, Outcome::Ok));
     }
     const auto serialsOf = [&](const QString& part) {
         RunFilter filter;
         filter.serial = part;
         QStringList found;
-        for (const RunRow& r : store.runs(filter)) found << r.unitSerial;
+        for (const RunRow& r : store.queries().runs(filter)) found << r.unitSerial;
         return found;
     };
     EXPECT_EQ(serialsOf(QStringLiteral("_")), QStringList{"SN_00001"});
@@ -129,20 +129,20 @@ TEST_P(StoreOnBothBackEnds, SerialAndStationPartsAreLiteralNotPatterns) {
     EXPECT_EQ(serialsOf(QStringLiteral("!")), QStringList{"SN!00004"});
     EXPECT_EQ(serialsOf(QStringLiteral("n_0")), QStringList{"SN_00001"});  // case-blind still
     EXPECT_EQ(serialsOf(QStringLiteral("SN")).size(), 4);
-    EXPECT_EQ(store.units(QStringLiteral("_")).size(), 1);
-    EXPECT_EQ(store.units(QStringLiteral("%")).size(), 1);
+    EXPECT_EQ(store.queries().units(QStringLiteral("_")).size(), 1);
+    EXPECT_EQ(store.queries().units(QStringLiteral("%")).size(), 1);
     RunFilter byStation;
     byStation.station = QStringLiteral("_");
-    EXPECT_EQ(store.runs(byStation).size(), 1);
+    EXPECT_EQ(store.queries().runs(byStation).size(), 1);
     byStation.station = QStringLiteral("%2");
-    EXPECT_EQ(store.runs(byStation).size(), 1);
-    QSqlQuery q = store.runsQuery(byStation);
+    EXPECT_EQ(store.queries().runs(byStation).size(), 1);
+    QSqlQuery q = store.queries().runsQuery(byStation);
     int rows = 0;
     while (q.next()) ++rows;
     EXPECT_EQ(rows, 1);
     RunFilter recipes;
     recipes.serial = QStringLiteral("%");
-    EXPECT_TRUE(store.recipeRuns(recipes).isEmpty());
+    EXPECT_TRUE(store.queries().recipeRuns(recipes).isEmpty());
     EXPECT_TRUE(store.status().ok()) << store.status().detail.toStdString();
 }
 
@@ -160,22 +160,22 @@ TEST_P(StoreOnBothBackEnds, AReaderMakesNothingAndWritesNothing) {
     EXPECT_FALSE(QFileInfo::exists(file));
     RecordStore writer;
     ASSERT_TRUE(open(writer).ok());
-    const qint64 id = writer.beginRun(Start(QStringLiteral("connect"), 1000, QStringLiteral("SN000001")));
+    const qint64 id = writer.writer().beginRun(Start(QStringLiteral("connect"), 1000, QStringLiteral("SN000001")));
     ASSERT_GT(id, 0);
     RecordStore reader;
     ASSERT_TRUE(openToRead(reader).ok()) << reader.status().detail.toStdString();
-    EXPECT_EQ(reader.runs({}).size(), 1);
-    EXPECT_EQ(reader.beginRun(Start(QStringLiteral("dido"), 2000)), 0);
+    EXPECT_EQ(reader.queries().runs({}).size(), 1);
+    EXPECT_EQ(reader.writer().beginRun(Start(QStringLiteral("dido"), 2000)), 0);
     EXPECT_FALSE(reader.status().ok());
-    EXPECT_EQ(writer.runs({}).size(), 1);
+    EXPECT_EQ(writer.queries().runs({}).size(), 1);
     // A run whose writer is gone reads as interrupted, and stays "running" in the store
     // until a program that records opens it.
     QSqlQuery q(writer.database());
     ASSERT_TRUE(q.exec(QStringLiteral("UPDATE runs SET writer = 'elsewhere/1/1'")));
     RecordStore again;
     ASSERT_TRUE(openToRead(again).ok());
-    EXPECT_EQ(again.runs({}).value(0).outcome, Outcome::Interrupted);
-    EXPECT_EQ(writer.run(id)->outcome, Outcome::Interrupted);
+    EXPECT_EQ(again.queries().runs({}).value(0).outcome, Outcome::Interrupted);
+    EXPECT_EQ(writer.queries().run(id)->outcome, Outcome::Interrupted);
     ASSERT_TRUE(q.exec(QStringLiteral("SELECT outcome FROM runs")) && q.next());
     EXPECT_EQ(q.value(0).toString(), "running");
 }
@@ -190,7 +190,7 @@ TEST_F(RecordStoreTest, AStoreAndTheFoldersMadeForItAreTheOwnersAloneWhateverThe
     ASSERT_EQ(::mkdir(QFile::encodeName(dir.filePath(QStringLiteral("kept"))).constData(), 0755), 0);
     RecordStore store;
     const RecordsStatus status = store.openSqlite(nested);
-    const qint64 id = store.beginRun(Start(QStringLiteral("connect"), 1000));
+    const qint64 id = store.writer().beginRun(Start(QStringLiteral("connect"), 1000));
     ::umask(before);
     ASSERT_TRUE(status.ok()) << status.detail.toStdString();
     ASSERT_GT(id, 0);
@@ -248,22 +248,22 @@ TEST_F(RecordStoreTest, UpgradesAFileOfThePreviousSchemaKeepingItsRows) {
     ASSERT_TRUE(store.openSqlite(path()).ok()) << store.status().detail.toStdString();
     QSqlDatabase db = store.database();
     EXPECT_EQ(SchemaVersion(db, store.dialect()), LatestSchemaVersion());
-    const QList<RunRow> runs = store.runs({});
+    const QList<RunRow> runs = store.queries().runs({});
     ASSERT_EQ(runs.size(), 1);
     EXPECT_EQ(runs[0].unitSerial, "A1");
     EXPECT_EQ(runs[0].outcome, Outcome::Ok);
     // What the newer step added works on the old rows.
-    EXPECT_TRUE(store.saveTraffic(runs[0].id, {{Frame(6, Direction::Sent, "x")}, 0, -1}));
-    EXPECT_EQ(store.traffic(runs[0].id).frames.size(), 1);
+    EXPECT_TRUE(store.writer().saveTraffic(runs[0].id, {{Frame(6, Direction::Sent, "x")}, 0, -1}));
+    EXPECT_EQ(store.queries().traffic(runs[0].id).frames.size(), 1);
 }
 
 TEST_P(StoreOnBothBackEnds, RunsAreWrittenAsTheyGoAndFindTheirUnit) {
     RecordStore store;
     ASSERT_TRUE(open(store).ok());
     // Before any identify: the link's unidentified unit.
-    const qint64 connect = store.beginRun(Start(QStringLiteral("connect"), 1000));
+    const qint64 connect = store.writer().beginRun(Start(QStringLiteral("connect"), 1000));
     ASSERT_GT(connect, 0);
-    std::optional<RunRow> row = store.run(connect);
+    std::optional<RunRow> row = store.queries().run(connect);
     ASSERT_TRUE(row);
     EXPECT_EQ(row->outcome, Outcome::Running);
     EXPECT_TRUE(row->unitSerial.isEmpty());
@@ -271,8 +271,8 @@ TEST_P(StoreOnBothBackEnds, RunsAreWrittenAsTheyGoAndFindTheirUnit) {
     // The identify at its end moves it to the unit with the serial number.
     RunEnd end = End(1800, Outcome::Ok);
     end.identity = Identity(QStringLiteral("KV-0042"), QStringLiteral("V1.20"));
-    ASSERT_TRUE(store.endRun(connect, end));
-    row = store.run(connect);
+    ASSERT_TRUE(store.writer().endRun(connect, end));
+    row = store.queries().run(connect);
     EXPECT_EQ(row->unitSerial, "KV-0042");
     EXPECT_EQ(row->endMs, 1800);
     EXPECT_EQ(row->statusText, "Command finished.");
@@ -280,16 +280,16 @@ TEST_P(StoreOnBothBackEnds, RunsAreWrittenAsTheyGoAndFindTheirUnit) {
     EXPECT_NE(unitId, unidentified);
 
     // The upgrade: progress mid-run, then the version after.
-    const qint64 upgrade = store.beginRun(Start(QStringLiteral("firmware-upgrade"), 2000, QStringLiteral("KV-0042")));
-    ASSERT_TRUE(store.updateRunDetails(upgrade, {{"blocksVerified", 12}}));
-    EXPECT_EQ(store.run(upgrade)->details.value("blocksVerified").toInt(), 12);
+    const qint64 upgrade = store.writer().beginRun(Start(QStringLiteral("firmware-upgrade"), 2000, QStringLiteral("KV-0042")));
+    ASSERT_TRUE(store.writer().updateRunDetails(upgrade, {{"blocksVerified", 12}}));
+    EXPECT_EQ(store.queries().run(upgrade)->details.value("blocksVerified").toInt(), 12);
     end = End(9000, Outcome::Ok, {{"blocksVerified", 124}, {"versionAfter", "V1.30"}});
     end.identity = UnitIdentity{QStringLiteral("KV-0042"), -1, {}, QStringLiteral("V1.30"), {}};
-    ASSERT_TRUE(store.endRun(upgrade, end));
-    EXPECT_EQ(store.run(upgrade)->unitId, unitId);
-    EXPECT_EQ(store.run(upgrade)->details.value("blocksVerified").toInt(), 124);
+    ASSERT_TRUE(store.writer().endRun(upgrade, end));
+    EXPECT_EQ(store.queries().run(upgrade)->unitId, unitId);
+    EXPECT_EQ(store.queries().run(upgrade)->details.value("blocksVerified").toInt(), 124);
     // The unit: the version as last identified; what this identify did not say is kept.
-    const std::optional<UnitRow> unit = store.unit(unitId);
+    const std::optional<UnitRow> unit = store.queries().unit(unitId);
     ASSERT_TRUE(unit);
     EXPECT_EQ(unit->identity.version, "V1.30");
     EXPECT_EQ(unit->identity.modelText, "KV410");
@@ -300,42 +300,42 @@ TEST_P(StoreOnBothBackEnds, RunsAreWrittenAsTheyGoAndFindTheirUnit) {
 
     // A run on another link that never identified stays under its link: no unit is made
     // up for it (nor is the first link's, now that its run moved away, a unit).
-    const qint64 other = store.beginRun(Start(QStringLiteral("reboot"), 3000, {}, QStringLiteral("127.0.0.1:4001")));
-    ASSERT_TRUE(store.endRun(other, End(3100, Outcome::OpenFailed)));
-    EXPECT_EQ(store.units().size(), 1);
-    EXPECT_EQ(store.units(QStringLiteral("kv-00")).size(), 1);  // part, any case
-    QSqlQuery listed = store.unitsQuery({});
+    const qint64 other = store.writer().beginRun(Start(QStringLiteral("reboot"), 3000, {}, QStringLiteral("127.0.0.1:4001")));
+    ASSERT_TRUE(store.writer().endRun(other, End(3100, Outcome::OpenFailed)));
+    EXPECT_EQ(store.queries().units().size(), 1);
+    EXPECT_EQ(store.queries().units(QStringLiteral("kv-00")).size(), 1);  // part, any case
+    QSqlQuery listed = store.queries().unitsQuery({});
     int unitRows = 0;
     while (listed.next()) ++unitRows;
     EXPECT_EQ(unitRows, 1);
-    EXPECT_EQ(store.run(other)->unitSerial, "");
-    EXPECT_EQ(store.run(other)->linkText, "127.0.0.1:4001");
+    EXPECT_EQ(store.queries().run(other)->unitSerial, "");
+    EXPECT_EQ(store.queries().run(other)->linkText, "127.0.0.1:4001");
 
     // Filters, newest first.
-    QList<RunRow> runs = store.runs({});
+    QList<RunRow> runs = store.queries().runs({});
     ASSERT_EQ(runs.size(), 3);
     EXPECT_EQ(runs[0].id, other);
     EXPECT_EQ(runs[2].id, connect);
     RunFilter filter;
     filter.serial = QStringLiteral("0042");
-    EXPECT_EQ(store.runs(filter).size(), 2);
+    EXPECT_EQ(store.queries().runs(filter).size(), 2);
     filter = {};
     filter.outcome = Outcome::OpenFailed;
-    EXPECT_EQ(store.runs(filter).size(), 1);
+    EXPECT_EQ(store.queries().runs(filter).size(), 1);
     filter = {};
     filter.procedure = QStringLiteral("firmware-upgrade");
-    EXPECT_EQ(store.runs(filter).constFirst().id, upgrade);
+    EXPECT_EQ(store.queries().runs(filter).constFirst().id, upgrade);
     filter = {};
     filter.fromMs = 1500;
     filter.toMs = 3000;
-    EXPECT_EQ(store.runs(filter).size(), 1);
+    EXPECT_EQ(store.queries().runs(filter).size(), 1);
     filter = {};
     filter.runIds = {connect, other};
-    EXPECT_EQ(store.runs(filter).size(), 2);
+    EXPECT_EQ(store.queries().runs(filter).size(), 2);
     filter = {};
     filter.unitId = unitId;
-    EXPECT_EQ(store.runs(filter).size(), 2);
-    EXPECT_EQ(store.runs({}, 1).size(), 1);
+    EXPECT_EQ(store.queries().runs(filter).size(), 2);
+    EXPECT_EQ(store.queries().runs({}, 1).size(), 1);
 }
 
 TEST_P(StoreOnBothBackEnds, TwoControllersOfDifferentFamiliesWithOneSerialAreTwoUnits) {
@@ -343,22 +343,22 @@ TEST_P(StoreOnBothBackEnds, TwoControllersOfDifferentFamiliesWithOneSerialAreTwo
     ASSERT_TRUE(open(store).ok());
     RunEnd kv410 = End(1100, Outcome::Ok);
     kv410.identity = UnitIdentity{QStringLiteral("20250001"), 7, QStringLiteral("KV410"), QStringLiteral("0470"), {}};
-    const qint64 first = store.beginRun(Start(QStringLiteral("connect"), 1000));
-    ASSERT_TRUE(store.endRun(first, kv410));
+    const qint64 first = store.writer().beginRun(Start(QStringLiteral("connect"), 1000));
+    ASSERT_TRUE(store.writer().endRun(first, kv410));
     RunEnd kv740 = End(2100, Outcome::Ok);
     kv740.identity = UnitIdentity{QStringLiteral("20250001"), 6, QStringLiteral("KV740MX"), QStringLiteral("V6.01.03"), {}};
-    const qint64 second = store.beginRun(Start(QStringLiteral("connect"), 2000));
-    ASSERT_TRUE(store.endRun(second, kv740));
-    const QList<UnitRow> units = store.units(QStringLiteral("20250001"));
+    const qint64 second = store.writer().beginRun(Start(QStringLiteral("connect"), 2000));
+    ASSERT_TRUE(store.writer().endRun(second, kv740));
+    const QList<UnitRow> units = store.queries().units(QStringLiteral("20250001"));
     ASSERT_EQ(units.size(), 2);
-    EXPECT_NE(store.run(first)->unitId, store.run(second)->unitId);
-    EXPECT_EQ(store.unit(store.run(first)->unitId)->identity.modelText, "KV410");
-    EXPECT_EQ(store.unit(store.run(second)->unitId)->identity.modelText, "KV740MX");
-    EXPECT_EQ(store.unit(store.run(first)->unitId)->runCount, 1);
+    EXPECT_NE(store.queries().run(first)->unitId, store.queries().run(second)->unitId);
+    EXPECT_EQ(store.queries().unit(store.queries().run(first)->unitId)->identity.modelText, "KV410");
+    EXPECT_EQ(store.queries().unit(store.queries().run(second)->unitId)->identity.modelText, "KV740MX");
+    EXPECT_EQ(store.queries().unit(store.queries().run(first)->unitId)->runCount, 1);
     // A later run of the KV410, known by its serial and family, joins its own history.
     RunStart again = Start(QStringLiteral("reboot"), 3000, QStringLiteral("20250001"));
     again.unit.modelKind = 7;
-    EXPECT_EQ(store.run(store.beginRun(again))->unitId, store.run(first)->unitId);
+    EXPECT_EQ(store.queries().run(store.writer().beginRun(again))->unitId, store.queries().run(first)->unitId);
 }
 
 // The rows of a store at schema 4 (units keyed by serial alone), written by hand.
@@ -397,46 +397,46 @@ TEST_P(StoreOnBothBackEnds, AStoreOfTheSchemaBeforeKeysUnitsByFamilyAndSerialKee
     ASSERT_TRUE(open(store).ok()) << store.status().detail.toStdString();
     QSqlDatabase db = store.database();
     EXPECT_EQ(SchemaVersion(db, store.dialect()), LatestSchemaVersion());
-    const QList<UnitRow> a1 = store.units(QStringLiteral("A1"));
+    const QList<UnitRow> a1 = store.queries().units(QStringLiteral("A1"));
     ASSERT_EQ(a1.size(), 1);
     EXPECT_EQ(a1[0].key, "unit:3:A1");
     EXPECT_EQ(a1[0].runCount, 2);
-    EXPECT_EQ(store.units(QStringLiteral("B2")).value(0).key, "serial:B2");
-    EXPECT_EQ(store.runs({}).size(), 2);
+    EXPECT_EQ(store.queries().units(QStringLiteral("B2")).value(0).key, "serial:B2");
+    EXPECT_EQ(store.queries().runs({}).size(), 2);
     // The unit's family identified again: the same unit; another family: a unit of its own.
     RunEnd same = End(30, Outcome::Ok);
     same.identity = UnitIdentity{QStringLiteral("A1"), 3, QStringLiteral("KV320MX"), QStringLiteral("V5.10.02"), {}};
-    const qint64 sameRun = store.beginRun(Start(QStringLiteral("connect"), 25));
-    ASSERT_TRUE(store.endRun(sameRun, same));
-    EXPECT_EQ(store.run(sameRun)->unitId, a1[0].id);
+    const qint64 sameRun = store.writer().beginRun(Start(QStringLiteral("connect"), 25));
+    ASSERT_TRUE(store.writer().endRun(sameRun, same));
+    EXPECT_EQ(store.queries().run(sameRun)->unitId, a1[0].id);
     RunEnd other = same;
     other.identity->modelKind = 6;
-    const qint64 otherRun = store.beginRun(Start(QStringLiteral("connect"), 35));
-    ASSERT_TRUE(store.endRun(otherRun, other));
-    EXPECT_NE(store.run(otherRun)->unitId, a1[0].id);
-    EXPECT_EQ(store.units(QStringLiteral("A1")).size(), 2);
+    const qint64 otherRun = store.writer().beginRun(Start(QStringLiteral("connect"), 35));
+    ASSERT_TRUE(store.writer().endRun(otherRun, other));
+    EXPECT_NE(store.queries().run(otherRun)->unitId, a1[0].id);
+    EXPECT_EQ(store.queries().units(QStringLiteral("A1")).size(), 2);
 }
 
 TEST_P(StoreOnBothBackEnds, AStoreOnAnotherThreadWritesTheSameFileWithoutInterruptingThisOne) {
     RecordStore store;
     ASSERT_TRUE(open(store).ok());
-    const qint64 mine = store.beginRun(Start(QStringLiteral("dido"), 100, QStringLiteral("S1")));
+    const qint64 mine = store.writer().beginRun(Start(QStringLiteral("dido"), 100, QStringLiteral("S1")));
     qint64 theirs = 0;
     int interrupted = -1;
     QThread* thread = QThread::create([&] {
         RecordStore other;
         if (!open(other).ok()) return;
         interrupted = other.interruptedAtOpen();
-        theirs = other.beginRun(Start(QStringLiteral("polling"), 200, QStringLiteral("S2")));
-        other.endRun(theirs, End(300, Outcome::Ok));
+        theirs = other.writer().beginRun(Start(QStringLiteral("polling"), 200, QStringLiteral("S2")));
+        other.writer().endRun(theirs, End(300, Outcome::Ok));
     });
     thread->start();
     thread->wait();
     delete thread;
     EXPECT_EQ(interrupted, 0);
     ASSERT_GT(theirs, 0);
-    EXPECT_EQ(store.run(mine)->outcome, Outcome::Running);
-    EXPECT_EQ(store.run(theirs)->outcome, Outcome::Ok);
+    EXPECT_EQ(store.queries().run(mine)->outcome, Outcome::Running);
+    EXPECT_EQ(store.queries().run(theirs)->outcome, Outcome::Ok);
 }
 
 TEST_P(StoreOnBothBackEnds, TrafficIsKeptCompressedWithinItsBound) {
@@ -464,16 +464,16 @@ TEST_P(StoreOnBothBackEnds, TrafficIsKeptCompressedWithinItsBound) {
     EXPECT_GT(kept.dropped, 2000);
     RecordStore store;
     ASSERT_TRUE(open(store).ok());
-    const qint64 run = store.beginRun(Start(QStringLiteral("firmware-upgrade"), 1));
-    ASSERT_TRUE(store.saveTraffic(run, kept));
+    const qint64 run = store.writer().beginRun(Start(QStringLiteral("firmware-upgrade"), 1));
+    ASSERT_TRUE(store.writer().saveTraffic(run, kept));
     EXPECT_LT(EncodeTraffic(kept).size(), 1024 * 1024);  // compressed
-    const KeptTraffic back = store.traffic(run);
+    const KeptTraffic back = store.queries().traffic(run);
     EXPECT_EQ(back.frames.size(), kept.frames.size());
     EXPECT_EQ(back.dropped, kept.dropped);
     EXPECT_EQ(back.frames.last().ms, 6 * 1024 - 1);
     EXPECT_EQ(back.frames.first().bytes, block);
-    EXPECT_EQ(store.run(run)->frameCount, kept.frames.size());
-    EXPECT_EQ(store.run(run)->framesDropped, kept.dropped);
+    EXPECT_EQ(store.queries().run(run)->frameCount, kept.frames.size());
+    EXPECT_EQ(store.queries().run(run)->framesDropped, kept.dropped);
     EXPECT_FALSE(DecodeTraffic("not traffic"));
 }
 
@@ -489,13 +489,13 @@ TEST_P(StoreOnBothBackEnds, TheRecorderKeepsARunWithItsTrafficAndNamesAProblemOn
     recorder.frame(Frame(101, Direction::Sent, "\x01" "0001DI\r"));
     recorder.frame(Frame(102, Direction::Received, "\x02" "0001OK\r"));
     recorder.progress({{"cycles", 1}});
-    EXPECT_EQ(store.run(run)->details.value("cycles").toInt(), 1);
+    EXPECT_EQ(store.queries().run(run)->details.value("cycles").toInt(), 1);
     recorder.end(End(200, Outcome::Ok, {{"cycles", 3}}));
     EXPECT_EQ(recorder.runId(), 0);
-    const std::optional<RunRow> row = store.run(run);
+    const std::optional<RunRow> row = store.queries().run(run);
     EXPECT_EQ(row->outcome, Outcome::Ok);
     EXPECT_EQ(row->details.value("cycles").toInt(), 3);
-    const KeptTraffic traffic = store.traffic(run);
+    const KeptTraffic traffic = store.queries().traffic(run);
     ASSERT_EQ(traffic.frames.size(), 2);
     EXPECT_EQ(traffic.frames[1].direction, Direction::Received);
 
@@ -521,9 +521,9 @@ TEST(RecordsChild, HoldsAnUpgradeOpen) {
     if (file.isEmpty()) GTEST_SKIP() << "runs as the child of KilledMidRunLeavesAnInterruptedRun";
     RecordStore store;
     ASSERT_TRUE(store.openSqlite(file).ok());
-    const qint64 run = store.beginRun(Start(QStringLiteral("firmware-upgrade"), 5000, QStringLiteral("KV-7")));
-    ASSERT_TRUE(store.updateRunDetails(run, {{"blocksVerified", 37}}));
-    ASSERT_TRUE(store.saveTraffic(run, {{Frame(5001, Direction::Sent, "\x01" "0001UP\r")}, 0, -1}));
+    const qint64 run = store.writer().beginRun(Start(QStringLiteral("firmware-upgrade"), 5000, QStringLiteral("KV-7")));
+    ASSERT_TRUE(store.writer().updateRunDetails(run, {{"blocksVerified", 37}}));
+    ASSERT_TRUE(store.writer().saveTraffic(run, {{Frame(5001, Direction::Sent, "\x01" "0001UP\r")}, 0, -1}));
     printf("READY %lld\n", static_cast<long long>(run));
     fflush(stdout);
     QEventLoop().exec();  // until SIGKILL
@@ -541,21 +541,21 @@ TEST_P(StoreOnBothBackEnds, ARecipeRunGroupsItsStepsAndRunsAndIsFoundByItsUnitAn
     start.startMs = 5000;
     start.steps = {{0, QStringLiteral("identify"), QStringLiteral("Identify"), QStringLiteral("not-run"), {}, 0, {}, {}},
                    {1, QStringLiteral("dido"), QStringLiteral("Inputs"), QStringLiteral("not-run"), {}, 0, {}, {}}};
-    const qint64 recipeRun = store.beginRecipeRun(start);
+    const qint64 recipeRun = store.recipeWriter().beginRecipeRun(start);
     ASSERT_GT(recipeRun, 0);
-    EXPECT_EQ(store.recipeRun(recipeRun)->verdict, "running");
-    EXPECT_EQ(store.recipeRun(recipeRun)->scannedSerial, "KV-0050");
+    EXPECT_EQ(store.queries().recipeRun(recipeRun)->verdict, "running");
+    EXPECT_EQ(store.queries().recipeRun(recipeRun)->scannedSerial, "KV-0050");
 
     // Step 1 tried twice; an unrelated run stays out of it.
     QList<qint64> runs;
     for (qint64 ms : {5100, 5300, 5500}) {
-        runs << store.beginRun(Start(QStringLiteral("dido"), ms, QStringLiteral("KV-0050")));
-        ASSERT_TRUE(store.endRun(runs.last(), End(ms + 50, Outcome::Error)));
+        runs << store.writer().beginRun(Start(QStringLiteral("dido"), ms, QStringLiteral("KV-0050")));
+        ASSERT_TRUE(store.writer().endRun(runs.last(), End(ms + 50, Outcome::Error)));
     }
-    ASSERT_TRUE(store.linkRunToRecipe(runs[0], recipeRun, 1));
-    ASSERT_TRUE(store.linkRunToRecipe(runs[1], recipeRun, 1));
-    EXPECT_EQ(store.recipeRunOf(runs[1]), recipeRun);
-    EXPECT_EQ(store.recipeRunOf(runs[2]), 0);
+    ASSERT_TRUE(store.recipeWriter().linkRunToRecipe(runs[0], recipeRun, 1));
+    ASSERT_TRUE(store.recipeWriter().linkRunToRecipe(runs[1], recipeRun, 1));
+    EXPECT_EQ(store.queries().recipeRunOf(runs[1]), recipeRun);
+    EXPECT_EQ(store.queries().recipeRunOf(runs[2]), 0);
 
     // The controller names another serial than the scanned one: the unit is the controller's.
     RecipeRunEnd end;
@@ -568,8 +568,8 @@ TEST_P(StoreOnBothBackEnds, ARecipeRunGroupsItsStepsAndRunsAndIsFoundByItsUnitAn
     end.steps[1].verdict = QStringLiteral("fail");
     end.steps[1].attempts = 2;
     end.identity = Identity(QStringLiteral("KV-0051"), QStringLiteral("V1.30"));
-    ASSERT_TRUE(store.endRecipeRun(recipeRun, end));
-    const std::optional<RecipeRunRow> row = store.recipeRun(recipeRun);
+    ASSERT_TRUE(store.recipeWriter().endRecipeRun(recipeRun, end));
+    const std::optional<RecipeRunRow> row = store.queries().recipeRun(recipeRun);
     ASSERT_TRUE(row);
     EXPECT_EQ(row->unitSerial, "KV-0051");
     EXPECT_EQ(row->scannedSerial, "KV-0050");
@@ -583,26 +583,26 @@ TEST_P(StoreOnBothBackEnds, ARecipeRunGroupsItsStepsAndRunsAndIsFoundByItsUnitAn
     // Found by either serial, its station, the unit and a run of it; not by another run.
     RunFilter filter;
     filter.serial = QStringLiteral("kv-0050");
-    EXPECT_EQ(store.recipeRuns(filter).size(), 1);
+    EXPECT_EQ(store.queries().recipeRuns(filter).size(), 1);
     filter = {};
     filter.unitId = row->unitId;
     filter.station = QStringLiteral("BENCH-3");
-    EXPECT_EQ(store.recipeRuns(filter).size(), 1);
+    EXPECT_EQ(store.queries().recipeRuns(filter).size(), 1);
     filter = {};
     filter.runIds = {runs[2]};
-    EXPECT_TRUE(store.recipeRuns(filter).isEmpty());
+    EXPECT_TRUE(store.queries().recipeRuns(filter).isEmpty());
     filter.runIds = {runs[2], runs[1]};
-    EXPECT_EQ(store.recipeRuns(filter).value(0).id, recipeRun);
+    EXPECT_EQ(store.queries().recipeRuns(filter).value(0).id, recipeRun);
     filter = {};
     filter.fromMs = 5001;
-    EXPECT_TRUE(store.recipeRuns(filter).isEmpty());
+    EXPECT_TRUE(store.queries().recipeRuns(filter).isEmpty());
 }
 
 TEST_F(RecordStoreTest, KilledMidRunLeavesAnInterruptedRunAndASoundFile) {
     {
         RecordStore store;  // an earlier, finished run
         ASSERT_TRUE(store.openSqlite(path()).ok());
-        store.endRun(store.beginRun(Start(QStringLiteral("connect"), 10, QStringLiteral("KV-7"))),
+        store.writer().endRun(store.writer().beginRun(Start(QStringLiteral("connect"), 10, QStringLiteral("KV-7"))),
                      End(20, Outcome::Ok));
     }
     QProcess child;
@@ -617,12 +617,12 @@ TEST_F(RecordStoreTest, KilledMidRunLeavesAnInterruptedRunAndASoundFile) {
     RecordStore store;
     ASSERT_TRUE(store.openSqlite(path()).ok());
     EXPECT_EQ(store.interruptedAtOpen(), 1);
-    const QList<RunRow> runs = store.runs({});
+    const QList<RunRow> runs = store.queries().runs({});
     ASSERT_EQ(runs.size(), 2);
     EXPECT_EQ(runs[0].outcome, Outcome::Interrupted);
     EXPECT_EQ(runs[0].details.value("blocksVerified").toInt(), 37);
     EXPECT_EQ(runs[0].unitSerial, "KV-7");
-    EXPECT_EQ(store.traffic(runs[0].id).frames.size(), 1);
+    EXPECT_EQ(store.queries().traffic(runs[0].id).frames.size(), 1);
     EXPECT_EQ(runs[1].outcome, Outcome::Ok);
     QSqlDatabase db = store.database();
     QString detail;
@@ -644,10 +644,10 @@ TEST_F(RecordStoreTest, AFolderThatCannotBeMadeTurnsTheRecordsOffQuietly) {
     EXPECT_EQ(status.error, RecordsError::FolderNotWritable);
     EXPECT_FALSE(store.isOpen());
     // Every call is a quiet no-op.
-    EXPECT_EQ(store.beginRun(Start(QStringLiteral("reboot"), 1)), 0);
-    EXPECT_FALSE(store.endRun(1, End(2, Outcome::Ok)));
-    EXPECT_TRUE(store.runs({}).isEmpty());
-    EXPECT_TRUE(store.units().isEmpty());
+    EXPECT_EQ(store.writer().beginRun(Start(QStringLiteral("reboot"), 1)), 0);
+    EXPECT_FALSE(store.writer().endRun(1, End(2, Outcome::Ok)));
+    EXPECT_TRUE(store.queries().runs({}).isEmpty());
+    EXPECT_TRUE(store.queries().units().isEmpty());
     // The line the status bar shows, in each language, names the folder.
     for (int language = 0; language < 3; ++language) {
         const QString text = StatusText(status, language);
@@ -672,11 +672,11 @@ TEST(RecordsChild, WritesUnderAFileSizeLimit) {
     for (int i = 0; status.ok() && i < 40; ++i) {
         RunStart start = Start(QStringLiteral("polling"), i + 1);
         start.details = big;
-        if (store.beginRun(start) == 0) status = store.status();
+        if (store.writer().beginRun(start) == 0) status = store.status();
     }
     EXPECT_EQ(status.error, RecordsError::DiskFull) << status.detail.toStdString();
     EXPECT_FALSE(store.isOpen());
-    EXPECT_EQ(store.beginRun(Start(QStringLiteral("polling"), 99)), 0);
+    EXPECT_EQ(store.writer().beginRun(Start(QStringLiteral("polling"), 99)), 0);
     EXPECT_TRUE(StatusText(status, 1).contains(pb::Text(pb::RecordText::ReasonDiskFull, 1)));
 }
 
@@ -706,13 +706,13 @@ TEST_F(RecordStoreTest, ASmallFileSystemThatFillsUpTurnsTheRecordsOff) {
     RunStart start = Start(QStringLiteral("polling"), 1);
     start.details = {{"pad", QString(20000, u'x')}};
     int written = 0;
-    for (; written < 100 && store.beginRun(start) > 0; ++written) {
+    for (; written < 100 && store.writer().beginRun(start) > 0; ++written) {
     }
     EXPECT_GT(written, 0);
     EXPECT_LT(written, 100);
     EXPECT_EQ(store.status().error, RecordsError::DiskFull) << store.status().detail.toStdString();
     EXPECT_FALSE(store.isOpen());
-    EXPECT_FALSE(store.endRun(1, End(2, Outcome::Ok)));
+    EXPECT_FALSE(store.writer().endRun(1, End(2, Outcome::Ok)));
 }
 
 TEST_F(RecordStoreTest, ADamagedFileIsKeptAsideAndAFreshOneMade) {
@@ -731,7 +731,7 @@ TEST_F(RecordStoreTest, ADamagedFileIsKeptAsideAndAFreshOneMade) {
     EXPECT_EQ(kept.readAll(), garbage);
     // The fresh file works, and the status line says where the old one went.
     EXPECT_TRUE(store.isOpen());
-    EXPECT_GT(store.beginRun(Start(QStringLiteral("alarm"), 1)), 0);
+    EXPECT_GT(store.writer().beginRun(Start(QStringLiteral("alarm"), 1)), 0);
     EXPECT_TRUE(StatusText(status, 2).contains(QDir::toNativeSeparators(status.movedAsideTo)));
 }
 
@@ -739,7 +739,7 @@ TEST_F(RecordStoreTest, AFileWithASoundHeaderButATornSchemaIsKeptAsideToo) {
     {
         RecordStore store;
         ASSERT_TRUE(store.openSqlite(path()).ok());
-        store.beginRun(Start(QStringLiteral("alarm"), 1, QStringLiteral("KV-1")));
+        store.writer().beginRun(Start(QStringLiteral("alarm"), 1, QStringLiteral("KV-1")));
     }
     QFile file(path());
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
@@ -751,7 +751,7 @@ TEST_F(RecordStoreTest, AFileWithASoundHeaderButATornSchemaIsKeptAsideToo) {
     EXPECT_EQ(status.error, RecordsError::Damaged) << status.detail.toStdString();
     EXPECT_FALSE(status.movedAsideTo.isEmpty());
     EXPECT_TRUE(store.isOpen());
-    EXPECT_TRUE(store.runs({}).isEmpty());
+    EXPECT_TRUE(store.queries().runs({}).isEmpty());
 }
 
 TEST_F(RecordStoreTest, AnotherProgramsDatabaseIsLeftAsItWasAndKeptAside) {

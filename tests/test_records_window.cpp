@@ -41,8 +41,8 @@ protected:
             start.operatorName = QStringLiteral("Li Wei");
             start.startMs = base + qint64(i) * 86400000;  // a day apart
             start.unit.serial = QLatin1String(serials[i % 3]);
-            const qint64 id = store.beginRun(start);
-            store.endRun(id, {start.startMs + 2500, i == 7 ? Outcome::Error : Outcome::Ok,
+            const qint64 id = store.writer().beginRun(start);
+            store.writer().endRun(id, {start.startMs + 2500, i == 7 ? Outcome::Error : Outcome::Ok,
                               QStringLiteral("Command finished."), {{"step", i}}, {}});
             lastRun = id;
         }
@@ -50,7 +50,7 @@ protected:
         for (int i = 0; i < 30; ++i)
             log.add({base + i, i % 2 ? Direction::Received : Direction::Sent,
                      QByteArray("\x01" "0001AS\r"), QStringLiteral("good"), {}});
-        store.saveTraffic(lastRun, log.kept());
+        store.writer().saveTraffic(lastRun, log.kept());
     }
 
     QTemporaryDir dir;
@@ -74,12 +74,12 @@ TEST_F(RecordsWindowTest, FiltersNarrowTheRunsNewestFirst) {
     w.outcomeCombo()->setCurrentIndex(w.outcomeCombo()->findData(QStringLiteral("error")));
     w.refresh();
     ASSERT_EQ(runs->model()->rowCount(), 1);
-    EXPECT_EQ(runs->model()->index(0, RecordStore::RunOutcome).data().toString(), "Error");
+    EXPECT_EQ(runs->model()->index(0, RecordQueries::RunOutcome).data().toString(), "Error");
     w.outcomeCombo()->setCurrentIndex(0);
     w.procedureCombo()->setCurrentIndex(w.procedureCombo()->findData(QStringLiteral("firmware-upgrade")));
     w.refresh();
     EXPECT_EQ(runs->model()->rowCount(), 3);
-    EXPECT_EQ(runs->model()->index(0, RecordStore::RunProcedure).data().toString(), "Firmware upgrade");
+    EXPECT_EQ(runs->model()->index(0, RecordQueries::RunProcedure).data().toString(), "Firmware upgrade");
     w.procedureCombo()->setCurrentIndex(0);
     // Dates: the 3rd to the 5th of December, inclusive.
     w.fromEdit()->setDate(QDate(2026, 12, 3));
@@ -89,7 +89,7 @@ TEST_F(RecordsWindowTest, FiltersNarrowTheRunsNewestFirst) {
     w.datesCheck()->setChecked(false);
     // A unit chosen on the left.
     QTableView* units = w.unitsView();
-    const QModelIndex first = units->model()->index(0, RecordStore::UnitSerial);
+    const QModelIndex first = units->model()->index(0, RecordQueries::UnitSerial);
     units->setCurrentIndex(first);
     emit units->clicked(first);
     EXPECT_EQ(runs->model()->rowCount(), 4);
@@ -98,11 +98,11 @@ TEST_F(RecordsWindowTest, FiltersNarrowTheRunsNewestFirst) {
 
 TEST_F(RecordsWindowTest, ARunShowsItsDetailsAndTraffic) {
     RecordsWindow w(store, 1);
-    w.runsView()->setCurrentIndex(w.runsView()->model()->index(0, RecordStore::RunStartMs));
+    w.runsView()->setCurrentIndex(w.runsView()->model()->index(0, RecordQueries::RunStartMs));
     EXPECT_TRUE(w.detailsView()->toPlainText().contains(QStringLiteral("\"step\": 11")));
     EXPECT_TRUE(w.detailsView()->toPlainText().contains(pb::Text(pb::RecordText::OutcomeOk, 1)));
     QAbstractItemModel* traffic = w.trafficView()->model();
-    const KeptTraffic kept = store.traffic(lastRun);
+    const KeptTraffic kept = store.queries().traffic(lastRun);
     ASSERT_GT(kept.dropped, 0);
     ASSERT_EQ(traffic->rowCount(), kept.frames.size() + 1);
     EXPECT_EQ(traffic->index(0, RecordsTrafficModel::Bytes).data().toString(), "<SOH>0001AS<CR>");
@@ -151,16 +151,16 @@ TEST_F(RecordsWindowTest, AFailedUnitTestIsARowOfItsOwnShownInTheWindowsLanguage
         step.kind = step.label = QLatin1String(kind);
         start.steps << step;
     }
-    const qint64 test = store.beginRecipeRun(start);
+    const qint64 test = store.recipeWriter().beginRecipeRun(start);
     ASSERT_GT(test, 0);
     RunStart connect;
     connect.procedure = QStringLiteral("connect");
     connect.linkText = start.linkText;
     connect.startMs = at + 100;
-    const qint64 connectRun = store.beginRun(connect);
-    ASSERT_TRUE(store.linkRunToRecipe(connectRun, test, 0));
+    const qint64 connectRun = store.writer().beginRun(connect);
+    ASSERT_TRUE(store.recipeWriter().linkRunToRecipe(connectRun, test, 0));
     const UnitIdentity unit{QStringLiteral("KV-0042"), 3, QStringLiteral("KV320MX"), QStringLiteral("V5.10.02"), {}};
-    ASSERT_TRUE(store.endRun(connectRun, {at + 900, Outcome::Ok, QStringLiteral("Command ok."), {}, unit}));
+    ASSERT_TRUE(store.writer().endRun(connectRun, {at + 900, Outcome::Ok, QStringLiteral("Command ok."), {}, unit}));
     const QString why = pb::Text(pb::RecipeReason::SerialMismatch, {QStringLiteral("KV-0042"), QStringLiteral("WRONG123")}, 0);
     RecipeRunEnd end;
     end.endMs = at + 1000;
@@ -171,28 +171,28 @@ TEST_F(RecordsWindowTest, AFailedUnitTestIsARowOfItsOwnShownInTheWindowsLanguage
     end.steps[0].verdict = QStringLiteral("fail");
     end.steps[0].reasonText = why;
     end.identity = unit;
-    ASSERT_TRUE(store.endRecipeRun(test, end));
+    ASSERT_TRUE(store.recipeWriter().endRecipeRun(test, end));
 
     RecordsWindow w(store, 1);
     QAbstractItemModel* runs = w.runsView()->model();
     // Newest first: its connect run (which went well), then the unit test that failed.
     ASSERT_EQ(runs->rowCount(), 14);
     EXPECT_EQ(w.runsModel()->runId(0), connectRun);
-    EXPECT_EQ(runs->index(0, RecordStore::RunStatus).data().toString(), QStringLiteral("指令完成."));
+    EXPECT_EQ(runs->index(0, RecordQueries::RunStatus).data().toString(), QStringLiteral("指令完成."));
     EXPECT_EQ(w.runsModel()->recipeRunId(1), test);
     EXPECT_EQ(w.runsModel()->runId(1), 0);
-    EXPECT_EQ(runs->index(1, RecordStore::RunOutcome).data().toString(), pb::Text(pb::RecordText::OutcomeError, 1));
-    EXPECT_EQ(runs->index(1, RecordStore::RunProcedure).data().toString(), QStringLiteral("单元测试: Bench check"));
+    EXPECT_EQ(runs->index(1, RecordQueries::RunOutcome).data().toString(), pb::Text(pb::RecordText::OutcomeError, 1));
+    EXPECT_EQ(runs->index(1, RecordQueries::RunProcedure).data().toString(), QStringLiteral("单元测试: Bench check"));
     // Where and why it failed, and the stored English texts, in the window's language.
-    EXPECT_EQ(runs->index(1, RecordStore::RunStatus).data().toString(),
+    EXPECT_EQ(runs->index(1, RecordQueries::RunStatus).data().toString(),
               QStringLiteral("第 1 步 识别: ") + pb::Text(pb::RecipeReason::SerialMismatch,
                                                      {QStringLiteral("KV-0042"), QStringLiteral("WRONG123")}, 1));
-    w.runsView()->setCurrentIndex(runs->index(1, RecordStore::RunStartMs));
+    w.runsView()->setCurrentIndex(runs->index(1, RecordQueries::RunStartMs));
     EXPECT_TRUE(w.detailsView()->toPlainText().contains(QStringLiteral("配方 Bench check：不合格")))
         << w.detailsView()->toPlainText().toStdString();
     EXPECT_TRUE(w.detailsView()->toPlainText().contains(QStringLiteral(" 1. 识别  不合格")));
     // The frames' verdicts too.
-    w.runsView()->setCurrentIndex(runs->index(2, RecordStore::RunStartMs));
+    w.runsView()->setCurrentIndex(runs->index(2, RecordQueries::RunStartMs));
     EXPECT_EQ(w.trafficView()->model()->index(0, RecordsTrafficModel::Verdict).data().toString(), QStringLiteral("正确"));
 
     // The outcome filter finds it among the errors, the test filter among unit tests.
@@ -236,10 +236,10 @@ TEST_P(RecordsWindowLanguages, CaptionsFitAndPictureIsSaved) {
     w.setLanguage(language);  // switched while open, as the main window's menu does
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    w.runsView()->setCurrentIndex(w.runsView()->model()->index(0, RecordStore::RunStartMs));
+    w.runsView()->setCurrentIndex(w.runsView()->model()->index(0, RecordQueries::RunStartMs));
     QCoreApplication::processEvents();
     EXPECT_EQ(w.windowTitle(), pb::Text(pb::RecordText::WindowTitle, language));
-    EXPECT_EQ(w.runsView()->model()->headerData(RecordStore::RunOutcome, Qt::Horizontal).toString(),
+    EXPECT_EQ(w.runsView()->model()->headerData(RecordQueries::RunOutcome, Qt::Horizontal).toString(),
               pb::Text(pb::RecordText::ColOutcome, language));
     EXPECT_EQ(pbtest::CutCaptions(w, true), QStringList()) << "language " << language;
 
@@ -266,15 +266,15 @@ TEST_F(RecordsWindowTest, AnUpgradeThatLeftBlocksOutShowsOkWithTheWarning) {
     start.linkText = QStringLiteral("127.0.0.1:4001");
     start.startMs = QDateTime(QDate(2026, 12, 20), QTime(9, 0)).toMSecsSinceEpoch();
     start.unit.serial = QStringLiteral("KV-0042");
-    const qint64 id = store.beginRun(start);
-    store.endRun(id, {start.startMs + 9000, Outcome::Ok, QStringLiteral("Command ok."),
+    const qint64 id = store.writer().beginRun(start);
+    store.writer().endRun(id, {start.startMs + 9000, Outcome::Ok, QStringLiteral("Command ok."),
                       {{"warning", "blocks-left-out"}, {"blocksLeftOut", 276}}, {}});
     RecordsWindow w(store, 2);
     ASSERT_EQ(w.runsModel()->runId(0), id);
-    EXPECT_EQ(w.runsView()->model()->index(0, RecordStore::RunOutcome).data().toString(),
+    EXPECT_EQ(w.runsView()->model()->index(0, RecordQueries::RunOutcome).data().toString(),
               pb::Text(pb::RecordText::OutcomeOk, 2) + QStringLiteral("（警告：檔案有 276 塊未寫入）"));
-    EXPECT_TRUE(w.runsView()->isColumnHidden(RecordStore::RunDetails));
+    EXPECT_TRUE(w.runsView()->isColumnHidden(RecordQueries::RunDetails));
     // A run without a warning shows its outcome alone.
-    EXPECT_EQ(w.runsView()->model()->index(1, RecordStore::RunOutcome).data().toString(),
+    EXPECT_EQ(w.runsView()->model()->index(1, RecordQueries::RunOutcome).data().toString(),
               pb::Text(pb::RecordText::OutcomeOk, 2));
 }

@@ -82,8 +82,8 @@ struct Bench {
     pb::records::RecordStore& store() { return window->records(); }
     // The newest run.
     RunRow last() {
-        const auto runs = store().runs({}, 1);
-        return runs.isEmpty() ? RunRow{} : store().run(runs[0].id).value_or(RunRow{});
+        const auto runs = store().queries().runs({}, 1);
+        return runs.isEmpty() ? RunRow{} : store().queries().run(runs[0].id).value_or(RunRow{});
     }
     // The serial number as the window showed it ("S/N:<serial>   ID:<id>") after a connect.
     QString serial() {
@@ -177,7 +177,7 @@ TEST_P(WindowRecords, EachProcedureLeavesItsRunWithUnitOutcomeAndDetails) {
     EXPECT_EQ(run.statusText, u.pnMsg->text());
     EXPECT_EQ(run.details.value("controller").toObject().value("versionText").toString(), u.pnVER->text());
     EXPECT_GT(run.frameCount, 0);
-    const auto unit = b.store().units(b.serial());
+    const auto unit = b.store().queries().units(b.serial());
     ASSERT_EQ(unit.size(), 1);
     EXPECT_EQ(unit[0].identity.modelKind, 6);
     EXPECT_EQ(unit[0].identity.version, u.pnVER->text());
@@ -234,7 +234,7 @@ TEST_P(WindowRecords, EachProcedureLeavesItsRunWithUnitOutcomeAndDetails) {
     // The traffic monitor saw the same frames, with their verdicts.
     b.window->trafficLog().flush();
     EXPECT_GT(b.window->trafficLog().rowCount(), int(run.frameCount));
-    const auto kept = b.store().traffic(run.id);
+    const auto kept = b.store().queries().traffic(run.id);
     ASSERT_FALSE(kept.frames.isEmpty());
     EXPECT_EQ(kept.frames[0].verdict, "good");
 }
@@ -270,7 +270,7 @@ TEST(WindowRecordsUpgrade, TheUpgradeNamesItsFileAndTheVersionsBeforeAndAfter) {
 
     // The next identify tells the version the unit came back with.
     QTest::mouseClick(u.btnConnect, Qt::LeftButton);
-    run = *b.store().run(upgradeId);
+    run = *b.store().queries().run(upgradeId);
     EXPECT_EQ(run.details.value("versionAfter").toString(), u.pnVER->text());
     EXPECT_EQ(run.details.value("file").toObject().value("sha256").toString(), Sha256Of(file));
 }
@@ -397,10 +397,10 @@ TEST(WindowRecordsDone, AfterARestartTheUnitsRunsAreThereAndTheReportPrints) {
     QStringList procedures;
     QAbstractItemModel* runs = records->runsView()->model();
     for (int r = 0; r < runs->rowCount(); ++r)
-        procedures << runs->index(r, pb::records::RecordStore::RunProcedure).data().toString();
+        procedures << runs->index(r, pb::records::RecordQueries::RunProcedure).data().toString();
     EXPECT_EQ(procedures, QStringList({pb::ProcedureName("firmware-upgrade", 0), pb::ProcedureName("set-date", 0),
                                        pb::ProcedureName("dido", 0), pb::ProcedureName("connect", 0)}));
-    const auto upgrade = again.records().runs({0, serial, 0, 0, {}, "firmware-upgrade", {}, {}, {}});
+    const auto upgrade = again.records().queries().runs({0, serial, 0, 0, {}, "firmware-upgrade", {}, {}, {}});
     ASSERT_EQ(upgrade.size(), 1);
     EXPECT_EQ(upgrade[0].details.value("file").toObject().value("sha256").toString(), Sha256Of(file));
 

@@ -64,7 +64,7 @@ struct SharedBench {
 
 qint64 ServerRunCount(const QString& url) {
     pb::records::RecordStore server;
-    return server.openUrl(url).ok() ? server.runs({}).size() : -1;
+    return server.openUrl(url).ok() ? server.queries().runs({}).size() : -1;
 }
 
 }  // namespace
@@ -79,7 +79,7 @@ TEST(WindowSharedRecords, RunsReachTheServerAndTheRecordsWindowReadsItByStation)
     QTest::mouseClick(b.window->ui().btnConnect, Qt::LeftButton);
     QTest::mouseClick(b.window->ui().btnSetDate, Qt::LeftButton);
     // Kept here at once; on the server soon after, from the uploader's thread.
-    EXPECT_EQ(b.window->records().runs({}).size(), 2);
+    EXPECT_EQ(b.window->records().queries().runs({}).size(), 2);
     ASSERT_TRUE(QTest::qWaitFor([&] { return ServerRunCount(url) == 2; }, 60000));
 
     // Another station's run on the same server.
@@ -93,7 +93,7 @@ TEST(WindowSharedRecords, RunsReachTheServerAndTheRecordsWindowReadsItByStation)
         start.linkText = QStringLiteral("COM3 19200,e,8,1");
         start.station = QStringLiteral("line-1-station-B");
         start.startMs = QDateTime::currentMSecsSinceEpoch();
-        local.endRun(local.beginRun(start), {start.startMs + 10, pb::records::Outcome::Ok, {}, {}, {}});
+        local.writer().endRun(local.writer().beginRun(start), {start.startMs + 10, pb::records::Outcome::Ok, {}, {}, {}});
         pb::records::RecordStore server;
         ASSERT_TRUE(server.openUrl(url).ok());
         ASSERT_EQ(pb::records::SendQueued(local, server).sent, 1);
@@ -135,8 +135,8 @@ TEST(WindowSharedRecords, RunsReachTheServerAndTheRecordsWindowReadsItByStation)
 TEST(WindowSharedRecords, WithTheServerAwayTheRecordsWindowShowsThisPcsRecordsAndWhy) {
     SharedBench b(QStringLiteral("postgresql://postgres@%2Fnonexistent%2Fpanelbench/records"));
     QTest::mouseClick(b.window->ui().btnSetDate, Qt::LeftButton);
-    EXPECT_EQ(b.window->records().runs({}).size(), 1);
-    EXPECT_EQ(b.window->records().pendingUploads(), 1);
+    EXPECT_EQ(b.window->records().queries().runs({}).size(), 1);
+    EXPECT_EQ(b.window->records().outbox().pendingUploads(), 1);
     b.window->mnuRecordsClick();
     RecordsWindow* w = b.window->recordsWindow();
     ASSERT_NE(w, nullptr);
@@ -182,8 +182,8 @@ TEST(WindowSharedRecords, TheServerSetFromTheFileMenuGetsTheRunsFromThenOn) {
     b.window->setRecordsUrl({});
     EXPECT_EQ(b.window->recordsUploader(), nullptr);
     QTest::mouseClick(b.window->ui().btnSetDate, Qt::LeftButton);
-    EXPECT_EQ(b.window->records().pendingUploads(), 0);
-    EXPECT_EQ(b.window->records().runs({}).size(), 3);
+    EXPECT_EQ(b.window->records().outbox().pendingUploads(), 0);
+    EXPECT_EQ(b.window->records().queries().runs({}).size(), 3);
 }
 
 TEST(WindowSharedRecords, TheSharedRecordsDialogSaysWhyInEachLanguageAndFits) {

@@ -140,7 +140,7 @@ TEST(StationWindow, TenUnitsScannedOneAfterAnotherEachGetAVerdictCountsAndARecor
     EXPECT_EQ(station.countsLabel()->text(), "Passed: 8    Failed: 3    First-pass yield: 70.0%");
 
     // Every scan is one recipe run in the records, with all three steps.
-    const QList<records::RecipeRunRow> runs = store.recipeRuns({});
+    const QList<records::RecipeRunRow> runs = store.queries().recipeRuns({});
     ASSERT_EQ(runs.size(), 11);
     int passes = 0;
     for (const records::RecipeRunRow& run : runs) {
@@ -275,7 +275,7 @@ TEST(StationWindow, OpenedFromTheWindowFollowsItsLanguageAndFitsInEach) {
         }
     }
     // Each run was kept in the window's records, its frames went to the traffic monitor.
-    EXPECT_EQ(window.records().recipeRuns({}).size(), 6);
+    EXPECT_EQ(window.records().queries().recipeRuns({}).size(), 6);
     EXPECT_TRUE(QTest::qWaitFor([&] { return window.trafficLog().rowCount() > 0; }, 5000));
 }
 

@@ -64,17 +64,17 @@ QByteArray Contents(const QString& path) {
 
 // Everything a records window or `records list/show/export` reads.
 void ReadAll(RecordStore& store) {
-    const QList<UnitRow> units = store.units();
-    for (const UnitRow& u : units) store.unit(u.id);
-    const QList<RunRow> runs = store.runs(RunFilter{});
+    const QList<UnitRow> units = store.queries().units();
+    for (const UnitRow& u : units) store.queries().unit(u.id);
+    const QList<RunRow> runs = store.queries().runs(RunFilter{});
     for (const RunRow& r : runs) {
-        store.run(r.id);
-        const KeptTraffic kept = store.traffic(r.id);
+        store.queries().run(r.id);
+        const KeptTraffic kept = store.queries().traffic(r.id);
         for (const TrafficFrame& f : kept.frames) FUZZ_REQUIRE(int(f.direction) >= 0 && int(f.direction) <= 2);
-        store.recipeRunOf(r.id);
+        store.queries().recipeRunOf(r.id);
     }
-    for (const RecipeRunRow& rr : store.recipeRuns(RunFilter{})) store.recipeRun(rr.id);
-    store.pendingUploads();
+    for (const RecipeRunRow& rr : store.queries().recipeRuns(RunFilter{})) store.queries().recipeRun(rr.id);
+    store.outbox().pendingUploads();
 }
 
 // Writes the input as the records file, with nothing of the last input beside it: a file
@@ -116,7 +116,7 @@ void CheckStore(const QByteArray& bytes) {
         FUZZ_REQUIRE(!status.movedAsideTo.isEmpty() && QFile::exists(status.movedAsideTo));
         if (!bytes.startsWith("SQLite format 3")) FUZZ_REQUIRE(Contents(status.movedAsideTo) == bytes);
         FUZZ_REQUIRE(store.isOpen());
-        FUZZ_REQUIRE(store.units().isEmpty() && store.runs(RunFilter{}).isEmpty());
+        FUZZ_REQUIRE(store.queries().units().isEmpty() && store.queries().runs(RunFilter{}).isEmpty());
     } else if (status.error == RecordsError::NewerSchema) {
         // A newer program's store is left as it is.
         FUZZ_REQUIRE(!store.isOpen() && status.movedAsideTo.isEmpty());

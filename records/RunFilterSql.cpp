@@ -1,0 +1,108 @@
+#include "records/RunFilterSql.h"
+
+#include <QStringList>
+
+#include "records/SqlDialect.h"
+
+namespace pb::records {
+namespace {
+
+// "?,?,?" for `ids`, each bound.
+QString Marks(const QList<qint64>& ids, QVariantList* binds) {
+    QStringList marks;
+    for (qint64 id : ids) {
+        marks << QStringLiteral("?");
+        *binds << id;
+    }
+    return marks.join(u',');
+}
+
+}  // namespace
+
+QString RunsWhere(const RunFilter& filter, QVariantList* binds) {
+    QStringList parts;
+    if (filter.unitId > 0) {
+        parts << QStringLiteral("r.unit_id = ?");
+        *binds << filter.unitId;
+    }
+    if (!filter.serial.isEmpty()) {
+        parts << ContainsCondition(QStringLiteral("u.serial"));
+        *binds << ContainsPattern(filter.serial);
+    }
+    if (filter.fromMs > 0) {
+        parts << QStringLiteral("r.start_ms >= ?");
+        *binds << filter.fromMs;
+    }
+    if (filter.toMs > 0) {
+        parts << QStringLiteral("r.start_ms < ?");
+        *binds << filter.toMs;
+    }
+    if (filter.outcome) {
+        parts << QStringLiteral("r.outcome = ?");
+        *binds << OutcomeCode(*filter.outcome);
+    }
+    if (!filter.procedure.isEmpty()) {
+        parts << QStringLiteral("r.procedure_id = ?");
+        *binds << filter.procedure;
+    }
+    if (!filter.station.isEmpty()) {
+        parts << ContainsCondition(QStringLiteral("r.station"));
+        *binds << ContainsPattern(filter.station);
+    }
+    if (filter.selects()) {
+        // The runs chosen, and those of the unit tests chosen.
+        QStringList either;
+        if (!filter.runIds.isEmpty()) either << QStringLiteral("r.id IN (%1)").arg(Marks(filter.runIds, binds));
+        if (!filter.recipeRunIds.isEmpty())
+            either << QStringLiteral("r.recipe_run_id IN (%1)").arg(Marks(filter.recipeRunIds, binds));
+        parts << u'(' + either.join(QLatin1String(" OR ")) + u')';
+    }
+    return parts.isEmpty() ? QString() : QStringLiteral(" WHERE ") + parts.join(QLatin1String(" AND "));
+}
+
+QString RecipeRunsWhere(const RunFilter& filter, QVariantList* binds) {
+    QStringList parts;
+    if (filter.unitId > 0) {
+        parts << QStringLiteral("rr.unit_id = ?");
+        *binds << filter.unitId;
+    }
+    if (!filter.serial.isEmpty()) {
+        parts << QStringLiteral("(%1 OR %2)").arg(ContainsCondition(QStringLiteral("u.serial")),
+                                                   ContainsCondition(QStringLiteral("rr.scanned_serial")));
+        *binds << ContainsPattern(filter.serial) << ContainsPattern(filter.serial);
+    }
+    if (!filter.station.isEmpty()) {
+        parts << ContainsCondition(QStringLiteral("rr.station"));
+        *binds << ContainsPattern(filter.station);
+    }
+    if (filter.fromMs > 0) {
+        parts << QStringLiteral("rr.start_ms >= ?");
+        *binds << filter.fromMs;
+    }
+    if (filter.toMs > 0) {
+        parts << QStringLiteral("rr.start_ms < ?");
+        *binds << filter.toMs;
+    }
+    if (filter.outcome) {
+        // A unit test's outcome is that of its verdict; no verdict is "open-failed".
+        const QStringList verdicts = RecipeVerdictsOf(*filter.outcome);
+        if (verdicts.isEmpty()) parts << QStringLiteral("1 = 0");
+        else {
+            parts << QStringLiteral("rr.verdict = ?");
+            *binds << verdicts.constFirst();
+        }
+    }
+    if (!filter.procedure.isEmpty() && filter.procedure != QLatin1String(kRecipeProcedure))
+        parts << QStringLiteral("1 = 0");
+    if (filter.selects()) {
+        QStringList either;
+        if (!filter.recipeRunIds.isEmpty()) either << QStringLiteral("rr.id IN (%1)").arg(Marks(filter.recipeRunIds, binds));
+        if (!filter.runIds.isEmpty())
+            either << QStringLiteral("rr.id IN (SELECT recipe_run_id FROM runs WHERE id IN (%1))")
+                          .arg(Marks(filter.runIds, binds));
+        parts << u'(' + either.join(QLatin1String(" OR ")) + u')';
+    }
+    return parts.isEmpty() ? QString() : QStringLiteral(" WHERE ") + parts.join(QLatin1String(" AND "));
+}
+
+}  // namespace pb::records

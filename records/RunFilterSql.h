@@ -1,0 +1,19 @@
+#pragma once
+// A run filter as SQL: the WHERE clause over the runs (r, joined to their unit u) and the
+// one over the recipe runs (rr, joined to u), each appending its bind values in the
+// order of its text.
+
+#include <QList>
+#include <QString>
+#include <QVariantList>
+
+#include "records/RecordTypes.h"
+
+namespace pb::records {
+
+QString RunsWhere(const RunFilter& filter, QVariantList* binds);
+// Recipe runs: a serial matches the unit's or the scanned one, the outcome is that of the
+// verdict, and a selection of runs selects the recipe runs holding them.
+QString RecipeRunsWhere(const RunFilter& filter, QVariantList* binds);
+
+}  // namespace pb::records
