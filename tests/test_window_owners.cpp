@@ -4,6 +4,8 @@
 // connection and no uploader behind).
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <QApplication>
 #include <QDateTime>
 #include <QLineEdit>
@@ -12,6 +14,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include "app/RecordsModels.h"
@@ -192,9 +195,14 @@ TEST(WindowRecordsOwner, AServerSetLaterQueuesTheRunsFromThenOnAndDroppedQueuesN
     ASSERT_TRUE(QTest::qWaitFor([&] { return said == 1; }, 60000));
     EXPECT_EQ(records.waiting(), 1);
 
-    // Dropped: no uploader, no second store, no word (not even one on its way as the
-    // uploader stopped); the run queued stays, no new one joins it.
+    // Dropped: no uploader, no second store, no word (not even one the uploader sent just
+    // before it stopped, still on its way here); the run queued stays, no new one joins it.
+    std::atomic_bool sent{false};
+    QObject::connect(records.uploader(), &records::RecordsUploader::progress, records.uploader(),
+                     [&] { sent = true; }, Qt::DirectConnection);
     records.runEnded();
+    for (int i = 0; i < 60000 && !sent; ++i) QThread::msleep(1);  // on its way, not yet here
+    ASSERT_TRUE(sent);
     records.setUrl({});
     QCoreApplication::processEvents();
     EXPECT_EQ(records.uploader(), nullptr);
