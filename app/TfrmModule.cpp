@@ -6,17 +6,12 @@
 #include <QMessageBox>
 #include <QShowEvent>
 
-#include "app/RecordsWindow.h"
 #include "app/SerialPortList.h"
-#include "app/StationWindow.h"
 #include "app/TonePlayer.h"
-#include "app/TrafficMonitorWindow.h"
 #include "app/WindowColours.h"
 #include "i18n/FileFilterTexts.h"
 #include "i18n/LinkFailureTexts.h"
 #include "i18n/Messages.h"
-#include "records/RecordStore.h"
-#include "records/RunRecordsObserver.h"
 
 TfrmModule::TfrmModule(QWidget* parent) : QMainWindow(parent) {
     ui_.setupUi(this);
@@ -29,10 +24,10 @@ TfrmModule::TfrmModule(QWidget* parent) : QMainWindow(parent) {
 TfrmModule::~TfrmModule() {
     // A wait cursor must not outlive the window.
     setWaitCursor(false);
-    // The windows over the records and the log go before them.
-    recordsWindow_.reset();
-    trafficWindow_.reset();
-    stationWindow_.reset();
+    // The windows over the records and the log go before them; the records close in
+    // their order (the uploader first, this PC's store last).
+    windows_.reset();
+    records_.reset();
 }
 
 void TfrmModule::wireEvents() {

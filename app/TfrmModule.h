@@ -1,15 +1,18 @@
 #pragma once
-// The one window of the program. It owns all state of a session (settings, link,
+// The one window of the program. It holds the state of a session (settings, link,
 // controller state, language) and carries the event handlers; the procedures behind the
 // test buttons see it through narrow views: the window itself is the test-run and the
-// identify view, its pages show what the other tests report.
+// identify view, its pages show what the other tests report. The unit records are
+// WindowRecords' to open and close, the windows beside this one SecondaryWindows'.
 
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
 #include <memory>
 
+#include "app/SecondaryWindows.h"
 #include "app/TfrmModuleUi.h"
+#include "app/WindowRecords.h"
 #include "firmware/FirmwareImage.h"
 #include "link/Clock.h"
 #include "link/Link.h"
@@ -18,7 +21,6 @@
 #include "procedures/Procedure.h"
 #include "procedures/RunObserver.h"
 #include "procedures/TestRunView.h"
-#include "records/RecordsError.h"
 #include "settings/Settings.h"
 
 class QFileDialog;
@@ -27,14 +29,6 @@ class RecordsWindow;
 
 namespace pb {
 class TonePlayer;
-class TrafficLog;
-class TrafficMonitorWindow;
-namespace records {
-class RecordStore;
-class RunRecordsObserver;
-class RecordsUploader;
-}  // namespace records
-class StationWindow;
 }  // namespace pb
 
 class TfrmModule : public QMainWindow, public pb::TestRunView, public pb::IdentifyView {
@@ -87,17 +81,17 @@ public:
 
     // The unit records (opened at start; off when the store cannot be opened) and the
     // traffic monitor's log of every frame the link carried.
-    pb::records::RecordStore& records() { return *records_; }
-    pb::records::RunRecordsObserver& recordsObserver() { return *recordsObserver_; }
-    pb::TrafficLog& trafficLog() { return *trafficLog_; }
+    pb::records::RecordStore& records() { return records_->store(); }
+    pb::records::RunRecordsObserver& recordsObserver() { return records_->observer(); }
+    pb::TrafficLog& trafficLog() { return windows_->trafficLog(); }
     // The View menu's windows once opened; null before.
-    RecordsWindow* recordsWindow() const { return recordsWindow_.get(); }
+    RecordsWindow* recordsWindow() const { return windows_->recordsWindow(); }
     // With a shared records server set: what sends this station's runs to it; else null.
-    pb::records::RecordsUploader* recordsUploader() const { return uploader_; }
+    pb::records::RecordsUploader* recordsUploader() const { return records_->uploader(); }
     // Keeps `url` as the shared records server (empty: none) and restarts the uploader.
     void setRecordsUrl(const QString& url);
-    pb::TrafficMonitorWindow* trafficMonitorWindow() const { return trafficWindow_.get(); }
-    pb::StationWindow* stationWindow() const { return stationWindow_.get(); }
+    pb::TrafficMonitorWindow* trafficMonitorWindow() const { return windows_->trafficMonitorWindow(); }
+    pb::StationWindow* stationWindow() const { return windows_->stationWindow(); }
     // Opens the test station on this recipe file and remembers it (TfrmModule_station.cpp).
     // Empty when opened; else why not: the recipe's mistakes, or the unit still running
     // on the station open now.
@@ -151,7 +145,6 @@ protected:
 
 private:
     void wireEvents();
-    void startUploader();
     void ApplyLanguage();
     void applyLanguageFont();
     void chooseLanguage(pb::Language language);
@@ -160,13 +153,13 @@ private:
     // Runs a controller test through the window's view, holding a close as above.
     void runProcedure(const std::function<void(pb::ProcedureContext&)>& procedure);
     pb::Clock& procedureClock() { return procedureClock_ ? *procedureClock_ : clock_; }
-    // Records (TfrmModule_records.cpp): opens the store and hears the link.
+    // Records (TfrmModule_records.cpp): opens them and the windows beside this one, and
+    // lets both hear the link.
     void openRecords();
     // After a test and at the first show: says once in the status line why the records
     // are off, if they are; an open records window shows the new run.
     void showRecordsProblem();
     void applyRecordsLanguage();
-    void closeToolWindows();
 
     Ui::TfrmModule ui_;
 
@@ -189,17 +182,8 @@ private:
     // The firmware block buffer and block count, loaded by the model check.
     pb::FirmwareBuffer firmwareBuffer_;
 
-    std::unique_ptr<pb::records::RecordStore> records_;
-    std::unique_ptr<pb::records::RunRecordsObserver> recordsObserver_;
-    pb::TrafficLog* trafficLog_ = nullptr;
-    // The shared records server (settings' RecordsUrl): the uploader, the last word it
-    // sent, and the window's own connection to read the server.
-    pb::records::RecordsUploader* uploader_ = nullptr;
-    qint64 recordsWaiting_ = -1;
-    pb::records::RecordsStatus recordsServer_;
-    std::unique_ptr<pb::records::RecordStore> sharedRecords_;
-    // Windows of their own, not children: usable while a test disables this one.
-    std::unique_ptr<RecordsWindow> recordsWindow_;
-    std::unique_ptr<pb::TrafficMonitorWindow> trafficWindow_;
-    std::unique_ptr<pb::StationWindow> stationWindow_;
+    // The unit records (with the shared server of settings' RecordsUrl), and the
+    // windows over them and over the link's traffic; those go first.
+    std::unique_ptr<pb::WindowRecords> records_;
+    std::unique_ptr<pb::SecondaryWindows> windows_;
 };

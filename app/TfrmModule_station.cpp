@@ -8,7 +8,6 @@
 #include "app/StationWindow.h"
 #include "app/TfrmModule.h"
 #include "i18n/StationTexts.h"
-#include "traffic/TrafficLog.h"
 
 void TfrmModule::mnuStationClick() {
     const int language = pb::LanguageIndex(language_);
@@ -23,21 +22,17 @@ void TfrmModule::mnuStationClick() {
 QString TfrmModule::openStation(const QString& recipePath) {
     const int language = pb::LanguageIndex(language_);
     // One station at a time: a new recipe replaces the last one unless a unit runs on it.
-    if (stationWindow_ && stationWindow_->running()) {
-        stationWindow_->raise();
-        return pb::Text(pb::StationText::HintRunning, language).arg(stationWindow_->unitSerial());
+    if (pb::StationWindow* shown = windows_->stationWindow(); shown && shown->running()) {
+        shown->raise();
+        return pb::Text(pb::StationText::HintRunning, language).arg(shown->unitSerial());
     }
     pb::StationRecipe loaded = pb::LoadStationRecipe(recipePath, language);
     if (!loaded.recipe) return loaded.mistakes;
     settings_.stationRecipe = QFileInfo(recipePath).absoluteFilePath();
     pb::SaveStationRecipe(settings_);
-    stationWindow_ = std::make_unique<pb::StationWindow>(
+    auto station = std::make_unique<pb::StationWindow>(
         std::move(*loaded.recipe), [this] { return readLinkSettings(); }, language);
-    stationWindow_->setRecords(records_.get(), settings_.operatorName);
-    // The station's frames in the traffic monitor too.
-    connect(stationWindow_.get(), &pb::StationWindow::traffic, trafficLog_, &pb::TrafficLog::add);
-    stationWindow_->show();
-    stationWindow_->raise();
-    stationWindow_->activateWindow();
+    station->setRecords(&records_->store(), settings_.operatorName);
+    windows_->showStation(std::move(station));
     return {};
 }

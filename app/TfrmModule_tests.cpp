@@ -63,7 +63,7 @@ void TfrmModule::runProcedure(const std::function<void(pb::ProcedureContext&)>& 
 void TfrmModule::closeEvent(QCloseEvent* event) {
     if (proceduresRunning_ == 0) {
         QMainWindow::closeEvent(event);
-        if (event->isAccepted()) closeToolWindows();
+        if (event->isAccepted()) windows_->closeAll();
         return;
     }
     // Never under a running test: a DI/DO test stops at the end of its cycle, a polling

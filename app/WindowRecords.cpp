@@ -1,0 +1,80 @@
+#include "app/WindowRecords.h"
+
+#include "records/RecordStore.h"
+#include "records/RecordsUploader.h"
+#include "records/RunRecordsObserver.h"
+
+namespace pb {
+
+namespace {
+// How often the uploader tries on its own, besides each kick after a run.
+constexpr int kUploadIntervalMs = 30000;
+}  // namespace
+
+WindowRecords::WindowRecords(const QString& url, const QString& operatorName, QObject* parent)
+    : QObject(parent), url_(url), store_(std::make_unique<records::RecordStore>()) {
+    // With a shared server every run is kept here first and queued; the uploader sends
+    // them from a thread of its own, so a test never waits on the server.
+    store_->setOutbox(!url_.isEmpty());
+    store_->openSqlite();
+    startUploader();
+    observer_ = std::make_unique<records::RunRecordsObserver>(*store_);
+    observer_->setOperator(operatorName);
+}
+
+WindowRecords::~WindowRecords() {
+    stopUploader();
+    shared_.reset();
+    observer_.reset();
+    store_.reset();
+}
+
+void WindowRecords::startUploader() {
+    if (url_.isEmpty() || !store_->isOpen()) return;
+    uploader_ = std::make_unique<records::RecordsUploader>(records::RecordStore::DefaultPath(),
+                                                           url_, kUploadIntervalMs);
+    // A word still on its way from an uploader stopped since is not this one's.
+    connect(uploader_.get(), &records::RecordsUploader::progress, this,
+            [this, from = ++uploaders_](qint64 waiting, const records::RecordsStatus& server) {
+                if (from != uploaders_ || !uploader_) return;
+                waiting_ = waiting;
+                server_ = server;
+                emit progress(waiting, server);
+            });
+}
+
+void WindowRecords::stopUploader() {
+    // Waits for the run being sent; the rest stay queued.
+    uploader_.reset();
+    waiting_ = -1;
+    server_ = {};
+}
+
+records::RecordStore& WindowRecords::shownStore() {
+    if (!uploader_) return *store_;
+    if (shared_ && shared_->isOpen()) return *shared_;
+    shared_ = std::make_unique<records::RecordStore>();
+    // Read here, kept by the stations: the window neither makes nor upgrades it.
+    if (shared_->openUrl(url_, records::RecordStore::Access::ReadOnly).ok()) return *shared_;
+    if (server_.ok()) server_ = shared_->status();
+    return *store_;
+}
+
+void WindowRecords::setUrl(const QString& url) {
+    if (url == url_) return;
+    url_ = url;
+    stopUploader();
+    shared_.reset();
+    store_->setOutbox(!url_.isEmpty());
+    startUploader();
+}
+
+void WindowRecords::setOperator(const QString& name) {
+    observer_->setOperator(name);
+}
+
+void WindowRecords::runEnded() {
+    if (uploader_) uploader_->kick();
+}
+
+}  // namespace pb
