@@ -2,7 +2,6 @@
 // (runner/HeadlessView.h), and the verdict each command draws from the procedure's result.
 #include "cli/HeadlessRun.h"
 
-#include <QCoreApplication>
 #include <QJsonArray>
 
 #include "cli/ExitCode.h"

@@ -26,6 +26,8 @@ struct RunFindings {
     void beginCycle() { now = QByteArray(kInputCount, '-'); }
     void endCycle(bool answered) {
         ++found.cycles;
+        if (found.inputsPerCycle.size() < DidoFindings::kMostCyclesKept)
+            found.inputsPerCycle.append(answered ? QString::fromLatin1(now) : QString());
         if (!answered) return;
         ++found.answeredReads;
         found.lastInputs = QString::fromLatin1(now);

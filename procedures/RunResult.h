@@ -55,7 +55,12 @@ struct DidoFindings {
     QString readCommand;    // what a cycle reads the inputs with: "DG0", or "IE and DF"
     QString lastInputs;     // inputs 1-8 of the last answered read ('-': not read); empty: none
     QStringList inputStates;  // each distinct state of the answered reads once, first seen first
+    // The inputs of each cycle in turn, as lastInputs; empty for a cycle whose read was not
+    // answered. The first kMostCyclesKept cycles only: the test may run for hours.
+    QStringList inputsPerCycle;
     bool closingSent = false;  // the closing command ("JD", "JE") went out
+
+    static constexpr int kMostCyclesKept = 1000;
 
     int unansweredReads() const { return cycles - answeredReads; }
 };

@@ -134,6 +134,7 @@ TEST(DidoResults, CyclesInputsAndTheClosingCommandOfAStoppedRun) {
     EXPECT_EQ(r.readCommand, "DG0");
     EXPECT_EQ(r.lastInputs, "10100001");
     EXPECT_EQ(r.inputStates, QStringList({"10100001"}));
+    EXPECT_EQ(r.inputsPerCycle, QStringList(3, "10100001"));
     EXPECT_TRUE(r.closingSent);
     EXPECT_EQ(h.controller.commands().last(), "0123JD");
     EXPECT_EQ(h.runs.last().detail.value("cycles").toInt(), r.cycles);
@@ -152,6 +153,7 @@ TEST(DidoResults, AnUnansweredReadAndALostLineEndInErrorSayingHowFarTheyCame) {
         EXPECT_EQ(r.cycles, 1);
         EXPECT_EQ(r.answeredReads, 0);
         EXPECT_EQ(r.lastInputs, "");
+        EXPECT_EQ(r.inputsPerCycle, QStringList({""}));  // asked, never answered
         EXPECT_TRUE(r.closingSent);  // the line held: everything was switched off
         EXPECT_EQ(DidoUnansweredText(r), "no reply to DG0 in 1 of 1 cycles");
     }
@@ -159,6 +161,7 @@ TEST(DidoResults, AnUnansweredReadAndALostLineEndInErrorSayingHowFarTheyCame) {
         SCOPED_TRACE("the line goes away in the third cycle");
         SimHarness h(sim::Model::Old28, "012", Wire::Tcp);
         identified(h, "012", kModelKindStatusIdentified);
+        h.controller.setInputs("10100001");
         int reads = 0;
         QObject::connect(&h.controller, &sim::Controller::logged, &h.controller, [&](const sim::LogEntry& e) {
             if (e.dir == sim::LogEntry::Received && e.text == "012IE" && ++reads == 3)
@@ -169,6 +172,8 @@ TEST(DidoResults, AnUnansweredReadAndALostLineEndInErrorSayingHowFarTheyCame) {
         EXPECT_EQ(r.readCommand, "IE and DF");
         EXPECT_EQ(r.cycles, 2);
         EXPECT_EQ(r.answeredReads, 2);
+        // Inputs 5 and 6 are not read on the older controller.
+        EXPECT_EQ(r.inputsPerCycle, QStringList(2, "1010--01"));
         EXPECT_FALSE(r.closingSent);
         EXPECT_EQ(r.reason, (EndingReason{EndingCause::LineWentAwayAfterCycles, {"2"}}));
     }
