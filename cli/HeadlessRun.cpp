@@ -1,11 +1,8 @@
-// The headless view and the calls into the procedures. Everything here follows today's
-// view interfaces (ProcedureView, TestRunView, FirmwareProgressView) and entry points.
+// A unit's run: the calls into the procedures, through the headless view
+// (runner/HeadlessView.h), and the verdict each command draws from the procedure's result.
 #include "cli/HeadlessRun.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QJsonArray>
-#include <QTimer>
 
 #include "cli/ExitCode.h"
 #include "cli/HeadlessClock.h"
@@ -17,16 +14,13 @@
 #include "procedures/ConnectAndIdentify.h"
 #include "procedures/DidoTest.h"
 #include "procedures/PollingTest.h"
-#include "procedures/StoppedRun.h"
 #include "procedures/SystemCommands.h"
+#include "runner/HeadlessView.h"
 
 namespace cli {
 namespace {
 
 using Reporter = UnitReporter;
-using pb::AsAsked;
-
-enum class Loop { None, Dido, Poll };
 
 // What an upgrade that stopped once programming had begun leaves behind.
 QString MayLackFirmware() {
@@ -34,200 +28,35 @@ QString MayLackFirmware() {
                           "upgrade it again before use");
 }
 
-// The window without a window: it keeps what the procedures show, reports steps and
-// progress, counts DI/DO cycles and turns a cancel into what each test honours.
-class HeadlessView final : public pb::TestRunView,
-                           public pb::IdentifyView,
-                           public pb::DidoView,
-                           public pb::PollingView,
-                           public pb::ConsoleView,
-                           public pb::FirmwareProgressView,
-                           public pb::RunObserver {
+// What the headless view shows, as the unit's events: each status a step, each bar's move
+// a progress, each polled record a step with its progress.
+class UnitNews final : public pb::HeadlessSink {
 public:
-    HeadlessView(Reporter& report, const pb::LinkSettings& settings, const CommandJob& job,
-                 pb::Link& link, pb::ControllerState& state, Cancel& cancel)
-        : report_(report), settings_(settings), job_(job), link_(link), state_(state),
-          cancel_(cancel) {}
+    explicit UnitNews(Reporter& report) : report_(report) {}
 
-    Loop loop = Loop::None;
-
-    // --- what the run shows ---
-    QString status, version, serialText, reply, stoppedWhere;
-    bool lampRed = false;
-    QJsonArray records;
-    int cyclesStarted = 0, cyclesDone = 0, pollTotal = 0;
-    int programDone = 0, programTotal = -1, verifyDone = 0, verifyTotal = -1;
-
-    // --- TestRunView ---
-    void setStatus(const QString& text) override {
-        if (text == status) return;
-        status = text;
-        report_.step(text);
+    void status(const QString& text) override { report_.step(text); }
+    void progress(const QString& phase, int done, int total) override {
+        report_.progress(phase, done, total);
     }
-    void setLamp(pb::LampColour colour) override { lampRed = colour == pb::LampColour::Red; }
-    void setBusy(bool) override {}
-    void setWaitCursor(bool) override {}
-    void beep(int, int) override {}
-    void processEvents() override {
-        QCoreApplication::processEvents();
-        if (cancel_.requested()) honourCancel();
+    void phaseBegins(const QString& phase, int total) override { report_.progress(phase, 0, total); }
+    void polled(const pb::PollingShown& shown) override {
+        if (!shown.record) return report_.step(shown.text);
+        report_.step(shown.date + QStringLiteral("  ") + shown.text);
+        report_.progress(QStringLiteral("poll"), shown.records, shown.stored);
     }
-    pb::LinkSettings readLinkSettings() override { return settings_; }
-    pb::Language language() const override { return job_.language; }
-
-    // --- connect and identify ---
-    QString idCaption() const override { return idCaption_; }
-    void setIdCaption(const QString& id) { idCaption_ = id; }
-    void setIdPosition(int) override {}
-    void setVersionText(const QString& text) override { version = text; }
-    void setSerialNumberText(const QString& text) override { serialText = text; }
-    void showAllInputsAndOutputs() override {}
-    void hideInputsAndOutputsMissingOnKind4() override {}
-    void saveLinkSettings() override {}
-
-    // --- DI/DO ---
-    void setWindowEnabled(bool) override {}
-    bool outputTicked(int k) const override {
-        // Output 1 is asked first in every cycle of both variants: a cycle begins.
-        if (k == 1) const_cast<HeadlessView*>(this)->cycleBegins();
-        return k >= 1 && k <= job_.outputs.size() && job_.outputs.at(k - 1) == QLatin1Char('1');
-    }
-    void untickAllOutputs() override {}
-    // What was read comes back from the test itself; the lamps are for a watcher.
-    void setInputLamp(int, pb::InputLamp) override {}
-
-    // --- polling ---
-    void setPollingDate(const QString& text) override {
-        pollDate_ = text;
-        dateFresh_ = true;
-    }
-    void setPollingData(const QString& text) override {
-        // A record is a date followed by its description; other texts are messages.
-        if (dateFresh_ && !text.isEmpty()) {
-            records.append(QJsonObject{{QStringLiteral("date"), pollDate_},
-                                       {QStringLiteral("text"), text}});
-            report_.step(pollDate_ + QStringLiteral("  ") + text);
-            report_.progress(QStringLiteral("poll"), int(records.size()), pollTotal);
-        } else if (!text.isEmpty()) {
-            report_.step(text);
-        }
-        dateFresh_ = false;
-    }
-
-    // --- the run as the frame reports it: why a link would not open; and to the records ---
-    QString openDetail;
-    pb::EndingReason reason;  // why the last run ended as it did, as the window says it
-    pb::RunObserver* keeper = nullptr;  // the unit records; null when none are kept
-    void runStarted(const pb::RunStart& start) override {
-        openDetail.clear();
-        reason = {};
-        if (keeper) keeper->runStarted(start);
-    }
-    void runEnded(const pb::RunReport& report) override {
-        openDetail = report.detail.value(QStringLiteral("openDetail")).toString();
-        reason = pb::EndingReasonFromJson(report.detail.value(QStringLiteral("reason")).toObject())
-                     .value_or(pb::EndingReason{});
-        if (keeper) keeper->runEnded(AsAsked(report, cancel_.requested()));
-    }
-    void runProgressed(const QJsonObject& detail) override {
-        if (keeper) keeper->runProgressed(detail);
-    }
-    void controllerIdentified(const pb::ControllerIdentity& identity) override {
-        if (keeper) keeper->controllerIdentified(identity);
-    }
-
-    // --- consoles ---
-    void setControllerReplyText(const QString& text) override { reply = text; }
-    void setModuleReplyText(const QString& text) override { reply = text; }
-
-    // --- firmware bars: a position is set after each block ---
-    void setProgramMaximum(int maximum) override {
-        programTotal = maximum;
-        report_.progress(QStringLiteral("program"), 0, maximum);
-    }
-    void setProgramPosition(int position) override {
-        if (programTotal < 0) return;  // the reset before a run
-        blockDone(QStringLiteral("program"), position, programTotal, programDone);
-    }
-    void setVerifyMaximum(int maximum) override {
-        verifyTotal = maximum;
-        report_.progress(QStringLiteral("verify"), 0, maximum);
-    }
-    void setVerifyPosition(int position) override {
-        if (verifyTotal < 0) return;
-        blockDone(QStringLiteral("verify"), position, verifyTotal, verifyDone);
-    }
-    bool stopRequested() const override { return cancel_.requested(); }
-
-    // The DI/DO loop has ended: its last cycle is done.
-    void didoEnded() { cycleEnds(); }
-
-    // What the link carried: the polling count.
-    void observe(const pb::TrafficRecord& r) {
-        if (r.direction == pb::TrafficRecord::Direction::Received && loop == Loop::Poll) {
-            const int at = 1 + int(state_.deviceId.size());
-            if (r.bytes.mid(at, 2) == "IB") pollTotal = r.bytes.mid(at + 2, 4).toInt();
-        }
-    }
-
-    // Clears the running flag of a loop (what a second click does); false for a one-shot
-    // test. Safe at any moment: the loop only reads the flag between its exchanges.
-    bool stopLoop() {
-        if (loop == Loop::Dido) state_.didoRunning = false;
-        if (loop == Loop::Poll) state_.pollingRunning = false;
-        return loop != Loop::None;
-    }
+    qint64 elapsedMs() const override { return report_.elapsed(); }
 
 private:
-    void cycleBegins() {
-        cycleEnds();
-        ++cyclesStarted;
-        const bool enoughCycles = job_.seconds <= 0 && job_.cycles > 0 && cyclesStarted >= job_.cycles;
-        const bool enoughTime = job_.seconds > 0 && report_.elapsed() >= qint64(job_.seconds) * 1000;
-        if (enoughCycles || enoughTime) state_.didoRunning = false;  // ends after this cycle
-    }
-    void cycleEnds() {
-        if (cyclesStarted == cyclesDone) return;
-        cyclesDone = cyclesStarted;
-        report_.progress(QStringLiteral("dido"), cyclesDone, job_.seconds > 0 ? 0 : job_.cycles);
-    }
-
-    void blockDone(const QString& phase, int position, int total, int& done) {
-        const int now = position >= total ? total : position + 1;
-        if (now != done) {
-            done = now;
-            report_.progress(phase, done, total);
-        }
-        if (cancel_.requested()) honourCancel();
-    }
-
-    // A cancel: the loops stop at the end of their cycle and send their closing command;
-    // anything else closes the link, so the procedure ends at its next exchange, which
-    // in an upgrade is the next block.
-    void honourCancel() {
-        if (stopLoop()) return;
-        if (!link_.isOpen()) return;
-        if (stoppedWhere.isEmpty()) {
-            if (verifyTotal >= 0)
-                stoppedWhere = QStringLiteral("verify stopped after block %1 of %2")
-                                   .arg(verifyDone).arg(verifyTotal);
-            else if (programTotal >= 0)
-                stoppedWhere = QStringLiteral("programming stopped after block %1 of %2")
-                                   .arg(programDone).arg(programTotal);
-        }
-        link_.CloseLink();
-    }
-
     Reporter& report_;
-    pb::LinkSettings settings_;
-    const CommandJob& job_;
-    pb::Link& link_;
-    pb::ControllerState& state_;
-    Cancel& cancel_;
-    QString idCaption_;
-    QString pollDate_;
-    bool dateFresh_ = false;
 };
+
+// Where an upgrade stopped on a cancel, by the phase it had reached; empty before
+// programming began.
+QString StoppedIn(const pb::UpgradeResult& r, bool verifying) {
+    return verifying ? QStringLiteral("verify stopped after block %1 of %2").arg(r.blocksVerified).arg(r.blocks)
+                     : QStringLiteral("programming stopped after block %1 of %2")
+                           .arg(r.blocksProgrammed).arg(r.blocks);
+}
 
 struct Verdict {
     int exitCode = kExitOk;
@@ -239,20 +68,21 @@ class UnitRun {
 public:
     UnitRun(int unit, const UnitLink& unitLink, const CommandJob& job, Cancel& cancel,
             const EventSink& sink, UnitRecords& records)
-        : job_(job), cancel_(cancel), report_(unit, sink), clock_(cancel, job.time, &report_),
-          view_(report_, SettingsOf(unitLink), job, link_, state_, cancel), records_(records) {
-        const QString id = unitLink.id.isEmpty() ? job.id : unitLink.id;
-        view_.setIdCaption(id);
-        view_.keeper = records.observer();
+        : job_(job), cancel_(cancel), report_(unit, sink), news_(report_),
+          clock_(cancel, job.time, &report_),
+          view_(link_, state_, news_, [&cancel] { return cancel.requested(); }), records_(records) {
+        view_.settings = SettingsOf(unitLink);
+        view_.lang = job.language;
+        view_.idToAsk = unitLink.id.isEmpty() ? job.id : unitLink.id;
+        view_.dido = {job.outputs, job.cycles, job.seconds};
+        if (pb::RunObserver* keeper = records.observer()) view_.keepers << keeper;
         records.follow(link_);
         // A loop stops at the end of the pause or exchange in hand, not one record later.
         QObject::connect(&cancel, &Cancel::requestedNow, &link_, [this] { view_.stopLoop(); });
         QObject::connect(&link_, &pb::Link::traffic, [this](const pb::TrafficRecord& r) {
-            sawTraffic_ = true;
             if (r.direction == pb::TrafficRecord::Direction::Failed) lastFailure_ = r.note;
             if (r.direction == pb::TrafficRecord::Direction::Received && !r.checksumOk)
                 lastFailure_ = QStringLiteral("the reply failed its checksum");
-            view_.observe(r);
             if (!job_.traffic) return;
             UnitEvent e;
             e.kind = UnitEvent::Kind::Frame;
@@ -321,85 +151,83 @@ private:
     // The ID and model kind a command works with: given, or learnt by an identify.
     Verdict preparedState() {
         if (!job_.modelKind) return identify();
-        state_.deviceId = view_.idCaption();
+        state_.deviceId = view_.idToAsk;
         state_.modelKind = *job_.modelKind;
         detail_.insert(QStringLiteral("deviceId"), state_.deviceId);
         detail_.insert(QStringLiteral("modelKind"), state_.modelKind);
         return {};
     }
 
-    Verdict openFailed() {
-        return {kExitLinkNotOpened,
-                QStringLiteral("the link could not be opened: %1").arg(view_.openDetail)};
+    static Verdict openFailed(const pb::RunResult& r) {
+        return {kExitLinkNotOpened, QStringLiteral("the link could not be opened: %1").arg(r.opened.detail)};
     }
 
     // The reason the run ended with, in the window's words (English); else `fallback`.
-    QString reasonOr(const QString& fallback) const {
-        return view_.reason ? pb::EndingReasonText(view_.reason, pb::LanguageIndex(pb::Language::English))
-                            : fallback;
+    static QString reasonOr(const pb::RunResult& r, const QString& fallback) {
+        return r.reason ? pb::EndingReasonText(r.reason, pb::LanguageIndex(pb::Language::English))
+                        : fallback;
     }
     // What the link said of its last failure, after a reason.
     QString linkWords() const {
         return lastFailure_.isEmpty() ? QString() : QStringLiteral(": ") + lastFailure_;
     }
     // ": " and the reason, with the link's own words after it where they add to it.
-    QString why() const {
-        if (!view_.reason) return linkWords();
-        const bool saidAlready = view_.reason.cause == pb::EndingCause::BadChecksum || lastFailure_.isEmpty();
-        return QStringLiteral(": ") + reasonOr({}) +
+    QString why(const pb::RunResult& r) const {
+        if (!r.reason) return linkWords();
+        const bool saidAlready = r.reason.cause == pb::EndingCause::BadChecksum || lastFailure_.isEmpty();
+        return QStringLiteral(": ") + reasonOr(r, {}) +
                (saidAlready ? QString() : QStringLiteral(" (") + lastFailure_ + u')');
     }
 
     Verdict identify() {
-        const pb::Outcome o = pb::ConnectAndIdentify(ctx_);
-        if (o == pb::Outcome::OpenFailed && !sawTraffic_) return openFailed();
-        detail_.insert(QStringLiteral("deviceId"), state_.deviceId);
-        detail_.insert(QStringLiteral("modelKind"), state_.modelKind);
-        detail_.insert(QStringLiteral("version"), view_.version);
-        const QString sn = view_.serialText.section(QStringLiteral("S/N:"), 1).section(QLatin1Char(' '), 0, 0);
-        detail_.insert(QStringLiteral("serialNumber"), sn);
-        if (o == pb::Outcome::OpenFailed)
+        identity_ = pb::ConnectAndIdentify(ctx_);
+        const pb::IdentifyResult& r = identity_;
+        if (r.linkNotOpened()) return openFailed(r);
+        detail_.insert(QStringLiteral("deviceId"), r.deviceId);
+        detail_.insert(QStringLiteral("modelKind"), r.modelKind);
+        detail_.insert(QStringLiteral("version"), r.versionText);
+        detail_.insert(QStringLiteral("serialNumber"), r.serialNumber);
+        if (r == pb::Outcome::OpenFailed)
             return {kExitNoController,
-                    reasonOr(QStringLiteral("no controller answered at ID %1").arg(view_.idCaption()))};
-        if (o == pb::Outcome::Error)
+                    reasonOr(r, QStringLiteral("no controller answered at ID %1").arg(view_.idToAsk))};
+        if (r == pb::Outcome::Error)
             return {kExitNoController,
                     QStringLiteral("the controller at ID %1 answered but could not be identified")
-                            .arg(state_.deviceId) + why()};
+                            .arg(r.deviceId) + why(r)};
         return {kExitOk, QStringLiteral("ID %1, model kind %2, %3, S/N %4")
-                             .arg(state_.deviceId).arg(state_.modelKind).arg(view_.version, sn)};
+                             .arg(r.deviceId).arg(r.modelKind).arg(r.versionText, r.serialNumber)};
     }
 
-    Verdict oneShot(pb::Outcome o, const QString& done) {
-        if (o == pb::Outcome::OpenFailed) return openFailed();
-        if (o == pb::Outcome::Error)
-            return {kExitCommandFailed, QStringLiteral("the command failed") + why()};
+    Verdict oneShot(const pb::RunResult& r, const QString& done) const {
+        if (r == pb::Outcome::OpenFailed) return openFailed(r);
+        if (r == pb::Outcome::Error)
+            return {kExitCommandFailed, QStringLiteral("the command failed") + why(r)};
         return {kExitOk, done};
     }
 
-    Verdict console(pb::Outcome o) {
-        detail_.insert(QStringLiteral("reply"), view_.reply);
-        const Verdict v = oneShot(o, QStringLiteral("reply: %1").arg(view_.reply));
-        return v;
+    Verdict console(const pb::ConsoleResult& r) {
+        detail_.insert(QStringLiteral("reply"), r.reply);
+        return oneShot(r, QStringLiteral("reply: %1").arg(r.reply));
     }
 
     Verdict dido() {
-        view_.loop = Loop::Dido;
+        view_.loop = pb::HeadlessLoop::Dido;
         clock_.interruptible = false;
         state_.didoRunning = false;
-        const pb::Outcome o = pb::DidoTestClick(ctx_, &dido_, pb::DidoEnding::NeedsAnsweredRead);
+        dido_ = pb::DidoTestClick(ctx_, pb::DidoEnding::NeedsAnsweredRead);
         view_.didoEnded();
         // A cycle counts when its input read was answered; inputs only from replies that came.
         detail_.insert(QStringLiteral("cycles"), dido_.answeredReads);
         detail_.insert(QStringLiteral("cyclesRun"), dido_.cycles);
         if (!dido_.lastInputs.isEmpty()) detail_.insert(QStringLiteral("inputs"), dido_.lastInputs);
         detail_.insert(QStringLiteral("closingCommandSent"), dido_.closingSent);
-        if (o == pb::Outcome::OpenFailed) return openFailed();
-        if (o == pb::Outcome::Error && !dido_.closingSent)
+        if (dido_ == pb::Outcome::OpenFailed) return openFailed(dido_);
+        if (dido_ == pb::Outcome::Error && !dido_.closingSent)
             return {kExitCommandFailed,
-                    reasonOr(QStringLiteral("the line went away after %1 cycles").arg(dido_.cycles)) +
+                    reasonOr(dido_, QStringLiteral("the line went away after %1 cycles").arg(dido_.cycles)) +
                         linkWords()};
-        if (o == pb::Outcome::Error)
-            return {kExitCommandFailed, pb::DidoUnansweredText(dido_) + why()};
+        if (dido_ == pb::Outcome::Error)
+            return {kExitCommandFailed, pb::DidoUnansweredText(dido_) + why(dido_)};
         QString done = QStringLiteral("%1 cycles, inputs %2, closing command sent")
                            .arg(dido_.answeredReads).arg(dido_.lastInputs);
         if (dido_.unansweredReads() > 0) done += QStringLiteral("; ") + pb::DidoUnansweredText(dido_);
@@ -407,54 +235,55 @@ private:
     }
 
     Verdict poll() {
-        view_.loop = Loop::Poll;
+        view_.loop = pb::HeadlessLoop::Poll;
         state_.pollingRunning = false;
-        const pb::Outcome o = pb::PollingTestClick(ctx_);
-        detail_.insert(QStringLiteral("records"), view_.records);
-        if (o == pb::Outcome::OpenFailed) return openFailed();
-        if (o == pb::Outcome::Error)
+        const pb::PollingResult r = pb::PollingTestClick(ctx_);
+        QJsonArray records;
+        for (const pb::PolledRecord& record : r.records)
+            records.append(QJsonObject{{QStringLiteral("date"), record.dateText},
+                                       {QStringLiteral("text"), record.text}});
+        detail_.insert(QStringLiteral("records"), records);
+        if (r == pb::Outcome::OpenFailed) return openFailed(r);
+        if (r == pb::Outcome::Error)
             return {kExitCommandFailed, QStringLiteral("reading the event store failed after %1 records")
-                                            .arg(view_.records.size()) + why()};
-        return {kExitOk, QStringLiteral("%1 records read").arg(view_.records.size())};
+                                            .arg(r.recordsRead()) + why(r)};
+        return {kExitOk, QStringLiteral("%1 records read").arg(r.recordsRead())};
     }
 
     Verdict upgrade() {
         if (Verdict v = identify(); v.exitCode != kExitOk) return v;
         pb::FirmwareBuffer buffer;
-        const pb::FirmwareJob fw{job_.firmwareFile, state_.deviceId, state_.modelKind, view_.version};
+        const pb::FirmwareJob fw{job_.firmwareFile, identity_.deviceId, identity_.modelKind,
+                                 identity_.versionText};
         pb::FirmwareUpgrade upgrade(link_, view_, view_, clock_);
         upgrade.setObserver(&view_);
         upgrade.refuseUnfitImages(job_.allowPartial);
-        const pb::UpgradeOutcome o = upgrade.run(fw, buffer);
+        upgrade_ = upgrade.run(fw, buffer);
+        const pb::UpgradeResult& r = upgrade_;
         detail_.insert(QStringLiteral("file"), job_.firmwareFile);
-        detail_.insert(QStringLiteral("blocksProgrammed"), view_.programDone);
-        detail_.insert(QStringLiteral("blocksVerified"), view_.verifyDone);
-        detail_.insert(QStringLiteral("blocks"), buffer.blockCount);
-        detail_.insert(QStringLiteral("blocksLeftOut"), buffer.blocksLeftOut());
-        switch (o) {
-            case pb::UpgradeOutcome::ImageRefused:
-                return {kExitFirmwareRefused, upgrade.failure() + QStringLiteral("; nothing was sent")};
-            case pb::UpgradeOutcome::ModelCheckFailed:
-                return {kExitFirmwareRefused, upgrade.failure() + QStringLiteral("; nothing was sent")};
-            case pb::UpgradeOutcome::NoLoader:
-                return {kExitFirmwareRefused, upgrade.failure() + QStringLiteral("; nothing was sent")};
-            case pb::UpgradeOutcome::OpenFailed:
-                return openFailed();
-            case pb::UpgradeOutcome::Failed:
+        detail_.insert(QStringLiteral("blocksProgrammed"), r.blocksProgrammed);
+        detail_.insert(QStringLiteral("blocksVerified"), r.blocksVerified);
+        detail_.insert(QStringLiteral("blocks"), r.blocks);
+        detail_.insert(QStringLiteral("blocksLeftOut"), r.blocksLeftOut);
+        switch (r.ending()) {
+            case pb::UpgradeEnding::Refused:
+                return {kExitFirmwareRefused, r.failure + QStringLiteral("; nothing was sent")};
+            case pb::UpgradeEnding::LinkNotOpened:
+                return openFailed(r.asRun());
+            case pb::UpgradeEnding::FlashFailed:
                 return {kExitFlashFailed,
-                        upgrade.failure() + QStringLiteral(" (%1 of %2 blocks programmed, %3 verified); ")
-                                                .arg(view_.programDone).arg(buffer.blockCount)
-                                                .arg(view_.verifyDone) +
-                            (upgrade.mayHaveLeftNoFirmware()
+                        r.failure + QStringLiteral(" (%1 of %2 blocks programmed, %3 verified); ")
+                                        .arg(r.blocksProgrammed).arg(r.blocks).arg(r.blocksVerified) +
+                            (r.mayLackFirmware
                                  ? MayLackFirmware()
                                  : QStringLiteral("programming had not begun, the firmware is as it was"))};
-            case pb::UpgradeOutcome::Upgraded:
+            case pb::UpgradeEnding::Upgraded:
                 break;
         }
-        QString done = QStringLiteral("%1 blocks programmed and verified").arg(buffer.blockCount);
-        if (buffer.blocksLeftOut() > 0)
+        QString done = QStringLiteral("%1 blocks programmed and verified").arg(r.blocks);
+        if (r.blocksLeftOut > 0)
             done += QStringLiteral("; %1 blocks of the file left out, the model takes %2")
-                        .arg(buffer.blocksLeftOut()).arg(buffer.blockCount);
+                        .arg(r.blocksLeftOut).arg(r.blocks);
         return {kExitOk, done};
     }
 
@@ -463,32 +292,32 @@ private:
             return dido_.closingSent ? QStringLiteral("DI/DO stopped after %1 cycles; closing command sent")
                                            .arg(dido_.answeredReads)
                                      : verdict;
-        if (!view_.stoppedWhere.isEmpty())
-            return view_.stoppedWhere + QStringLiteral("; ") + MayLackFirmware();
+        if (job_.command != QLatin1String("upgrade")) return verdict;
+        const pb::UpgradeResult& r = upgrade_;
+        // The view closed the link in a phase of blocks: where it was then.
+        const bool verifying = r.phase == QLatin1String("verify") || r.phase == QLatin1String("restart");
+        if (view_.closedLinkOnCancel() && (verifying || r.phase == QLatin1String("program")))
+            return StoppedIn(r, verifying) + QStringLiteral("; ") + MayLackFirmware();
         // An upgrade that stopped itself at the request, between blocks: where it was.
-        if (job_.command == QLatin1String("upgrade") && view_.programDone > 0) {
-            const QString where =
-                view_.verifyDone > 0
-                    ? QStringLiteral("verify stopped after block %1 of %2").arg(view_.verifyDone).arg(view_.verifyTotal)
-                    : QStringLiteral("programming stopped after block %1 of %2")
-                          .arg(view_.programDone).arg(view_.programTotal);
-            return where + QStringLiteral("; ") + MayLackFirmware();
-        }
+        if (r.blocksProgrammed > 0)
+            return StoppedIn(r, r.blocksVerified > 0) + QStringLiteral("; ") + MayLackFirmware();
         return verdict;
     }
 
     const CommandJob& job_;
     Cancel& cancel_;
     Reporter report_;
+    UnitNews news_;
     pb::Link link_;
     pb::ControllerState state_;
     HeadlessClock clock_;
-    HeadlessView view_;
+    pb::HeadlessView view_;
     pb::ProcedureContext ctx_{link_, view_, view_, view_, view_, view_, clock_, state_, &view_};
     UnitRecords& records_;
     QJsonObject detail_;
-    pb::DidoFindings dido_;
-    bool sawTraffic_ = false;
+    pb::IdentifyResult identity_;
+    pb::DidoResult dido_;
+    pb::UpgradeResult upgrade_;
     QString lastFailure_;
 };
 
@@ -531,9 +360,7 @@ int ModuleTypeIndex(const QString& type) {
     bool isNumber = false;
     const int n = type.toInt(&isNumber);
     if (isNumber) return pb::ModuleTypeLetter(n).isEmpty() ? -1 : n;
-    for (int i = 0; !pb::ModuleTypeLetter(i).isEmpty(); ++i)
-        if (pb::ModuleTypeLetter(i).compare(type, Qt::CaseInsensitive) == 0) return i;
-    return -1;
+    return pb::ModuleTypeOfLetter(type, Qt::CaseInsensitive);
 }
 
 }  // namespace cli

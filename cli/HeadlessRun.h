@@ -1,7 +1,7 @@
 #pragma once
-// One unit's run: the window's own procedures, driven through a view with no window.
-// This is the only part of the program that knows the procedures' entry points and
-// their view interfaces; everything else sees UnitLink, CommandJob and UnitEvent.
+// One unit's run: the window's own procedures, driven through the view with no window
+// (runner/HeadlessView.h). This is the only part of the program that knows the
+// procedures' entry points; everything else sees UnitLink, CommandJob and UnitEvent.
 
 #include <functional>
 

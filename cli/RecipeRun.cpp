@@ -6,16 +6,13 @@
 #include "cli/HeadlessClock.h"
 #include "cli/UnitRecords.h"
 #include "cli/UnitReporter.h"
+#include "recipes/StepNames.h"
 #include "records/RecordStore.h"
 #include "runner/RecipeRecorder.h"
 #include "runner/RecipeRunner.h"
 
 namespace cli {
 namespace {
-
-QString labelOf(const pb::RecipeStep& step) {
-    return step.label.isEmpty() ? pb::stepKindName(step.kind) : step.label;
-}
 
 // The runner's news as unit events.
 class EventView : public pb::RecipeRunObserver, public UnitReporter {
@@ -53,7 +50,7 @@ public:
 private:
     QString stepName(int index) const {
         return QStringLiteral("step %1/%2 %3").arg(index + 1).arg(recipe_.steps.size())
-            .arg(labelOf(recipe_.steps[index]));
+            .arg(pb::KeptStepLabel(recipe_.steps[index]));
     }
 
     const pb::Recipe& recipe_;
@@ -73,7 +70,7 @@ QJsonObject detailOf(const pb::Recipe& recipe, const QString& scanned, const pb:
         const pb::StepResult& s = r.results[i];
         steps.append(QJsonObject{{QStringLiteral("index"), i},
                                  {QStringLiteral("kind"), pb::stepKindName(recipe.steps[i].kind)},
-                                 {QStringLiteral("label"), labelOf(recipe.steps[i])},
+                                 {QStringLiteral("label"), pb::KeptStepLabel(recipe.steps[i])},
                                  {QStringLiteral("verdict"), pb::StepVerdictCode(s.verdict)},
                                  {QStringLiteral("reason"), s.verdict.reason == pb::RecipeReason::NotRun
                                                                 ? QString() : s.verdict.text(language)},
@@ -193,7 +190,7 @@ UnitEvent RunRecipeUnit(int unit, const UnitLink& link, const CommandJob& job, C
     } else {
         const int i = r.verdict.failingStep;
         e.text = i >= 0 ? QStringLiteral("FAIL at step %1 (%2): %3")
-                              .arg(i + 1).arg(labelOf(recipe.steps[i]), r.verdict.reason.text(language))
+                              .arg(i + 1).arg(pb::KeptStepLabel(recipe.steps[i]), r.verdict.reason.text(language))
                         : QStringLiteral("FAIL");
         if (r.cancelled) e.text = QStringLiteral("interrupted: ") + e.text;
     }

@@ -45,7 +45,46 @@ void addProgress(QJsonObject& detail, const TimedBars& bars, const LoaderSession
 
 LoaderProtocol LoaderProtocolFor(int modelKind) { return FamilyOf(modelKind).loader; }
 
-UpgradeOutcome FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buffer) {
+UpgradeEnding UpgradeResult::ending() const {
+    switch (outcome) {
+        case UpgradeOutcome::ModelCheckFailed:
+        case UpgradeOutcome::ImageRefused:
+        case UpgradeOutcome::NoLoader:
+            return UpgradeEnding::Refused;
+        case UpgradeOutcome::OpenFailed:
+            return UpgradeEnding::LinkNotOpened;
+        case UpgradeOutcome::Failed:
+            return UpgradeEnding::FlashFailed;
+        case UpgradeOutcome::Upgraded:
+            break;
+    }
+    return UpgradeEnding::Upgraded;
+}
+
+RunResult UpgradeResult::asRun() const {
+    RunResult run;
+    run.outcome = outcome == UpgradeOutcome::Upgraded     ? Outcome::Ok
+                  : outcome == UpgradeOutcome::OpenFailed ? Outcome::OpenFailed
+                                                          : Outcome::Error;
+    run.reason = reason;
+    run.opened = opened;
+    return run;
+}
+
+UpgradeResult FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buffer) {
+    UpgradeResult result;
+    result.versionBefore = job.versionText;
+    const auto ended = [&](UpgradeOutcome outcome) {
+        result.outcome = outcome;
+        result.reason = reason_;
+        result.failure = failure_;
+        result.imageFit = fit_;
+        result.blocks = buffer.blockCount;
+        result.blocksLeftOut = buffer.blocksLeftOut();
+        result.mayLackFirmware = mayLackFirmware_;
+        result.stoppedOnRequest = stopped_;
+        return result;
+    };
     failure_.clear();
     reason_ = {};
     flashTouched_ = false;
@@ -60,12 +99,12 @@ UpgradeOutcome FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buff
         reason_ = refusal.reason;
         failure_ = RefusalStatus(refusal, LanguageIndex(Language::English));
         recordRefusal(job, refusal);
-        return UpgradeOutcome::ModelCheckFailed;
+        return ended(UpgradeOutcome::ModelCheckFailed);
     }
     fit_ = CheckImageFit(buffer, job.modelKind, allowPartial_);
     if (refuseUnfit_ && !fit_.fits()) {
         failure_ = fit_.reason(job.modelKind);
-        return UpgradeOutcome::ImageRefused;
+        return ended(UpgradeOutcome::ImageRefused);
     }
 
     TestRunFrame run(TestId::FirmwareUpgrade, link_, view_, clock_, observer_);
@@ -74,7 +113,7 @@ UpgradeOutcome FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buff
     // Which image, for whichever controller: kept with the run even when the link fails.
     run.detail().insert(QStringLiteral("file"), FirmwareFileFacts(job.fileName));
     run.detail().insert(QStringLiteral("modelKind"), job.modelKind);
-    run.run([&] {
+    const RunResult ran = run.run([&] {
         LoaderSession session(run, bars, clock_, buffer, job.deviceId, job.modelKind);
         const LoaderProtocol protocol = LoaderProtocolFor(job.modelKind);
         run.detail().insert(QStringLiteral("loader"), LoaderName(protocol));
@@ -126,6 +165,12 @@ UpgradeOutcome FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buff
         }
         addProgress(run.detail(), bars, session);
         run.detail().remove(QStringLiteral("phase"));
+        result.blocksProgrammed = bars.programmed();
+        result.blocksVerified = bars.verified();
+        result.programRetries = session.programRetries();
+        result.verifyRetries = session.verifyRetries();
+        result.failingBlock = session.failingBlock();
+        if (protocol != LoaderProtocol::None) result.phase = bars.stage();
         run.detail().insert(QStringLiteral("blocksLeftOut"), buffer.blocksLeftOut());
         if (upgraded) addWarning(run.detail(), buffer);
         if (upgraded || !flashTouched_) run.detail().remove(QStringLiteral("mayLackFirmware"));
@@ -138,7 +183,8 @@ UpgradeOutcome FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buff
         failure_ = QStringLiteral("the link could not be opened: %1").arg(run.openResult().detail);
     mayLackFirmware_ = outcome == UpgradeOutcome::Failed && flashTouched_;
     tellWhatTheEndingLeftUnsaid(outcome, buffer);
-    return outcome;
+    result.opened = ran.opened;
+    return ended(outcome);
 }
 
 void FirmwareUpgrade::addWarning(QJsonObject& detail, const FirmwareBuffer& buffer) const {

@@ -12,6 +12,7 @@
 #include "link/Clock.h"
 #include "link/Link.h"
 #include "procedures/RunObserver.h"
+#include "procedures/RunResult.h"
 #include "procedures/TestRunView.h"
 
 namespace pb {
@@ -36,13 +37,49 @@ enum class UpgradeOutcome {
     Upgraded,          // "Command ok."
 };
 
+// How an upgrade ended, as its callers tell the outcomes apart: refused before anything
+// was sent (the model check, the image's fit, no loader), the link would not open, the
+// flash failed (or the run was stopped), or upgraded.
+enum class UpgradeEnding { Refused, LinkNotOpened, FlashFailed, Upgraded };
+
+// What an upgrade run found, as a value.
+struct UpgradeResult {
+    UpgradeOutcome outcome = UpgradeOutcome::OpenFailed;
+    // Why it failed: as a value (none after success or a link that would not open) and
+    // in English words (empty after success), as FirmwareUpgrade::failure() says it.
+    EndingReason reason;
+    QString failure;
+    OpenResult opened;  // how the link opened; untouched when none was opened
+    ImageFitCheck imageFit;  // the image's fit, as checked after the model check
+    int blocks = 0;          // the blocks of the image the model takes
+    int blocksLeftOut = 0;   // the file's blocks beyond those
+    int blocksProgrammed = 0;
+    int blocksVerified = 0;
+    int programRetries = 0;  // block commands tried again while programming
+    int verifyRetries = 0;   // ... and while verifying
+    int failingBlock = -1;   // the block a failed run could not erase, program or read back
+    // How far the run came: "loader" before programming, "program", "verify", "restart"
+    // once every block was verified; empty when no loader was talked to.
+    QString phase;
+    bool mayLackFirmware = false;   // failed after the flash was touched
+    bool stoppedOnRequest = false;  // ended by the user's stop, not by a fault
+    // The version the identify step showed before the run (the job's). The version after
+    // is the next identify's: the controller restarts into the new firmware.
+    QString versionBefore;
+
+    operator UpgradeOutcome() const { return outcome; }
+    UpgradeEnding ending() const;
+    // The run as any test run's result: Ok, Error, or OpenFailed with the open's error.
+    RunResult asRun() const;
+};
+
 class FirmwareUpgrade {
 public:
     FirmwareUpgrade(Link& link, TestRunView& view, FirmwareProgressView& bars, Clock& clock)
         : link_(link), view_(view), bars_(bars), clock_(clock) {}
 
     // Loads the file into buffer (the window's block buffer) and runs the upgrade.
-    UpgradeOutcome run(const FirmwareJob& job, FirmwareBuffer& buffer);
+    UpgradeResult run(const FirmwareJob& job, FirmwareBuffer& buffer);
     // Why the last run failed, in English words, for the command line and the records;
     // empty after success. The refusal of a file begins with the window's ending
     // ("Load firmware file error! no such file: /path").

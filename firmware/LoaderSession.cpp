@@ -88,6 +88,11 @@ bool LoaderSession::fail(const EndingReason& why) {
     return false;
 }
 
+bool LoaderSession::failAtBlock(EndingCause cause, int block) {
+    failingBlock_ = block;
+    return fail({cause, {QString::number(block)}});
+}
+
 bool LoaderSession::verifyBlocks(const ReadBack& r) {
     verifying_ = true;
     const int count = blockCount();
@@ -97,9 +102,9 @@ bool LoaderSession::verifyBlocks(const ReadBack& r) {
     for (int k = 0; k < count; ++k) {
         view().processEvents();
         const Exchange x = sendWithRetries(r.transaction, r.command(k * r.blockSize), r.timing);
-        if (!x) return fail({EndingCause::BlockNotReadBack, {QString::number(k)}});
+        if (!x) return failAtBlock(EndingCause::BlockNotReadBack, k);
         if (!replyHoldsBlock(x.reply, r.dataPosition, k, r.blockSize))
-            return fail({EndingCause::BlockDiffers, {QString::number(k)}});
+            return failAtBlock(EndingCause::BlockDiffers, k);
         bars_.setVerifyPosition(k);
     }
     bars_.setVerifyPosition(count);

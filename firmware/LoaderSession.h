@@ -79,7 +79,12 @@ public:
 
     // Records why the upgrade failed; always false, to end the procedure with.
     bool fail(const EndingReason& why);
+    // The same for a block that could not be erased, programmed or read back: the reason
+    // names it, and the session keeps it as the failing block.
+    bool failAtBlock(EndingCause cause, int block);
     const EndingReason& failure() const { return failure_; }
+    // The block the upgrade failed at; -1 when it failed at none (or did not fail).
+    int failingBlock() const { return failingBlock_; }
     // Block commands tried again after a failed try, while programming and verifying.
     int programRetries() const { return retries_[0]; }
     int verifyRetries() const { return retries_[1]; }
@@ -92,6 +97,7 @@ private:
     QString prefix_;
     int modelKind_;
     EndingReason failure_;
+    int failingBlock_ = -1;
     bool verifying_ = false;
     bool flashTouched_ = false;
     bool stopped_ = false;

@@ -34,7 +34,7 @@ bool RunProtocolA(LoaderSession& s) {
                              QLatin1String(s.blockHex(k, blockSize));
         s.flashTouched();
         if (!s.sendWithRetries(Transaction::Crc, text, program))
-            return s.fail({EndingCause::BlockNotProgrammed, {QString::number(k)}});
+            return s.failAtBlock(EndingCause::BlockNotProgrammed, k);
         s.bars().setProgramPosition(k);
     }
     s.bars().setProgramPosition(count);

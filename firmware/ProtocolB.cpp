@@ -43,13 +43,13 @@ bool RunProtocolB(LoaderSession& s) {
             if (!s.send(Transaction::XorEtx, erase)) {
                 s.pause(50);
                 if (!s.send(Transaction::XorEtx, erase))
-                    return s.fail({EndingCause::EraseFailed, {QString::number(k)}});
+                    return s.failAtBlock(EndingCause::EraseFailed, k);
             }
         }
         const QString text = s.prefix() + QString::asprintf("P%04x", address) +
                              QLatin1String(s.blockHex(k, blockSize));
         if (!s.sendWithRetries(Transaction::XorEtx, text, program))
-            return s.fail({EndingCause::BlockNotProgrammed, {QString::number(k)}});
+            return s.failAtBlock(EndingCause::BlockNotProgrammed, k);
         s.bars().setProgramPosition(k);
     }
     s.bars().setProgramPosition(count);

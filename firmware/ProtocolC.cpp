@@ -43,7 +43,7 @@ bool RunProtocolC(LoaderSession& s) {
         const QString text =
             QString::asprintf("P%04x", k * blockSize) + QLatin1String(s.blockHex(k, blockSize));
         if (!s.sendWithRetries(Transaction::Xor, text, program))
-            return s.fail({EndingCause::BlockNotProgrammed, {QString::number(k)}});
+            return s.failAtBlock(EndingCause::BlockNotProgrammed, k);
         s.bars().setProgramPosition(k);
     }
     s.bars().setProgramPosition(count);

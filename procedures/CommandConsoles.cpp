@@ -15,7 +15,7 @@ QString commandLabel(const QString& text) {
     return text.size() <= kShown ? text : text.left(kShown) + QStringLiteral("...");
 }
 
-Outcome runConsoleCommand(ProcedureContext& ctx, Console console, const QString& suffix) {
+ConsoleResult runConsoleCommand(ProcedureContext& ctx, Console console, const QString& suffix) {
     const bool controller = console == Console::Controller;
     auto showReply = [&](const QString& reply) {
         if (controller)
@@ -27,28 +27,32 @@ Outcome runConsoleCommand(ProcedureContext& ctx, Console console, const QString&
     // beside its error, never an older answer.
     showReply(QString());
     TestRunFrame run = ctx.frame(controller ? TestId::ControllerCommand : TestId::ModuleCommand);
-    const Outcome outcome = run.run([&] {
+    ConsoleResult result;
+    static_cast<RunResult&>(result) = run.run([&] {
         // Give the controller a moment.
         ctx.clock.pause(kFirstCommandPauseMs);
 
         // Send; a reply that failed its checksum is not shown. An over-long or
         // non-ASCII text is refused by the link without sending anything.
-        const Exchange x = ctx.link.SendCrcCommand(ctx.state.deviceId + suffix);
+        result.command = ctx.state.deviceId + suffix;
+        const Exchange x = ctx.link.SendCrcCommand(result.command);
         if (!x) return run.fail(ReasonOf(x, commandLabel(suffix)));
-        const QString reply = FrameText(x.reply.bytes());
-        showReply(reply);
-        run.detail().insert(QStringLiteral("command"), ctx.state.deviceId + suffix);
-        run.detail().insert(QStringLiteral("reply"), reply);
+        result.reply = FrameText(x.reply.bytes());
+        if (const auto r = x.reply.split(int(ctx.state.deviceId.size())))
+            result.replyText = QString::fromLatin1(r->mnemonic + r->data);
+        showReply(result.reply);
+        run.detail().insert(QStringLiteral("command"), result.command);
+        run.detail().insert(QStringLiteral("reply"), result.reply);
         return RunOutcome::Ok;
     });
     // A command the controller answered proves the link's settings.
-    if (controller && outcome == Outcome::Ok) ctx.view.saveLinkSettings();
-    return outcome;
+    if (controller && result == Outcome::Ok) ctx.view.saveLinkSettings();
+    return result;
 }
 
 }  // namespace
 
-Outcome ControllerCommand(ProcedureContext& ctx, const QString& typedText) {
+ConsoleResult ControllerCommand(ProcedureContext& ctx, const QString& typedText) {
     return runConsoleCommand(ctx, Console::Controller, typedText);
 }
 
@@ -57,8 +61,14 @@ QString ModuleTypeLetter(int typeIndex) {
     return typeIndex >= 0 && typeIndex < letters.size() ? letters[typeIndex] : QString();
 }
 
-Outcome ModuleCommand(ProcedureContext& ctx, int typeIndex, const QString& moduleNumber,
-                      const QString& typedText) {
+int ModuleTypeOfLetter(const QString& letter, Qt::CaseSensitivity cs) {
+    for (int i = 0; !ModuleTypeLetter(i).isEmpty(); ++i)
+        if (ModuleTypeLetter(i).compare(letter, cs) == 0) return i;
+    return -1;
+}
+
+ConsoleResult ModuleCommand(ProcedureContext& ctx, int typeIndex, const QString& moduleNumber,
+                            const QString& typedText) {
     return runConsoleCommand(
         ctx, Console::Module,
         QStringLiteral("DD") + ModuleTypeLetter(typeIndex) + moduleNumber + typedText);

@@ -102,8 +102,10 @@ void moveIdScrollBar(ProcedureContext& ctx, const QString& id) {
     if (isNumber) ctx.identify.setIdPosition(position);
 }
 
-// Steps 3 to 10 of connect-and-identify, inside the test-run frame.
-RunOutcome identifyController(ProcedureContext& ctx, ShownIdentity& view, TestRunFrame& run) {
+// Steps 3 to 10 of connect-and-identify, inside the test-run frame; the serial number
+// read goes to `serialNumber`.
+RunOutcome identifyController(ProcedureContext& ctx, ShownIdentity& view, TestRunFrame& run,
+                              QString& serialNumber) {
     Link& link = ctx.link;
 
     // 3. Ask the ID chosen in pnID with "AC" (countdown 6, 5, 4) ...
@@ -160,7 +162,7 @@ RunOutcome identifyController(ProcedureContext& ctx, ShownIdentity& view, TestRu
     // 9. Serial number.
     if (!notIdentified) {
         ctx.clock.pause(kFirstCommandPauseMs);
-        const QString serialNumber = readSerialNumber(ctx);
+        serialNumber = readSerialNumber(ctx);
         run.setIdentity({ctx.state.deviceId, ctx.state.modelKind, view.versionText, serialNumber});
         view.setSerialNumberText(QStringLiteral("S/N:") + serialNumber + QStringLiteral("   ID:") +
                                  ctx.state.deviceId);
@@ -173,7 +175,7 @@ RunOutcome identifyController(ProcedureContext& ctx, ShownIdentity& view, TestRu
 
 }  // namespace
 
-Outcome ConnectAndIdentify(ProcedureContext& outer) {
+IdentifyResult ConnectAndIdentify(ProcedureContext& outer) {
     ShownIdentity view(outer.identify);
     ProcedureContext ctx{outer.link,     outer.view,  view,        outer.dido,    outer.polling,
                          outer.consoles, outer.clock, outer.state, outer.observer,
@@ -190,7 +192,15 @@ Outcome ConnectAndIdentify(ProcedureContext& outer) {
     ctx.dido.clearInputLamps();
 
     // 2. Open the link, then the rest.
-    return run.run([&] { return identifyController(ctx, view, run); });
+    IdentifyResult result;
+    QString serialNumber;
+    static_cast<RunResult&>(result) =
+        run.run([&] { return identifyController(ctx, view, run, serialNumber); });
+    result.deviceId = ctx.state.deviceId;
+    result.modelKind = ctx.state.modelKind;
+    result.versionText = view.versionText;
+    if (result.identified()) result.serialNumber = serialNumber;
+    return result;
 }
 
 }  // namespace pb

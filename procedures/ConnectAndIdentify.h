@@ -3,9 +3,11 @@
 // number, show them and unlock the test pages.
 
 #include "procedures/Procedure.h"
+#include "procedures/RunResult.h"
 
 namespace pb {
 
-Outcome ConnectAndIdentify(ProcedureContext& ctx);
+// The controller found comes back in the result as well as on show.
+IdentifyResult ConnectAndIdentify(ProcedureContext& ctx);
 
 }  // namespace pb

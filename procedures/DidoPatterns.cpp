@@ -62,11 +62,11 @@ bool applyStandard(ProcedureContext& ctx, const QString& outputs, QString& input
 
 }  // namespace
 
-Outcome DidoPatternTest(ProcedureContext& ctx, const DidoPatternPlan& plan,
-                        QList<DidoPatternReading>& readings) {
-    readings.clear();
+DidoPatternResult DidoPatternTest(ProcedureContext& ctx, const DidoPatternPlan& plan) {
+    DidoPatternResult result;
+    QList<DidoPatternReading>& readings = result.readings;
     TestRunFrame run = ctx.frame(TestId::Dido);
-    return run.run([&] {
+    static_cast<RunResult&>(result) = run.run([&] {
         ctx.view.setStatus(run.Msg(MsgId::DidoTest));
         ctx.view.processEvents();
         ctx.clock.pause(kFirstCommandPauseMs);
@@ -93,11 +93,13 @@ Outcome DidoPatternTest(ProcedureContext& ctx, const DidoPatternPlan& plan,
         const bool held = ctx.link.isOpen();
         // Everything off again; the answer does not matter.
         if (held) send(ctx, shortVariant ? QStringLiteral("JE") : QStringLiteral("JD"));
+        result.closingSent = held;
         for (int k = 1; k <= 8; ++k) ctx.dido.setInputLamp(k, InputLamp::White);
         run.detail().insert(QStringLiteral("patterns"), seen);
         return Judged(held && allRead &&
                       readings.size() == qsizetype(plan.cycles) * plan.outputs.size());
     });
+    return result;
 }
 
 }  // namespace pb

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include "procedures/Procedure.h"
+#include "procedures/RunResult.h"
 
 namespace pb {
 
@@ -26,9 +27,14 @@ struct DidoPatternReading {
     QString inputs;
 };
 
+// What the run read, pattern by pattern, and whether the closing command went out.
+struct DidoPatternResult : RunResult {
+    QList<DidoPatternReading> readings;
+    bool closingSent = false;
+};
+
 // Ok when every pattern was set and read and the line held; the readings say what was
 // read (a cancel closes the link, and the test ends at its next exchange).
-Outcome DidoPatternTest(ProcedureContext& ctx, const DidoPatternPlan& plan,
-                        QList<DidoPatternReading>& readings);
+DidoPatternResult DidoPatternTest(ProcedureContext& ctx, const DidoPatternPlan& plan);
 
 }  // namespace pb

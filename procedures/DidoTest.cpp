@@ -26,6 +26,8 @@ struct RunFindings {
     void beginCycle() { now = QByteArray(kInputCount, '-'); }
     void endCycle(bool answered) {
         ++found.cycles;
+        if (found.inputsPerCycle.size() < DidoFindings::kMostCyclesKept)
+            found.inputsPerCycle.append(answered ? QString::fromLatin1(now) : QString());
         if (!answered) return;
         ++found.answeredReads;
         found.lastInputs = QString::fromLatin1(now);
@@ -132,12 +134,12 @@ bool runCycles(ProcedureContext& ctx, RunFindings& seen) {
 
 }  // namespace
 
-Outcome DidoTestClick(ProcedureContext& ctx, DidoFindings* found, DidoEnding ending) {
+DidoResult DidoTestClick(ProcedureContext& ctx, DidoEnding ending) {
     const StartStopTest test{TestId::Dido, ctx.state.didoRunning, MsgId::DidoTest};
     const bool onlyStops = ctx.state.didoRunning;  // a click that stops a run runs none
     RunFindings seen;
     seen.found.readCommand = DidoReadCommand(ctx.state.modelKind);
-    const Outcome outcome = RunStartStopTest(ctx, test, [&](TestRunFrame& run) {
+    const RunResult outcome = RunStartStopTest(ctx, test, [&](TestRunFrame& run) {
         // Cycle until cancelled, then send the closing command.
         const bool lineHeld = runCycles(ctx, seen);
         run.detail().insert(QStringLiteral("cycles"), seen.found.cycles);
@@ -157,8 +159,11 @@ Outcome DidoTestClick(ProcedureContext& ctx, DidoFindings* found, DidoEnding end
         }
         return RunOutcome::Ok;
     });
-    if (found && !onlyStops) *found = seen.found;
-    return outcome;
+    DidoResult result;
+    static_cast<RunResult&>(result) = outcome;
+    if (onlyStops) result.onlyStopped = true;
+    else static_cast<DidoFindings&>(result) = seen.found;
+    return result;
 }
 
 QString DidoUnansweredText(const DidoFindings& found) {

@@ -56,7 +56,7 @@ bool readStoreState(ProcedureContext& ctx, const Layout& at, EndingReason& why) 
 enum class Step { Next, Done, Failed };
 
 // Reads the record under the read pointer, shows it and moves on.
-Step readOneRecord(ProcedureContext& ctx, const Layout& at, int& shown, EndingReason& why) {
+Step readOneRecord(ProcedureContext& ctx, const Layout& at, PollingResult& found, EndingReason& why) {
     const std::optional<QByteArray> data = exchange(ctx, at, "QI", {0, kEventRecordLength}, why);
     if (!data) return Step::Failed;
     if (data->isEmpty()) return Step::Done;  // past the last one
@@ -65,9 +65,10 @@ Step readOneRecord(ProcedureContext& ctx, const Layout& at, int& shown, EndingRe
         why = {EndingCause::BadRecord, {}};
         return Step::Failed;
     }
-    ctx.polling.setPollingDate(RecordDateText(*record));
-    ctx.polling.setPollingData(DescribeRecord(*record, ctx.view.language()));
-    ++shown;
+    const PolledRecord shown{*record, RecordDateText(*record), DescribeRecord(*record, ctx.view.language())};
+    ctx.polling.setPollingDate(shown.dateText);
+    ctx.polling.setPollingData(shown.text);
+    found.records.append(shown);
     ctx.view.processEvents();
 
     const std::optional<QByteArray> left = exchange(ctx, at, "PI", {kCountDigits}, why);
@@ -77,7 +78,7 @@ Step readOneRecord(ProcedureContext& ctx, const Layout& at, int& shown, EndingRe
 
 // The test itself: Ok when the store was read to its end, Interrupted when the user
 // stopped it first.
-RunOutcome readStore(ProcedureContext& ctx, TestRunFrame& run, int& shown) {
+RunOutcome readStore(ProcedureContext& ctx, TestRunFrame& run, PollingResult& found) {
     const Layout at{int(ctx.state.deviceId.size())};
     EndingReason why;
 
@@ -87,7 +88,9 @@ RunOutcome readStore(ProcedureContext& ctx, TestRunFrame& run, int& shown) {
     // 2. Back to the oldest record; an empty store is said so, not left blank.
     const std::optional<QByteArray> stored = exchange(ctx, at, "IB", {kCountDigits}, why);
     if (!stored) return run.fail(why);
-    if (countIn(*stored) == 0) {
+    found.stored = countIn(*stored);
+    ctx.polling.setRecordsStored(found.stored);
+    if (found.stored == 0) {
         ctx.polling.setPollingData(Text(EventText::NoRecords, ctx.view.language()));
         return RunOutcome::Ok;
     }
@@ -95,7 +98,7 @@ RunOutcome readStore(ProcedureContext& ctx, TestRunFrame& run, int& shown) {
     // 3. Record by record, each shown for a moment, until the end or a cancel.
     while (ctx.state.pollingRunning) {
         ctx.view.processEvents();
-        switch (readOneRecord(ctx, at, shown, why)) {
+        switch (readOneRecord(ctx, at, found, why)) {
             case Step::Failed:
                 return run.fail(why);
             case Step::Done:
@@ -110,14 +113,15 @@ RunOutcome readStore(ProcedureContext& ctx, TestRunFrame& run, int& shown) {
 
 }  // namespace
 
-Outcome PollingTestClick(ProcedureContext& ctx) {
+PollingResult PollingTestClick(ProcedureContext& ctx) {
     const StartStopTest test{TestId::Polling, ctx.state.pollingRunning, MsgId::PoolingDataTest};
-    return RunStartStopTest(ctx, test, [&](TestRunFrame& run) {
-        int shown = 0;
-        const RunOutcome outcome = readStore(ctx, run, shown);
-        run.detail().insert(QStringLiteral("records"), shown);
+    PollingResult result;
+    static_cast<RunResult&>(result) = RunStartStopTest(ctx, test, [&](TestRunFrame& run) {
+        const RunOutcome outcome = readStore(ctx, run, result);
+        run.detail().insert(QStringLiteral("records"), result.recordsRead());
         return outcome;
     });
+    return result;
 }
 
 }  // namespace pb

@@ -11,12 +11,14 @@
 // Reading never deletes a record, so a second run shows the same records again.
 
 #include "procedures/Procedure.h"
+#include "procedures/RunResult.h"
 
 namespace pb {
 
 // How long each record stays in the panels before the next one is read.
 constexpr int kPollingRecordPauseMs = 500;
 
-Outcome PollingTestClick(ProcedureContext& ctx);
+// The records read come back in the result, each as shown.
+PollingResult PollingTestClick(ProcedureContext& ctx);
 
 }  // namespace pb

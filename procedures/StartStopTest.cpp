@@ -2,19 +2,21 @@
 
 namespace pb {
 
-Outcome RunStartStopTest(ProcedureContext& ctx, const StartStopTest& test,
-                         const std::function<RunOutcome(TestRunFrame&)>& body) {
+RunResult RunStartStopTest(ProcedureContext& ctx, const StartStopTest& test,
+                           const std::function<RunOutcome(TestRunFrame&)>& body) {
     // 1. A click while the test runs only stops it.
     if (test.running) {
         test.running = false;
-        return Outcome::Ok;
+        RunResult stopped;
+        stopped.outcome = Outcome::Ok;
+        return stopped;
     }
 
     // 2. Running: the window puts the button to cancelling and the other tests out of
     // reach when it hears the test start.
     test.running = true;
     TestRunFrame run = ctx.frame(test.test);
-    const Outcome outcome = run.run([&] {
+    const RunResult outcome = run.run([&] {
         // 3. Give the window back so that the second click is seen.
         run.giveWindowBack();
         ctx.view.setStatus(run.Msg(test.runningStatus));

@@ -19,7 +19,7 @@ struct StartStopTest {
 // A click on the button. While the test runs it only clears the flag and returns Ok.
 // Otherwise it opens the link and runs `body` until it returns; the body fills the run's
 // detail and says how the run went (Interrupted: stopped before its own end).
-Outcome RunStartStopTest(ProcedureContext& ctx, const StartStopTest& test,
+RunResult RunStartStopTest(ProcedureContext& ctx, const StartStopTest& test,
                          const std::function<RunOutcome(TestRunFrame&)>& body);
 
 }  // namespace pb

@@ -15,7 +15,7 @@ using Exchange = std::function<EndingReason()>;
 
 // What the four commands share inside the test-run frame: show what runs, pause,
 // exchange and judge.
-Outcome runSystemCommand(ProcedureContext& ctx, TestId test, MsgId statusMessage,
+RunResult runSystemCommand(ProcedureContext& ctx, TestId test, MsgId statusMessage,
                          const Exchange& exchange) {
     TestRunFrame run = ctx.frame(test);
     return run.run([&] {
@@ -57,7 +57,7 @@ bool isStatusIdentified(const ProcedureContext& ctx) {
 
 }  // namespace
 
-Outcome SetDateTime(ProcedureContext& ctx) {
+RunResult SetDateTime(ProcedureContext& ctx) {
     return runSystemCommand(ctx, TestId::SetDate, MsgId::SetDateAndTime, [&] {
         const QString now = ctx.clock.now().toString(QStringLiteral("yyyyMMddHHmmss"));
         return sendExpectingLength(ctx, QStringLiteral("AA") + now,
@@ -65,14 +65,14 @@ Outcome SetDateTime(ProcedureContext& ctx) {
     });
 }
 
-Outcome AlarmTest(ProcedureContext& ctx, int alarmIndex) {
+RunResult AlarmTest(ProcedureContext& ctx, int alarmIndex) {
     return runSystemCommand(ctx, TestId::Alarm, MsgId::AlarmTest, [&] {
         return sendExpectingLength(ctx, QStringLiteral("JF") + QString::number(alarmIndex),
                                    {reply::kBareLengthOlder, reply::kBareLength});
     });
 }
 
-Outcome FactoryInitial(ProcedureContext& ctx) {
+RunResult FactoryInitial(ProcedureContext& ctx) {
     return runSystemCommand(ctx, TestId::FactoryInitial, MsgId::SetFactory, [&] {
         if (isStatusIdentified(ctx))
             return sendThenAskStatus(ctx, QStringLiteral("AI"), MsgId::SetFactory,
@@ -81,7 +81,7 @@ Outcome FactoryInitial(ProcedureContext& ctx) {
     });
 }
 
-Outcome Reboot(ProcedureContext& ctx) {
+RunResult Reboot(ProcedureContext& ctx) {
     return runSystemCommand(ctx, TestId::Reboot, MsgId::SetReboot, [&] {
         if (isStatusIdentified(ctx))
             return sendThenAskStatus(ctx, QStringLiteral("AJ"), MsgId::SetReboot, kRebootWaitMs);
@@ -89,11 +89,12 @@ Outcome Reboot(ProcedureContext& ctx) {
     });
 }
 
-Outcome AwaitAnswer(ProcedureContext& ctx, int withinMs, qint64& answeredAfterMs) {
+AnswerResult AwaitAnswer(ProcedureContext& ctx, int withinMs) {
     // Between two unanswered questions; each waits for the link's reply timeout too.
     constexpr int kAskAgainMs = 250;
-    answeredAfterMs = -1;
-    return runSystemCommand(ctx, TestId::AwaitAnswer, MsgId::ConnectingDevice, [&] {
+    AnswerResult result;
+    qint64& answeredAfterMs = result.answeredAfterMs;
+    static_cast<RunResult&>(result) = runSystemCommand(ctx, TestId::AwaitAnswer, MsgId::ConnectingDevice, [&] {
         QElapsedTimer since;
         since.start();
         const bool older = isStatusIdentified(ctx);
@@ -112,6 +113,7 @@ Outcome AwaitAnswer(ProcedureContext& ctx, int withinMs, qint64& answeredAfterMs
         }
         return EndingReason{EndingCause::LineWentAway, {asked}};
     });
+    return result;
 }
 
 }  // namespace pb

@@ -3,6 +3,7 @@
 // clear an alarm, restore factory settings, restart.
 
 #include "procedures/Procedure.h"
+#include "procedures/RunResult.h"
 
 namespace pb {
 
@@ -10,18 +11,19 @@ namespace pb {
 constexpr int kFactoryInitialWaitMs = 16000;
 constexpr int kRebootWaitMs = 3500;
 
+// Each returns the ending it showed and why it ended so.
 // btnSetDate: the PC's local date and time, read once after the first pause.
-Outcome SetDateTime(ProcedureContext& ctx);
+RunResult SetDateTime(ProcedureContext& ctx);
 // btnAlarm: alarmIndex is the item index of cmbAlarm (0 "Alarm Off" .. 6 "Duress Alarm").
-Outcome AlarmTest(ProcedureContext& ctx, int alarmIndex);
+RunResult AlarmTest(ProcedureContext& ctx, int alarmIndex);
 // btnInitial.
-Outcome FactoryInitial(ProcedureContext& ctx);
+RunResult FactoryInitial(ProcedureContext& ctx);
 // btnReboot.
-Outcome Reboot(ProcedureContext& ctx);
+RunResult Reboot(ProcedureContext& ctx);
 
 // After a restart: asks the controller ("AC", "AS" on the older one) until it answers,
 // for at most withinMs. Ok when it answered; answeredAfterMs then says when. A closed
 // link (a cancel) ends the wait.
-Outcome AwaitAnswer(ProcedureContext& ctx, int withinMs, qint64& answeredAfterMs);
+AnswerResult AwaitAnswer(ProcedureContext& ctx, int withinMs);
 
 }  // namespace pb

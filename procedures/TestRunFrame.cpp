@@ -25,11 +25,14 @@ RunOutcome TestRunFrame::fail(const EndingReason& why) {
     return RunOutcome::Error;
 }
 
-Outcome TestRunFrame::run(const std::function<RunOutcome()>& body) {
+RunResult TestRunFrame::run(const std::function<RunOutcome()>& body) {
     startedMs_ = clock_.now().toMSecsSinceEpoch();
     view_.testStarted(test_);
-    if (!open()) return end(RunOutcome::OpenFailed);
-    return end(body());
+    RunResult result;
+    result.outcome = open() ? end(body()) : end(RunOutcome::OpenFailed);
+    result.reason = reason_;
+    result.opened = opened_;
+    return result;
 }
 
 bool TestRunFrame::open() {

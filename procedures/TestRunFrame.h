@@ -12,6 +12,7 @@
 #include "link/Clock.h"
 #include "link/Link.h"
 #include "procedures/RunObserver.h"
+#include "procedures/RunResult.h"
 #include "procedures/TestRunView.h"
 
 namespace pb {
@@ -22,8 +23,9 @@ public:
                  RunObserver* observer = nullptr);
 
     // Runs the test: started, link opened (or the open-failed ending), body, ending.
-    // Returns the ending the window showed (Interrupted shows as Ok).
-    Outcome run(const std::function<RunOutcome()>& body);
+    // Returns the ending the window showed (Interrupted shows as Ok), why, and how the
+    // link opened.
+    RunResult run(const std::function<RunOutcome()>& body);
 
     // For a test the user stops with a second click: cursor back, window usable again.
     void giveWindowBack();

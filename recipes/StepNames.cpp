@@ -14,6 +14,10 @@ QString StepName(const RecipeStep& step, int language) {
     return Text(StepKindText(step.kind), language);
 }
 
+QString KeptStepLabel(const RecipeStep& step) {
+    return step.label.isEmpty() ? stepKindName(step.kind) : step.label;
+}
+
 QString ShownStepLabel(const QString& kind, const QString& label, int language) {
     const std::optional<StepKind> k = stepKindFromName(kind);
     if (language <= 0 || label != kind || !k) return label;

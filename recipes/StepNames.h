@@ -10,6 +10,9 @@ namespace pb {
 
 // A step's name on the station: the engineer's label, else its kind in this language.
 QString StepName(const RecipeStep& step, int language);
+// A step's label as the records and the command line keep it: the engineer's label, else
+// its kind's stable name ("identify", "dido").
+QString KeptStepLabel(const RecipeStep& step);
 // A recipe step's label as kept (its kind's name when the recipe gave none) in `language`.
 QString ShownStepLabel(const QString& kind, const QString& label, int language);
 

@@ -1,11 +1,9 @@
 #include "runner/RecipeRecorder.h"
 
+#include "recipes/StepNames.h"
+
 namespace pb {
 namespace {
-
-QString labelOf(const RecipeStep& step) {
-    return step.label.isEmpty() ? stepKindName(step.kind) : step.label;
-}
 
 QList<records::RecipeStepRow> stepRows(const Recipe& recipe) {
     QList<records::RecipeStepRow> rows;
@@ -13,7 +11,7 @@ QList<records::RecipeStepRow> stepRows(const Recipe& recipe) {
         records::RecipeStepRow row;
         row.index = i;
         row.kind = stepKindName(recipe.steps[i].kind);
-        row.label = labelOf(recipe.steps[i]);
+        row.label = KeptStepLabel(recipe.steps[i]);
         rows << row;
     }
     return rows;
@@ -26,7 +24,7 @@ records::RecipeStepRow endedRow(const Recipe& recipe, int index, const StepResul
     records::RecipeStepRow row;
     row.index = index;
     row.kind = stepKindName(recipe.steps[index].kind);
-    row.label = labelOf(recipe.steps[index]);
+    row.label = KeptStepLabel(recipe.steps[index]);
     row.verdict = StepVerdictCode(result.verdict);
     if (result.verdict.reason != RecipeReason::NotRun) row.reasonText = result.verdict.text(0);
     row.attempts = result.attempts;

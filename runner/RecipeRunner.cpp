@@ -4,10 +4,33 @@
 
 #include "procedures/ControllerState.h"
 #include "runner/RecipeRecorder.h"
+#include "runner/HeadlessView.h"
 #include "runner/RecipeSteps.h"
-#include "runner/RunnerView.h"
 
 namespace pb {
+namespace {
+
+// What the headless view shows, as the recipe observer's news of the step in hand.
+class StepNews final : public HeadlessSink {
+public:
+    explicit StepNews(RecipeRunObserver* observer) : observer_(observer) {}
+
+    int step = -1;
+
+    void status(const QString& text) override {
+        if (observer_) observer_->stepStatus(step, text);
+    }
+    void progress(const QString& phase, int done, int total) override {
+        if (observer_) observer_->stepProgress(step, phase, done, total);
+    }
+    // The station counts what the panels showed; it has no room for the records.
+    void polled(const PollingShown& shown) override { progress(QStringLiteral("poll"), shown.texts, 0); }
+
+private:
+    RecipeRunObserver* observer_;
+};
+
+}  // namespace
 
 RecipeRunner::RecipeRunner(Recipe recipe, Clock& clock, QObject* parent)
     : QObject(parent), recipe_(std::move(recipe)), clock_(clock) {}
@@ -28,32 +51,28 @@ RecipeRunResult RecipeRunner::run(const RecipeUnit& unit) {
     out.measured = QList<StepMeasured>(recipe_.steps.size());
     out.startedMs = clock_.now().toMSecsSinceEpoch();
 
-    RunnerView view(link_, cancelled_);
+    ControllerState state;
+    StepNews news(observer_);
+    HeadlessView view(link_, state, news, [this] { return cancelled_.load(); });
     view.settings = unit.link;
     view.lang = language_;
     view.idToAsk = unit.id.isEmpty() ? QStringLiteral("0000") : unit.id;
-    view.observer = observer_;
     StepClock clock(clock_, cancelled_);
-    ControllerState state;
     RecipeSteps steps(recipe_, link_, view, clock, state, unit.scannedSerial);
-    const QMetaObject::Connection replies =
-        connect(&link_, &Link::traffic, this, [&steps](const TrafficRecord& r) {
-            if (r.direction == TrafficRecord::Direction::Received) steps.noteReceived(r.bytes);
-        });
 
     std::unique_ptr<RecipeRecorder> recorder;
     if (store_) {
         recorder = std::make_unique<RecipeRecorder>(*store_, operator_, station_);
         recorder->begin(recipe_, unit.scannedSerial, unit.link, out.startedMs);
         connect(&link_, &Link::traffic, &recorder->runs(), &records::RunRecordsObserver::takeTraffic);
-        view.runObservers << recorder.get();
+        view.keepers << recorder.get();
     }
-    if (runObserver_) view.runObservers << runObserver_;
+    if (runObserver_) view.keepers << runObserver_;
 
     if (observer_) observer_->recipeStarted(recipe_, unit.scannedSerial);
     for (int i = 0; i < recipe_.steps.size() && !cancelled_.load(); ++i) {
         const RecipeStep& step = recipe_.steps[i];
-        view.step = i;
+        news.step = i;
         if (recorder) recorder->setStep(i);
         StepResult& result = out.results[i];
         FlowAction next = FlowAction::Retry;
@@ -76,7 +95,6 @@ RecipeRunResult RecipeRunner::run(const RecipeUnit& unit) {
         if (observer_) observer_->stepEnded(i, result, out.measured[i]);
         if (next == FlowAction::Stop) break;
     }
-    disconnect(replies);
     if (link_.isOpen()) link_.CloseLink();
 
     out.cancelled = cancelled_.load();
@@ -90,7 +108,7 @@ RecipeRunResult RecipeRunner::run(const RecipeUnit& unit) {
                 break;
             }
     }
-    out.identity = view.identified;
+    out.identity = steps.identity();
     out.endedMs = clock_.now().toMSecsSinceEpoch();
     if (recorder) {
         recorder->end(recipe_, out.verdict, out.results, out.measured, out.cancelled, out.identity,

@@ -37,8 +37,8 @@ StepMeasured identityMeasured(const ControllerIdentity& id) {
 QString seconds(double s) { return QString::number(s, 'f', 1); }
 
 // An upgrade's failure for a verdict: its reason, worded in the reader's language.
-QStringList failureArgs(const FirmwareUpgrade& upgrade) {
-    return upgrade.reason() ? ToArgs(upgrade.reason()) : QStringList{upgrade.failure()};
+QStringList failureArgs(const UpgradeResult& upgrade) {
+    return upgrade.reason ? ToArgs(upgrade.reason) : QStringList{upgrade.failure};
 }
 
 }  // namespace
@@ -79,33 +79,42 @@ StepOutcome RecipeSteps::run(const RecipeStep& step) {
     return {};
 }
 
-StepOutcome RecipeSteps::failed(Outcome outcome, const QString& what) const {
-    if (outcome == Outcome::OpenFailed && view_.lastOpenFailed)
-        return {StepVerdict::fail(RecipeReason::LinkNotOpened, {view_.lastOpenDetail}), {}};
-    if (outcome == Outcome::OpenFailed)
+StepOutcome RecipeSteps::failed(const RunResult& run, const QString& what) const {
+    if (run.linkNotOpened())
+        return {StepVerdict::fail(RecipeReason::LinkNotOpened, {run.opened.detail}), {}};
+    if (run.outcome == Outcome::OpenFailed)
         return {StepVerdict::fail(RecipeReason::NoController, {view_.idToAsk}), {}};
     // Why the procedure ended so, when it knows: kept as the verdict's arguments.
-    const std::optional<EndingReason> why =
-        EndingReasonFromJson(view_.lastDetail.value(QStringLiteral("reason")).toObject());
     return {StepVerdict::fail(RecipeReason::CommandFailed,
-                              QStringList{what} + (why ? ToArgs(*why) : QStringList{})),
+                              QStringList{what} + (run.reason ? ToArgs(run.reason) : QStringList{})),
             {}};
+}
+
+StepOutcome RecipeSteps::notIdentified(const IdentifyResult& run) const {
+    // A controller that answered but could not be named is no controller to test.
+    RunResult asOpenFailed = run;
+    if (run.outcome == Outcome::Error) asOpenFailed.outcome = Outcome::OpenFailed;
+    return failed(asOpenFailed, QStringLiteral("identify"));
+}
+
+IdentifyResult RecipeSteps::identifyController() {
+    identity_.reset();
+    const IdentifyResult found = ConnectAndIdentify(ctx_);
+    if (found.identified()) identity_ = found.identity();
+    return found;
 }
 
 std::optional<StepOutcome> RecipeSteps::needController() {
     if (identified()) return std::nullopt;
-    view_.identified.reset();
-    const Outcome o = ConnectAndIdentify(ctx_);
-    if (o == Outcome::Ok && view_.identified) return std::nullopt;
-    return failed(o == Outcome::Ok ? Outcome::OpenFailed : o, QStringLiteral("identify"));
+    const IdentifyResult found = identifyController();
+    if (found.identified()) return std::nullopt;
+    return failed(found, QStringLiteral("identify"));
 }
 
 StepOutcome RecipeSteps::identify(const IdentifyExpect& expect) {
-    view_.identified.reset();
-    const Outcome o = ConnectAndIdentify(ctx_);
-    if (o != Outcome::Ok || !view_.identified)
-        return failed(o == Outcome::Error ? Outcome::OpenFailed : o, QStringLiteral("identify"));
-    const ControllerIdentity& id = *view_.identified;
+    const IdentifyResult found = identifyController();
+    if (!found.identified()) return notIdentified(found);
+    const ControllerIdentity& id = *identity_;
     IdentifyMeasured m;
     m.modelKind = id.modelKind;
     m.modelText = modelTextOf(id.versionText);
@@ -117,9 +126,9 @@ StepOutcome RecipeSteps::identify(const IdentifyExpect& expect) {
     return {judgeIdentify(e, m), identityMeasured(id)};
 }
 
-StepOutcome RecipeSteps::oneShot(Outcome outcome, const QString& what, const StepMeasured& measured) {
-    if (outcome != Outcome::Ok) {
-        StepOutcome f = failed(outcome, what);
+StepOutcome RecipeSteps::oneShot(const RunResult& run, const QString& what, const StepMeasured& measured) {
+    if (run != Outcome::Ok) {
+        StepOutcome f = failed(run, what);
         f.measured = measured;
         return f;
     }
@@ -134,13 +143,13 @@ StepOutcome RecipeSteps::setDate(const SetDateStep& step) {
 }
 
 std::optional<double> RecipeSteps::awaitAnswer(int withinS) {
-    qint64 afterMs = -1;
-    if (AwaitAnswer(ctx_, withinS * 1000, afterMs) != Outcome::Ok || afterMs < 0) return std::nullopt;
-    return double(afterMs) / 1000.0;
+    const AnswerResult answer = AwaitAnswer(ctx_, withinS * 1000);
+    if (answer != Outcome::Ok || answer.answeredAfterMs < 0) return std::nullopt;
+    return double(answer.answeredAfterMs) / 1000.0;
 }
 
 StepOutcome RecipeSteps::factoryInitial() {
-    const Outcome o = FactoryInitial(ctx_);
+    const RunResult o = FactoryInitial(ctx_);
     if (o != Outcome::Ok) return failed(o, QStringLiteral("factory-initial"));
     // The controller restarts with its factory settings; the next step needs it back.
     const std::optional<double> back = awaitAnswer(kBackAfterResetS);
@@ -151,7 +160,7 @@ StepOutcome RecipeSteps::factoryInitial() {
 }
 
 StepOutcome RecipeSteps::reboot(const RebootStep& step) {
-    const Outcome o = Reboot(ctx_);
+    const RunResult o = Reboot(ctx_);
     if (o != Outcome::Ok) return failed(o, QStringLiteral("reboot"));
     const std::optional<double> back = awaitAnswer(step.withinSeconds);
     const StepMeasured measured =
@@ -164,9 +173,9 @@ StepOutcome RecipeSteps::dido(const DidoStep& step) {
     DidoPatternPlan plan;
     plan.cycles = step.cycles;
     for (const DidoPattern& p : step.patterns) plan.outputs << p.outputs;
-    QList<DidoPatternReading> read;
-    const Outcome o = DidoPatternTest(ctx_, plan, read);
+    const DidoPatternResult o = DidoPatternTest(ctx_, plan);
     if (o == Outcome::OpenFailed) return failed(o, QStringLiteral("dido"));
+    const QList<DidoPatternReading>& read = o.readings;
     QList<DidoReading> readings;
     QStringList seen;
     bool someNotRead = false;  // a read that failed shows as "(none)", in words
@@ -187,33 +196,22 @@ StepOutcome RecipeSteps::dido(const DidoStep& step) {
 StepOutcome RecipeSteps::poll(const PollStep& step) {
     state_.pollingRunning = false;
     clock_.skipMs = kPollingRecordPauseMs;
-    const Outcome o = PollingTestClick(ctx_);
+    const PollingResult o = PollingTestClick(ctx_);
     clock_.skipMs = -1;
     if (o != Outcome::Ok) return failed(o, QStringLiteral("poll"));
-    const int records = view_.lastDetail.value(QStringLiteral("records")).toInt();
+    const int records = o.recordsRead();
     return {judgePoll(step, records), {RecipeMeasure::Records, {QString::number(records)}}};
 }
 
 StepOutcome RecipeSteps::reply(const RecipeStep& step) {
-    lastReply_.clear();
     const QString& command = step.reply.command;
-    Outcome o = Outcome::Error;
-    if (step.kind == StepKind::Send) {
-        o = ControllerCommand(ctx_, command);
-    } else {
-        int type = -1;
-        for (int i = 0; !ModuleTypeLetter(i).isEmpty(); ++i)
-            if (command.startsWith(ModuleTypeLetter(i))) type = i;
-        o = ModuleCommand(ctx_, type, command.mid(1, 1), command.mid(2));
-    }
+    const ConsoleResult o =
+        step.kind == StepKind::Send
+            ? ControllerCommand(ctx_, command)
+            : ModuleCommand(ctx_, ModuleTypeOfLetter(command.left(1)), command.mid(1, 1), command.mid(2));
     if (o == Outcome::OpenFailed) return failed(o, command);
     // The reply after the device ID: mnemonic and data, without the checksum tail.
-    std::optional<QString> text;
-    if (o == Outcome::Ok) {
-        const ReplyFrame frame(ReplyFrame::Kind::Crc, lastReply_, int(lastReply_.size()));
-        if (const auto r = frame.split(int(state_.deviceId.size())))
-            text = QString::fromLatin1(r->mnemonic + r->data);
-    }
+    const std::optional<QString> text = o == Outcome::Ok ? o.replyText : std::nullopt;
     return {judgeReply(step.reply, text),
             text ? StepMeasured{RecipeMeasure::Reply, {*text}} : StepMeasured{RecipeMeasure::NoReply, {}}};
 }
@@ -235,7 +233,7 @@ StepOutcome RecipeSteps::upgrade(const UpgradeStep& step) {
     if (!whole.ok()) return {StepVerdict::fail(RecipeReason::FirmwareUnreadable, {path}), {}};
     if (StepVerdict v = judgeFirmwareFile(step, whole.bytes); !v.passed) return {v, {}};
 
-    const QString before = view_.identified->versionText;
+    const QString before = identity_->versionText;
     if (!upgradeNeeded(step, before))
         return {judgeUpgradeSkipped(step, before), {RecipeMeasure::NotUpgraded, {before}}};
 
@@ -244,47 +242,46 @@ StepOutcome RecipeSteps::upgrade(const UpgradeStep& step) {
     upgrade.setObserver(&view_);
     upgrade.refuseUnfitImages(step.allowPartial);
     const FirmwareJob job{path, state_.deviceId, state_.modelKind, before};
-    switch (upgrade.run(job, buffer)) {
-        case UpgradeOutcome::ImageRefused:
-            return {upgrade.imageFit().fit == ImageFit::NoImage
-                        ? StepVerdict::fail(RecipeReason::FirmwareNoImage)
-                        : StepVerdict::fail(RecipeReason::FirmwareTooLarge,
-                                            {QString::number(upgrade.imageFit().blocksInFile),
-                                             QString::number(upgrade.imageFit().modelReads)}),
+    const UpgradeResult r = upgrade.run(job, buffer);
+    switch (r.ending()) {
+        case UpgradeEnding::Refused:
+            if (r == UpgradeOutcome::ImageRefused)
+                return {r.imageFit.fit == ImageFit::NoImage
+                            ? StepVerdict::fail(RecipeReason::FirmwareNoImage)
+                            : StepVerdict::fail(RecipeReason::FirmwareTooLarge,
+                                                {QString::number(r.imageFit.blocksInFile),
+                                                 QString::number(r.imageFit.modelReads)}),
+                        {RecipeMeasure::NothingSent, {before}}};
+            return {StepVerdict::fail(RecipeReason::FirmwareRefused, failureArgs(r)),
                     {RecipeMeasure::NothingSent, {before}}};
-        case UpgradeOutcome::ModelCheckFailed:
-        case UpgradeOutcome::NoLoader:
-            return {StepVerdict::fail(RecipeReason::FirmwareRefused, failureArgs(upgrade)),
-                    {RecipeMeasure::NothingSent, {before}}};
-        case UpgradeOutcome::OpenFailed:
-            return failed(Outcome::OpenFailed, QStringLiteral("upgrade"));
-        case UpgradeOutcome::Failed:
-            return {StepVerdict::fail(RecipeReason::FlashFailed, failureArgs(upgrade)),
+        case UpgradeEnding::LinkNotOpened:
+            return failed(r.asRun(), QStringLiteral("upgrade"));
+        case UpgradeEnding::FlashFailed:
+            return {StepVerdict::fail(RecipeReason::FlashFailed, failureArgs(r)),
                     {RecipeMeasure::BlocksPartly,
-                     {QString::number(view_.programDone), QString::number(buffer.blockCount),
-                      QString::number(view_.verifyDone)}}};
-        case UpgradeOutcome::Upgraded:
+                     {QString::number(r.blocksProgrammed), QString::number(r.blocks),
+                      QString::number(r.blocksVerified)}}};
+        case UpgradeEnding::Upgraded:
             break;
     }
     // The controller restarts on its new firmware: identify it again for its version.
-    const QString blocks = QString::number(buffer.blockCount);
+    const QString blocks = QString::number(r.blocks);
     const StepMeasured programmed{RecipeMeasure::BlocksProgrammed, {blocks}};
     if (!awaitAnswer(kBackAfterUpgradeS))
         return {StepVerdict::fail(RecipeReason::NoAnswerAfterReboot, {QString::number(kBackAfterUpgradeS)}),
                 programmed};
-    view_.identified.reset();
-    const Outcome o = ConnectAndIdentify(ctx_);
-    if (o != Outcome::Ok || !view_.identified) {
-        StepOutcome f = failed(o == Outcome::Error ? Outcome::OpenFailed : o, QStringLiteral("identify"));
+    const IdentifyResult again = identifyController();
+    if (!again.identified()) {
+        StepOutcome f = notIdentified(again);
         f.measured = programmed;
         return f;
     }
-    const QString after = view_.identified->versionText;
+    const QString after = again.versionText;
     StepVerdict verdict = judgeUpgradedVersion(step, after);
     // Passed, but not with the whole file: say so beside the pass.
-    if (verdict.passed && buffer.blocksLeftOut() > 0)
+    if (verdict.passed && r.blocksLeftOut > 0)
         verdict = StepVerdict::pass(RecipeReason::UpgradedPartly,
-                                    {QString::number(buffer.blocksLeftOut()), blocks});
+                                    {QString::number(r.blocksLeftOut), blocks});
     return {verdict, {RecipeMeasure::Upgraded, {before, after, blocks}}};
 }
 

@@ -10,7 +10,8 @@
 #include "procedures/Procedure.h"
 #include "recipes/Recipe.h"
 #include "recipes/RecipeJudge.h"
-#include "runner/RunnerView.h"
+#include "procedures/RunResult.h"
+#include "runner/HeadlessView.h"
 
 namespace pb {
 
@@ -40,7 +41,7 @@ struct StepOutcome {
 
 class RecipeSteps {
 public:
-    RecipeSteps(const Recipe& recipe, Link& link, RunnerView& view, StepClock& clock,
+    RecipeSteps(const Recipe& recipe, Link& link, HeadlessView& view, StepClock& clock,
                 ControllerState& state, const QString& scannedSerial)
         : recipe_(recipe), view_(view), clock_(clock), state_(state), scanned_(scannedSerial),
           ctx_{link, view, view, view, view, view, clock, state, &view} {
@@ -50,15 +51,15 @@ public:
     }
 
     StepOutcome run(const RecipeStep& step);
-    // The link received a reply: a send or module step judges the last one.
-    void noteReceived(const QByteArray& bytes) { lastReply_ = bytes; }
     // Whether a controller has been identified in this run.
-    bool identified() const { return state_.modelKind != 0 && view_.identified.has_value(); }
+    bool identified() const { return state_.modelKind != 0 && identity_.has_value(); }
+    // The controller as last identified; none when the last identify found none.
+    const std::optional<ControllerIdentity>& identity() const { return identity_; }
 
 private:
     StepOutcome identify(const IdentifyExpect& expect);
     StepOutcome setDate(const SetDateStep& step);
-    StepOutcome oneShot(Outcome outcome, const QString& what, const StepMeasured& measured);
+    StepOutcome oneShot(const RunResult& run, const QString& what, const StepMeasured& measured);
     StepOutcome factoryInitial();
     StepOutcome reboot(const RebootStep& step);
     StepOutcome dido(const DidoStep& step);
@@ -66,20 +67,24 @@ private:
     StepOutcome poll(const PollStep& step);
     StepOutcome reply(const RecipeStep& step);
 
+    // Connect and identify, keeping the controller it found (none when it found none).
+    IdentifyResult identifyController();
     // Identifies the controller when no step has yet; a failure names why.
     std::optional<StepOutcome> needController();
     // A procedure that did not end well: the link, the controller or the command.
-    StepOutcome failed(Outcome outcome, const QString& what) const;
+    StepOutcome failed(const RunResult& run, const QString& what) const;
+    // An identify that found no controller it could name: the link, or no controller.
+    StepOutcome notIdentified(const IdentifyResult& run) const;
     // Asks until the controller answers again; false when it did not within the limit.
     std::optional<double> awaitAnswer(int withinS);
 
     const Recipe& recipe_;
-    RunnerView& view_;
+    HeadlessView& view_;
     StepClock& clock_;
     ControllerState& state_;
     QString scanned_;
     ProcedureContext ctx_;
-    QByteArray lastReply_;
+    std::optional<ControllerIdentity> identity_;
 };
 
 }  // namespace pb

@@ -1,0 +1,25 @@
+// panelbench-cli identify against panelbench-sim: the serial number is reported as the
+// controller sent it, blanks and all, in the result's detail and in the human line.
+#include <gtest/gtest.h>
+
+#include "tests/support/CliRig.h"
+
+using namespace pbtest;
+
+TEST(CliIdentify, ASerialNumberWithBlanksIsReportedWhole) {
+    SimProcess sim({"--model", "v5", "--id", "0042", "--serial", "AB 12 CD"});
+    ASSERT_TRUE(sim.serving());
+
+    const CliResult json = RunCli(QStringList{"identify", "--id", "0042", "--no-records", "--json"} + sim.link());
+    ASSERT_EQ(json.exitCode, 0) << json.err.constData();
+    const auto results = json.eventsOf(QStringLiteral("result"));
+    ASSERT_EQ(results.size(), 1);
+    const QJsonObject detail = results[0].value("detail").toObject();
+    EXPECT_EQ(detail.value("serialNumber").toString(), "AB 12 CD");
+    EXPECT_EQ(detail.value("deviceId").toString(), "0042");
+
+    const CliResult human = RunCli(QStringList{"identify", "--id", "0042", "--no-records"} + sim.link());
+    ASSERT_EQ(human.exitCode, 0) << human.err.constData();
+    EXPECT_TRUE(human.out.contains("ID 0042, model kind 3, KV320MX -V5.10.02, S/N AB 12 CD\n"))
+        << human.out.constData();
+}
