@@ -16,8 +16,8 @@ make_tree() {
   local tree=$work/$1; shift
   mkdir -p "$tree/docs"
   cp "$source_tree/docs/architecture.md" "$tree/docs/"
-  for spec in "$@"; do
-    local path=${spec%%=*} text=${spec#*=}
+  for file in "$@"; do
+    local path=${file%%=*} text=${file#*=}
     mkdir -p "$tree/$(dirname "$path")"
     printf '%s\n' "${text//|/$'\n'}" > "$tree/$path"
   done
