@@ -8,7 +8,7 @@
 
 #include "i18n/RecordsTexts.h"
 #include "link/FrameText.h"
-#include "procedures/ProcedureNames.h"
+#include "catalogue/TestNames.h"
 #include "recipes/StepNames.h"
 #include "records/RecordQueries.h"
 #include "records/RecordsExport.h"

@@ -20,7 +20,7 @@
 
 #include "app/RecordsModels.h"
 #include "i18n/RecordsTexts.h"
-#include "procedures/ProcedureNames.h"
+#include "catalogue/TestNames.h"
 #include "records/RecordsExport.h"
 #include "records/RecordsStatusText.h"
 #include "records/ShownStatus.h"

@@ -13,6 +13,7 @@
 #include "app/SecondaryWindows.h"
 #include "app/TfrmModuleUi.h"
 #include "app/WindowRecords.h"
+#include "catalogue/TestRequest.h"
 #include "firmware/FirmwareImage.h"
 #include "link/Clock.h"
 #include "link/Link.h"
@@ -150,8 +151,8 @@ private:
     void chooseLanguage(pb::Language language);
     // Runs a test; a close asked for meanwhile is carried out once it ended.
     void holdingClose(const std::function<void()>& test);
-    // Runs a controller test through the window's view, holding a close as above.
-    void runProcedure(const std::function<void(pb::ProcedureContext&)>& procedure);
+    // Runs a test of the catalogue through the window's view, holding a close as above.
+    void runTest(const pb::TestRequest& request);
     pb::Clock& procedureClock() { return procedureClock_ ? *procedureClock_ : clock_; }
     // Records (TfrmModule_records.cpp): opens them and the windows beside this one, and
     // lets both hear the link.

@@ -2,7 +2,6 @@
 #include <QFileDialog>
 
 #include "app/TfrmModule.h"
-#include "firmware/FirmwareUpgrade.h"
 #include "firmware/ModelCheck.h"
 
 void TfrmModule::mnuFirmwareFileClick() {
@@ -18,11 +17,9 @@ void TfrmModule::mnuFirmwareFileClick() {
 
 void TfrmModule::btnFirmwareClick() {
     ui_.tsFirmware->upgradeStarts();
-    const pb::FirmwareJob job{settings_.firmwareFile, state_.deviceId, state_.modelKind,
-                              ui_.pnVER->text()};
-    holdingClose([&] {
-        pb::FirmwareUpgrade upgrade(link_, *this, *ui_.tsFirmware, procedureClock());
-        upgrade.setObserver(runObserver());
-        upgrade.run(job, firmwareBuffer_);
-    });
+    pb::TestParams p;
+    p.firmware.file = settings_.firmwareFile;
+    p.firmware.versionBefore = ui_.pnVER->text();
+    p.firmware.buffer = &firmwareBuffer_;
+    runTest({pb::TestId::FirmwareUpgrade, p});
 }

@@ -1,15 +1,11 @@
 // The controller tests behind the buttons of the test and command pages. Each handler
-// reads its controls and runs the procedure; the procedure shows the outcome through
-// the window (status line, lamp, beep, panels).
+// reads its controls and runs its test of the catalogue; the procedure shows the outcome
+// through the window (status line, lamp, beep, panels).
 #include <QCloseEvent>
 
 #include "app/TfrmModule.h"
+#include "catalogue/TestCatalogue.h"
 #include "i18n/Messages.h"
-#include "procedures/CommandConsoles.h"
-#include "procedures/ConnectAndIdentify.h"
-#include "procedures/DidoTest.h"
-#include "procedures/PollingTest.h"
-#include "procedures/SystemCommands.h"
 
 // A continuous test (DI/DO, polling) keeps only its own button, to stop it, and the pages
 // it leaves in reach; an identified controller unlocks the test pages.
@@ -53,11 +49,12 @@ void TfrmModule::holdingClose(const std::function<void()>& test) {
     }
 }
 
-void TfrmModule::runProcedure(const std::function<void(pb::ProcedureContext&)>& procedure) {
+void TfrmModule::runTest(const pb::TestRequest& request) {
     pb::ProcedureContext ctx{
         link_,  *this,       *this, *ui_.tsTest, *ui_.tsTest, *ui_.tsCommand, procedureClock(),
         state_, runObserver()};
-    holdingClose([&] { procedure(ctx); });
+    pb::TestRig rig{ctx, *ui_.tsFirmware};
+    holdingClose([&] { pb::RunTest(rig, request); });
 }
 
 void TfrmModule::closeEvent(QCloseEvent* event) {
@@ -75,44 +72,34 @@ void TfrmModule::closeEvent(QCloseEvent* event) {
     event->ignore();
 }
 
-void TfrmModule::btnConnectClick() {
-    runProcedure([](pb::ProcedureContext& ctx) { pb::ConnectAndIdentify(ctx); });
-}
+void TfrmModule::btnConnectClick() { runTest({pb::TestId::Connect, {}}); }
 
-void TfrmModule::btnSetDateClick() {
-    runProcedure([](pb::ProcedureContext& ctx) { pb::SetDateTime(ctx); });
-}
+void TfrmModule::btnSetDateClick() { runTest({pb::TestId::SetDate, {}}); }
 
 void TfrmModule::btnAlarmClick() {
-    const int alarmIndex = ui_.cmbAlarm->currentIndex();
-    runProcedure([alarmIndex](pb::ProcedureContext& ctx) { pb::AlarmTest(ctx, alarmIndex); });
+    pb::TestParams p;
+    p.alarmLevel = ui_.cmbAlarm->currentIndex();
+    runTest({pb::TestId::Alarm, p});
 }
 
-void TfrmModule::btnInitialClick() {
-    runProcedure([](pb::ProcedureContext& ctx) { pb::FactoryInitial(ctx); });
-}
+void TfrmModule::btnInitialClick() { runTest({pb::TestId::FactoryInitial, {}}); }
 
-void TfrmModule::btnRebootClick() {
-    runProcedure([](pb::ProcedureContext& ctx) { pb::Reboot(ctx); });
-}
+void TfrmModule::btnRebootClick() { runTest({pb::TestId::Reboot, {}}); }
 
-void TfrmModule::btnDIDOClick() {
-    runProcedure([](pb::ProcedureContext& ctx) { pb::DidoTestClick(ctx); });
-}
+void TfrmModule::btnDIDOClick() { runTest({pb::TestId::Dido, {}}); }
 
 void TfrmModule::btnCommandClick() {
-    const QString typed = ui_.edCommandSend->text();
-    runProcedure([typed](pb::ProcedureContext& ctx) { pb::ControllerCommand(ctx, typed); });
+    pb::TestParams p;
+    p.command = ui_.edCommandSend->text();
+    runTest({pb::TestId::ControllerCommand, p});
 }
 
 void TfrmModule::btnModuleCommandClick() {
-    const int typeIndex = ui_.cmbModuleType->currentIndex();
-    const QString moduleNumber = ui_.cmbModuleId->currentText();
-    const QString typed = ui_.edModuleCommandSend->text();
-    runProcedure(
-        [=](pb::ProcedureContext& ctx) { pb::ModuleCommand(ctx, typeIndex, moduleNumber, typed); });
+    pb::TestParams p;
+    p.moduleType = ui_.cmbModuleType->currentIndex();
+    p.moduleNumber = ui_.cmbModuleId->currentText();
+    p.command = ui_.edModuleCommandSend->text();
+    runTest({pb::TestId::ModuleCommand, p});
 }
 
-void TfrmModule::btnPoolingClick() {
-    runProcedure([](pb::ProcedureContext& ctx) { pb::PollingTestClick(ctx); });
-}
+void TfrmModule::btnPoolingClick() { runTest({pb::TestId::Polling, {}}); }

@@ -6,6 +6,7 @@
 #include "cli/ExitCode.h"
 #include "cli/HeadlessRun.h"
 #include "cli/RecordsCommand.h"
+#include "catalogue/TestCatalogue.h"
 #include "cli/UnitsFile.h"
 #include "files/CheckedFile.h"
 #include "i18n/FileCheckTexts.h"
@@ -18,17 +19,20 @@
 namespace cli {
 namespace {
 
-const QStringList kCommands = {"ports",  "identify", "set-date", "alarm", "factory-initial", "reboot",
-                               "dido",   "poll",     "send",     "module", "upgrade",        "records",
-                               "run"};
+// The commands that run no test; every other is a test of the catalogue.
+const QStringList kOtherCommands = {"ports", "records", "run"};
+
+// The command line's own name of a test: its older name where it has one ("identify",
+// "poll", "send", "module", "upgrade"), else its stable name. Either is accepted.
+QString CommandName(const pb::TestEntry& test) {
+    return test.alias ? QString::fromLatin1(test.alias) : test.name();
+}
 
 // The positional arguments each command takes.
 int argumentCount(const QString& command) {
-    if (command == QLatin1String("alarm") || command == QLatin1String("send") ||
-        command == QLatin1String("upgrade") || command == QLatin1String("run"))
-        return 1;
-    if (command == QLatin1String("module")) return 3;
-    return 0;
+    if (command == QLatin1String("run")) return 1;
+    const pb::TestEntry* test = pb::FindTest(command);
+    return test ? test->arguments() : 0;
 }
 
 ParsedCli usage(const QString& why) {
@@ -99,6 +103,8 @@ QString HelpText() {
         "  run RECIPE [--unit-serial SN]...  run a test recipe (docs/recipes.md) step by step;\n"
         "                           --unit-serial: the serial on each unit's label, in the\n"
         "                           order of the links (absent: serials are not compared)\n"
+        "  A test's command may also be given by the name its records keep: connect,\n"
+        "  polling, controller-command, module-command, firmware-upgrade.\n"
         "\n"
         "Link (one of them, repeatable: the command runs on every unit at once):\n"
         "  --serial PORT            serial port (ttyUSB0, /dev/ttyUSB0, /dev/serial/by-id/...)\n"
@@ -172,7 +178,13 @@ ParsedCli ParseCli(const QStringList& arguments) {
     CliOptions& o = r.options;
     CommandJob& job = o.job;
     job.command = args.takeFirst();
-    if (!kCommands.contains(job.command)) return usage(QStringLiteral("unknown command '%1'").arg(job.command));
+    if (!kOtherCommands.contains(job.command)) {
+        const pb::TestEntry* test = pb::FindTest(job.command);
+        if (!test || !test->command) return usage(QStringLiteral("unknown command '%1'").arg(job.command));
+        // From here on the command goes by the command line's own name for it.
+        job.command = CommandName(*test);
+        job.test = test->id;
+    }
     const auto isSet = [&](const char* name) { return p.isSet(QString::fromLatin1(name)); };
     const auto val = [&](const char* name) { return p.value(QString::fromLatin1(name)); };
     int language = 0;

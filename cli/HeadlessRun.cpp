@@ -1,20 +1,17 @@
-// A unit's run: the calls into the procedures, through the headless view
-// (runner/HeadlessView.h), and the verdict each command draws from the procedure's result.
+// A unit's run: the command's test run through the catalogue and the headless view
+// (runner/HeadlessView.h), and the verdict each command draws from what the test found.
 #include "cli/HeadlessRun.h"
 
 #include <QJsonArray>
 
+#include "catalogue/TestCatalogue.h"
 #include "cli/ExitCode.h"
 #include "cli/HeadlessClock.h"
 #include "cli/UnitRecords.h"
 #include "cli/UnitReporter.h"
-#include "firmware/FirmwareUpgrade.h"
 #include "i18n/EndingTexts.h"
 #include "procedures/CommandConsoles.h"
-#include "procedures/ConnectAndIdentify.h"
 #include "procedures/DidoTest.h"
-#include "procedures/PollingTest.h"
-#include "procedures/SystemCommands.h"
 #include "runner/HeadlessView.h"
 
 namespace cli {
@@ -128,24 +125,50 @@ private:
     }
 
     Verdict dispatch() {
-        const QString& c = job_.command;
-        if (c == QLatin1String("identify")) return identify();
-        if (c == QLatin1String("upgrade")) return upgrade();
+        if (!job_.test) return {kExitUsage, QStringLiteral("unknown command '%1'").arg(job_.command)};
+        switch (*job_.test) {
+            case pb::TestId::Connect:
+                return identify();
+            case pb::TestId::FirmwareUpgrade:
+                return upgrade();
+            default:
+                break;
+        }
         if (Verdict v = preparedState(); v.exitCode != kExitOk) return v;
-        if (c == QLatin1String("set-date"))
-            return oneShot(pb::SetDateTime(ctx_), QStringLiteral("date and time set"));
-        if (c == QLatin1String("alarm"))
-            return oneShot(pb::AlarmTest(ctx_, job_.alarmLevel), QStringLiteral("alarm sent"));
-        if (c == QLatin1String("factory-initial"))
-            return oneShot(pb::FactoryInitial(ctx_), QStringLiteral("factory settings restored"));
-        if (c == QLatin1String("reboot"))
-            return oneShot(pb::Reboot(ctx_), QStringLiteral("controller restarted"));
-        if (c == QLatin1String("send")) return console(pb::ControllerCommand(ctx_, job_.text));
-        if (c == QLatin1String("module"))
-            return console(pb::ModuleCommand(ctx_, job_.moduleType, job_.moduleNumber, job_.text));
-        if (c == QLatin1String("dido")) return dido();
-        if (c == QLatin1String("poll")) return poll();
-        return {kExitUsage, QStringLiteral("unknown command '%1'").arg(c)};
+        switch (*job_.test) {
+            case pb::TestId::SetDate:
+                return oneShot(runTest(pb::TestId::SetDate).run(), QStringLiteral("date and time set"));
+            case pb::TestId::Alarm:
+                return oneShot(runTest(pb::TestId::Alarm).run(), QStringLiteral("alarm sent"));
+            case pb::TestId::FactoryInitial:
+                return oneShot(runTest(pb::TestId::FactoryInitial).run(), QStringLiteral("factory settings restored"));
+            case pb::TestId::Reboot:
+                return oneShot(runTest(pb::TestId::Reboot).run(), QStringLiteral("controller restarted"));
+            case pb::TestId::ControllerCommand:
+            case pb::TestId::ModuleCommand:
+                return console(*runTest(*job_.test).as<pb::ConsoleResult>());
+            case pb::TestId::Dido:
+                return dido();
+            case pb::TestId::Polling:
+                return poll();
+            case pb::TestId::Connect:
+            case pb::TestId::FirmwareUpgrade:
+            case pb::TestId::AwaitAnswer:
+                break;
+        }
+        return {kExitUsage, QStringLiteral("unknown command '%1'").arg(job_.command)};
+    }
+
+    // The command's test, from the catalogue, with the command's arguments.
+    pb::TestResult runTest(pb::TestId test) {
+        pb::TestParams p;
+        p.alarmLevel = job_.alarmLevel;
+        p.command = job_.text;
+        p.moduleType = job_.moduleType;
+        p.moduleNumber = job_.moduleNumber;
+        p.didoEnding = pb::DidoEnding::NeedsAnsweredRead;
+        p.firmware = {job_.firmwareFile, identity_.versionText, true, job_.allowPartial, nullptr};
+        return pb::RunTest(rig_, {test, p});
     }
 
     // The ID and model kind a command works with: given, or learnt by an identify.
@@ -180,7 +203,7 @@ private:
     }
 
     Verdict identify() {
-        identity_ = pb::ConnectAndIdentify(ctx_);
+        identity_ = *runTest(pb::TestId::Connect).as<pb::IdentifyResult>();
         const pb::IdentifyResult& r = identity_;
         if (r.linkNotOpened()) return openFailed(r);
         detail_.insert(QStringLiteral("deviceId"), r.deviceId);
@@ -214,7 +237,7 @@ private:
         view_.loop = pb::HeadlessLoop::Dido;
         clock_.interruptible = false;
         state_.didoRunning = false;
-        dido_ = pb::DidoTestClick(ctx_, pb::DidoEnding::NeedsAnsweredRead);
+        dido_ = *runTest(pb::TestId::Dido).as<pb::DidoResult>();
         view_.didoEnded();
         // A cycle counts when its input read was answered; inputs only from replies that came.
         detail_.insert(QStringLiteral("cycles"), dido_.answeredReads);
@@ -237,7 +260,7 @@ private:
     Verdict poll() {
         view_.loop = pb::HeadlessLoop::Poll;
         state_.pollingRunning = false;
-        const pb::PollingResult r = pb::PollingTestClick(ctx_);
+        const pb::PollingResult r = *runTest(pb::TestId::Polling).as<pb::PollingResult>();
         QJsonArray records;
         for (const pb::PolledRecord& record : r.records)
             records.append(QJsonObject{{QStringLiteral("date"), record.dateText},
@@ -252,13 +275,7 @@ private:
 
     Verdict upgrade() {
         if (Verdict v = identify(); v.exitCode != kExitOk) return v;
-        pb::FirmwareBuffer buffer;
-        const pb::FirmwareJob fw{job_.firmwareFile, identity_.deviceId, identity_.modelKind,
-                                 identity_.versionText};
-        pb::FirmwareUpgrade upgrade(link_, view_, view_, clock_);
-        upgrade.setObserver(&view_);
-        upgrade.refuseUnfitImages(job_.allowPartial);
-        upgrade_ = upgrade.run(fw, buffer);
+        upgrade_ = *runTest(pb::TestId::FirmwareUpgrade).as<pb::UpgradeResult>();
         const pb::UpgradeResult& r = upgrade_;
         detail_.insert(QStringLiteral("file"), job_.firmwareFile);
         detail_.insert(QStringLiteral("blocksProgrammed"), r.blocksProgrammed);
@@ -313,6 +330,7 @@ private:
     HeadlessClock clock_;
     pb::HeadlessView view_;
     pb::ProcedureContext ctx_{link_, view_, view_, view_, view_, view_, clock_, state_, &view_};
+    pb::TestRig rig_{ctx_, view_};
     UnitRecords& records_;
     QJsonObject detail_;
     pb::IdentifyResult identity_;

@@ -1,7 +1,8 @@
 #pragma once
-// One unit's run: the window's own procedures, driven through the view with no window
-// (runner/HeadlessView.h). This is the only part of the program that knows the
-// procedures' entry points; everything else sees UnitLink, CommandJob and UnitEvent.
+// One unit's run: the command's test from the catalogue (catalogue/TestCatalogue.h), the
+// window's own procedure driven through the view with no window (runner/HeadlessView.h),
+// and the command line's words for what it found. The rest of cli/ sees UnitLink,
+// CommandJob and UnitEvent.
 
 #include <functional>
 

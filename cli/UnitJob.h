@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "i18n/Language.h"
+#include "procedures/TestId.h"
 #include "recipes/Recipe.h"
 
 namespace cli {
@@ -30,7 +31,8 @@ struct UnitLink {
 
 // The command and its arguments, shared by every unit.
 struct CommandJob {
-    QString command;  // identify, set-date, alarm, ...
+    QString command;  // identify, set-date, alarm, ...: the command line's own name
+    std::optional<pb::TestId> test;  // the test the command runs; none for ports, records, run
     QString id = QStringLiteral("0000");
     std::optional<int> modelKind;  // skips the identify of commands that need none
     pb::Language language = pb::Language::English;

@@ -27,7 +27,8 @@ enum class StepKind {
 };
 
 // "identify", "set-date", "alarm", "factory-initial", "reboot", "dido", "upgrade",
-// "poll", "send", "module".
+// "poll", "send", "module". A kind is also found by its test's stable name ("connect",
+// "polling", "controller-command", ...).
 QString stepKindName(StepKind kind);
 std::optional<StepKind> stepKindFromName(const QString& name);
 

@@ -14,7 +14,7 @@
 #include "i18n/RecordsTexts.h"
 #include "link/FrameText.h"
 #include "output/CsvCell.h"
-#include "procedures/ProcedureNames.h"
+#include "catalogue/TestNames.h"
 #include "recipes/StepNames.h"
 #include "records/RunWarning.h"
 #include "records/ShownStatus.h"

@@ -3,13 +3,11 @@
 #include <QFile>
 #include <QStringList>
 
-#include "firmware/FirmwareUpgrade.h"
+#include "firmware/FirmwareImage.h"
 #include "procedures/CommandConsoles.h"
-#include "procedures/ConnectAndIdentify.h"
 #include "procedures/DidoPatterns.h"
 #include "procedures/DidoTest.h"
 #include "procedures/PollingTest.h"
-#include "procedures/SystemCommands.h"
 
 namespace pb {
 namespace {
@@ -34,6 +32,12 @@ StepMeasured identityMeasured(const ControllerIdentity& id) {
             {id.deviceId, QString::number(id.modelKind), id.versionText, id.serialNumber}};
 }
 
+TestParams alarmLevel(int level) {
+    TestParams p;
+    p.alarmLevel = level;
+    return p;
+}
+
 QString seconds(double s) { return QString::number(s, 'f', 1); }
 
 // An upgrade's failure for a verdict: its reason, worded in the reader's language.
@@ -42,6 +46,8 @@ QStringList failureArgs(const UpgradeResult& upgrade) {
 }
 
 }  // namespace
+
+TestResult RecipeSteps::runTest(TestId test, const TestParams& params) { return RunTest(rig_, {test, params}); }
 
 StepOutcome RecipeSteps::run(const RecipeStep& step) {
     clock_.fixedNow.reset();
@@ -59,7 +65,7 @@ StepOutcome RecipeSteps::run(const RecipeStep& step) {
         case StepKind::SetDate:
             return setDate(step.setDate);
         case StepKind::Alarm:
-            return oneShot(AlarmTest(ctx_, step.alarm.level), QStringLiteral("alarm"),
+            return oneShot(runTest(TestId::Alarm, alarmLevel(step.alarm.level)).run(), QStringLiteral("alarm"),
                            {RecipeMeasure::AlarmLevel, {QString::number(step.alarm.level)}});
         case StepKind::FactoryInitial:
             return factoryInitial();
@@ -99,7 +105,7 @@ StepOutcome RecipeSteps::notIdentified(const IdentifyResult& run) const {
 
 IdentifyResult RecipeSteps::identifyController() {
     identity_.reset();
-    const IdentifyResult found = ConnectAndIdentify(ctx_);
+    const IdentifyResult found = *runTest(TestId::Connect).as<IdentifyResult>();
     if (found.identified()) identity_ = found.identity();
     return found;
 }
@@ -139,17 +145,19 @@ StepOutcome RecipeSteps::setDate(const SetDateStep& step) {
     // The PC's clock is read at the moment of the step, as the button does.
     clock_.fixedNow = step.time ? *step.time : clock_.now();
     const QString sent = clock_.fixedNow->toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    return oneShot(SetDateTime(ctx_), QStringLiteral("set-date"), {RecipeMeasure::ClockSet, {sent}});
+    return oneShot(runTest(TestId::SetDate).run(), QStringLiteral("set-date"), {RecipeMeasure::ClockSet, {sent}});
 }
 
 std::optional<double> RecipeSteps::awaitAnswer(int withinS) {
-    const AnswerResult answer = AwaitAnswer(ctx_, withinS * 1000);
+    TestParams within;
+    within.withinMs = withinS * 1000;
+    const AnswerResult answer = *runTest(TestId::AwaitAnswer, within).as<AnswerResult>();
     if (answer != Outcome::Ok || answer.answeredAfterMs < 0) return std::nullopt;
     return double(answer.answeredAfterMs) / 1000.0;
 }
 
 StepOutcome RecipeSteps::factoryInitial() {
-    const RunResult o = FactoryInitial(ctx_);
+    const RunResult o = runTest(TestId::FactoryInitial).run();
     if (o != Outcome::Ok) return failed(o, QStringLiteral("factory-initial"));
     // The controller restarts with its factory settings; the next step needs it back.
     const std::optional<double> back = awaitAnswer(kBackAfterResetS);
@@ -160,7 +168,7 @@ StepOutcome RecipeSteps::factoryInitial() {
 }
 
 StepOutcome RecipeSteps::reboot(const RebootStep& step) {
-    const RunResult o = Reboot(ctx_);
+    const RunResult o = runTest(TestId::Reboot).run();
     if (o != Outcome::Ok) return failed(o, QStringLiteral("reboot"));
     const std::optional<double> back = awaitAnswer(step.withinSeconds);
     const StepMeasured measured =
@@ -173,7 +181,9 @@ StepOutcome RecipeSteps::dido(const DidoStep& step) {
     DidoPatternPlan plan;
     plan.cycles = step.cycles;
     for (const DidoPattern& p : step.patterns) plan.outputs << p.outputs;
-    const DidoPatternResult o = DidoPatternTest(ctx_, plan);
+    TestParams patterns;
+    patterns.didoPatterns = plan;
+    const DidoPatternResult o = *runTest(TestId::Dido, patterns).as<DidoPatternResult>();
     if (o == Outcome::OpenFailed) return failed(o, QStringLiteral("dido"));
     const QList<DidoPatternReading>& read = o.readings;
     QList<DidoReading> readings;
@@ -196,7 +206,7 @@ StepOutcome RecipeSteps::dido(const DidoStep& step) {
 StepOutcome RecipeSteps::poll(const PollStep& step) {
     state_.pollingRunning = false;
     clock_.skipMs = kPollingRecordPauseMs;
-    const PollingResult o = PollingTestClick(ctx_);
+    const PollingResult o = *runTest(TestId::Polling).as<PollingResult>();
     clock_.skipMs = -1;
     if (o != Outcome::Ok) return failed(o, QStringLiteral("poll"));
     const int records = o.recordsRead();
@@ -205,10 +215,13 @@ StepOutcome RecipeSteps::poll(const PollStep& step) {
 
 StepOutcome RecipeSteps::reply(const RecipeStep& step) {
     const QString& command = step.reply.command;
-    const ConsoleResult o =
-        step.kind == StepKind::Send
-            ? ControllerCommand(ctx_, command)
-            : ModuleCommand(ctx_, ModuleTypeOfLetter(command.left(1)), command.mid(1, 1), command.mid(2));
+    // A module command is written as one word: type letter, module number, its own command.
+    TestParams p;
+    const bool module = step.kind == StepKind::Module;
+    p.command = module ? command.mid(2) : command;
+    p.moduleType = module ? ModuleTypeOfLetter(command.left(1)) : 0;
+    p.moduleNumber = module ? command.mid(1, 1) : QString();
+    const ConsoleResult o = *runTest(EntryOfStep(step.kind).id, p).as<ConsoleResult>();
     if (o == Outcome::OpenFailed) return failed(o, command);
     // The reply after the device ID: mnemonic and data, without the checksum tail.
     const std::optional<QString> text = o == Outcome::Ok ? o.replyText : std::nullopt;
@@ -237,12 +250,9 @@ StepOutcome RecipeSteps::upgrade(const UpgradeStep& step) {
     if (!upgradeNeeded(step, before))
         return {judgeUpgradeSkipped(step, before), {RecipeMeasure::NotUpgraded, {before}}};
 
-    FirmwareBuffer buffer;
-    FirmwareUpgrade upgrade(ctx_.link, view_, view_, clock_);
-    upgrade.setObserver(&view_);
-    upgrade.refuseUnfitImages(step.allowPartial);
-    const FirmwareJob job{path, state_.deviceId, state_.modelKind, before};
-    const UpgradeResult r = upgrade.run(job, buffer);
+    TestParams firmware;
+    firmware.firmware = {path, before, true, step.allowPartial, nullptr};
+    const UpgradeResult r = *runTest(TestId::FirmwareUpgrade, firmware).as<UpgradeResult>();
     switch (r.ending()) {
         case UpgradeEnding::Refused:
             if (r == UpgradeOutcome::ImageRefused)

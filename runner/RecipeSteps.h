@@ -1,11 +1,13 @@
 #pragma once
-// One try of one recipe step: the procedures it runs and the judge of what they showed.
+// One try of one recipe step: the tests of the catalogue it runs and the judge of what they
+// found.
 
 #include <QDateTime>
 #include <QString>
 #include <atomic>
 #include <optional>
 
+#include "catalogue/TestCatalogue.h"
 #include "link/Clock.h"
 #include "procedures/Procedure.h"
 #include "recipes/Recipe.h"
@@ -44,7 +46,7 @@ public:
     RecipeSteps(const Recipe& recipe, Link& link, HeadlessView& view, StepClock& clock,
                 ControllerState& state, const QString& scannedSerial)
         : recipe_(recipe), view_(view), clock_(clock), state_(state), scanned_(scannedSerial),
-          ctx_{link, view, view, view, view, view, clock, state, &view} {
+          ctx_{link, view, view, view, view, view, clock, state, &view}, rig_{ctx_, view} {
         // A run's very first command goes out at once: the scan is the operator's cue, and
         // no command went on the line before it to space it from.
         ctx_.skipFirstCommandPause = true;
@@ -67,6 +69,8 @@ private:
     StepOutcome poll(const PollStep& step);
     StepOutcome reply(const RecipeStep& step);
 
+    // The step's test, from the catalogue.
+    TestResult runTest(TestId test, const TestParams& params = {});
     // Connect and identify, keeping the controller it found (none when it found none).
     IdentifyResult identifyController();
     // Identifies the controller when no step has yet; a failure names why.
@@ -84,6 +88,7 @@ private:
     ControllerState& state_;
     QString scanned_;
     ProcedureContext ctx_;
+    TestRig rig_;
     std::optional<ControllerIdentity> identity_;
 };
 

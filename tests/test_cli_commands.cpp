@@ -219,3 +219,41 @@ TEST(CliCommands, TheSimulatorWritesAFirmwareFileThatUpgradesItsModel) {
     EXPECT_TRUE(writer.readAllStandardError().contains("no boot loader"));
     EXPECT_FALSE(QFile::exists(dir.filePath("kv410.KVF")));
 }
+
+TEST(CliCommands, ATestsRecordsNameRunsTheSameCommandAsItsOlderName) {
+    const QList<std::pair<QStringList, QStringList>> pairs = {
+        {{"connect"}, {"identify"}},
+        {{"polling", "--model-kind", "7"}, {"poll", "--model-kind", "7"}},
+        {{"controller-command", "DB", "--model-kind", "7"}, {"send", "DB", "--model-kind", "7"}},
+        {{"module-command", "H", "8", "xyz", "--model-kind", "7"}, {"module", "H", "8", "xyz", "--model-kind", "7"}},
+    };
+    for (const auto& [byName, byOlder] : pairs) {
+        SCOPED_TRACE(qPrintable(byName.join(' ')));
+        QStringList frames[2];
+        QJsonObject results[2];
+        QList<QJsonObject> starts[2];
+        for (int i = 0; i < 2; ++i) {
+            SimProcess sim({"--model", "kv410"});
+            ASSERT_TRUE(sim.serving());
+            const CliResult r = RunCli((i == 0 ? byName : byOlder) + sim.link() + QStringList{"--json", "--no-records"});
+            EXPECT_EQ(r.exitCode, 0) << r.err.constData() << r.out.constData();
+            sim.stop();
+            frames[i] = sim.received();
+            results[i] = resultOf(r);
+            starts[i] = r.eventsOf(QStringLiteral("start"));
+        }
+        EXPECT_FALSE(frames[0].isEmpty());
+        EXPECT_EQ(frames[0], frames[1]);
+        EXPECT_EQ(results[0].value("message"), results[1].value("message"));
+        // (The polled records' dates are the simulator's clock's, so the details' keys.)
+        EXPECT_EQ(results[0].value("detail").toObject().keys(), results[1].value("detail").toObject().keys());
+        // The output goes by the command line's own name for the command.
+        ASSERT_EQ(starts[0].size(), 1);
+        EXPECT_EQ(starts[0][0].value("command").toString(), byOlder[0]);
+        EXPECT_EQ(results[0].value("command").toString(), byOlder[0]);
+    }
+    // Waiting for an answer is no command of its own.
+    const CliResult awaiting = RunCli({"await-answer", "--tcp", "127.0.0.1:1"});
+    EXPECT_EQ(awaiting.exitCode, 2);
+    EXPECT_TRUE(awaiting.err.contains("unknown command 'await-answer'")) << awaiting.err.constData();
+}

@@ -8,7 +8,7 @@
 
 #include "link/Frame.h"
 #include "i18n/RecordsTexts.h"
-#include "procedures/ProcedureNames.h"
+#include "catalogue/TestNames.h"
 #include "records/RecordStore.h"
 #include "records/RecordsExport.h"
 #include "records/RunRecordsObserver.h"

@@ -22,7 +22,7 @@
 #include "i18n/Messages.h"
 #include "i18n/RecordsTexts.h"
 #include "i18n/TrafficTexts.h"
-#include "procedures/ProcedureNames.h"
+#include "catalogue/TestNames.h"
 #include "records/RecordStore.h"
 #include "records/RecordsStatusText.h"
 #include "settings/Settings.h"

@@ -1,0 +1,16 @@
+#pragma once
+// The tests by the names their records keep, and those names in each language: the
+// catalogue's rows (catalogue/TestCatalogue.h), for code that only shows names.
+
+#include <QString>
+#include <QStringList>
+
+namespace pb {
+
+// The name of a procedure id as the records keep it ("set-date", ...) in `language`; the
+// id itself when unknown.
+QString ProcedureName(const QString& procedureId, int language);
+// The procedure ids the records know by name, in menu order: every test's stable name.
+const QStringList& KnownProcedureIds();
+
+}  // namespace pb
