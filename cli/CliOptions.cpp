@@ -178,6 +178,7 @@ ParsedCli ParseCli(const QStringList& arguments) {
     CliOptions& o = r.options;
     CommandJob& job = o.job;
     job.command = args.takeFirst();
+    const QString typed = job.command;  // for the usage messages: the name as given
     if (!kOtherCommands.contains(job.command)) {
         const pb::TestEntry* test = pb::FindTest(job.command);
         if (!test || !test->command) return usage(QStringLiteral("unknown command '%1'").arg(job.command));
@@ -214,7 +215,7 @@ ParsedCli ParseCli(const QStringList& arguments) {
             return usage(QStringLiteral("--%1 goes with 'records'").arg(QLatin1String(option)));
     if (args.size() != argumentCount(job.command))
         return usage(QStringLiteral("'%1' takes %2 argument(s), not %3")
-                         .arg(job.command).arg(argumentCount(job.command)).arg(args.size()));
+                         .arg(typed).arg(argumentCount(job.command)).arg(args.size()));
 
     // The command's own arguments and options.
     const auto onlyFor = [&](const char* option, const char* command) {

@@ -256,4 +256,8 @@ TEST(CliCommands, ATestsRecordsNameRunsTheSameCommandAsItsOlderName) {
     const CliResult awaiting = RunCli({"await-answer", "--tcp", "127.0.0.1:1"});
     EXPECT_EQ(awaiting.exitCode, 2);
     EXPECT_TRUE(awaiting.err.contains("unknown command 'await-answer'")) << awaiting.err.constData();
+    // A usage mistake names the command as it was given, its arguments those of its test.
+    const CliResult noFile = RunCli({"firmware-upgrade", "--tcp", "127.0.0.1:1"});
+    EXPECT_EQ(noFile.exitCode, 2);
+    EXPECT_TRUE(noFile.err.contains("'firmware-upgrade' takes 1 argument(s), not 0")) << noFile.err.constData();
 }
