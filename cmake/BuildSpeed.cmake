@@ -42,3 +42,15 @@ function(panelbench_moc_if_needed target)
   endforeach()
   set_target_properties(${target} PROPERTIES AUTOMOC ${needed})
 endfunction()
+
+# Unity builds (PANELBENCH_UNITY, on by default): the window's library and the other large
+# libraries are compiled a few sources per compiler run, so the Qt headers are parsed once
+# per batch instead of once per source. Only for libraries that build clean that way:
+# i18n/, firmware/, procedures/ and records/ keep same-named constants or helpers in anonymous
+# namespaces, one per file.
+option(PANELBENCH_UNITY "Unity builds of the libraries that build clean with them" ON)
+function(panelbench_unity target)
+  if(PANELBENCH_UNITY)
+    set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
+  endif()
+endfunction()
