@@ -3,13 +3,21 @@
 # (it runs unattended in CI too).
 #   scripts/install-deps.sh           what the build, the window and the tests need
 #   scripts/install-deps.sh package   and what building and checking the .deb needs
+#   scripts/install-deps.sh window    only what scripts/run.sh needs to configure the
+#                                     tree, build the window and the simulated controller
+#                                     and show the window (a first start skips the rest)
 set -euo pipefail
 packages=(build-essential cmake ninja-build ccache pkg-config libgtest-dev
           qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-multimedia-dev
           libgl1-mesa-dev libxkbcommon-dev xvfb xauth fonts-wqy-microhei
-          clang libclang-rt-14-dev
-          # The unit records: Qt's SQLite driver; the tests read exports back with Python.
-          libqt6sql6-sqlite python3 python3-jsonschema
+          # lld links the ~100 test and benchmark programs in a third of GNU ld's time.
+          lld
+          # The unit records: Qt's SQLite driver.
+          libqt6sql6-sqlite)
+if [ "${1:-}" != "window" ]; then
+  packages+=(clang libclang-rt-14-dev
+          # The tests read the records' exports back with Python.
+          python3 python3-jsonschema
           # The shared records: Qt's PostgreSQL driver, and a server for the tests'
           # throwaway cluster (scripts/pg-cluster.sh).
           libqt6sql6-psql postgresql
@@ -18,6 +26,7 @@ packages=(build-essential cmake ninja-build ccache pkg-config libgtest-dev
           fonts-droid-fallback
           # "import" captures an X screen: the window under xvfb at several scale factors.
           imagemagick)
+fi
 if [ "${1:-}" = "package" ]; then
   # dpkg-shlibdeps and fakeroot for CPack's .deb, file for stripping, lintian, and the
   # validators of the desktop entry and the AppStream metainfo.

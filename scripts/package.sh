@@ -11,6 +11,10 @@ export SOURCE_DATE_EPOCH
 # Debian's compiler and linker flags: optimisation, fortify, stack protector, relro, now.
 eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
 export CXXFLAGS="$CPPFLAGS $CXXFLAGS"  # CMake reads no CPPFLAGS (-D_FORTIFY_SOURCE)
+# The package is stripped (CPACK_STRIP_FILES): debug info would only cost compile and
+# link time, about a fifth of each compile.
+CXXFLAGS=" $CXXFLAGS "
+CXXFLAGS=${CXXFLAGS// -g / }
 # The install step builds only what it installs, not the tests and benchmarks.
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=None -DBUILD_TESTING=OFF \
   -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null

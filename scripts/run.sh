@@ -5,7 +5,7 @@
 # everything of the run is removed when the window closes, also after Ctrl-C.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh window
 
 # The tree and flags of scripts/test.sh: the tests later reuse what is built here.
 build=build/ci
