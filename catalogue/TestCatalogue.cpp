@@ -91,8 +91,6 @@ int TestEntry::arguments() const {
            (takes(P::FirmwareFile) ? 1 : 0);
 }
 
-std::span<const TestEntry> TestCatalogue() { return kCatalogue; }
-
 const TestEntry& CatalogueEntry(TestId test) { return kCatalogue[size_t(test)]; }
 
 const TestEntry* FindTest(const QString& name) {

@@ -12,7 +12,6 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
-#include <span>
 
 #include "catalogue/TestNames.h"
 #include "catalogue/TestRequest.h"
@@ -48,8 +47,7 @@ struct TestEntry {
     int arguments() const;
 };
 
-// Every test, in TestId order (the records' menu order).
-std::span<const TestEntry> TestCatalogue();
+// A test's row.
 const TestEntry& CatalogueEntry(TestId test);
 // The test of a stable name or its older name; null when none is called so.
 const TestEntry* FindTest(const QString& name);

@@ -3,10 +3,10 @@
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
+#include "catalogue/TestCatalogue.h"
 #include "cli/ExitCode.h"
 #include "cli/HeadlessRun.h"
 #include "cli/RecordsCommand.h"
-#include "catalogue/TestCatalogue.h"
 #include "cli/UnitsFile.h"
 #include "files/CheckedFile.h"
 #include "i18n/FileCheckTexts.h"

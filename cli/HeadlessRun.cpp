@@ -126,27 +126,22 @@ private:
 
     Verdict dispatch() {
         if (!job_.test) return {kExitUsage, QStringLiteral("unknown command '%1'").arg(job_.command)};
-        switch (*job_.test) {
-            case pb::TestId::Connect:
-                return identify();
-            case pb::TestId::FirmwareUpgrade:
-                return upgrade();
-            default:
-                break;
-        }
+        const pb::TestId test = *job_.test;
+        if (test == pb::TestId::Connect) return identify();
+        if (test == pb::TestId::FirmwareUpgrade) return upgrade();
         if (Verdict v = preparedState(); v.exitCode != kExitOk) return v;
-        switch (*job_.test) {
+        switch (test) {
             case pb::TestId::SetDate:
-                return oneShot(runTest(pb::TestId::SetDate).run(), QStringLiteral("date and time set"));
+                return oneShot(runTest(test).run(), QStringLiteral("date and time set"));
             case pb::TestId::Alarm:
-                return oneShot(runTest(pb::TestId::Alarm).run(), QStringLiteral("alarm sent"));
+                return oneShot(runTest(test).run(), QStringLiteral("alarm sent"));
             case pb::TestId::FactoryInitial:
-                return oneShot(runTest(pb::TestId::FactoryInitial).run(), QStringLiteral("factory settings restored"));
+                return oneShot(runTest(test).run(), QStringLiteral("factory settings restored"));
             case pb::TestId::Reboot:
-                return oneShot(runTest(pb::TestId::Reboot).run(), QStringLiteral("controller restarted"));
+                return oneShot(runTest(test).run(), QStringLiteral("controller restarted"));
             case pb::TestId::ControllerCommand:
             case pb::TestId::ModuleCommand:
-                return console(*runTest(*job_.test).as<pb::ConsoleResult>());
+                return console(*runTest(test).as<pb::ConsoleResult>());
             case pb::TestId::Dido:
                 return dido();
             case pb::TestId::Polling:

@@ -26,7 +26,8 @@ endif()
 
 function(panelbench_moc_if_needed target)
   set(needed OFF)
-  foreach(source ${ARGN})
+  get_target_property(sources ${target} SOURCES)
+  foreach(source ${sources})
     get_filename_component(source ${source} ABSOLUTE)
     # AUTOMOC also reads the header beside a source (Foo.h for Foo.cpp).
     string(REGEX REPLACE "\\.cpp$" ".h" header ${source})
