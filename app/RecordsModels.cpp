@@ -9,7 +9,7 @@
 #include "i18n/RecordsTexts.h"
 #include "link/FrameText.h"
 #include "catalogue/TestNames.h"
-#include "recipes/StepNames.h"
+#include "catalogue/StepNames.h"
 #include "records/RecordQueries.h"
 #include "records/RecordsExport.h"
 #include "records/RunWarning.h"

@@ -4,7 +4,7 @@
 #include <QColor>
 
 #include "i18n/StationTexts.h"
-#include "recipes/StepNames.h"
+#include "catalogue/StepNames.h"
 
 namespace pb {
 

@@ -20,7 +20,7 @@
 #include "app/WindowFont.h"
 #include "i18n/LanguageFont.h"
 #include "i18n/StationTexts.h"
-#include "recipes/StepNames.h"
+#include "catalogue/StepNames.h"
 #include "runner/RecipeRunner.h"
 
 namespace pb {

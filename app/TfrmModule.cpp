@@ -7,6 +7,7 @@
 #include <QShowEvent>
 
 #include "app/SerialPortList.h"
+#include "app/TestButtons.h"
 #include "app/TonePlayer.h"
 #include "app/WindowColours.h"
 #include "i18n/FileFilterTexts.h"
@@ -58,6 +59,8 @@ void TfrmModule::wireEvents() {
     connect(u.btnModuleCommand, &QPushButton::clicked, this, &TfrmModule::btnModuleCommandClick);
     connect(u.btnPooling, &QPushButton::clicked, this, &TfrmModule::btnPoolingClick);
     connect(u.btnFirmware, &QPushButton::clicked, this, &TfrmModule::btnFirmwareClick);
+    // The catalogue's buttons of tests that take nothing run their test as they are.
+    pb::WireTestButtons(this, this, [this](const pb::TestRequest& request) { runTest(request); });
 
     // The adapter last used came back under another name: say so in the status line.
     connect(u.cmbPort, &pb::PortComboBox::adapterMoved, this, [this](const QString& from, const QString& to) {

@@ -153,6 +153,8 @@ private:
     void holdingClose(const std::function<void()>& test);
     // Runs a test of the catalogue through the window's view, holding a close as above.
     void runTest(const pb::TestRequest& request);
+    // The other tests' buttons, which a running DI/DO (or polling) test holds.
+    QList<QPushButton*> heldDuring(bool dido) const;
     pb::Clock& procedureClock() { return procedureClock_ ? *procedureClock_ : clock_; }
     // Records (TfrmModule_records.cpp): opens them and the windows beside this one, and
     // lets both hear the link.

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/TfrmModule.h"
+#include "app/TestButtons.h"
 #include "app/WindowColours.h"
 #include "app/WindowFont.h"
 #include "i18n/FileFilterTexts.h"
@@ -78,6 +79,7 @@ void TfrmModule::ApplyLanguage() {
     // caption.
     u.btnConnect->setText(Msg(ConnectDevice));
     u.tsTest->applyLanguage(language_, state_.didoRunning, state_.pollingRunning);
+    pb::CaptionTestButtons(this, pb::LanguageIndex(language_));
     // 9. Status line.
     u.pnMsg->setText(Msg(StartConnectDevice));
     // 10. Command consoles.

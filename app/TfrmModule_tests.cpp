@@ -4,8 +4,17 @@
 #include <QCloseEvent>
 
 #include "app/TfrmModule.h"
+#include "app/TestButtons.h"
 #include "catalogue/TestCatalogue.h"
 #include "i18n/Messages.h"
+
+// The buttons of the other tests, which a continuous test holds until it ends.
+QList<QPushButton*> TfrmModule::heldDuring(bool dido) const {
+    const auto& u = ui_;
+    return QList<QPushButton*>{u.btnConnect, u.btnReboot, u.btnInitial, u.btnSetDate, u.btnAlarm,
+                               dido ? u.btnPooling : u.btnDIDO} +
+           pb::TestButtonsIn(this);
+}
 
 // A continuous test (DI/DO, polling) keeps only its own button, to stop it, and the pages
 // it leaves in reach; an identified controller unlocks the test pages.
@@ -14,9 +23,7 @@ void TfrmModule::testStarted(pb::TestId test) {
     if (test != pb::TestId::Dido && test != pb::TestId::Polling) return;
     const bool dido = test == pb::TestId::Dido;
     (dido ? u.btnDIDO : u.btnPooling)->setText(Msg(pb::MsgId::CancelTest));
-    for (QPushButton* b : {u.btnConnect, u.btnReboot, u.btnInitial, u.btnSetDate, u.btnAlarm,
-                           dido ? u.btnPooling : u.btnDIDO})
-        b->setEnabled(false);
+    for (QPushButton* b : heldDuring(dido)) b->setEnabled(false);
     for (QWidget* page : {u.tsFunction, static_cast<QWidget*>(u.tsCommand)})
         u.pcMain->setTabVisible(u.pcMain->indexOf(page), false);
     setFirmwarePageVisible(false);
@@ -27,9 +34,7 @@ void TfrmModule::testEnded(pb::TestId test, pb::Outcome outcome) {
     if (test == pb::TestId::Connect && outcome == pb::Outcome::Ok) u.pcMain->setEnabled(true);
     if (test != pb::TestId::Dido && test != pb::TestId::Polling) return;
     const bool dido = test == pb::TestId::Dido;
-    for (QPushButton* b : {u.btnConnect, u.btnReboot, u.btnInitial, u.btnSetDate, u.btnAlarm,
-                           dido ? u.btnPooling : u.btnDIDO})
-        b->setEnabled(true);
+    for (QPushButton* b : heldDuring(dido)) b->setEnabled(true);
     u.pcMain->setTabVisible(u.pcMain->indexOf(u.tsCommand), true);
     // After the DI/DO test the function and firmware pages stay hidden.
     if (!dido) setFirmwarePageVisible(true);

@@ -55,23 +55,23 @@ TestResult awaitAnswer(TestRig& rig, const TestParams& p) {
     return {TestId::AwaitAnswer, AwaitAnswer(rig.procedures, p.withinMs)};
 }
 
-// In TestId order.
+// In TestId order. The words follow the window's own (docs/glossary.md).
 const TestEntry kCatalogue[] = {
-    {TestId::Connect, RecordText::ProcConnect, "identify", true, StepKind::Identify, 0, connect},
-    {TestId::SetDate, RecordText::ProcSetDate, nullptr, true, StepKind::SetDate, 0, setDate},
-    {TestId::Alarm, RecordText::ProcAlarm, nullptr, true, StepKind::Alarm, unsigned(P::AlarmLevel), alarm},
-    {TestId::FactoryInitial, RecordText::ProcFactory, nullptr, true, StepKind::FactoryInitial, 0, factoryInitial},
-    {TestId::Reboot, RecordText::ProcReboot, nullptr, true, StepKind::Reboot, 0, reboot},
-    {TestId::Dido, RecordText::ProcDido, nullptr, true, StepKind::Dido, unsigned(P::DidoRun), dido},
-    {TestId::Polling, RecordText::ProcPolling, "poll", true, StepKind::Poll, 0, polling},
-    {TestId::ControllerCommand, RecordText::ProcControllerCommand, "send", true, StepKind::Send,
+    {TestId::Connect, {{u"Connect", u"连线装置", u"連線裝置"}}, 0, connect},
+    {TestId::SetDate, {{u"Set date", u"设定日期", u"設定日期"}}, 0, setDate, "date and time set"},
+    {TestId::Alarm, {{u"Alarm", u"警报", u"警報"}}, unsigned(P::AlarmLevel), alarm, "alarm sent"},
+    {TestId::FactoryInitial, {{u"Factory initial", u"设定出厂值", u"設定出廠值"}}, 0, factoryInitial,
+     "factory settings restored"},
+    {TestId::Reboot, {{u"Reboot", u"重新开机", u"重新開機"}}, 0, reboot, "controller restarted"},
+    {TestId::Dido, {{u"DI/DO test", u"接点测试", u"接點測試"}}, unsigned(P::DidoRun), dido},
+    {TestId::Polling, {{u"Polling data", u"读取资料", u"讀取資料"}}, 0, polling},
+    {TestId::ControllerCommand, {{u"Controller command", u"控制器指令", u"控制器指令"}},
      unsigned(P::CommandText), controllerCommand},
-    {TestId::ModuleCommand, RecordText::ProcModuleCommand, "module", true, StepKind::Module,
-     P::ModuleAddress | P::CommandText, moduleCommand},
-    {TestId::FirmwareUpgrade, RecordText::ProcFirmware, "upgrade", true, StepKind::Upgrade,
-     unsigned(P::FirmwareFile), firmwareUpgrade},
-    {TestId::AwaitAnswer, RecordText::ProcAwaitAnswer, nullptr, false, std::nullopt, unsigned(P::Within),
-     awaitAnswer},
+    {TestId::ModuleCommand, {{u"Module command", u"模组指令", u"模組指令"}}, P::ModuleAddress | P::CommandText,
+     moduleCommand},
+    {TestId::FirmwareUpgrade, {{u"Firmware upgrade", u"韧体更新", u"韌體更新"}}, unsigned(P::FirmwareFile),
+     firmwareUpgrade},
+    {TestId::AwaitAnswer, {{u"Wait for answer", u"等待应答", u"等待應答"}}, unsigned(P::Within), awaitAnswer},
 };
 static_assert(std::size(kCatalogue) == size_t(TestId::AwaitAnswer) + 1, "one row per test");
 
@@ -95,14 +95,8 @@ const TestEntry& CatalogueEntry(TestId test) { return kCatalogue[size_t(test)]; 
 
 const TestEntry* FindTest(const QString& name) {
     for (const TestEntry& e : kCatalogue)
-        if (name == e.name() || (e.alias && name == QLatin1String(e.alias))) return &e;
+        if (name == e.name() || name == e.commandName()) return &e;
     return nullptr;
-}
-
-const TestEntry& EntryOfStep(StepKind kind) {
-    for (const TestEntry& e : kCatalogue)
-        if (e.step == kind) return e;
-    Q_UNREACHABLE();
 }
 
 TestResult RunTest(TestRig& rig, const TestRequest& request) {

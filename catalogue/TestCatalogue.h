@@ -1,7 +1,7 @@
 #pragma once
-// The tests this tool runs, one row each: the stable name its records, the command line and
-// recipes know it by (TestName), the older name the command line and recipes also accept,
-// its name in each language, the parameters it takes, and the function that runs it. The
+// The tests this tool runs, one row each: its name in each language, the parameters it
+// takes, the function that runs it and the command line's words for it (its stable and
+// older names are procedures/TestId.h's, beside its id). The
 // window's buttons, the command line's commands and the recipe steps find their test here
 // and run it through RunTest; how each front end words the result is its own.
 //
@@ -15,8 +15,7 @@
 
 #include "catalogue/TestNames.h"
 #include "catalogue/TestRequest.h"
-#include "i18n/RecordsTexts.h"
-#include "recipes/Recipe.h"
+#include "i18n/TextRow.h"
 
 namespace pb {
 
@@ -32,16 +31,20 @@ enum class TestParam : unsigned {
 
 struct TestEntry {
     TestId id;
-    RecordText text;              // its name in each language
-    const char* alias = nullptr;  // the older name of the command line and recipes; null: none
-    bool command = false;         // a command of the command line
-    std::optional<StepKind> step;  // the recipe step that runs it; none: no recipe step
-    unsigned params = 0;          // TestParam flags
+    TextRow words;       // its name in each language (docs/glossary.md's terms)
+    unsigned params = 0;  // TestParam flags
     TestResult (*run)(TestRig& rig, const TestParams& params) = nullptr;
+    // How the command line words a one-shot command that ended well ("alarm sent"); null:
+    // the command words its ending from what the test found.
+    const char* doneText = nullptr;
 
     // The one stable name: "connect", "polling", ...
     QString name() const { return TestName(id); }
-    QString nameIn(int language) const { return Text(text, language); }
+    // The command line's command and the recipes' step kind: "identify", "poll", "alarm", ...
+    QString commandName() const { return CommandName(id); }
+    // A command of the command line and a recipe step; else run only within another test.
+    bool standalone() const { return NamingOf(id).standalone; }
+    QString nameIn(int language) const { return RowText(words, language); }
     bool takes(TestParam p) const { return (params & unsigned(p)) != 0; }
     // The words after the command on the command line: LEVEL, TEXT, TYPE NUMBER TEXT, FILE.
     int arguments() const;
@@ -51,8 +54,6 @@ struct TestEntry {
 const TestEntry& CatalogueEntry(TestId test);
 // The test of a stable name or its older name; null when none is called so.
 const TestEntry* FindTest(const QString& name);
-// The test a recipe step kind runs.
-const TestEntry& EntryOfStep(StepKind kind);
 
 // Runs the test of `request` in `rig`, on the calling thread, and returns what it found.
 TestResult RunTest(TestRig& rig, const TestRequest& request);

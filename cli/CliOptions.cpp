@@ -22,12 +22,6 @@ namespace {
 // The commands that run no test; every other is a test of the catalogue.
 const QStringList kOtherCommands = {"ports", "records", "run"};
 
-// The command line's own name of a test: its older name where it has one ("identify",
-// "poll", "send", "module", "upgrade"), else its stable name. Either is accepted.
-QString CommandName(const pb::TestEntry& test) {
-    return test.alias ? QString::fromLatin1(test.alias) : test.name();
-}
-
 // The positional arguments each command takes.
 int argumentCount(const QString& command) {
     if (command == QLatin1String("run")) return 1;
@@ -181,9 +175,9 @@ ParsedCli ParseCli(const QStringList& arguments) {
     const QString typed = job.command;  // for the usage messages: the name as given
     if (!kOtherCommands.contains(job.command)) {
         const pb::TestEntry* test = pb::FindTest(job.command);
-        if (!test || !test->command) return usage(QStringLiteral("unknown command '%1'").arg(job.command));
+        if (!test || !test->standalone()) return usage(QStringLiteral("unknown command '%1'").arg(job.command));
         // From here on the command goes by the command line's own name for it.
-        job.command = CommandName(*test);
+        job.command = test->commandName();  // either name is accepted; the older one is shown
         job.test = test->id;
     }
     const auto isSet = [&](const char* name) { return p.isSet(QString::fromLatin1(name)); };

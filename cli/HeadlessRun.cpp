@@ -125,20 +125,13 @@ private:
     }
 
     Verdict dispatch() {
-        if (!job_.test) return {kExitUsage, QStringLiteral("unknown command '%1'").arg(job_.command)};
+        if (!job_.test || !pb::CatalogueEntry(*job_.test).standalone())
+            return {kExitUsage, QStringLiteral("unknown command '%1'").arg(job_.command)};
         const pb::TestId test = *job_.test;
         if (test == pb::TestId::Connect) return identify();
         if (test == pb::TestId::FirmwareUpgrade) return upgrade();
         if (Verdict v = preparedState(); v.exitCode != kExitOk) return v;
         switch (test) {
-            case pb::TestId::SetDate:
-                return oneShot(runTest(test).run(), QStringLiteral("date and time set"));
-            case pb::TestId::Alarm:
-                return oneShot(runTest(test).run(), QStringLiteral("alarm sent"));
-            case pb::TestId::FactoryInitial:
-                return oneShot(runTest(test).run(), QStringLiteral("factory settings restored"));
-            case pb::TestId::Reboot:
-                return oneShot(runTest(test).run(), QStringLiteral("controller restarted"));
             case pb::TestId::ControllerCommand:
             case pb::TestId::ModuleCommand:
                 return console(*runTest(test).as<pb::ConsoleResult>());
@@ -146,12 +139,11 @@ private:
                 return dido();
             case pb::TestId::Polling:
                 return poll();
-            case pb::TestId::Connect:
-            case pb::TestId::FirmwareUpgrade:
-            case pb::TestId::AwaitAnswer:
+            default:  // a one-shot command: its words for an ending that went well are its row's
                 break;
         }
-        return {kExitUsage, QStringLiteral("unknown command '%1'").arg(job_.command)};
+        const char* done = pb::CatalogueEntry(test).doneText;
+        return oneShot(runTest(test).run(), done ? QString::fromLatin1(done) : QStringLiteral("done"));
     }
 
     // The command's test, from the catalogue, with the command's arguments.

@@ -6,7 +6,7 @@
 #include "cli/HeadlessClock.h"
 #include "cli/UnitRecords.h"
 #include "cli/UnitReporter.h"
-#include "recipes/StepNames.h"
+#include "catalogue/StepNames.h"
 #include "records/RecordStore.h"
 #include "runner/RecipeRecorder.h"
 #include "runner/RecipeRunner.h"
@@ -69,7 +69,7 @@ QJsonObject detailOf(const pb::Recipe& recipe, const QString& scanned, const pb:
     for (int i = 0; i < recipe.steps.size(); ++i) {
         const pb::StepResult& s = r.results[i];
         steps.append(QJsonObject{{QStringLiteral("index"), i},
-                                 {QStringLiteral("kind"), pb::stepKindName(recipe.steps[i].kind)},
+                                 {QStringLiteral("kind"), pb::CommandName(recipe.steps[i].kind)},
                                  {QStringLiteral("label"), pb::KeptStepLabel(recipe.steps[i])},
                                  {QStringLiteral("verdict"), pb::StepVerdictCode(s.verdict)},
                                  {QStringLiteral("reason"), s.verdict.reason == pb::RecipeReason::NotRun

@@ -55,17 +55,6 @@ enum class RecordText {
     DirectionFailed,
     FramesDropped,  // "%1": frames dropped between the first and the last kept
     Unidentified,   // "%1": the link of the unidentified unit
-    // Procedures, by their ids.
-    ProcConnect,
-    ProcSetDate,
-    ProcAlarm,
-    ProcFactory,
-    ProcReboot,
-    ProcDido,
-    ProcPolling,
-    ProcControllerCommand,
-    ProcModuleCommand,
-    ProcFirmware,
     // Exports.
     ExportJson,
     ExportCsv,
@@ -99,7 +88,6 @@ enum class RecordText {
     KeptAsideDamaged,   // "%1": where the old file now lies
     KeptAsideForeign,   // "%1": where the other program's file now lies
     // Recipe runs: a unit test of a product's recipe, with its steps.
-    ProcAwaitAnswer,
     ReportRecipes,
     ReportNoRecipes,
     ColRecipe,

@@ -49,28 +49,10 @@ constexpr TextRow kTexts[] = {
 };
 static_assert(std::size(kTexts) == size_t(StationText::RecipeMistakes) + 1);
 
-constexpr TextRow kKinds[] = {
-    {{u"Identify", u"识别", u"識別"}},
-    {{u"Set date", u"设定日期", u"設定日期"}},
-    {{u"Alarm", u"警报", u"警報"}},
-    {{u"Factory initial", u"设定出厂值", u"設定出廠值"}},
-    {{u"Reboot", u"重新开机", u"重新開機"}},
-    {{u"DI/DO", u"接点测试", u"接點測試"}},
-    {{u"Firmware upgrade", u"韧体更新", u"韌體更新"}},
-    {{u"Poll records", u"读取记录", u"讀取記錄"}},
-    {{u"Command", u"指令", u"指令"}},
-    {{u"Module command", u"模组指令", u"模組指令"}},
-};
-static_assert(std::size(kKinds) == size_t(StepKindText::Module) + 1);
-
 }  // namespace
 
 QString Text(StationText id, int language) {
     return RowText(kTexts[size_t(id)], language);
-}
-
-QString Text(StepKindText id, int language) {
-    return RowText(kKinds[size_t(id)], language);
 }
 
 }  // namespace pb

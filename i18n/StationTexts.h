@@ -44,22 +44,6 @@ enum class StationText {
     RecipeMistakes,  // "%1": file; the mistakes follow on their own lines
 };
 
-// The name of each kind of recipe step, in the order of recipes/Recipe.h's StepKind
-// (recipes/StepNames.h names a step by it).
-enum class StepKindText {
-    Identify,
-    SetDate,
-    Alarm,
-    FactoryInitial,
-    Reboot,
-    Dido,
-    Upgrade,
-    Poll,
-    Send,
-    Module,
-};
-
 QString Text(StationText id, int language);
-QString Text(StepKindText id, int language);
 
 }  // namespace pb

@@ -3,34 +3,6 @@
 
 namespace pb {
 
-QString TestName(TestId test) {
-    switch (test) {
-        case TestId::Connect:
-            return QStringLiteral("connect");
-        case TestId::SetDate:
-            return QStringLiteral("set-date");
-        case TestId::Alarm:
-            return QStringLiteral("alarm");
-        case TestId::FactoryInitial:
-            return QStringLiteral("factory-initial");
-        case TestId::Reboot:
-            return QStringLiteral("reboot");
-        case TestId::Dido:
-            return QStringLiteral("dido");
-        case TestId::Polling:
-            return QStringLiteral("polling");
-        case TestId::ControllerCommand:
-            return QStringLiteral("controller-command");
-        case TestId::ModuleCommand:
-            return QStringLiteral("module-command");
-        case TestId::FirmwareUpgrade:
-            return QStringLiteral("firmware-upgrade");
-        case TestId::AwaitAnswer:
-            return QStringLiteral("await-answer");
-    }
-    return {};
-}
-
 QString RunOutcomeName(RunOutcome outcome) {
     switch (outcome) {
         case RunOutcome::Ok:

@@ -9,28 +9,10 @@
 #include <QString>
 #include <optional>
 
+#include "procedures/TestId.h"
 #include "recipes/RecipeVersion.h"
 
 namespace pb {
-
-enum class StepKind {
-    Identify,
-    SetDate,
-    Alarm,
-    FactoryInitial,
-    Reboot,
-    Dido,
-    Upgrade,
-    Poll,
-    Send,
-    Module,
-};
-
-// "identify", "set-date", "alarm", "factory-initial", "reboot", "dido", "upgrade",
-// "poll", "send", "module". A kind is also found by its test's stable name ("connect",
-// "polling", "controller-command", ...).
-QString stepKindName(StepKind kind);
-std::optional<StepKind> stepKindFromName(const QString& name);
 
 struct IdentifyExpect {
     QList<int> modelKinds;  // empty: any kind
@@ -85,7 +67,9 @@ struct ReplyStep {
 enum class OnFailure { Stop, GoOn };
 
 struct RecipeStep {
-    StepKind kind = StepKind::Identify;
+    // The standalone test the step runs (procedures/TestId.h): in a recipe file its kind,
+    // by the kind's own name ("identify", "poll": CommandName) or the test's stable name.
+    TestId kind = TestId::Connect;
     QString label;  // the engineer's name for the step; empty: the kind's name
     OnFailure onFailure = OnFailure::Stop;
     int retries = 0;  // further tries after a failed one

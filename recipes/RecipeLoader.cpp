@@ -164,7 +164,7 @@ void Checker::step(const QJsonValue& v, const QString& path, Recipe& recipe) {
     const std::optional<QString> kindName = text(o, path, QStringLiteral("kind"), true);
     bool known = false;
     if (kindName) {
-        if (const std::optional<StepKind> k = stepKindFromName(*kindName)) {
+        if (const std::optional<TestId> k = StandaloneTest(*kindName)) {
             s.kind = *k;
             known = true;
         } else {
@@ -185,11 +185,11 @@ void Checker::step(const QJsonValue& v, const QString& path, Recipe& recipe) {
     }
     QSet<QString> fields{"kind", "label", "on-failure", "retries"};
     switch (s.kind) {
-        case StepKind::Identify:
+        case TestId::Connect:
             fields.unite({"models", "model", "version", "check-serial"});
             identify(o, path, s.identify);
             break;
-        case StepKind::SetDate:
+        case TestId::SetDate:
             fields.insert(QStringLiteral("time"));
             if (const auto t = text(o, path, QStringLiteral("time"), false)) {
                 const QDateTime when = QDateTime::fromString(*t, Qt::ISODate);
@@ -199,33 +199,33 @@ void Checker::step(const QJsonValue& v, const QString& path, Recipe& recipe) {
                     add(join(path, QStringLiteral("time")), RecipeProblem::BadTime);
             }
             break;
-        case StepKind::Alarm:
+        case TestId::Alarm:
             fields.insert(QStringLiteral("level"));
             s.alarm.level = integer(o, path, QStringLiteral("level"), true, 0, 6).value_or(0);
             break;
-        case StepKind::FactoryInitial:
-            break;
-        case StepKind::Reboot:
+        case TestId::Reboot:
             fields.insert(QStringLiteral("within-s"));
             s.reboot.withinSeconds =
                 integer(o, path, QStringLiteral("within-s"), false, 1, 600).value_or(30);
             break;
-        case StepKind::Dido:
+        case TestId::Dido:
             fields.unite({"cycles", "patterns"});
             dido(o, path, s.dido);
             break;
-        case StepKind::Upgrade:
+        case TestId::FirmwareUpgrade:
             fields.unite({"file", "sha256", "version", "always", "allow-partial"});
             upgrade(o, path, s.upgrade);
             break;
-        case StepKind::Poll:
+        case TestId::Polling:
             fields.unite({"at-least", "at-most"});
             poll(o, path, s.poll);
             break;
-        case StepKind::Send:
-        case StepKind::Module:
+        case TestId::ControllerCommand:
+        case TestId::ModuleCommand:
             fields.unite({"command", "reply"});
             reply(o, path, s.reply);
+            break;
+        default:  // a test that takes nothing: the common fields only (factory-initial)
             break;
     }
     onlyKnown(o, path, fields);

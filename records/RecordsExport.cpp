@@ -15,7 +15,7 @@
 #include "link/FrameText.h"
 #include "output/CsvCell.h"
 #include "catalogue/TestNames.h"
-#include "recipes/StepNames.h"
+#include "catalogue/StepNames.h"
 #include "records/RunWarning.h"
 #include "records/ShownStatus.h"
 

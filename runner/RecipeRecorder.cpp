@@ -1,6 +1,6 @@
 #include "runner/RecipeRecorder.h"
 
-#include "recipes/StepNames.h"
+#include "catalogue/StepNames.h"
 
 namespace pb {
 namespace {
@@ -10,7 +10,7 @@ QList<records::RecipeStepRow> stepRows(const Recipe& recipe) {
     for (int i = 0; i < recipe.steps.size(); ++i) {
         records::RecipeStepRow row;
         row.index = i;
-        row.kind = stepKindName(recipe.steps[i].kind);
+        row.kind = CommandName(recipe.steps[i].kind);
         row.label = KeptStepLabel(recipe.steps[i]);
         rows << row;
     }
@@ -23,7 +23,7 @@ records::RecipeStepRow endedRow(const Recipe& recipe, int index, const StepResul
                                 const StepMeasured& measured) {
     records::RecipeStepRow row;
     row.index = index;
-    row.kind = stepKindName(recipe.steps[index].kind);
+    row.kind = CommandName(recipe.steps[index].kind);
     row.label = KeptStepLabel(recipe.steps[index]);
     row.verdict = StepVerdictCode(result.verdict);
     if (result.verdict.reason != RecipeReason::NotRun) row.reasonText = result.verdict.text(0);

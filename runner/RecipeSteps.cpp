@@ -52,37 +52,30 @@ TestResult RecipeSteps::runTest(TestId test, const TestParams& params) { return 
 StepOutcome RecipeSteps::run(const RecipeStep& step) {
     clock_.fixedNow.reset();
     clock_.skipMs = -1;
-    switch (step.kind) {
-        case StepKind::Identify:
-            return identify(step.identify);
-        case StepKind::Upgrade:
-            return upgrade(step.upgrade);
-        default:
-            break;
-    }
+    // These two identify the controller themselves; every other step needs one identified.
+    if (step.kind == TestId::Connect) return identify(step.identify);
+    if (step.kind == TestId::FirmwareUpgrade) return upgrade(step.upgrade);
     if (auto failure = needController()) return *failure;
     switch (step.kind) {
-        case StepKind::SetDate:
+        case TestId::SetDate:
             return setDate(step.setDate);
-        case StepKind::Alarm:
+        case TestId::Alarm:
             return oneShot(runTest(TestId::Alarm, alarmLevel(step.alarm.level)).run(), QStringLiteral("alarm"),
                            {RecipeMeasure::AlarmLevel, {QString::number(step.alarm.level)}});
-        case StepKind::FactoryInitial:
+        case TestId::FactoryInitial:
             return factoryInitial();
-        case StepKind::Reboot:
+        case TestId::Reboot:
             return reboot(step.reboot);
-        case StepKind::Dido:
+        case TestId::Dido:
             return dido(step.dido);
-        case StepKind::Poll:
+        case TestId::Polling:
             return poll(step.poll);
-        case StepKind::Send:
-        case StepKind::Module:
+        case TestId::ControllerCommand:
+        case TestId::ModuleCommand:
             return reply(step);
-        case StepKind::Identify:
-        case StepKind::Upgrade:
-            break;
+        default:  // a one-shot test that takes nothing: passed when it ended well
+            return oneShot(runTest(step.kind).run(), CommandName(step.kind), {});
     }
-    return {};
 }
 
 StepOutcome RecipeSteps::failed(const RunResult& run, const QString& what) const {
@@ -217,11 +210,11 @@ StepOutcome RecipeSteps::reply(const RecipeStep& step) {
     const QString& command = step.reply.command;
     // A module command is written as one word: type letter, module number, its own command.
     TestParams p;
-    const bool module = step.kind == StepKind::Module;
+    const bool module = step.kind == TestId::ModuleCommand;
     p.command = module ? command.mid(2) : command;
     p.moduleType = module ? ModuleTypeOfLetter(command.left(1)) : 0;
     p.moduleNumber = module ? command.mid(1, 1) : QString();
-    const ConsoleResult o = *runTest(EntryOfStep(step.kind).id, p).as<ConsoleResult>();
+    const ConsoleResult o = *runTest(step.kind, p).as<ConsoleResult>();
     if (o == Outcome::OpenFailed) return failed(o, command);
     // The reply after the device ID: mnemonic and data, without the checksum tail.
     const std::optional<QString> text = o == Outcome::Ok ? o.replyText : std::nullopt;

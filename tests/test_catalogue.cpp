@@ -13,7 +13,7 @@
 #include "procedures/SystemCommands.h"
 #include "recipes/Recipe.h"
 #include "recipes/RecipeLoader.h"
-#include "recipes/StepNames.h"
+#include "catalogue/StepNames.h"
 #include "tests/support/SimHarness.h"
 #include "tests/test_firmware_rig.h"
 
@@ -30,9 +30,9 @@ TEST(Catalogue, EveryTestHasItsRowWithNamesNoOtherRowUses) {
         ASSERT_NE(e.run, nullptr);
         EXPECT_FALSE(names.contains(e.name()));
         names << e.name();
-        if (e.alias) {
-            EXPECT_FALSE(names.contains(QString::fromLatin1(e.alias)));
-            names << QString::fromLatin1(e.alias);
+        if (e.commandName() != e.name()) {
+            EXPECT_FALSE(names.contains(e.commandName()));
+            names << e.commandName();
         }
         // A name in each language, each of its own words.
         for (int language = 0; language < 3; ++language) {
@@ -59,18 +59,15 @@ TEST(Catalogue, TheCommandLinesAndRecipesOlderNamesFindTheSameTest) {
         ASSERT_NE(byOld, nullptr);
         EXPECT_EQ(byOld->id, id);
         EXPECT_EQ(FindTest(TestName(id)), byOld);
-        EXPECT_TRUE(byOld->command);
+        EXPECT_TRUE(byOld->standalone());
         // A recipe's kind of the same name runs the same test, and so does the test's own name.
-        const std::optional<StepKind> kind = stepKindFromName(QString::fromLatin1(name));
-        ASSERT_TRUE(kind.has_value());
-        EXPECT_EQ(EntryOfStep(*kind).id, id);
-        EXPECT_EQ(stepKindFromName(TestName(id)), kind);
-        EXPECT_EQ(stepKindName(*kind), QString::fromLatin1(name)) << "recipes keep their kind's own name";
+        EXPECT_EQ(StandaloneTest(QString::fromLatin1(name)), id);
+        EXPECT_EQ(StandaloneTest(TestName(id)), id);
+        EXPECT_EQ(CommandName(id), QString::fromLatin1(name)) << "the command line and recipes keep their own name";
     }
     // Waiting for an answer after a restart is part of other tests, no command or step.
-    EXPECT_FALSE(CatalogueEntry(TestId::AwaitAnswer).command);
-    EXPECT_FALSE(CatalogueEntry(TestId::AwaitAnswer).step.has_value());
-    EXPECT_FALSE(stepKindFromName("await-answer").has_value());
+    EXPECT_FALSE(CatalogueEntry(TestId::AwaitAnswer).standalone());
+    EXPECT_FALSE(StandaloneTest("await-answer").has_value());
     EXPECT_EQ(FindTest("Identify"), nullptr) << "names are matched exactly";
     EXPECT_EQ(FindTest(""), nullptr);
 }
@@ -92,9 +89,9 @@ TEST(Catalogue, ARecipeStepGivenByTheTestsNameLoadsAsItsKindAndKeepsTheKindsLabe
     ASSERT_TRUE(load.recipe.has_value());
     const QList<RecipeStep>& steps = load.recipe->steps;
     ASSERT_EQ(steps.size(), 3);
-    EXPECT_EQ(steps[0].kind, StepKind::Identify);
-    EXPECT_EQ(steps[1].kind, StepKind::Poll);
-    EXPECT_EQ(steps[2].kind, StepKind::Send);
+    EXPECT_EQ(steps[0].kind, TestId::Connect);
+    EXPECT_EQ(steps[1].kind, TestId::Polling);
+    EXPECT_EQ(steps[2].kind, TestId::ControllerCommand);
     EXPECT_EQ(KeptStepLabel(steps[1]), "poll");
 }
 

@@ -69,7 +69,7 @@ QList<Row> TextRows() {
     static const QString lit = QStringLiteral(R"re((?:u"(?:[^"\\]|\\.)*"\s*)+)re");
     static const QRegularExpression row(QStringLiteral(R"re(\{\s*\{\s*(%1),\s*(%1),\s*(%1)\}\s*\})re").arg(lit));
     QList<Row> rows;
-    for (const char* folder : {"app", "cli", "files", "firmware", "i18n", "link", "output", "procedures",
+    for (const char* folder : {"app", "catalogue", "cli", "files", "firmware", "i18n", "link", "output", "procedures",
                                "recipes", "records", "runner", "settings", "traffic"}) {
         QDirIterator it(kSources + u'/' + QLatin1String(folder), {QStringLiteral("*.cpp")}, QDir::Files,
                         QDirIterator::Subdirectories);

@@ -17,7 +17,7 @@
 #include "i18n/TrafficTexts.h"
 #include "i18n/RecordsTexts.h"
 #include "i18n/StationTexts.h"
-#include "recipes/StepNames.h"
+#include "catalogue/StepNames.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -113,9 +113,9 @@ TEST(MessageTable, FeedbackTextsAreInTheCodePageOfTheirLanguage) {
 
 TEST(MessageTable, StationTextsAreInTheCodePageOfTheirLanguage) {
     ExpectTableEncodable<pb::StationText>(int(pb::StationText::RecipeMistakes) + 1);
-    for (int kind = 0; kind <= int(pb::StepKind::Module); ++kind) {
+    for (int kind = 0; kind <= int(pb::TestId::AwaitAnswer); ++kind) {
         pb::RecipeStep step;
-        step.kind = pb::StepKind(kind);
+        step.kind = pb::TestId(kind);
         EXPECT_TRUE(EncodableIn("GB2312", pb::StepName(step, 1))) << kind;
         EXPECT_TRUE(EncodableIn("BIG5", pb::StepName(step, 2))) << kind;
     }

@@ -54,7 +54,7 @@ TEST(RecipeChecker, AGoodRecipeIsReadIntoItsValues) {
     EXPECT_EQ(r.product, "KV740MX door controller");
     EXPECT_EQ(r.sha256, QCryptographicHash::hash(bytes, QCryptographicHash::Sha256));
     ASSERT_EQ(r.steps.size(), 7);
-    EXPECT_EQ(r.steps[0].kind, pb::StepKind::Identify);
+    EXPECT_EQ(r.steps[0].kind, pb::TestId::Connect);
     EXPECT_EQ(r.steps[0].line, 5);
     EXPECT_EQ(r.steps[0].identify.modelKinds, QList<int>{6});
     EXPECT_TRUE(r.steps[0].identify.checkSerial);
@@ -199,11 +199,11 @@ TEST(RecipeChecker, TheShippedExamplesPass) {
     ASSERT_TRUE(bench.recipe);
     const auto& steps = bench.recipe->steps;
     ASSERT_EQ(steps.size(), 3);
-    EXPECT_EQ(steps[0].kind, pb::StepKind::Identify);
+    EXPECT_EQ(steps[0].kind, pb::TestId::Connect);
     EXPECT_FALSE(steps[0].identify.modelKinds.contains(4));  // four-digit controllers only
-    EXPECT_EQ(steps[1].kind, pb::StepKind::SetDate);
+    EXPECT_EQ(steps[1].kind, pb::TestId::SetDate);
     EXPECT_FALSE(steps[1].setDate.time);  // the PC's clock
-    EXPECT_EQ(steps[2].kind, pb::StepKind::Dido);
+    EXPECT_EQ(steps[2].kind, pb::TestId::Dido);
     EXPECT_EQ(steps[2].dido.cycles, 3);
     for (const pb::DidoPattern& p : steps[2].dido.patterns) EXPECT_EQ(p.inputs, "00000000");
 }

@@ -20,7 +20,7 @@ pb::Recipe Example(const char* name) {
     return load.recipe.value_or(pb::Recipe{});
 }
 
-const pb::RecipeStep* FirstOf(const pb::Recipe& r, pb::StepKind kind) {
+const pb::RecipeStep* FirstOf(const pb::Recipe& r, pb::TestId kind) {
     for (const pb::RecipeStep& s : r.steps)
         if (s.kind == kind) return &s;
     return nullptr;
@@ -64,7 +64,7 @@ QList<pb::DidoReading> RunDido(SimBench& bench, const pb::DidoStep& step) {
 
 TEST(RecipeOnTheFixture, IdentifyPassesTheRightUnitOnly) {
     const pb::Recipe recipe = Example("kv740mx-v6.json");
-    const pb::RecipeStep* identify = FirstOf(recipe, pb::StepKind::Identify);
+    const pb::RecipeStep* identify = FirstOf(recipe, pb::TestId::Connect);
     ASSERT_TRUE(identify);
 
     SimBench v6(Model::V6, Via::Tcp, QStringLiteral("0000"));
@@ -84,7 +84,7 @@ TEST(RecipeOnTheFixture, IdentifyPassesTheRightUnitOnly) {
 
 TEST(RecipeOnTheFixture, DidoPassesOnTheLoopbackAndFailsWithAStuckInput) {
     const pb::Recipe recipe = Example("kv740mx-v6.json");
-    const pb::RecipeStep* dido = FirstOf(recipe, pb::StepKind::Dido);
+    const pb::RecipeStep* dido = FirstOf(recipe, pb::TestId::Dido);
     ASSERT_TRUE(dido);
     SimBench bench(Model::V6);
     bench.controller.setLoopback(true);
@@ -99,7 +99,7 @@ TEST(RecipeOnTheFixture, DidoPassesOnTheLoopbackAndFailsWithAStuckInput) {
     // The bench check wants every input off: it passes on a bare controller and fails
     // on the fixture only where an input is held on.
     const pb::Recipe benchCheck = Example("bench-check.json");
-    const pb::RecipeStep* check = FirstOf(benchCheck, pb::StepKind::Dido);
+    const pb::RecipeStep* check = FirstOf(benchCheck, pb::TestId::Dido);
     ASSERT_TRUE(check);
     bench.controller.setStuckInput(3, std::nullopt);
     EXPECT_TRUE(pb::judgeDido(check->dido, RunDido(bench, check->dido), QStringLiteral("DG0")).passed);

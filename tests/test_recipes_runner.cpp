@@ -180,7 +180,7 @@ TEST(RecipeRunnerIdentify, EveryExampleRecipeLoadsCleanAndKnowsItsFamily) {
         ASSERT_TRUE(load.recipe) << name;
         pb::Recipe first = *load.recipe;
         first.steps = first.steps.mid(0, 1);
-        ASSERT_EQ(first.steps[0].kind, pb::StepKind::Identify) << name;
+        ASSERT_EQ(first.steps[0].kind, pb::TestId::Connect) << name;
         Bench bench(model, model == Model::Old20 ? QStringLiteral("012") : QString());
         const pb::RecipeRunResult r = RunOn(bench, first);
         EXPECT_TRUE(r.verdict.passed) << name << ": " << r.results[0].verdict.text(0).toStdString()

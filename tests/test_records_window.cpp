@@ -185,12 +185,12 @@ TEST_F(RecordsWindowTest, AFailedUnitTestIsARowOfItsOwnShownInTheWindowsLanguage
     EXPECT_EQ(runs->index(1, RecordQueries::RunProcedure).data().toString(), QStringLiteral("单元测试: Bench check"));
     // Where and why it failed, and the stored English texts, in the window's language.
     EXPECT_EQ(runs->index(1, RecordQueries::RunStatus).data().toString(),
-              QStringLiteral("第 1 步 识别: ") + pb::Text(pb::RecipeReason::SerialMismatch,
+              QStringLiteral("第 1 步 连线装置: ") + pb::Text(pb::RecipeReason::SerialMismatch,
                                                      {QStringLiteral("KV-0042"), QStringLiteral("WRONG123")}, 1));
     w.runsView()->setCurrentIndex(runs->index(1, RecordQueries::RunStartMs));
     EXPECT_TRUE(w.detailsView()->toPlainText().contains(QStringLiteral("配方 Bench check：不合格")))
         << w.detailsView()->toPlainText().toStdString();
-    EXPECT_TRUE(w.detailsView()->toPlainText().contains(QStringLiteral(" 1. 识别  不合格")));
+    EXPECT_TRUE(w.detailsView()->toPlainText().contains(QStringLiteral(" 1. 连线装置  不合格")));
     // The frames' verdicts too.
     w.runsView()->setCurrentIndex(runs->index(2, RecordQueries::RunStartMs));
     EXPECT_EQ(w.trafficView()->model()->index(0, RecordsTrafficModel::Verdict).data().toString(), QStringLiteral("正确"));

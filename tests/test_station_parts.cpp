@@ -5,7 +5,7 @@
 #include "app/StationStepsModel.h"
 #include "i18n/StationTexts.h"
 #include "recipes/ShiftCounts.h"
-#include "recipes/StepNames.h"
+#include "catalogue/StepNames.h"
 
 using namespace pb;
 
@@ -15,12 +15,12 @@ Recipe ThreeSteps() {
     Recipe recipe;
     recipe.product = "KV410 board";
     RecipeStep identify;
-    identify.kind = StepKind::Identify;
+    identify.kind = TestId::Connect;
     RecipeStep date;
-    date.kind = StepKind::SetDate;
+    date.kind = TestId::SetDate;
     date.label = "Clock";
     RecipeStep dido;
-    dido.kind = StepKind::Dido;
+    dido.kind = TestId::Dido;
     recipe.steps = {identify, date, dido};
     return recipe;
 }
@@ -56,7 +56,7 @@ TEST(StationSteps, ShowLiveStatesAndWhyAStepFailed) {
     StationStepsModel model;
     model.setRecipe(ThreeSteps());
     ASSERT_EQ(model.rowCount(), 3);
-    EXPECT_EQ(Cell(model, 0, StationStepsModel::ColumnStep), "Identify");
+    EXPECT_EQ(Cell(model, 0, StationStepsModel::ColumnStep), "Connect");  // its test's name
     EXPECT_EQ(Cell(model, 1, StationStepsModel::ColumnStep), "Clock");  // the engineer's label
     EXPECT_EQ(Cell(model, 2, StationStepsModel::ColumnState), "waiting");
 

@@ -4,13 +4,16 @@
 #include <QFontDatabase>
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "app/FitLabel.h"
 #include "app/Lamp.h"
 #include "app/PortComboBox.h"
 #include "app/SerialPortList.h"
+#include "app/TestButtons.h"
 #include "app/ToneSamples.h"
 #include "app/WindowFont.h"
+#include "catalogue/TestCatalogue.h"
 
 namespace {
 
@@ -170,4 +173,38 @@ TEST(FitLabel, ShrinksALongCaptionThenElidesIt) {
     EXPECT_EQ(label.shownFont().pixelSize(), 35 * pb::FitLabel::kSmallestPercent / 100);
     EXPECT_NE(label.shownText(), endless);
     EXPECT_TRUE(label.shownText().endsWith(QChar(0x2026)));
+}
+
+// A catalogue button needs nothing of the window but its page: it is found among the other
+// controls, says its test's name in each language and asks for exactly its own test.
+TEST(TestButtons, AskForTheirOwnTestUnderTheirTestsNameInEachLanguage) {
+    QWidget page;
+    QPushButton* reboot = pb::TestButton(&page, "btnTryReboot", pb::TestId::Reboot, {0, 0, 329, 65});
+    QPushButton* setDate = pb::TestButton(&page, "btnTrySetDate", pb::TestId::SetDate, {0, 70, 329, 65});
+    auto* designed = new QPushButton(QStringLiteral("System reboot"), &page);
+    EXPECT_EQ(reboot->objectName(), "btnTryReboot");
+    EXPECT_EQ(reboot->geometry(), QRect(0, 0, 329, 65));
+    EXPECT_EQ(pb::TestButtonsIn(&page), (QList<QPushButton*>{reboot, setDate}));
+    EXPECT_FALSE(pb::ButtonTest(designed).has_value());
+    EXPECT_EQ(pb::ButtonTest(setDate), pb::TestId::SetDate);
+
+    const QStringList rebootWords = {"Reboot", QStringLiteral("重新开机"), QStringLiteral("重新開機")};
+    for (int language : {1, 2, 0}) {
+        pb::CaptionTestButtons(&page, language);
+        EXPECT_EQ(reboot->text(), rebootWords[language]);
+        EXPECT_EQ(setDate->text(), pb::CatalogueEntry(pb::TestId::SetDate).nameIn(language));
+        EXPECT_LE(reboot->fontMetrics().horizontalAdvance(reboot->text()), reboot->width());
+    }
+    EXPECT_EQ(designed->text(), "System reboot") << "a designed button keeps its own caption";
+
+    QList<pb::TestId> asked;
+    auto window = std::make_unique<QObject>();
+    pb::WireTestButtons(&page, window.get(), [&](const pb::TestRequest& r) { asked << r.test; });
+    setDate->click();
+    reboot->click();
+    designed->click();
+    EXPECT_EQ(asked, (QList<pb::TestId>{pb::TestId::SetDate, pb::TestId::Reboot}));
+    window.reset();  // the window gone: a click asks for nothing
+    reboot->click();
+    EXPECT_EQ(asked.size(), 2);
 }

@@ -126,7 +126,7 @@ TEST(StationWindow, TenUnitsScannedOneAfterAnotherEachGetAVerdictCountsAndARecor
     fixture.place("SN000009");
     Scan(station, "SN000010");
     EXPECT_EQ(station.verdictLabel()->text(), "FAIL");
-    EXPECT_TRUE(station.verdictDetail()->text().contains("step 1 (Identify)")) << station.verdictDetail()->text().toStdString();
+    EXPECT_TRUE(station.verdictDetail()->text().contains("step 1 (Connect)")) << station.verdictDetail()->text().toStdString();
     EXPECT_TRUE(station.verdictDetail()->text().contains("SN000009")) << station.verdictDetail()->text().toStdString();
     EXPECT_EQ(station.stepsModel()->state(0), StationStepsModel::State::Failed);
     EXPECT_EQ(station.stepsModel()->state(1), StationStepsModel::State::NotRun);
@@ -159,7 +159,7 @@ TEST(StationWindow, StuckInputFailsTheDidoStepAndTheBannerSaysWhyUntilTheNextSca
     Scan(station, "SN000042");
     EXPECT_EQ(station.verdictLabel()->text(), "FAIL");
     const QString detail = station.verdictDetail()->text();
-    EXPECT_TRUE(detail.startsWith("SN000042: step 3 (DI/DO) failed: ")) << detail.toStdString();
+    EXPECT_TRUE(detail.startsWith("SN000042: step 3 (DI/DO test) failed: ")) << detail.toStdString();
     EXPECT_EQ(station.stepsModel()->state(0), StationStepsModel::State::Passed);
     EXPECT_EQ(station.stepsModel()->state(1), StationStepsModel::State::Passed);
     EXPECT_EQ(station.stepsModel()->state(2), StationStepsModel::State::Failed);

@@ -34,20 +34,20 @@ void CheckRecipe(const Recipe& r, const QByteArray& bytes, int lineCount) {
         FUZZ_REQUIRE(s.line >= 1 && s.line <= lineCount);
         FUZZ_REQUIRE(s.retries >= 0 && s.retries <= 100);
         switch (s.kind) {
-            case StepKind::Identify:
+            case TestId::Connect:
                 for (int kind : s.identify.modelKinds) FUZZ_REQUIRE(kind >= 0 && kind <= 7);
                 if (s.identify.version) FUZZ_REQUIRE(s.identify.version->min || s.identify.version->max);
                 break;
-            case StepKind::SetDate:
+            case TestId::SetDate:
                 if (s.setDate.time) FUZZ_REQUIRE(s.setDate.time->isValid());
                 break;
-            case StepKind::Alarm:
+            case TestId::Alarm:
                 FUZZ_REQUIRE(s.alarm.level >= 0 && s.alarm.level <= 6);
                 break;
-            case StepKind::Reboot:
+            case TestId::Reboot:
                 FUZZ_REQUIRE(s.reboot.withinSeconds >= 1 && s.reboot.withinSeconds <= 600);
                 break;
-            case StepKind::Dido:
+            case TestId::Dido:
                 FUZZ_REQUIRE(s.dido.cycles >= 1 && s.dido.cycles <= 100000);
                 FUZZ_REQUIRE(!s.dido.patterns.isEmpty());
                 for (const DidoPattern& p : s.dido.patterns) {
@@ -55,23 +55,26 @@ void CheckRecipe(const Recipe& r, const QByteArray& bytes, int lineCount) {
                     FUZZ_REQUIRE(Inputs(p.inputs));
                 }
                 break;
-            case StepKind::Upgrade:
+            case TestId::FirmwareUpgrade:
                 FUZZ_REQUIRE(s.upgrade.sha256.size() == 32);
                 FUZZ_REQUIRE(!s.upgrade.file.trimmed().isEmpty());
                 FUZZ_REQUIRE(s.upgrade.wanted.min || s.upgrade.wanted.max);
                 if (s.upgrade.wanted.min && s.upgrade.wanted.max)
                     FUZZ_REQUIRE(s.upgrade.wanted.min->compareNumbers(*s.upgrade.wanted.max) <= 0);
                 break;
-            case StepKind::Poll:
+            case TestId::Polling:
                 FUZZ_REQUIRE(s.poll.atLeast || s.poll.atMost);
                 if (s.poll.atLeast && s.poll.atMost) FUZZ_REQUIRE(*s.poll.atLeast <= *s.poll.atMost);
                 break;
-            case StepKind::Send:
-            case StepKind::Module:
+            case TestId::ControllerCommand:
+            case TestId::ModuleCommand:
                 FUZZ_REQUIRE(!s.reply.command.trimmed().isEmpty());
                 FUZZ_REQUIRE(QRegularExpression(s.reply.replyPattern).isValid());
                 break;
-            case StepKind::FactoryInitial:
+            case TestId::FactoryInitial:
+                break;
+            case TestId::AwaitAnswer:  // part of other tests: never a step of its own
+                FUZZ_REQUIRE(false);
                 break;
         }
         // The version bounds of either step read back as what they were written as.
