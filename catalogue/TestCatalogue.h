@@ -34,8 +34,12 @@ struct TestEntry {
     TextRow words;       // its name in each language (docs/glossary.md's terms)
     unsigned params = 0;  // TestParam flags
     TestResult (*run)(TestRig& rig, const TestParams& params) = nullptr;
-    // How the command line words a one-shot command that ended well ("alarm sent"); null:
-    // the command words its ending from what the test found.
+    // The command line's words for it: what follows the command in its help ("LEVEL"), what
+    // it does (lines after the first start with '\n'), and how a one-shot command that
+    // ended well is told ("alarm sent"; null: the command words its ending from what the
+    // test found).
+    const char* usage = nullptr;
+    const char* help = "";
     const char* doneText = nullptr;
 
     // The one stable name: "connect", "polling", ...

@@ -71,28 +71,30 @@ QString parseRecords(const QCommandLineParser& p, const QStringList& args, Recor
 
 }  // namespace
 
+// The tests' commands, each from its row: its name and words, then what it does from the
+// 28th column (on a line of its own after a long usage).
+QString TestCommandsHelp() {
+    constexpr qsizetype kColumn = 27;
+    QString text;
+    for (int i = 0; i <= int(pb::TestId::AwaitAnswer); ++i) {
+        const pb::TestEntry& test = pb::CatalogueEntry(pb::TestId(i));
+        if (!test.standalone()) continue;
+        QString line = QStringLiteral("  ") + test.commandName();
+        if (test.usage) line += u' ' + QLatin1String(test.usage);
+        line = line.size() < kColumn - 1 ? line.leftJustified(kColumn) : line + u'\n' + QString(kColumn, u' ');
+        text += line + QString::fromLatin1(test.help).replace(u'\n', u'\n' + QString(kColumn, u' ')) + u'\n';
+    }
+    return text;
+}
+
 QString HelpText() {
     return QStringLiteral(
         "Usage: panelbench-cli COMMAND [ARGUMENTS] LINK... [OPTIONS]\n"
         "Runs Panel Bench's controller tests without a window, on one or many units at once.\n"
         "\n"
         "Commands:\n"
-        "  ports                    list the serial ports and what the system knows of them\n"
-        "  identify                 find the controller: ID, model kind, version, serial number\n"
-        "  set-date [--time T]      set the controller's clock (default: this PC's clock)\n"
-        "  alarm LEVEL              raise or clear an alarm, LEVEL 0 (off) .. 6\n"
-        "  factory-initial          restore the factory settings\n"
-        "  reboot                   restart the controller\n"
-        "  dido [--cycles N | --seconds S] [--outputs 1010]\n"
-        "                           DI/DO test (default one cycle, all outputs; --cycles 0 runs\n"
-        "                           until interrupted)\n"
-        "  poll                     read the event store record by record\n"
-        "  send TEXT                controller console: send ID + TEXT\n"
-        "  module TYPE NUMBER TEXT  module console: TYPE 0..5 or A B H I J E\n"
-        "  upgrade FILE [--allow-partial]\n"
-        "                           identify, check FILE against the model, program and verify;\n"
-        "                           a file with no image, or more blocks than the model reads,\n"
-        "                           is refused unless --allow-partial programs what it takes\n"
+        "  ports                    list the serial ports and what the system knows of them\n") +
+        TestCommandsHelp() + QStringLiteral(
         "  records list|show RUN|export  the unit records every run leaves (see Records)\n"
         "  run RECIPE [--unit-serial SN]...  run a test recipe (docs/recipes.md) step by step;\n"
         "                           --unit-serial: the serial on each unit's label, in the\n"

@@ -3,8 +3,11 @@
 // (run here in-process against a simulated controller of the same model and ID).
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QJsonArray>
+#include <QRegularExpression>
 
+#include "catalogue/TestCatalogue.h"
 #include "firmware/FirmwareUpgrade.h"
 #include "procedures/CommandConsoles.h"
 #include "procedures/ConnectAndIdentify.h"
@@ -260,4 +263,44 @@ TEST(CliCommands, ATestsRecordsNameRunsTheSameCommandAsItsOlderName) {
     const CliResult noFile = RunCli({"firmware-upgrade", "--tcp", "127.0.0.1:1"});
     EXPECT_EQ(noFile.exitCode, 2);
     EXPECT_TRUE(noFile.err.contains("'firmware-upgrade' takes 1 argument(s), not 0")) << noFile.err.constData();
+}
+
+namespace {
+
+QString ReadDoc(const char* path) {
+    QFile file(QStringLiteral(PANELBENCH_SOURCE_DIR "/") + QLatin1String(path));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+}  // namespace
+
+// A test that runs by itself is a command and a recipe kind: its help line comes from its
+// row, and the manuals, written by hand, must not forget it.
+TEST(CliCommands, EveryTestsCommandIsInTheHelpTheManualsAndTheRecipeKinds) {
+    const CliResult shown = RunCli({"--help"});
+    ASSERT_EQ(shown.exitCode, 0);
+    const QString help = QString::fromUtf8(shown.out);
+    const QString guide = ReadDoc("docs/panelbench-cli.md");
+    const QString manual = ReadDoc("docs/man/panelbench-cli.1");
+    const QString recipes = ReadDoc("docs/recipes.md");
+    ASSERT_FALSE(guide.isEmpty() || manual.isEmpty() || recipes.isEmpty());
+    for (int i = 0; i <= int(pb::TestId::AwaitAnswer); ++i) {
+        const pb::TestEntry& e = pb::CatalogueEntry(pb::TestId(i));
+        const QString command = e.commandName();
+        SCOPED_TRACE(qPrintable(command));
+        if (!e.standalone()) {
+            EXPECT_FALSE(help.contains(QStringLiteral("\n  ") + command)) << "no command of its own";
+            continue;
+        }
+        const QString usage = e.usage ? u' ' + QLatin1String(e.usage) : QString();
+        EXPECT_TRUE(help.contains(QStringLiteral("\n  ") + command + usage)) << qPrintable(help);
+        EXPECT_TRUE(help.contains(QString::fromLatin1(e.help).split(u'\n').last()));
+        EXPECT_TRUE(guide.contains(QStringLiteral("| `") + command)) << "docs/panelbench-cli.md";
+        QString roff = command;
+        roff.replace(u'-', QStringLiteral("\\-"));
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("\n\\.BR? ") + QRegularExpression::escape(roff) + "\\b")
+                        .match(manual).hasMatch())
+            << "docs/man/panelbench-cli.1";
+        EXPECT_TRUE(recipes.contains(QStringLiteral("\n| `") + command + u'`')) << "docs/recipes.md";
+    }
 }
