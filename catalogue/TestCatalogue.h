@@ -1,9 +1,9 @@
 #pragma once
 // The tests this tool runs, one row each: its name in each language, the parameters it
 // takes, the function that runs it and the command line's words for it (its stable and
-// older names are procedures/TestId.h's, beside its id). The
-// window's buttons, the command line's commands and the recipe steps find their test here
-// and run it through RunTest; how each front end words the result is its own.
+// older names are procedures/TestId.h's, beside its id). The window's buttons, the command
+// line's commands and the recipe steps find their test here and run it through RunTest;
+// how each front end words the result is its own.
 //
 //   const TestEntry* test = FindTest("poll");        // or "polling"
 //   TestResult r = RunTest(rig, {test->id, params});
@@ -31,7 +31,7 @@ enum class TestParam : unsigned {
 
 struct TestEntry {
     TestId id;
-    TextRow words;       // its name in each language (docs/glossary.md's terms)
+    TextRow words;        // its name in each language (docs/glossary.md's terms)
     unsigned params = 0;  // TestParam flags
     TestResult (*run)(TestRig& rig, const TestParams& params) = nullptr;
     // The command line's words for it: what follows the command in its help ("LEVEL"), what
