@@ -9,4 +9,5 @@ bash scripts/install-deps.sh
 cmake --preset asan
 cmake --build --preset asan
 trap 'bash scripts/pg-cluster.sh stop "$(cat build/asan/pg-cluster-dir.txt)" || true' EXIT
-ctest --preset asan -j2
+# Eight at once, as scripts/test.sh: even under the sanitizers the tests mostly wait.
+ctest --preset asan -j8

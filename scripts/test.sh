@@ -10,6 +10,6 @@ cmake --build --preset ci
 # and removes it; should ctest itself be stopped, it is removed here all the same. A
 # cluster that does not start fails the run.
 trap 'bash scripts/pg-cluster.sh stop "$(cat build/ci/pg-cluster-dir.txt)" || true' EXIT
-# Four at once on two cores: the tests spend most of their time waiting on the simulated
+# Eight at once on two cores: the tests spend most of their time waiting on the simulated
 # controller's pauses, not computing (docs/performance.md); the timing tests run alone.
-ctest --preset ci -j4
+ctest --preset ci -j8
