@@ -43,6 +43,8 @@ public:
     OpenResult OpenLink(std::unique_ptr<Transport> transport);
     void CloseLink();
     bool isOpen() const;
+    // What the last open asked of a USB-serial adapter and got (kept after the close).
+    const LowLatency& lowLatency() const { return lowLatency_; }
 
     // A CRC command answered by a CRC reply (lead 0x03).
     Exchange SendCrcCommand(const QString& text);
@@ -63,6 +65,7 @@ private:
     std::unique_ptr<Transport> transport_;
     ReplyAssembler assembler_;
     QElapsedTimer sinceOpen_;
+    LowLatency lowLatency_;
 };
 
 }  // namespace pb
