@@ -59,6 +59,10 @@ constexpr TextRow kTexts[] = {
       u"短回應可能在轉接器中等待：測試可能更久。"}},
     {{u"no permission to lower it", u"无权调低", u"無權調低"}},
     {{u"driver %1 takes no lower", u"驱动程序 %1 不支持调低", u"驅動程式 %1 不支援調低"}},
+    {{u"USB latency timer %1 ms (low latency on)", u"USB 延迟计时器 %1 毫秒 (低延迟已开启)",
+      u"USB 延遲計時器 %1 毫秒 (低延遲已開啟)"}},
+    {{u"USB latency timer %1 ms (low latency off)", u"USB 延迟计时器 %1 毫秒 (低延迟未开启)",
+      u"USB 延遲計時器 %1 毫秒 (低延遲未開啟)"}},
 };
 static_assert(std::size(kTexts) == size_t(kLinkFailureTextCount));
 
@@ -162,6 +166,10 @@ QString LowLatencyNote(const QString& port, const LowLatency& l, int language) {
                Text(LinkFailureText::LatencyCostUnknown, language);
     return Text(LinkFailureText::LatencyStays, language).arg(port).arg(l.timerAfterMs).arg(why) + u' ' +
            Text(LinkFailureText::LatencyCost, language).arg(l.timerAfterMs);
+}
+
+QString LatencyTimerText(int ms, int language) {
+    return Text(ms <= 1 ? LinkFailureText::TimerLowLatency : LinkFailureText::TimerNotLow, language).arg(ms);
 }
 
 QString AdapterMovedText(const QString& from, const QString& to, int language) {

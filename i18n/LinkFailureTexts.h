@@ -42,8 +42,10 @@ enum class LinkFailureText {
     LatencyCostUnknown,
     WhyNoPermission,
     WhyNotSupported,   // %1 driver
+    TimerLowLatency,   // %1 ms
+    TimerNotLow,       // %1 ms
 };
-constexpr int kLinkFailureTextCount = int(LinkFailureText::WhyNotSupported) + 1;
+constexpr int kLinkFailureTextCount = int(LinkFailureText::TimerNotLow) + 1;
 
 QString Text(LinkFailureText id, int language);
 
@@ -66,6 +68,10 @@ QString OpenFailedStatusLines(const OpenFailure& failure, int language);
 // at 16 ms (no permission to lower it). Each short reply may wait up to 16 ms ...").
 // Empty when there is nothing to say.
 QString LowLatencyNote(const QString& port, const LowLatency& lowLatency, int language);
+
+// A USB-serial adapter's latency timer as the port list's tool tip says it:
+// "USB latency timer 16 ms (low latency off)".
+QString LatencyTimerText(int ms, int language);
 
 // "ttyUSB0 is now ttyUSB1 (same adapter)".
 QString AdapterMovedText(const QString& from, const QString& to, int language);
