@@ -35,6 +35,8 @@ OpenResult Link::OpenLink(const LinkSettings& settings) {
     PortTuningWish wish;
     wish.lowLatency = settings.lowLatency;
     wish.rs485 = settings.rs485;
+    wish.kernel = portKernel_;
+    wish.sysRoot = sysRoot_;
     serial->setTuning(wish);
     return OpenLink(std::move(serial));
 }

@@ -39,6 +39,12 @@ public:
     ~Link() override;
 
     OpenResult OpenLink(const LinkSettings& settings);
+    // Where a serial open asks for low latency and RS-485 (tests: a stand-in kernel and
+    // sysfs root); the settings still say whether to ask.
+    void setPortKernel(SerialKernel* kernel, const QString& sysRoot) {
+        portKernel_ = kernel;
+        sysRoot_ = sysRoot;
+    }
     // Opens over a transport made elsewhere (tests, tools).
     OpenResult OpenLink(std::unique_ptr<Transport> transport);
     void CloseLink();
@@ -66,6 +72,8 @@ private:
     ReplyAssembler assembler_;
     QElapsedTimer sinceOpen_;
     LowLatency lowLatency_;
+    SerialKernel* portKernel_ = nullptr;
+    QString sysRoot_ = QStringLiteral("/sys");
 };
 
 }  // namespace pb

@@ -9,7 +9,9 @@
 #include "i18n/LinkFailureTexts.h"
 #include "link/Link.h"
 #include "link/SerialTransport.h"
+#include "procedures/ConnectAndIdentify.h"
 #include "tests/support/AdapterStandIn.h"
+#include "tests/support/SimHarness.h"
 #include "tests/support/TestPeers.h"
 
 namespace {
@@ -218,6 +220,39 @@ TEST(PortTuningOnAPty, TheSerialOpenAsksTheAdapterAndPutsItBackOnClose) {
     EXPECT_EQ(sysfs.timer(tty), 16);
     EXPECT_FALSE(kernel.rs485.flags & SER_RS485_ENABLED);
     EXPECT_EQ(link.lowLatency().timerAfterMs, 1);  // kept with the link after its close
+    QCoreApplication::processEvents();
+}
+
+// A run on an adapter that stays at 16 ms: the run keeps what the port got, the view is
+// told why and what it costs; with the setting off the adapter is left alone, nothing said.
+TEST(PortTuningInARun, TheRunKeepsTheAdapterFactsAndTheViewHearsTheNote) {
+    pbtest::SimHarness h(sim::Model::Kv410, QStringLiteral("0001"), pbtest::Wire::Pty);
+    ASSERT_TRUE(h.serving());
+    const QString tty = pb::TtyName(h.view.settings.portName);
+    FakeSysfs sysfs;
+    sysfs.addUsbSerial(tty, QStringLiteral("ftdi_sio"), 16);
+    FakeSerialKernel kernel(sysfs, tty);
+    kernel.setSerialError = EPERM;
+    kernel.attributeError = EACCES;
+    h.link.setPortKernel(&kernel, sysfs.root());
+    h.view.id = "0001";
+
+    EXPECT_EQ(pb::ConnectAndIdentify(h.ctx), pb::Outcome::Ok);
+    const QJsonObject link = h.runs.last().detail.value(QStringLiteral("link")).toObject();
+    EXPECT_EQ(link.value(QStringLiteral("adapterDriver")).toString(), QStringLiteral("ftdi_sio"));
+    EXPECT_EQ(link.value(QStringLiteral("latencyTimerMs")).toInt(), 16);
+    EXPECT_FALSE(link.value(QStringLiteral("lowLatency")).toBool());
+    EXPECT_EQ(link.value(QStringLiteral("lowLatencyNote")).toString(), QStringLiteral("no-permission"));
+    ASSERT_EQ(h.view.linkNotes.size(), 1);
+    EXPECT_TRUE(h.view.linkNotes.first().startsWith(h.view.settings.portName + u'|'));
+    EXPECT_TRUE(h.view.linkNotes.first().contains(QStringLiteral("16 ms")));
+
+    h.view.settings.lowLatency = false;
+    const int calls = kernel.calls;
+    EXPECT_EQ(pb::ConnectAndIdentify(h.ctx), pb::Outcome::Ok);
+    EXPECT_EQ(kernel.calls, calls);
+    EXPECT_FALSE(h.runs.last().detail.contains(QStringLiteral("link")));
+    EXPECT_EQ(h.view.linkNotes.size(), 1);
     QCoreApplication::processEvents();
 }
 
