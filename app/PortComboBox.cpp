@@ -83,11 +83,11 @@ void PortComboBox::refresh() {
     if (const auto moved = following ? FindMovedAdapter(ports, text, adapter_) : std::nullopt) {
         const QString from = text;
         text = adapterPort_ = *moved;
-        setPorts(PortListFrom(ports), text);
+        setPorts(PortListFrom(ports, language_), text);
         emit adapterMoved(from, text);
         return;
     }
-    const QList<PortEntry> entries = PortListFrom(ports);
+    const QList<PortEntry> entries = PortListFrom(ports, language_);
     bool same = entries.size() == count();
     for (int row = 0; same && row < count(); ++row)
         same = itemText(row) == entries[row].name &&
@@ -96,7 +96,7 @@ void PortComboBox::refresh() {
 }
 
 void PortComboBox::showPopup() {
-    setPorts(PortListFrom(lister_()), currentText());
+    setPorts(PortListFrom(lister_(), language_), currentText());
     // Wide enough for the labels, which are longer than the box.
     view()->setMinimumWidth(view()->sizeHintForColumn(0) + 24);
     QComboBox::showPopup();

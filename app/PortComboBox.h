@@ -41,6 +41,8 @@ public:
     void followPorts(Lister lister = SystemPorts,
                      const QStringList& folders = {QStringLiteral("/dev"),
                                                    QStringLiteral("/dev/serial/by-id")});
+    // The language of the ports' tool tips (the window's language index); from the next listing.
+    void setLanguage(int language) { language_ = language; }
     // Lists the ports again now (or as soon as the window is idle).
     void refresh();
 
@@ -58,6 +60,7 @@ private:
     Lister lister_ = SystemPorts;
     PortWatcher* watcher_ = nullptr;
     bool refreshPending_ = false;
+    int language_ = 0;
 };
 
 }  // namespace pb

@@ -8,6 +8,8 @@
 #include <algorithm>
 
 #include "app/PortAdapter.h"
+#include "i18n/LinkFailureTexts.h"
+#include "link/PortTuning.h"
 
 namespace pb {
 namespace {
@@ -35,17 +37,18 @@ QHash<QString, QString> LinksIn(const QString& dir) {
 
 }  // namespace
 
-QString PortToolTip(const PortFacts& port) {
+QString PortToolTip(const PortFacts& port, int language) {
     QStringList lines;
     if (!port.description.isEmpty()) lines << port.description;
     if (!port.manufacturer.isEmpty()) lines << port.manufacturer;
     if (port.vendorId && port.productId)
         lines << QStringLiteral("USB %1:%2").arg(Hex4(*port.vendorId), Hex4(*port.productId));
     if (!port.serialNumber.isEmpty()) lines << QStringLiteral("S/N %1").arg(port.serialNumber);
+    if (port.latencyTimerMs >= 0) lines << LatencyTimerText(port.latencyTimerMs, language);
     return lines.join(u'\n');
 }
 
-QList<PortEntry> PortListFrom(QList<PortFacts> ports) {
+QList<PortEntry> PortListFrom(QList<PortFacts> ports, int language) {
     QList<PortEntry> entries;
     if (ports.isEmpty()) {
         for (int n = 1; n <= 16; ++n) entries.append({QStringLiteral("COM%1").arg(n), {}});
@@ -55,7 +58,7 @@ QList<PortEntry> PortListFrom(QList<PortFacts> ports) {
         return SortKey(a.name) < SortKey(b.name);
     });
     for (const PortFacts& port : ports)
-        entries.append({port.name.trimmed(), PortToolTip(port), PortLabel(port), AdapterId(port)});
+        entries.append({port.name.trimmed(), PortToolTip(port, language), PortLabel(port), AdapterId(port)});
     return entries;
 }
 
@@ -71,6 +74,7 @@ QList<PortFacts> SystemPorts() {
         const QString device = QFileInfo(info.systemLocation()).canonicalFilePath();
         facts.byIdName = byId.value(device);
         facts.byPathName = byPath.value(device);
+        facts.latencyTimerMs = ReadAdapterFacts(TtyName(info.systemLocation())).latencyTimerMs;
         ports.append(facts);
     }
     return ports;

@@ -18,6 +18,8 @@ struct PortFacts {
     QString serialNumber;
     QString byIdName = {};    // its link in /dev/serial/by-id, when there is one
     QString byPathName = {};  // its link in /dev/serial/by-path: the USB socket it sits in
+    // A USB-serial adapter's latency timer as sysfs has it now (-1: none, or no adapter).
+    int latencyTimerMs = -1;
 };
 
 struct PortEntry {
@@ -29,10 +31,11 @@ struct PortEntry {
 
 // Sorted by name with numbers compared as numbers (ttyS2 before ttyS10); COM1 .. COM16
 // when `ports` is empty.
-QList<PortEntry> PortListFrom(QList<PortFacts> ports);
+QList<PortEntry> PortListFrom(QList<PortFacts> ports, int language = 0);
 
-// One line per known fact: description, manufacturer, USB vendor:product, serial number.
-QString PortToolTip(const PortFacts& port);
+// One line per known fact: description, manufacturer, USB vendor:product, serial number,
+// the adapter's latency timer and whether low latency is on (in the window's language).
+QString PortToolTip(const PortFacts& port, int language = 0);
 
 // What the system knows of the ports of this PC, with their /dev/serial links.
 QList<PortFacts> SystemPorts();

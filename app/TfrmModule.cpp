@@ -168,7 +168,14 @@ QFileDialog* TfrmModule::dlgLoad() {
 
 void TfrmModule::setStatus(const QString& text) {
     ui_.pnMsg->setText(text);
-    ui_.pnMsg->setToolTip(QString());
+    ui_.pnMsg->setToolTip(runNote_);
+}
+
+void TfrmModule::linkNote(const QString& port, const QString& text) {
+    if (notedPorts_.contains(port)) return;
+    notedPorts_.insert(port);
+    runNote_ = text;
+    ui_.pnMsg->setToolTip(text);
 }
 
 void TfrmModule::setStatusAdvice(const QString& text) {

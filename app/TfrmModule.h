@@ -7,6 +7,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QSet>
 #include <functional>
 #include <memory>
 
@@ -57,6 +58,8 @@ public:
     // pb::TestRunView
     void setStatus(const QString& text) override;
     void setStatusAdvice(const QString& text) override;
+    // Once per port in a session: the status line's tool tip says it for the run.
+    void linkNote(const QString& port, const QString& text) override;
     void setLamp(pb::LampColour colour) override;
     void setBusy(bool on) override;
     void setWaitCursor(bool on) override;
@@ -180,6 +183,8 @@ private:
     // Blink phase of tmrBusy: 1 after a red tick, 0 after a yellow one.
     int tmrBusyTag_ = 0;
     bool waitCursorShown_ = false;
+    QSet<QString> notedPorts_;  // ports whose link note was told
+    QString runNote_;           // the note of the run in hand, kept in the tool tip
     pb::TonePlayer* tonePlayer_ = nullptr;
     QPointer<QFileDialog> dlgLoad_;
     // The firmware block buffer and block count, loaded by the model check.

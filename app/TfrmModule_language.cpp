@@ -80,6 +80,7 @@ void TfrmModule::ApplyLanguage() {
     u.btnConnect->setText(Msg(ConnectDevice));
     u.tsTest->applyLanguage(language_, state_.didoRunning, state_.pollingRunning);
     pb::CaptionTestButtons(this, pb::LanguageIndex(language_));
+    ui_.cmbPort->setLanguage(pb::LanguageIndex(language_));
     // 9. Status line.
     u.pnMsg->setText(Msg(StartConnectDevice));
     // 10. Command consoles.

@@ -20,6 +20,7 @@ QList<QPushButton*> TfrmModule::heldDuring(bool dido) const {
 // it leaves in reach; an identified controller unlocks the test pages.
 void TfrmModule::testStarted(pb::TestId test) {
     auto& u = ui_;
+    runNote_.clear();  // a link note is told with the run that found it
     if (test != pb::TestId::Dido && test != pb::TestId::Polling) return;
     const bool dido = test == pb::TestId::Dido;
     (dido ? u.btnDIDO : u.btnPooling)->setText(Msg(pb::MsgId::CancelTest));

@@ -41,7 +41,8 @@ QString parseRecords(const QCommandLineParser& p, const QStringList& args, Recor
     const auto isSet = [&](const char* name) { return p.isSet(QString::fromLatin1(name)); };
     const auto val = [&](const char* name) { return p.value(QString::fromLatin1(name)); };
     for (const char* option : {"tcp", "units", "speed", "id", "model-kind", "time", "cycles", "seconds",
-                               "outputs", "traffic", "operator", "no-records", "unit-serial", "allow-partial"})
+                               "outputs", "traffic", "operator", "no-records", "unit-serial", "allow-partial",
+                               "no-low-latency", "rs485"})
         if (isSet(option)) return QStringLiteral("--%1 does not go with 'records'").arg(QLatin1String(option));
     if (p.values(QStringLiteral("serial")).size() > 1) return QStringLiteral("records take one --serial");
     if (pb::records::IsServerUrl(val("records"))) job.url = val("records");
@@ -107,6 +108,11 @@ QString HelpText() {
         "  --speed B,P,D,S          serial parameters (default 19200,e,8,1)\n"
         "  --tcp HOST:PORT          controller on the network\n"
         "  --units FILE             one link per line: PORT or HOST:PORT, then optionally an ID\n"
+        "  --no-low-latency         leave a USB-serial adapter's latency as it is (default:\n"
+        "                           low latency, a 1 ms latency timer, put back on close)\n"
+        "  --rs485                  the serial ports drive a two-wire RS-485 bus: the kernel's\n"
+        "                           RS-485 mode (RTS while sending); a port without it fails\n"
+        "                           to open (exit 3)\n"
         "\n"
         "Options:\n"
         "  --id NNNN                device ID to ask (default 0000)\n"
@@ -162,7 +168,7 @@ ParsedCli ParseCli(const QStringList& arguments) {
                   value("language"), value("operator"), flag("no-records"), value("format"),
                   value("records"), value("from"), value("to"), value("outcome"),
                   value("procedure"), value("unit"), value("output"), value("unit-serial"),
-                  value("station"), flag("allow-partial")});
+                  value("station"), flag("allow-partial"), flag("no-low-latency"), flag("rs485")});
     if (!p.parse(arguments)) return usage(p.errorText());
     if (p.isSet(QStringLiteral("help"))) return {false, HelpText(), kExitOk, {}};
     if (p.isSet(QStringLiteral("version")))
@@ -304,6 +310,10 @@ ParsedCli ParseCli(const QStringList& arguments) {
         if (!units.ok()) return usage(QStringLiteral("the units file: ") + pb::FileCheckText(units, language));
         QString error;
         if (!ParseUnitsFile(QString::fromUtf8(units.bytes), speed, o.units, error)) return usage(error);
+    }
+    for (UnitLink& u : o.units) {
+        u.lowLatency = !isSet("no-low-latency");
+        u.rs485 = isSet("rs485");
     }
     if (job.command != QLatin1String("ports") && o.units.isEmpty())
         return usage(QStringLiteral("no link given: name one with --serial PORT, --tcp HOST:PORT or --units FILE"));

@@ -42,6 +42,13 @@ public:
         report_.progress(QStringLiteral("poll"), shown.records, shown.stored);
     }
     qint64 elapsedMs() const override { return report_.elapsed(); }
+    // Told once for each text (the output drops a warning it has shown).
+    void warning(const QString& text) override {
+        UnitEvent e;
+        e.kind = UnitEvent::Kind::Warning;
+        e.text = text;
+        report_.emitEvent(e);
+    }
 
 private:
     Reporter& report_;
@@ -345,6 +352,8 @@ pb::LinkSettings SettingsOf(const UnitLink& u) {
         s.kind = pb::LinkKind::Com;
         s.portName = u.port;
         s.speed = u.speed;
+        s.lowLatency = u.lowLatency;
+        s.rs485 = u.rs485;
     }
     return s;
 }

@@ -13,10 +13,16 @@ struct PortFacts {
     QString manufacturer;
     QString usbId;        // "0403:6001", when known
     QString serialNumber;
+    // A USB-serial adapter (sysfs, link/PortTuning.h): its driver and latency timer.
+    bool usbSerial = false;
+    QString adapterDriver;
+    int latencyTimerMs = -1;  // -1: the driver has none
 };
 
 // byIdFolder: where the stable names live (/dev/serial/by-id).
-QList<PortFacts> ListPorts(const QString& byIdFolder = QStringLiteral("/dev/serial/by-id"));
+// sysRoot: where sysfs is (/sys).
+QList<PortFacts> ListPorts(const QString& byIdFolder = QStringLiteral("/dev/serial/by-id"),
+                           const QString& sysRoot = QStringLiteral("/sys"));
 
 int PrintPorts(const QList<PortFacts>& ports, bool json);
 

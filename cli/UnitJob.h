@@ -24,6 +24,8 @@ struct UnitLink {
     QString tcpPort;
     QString id;     // empty: the --id option, or "0000"
     QString unitSerial;  // run: the serial on the unit's label (--unit-serial)
+    bool lowLatency = true;  // serial: --no-low-latency leaves the adapter alone
+    bool rs485 = false;      // serial: --rs485
     QString label() const {
         return kind == Kind::Tcp ? host + QLatin1Char(':') + tcpPort : port;
     }

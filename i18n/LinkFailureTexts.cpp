@@ -43,8 +43,28 @@ constexpr TextRow kTexts[] = {
     {{u"The lock file %1 holds no process id (PID), so no program can be named: if none uses %2, remove that file.",
       u"锁定档案 %1 没有进程 ID (PID)，无法得知是哪个程序：若没有程序使用 %2，请删除该档案。",
       u"鎖定檔案 %1 沒有處理程序 ID (PID)，無法得知是哪個程式：若沒有程式使用 %2，請刪除該檔案。"}},
+    {{u"the port has no RS-485 mode", u"端口不支持 RS-485 模式", u"埠不支援 RS-485 模式"}},
+    {{u"The driver of %1 cannot drive a two-wire RS-485 bus (RTS while sending; the system said: %2): "
+      u"use an adapter that switches the line itself and clear RS-485, or a port that has the mode.",
+      u"%1 的驱动程序无法驱动两线 RS-485 总线 (发送时拉高 RTS；系统回应：%2)：请改用自动切换方向的转接器并取消 RS-485，或使用支持此模式的端口。",
+      u"%1 的驅動程式無法驅動兩線 RS-485 匯流排 (傳送時拉高 RTS；系統回應：%2)：請改用自動切換方向的轉接器並取消 RS-485，或使用支援此模式的埠。"}},
+    {{u"%1: the USB latency timer stays at %2 ms (%3).", u"%1：USB 延迟计时器仍为 %2 毫秒 (%3)。",
+      u"%1：USB 延遲計時器仍為 %2 毫秒 (%3)。"}},
+    {{u"%1: low latency is not on (driver %2, %3).", u"%1：低延迟未开启 (驱动程序 %2，%3)。",
+      u"%1：低延遲未開啟 (驅動程式 %2，%3)。"}},
+    {{u"Each short reply may wait up to %1 ms in the adapter: DI/DO tests take about 1.5 times as long, upgrades longer too.",
+      u"每个短回应可能在转接器中多等 %1 毫秒：接点测试约需 1.5 倍时间，更新也会更久。",
+      u"每個短回應可能在轉接器中多等 %1 毫秒：接點測試約需 1.5 倍時間，更新也會更久。"}},
+    {{u"Short replies may wait in the adapter: tests may take longer.", u"短回应可能在转接器中等待：测试可能更久。",
+      u"短回應可能在轉接器中等待：測試可能更久。"}},
+    {{u"no permission to lower it", u"无权调低", u"無權調低"}},
+    {{u"driver %1 takes no lower", u"驱动程序 %1 不支持调低", u"驅動程式 %1 不支援調低"}},
+    {{u"USB latency timer %1 ms (low latency on)", u"USB 延迟计时器 %1 毫秒 (低延迟已开启)",
+      u"USB 延遲計時器 %1 毫秒 (低延遲已開啟)"}},
+    {{u"USB latency timer %1 ms (low latency off)", u"USB 延迟计时器 %1 毫秒 (低延迟未开启)",
+      u"USB 延遲計時器 %1 毫秒 (低延遲未開啟)"}},
 };
-static_assert(std::size(kTexts) == size_t(LinkFailureText::AdviceEmptyLock) + 1);
+static_assert(std::size(kTexts) == size_t(kLinkFailureTextCount));
 
 using Reason = OpenFailure::Reason;
 
@@ -78,6 +98,7 @@ QString OpenFailureReason(const OpenFailure& f, int language) {
         case Reason::Refused: return text(LinkFailureText::Refused);
         case Reason::Unreachable: return text(LinkFailureText::Unreachable);
         case Reason::TimedOut: return text(LinkFailureText::TimedOut);
+        case Reason::NoRs485: return text(LinkFailureText::NoRs485);
         case Reason::Other:
             // No cause of ours: the advice line carries the system's words.
             return {};
@@ -106,6 +127,7 @@ QString OpenFailureAdvice(const OpenFailure& f, int language) {
         case Reason::Refused: return Text(LinkFailureText::AdviceRefused, language).arg(f.target);
         case Reason::Unreachable: return Text(LinkFailureText::AdviceUnreachable, language).arg(f.target);
         case Reason::TimedOut: return Text(LinkFailureText::AdviceTimedOut, language).arg(f.target);
+        case Reason::NoRs485: return Text(LinkFailureText::AdviceNoRs485, language).arg(f.target, f.detail);
         case Reason::Other: {
             // A serial port that failed for a cause of its own: the table's own words.
             const QString where = f.device.isEmpty() ? f.target : f.device;
@@ -126,6 +148,28 @@ QString OpenFailedStatusLines(const OpenFailure& failure, int language) {
     const QString advice = OpenFailureAdvice(failure, language);
     const QString status = OpenFailedStatus(failure, language);
     return advice.isEmpty() ? status : status + u'\n' + advice;
+}
+
+QString LowLatencyNote(const QString& port, const LowLatency& l, int language) {
+    if (!l.staysAbove1Ms()) return {};
+    QString why;
+    switch (l.note) {
+        case LowLatency::Note::NoPermission: why = Text(LinkFailureText::WhyNoPermission, language); break;
+        case LowLatency::Note::Failed: why = l.detail; break;
+        case LowLatency::Note::None:
+        case LowLatency::Note::NotSupported:
+            why = Text(LinkFailureText::WhyNotSupported, language).arg(l.driver);
+            break;
+    }
+    if (l.timerAfterMs < 0)
+        return Text(LinkFailureText::LatencyNotOn, language).arg(port, l.driver, why) + u' ' +
+               Text(LinkFailureText::LatencyCostUnknown, language);
+    return Text(LinkFailureText::LatencyStays, language).arg(port).arg(l.timerAfterMs).arg(why) + u' ' +
+           Text(LinkFailureText::LatencyCost, language).arg(l.timerAfterMs);
+}
+
+QString LatencyTimerText(int ms, int language) {
+    return Text(ms <= 1 ? LinkFailureText::TimerLowLatency : LinkFailureText::TimerNotLow, language).arg(ms);
 }
 
 QString AdapterMovedText(const QString& from, const QString& to, int language) {

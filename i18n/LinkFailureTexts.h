@@ -6,6 +6,7 @@
 #include <QString>
 
 #include "link/OpenFailure.h"
+#include "link/PortTuning.h"
 
 namespace pb {
 
@@ -33,7 +34,18 @@ enum class LinkFailureText {
     AdapterMoved,      // %1 old port name, %2 new port name
     BusyByEmptyLock,   // %1 port
     AdviceEmptyLock,   // %1 lock file, %2 port
+    NoRs485,
+    AdviceNoRs485,     // %1 port, %2 what the kernel said
+    LatencyStays,      // %1 port, %2 ms, %3 why
+    LatencyNotOn,      // %1 port, %2 driver, %3 why
+    LatencyCost,       // %1 ms
+    LatencyCostUnknown,
+    WhyNoPermission,
+    WhyNotSupported,   // %1 driver
+    TimerLowLatency,   // %1 ms
+    TimerNotLow,       // %1 ms
 };
+constexpr int kLinkFailureTextCount = int(LinkFailureText::TimerNotLow) + 1;
 
 QString Text(LinkFailureText id, int language);
 
@@ -50,6 +62,16 @@ QString OpenFailedStatus(const OpenFailure& failure, int language);
 // The same with the advice as a second line ('\n' between), for a two-line status panel
 // or a tool tip.
 QString OpenFailedStatusLines(const OpenFailure& failure, int language);
+
+// Where low latency was asked of a USB-serial adapter and replies may still wait longer
+// than 1 ms in it: why, and what it likely costs ("ttyUSB0: the USB latency timer stays
+// at 16 ms (no permission to lower it). Each short reply may wait up to 16 ms ...").
+// Empty when there is nothing to say.
+QString LowLatencyNote(const QString& port, const LowLatency& lowLatency, int language);
+
+// A USB-serial adapter's latency timer as the port list's tool tip says it:
+// "USB latency timer 16 ms (low latency off)".
+QString LatencyTimerText(int ms, int language);
 
 // "ttyUSB0 is now ttyUSB1 (same adapter)".
 QString AdapterMovedText(const QString& from, const QString& to, int language);

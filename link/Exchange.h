@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "link/LinkError.h"
+#include "link/PortTuning.h"
 #include "link/OpenFailure.h"
 
 namespace pb {
@@ -79,6 +80,8 @@ struct OpenResult {
     OpenError error = OpenError::None;
     QString detail;
     OpenFailure failure;  // the facts behind the error: port, group, holder, address
+    LowLatency lowLatency;  // what a USB-serial adapter was asked and got; nothing asked else
+    bool rs485 = false;     // the port is in the kernel's RS-485 mode
 
     explicit operator bool() const { return error == OpenError::None; }
     bool ok() const { return error == OpenError::None; }

@@ -31,20 +31,34 @@ Link::~Link() { CloseLink(); }
 OpenResult Link::OpenLink(const LinkSettings& settings) {
     if (settings.kind == LinkKind::Net)
         return OpenLink(std::make_unique<TcpTransport>(settings.ip, settings.tcpPort));
-    return OpenLink(std::make_unique<SerialTransport>(settings.portName, settings.speed));
+    auto serial = std::make_unique<SerialTransport>(settings.portName, settings.speed);
+    PortTuningWish wish;
+    wish.lowLatency = settings.lowLatency;
+    wish.rs485 = settings.rs485;
+    wish.kernel = portKernel_;
+    wish.sysRoot = sysRoot_;
+    serial->setTuning(wish);
+    return OpenLink(std::move(serial));
 }
 
 OpenResult Link::OpenLink(std::unique_ptr<Transport> transport) {
     CloseLink();
+    lowLatency_ = {};
     if (!transport->open()) {
-        OpenResult failed{transport->openError(), transport->errorText(), transport->openFailure()};
+        OpenResult failed;
+        failed.error = transport->openError();
+        failed.detail = transport->errorText();
+        failed.failure = transport->openFailure();
         if (failed.error == OpenError::None) failed.error = OpenError::Other;
         dispose(transport);
         return failed;
     }
     transport_ = std::move(transport);
     sinceOpen_.start();
-    return {};
+    OpenResult opened;
+    opened.lowLatency = lowLatency_ = transport_->lowLatency();
+    opened.rs485 = transport_->rs485();
+    return opened;
 }
 
 void Link::CloseLink() {

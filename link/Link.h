@@ -39,10 +39,18 @@ public:
     ~Link() override;
 
     OpenResult OpenLink(const LinkSettings& settings);
+    // Where a serial open asks for low latency and RS-485 (tests: a stand-in kernel and
+    // sysfs root); the settings still say whether to ask.
+    void setPortKernel(SerialKernel* kernel, const QString& sysRoot) {
+        portKernel_ = kernel;
+        sysRoot_ = sysRoot;
+    }
     // Opens over a transport made elsewhere (tests, tools).
     OpenResult OpenLink(std::unique_ptr<Transport> transport);
     void CloseLink();
     bool isOpen() const;
+    // What the last open asked of a USB-serial adapter and got (kept after the close).
+    const LowLatency& lowLatency() const { return lowLatency_; }
 
     // A CRC command answered by a CRC reply (lead 0x03).
     Exchange SendCrcCommand(const QString& text);
@@ -63,6 +71,9 @@ private:
     std::unique_ptr<Transport> transport_;
     ReplyAssembler assembler_;
     QElapsedTimer sinceOpen_;
+    LowLatency lowLatency_;
+    SerialKernel* portKernel_ = nullptr;
+    QString sysRoot_ = QStringLiteral("/sys");
 };
 
 }  // namespace pb

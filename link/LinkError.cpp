@@ -28,6 +28,7 @@ QString OpenErrorName(OpenError error) {
         case OpenError::Refused: return QStringLiteral("Refused");
         case OpenError::Unreachable: return QStringLiteral("Unreachable");
         case OpenError::TimedOut: return QStringLiteral("TimedOut");
+        case OpenError::NoRs485: return QStringLiteral("NoRs485");
         case OpenError::Other: return QStringLiteral("Other");
     }
     return QStringLiteral("Unknown");

@@ -27,6 +27,7 @@ enum class OpenError {
     Refused,           // the peer refused the connection
     Unreachable,       // no route to the peer, or no such host
     TimedOut,          // no connection within the limit
+    NoRs485,           // RS-485 asked, and the port does not take the kernel's RS-485 mode
     Other,
 };
 

@@ -72,6 +72,7 @@ QString ReasonName(Reason reason) {
         case Reason::Refused: return QStringLiteral("refused");
         case Reason::Unreachable: return QStringLiteral("unreachable");
         case Reason::TimedOut: return QStringLiteral("timed-out");
+        case Reason::NoRs485: return QStringLiteral("no-rs485");
         case Reason::Other: return QStringLiteral("other");
     }
     return {};

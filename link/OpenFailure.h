@@ -15,7 +15,8 @@ namespace pb {
 struct OpenFailure {
     // The link's named open errors: None, NotFound, PermissionDenied (group: who may),
     // Busy (pid, program, lockFile when known), BadAddress, BadPort, Refused, Unreachable,
-    // TimedOut, Other (detail says what the system said).
+    // TimedOut, NoRs485 (the port has no RS-485 mode: detail says what the kernel said),
+    // Other (detail says what the system said).
     using Reason = OpenError;
 
     Reason reason = Reason::None;

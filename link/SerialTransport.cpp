@@ -1,6 +1,7 @@
 #include "link/SerialTransport.h"
 
 #include <QRegularExpression>
+#include <cstring>
 
 #include "link/PortLock.h"
 #include "link/SpeedText.h"
@@ -50,6 +51,17 @@ bool SerialTransport::open() {
         port_.setStopBits(p->stopBits);
         port_.setFlowControl(QSerialPort::NoFlowControl);
     }
+    if (!tuner_.apply(int(port_.handle()), TtyName(path))) {
+        OpenFailure failure;
+        failure.reason = OpenError::NoRs485;
+        failure.target = portName_.trimmed();
+        failure.device = path;
+        failure.detail = QString::fromLocal8Bit(std::strerror(tuner_.rs485().error));
+        setOpenFailure(failure);
+        setErrorText(Describe(failure));
+        port_.close();
+        return false;
+    }
     port_.clearError();
     port_.clear(QSerialPort::AllDirections);
     return true;
@@ -58,6 +70,7 @@ bool SerialTransport::open() {
 void SerialTransport::close() {
     if (!port_.isOpen()) return;
     port_.clear(QSerialPort::AllDirections);
+    tuner_.restore(int(port_.handle()));
     port_.close();
 }
 

@@ -3,9 +3,12 @@
 // a path ("/dev/pts/3") or a Windows-style "COMn", read as /dev/ttyS(n-1).
 // A port that another program holds by a living UUCP lock file is left alone; while open,
 // the port holds a lock file of its own and is opened exclusively (TIOCEXCL).
+// On open it asks for low latency and, when wanted, the RS-485 mode (link/PortTuning.h),
+// and puts both back on close.
 
 #include <QSerialPort>
 
+#include "link/PortTuning.h"
 #include "link/Transport.h"
 
 namespace pb {
@@ -18,6 +21,8 @@ public:
     SerialTransport(const QString& portName, const QString& speed, QObject* parent = nullptr);
     // The lock folders consulted before an open (default: DefaultLockDirs()).
     void setLockDirs(const QStringList& dirs) { lockDirs_ = dirs; }
+    // What the open asks of the kernel (default: low latency, no RS-485, the real kernel).
+    void setTuning(const PortTuningWish& wish) { tuner_.setWish(wish); }
 
     bool open() override;
     void close() override;
@@ -26,6 +31,8 @@ public:
     bool write(const QByteArray& bytes) override;
     QByteArray readAvailable() override { return port_.readAll(); }
     bool quietTimeRestartsOnEachByte() const override { return true; }
+    LowLatency lowLatency() const override { return tuner_.lowLatency(); }
+    bool rs485() const override { return tuner_.rs485().set; }
 
 private:
     void onError(QSerialPort::SerialPortError error);
@@ -34,6 +41,7 @@ private:
     QString speed_;
     QString portName_;
     QStringList lockDirs_;
+    PortTuner tuner_;
 };
 
 }  // namespace pb

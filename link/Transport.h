@@ -34,6 +34,9 @@ public:
     // The same with its facts (the holder of a busy port, the group that may open it);
     // None after a successful open.
     OpenFailure openFailure() const { return openFailure_; }
+    // What a serial port asked of the kernel on its last open; nothing for others.
+    virtual LowLatency lowLatency() const { return {}; }
+    virtual bool rs485() const { return false; }
 
 signals:
     void bytesArrived();

@@ -44,7 +44,14 @@ bool TestRunFrame::open() {
     settings_ = view_.readLinkSettings();
     if (observer_) observer_->runStarted(RunStart{test_, TestName(test_), startedMs_, settings_});
     opened_ = link_.OpenLink(settings_);
-    return bool(opened_);
+    if (!opened_) return false;
+    // What the port was asked and got goes with the run: its adapter's latency, RS-485.
+    QJsonObject facts = ToJson(opened_.lowLatency);
+    if (opened_.rs485) facts.insert(QStringLiteral("rs485"), true);
+    if (!facts.isEmpty()) detail_.insert(QStringLiteral("link"), facts);
+    const QString note = LowLatencyNote(settings_.portName, opened_.lowLatency, LanguageIndex(view_.language()));
+    if (!note.isEmpty()) view_.linkNote(settings_.portName, note);
+    return true;
 }
 
 void TestRunFrame::giveWindowBack() {

@@ -37,6 +37,9 @@ public:
     virtual void saveLinkSettings() {}
     // The facts and the usual fix behind a status line (why a link would not open).
     virtual void setStatusAdvice(const QString& /*text*/) {}
+    // What the link opened with and may cost the test, once per port: a USB-serial
+    // adapter whose replies may wait longer than 1 ms in it (port: as the settings name it).
+    virtual void linkNote(const QString& /*port*/, const QString& /*text*/) {}
     // A test starts (before the link opens) and ends (after its ending was shown).
     virtual void testStarted(TestId /*test*/) {}
     virtual void testEnded(TestId /*test*/, Outcome /*outcome*/) {}

@@ -36,6 +36,8 @@ public:
     // A firmware bar was given its total, before its first block: "program", "verify".
     virtual void phaseBegins(const QString& /*phase*/, int /*total*/) {}
     virtual void polled(const PollingShown& /*shown*/) {}
+    // Something the run opened with that the user should hear of once (the link's note).
+    virtual void warning(const QString& /*text*/) {}
     // How long the unit's run has taken so far (a DI/DO run of some seconds ends by it).
     virtual qint64 elapsedMs() const { return 0; }
 };
@@ -82,6 +84,7 @@ public:
     void processEvents() override;
     LinkSettings readLinkSettings() override { return settings; }
     Language language() const override { return lang; }
+    void linkNote(const QString&, const QString& text) override { sink_.warning(text); }
 
     // --- IdentifyView: the ID asked; what was found comes back in the result ---
     QString idCaption() const override { return idToAsk; }

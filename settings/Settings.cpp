@@ -35,6 +35,14 @@ bool ReadInteger(const QSettings& store, const QString& key, int& into) {
     return true;
 }
 
+// "true"/"false" (as QSettings writes them) or 1/0; anything else leaves the value.
+void ReadSwitch(const QSettings& store, const QString& key, bool& into) {
+    if (!store.contains(key)) return;
+    const QString text = store.value(key).toString().trimmed().toLower();
+    if (text == QLatin1String("true") || text == QLatin1String("1")) into = true;
+    else if (text == QLatin1String("false") || text == QLatin1String("0")) into = false;
+}
+
 // The part of a line the INI reader takes: a backslash escapes the next character, a '"'
 // opens or closes a quote, and a ';' outside quotes starts a comment. Nothing when the
 // line ends inside a quote or on a backslash: the reader would run on into the next line.
@@ -155,6 +163,9 @@ int LoadSettings(Settings& settings, const QString& file) {
     ReadText(store, QStringLiteral("OperatorName"), read.operatorName);
     ReadText(store, QStringLiteral("StationRecipe"), read.stationRecipe);
     ReadText(store, QStringLiteral("RecordsUrl"), read.recordsUrl);
+    // The serial port's options, each on its own: a file without them opens as before.
+    ReadSwitch(store, QStringLiteral("LowLatency"), read.link.lowLatency);
+    ReadSwitch(store, QStringLiteral("RS485"), read.link.rs485);
     read.language = LanguageFor(read.languageFlag);
     read.link.kind = storedKind != 0 ? LinkKind::Net : LinkKind::Com;
     settings = read;

@@ -19,7 +19,9 @@ inline constexpr char16_t kLanguageChineseBIG5[] = u"ChineseBIG5";
 // The in-memory copies the window keeps; the defaults are those used when nothing is
 // stored.
 struct Settings {
-    // Stored as "TYPE" (0 serial, 1 TCP), "ComPortName", "ComBaudRate", "NetIP", "NetPort".
+    // Stored as "TYPE" (0 serial, 1 TCP), "ComPortName", "ComBaudRate", "NetIP", "NetPort";
+    // the serial port's "LowLatency" (default true) and "RS485" (default false) are read
+    // only: set in the file, they are never written over.
     LinkSettings link;
     QString languageFlag = QStringLiteral("English");
     Language language = Language::English;

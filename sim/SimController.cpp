@@ -117,6 +117,10 @@ void Controller::addLog(LogEntry::Dir dir, const QByteArray& frame, const QStrin
 }
 
 void Controller::handleFrame(const CommandFrame& frame) {
+    if (faults_.echoCommands) {
+        out_.append({frame.raw, 0, false});
+        if (!outTimer_.isActive()) outTimer_.start(0);
+    }
     const QString text = QString::fromLatin1(frame.text);
     addLog(LogEntry::Received, frame.raw, text, frame.checksumOk);
     if (!frame.checksumOk) {
@@ -192,6 +196,14 @@ void Controller::queueReply(const Reply& reply) {
         pieces = paced;
     }
     if (!pieces.isEmpty()) pieces.first().delayMs += faults_.replyDelayMs;
+    if (!pieces.isEmpty() && faults_.adapterTickMs > 0) {
+        // Due then (after what waits before it), held to the tick that follows.
+        qint64 due = started_.elapsed();
+        for (const Outgoing& o : out_) due += o.delayMs;
+        due += pieces.first().delayMs;
+        const qint64 tick = faults_.adapterTickMs;
+        pieces.first().delayMs += int((tick - due % tick) % tick);
+    }
     out_.append(pieces);
     if (!outTimer_.isActive()) outTimer_.start(out_.first().delayMs);
 }

@@ -40,6 +40,11 @@ struct Faults {
     int faultBlock = -1;
     int corruptVerifyBlock = -1;  // flip one hex digit in the verify reply of this block
     bool closeMidReply = false;   // send half the reply, then drop the connection
+    // The line, not the controller: every command frame comes back before its reply (a
+    // two-wire RS-485 adapter hears itself), and each reply is held until the next tick
+    // of adapterTickMs since the start (a USB-serial adapter's latency timer; 0: none).
+    bool echoCommands = false;
+    int adapterTickMs = 0;
 };
 
 struct LogEntry {

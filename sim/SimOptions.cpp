@@ -155,6 +155,11 @@ ParsedOptions parseSimOptions(const QStringList& arguments) {
          QStringLiteral("Fault: send TEXT before each reply's lead byte (escapes \\r \\n \\xNN)."),
          QStringLiteral("TEXT")},
         {QStringLiteral("overlong"), QStringLiteral("Fault: pad replies beyond 1500 bytes.")},
+        {QStringLiteral("echo"),
+         QStringLiteral("Line: echo every command before its reply, as a two-wire RS-485 adapter that hears itself.")},
+        {QStringLiteral("adapter-tick"),
+         QStringLiteral("Line: hold each reply until the next tick of MS, as a USB-serial adapter's latency timer."),
+         QStringLiteral("MS")},
         {QStringLiteral("silent-first"),
          QStringLiteral("Fault: ignore the first N attempts of each loader program/verify block."),
          QStringLiteral("N")},
@@ -253,11 +258,13 @@ ParsedOptions parseSimOptions(const QStringList& arguments) {
         !readInt(p, QStringLiteral("split-pause"), 0, 600000, f.splitPauseMs, error) ||
         !readInt(p, QStringLiteral("silent-first"), 0, 1000, f.silentFirstAttemptsOfBlock, error) ||
         !readInt(p, QStringLiteral("fault-block"), 0, 10000, f.faultBlock, error) ||
-        !readInt(p, QStringLiteral("corrupt-verify"), 0, 10000, f.corruptVerifyBlock, error))
+        !readInt(p, QStringLiteral("corrupt-verify"), 0, 10000, f.corruptVerifyBlock, error) ||
+        !readInt(p, QStringLiteral("adapter-tick"), 0, 1000, f.adapterTickMs, error))
         return failWith(error);
     f.noiseBeforeLead = unescapeBytes(p.value(QStringLiteral("noise")));
     f.overlongReply = p.isSet(QStringLiteral("overlong"));
     f.closeMidReply = p.isSet(QStringLiteral("close-mid-reply"));
+    f.echoCommands = p.isSet(QStringLiteral("echo"));
     return {o, {}, 0};
 }
 

@@ -23,3 +23,26 @@ TEST(CliIdentify, ASerialNumberWithBlanksIsReportedWhole) {
     EXPECT_TRUE(human.out.contains("ID 0042, model kind 3, KV320MX -V5.10.02, S/N AB 12 CD\n"))
         << human.out.constData();
 }
+
+// The serial port's options over a pty: low latency asks a pty nothing and says nothing;
+// RS-485 is refused by name (exit 3), and the port opens again without it.
+TEST(CliSerialOptions, APtyIsAskedNoLowLatencyAndRefusesRs485ByName) {
+    SimProcess sim({"--model", "v5", "--id", "0042"}, /*pty=*/true);
+    ASSERT_TRUE(sim.serving());
+
+    const CliResult plain = RunCli(QStringList{"identify", "--id", "0042", "--no-records", "--json"} + sim.link());
+    ASSERT_EQ(plain.exitCode, 0) << plain.err.constData();
+    EXPECT_TRUE(plain.eventsOf(QStringLiteral("warning")).isEmpty()) << plain.out.constData();
+
+    const CliResult rs485 =
+        RunCli(QStringList{"identify", "--id", "0042", "--no-records", "--json", "--rs485"} + sim.link());
+    EXPECT_EQ(rs485.exitCode, 3) << rs485.out.constData();
+    const auto results = rs485.eventsOf(QStringLiteral("result"));
+    ASSERT_EQ(results.size(), 1);
+    EXPECT_TRUE(results[0].value("message").toString().contains("no-rs485"))
+        << QJsonDocument(results[0]).toJson().constData();
+
+    const CliResult again =
+        RunCli(QStringList{"identify", "--id", "0042", "--no-records", "--no-low-latency"} + sim.link());
+    EXPECT_EQ(again.exitCode, 0) << again.out.constData();
+}

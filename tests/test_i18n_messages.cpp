@@ -126,7 +126,7 @@ TEST(MessageTable, RecordsTextsAreInTheCodePageOfTheirLanguage) {
 }
 
 TEST(MessageTable, OpenFailureTextsAreInTheCodePageOfTheirLanguage) {
-    for (int id = 0; id <= int(pb::LinkFailureText::AdapterMoved); ++id) {
+    for (int id = 0; id < pb::kLinkFailureTextCount; ++id) {
         const auto text = pb::LinkFailureText(id);
         EXPECT_FALSE(pb::Text(text, 0).isEmpty()) << id;
         for (QChar c : pb::Text(text, 0)) EXPECT_LT(c.unicode(), 0x80) << "id " << id;

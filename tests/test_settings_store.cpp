@@ -303,3 +303,30 @@ TEST_F(SettingsStore, AFileMadeBySavingIsTheOwnersAloneWhateverTheUmask) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SettingsStore, TheSerialPortsOptionsAreReadOnTheirOwnAndSurviveASave) {
+    pb::Settings s;
+    pb::LoadSettings(s);
+    EXPECT_TRUE(s.link.lowLatency);
+    EXPECT_FALSE(s.link.rs485);
+    // Read past a value that stops the chain; a word that means neither leaves the default.
+    writeFile("[General]\nTYPE=tcp\nLowLatency=false\nRS485=true\n");
+    pb::Settings read;
+    pb::LoadSettings(read);
+    EXPECT_FALSE(read.link.lowLatency);
+    EXPECT_TRUE(read.link.rs485);
+    pb::SaveLinkSettings(read, read.link);
+    pb::Settings again;
+    pb::LoadSettings(again);
+    EXPECT_FALSE(again.link.lowLatency);
+    EXPECT_TRUE(again.link.rs485);
+    writeFile("[General]\nLowLatency=maybe\nRS485=1\n");
+    pb::Settings odd;
+    pb::LoadSettings(odd);
+    EXPECT_TRUE(odd.link.lowLatency);
+    EXPECT_TRUE(odd.link.rs485);
+}
+
+}  // namespace

@@ -33,6 +33,7 @@ QList<pb::OpenFailure> TypicalFailures() {
     add(Reason::Refused, QStringLiteral("127.255.255.254:65535"));
     add(Reason::Unreachable, QStringLiteral("127.255.255.254:65535"));
     add(Reason::TimedOut, QStringLiteral("127.255.255.254:65535"));
+    add(Reason::NoRs485, QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"));
     pb::OpenFailure* other = add(Reason::Other, QStringLiteral("ttyUSB0"));
     other->device = QStringLiteral("/dev/ttyUSB0");
     return failures;

@@ -51,6 +51,13 @@ TEST(PortList, ToolTipShowsWhatTheSystemKnows) {
     EXPECT_EQ(pb::PortToolTip(plain), "");
     pb::PortFacts vendorOnly{"ttyACM0", "", "", quint16(0x2341), {}, ""};
     EXPECT_EQ(pb::PortToolTip(vendorOnly), "");
+    // An adapter's latency timer, and whether that is low latency, in each language.
+    usb.latencyTimerMs = 16;
+    EXPECT_EQ(pb::PortToolTip(usb).section(u'\n', -1), "USB latency timer 16 ms (low latency off)");
+    usb.latencyTimerMs = 1;
+    EXPECT_EQ(pb::PortToolTip(usb).section(u'\n', -1), "USB latency timer 1 ms (low latency on)");
+    EXPECT_EQ(pb::PortListFrom({usb}, 2).first().toolTip.section(u'\n', -1),
+              QString::fromUtf8("USB 延遲計時器 1 毫秒 (低延遲已開啟)"));
 }
 
 TEST(PortList, ComboKeepsTheGivenTextAndToolTips) {

@@ -18,6 +18,7 @@ public:
         advice.clear();  // as the window's tool tip goes with a new status
     }
     void setStatusAdvice(const QString& text) override { advice = text; }
+    void linkNote(const QString& port, const QString& text) override { linkNotes << port + u'|' + text; }
     void setLamp(pb::LampColour colour) override { lamps.append(colour); }
     void setBusy(bool on) override {
         busy = on;
@@ -55,6 +56,7 @@ public:
     pb::Language shownLanguage = pb::Language::English;
     QStringList statuses;
     QString advice;  // beside the last status
+    QStringList linkNotes;  // "port|note", as told
     QList<pb::LampColour> lamps;
     QList<bool> busyChanges;
     QList<QPair<int, int>> beeps;
