@@ -9,17 +9,14 @@
 //
 //   bench_adapter [--blocks N, default 16] [--dido SECONDS, default 10] [--runs N, default 1]
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
+#include "bench/BenchCli.h"
 #include "bench/BenchSim.h"
 
 namespace {
@@ -33,29 +30,6 @@ QString firmware(const QTemporaryDir& dir, const QByteArray& header, int size) {
     f.open(QIODevice::WriteOnly);
     f.write(file);
     return path;
-}
-
-struct Run {
-    double seconds = 0;
-    int exitCode = -1;
-    int cycles = 0;
-};
-
-Run runCli(const QStringList& args) {
-    QProcess p;
-    QElapsedTimer t;
-    t.start();
-    p.start(QStringLiteral(PANELBENCH_CLI), args);
-    p.waitForFinished(-1);
-    Run r;
-    r.seconds = double(t.nsecsElapsed()) / 1e9;
-    r.exitCode = p.exitCode();
-    for (const QByteArray& line : p.readAllStandardOutput().split('\n')) {
-        const QJsonObject o = QJsonDocument::fromJson(line).object();
-        if (o.value(QStringLiteral("event")).toString() == QStringLiteral("result"))
-            r.cycles = o.value(QStringLiteral("detail")).toObject().value(QStringLiteral("cycles")).toInt();
-    }
-    return r;
 }
 
 QStringList tickArgs(int tick) {
@@ -104,7 +78,7 @@ int main(int argc, char* argv[]) {
                 int exitCode = 0;
                 for (int run = 0; run < runs; ++run) {
                     Sim sim(QStringList{"--model", pr.model, "--id", pr.id} + tickArgs(ticks[t]));
-                    const Run r = runCli({"upgrade", file, "--id", pr.id, "--json", "--no-records", "--tcp", sim.address()});
+                    const CliRun r = RunCli({"upgrade", file, "--id", pr.id, "--json", "--no-records", "--tcp", sim.address()});
                     times.push_back(r.seconds);
                     exitCode = std::max(exitCode, r.exitCode);
                 }
@@ -126,9 +100,9 @@ int main(int argc, char* argv[]) {
             std::vector<double> rates;
             for (int run = 0; run < runs; ++run) {
                 Sim sim(QStringList{"--model", "kv410"} + tickArgs(ticks[t]));
-                const Run r = runCli({"dido", "--seconds", QString::number(didoSeconds), "--model-kind", "7", "--json",
+                const CliRun r = RunCli({"dido", "--seconds", QString::number(didoSeconds), "--model-kind", "7", "--json",
                                       "--no-records", "--tcp", sim.address()});
-                rates.push_back(r.cycles * 60.0 / didoSeconds);
+                rates.push_back(r.resultDetail().value(QStringLiteral("cycles")).toInt() * 60.0 / didoSeconds);
             }
             perMinute[t] = median(rates);
             std::printf("dido %d s, hold %2d ms: %.0f cycles a minute (%.1f ms a cycle)\n", didoSeconds, ticks[t],

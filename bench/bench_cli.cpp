@@ -22,6 +22,7 @@
 #include <signal.h>
 #include <vector>
 
+#include "bench/BenchCli.h"
 #include "bench/BenchSim.h"
 
 namespace {
@@ -42,25 +43,6 @@ QString firmware(const QTemporaryDir& dir, const QByteArray& header, int size) {
     return path;
 }
 
-struct Run {
-    double seconds = 0;
-    int exitCode = -1;
-    QByteArray out;
-};
-
-Run runCli(const QStringList& args) {
-    QProcess p;
-    QElapsedTimer t;
-    t.start();
-    p.start(QStringLiteral(PANELBENCH_CLI), args);
-    p.waitForFinished(-1);
-    Run r;
-    r.seconds = double(t.nsecsElapsed()) / 1e9;
-    r.exitCode = p.exitCode();
-    r.out = p.readAllStandardOutput();
-    return r;
-}
-
 double upgradeSeconds(const QString& model, const QString& file, int units, int& exitCode) {
     std::vector<std::unique_ptr<Sim>> sims;
     QStringList args{"upgrade", file, "--id", "0001", "--json"};
@@ -68,7 +50,7 @@ double upgradeSeconds(const QString& model, const QString& file, int units, int&
         sims.push_back(std::make_unique<Sim>(QStringList{"--model", model, "--id", "0001"}));
         args << "--tcp" << sims.back()->address();
     }
-    const Run r = runCli(args);
+    const CliRun r = RunCli(args);
     exitCode = r.exitCode;
     return r.seconds;
 }

@@ -40,6 +40,15 @@ QString TimerFile(const QString& ttyName, const QString& sysRoot) {
     return sysRoot + QStringLiteral("/bus/usb-serial/devices/") + ttyName + QStringLiteral("/latency_timer");
 }
 
+// The driver's latency timer in ms; -1 when it has none.
+int ReadTimerMs(const QString& ttyName, const QString& sysRoot) {
+    QFile timer(TimerFile(ttyName, sysRoot));
+    if (!timer.open(QIODevice::ReadOnly)) return -1;
+    bool number = false;
+    const int ms = timer.readAll().trimmed().toInt(&number);
+    return number ? ms : -1;
+}
+
 }  // namespace
 
 SerialKernel& SystemSerialKernel() {
@@ -64,13 +73,8 @@ AdapterFacts ReadAdapterFacts(const QString& ttyName, const QString& sysRoot) {
     if (driver.isEmpty() || drivers.isEmpty() || !driver.startsWith(drivers + u'/')) return facts;
     facts.usbSerial = true;
     facts.driver = QFileInfo(driver).fileName();
-    QFile timer(TimerFile(ttyName, sysRoot));
-    if (timer.open(QIODevice::ReadOnly)) {
-        bool number = false;
-        const int ms = timer.readAll().trimmed().toInt(&number);
-        if (number) facts.latencyTimerMs = ms;
-        facts.timerWritable = QFileInfo(timer.fileName()).isWritable();
-    }
+    facts.latencyTimerMs = ReadTimerMs(ttyName, sysRoot);
+    if (facts.latencyTimerMs >= 0) facts.timerWritable = QFileInfo(TimerFile(ttyName, sysRoot)).isWritable();
     return facts;
 }
 
@@ -138,13 +142,13 @@ void PortTuner::askLowLatency(int fd) {
         }
     }
     // ftdi_sio turns the flag into a 1 ms timer; a driver that did not is asked directly.
-    l.timerAfterMs = ReadAdapterFacts(ttyName_, wish_.sysRoot).latencyTimerMs;
+    l.timerAfterMs = ReadTimerMs(ttyName_, wish_.sysRoot);
     if (l.timerAfterMs > 1) {
         if (const int error = writeTimer(1); error != 0) {
             note(error);
         } else {
             timerChanged_ = true;
-            l.timerAfterMs = ReadAdapterFacts(ttyName_, wish_.sysRoot).latencyTimerMs;
+            l.timerAfterMs = ReadTimerMs(ttyName_, wish_.sysRoot);
         }
     }
     // Neither the flag nor a timer: the driver keeps its own ways.
@@ -193,7 +197,7 @@ void PortTuner::restore(int fd) {
     }
     // The timer after the flag: ftdi_sio sets a timer of its own when the flag goes.
     if ((timerChanged_ || flagChanged_) && lowLatency_.timerBeforeMs >= 0 &&
-        ReadAdapterFacts(ttyName_, wish_.sysRoot).latencyTimerMs != lowLatency_.timerBeforeMs)
+        ReadTimerMs(ttyName_, wish_.sysRoot) != lowLatency_.timerBeforeMs)
         writeTimer(lowLatency_.timerBeforeMs);
     rs485Changed_ = timerChanged_ = flagChanged_ = false;
 }

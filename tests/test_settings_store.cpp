@@ -302,10 +302,6 @@ TEST_F(SettingsStore, AFileMadeBySavingIsTheOwnersAloneWhateverTheUmask) {
     EXPECT_EQ(kept.st_mode & 07777, 0640u);
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(SettingsStore, TheSerialPortsOptionsAreReadOnTheirOwnAndSurviveASave) {
     pb::Settings s;
     pb::LoadSettings(s);
