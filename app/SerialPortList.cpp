@@ -1,15 +1,10 @@
 #include "app/SerialPortList.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QHash>
-#include <QSerialPortInfo>
 #include <QStringList>
 #include <algorithm>
 
 #include "app/PortAdapter.h"
 #include "i18n/LinkFailureTexts.h"
-#include "link/PortTuning.h"
 
 namespace pb {
 namespace {
@@ -24,15 +19,6 @@ std::pair<QString, qlonglong> SortKey(const QString& name) {
 
 QString Hex4(quint16 value) {
     return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0'));
-}
-
-// Device path -> link name, for the links udev keeps in `dir`.
-QHash<QString, QString> LinksIn(const QString& dir) {
-    QHash<QString, QString> links;
-    const QDir folder(dir);
-    for (const QFileInfo& link : folder.entryInfoList(QDir::System | QDir::NoDotAndDotDot))
-        if (link.isSymLink()) links.insert(link.canonicalFilePath(), link.fileName());
-    return links;
 }
 
 }  // namespace
@@ -60,24 +46,6 @@ QList<PortEntry> PortListFrom(QList<PortFacts> ports, int language) {
     for (const PortFacts& port : ports)
         entries.append({port.name.trimmed(), PortToolTip(port, language), PortLabel(port), AdapterId(port)});
     return entries;
-}
-
-QList<PortFacts> SystemPorts() {
-    const QHash<QString, QString> byId = LinksIn(QStringLiteral("/dev/serial/by-id"));
-    const QHash<QString, QString> byPath = LinksIn(QStringLiteral("/dev/serial/by-path"));
-    QList<PortFacts> ports;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        PortFacts facts{info.portName(),    info.description(), info.manufacturer(), {}, {},
-                        info.serialNumber()};
-        if (info.hasVendorIdentifier()) facts.vendorId = info.vendorIdentifier();
-        if (info.hasProductIdentifier()) facts.productId = info.productIdentifier();
-        const QString device = QFileInfo(info.systemLocation()).canonicalFilePath();
-        facts.byIdName = byId.value(device);
-        facts.byPathName = byPath.value(device);
-        facts.latencyTimerMs = ReadAdapterFacts(TtyName(info.systemLocation())).latencyTimerMs;
-        ports.append(facts);
-    }
-    return ports;
 }
 
 QList<PortEntry> ListSerialPorts() {
