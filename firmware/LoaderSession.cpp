@@ -51,7 +51,10 @@ Exchange LoaderSession::sendWithRetries(Transaction transaction, const QString& 
         if (bars_.stopRequested()) break;
         pause(timing.beforeEachAttemptMs);
         if (bars_.stopRequested()) break;
-        if (attempt > 0) ++retries_[verifying_ ? 1 : 0];
+        if (attempt > 0) {
+            ++retries_[verifying_ ? 1 : 0];
+            link().noteRetry();
+        }
         last = send(transaction, text);
         if (last) return last;
         pause(timing.afterFailedAttemptMs);

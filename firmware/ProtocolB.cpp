@@ -42,6 +42,7 @@ bool RunProtocolB(LoaderSession& s) {
             s.pause(4);
             if (!s.send(Transaction::XorEtx, erase)) {
                 s.pause(50);
+                s.link().noteRetry();
                 if (!s.send(Transaction::XorEtx, erase))
                     return s.failAtBlock(EndingCause::EraseFailed, k);
             }

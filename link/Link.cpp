@@ -1,6 +1,7 @@
 #include "link/Link.h"
 
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QTimer>
 
 #include "link/Checksum.h"
@@ -38,12 +39,22 @@ OpenResult Link::OpenLink(const LinkSettings& settings) {
     wish.kernel = portKernel_;
     wish.sysRoot = sysRoot_;
     serial->setTuning(wish);
-    return OpenLink(std::move(serial));
+    OpenResult opened = OpenLink(std::move(serial));
+    if (opened) adapterId_ = FindAdapterId(settings.portName);
+    return opened;
+}
+
+QString Link::FindAdapterId(const QString& portName) const {
+    // A pseudo-terminal is no adapter; listing the system's ports is not free.
+    if (!portList_ && QFileInfo(SerialDevicePath(portName)).canonicalFilePath().startsWith(QLatin1String("/dev/pts/"))) return {};
+    return AdapterIdOf(portList_ ? portList_() : SystemPorts(), portName);
 }
 
 OpenResult Link::OpenLink(std::unique_ptr<Transport> transport) {
     CloseLink();
     lowLatency_ = {};
+    adapterId_.clear();
+    health_ = {};
     if (!transport->open()) {
         OpenResult failed;
         failed.error = transport->openError();
@@ -157,10 +168,12 @@ Exchange Link::transact(const QString& text, Check check, quint8 lead) {
             CloseLink();
             return fail(x, LinkError::DeviceGone, why);
         }
+        ++health_.noReplies;
         return fail(x, LinkError::NoReply, QStringLiteral("no complete reply in time"));
     }
 
     x.replyMs = sinceSend.elapsed();
+    health_.skippedBytes += assembler_.skipped();
     x.reply = ReplyFrame(check == Check::Crc ? ReplyFrame::Kind::Crc : ReplyFrame::Kind::Xor,
                          assembler_.text(), assembler_.length());
     const bool ok = check == Check::Crc ? CheckCrcReply(assembler_.buffer())
@@ -169,6 +182,7 @@ Exchange Link::transact(const QString& text, Check check, quint8 lead) {
                          ok, {}};
     record.replyMs = x.replyMs;
     if (!ok) {
+        ++health_.badChecksums;
         x.error = LinkError::BadChecksum;
         x.detail = QStringLiteral("reply failed its checksum");
         record.error = x.error;

@@ -6,11 +6,14 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 
 #include "link/Exchange.h"
 #include "link/LinkSettings.h"
+#include "link/PortHealth.h"
 #include "link/ReplyBuffer.h"
+#include "link/SystemPorts.h"
 #include "link/Transport.h"
 
 namespace pb {
@@ -45,12 +48,20 @@ public:
         portKernel_ = kernel;
         sysRoot_ = sysRoot;
     }
+    // Where a serial open finds the port's adapter identity (tests: made-up lists).
+    void setPortList(std::function<QList<PortFacts>()> list) { portList_ = std::move(list); }
     // Opens over a transport made elsewhere (tests, tools).
     OpenResult OpenLink(std::unique_ptr<Transport> transport);
     void CloseLink();
     bool isOpen() const;
     // What the last open asked of a USB-serial adapter and got (kept after the close).
     const LowLatency& lowLatency() const { return lowLatency_; }
+    // The USB adapter the last serial open found (AdapterId()); empty for others.
+    const QString& adapterId() const { return adapterId_; }
+    // What went wrong on the line since the last open (kept after the close).
+    const PortHealth& health() const { return health_; }
+    // A caller sends a command again because its last try failed.
+    void noteRetry() { ++health_.retries; }
 
     // A CRC command answered by a CRC reply (lead 0x03).
     Exchange SendCrcCommand(const QString& text);
@@ -67,11 +78,15 @@ private:
     enum class Check { Crc, Xor };
     Exchange transact(const QString& text, Check check, quint8 lead);
     Exchange fail(Exchange exchange, LinkError error, const QString& why);
+    QString FindAdapterId(const QString& portName) const;
 
     std::unique_ptr<Transport> transport_;
     ReplyAssembler assembler_;
     QElapsedTimer sinceOpen_;
     LowLatency lowLatency_;
+    QString adapterId_;
+    PortHealth health_;
+    std::function<QList<PortFacts>()> portList_;
     SerialKernel* portKernel_ = nullptr;
     QString sysRoot_ = QStringLiteral("/sys");
 };

@@ -9,10 +9,12 @@ void ReplyAssembler::reset(quint8 leadByte) {
     buffer_.length = 0;
     lead_ = leadByte;
     complete_ = false;
+    fed_ = 0;
 }
 
 bool ReplyAssembler::feed(quint8 byte) {
     if (complete_) return false;
+    ++fed_;
     if (byte == lead_) buffer_.length = 0;
     buffer_.bytes[buffer_.length] = byte;
     ++buffer_.length;

@@ -29,6 +29,9 @@ public:
     bool complete() const { return complete_; }
     const ReplyBuffer& buffer() const { return buffer_; }
     int length() const { return buffer_.length; }
+    // Bytes fed that the completed reply does not hold: what came before its lead byte
+    // (an echo of the command, noise) or a start that another lead byte restarted.
+    int skipped() const { return complete_ ? fed_ - buffer_.length : 0; }
     // The buffer up to its first zero byte, as the last reply text.
     QByteArray text() const;
 
@@ -36,6 +39,7 @@ private:
     ReplyBuffer buffer_;
     quint8 lead_ = kEtx;
     bool complete_ = false;
+    int fed_ = 0;
 };
 
 }  // namespace pb

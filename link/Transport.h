@@ -8,6 +8,7 @@
 
 #include "link/LinkError.h"
 #include "link/OpenFailure.h"
+#include "link/PortTuning.h"
 
 namespace pb {
 

@@ -48,6 +48,7 @@ bool TestRunFrame::open() {
     // What the port was asked and got goes with the run: its adapter's latency, RS-485.
     QJsonObject facts = ToJson(opened_.lowLatency);
     if (opened_.rs485) facts.insert(QStringLiteral("rs485"), true);
+    if (!link_.adapterId().isEmpty()) facts.insert(QStringLiteral("adapter"), link_.adapterId());
     if (!facts.isEmpty()) detail_.insert(QStringLiteral("link"), facts);
     const QString note = LowLatencyNote(settings_.portName, opened_.lowLatency, LanguageIndex(view_.language()));
     if (!note.isEmpty()) view_.linkNote(settings_.portName, note);
@@ -105,6 +106,8 @@ Outcome TestRunFrame::end(RunOutcome outcome) {
             shown = Outcome::Error;
             break;
     }
+    // How the line carried the run goes with it, bad or good, for every link that opened.
+    if (opened_) detail_.insert(QStringLiteral("portHealth"), ToJson(link_.health()));
     // setBusy(false) has enabled the window already; the cursor follows.
     view_.setWaitCursor(false);
     view_.testEnded(test_, shown);

@@ -153,7 +153,17 @@ void Controller::queueReply(const Reply& reply) {
         char& c = payload[reply.verifyHexAt];
         c = c == '0' ? '1' : '0';
     }
-    const ChecksumStyle style{faults_.badChecksum, faults_.lowercaseChecksum};
+    // A lost reply is lost on the line: the controller did its part.
+    ++repliesMade_;
+    if (faults_.dropEveryNth > 0 && repliesMade_ % faults_.dropEveryNth == 0) {
+        ++repliesLost_;
+        addLog(LogEntry::Sent, {}, QString::fromLatin1(payload), false, QStringLiteral("lost on the line"));
+        return;
+    }
+    ++repliesSent_;
+    const bool garbled = faults_.garbleEveryNth > 0 && repliesSent_ % faults_.garbleEveryNth == 0;
+    if (garbled) ++repliesGarbled_;
+    const ChecksumStyle style{faults_.badChecksum || garbled, faults_.lowercaseChecksum};
     QByteArray bytes = reply.form == Reply::Form::Crc ? buildCrcReply(payload, style)
                                                       : buildXorReply(reply.lead, payload, style);
     if (faults_.overlongReply) {
@@ -164,7 +174,7 @@ void Controller::queueReply(const Reply& reply) {
     const QByteArray digits = reply.form == Reply::Form::Crc ? bytes.mid(bytes.size() - 5, 4)
                                                              : bytes.mid(bytes.size() - 3, 2);
     const bool checksumRight =
-        !faults_.badChecksum && !(faults_.lowercaseChecksum && hasHexLetter(digits));
+        !style.wrong && !(faults_.lowercaseChecksum && hasHexLetter(digits));
     bytes.prepend(faults_.noiseBeforeLead);
     addLog(LogEntry::Sent, bytes, QString::fromLatin1(payload), checksumRight);
 

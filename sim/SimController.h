@@ -45,6 +45,10 @@ struct Faults {
     // of adapterTickMs since the start (a USB-serial adapter's latency timer; 0: none).
     bool echoCommands = false;
     int adapterTickMs = 0;
+    // A poor line: every Nth reply is lost (0: none), and of the replies that do go out
+    // every Mth arrives with its checksum off by one (0: none).
+    int dropEveryNth = 0;
+    int garbleEveryNth = 0;
 };
 
 struct LogEntry {
@@ -75,6 +79,9 @@ public:
     const QList<LogEntry>& log() const { return log_; }
     void clearLog() { log_.clear(); }
     Faults& faults() { return faults_; }
+    // What the poor line did to the replies so far.
+    int repliesLost() const { return repliesLost_; }
+    int repliesGarbled() const { return repliesGarbled_; }
 
     QString id() const { return id_; }
     Model model() const { return model_; }
@@ -195,6 +202,10 @@ private:
     Faults faults_;
     QList<Outgoing> out_;
     QTimer outTimer_;
+    int repliesMade_ = 0;  // for the poor line's every-Nth counts
+    int repliesSent_ = 0;
+    int repliesLost_ = 0;
+    int repliesGarbled_ = 0;
 
     QElapsedTimer started_;
     qint64 offsetMs_ = 0;

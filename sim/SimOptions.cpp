@@ -160,6 +160,11 @@ ParsedOptions parseSimOptions(const QStringList& arguments) {
         {QStringLiteral("adapter-tick"),
          QStringLiteral("Line: hold each reply until the next tick of MS, as a USB-serial adapter's latency timer."),
          QStringLiteral("MS")},
+        {QStringLiteral("drop-every"),
+         QStringLiteral("Line: lose every Nth reply."), QStringLiteral("N")},
+        {QStringLiteral("garble-every"),
+         QStringLiteral("Line: send every Nth reply that goes out with its checksum off by one."),
+         QStringLiteral("N")},
         {QStringLiteral("silent-first"),
          QStringLiteral("Fault: ignore the first N attempts of each loader program/verify block."),
          QStringLiteral("N")},
@@ -259,7 +264,9 @@ ParsedOptions parseSimOptions(const QStringList& arguments) {
         !readInt(p, QStringLiteral("silent-first"), 0, 1000, f.silentFirstAttemptsOfBlock, error) ||
         !readInt(p, QStringLiteral("fault-block"), 0, 10000, f.faultBlock, error) ||
         !readInt(p, QStringLiteral("corrupt-verify"), 0, 10000, f.corruptVerifyBlock, error) ||
-        !readInt(p, QStringLiteral("adapter-tick"), 0, 1000, f.adapterTickMs, error))
+        !readInt(p, QStringLiteral("adapter-tick"), 0, 1000, f.adapterTickMs, error) ||
+        !readInt(p, QStringLiteral("drop-every"), 0, 100000, f.dropEveryNth, error) ||
+        !readInt(p, QStringLiteral("garble-every"), 0, 100000, f.garbleEveryNth, error))
         return failWith(error);
     f.noiseBeforeLead = unescapeBytes(p.value(QStringLiteral("noise")));
     f.overlongReply = p.isSet(QStringLiteral("overlong"));
