@@ -47,6 +47,14 @@ public:
         step(text);
     }
 
+    // Said once: the output drops a warning it has shown.
+    void linkNote(const QString& text) override {
+        UnitEvent e;
+        e.kind = UnitEvent::Kind::Warning;
+        e.text = text;
+        emitEvent(e);
+    }
+
 private:
     QString stepName(int index) const {
         return QStringLiteral("step %1/%2 %3").arg(index + 1).arg(recipe_.steps.size())

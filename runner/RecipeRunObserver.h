@@ -26,6 +26,9 @@ public:
     // A step is over (after its last try): the verdict, how many tries, and what it
     // measured, language-free: the view shows it in its own language.
     virtual void stepEnded(int /*index*/, const StepResult& /*result*/, const StepMeasured& /*measured*/) {}
+    // The port stays slower than it could be (an adapter left above 1 ms): why, and what it
+    // costs, in the run's language. Told at each open that finds it so.
+    virtual void linkNote(const QString& /*text*/) {}
     // The unit's verdict; `results` has one entry per step, NotRun for those not reached.
     virtual void recipeEnded(const UnitVerdict& /*verdict*/, const QList<StepResult>& /*results*/) {}
 };

@@ -23,6 +23,9 @@ public:
     void progress(const QString& phase, int done, int total) override {
         if (observer_) observer_->stepProgress(step, phase, done, total);
     }
+    void warning(const QString& text) override {
+        if (observer_) observer_->linkNote(text);
+    }
     // The station counts what the panels showed; it has no room for the records.
     void polled(const PollingShown& shown) override { progress(QStringLiteral("poll"), shown.texts, 0); }
 

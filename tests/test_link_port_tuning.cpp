@@ -10,6 +10,8 @@
 #include "link/Link.h"
 #include "link/SerialTransport.h"
 #include "procedures/ConnectAndIdentify.h"
+#include "recipes/RecipeLoader.h"
+#include "runner/RecipeRunner.h"
 #include "tests/support/AdapterStandIn.h"
 #include "tests/support/SimHarness.h"
 #include "tests/support/TestPeers.h"
@@ -253,6 +255,41 @@ TEST(PortTuningInARun, TheRunKeepsTheAdapterFactsAndTheViewHearsTheNote) {
     EXPECT_EQ(kernel.calls, calls);
     EXPECT_FALSE(h.runs.last().detail.contains(QStringLiteral("link")));
     EXPECT_EQ(h.view.linkNotes.size(), 1);
+    QCoreApplication::processEvents();
+}
+
+// A recipe run tells its observer the same note (the command line's warning), at each
+// open that finds the adapter slow: a recipe of two steps opens twice.
+TEST(PortTuningInARun, ARecipeRunTellsItsObserverOfASlowAdapter) {
+    pbtest::SimHarness h(sim::Model::Kv410, QStringLiteral("0001"), pbtest::Wire::Pty);
+    ASSERT_TRUE(h.serving());
+    const QString tty = pb::TtyName(h.view.settings.portName);
+    FakeSysfs sysfs;
+    sysfs.addUsbSerial(tty, QStringLiteral("ftdi_sio"), 16);
+    FakeSerialKernel kernel(sysfs, tty);
+    kernel.setSerialError = EPERM;
+    kernel.attributeError = EACCES;
+    struct Notes : pb::RecipeRunObserver {
+        QStringList texts;
+        void linkNote(const QString& text) override { texts << text; }
+    } notes;
+
+    const pb::RecipeLoad load = pb::loadRecipe(
+        R"({"schema": 1, "product": "P", "steps": [{"kind": "identify"}, {"kind": "set-date"}]})");
+    ASSERT_TRUE(load.recipe);
+    pb::RecordingClock clock;
+    pb::RecipeRunner runner(*load.recipe, clock);
+    runner.link().setPortKernel(&kernel, sysfs.root());
+    runner.setObserver(&notes);
+    const pb::RecipeRunResult r = runner.run({h.view.settings, QStringLiteral("0001"), {}});
+    EXPECT_TRUE(r.verdict.passed);
+    ASSERT_GE(notes.texts.size(), 2);
+    EXPECT_TRUE(notes.texts.first().contains(QStringLiteral("16 ms"))) << notes.texts.first().toStdString();
+
+    notes.texts.clear();
+    h.view.settings.lowLatency = false;
+    EXPECT_TRUE(runner.run({h.view.settings, QStringLiteral("0001"), {}}).verdict.passed);
+    EXPECT_TRUE(notes.texts.isEmpty());
     QCoreApplication::processEvents();
 }
 
