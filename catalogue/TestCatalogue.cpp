@@ -110,10 +110,12 @@ const TestEntry kCatalogue[] = {
      .words = {{u"Firmware upgrade", u"韧体更新", u"韌體更新"}},
      .params = unsigned(P::FirmwareFile),
      .run = firmwareUpgrade,
-     .usage = "FILE [--allow-partial]",
+     .usage = "FILE [--allow-partial] [--retries N]",
      .help = "identify, check FILE against the model, program and verify;\n"
              "a file with no image, or more blocks than the model reads,\n"
-             "is refused unless --allow-partial programs what it takes"},
+             "is refused unless --allow-partial programs what it takes;\n"
+             "--retries N: after a lost line or a failed verify, the whole\n"
+             "upgrade again once the controller answers, up to N times"},
     {.id = TestId::AwaitAnswer,
      .words = {{u"Wait for answer", u"等待应答", u"等待應答"}},
      .params = unsigned(P::Within),

@@ -42,7 +42,7 @@ QString parseRecords(const QCommandLineParser& p, const QStringList& args, Recor
     const auto val = [&](const char* name) { return p.value(QString::fromLatin1(name)); };
     for (const char* option : {"tcp", "units", "speed", "id", "model-kind", "time", "cycles", "seconds",
                                "outputs", "traffic", "operator", "no-records", "unit-serial", "allow-partial",
-                               "no-low-latency", "rs485"})
+                               "no-low-latency", "rs485", "retries"})
         if (isSet(option)) return QStringLiteral("--%1 does not go with 'records'").arg(QLatin1String(option));
     if (p.values(QStringLiteral("serial")).size() > 1) return QStringLiteral("records take one --serial");
     if (pb::records::IsServerUrl(val("records"))) job.url = val("records");
@@ -168,7 +168,8 @@ ParsedCli ParseCli(const QStringList& arguments) {
                   value("language"), value("operator"), flag("no-records"), value("format"),
                   value("records"), value("from"), value("to"), value("outcome"),
                   value("procedure"), value("unit"), value("output"), value("unit-serial"),
-                  value("station"), flag("allow-partial"), flag("no-low-latency"), flag("rs485")});
+                  value("station"), flag("allow-partial"), flag("no-low-latency"), flag("rs485"),
+                  value("retries")});
     if (!p.parse(arguments)) return usage(p.errorText());
     if (p.isSet(QStringLiteral("help"))) return {false, HelpText(), kExitOk, {}};
     if (p.isSet(QStringLiteral("version")))
@@ -225,7 +226,8 @@ ParsedCli ParseCli(const QStringList& arguments) {
     };
     for (const auto& [option, command] : {std::pair{"time", "set-date"}, {"cycles", "dido"},
                                          {"seconds", "dido"}, {"outputs", "dido"},
-                                         {"unit-serial", "run"}, {"allow-partial", "upgrade"}})
+                                         {"unit-serial", "run"}, {"allow-partial", "upgrade"},
+                                         {"retries", "upgrade"}})
         if (onlyFor(option, command))
             return usage(QStringLiteral("--%1 goes with '%2'").arg(QLatin1String(option), QLatin1String(command)));
     if (isSet("time")) {
@@ -258,6 +260,9 @@ ParsedCli ParseCli(const QStringList& arguments) {
     }
     if (job.command == QLatin1String("upgrade")) job.firmwareFile = args[0];
     job.allowPartial = isSet("allow-partial");
+    if (isSet("retries")) job.upgradeRetries = val("retries").toInt(&ok);
+    if (!ok || job.upgradeRetries < 0 || job.upgradeRetries > 100)
+        return usage(QStringLiteral("--retries wants a whole number from 0 to 100, not '%1'").arg(val("retries")));
     if (job.command == QLatin1String("run")) {
         const pb::RecipeLoad load = pb::loadRecipeFile(args[0]);
         if (!load.recipe) {

@@ -13,6 +13,7 @@
 #include "procedures/CommandConsoles.h"
 #include "procedures/DidoTest.h"
 #include "runner/HeadlessView.h"
+#include "runner/LineBack.h"
 
 namespace cli {
 namespace {
@@ -53,6 +54,9 @@ public:
 private:
     Reporter& report_;
 };
+
+// How long a retried upgrade waits for the controller to answer again.
+constexpr int kLineBackS = 60;
 
 // Where an upgrade stopped on a cancel, by the phase it had reached; empty before
 // programming began.
@@ -267,7 +271,46 @@ private:
         return {kExitOk, QStringLiteral("%1 records read").arg(r.recordsRead())};
     }
 
+    // The whole upgrade, tried again after a lost line or a failed verify once the controller
+    // answers again (its adapter followed to wherever it is plugged in), up to --retries times.
+    // Each try is a run of its own in the records; none resumes another.
     Verdict upgrade() {
+        Verdict v = upgradeOnce();
+        QJsonArray tries{tryOf(v)};
+        const int allowed = job_.upgradeRetries + 1;
+        while (tries.size() < allowed && v.exitCode == kExitFlashFailed && pb::WorthAnotherUpgradeTry(upgrade_) &&
+               !cancel_.requested()) {
+            report_.step(QStringLiteral("try %1 of %2 failed: %3; waiting up to %4 s for the controller to answer again")
+                             .arg(tries.size()).arg(allowed).arg(v.message).arg(kLineBackS));
+            pb::LineBackWait wait;
+            wait.withinS = kLineBackS;
+            wait.adapterId = link_.adapterId();
+            wait.cancelled = [this] { return cancel_.requested(); };
+            if (!pb::AwaitLineBack(rig_, view_, clock_, wait)) {
+                v.message += QStringLiteral("; the controller did not answer again within %1 s, no further try")
+                                 .arg(kLineBackS);
+                break;
+            }
+            v = upgradeOnce();
+            tries.append(tryOf(v));
+            if (v.exitCode == kExitOk)
+                v.message += QStringLiteral(" (try %1 of %2)").arg(tries.size()).arg(allowed);
+        }
+        if (job_.upgradeRetries > 0) detail_.insert(QStringLiteral("tries"), tries);
+        return v;
+    }
+
+    // One try as the result keeps it: its exit code and what it came to.
+    QJsonObject tryOf(const Verdict& v) const {
+        return {{QStringLiteral("exit"), v.exitCode},
+                {QStringLiteral("message"), v.message},
+                {QStringLiteral("blocksProgrammed"), upgrade_.blocksProgrammed},
+                {QStringLiteral("blocksVerified"), upgrade_.blocksVerified},
+                {QStringLiteral("blocks"), upgrade_.blocks}};
+    }
+
+    Verdict upgradeOnce() {
+        upgrade_ = {};
         if (Verdict v = identify(); v.exitCode != kExitOk) return v;
         upgrade_ = *runTest(pb::TestId::FirmwareUpgrade).as<pb::UpgradeResult>();
         const pb::UpgradeResult& r = upgrade_;

@@ -49,6 +49,9 @@ struct CommandJob {
     QString moduleNumber;
     QString firmwareFile;  // upgrade
     bool allowPartial = false;  // upgrade: program the blocks the model takes of a longer file
+    // upgrade: whole tries more after one that lost its line or failed its verify, each once
+    // the controller answers again
+    int upgradeRetries = 0;
     std::optional<pb::Recipe> recipe;  // run: the recipe, loaded and checked
     // The unit records: each unit's thread opens the store for itself.
     bool keepRecords = true;

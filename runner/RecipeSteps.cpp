@@ -8,6 +8,7 @@
 #include "procedures/DidoPatterns.h"
 #include "procedures/DidoTest.h"
 #include "procedures/PollingTest.h"
+#include "runner/LineBack.h"
 
 namespace pb {
 namespace {
@@ -228,6 +229,19 @@ constexpr qint64 kWholeFirmwareLimit = qint64(64) << 20;
 }  // namespace
 
 StepOutcome RecipeSteps::upgrade(const UpgradeStep& step) {
+    // The try before lost its line or failed its verify: the controller must answer again
+    // (its adapter followed by identity) and is identified afresh; the upgrade starts over.
+    if (lineLost_) {
+        lineLost_ = false;
+        LineBackWait wait;
+        wait.withinS = kBackAfterUpgradeS;
+        wait.adapterId = ctx_.link.adapterId();
+        wait.cancelled = [this] { return view_.stopRequested(); };
+        if (!AwaitLineBack(rig_, view_, clock_, wait))
+            return {StepVerdict::fail(RecipeReason::NoAnswerAfterReboot, {QString::number(kBackAfterUpgradeS)}), {}};
+        identity_.reset();
+        state_.modelKind = 0;
+    }
     if (auto failure = needController()) return *failure;
     const QString path = recipe_.firmwarePath(step);
     // Checked first: a folder, pipe, device or oversized file is not read at all.
@@ -260,6 +274,7 @@ StepOutcome RecipeSteps::upgrade(const UpgradeStep& step) {
         case UpgradeEnding::LinkNotOpened:
             return failed(r.asRun(), QStringLiteral("upgrade"));
         case UpgradeEnding::FlashFailed:
+            lineLost_ = WorthAnotherUpgradeTry(r);
             return {StepVerdict::fail(RecipeReason::FlashFailed, failureArgs(r)),
                     {RecipeMeasure::BlocksPartly,
                      {QString::number(r.blocksProgrammed), QString::number(r.blocks),

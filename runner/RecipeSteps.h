@@ -90,6 +90,7 @@ private:
     ProcedureContext ctx_;
     TestRig rig_;
     std::optional<ControllerIdentity> identity_;
+    bool lineLost_ = false;  // the last upgrade try is worth another once the line is back
 };
 
 }  // namespace pb

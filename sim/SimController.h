@@ -49,6 +49,10 @@ struct Faults {
     // every Mth arrives with its checksum off by one (0: none).
     int dropEveryNth = 0;
     int garbleEveryNth = 0;
+    // The line goes away at the first program command of this loader block (from 0; -1:
+    // never), once: the connection or pty pair closes and the controller restarts out of
+    // its loader, as a fixture that lost its adapter and its power.
+    int loseLineAtBlock = -1;
 };
 
 struct LogEntry {

@@ -162,6 +162,16 @@ std::optional<Controller::Reply> Controller::loaderCommand(const QByteArray& pre
 }
 
 bool Controller::skipAttempt(char kind, int address) {
+    if (faults_.loseLineAtBlock >= 0 && (kind == 'p' || kind == 'P') &&
+        address / loaderBlockSize(loader_) == faults_.loseLineAtBlock) {
+        const int block = faults_.loseLineAtBlock;
+        faults_.loseLineAtBlock = -1;
+        reboot(false);
+        noteLast(QStringLiteral("line lost at block %1 (fault), restarting").arg(block));
+        out_.append({{}, 0, true});
+        if (!outTimer_.isActive()) outTimer_.start(0);
+        return true;
+    }
     const int n = faults_.silentFirstAttemptsOfBlock;
     if (n <= 0) return false;
     const int block = address / loaderBlockSize(loader_);

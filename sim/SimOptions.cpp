@@ -93,6 +93,9 @@ ParsedOptions parseSimOptions(const QStringList& arguments) {
          QStringLiteral("ADDR")},
         {QStringLiteral("pty"),
          QStringLiteral("Create a pseudo-terminal pair and serve its slave.")},
+        {QStringLiteral("pty-link"),
+         QStringLiteral("Keep PATH a link to the pty's slave, new pairs included (a stable name, as udev keeps)."),
+         QStringLiteral("PATH")},
         {QStringLiteral("model"),
          QStringLiteral("Controller model: %1 (default kv410).")
              .arg(modelNames().join(QStringLiteral(", "))),
@@ -165,6 +168,9 @@ ParsedOptions parseSimOptions(const QStringList& arguments) {
         {QStringLiteral("garble-every"),
          QStringLiteral("Line: send every Nth reply that goes out with its checksum off by one."),
          QStringLiteral("N")},
+        {QStringLiteral("lose-line-at-block"),
+         QStringLiteral("Line: at the first program command of loader block K the line goes away once and the controller restarts."),
+         QStringLiteral("K")},
         {QStringLiteral("silent-first"),
          QStringLiteral("Fault: ignore the first N attempts of each loader program/verify block."),
          QStringLiteral("N")},
@@ -248,6 +254,9 @@ ParsedOptions parseSimOptions(const QStringList& arguments) {
     if (!readInt(p, QStringLiteral("reboot-ms"), 0, 600000, o.rebootMs, error) ||
         !readInt(p, QStringLiteral("baud"), 0, 4000000, o.baud, error))
         return failWith(error);
+    o.ptyLink = p.value(QStringLiteral("pty-link"));
+    if (!o.ptyLink.isEmpty() && !p.isSet(QStringLiteral("pty")))
+        return failWith(QStringLiteral("--pty-link wants --pty"));
     o.logFile = p.value(QStringLiteral("log"));
     o.flashDump = p.value(QStringLiteral("flash-dump"));
     o.flashLoad = p.value(QStringLiteral("flash-load"));
@@ -266,6 +275,7 @@ ParsedOptions parseSimOptions(const QStringList& arguments) {
         !readInt(p, QStringLiteral("corrupt-verify"), 0, 10000, f.corruptVerifyBlock, error) ||
         !readInt(p, QStringLiteral("adapter-tick"), 0, 1000, f.adapterTickMs, error) ||
         !readInt(p, QStringLiteral("drop-every"), 0, 100000, f.dropEveryNth, error) ||
+        !readInt(p, QStringLiteral("lose-line-at-block"), 0, 10000, f.loseLineAtBlock, error) ||
         !readInt(p, QStringLiteral("garble-every"), 0, 100000, f.garbleEveryNth, error))
         return failWith(error);
     f.noiseBeforeLead = unescapeBytes(p.value(QStringLiteral("noise")));

@@ -26,6 +26,7 @@ struct SimOptions {
     QByteArray serial;
     int rebootMs = 3000;
     int baud = 0;
+    QString ptyLink;  // kept a link to the pty's slave; empty: none
     QString logFile;
     QString flashDump;
     QString flashLoad;

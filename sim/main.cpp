@@ -109,6 +109,16 @@ int main(int argc, char** argv) {
 
     sim::TcpServer tcp(controller);
     sim::PtyServer pty(controller);
+    // The stable name follows each new pair, replaced in one step (no moment without it).
+    const auto offer = [&] {
+        say(QStringLiteral("PTY %1").arg(pty.slavePath()));
+        if (o.ptyLink.isEmpty()) return;
+        const QString fresh = o.ptyLink + QStringLiteral(".new");
+        QFile::remove(fresh);
+        if (!QFile::link(pty.slavePath(), fresh) ||
+            ::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(o.ptyLink).constData()) != 0)
+            say(QStringLiteral("cannot keep %1 a link to the pty").arg(o.ptyLink));
+    };
     if (o.transport == sim::SimOptions::Transport::Tcp) {
         if (!tcp.listen(QHostAddress(o.listenAddress), o.tcpPort))
             return fail(QStringLiteral("cannot listen on %1:%2: %3")
@@ -124,14 +134,13 @@ int main(int argc, char** argv) {
         });
     } else {
         if (!pty.open()) return fail(pty.errorString());
-        say(QStringLiteral("PTY %1").arg(pty.slavePath()));
+        offer();
         // A fault that closed the pair: offer a new one, as a re-plugged adapter would.
         QObject::connect(&pty, &sim::PtyServer::closed, &app, [&] {
             QMetaObject::invokeMethod(
                 &app,
                 [&] {
-                    if (!pty.isOpen() && pty.open())
-                        say(QStringLiteral("PTY %1").arg(pty.slavePath()));
+                    if (!pty.isOpen() && pty.open()) offer();
                 },
                 Qt::QueuedConnection);
         });
