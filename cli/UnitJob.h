@@ -26,6 +26,8 @@ struct UnitLink {
     QString unitSerial;  // run: the serial on the unit's label (--unit-serial)
     bool lowLatency = true;  // serial: --no-low-latency leaves the adapter alone
     bool rs485 = false;      // serial: --rs485
+    QString socket;          // run --fixture: the fixture's socket the unit sits in
+    QString adapterFailure;  // an adapter socket whose port was not found: why (English)
     QString label() const {
         return kind == Kind::Tcp ? host + QLatin1Char(':') + tcpPort : port;
     }
@@ -50,6 +52,7 @@ struct CommandJob {
     QString firmwareFile;  // upgrade
     bool allowPartial = false;  // upgrade: program the blocks the model takes of a longer file
     std::optional<pb::Recipe> recipe;  // run: the recipe, loaded and checked
+    QString fixtureName;               // run --fixture: kept with each recipe run
     // The unit records: each unit's thread opens the store for itself.
     bool keepRecords = true;
     QString recordsPath;   // empty: the default store
