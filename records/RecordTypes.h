@@ -130,8 +130,8 @@ struct RunFilter {
     QList<qint64> recipeRunIds;
     // The fixture and its socket, each whole (a socket "A1" is not "A10"): the recipe runs
     // made there and their runs.
-    QString fixture;
-    QString socket;
+    QString fixture = {};
+    QString socket = {};
     bool selects() const { return !runIds.isEmpty() || !recipeRunIds.isEmpty(); }
 };
 

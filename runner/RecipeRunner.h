@@ -40,8 +40,8 @@ struct RecipeUnit {
     QString scannedSerial;  // empty: identify steps do not compare the serial
     // Where it sits when several are tested together (fixtures/Fixture.h), kept with the
     // run; empty: tested alone.
-    QString fixture;
-    QString socket;
+    QString fixture = {};
+    QString socket = {};
 };
 
 struct RecipeRunResult {

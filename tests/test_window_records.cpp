@@ -400,7 +400,7 @@ TEST(WindowRecordsDone, AfterARestartTheUnitsRunsAreThereAndTheReportPrints) {
         procedures << runs->index(r, pb::records::RecordQueries::RunProcedure).data().toString();
     EXPECT_EQ(procedures, QStringList({pb::ProcedureName("firmware-upgrade", 0), pb::ProcedureName("set-date", 0),
                                        pb::ProcedureName("dido", 0), pb::ProcedureName("connect", 0)}));
-    const auto upgrade = again.records().queries().runs({0, serial, 0, 0, {}, "firmware-upgrade", {}, {}, {}, {}, {}});
+    const auto upgrade = again.records().queries().runs({0, serial, 0, 0, {}, "firmware-upgrade", {}, {}, {}});
     ASSERT_EQ(upgrade.size(), 1);
     EXPECT_EQ(upgrade[0].details.value("file").toObject().value("sha256").toString(), Sha256Of(file));
 
