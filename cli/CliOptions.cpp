@@ -5,6 +5,7 @@
 
 #include "catalogue/TestCatalogue.h"
 #include "cli/ExitCode.h"
+#include "cli/FixtureUnits.h"
 #include "cli/HeadlessRun.h"
 #include "cli/RecordsCommand.h"
 #include "cli/UnitsFile.h"
@@ -14,6 +15,8 @@
 #include "settings/Settings.h"
 #include "link/SameLink.h"
 #include "link/SpeedText.h"
+#include "fixtures/FixtureLoader.h"
+#include "link/SystemPorts.h"
 #include "recipes/RecipeLoader.h"
 
 namespace cli {
@@ -23,8 +26,8 @@ namespace {
 const QStringList kOtherCommands = {"ports", "records", "run"};
 
 // The positional arguments each command takes.
-int argumentCount(const QString& command) {
-    if (command == QLatin1String("run")) return 1;
+int argumentCount(const QString& command, bool fixture) {
+    if (command == QLatin1String("run")) return fixture ? 0 : 1;
     const pb::TestEntry* test = pb::FindTest(command);
     return test ? test->arguments() : 0;
 }
@@ -60,6 +63,8 @@ QString parseRecords(const QCommandLineParser& p, const QStringList& args, Recor
             return QStringLiteral("--outcome is ok, error, open-failed, interrupted or running, not '%1'").arg(val("outcome"));
     }
     f.procedure = val("procedure");
+    f.fixture = val("fixture");
+    f.socket = val("socket");
     if (isSet("unit")) {
         bool ok = false;
         f.unitId = val("unit").toLongLong(&ok);
@@ -100,6 +105,9 @@ QString HelpText() {
         "  run RECIPE [--unit-serial SN]...  run a test recipe (docs/recipes.md) step by step;\n"
         "                           --unit-serial: the serial on each unit's label, in the\n"
         "                           order of the links (absent: serials are not compared)\n"
+        "  run --fixture FILE [--unit-serial SOCKET=SN]...  the fixture's recipe on every\n"
+        "                           socket at once, each on the socket's link (no other\n"
+        "                           link); with --unit-serial only the sockets named run\n"
         "  A test's command may also be given by the name its records keep: connect,\n"
         "  polling, controller-command, module-command, firmware-upgrade.\n"
         "\n"
@@ -143,7 +151,8 @@ QString HelpText() {
         "  FILTERS: --serial PART, --from DATE, --to DATE (yyyy-mm-dd[Thh:mm:ss], --to\n"
         "  takes in its whole day), --outcome ok|error|open-failed|interrupted|running,\n"
         "  --procedure NAME (connect, set-date, dido, firmware-upgrade, ...), --unit N,\n"
-        "  --station PART; with --records URL (or the window's setting) they read the\n"
+        "  --station PART, --fixture NAME, --socket NAME (a unit test's fixture and socket,\n"
+        "  each whole); with --records URL (or the window's setting) they read the\n"
         "  shared server\n"
         "\n"
         "Exit codes: 0 ok; 2 usage; 3 link could not be opened; 4 no controller answered or\n"
@@ -169,7 +178,7 @@ ParsedCli ParseCli(const QStringList& arguments) {
                   value("records"), value("from"), value("to"), value("outcome"),
                   value("procedure"), value("unit"), value("output"), value("unit-serial"),
                   value("station"), flag("allow-partial"), flag("no-low-latency"), flag("rs485"),
-                  value("retries")});
+                  value("retries"), value("fixture"), value("socket")});
     if (!p.parse(arguments)) return usage(p.errorText());
     if (p.isSet(QStringLiteral("help"))) return {false, HelpText(), kExitOk, {}};
     if (p.isSet(QStringLiteral("version")))
@@ -213,12 +222,20 @@ ParsedCli ParseCli(const QStringList& arguments) {
         r.run = true;
         return r;
     }
-    for (const char* option : {"from", "to", "outcome", "procedure", "unit", "format", "output"})
+    for (const char* option : {"from", "to", "outcome", "procedure", "unit", "format", "output", "socket"})
         if (isSet(option))
             return usage(QStringLiteral("--%1 goes with 'records'").arg(QLatin1String(option)));
-    if (args.size() != argumentCount(job.command))
+    const bool fixture = isSet("fixture");
+    if (fixture && job.command != QLatin1String("run"))
+        return usage(QStringLiteral("--fixture goes with 'run' or 'records'"));
+    // A fixture's sockets are its links.
+    for (const char* option : {"serial", "tcp", "units", "speed", "rs485"})
+        if (fixture && isSet(option))
+            return usage(QStringLiteral("--%1 does not go with --fixture: the fixture names each socket's link")
+                             .arg(QLatin1String(option)));
+    if (args.size() != argumentCount(job.command, fixture))
         return usage(QStringLiteral("'%1' takes %2 argument(s), not %3")
-                         .arg(typed).arg(argumentCount(job.command)).arg(args.size()));
+                         .arg(typed).arg(argumentCount(job.command, fixture)).arg(args.size()));
 
     // The command's own arguments and options.
     const auto onlyFor = [&](const char* option, const char* command) {
@@ -263,7 +280,21 @@ ParsedCli ParseCli(const QStringList& arguments) {
     if (isSet("retries")) job.upgradeRetries = val("retries").toInt(&ok);
     if (!ok || job.upgradeRetries < 0 || job.upgradeRetries > 100)
         return usage(QStringLiteral("--retries wants a whole number from 0 to 100, not '%1'").arg(val("retries")));
-    if (job.command == QLatin1String("run")) {
+    std::optional<pb::Fixture> fixtureLoaded;
+    if (fixture) {
+        const pb::FixtureLoad load = pb::loadFixtureFile(val("fixture"));
+        if (!load.fixture) {
+            QString text = QStringLiteral("panelbench-cli: the fixture %1 has mistakes:\n").arg(val("fixture"));
+            for (const pb::FixtureMistake& m : load.mistakes) text += QStringLiteral("  ") + m.text(language) + u'\n';
+            ParsedCli bad;
+            bad.exitCode = kExitUsage;
+            bad.output = text;
+            return bad;
+        }
+        fixtureLoaded = load.fixture;
+        job.recipe = load.fixture->recipe;
+        job.fixtureName = load.fixture->name;
+    } else if (job.command == QLatin1String("run")) {
         const pb::RecipeLoad load = pb::loadRecipeFile(args[0]);
         if (!load.recipe) {
             QString text = QStringLiteral("panelbench-cli: the recipe %1 has mistakes:\n").arg(args[0]);
@@ -296,7 +327,29 @@ ParsedCli ParseCli(const QStringList& arguments) {
     if (!isSet("records")) job.recordsUrl = stored.recordsUrl;
     job.station = val("station");
 
-    // The links.
+    // The links: a fixture's sockets, or those given.
+    if (fixtureLoaded) {
+        const bool adapters = std::any_of(fixtureLoaded->sockets.begin(), fixtureLoaded->sockets.end(),
+                                          [](const pb::FixtureSocket& s) { return s.link == pb::FixtureSocket::Link::Adapter; });
+        const FixtureUnits units = UnitsOfFixture(*fixtureLoaded, adapters ? pb::SystemPorts() : QList<pb::PortFacts>{},
+                                                  p.values(QStringLiteral("unit-serial")), !isSet("no-low-latency"));
+        if (!units.error.isEmpty()) return usage(units.error);
+        o.units = units.units;
+        o.leftOut = units.leftOut;
+        QList<pb::LinkSettings> links;
+        QList<int> at;
+        for (int i = 0; i < o.units.size(); ++i)
+            if (o.units[i].adapterFailure.isEmpty()) {
+                links << SettingsOf(o.units[i]);
+                at << i;
+            }
+        if (const auto twice = pb::FirstRepeatedLink(links))
+            return usage(QStringLiteral("the fixture's sockets %1 and %2 name the same link '%3'")
+                             .arg(o.units[at[twice->first]].socket, o.units[at[twice->second]].socket,
+                                  o.units[at[twice->second]].label()));
+        r.run = true;
+        return r;
+    }
     const QString speed = isSet("speed") ? val("speed") : QStringLiteral("19200,e,8,1");
     if (!pb::ParseSpeedText(speed)) return usage(QStringLiteral("--speed wants e.g. 19200,e,8,1, not '%1'").arg(speed));
     for (const QString& port : p.values(QStringLiteral("serial"))) {

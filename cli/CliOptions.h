@@ -15,6 +15,8 @@ struct CliOptions {
     QList<UnitLink> units;
     bool json = false;
     RecordsJob records;  // the records command
+    // run --fixture with some --unit-serial: the sockets given none, not run.
+    QStringList leftOut;
 };
 
 struct ParsedCli {

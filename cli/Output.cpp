@@ -105,7 +105,17 @@ Output::Output(Mode mode, bool terminal, QStringList labels, QString command, FI
       command_(std::move(command)), out_(out) {}
 
 QString Output::prefix(int unit) const {
+    if (!sockets_.isEmpty()) return QStringLiteral("[%1] ").arg(sockets_.value(unit));
     return labels_.size() > 1 ? QStringLiteral("[%1] ").arg(labels_.value(unit)) : QString();
+}
+
+void Output::leftOut(const QString& socket, const QString& text) {
+    if (mode_ == Mode::Json)
+        json({{QStringLiteral("event"), QStringLiteral("left-out")},
+              {QStringLiteral("socket"), socket},
+              {QStringLiteral("text"), text}});
+    else
+        line(text);
 }
 
 void Output::line(const QString& text) {
@@ -194,6 +204,7 @@ void Output::onEvent(const UnitEvent& e) {
         QJsonObject o{{QStringLiteral("unit"), e.unit},
                       {QStringLiteral("link"), label},
                       {QStringLiteral("ms"), e.ms}};
+        if (!sockets_.value(e.unit).isEmpty()) o.insert(QStringLiteral("socket"), sockets_.value(e.unit));
         switch (e.kind) {
             case UnitEvent::Kind::Start:
                 o.insert(QStringLiteral("event"), QStringLiteral("start"));
@@ -297,20 +308,27 @@ void Output::onEvent(const UnitEvent& e) {
 
 void Output::finish() {
     clearBar();
-    if (mode_ == Mode::Human && labels_.size() > 1) {
+    if (mode_ == Mode::Human && (labels_.size() > 1 || !sockets_.isEmpty())) {
         // Each unit by its serial, as on its label, then the link it was on.
         QList<UnitEvent> sorted = results_;
         std::sort(sorted.begin(), sorted.end(), [](const UnitEvent& a, const UnitEvent& b) { return a.unit < b.unit; });
-        int serialWidth = 6, linkWidth = 4;
+        int serialWidth = 6, linkWidth = 4, socketWidth = 6;
         for (const UnitEvent& r : std::as_const(sorted)) {
             serialWidth = qMax(serialWidth, int(serialOf(r).size()));
             linkWidth = qMax(linkWidth, int(labels_.value(r.unit).size()));
+            socketWidth = qMax(socketWidth, int(sockets_.value(r.unit).size()));
         }
-        QString table = QStringLiteral("\n%1  %2  exit  result\n")
+        // A fixture's units by their sockets first.
+        const auto socketCell = [&](const QString& socket) {
+            return sockets_.isEmpty() ? QString() : QStringLiteral("%1  ").arg(socket, -socketWidth);
+        };
+        QString table = QStringLiteral("\n%1%2  %3  exit  result\n")
+                            .arg(socketCell(QStringLiteral("socket")))
                             .arg(QStringLiteral("serial"), -serialWidth)
                             .arg(QStringLiteral("link"), -linkWidth);
         for (const UnitEvent& r : std::as_const(sorted))
-            table += QStringLiteral("%1  %2  %3  %4\n")
+            table += QStringLiteral("%1%2  %3  %4  %5\n")
+                         .arg(socketCell(pb::TerminalText(sockets_.value(r.unit))))
                          .arg(pb::TerminalText(serialOf(r)), -serialWidth)
                          .arg(pb::TerminalText(labels_.value(r.unit)), -linkWidth)
                          .arg(r.exitCode, 4)

@@ -38,6 +38,10 @@ public:
     void finish();
     int worstExit() const { return worst_; }
     void note(const QString& text);  // a line of the program's own (stderr)
+    // run --fixture: each unit's socket, by unit index; its events carry it.
+    void setSockets(QStringList sockets) { sockets_ = std::move(sockets); }
+    // A socket of the fixture that does not run, and why (in the run's language).
+    void leftOut(const QString& socket, const QString& text);
     // The terminal's width in characters: the live line is cut to fit on one row.
     void setLineWidth(int columns) { width_ = columns; }
 
@@ -64,6 +68,7 @@ private:
     Mode mode_;
     bool terminal_;
     QStringList labels_;
+    QStringList sockets_;
     QString command_;
     FILE* out_;
     QHash<int, Progress> progress_;

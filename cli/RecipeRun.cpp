@@ -144,6 +144,25 @@ UnitEvent RunRecipeUnit(int unit, const UnitLink& link, const CommandJob& job, C
     start.kind = UnitEvent::Kind::Start;
     start.text = job.command;
     view.emitEvent(start);
+    if (!link.adapterFailure.isEmpty()) {
+        // An adapter socket whose adapter is not there has no link to open: it fails as a
+        // link that cannot be opened, and the other sockets run.
+        UnitEvent e;
+        e.kind = UnitEvent::Kind::Result;
+        e.exitCode = kExitLinkNotOpened;
+        e.text = QStringLiteral("FAIL: ") + link.adapterFailure;
+        e.detail = QJsonObject{{QStringLiteral("recipe"), recipe.product},
+                               {QStringLiteral("recipeHash"), recipe.hashHex()},
+                               {QStringLiteral("unitSerial"), link.unitSerial},
+                               {QStringLiteral("verdict"), QStringLiteral("fail")},
+                               {QStringLiteral("failingStep"), -1},
+                               {QStringLiteral("reason"), link.adapterFailure},
+                               {QStringLiteral("fixture"), job.fixtureName},
+                               {QStringLiteral("socket"), link.socket},
+                               {QStringLiteral("steps"), QJsonArray()}};
+        view.emitEvent(e);
+        return e;
+    }
 
     UnitRecords records(job);
     const auto warn = [&] {
@@ -178,6 +197,8 @@ UnitEvent RunRecipeUnit(int unit, const UnitLink& link, const CommandJob& job, C
     target.link = SettingsOf(link);
     target.id = link.id.isEmpty() ? job.id : link.id;
     target.scannedSerial = link.unitSerial;
+    target.fixture = job.fixtureName;
+    target.socket = link.socket;
     const pb::RecipeRunResult r = runner.run(target);
     if (records.store() && !records.store()->status().ok()) {
         const pb::records::RecordsStatus& s = records.store()->status();
@@ -193,6 +214,10 @@ UnitEvent RunRecipeUnit(int unit, const UnitLink& link, const CommandJob& job, C
     e.exitCode = RecipeExitCode(r.verdict);
     if (r.cancelled) e.exitCode = kExitInterrupted;
     e.detail = detailOf(recipe, link.unitSerial, r, language);
+    if (!link.socket.isEmpty()) {
+        e.detail.insert(QStringLiteral("fixture"), job.fixtureName);
+        e.detail.insert(QStringLiteral("socket"), link.socket);
+    }
     if (r.verdict.passed) {
         e.text = QStringLiteral("PASS: all %1 steps passed").arg(recipe.steps.size());
     } else {

@@ -153,6 +153,7 @@ int list(RecordStore& store, const RecordsJob& job) {
                                .arg(durationText(*t), 8)
                                .arg(shown(t->operatorName))
                                .arg(store.isServer() ? QStringLiteral("  ") + shown(t->station) : QString());
+            if (!t->socket.isEmpty()) line += QStringLiteral("  socket ") + shown(t->socket);
             const QString failing = failingText(*t);
             if (!failing.isEmpty()) line += QStringLiteral("  ") + shown(failing);
             out(line + u'\n');
@@ -193,6 +194,8 @@ int showRecipeRun(RecordStore& store, const RecordsJob& job) {
     text += QStringLiteral("started    %1\n").arg(localTime(t->startMs));
     text += QStringLiteral("time       %1\n").arg(durationText(*t));
     text += QStringLiteral("link       %1\n").arg(pb::TerminalText(t->linkText));
+    if (!t->fixture.isEmpty())
+        text += QStringLiteral("fixture    %1, socket %2\n").arg(pb::TerminalText(t->fixture), pb::TerminalText(t->socket));
     text += QStringLiteral("station    %1\n").arg(pb::TerminalText(t->station));
     text += QStringLiteral("operator   %1\n").arg(pb::TerminalText(t->operatorName));
     for (const pb::records::RecipeStepRow& s : t->steps) {

@@ -26,6 +26,8 @@ struct UnitLink {
     QString unitSerial;  // run: the serial on the unit's label (--unit-serial)
     bool lowLatency = true;  // serial: --no-low-latency leaves the adapter alone
     bool rs485 = false;      // serial: --rs485
+    QString socket;          // run --fixture: the fixture's socket the unit sits in
+    QString adapterFailure;  // an adapter socket whose port was not found: why (English)
     QString label() const {
         return kind == Kind::Tcp ? host + QLatin1Char(':') + tcpPort : port;
     }
@@ -53,6 +55,7 @@ struct CommandJob {
     // the controller answers again
     int upgradeRetries = 0;
     std::optional<pb::Recipe> recipe;  // run: the recipe, loaded and checked
+    QString fixtureName;               // run --fixture: kept with each recipe run
     // The unit records: each unit's thread opens the store for itself.
     bool keepRecords = true;
     QString recordsPath;   // empty: the default store

@@ -20,6 +20,7 @@
 #include "firmware/FirmwareImage.h"
 #include "firmware/ModelCheck.h"
 #include "i18n/FileCheckTexts.h"
+#include "i18n/FixtureTexts.h"
 #include "records/RecordStore.h"
 #include "records/RecordsUploader.h"
 
@@ -94,6 +95,13 @@ int main(int argc, char* argv[]) {
                     ::isatty(STDOUT_FILENO) == 1, labels, o.job.command);
     if (winsize size{}; ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
         out.setLineWidth(size.ws_col);
+    if (!o.job.fixtureName.isEmpty()) {
+        QStringList sockets;
+        for (const cli::UnitLink& u : o.units) sockets << u.socket;
+        out.setSockets(sockets);
+        for (const QString& socket : o.leftOut)
+            out.leftOut(socket, pb::Text(pb::FixtureText::SocketLeftOut, {socket}, pb::LanguageIndex(o.job.language)));
+    }
     cli::UnitPool pool(o.units, o.job);
     QObject::connect(&pool, &cli::UnitPool::event, &app, [&](const cli::UnitEvent& e) { out.onEvent(e); });
     QObject::connect(&pool, &cli::UnitPool::allFinished, &app, &QCoreApplication::quit, Qt::QueuedConnection);

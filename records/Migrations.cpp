@@ -67,6 +67,12 @@ const QList<Migration>& Migrations() {
         {5,
          {QStringLiteral("UPDATE units SET unit_key = 'unit:' || CAST(model_kind AS VARCHAR(12)) || ':' || serial "
                          "WHERE serial IS NOT NULL AND model_kind IS NOT NULL")}},
+        // Fixtures: a recipe run keeps the fixture and the socket its unit sat in (null for
+        // a unit tested alone, as every run kept before).
+        {6,
+         {QStringLiteral("ALTER TABLE recipe_runs ADD COLUMN fixture_name VARCHAR(200)"),
+          QStringLiteral("ALTER TABLE recipe_runs ADD COLUMN socket_name VARCHAR(100)"),
+          QStringLiteral("CREATE INDEX recipe_runs_by_fixture ON recipe_runs (fixture_name, socket_name)")}},
     };
     return steps;
 }

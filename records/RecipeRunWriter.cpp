@@ -22,7 +22,8 @@ qint64 RecipeRunWriter::beginRecipeRun(const RecipeRunStart& start) {
     QSqlQuery q(db);
     q.prepare(QStringLiteral(
         "INSERT INTO recipe_runs (unit_id, recipe_name, recipe_hash, scanned_serial, station, "
-        "operator_name, link_text, start_ms, writer, verdict) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, 'running')") +
+        "operator_name, link_text, start_ms, writer, fixture_name, socket_name, verdict) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 'running')") +
               (c_.dialect().keyFromReturning ? QStringLiteral(" RETURNING id") : QString()));
     q.addBindValue(unitId);
     q.addBindValue(start.recipeName);
@@ -33,6 +34,8 @@ qint64 RecipeRunWriter::beginRecipeRun(const RecipeRunStart& start) {
     q.addBindValue(start.linkText);
     q.addBindValue(start.startMs);
     q.addBindValue(StoreConnection::writerToken());
+    q.addBindValue(TextOrNull(start.fixture));
+    q.addBindValue(TextOrNull(start.socket));
     if (!q.exec()) return c_.failed(q, QStringLiteral("starting a recipe run")), 0;
     const qint64 id = c_.insertedId(q);
     q.finish();
@@ -152,7 +155,8 @@ qint64 RecipeRunWriter::importRecipeRun(const RecipeRunUpload& u) {
     q.prepare(QStringLiteral(
         "INSERT INTO recipe_runs (unit_id, recipe_name, recipe_hash, scanned_serial, station, "
         "operator_name, writer, link_text, start_ms, end_ms, verdict, failing_step, reason_text, "
-        "origin, local_recipe_run_id) VALUES (?, ?, ?, ?, ?, ?, NULL, ?, ?, ?, ?, ?, ?, ?, ?) "
+        "origin, local_recipe_run_id, fixture_name, socket_name) "
+        "VALUES (?, ?, ?, ?, ?, ?, NULL, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
         "ON CONFLICT (origin, local_recipe_run_id) DO UPDATE SET unit_id = excluded.unit_id, "
         "scanned_serial = excluded.scanned_serial, end_ms = excluded.end_ms, verdict = excluded.verdict, "
         "failing_step = excluded.failing_step, reason_text = excluded.reason_text RETURNING id"));
@@ -170,6 +174,8 @@ qint64 RecipeRunWriter::importRecipeRun(const RecipeRunUpload& u) {
     q.addBindValue(r.reasonText);
     q.addBindValue(u.origin);
     q.addBindValue(u.localRecipeRunId);
+    q.addBindValue(TextOrNull(r.fixture));
+    q.addBindValue(TextOrNull(r.socket));
     if (!q.exec()) return c_.failed(q, what), 0;
     const qint64 id = q.next() ? q.value(0).toLongLong() : 0;
     q.finish();

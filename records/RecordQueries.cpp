@@ -67,7 +67,8 @@ UnitRow ReadUnit(const QSqlQuery& q) {
 constexpr char kRecipeRunSelect[] =
     "SELECT rr.id, rr.unit_id, u.serial, rr.recipe_name, rr.recipe_hash, rr.scanned_serial, "
     "rr.station, rr.operator_name, rr.link_text, rr.start_ms, rr.end_ms, rr.verdict, "
-    "rr.failing_step, rr.reason_text FROM recipe_runs rr JOIN units u ON u.id = rr.unit_id";
+    "rr.failing_step, rr.reason_text, rr.fixture_name, rr.socket_name "
+    "FROM recipe_runs rr JOIN units u ON u.id = rr.unit_id";
 
 RecipeRunRow ReadRecipeRun(const QSqlQuery& q) {
     RecipeRunRow row;
@@ -85,6 +86,8 @@ RecipeRunRow ReadRecipeRun(const QSqlQuery& q) {
     row.verdict = q.value(11).toString();
     row.failingStep = q.value(12).isNull() ? -1 : q.value(12).toInt();
     row.reasonText = q.value(13).toString();
+    row.fixture = q.value(14).toString();
+    row.socket = q.value(15).toString();
     return row;
 }
 

@@ -128,6 +128,10 @@ struct RunFilter {
     QString station;       // part of the station's name
     // Only these recipe runs (and their runs); with runIds, the runs of either.
     QList<qint64> recipeRunIds;
+    // The fixture and its socket, each whole (a socket "A1" is not "A10"): the recipe runs
+    // made there and their runs.
+    QString fixture = {};
+    QString socket = {};
     bool selects() const { return !runIds.isEmpty() || !recipeRunIds.isEmpty(); }
 };
 
@@ -176,6 +180,8 @@ struct RecipeRunStart {
     QString operatorName;
     qint64 startMs = 0;
     QList<RecipeStepRow> steps;  // every step, not run yet
+    QString fixture;  // the fixture and socket the unit sat in; empty: tested alone
+    QString socket;
 };
 
 struct RecipeRunEnd {
@@ -203,6 +209,8 @@ struct RecipeRunRow {
     int failingStep = -1;
     QString reasonText;
     QList<RecipeStepRow> steps;
+    QString fixture;  // empty: the unit was tested alone
+    QString socket;
     bool unitIdentified() const { return !unitSerial.isEmpty(); }
     Outcome outcome() const { return RecipeOutcome(verdict); }
     // The failing step's row; null when none failed.

@@ -200,6 +200,8 @@ QJsonObject RecipeRunJson(const RecipeRunRow& run) {
             {"outcome", OutcomeCode(run.outcome())},
             {"failingStep", run.failingStep >= 0 ? QJsonValue(run.failingStep) : QJsonValue(QJsonValue::Null)},
             {"reason", run.reasonText},
+            {"fixture", TextOrNull(run.fixture)},
+            {"socket", TextOrNull(run.socket)},
             {"steps", steps}};
 }
 
@@ -288,7 +290,8 @@ QStringList CsvColumns() {
             QStringLiteral("frames"),    QStringLiteral("details_json"),
             QStringLiteral("recipe_run_id"), QStringLiteral("recipe"),
             QStringLiteral("recipe_step"), QStringLiteral("recipe_verdict"),
-            QStringLiteral("warning")};
+            QStringLiteral("warning"),   QStringLiteral("fixture"),
+            QStringLiteral("socket")};
 }
 
 QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
@@ -336,7 +339,7 @@ QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
                                r->endMs > 0 ? QString::number(r->endMs - r->startMs) : QString(),
                                r->operatorName, r->station, r->linkText, r->reasonText, QString(), QString(),
                                QString::number(r->id), r->recipeName, stepText(*r, r->failingStep), r->verdict,
-                               QString()});
+                               QString(), r->fixture, r->socket});
             continue;
         }
         const RunRow& run = *line.run;
@@ -351,7 +354,8 @@ QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
                            QString::fromUtf8(QJsonDocument(run.details).toJson(QJsonDocument::Compact)),
                            recipe ? QString::number(recipe->id) : QString(), recipe ? recipe->recipeName : QString(),
                            recipe ? stepText(*recipe, run.recipeStep) : QString(),
-                           recipe ? recipe->verdict : QString(), RunWarningCode(run.details)});
+                           recipe ? recipe->verdict : QString(), RunWarningCode(run.details),
+                           recipe ? recipe->fixture : QString(), recipe ? recipe->socket : QString()});
     }
     return out;
 }

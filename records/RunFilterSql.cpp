@@ -17,6 +17,20 @@ QString Marks(const QList<qint64>& ids, QVariantList* binds) {
     return marks.join(u',');
 }
 
+// " WHERE " the recipe run (rr) is at the filter's fixture and socket.
+QString PlaceWhere(const RunFilter& filter, QVariantList* binds) {
+    QStringList parts;
+    if (!filter.fixture.isEmpty()) {
+        parts << QStringLiteral("rr.fixture_name = ?");
+        *binds << filter.fixture;
+    }
+    if (!filter.socket.isEmpty()) {
+        parts << QStringLiteral("rr.socket_name = ?");
+        *binds << filter.socket;
+    }
+    return QStringLiteral(" WHERE ") + parts.join(QLatin1String(" AND "));
+}
+
 }  // namespace
 
 QString RunsWhere(const RunFilter& filter, QVariantList* binds) {
@@ -49,6 +63,10 @@ QString RunsWhere(const RunFilter& filter, QVariantList* binds) {
         parts << ContainsCondition(QStringLiteral("r.station"));
         *binds << ContainsPattern(filter.station);
     }
+    // A procedure run is at a fixture's socket through its recipe run.
+    if (!filter.fixture.isEmpty() || !filter.socket.isEmpty())
+        parts << QStringLiteral("r.recipe_run_id IN (SELECT rr.id FROM recipe_runs rr%1)")
+                     .arg(PlaceWhere(filter, binds));
     if (filter.selects()) {
         // The runs chosen, and those of the unit tests chosen.
         QStringList either;
@@ -75,6 +93,8 @@ QString RecipeRunsWhere(const RunFilter& filter, QVariantList* binds) {
         parts << ContainsCondition(QStringLiteral("rr.station"));
         *binds << ContainsPattern(filter.station);
     }
+    if (!filter.fixture.isEmpty() || !filter.socket.isEmpty())
+        parts << PlaceWhere(filter, binds).mid(7);  // without its " WHERE "
     if (filter.fromMs > 0) {
         parts << QStringLiteral("rr.start_ms >= ?");
         *binds << filter.fromMs;

@@ -46,13 +46,14 @@ RecipeRecorder::RecipeRecorder(records::RecordStore& store, const QString& opera
     if (!station.isEmpty()) runs_.setStation(station);
 }
 
-void RecipeRecorder::begin(const Recipe& recipe, const QString& scannedSerial,
-                           const LinkSettings& link, qint64 startMs) {
+void RecipeRecorder::begin(const Recipe& recipe, const RecipeUnit& unit, qint64 startMs) {
     records::RecipeRunStart start;
     start.recipeName = recipe.product;
     start.recipeHash = recipe.hashHex();
-    start.scannedSerial = scannedSerial;
-    start.linkText = records::RunRecordsObserver::LinkText(link);
+    start.scannedSerial = unit.scannedSerial;
+    start.linkText = records::RunRecordsObserver::LinkText(unit.link);
+    start.fixture = unit.fixture;
+    start.socket = unit.socket;
     start.station = station_;
     start.operatorName = operator_;
     start.startMs = startMs;

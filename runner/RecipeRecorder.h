@@ -12,6 +12,7 @@
 #include "recipes/Recipe.h"
 #include "recipes/RecipeFlow.h"
 #include "records/RunRecordsObserver.h"
+#include "runner/RecipeRunner.h"
 
 namespace pb {
 
@@ -19,8 +20,7 @@ class RecipeRecorder : public RunObserver {
 public:
     RecipeRecorder(records::RecordStore& store, const QString& operatorName, const QString& station);
 
-    void begin(const Recipe& recipe, const QString& scannedSerial, const LinkSettings& link,
-               qint64 startMs);
+    void begin(const Recipe& recipe, const RecipeUnit& unit, qint64 startMs);
     void setStep(int index) { step_ = index; }
     // A step's verdict, kept as soon as the step has ended.
     void stepEnded(const Recipe& recipe, int index, const StepResult& result,

@@ -66,7 +66,7 @@ RecipeRunResult RecipeRunner::run(const RecipeUnit& unit) {
     std::unique_ptr<RecipeRecorder> recorder;
     if (store_) {
         recorder = std::make_unique<RecipeRecorder>(*store_, operator_, station_);
-        recorder->begin(recipe_, unit.scannedSerial, unit.link, out.startedMs);
+        recorder->begin(recipe_, unit, out.startedMs);
         connect(&link_, &Link::traffic, &recorder->runs(), &records::RunRecordsObserver::takeTraffic);
         view.keepers << recorder.get();
     }
