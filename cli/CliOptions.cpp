@@ -40,7 +40,8 @@ ParsedCli usage(const QString& why) {
 }
 
 // The options of `records`: where the store is, which runs, and the export.
-QString parseRecords(const QCommandLineParser& p, const QStringList& args, RecordsJob& job) {
+QString parseRecords(const QCommandLineParser& p, const QStringList& args, RecordsJob& job,
+                     const QString& shiftStarts) {
     const auto isSet = [&](const char* name) { return p.isSet(QString::fromLatin1(name)); };
     const auto val = [&](const char* name) { return p.value(QString::fromLatin1(name)); };
     for (const char* option : {"tcp", "units", "speed", "id", "model-kind", "time", "cycles", "seconds",
@@ -72,6 +73,18 @@ QString parseRecords(const QCommandLineParser& p, const QStringList& args, Recor
     }
     job.format = val("format").toLower();
     job.output = val("output");
+    job.stats.by = val("by");
+    if (isSet("csv") && job.json) return QStringLiteral("give --json or --csv, not both");
+    job.stats.format = job.json ? StatsFormat::Json : isSet("csv") ? StatsFormat::Csv : StatsFormat::Table;
+    if (isSet("shifts") || !shiftStarts.isEmpty()) {
+        const QString text = isSet("shifts") ? val("shifts") : shiftStarts;
+        const auto shifts = pb::records::ParseShiftTimes(text);
+        if (!shifts) return QStringLiteral("--shifts wants the shifts' start times in order, HH:MM,HH:MM,..., not '%1'").arg(text);
+        job.stats.shifts = *shifts;
+    }
+    const bool stats = args.value(0) == QLatin1String("stats");
+    for (const char* option : {"by", "csv", "shifts"})
+        if (isSet(option) && !stats) return QStringLiteral("--%1 goes with 'records stats'").arg(QLatin1String(option));
     return ParseRecordsAction(args, job);
 }
 
@@ -148,6 +161,11 @@ QString HelpText() {
         "  records export --format json|csv [FILTERS] [--output FILE]\n"
         "  records export --format html|pdf (--serial SERIAL | --unit N) --output FILE\n"
         "                                       a unit's report (pdf: --output needed)\n"
+        "  records stats --by day|shift|station|fixture|socket|recipe|step [FILTERS]\n"
+        "        [--json|--csv] [--shifts 06:00,14:00,22:00]\n"
+        "                                       the line's figures: yields, first passes,\n"
+        "                                       retests; by step the failures' Pareto;\n"
+        "                                       by socket each fixture's health\n"
         "  FILTERS: --serial PART, --from DATE, --to DATE (yyyy-mm-dd[Thh:mm:ss], --to\n"
         "  takes in its whole day), --outcome ok|error|open-failed|interrupted|running,\n"
         "  --procedure NAME (connect, set-date, dido, firmware-upgrade, ...), --unit N,\n"
@@ -178,7 +196,8 @@ ParsedCli ParseCli(const QStringList& arguments) {
                   value("records"), value("from"), value("to"), value("outcome"),
                   value("procedure"), value("unit"), value("output"), value("unit-serial"),
                   value("station"), flag("allow-partial"), flag("no-low-latency"), flag("rs485"),
-                  value("retries"), value("fixture"), value("socket")});
+                  value("retries"), value("fixture"), value("socket"), value("by"), flag("csv"),
+                  value("shifts")});
     if (!p.parse(arguments)) return usage(p.errorText());
     if (p.isSet(QStringLiteral("help"))) return {false, HelpText(), kExitOk, {}};
     if (p.isSet(QStringLiteral("version")))
@@ -214,15 +233,25 @@ ParsedCli ParseCli(const QStringList& arguments) {
     }
     pb::Settings stored;
     if (!isSet("records")) pb::LoadSettings(stored);
+    // The line's shifts are a setting of this PC, whichever records are read.
+    QString storedShifts;
+    if (isSet("records")) {
+        pb::Settings shiftsOnly;
+        pb::LoadSettings(shiftsOnly);
+        storedShifts = shiftsOnly.shiftStarts;
+    } else {
+        storedShifts = stored.shiftStarts;
+    }
     if (job.command == QLatin1String("records")) {
         if (!isSet("records")) o.records.url = stored.recordsUrl;
         o.records.json = isSet("json");
         o.records.language = language;
-        if (const QString why = parseRecords(p, args, o.records); !why.isEmpty()) return usage(why);
+        if (const QString why = parseRecords(p, args, o.records, storedShifts); !why.isEmpty()) return usage(why);
         r.run = true;
         return r;
     }
-    for (const char* option : {"from", "to", "outcome", "procedure", "unit", "format", "output", "socket"})
+    for (const char* option : {"from", "to", "outcome", "procedure", "unit", "format", "output", "socket", "by",
+                               "csv", "shifts"})
         if (isSet(option))
             return usage(QStringLiteral("--%1 goes with 'records'").arg(QLatin1String(option)));
     const bool fixture = isSet("fixture");

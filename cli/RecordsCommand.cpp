@@ -335,14 +335,15 @@ int exportRuns(RecordStore& store, const RecordsJob& job) {
 }  // namespace
 
 qint64 ParseRecordsDate(const QString& text, bool endOfDay) {
-    const QDate day = QDate::fromString(text, Qt::ISODate);
+    // A date alone: Qt reads the date of a date and time too, and would drop its time.
+    const QDate day = text.size() == 10 ? QDate::fromString(text, Qt::ISODate) : QDate();
     if (day.isValid()) return (endOfDay ? day.addDays(1) : day).startOfDay().toMSecsSinceEpoch();
     const QDateTime t = QDateTime::fromString(text, Qt::ISODate);
     return t.isValid() ? t.toMSecsSinceEpoch() : 0;
 }
 
 QString ParseRecordsAction(const QStringList& args, RecordsJob& job) {
-    if (args.isEmpty()) return QStringLiteral("records wants list, show RUN or export");
+    if (args.isEmpty()) return QStringLiteral("records wants list, show RUN, export or stats");
     job.action = args[0];
     if (job.action == QLatin1String("show")) {
         // A run's number, or a unit test's as the list names it: "R3".
@@ -355,9 +356,17 @@ QString ParseRecordsAction(const QStringList& args, RecordsJob& job) {
         (recipeRun ? job.recipeRunId : job.runId) = id;
         return {};
     }
-    if (job.action != QLatin1String("list") && job.action != QLatin1String("export"))
-        return QStringLiteral("records wants list, show RUN or export, not '%1'").arg(job.action);
+    if (job.action != QLatin1String("list") && job.action != QLatin1String("export") &&
+        job.action != QLatin1String("stats"))
+        return QStringLiteral("records wants list, show RUN, export or stats, not '%1'").arg(job.action);
     if (args.size() != 1) return QStringLiteral("records %1 takes no argument").arg(job.action);
+    if (job.action == QLatin1String("stats")) {
+        if (!IsStatsGrouping(job.stats.by))
+            return QStringLiteral("records stats wants --by day, shift, station, fixture, socket, recipe or step");
+        if (!job.format.isEmpty() || !job.output.isEmpty())
+            return QStringLiteral("--format and --output go with 'records export'");
+        return {};
+    }
     if (job.action == QLatin1String("list")) {
         if (!job.format.isEmpty() || !job.output.isEmpty())
             return QStringLiteral("--format and --output go with 'records export'");
@@ -409,9 +418,12 @@ int RunRecordsCommand(const RecordsJob& job) {
     // Shared records say so, apart from the output a script reads.
     if (store.isServer())
         EmitLines(stderr, {QStringLiteral("panelbench-cli: the shared records on %1").arg(store.where())});
-    const int code = job.action == QLatin1String("list")   ? list(store, job)
-                     : job.action == QLatin1String("show") ? show(store, job)
-                                                           : exportRuns(store, job);
+    StatsJob stats = job.stats;
+    stats.filter = job.filter;
+    const int code = job.action == QLatin1String("list")    ? list(store, job)
+                     : job.action == QLatin1String("show")  ? show(store, job)
+                     : job.action == QLatin1String("stats") ? PrintStats(store, stats)
+                                                            : exportRuns(store, job);
     // A store that failed in the middle (a damaged page) gave less than there is.
     if (!store.status().ok()) return failure(StoreFindingText(store.status()));
     return code;

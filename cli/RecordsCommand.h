@@ -5,13 +5,14 @@
 #include <QString>
 #include <QStringList>
 
+#include "cli/RecordsStats.h"
 #include "records/RecordTypes.h"
 #include "records/RecordsError.h"
 
 namespace cli {
 
 struct RecordsJob {
-    QString action;    // list, show, export
+    QString action;    // list, show, export, stats
     QString path;      // empty: the default store
     QString url;       // the shared server to read instead; empty: none
     qint64 runId = 0;  // show: a procedure run ("records show 12")
@@ -21,6 +22,7 @@ struct RecordsJob {
     QString output;  // export: empty or "-" is standard output (not for pdf)
     int language = 0;
     bool json = false;
+    StatsJob stats;  // stats: the grouping, the format and the shifts (the filter is above)
 };
 
 // Parses what follows "records": the action and its one argument; the options are given.

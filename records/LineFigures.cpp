@@ -81,6 +81,18 @@ std::optional<FigureBy> FigureByFromName(const QString& name) {
     return std::nullopt;
 }
 
+std::optional<ShiftTimes> ParseShiftTimes(const QString& text) {
+    ShiftTimes shifts;
+    shifts.starts.clear();
+    for (const QString& part : text.split(u',')) {
+        const QTime t = QTime::fromString(part.trimmed(), QStringLiteral("HH:mm"));
+        if (!t.isValid() || (!shifts.starts.isEmpty() && t <= shifts.starts.last())) return std::nullopt;
+        shifts.starts << t;
+    }
+    if (shifts.starts.isEmpty() || shifts.starts.size() > 8) return std::nullopt;
+    return shifts;
+}
+
 double BinomialUpperTail(qint64 k, qint64 n, double p) {
     if (k <= 0) return 1.0;
     if (k > n) return 0.0;
@@ -122,7 +134,8 @@ QList<YieldRow> LineFigures::yields(const RunFilter& filter, FigureBy by, const 
         case FigureBy::Station: key = QStringLiteral("COALESCE(rr.station, '')"); break;
         case FigureBy::Fixture: key = QStringLiteral("COALESCE(rr.fixture_name, '')"); break;
         case FigureBy::Socket:
-            key = QStringLiteral("COALESCE(rr.fixture_name, '') || '/' || COALESCE(rr.socket_name, '')");
+            key = QStringLiteral("CASE WHEN COALESCE(rr.fixture_name, '') = '' THEN '' "
+                                 "ELSE rr.fixture_name || '/' || COALESCE(rr.socket_name, '') END");
             break;
         case FigureBy::Recipe: key = QStringLiteral("rr.recipe_name"); break;
     }

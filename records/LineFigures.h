@@ -26,6 +26,8 @@ std::optional<FigureBy> FigureByFromName(const QString& name);
 struct ShiftTimes {
     QList<QTime> starts{QTime(6, 0), QTime(14, 0), QTime(22, 0)};
 };
+// "06:00,14:00,22:00": one to eight times, each later than the one before; none when not so.
+std::optional<ShiftTimes> ParseShiftTimes(const QString& text);
 
 // One group's unit tests. A unit's first unit test within the filter is its first pass
 // when it passed; every further test of the unit is a retest.

@@ -34,6 +34,9 @@ struct Settings {
     // "RecordsUrl": the shared records server every run also goes to
     // (postgresql://user@host:port/db); empty: this PC's file only. Never a password.
     QString recordsUrl;
+    // "ShiftStarts": where the line's shifts begin, for the records' figures per shift
+    // ("06:00,14:00,22:00"); read only, set in the file.
+    QString shiftStarts = QStringLiteral("06:00,14:00,22:00");
 };
 
 // Where the values are stored: the file named to UseSettingsFile, else the default one,

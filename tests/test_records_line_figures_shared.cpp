@@ -12,6 +12,7 @@
 #include "records/LineFigures.h"
 #include "records/RecordStore.h"
 #include "tests/support/PgServer.h"
+#include "tests/support/SeededUnitTests.h"
 
 using namespace pb::records;
 
@@ -20,15 +21,7 @@ namespace {
 enum class BackEnd { Sqlite, Postgres };
 
 // What the test wrote, to work the figures out on its own.
-struct Written {
-    QString serial;
-    qint64 ms;
-    QString verdict;
-    QString station;
-    QString fixture, socket;
-    int failingStep = -1;
-    QString reason;
-};
+using Written = pbtest::SeededTest;
 
 class LineFiguresOn : public ::testing::TestWithParam<BackEnd> {
 protected:
@@ -44,31 +37,7 @@ protected:
     }
 
     void write(const Written& w) {
-        RecipeRunStart start;
-        start.recipeName = QStringLiteral("KV410");
-        start.recipeHash = QStringLiteral("ab12");
-        start.scannedSerial = w.serial;
-        start.linkText = QStringLiteral("127.0.0.1:4001");
-        start.station = w.station;
-        start.startMs = w.ms;
-        start.fixture = w.fixture;
-        start.socket = w.socket;
-        start.steps = {{0, "identify", "identify", "not-run", {}, 0, {}, {}},
-                       {1, "dido", "DI/DO loop", "not-run", {}, 0, {}, {}},
-                       {2, "upgrade", "", "not-run", {}, 0, {}, {}}};
-        const qint64 id = store.recipeWriter().beginRecipeRun(start);
-        RecipeRunEnd end;
-        end.endMs = w.ms + 1000;
-        end.verdict = w.verdict;
-        end.failingStep = w.failingStep;
-        end.reasonText = w.reason;
-        end.steps = start.steps;
-        for (RecipeStepRow& s : end.steps)
-            s.verdict = w.failingStep < 0 || s.index < w.failingStep ? "pass"
-                        : s.index == w.failingStep                   ? "fail"
-                                                                     : "not-run";
-        end.identity = UnitIdentity{w.serial, 3, "KV410", "0470", "0001"};
-        store.recipeWriter().endRecipeRun(id, end);
+        pbtest::WriteUnitTest(store, w);
         written << w;
     }
 

@@ -1,0 +1,105 @@
+// `records stats`: the figures behind the charts, printed from a records file written by
+// the test: per socket with each fixture's health, the failure Pareto, the shifts of the
+// command line or of the setting, and the same numbers as a table, JSON lines and CSV.
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QFile>
+
+#include "tests/support/CliRig.h"
+#include "tests/support/SeededUnitTests.h"
+
+using namespace pbtest;
+
+namespace {
+
+struct StatsBench {
+    StatsBench() {
+        pb::records::RecordStore store;
+        EXPECT_TRUE(store.openSqlite(path).ok());
+        const qint64 at = QDateTime(QDate(2026, 12, 9), QTime(8, 0)).toMSecsSinceEpoch();
+        // A1 fails 30 of 60 at its DI/DO step, its neighbours 2 of 60.
+        for (const char* socket : {"A1", "A2", "A3", "A4"})
+            for (int i = 0; i < 60; ++i) {
+                const bool fails = i < (QLatin1String(socket) == QLatin1String("A1") ? 30 : 2);
+                WriteUnitTest(store, {QStringLiteral("%1-%2").arg(socket).arg(i), at + i * 1000, fails ? "fail" : "pass",
+                                      "line-1", "4-up", socket, fails ? 1 : -1, fails ? "input 3 stuck" : ""});
+            }
+        // Two units tested alone at 23:00, in the night shift.
+        const qint64 night = QDateTime(QDate(2026, 12, 9), QTime(23, 0)).toMSecsSinceEpoch();
+        WriteUnitTest(store, {"N1", night, "pass"});
+        WriteUnitTest(store, {"N2", night + 1000, "fail", "line-1", {}, {}, 2, "block 7 not programmed"});
+    }
+    CliResult stats(const QStringList& more) {
+        return RunCli(QStringList{"records", "stats", "--records", path} + more);
+    }
+    QTemporaryDir dir;
+    QString path = dir.filePath("records.sqlite");
+};
+
+TEST(RecordsStats, PerSocketEachFixturesHealthAndTheTotal) {
+    StatsBench bench;
+    const CliResult r = bench.stats({"--by", "socket", "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    QMap<QString, QJsonObject> rows;
+    for (const QJsonObject& o : r.eventsOf("socket")) rows.insert(o.value("key").toString(), o);
+    EXPECT_EQ(rows.keys(), QStringList({"", "4-up/A1", "4-up/A2", "4-up/A3", "4-up/A4"}));
+    EXPECT_TRUE(rows["4-up/A1"].value("flagged").toBool());
+    EXPECT_EQ(rows["4-up/A1"].value("failed").toInt(), 30);
+    EXPECT_EQ(rows["4-up/A1"].value("othersFailed").toInt(), 6);
+    EXPECT_FALSE(rows["4-up/A2"].value("flagged").toBool());
+    EXPECT_FALSE(rows[""].contains("flagged")) << "units tested alone have no fixture to be judged by";
+    const auto total = r.eventsOf("total");
+    ASSERT_EQ(total.size(), 1);
+    EXPECT_EQ(total[0].value("tests").toInt(), 242);
+    EXPECT_DOUBLE_EQ(total[0].value("firstPassYield").toDouble(), 205.0 / 242.0);
+
+    const CliResult table = bench.stats({"--by", "socket"});
+    EXPECT_EQ(table.exitCode, 0);
+    const QString text = QString::fromUtf8(table.out);
+    EXPECT_TRUE(text.contains(QRegularExpression("4-up/A1 .*50\\.0 %.*FLAGGED"))) << table.out.constData();
+    EXPECT_FALSE(text.contains(QRegularExpression("4-up/A2 .*FLAGGED")));
+
+    const CliResult csv = bench.stats({"--by", "socket", "--csv", "--fixture", "4-up", "--socket", "A2"});
+    const QStringList lines = QString::fromUtf8(csv.out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 2) << csv.out.constData();
+    EXPECT_EQ(lines[0], "event,key,tests,units,passed,failed,interrupted,firstTests,firstPassed,firstPassYield,retests,p,flagged");
+    EXPECT_TRUE(lines[1].startsWith("socket,4-up/A2,60,60,58,2,0,60,58,")) << lines[1].toStdString();
+}
+
+TEST(RecordsStats, TheParetoAndTheShiftsOfTheSettingOrTheCommand) {
+    StatsBench bench;
+    const CliResult pareto = bench.stats({"--by", "step", "--json"});
+    ASSERT_EQ(pareto.exitCode, 0) << pareto.err.constData();
+    const auto steps = pareto.eventsOf("failures");
+    ASSERT_EQ(steps.size(), 2);
+    EXPECT_EQ(steps[0].value("label").toString(), "DI/DO loop");
+    EXPECT_EQ(steps[0].value("failures").toInt(), 36);
+    EXPECT_EQ(pareto.eventsOf("reasons").value(1).value("reason").toString(), "block 7 not programmed");
+
+    // 23:00 is the night shift by default; with the shifts of a line working 07:00 and 19:00 it is the second.
+    const auto shiftOf = [](const CliResult& r) {
+        QStringList keys;
+        for (const QJsonObject& o : r.eventsOf("shift")) keys << o.value("key").toString();
+        return keys;
+    };
+    EXPECT_EQ(shiftOf(bench.stats({"--by", "shift", "--json"})), QStringList({"2026-12-09 #1", "2026-12-09 #3"}));
+    EXPECT_EQ(shiftOf(bench.stats({"--by", "shift", "--json", "--shifts", "07:00,19:00"})),
+              QStringList({"2026-12-09 #1", "2026-12-09 #2"}));
+    QFile settings(qEnvironmentVariable("XDG_CONFIG_HOME") + "/NORDAX/PanelBench.conf");
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(settings).path()));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    settings.write("[General]\nShiftStarts=\"05:00,13:00,21:00\"\n");
+    settings.close();
+    EXPECT_EQ(shiftOf(bench.stats({"--by", "shift", "--json"})), QStringList({"2026-12-09 #1", "2026-12-09 #3"}));
+    const CliResult early = bench.stats({"--by", "shift", "--json", "--from", "2026-12-09T22:00:00"});
+    EXPECT_EQ(shiftOf(early), QStringList({"2026-12-09 #3"})) << early.out.constData() << early.err.constData();
+    settings.remove();
+
+    for (const QStringList& bad : {QStringList{"--by", "week"}, QStringList{"--by", "day", "--shifts", "14:00,06:00"},
+                                   QStringList{"--by", "day", "--json", "--csv"}, QStringList{}})
+        EXPECT_EQ(bench.stats(bad).exitCode, 2) << bad.join(' ').toStdString();
+    EXPECT_EQ(RunCli({"records", "list", "--by", "day", "--records", bench.path}).exitCode, 2);
+}
+
+}  // namespace
