@@ -25,6 +25,7 @@
 #include "records/RecordStore.h"
 #include "records/RecordsUploader.h"
 #include "records/ServerAddress.h"
+#include "bench/BenchPg.h"
 
 using namespace pb::records;
 
@@ -70,37 +71,6 @@ qint64 Count(RecordStore& store, const QString& sql) {
     return q.exec(sql) && q.next() ? q.value(0).toLongLong() : -1;
 }
 
-bool Script(const QString& action, const QString& dir, QString* out = nullptr) {
-    QProcess p;
-    p.start(QStringLiteral("bash"), {QStringLiteral(PANELBENCH_SOURCE_DIR "/scripts/pg-cluster.sh"), action, dir});
-    p.waitForFinished(120000);
-    if (out) *out = QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
-    std::fputs(p.readAllStandardError().constData(), stderr);
-    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
-// A database of its own on the server at `base`.
-QString FreshDatabase(const QString& base, const QString& name) {
-    std::optional<ServerAddress> a = ParseServerUrl(base);
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("bench-admin"));
-    db.setHostName(a->host);
-    if (a->port > 0) db.setPort(a->port);
-    db.setUserName(a->user);
-    db.setDatabaseName(a->database);
-    bool ok = db.open();
-    if (ok) {
-        QSqlQuery q(db);
-        q.exec(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(name));
-        ok = q.exec(QStringLiteral("CREATE DATABASE %1").arg(name));
-        if (!ok) std::fprintf(stderr, "%s\n", qPrintable(q.lastError().text()));
-    }
-    db.close();
-    db = {};
-    QSqlDatabase::removeDatabase(QStringLiteral("bench-admin"));
-    a->database = name;
-    return ok ? a->display() : QString();
-}
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -110,11 +80,11 @@ int main(int argc, char* argv[]) {
     QTemporaryDir clusterDir(QStringLiteral("/tmp/pbbench-XXXXXX"));
     QString base = qEnvironmentVariable("PANELBENCH_BENCH_PG");
     const bool own = base.isEmpty();
-    if (own && !Script(QStringLiteral("start"), clusterDir.path(), &base)) return 1;
+    if (own && !pbbench::PgScript(QStringLiteral("start"), clusterDir.path(), &base)) return 1;
     QTemporaryDir dir;
 
     // --- 1. Eight stations at once ---
-    const QString url = FreshDatabase(base, QStringLiteral("bench_line"));
+    const QString url = pbbench::FreshPgDatabase(base, QStringLiteral("bench_line"));
     if (url.isEmpty()) return 1;
     {
         RecordStore schema;  // made once before the stations start
@@ -135,7 +105,7 @@ int main(int argc, char* argv[]) {
     // One station with the outbox and its uploader sending meanwhile, as at a real station.
     std::vector<double> alone;
     {
-        const QString soloUrl = FreshDatabase(base, QStringLiteral("bench_solo"));
+        const QString soloUrl = pbbench::FreshPgDatabase(base, QStringLiteral("bench_solo"));
         const QString path = dir.filePath(QStringLiteral("solo.sqlite"));
         RecordStore store;
         store.setOutbox(true);
@@ -218,7 +188,7 @@ int main(int argc, char* argv[]) {
     server.close();
 
     // --- 2. A day's queue sent at once ---
-    const QString dayUrl = FreshDatabase(base, QStringLiteral("bench_day"));
+    const QString dayUrl = pbbench::FreshPgDatabase(base, QStringLiteral("bench_day"));
     const QString dayPath = dir.filePath(QStringLiteral("day.sqlite"));
     {
         RecordStore station;
@@ -233,6 +203,6 @@ int main(int argc, char* argv[]) {
     std::printf("%d queued runs sent: %.2f s (%.0f runs/s), %lld sent, %lld still waiting\n", queuedRuns, sendSeconds,
                 double(sent.sent) / sendSeconds, sent.sent, sent.waiting);
 
-    if (own) Script(QStringLiteral("stop"), clusterDir.path());
+    if (own) pbbench::PgScript(QStringLiteral("stop"), clusterDir.path());
     return runs == total && distinct == total && sent.waiting == 0 ? 0 : 1;
 }

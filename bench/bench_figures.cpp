@@ -1,0 +1,126 @@
+// The line's figures over a million unit tests, on SQLite and on PostgreSQL: the records
+// are generated in the database (units, unit tests over 30 days on 8 stations, 4 fixtures
+// of 16 sockets and 3 recipes, one in ten failed at one of five steps), then every figure
+// is read (yields by day, shift, station, fixture, socket and recipe, the total, the
+// Pareto by step and by reason, fixture health), and again with one filter changed.
+//   bench_figures [RUNS]      (default 1000000)
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "bench/BenchPg.h"
+#include "records/LineFigures.h"
+#include "records/RecordStore.h"
+
+using namespace pb::records;
+
+namespace {
+
+bool Exec(QSqlDatabase db, const QString& sql) {
+    QSqlQuery q(db);
+    if (q.exec(sql)) return true;
+    std::fprintf(stderr, "%s\n  %s\n", qPrintable(q.lastError().text()), qPrintable(sql.left(300)));
+    return false;
+}
+
+// `rows` numbers i from 0, as each back end writes a series.
+QString Series(bool sqlite, qint64 rows) {
+    return sqlite ? QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < %1) ")
+                        .arg(rows - 1)
+                  : QString();
+}
+QString From(bool sqlite, qint64 rows) {
+    return sqlite ? QStringLiteral(" FROM n") : QStringLiteral(" FROM generate_series(0, %1) AS n(i)").arg(rows - 1);
+}
+
+bool Generate(RecordStore& store, qint64 runs) {
+    QSqlDatabase db = store.database();
+    const bool sqlite = db.driverName() == QLatin1String("QSQLITE");
+    const qint64 units = runs * 4 / 5;  // one in five units tested again
+    const qint64 day0 = QDateTime(QDate(2026, 11, 1), QTime(0, 0)).toMSecsSinceEpoch();
+    const qint64 stepMs = qint64(30) * 86400000 / runs;
+    const QString fail = QStringLiteral("(n.i % 10 = 3 OR (n.i % 4 = 1 AND (n.i / 4) % 16 = 5 AND n.i % 10 = 4))");
+    return db.transaction() &&
+           Exec(db, Series(sqlite, units) +
+                        QStringLiteral("INSERT INTO units (unit_key, serial, model_kind, first_seen_ms, last_seen_ms) "
+                                       "SELECT 'unit:3:SN' || n.i, 'SN' || n.i, 3, 0, 0") + From(sqlite, units)) &&
+           Exec(db, Series(sqlite, runs) +
+                        QStringLiteral("INSERT INTO recipe_runs (unit_id, recipe_name, recipe_hash, station, start_ms, "
+                                       "end_ms, verdict, failing_step, reason_text, fixture_name, socket_name) "
+                                       "SELECT (n.i %% %1) + 1, 'recipe-' || (n.i % 3), 'h', 'station-' || (n.i % 8), "
+                                       "%2 + n.i * %3, %2 + n.i * %3 + 60000, "
+                                       "CASE WHEN %4 THEN 'fail' ELSE 'pass' END, "
+                                       "CASE WHEN %4 THEN n.i % 5 ELSE NULL END, "
+                                       "CASE WHEN %4 THEN 'reason ' || (n.i % 7) ELSE NULL END, "
+                                       "'fixture-' || (n.i % 4), 'S' || ((n.i / 4) % 16)")
+                            .arg(units).arg(day0).arg(stepMs).arg(fail)
+                            .replace(QStringLiteral("%%"), QStringLiteral("%")) +
+                        From(sqlite, runs)) &&
+           Exec(db, QStringLiteral("INSERT INTO recipe_steps (recipe_run_id, step_index, kind, label, verdict, attempts) "
+                                   "SELECT id, failing_step, 'dido', 'step ' || failing_step, 'fail', 1 "
+                                   "FROM recipe_runs WHERE verdict = 'fail'")) &&
+           db.commit() && Exec(db, QStringLiteral("ANALYZE"));
+}
+
+// Every figure over `filter`, in ms.
+double AllFigures(RecordStore& store, const RunFilter& filter, QString* error) {
+    LineFigures figures(store.database());
+    QElapsedTimer t;
+    t.start();
+    qint64 seen = 0;
+    for (FigureBy by : {FigureBy::Day, FigureBy::Shift, FigureBy::Station, FigureBy::Fixture, FigureBy::Socket,
+                        FigureBy::Recipe})
+        seen += figures.yields(filter, by).size();
+    seen += figures.total(filter).tests > 0;
+    seen += figures.failuresByStep(filter).size() + figures.failuresByReason(filter).size();
+    seen += figures.fixtureHealth(filter).size();
+    *error = figures.error();
+    return seen > 0 ? double(t.nsecsElapsed()) / 1e6 : -1;
+}
+
+void Measure(const char* name, RecordStore& store, qint64 runs) {
+    QElapsedTimer made;
+    made.start();
+    if (!Generate(store, runs)) return;
+    std::printf("%s: %lld unit tests generated in %.1f s\n", name, (long long)runs, double(made.elapsed()) / 1000.0);
+    QString error;
+    for (int pass = 0; pass < 3; ++pass) {
+        const double all = AllFigures(store, {}, &error);
+        RunFilter oneStation;
+        oneStation.station = QStringLiteral("station-3");
+        const double narrowed = AllFigures(store, oneStation, &error);
+        RunFilter oneDay;
+        oneDay.fromMs = QDateTime(QDate(2026, 11, 12), QTime(0, 0)).toMSecsSinceEpoch();
+        oneDay.toMs = oneDay.fromMs + 86400000;
+        const double day = AllFigures(store, oneDay, &error);
+        std::printf("  pass %d: all figures %.0f ms; station filter %.0f ms; one day %.0f ms%s%s\n", pass + 1, all,
+                    narrowed, day, error.isEmpty() ? "" : "; error: ", qPrintable(error));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    const qint64 runs = argc > 1 ? std::atoll(argv[1]) : 1000000;
+    QTemporaryDir dir;
+    {
+        RecordStore store;
+        if (!store.openSqlite(dir.filePath(QStringLiteral("figures.sqlite"))).ok()) return 1;
+        Measure("SQLite", store, runs);
+    }
+    QTemporaryDir clusterDir(QStringLiteral("/tmp/pbbench-XXXXXX"));
+    QString base = qEnvironmentVariable("PANELBENCH_BENCH_PG");
+    const bool own = base.isEmpty();
+    if (own && !pbbench::PgScript(QStringLiteral("start"), clusterDir.path(), &base)) return 1;
+    {
+        const QString url = pbbench::FreshPgDatabase(base, QStringLiteral("bench_figures"));
+        RecordStore store;
+        if (!url.isEmpty() && store.openUrl(url).ok()) Measure("PostgreSQL", store, runs);
+    }
+    if (own) pbbench::PgScript(QStringLiteral("stop"), clusterDir.path());
+    return 0;
+}
