@@ -81,6 +81,7 @@ GangStationWindow::GangStationWindow(Fixture fixture, int language, GangRecords 
     area_->setFocusPolicy(Qt::NoFocus);
 
     totals_ = Named(new QLabel(this), "lblTotals");
+    totals_->setWordWrap(true);  // two lines on a small screen
     QFont totalsFont = totals_->font();
     totalsFont.setBold(true);
     totalsFont.setPointSizeF(totalsFont.pointSizeF() * 1.2);
@@ -122,18 +123,30 @@ GangStationWindow::GangStationWindow(Fixture fixture, int language, GangRecords 
 
     setLanguage(language);
     refreshLinks();
-    // As large as the tiles want, within the screen: beyond it the tiles scroll.
-    const QSize wanted = sizeHint().expandedTo(QSize(tiles->sizeHint().width() + 40, 0));
-    const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
-                                                         : QRect(0, 0, 1280, 1024);
-    const int rows = (int(tiles_.size()) + columns - 1) / columns;
-    const int tilesHeight = rows * (tiles_.value(0) ? tiles_[0]->sizeHint().height() + 6 : 0);
-    resize(std::min(wanted.width(), screen.width() - 16),
-           std::min(sizeHint().height() + tilesHeight, screen.height() - 48));
+    fitInto(QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
+                                             : QRect(0, 0, 1280, 1024));
     serial_->setFocus();
 }
 
 GangStationWindow::~GangStationWindow() = default;
+
+void GangStationWindow::fitInto(const QRect& area) {
+    // The frame the window manager adds, roughly: a title bar and borders.
+    const QSize frame(16, 48);
+    const QSize tiles = area_->widget()->sizeHint();
+    const QSize around = sizeHint() - area_->sizeHint();
+    // The totals on one line beside the buttons, as wide as a long shift makes them.
+    const QString widest = Text(GangText::Units, language_).arg(8888) + QStringLiteral("    ") +
+                           Text(StationText::CountPassed, language_).arg(8888) + QStringLiteral("    ") +
+                           Text(StationText::CountFailed, language_).arg(8888) + QStringLiteral("    ") +
+                           Text(StationText::CountYield, language_).arg(QStringLiteral("100.0%"));
+    const int foot = totals_->fontMetrics().horizontalAdvance(widest) + start_->sizeHint().width() +
+                     outOfUse_->sizeHint().width() + close_->sizeHint().width() + 60;
+    const QSize wanted(std::max({tiles.width() + 24, sizeHint().width(), foot}), around.height() + tiles.height() + 8);
+    const QSize room = area.size() - frame;
+    resize(std::min(wanted.width(), room.width()), std::min(wanted.height(), room.height()));
+    move(area.topLeft() + QPoint((room.width() - width()) / 2, (room.height() - height()) / 2));
+}
 
 const SocketShown& GangStationWindow::socket(int index) const {
     return shown_.at(index);
@@ -160,6 +173,7 @@ void GangStationWindow::retranslate() {
     recipeName_->setToolTip(f.recipePath + QStringLiteral("\nSHA-256 ") + f.recipe.hashHex());
     for (FitLabel* caption : {fixtureCaption_, recipeCaption_})
         caption->setMinimumWidth(caption->fontMetrics().horizontalAdvance(caption->text()) + 8);
+    for (FitLabel* name : {fixtureName_, recipeName_}) name->setMinimumWidth(40);
     serialCaption_->setText(Text(StationText::SerialNumber, language_));
     start_->setText(Text(GangText::Start, language_));
     close_->setText(Text(StationText::Close, language_));
@@ -353,6 +367,7 @@ void GangStationWindow::taken(const SocketNews& n) {
             s.done = s.total = 0;
             break;
         case K::StepProgress:
+            s.phase = n.phase;
             s.done = n.done;
             s.total = n.total;
             break;

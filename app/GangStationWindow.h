@@ -47,6 +47,10 @@ public:
     int nextSocket() const;
     const SocketShown& socket(int index) const;
 
+    // As large as the tiles want within `area` (device independent pixels: a screen's free
+    // area); what does not fit there scrolls, the serial field, hint and totals stay.
+    void fitInto(const QRect& area);
+
     // Out of use with a reason (not while its unit runs), and back in use.
     bool takeOutOfUse(int socket, const QString& reason);
     void putBackInUse(int socket);

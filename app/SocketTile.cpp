@@ -1,6 +1,7 @@
 #include "app/SocketTile.h"
 
 #include <QContextMenuEvent>
+#include <QLabel>
 #include <QGridLayout>
 #include <QProgressBar>
 #include <QVBoxLayout>
@@ -52,7 +53,13 @@ SocketTile::SocketTile(QWidget* parent) : QFrame(parent) {
     link_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     serial_ = Named(new FitLabel(this), "pnSocketSerial");
     state_ = Named(new FitLabel(this), "pnSocketState");
-    detail_ = Named(new FitLabel(this), "pnSocketDetail");
+    detail_ = new QLabel(this);
+    detail_->setObjectName(QStringLiteral("lblSocketDetail"));
+    detail_->setWordWrap(true);
+    detail_->setContentsMargins(2, 0, 2, 0);  // in line with the panels' text
+    detail_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    detailFont_ = detail_->font();
+    detail_->setFixedHeight(2 * QFontMetrics(detailFont_).lineSpacing() + 2);
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("pbSocket"));
     progress_->setTextVisible(true);
@@ -86,8 +93,11 @@ SocketTile::SocketTile(QWidget* parent) : QFrame(parent) {
     layout->addWidget(detail_);
     layout->addWidget(progress_);
     layout->addWidget(counts_);
-    for (FitLabel* l : {name_, link_, serial_, state_, detail_, counts_})
+    for (FitLabel* l : {name_, link_, serial_, state_, counts_}) {
         l->setMinimumHeight(QFontMetrics(l->font()).height());
+        l->setMinimumWidth(16);  // a panel shrinks its text rather than widen the tile
+    }
+    detail_->setMinimumWidth(16);
 }
 
 void SocketTile::show(const SocketShown& s, const Recipe& recipe, int language) {
@@ -112,8 +122,12 @@ void SocketTile::show(const SocketShown& s, const Recipe& recipe, int language) 
         case S::Running:
             state = s.attempt > 1 ? Text(GangText::StateRunningTry, language).arg(s.step + 1).arg(steps).arg(s.attempt)
                                   : Text(GangText::StateRunning, language).arg(s.step + 1).arg(steps);
-            detail = stepName(s.step);
             bar = s.total > 0;
+            detail = !bar                    ? stepName(s.step)
+                     : s.phase == u"program" ? Text(GangText::DetailProgram, language)
+                     : s.phase == u"verify"  ? Text(GangText::DetailVerify, language)
+                                             : Text(GangText::DetailProgress, language);
+            if (bar) detail = FillArgs(detail, {stepName(s.step), QString::number(s.done), QString::number(s.total)});
             break;
         case S::Pass:
             state = Text(GangText::StatePass, language);
@@ -135,6 +149,7 @@ void SocketTile::show(const SocketShown& s, const Recipe& recipe, int language) 
     detail_->setText(detail);
     // The whole reason on hover: a long one is shrunk, then cut.
     detail_->setToolTip(detail);
+    fitDetail();
     progress_->setVisible(bar);
     if (bar) {
         progress_->setRange(0, s.total);
@@ -150,6 +165,31 @@ void SocketTile::show(const SocketShown& s, const Recipe& recipe, int language) 
                                  " QLabel { color: %3; background: transparent; }")
                       .arg(look.background.name())
                       .arg(border.name(), look.text.name()));
+}
+
+void SocketTile::fitDetail() {
+    // The designed size when two lines hold it, else smaller, down to FitLabel's floor.
+    QFont f = detailFont_;
+    const int designed = QFontInfo(detailFont_).pixelSize();
+    const int smallest = std::max(1, designed * FitLabel::kSmallestPercent / 100);
+    const int width = detail_->contentsRect().width();
+    for (int size = designed; size >= smallest; --size) {
+        f.setPixelSize(size);
+        const QRect need = QFontMetrics(f).boundingRect(QRect(0, 0, width, 10000), Qt::TextWordWrap, detail_->text());
+        if (need.height() <= detail_->contentsRect().height()) break;
+    }
+    detail_->setFont(f);
+}
+
+bool SocketTile::detailFits() const {
+    const QRect need = detail_->fontMetrics().boundingRect(QRect(0, 0, detail_->contentsRect().width(), 10000),
+                                                           Qt::TextWordWrap, detail_->text());
+    return need.height() <= detail_->contentsRect().height() && need.width() <= detail_->contentsRect().width();
+}
+
+void SocketTile::resizeEvent(QResizeEvent* event) {
+    QFrame::resizeEvent(event);
+    fitDetail();
 }
 
 void SocketTile::contextMenuEvent(QContextMenuEvent* event) {

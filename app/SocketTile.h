@@ -26,6 +26,7 @@ struct SocketShown {
     QString serial;
     int step = -1;       // Running: from 0
     int attempt = 0;
+    QString phase;       // of the progress: "program", "verify", "dido", "poll"
     int done = 0;
     int total = 0;       // the step's progress; 0: none known
     UnitVerdict verdict; // Fail
@@ -48,7 +49,11 @@ public:
     FitLabel* linkLabel() const { return link_; }
     FitLabel* serialLabel() const { return serial_; }
     FitLabel* stateLabel() const { return state_; }
-    FitLabel* detailLabel() const { return detail_; }
+    // The failing step and why, the step running, the reason out of use: up to two lines,
+    // in a smaller size when the text needs it.
+    QLabel* detailLabel() const { return detail_; }
+    // Whether the detail is drawn whole in its two lines.
+    bool detailFits() const;
     QProgressBar* progressBar() const { return progress_; }
     FitLabel* countsLabel() const { return counts_; }
 
@@ -58,14 +63,18 @@ signals:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void fitDetail();
+
     SocketShown shown_;
     FitLabel* name_;
     FitLabel* link_;
     FitLabel* serial_;
     FitLabel* state_;
-    FitLabel* detail_;
+    QLabel* detail_;
+    QFont detailFont_;
     QProgressBar* progress_;
     FitLabel* counts_;
 };

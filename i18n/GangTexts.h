@@ -29,6 +29,8 @@ enum class GangText {
     StateOutOfUse,
     DetailFail,       // "%1": step number, "%2": step name, "%3": why
     DetailProgress,   // "%1": step name, "%2": done, "%3": total
+    DetailProgram,    // "%1": step name, "%2": blocks done, "%3": total
+    DetailVerify,     // "%1": step name, "%2": blocks done, "%3": total
     Units,            // "%1"
     Start,
     OutOfUseButton,

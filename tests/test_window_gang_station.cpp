@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -229,8 +230,13 @@ TEST(GangStation, EscDuringAnUpgradeStopsEveryUnitBetweenBlocksAndEveryRecordSay
         return true;
     }, 60000));
     EXPECT_EQ(s.state(0), "step 1 of 1");
-    EXPECT_EQ(s.detail(0), "Firmware upgrade");
+    EXPECT_TRUE(s.detail(0).startsWith("Firmware upgrade: programming ")) << s.detail(0).toStdString();
+    EXPECT_TRUE(s.detail(0).endsWith(" / 120")) << s.detail(0).toStdString();
     EXPECT_TRUE(w.tile(0)->progressBar()->isVisible());
+    if (const QString folder = qEnvironmentVariable("PANELBENCH_SCREENSHOT_DIR"); !folder.isEmpty()) {
+        QDir().mkpath(folder);
+        EXPECT_TRUE(w.grab().save(folder + "/gang-4-en-upgrading.png"));
+    }
     s.key(Qt::Key_Escape);
     EXPECT_EQ(w.hintLabel()->text(), "Stopping every unit...");
     EXPECT_TRUE(w.isVisible());  // Esc stops, it does not close while units run
