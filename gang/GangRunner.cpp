@@ -14,8 +14,11 @@ GangRunner::GangRunner(Fixture fixture, GangRecords records, QObject* parent)
 
 GangRunner::~GangRunner() {
     cancelAll();
-    // quit() ends every event loop of the thread, the run's nested ones too: a run in
-    // hand ends at once as cancelled, and its news is dropped with this object.
+    // Each run in hand ends at its next safe point and is kept as interrupted, its own
+    // event loops still turning (quit() would end them under the run); its news is
+    // dropped with this object.
+    for (Slot& s : slots_)
+        while (s.worker->busy()) QThread::msleep(2);
     for (Slot& s : slots_) {
         s.thread->quit();
         s.thread->wait();
@@ -61,6 +64,7 @@ bool GangRunner::start(const QList<GangUnit>& units) {
         slot.running = true;
         ++running_;
         slot.worker->clearCancel();
+        slot.worker->markBusy();
         const SocketLink link = linkOf(u.socket);
         GangWorker* worker = slot.worker;
         const QString serial = u.scannedSerial;

@@ -1,6 +1,7 @@
 #include "gang/GangWorker.h"
 
 #include <QMutex>
+#include <QScopeGuard>
 
 #include "gang/CancelClock.h"
 #include "records/RecordStore.h"
@@ -51,6 +52,8 @@ void GangWorker::tell(SocketNews n) {
 }
 
 void GangWorker::run(const SocketLink& link, const QString& scannedSerial, int language) {
+    // Not busy once the news of the end is out.
+    const auto idle = qScopeGuard([this] { busy_ = false; });
     setUp();
     if (!link.ok()) {
         // No port to open: the unit fails as a link that cannot be opened, kept nowhere

@@ -31,6 +31,9 @@ public:
     // Any thread: the run in hand (or the next, if it has not begun) stops.
     void requestCancel();
     void clearCancel() { cancel_ = false; }
+    // Any thread: whether a run is in hand (set from its start to its end).
+    bool busy() const { return busy_.load(); }
+    void markBusy() { busy_ = true; }
 
 public slots:
     // In the socket's thread.
@@ -55,6 +58,7 @@ private:
     GangRecords records_;
     int divisor_;
     std::atomic<bool> cancel_{false};
+    std::atomic<bool> busy_{false};
     std::unique_ptr<records::RecordStore> store_;
     std::unique_ptr<CancelClock> clock_;
     std::unique_ptr<RecipeRunner> runner_;

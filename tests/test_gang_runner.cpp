@@ -167,3 +167,27 @@ TEST(GangRunner, StartRefusesASocketTwiceOrOneStillRunning) {
     EXPECT_TRUE(ended.wait(60000));
     EXPECT_FALSE(gang.running(0));
 }
+
+TEST(GangRunner, GoneWhileItsUnitsRunEachStopsAndIsKeptAsInterrupted) {
+    const QByteArray recipe = R"({"schema": 1, "product": "Long DI/DO", "steps": [
+ {"kind": "identify", "models": [6]},
+ {"kind": "dido", "cycles": 10000, "patterns": [{"outputs": "0000", "inputs": "00000000"}]}]})";
+    GangRig rig({SocketWire::Tcp, SocketWire::Pty, SocketWire::Tcp}, recipe);
+    ASSERT_TRUE(rig.mistakes.isEmpty()) << rig.mistakes.join('\n').toStdString();
+    {
+        GangRunner gang(rig.fixture, rig.records());
+        gang.setPauseDivisor(10);
+        QSet<int> inDido;
+        QObject::connect(&gang, &GangRunner::news, &gang, [&](const SocketNews& n) {
+            if (n.kind == SocketNews::Kind::StepStarted && n.step == 1) inDido << n.socket;
+        });
+        ASSERT_TRUE(gang.start(Units(3)));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return inDido.size() == 3; }, 60000));
+    }
+    records::RecordStore store;
+    ASSERT_TRUE(store.openSqlite(rig.recordsPath()).ok());
+    QStringList kept;
+    for (const records::RecipeRunRow& run : store.queries().recipeRuns({})) kept << run.socket + ' ' + run.verdict;
+    kept.sort();
+    EXPECT_EQ(kept, (QStringList{"A1 interrupted", "A2 interrupted", "A3 interrupted"}));
+}
