@@ -158,6 +158,10 @@ void SocketTile::show(const SocketShown& s, const Recipe& recipe, int language) 
     counts_->setText(Text(StationText::CountPassed, language).arg(s.passed) + QStringLiteral("   ") +
                      Text(StationText::CountFailed, language).arg(s.failed));
 
+    // A style sheet is costly to apply: only when the look changes, not at each block.
+    const int lookKey = int(s.state) * 2 + (s.next ? 1 : 0);
+    if (lookKey == lookKey_) return;
+    lookKey_ = lookKey;
     const Look look = LookOf(s.state);
     // One border width always: the tiles never move as the next one is marked.
     const QColor border = s.next ? QColor(0, 90, 230) : look.background.darker(130);

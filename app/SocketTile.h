@@ -75,6 +75,7 @@ private:
     FitLabel* state_;
     QLabel* detail_;
     QFont detailFont_;
+    int lookKey_ = -1;  // the state and mark the style sheet was made for
     QProgressBar* progress_;
     FitLabel* counts_;
 };

@@ -19,6 +19,10 @@
 #include "app/GangStationWindow.h"
 #include "app/OutOfUseDialog.h"
 #include "app/SocketTile.h"
+#include "app/StationAlone.h"
+#include "app/StationWindow.h"
+#include "app/TfrmModule.h"
+#include "app/TfrmModuleUi.h"
 #include "i18n/GangTexts.h"
 #include "records/RecordStore.h"
 #include "tests/support/GangRig.h"
@@ -254,4 +258,50 @@ TEST(GangStation, EscDuringAnUpgradeStopsEveryUnitBetweenBlocksAndEveryRecordSay
     // With none running, Esc closes the window.
     s.key(Qt::Key_Escape);
     EXPECT_FALSE(w.isVisible());
+}
+
+TEST(GangStation, AFixtureFileOpensItFromTheWindowAndAloneARecipeTheSingleStation) {
+    QApplication::setQuitOnLastWindowClosed(false);
+    GangRig rig({SocketWire::Tcp, SocketWire::Pty});
+    ASSERT_TRUE(rig.mistakes.isEmpty()) << rig.mistakes.join('\n').toStdString();
+    const QString fixture = rig.fixture.sourcePath;
+    // --station reads the file before any window: a fixture, or a recipe.
+    const std::optional<StationFile> loaded = LoadStationFile(fixture);
+    ASSERT_TRUE(loaded);
+    ASSERT_TRUE(std::holds_alternative<Fixture>(*loaded));
+    EXPECT_EQ(std::get<Fixture>(*loaded).sockets.size(), 2);
+    const std::optional<StationFile> recipe = LoadStationFile(rig.dir.filePath("recipe.json"));
+    ASSERT_TRUE(recipe);
+    EXPECT_TRUE(std::holds_alternative<Recipe>(*recipe));
+    // A fixture with a mistake opens nothing and says where.
+    const QString broken = rig.write("broken.json", R"({"schema": 1, "fixture": "X", "recipe": "recipe.json",
+ "sockets": [{"name": "A1", "tcp": "nowhere"}]})");
+    EXPECT_FALSE(LoadStationFile(broken));
+
+    TfrmModule window;
+    window.show();
+    const QString why = window.openStation(broken);
+    EXPECT_TRUE(why.startsWith("The fixture broken.json has mistakes:\nline 2, sockets[0].tcp")) << why.toStdString();
+    EXPECT_EQ(window.gangStationWindow(), nullptr);
+    ASSERT_EQ(window.openStation(fixture), QString());
+    EXPECT_EQ(window.settings().stationRecipe, fixture);
+    GangStationWindow* station = window.gangStationWindow();
+    ASSERT_NE(station, nullptr);
+    EXPECT_EQ(window.stationWindow(), nullptr);
+    station->runner().setPauseDivisor(10);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(station));
+    for (int i = 0; i < 2; ++i) {
+        QTest::keyClicks(station->serialField(), GangRig::serial(i));
+        QTest::keyClick(station->serialField(), Qt::Key_Return);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !station->running(); }, 120000));
+    EXPECT_EQ(station->socket(0).state, State::Pass);
+    EXPECT_EQ(station->socket(1).state, State::Pass);
+    // It follows the window's language.
+    window.ui().mnuSimplified->trigger();
+    EXPECT_EQ(station->tile(0)->stateLabel()->text(), Text(GangText::StatePass, 1));
+    // A recipe replaces it with the single station.
+    ASSERT_EQ(window.openStation(rig.dir.filePath("recipe.json")), QString());
+    EXPECT_EQ(window.gangStationWindow(), nullptr);
+    EXPECT_NE(window.stationWindow(), nullptr);
 }
