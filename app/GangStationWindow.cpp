@@ -182,8 +182,9 @@ void GangStationWindow::retranslate() {
 }
 
 void GangStationWindow::refreshLinks() {
+    const QList<SocketLink> links = runner_->links();
     for (int i = 0; i < shown_.size(); ++i) {
-        const SocketLink link = runner_->linkOf(i);
+        const SocketLink& link = links[i];
         const LinkSettings& s = link.settings;
         shown_[i].link = !link.ok() ? link.label
                          : s.kind == LinkKind::Net ? Text(StationText::LinkTcp, language_).arg(s.ip, s.tcpPort)

@@ -38,6 +38,13 @@ SocketLink GangRunner::linkOf(int socket) const {
     return LinkOfSocket(s, s.link == FixtureSocket::Link::Adapter ? ports_() : QList<PortFacts>{});
 }
 
+QList<SocketLink> GangRunner::links() const {
+    const QList<PortFacts> ports = HasAdapterSocket(fixture_) ? ports_() : QList<PortFacts>{};
+    QList<SocketLink> out;
+    for (const FixtureSocket& s : fixture_.sockets) out << LinkOfSocket(s, ports);
+    return out;
+}
+
 bool GangRunner::start(const QList<GangUnit>& units) {
     QList<bool> taken(fixture_.sockets.size(), false);
     for (const GangUnit& u : units) {
@@ -59,13 +66,14 @@ bool GangRunner::start(const QList<GangUnit>& units) {
             slots_.push_back(std::move(slot));
         }
     }
+    const QList<SocketLink> now = links();
     for (const GangUnit& u : units) {
         Slot& slot = slots_[std::size_t(u.socket)];
         slot.running = true;
         ++running_;
         slot.worker->clearCancel();
         slot.worker->markBusy();
-        const SocketLink link = linkOf(u.socket);
+        const SocketLink link = now[u.socket];
         GangWorker* worker = slot.worker;
         const QString serial = u.scannedSerial;
         const int language = LanguageIndex(language_);

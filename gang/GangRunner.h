@@ -61,8 +61,10 @@ public:
     // Every unit running stops at its next safe point (told in its own thread: between
     // exchanges, upgrade blocks, DI/DO cycles; a pause ends at once) as interrupted.
     void cancelAll();
-    // The link a socket runs on now (an adapter looked for again).
+    // The link a socket runs on now (an adapter looked for again), and every socket's,
+    // the ports listed once.
     SocketLink linkOf(int socket) const;
+    QList<SocketLink> links() const;
 
 signals:
     void news(const pb::SocketNews& news);
