@@ -1,5 +1,6 @@
 #include "app/SecondaryWindows.h"
 
+#include "app/GangStationWindow.h"
 #include "app/RecordsWindow.h"
 #include "app/StationWindow.h"
 #include "app/TrafficMonitorWindow.h"
@@ -28,6 +29,7 @@ SecondaryWindows::~SecondaryWindows() {
     recordsWindow_.reset();
     trafficWindow_.reset();
     stationWindow_.reset();
+    gangWindow_.reset();  // stops its units and waits for their threads
 }
 
 RecordsWindow& SecondaryWindows::showRecords(int language) {
@@ -51,11 +53,19 @@ TrafficMonitorWindow& SecondaryWindows::showTrafficMonitor(int language) {
 }
 
 StationWindow& SecondaryWindows::showStation(std::unique_ptr<StationWindow> station) {
+    gangWindow_.reset();
     stationWindow_ = std::move(station);
     // The station's frames in the traffic monitor too.
     connect(stationWindow_.get(), &StationWindow::traffic, trafficLog_, &TrafficLog::add);
     Raise(*stationWindow_);
     return *stationWindow_;
+}
+
+GangStationWindow& SecondaryWindows::showGangStation(std::unique_ptr<GangStationWindow> station) {
+    stationWindow_.reset();
+    gangWindow_ = std::move(station);
+    Raise(*gangWindow_);
+    return *gangWindow_;
 }
 
 bool SecondaryWindows::recordsShown() const {
@@ -73,6 +83,7 @@ void SecondaryWindows::refreshRecords() {
 void SecondaryWindows::setLanguage(int language) {
     if (recordsWindow_) recordsWindow_->setLanguage(language);
     if (stationWindow_) stationWindow_->setLanguage(language);
+    if (gangWindow_) gangWindow_->setLanguage(language);
     if (trafficWindow_)
         trafficWindow_->setLanguage(language);
     else
@@ -83,6 +94,7 @@ void SecondaryWindows::closeAll() {
     if (recordsWindow_) recordsWindow_->close();
     if (trafficWindow_) trafficWindow_->close();
     if (stationWindow_) stationWindow_->close();
+    if (gangWindow_) gangWindow_->close();
 }
 
 }  // namespace pb

@@ -13,6 +13,7 @@ class RecordsWindow;
 namespace pb {
 
 class StationWindow;
+class GangStationWindow;
 class TrafficLog;
 class TrafficMonitorWindow;
 class WindowRecords;
@@ -31,6 +32,7 @@ public:
     RecordsWindow* recordsWindow() const { return recordsWindow_.get(); }
     TrafficMonitorWindow* trafficMonitorWindow() const { return trafficWindow_.get(); }
     StationWindow* stationWindow() const { return stationWindow_.get(); }
+    GangStationWindow* gangStationWindow() const { return gangWindow_.get(); }
 
     // The records window in `language`, made on the records' shown store when first asked
     // for, else read again; shown, raised and activated.
@@ -39,6 +41,8 @@ public:
     TrafficMonitorWindow& showTrafficMonitor(int language);
     // The station now open, replacing the last one; its frames reach the log too.
     StationWindow& showStation(std::unique_ptr<StationWindow> station);
+    // The station for a fixture, likewise: one station at a time, of either kind.
+    GangStationWindow& showGangStation(std::unique_ptr<GangStationWindow> station);
 
     // Whether the records window is on screen.
     bool recordsShown() const;
@@ -58,6 +62,7 @@ private:
     std::unique_ptr<RecordsWindow> recordsWindow_;
     std::unique_ptr<TrafficMonitorWindow> trafficWindow_;
     std::unique_ptr<StationWindow> stationWindow_;
+    std::unique_ptr<GangStationWindow> gangWindow_;
 };
 
 }  // namespace pb

@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+#include "fixtures/FixtureLoader.h"
+#include "i18n/GangTexts.h"
 #include "i18n/StationTexts.h"
 #include "recipes/RecipeLoader.h"
 
@@ -12,6 +14,14 @@ StationRecipe LoadStationRecipe(const QString& path, int language) {
     if (load.recipe) return {std::move(load.recipe), {}};
     QStringList lines{Text(StationText::RecipeMistakes, language).arg(QFileInfo(path).fileName())};
     for (const RecipeMistake& mistake : load.mistakes) lines << mistake.text(language);
+    return {std::nullopt, lines.join(QLatin1Char('\n'))};
+}
+
+StationFixture LoadStationFixture(const QString& path, int language) {
+    FixtureLoad load = loadFixtureFile(path);
+    if (load.fixture) return {std::move(load.fixture), {}};
+    QStringList lines{Text(GangText::FixtureMistakes, language).arg(QFileInfo(path).fileName())};
+    for (const FixtureMistake& mistake : load.mistakes) lines << mistake.text(language);
     return {std::nullopt, lines.join(QLatin1Char('\n'))};
 }
 

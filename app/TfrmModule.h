@@ -96,9 +96,10 @@ public:
     void setRecordsUrl(const QString& url);
     pb::TrafficMonitorWindow* trafficMonitorWindow() const { return windows_->trafficMonitorWindow(); }
     pb::StationWindow* stationWindow() const { return windows_->stationWindow(); }
-    // Opens the test station on this recipe file and remembers it (TfrmModule_station.cpp).
-    // Empty when opened; else why not: the recipe's mistakes, or the unit still running
-    // on the station open now.
+    pb::GangStationWindow* gangStationWindow() const { return windows_->gangStationWindow(); }
+    // Opens the test station on this recipe or fixture file and remembers it
+    // (TfrmModule_station.cpp). Empty when opened; else why not: the file's mistakes, or
+    // the units still running on the station open now.
     QString openStation(const QString& recipePath);
 
     // The busy switch: lamp blinking and window disabled while on.
@@ -148,6 +149,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    QString openFixtureStation(const QString& fixturePath);
     void wireEvents();
     void ApplyLanguage();
     void applyLanguageFont();

@@ -1,13 +1,18 @@
 // File > Station mode: the test station opened beside the window, on the window's link
-// settings, records and language.
+// settings, records and language; a fixture file opens the station for all its sockets,
+// each on its own link, its runs in the same records.
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include "app/GangStationWindow.h"
 #include "app/StationRecipe.h"
 #include "app/StationWindow.h"
 #include "app/TfrmModule.h"
+#include "fixtures/FixtureLoader.h"
+#include "i18n/GangTexts.h"
 #include "i18n/StationTexts.h"
+#include "records/RecordStore.h"
 
 void TfrmModule::mnuStationClick() {
     const int language = pb::LanguageIndex(language_);
@@ -26,6 +31,11 @@ QString TfrmModule::openStation(const QString& recipePath) {
         shown->raise();
         return pb::Text(pb::StationText::HintRunning, language).arg(shown->unitSerial());
     }
+    if (pb::GangStationWindow* shown = windows_->gangStationWindow(); shown && shown->running()) {
+        shown->raise();
+        return shown->hintLabel()->text();
+    }
+    if (pb::IsFixtureFile(recipePath)) return openFixtureStation(recipePath);
     pb::StationRecipe loaded = pb::LoadStationRecipe(recipePath, language);
     if (!loaded.recipe) return loaded.mistakes;
     settings_.stationRecipe = QFileInfo(recipePath).absoluteFilePath();
@@ -34,5 +44,23 @@ QString TfrmModule::openStation(const QString& recipePath) {
         std::move(*loaded.recipe), [this] { return readLinkSettings(); }, language);
     station->setRecords(&records_->store(), settings_.operatorName);
     windows_->showStation(std::move(station));
+    return {};
+}
+
+QString TfrmModule::openFixtureStation(const QString& fixturePath) {
+    const int language = pb::LanguageIndex(language_);
+    pb::StationFixture loaded = pb::LoadStationFixture(fixturePath, language);
+    if (!loaded.fixture) return loaded.mistakes;
+    settings_.stationRecipe = QFileInfo(fixturePath).absoluteFilePath();
+    pb::SaveStationRecipe(settings_);
+    // Each socket's thread opens this PC's records file for itself; a store that did not
+    // open (or is a server's) keeps nothing from the fixture either.
+    pb::records::RecordStore& store = records_->store();
+    const QString path = store.isOpen() && !store.isServer() ? store.where() : QString();
+    pb::GangRecords records{path, !records_->url().isEmpty(), settings_.operatorName, {}};
+    auto station = std::make_unique<pb::GangStationWindow>(std::move(*loaded.fixture), language, records);
+    // The uploader sends the fixture's runs once they are kept.
+    connect(station.get(), &pb::GangStationWindow::fixtureEnded, this, [this] { records_->runEnded(); });
+    windows_->showGangStation(std::move(station));
     return {};
 }

@@ -44,9 +44,12 @@ constexpr TextRow kTexts[] = {
     {{u"Try 'panelbench --help'.", u"请执行 'panelbench --help' 查看说明。",
       u"請執行 'panelbench --help' 查看說明。"}},
     {{u"Open the test station on the recipe in FILE instead of the test window: each "
-      u"scanned unit runs the recipe's steps and shows PASS or FAIL.",
-      u"以 FILE 中的配方开启测试站，而非测试窗口：每个扫描的产品执行配方的步骤并显示合格或不合格。",
-      u"以 FILE 中的配方開啟測試站，而非測試視窗：每個掃描的產品執行配方的步驟並顯示合格或不合格。"}},
+      u"scanned unit runs the recipe's steps and shows PASS or FAIL. A fixture file in FILE "
+      u"tests every socket of the fixture at once.",
+      u"以 FILE 中的配方开启测试站，而非测试窗口：每个扫描的产品执行配方的步骤并显示合格或不合格。"
+      u"FILE 为治具档案时，治具的所有穴位同时测试。",
+      u"以 FILE 中的配方開啟測試站，而非測試視窗：每個掃描的產品執行配方的步驟並顯示合格或不合格。"
+      u"FILE 為治具檔案時，治具的所有穴位同時測試。"}},
     {{u"--station wants a recipe file, not '%1'", u"--station 需要配方档案，而非 '%1'",
       u"--station 需要配方檔案，而非 '%1'"}},
 };

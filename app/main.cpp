@@ -21,16 +21,16 @@ int main(int argc, char** argv) {
     // The command line first, with no display: --help, --version and usage errors open
     // no window.
     pb::ParsedWindowOptions parsed;
-    std::optional<pb::Recipe> stationRecipe;
+    std::optional<pb::StationFile> stationFile;
     {
         QCoreApplication commandLine(argc, argv);
         parsed = pb::ParseWindowOptions(QCoreApplication::arguments());
         if (parsed.options && !parsed.options->settingsFile.isEmpty())
             pb::UseSettingsFile(parsed.options->settingsFile);
-        // A station recipe with mistakes opens nothing either.
+        // A station recipe or fixture with mistakes opens nothing either.
         if (parsed.options && !parsed.options->stationRecipe.isEmpty()) {
-            stationRecipe = pb::LoadRecipeForStation(parsed.options->stationRecipe);
-            if (!stationRecipe) return 2;
+            stationFile = pb::LoadStationFile(parsed.options->stationRecipe);
+            if (!stationFile) return 2;
         }
     }
     if (!parsed.options) {
@@ -44,8 +44,8 @@ int main(int argc, char** argv) {
     qCDebug(lcApp) << "settings file" << pb::SettingsFilePath();
     if (!runtimeDir.made().isEmpty()) qCDebug(lcApp) << "runtime folder" << runtimeDir.made();
     try {
-        if (stationRecipe) {
-            pb::RunStationAlone(std::move(*stationRecipe));
+        if (stationFile) {
+            pb::RunStationAlone(std::move(*stationFile));
             return 0;
         }
         TfrmModule frmModule;

@@ -6,6 +6,7 @@
 #include "catalogue/TestCatalogue.h"
 #include "cli/ExitCode.h"
 #include "cli/FixtureUnits.h"
+#include "fixtures/SocketLink.h"
 #include "cli/HeadlessRun.h"
 #include "cli/RecordsCommand.h"
 #include "cli/UnitsFile.h"
@@ -358,9 +359,7 @@ ParsedCli ParseCli(const QStringList& arguments) {
 
     // The links: a fixture's sockets, or those given.
     if (fixtureLoaded) {
-        const bool adapters = std::any_of(fixtureLoaded->sockets.begin(), fixtureLoaded->sockets.end(),
-                                          [](const pb::FixtureSocket& s) { return s.link == pb::FixtureSocket::Link::Adapter; });
-        const FixtureUnits units = UnitsOfFixture(*fixtureLoaded, adapters ? pb::SystemPorts() : QList<pb::PortFacts>{},
+        const FixtureUnits units = UnitsOfFixture(*fixtureLoaded, pb::HasAdapterSocket(*fixtureLoaded) ? pb::SystemPorts() : QList<pb::PortFacts>{},
                                                   p.values(QStringLiteral("unit-serial")), !isSet("no-low-latency"));
         if (!units.error.isEmpty()) return usage(units.error);
         o.units = units.units;

@@ -2,39 +2,29 @@
 
 #include <QHash>
 
-#include "cli/UnitsFile.h"
-#include "fixtures/AdapterMatch.h"
-#include "i18n/FixtureTexts.h"
+#include "fixtures/SocketLink.h"
 
 namespace cli {
 namespace {
 
-UnitLink linkOf(const pb::FixtureSocket& socket, const QList<pb::PortFacts>& ports) {
+// The socket's link as the command line's unit: the one conversion of fixtures/SocketLink.
+UnitLink linkOf(const pb::FixtureSocket& socket, const QList<pb::PortFacts>& ports, bool lowLatency) {
+    const pb::SocketLink link = pb::LinkOfSocket(socket, ports, lowLatency);
     UnitLink u;
     u.socket = socket.name;
     u.id = socket.id;
-    u.speed = socket.speed;
-    u.rs485 = socket.rs485;
-    switch (socket.link) {
-        case pb::FixtureSocket::Link::Tcp:
-            ParseTcpLink(socket.address, u);  // the checker let only HOST:PORT through
-            break;
-        case pb::FixtureSocket::Link::Serial:
-            u.port = socket.address;
-            break;
-        case pb::FixtureSocket::Link::Adapter: {
-            const pb::AdapterPort found = pb::FindAdapterPort(ports, socket.address);
-            // The message of a result is in English, as every result's.
-            if (found.ok()) u.port = found.port;
-            else if (found.failure == pb::AdapterPort::Failure::NotFound)
-                u.adapterFailure = pb::Text(pb::FixtureText::AdapterNotFound, {socket.address}, 0);
-            else
-                u.adapterFailure = pb::Text(pb::FixtureText::AdapterSeveral,
-                                            {socket.address, found.matching.join(QStringLiteral(", "))}, 0);
-            if (!found.ok()) u.port = socket.address;  // its label until then
-            break;
-        }
+    u.speed = link.settings.speed;
+    u.rs485 = link.settings.rs485;
+    u.lowLatency = link.settings.lowLatency;
+    if (link.settings.kind == pb::LinkKind::Net) {
+        u.kind = UnitLink::Kind::Tcp;
+        u.host = link.settings.ip;
+        u.tcpPort = link.settings.tcpPort;
+    } else {
+        u.port = link.label;
     }
+    // The message of a result is in English, as every result's.
+    u.adapterFailure = link.failureText(0);
     return u;
 }
 
@@ -63,9 +53,8 @@ FixtureUnits UnitsOfFixture(const pb::Fixture& fixture, const QList<pb::PortFact
             out.leftOut << socket.name;
             continue;
         }
-        UnitLink u = linkOf(socket, ports);
+        UnitLink u = linkOf(socket, ports, lowLatency);
         u.unitSerial = serials.value(socket.name);
-        u.lowLatency = lowLatency;
         out.units << u;
     }
     return out;

@@ -43,8 +43,8 @@ constexpr TextRow kTexts[] = {
     {{u"&Reset counts", u"计数归零(&R)", u"計數歸零(&R)"}},
     {{u"Stop (Esc)", u"停止 (Esc)", u"停止 (Esc)"}},
     {{u"&Close", u"关闭(&C)", u"關閉(&C)"}},
-    {{u"Choose a recipe", u"选择配方", u"選擇配方"}},
-    {{u"Recipes (*.json)", u"配方 (*.json)", u"配方 (*.json)"}},
+    {{u"Choose a recipe or fixture", u"选择配方或治具", u"選擇配方或治具"}},
+    {{u"Recipes and fixtures (*.json)", u"配方与治具 (*.json)", u"配方與治具 (*.json)"}},
     {{u"The recipe %1 has mistakes:", u"配方 %1 有错误:", u"配方 %1 有錯誤:"}},
 };
 static_assert(std::size(kTexts) == size_t(StationText::RecipeMistakes) + 1);

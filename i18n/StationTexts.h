@@ -39,7 +39,7 @@ enum class StationText {
     ResetCounts,
     Stop,
     Close,  // closes the station window (Esc does the same while no unit runs)
-    ChooseRecipe,    // the file dialog's title
+    ChooseRecipe,    // the file dialog's title: a recipe, or a fixture file
     RecipeFilter,    // the file dialog's filter
     RecipeMistakes,  // "%1": file; the mistakes follow on their own lines
 };

@@ -5,7 +5,9 @@
 # the records window over the runs of a session with the simulated controller
 # (records-window-runs.png); the test station with PASS and FAIL in each language
 # (station.png for PASS in English, station-pass-*.png and station-fail-*.png); each
-# drop-down menu of the window in each language (menu-*.png).
+# drop-down menu of the window in each language (menu-*.png); the station for a fixture
+# of 1, 4 and 16 sockets in each language (gang-N-LANG.png, gang-16-LANG-2x.png at twice
+# the scale) and four sockets half way through an upgrade (gang-4-en-upgrading.png).
 # The same programs check that every caption fits its control.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,7 +16,8 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   bash scripts/install-deps.sh
   cmake --preset default
 fi
-cmake --build "$build" --target test_window_screenshots test_records_window test_window_records test_window_station test_window_menus
+cmake --build "$build" --target test_window_screenshots test_records_window test_window_records test_window_station test_window_menus \
+  test_window_gang_shots test_window_gang_station
 mkdir -p docs/screenshots
 QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
   "$build/tests/test_window_screenshots"
@@ -26,4 +29,8 @@ QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
   "$build/tests/test_window_station" --gtest_filter='*FitsInEach*'
 QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
   "$build/tests/test_window_menus"
+QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
+  "$build/tests/test_window_gang_shots"
+QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
+  "$build/tests/test_window_gang_station" --gtest_filter='*Upgrade*'
 ls -l docs/screenshots/*.png

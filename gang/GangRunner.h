@@ -1,0 +1,91 @@
+#pragma once
+// A fixture's units at once: one QThread per socket, each with its own event loop, clock,
+// recipe runner (and so link) and records connection, opened in that thread. What each
+// run reports comes back as SocketNews on the runner's own thread (queued); a socket
+// that fails, even to open its link, never stops the others.
+//
+//   GangRunner gang(fixture, {recordsPath, outbox, operatorName, station});
+//   connect(&gang, &GangRunner::news, view, &View::show);
+//   gang.start({{0, "SN1"}, {2, "SN3"}});   // socket index and scanned serial
+//   gang.cancelAll();                        // every running unit at its next safe point
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "fixtures/Fixture.h"
+#include "fixtures/SocketLink.h"
+#include "gang/SocketNews.h"
+#include "i18n/Language.h"
+
+class QThread;
+
+namespace pb {
+
+class GangWorker;
+
+// Where the runs are kept: a SQLite file each socket's thread opens for itself.
+struct GangRecords {
+    QString path;          // empty: no records
+    bool outbox = false;   // queue every run for the shared server too
+    QString operatorName;
+    QString station;       // empty: the host name
+};
+
+struct GangUnit {
+    int socket = 0;         // index in the fixture
+    QString scannedSerial;  // empty: serials not compared
+};
+
+class GangRunner : public QObject {
+    Q_OBJECT
+public:
+    GangRunner(Fixture fixture, GangRecords records, QObject* parent = nullptr);
+    ~GangRunner() override;  // stops the runs in hand and waits for their threads
+
+    const Fixture& fixture() const { return fixture_; }
+    void setLanguage(Language language);
+    // Pauses shortened by this factor (tests); 1: real time. Before start().
+    void setPauseDivisor(int divisor) { divisor_ = divisor < 1 ? 1 : divisor; }
+    // The ports adapter sockets are looked for among, at each start; default SystemPorts().
+    void setPorts(std::function<QList<PortFacts>()> ports) { ports_ = std::move(ports); }
+
+    // Starts these units (each socket at most once, none already running); false and
+    // nothing started otherwise.
+    bool start(const QList<GangUnit>& units);
+    bool running() const { return running_ > 0; }
+    bool running(int socket) const;
+    // Every unit running stops at its next safe point (told in its own thread: between
+    // exchanges, upgrade blocks, DI/DO cycles; a pause ends at once) as interrupted.
+    void cancelAll();
+    // The link a socket runs on now (an adapter looked for again), and every socket's,
+    // the ports listed once.
+    SocketLink linkOf(int socket) const;
+    QList<SocketLink> links() const;
+
+signals:
+    void news(const pb::SocketNews& news);
+    // Every unit started by the last start() has ended.
+    void allEnded();
+
+private:
+    struct Slot {
+        std::unique_ptr<QThread> thread;
+        GangWorker* worker = nullptr;
+        bool running = false;
+    };
+    void taken(const SocketNews& n);
+
+    Fixture fixture_;
+    GangRecords records_;
+    Language language_ = Language::English;
+    int divisor_ = 1;
+    std::function<QList<PortFacts>()> ports_;
+    std::vector<Slot> slots_;
+    int running_ = 0;
+};
+
+}  // namespace pb
