@@ -33,7 +33,7 @@ QString Series(bool sqlite, qint64 rows) {
                   : QString();
 }
 QString From(bool sqlite, qint64 rows) {
-    return sqlite ? QStringLiteral(" FROM n") : QStringLiteral(" FROM generate_series(0, %1) AS n(i)").arg(rows - 1);
+    return sqlite ? QStringLiteral(" FROM n") : QStringLiteral(" FROM generate_series(0::bigint, %1) AS n(i)").arg(rows - 1);
 }
 
 bool Generate(RecordStore& store, qint64 runs) {
@@ -65,18 +65,28 @@ bool Generate(RecordStore& store, qint64 runs) {
            db.commit() && Exec(db, QStringLiteral("ANALYZE"));
 }
 
-// Every figure over `filter`, in ms.
-double AllFigures(RecordStore& store, const RunFilter& filter, QString* error) {
+// Every figure over `filter`, in ms; `each`: what each one took.
+double AllFigures(RecordStore& store, const RunFilter& filter, QString* error, QString* each = nullptr) {
     LineFigures figures(store.database());
-    QElapsedTimer t;
+    QElapsedTimer t, one;
     t.start();
     qint64 seen = 0;
+    const auto took = [&](const QString& what) {
+        if (each) *each += QStringLiteral(" %1 %2").arg(what).arg(double(one.nsecsElapsed()) / 1e6, 0, 'f', 0);
+        one.restart();
+    };
+    one.start();
     for (FigureBy by : {FigureBy::Day, FigureBy::Shift, FigureBy::Station, FigureBy::Fixture, FigureBy::Socket,
-                        FigureBy::Recipe})
+                        FigureBy::Recipe}) {
         seen += figures.yields(filter, by).size();
+        took(FigureByName(by));
+    }
     seen += figures.total(filter).tests > 0;
+    took(QStringLiteral("total"));
     seen += figures.failuresByStep(filter).size() + figures.failuresByReason(filter).size();
+    took(QStringLiteral("pareto"));
     seen += figures.fixtureHealth(filter).size();
+    took(QStringLiteral("health"));
     *error = figures.error();
     return seen > 0 ? double(t.nsecsElapsed()) / 1e6 : -1;
 }
@@ -88,7 +98,9 @@ void Measure(const char* name, RecordStore& store, qint64 runs) {
     std::printf("%s: %lld unit tests generated in %.1f s\n", name, (long long)runs, double(made.elapsed()) / 1000.0);
     QString error;
     for (int pass = 0; pass < 3; ++pass) {
-        const double all = AllFigures(store, {}, &error);
+        QString each;
+        const double all = AllFigures(store, {}, &error, pass == 0 ? &each : nullptr);
+        if (pass == 0) std::printf("  each (ms):%s\n", qPrintable(each));
         RunFilter oneStation;
         oneStation.station = QStringLiteral("station-3");
         const double narrowed = AllFigures(store, oneStation, &error);
