@@ -28,8 +28,11 @@ struct Heard {
             onMainThread = onMainThread && QThread::currentThread() == qApp->thread();
         });
     }
+    // Points into the list kept here (not into a copy of it).
     const SocketNews* ended(int socket) const {
-        for (const SocketNews& n : news.value(socket))
+        const auto kept = news.constFind(socket);
+        if (kept == news.cend()) return nullptr;
+        for (const SocketNews& n : *kept)
             if (n.kind == SocketNews::Kind::Ended) return &n;
         return nullptr;
     }
