@@ -16,6 +16,7 @@
 #include <QValueAxis>
 
 #include "app/FixtureHealthGrid.h"
+#include "catalogue/StepNames.h"
 #include "i18n/ChartTexts.h"
 
 using pb::ChartText;
@@ -42,6 +43,13 @@ void Clear(QChart* chart) {
         delete axis;
     }
 }
+
+}  // namespace
+
+// A step as kept ("identify" when the recipe gave no label) in the page's language.
+QString StepLabel(const FailureRow& row, int language) { return pb::ShownStepLabel(row.label, row.label, language); }
+
+namespace {
 
 QString Percent(double share) { return QString::number(100.0 * share, 'f', 1); }
 
@@ -242,7 +250,7 @@ void RecordsChartsPage::drawPareto() {
     const QFontMetrics metrics(font());
     for (qsizetype i = 0; i < failures_.size(); ++i) {
         const FailureRow& f = failures_[i];
-        QString name = f.label.isEmpty() ? QString::number(f.step + 1) : f.label;
+        QString name = f.label.isEmpty() ? QString::number(f.step + 1) : StepLabel(f, language_);
         if (recipes.size() > 1) name = f.recipe + QStringLiteral(": ") + name;
         name = metrics.elidedText(name, Qt::ElideRight, 140);
         while (categories.contains(name)) name += u' ';
@@ -256,7 +264,7 @@ void RecordsChartsPage::drawPareto() {
         if (!on || index < 0 || index >= failures_.size()) return QToolTip::hideText();
         const FailureRow& f = failures_[index];
         QToolTip::showText(QCursor::pos(), pb::Text(ChartText::ParetoTip, language_)
-                                               .arg(f.label, f.recipe)
+                                               .arg(StepLabel(f, language_), f.recipe)
                                                .arg(f.failures)
                                                .arg(Percent(f.cumulative)));
     });

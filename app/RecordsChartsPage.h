@@ -17,6 +17,9 @@ class QLabel;
 class QLineSeries;
 class QScrollArea;
 
+// A failing step's label as the page shows it in `language`.
+QString StepLabel(const pb::records::FailureRow& row, int language);
+
 class RecordsChartsPage : public QWidget {
     Q_OBJECT
 public:

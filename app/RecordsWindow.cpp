@@ -484,7 +484,7 @@ void RecordsWindow::showNarrowed() {
         narrowed_->setText(pb::Text(pb::ChartText::NarrowedSocket, language_).arg(narrow_.socket, narrow_.fixture));
     else if (step)
         narrowed_->setText(pb::Text(pb::ChartText::NarrowedStep, language_)
-                               .arg(narrowStep_.label, narrowStep_.recipe)
+                               .arg(StepLabel(narrowStep_, language_), narrowStep_.recipe)
                                .arg(narrowStep_.failures));
 }
 
