@@ -129,6 +129,13 @@ TEST_F(ChartsTest, TheChartsShowTheFiguresOfTheFilter) {
     EXPECT_EQ(page->paretoBars()->at(0), 30);
     EXPECT_EQ(page->healthGrid()->cells().size(), 1);
 
+    // A unit that passed off any fixture: no bars to click, no cells, and the page says so.
+    w->serialEdit()->setText(QStringLiteral("LOOSE-4"));
+    EXPECT_EQ(page->paretoBars()->count(), 0);
+    EXPECT_TRUE(page->paretoChart()->title().endsWith(pb::Text(pb::ChartText::NoFailures, 0)));
+    EXPECT_TRUE(page->healthGrid()->cells().isEmpty());
+    EXPECT_TRUE(page->findChild<QLabel*>(QStringLiteral("lbNoFixtures"))->isVisible());
+
     // Nothing in the filter: the page says so instead of empty charts.
     w->serialEdit()->setText(QStringLiteral("no such unit"));
     EXPECT_TRUE(page->emptyNote()->isVisible());
