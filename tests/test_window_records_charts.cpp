@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "tests/support/QtPrinters.h"
+
 #include "app/FixtureHealthGrid.h"
 #include "app/RecordsChartsPage.h"
 #include "app/RecordsModels.h"
@@ -167,6 +169,7 @@ TEST_F(ChartsTest, ClicksNarrowTheListToTheUnitTestsBehindThem) {
     EXPECT_EQ(w->pages()->currentIndex(), 0);
     EXPECT_TRUE(w->narrowedLine()->isVisible());
     EXPECT_EQ(w->narrowedLine()->text(), pb::Text(pb::ChartText::NarrowedSocket, 0).arg("A1", "F1"));
+    EXPECT_EQ(pbtest::CutCaptions(*w), QStringList());  // the narrowed line and its button
     auto* model = w->runsView()->model();
     ASSERT_EQ(model->rowCount(), 60);
     for (int row = 0; row < model->rowCount(); ++row)
