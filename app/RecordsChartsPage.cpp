@@ -51,6 +51,12 @@ QString StepLabel(const FailureRow& row, int language) { return pb::ShownStepLab
 
 namespace {
 
+bool SameFilter(const pb::records::RunFilter& a, const pb::records::RunFilter& b) {
+    return a.unitId == b.unitId && a.serial == b.serial && a.fromMs == b.fromMs && a.toMs == b.toMs &&
+           a.outcome == b.outcome && a.procedure == b.procedure && a.runIds == b.runIds && a.station == b.station &&
+           a.recipeRunIds == b.recipeRunIds && a.fixture == b.fixture && a.socket == b.socket;
+}
+
 QString Percent(double share) { return QString::number(100.0 * share, 'f', 1); }
 
 // Bars of `sets` over `categories` with a percentage line on a right-hand axis.
@@ -145,6 +151,8 @@ void RecordsChartsPage::setLanguage(int language) {
 }
 
 void RecordsChartsPage::setFilter(const pb::records::RunFilter& filter) {
+    // The list refreshes for its own reasons too (a narrowing from here): same filter, same charts.
+    if (draws_ > 0 && SameFilter(filter, filter_)) return;
     filter_ = filter;
     stale_ = true;
     if (isVisible()) redraw();

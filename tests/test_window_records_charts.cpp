@@ -188,6 +188,11 @@ TEST_F(ChartsTest, ClicksNarrowTheListToTheUnitTestsBehindThem) {
     // The selection exported is the narrowed list's.
     EXPECT_EQ(w->selection().recipeRunIds.size(), 6);
 
+    // Back on the charts: the filter is the same, so are the charts.
+    const int draws = w->chartsPage()->draws();
+    w->pages()->setCurrentIndex(1);
+    EXPECT_EQ(w->chartsPage()->draws(), draws);
+
     w->findChild<QPushButton*>(QStringLiteral("btWholeFilter"))->click();
     EXPECT_FALSE(w->narrowedLine()->isVisible());
     EXPECT_EQ(model->rowCount(), 245);
