@@ -15,10 +15,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "app/RecordsChartsPage.h"
 #include "app/RecordsModels.h"
+#include "i18n/ChartTexts.h"
 #include "i18n/RecordsTexts.h"
 #include "catalogue/TestNames.h"
 #include "records/RecordsExport.h"
@@ -182,6 +185,23 @@ RecordsWindow::RecordsWindow(RecordStore& store, int language, QWidget* parent)
     main->setStretchFactor(1, 5);
     main->setSizes({320, 880});
 
+    // The list and the charts over the same filter; the list narrowed from a chart says so.
+    narrowed_ = MakeLabel(QStringLiteral("lbNarrowed"), this);
+    wholeFilter_ = MakeButton(QStringLiteral("btWholeFilter"), this);
+    auto* listPage = new QWidget(this);
+    auto* listLayout = new QVBoxLayout(listPage);
+    listLayout->setContentsMargins(0, 0, 0, 0);
+    auto* narrowedRow = new QHBoxLayout;
+    narrowedRow->addWidget(narrowed_, 1);
+    narrowedRow->addWidget(wholeFilter_);
+    listLayout->addLayout(narrowedRow);
+    listLayout->addWidget(main, 1);
+    charts_ = new RecordsChartsPage(store_.database(), language_, this);
+    pages_ = new QTabWidget(this);
+    pages_->setObjectName(QStringLiteral("recordsPages"));
+    pages_->addTab(listPage, QString());
+    pages_->addTab(charts_, QString());
+
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(status_, 1);
     for (QPushButton* button : {json_, csv_, html_, pdf_, close_}) buttons->addWidget(button);
@@ -189,8 +209,12 @@ RecordsWindow::RecordsWindow(RecordStore& store, int language, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(source_);
     layout->addLayout(filters);
-    layout->addWidget(main, 1);
+    layout->addWidget(pages_, 1);
     layout->addLayout(buttons);
+
+    connect(charts_, &RecordsChartsPage::socketChosen, this, &RecordsWindow::showSocket);
+    connect(charts_, &RecordsChartsPage::stepChosen, this, &RecordsWindow::showStepFailures);
+    connect(wholeFilter_, &QPushButton::clicked, this, &RecordsWindow::showWholeFilter);
 
     connect(serial_, &QLineEdit::textChanged, this, &RecordsWindow::refresh);
     connect(station_, &QLineEdit::textChanged, this, &RecordsWindow::refresh);
@@ -256,6 +280,11 @@ void RecordsWindow::applyTexts() {
     html_->setText(t(RecordText::ExportHtml));
     pdf_->setText(t(RecordText::ExportPdf));
     close_->setText(t(RecordText::Close));
+    pages_->setTabText(0, pb::Text(pb::ChartText::TabList, language_));
+    pages_->setTabText(1, pb::Text(pb::ChartText::TabCharts, language_));
+    wholeFilter_->setText(pb::Text(pb::ChartText::WholeFilter, language_));
+    showNarrowed();
+    charts_->setLanguage(language_);
 
     // Combo entries carry their codes; only the shown names change.
     const int outcomeIndex = qMax(0, outcome_->currentIndex());
@@ -304,7 +333,8 @@ pb::records::RunFilter RecordsWindow::filter() const {
 void RecordsWindow::refresh() {
     const qint64 unit = unitId_;
     unitsModel_->setQuery(store_.queries().unitsQuery(serial_->text().trimmed()));
-    runsModel_->setQuery(store_.queries().runsQuery(filter()));
+    runsModel_->setQuery(store_.queries().runsQuery(listFilter()));
+    charts_->setFilter(filter());
     unitsModel_->setLanguage(language_);
     runsModel_->setLanguage(language_);
     for (int c = 0; c < RecordQueries::UnitColumns; ++c) unitsView_->setColumnHidden(c, !RecordsUnitsModel::IsShown(c));
@@ -410,9 +440,59 @@ void RecordsWindow::showRun(qint64 runId) {
     trafficModel_->setTraffic(store_.queries().traffic(runId));
 }
 
-pb::records::RunFilter RecordsWindow::selection() const {
+pb::records::RunFilter RecordsWindow::listFilter() const {
     pb::records::RunFilter f = filter();
+    f.fixture = narrow_.fixture;
+    f.socket = narrow_.socket;
+    f.recipeRunIds = narrow_.recipeRunIds;
+    return f;
+}
+
+void RecordsWindow::showSocket(const QString& fixture, const QString& socket) {
+    narrow_ = {};
+    narrow_.fixture = fixture;
+    narrow_.socket = socket;
+    narrowStep_ = {};
+    showNarrowed();
+    pages_->setCurrentIndex(0);
+    refresh();
+}
+
+void RecordsWindow::showStepFailures(const pb::records::FailureRow& step) {
+    narrow_ = {};
+    narrow_.recipeRunIds = pb::records::LineFigures(store_.database()).failedAtStep(filter(), step.recipe, step.step);
+    if (narrow_.recipeRunIds.isEmpty()) narrow_.recipeRunIds << 0;  // no unit test has id 0: an empty list
+    narrowStep_ = step;
+    showNarrowed();
+    pages_->setCurrentIndex(0);
+    refresh();
+}
+
+void RecordsWindow::showWholeFilter() {
+    narrow_ = {};
+    narrowStep_ = {};
+    showNarrowed();
+    refresh();
+}
+
+void RecordsWindow::showNarrowed() {
+    const bool socket = !narrow_.socket.isEmpty() || !narrow_.fixture.isEmpty();
+    const bool step = !narrow_.recipeRunIds.isEmpty();
+    narrowed_->setVisible(socket || step);
+    wholeFilter_->setVisible(socket || step);
+    if (socket)
+        narrowed_->setText(pb::Text(pb::ChartText::NarrowedSocket, language_).arg(narrow_.socket, narrow_.fixture));
+    else if (step)
+        narrowed_->setText(pb::Text(pb::ChartText::NarrowedStep, language_)
+                               .arg(StepLabel(narrowStep_, language_), narrowStep_.recipe)
+                               .arg(narrowStep_.failures));
+}
+
+pb::records::RunFilter RecordsWindow::selection() const {
+    pb::records::RunFilter f = listFilter();
     const QModelIndexList rows = runsView_->selectionModel()->selectedRows();
+    // The rows chosen, within the narrowed list: those alone.
+    if (!rows.isEmpty()) f.recipeRunIds.clear();
     for (const QModelIndex& row : rows) {
         if (const qint64 test = runsModel_->recipeRunId(row.row()); test > 0) f.recipeRunIds << test;
         else f.runIds << runsModel_->runId(row.row());

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "output/WholeFile.h"
+#include "records/LineFigures.h"
 #include "records/RecordStore.h"
 
 class QCheckBox;
@@ -15,6 +16,8 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTableView;
+class QTabWidget;
+class RecordsChartsPage;
 class RecordsRunsModel;
 class RecordsTrafficModel;
 class RecordsUnitsModel;
@@ -56,9 +59,20 @@ public:
     QLabel* sourceLine() const { return source_; }
     QLineEdit* stationEdit() const { return station_; }
     RecordsRunsModel* runsModel() const { return runsModel_; }
+    QTabWidget* pages() const { return pages_; }
+    RecordsChartsPage* chartsPage() const { return charts_; }
+    QLabel* narrowedLine() const { return narrowed_; }
+    // The list page with the filter narrowed to a socket's unit tests, or to the failed
+    // unit tests of one step (a bar of the failures by step), until "Whole filter".
+    void showSocket(const QString& fixture, const QString& socket);
+    void showStepFailures(const pb::records::FailureRow& step);
+    void showWholeFilter();
 
 private:
     pb::records::RunFilter filter() const;
+    // filter() with the narrowing chosen on the charts page.
+    pb::records::RunFilter listFilter() const;
+    void showNarrowed();
     void showRun(qint64 runId);
     void showUnitTest(qint64 recipeRunId);
     void onUnitChosen();
@@ -84,6 +98,14 @@ private:
     QPushButton *allUnits_, *json_, *csv_, *html_, *pdf_, *close_;
     QTableView *unitsView_, *runsView_, *trafficView_;
     QPlainTextEdit* details_;
+    QTabWidget* pages_;
+    RecordsChartsPage* charts_;
+    QLabel* narrowed_;
+    QPushButton* wholeFilter_;
+    // What the charts page narrowed the list to (fixture and socket, or unit tests);
+    // `narrowStep_` names the step for the line that says so.
+    pb::records::RunFilter narrow_;
+    pb::records::FailureRow narrowStep_;
     RecordsUnitsModel* unitsModel_;
     RecordsRunsModel* runsModel_;
     RecordsTrafficModel* trafficModel_;

@@ -217,6 +217,22 @@ QList<FailureRow> LineFigures::failuresByStep(const RunFilter& filter) {
     return rows;
 }
 
+QList<qint64> LineFigures::failedAtStep(const RunFilter& filter, const QString& recipe, int step) {
+    QVariantList binds;
+    const QString sql = QStringLiteral(
+                            "SELECT rr.id FROM recipe_runs rr JOIN units u ON u.id = rr.unit_id%1 "
+                            "AND rr.verdict = 'fail' AND rr.recipe_name = ? AND %2 ORDER BY rr.id")
+                            .arg(EndedWhere(filter, &binds),
+                                 step < 0 ? QStringLiteral("rr.failing_step IS NULL") : QStringLiteral("rr.failing_step = ?"));
+    binds << recipe;
+    if (step >= 0) binds << step;
+    QSqlQuery q(db_);
+    QList<qint64> ids;
+    if (!Run(q, sql, binds, error_)) return ids;
+    while (q.next()) ids << q.value(0).toLongLong();
+    return ids;
+}
+
 QList<FailureRow> LineFigures::failuresByReason(const RunFilter& filter) {
     QVariantList binds;
     const QString sql =

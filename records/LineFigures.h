@@ -91,6 +91,8 @@ public:
     // Most failures first.
     QList<FailureRow> failuresByStep(const RunFilter& filter);
     QList<FailureRow> failuresByReason(const RunFilter& filter);
+    // The failed unit tests (recipe run ids) of one row by step: what its count counts.
+    QList<qint64> failedAtStep(const RunFilter& filter, const QString& recipe, int step);
     // Every socket of every fixture in the filter, by fixture and socket.
     QList<SocketHealth> fixtureHealth(const RunFilter& filter);
 

@@ -7,7 +7,8 @@
 # (station.png for PASS in English, station-pass-*.png and station-fail-*.png); each
 # drop-down menu of the window in each language (menu-*.png); the station for a fixture
 # of 1, 4 and 16 sockets in each language (gang-N-LANG.png, gang-16-LANG-2x.png at twice
-# the scale) and four sockets half way through an upgrade (gang-4-en-upgrading.png).
+# the scale) and four sockets half way through an upgrade (gang-4-en-upgrading.png); the
+# records window's charts page in each language (records-charts-*.png, -en-2x at 960x540).
 # The same programs check that every caption fits its control.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,7 +18,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake --preset default
 fi
 cmake --build "$build" --target test_window_screenshots test_records_window test_window_records test_window_station test_window_menus \
-  test_window_gang_shots test_window_gang_station
+  test_window_gang_shots test_window_gang_station test_window_records_charts
 mkdir -p docs/screenshots
 QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
   "$build/tests/test_window_screenshots"
@@ -33,4 +34,6 @@ QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
   "$build/tests/test_window_gang_shots"
 QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
   "$build/tests/test_window_gang_station" --gtest_filter='*Upgrade*'
+QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
+  "$build/tests/test_window_records_charts" --gtest_filter='*CaptionsFit*'
 ls -l docs/screenshots/*.png

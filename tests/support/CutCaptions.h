@@ -1,7 +1,7 @@
 #pragma once
 // The captions of a window that are wider than their control, as "name: text": named
 // labels (not word-wrapped), named buttons and check boxes, group box titles, and, when
-// asked, the entries of combo boxes.
+// asked, the entries of combo boxes; those that show when the window does.
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -17,6 +17,9 @@ namespace pbtest {
 inline QStringList CutCaptions(QWidget& w, bool comboEntries = false) {
     QStringList cut;
     const auto check = [&](QWidget* control, const QString& text, int room) {
+        // A control hidden (or on a page not shown) has no size of its own yet: it is
+        // checked where it shows.
+        if (!control->isVisibleTo(&w)) return;
         const QString shown = QString(text).remove(u'&');
         if (control->fontMetrics().horizontalAdvance(shown) > room)
             cut << control->objectName() + ": " + text;

@@ -1,0 +1,74 @@
+#pragma once
+// The records window's charts over its filter, from the line's figures: unit tests per
+// day (passed and failed bars, the first-pass yield line), the failures by step (most
+// first, with the cumulative share) and the fixtures' sockets. Drawn when the filter
+// changes while the page shows, or when it is shown after a change; never while hidden.
+
+#include <QSqlDatabase>
+#include <QWidget>
+
+#include "records/LineFigures.h"
+
+class FixtureHealthGrid;
+class QBarSet;
+class QChart;
+class QChartView;
+class QLabel;
+class QLineSeries;
+class QScrollArea;
+
+// A failing step's label as the page shows it in `language`.
+QString StepLabel(const pb::records::FailureRow& row, int language);
+
+class RecordsChartsPage : public QWidget {
+    Q_OBJECT
+public:
+    RecordsChartsPage(QSqlDatabase db, int language, QWidget* parent = nullptr);
+
+    void setLanguage(int language);
+    void setFilter(const pb::records::RunFilter& filter);
+
+    // For tests and screenshots.
+    int draws() const { return draws_; }
+    QChart* yieldChart() const { return yieldChart_; }
+    QChart* paretoChart() const { return paretoChart_; }
+    QBarSet* paretoBars() const { return paretoBars_; }
+    QLineSeries* paretoLine() const { return paretoLine_; }
+    QBarSet* passedBars() const { return passedBars_; }
+    QBarSet* failedBars() const { return failedBars_; }
+    QLineSeries* firstPassLine() const { return firstPassLine_; }
+    FixtureHealthGrid* healthGrid() const { return grid_; }
+    QLabel* emptyNote() const { return empty_; }
+    const QList<pb::records::FailureRow>& failures() const { return failures_; }
+
+signals:
+    // A bar of the failures by step, or a socket's cell, was clicked.
+    void stepChosen(const pb::records::FailureRow& row);
+    void socketChosen(const QString& fixture, const QString& socket);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void redraw();
+    void drawYield(const QList<pb::records::YieldRow>& days);
+    void drawPareto();
+    void applyTexts();
+
+    pb::records::LineFigures figures_;
+    pb::records::RunFilter filter_;
+    int language_;
+    bool stale_ = true;
+    int draws_ = 0;
+    QList<pb::records::YieldRow> days_;
+    QList<pb::records::FailureRow> failures_;
+
+    QLabel *empty_, *healthTitle_, *noFixtures_;
+    QChart *yieldChart_, *paretoChart_;
+    QChartView *yieldView_, *paretoView_;
+    QBarSet *passedBars_ = nullptr, *failedBars_ = nullptr, *paretoBars_ = nullptr;
+    QLineSeries *firstPassLine_ = nullptr, *paretoLine_ = nullptr;
+    FixtureHealthGrid* grid_;
+    QScrollArea* gridArea_;
+    QWidget* content_;
+};

@@ -1,0 +1,54 @@
+#include "i18n/ChartTexts.h"
+
+#include <iterator>
+
+#include "i18n/TextRow.h"
+
+namespace pb {
+namespace {
+
+constexpr TextRow kTexts[] = {
+    {{u"Records", u"记录", u"記錄"}},
+    {{u"Charts", u"图表", u"圖表"}},
+    {{u"Unit tests per day", u"每日单元测试", u"每日單元測試"}},
+    {{u"Day", u"日期", u"日期"}},
+    {{u"Unit tests", u"单元测试", u"單元測試"}},
+    {{u"First-pass yield (%)", u"直通率 (%)", u"直通率 (%)"}},
+    {{u"Passed", u"通过", u"通過"}},
+    {{u"Failed", u"失败", u"失敗"}},
+    {{u"First-pass yield", u"直通率", u"直通率"}},
+    {{u"%1: %2 unit tests, %3 passed, %4 failed; first-pass yield %5%",
+      u"%1: %2 次单元测试, %3 次通过, %4 次失败; 直通率 %5%",
+      u"%1: %2 次單元測試, %3 次通過, %4 次失敗; 直通率 %5%"}},
+    {{u"Failures by step", u"各步骤失败数", u"各步驟失敗數"}},
+    {{u"Step", u"步骤", u"步驟"}},
+    {{u"Failures", u"失败数", u"失敗數"}},
+    {{u"Cumulative share (%)", u"累计占比 (%)", u"累計佔比 (%)"}},
+    {{u"Failures", u"失败数", u"失敗數"}},
+    {{u"Cumulative share", u"累计占比", u"累計佔比"}},
+    {{u"%1 (%2): %3 failures, %4% of all with the steps before it. Click to list them.",
+      u"%1 (%2): 失败 %3 次, 连同之前的步骤占全部的 %4%。点击列出。",
+      u"%1 (%2): 失敗 %3 次, 連同之前的步驟佔全部的 %4%。點擊列出。"}},
+    {{u"Fixture health: failed / unit tests per socket", u"治具状况: 各穴位 失败 / 单元测试",
+      u"治具狀況: 各穴位 失敗 / 單元測試"}},
+    {{u"Socket %1 of %2: %3 of %4 unit tests failed (%5%), the rest of the fixture %6%. Click to list them.",
+      u"%2 的穴位 %1: %4 次单元测试中 %3 次失败 (%5%), 治具其余穴位 %6%。点击列出。",
+      u"%2 的穴位 %1: %4 次單元測試中 %3 次失敗 (%5%), 治具其餘穴位 %6%。點擊列出。"}},
+    {{u"Fails more than the rest of its fixture (chance at their rate: %1)",
+      u"失败多于治具其余穴位 (按其余穴位的失败率出现的机率: %1)",
+      u"失敗多於治具其餘穴位 (按其餘穴位的失敗率出現的機率: %1)"}},
+    {{u"No unit tests in the filter", u"筛选范围内没有单元测试", u"篩選範圍內沒有單元測試"}},
+    {{u"No failed unit tests in the filter", u"筛选范围内没有失败的单元测试", u"篩選範圍內沒有失敗的單元測試"}},
+    {{u"No unit tests on a fixture in the filter", u"筛选范围内没有治具上的单元测试", u"篩選範圍內沒有治具上的單元測試"}},
+    {{u"Only socket %1 of fixture %2", u"仅治具 %2 的穴位 %1", u"僅治具 %2 的穴位 %1"}},
+    {{u"Only the %3 unit tests of %2 failed at %1", u"仅 %2 在 %1 失败的 %3 次单元测试",
+      u"僅 %2 在 %1 失敗的 %3 次單元測試"}},
+    {{u"Whole filter", u"整个筛选范围", u"整個篩選範圍"}},
+};
+static_assert(std::size(kTexts) == size_t(ChartText::WholeFilter) + 1);
+
+}  // namespace
+
+QString Text(ChartText id, int language) { return RowText(kTexts[size_t(id)], language); }
+
+}  // namespace pb

@@ -1,0 +1,41 @@
+#pragma once
+// The words of the records window's charts page (yield per day, the failures by step, the
+// fixtures' sockets) and of the list narrowed from it, in the three languages of the
+// message table. "%1", "%2" ... filled as named.
+
+#include <QString>
+
+namespace pb {
+
+enum class ChartText {
+    TabList,
+    TabCharts,
+    YieldTitle,
+    AxisDay,
+    AxisUnitTests,
+    AxisFirstPass,
+    SeriesPassed,
+    SeriesFailed,
+    SeriesFirstPass,
+    YieldTip,  // "%1": day, "%2": unit tests, "%3": passed, "%4": failed, "%5": first-pass %
+    ParetoTitle,
+    AxisStep,
+    AxisFailures,
+    AxisCumulative,
+    SeriesFailures,
+    SeriesCumulative,
+    ParetoTip,  // "%1": step, "%2": recipe, "%3": failures, "%4": cumulative %
+    HealthTitle,
+    HealthTip,     // "%1": socket, "%2": fixture, "%3": failed, "%4": tests, "%5": %, "%6": the rest's %
+    HealthFlagged,  // "%1": the chance of it at the rest's rate
+    NoUnitTests,
+    NoFailures,
+    NoFixtures,
+    NarrowedSocket,  // "%1": socket, "%2": fixture
+    NarrowedStep,    // "%1": step, "%2": recipe, "%3": unit tests
+    WholeFilter,
+};
+
+QString Text(ChartText id, int language);
+
+}  // namespace pb
