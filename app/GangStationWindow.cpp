@@ -44,6 +44,7 @@ constexpr int kTileWidth = 290;
 GangStationWindow::GangStationWindow(Fixture fixture, int language, GangRecords records, QWidget* parent)
     : QWidget(parent, Qt::Window), runner_(std::make_unique<GangRunner>(std::move(fixture), std::move(records))) {
     setObjectName(QStringLiteral("GangStationWindow"));
+    since_.start();
     fixtureCaption_ = Named(new FitLabel(this), "lblFixture");
     fixtureName_ = Named(new FitLabel(this), "pnFixture");
     QFont bold = fixtureName_->font();
@@ -366,12 +367,22 @@ void GangStationWindow::taken(const SocketNews& n) {
             s.step = n.step;
             s.attempt = n.attempt;
             s.done = s.total = 0;
+            s.leftS = -1;
+            s.phase.clear();
             break;
-        case K::StepProgress:
+        case K::StepProgress: {
+            // The time left at the pace of this phase so far, from its first figure.
+            PhasePace& pace = pace_[n.socket];
+            if (n.phase != s.phase || n.done < s.done || pace.startMs < 0) pace = {since_.elapsed(), n.done};
+            const int doneInPhase = n.done - pace.startDone;
+            s.leftS = doneInPhase > 0 && n.total > n.done
+                          ? int((since_.elapsed() - pace.startMs) * (n.total - n.done) / doneInPhase / 1000 + 1)
+                          : (n.total > 0 && n.done >= n.total ? 0 : -1);
             s.phase = n.phase;
             s.done = n.done;
             s.total = n.total;
             break;
+        }
         case K::StepStatus:
         case K::StepEnded:
             return;  // the tile shows the step and its progress, not the status line

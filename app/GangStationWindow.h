@@ -10,6 +10,8 @@
 // chosen socket out of use with a reason, or puts it back. Keyboard and scanner suffice.
 
 #include <QList>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -102,6 +104,13 @@ private:
 
     std::unique_ptr<GangRunner> runner_;
     QList<SocketShown> shown_;
+    // Where each socket's current progress phase began: for the time left.
+    struct PhasePace {
+        qint64 startMs = -1;
+        int startDone = 0;
+    };
+    QHash<int, PhasePace> pace_;
+    QElapsedTimer since_;
     QList<int> filled_;       // sockets in the order their serials came
     int selected_ = -1;       // chosen by a scan of its name
     bool resultsShown_ = false;  // the last run's verdicts stay until the next scan

@@ -128,6 +128,8 @@ void SocketTile::show(const SocketShown& s, const Recipe& recipe, int language) 
                      : s.phase == u"verify"  ? Text(GangText::DetailVerify, language)
                                              : Text(GangText::DetailProgress, language);
             if (bar) detail = FillArgs(detail, {stepName(s.step), QString::number(s.done), QString::number(s.total)});
+            if (bar && s.leftS >= 0 && (s.phase == u"program" || s.phase == u"verify"))
+                detail += Text(GangText::TimeLeft, language).arg(s.leftS);
             break;
         case S::Pass:
             state = Text(GangText::StatePass, language);

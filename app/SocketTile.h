@@ -29,6 +29,7 @@ struct SocketShown {
     QString phase;       // of the progress: "program", "verify", "dido", "poll"
     int done = 0;
     int total = 0;       // the step's progress; 0: none known
+    int leftS = -1;      // an upgrade's blocks: the seconds still to go at the pace so far; -1: not known
     UnitVerdict verdict; // Fail
     QString outOfUse;    // OutOfUse: why
     int passed = 0;

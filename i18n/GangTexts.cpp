@@ -47,8 +47,9 @@ constexpr TextRow kTexts[] = {
     {{u"OK", u"确定", u"確定"}},
     {{u"Cancel", u"取消", u"取消"}},
     {{u"The fixture %1 has mistakes:", u"治具 %1 有错误:", u"治具 %1 有錯誤:"}},
+    {{u", %1 s left", u"，约剩 %1 秒", u"，約剩 %1 秒"}},
 };
-static_assert(std::size(kTexts) == size_t(GangText::FixtureMistakes) + 1);
+static_assert(std::size(kTexts) == size_t(GangText::TimeLeft) + 1);
 
 }  // namespace
 

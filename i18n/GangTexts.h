@@ -40,6 +40,7 @@ enum class GangText {
     Ok,
     Cancel,
     FixtureMistakes,  // "%1": file; the mistakes follow on their own lines
+    TimeLeft,         // after an upgrade's blocks: "%1": whole seconds still to go
 };
 
 QString Text(GangText id, int language);
