@@ -151,6 +151,16 @@ TEST_P(LineFiguresOn, TheParetoCountsFailuresByStepAndReasonWithTheirShares) {
     EXPECT_EQ(steps[2].label, "identify");
     EXPECT_DOUBLE_EQ(steps[2].cumulative, 1.0);
 
+    // Each bar's unit tests are the ones it counts, on either back end.
+    for (const FailureRow& bar : steps) {
+        const QList<qint64> ids = figures.failedAtStep({}, bar.recipe, bar.step);
+        EXPECT_EQ(ids.size(), bar.failures) << bar.label.toStdString();
+        RunFilter behind;
+        behind.recipeRunIds = ids;
+        EXPECT_EQ(figures.total(behind).failed, bar.failures);
+    }
+    EXPECT_TRUE(figures.failedAtStep({}, "KV410", 4).isEmpty());
+
     const QList<FailureRow> reasons = figures.failuresByReason({});
     ASSERT_EQ(reasons.size(), 4);
     EXPECT_EQ(reasons[0].reason, "input 3 stuck");
