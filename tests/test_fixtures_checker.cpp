@@ -49,7 +49,7 @@ TEST(FixtureChecker, AGoodFixtureIsReadIntoItsValues) {
  "start": "on-key",
  "sockets": [
   {"name": "A1", "tcp": "127.0.0.1:4001"},
-  {"name": "A2", "serial": "/dev/ttyUSB1", "speed": "9600,n,8,1", "id": "0001"},
+  {"name": "A2", "serial": "/dev/pts/41", "speed": "9600,n,8,1", "id": "0001"},
   {"name": "A3", "adapter": "FT232R:A10K3Z9Q", "rs485": true}]})");
     ASSERT_TRUE(load.mistakes.isEmpty()) << Found(load).join(u'\n').toStdString();
     ASSERT_TRUE(load.fixture);
@@ -87,8 +87,8 @@ TEST(FixtureChecker, EveryMistakeIsNamedWithItsLineAndField) {
  "sockets": [
   {"name": "A1", "tcp": "127.0.0.1:4001", "sped": "19200,e,8,1"},
   {"name": "A2", "tcp": "127.0.0.1:4002",
-   "serial": "/dev/ttyUSB1"},
-  {"name": "A1", "serial": "/dev/ttyUSB2", "speed": "19200,x,8,1"},
+   "serial": "/dev/pts/41"},
+  {"name": "A1", "serial": "/dev/pts/42", "speed": "19200,x,8,1"},
   {"name": "A4"},
   {"name": "A5", "tcp": "127.0.0.1:99999", "rs485": true},
   {"name": "A6", "adapter": "FT232R", "id": "12"},
