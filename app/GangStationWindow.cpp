@@ -17,6 +17,7 @@
 
 #include "app/FitLabel.h"
 #include "app/OutOfUseDialog.h"
+#include "app/ScanField.h"
 #include "app/SocketTile.h"
 #include "app/WindowFont.h"
 #include "i18n/GangTexts.h"
@@ -486,13 +487,7 @@ void GangStationWindow::keyPressEvent(QKeyEvent* event) {
             break;
     }
     // A scan while a button has the focus still goes to the serial field.
-    const bool printable = !event->text().isEmpty() && event->text().at(0).isPrint();
-    if (printable) {
-        serial_->setFocus();
-        QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text());
-        QCoreApplication::sendEvent(serial_, &copy);
-        return;
-    }
+    if (PassTypingTo(serial_, event)) return;
     QWidget::keyPressEvent(event);
 }
 

@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "app/FitLabel.h"
+#include "app/ScanField.h"
 #include "app/StationStepsModel.h"
 #include "app/WindowFont.h"
 #include "i18n/LanguageFont.h"
@@ -293,15 +294,8 @@ void StationWindow::keyPressEvent(QKeyEvent* event) {
             close();
         return;
     }
-    // A scan while a button has the focus still goes to the serial field: the keys a
-    // button does not take come here (the field itself takes every printable key).
-    const bool printable = !event->text().isEmpty() && event->text().at(0).isPrint();
-    if (printable) {
-        serial_->setFocus();
-        QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text());
-        QCoreApplication::sendEvent(serial_, &copy);
-        return;
-    }
+    // A scan while a button has the focus still goes to the serial field.
+    if (PassTypingTo(serial_, event)) return;
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !serial_->text().isEmpty()) {
         scanEntered();
         return;

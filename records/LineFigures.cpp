@@ -143,6 +143,7 @@ QList<YieldRow> LineFigures::yields(const RunFilter& filter, FigureBy by, const 
 }
 
 YieldRow LineFigures::total(const RunFilter& filter) {
+    // One group of everything: a grouping that is no time, so its key is read as text.
     const QList<YieldRow> rows = grouped(filter, QStringLiteral("''"), FigureBy::Station);
     return rows.isEmpty() ? YieldRow{} : rows.first();
 }
@@ -167,7 +168,7 @@ QList<YieldRow> LineFigures::grouped(const RunFilter& filter, const QString& key
     const bool timed = by == FigureBy::Day || by == FigureBy::Shift;
     while (q.next()) {
         YieldRow r;
-        if (timed && keyExpression != QLatin1String("''")) {
+        if (timed) {
             const qint64 k = q.value(0).toLongLong();
             const qint64 day = by == FigureBy::Shift ? k / kShiftsPerDayKey : k;
             r.day = QDate(1970, 1, 1).addDays(day);

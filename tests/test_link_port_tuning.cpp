@@ -225,17 +225,29 @@ TEST(PortTuningOnAPty, TheSerialOpenAsksTheAdapterAndPutsItBackOnClose) {
     QCoreApplication::processEvents();
 }
 
+// The harness's pty as an FTDI adapter at 16 ms that refuses low latency: no permission.
+struct SlowAdapter {
+    explicit SlowAdapter(const QString& portName) : tty(pb::TtyName(portName)), kernel(MadeSysfs(sysfs, tty), tty) {
+        kernel.setSerialError = EPERM;
+        kernel.attributeError = EACCES;
+    }
+    static FakeSysfs& MadeSysfs(FakeSysfs& sysfs, const QString& tty) {
+        sysfs.addUsbSerial(tty, QStringLiteral("ftdi_sio"), 16);
+        return sysfs;
+    }
+    QString tty;
+    FakeSysfs sysfs;
+    FakeSerialKernel kernel;
+};
+
 // A run on an adapter that stays at 16 ms: the run keeps what the port got, the view is
 // told why and what it costs; with the setting off the adapter is left alone, nothing said.
 TEST(PortTuningInARun, TheRunKeepsTheAdapterFactsAndTheViewHearsTheNote) {
     pbtest::SimHarness h(sim::Model::Kv410, QStringLiteral("0001"), pbtest::Wire::Pty);
     ASSERT_TRUE(h.serving());
-    const QString tty = pb::TtyName(h.view.settings.portName);
-    FakeSysfs sysfs;
-    sysfs.addUsbSerial(tty, QStringLiteral("ftdi_sio"), 16);
-    FakeSerialKernel kernel(sysfs, tty);
-    kernel.setSerialError = EPERM;
-    kernel.attributeError = EACCES;
+    SlowAdapter slow(h.view.settings.portName);
+    FakeSerialKernel& kernel = slow.kernel;
+    FakeSysfs& sysfs = slow.sysfs;
     h.link.setPortKernel(&kernel, sysfs.root());
     h.view.id = "0001";
 
@@ -263,12 +275,9 @@ TEST(PortTuningInARun, TheRunKeepsTheAdapterFactsAndTheViewHearsTheNote) {
 TEST(PortTuningInARun, ARecipeRunTellsItsObserverOfASlowAdapter) {
     pbtest::SimHarness h(sim::Model::Kv410, QStringLiteral("0001"), pbtest::Wire::Pty);
     ASSERT_TRUE(h.serving());
-    const QString tty = pb::TtyName(h.view.settings.portName);
-    FakeSysfs sysfs;
-    sysfs.addUsbSerial(tty, QStringLiteral("ftdi_sio"), 16);
-    FakeSerialKernel kernel(sysfs, tty);
-    kernel.setSerialError = EPERM;
-    kernel.attributeError = EACCES;
+    SlowAdapter slow(h.view.settings.portName);
+    FakeSerialKernel& kernel = slow.kernel;
+    FakeSysfs& sysfs = slow.sysfs;
     struct Notes : pb::RecipeRunObserver {
         QStringList texts;
         void linkNote(const QString& text) override { texts << text; }
