@@ -114,6 +114,8 @@ RecordsChartsPage::RecordsChartsPage(QSqlDatabase db, int language, QWidget* par
       gridArea_(new QScrollArea(this)),
       content_(new QWidget(this)) {
     setObjectName(QStringLiteral("chartsPage"));
+    // The page shows no distinct units, so its figures read the hours' counts.
+    figures_.setCountUnits(false);
     empty_->setObjectName(QStringLiteral("lbChartsEmpty"));
     empty_->setAlignment(Qt::AlignCenter);
     empty_->setWordWrap(true);

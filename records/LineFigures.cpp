@@ -6,7 +6,9 @@
 #include <QSqlQuery>
 #include <cmath>
 
+#include "records/FigureRollup.h"
 #include "records/RunFilterSql.h"
+#include "records/SqlDialect.h"
 
 namespace pb::records {
 namespace {
@@ -121,47 +123,154 @@ double BinomialUpperTail(qint64 k, qint64 n, double p) {
     return std::max(0.0, 1.0 - lower);
 }
 
+namespace {
+
+// Where a grouping finds a unit test's time and place: the unit tests themselves (rr), or
+// their hours' counts (h, f).
+struct Columns {
+    QString startMs, station, fixture, socket, recipe;
+};
+const Columns kRaw{QStringLiteral("rr.start_ms"), QStringLiteral("COALESCE(rr.station, '')"),
+                   QStringLiteral("COALESCE(rr.fixture_name, '')"), QStringLiteral("COALESCE(rr.socket_name, '')"),
+                   QStringLiteral("rr.recipe_name")};
+Columns Counted(const QString& table) {
+    return {table + QStringLiteral(".hour_ms"), table + QStringLiteral(".station"), table + QStringLiteral(".fixture_name"),
+            table + QStringLiteral(".socket_name"), table + QStringLiteral(".recipe_name")};
+}
+
+// The verdict the filter keeps (empty: every ended one); nullopt when it keeps no ended one.
+std::optional<QString> KeptVerdict(const RunFilter& filter) {
+    if (!filter.outcome) return QString();
+    const QStringList verdicts = RecipeVerdictsOf(*filter.outcome);
+    if (verdicts.isEmpty() || verdicts.constFirst() == QLatin1String("running")) return std::nullopt;
+    return verdicts.constFirst();
+}
+
+// The hours' counts answer for the filter when it asks only what they keep: whole hours,
+// the station, fixture, socket and outcome; not a unit, a serial or chosen runs.
+bool HoursAnswer(const RunFilter& filter) {
+    return filter.unitId == 0 && filter.serial.isEmpty() && !filter.selects() && filter.fromMs % kRollupHourMs == 0 &&
+           filter.toMs % kRollupHourMs == 0;
+}
+
+// The filter over the hours' counts in `table` (" WHERE ..." or empty).
+QString HoursWhere(const RunFilter& filter, const QString& table, QVariantList* binds) {
+    const Columns c = Counted(table);
+    QStringList parts;
+    if (!filter.station.isEmpty()) {
+        parts << ContainsCondition(c.station);
+        *binds << ContainsPattern(filter.station);
+    }
+    if (!filter.fixture.isEmpty()) {
+        parts << c.fixture + QStringLiteral(" = ?");
+        *binds << filter.fixture;
+    }
+    if (!filter.socket.isEmpty()) {
+        parts << c.socket + QStringLiteral(" = ?");
+        *binds << filter.socket;
+    }
+    if (filter.fromMs > 0) {
+        parts << c.startMs + QStringLiteral(" >= ?");
+        *binds << filter.fromMs;
+    }
+    if (filter.toMs > 0) {
+        parts << c.startMs + QStringLiteral(" < ?");
+        *binds << filter.toMs;
+    }
+    if ((!filter.procedure.isEmpty() && filter.procedure != QLatin1String(kRecipeProcedure)) || !KeptVerdict(filter))
+        parts << QStringLiteral("1 = 0");
+    return parts.isEmpty() ? QString() : QStringLiteral(" WHERE ") + parts.join(QLatin1String(" AND "));
+}
+
+// The hours' count of a verdict's unit tests; empty for none.
+QString VerdictCount(const QString& verdict) {
+    if (verdict == QLatin1String("pass")) return QStringLiteral("passed");
+    if (verdict == QLatin1String("fail")) return QStringLiteral("failed");
+    if (verdict == QLatin1String("interrupted")) return QStringLiteral("interrupted");
+    return {};
+}
+
+// The sum of an hours' count `column` under the filter's outcome: nothing of another verdict.
+QString HoursSum(const RunFilter& filter, const QString& column, const QString& verdict) {
+    const QString kept = KeptVerdict(filter).value_or(QString());
+    return kept.isEmpty() || kept == verdict ? QStringLiteral("SUM(h.%1)").arg(column) : QStringLiteral("0");
+}
+
+// The filter over the failures' hours' counts: only failures are counted there.
+QString FailuresWhere(const RunFilter& filter, QVariantList* binds) {
+    QString where = HoursWhere(filter, QStringLiteral("f"), binds);
+    const QString kept = KeptVerdict(filter).value_or(QString());
+    if (!kept.isEmpty() && kept != QLatin1String("fail"))
+        where += where.isEmpty() ? QStringLiteral(" WHERE 1 = 0") : QStringLiteral(" AND 1 = 0");
+    return where;
+}
+
+}  // namespace
+
 QList<YieldRow> LineFigures::yields(const RunFilter& filter, FigureBy by, const ShiftTimes& shifts) {
     // One offset for the whole period: a test within an hour of a change to or from summer
     // time may fall in the neighbouring day or shift.
     const QDateTime at = filter.toMs > 0 ? QDateTime::fromMSecsSinceEpoch(filter.toMs) : QDateTime::currentDateTime();
     const qint64 offsetMs = qint64(at.offsetFromUtc()) * 1000;
-    const QString localMs = QStringLiteral("(rr.start_ms + %1)").arg(offsetMs);
+    // Hours in UTC are hours here too unless this place is off the hour (India, Nepal, ...),
+    // and a shift must begin on the hour.
+    bool onTheHour = offsetMs % kRollupHourMs == 0;
+    for (const QTime& t : shifts.starts) onTheHour = onTheHour && t.minute() == 0 && t.second() == 0 && t.msec() == 0;
+    const bool fromHours = !countUnits_ && HoursAnswer(filter) && (onTheHour || (by != FigureBy::Day && by != FigureBy::Shift));
+    const Columns c = fromHours ? Counted(QStringLiteral("h")) : kRaw;
+    const QString localMs = QStringLiteral("(%1 + %2)").arg(c.startMs).arg(offsetMs);
     QString key;
     switch (by) {
         case FigureBy::Day: key = QStringLiteral("(%1 / %2)").arg(localMs).arg(kDayMs); break;
         case FigureBy::Shift: key = ShiftKey(localMs, shifts); break;
-        case FigureBy::Station: key = QStringLiteral("COALESCE(rr.station, '')"); break;
-        case FigureBy::Fixture: key = QStringLiteral("COALESCE(rr.fixture_name, '')"); break;
+        case FigureBy::Station: key = c.station; break;
+        case FigureBy::Fixture: key = c.fixture; break;
         case FigureBy::Socket:
-            key = QStringLiteral("CASE WHEN COALESCE(rr.fixture_name, '') = '' THEN '' "
-                                 "ELSE rr.fixture_name || '/' || COALESCE(rr.socket_name, '') END");
+            key = QStringLiteral("CASE WHEN %1 = '' THEN '' ELSE %1 || '/' || %2 END").arg(c.fixture, c.socket);
             break;
-        case FigureBy::Recipe: key = QStringLiteral("rr.recipe_name"); break;
+        case FigureBy::Recipe: key = c.recipe; break;
     }
-    return grouped(filter, key, by);
+    return grouped(filter, key, by, fromHours);
 }
 
 YieldRow LineFigures::total(const RunFilter& filter) {
-    // One group of everything: a grouping that is no time, so its key is read as text.
-    const QList<YieldRow> rows = grouped(filter, QStringLiteral("''"), FigureBy::Station);
+    // One group of everything, read as a grouping that is no time.
+    const QList<YieldRow> rows = grouped(filter, {}, FigureBy::Station, !countUnits_ && HoursAnswer(filter));
     return rows.isEmpty() ? YieldRow{} : rows.first();
 }
 
-QList<YieldRow> LineFigures::grouped(const RunFilter& filter, const QString& keyExpression, FigureBy by) {
+QList<YieldRow> LineFigures::grouped(const RunFilter& filter, const QString& keyExpression, FigureBy by, bool fromHours) {
     QVariantList binds;
-    const QString sql =
-        QStringLiteral(
-            "SELECT k, COUNT(*), COUNT(DISTINCT unit_id), "
-            "SUM(CASE WHEN verdict = 'pass' THEN 1 ELSE 0 END), "
-            "SUM(CASE WHEN verdict = 'fail' THEN 1 ELSE 0 END), "
-            "SUM(CASE WHEN verdict = 'interrupted' THEN 1 ELSE 0 END), "
-            "SUM(CASE WHEN nth = 1 THEN 1 ELSE 0 END), "
-            "SUM(CASE WHEN nth = 1 AND verdict = 'pass' THEN 1 ELSE 0 END) "
-            "FROM (SELECT %1 AS k, rr.unit_id AS unit_id, rr.verdict AS verdict, "
-            "ROW_NUMBER() OVER (PARTITION BY rr.unit_id ORDER BY rr.start_ms, rr.id) AS nth "
-            "FROM recipe_runs rr JOIN units u ON u.id = rr.unit_id%2) t GROUP BY k ORDER BY k")
-            .arg(keyExpression, EndedWhere(filter, &binds));
+    QString sql;
+    // No key: the whole filter, one row (PostgreSQL takes no constant to group by).
+    const QString key = keyExpression.isEmpty() ? QStringLiteral("''") : keyExpression;
+    const QString groupBy = keyExpression.isEmpty() ? QString() : QStringLiteral(" GROUP BY ") + keyExpression;
+    const QString orderBy = keyExpression.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + keyExpression;
+    if (fromHours) {
+        // Under an outcome, the tests are those of its verdict.
+        const QString counted = VerdictCount(KeptVerdict(filter).value_or(QString()));
+        const QString tests = QStringLiteral("SUM(h.%1)").arg(counted.isEmpty() ? QStringLiteral("tests") : counted);
+        const QString firstTests = QStringLiteral("SUM(h.first_%1)").arg(counted.isEmpty() ? QStringLiteral("tests") : counted);
+        sql = QStringLiteral("SELECT %1, %2, -1, %3, %4, %5, %6, %7 FROM recipe_run_hours h%8%9%10")
+                  .arg(key, tests, HoursSum(filter, QStringLiteral("passed"), QStringLiteral("pass")),
+                       HoursSum(filter, QStringLiteral("failed"), QStringLiteral("fail")),
+                       HoursSum(filter, QStringLiteral("interrupted"), QStringLiteral("interrupted")), firstTests,
+                       HoursSum(filter, QStringLiteral("first_passed"), QStringLiteral("pass")),
+                       HoursWhere(filter, QStringLiteral("h"), &binds),
+                       groupBy.isEmpty() ? QString() : groupBy + QStringLiteral(" HAVING ") + tests + QStringLiteral(" > 0"),
+                       orderBy);
+    } else {
+        sql = QStringLiteral(
+                  "SELECT %1, COUNT(*), %2, "
+                  "SUM(CASE WHEN rr.verdict = 'pass' THEN 1 ELSE 0 END), "
+                  "SUM(CASE WHEN rr.verdict = 'fail' THEN 1 ELSE 0 END), "
+                  "SUM(CASE WHEN rr.verdict = 'interrupted' THEN 1 ELSE 0 END), "
+                  "SUM(CASE WHEN rr.first_test = 1 THEN 1 ELSE 0 END), "
+                  "SUM(CASE WHEN rr.first_test = 1 AND rr.verdict = 'pass' THEN 1 ELSE 0 END) "
+                  "FROM recipe_runs rr JOIN units u ON u.id = rr.unit_id%3%4%5")
+                  .arg(key, countUnits_ ? QStringLiteral("COUNT(DISTINCT rr.unit_id)") : QStringLiteral("-1"),
+                       EndedWhere(filter, &binds), groupBy, orderBy);
+    }
     QSqlQuery q(db_);
     QList<YieldRow> rows;
     if (!Run(q, sql, binds, error_)) return rows;
@@ -194,22 +303,29 @@ QList<YieldRow> LineFigures::grouped(const RunFilter& filter, const QString& key
 
 QList<FailureRow> LineFigures::failuresByStep(const RunFilter& filter) {
     QVariantList binds;
-    const QString label = QStringLiteral("COALESCE(NULLIF(s.label, ''), s.kind, '')");
-    const QString sql =
-        QStringLiteral(
-            "SELECT rr.recipe_name, rr.failing_step, %1, COUNT(*) FROM recipe_runs rr "
-            "JOIN units u ON u.id = rr.unit_id "
-            "LEFT JOIN recipe_steps s ON s.recipe_run_id = rr.id AND s.step_index = rr.failing_step%2 "
-            "AND rr.verdict = 'fail' GROUP BY rr.recipe_name, rr.failing_step, %1 "
-            "ORDER BY COUNT(*) DESC, rr.recipe_name, rr.failing_step")
-            .arg(label, EndedWhere(filter, &binds));
+    QString sql;
+    if (HoursAnswer(filter)) {
+        sql = QStringLiteral("SELECT f.recipe_name, f.failing_step, f.label, SUM(f.failures) FROM recipe_failure_hours f%1 "
+                             "GROUP BY f.recipe_name, f.failing_step, f.label "
+                             "ORDER BY SUM(f.failures) DESC, f.recipe_name, f.failing_step")
+                  .arg(FailuresWhere(filter, &binds));
+    } else {
+        const QString label = QStringLiteral("COALESCE(NULLIF(s.label, ''), s.kind, '')");
+        sql = QStringLiteral(
+                  "SELECT rr.recipe_name, COALESCE(rr.failing_step, -1), %1, COUNT(*) FROM recipe_runs rr "
+                  "JOIN units u ON u.id = rr.unit_id "
+                  "LEFT JOIN recipe_steps s ON s.recipe_run_id = rr.id AND s.step_index = rr.failing_step%2 "
+                  "AND rr.verdict = 'fail' GROUP BY rr.recipe_name, COALESCE(rr.failing_step, -1), %1 "
+                  "ORDER BY COUNT(*) DESC, rr.recipe_name, COALESCE(rr.failing_step, -1)")
+                  .arg(label, EndedWhere(filter, &binds));
+    }
     QSqlQuery q(db_);
     QList<FailureRow> rows;
     if (!Run(q, sql, binds, error_)) return rows;
     while (q.next()) {
         FailureRow r;
         r.recipe = q.value(0).toString();
-        r.step = q.value(1).isNull() ? -1 : q.value(1).toInt();
+        r.step = q.value(1).toInt();
         r.label = q.value(2).toString();
         r.failures = q.value(3).toLongLong();
         rows << r;
@@ -237,11 +353,14 @@ QList<qint64> LineFigures::failedAtStep(const RunFilter& filter, const QString& 
 QList<FailureRow> LineFigures::failuresByReason(const RunFilter& filter) {
     QVariantList binds;
     const QString sql =
-        QStringLiteral(
-            "SELECT COALESCE(rr.reason_text, ''), COUNT(*) FROM recipe_runs rr "
-            "JOIN units u ON u.id = rr.unit_id%1 AND rr.verdict = 'fail' "
-            "GROUP BY COALESCE(rr.reason_text, '') ORDER BY COUNT(*) DESC, COALESCE(rr.reason_text, '')")
-            .arg(EndedWhere(filter, &binds));
+        HoursAnswer(filter)
+            ? QStringLiteral("SELECT f.reason_text, SUM(f.failures) FROM recipe_failure_hours f%1 GROUP BY f.reason_text "
+                             "ORDER BY SUM(f.failures) DESC, f.reason_text")
+                  .arg(FailuresWhere(filter, &binds))
+            : QStringLiteral("SELECT COALESCE(rr.reason_text, ''), COUNT(*) FROM recipe_runs rr "
+                             "JOIN units u ON u.id = rr.unit_id%1 AND rr.verdict = 'fail' "
+                             "GROUP BY COALESCE(rr.reason_text, '') ORDER BY COUNT(*) DESC, COALESCE(rr.reason_text, '')")
+                  .arg(EndedWhere(filter, &binds));
     QSqlQuery q(db_);
     QList<FailureRow> rows;
     if (!Run(q, sql, binds, error_)) return rows;
@@ -257,14 +376,24 @@ QList<FailureRow> LineFigures::failuresByReason(const RunFilter& filter) {
 
 QList<SocketHealth> LineFigures::fixtureHealth(const RunFilter& filter) {
     QVariantList binds;
-    const QString sql =
-        QStringLiteral(
-            "SELECT rr.fixture_name, rr.socket_name, COUNT(*), "
-            "SUM(CASE WHEN rr.verdict = 'fail' THEN 1 ELSE 0 END) FROM recipe_runs rr "
-            "JOIN units u ON u.id = rr.unit_id%1 AND rr.verdict IN ('pass', 'fail') "
-            "AND COALESCE(rr.fixture_name, '') <> '' AND COALESCE(rr.socket_name, '') <> '' "
-            "GROUP BY rr.fixture_name, rr.socket_name ORDER BY rr.fixture_name, rr.socket_name")
-            .arg(EndedWhere(filter, &binds));
+    QString sql;
+    if (HoursAnswer(filter)) {
+        const QString passed = HoursSum(filter, QStringLiteral("passed"), QStringLiteral("pass"));
+        const QString failed = HoursSum(filter, QStringLiteral("failed"), QStringLiteral("fail"));
+        const QString where = HoursWhere(filter, QStringLiteral("h"), &binds);
+        sql = QStringLiteral("SELECT h.fixture_name, h.socket_name, %1 + %2, %2 FROM recipe_run_hours h%3%4 "
+                             "h.fixture_name <> '' AND h.socket_name <> '' GROUP BY h.fixture_name, h.socket_name "
+                             "HAVING %1 + %2 > 0 ORDER BY h.fixture_name, h.socket_name")
+                  .arg(passed, failed, where, where.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND "));
+    } else {
+        sql = QStringLiteral(
+                  "SELECT rr.fixture_name, rr.socket_name, COUNT(*), "
+                  "SUM(CASE WHEN rr.verdict = 'fail' THEN 1 ELSE 0 END) FROM recipe_runs rr "
+                  "JOIN units u ON u.id = rr.unit_id%1 AND rr.verdict IN ('pass', 'fail') "
+                  "AND COALESCE(rr.fixture_name, '') <> '' AND COALESCE(rr.socket_name, '') <> '' "
+                  "GROUP BY rr.fixture_name, rr.socket_name ORDER BY rr.fixture_name, rr.socket_name")
+                  .arg(EndedWhere(filter, &binds));
+    }
     QSqlQuery q(db_);
     QList<SocketHealth> rows;
     if (!Run(q, sql, binds, error_)) return rows;

@@ -29,18 +29,19 @@ struct ShiftTimes {
 // "06:00,14:00,22:00": one to eight times, each later than the one before; none when not so.
 std::optional<ShiftTimes> ParseShiftTimes(const QString& text);
 
-// One group's unit tests. A unit's first unit test within the filter is its first pass
-// when it passed; every further test of the unit is a retest.
+// One group's unit tests. A unit's first test of a recipe is its first pass when it passed;
+// every further test of the unit on that recipe is a retest, in this filter or not (a unit
+// failed yesterday and passed today is a retest today).
 struct YieldRow {
     QString key;         // the station, recipe, ...; "2026-12-09"; "2026-12-09 #2" (shift 2)
     QDate day;           // Day and Shift: the day (of the shift's start)
     int shift = 0;       // Shift: 1, 2, 3 in the order of ShiftTimes
     qint64 tests = 0;    // unit tests (recipe runs)
-    qint64 units = 0;    // distinct units
+    qint64 units = 0;    // distinct units; -1 when not counted (LineFigures::setCountUnits)
     qint64 passed = 0;
     qint64 failed = 0;
     qint64 interrupted = 0;
-    qint64 firstTests = 0;  // units whose first test within the filter falls in this group
+    qint64 firstTests = 0;  // unit tests that were their unit's first of their recipe
     qint64 firstPassed = 0;
     qint64 retests() const { return tests - firstTests; }
     // Of the units first tested in this group, the share that passed then; 0 with none.
@@ -96,12 +97,18 @@ public:
     // Every socket of every fixture in the filter, by fixture and socket.
     QList<SocketHealth> fixtureHealth(const RunFilter& filter);
 
+    // Whether the yields count the distinct units (YieldRow::units). Counting them reads
+    // every unit test the filter selects; without, most figures read the hours' counts
+    // (FigureRollup.h) and `units` is -1.
+    void setCountUnits(bool count) { countUnits_ = count; }
+
     // Why the last query failed; empty when it went well.
     const QString& error() const { return error_; }
 
 private:
-    QList<YieldRow> grouped(const RunFilter& filter, const QString& keyExpression, FigureBy by);
+    QList<YieldRow> grouped(const RunFilter& filter, const QString& keyExpression, FigureBy by, bool fromHours);
     QSqlDatabase db_;
+    bool countUnits_ = true;
     QString error_;
 };
 

@@ -3,6 +3,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include "records/FigureRollup.h"
+
 namespace pb::records {
 
 const QList<Migration>& Migrations() {
@@ -73,6 +75,27 @@ const QList<Migration>& Migrations() {
          {QStringLiteral("ALTER TABLE recipe_runs ADD COLUMN fixture_name VARCHAR(200)"),
           QStringLiteral("ALTER TABLE recipe_runs ADD COLUMN socket_name VARCHAR(100)"),
           QStringLiteral("CREATE INDEX recipe_runs_by_fixture ON recipe_runs (fixture_name, socket_name)")}},
+        // The line's figures: each unit test marked when it is its unit's first of its
+        // recipe, and the unit tests counted by hour, station, fixture, socket and recipe
+        // (FigureRollup.h), so that the figures of a month read thousands of rows.
+        {7,
+         QStringList{
+             QStringLiteral("ALTER TABLE recipe_runs ADD COLUMN first_test INTEGER"),
+             QStringLiteral("CREATE INDEX recipe_runs_by_unit_recipe ON recipe_runs (unit_id, recipe_name, start_ms)"),
+             QStringLiteral("CREATE TABLE recipe_run_hours (hour_ms {BIG} NOT NULL, station VARCHAR(200) NOT NULL, "
+                            "fixture_name VARCHAR(200) NOT NULL, socket_name VARCHAR(100) NOT NULL, "
+                            "recipe_name VARCHAR(200) NOT NULL, tests {BIG} NOT NULL, passed {BIG} NOT NULL, "
+                            "failed {BIG} NOT NULL, interrupted {BIG} NOT NULL, first_tests {BIG} NOT NULL, "
+                            "first_passed {BIG} NOT NULL, first_failed {BIG} NOT NULL, "
+                            "first_interrupted {BIG} NOT NULL, "
+                            "PRIMARY KEY (hour_ms, station, fixture_name, socket_name, recipe_name))"),
+             QStringLiteral("CREATE TABLE recipe_failure_hours (hour_ms {BIG} NOT NULL, station VARCHAR(200) NOT NULL, "
+                            "fixture_name VARCHAR(200) NOT NULL, socket_name VARCHAR(100) NOT NULL, "
+                            "recipe_name VARCHAR(200) NOT NULL, failing_step INTEGER NOT NULL, "
+                            "label VARCHAR(200) NOT NULL, reason_text TEXT NOT NULL, failures {BIG} NOT NULL)"),
+             QStringLiteral("CREATE INDEX recipe_failure_hours_by_bucket ON recipe_failure_hours "
+                            "(hour_ms, station, fixture_name, socket_name, recipe_name)")} +
+             RebuildFiguresStatements()},
     };
     return steps;
 }

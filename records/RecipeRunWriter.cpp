@@ -3,6 +3,7 @@
 #include <QHostInfo>
 #include <QSqlError>
 
+#include "records/FigureRollup.h"
 #include "records/Outbox.h"
 #include "records/RunWriter.h"
 #include "records/SqlValues.h"
@@ -62,6 +63,7 @@ int RecipeRunWriter::markInterrupted() {
     for (qint64 id : dead) {
         mark.addBindValue(id);
         if (!mark.exec()) return c_.failed(mark, QStringLiteral("marking interrupted recipe runs")), 0;
+        if (!refreshFigures(id, 0, QStringLiteral("marking interrupted recipe runs"))) return 0;
         if (!outbox_.enqueueRecipeRun(queue, id)) return 0;
     }
     if (!db.commit()) return c_.fail(db.lastError(), QStringLiteral("marking interrupted recipe runs")), 0;
@@ -90,6 +92,15 @@ bool RecipeRunWriter::writeRecipeSteps(qint64 recipeRunId, const QList<RecipeSte
     return true;
 }
 
+bool RecipeRunWriter::refreshFigures(qint64 recipeRunId, qint64 formerUnitId, const QString& what) {
+    QSqlDatabase db = c_.database();
+    QSqlError error;
+    if (RefreshFigures(db, recipeRunId, formerUnitId, &error)) return true;
+    db.rollback();
+    c_.fail(error, what);
+    return false;
+}
+
 bool RecipeRunWriter::linkRunToRecipe(qint64 runId, qint64 recipeRunId, int stepIndex) {
     if (!c_.isOpen() || runId <= 0 || recipeRunId <= 0) return false;
     QSqlQuery q(c_.database());
@@ -113,13 +124,15 @@ bool RecipeRunWriter::endRecipeRun(qint64 recipeRunId, const RecipeRunEnd& end) 
     if (const QSqlError error = c_.dialect().beginWrite(db); error.isValid())
         return c_.fail(error, QStringLiteral("ending a recipe run")), false;
     QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT link_text, unit_id FROM recipe_runs WHERE id = ?"));
+    q.addBindValue(recipeRunId);
+    if (!q.exec()) return c_.failed(q, QStringLiteral("ending a recipe run"));
+    const bool found = q.next();
+    const QString link = found ? q.value(0).toString() : QString();
+    const qint64 formerUnit = found ? q.value(1).toLongLong() : 0;
+    q.finish();
     if (end.identity && !end.identity->serial.isEmpty()) {
         // The unit the controller says it is; a scanned serial that differs stays with the run.
-        q.prepare(QStringLiteral("SELECT link_text FROM recipe_runs WHERE id = ?"));
-        q.addBindValue(recipeRunId);
-        if (!q.exec()) return c_.failed(q, QStringLiteral("ending a recipe run"));
-        const QString link = q.next() ? q.value(0).toString() : QString();
-        q.finish();
         const qint64 unitId = runs_.ensureUnit(*end.identity, link, end.endMs);
         if (unitId == 0) return false;
         q.prepare(QStringLiteral("UPDATE recipe_runs SET unit_id = ? WHERE id = ?"));
@@ -137,6 +150,7 @@ bool RecipeRunWriter::endRecipeRun(qint64 recipeRunId, const RecipeRunEnd& end) 
     if (!q.exec()) return c_.failed(q, QStringLiteral("ending a recipe run"));
     q.finish();
     if (!writeRecipeSteps(recipeRunId, end.steps, false)) return false;
+    if (!refreshFigures(recipeRunId, formerUnit, QStringLiteral("ending a recipe run"))) return false;
     if (!outbox_.enqueueRecipeRun(q, recipeRunId)) return false;
     if (!db.commit()) return c_.fail(db.lastError(), QStringLiteral("ending a recipe run")), false;
     return true;
@@ -152,6 +166,13 @@ qint64 RecipeRunWriter::importRecipeRun(const RecipeRunUpload& u) {
     if (unitId == 0) return 0;
     const RecipeRunRow& r = u.recipeRun;
     QSqlQuery q(db);
+    // Sent again, it may have been under another unit here until now.
+    q.prepare(QStringLiteral("SELECT unit_id FROM recipe_runs WHERE origin = ? AND local_recipe_run_id = ?"));
+    q.addBindValue(u.origin);
+    q.addBindValue(u.localRecipeRunId);
+    if (!q.exec()) return c_.failed(q, what), 0;
+    const qint64 formerUnit = q.next() ? q.value(0).toLongLong() : 0;
+    q.finish();
     q.prepare(QStringLiteral(
         "INSERT INTO recipe_runs (unit_id, recipe_name, recipe_hash, scanned_serial, station, "
         "operator_name, writer, link_text, start_ms, end_ms, verdict, failing_step, reason_text, "
@@ -183,6 +204,7 @@ qint64 RecipeRunWriter::importRecipeRun(const RecipeRunUpload& u) {
     q.addBindValue(id);
     if (!q.exec()) return c_.failed(q, what), 0;
     if (!writeRecipeSteps(id, r.steps, true)) return 0;
+    if (!refreshFigures(id, formerUnit, what)) return 0;
     // The server's copies of the steps' runs (those already here; later ones link themselves).
     q.prepare(QStringLiteral("UPDATE runs SET recipe_run_id = ?, recipe_step = ? "
                              "WHERE origin = ? AND local_run_id = ?"));

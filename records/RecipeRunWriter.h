@@ -32,6 +32,8 @@ public:
 private:
     friend class RecordStore;  // marks the recipe runs of a writer that died, at open
     int markInterrupted();
+    // The figures' first-test marks and counts after a unit test ended or changed.
+    bool refreshFigures(qint64 recipeRunId, qint64 formerUnitId, const QString& what);
     bool writeRecipeSteps(qint64 recipeRunId, const QList<RecipeStepRow>& steps, bool insert);
 
     StoreConnection& c_;

@@ -10,6 +10,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
+#include "records/LineFigures.h"
 #include "records/Migrations.h"
 #include "records/RecordStore.h"
 #include "records/RecordsExport.h"
@@ -174,7 +175,9 @@ TEST_P(FixtureRecords, UnitTestsKeptBeforeFixturesReadAsTestedAlone) {
     }
     // The store as schema 5 left it: no fixture columns, one unit test in it.
     for (const char* statement :
-         {"DROP INDEX recipe_runs_by_fixture", "ALTER TABLE recipe_runs DROP COLUMN socket_name",
+         {"DROP TABLE recipe_run_hours", "DROP TABLE recipe_failure_hours",
+          "DROP INDEX recipe_runs_by_unit_recipe", "ALTER TABLE recipe_runs DROP COLUMN first_test",
+          "DROP INDEX recipe_runs_by_fixture", "ALTER TABLE recipe_runs DROP COLUMN socket_name",
           "ALTER TABLE recipe_runs DROP COLUMN fixture_name",
           "UPDATE schema_info SET value = '5' WHERE name = 'version'",
           "INSERT INTO units (unit_key, serial, link_text, model_kind, first_seen_ms, last_seen_ms) "
@@ -191,6 +194,12 @@ TEST_P(FixtureRecords, UnitTestsKeptBeforeFixturesReadAsTestedAlone) {
     ASSERT_EQ(old.size(), 1);
     EXPECT_EQ(old[0].unitSerial, "OLD1");
     EXPECT_TRUE(old[0].fixture.isEmpty());
+    // The line's counts take in what was kept before them.
+    LineFigures figures(db);
+    figures.setCountUnits(false);
+    const YieldRow kept = figures.total({});
+    EXPECT_EQ(kept.tests, 1);
+    EXPECT_EQ(kept.firstPassed, 1);
     RunFilter filter;
     filter.socket = QStringLiteral("A1");
     EXPECT_TRUE(store.queries().recipeRuns(filter).isEmpty());

@@ -1,0 +1,229 @@
+// The hours' counts the line's figures read give the same figures as the unit tests they
+// count, on SQLite and on the PostgreSQL test cluster: under every filter they answer,
+// after unit tests written by a station, taken in from others out of order, sent twice
+// and changed, and after a unit test's unit became known only at its end.
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QMap>
+#include <QTemporaryDir>
+
+#include "records/LineFigures.h"
+#include "records/RecordStore.h"
+#include "tests/support/PgServer.h"
+#include "tests/support/SeededUnitTests.h"
+
+using namespace pb::records;
+
+namespace {
+
+enum class BackEnd { Sqlite, Postgres };
+
+class FigureCountsOn : public ::testing::TestWithParam<BackEnd> {
+protected:
+    void SetUp() override {
+        if (GetParam() == BackEnd::Postgres) {
+            QString why;
+            url = pbtest::FreshDatabase(&why);
+            ASSERT_FALSE(url.isEmpty()) << why.toStdString();
+        }
+        const RecordsStatus s = GetParam() == BackEnd::Sqlite ? store.openSqlite(dir.filePath("records.sqlite"))
+                                                              : store.openUrl(url);
+        ASSERT_TRUE(s.ok()) << s.detail.toStdString();
+    }
+
+    // A unit test another station sent: `localId` is its id there.
+    qint64 takeIn(qint64 localId, const pbtest::SeededTest& w) {
+        RecipeRunUpload u;
+        u.origin = QStringLiteral("station-b");
+        u.localRecipeRunId = localId;
+        u.unit.identity = UnitIdentity{w.serial, 3, "KV410", "0470", "0001"};
+        u.unit.identified = true;
+        u.unit.firstSeenMs = u.unit.lastSeenMs = w.ms;
+        RecipeRunRow& r = u.recipeRun;
+        r.recipeName = QStringLiteral("KV410");
+        r.recipeHash = QStringLiteral("ab12");
+        r.station = w.station;
+        r.startMs = w.ms;
+        r.endMs = w.ms + 1000;
+        r.verdict = w.verdict;
+        r.failingStep = w.failingStep;
+        r.reasonText = w.reason;
+        r.fixture = w.fixture;
+        r.socket = w.socket;
+        r.steps = {{0, "identify", "identify", w.failingStep == 0 ? "fail" : "pass", {}, 1, {}, {}},
+                   {1, "dido", "DI/DO loop", w.failingStep == 1 ? "fail" : "pass", {}, 1, {}, {}}};
+        return store.recipeWriter().importRecipeRun(u);
+    }
+
+    QTemporaryDir dir;
+    QString url;
+    RecordStore store;
+};
+
+INSTANTIATE_TEST_SUITE_P(, FigureCountsOn, ::testing::Values(BackEnd::Sqlite, BackEnd::Postgres),
+                         [](const auto& info) { return info.param == BackEnd::Sqlite ? "Sqlite" : "Postgres"; });
+
+qint64 At(int day, int hour, int minute) {
+    return QDateTime(QDate(2026, 12, day), QTime(hour, minute), Qt::UTC).toMSecsSinceEpoch();
+}
+
+// Every field but the distinct units, which only the unit tests themselves can count.
+void ExpectSameYields(const QList<YieldRow>& counted, const QList<YieldRow>& read, const std::string& what) {
+    ASSERT_EQ(counted.size(), read.size()) << what;
+    for (int i = 0; i < counted.size(); ++i) {
+        SCOPED_TRACE(what + " " + read[i].key.toStdString());
+        EXPECT_EQ(counted[i].key, read[i].key);
+        EXPECT_EQ(counted[i].tests, read[i].tests);
+        EXPECT_EQ(counted[i].passed, read[i].passed);
+        EXPECT_EQ(counted[i].failed, read[i].failed);
+        EXPECT_EQ(counted[i].interrupted, read[i].interrupted);
+        EXPECT_EQ(counted[i].firstTests, read[i].firstTests);
+        EXPECT_EQ(counted[i].firstPassed, read[i].firstPassed);
+    }
+}
+
+void ExpectSameFailures(const QList<FailureRow>& counted, const QList<FailureRow>& read, const std::string& what) {
+    ASSERT_EQ(counted.size(), read.size()) << what;
+    for (int i = 0; i < counted.size(); ++i) {
+        EXPECT_EQ(counted[i].recipe, read[i].recipe) << what;
+        EXPECT_EQ(counted[i].step, read[i].step) << what;
+        EXPECT_EQ(counted[i].label, read[i].label) << what;
+        EXPECT_EQ(counted[i].reason, read[i].reason) << what;
+        EXPECT_EQ(counted[i].failures, read[i].failures) << what;
+    }
+}
+
+TEST_P(FigureCountsOn, EveryFilterTheCountsAnswerGivesTheFiguresOfTheUnitTests) {
+    // Three days of two stations and a bench, a 4-socket fixture on the first, in minutes
+    // off the hour; one unit in three tested again later, some failing twice.
+    QList<pbtest::SeededTest> written;
+    const char* stations[] = {"line-1", "line-2", "bench-3"};
+    const char* reasons[] = {"no reply", "DI 3 stuck", "serial differs"};
+    for (int i = 0; i < 150; ++i) {
+        pbtest::SeededTest w;
+        w.serial = QStringLiteral("SN%1").arg(i % 100);
+        w.ms = At(7 + i / 50, (i * 7) % 24, (i * 13) % 60) + i;
+        w.station = QLatin1String(stations[i % 3]);
+        if (i % 3 == 0) {
+            w.fixture = QStringLiteral("F4");
+            w.socket = QStringLiteral("A%1").arg(1 + (i / 3) % 4);
+        }
+        const bool fails = i % 5 == 1 || (w.socket == QLatin1String("A3") && i % 2 == 0);
+        w.verdict = fails ? QStringLiteral("fail") : i % 17 == 4 ? QStringLiteral("interrupted") : QStringLiteral("pass");
+        if (fails) {
+            w.failingStep = i % 2;
+            w.reason = QLatin1String(reasons[i % 3]);
+        }
+        pbtest::WriteUnitTest(store, w);
+        written << w;
+    }
+    // From another station, late: SN5 was tested there first, and one unit test arrives
+    // twice, the second time with the verdict it ended with.
+    pbtest::SeededTest early{QStringLiteral("SN5"), At(6, 23, 10), QStringLiteral("fail"), QStringLiteral("line-9"),
+                             {}, {}, 1, QStringLiteral("no reply")};
+    ASSERT_GT(takeIn(1, early), 0);
+    written << early;
+    pbtest::SeededTest twice{QStringLiteral("SN200"), At(8, 4, 30), QStringLiteral("fail"), QStringLiteral("line-9"),
+                             QStringLiteral("F4"), QStringLiteral("A2"), 0, QStringLiteral("no reply")};
+    ASSERT_GT(takeIn(2, twice), 0);
+    twice.verdict = QStringLiteral("pass");
+    twice.failingStep = -1;
+    twice.reason.clear();
+    ASSERT_GT(takeIn(2, twice), 0);
+    written << twice;
+
+    LineFigures exact(store.database());
+    LineFigures quick(store.database());
+    quick.setCountUnits(false);
+
+    // Worked out here for the whole store: a unit's earliest test is its first.
+    QMap<QString, const pbtest::SeededTest*> first;
+    for (const pbtest::SeededTest& w : written)
+        if (!first.contains(w.serial) || w.ms < first[w.serial]->ms) first[w.serial] = &w;
+    qint64 firstPassed = 0;
+    for (const pbtest::SeededTest* w : first) firstPassed += w->verdict == QLatin1String("pass");
+    const YieldRow all = quick.total({});
+    EXPECT_EQ(all.tests, written.size()) << "a unit test sent twice is counted once";
+    EXPECT_EQ(all.firstTests, first.size());
+    EXPECT_EQ(all.firstPassed, firstPassed) << "SN5's first test is the one that arrived late";
+    EXPECT_EQ(all.units, -1);
+    EXPECT_EQ(exact.total({}).units, first.size());
+
+    // Whole hours answer from the counts; the same filter a millisecond off them reads the
+    // unit tests. Both must agree.
+    using Named = std::pair<std::string, RunFilter>;
+    QList<Named> filters;
+    filters << Named{"everything", {}};
+    RunFilter f;
+    f.station = QStringLiteral("LINE");
+    filters << Named{"stations named line", f};
+    f = {};
+    f.fixture = QStringLiteral("F4");
+    f.socket = QStringLiteral("A3");
+    filters << Named{"one socket", f};
+    f = {};
+    f.outcome = Outcome::Error;
+    filters << Named{"failed", f};
+    f.outcome = Outcome::Interrupted;
+    filters << Named{"interrupted", f};
+    f = {};
+    f.fromMs = At(8, 0, 0);
+    f.toMs = At(9, 6, 0);
+    f.procedure = QLatin1String(kRecipeProcedure);
+    filters << Named{"a day and a bit", f};
+    for (const auto& [what, filter] : filters) {
+        RunFilter offHour = filter;
+        offHour.toMs = filter.toMs > 0 ? filter.toMs - 1 : At(31, 0, 0) + 1;
+        for (FigureBy by : {FigureBy::Day, FigureBy::Shift, FigureBy::Station, FigureBy::Fixture, FigureBy::Socket,
+                            FigureBy::Recipe})
+            ExpectSameYields(exact.yields(offHour, by), quick.yields(filter, by),
+                             what + " by " + FigureByName(by).toStdString());
+        ExpectSameYields({exact.total(offHour)}, {quick.total(filter)}, what + " total");
+        ExpectSameFailures(exact.failuresByStep(offHour), quick.failuresByStep(filter), what + " by step");
+        ExpectSameFailures(exact.failuresByReason(offHour), quick.failuresByReason(filter), what + " by reason");
+        const QList<SocketHealth> a = exact.fixtureHealth(offHour), b = quick.fixtureHealth(filter);
+        ASSERT_EQ(a.size(), b.size()) << what;
+        for (int i = 0; i < a.size(); ++i) {
+            EXPECT_EQ(a[i].socket, b[i].socket) << what;
+            EXPECT_EQ(a[i].tests, b[i].tests) << what;
+            EXPECT_EQ(a[i].failed, b[i].failed) << what;
+            EXPECT_EQ(a[i].flagged, b[i].flagged) << what;
+        }
+        EXPECT_TRUE(quick.error().isEmpty() && exact.error().isEmpty()) << what << quick.error().toStdString();
+    }
+    // The filters were not empty of what they test.
+    RunFilter failed;
+    failed.outcome = Outcome::Error;
+    EXPECT_GT(quick.total(failed).tests, 10);
+    EXPECT_EQ(quick.total(failed).passed, 0);
+}
+
+TEST_P(FigureCountsOn, AUnitKnownOnlyAtTheEndTakesItsFirstTestFromTheLinksPlaceholder) {
+    // Two unit tests on one link before the controller said who it was: the first ends as
+    // SN1, the second as SN2; each is its own unit's first test.
+    for (const char* serial : {"SN1", "SN2"}) {
+        const qint64 ms = At(8, 10, serial[2] == '1' ? 5 : 20);
+        RecipeRunStart start;  // no label scanned
+        start.recipeName = QStringLiteral("KV410");
+        start.recipeHash = QStringLiteral("ab12");
+        start.linkText = QStringLiteral("127.0.0.1:4001");
+        start.station = QStringLiteral("line-1");
+        start.startMs = ms;
+        const qint64 id = store.recipeWriter().beginRecipeRun(start);
+        ASSERT_GT(id, 0);
+        RecipeRunEnd end;
+        end.endMs = ms + 1000;
+        end.verdict = QStringLiteral("pass");
+        end.identity = UnitIdentity{QLatin1String(serial), 3, "KV410", "0470", "0001"};
+        ASSERT_TRUE(store.recipeWriter().endRecipeRun(id, end));
+    }
+    LineFigures quick(store.database());
+    quick.setCountUnits(false);
+    const YieldRow all = quick.total({});
+    EXPECT_EQ(all.tests, 2);
+    EXPECT_EQ(all.firstTests, 2);
+    EXPECT_EQ(all.firstPassed, 2);
+}
+
+}  // namespace
