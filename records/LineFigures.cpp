@@ -154,12 +154,18 @@ bool HoursAnswer(const RunFilter& filter) {
 }
 
 // The filter over the hours' counts in `table` (" WHERE ..." or empty).
-QString HoursWhere(const RunFilter& filter, const QString& table, QVariantList* binds) {
+// `stations`: those whose name holds the filter's part (LineFigures::stationsNamed), so that
+// the counts are read by their station's index rather than each name matched.
+QString HoursWhere(const RunFilter& filter, const QStringList& stations, const QString& table, QVariantList* binds) {
     const Columns c = Counted(table);
     QStringList parts;
     if (!filter.station.isEmpty()) {
-        parts << ContainsCondition(c.station);
-        *binds << ContainsPattern(filter.station);
+        QStringList marks;
+        for (const QString& station : stations) {
+            marks << QStringLiteral("?");
+            *binds << station;
+        }
+        parts << (marks.isEmpty() ? QStringLiteral("1 = 0") : c.station + QStringLiteral(" IN (%1)").arg(marks.join(u',')));
     }
     if (!filter.fixture.isEmpty()) {
         parts << c.fixture + QStringLiteral(" = ?");
@@ -197,8 +203,8 @@ QString HoursSum(const RunFilter& filter, const QString& column, const QString& 
 }
 
 // The filter over the failures' hours' counts: only failures are counted there.
-QString FailuresWhere(const RunFilter& filter, QVariantList* binds) {
-    QString where = HoursWhere(filter, QStringLiteral("f"), binds);
+QString FailuresWhere(const RunFilter& filter, const QStringList& stations, QVariantList* binds) {
+    QString where = HoursWhere(filter, stations, QStringLiteral("f"), binds);
     const QString kept = KeptVerdict(filter).value_or(QString());
     if (!kept.isEmpty() && kept != QLatin1String("fail"))
         where += where.isEmpty() ? QStringLiteral(" WHERE 1 = 0") : QStringLiteral(" AND 1 = 0");
@@ -206,6 +212,23 @@ QString FailuresWhere(const RunFilter& filter, QVariantList* binds) {
 }
 
 }  // namespace
+
+QStringList LineFigures::stationsNamed(const RunFilter& filter) {
+    QStringList stations;
+    if (filter.station.isEmpty()) return stations;
+    QSqlQuery q(db_);
+    // A line has a handful of stations in tens of thousands of hours' counts: each station
+    // found by the index from the one before, and only those names matched.
+    const QString sql = QStringLiteral(
+                            "WITH RECURSIVE s(name) AS (SELECT MIN(station) FROM recipe_run_hours UNION ALL "
+                            "SELECT (SELECT MIN(station) FROM recipe_run_hours WHERE station > s.name) FROM s "
+                            "WHERE s.name IS NOT NULL) SELECT name FROM s WHERE name IS NOT NULL AND ") +
+                        ContainsCondition(QStringLiteral("name"));
+    if (!Run(q, sql, {ContainsPattern(filter.station)}, error_))
+        return stations;
+    while (q.next()) stations << q.value(0).toString();
+    return stations;
+}
 
 QList<YieldRow> LineFigures::yields(const RunFilter& filter, FigureBy by, const ShiftTimes& shifts) {
     // One offset for the whole period: a test within an hour of a change to or from summer
@@ -256,7 +279,7 @@ QList<YieldRow> LineFigures::grouped(const RunFilter& filter, const QString& key
                        HoursSum(filter, QStringLiteral("failed"), QStringLiteral("fail")),
                        HoursSum(filter, QStringLiteral("interrupted"), QStringLiteral("interrupted")), firstTests,
                        HoursSum(filter, QStringLiteral("first_passed"), QStringLiteral("pass")),
-                       HoursWhere(filter, QStringLiteral("h"), &binds),
+                       HoursWhere(filter, stationsNamed(filter), QStringLiteral("h"), &binds),
                        groupBy.isEmpty() ? QString() : groupBy + QStringLiteral(" HAVING ") + tests + QStringLiteral(" > 0"),
                        orderBy);
     } else {
@@ -308,7 +331,7 @@ QList<FailureRow> LineFigures::failuresByStep(const RunFilter& filter) {
         sql = QStringLiteral("SELECT f.recipe_name, f.failing_step, f.label, SUM(f.failures) FROM recipe_failure_hours f%1 "
                              "GROUP BY f.recipe_name, f.failing_step, f.label "
                              "ORDER BY SUM(f.failures) DESC, f.recipe_name, f.failing_step")
-                  .arg(FailuresWhere(filter, &binds));
+                  .arg(FailuresWhere(filter, stationsNamed(filter), &binds));
     } else {
         const QString label = QStringLiteral("COALESCE(NULLIF(s.label, ''), s.kind, '')");
         sql = QStringLiteral(
@@ -356,7 +379,7 @@ QList<FailureRow> LineFigures::failuresByReason(const RunFilter& filter) {
         HoursAnswer(filter)
             ? QStringLiteral("SELECT f.reason_text, SUM(f.failures) FROM recipe_failure_hours f%1 GROUP BY f.reason_text "
                              "ORDER BY SUM(f.failures) DESC, f.reason_text")
-                  .arg(FailuresWhere(filter, &binds))
+                  .arg(FailuresWhere(filter, stationsNamed(filter), &binds))
             : QStringLiteral("SELECT COALESCE(rr.reason_text, ''), COUNT(*) FROM recipe_runs rr "
                              "JOIN units u ON u.id = rr.unit_id%1 AND rr.verdict = 'fail' "
                              "GROUP BY COALESCE(rr.reason_text, '') ORDER BY COUNT(*) DESC, COALESCE(rr.reason_text, '')")
@@ -380,7 +403,7 @@ QList<SocketHealth> LineFigures::fixtureHealth(const RunFilter& filter) {
     if (HoursAnswer(filter)) {
         const QString passed = HoursSum(filter, QStringLiteral("passed"), QStringLiteral("pass"));
         const QString failed = HoursSum(filter, QStringLiteral("failed"), QStringLiteral("fail"));
-        const QString where = HoursWhere(filter, QStringLiteral("h"), &binds);
+        const QString where = HoursWhere(filter, stationsNamed(filter), QStringLiteral("h"), &binds);
         sql = QStringLiteral("SELECT h.fixture_name, h.socket_name, %1 + %2, %2 FROM recipe_run_hours h%3%4 "
                              "h.fixture_name <> '' AND h.socket_name <> '' GROUP BY h.fixture_name, h.socket_name "
                              "HAVING %1 + %2 > 0 ORDER BY h.fixture_name, h.socket_name")

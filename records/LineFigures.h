@@ -106,6 +106,8 @@ public:
     const QString& error() const { return error_; }
 
 private:
+    // The stations of the hours' counts whose name holds the filter's part.
+    QStringList stationsNamed(const RunFilter& filter);
     QList<YieldRow> grouped(const RunFilter& filter, const QString& keyExpression, FigureBy by, bool fromHours);
     QSqlDatabase db_;
     bool countUnits_ = true;

@@ -93,8 +93,10 @@ const QList<Migration>& Migrations() {
                             "fixture_name VARCHAR(200) NOT NULL, socket_name VARCHAR(100) NOT NULL, "
                             "recipe_name VARCHAR(200) NOT NULL, failing_step INTEGER NOT NULL, "
                             "label VARCHAR(200) NOT NULL, reason_text TEXT NOT NULL, failures {BIG} NOT NULL)"),
+             QStringLiteral("CREATE INDEX recipe_run_hours_by_station ON recipe_run_hours (station, hour_ms)"),
              QStringLiteral("CREATE INDEX recipe_failure_hours_by_bucket ON recipe_failure_hours "
-                            "(hour_ms, station, fixture_name, socket_name, recipe_name)")} +
+                            "(hour_ms, station, fixture_name, socket_name, recipe_name)"),
+             QStringLiteral("CREATE INDEX recipe_failure_hours_by_station ON recipe_failure_hours (station, hour_ms)")} +
              RebuildFiguresStatements()},
     };
     return steps;

@@ -158,6 +158,8 @@ TEST_P(FigureCountsOn, EveryFilterTheCountsAnswerGivesTheFiguresOfTheUnitTests) 
     RunFilter f;
     f.station = QStringLiteral("LINE");
     filters << Named{"stations named line", f};
+    f.station = QStringLiteral("nowhere");
+    filters << Named{"no such station", f};
     f = {};
     f.fixture = QStringLiteral("F4");
     f.socket = QStringLiteral("A3");
