@@ -25,7 +25,7 @@ double LegendEntry(QPainter& p, double x, double y, const ChartSeries& s, bool l
     } else {
         p.setPen(Qt::NoPen);
         p.setBrush(s.colour);
-        p.drawRect(QRectF(x, y + 1, 12, 10));
+        p.drawRoundedRect(QRectF(x, y + 1, 12, 10), 2, 2);  // a path: only the bars are rectangles
     }
     p.setPen(kInkColour);
     p.drawText(QPointF(x + 18, y + 6 + metrics.ascent() / 2 - 1), s.name);
@@ -46,18 +46,21 @@ double NiceStep(double value, int steps) {
 void DrawBarChart(QPainter& p, const QRectF& area, const BarChart& chart) {
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
-    // Title and legend above the plot.
+    // Title (when the chart has one of its own) and legend above the plot.
+    const double head = chart.title.isEmpty() ? 0 : 26;
     p.setFont(ChartFont(15, true));
     p.setPen(kInkColour);
-    p.drawText(QRectF(area.left(), area.top(), area.width(), 22), Qt::AlignLeft | Qt::AlignVCenter, chart.title);
+    if (head > 0)
+        p.drawText(QRectF(area.left(), area.top(), area.width(), 22), Qt::AlignLeft | Qt::AlignVCenter, chart.title);
     p.setFont(ChartFont(11));
     double x = area.left();
-    for (const ChartSeries& s : chart.bars) x = LegendEntry(p, x, area.top() + 26, s, false);
-    if (chart.line) LegendEntry(p, x, area.top() + 26, *chart.line, true);
+    for (const ChartSeries& s : chart.bars) x = LegendEntry(p, x, area.top() + head, s, false);
+    if (chart.line) LegendEntry(p, x, area.top() + head, *chart.line, true);
 
     const QFontMetricsF metrics(p.font());
     const double right = chart.line ? 46 : 12;
-    const QRectF plot(area.left() + 52, area.top() + 50, area.width() - 52 - right, area.height() - 50 - 40);
+    const QRectF plot(area.left() + 52, area.top() + head + 24, area.width() - 52 - right,
+                      area.height() - head - 24 - 40);
     double top = 0;
     for (const ChartSeries& s : chart.bars)
         for (double v : s.values) top = qMax(top, v);
@@ -130,11 +133,18 @@ void DrawBarChart(QPainter& p, const QRectF& area, const BarChart& chart) {
 
     // The line through the middle of each slot, a dot at each point.
     if (chart.line && count > 0) {
+        // A category without a value (NaN) breaks the line.
         QPainterPath path;
+        bool joined = false;
         for (qsizetype i = 0; i < count && i < chart.line->values.size(); ++i) {
-            const QPointF point(plot.left() + slot * (double(i) + 0.5),
-                                plot.bottom() - plot.height() * qBound(0.0, chart.line->values[i], 1.0));
-            i == 0 ? path.moveTo(point) : path.lineTo(point);
+            const double v = chart.line->values[i];
+            if (std::isnan(v)) {
+                joined = false;
+                continue;
+            }
+            const QPointF point(plot.left() + slot * (double(i) + 0.5), plot.bottom() - plot.height() * qBound(0.0, v, 1.0));
+            joined ? path.lineTo(point) : path.moveTo(point);
+            joined = true;
         }
         p.setBrush(Qt::NoBrush);
         p.setPen(QPen(chart.line->colour, 2.5));

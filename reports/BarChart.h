@@ -20,11 +20,11 @@ struct ChartSeries {
 };
 
 struct BarChart {
-    QString title;
+    QString title;  // drawn above the legend; none when empty (a report's heading says it)
     QStringList categories;
     QString categoryAxis, valueAxis;
     QList<ChartSeries> bars;  // side by side within a category
-    std::optional<ChartSeries> line;  // shares 0..1, on the right-hand axis
+    std::optional<ChartSeries> line;  // shares 0..1, on the right-hand axis; NaN: no point
     QString lineAxis;
 };
 

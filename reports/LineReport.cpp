@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QSet>
+#include <cmath>
 
 #include "catalogue/StepNames.h"
 #include "catalogue/TestNames.h"
@@ -82,8 +83,7 @@ QString LineReportTitle(const records::RunFilter& filter, int language) {
 }
 
 BarChart YieldChart(const LineReportData& data, int language) {
-    BarChart chart;
-    chart.title = Text(ChartText::YieldTitle, language);
+    BarChart chart;  // untitled: the report's heading names it
     chart.categoryAxis = Text(ChartText::AxisDay, language);
     chart.valueAxis = Text(ChartText::AxisUnitTests, language);
     chart.lineAxis = Text(ChartText::AxisFirstPass, language);
@@ -94,7 +94,8 @@ BarChart YieldChart(const LineReportData& data, int language) {
         chart.categories << day.day.toString(QStringLiteral("MM-dd"));
         passed.values << double(day.passed);
         failed.values << double(day.failed);
-        firstPass.values << day.firstPassYield();
+        // A day that first tested no unit has no first-pass yield to draw.
+        firstPass.values << (day.firstTests > 0 ? day.firstPassYield() : std::nan(""));
     }
     chart.bars = {passed, failed};
     chart.line = firstPass;
@@ -103,7 +104,6 @@ BarChart YieldChart(const LineReportData& data, int language) {
 
 BarChart ParetoChart(const LineReportData& data, int language) {
     BarChart chart;
-    chart.title = Text(ChartText::ParetoTitle, language);
     chart.categoryAxis = Text(ChartText::AxisStep, language);
     chart.valueAxis = Text(ChartText::AxisFailures, language);
     chart.lineAxis = Text(ChartText::AxisCumulative, language);

@@ -29,9 +29,9 @@ QString TableHtml(const ReportTable& table, const char* id) {
     return html + QLatin1String("</table>\n");
 }
 
-QString ChartHtml(const BarChart& chart, const char* id) {
+QString ChartHtml(const BarChart& chart, const QString& title, const char* id) {
     return QStringLiteral("<div class=\"chart\" id=\"%1\">").arg(QLatin1String(id)) +
-           ChartSvg(kChartSize, chart.title,
+           ChartSvg(kChartSize, title,
                     [&](QPainter& p) { DrawBarChart(p, QRectF(QPointF(0, 0), kChartSize), chart); }) +
            QStringLiteral("</div>\n");
 }
@@ -59,12 +59,18 @@ QString LineReportHtml(const LineReportData& data, int language) {
     html += Heading(t(ChartText::Totals)) + TableHtml(TotalsTable(data, language), "totals");
 
     html += Heading(t(ChartText::YieldTitle));
-    if (data.days.isEmpty()) html += Note(t(ChartText::NoUnitTests));
-    else html += ChartHtml(YieldChart(data, language), "yield-chart") + TableHtml(YieldTable(data, language), "yield");
+    if (data.days.isEmpty())
+        html += Note(t(ChartText::NoUnitTests));
+    else
+        html += ChartHtml(YieldChart(data, language), t(ChartText::YieldTitle), "yield-chart") +
+                TableHtml(YieldTable(data, language), "yield");
 
     html += Heading(t(ChartText::ParetoTitle));
-    if (data.steps.isEmpty()) html += Note(t(ChartText::NoFailures));
-    else html += ChartHtml(ParetoChart(data, language), "pareto-chart") + TableHtml(ParetoTable(data, language), "pareto");
+    if (data.steps.isEmpty())
+        html += Note(t(ChartText::NoFailures));
+    else
+        html += ChartHtml(ParetoChart(data, language), t(ChartText::ParetoTitle), "pareto-chart") +
+                TableHtml(ParetoTable(data, language), "pareto");
     if (!data.reasons.isEmpty())
         html += Heading(t(ChartText::ReasonTitle)) + TableHtml(ReasonTable(data, language), "reasons");
 
