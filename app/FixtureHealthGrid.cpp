@@ -4,21 +4,16 @@
 #include <QMouseEvent>
 
 #include "i18n/ChartTexts.h"
+#include "reports/ChartColours.h"
 
 using pb::ChartText;
 using pb::records::SocketHealth;
+using pb::reports::RateColour;
 
 namespace {
 
 // Cells per row: a 16-up fixture takes two rows.
 constexpr int kColumns = 8;
-
-// Green at no failures through yellow to red at a quarter failing and more; light enough
-// for black text.
-QColor RateColour(double rate) {
-    const double t = qBound(0.0, rate / 0.25, 1.0);
-    return QColor::fromHsv(int(120 * (1.0 - t)), 110, 245);
-}
 
 QString RatePercent(double share) { return QString::number(100.0 * share, 'f', 1); }
 

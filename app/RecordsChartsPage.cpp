@@ -18,6 +18,7 @@
 #include "app/FixtureHealthGrid.h"
 #include "catalogue/StepNames.h"
 #include "i18n/ChartTexts.h"
+#include "reports/ChartColours.h"
 
 using pb::ChartText;
 using pb::records::FailureRow;
@@ -219,8 +220,8 @@ void RecordsChartsPage::drawYield(const QList<YieldRow>& days) {
     Clear(yieldChart_);
     passedBars_ = new QBarSet(QString(), yieldChart_);
     failedBars_ = new QBarSet(QString(), yieldChart_);
-    passedBars_->setColor(QColor(0x3c, 0xa0, 0x4a));
-    failedBars_->setColor(QColor(0xd0, 0x3a, 0x2f));
+    passedBars_->setColor(pb::reports::kPassedColour);
+    failedBars_->setColor(pb::reports::kFailedColour);
     firstPassLine_ = new QLineSeries(yieldChart_);
     QStringList categories;
     qreal highest = 0;
@@ -250,7 +251,7 @@ void RecordsChartsPage::drawYield(const QList<YieldRow>& days) {
 void RecordsChartsPage::drawPareto() {
     Clear(paretoChart_);
     paretoBars_ = new QBarSet(QString(), paretoChart_);
-    paretoBars_->setColor(QColor(0xd0, 0x3a, 0x2f));
+    paretoBars_->setColor(pb::reports::kFailedColour);
     paretoLine_ = new QLineSeries(paretoChart_);
     QSet<QString> recipes;
     for (const FailureRow& f : failures_) recipes.insert(f.recipe);

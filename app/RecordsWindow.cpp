@@ -27,6 +27,7 @@
 #include "records/RecordsExport.h"
 #include "records/RecordsStatusText.h"
 #include "records/ShownStatus.h"
+#include "reports/LineReport.h"
 
 using pb::RecordText;
 using pb::records::RecordQueries;
@@ -100,6 +101,7 @@ RecordsWindow::RecordsWindow(RecordStore& store, int language, QWidget* parent)
       csv_(MakeButton(QStringLiteral("btExportCsv"), this)),
       html_(MakeButton(QStringLiteral("btExportHtml"), this)),
       pdf_(MakeButton(QStringLiteral("btExportPdf"), this)),
+      lineReport_(MakeButton(QStringLiteral("btLineReport"), this)),
       close_(MakeButton(QStringLiteral("btClose"), this)),
       unitsView_(MakeTable(QStringLiteral("unitsView"), this)),
       runsView_(MakeTable(QStringLiteral("runsView"), this)),
@@ -204,7 +206,7 @@ RecordsWindow::RecordsWindow(RecordStore& store, int language, QWidget* parent)
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(status_, 1);
-    for (QPushButton* button : {json_, csv_, html_, pdf_, close_}) buttons->addWidget(button);
+    for (QPushButton* button : {json_, csv_, html_, pdf_, lineReport_, close_}) buttons->addWidget(button);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(source_);
@@ -246,6 +248,10 @@ RecordsWindow::RecordsWindow(RecordStore& store, int language, QWidget* parent)
     connect(pdf_, &QPushButton::clicked, this, [this] {
         exportWithDialog(QStringLiteral("PDF (*.pdf)"), QStringLiteral(".pdf"), &RecordsWindow::exportPdf);
     });
+    connect(lineReport_, &QPushButton::clicked, this, [this] {
+        exportWithDialog(QStringLiteral("PDF (*.pdf);;HTML (*.html *.xhtml)"), QStringLiteral(".pdf"),
+                         &RecordsWindow::saveLineReport);
+    });
     connect(close_, &QPushButton::clicked, this, &QWidget::close);
 
     resize(1200, 700);
@@ -279,6 +285,7 @@ void RecordsWindow::applyTexts() {
     csv_->setText(t(RecordText::ExportCsv));
     html_->setText(t(RecordText::ExportHtml));
     pdf_->setText(t(RecordText::ExportPdf));
+    lineReport_->setText(pb::Text(pb::ChartText::LineReportButton, language_));
     close_->setText(t(RecordText::Close));
     pages_->setTabText(0, pb::Text(pb::ChartText::TabList, language_));
     pages_->setTabText(1, pb::Text(pb::ChartText::TabCharts, language_));
@@ -549,6 +556,20 @@ bool RecordsWindow::exportPdf(const QString& path) {
     f.unitId = unit;
     return finishExport(pb::records::WriteUnitReportPdf(store_, unit, language_, path), path,
                         store_.queries().runs(f).size());
+}
+
+bool RecordsWindow::saveLineReport(const QString& path) {
+    const pb::reports::LineReportData data = pb::reports::ReadLineReport(store_.database(), filter());
+    const bool html = path.endsWith(QLatin1String(".html"), Qt::CaseInsensitive) ||
+                      path.endsWith(QLatin1String(".xhtml"), Qt::CaseInsensitive);
+    const pb::SaveResult saved =
+        !data.error.isEmpty() ? pb::SaveResult{false, data.error}
+        : html                ? pb::WriteWholeFile(path, pb::reports::LineReportHtml(data, language_).toUtf8())
+                              : pb::reports::WriteLineReportPdf(data, language_, path);
+    status_->setText(saved.ok ? pb::Text(pb::ChartText::LineReportSaved, language_).arg(QDir::toNativeSeparators(path))
+                              : pb::Text(RecordText::ExportFailed, language_)
+                                    .arg(QDir::toNativeSeparators(path), saved.error));
+    return saved.ok;
 }
 
 void RecordsWindow::exportWithDialog(const QString& filter, const QString& suffix,

@@ -43,6 +43,9 @@ public:
     bool exportCsv(const QString& path);
     bool exportHtml(const QString& path);
     bool exportPdf(const QString& path);
+    // The line's report over the filter on top (the charts page's): HTML for a path ending
+    // in .html or .xhtml, else PDF; in the window's language.
+    bool saveLineReport(const QString& path);
 
     // For tests and screenshots.
     QTableView* unitsView() const { return unitsView_; }
@@ -95,7 +98,7 @@ private:
     QCheckBox* dates_;
     QDateEdit *from_, *to_;
     QComboBox *outcome_, *procedure_;
-    QPushButton *allUnits_, *json_, *csv_, *html_, *pdf_, *close_;
+    QPushButton *allUnits_, *json_, *csv_, *html_, *pdf_, *lineReport_, *close_;
     QTableView *unitsView_, *runsView_, *trafficView_;
     QPlainTextEdit* details_;
     QTabWidget* pages_;

@@ -16,6 +16,7 @@
 #include "records/RecordsExport.h"
 #include "records/RunWarning.h"
 #include "records/ServerAddress.h"
+#include "reports/LineReport.h"
 
 namespace cli {
 namespace {
@@ -332,6 +333,19 @@ int exportRuns(RecordStore& store, const RecordsJob& job) {
     return kExitOk;
 }
 
+// The line's report over the filter: figures read once, then HTML or PDF.
+int lineReport(RecordStore& store, const RecordsJob& job) {
+    const pb::reports::LineReportData data = pb::reports::ReadLineReport(store.database(), job.filter);
+    if (!data.error.isEmpty()) return failure(QStringLiteral("cannot read the line's figures: %1").arg(data.error));
+    QString why;
+    if (job.format == QLatin1String("html"))
+        return writeOut(pb::reports::LineReportHtml(data, job.language).toUtf8(), job.output, why) ? kExitOk
+                                                                                                   : failure(why);
+    if (const pb::SaveResult saved = pb::reports::WriteLineReportPdf(data, job.language, job.output); !saved.ok)
+        return failure(QStringLiteral("cannot write the PDF '%1': %2").arg(job.output, saved.error));
+    return kExitOk;
+}
+
 }  // namespace
 
 qint64 ParseRecordsDate(const QString& text, bool endOfDay) {
@@ -343,7 +357,7 @@ qint64 ParseRecordsDate(const QString& text, bool endOfDay) {
 }
 
 QString ParseRecordsAction(const QStringList& args, RecordsJob& job) {
-    if (args.isEmpty()) return QStringLiteral("records wants list, show RUN, export or stats");
+    if (args.isEmpty()) return QStringLiteral("records wants list, show RUN, export, stats or report");
     job.action = args[0];
     if (job.action == QLatin1String("show")) {
         // A run's number, or a unit test's as the list names it: "R3".
@@ -357,8 +371,8 @@ QString ParseRecordsAction(const QStringList& args, RecordsJob& job) {
         return {};
     }
     if (job.action != QLatin1String("list") && job.action != QLatin1String("export") &&
-        job.action != QLatin1String("stats"))
-        return QStringLiteral("records wants list, show RUN, export or stats, not '%1'").arg(job.action);
+        job.action != QLatin1String("stats") && job.action != QLatin1String("report"))
+        return QStringLiteral("records wants list, show RUN, export, stats or report, not '%1'").arg(job.action);
     if (args.size() != 1) return QStringLiteral("records %1 takes no argument").arg(job.action);
     if (job.action == QLatin1String("stats")) {
         if (!IsStatsGrouping(job.stats.by))
@@ -369,7 +383,14 @@ QString ParseRecordsAction(const QStringList& args, RecordsJob& job) {
     }
     if (job.action == QLatin1String("list")) {
         if (!job.format.isEmpty() || !job.output.isEmpty())
-            return QStringLiteral("--format and --output go with 'records export'");
+            return QStringLiteral("--format and --output go with 'records export' or 'records report'");
+        return {};
+    }
+    if (job.action == QLatin1String("report")) {
+        if (job.format != QLatin1String("html") && job.format != QLatin1String("pdf"))
+            return QStringLiteral("records report wants --format html or pdf");
+        if (job.format == QLatin1String("pdf") && (job.output.isEmpty() || job.output == QLatin1String("-")))
+            return QStringLiteral("a PDF goes to a file: give --output FILE");
         return {};
     }
     if (!QStringList{"json", "csv", "html", "pdf"}.contains(job.format))
@@ -423,16 +444,19 @@ int RunRecordsCommand(const RecordsJob& job) {
     const int code = job.action == QLatin1String("list")    ? list(store, job)
                      : job.action == QLatin1String("show")  ? show(store, job)
                      : job.action == QLatin1String("stats") ? PrintStats(store, stats)
-                                                            : exportRuns(store, job);
+                     : job.action == QLatin1String("report") ? lineReport(store, job)
+                                                             : exportRuns(store, job);
     // A store that failed in the middle (a damaged page) gave less than there is.
     if (!store.status().ok()) return failure(StoreFindingText(store.status()));
     return code;
 }
 
-bool WantsPdfExport(int argc, char* argv[]) {
+bool WantsTextLayout(int argc, char* argv[]) {
     bool records = false, pdf = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "records") == 0) records = true;
+        // The line report's charts lay out their text in the HTML too.
+        if (records && std::strcmp(argv[i], "report") == 0) pdf = true;
         if (std::strcmp(argv[i], "--format=pdf") == 0 || std::strcmp(argv[i], "-format=pdf") == 0 ||
             ((std::strcmp(argv[i], "--format") == 0 || std::strcmp(argv[i], "-format") == 0) &&
              i + 1 < argc && std::strcmp(argv[i + 1], "pdf") == 0))

@@ -1,5 +1,5 @@
 #pragma once
-// `panelbench-cli records list|show|export`: the unit records kept by every run, read
+// `panelbench-cli records list|show|export|stats|report`: the unit records kept by every run, read
 // from the store (the default file, or --records PATH).
 
 #include <QString>
@@ -12,14 +12,14 @@
 namespace cli {
 
 struct RecordsJob {
-    QString action;    // list, show, export, stats
+    QString action;    // list, show, export, stats, report
     QString path;      // empty: the default store
     QString url;       // the shared server to read instead; empty: none
     qint64 runId = 0;  // show: a procedure run ("records show 12")
     qint64 recipeRunId = 0;  // show: a unit test, a recipe run ("records show R3")
     pb::records::RunFilter filter;
-    QString format;  // export: json, csv, html, pdf
-    QString output;  // export: empty or "-" is standard output (not for pdf)
+    QString format;  // export: json, csv, html, pdf; report: html, pdf
+    QString output;  // export, report: empty or "-" is standard output (not for pdf)
     int language = 0;
     bool json = false;
     StatsJob stats;  // stats: the grouping, the format and the shifts (the filter is above)
@@ -40,7 +40,8 @@ int RunRecordsCommand(const RecordsJob& job);
 // a store, another program's database, damaged, of another schema) or why it failed.
 QString StoreFindingText(const pb::records::RecordsStatus& status);
 
-// True for a command line that exports a PDF: it alone needs a QGuiApplication.
-bool WantsPdfExport(int argc, char* argv[]);
+// True for a command line that exports a PDF or prints a line report: they alone lay out
+// text, which needs a QGuiApplication.
+bool WantsTextLayout(int argc, char* argv[]);
 
 }  // namespace cli

@@ -42,11 +42,11 @@ void print(const QString& text, int exitCode) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    // Only a PDF export lays out text, which needs a QGuiApplication: on the offscreen
-    // platform, so that it needs no display either.
+    // Only a PDF export and a line report lay out text, which needs a QGuiApplication: on
+    // the offscreen platform, so that it needs no display either.
     std::unique_ptr<pb::PrivateRuntimeDir> runtimeDir;
     std::unique_ptr<QCoreApplication> application;
-    if (cli::WantsPdfExport(argc, argv)) {
+    if (cli::WantsTextLayout(argc, argv)) {
         runtimeDir = std::make_unique<pb::PrivateRuntimeDir>();
         qputenv("QT_QPA_PLATFORM", "offscreen");
         application = std::make_unique<QGuiApplication>(argc, argv);

@@ -44,8 +44,35 @@ constexpr TextRow kTexts[] = {
     {{u"Only the %3 unit tests of %2 failed at %1", u"仅 %2 在 %1 失败的 %3 次单元测试",
       u"僅 %2 在 %1 失敗的 %3 次單元測試"}},
     {{u"Whole filter", u"整个筛选范围", u"整個篩選範圍"}},
+    {{u"Line report: %1", u"产线报告: %1", u"產線報告: %1"}},
+    {{u"Line report...", u"产线报告...", u"產線報告..."}},
+    {{u"Saved the line report to %1", u"产线报告已保存到 %1", u"產線報告已儲存到 %1"}},
+    {{u"all unit tests", u"全部单元测试", u"全部單元測試"}},
+    {{u"from %1", u"自 %1", u"自 %1"}},
+    {{u"to %1", u"至 %1", u"至 %1"}},
+    {{u"serial containing %1", u"序号含 %1", u"序號含 %1"}},
+    {{u"station %1", u"工作站 %1", u"工作站 %1"}},
+    {{u"fixture %1", u"治具 %1", u"治具 %1"}},
+    {{u"socket %1", u"穴位 %1", u"穴位 %1"}},
+    {{u"outcome %1", u"结果 %1", u"結果 %1"}},
+    {{u"test %1", u"测试 %1", u"測試 %1"}},
+    {{u"unit %1", u"设备 %1", u"設備 %1"}},
+    {{u"%1 chosen records", u"已选 %1 条记录", u"已選 %1 筆記錄"}},
+    {{u"Totals", u"总计", u"總計"}},
+    {{u"Units tested", u"受测设备", u"受測設備"}},
+    {{u"Retests", u"重测", u"重測"}},
+    {{u"Failures by reason", u"各原因失败数", u"各原因失敗數"}},
+    {{u"Reason", u"原因", u"原因"}},
+    {{u"Share", u"占比", u"佔比"}},
+    {{u"Fixture", u"治具", u"治具"}},
+    {{u"Socket", u"穴位", u"穴位"}},
+    {{u"Failure rate", u"失败率", u"失敗率"}},
+    {{u"Rest of fixture", u"治具其余穴位", u"治具其餘穴位"}},
+    {{u"Chance at the rest's rate", u"按其余穴位失败率的机率", u"按其餘穴位失敗率的機率"}},
+    {{u"Flagged", u"标记", u"標記"}},
+    {{u"! fails more than the rest of its fixture", u"! 失败多于治具其余穴位", u"! 失敗多於治具其餘穴位"}},
 };
-static_assert(std::size(kTexts) == size_t(ChartText::WholeFilter) + 1);
+static_assert(std::size(kTexts) == size_t(ChartText::FlaggedNote) + 1);
 
 }  // namespace
 

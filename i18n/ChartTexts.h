@@ -34,6 +34,34 @@ enum class ChartText {
     NarrowedSocket,  // "%1": socket, "%2": fixture
     NarrowedStep,    // "%1": step, "%2": recipe, "%3": unit tests
     WholeFilter,
+    // The line report over the filter, printed as HTML or PDF.
+    LineReportTitle,  // "%1": the filter in words
+    LineReportButton,
+    LineReportSaved,  // "%1": the file
+    FilterAll,
+    FilterFrom,      // "%1": date
+    FilterTo,        // "%1": date (its whole day) or date and time (before it)
+    FilterSerial,    // "%1": part of a serial
+    FilterStation,   // "%1": part of a station's name
+    FilterFixture,   // "%1"
+    FilterSocket,    // "%1"
+    FilterOutcome,   // "%1": the outcome's name
+    FilterTest,      // "%1": the test's name
+    FilterUnit,      // "%1": the unit's number
+    FilterChosen,    // "%1": how many runs and unit tests
+    Totals,
+    UnitsTested,
+    Retests,
+    ReasonTitle,
+    ColReason,
+    ColShare,
+    ColFixture,
+    ColSocket,
+    ColFailureRate,
+    ColRestOfFixture,
+    ColChance,
+    ColFlagged,
+    FlaggedNote,
 };
 
 QString Text(ChartText id, int language);

@@ -45,17 +45,6 @@ QString Esc(const QString& text) {
     return clean.toHtmlEscaped();
 }
 
-QString OutcomeName(Outcome outcome, int language) {
-    switch (outcome) {
-    case Outcome::Running: return Text(RecordText::OutcomeRunning, language);
-    case Outcome::Ok: return Text(RecordText::OutcomeOk, language);
-    case Outcome::Error: return Text(RecordText::OutcomeError, language);
-    case Outcome::OpenFailed: return Text(RecordText::OutcomeOpenFailed, language);
-    case Outcome::Interrupted: return Text(RecordText::OutcomeInterrupted, language);
-    }
-    return {};
-}
-
 QString DurationText(const RunRow& run) {
     if (run.endMs <= 0) return {};
     return QString::number(double(run.endMs - run.startMs) / 1000.0, 'f', 1) + QStringLiteral(" s");
@@ -143,6 +132,17 @@ QString RecipeRunsHtml(RecordStore& store, qint64 unitId, int language) {
 }
 
 }  // namespace
+
+QString OutcomeName(Outcome outcome, int language) {
+    switch (outcome) {
+    case Outcome::Running: return Text(RecordText::OutcomeRunning, language);
+    case Outcome::Ok: return Text(RecordText::OutcomeOk, language);
+    case Outcome::Error: return Text(RecordText::OutcomeError, language);
+    case Outcome::OpenFailed: return Text(RecordText::OutcomeOpenFailed, language);
+    case Outcome::Interrupted: return Text(RecordText::OutcomeInterrupted, language);
+    }
+    return {};
+}
 
 QJsonObject UnitJson(const UnitRow& unit) {
     return {{"id", unit.id},

@@ -31,6 +31,9 @@ QString UnitReportHtml(RecordStore& store, qint64 unitId, int language);
 // layout needs its fonts).
 SaveResult WriteUnitReportPdf(RecordStore& store, qint64 unitId, int language, const QString& path);
 
+// "OK", "Error", ... in `language`.
+QString OutcomeName(Outcome outcome, int language);
+
 // One unit, one run, a run's frames: the objects of the JSON export.
 QJsonObject UnitJson(const UnitRow& unit);
 QJsonObject RunJson(const RunRow& run);

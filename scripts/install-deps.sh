@@ -8,7 +8,7 @@
 #                                     and show the window (a first start skips the rest)
 set -euo pipefail
 packages=(build-essential cmake ninja-build ccache pkg-config libgtest-dev
-          qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-multimedia-dev qt6-charts-dev
+          qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-multimedia-dev qt6-charts-dev qt6-svg-dev
           libgl1-mesa-dev libxkbcommon-dev xvfb xauth fonts-wqy-microhei
           # lld links the ~100 test and benchmark programs in a third of GNU ld's time.
           lld

@@ -103,3 +103,32 @@ TEST(RecordsStats, TheParetoAndTheShiftsOfTheSettingOrTheCommand) {
 }
 
 }  // namespace
+
+// `records report`: the same figures as a report, HTML to standard output in the language
+// asked for, a PDF to its file; the filter narrows it as it narrows `stats`.
+TEST(RecordsReport, HtmlAndPdfOfTheFilterInTheLanguageAsked) {
+    StatsBench bench;
+    const CliResult html = RunCli({"records", "report", "--format", "html", "--records", bench.path, "--fixture", "4-up",
+                                   "--language", "zh-hant"});
+    ASSERT_EQ(html.exitCode, 0) << html.err.constData();
+    const QString page = QString::fromUtf8(html.out);
+    EXPECT_TRUE(page.startsWith("<?xml"));
+    EXPECT_TRUE(page.contains(QStringLiteral("<h1>產線報告: 治具 4-up</h1>"))) << page.left(600).toStdString();
+    EXPECT_EQ(page.count("<svg"), 3);
+    // The totals row: the fixture's 240 units and unit tests, not the 242 of the whole file.
+    EXPECT_TRUE(page.contains(QRegularExpression(
+        "(?s)<table id=\"totals\">.*?</tr>\n<tr><td class=\"n\">240</td><td class=\"n\">240</td>")))
+        << page.left(1500).toStdString();
+
+    const QString pdf = bench.dir.filePath("line.pdf");
+    const CliResult written = RunCli({"records", "report", "--format", "pdf", "--records", bench.path, "--output", pdf});
+    ASSERT_EQ(written.exitCode, 0) << written.err.constData();
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.read(8).startsWith("%PDF-"));
+
+    for (const QStringList& bad : {QStringList{"--format", "csv"}, QStringList{"--format", "pdf"}, QStringList{},
+                                   QStringList{"--format", "html", "--by", "day"}})
+        EXPECT_EQ(RunCli(QStringList{"records", "report", "--records", bench.path} + bad).exitCode, 2)
+            << bad.join(' ').toStdString();
+}

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 
+#include "i18n/ChartTexts.h"
 #include "i18n/LanguageFont.h"
 #include "i18n/EndingTexts.h"
 #include "i18n/EventTexts.h"
@@ -123,6 +124,7 @@ TEST(MessageTable, StationTextsAreInTheCodePageOfTheirLanguage) {
 
 TEST(MessageTable, RecordsTextsAreInTheCodePageOfTheirLanguage) {
     ExpectTableEncodable<pb::RecordText>(pb::kRecordTextCount);
+    ExpectTableEncodable<pb::ChartText>(int(pb::ChartText::FlaggedNote) + 1);
 }
 
 TEST(MessageTable, OpenFailureTextsAreInTheCodePageOfTheirLanguage) {

@@ -217,6 +217,33 @@ TEST_F(ChartsTest, SwitchingTheLanguageRetitlesThePage) {
     }
 }
 
+// "Line report..." saves the report of the filter on top in the window's language: HTML by
+// its suffix, else PDF; a file it cannot write is said on the status line.
+TEST_F(ChartsTest, TheLineReportButtonSavesTheReportOfTheFilter) {
+    auto w = chartsWindow(2);
+    auto* button = w->findChild<QPushButton*>(QStringLiteral("btLineReport"));
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(), pb::Text(pb::ChartText::LineReportButton, 2));
+    const QString html = dir.filePath(QStringLiteral("line.html"));
+    ASSERT_TRUE(w->saveLineReport(html));
+    EXPECT_EQ(w->statusLine()->text(), pb::Text(pb::ChartText::LineReportSaved, 2).arg(html));
+    QFile page(html);
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(page.readAll());
+    EXPECT_EQ(text.count(QLatin1String("<svg")), 3);
+    EXPECT_TRUE(text.contains(pb::Text(pb::ChartText::HealthTitle, 2)));
+    // 245 unit tests in the window's date range: the totals say so.
+    EXPECT_TRUE(text.contains(QLatin1String("<td class=\"n\">245</td>"))) << text.left(1500).toStdString();
+
+    const QString pdf = dir.filePath(QStringLiteral("line"));  // no suffix: a PDF
+    ASSERT_TRUE(w->saveLineReport(pdf));
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.read(5) == "%PDF-");
+    EXPECT_FALSE(w->saveLineReport(dir.filePath(QStringLiteral("no/such/folder/line.pdf"))));
+    EXPECT_FALSE(w->statusLine()->text().contains(pb::Text(pb::ChartText::LineReportSaved, 2).arg(QString())));
+}
+
 class ChartsLanguages : public ChartsTest, public ::testing::WithParamInterface<int> {};
 
 // At 1x and at 2x on a 1920x1080 screen (960x540 device independent pixels, the window as
