@@ -44,8 +44,21 @@ constexpr TextRow kTexts[] = {
     {{u"Only the %3 unit tests of %2 failed at %1", u"仅 %2 在 %1 失败的 %3 次单元测试",
       u"僅 %2 在 %1 失敗的 %3 次單元測試"}},
     {{u"Whole filter", u"整个筛选范围", u"整個篩選範圍"}},
+    {{u"Unit-test time", u"单元测试用时", u"單元測試用時"}},
+    {{u"Time (s)", u"用时 (秒)", u"用時 (秒)"}},
+    {{u"p50 %1 s, p95 %2 s, p99 %3 s of %4 unit tests", u"%4 次单元测试: p50 %1 秒, p95 %2 秒, p99 %3 秒",
+      u"%4 次單元測試: p50 %1 秒, p95 %2 秒, p99 %3 秒"}},
+    {{u"%1 to %2 s: %3 unit tests", u"%1 至 %2 秒: %3 次单元测试", u"%1 至 %2 秒: %3 次單元測試"}},
+    {{u"Reply latency", u"回复延迟", u"回覆延遲"}},
+    {{u"Latency (ms)", u"延迟 (毫秒)", u"延遲 (毫秒)"}},
+    {{u"Replies", u"回复数", u"回覆數"}},
+    {{u"p50 %1 ms, p95 %2 ms, p99 %3 ms of %4 replies", u"%4 次回复: p50 %1 毫秒, p95 %2 毫秒, p99 %3 毫秒",
+      u"%4 次回覆: p50 %1 毫秒, p95 %2 毫秒, p99 %3 毫秒"}},
+    {{u"%1 to %2 ms: %3 replies", u"%1 至 %2 毫秒: %3 次回复", u"%1 至 %2 毫秒: %3 次回覆"}},
+    {{u"No traffic kept with the runs in the filter", u"筛选范围内的测试没有保存通讯记录",
+      u"篩選範圍內的測試沒有保存通訊記錄"}},
 };
-static_assert(std::size(kTexts) == size_t(ChartText::WholeFilter) + 1);
+static_assert(std::size(kTexts) == size_t(ChartText::NoReplies) + 1);
 
 }  // namespace
 

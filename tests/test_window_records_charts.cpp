@@ -19,6 +19,7 @@
 
 #include "tests/support/QtPrinters.h"
 
+#include "app/DistributionChart.h"
 #include "app/FixtureHealthGrid.h"
 #include "app/RecordsChartsPage.h"
 #include "app/RecordsModels.h"
@@ -144,6 +145,63 @@ TEST_F(ChartsTest, TheChartsShowTheFiguresOfTheFilter) {
     EXPECT_EQ(page->emptyNote()->text(), pb::Text(pb::ChartText::NoUnitTests, 0));
 }
 
+// Unit-test time in even bins with its percentiles said under it, and the replies' latency
+// from the traffic kept with a run; both follow the filter.
+TEST_F(ChartsTest, TheDistributionsOfUnitTestTimeAndReplyLatencyShow) {
+    const qint64 at = QDateTime(QDate(2026, 12, 1), QTime(8, 0)).toMSecsSinceEpoch();
+    RunStart start;
+    start.procedure = QStringLiteral("connect");
+    start.linkText = QStringLiteral("/dev/pts/3 9600");
+    start.station = QStringLiteral("line-1");
+    start.startMs = at;
+    start.unit = UnitIdentity{QStringLiteral("A1-000"), 3, "KV410", "0470", "0001"};
+    const qint64 runId = store.writer().beginRun(start);
+    ASSERT_TRUE(store.writer().endRun(runId, RunEnd{at + 5000, Outcome::Ok, {}, {}, {}}));
+    const QList<qint64> latencies = {10, 20, 30, 40, 50, 60, 70, 80, 90, 400};
+    KeptTraffic traffic;
+    for (int i = 0; i < latencies.size(); ++i) {
+        traffic.frames << TrafficFrame{at + i * 1000, Direction::Sent, QByteArray("\x01" "0000AC\x02" "DE5B\r"), {}, {}};
+        traffic.frames << TrafficFrame{at + i * 1000 + latencies[i], Direction::Received,
+                                       QByteArray("\x03" "OK\x04" "1234\r"), {}, {}};
+    }
+    ASSERT_TRUE(store.writer().saveTraffic(runId, traffic));
+
+    auto w = chartsWindow();
+    RecordsChartsPage* page = w->chartsPage();
+    const auto sum = [](QBarSet* set) {
+        qreal all = 0;
+        for (int i = 0; i < set->count(); ++i) all += set->at(i);
+        return all;
+    };
+    // Every unit test took a second (the seeded ones do): one bar holds all 245.
+    DistributionChart* tests = page->durationChart();
+    ASSERT_EQ(tests->bars()->count(), DistributionChart::kBins);
+    EXPECT_EQ(sum(tests->bars()), 245);
+    EXPECT_EQ(tests->bars()->at(0), 245);
+    EXPECT_EQ(tests->caption()->text(), pb::Text(pb::ChartText::DurationCaption, 0).arg("1.0", "1.0", "1.0").arg(245));
+
+    // Ten replies: nine under 100 ms and one at 400; p50 the fifth, p95 and p99 the tenth.
+    DistributionChart* replies = page->latencyChart();
+    ASSERT_EQ(replies->bars()->count(), DistributionChart::kBins);
+    EXPECT_EQ(sum(replies->bars()), 10);
+    EXPECT_EQ(replies->bars()->at(DistributionChart::kBins - 1), 1);
+    EXPECT_EQ(replies->bars()->at(0) + replies->bars()->at(1) + replies->bars()->at(2), 9);
+    EXPECT_EQ(replies->caption()->text(), pb::Text(pb::ChartText::LatencyCaption, 0).arg("50", "400", "400").arg(10));
+    EXPECT_EQ(replies->chart()->title(), pb::Text(pb::ChartText::LatencyTitle, 0));
+
+    // Another unit's tests: no run of it kept traffic, and the caption says so.
+    w->serialEdit()->setText(QStringLiteral("A2-"));
+    EXPECT_EQ(sum(replies->bars()), 0);
+    EXPECT_EQ(sum(tests->bars()), 60);
+    EXPECT_EQ(replies->caption()->text(), pb::Text(pb::ChartText::NoReplies, 0));
+
+    for (int language : {1, 2}) {
+        w->setLanguage(language);
+        EXPECT_EQ(tests->chart()->title(), pb::Text(pb::ChartText::DurationTitle, language));
+        EXPECT_TRUE(tests->caption()->text().contains(QStringLiteral("p95"))) << language;
+    }
+}
+
 TEST_F(ChartsTest, ThePageDrawsOnlyWhenShown) {
     RecordsWindow w(store, 0);
     w.show();
@@ -236,7 +294,8 @@ TEST_P(ChartsLanguages, CaptionsFitAndPictureIsSaved) {
             for (const QString& line : cell->text().split(u'\n'))
                 EXPECT_LE(metrics.horizontalAdvance(line), cell->contentsRect().width()) << line.toStdString();
         }
-        for (QChart* chart : {w->chartsPage()->yieldChart(), w->chartsPage()->paretoChart()})
+        for (QChart* chart : {w->chartsPage()->yieldChart(), w->chartsPage()->paretoChart(),
+                              w->chartsPage()->durationChart()->chart(), w->chartsPage()->latencyChart()->chart()})
             EXPECT_GE(chart->plotArea().width(), 120) << size.width();
         const bool twice = size.width() < 1200;
         if (const QString shots = qEnvironmentVariable("PANELBENCH_SCREENSHOT_DIR");
