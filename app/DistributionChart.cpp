@@ -30,15 +30,25 @@ DistributionChart::DistributionChart(const QString& name, const QString& caption
     layout->addWidget(caption_);
 }
 
-QString DistributionChart::number(qint64 ms) const {
+QString DistributionChart::number(qint64 ms, int decimals) const {
     if (unitMs_ <= 1) return QString::number(ms);
-    return QString::number(double(ms) / double(unitMs_), 'f', 1);
+    return QString::number(double(ms) / double(unitMs_), 'f', decimals);
+}
+
+int DistributionChart::binDecimals() const {
+    // As many decimals as tell one bar's start from the next.
+    const qint64 width = bins_.isEmpty() ? unitMs_ : bins_.first().toMs - bins_.first().fromMs;
+    int decimals = 0;
+    for (qint64 step = unitMs_; step > width && decimals < 3; step /= 10) ++decimals;
+    return decimals;
 }
 
 void DistributionChart::setTimes(const QList<qint64>& sorted, const pb::records::Durations& stats, qint64 unitMs) {
     unitMs_ = qMax<qint64>(1, unitMs);
     stats_ = stats;
-    bins_ = pb::records::EvenBins(sorted, kBins);
+    // Never more bins than whole ms the times span: all alike, they make one bar.
+    const qint64 span = sorted.isEmpty() ? 0 : sorted.last() - sorted.first() + 1;
+    bins_ = pb::records::EvenBins(sorted, int(qMin<qint64>(kBins, span)));
     chart_->removeAllSeries();
     for (QAbstractAxis* axis : chart_->axes()) {
         chart_->removeAxis(axis);
@@ -46,11 +56,14 @@ void DistributionChart::setTimes(const QList<qint64>& sorted, const pb::records:
     }
     bars_ = new QBarSet(QString(), chart_);
     bars_->setColor(QColor(0x3a, 0x6e, 0xb0));
+    // Nothing to show: the title and the caption say so, without empty axes.
+    if (bins_.isEmpty()) return applyTexts();
+    const int decimals = binDecimals();
     QStringList categories;
     qreal highest = 1;
     for (const DurationBin& bin : bins_) {
         // Each bar named by where it begins; the tip gives both ends.
-        QString name = number(bin.fromMs);
+        QString name = number(bin.fromMs, decimals);
         while (categories.contains(name)) name += u' ';
         categories << name;
         *bars_ << qreal(bin.count);
@@ -77,7 +90,9 @@ void DistributionChart::setTimes(const QList<qint64>& sorted, const pb::records:
     connect(bars_, &QBarSet::hovered, this, [this](bool on, int index) {
         if (!on || index < 0 || index >= bins_.size()) return QToolTip::hideText();
         const DurationBin& bin = bins_[index];
-        QToolTip::showText(QCursor::pos(), tip_.arg(number(bin.fromMs), number(bin.toMs)).arg(bin.count));
+        const int decimals = binDecimals();
+        QToolTip::showText(QCursor::pos(),
+                           tip_.arg(number(bin.fromMs, decimals), number(bin.toMs, decimals)).arg(bin.count));
     });
     applyTexts();
 }

@@ -15,7 +15,8 @@ class QLabel;
 class DistributionChart : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kBins = 12;
+    // At most this many bars; fewer when the times span fewer whole ms.
+    static constexpr int kBins = 10;
 
     // `name` names the chart view ("<name>Chart") and its caption ("lb<Name>Percentiles").
     DistributionChart(const QString& name, const QString& captionName, QWidget* parent = nullptr);
@@ -32,7 +33,9 @@ public:
     const QList<pb::records::DurationBin>& bins() const { return bins_; }
 
 private:
-    QString number(qint64 ms) const;
+    // `ms` in the axis' unit; captions say one decimal of a second.
+    QString number(qint64 ms, int decimals = 1) const;
+    int binDecimals() const;
     void applyTexts();
 
     QChart* chart_;

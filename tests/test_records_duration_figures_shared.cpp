@@ -151,7 +151,10 @@ TEST_P(DurationFiguresOn, UnitTestTimesOverallAndPerRecipe) {
     const QList<qint64> kv320 = {8000, 9500, 7000, 9000};             // even
     qint64 at = kBase;
     int n = 0;
-    for (qint64 ms : kv410) unitTest("KV410", QStringLiteral("A%1").arg(++n), at += 60000, ms, n % 2 ? "pass" : "fail");
+    for (qint64 ms : kv410) {
+        ++n;
+        unitTest("KV410", QStringLiteral("A%1").arg(n), at += 60000, ms, n % 2 ? "pass" : "fail");
+    }
     for (qint64 ms : kv320) unitTest("KV320", QStringLiteral("B%1").arg(++n), at += 60000, ms, "pass");
     unitTest("KV320", "C1", at += 60000, 500, "interrupted");  // stopped by hand
 
@@ -245,7 +248,9 @@ TEST(DurationBins, EvenBinsHoldEveryTimeOnce) {
         qint64 total = 0;
         for (int i = 0; i < got.size(); ++i) {
             EXPECT_EQ(got[i].toMs - got[i].fromMs, width);
-            if (i > 0) EXPECT_EQ(got[i].fromMs, got[i - 1].toMs);
+            if (i > 0) {
+                EXPECT_EQ(got[i].fromMs, got[i - 1].toMs);
+            }
             qint64 inside = 0;
             for (qint64 t : times) inside += t >= got[i].fromMs && t < got[i].toMs;
             EXPECT_EQ(got[i].count, inside) << "bin " << i;
