@@ -6,6 +6,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QCursor>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
@@ -15,6 +16,7 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 
+#include "app/DistributionChart.h"
 #include "app/FixtureHealthGrid.h"
 #include "catalogue/StepNames.h"
 #include "i18n/ChartTexts.h"
@@ -102,7 +104,8 @@ Axes Plot(QChart* chart, const QStringList& categories, const QList<QBarSet*>& s
 
 RecordsChartsPage::RecordsChartsPage(QSqlDatabase db, int language, QWidget* parent)
     : QWidget(parent),
-      figures_(std::move(db)),
+      figures_(db),
+      durationFigures_(std::move(db)),
       language_(language),
       empty_(new QLabel(this)),
       healthTitle_(new QLabel(this)),
@@ -111,9 +114,12 @@ RecordsChartsPage::RecordsChartsPage(QSqlDatabase db, int language, QWidget* par
       paretoChart_(new QChart),
       yieldView_(MakeView(yieldChart_, QStringLiteral("yieldChart"), this)),
       paretoView_(MakeView(paretoChart_, QStringLiteral("paretoChart"), this)),
+      durations_(new DistributionChart(QStringLiteral("duration"), QStringLiteral("lbDurationPercentiles"), this)),
+      latencies_(new DistributionChart(QStringLiteral("latency"), QStringLiteral("lbLatencyPercentiles"), this)),
       grid_(new FixtureHealthGrid(this)),
       gridArea_(new QScrollArea(this)),
-      content_(new QWidget(this)) {
+      content_(new QWidget(this)),
+      contentArea_(new QScrollArea(this)) {
     setObjectName(QStringLiteral("chartsPage"));
     // The page shows no distinct units, so its figures read the hours' counts.
     figures_.setCountUnits(false);
@@ -127,19 +133,29 @@ RecordsChartsPage::RecordsChartsPage(QSqlDatabase db, int language, QWidget* par
     gridArea_->setWidgetResizable(true);
     gridArea_->setFrameShape(QFrame::NoFrame);
 
-    auto* charts = new QHBoxLayout;
+    // Four charts two by two; on a small screen the page scrolls rather than squeeze them.
+    auto* charts = new QGridLayout;
     charts->setContentsMargins(0, 0, 0, 0);
-    charts->addWidget(yieldView_, 1);
-    charts->addWidget(paretoView_, 1);
+    charts->addWidget(yieldView_, 0, 0);
+    charts->addWidget(paretoView_, 0, 1);
+    charts->addWidget(durations_, 1, 0);
+    charts->addWidget(latencies_, 1, 1);
+    yieldView_->setMinimumHeight(200);
+    paretoView_->setMinimumHeight(200);
     auto* content = new QVBoxLayout(content_);
     content->setContentsMargins(0, 0, 0, 0);
     content->addLayout(charts, 3);
     content->addWidget(healthTitle_);
     content->addWidget(noFixtures_);
-    content->addWidget(gridArea_, 2);
+    content->addWidget(gridArea_, 1);
+    gridArea_->setMinimumHeight(90);
+    contentArea_->setWidget(content_);
+    contentArea_->setWidgetResizable(true);
+    contentArea_->setFrameShape(QFrame::NoFrame);
+    contentArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(empty_, 1);
-    layout->addWidget(content_, 1);
+    layout->addWidget(contentArea_, 1);
     empty_->hide();
 
     connect(grid_, &FixtureHealthGrid::socketChosen, this, &RecordsChartsPage::socketChosen);
@@ -195,6 +211,10 @@ void RecordsChartsPage::applyTexts() {
     };
     titleAxes(yieldChart_, t(ChartText::AxisDay), t(ChartText::AxisUnitTests), t(ChartText::AxisFirstPass));
     titleAxes(paretoChart_, t(ChartText::AxisStep), t(ChartText::AxisFailures), t(ChartText::AxisCumulative));
+    durations_->setTexts(t(ChartText::DurationTitle), t(ChartText::AxisDurationS), t(ChartText::AxisUnitTests),
+                         t(ChartText::DurationCaption), t(ChartText::DurationTip), t(ChartText::NoUnitTests));
+    latencies_->setTexts(t(ChartText::LatencyTitle), t(ChartText::AxisLatencyMs), t(ChartText::AxisReplies),
+                         t(ChartText::LatencyCaption), t(ChartText::LatencyTip), t(ChartText::NoReplies));
 }
 
 void RecordsChartsPage::redraw() {
@@ -203,13 +223,14 @@ void RecordsChartsPage::redraw() {
     const YieldRow total = figures_.total(filter_);
     const bool none = total.tests == 0;
     empty_->setVisible(none);
-    content_->setVisible(!none);
+    contentArea_->setVisible(!none);
     days_ = none ? QList<YieldRow>() : figures_.yields(filter_, pb::records::FigureBy::Day);
     failures_ = none ? QList<FailureRow>() : figures_.failuresByStep(filter_);
     const QList<pb::records::SocketHealth> sockets = none ? QList<pb::records::SocketHealth>()
                                                           : figures_.fixtureHealth(filter_);
     drawYield(days_);
     drawPareto();
+    drawDistributions(none);
     grid_->setSockets(sockets, language_);
     noFixtures_->setVisible(sockets.isEmpty());
     gridArea_->setVisible(!sockets.isEmpty());
@@ -282,4 +303,16 @@ void RecordsChartsPage::drawPareto() {
     connect(paretoBars_, &QBarSet::clicked, this, [this](int index) {
         if (index >= 0 && index < failures_.size()) emit stepChosen(failures_[index]);
     });
+}
+
+void RecordsChartsPage::drawDistributions(bool none) {
+    // Every recipe's unit tests, and every run's replies: the first row of each.
+    using pb::records::LatencyTimes;
+    using pb::records::RecipeTimes;
+    const QList<RecipeTimes> tests = none ? QList<RecipeTimes>() : durationFigures_.recipeTimes(filter_);
+    const QList<LatencyTimes> replies = none ? QList<LatencyTimes>() : durationFigures_.latencies(filter_);
+    const RecipeTimes allTests = tests.value(0);
+    const LatencyTimes allReplies = replies.value(0);
+    durations_->setTimes(allTests.sorted, allTests.times, 1000);
+    latencies_->setTimes(allReplies.sorted, allReplies.times, 1);
 }

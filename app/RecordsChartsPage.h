@@ -1,14 +1,17 @@
 #pragma once
 // The records window's charts over its filter, from the line's figures: unit tests per
 // day (passed and failed bars, the first-pass yield line), the failures by step (most
-// first, with the cumulative share) and the fixtures' sockets. Drawn when the filter
+// first, with the cumulative share), the distributions of unit-test time and of reply
+// latency (with their p50, p95 and p99) and the fixtures' sockets. Drawn when the filter
 // changes while the page shows, or when it is shown after a change; never while hidden.
 
 #include <QSqlDatabase>
 #include <QWidget>
 
+#include "records/DurationFigures.h"
 #include "records/LineFigures.h"
 
+class DistributionChart;
 class FixtureHealthGrid;
 class QBarSet;
 class QChart;
@@ -38,6 +41,8 @@ public:
     QBarSet* failedBars() const { return failedBars_; }
     QLineSeries* firstPassLine() const { return firstPassLine_; }
     FixtureHealthGrid* healthGrid() const { return grid_; }
+    DistributionChart* durationChart() const { return durations_; }
+    DistributionChart* latencyChart() const { return latencies_; }
     QLabel* emptyNote() const { return empty_; }
     const QList<pb::records::FailureRow>& failures() const { return failures_; }
 
@@ -53,9 +58,11 @@ private:
     void redraw();
     void drawYield(const QList<pb::records::YieldRow>& days);
     void drawPareto();
+    void drawDistributions(bool none);
     void applyTexts();
 
     pb::records::LineFigures figures_;
+    pb::records::DurationFigures durationFigures_;
     pb::records::RunFilter filter_;
     int language_;
     bool stale_ = true;
@@ -68,7 +75,9 @@ private:
     QChartView *yieldView_, *paretoView_;
     QBarSet *passedBars_ = nullptr, *failedBars_ = nullptr, *paretoBars_ = nullptr;
     QLineSeries *firstPassLine_ = nullptr, *paretoLine_ = nullptr;
+    DistributionChart *durations_, *latencies_;
     FixtureHealthGrid* grid_;
     QScrollArea* gridArea_;
     QWidget* content_;
+    QScrollArea* contentArea_;
 };

@@ -376,7 +376,7 @@ QString ParseRecordsAction(const QStringList& args, RecordsJob& job) {
     if (args.size() != 1) return QStringLiteral("records %1 takes no argument").arg(job.action);
     if (job.action == QLatin1String("stats")) {
         if (!IsStatsGrouping(job.stats.by))
-            return QStringLiteral("records stats wants --by day, shift, station, fixture, socket, recipe or step");
+            return QStringLiteral("records stats wants --by day, shift, station, fixture, socket, recipe, step, upgrade, duration or latency");
         if (!job.format.isEmpty() || !job.output.isEmpty())
             return QStringLiteral("--format and --output go with 'records export'");
         return {};

@@ -3,9 +3,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
+#include <cmath>
 
 #include "cli/ExitCode.h"
 #include "cli/Output.h"
+#include "records/DurationFigures.h"
 
 namespace cli {
 namespace {
@@ -51,6 +53,21 @@ QJsonObject FailureJson(const FailureRow& r, bool byStep) {
     }
     return o;
 }
+
+using pb::records::Durations;
+
+// Count, extremes, percentiles and mean of a list of times, after `key`'s fields.
+QJsonObject DurationsJson(QJsonObject o, const Durations& d) {
+    o.insert(QStringLiteral("count"), d.count);
+    o.insert(QStringLiteral("minMs"), d.minMs);
+    o.insert(QStringLiteral("p50Ms"), d.p50Ms);
+    o.insert(QStringLiteral("p95Ms"), d.p95Ms);
+    o.insert(QStringLiteral("p99Ms"), d.p99Ms);
+    o.insert(QStringLiteral("maxMs"), d.maxMs);
+    o.insert(QStringLiteral("meanMs"), std::round(d.meanMs * 10.0) / 10.0);
+    return o;
+}
+const QStringList kDurationColumns{"count", "minMs", "p50Ms", "p95Ms", "p99Ms", "maxMs", "meanMs"};
 
 // A CSV field: quoted when it holds a comma, a quote or a line end.
 QString CsvField(const QJsonValue& v) {
@@ -131,11 +148,54 @@ const QStringList kYieldColumns{"key",        "tests",       "units",          "
 
 }  // namespace
 
+namespace {
+
+// --by upgrade, duration or latency: how long things take, from DurationFigures.
+int PrintDurations(pb::records::RecordStore& store, const StatsJob& job) {
+    pb::records::DurationFigures figures(store.database());
+    QList<QJsonObject> rows;
+    QStringList keys;
+    QString event = job.by;
+    if (job.by == QLatin1String("upgrade")) {
+        keys = QStringList{"protocol", "blocks"};
+        for (const auto& r : figures.upgradeTimes(job.filter))
+            rows << DurationsJson({{QStringLiteral("protocol"), r.protocol}, {QStringLiteral("blocks"), r.blocks}},
+                                  r.times);
+    } else if (job.by == QLatin1String("duration")) {
+        keys = QStringList{"recipe"};
+        for (const auto& r : figures.recipeTimes(job.filter))
+            rows << DurationsJson({{QStringLiteral("recipe"), r.recipe.isEmpty() ? QStringLiteral("all") : r.recipe}},
+                                  r.times);
+    } else {
+        keys = QStringList{"station", "link", "runs"};
+        for (const auto& r : figures.latencies(job.filter))
+            rows << DurationsJson({{QStringLiteral("station"), r.linkKind.isEmpty() ? QStringLiteral("all") : r.station},
+                                   {QStringLiteral("link"), r.linkKind.isEmpty() ? QStringLiteral("all") : r.linkKind},
+                                   {QStringLiteral("runs"), r.runs}},
+                                  r.times);
+    }
+    if (!figures.error().isEmpty()) {
+        EmitLines(stderr, {QStringLiteral("panelbench-cli: the figures could not be read: ") + figures.error()});
+        return kExitCommandFailed;
+    }
+    const QStringList columns = keys + kDurationColumns;
+    Printer print(job.format, columns);
+    print.section(event, columns, rows);
+    return kExitOk;
+}
+
+bool IsDurationGrouping(const QString& by) {
+    return by == QLatin1String("upgrade") || by == QLatin1String("duration") || by == QLatin1String("latency");
+}
+
+}  // namespace
+
 bool IsStatsGrouping(const QString& by) {
-    return by == QLatin1String("step") || pb::records::FigureByFromName(by).has_value();
+    return by == QLatin1String("step") || IsDurationGrouping(by) || pb::records::FigureByFromName(by).has_value();
 }
 
 int PrintStats(pb::records::RecordStore& store, const StatsJob& job) {
+    if (IsDurationGrouping(job.by)) return PrintDurations(store, job);
     LineFigures figures(store.database());
     const auto failed = [&] {
         EmitLines(stderr, {QStringLiteral("panelbench-cli: the figures could not be read: ") + figures.error()});

@@ -1,6 +1,6 @@
 #pragma once
-// `panelbench-cli records stats --by day|shift|station|fixture|socket|recipe|step`: the
-// line's figures over the records' filters, as a table, JSON lines or CSV
+// `panelbench-cli records stats --by day|shift|station|fixture|socket|recipe|step` (and
+// `upgrade|duration|latency`: how long things take): the line's figures over the records' filters, as a table, JSON lines or CSV
 // (docs/panelbench-cli.md, "Figures").
 
 #include <QString>
@@ -13,7 +13,7 @@ namespace cli {
 enum class StatsFormat { Table, Json, Csv };
 
 struct StatsJob {
-    QString by;  // a FigureBy's name, or "step" (the failure Pareto)
+    QString by;  // a FigureBy's name, "step" (the failure Pareto), "upgrade", "duration", "latency"
     StatsFormat format = StatsFormat::Table;
     pb::records::RunFilter filter;
     pb::records::ShiftTimes shifts;

@@ -71,8 +71,21 @@ constexpr TextRow kTexts[] = {
     {{u"Chance at the rest's rate", u"按其余穴位失败率的机率", u"按其餘穴位失敗率的機率"}},
     {{u"Flagged", u"标记", u"標記"}},
     {{u"! fails more than the rest of its fixture", u"! 失败多于治具其余穴位", u"! 失敗多於治具其餘穴位"}},
+    {{u"Unit-test time", u"单元测试用时", u"單元測試用時"}},
+    {{u"Time (s)", u"用时 (秒)", u"用時 (秒)"}},
+    {{u"p50 %1 s, p95 %2 s, p99 %3 s of %4 unit tests", u"%4 次单元测试: p50 %1 秒, p95 %2 秒, p99 %3 秒",
+      u"%4 次單元測試: p50 %1 秒, p95 %2 秒, p99 %3 秒"}},
+    {{u"%1 to %2 s: %3 unit tests", u"%1 至 %2 秒: %3 次单元测试", u"%1 至 %2 秒: %3 次單元測試"}},
+    {{u"Reply latency", u"回复延迟", u"回覆延遲"}},
+    {{u"Latency (ms)", u"延迟 (毫秒)", u"延遲 (毫秒)"}},
+    {{u"Replies", u"回复数", u"回覆數"}},
+    {{u"p50 %1 ms, p95 %2 ms, p99 %3 ms of %4 replies", u"%4 次回复: p50 %1 毫秒, p95 %2 毫秒, p99 %3 毫秒",
+      u"%4 次回覆: p50 %1 毫秒, p95 %2 毫秒, p99 %3 毫秒"}},
+    {{u"%1 to %2 ms: %3 replies", u"%1 至 %2 毫秒: %3 次回复", u"%1 至 %2 毫秒: %3 次回覆"}},
+    {{u"No traffic kept with the runs in the filter", u"筛选范围内的测试没有保存通讯记录",
+      u"篩選範圍內的測試沒有保存通訊記錄"}},
 };
-static_assert(std::size(kTexts) == size_t(ChartText::FlaggedNote) + 1);
+static_assert(std::size(kTexts) == size_t(ChartText::NoReplies) + 1);
 
 }  // namespace
 

@@ -1,6 +1,6 @@
 #pragma once
 // The words of the records window's charts page (yield per day, the failures by step, the
-// fixtures' sockets) and of the list narrowed from it, in the three languages of the
+// fixtures' sockets, the distributions of unit-test time and reply latency) and of the list narrowed from it, in the three languages of the
 // message table. "%1", "%2" ... filled as named.
 
 #include <QString>
@@ -62,6 +62,16 @@ enum class ChartText {
     ColChance,
     ColFlagged,
     FlaggedNote,
+    DurationTitle,
+    AxisDurationS,
+    DurationCaption,  // "%1" p50, "%2" p95, "%3" p99 (s), "%4": unit tests
+    DurationTip,      // "%1" from, "%2" to (s), "%3": unit tests
+    LatencyTitle,
+    AxisLatencyMs,
+    AxisReplies,
+    LatencyCaption,  // "%1" p50, "%2" p95, "%3" p99 (ms), "%4": replies
+    LatencyTip,      // "%1" from, "%2" to (ms), "%3": replies
+    NoReplies,
 };
 
 QString Text(ChartText id, int language);

@@ -102,6 +102,64 @@ TEST(RecordsStats, TheParetoAndTheShiftsOfTheSettingOrTheCommand) {
     EXPECT_EQ(RunCli({"records", "list", "--by", "day", "--records", bench.path}).exitCode, 2);
 }
 
+// How long things take: two upgrades of protocol A over 120 blocks and their percentiles,
+// the unit tests' times (each seeded one takes a second), a serial station's reply
+// latency from the traffic kept with its run; as JSON lines, CSV and a table.
+TEST(RecordsStats, UpgradeTimesUnitTestTimesAndReplyLatency) {
+    StatsBench bench;
+    {
+        using namespace pb::records;
+        RecordStore store;
+        ASSERT_TRUE(store.openSqlite(bench.path).ok());
+        const qint64 at = QDateTime(QDate(2026, 12, 9), QTime(10, 0)).toMSecsSinceEpoch();
+        qint64 lastRun = 0;
+        for (qint64 took : {64000, 60000}) {
+            RunStart start{"firmware-upgrade", "/dev/pts/3 9600", "line-1", {}, at + took, {}, {}};
+            lastRun = store.writer().beginRun(start);
+            RunEnd end{at + 2 * took, Outcome::Ok, {}, QJsonObject{{"loader", "A"}, {"blocks", 120}}, {}};
+            ASSERT_TRUE(store.writer().endRun(lastRun, end));
+        }
+        KeptTraffic traffic;
+        for (int i = 0; i < 3; ++i) {
+            traffic.frames << TrafficFrame{at + i * 1000, Direction::Sent, QByteArray("\x01" "0000AC\x02" "DE5B\r"), {}, {}};
+            traffic.frames << TrafficFrame{at + i * 1000 + 30 + 10 * i, Direction::Received, QByteArray("\x03" "OK\x04" "1234\r"), {}, {}};
+        }
+        ASSERT_TRUE(store.writer().saveTraffic(lastRun, traffic));
+    }
+    const CliResult upgrade = bench.stats({"--by", "upgrade", "--json"});
+    ASSERT_EQ(upgrade.exitCode, 0) << upgrade.err.constData();
+    const auto upgrades = upgrade.eventsOf("upgrade");
+    ASSERT_EQ(upgrades.size(), 1);
+    EXPECT_EQ(upgrades[0].value("protocol").toString(), "A");
+    EXPECT_EQ(upgrades[0].value("blocks").toInt(), 120);
+    EXPECT_EQ(upgrades[0].value("count").toInt(), 2);
+    EXPECT_EQ(upgrades[0].value("p50Ms").toInt(), 60000);
+    EXPECT_EQ(upgrades[0].value("maxMs").toInt(), 64000);
+    EXPECT_DOUBLE_EQ(upgrades[0].value("meanMs").toDouble(), 62000);
+
+    const CliResult duration = bench.stats({"--by", "duration", "--csv"});
+    ASSERT_EQ(duration.exitCode, 0) << duration.err.constData();
+    const QStringList lines = QString::fromUtf8(duration.out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << duration.out.constData();
+    EXPECT_EQ(lines[0], "event,recipe,count,minMs,p50Ms,p95Ms,p99Ms,maxMs,meanMs");
+    EXPECT_EQ(lines[1], "duration,all,242,1000,1000,1000,1000,1000,1000");
+    EXPECT_EQ(lines[2], "duration,KV410,242,1000,1000,1000,1000,1000,1000");
+
+    const CliResult latency = bench.stats({"--by", "latency", "--json"});
+    ASSERT_EQ(latency.exitCode, 0) << latency.err.constData();
+    const auto rows = latency.eventsOf("latency");
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0].value("station").toString(), "all");
+    EXPECT_EQ(rows[1].value("station").toString(), "line-1");
+    EXPECT_EQ(rows[1].value("link").toString(), "serial");
+    EXPECT_EQ(rows[1].value("count").toInt(), 3);
+    EXPECT_EQ(rows[1].value("p50Ms").toInt(), 40);
+    EXPECT_EQ(rows[1].value("p99Ms").toInt(), 50);
+    const CliResult table = bench.stats({"--by", "latency", "--station", "line-1"});
+    EXPECT_TRUE(QString::fromUtf8(table.out).contains(QRegularExpression("line-1 +serial +1 +3 +30 +40 +50 +50 +50 +40")))
+        << table.out.constData();
+}
+
 }  // namespace
 
 // `records report`: the same figures as a report, HTML to standard output in the language

@@ -13,12 +13,14 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "tests/support/QtPrinters.h"
 
+#include "app/DistributionChart.h"
 #include "app/FixtureHealthGrid.h"
 #include "app/RecordsChartsPage.h"
 #include "app/RecordsModels.h"
@@ -61,6 +63,34 @@ protected:
             t.failingStep = i < 3 ? 2 : -1;
             pbtest::WriteUnitTest(store, t);
         }
+    }
+
+    // A connect run of A1-000 whose traffic holds ten replies: nine from 10 to 90 ms and one
+    // at 400 ms.
+    void addTraffic() {
+        const qint64 at = QDateTime(QDate(2026, 12, 1), QTime(8, 0)).toMSecsSinceEpoch();
+        RunStart start;
+        start.procedure = QStringLiteral("connect");
+        start.linkText = QStringLiteral("/dev/pts/3 9600");
+        start.station = QStringLiteral("line-1");
+        start.startMs = at;
+        start.unit = UnitIdentity{QStringLiteral("A1-000"), 3, "KV410", "0470", "0001"};
+        const qint64 runId = store.writer().beginRun(start);
+        ASSERT_TRUE(store.writer().endRun(runId, RunEnd{at + 5000, Outcome::Ok, {}, {}, {}}));
+        const QList<qint64> latencies = {10, 20, 30, 40, 50, 60, 70, 80, 90, 400};
+        KeptTraffic traffic;
+        for (int i = 0; i < latencies.size(); ++i) {
+            traffic.frames << TrafficFrame{at + i * 1000, Direction::Sent, QByteArray("\x01" "0000AC\x02" "DE5B\r"), {}, {}};
+            traffic.frames << TrafficFrame{at + i * 1000 + latencies[i], Direction::Received,
+                                           QByteArray("\x03" "OK\x04" "1234\r"), {}, {}};
+        }
+        ASSERT_TRUE(store.writer().saveTraffic(runId, traffic));
+    }
+
+    // The unit tests' times spread over 50 to 80 s (the seeded ones take a second each).
+    void spreadTimes() {
+        QSqlQuery q(store.database());
+        ASSERT_TRUE(q.exec(QStringLiteral("UPDATE recipe_runs SET end_ms = start_ms + 50000 + (id * 7919) % 30000")));
     }
 
     // The window on its charts page, shown.
@@ -142,6 +172,47 @@ TEST_F(ChartsTest, TheChartsShowTheFiguresOfTheFilter) {
     w->serialEdit()->setText(QStringLiteral("no such unit"));
     EXPECT_TRUE(page->emptyNote()->isVisible());
     EXPECT_EQ(page->emptyNote()->text(), pb::Text(pb::ChartText::NoUnitTests, 0));
+}
+
+// Unit-test time in even bins with its percentiles said under it, and the replies' latency
+// from the traffic kept with a run; both follow the filter.
+TEST_F(ChartsTest, TheDistributionsOfUnitTestTimeAndReplyLatencyShow) {
+    addTraffic();
+    auto w = chartsWindow();
+    RecordsChartsPage* page = w->chartsPage();
+    const auto sum = [](QBarSet* set) {
+        qreal all = 0;
+        for (int i = 0; i < set->count(); ++i) all += set->at(i);
+        return all;
+    };
+    // Every unit test took a second (the seeded ones do): one bar holds all 245.
+    DistributionChart* tests = page->durationChart();
+    ASSERT_EQ(tests->bars()->count(), 1);
+    EXPECT_EQ(tests->bars()->at(0), 245);
+    EXPECT_EQ(tests->caption()->text(), pb::Text(pb::ChartText::DurationCaption, 0).arg("1.0", "1.0", "1.0").arg(245));
+
+    // Ten replies: nine under 100 ms and one at 400; p50 the fifth, p95 and p99 the tenth.
+    DistributionChart* replies = page->latencyChart();
+    EXPECT_EQ(replies->bins().first().fromMs, 10);
+    ASSERT_EQ(replies->bars()->count(), DistributionChart::kBins);
+    EXPECT_EQ(sum(replies->bars()), 10);
+    EXPECT_EQ(replies->bars()->at(DistributionChart::kBins - 1), 1);
+    EXPECT_EQ(replies->bars()->at(0) + replies->bars()->at(1) + replies->bars()->at(2), 9);
+    EXPECT_EQ(replies->caption()->text(), pb::Text(pb::ChartText::LatencyCaption, 0).arg("50", "400", "400").arg(10));
+    EXPECT_EQ(replies->chart()->title(), pb::Text(pb::ChartText::LatencyTitle, 0));
+
+    // Another unit's tests: no run of it kept traffic, and the caption says so.
+    w->serialEdit()->setText(QStringLiteral("A2-"));
+    EXPECT_EQ(page->latencyChart()->bars()->count(), 0);
+    EXPECT_TRUE(page->latencyChart()->chart()->axes().isEmpty());
+    EXPECT_EQ(sum(page->durationChart()->bars()), 60);
+    EXPECT_EQ(replies->caption()->text(), pb::Text(pb::ChartText::NoReplies, 0));
+
+    for (int language : {1, 2}) {
+        w->setLanguage(language);
+        EXPECT_EQ(tests->chart()->title(), pb::Text(pb::ChartText::DurationTitle, language));
+        EXPECT_TRUE(tests->caption()->text().contains(QStringLiteral("p95"))) << language;
+    }
 }
 
 TEST_F(ChartsTest, ThePageDrawsOnlyWhenShown) {
@@ -251,6 +322,8 @@ class ChartsLanguages : public ChartsTest, public ::testing::WithParamInterface<
 // fits its cell and the charts keep room to plot.
 TEST_P(ChartsLanguages, CaptionsFitAndPictureIsSaved) {
     const int language = GetParam();
+    addTraffic();
+    spreadTimes();
     auto w = chartsWindow(language);
     const char* names[] = {"en", "zh-hans", "zh-hant"};
     for (const QSize size : {QSize(1200, 700), QSize(960, 540)}) {
@@ -263,7 +336,8 @@ TEST_P(ChartsLanguages, CaptionsFitAndPictureIsSaved) {
             for (const QString& line : cell->text().split(u'\n'))
                 EXPECT_LE(metrics.horizontalAdvance(line), cell->contentsRect().width()) << line.toStdString();
         }
-        for (QChart* chart : {w->chartsPage()->yieldChart(), w->chartsPage()->paretoChart()})
+        for (QChart* chart : {w->chartsPage()->yieldChart(), w->chartsPage()->paretoChart(),
+                              w->chartsPage()->durationChart()->chart(), w->chartsPage()->latencyChart()->chart()})
             EXPECT_GE(chart->plotArea().width(), 120) << size.width();
         const bool twice = size.width() < 1200;
         if (const QString shots = qEnvironmentVariable("PANELBENCH_SCREENSHOT_DIR");
