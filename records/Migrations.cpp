@@ -73,6 +73,12 @@ const QList<Migration>& Migrations() {
          {QStringLiteral("ALTER TABLE recipe_runs ADD COLUMN fixture_name VARCHAR(200)"),
           QStringLiteral("ALTER TABLE recipe_runs ADD COLUMN socket_name VARCHAR(100)"),
           QStringLiteral("CREATE INDEX recipe_runs_by_fixture ON recipe_runs (fixture_name, socket_name)")}},
+        // The line at a glance: each station's last sign of life, written every few
+        // seconds while a window is open or a command line runs, one row a station.
+        {8,
+         {QStringLiteral("CREATE TABLE station_heartbeats (station VARCHAR(200) PRIMARY KEY, "
+                         "seen_ms {BIG} NOT NULL, state VARCHAR(20) NOT NULL, product VARCHAR(200), "
+                         "sockets INTEGER NOT NULL DEFAULT 0, writer VARCHAR(200), since_ms {BIG})")}},
     };
     return steps;
 }
