@@ -174,7 +174,7 @@ TEST_P(FixtureRecords, UnitTestsKeptBeforeFixturesReadAsTestedAlone) {
     }
     // The store as schema 5 left it: no fixture columns, one unit test in it.
     for (const char* statement :
-         {"DROP INDEX recipe_runs_by_fixture", "ALTER TABLE recipe_runs DROP COLUMN socket_name",
+         {"DROP TABLE station_heartbeats", "DROP INDEX recipe_runs_by_fixture", "ALTER TABLE recipe_runs DROP COLUMN socket_name",
           "ALTER TABLE recipe_runs DROP COLUMN fixture_name",
           "UPDATE schema_info SET value = '5' WHERE name = 'version'",
           "INSERT INTO units (unit_key, serial, link_text, model_kind, first_seen_ms, last_seen_ms) "

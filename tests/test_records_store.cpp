@@ -382,7 +382,8 @@ TEST_P(StoreOnBothBackEnds, AStoreOfTheSchemaBeforeKeysUnitsByFamilyAndSerialKee
     };
     // Back to schema 4: the later steps' columns undone, then the version.
     for (const char* statement : {
-             "DROP INDEX recipe_runs_by_fixture", "ALTER TABLE recipe_runs DROP COLUMN socket_name",
+             "DROP TABLE station_heartbeats", "DROP INDEX recipe_runs_by_fixture",
+             "ALTER TABLE recipe_runs DROP COLUMN socket_name",
              "ALTER TABLE recipe_runs DROP COLUMN fixture_name",
              "UPDATE schema_info SET value = '4' WHERE name = 'version'",
              "INSERT INTO units (unit_key, serial, link_text, model_kind, model_text, first_seen_ms, last_seen_ms) "
