@@ -1,6 +1,7 @@
 #include "app/SecondaryWindows.h"
 
 #include "app/GangStationWindow.h"
+#include "app/LineOverviewWindow.h"
 #include "app/RecordsWindow.h"
 #include "app/StationWindow.h"
 #include "app/TrafficMonitorWindow.h"
@@ -30,6 +31,22 @@ SecondaryWindows::~SecondaryWindows() {
     trafficWindow_.reset();
     stationWindow_.reset();
     gangWindow_.reset();  // stops its units and waits for their threads
+    overviewWindow_.reset();
+}
+
+LineOverviewWindow& SecondaryWindows::showLineOverview(const QString& url, int language) {
+    if (!overviewWindow_ || overviewUrl_ != url) {
+        overviewWindow_ = std::make_unique<LineOverviewWindow>(url, language);
+        overviewUrl_ = url;
+    } else {
+        overviewWindow_->refresh();
+    }
+    Raise(*overviewWindow_);
+    return *overviewWindow_;
+}
+
+void SecondaryWindows::dropLineOverview() {
+    overviewWindow_.reset();
 }
 
 RecordsWindow& SecondaryWindows::showRecords(int language) {
@@ -84,6 +101,7 @@ void SecondaryWindows::setLanguage(int language) {
     if (recordsWindow_) recordsWindow_->setLanguage(language);
     if (stationWindow_) stationWindow_->setLanguage(language);
     if (gangWindow_) gangWindow_->setLanguage(language);
+    if (overviewWindow_) overviewWindow_->setLanguage(language);
     if (trafficWindow_)
         trafficWindow_->setLanguage(language);
     else
@@ -95,6 +113,7 @@ void SecondaryWindows::closeAll() {
     if (trafficWindow_) trafficWindow_->close();
     if (stationWindow_) stationWindow_->close();
     if (gangWindow_) gangWindow_->close();
+    if (overviewWindow_) overviewWindow_->close();
 }
 
 }  // namespace pb

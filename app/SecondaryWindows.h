@@ -1,6 +1,6 @@
 #pragma once
 // The windows beside the main one: the unit records, the traffic monitor with the log of
-// every frame it shows, and the test station. Windows of their own, not children of the
+// every frame it shows, the test station, and the line's overview. Windows of their own, not children of the
 // main window, so they stay usable while a test disables it. Each is made when first
 // asked for and kept (the station's is replaced by the next recipe), shown and raised
 // when asked again, follows the language, and is closed with the main window.
@@ -14,6 +14,7 @@ namespace pb {
 
 class StationWindow;
 class GangStationWindow;
+class LineOverviewWindow;
 class TrafficLog;
 class TrafficMonitorWindow;
 class WindowRecords;
@@ -33,12 +34,18 @@ public:
     TrafficMonitorWindow* trafficMonitorWindow() const { return trafficWindow_.get(); }
     StationWindow* stationWindow() const { return stationWindow_.get(); }
     GangStationWindow* gangStationWindow() const { return gangWindow_.get(); }
+    LineOverviewWindow* lineOverviewWindow() const { return overviewWindow_.get(); }
 
     // The records window in `language`, made on the records' shown store when first asked
     // for, else read again; shown, raised and activated.
     RecordsWindow& showRecords(int language);
     // The traffic monitor over the log, in `language` when first made; shown and raised.
     TrafficMonitorWindow& showTrafficMonitor(int language);
+    // The line's overview on the shared server `url`, made when first asked for (and
+    // anew for another server); shown and raised.
+    LineOverviewWindow& showLineOverview(const QString& url, int language);
+    // Drops the line's overview, when the shared server changes.
+    void dropLineOverview();
     // The station now open, replacing the last one; its frames reach the log too.
     StationWindow& showStation(std::unique_ptr<StationWindow> station);
     // The station for a fixture, likewise: one station at a time, of either kind.
@@ -63,6 +70,8 @@ private:
     std::unique_ptr<TrafficMonitorWindow> trafficWindow_;
     std::unique_ptr<StationWindow> stationWindow_;
     std::unique_ptr<GangStationWindow> gangWindow_;
+    std::unique_ptr<LineOverviewWindow> overviewWindow_;
+    QString overviewUrl_;
 };
 
 }  // namespace pb

@@ -47,6 +47,7 @@ void TfrmModule::wireEvents() {
     connect(u.mnuSharedRecords, &QAction::triggered, this, &TfrmModule::mnuSharedRecordsClick);
     connect(u.mnuRecords, &QAction::triggered, this, &TfrmModule::mnuRecordsClick);
     connect(u.mnuTrafficMonitor, &QAction::triggered, this, &TfrmModule::mnuTrafficMonitorClick);
+    connect(u.mnuLineOverview, &QAction::triggered, this, &TfrmModule::mnuLineOverviewClick);
     connect(u.mnuStation, &QAction::triggered, this, &TfrmModule::mnuStationClick);
 
     connect(u.btnConnect, &QPushButton::clicked, this, &TfrmModule::btnConnectClick);

@@ -140,6 +140,7 @@ public slots:
     void mnuSharedRecordsClick();
     void mnuRecordsClick();
     void mnuTrafficMonitorClick();
+    void mnuLineOverviewClick();
     // Asks for a recipe file, then openStation (TfrmModule_station.cpp).
     void mnuStationClick();
 

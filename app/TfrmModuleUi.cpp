@@ -136,7 +136,8 @@ void TfrmModule::setupUi(QMainWindow* window) {
     mnuView->setObjectName(QStringLiteral("mnuView"));
     mnuRecords = Item(mnuViewMenu, "mnuRecords", "Unit &records...");
     mnuTrafficMonitor = Item(mnuViewMenu, "mnuTrafficMonitor", "&Traffic monitor");
-    mnuViewMenu->addActions({mnuRecords, mnuTrafficMonitor});
+    mnuLineOverview = Item(mnuViewMenu, "mnuLineOverview", "&Line overview");
+    mnuViewMenu->addActions({mnuRecords, mnuTrafficMonitor, mnuLineOverview});
     mnuAbout = Item(mnuMain, "mnuAbout", "&About");
     mnuMain->addMenu(mnuFileMenu);
     mnuMain->addMenu(mnuViewMenu);

@@ -90,6 +90,7 @@ public:
     QMenu* mnuViewMenu = nullptr;
     QAction* mnuRecords = nullptr;
     QAction* mnuTrafficMonitor = nullptr;
+    QAction* mnuLineOverview = nullptr;  // with shared records set
     QAction* mnuLanguage = nullptr;
     QMenu* mnuLanguageMenu = nullptr;
     QAction* mnuEnglish = nullptr;

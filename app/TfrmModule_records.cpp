@@ -7,6 +7,7 @@
 #include "app/StationWindow.h"
 #include "app/TfrmModule.h"
 #include "i18n/Messages.h"
+#include "i18n/OverviewTexts.h"
 #include "i18n/RecordsTexts.h"
 #include "i18n/StationTexts.h"
 #include "i18n/TrafficTexts.h"
@@ -21,6 +22,7 @@ void TfrmModule::openRecords() {
     connect(&link_, &pb::Link::traffic, &windows_->trafficLog(), &pb::TrafficLog::add);
     connect(&link_, &pb::Link::traffic, &records_->observer(),
             &pb::records::RunRecordsObserver::takeTraffic);
+    ui_.mnuLineOverview->setEnabled(!settings_.recordsUrl.isEmpty());
 }
 
 void TfrmModule::setRecordsUrl(const QString& url) {
@@ -30,7 +32,9 @@ void TfrmModule::setRecordsUrl(const QString& url) {
     // A records window reopens on the new source; it goes before the store it shows.
     const bool reopen = windows_->recordsShown();
     windows_->dropRecordsWindow();
+    windows_->dropLineOverview();
     records_->setUrl(url);
+    ui_.mnuLineOverview->setEnabled(!url.isEmpty());
     if (reopen) mnuRecordsClick();
 }
 
@@ -64,6 +68,7 @@ void TfrmModule::applyRecordsLanguage() {
     u.mnuView->setText(pb::Text(pb::RecordText::MenuView, pb::LanguageIndex(language_)));
     u.mnuRecords->setText(pb::Text(pb::RecordText::MenuRecords, pb::LanguageIndex(language_)));
     u.mnuTrafficMonitor->setText(pb::Text(pb::TrafficText::MenuEntry, pb::LanguageIndex(language_)));
+    u.mnuLineOverview->setText(pb::Text(pb::OverviewText::MenuEntry, pb::LanguageIndex(language_)));
     u.mnuStation->setText(pb::Text(pb::StationText::MenuEntry, pb::LanguageIndex(language_)));
     windows_->setLanguage(pb::LanguageIndex(language_));
 }
@@ -81,6 +86,11 @@ void TfrmModule::mnuOperatorClick() {
 void TfrmModule::mnuRecordsClick() {
     // The shared records when a server is set and answers; else this PC's, saying why.
     windows_->showRecords(pb::LanguageIndex(language_));
+}
+
+void TfrmModule::mnuLineOverviewClick() {
+    if (settings_.recordsUrl.isEmpty()) return;
+    windows_->showLineOverview(settings_.recordsUrl, pb::LanguageIndex(language_));
 }
 
 void TfrmModule::mnuTrafficMonitorClick() {

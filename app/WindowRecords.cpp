@@ -3,6 +3,9 @@
 #include "records/RecordStore.h"
 #include "records/RecordsUploader.h"
 #include "records/RunRecordsObserver.h"
+#include "records/StationHeartbeat.h"
+
+#include <QHostInfo>
 
 namespace pb {
 
@@ -20,9 +23,21 @@ WindowRecords::WindowRecords(const QString& url, const QString& operatorName, QO
     startUploader();
     observer_ = std::make_unique<records::RunRecordsObserver>(*store_);
     observer_->setOperator(operatorName);
+    startHeartbeat();
+}
+
+void WindowRecords::startHeartbeat() {
+    heartbeat_.reset();
+    if (url_.isEmpty()) return;
+    heartbeat_ = std::make_unique<records::StationHeartbeat>(url_, QHostInfo::localHostName());
+    connect(observer_.get(), &records::RunRecordsObserver::activity, heartbeat_.get(),
+            [h = heartbeat_.get()](bool running, const QString& procedure) {
+                h->setActivity({running, running ? procedure : QString(), running ? 1 : 0, 0});
+            });
 }
 
 WindowRecords::~WindowRecords() {
+    heartbeat_.reset();
     stopUploader();
     shared_.reset();
     observer_.reset();
@@ -67,6 +82,7 @@ void WindowRecords::setUrl(const QString& url) {
     shared_.reset();
     store_->setOutbox(!url_.isEmpty());
     startUploader();
+    startHeartbeat();
 }
 
 void WindowRecords::setOperator(const QString& name) {

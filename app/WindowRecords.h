@@ -5,7 +5,10 @@
 // records window asks, a second, read-only store on the server. A store that will not
 // open only says so (through the observer's problem); tests run on.
 //
-// Closed in order: the uploader first (its thread finishes the run in hand and stops),
+// With a shared server the station's heartbeat tells the line's overview it is here,
+// and which test it runs (from a thread of its own as well).
+//
+// Closed in order: the heartbeat and the uploader first (its thread finishes the run in hand and stops),
 // then the server's store, the observer, and this PC's store last.
 
 #include <QObject>
@@ -18,6 +21,7 @@ namespace pb::records {
 class RecordStore;
 class RecordsUploader;
 class RunRecordsObserver;
+class StationHeartbeat;
 }  // namespace pb::records
 
 namespace pb {
@@ -63,12 +67,14 @@ signals:
 private:
     void startUploader();
     void stopUploader();
+    void startHeartbeat();
 
     QString url_;
     std::unique_ptr<records::RecordStore> store_;
     std::unique_ptr<records::RunRecordsObserver> observer_;
     std::unique_ptr<records::RecordStore> shared_;
     std::unique_ptr<records::RecordsUploader> uploader_;
+    std::unique_ptr<records::StationHeartbeat> heartbeat_;
     int uploaders_ = 0;  // uploaders started so far
     qint64 waiting_ = -1;
     records::RecordsStatus server_;

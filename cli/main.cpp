@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QHostInfo>
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <csignal>
@@ -23,6 +24,7 @@
 #include "i18n/FixtureTexts.h"
 #include "records/RecordStore.h"
 #include "records/RecordsUploader.h"
+#include "records/StationHeartbeat.h"
 
 namespace {
 
@@ -132,8 +134,17 @@ int main(int argc, char* argv[]) {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
 
+    // With shared records the line's overview sees this station at work, from a thread
+    // of the heartbeat's own; the last beat says idle.
+    std::unique_ptr<pb::records::StationHeartbeat> heartbeat;
+    if (o.job.keepRecords && !o.job.recordsUrl.isEmpty()) {
+        heartbeat = std::make_unique<pb::records::StationHeartbeat>(
+            o.job.recordsUrl, o.job.station.isEmpty() ? QHostInfo::localHostName() : o.job.station);
+        heartbeat->setActivity({true, o.job.recipe ? o.job.recipe->product : o.job.command, int(o.units.size()), 0});
+    }
     pool.start();
     app.exec();
+    heartbeat.reset();
     // The runs are kept here and queued; now that the tests are done, the shared server
     // gets them (and any left from before). A server that is away leaves them queued.
     if (o.job.keepRecords && !o.job.recordsUrl.isEmpty()) {

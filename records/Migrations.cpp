@@ -98,6 +98,12 @@ const QList<Migration>& Migrations() {
                             "(hour_ms, station, fixture_name, socket_name, recipe_name)"),
              QStringLiteral("CREATE INDEX recipe_failure_hours_by_station ON recipe_failure_hours (station, hour_ms)")} +
              RebuildFiguresStatements()},
+        // The line at a glance: each station's last sign of life, written every few
+        // seconds while a window is open or a command line runs, one row a station.
+        {8,
+         {QStringLiteral("CREATE TABLE station_heartbeats (station VARCHAR(200) PRIMARY KEY, "
+                         "seen_ms {BIG} NOT NULL, state VARCHAR(20) NOT NULL, product VARCHAR(200), "
+                         "sockets INTEGER NOT NULL DEFAULT 0, writer VARCHAR(200), since_ms {BIG})")}},
     };
     return steps;
 }

@@ -62,6 +62,7 @@ Outcome RunRecordsObserver::OutcomeOf(pb::RunOutcome outcome) {
 }
 
 void RunRecordsObserver::runStarted(const pb::RunStart& start) {
+    emit activity(true, start.procedure);
     RunStart run;
     run.procedure = start.procedure;
     run.linkText = LinkText(start.link);
@@ -130,6 +131,7 @@ void RunRecordsObserver::runEnded(const pb::RunReport& report) {
     recorder_.end(end);
     lastRunId_ = runId;
     runLink_.clear();
+    emit activity(false, report.procedure);
     // An identify after an upgrade that found no controller: the upgrade's record says so.
     if (report.test == TestId::Connect && report.outcome != pb::RunOutcome::Ok) {
         const auto awaiting = awaitingVersion_.find(link);

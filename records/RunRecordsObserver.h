@@ -49,6 +49,10 @@ public:
     static UnitIdentity UnitOf(const pb::ControllerIdentity& identity);
     static Outcome OutcomeOf(pb::RunOutcome outcome);
 
+signals:
+    // A run began (running, its procedure) or ended: what the station's heartbeat says.
+    void activity(bool running, const QString& procedure);
+
 public slots:
     // Connect to Link::traffic: the frame goes with the running run, with its verdict.
     void takeTraffic(const pb::TrafficRecord& record);

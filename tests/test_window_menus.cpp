@@ -17,6 +17,7 @@
 #include "app/TfrmModule.h"
 #include "app/TrafficMonitorWindow.h"
 #include "i18n/Messages.h"
+#include "i18n/OverviewTexts.h"
 #include "i18n/RecordsTexts.h"
 #include "i18n/StationTexts.h"
 #include "i18n/TrafficTexts.h"
@@ -92,6 +93,7 @@ QHash<QString, QString> TableTexts(int language) {
         {"mnuView", pb::Text(pb::RecordText::MenuView, language)},
         {"mnuRecords", pb::Text(pb::RecordText::MenuRecords, language)},
         {"mnuTrafficMonitor", pb::Text(pb::TrafficText::MenuEntry, language)},
+        {"mnuLineOverview", pb::Text(pb::OverviewText::MenuEntry, language)},
         {"mnuLanguage", pb::Msg(pb::MsgId::MenuLanguage, l)},
         // Each language's entry in its own language, whatever the window's.
         {"mnuEnglish", pb::Msg(pb::MsgId::MenuLanguageItem, pb::Language::English)},
