@@ -76,7 +76,9 @@ void DistributionChart::setTimes(const QList<qint64>& sorted, const pb::records:
     auto* x = new QBarCategoryAxis(chart_);
     x->append(categories);
     auto* y = new QValueAxis(chart_);
-    y->setRange(0, highest);
+    // Up to 10 at least: labels of one digit are narrower than the "..." Qt Charts keeps
+    // room for beside the axis's title, and the title is then elided away.
+    y->setRange(0, qMax<qreal>(highest, 10));
     y->setLabelFormat(QStringLiteral("%d"));
     y->applyNiceNumbers();
     for (QAbstractAxis* axis : {static_cast<QAbstractAxis*>(x), static_cast<QAbstractAxis*>(y)}) {

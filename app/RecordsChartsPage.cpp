@@ -140,8 +140,9 @@ RecordsChartsPage::RecordsChartsPage(QSqlDatabase db, int language, QWidget* par
     charts->addWidget(paretoView_, 0, 1);
     charts->addWidget(durations_, 1, 0);
     charts->addWidget(latencies_, 1, 1);
-    yieldView_->setMinimumHeight(200);
-    paretoView_->setMinimumHeight(200);
+    // Room under the legend for the right axes' titles ("Cumulative share (%)") standing whole.
+    yieldView_->setMinimumHeight(250);
+    paretoView_->setMinimumHeight(250);
     auto* content = new QVBoxLayout(content_);
     content->setContentsMargins(0, 0, 0, 0);
     content->addLayout(charts, 3);
