@@ -13,6 +13,7 @@
 #include "i18n/GangTexts.h"
 #include "i18n/StationTexts.h"
 #include "records/RecordStore.h"
+#include "records/StationHeartbeat.h"
 
 void TfrmModule::mnuStationClick() {
     const int language = pb::LanguageIndex(language_);
@@ -58,9 +59,17 @@ QString TfrmModule::openFixtureStation(const QString& fixturePath) {
     pb::records::RecordStore& store = records_->store();
     const QString path = store.isOpen() && !store.isServer() ? store.where() : QString();
     pb::GangRecords records{path, !records_->url().isEmpty(), settings_.operatorName, {}};
+    const QString product = loaded.fixture->recipe.product;
     auto station = std::make_unique<pb::GangStationWindow>(std::move(*loaded.fixture), language, records);
+    // The line's overview says what the fixture tests while it runs.
+    connect(station.get(), &pb::GangStationWindow::fixtureStarted, this, [this, product](int units) {
+        records_->setActivity({true, product, units, 0});
+    });
     // The uploader sends the fixture's runs once they are kept.
-    connect(station.get(), &pb::GangStationWindow::fixtureEnded, this, [this] { records_->runEnded(); });
+    connect(station.get(), &pb::GangStationWindow::fixtureEnded, this, [this] {
+        records_->setActivity({});
+        records_->runEnded();
+    });
     windows_->showGangStation(std::move(station));
     return {};
 }

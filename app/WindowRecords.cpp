@@ -36,6 +36,10 @@ void WindowRecords::startHeartbeat() {
             });
 }
 
+void WindowRecords::setActivity(const records::StationActivity& activity) {
+    if (heartbeat_) heartbeat_->setActivity(activity);
+}
+
 WindowRecords::~WindowRecords() {
     heartbeat_.reset();
     stopUploader();

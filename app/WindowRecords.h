@@ -22,6 +22,7 @@ class RecordStore;
 class RecordsUploader;
 class RunRecordsObserver;
 class StationHeartbeat;
+struct StationActivity;
 }  // namespace pb::records
 
 namespace pb {
@@ -58,6 +59,8 @@ public:
     void setUrl(const QString& url);
     void setOperator(const QString& name);
     // A run ended: the server gets it soon.
+    // What the station does, for the line's overview (nothing without a shared server).
+    void setActivity(const records::StationActivity& activity);
     void runEnded();
 
 signals:

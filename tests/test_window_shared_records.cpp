@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QHostInfo>
+#include <QSqlQuery>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +18,7 @@
 #include "app/RecordsModels.h"
 #include "app/RecordsWindow.h"
 #include "app/SharedRecordsDialog.h"
+#include "app/GangStationWindow.h"
 #include "app/TfrmModule.h"
 #include "i18n/RecordsTexts.h"
 #include "records/RecordStore.h"
@@ -23,6 +26,7 @@
 #include "records/RunRecordsObserver.h"
 #include "settings/Settings.h"
 #include "tests/support/CutCaptions.h"
+#include "tests/support/GangRig.h"
 #include "tests/support/PgServer.h"
 #include "tests/support/SimHarness.h"
 
@@ -206,4 +210,38 @@ TEST(WindowSharedRecords, TheSharedRecordsDialogSaysWhyInEachLanguageAndFits) {
         QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
     }
+}
+
+namespace {
+
+// The station's row of heartbeats on the server: state, product and sockets.
+QString BeatOf(const QString& url) {
+    pb::records::RecordStore server;
+    if (!server.openUrl(url).ok()) return QStringLiteral("no server");
+    QSqlQuery q(server.database());
+    q.prepare(QStringLiteral("SELECT state, COALESCE(product, ''), sockets FROM station_heartbeats WHERE station = ?"));
+    q.addBindValue(QHostInfo::localHostName());
+    if (!q.exec() || !q.next()) return {};
+    return QStringLiteral("%1 %2 %3").arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString());
+}
+
+}  // namespace
+
+TEST(WindowSharedRecords, AFixtureStationBeatsItsProductAndSocketsWhileItRuns) {
+    QString why;
+    const QString url = FreshDatabase(&why);
+    ASSERT_FALSE(url.isEmpty()) << why.toStdString();
+    SharedBench bench(url);
+    GangRig rig({SocketWire::Tcp, SocketWire::Tcp});
+    ASSERT_TRUE(rig.mistakes.isEmpty()) << rig.mistakes.join('\n').toStdString();
+    ASSERT_EQ(bench.window->openStation(rig.fixture.sourcePath), QString());
+    pb::GangStationWindow* station = bench.window->gangStationWindow();
+    ASSERT_NE(station, nullptr);
+    // What the line's overview reads while the fixture's units run, and once they ended.
+    emit station->fixtureStarted(2);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return BeatOf(url) == QLatin1String("running Gang check 2"); }, 20000))
+        << BeatOf(url).toStdString();
+    emit station->fixtureEnded();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return BeatOf(url) == QLatin1String("idle  0"); }, 20000))
+        << BeatOf(url).toStdString();
 }
