@@ -87,7 +87,9 @@ bool GenerateTraffic(QSqlDatabase db, qint64 runs, int exchanges) {
         const qint64 start = kDay0 + i * (qint64(30) * 86400000 / runs);
         run.addBindValue(i + 1);
         run.addBindValue(QStringLiteral("station-%1").arg(station));
-        run.addBindValue(station < 4 ? QStringLiteral("/dev/ttyUSB0 9600") : QStringLiteral("10.0.0.%1:4001").arg(station));
+        // Link texts only, as kept: a pseudo-terminal's or a loopback address.
+        run.addBindValue(station < 4 ? QStringLiteral("/dev/pts/4%1 9600").arg(station)
+                                     : QStringLiteral("127.0.0.1:400%1").arg(station));
         run.addBindValue(start);
         run.addBindValue(start + exchanges * 1000);
         if (!run.exec()) return false;

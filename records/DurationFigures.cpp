@@ -2,7 +2,6 @@
 
 #include <QJsonDocument>
 #include <QMap>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
 #include <cmath>
@@ -101,21 +100,6 @@ QList<qint64> ReplyLatencies(const KeptTraffic& traffic) {
     return out;
 }
 
-bool DurationFigures::run(QSqlQuery& q, const QString& sql, const QVariantList& binds) {
-    q.setForwardOnly(true);
-    if (!q.prepare(sql)) {
-        error_ = q.lastError().text();
-        return false;
-    }
-    for (const QVariant& v : binds) q.addBindValue(v);
-    if (!q.exec()) {
-        error_ = q.lastError().text();
-        return false;
-    }
-    error_.clear();
-    return true;
-}
-
 QList<UpgradeTimes> DurationFigures::upgradeTimes(const RunFilter& filter) {
     QVariantList binds;
     const QString where = And(RunsWhere(filter, &binds),
@@ -123,9 +107,9 @@ QList<UpgradeTimes> DurationFigures::upgradeTimes(const RunFilter& filter) {
     binds << QLatin1String(kUpgradeProcedure) << OutcomeCode(Outcome::Ok);
     QSqlQuery q(db_);
     QList<UpgradeTimes> rows;
-    if (!run(q, QStringLiteral("SELECT r.end_ms - r.start_ms, r.details FROM runs r JOIN units u ON u.id = r.unit_id") +
+    if (!RunFiltered(q, QStringLiteral("SELECT r.end_ms - r.start_ms, r.details FROM runs r JOIN units u ON u.id = r.unit_id") +
                     where,
-             binds))
+             binds, error_))
         return rows;
     // The protocol and the blocks are in the details' JSON, read here alike on both back ends.
     QMap<std::pair<QString, int>, QList<qint64>> groups;
@@ -147,9 +131,9 @@ QList<RecipeTimes> DurationFigures::recipeTimes(const RunFilter& filter) {
                               QStringLiteral("rr.verdict IN ('pass', 'fail') AND rr.end_ms IS NOT NULL"));
     QSqlQuery q(db_);
     QList<RecipeTimes> rows;
-    if (!run(q, QStringLiteral("SELECT rr.recipe_name, rr.end_ms - rr.start_ms FROM recipe_runs rr "
+    if (!RunFiltered(q, QStringLiteral("SELECT rr.recipe_name, rr.end_ms - rr.start_ms FROM recipe_runs rr "
                                "JOIN units u ON u.id = rr.unit_id") + where + QStringLiteral(" ORDER BY 2"),
-             binds))
+             binds, error_))
         return rows;
     QList<qint64> all;
     QMap<QString, QList<qint64>> byRecipe;
@@ -169,10 +153,10 @@ QList<LatencyTimes> DurationFigures::latencies(const RunFilter& filter) {
     QVariantList binds;
     QSqlQuery q(db_);
     QList<LatencyTimes> rows;
-    if (!run(q, QStringLiteral("SELECT COALESCE(r.station, ''), COALESCE(r.link_text, ''), r.details, t.data "
+    if (!RunFiltered(q, QStringLiteral("SELECT COALESCE(r.station, ''), COALESCE(r.link_text, ''), r.details, t.data "
                                "FROM runs r JOIN units u ON u.id = r.unit_id JOIN traffic t ON t.run_id = r.id") +
                     RunsWhere(filter, &binds),
-             binds))
+             binds, error_))
         return rows;
     LatencyTimes all;
     QMap<std::pair<QString, QString>, LatencyTimes> groups;

@@ -84,7 +84,6 @@ public:
     const QString& error() const { return error_; }
 
 private:
-    bool run(QSqlQuery& q, const QString& sql, const QVariantList& binds);
     QSqlDatabase db_;
     QString error_;
 };

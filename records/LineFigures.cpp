@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <QHash>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <cmath>
 
@@ -24,21 +23,6 @@ QString EndedWhere(const RunFilter& filter, QVariantList* binds) {
     const QString where = RecipeRunsWhere(filter, binds);
     const QString ended = QStringLiteral("rr.verdict <> 'running'");
     return where.isEmpty() ? QStringLiteral(" WHERE ") + ended : where + QStringLiteral(" AND ") + ended;
-}
-
-bool Run(QSqlQuery& q, const QString& sql, const QVariantList& binds, QString& error) {
-    q.setForwardOnly(true);
-    if (!q.prepare(sql)) {
-        error = q.lastError().text();
-        return false;
-    }
-    for (const QVariant& v : binds) q.addBindValue(v);
-    if (!q.exec()) {
-        error = q.lastError().text();
-        return false;
-    }
-    error.clear();
-    return true;
 }
 
 // ms after local midnight.
@@ -224,7 +208,7 @@ QStringList LineFigures::stationsNamed(const RunFilter& filter) {
                             "SELECT (SELECT MIN(station) FROM recipe_run_hours WHERE station > s.name) FROM s "
                             "WHERE s.name IS NOT NULL) SELECT name FROM s WHERE name IS NOT NULL AND ") +
                         ContainsCondition(QStringLiteral("name"));
-    if (!Run(q, sql, {ContainsPattern(filter.station)}, error_))
+    if (!RunFiltered(q, sql, {ContainsPattern(filter.station)}, error_))
         return stations;
     while (q.next()) stations << q.value(0).toString();
     return stations;
@@ -296,7 +280,7 @@ QList<YieldRow> LineFigures::grouped(const RunFilter& filter, const QString& key
     }
     QSqlQuery q(db_);
     QList<YieldRow> rows;
-    if (!Run(q, sql, binds, error_)) return rows;
+    if (!RunFiltered(q, sql, binds, error_)) return rows;
     const bool timed = by == FigureBy::Day || by == FigureBy::Shift;
     while (q.next()) {
         YieldRow r;
@@ -344,7 +328,7 @@ QList<FailureRow> LineFigures::failuresByStep(const RunFilter& filter) {
     }
     QSqlQuery q(db_);
     QList<FailureRow> rows;
-    if (!Run(q, sql, binds, error_)) return rows;
+    if (!RunFiltered(q, sql, binds, error_)) return rows;
     while (q.next()) {
         FailureRow r;
         r.recipe = q.value(0).toString();
@@ -368,7 +352,7 @@ QList<qint64> LineFigures::failedAtStep(const RunFilter& filter, const QString& 
     if (step >= 0) binds << step;
     QSqlQuery q(db_);
     QList<qint64> ids;
-    if (!Run(q, sql, binds, error_)) return ids;
+    if (!RunFiltered(q, sql, binds, error_)) return ids;
     while (q.next()) ids << q.value(0).toLongLong();
     return ids;
 }
@@ -386,7 +370,7 @@ QList<FailureRow> LineFigures::failuresByReason(const RunFilter& filter) {
                   .arg(EndedWhere(filter, &binds));
     QSqlQuery q(db_);
     QList<FailureRow> rows;
-    if (!Run(q, sql, binds, error_)) return rows;
+    if (!RunFiltered(q, sql, binds, error_)) return rows;
     while (q.next()) {
         FailureRow r;
         r.reason = q.value(0).toString();
@@ -419,7 +403,7 @@ QList<SocketHealth> LineFigures::fixtureHealth(const RunFilter& filter) {
     }
     QSqlQuery q(db_);
     QList<SocketHealth> rows;
-    if (!Run(q, sql, binds, error_)) return rows;
+    if (!RunFiltered(q, sql, binds, error_)) return rows;
     QHash<QString, std::pair<qint64, qint64>> fixtures;  // tests, failed
     while (q.next()) {
         SocketHealth s;

@@ -1,5 +1,6 @@
 #include "records/RunFilterSql.h"
 
+#include <QSqlError>
 #include <QStringList>
 
 #include "records/SqlDialect.h"
@@ -123,6 +124,21 @@ QString RecipeRunsWhere(const RunFilter& filter, QVariantList* binds) {
         parts << u'(' + either.join(QLatin1String(" OR ")) + u')';
     }
     return parts.isEmpty() ? QString() : QStringLiteral(" WHERE ") + parts.join(QLatin1String(" AND "));
+}
+
+bool RunFiltered(QSqlQuery& q, const QString& sql, const QVariantList& binds, QString& error) {
+    q.setForwardOnly(true);
+    if (!q.prepare(sql)) {
+        error = q.lastError().text();
+        return false;
+    }
+    for (const QVariant& v : binds) q.addBindValue(v);
+    if (!q.exec()) {
+        error = q.lastError().text();
+        return false;
+    }
+    error.clear();
+    return true;
 }
 
 }  // namespace pb::records

@@ -4,6 +4,7 @@
 // order of its text.
 
 #include <QList>
+#include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
 
@@ -15,5 +16,9 @@ QString RunsWhere(const RunFilter& filter, QVariantList* binds);
 // Recipe runs: a serial matches the unit's or the scanned one, the outcome is that of the
 // verdict, and a selection of runs selects the recipe runs holding them.
 QString RecipeRunsWhere(const RunFilter& filter, QVariantList* binds);
+
+// Runs a read of `sql` (its filter's conditions among it) with `binds`, forward only.
+// False with the driver's reason in `error`; `error` cleared when it ran.
+bool RunFiltered(QSqlQuery& q, const QString& sql, const QVariantList& binds, QString& error);
 
 }  // namespace pb::records

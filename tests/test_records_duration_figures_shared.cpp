@@ -14,13 +14,12 @@
 
 #include "records/DurationFigures.h"
 #include "records/RecordStore.h"
-#include "tests/support/PgServer.h"
+#include "tests/support/StoreOnBackEnd.h"
 
 using namespace pb::records;
+using pbtest::BackEnd;
 
 namespace {
-
-enum class BackEnd { Sqlite, Postgres };
 
 constexpr qint64 kBase = 1796000000000;  // 2026-12-01 or so
 
@@ -44,18 +43,8 @@ void ExpectTimes(const Durations& got, const QList<qint64>& times) {
     EXPECT_NEAR(got.meanMs, sum / double(times.size()), 1e-9);
 }
 
-class DurationFiguresOn : public ::testing::TestWithParam<BackEnd> {
+class DurationFiguresOn : public pbtest::StoreOnBackEnd {
 protected:
-    void SetUp() override {
-        if (GetParam() == BackEnd::Postgres) {
-            QString why;
-            url = pbtest::FreshDatabase(&why);
-            ASSERT_FALSE(url.isEmpty()) << why.toStdString();
-        }
-        const RecordsStatus s = GetParam() == BackEnd::Sqlite ? store.openSqlite(dir.filePath("records.sqlite"))
-                                                              : store.openUrl(url);
-        ASSERT_TRUE(s.ok()) << s.detail.toStdString();
-    }
 
     void unitTest(const QString& recipe, const QString& serial, qint64 startMs, qint64 tookMs, const char* verdict) {
         RecipeRunStart start;
@@ -106,13 +95,9 @@ protected:
         return t;
     }
 
-    QTemporaryDir dir;
-    QString url;
-    RecordStore store;
 };
 
-INSTANTIATE_TEST_SUITE_P(, DurationFiguresOn, ::testing::Values(BackEnd::Sqlite, BackEnd::Postgres),
-                         [](const auto& info) { return info.param == BackEnd::Sqlite ? "Sqlite" : "Postgres"; });
+INSTANTIATE_TEST_SUITE_P(, DurationFiguresOn, pbtest::BothBackEnds(), pbtest::BackEndName);
 
 TEST_P(DurationFiguresOn, UpgradeTimesPerProtocolAndBlocks) {
     const auto upgrade = [](const char* loader, int blocks) {

@@ -10,27 +10,16 @@
 
 #include "records/LineFigures.h"
 #include "records/RecordStore.h"
-#include "tests/support/PgServer.h"
 #include "tests/support/SeededUnitTests.h"
+#include "tests/support/StoreOnBackEnd.h"
 
 using namespace pb::records;
+using pbtest::BackEnd;
 
 namespace {
 
-enum class BackEnd { Sqlite, Postgres };
-
-class FigureCountsOn : public ::testing::TestWithParam<BackEnd> {
+class FigureCountsOn : public pbtest::StoreOnBackEnd {
 protected:
-    void SetUp() override {
-        if (GetParam() == BackEnd::Postgres) {
-            QString why;
-            url = pbtest::FreshDatabase(&why);
-            ASSERT_FALSE(url.isEmpty()) << why.toStdString();
-        }
-        const RecordsStatus s = GetParam() == BackEnd::Sqlite ? store.openSqlite(dir.filePath("records.sqlite"))
-                                                              : store.openUrl(url);
-        ASSERT_TRUE(s.ok()) << s.detail.toStdString();
-    }
 
     // A unit test another station sent: `localId` is its id there.
     qint64 takeIn(qint64 localId, const pbtest::SeededTest& w) {
@@ -56,13 +45,9 @@ protected:
         return store.recipeWriter().importRecipeRun(u);
     }
 
-    QTemporaryDir dir;
-    QString url;
-    RecordStore store;
 };
 
-INSTANTIATE_TEST_SUITE_P(, FigureCountsOn, ::testing::Values(BackEnd::Sqlite, BackEnd::Postgres),
-                         [](const auto& info) { return info.param == BackEnd::Sqlite ? "Sqlite" : "Postgres"; });
+INSTANTIATE_TEST_SUITE_P(, FigureCountsOn, pbtest::BothBackEnds(), pbtest::BackEndName);
 
 qint64 At(int day, int hour, int minute) {
     return QDateTime(QDate(2026, 12, day), QTime(hour, minute), Qt::UTC).toMSecsSinceEpoch();

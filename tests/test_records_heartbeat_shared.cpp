@@ -22,35 +22,20 @@
 #include "records/LineOverview.h"
 #include "records/RecordStore.h"
 #include "records/StationHeartbeat.h"
-#include "tests/support/PgServer.h"
 #include "tests/support/SeededUnitTests.h"
+#include "tests/support/StoreOnBackEnd.h"
 
 using namespace pb::records;
+using pbtest::BackEnd;
 
 namespace {
 
-enum class BackEnd { Sqlite, Postgres };
-
-class HeartbeatsOn : public ::testing::TestWithParam<BackEnd> {
+class HeartbeatsOn : public pbtest::StoreOnBackEnd {
 protected:
-    void SetUp() override {
-        if (GetParam() == BackEnd::Postgres) {
-            QString why;
-            url = pbtest::FreshDatabase(&why);
-            ASSERT_FALSE(url.isEmpty()) << why.toStdString();
-        }
-        const RecordsStatus s = GetParam() == BackEnd::Sqlite ? store.openSqlite(dir.filePath("records.sqlite"))
-                                                              : store.openUrl(url);
-        ASSERT_TRUE(s.ok()) << s.detail.toStdString();
-    }
 
-    QTemporaryDir dir;
-    QString url;
-    RecordStore store;
 };
 
-INSTANTIATE_TEST_SUITE_P(, HeartbeatsOn, ::testing::Values(BackEnd::Sqlite, BackEnd::Postgres),
-                         [](const auto& info) { return info.param == BackEnd::Sqlite ? "Sqlite" : "Postgres"; });
+INSTANTIATE_TEST_SUITE_P(, HeartbeatsOn, pbtest::BothBackEnds(), pbtest::BackEndName);
 
 const qint64 kNoon = QDateTime(QDate(2026, 12, 9), QTime(12, 0)).toMSecsSinceEpoch();
 

@@ -11,44 +11,29 @@
 
 #include "records/LineFigures.h"
 #include "records/RecordStore.h"
-#include "tests/support/PgServer.h"
 #include "tests/support/SeededUnitTests.h"
+#include "tests/support/StoreOnBackEnd.h"
 
 using namespace pb::records;
+using pbtest::BackEnd;
 
 namespace {
-
-enum class BackEnd { Sqlite, Postgres };
 
 // What the test wrote, to work the figures out on its own.
 using Written = pbtest::SeededTest;
 
-class LineFiguresOn : public ::testing::TestWithParam<BackEnd> {
+class LineFiguresOn : public pbtest::StoreOnBackEnd {
 protected:
-    void SetUp() override {
-        if (GetParam() == BackEnd::Postgres) {
-            QString why;
-            url = pbtest::FreshDatabase(&why);
-            ASSERT_FALSE(url.isEmpty()) << why.toStdString();
-        }
-        const RecordsStatus s = GetParam() == BackEnd::Sqlite ? store.openSqlite(dir.filePath("records.sqlite"))
-                                                              : store.openUrl(url);
-        ASSERT_TRUE(s.ok()) << s.detail.toStdString();
-    }
 
     void write(const Written& w) {
         pbtest::WriteUnitTest(store, w);
         written << w;
     }
 
-    QTemporaryDir dir;
-    QString url;
-    RecordStore store;
     QList<Written> written;
 };
 
-INSTANTIATE_TEST_SUITE_P(, LineFiguresOn, ::testing::Values(BackEnd::Sqlite, BackEnd::Postgres),
-                         [](const auto& info) { return info.param == BackEnd::Sqlite ? "Sqlite" : "Postgres"; });
+INSTANTIATE_TEST_SUITE_P(, LineFiguresOn, pbtest::BothBackEnds(), pbtest::BackEndName);
 
 qint64 Local(int day, int hour, int minute = 0) {
     return QDateTime(QDate(2026, 12, day), QTime(hour, minute)).toMSecsSinceEpoch();
