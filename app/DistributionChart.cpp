@@ -43,12 +43,13 @@ int DistributionChart::binDecimals() const {
     return decimals;
 }
 
-void DistributionChart::setTimes(const QList<qint64>& sorted, const pb::records::Durations& stats, qint64 unitMs) {
+void DistributionChart::setTimes(const pb::records::TimeCounts& counts, const pb::records::Durations& stats,
+                                 qint64 unitMs) {
     unitMs_ = qMax<qint64>(1, unitMs);
     stats_ = stats;
     // Never more bins than whole ms the times span: all alike, they make one bar.
-    const qint64 span = sorted.isEmpty() ? 0 : sorted.last() - sorted.first() + 1;
-    bins_ = pb::records::EvenBins(sorted, int(qMin<qint64>(kBins, span)));
+    const qint64 span = counts.isEmpty() ? 0 : counts.last().ms - counts.first().ms + 1;
+    bins_ = pb::records::EvenBins(counts, int(qMin<qint64>(kBins, span)));
     chart_->removeAllSeries();
     for (QAbstractAxis* axis : chart_->axes()) {
         chart_->removeAxis(axis);

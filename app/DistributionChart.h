@@ -21,8 +21,8 @@ public:
     // `name` names the chart view ("<name>Chart") and its caption ("lb<Name>Percentiles").
     DistributionChart(const QString& name, const QString& captionName, QWidget* parent = nullptr);
 
-    // The times in ms, sorted; `unitMs` is the unit the axis counts in (1000: seconds).
-    void setTimes(const QList<qint64>& sorted, const pb::records::Durations& stats, qint64 unitMs);
+    // The times in ms, counted; `unitMs` is the unit the axis counts in (1000: seconds).
+    void setTimes(const pb::records::TimeCounts& counts, const pb::records::Durations& stats, qint64 unitMs);
     // `caption`: "%1" p50, "%2" p95, "%3" p99, "%4" how many; `tip`: "%1" from, "%2" to, "%3" how many.
     void setTexts(const QString& title, const QString& axisTime, const QString& axisCount, const QString& caption,
                   const QString& tip, const QString& none);

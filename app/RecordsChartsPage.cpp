@@ -314,6 +314,6 @@ void RecordsChartsPage::drawDistributions(bool none) {
     const QList<LatencyTimes> replies = none ? QList<LatencyTimes>() : durationFigures_.latencies(filter_);
     const RecipeTimes allTests = tests.value(0);
     const LatencyTimes allReplies = replies.value(0);
-    durations_->setTimes(allTests.sorted, allTests.times, 1000);
-    latencies_->setTimes(allReplies.sorted, allReplies.times, 1);
+    durations_->setTimes(allTests.counts, allTests.times, 1000);
+    latencies_->setTimes(allReplies.counts, allReplies.times, 1);
 }

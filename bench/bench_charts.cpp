@@ -16,7 +16,9 @@
 #include "app/RecordsChartsPage.h"
 #include "records/DurationFigures.h"
 #include "records/FigureRollup.h"
+#include "records/LineFigures.h"
 #include "records/RecordStore.h"
+#include "records/ReplyLatencies.h"
 #include "records/TrafficLog.h"
 
 using namespace pb::records;
@@ -98,6 +100,12 @@ bool GenerateTraffic(QSqlDatabase db, qint64 runs, int exchanges) {
         traffic.addBindValue(blobs[int(i % blobs.size())]);
         if (!traffic.exec()) return false;
     }
+    // Their latencies, as the writer keeps them with each run's traffic.
+    QString error;
+    if (!pb::records::FillReplyLatencies(db, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return false;
+    }
     return db.commit() && Exec(db, QStringLiteral("ANALYZE"));
 }
 
@@ -141,7 +149,15 @@ int main(int argc, char* argv[]) {
             const double drawn = double(t.nsecsElapsed()) / 1e6;
             page.grab();
             const double painted = double(t.nsecsElapsed()) / 1e6;
-            // The distributions' reads alone, to tell them from the line's figures.
+            // The line's figures the page reads, and the distributions' reads, each alone.
+            LineFigures figures(store.database());
+            figures.setCountUnits(false);
+            t.restart();
+            figures.total(f.filter);
+            figures.yields(f.filter, FigureBy::Day);
+            figures.failuresByStep(f.filter);
+            figures.fixtureHealth(f.filter);
+            const double lineFigures = double(t.nsecsElapsed()) / 1e6;
             DurationFigures durations(store.database());
             t.restart();
             const qint64 tests = durations.recipeTimes(f.filter).value(0).times.count;
@@ -149,9 +165,10 @@ int main(int argc, char* argv[]) {
             t.restart();
             const qint64 replies = durations.latencies(f.filter).value(0).times.count;
             const double latency = double(t.nsecsElapsed()) / 1e6;
-            std::printf("  pass %d, %s: redraw %.0f ms, painted %.0f ms (unit-test times %.0f ms of %lld; "
-                        "latency %.0f ms of %lld replies)\n",
-                        pass + 1, f.name, drawn, painted, testTimes, (long long)tests, latency, (long long)replies);
+            std::printf("  pass %d, %s: redraw %.0f ms, painted %.0f ms (line figures %.0f ms; unit-test times %.0f ms "
+                        "of %lld; latency %.0f ms of %lld replies)\n",
+                        pass + 1, f.name, drawn, painted, lineFigures, testTimes, (long long)tests, latency,
+                        (long long)replies);
         }
     }
     return 0;

@@ -1,16 +1,18 @@
 #pragma once
 // How long the line's work takes: firmware upgrades per loader protocol and block count,
 // unit tests (recipe runs) overall and per recipe, and the controllers' reply latency per
-// station and link kind, read from the traffic kept with each run. Over any filter the
-// records list has, with the same SQL on SQLite and PostgreSQL; the percentiles are
-// worked out here from the sorted times (neither back end's own percentile functions are
-// shared by the other).
+// station and link kind, from the latencies kept with each run's traffic. Over any filter
+// the records list has, with the same SQL on SQLite and PostgreSQL; the percentiles are
+// worked out here from the times counted by the ms (neither back end's own percentile
+// functions are shared by the other).
 
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
 
 #include "records/RecordTypes.h"
+#include "records/ReplyLatencies.h"
+#include "records/TimeCounts.h"
 
 class QSqlQuery;
 
@@ -23,7 +25,9 @@ struct Durations {
     qint64 minMs = 0, p50Ms = 0, p95Ms = 0, p99Ms = 0, maxMs = 0;
     double meanMs = 0;
 };
-// `sorted` from the shortest; `share` in (0, 1].
+// `share` in (0, 1]. The same of a sorted list and of its times counted.
+qint64 NearestRank(const TimeCounts& counts, double share);
+Durations Summarise(const TimeCounts& counts);
 qint64 NearestRank(const QList<qint64>& sorted, double share);
 Durations Summarise(const QList<qint64>& sorted);
 
@@ -33,6 +37,7 @@ struct DurationBin {
     qint64 fromMs = 0, toMs = 0;
     qint64 count = 0;
 };
+QList<DurationBin> EvenBins(const TimeCounts& counts, int bins);
 QList<DurationBin> EvenBins(const QList<qint64>& sorted, int bins);
 
 // The upgrades that went through, of one loader protocol ("A", "B", "C") and block count.
@@ -46,7 +51,7 @@ struct UpgradeTimes {
 struct RecipeTimes {
     QString recipe;
     Durations times;
-    QList<qint64> sorted;  // each unit test's time, for a distribution
+    TimeCounts counts;  // the unit tests' times, for a distribution
 };
 
 // How a run reached its unit, from the run's link: "serial" or "tcp".
@@ -59,14 +64,10 @@ QString LinkKindOf(const QString& linkText, const QJsonObject& details);
 struct LatencyTimes {
     QString station;
     QString linkKind;
-    qint64 runs = 0;  // runs with traffic
+    qint64 runs = 0;  // runs with replies
     Durations times;
-    QList<qint64> sorted;
+    TimeCounts counts;
 };
-
-// Each reply's time since its command in one run's kept traffic, in order. A reply after
-// the frames left out of the middle is not paired with a command before them.
-QList<qint64> ReplyLatencies(const KeptTraffic& traffic);
 
 class DurationFigures {
 public:

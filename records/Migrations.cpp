@@ -4,6 +4,7 @@
 #include <QSqlQuery>
 
 #include "records/FigureRollup.h"
+#include "records/ReplyLatencies.h"
 
 namespace pb::records {
 
@@ -104,6 +105,14 @@ const QList<Migration>& Migrations() {
          {QStringLiteral("CREATE TABLE station_heartbeats (station VARCHAR(200) PRIMARY KEY, "
                          "seen_ms {BIG} NOT NULL, state VARCHAR(20) NOT NULL, product VARCHAR(200), "
                          "sockets INTEGER NOT NULL DEFAULT 0, writer VARCHAR(200), since_ms {BIG})")}},
+        // Each run's reply latencies counted by the ms, kept with its traffic
+        // (ReplyLatencies.h), and the fixtures' sockets read without sorting every hour.
+        {9,
+         {QStringLiteral("CREATE TABLE reply_latencies (run_id {BIG} PRIMARY KEY REFERENCES runs(id), "
+                         "replies {BIG} NOT NULL, data {BLOB})"),
+          QStringLiteral("CREATE INDEX recipe_run_hours_by_socket ON recipe_run_hours "
+                         "(fixture_name, socket_name, station, hour_ms, passed, failed)")},
+         FillReplyLatencies},
     };
     return steps;
 }
@@ -159,6 +168,10 @@ RecordsStatus Migrate(QSqlDatabase& db, const SqlDialect& dialect, int target) {
                 db.rollback();
                 return {dialect.classify(error), error.text() + QStringLiteral(" (") + sql + u')', {}, {}};
             }
+        }
+        if (QString failed; step.fill && !step.fill(db, &failed)) {
+            db.rollback();
+            return {RecordsError::WriteFailed, failed + QStringLiteral(" (schema version %1)").arg(step.version), {}, {}};
         }
     }
     if (!db.commit()) return {dialect.classify(db.lastError()), db.lastError().text(), {}, {}};

@@ -17,6 +17,8 @@ inline constexpr char kSchemaApplication[] = "PanelBench records";
 struct Migration {
     int version;
     QStringList statements;  // with {KEY}, {BLOB}, {BIG} for the dialect's types
+    // Then what SQL alone cannot make from the rows kept before, in the same transaction.
+    bool (*fill)(QSqlDatabase& db, QString* error) = nullptr;
 };
 
 const QList<Migration>& Migrations();

@@ -126,6 +126,10 @@ QString RecipeRunsWhere(const RunFilter& filter, QVariantList* binds) {
     return parts.isEmpty() ? QString() : QStringLiteral(" WHERE ") + parts.join(QLatin1String(" AND "));
 }
 
+QString UnitsJoin(const RunFilter& filter, const QString& alias) {
+    return filter.serial.isEmpty() ? QString() : QStringLiteral(" JOIN units u ON u.id = %1.unit_id").arg(alias);
+}
+
 bool RunFiltered(QSqlQuery& q, const QString& sql, const QVariantList& binds, QString& error) {
     q.setForwardOnly(true);
     if (!q.prepare(sql)) {

@@ -4,6 +4,7 @@
 #include <QSqlError>
 
 #include "records/Outbox.h"
+#include "records/ReplyLatencies.h"
 #include "records/SqlValues.h"
 #include "records/StoreConnection.h"
 #include "records/TrafficLog.h"
@@ -180,6 +181,10 @@ bool RunWriter::saveTraffic(qint64 runId, const KeptTraffic& traffic) {
     q.addBindValue(traffic.dropped);
     q.addBindValue(EncodeTraffic(traffic));
     if (!q.exec()) return c_.failed(q, QStringLiteral("keeping traffic"));
+    if (QSqlError error; !KeepReplyLatencies(db, runId, traffic, &error)) {
+        db.rollback();
+        return c_.fail(error, QStringLiteral("keeping traffic")), false;
+    }
     if (!db.commit()) return c_.fail(db.lastError(), QStringLiteral("keeping traffic")), false;
     return true;
 }
@@ -227,6 +232,12 @@ qint64 RunWriter::importRun(const RunUpload& u) {
         q.addBindValue(u.framesDropped);
         q.addBindValue(u.traffic);
         if (!q.exec()) return c_.failed(q, QStringLiteral("adding a station's traffic")), 0;
+        // Traffic that does not decode has no replies, as its view shows none.
+        const KeptTraffic traffic = DecodeTraffic(u.traffic).value_or(KeptTraffic{});
+        if (QSqlError error; !KeepReplyLatencies(db, id, traffic, &error)) {
+            db.rollback();
+            return c_.fail(error, QStringLiteral("adding a station's traffic")), 0;
+        }
     }
     if (u.localRecipeRunId > 0) {
         // Its recipe run when that came first; otherwise the recipe run links it on arrival.

@@ -4,16 +4,24 @@
 // (an odd and an even count, the interrupted one left out), and reply latency per station
 // and link kind from the traffic kept with each run (a serial and a TCP station, a run
 // without traffic, a failure that is no reply, a reply after frames left out that has no
-// command to be paired with). And the bins of a distribution.
+// command to be paired with). The latencies are kept with the traffic: by the station that
+// writes it, by the server that takes a station's run in (once, however often it is sent),
+// and for the traffic of a store kept before they were. And the bins of a distribution and
+// the stored form of counted times.
 #include <gtest/gtest.h>
 
 #include <QMap>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cmath>
 
 #include "records/DurationFigures.h"
+#include "records/Migrations.h"
+#include "records/Outbox.h"
 #include "records/RecordStore.h"
+#include "tests/support/PgServer.h"
 #include "tests/support/StoreOnBackEnd.h"
 
 using namespace pb::records;
@@ -149,8 +157,9 @@ TEST_P(DurationFiguresOn, UnitTestTimesOverallAndPerRecipe) {
     ASSERT_EQ(rows.size(), 3);
     EXPECT_TRUE(rows[0].recipe.isEmpty());
     ExpectTimes(rows[0].times, kv410 + kv320);
-    EXPECT_EQ(rows[0].sorted.size(), 9);
-    EXPECT_TRUE(std::is_sorted(rows[0].sorted.begin(), rows[0].sorted.end()));
+    EXPECT_EQ(TotalCount(rows[0].counts), 9);
+    EXPECT_TRUE(std::is_sorted(rows[0].counts.begin(), rows[0].counts.end(),
+                               [](const TimeCount& a, const TimeCount& b) { return a.ms < b.ms; }));
     EXPECT_EQ(rows[1].recipe, "KV320");
     ExpectTimes(rows[1].times, kv320);
     EXPECT_EQ(rows[1].times.p50Ms, 8000) << "of four, the second";
@@ -221,6 +230,89 @@ TEST_P(DurationFiguresOn, ReplyLatencyPerStationAndLinkKind) {
     EXPECT_TRUE(figures.latencies(lineThree).isEmpty());
 }
 
+TEST_P(DurationFiguresOn, LatenciesAreKeptWithTheTrafficWhereverItIsWritten) {
+    const QList<qint64> mine = {42, 40, 55, 40}, theirs = {9, 12, 7};
+    qint64 at = kBase;
+    const qint64 local = run("connect", "line-1", QStringLiteral("/dev/pts/3 9600"), at += 100000, 5000, Outcome::Ok);
+    ASSERT_TRUE(store.writer().saveTraffic(local, Exchanges(at, mine)));
+
+    // A station's run taken in, with its traffic, sent twice (its acknowledgement lost).
+    RecordStore station;
+    station.setOutbox(true);
+    ASSERT_TRUE(station.openSqlite(dir.filePath(QStringLiteral("station.sqlite"))).ok());
+    RunStart start;
+    start.procedure = QStringLiteral("connect");
+    start.linkText = QStringLiteral("127.0.0.1:4001");
+    start.station = QStringLiteral("line-2");
+    start.startMs = at += 100000;
+    start.unit = UnitIdentity{QStringLiteral("SN-9"), 3, "KV410", "0470", "0001"};
+    const qint64 sent = station.writer().beginRun(start);
+    ASSERT_TRUE(station.writer().saveTraffic(sent, Exchanges(at, theirs)));
+    RunEnd end;
+    end.endMs = at + 5000;
+    end.outcome = Outcome::Ok;
+    ASSERT_TRUE(station.writer().endRun(sent, end));
+    for (int times = 0; times < 2; ++times) {
+        const std::optional<RunUpload> upload = station.outbox().uploadOf(sent);
+        ASSERT_TRUE(upload);
+        ASSERT_GT(store.writer().importRun(*upload), 0) << store.status().detail.toStdString();
+    }
+    const auto expectBoth = [&](RecordStore& s) {
+        DurationFigures figures(s.database());
+        const QList<LatencyTimes> rows = figures.latencies({});
+        ASSERT_TRUE(figures.error().isEmpty()) << figures.error().toStdString();
+        ASSERT_EQ(rows.size(), 3);
+        EXPECT_EQ(rows[0].runs, 2);
+        ExpectTimes(rows[0].times, mine + theirs);
+        EXPECT_EQ(rows[0].counts, CountTimes(mine + theirs));
+        EXPECT_EQ(rows[1].station, "line-1");
+        ExpectTimes(rows[1].times, mine);
+        EXPECT_EQ(rows[2].station, "line-2");
+        EXPECT_EQ(rows[2].linkKind, kLinkTcp);
+        ExpectTimes(rows[2].times, theirs);
+    };
+    expectBoth(store);
+
+    // The same traffic in a store of the schema before: its latencies are made on upgrade.
+    const auto sql = [this](const QString& statement) -> QString {
+        if (GetParam() == BackEnd::Postgres)
+            return pbtest::ServerSql(statement, url.section(u'/', -1).section(u'?', 0, 0));
+        QString why;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("by-hand"));
+            db.setDatabaseName(dir.filePath(QStringLiteral("records.sqlite")));
+            QSqlQuery q(db);
+            if (!db.open() || !q.exec(statement)) why = q.lastError().text() + db.lastError().text();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("by-hand"));
+        return why;
+    };
+    store.close();
+    for (const char* statement : {"DROP TABLE reply_latencies", "DROP INDEX recipe_run_hours_by_socket",
+                                  "UPDATE schema_info SET value = '8' WHERE name = 'version'"})
+        ASSERT_EQ(sql(QLatin1String(statement)), QString()) << statement;
+    RecordStore upgraded;
+    ASSERT_TRUE((GetParam() == BackEnd::Sqlite ? upgraded.openSqlite(dir.filePath("records.sqlite"))
+                                               : upgraded.openUrl(url))
+                    .ok())
+        << upgraded.status().detail.toStdString();
+    QSqlDatabase db = upgraded.database();
+    EXPECT_EQ(SchemaVersion(db, upgraded.dialect()), LatestSchemaVersion());
+    expectBoth(upgraded);
+}
+
+TEST(CountedTimes, KeepTheirStoredFormAndRefuseAnother) {
+    const TimeCounts counts = CountTimes({40, 7, 40, 1200, 7, 7});
+    EXPECT_EQ(counts, (TimeCounts{{7, 3}, {40, 2}, {1200, 1}}));
+    EXPECT_EQ(DecodeTimeCounts(EncodeTimeCounts(counts)), counts);
+    EXPECT_EQ(DecodeTimeCounts(EncodeTimeCounts({})), TimeCounts{});
+    const QByteArray blob = EncodeTimeCounts(counts);
+    EXPECT_FALSE(DecodeTimeCounts(blob.left(blob.size() - 1)));  // cut short
+    EXPECT_FALSE(DecodeTimeCounts(QByteArray("not counted times at all")));
+    EXPECT_FALSE(DecodeTimeCounts(EncodeTimeCounts({{40, 2}, {7, 3}})));  // out of order
+    EXPECT_FALSE(DecodeTimeCounts(EncodeTimeCounts({{7, 0}})));           // a count of none
+}
+
 TEST(DurationBins, EvenBinsHoldEveryTimeOnce) {
     const QList<qint64> times = {100, 105, 109, 110, 150, 199, 200};
     for (int bins : {1, 2, 3, 7, 10, 200}) {
@@ -243,8 +335,8 @@ TEST(DurationBins, EvenBinsHoldEveryTimeOnce) {
         }
         EXPECT_EQ(total, times.size());
     }
-    EXPECT_EQ(EvenBins({}, 5).size(), 0);
-    const QList<DurationBin> same = EvenBins({7, 7, 7}, 4);
+    EXPECT_EQ(EvenBins(QList<qint64>{}, 5).size(), 0);
+    const QList<DurationBin> same = EvenBins(QList<qint64>{7, 7, 7}, 4);
     ASSERT_EQ(same.size(), 4);
     EXPECT_EQ(same[0].count, 3);
 }
