@@ -221,11 +221,11 @@ void RecordsChartsPage::applyTexts() {
 void RecordsChartsPage::redraw() {
     stale_ = false;
     ++draws_;
-    const YieldRow total = figures_.total(filter_);
-    const bool none = total.tests == 0;
+    // Only days with unit tests are listed: none is no unit test under the filter.
+    days_ = figures_.yields(filter_, pb::records::FigureBy::Day);
+    const bool none = days_.isEmpty();
     empty_->setVisible(none);
     contentArea_->setVisible(!none);
-    days_ = none ? QList<YieldRow>() : figures_.yields(filter_, pb::records::FigureBy::Day);
     failures_ = none ? QList<FailureRow>() : figures_.failuresByStep(filter_);
     const QList<pb::records::SocketHealth> sockets = none ? QList<pb::records::SocketHealth>()
                                                           : figures_.fixtureHealth(filter_);
@@ -310,9 +310,8 @@ void RecordsChartsPage::drawDistributions(bool none) {
     // Every recipe's unit tests, and every run's replies: the first row of each.
     using pb::records::LatencyTimes;
     using pb::records::RecipeTimes;
-    const QList<RecipeTimes> tests = none ? QList<RecipeTimes>() : durationFigures_.recipeTimes(filter_);
+    const RecipeTimes allTests = none ? RecipeTimes() : durationFigures_.everyRecipeTimes(filter_);
     const QList<LatencyTimes> replies = none ? QList<LatencyTimes>() : durationFigures_.latencies(filter_);
-    const RecipeTimes allTests = tests.value(0);
     const LatencyTimes allReplies = replies.value(0);
     durations_->setTimes(allTests.counts, allTests.times, 1000);
     latencies_->setTimes(allReplies.counts, allReplies.times, 1);

@@ -153,14 +153,13 @@ int main(int argc, char* argv[]) {
             LineFigures figures(store.database());
             figures.setCountUnits(false);
             t.restart();
-            figures.total(f.filter);
             figures.yields(f.filter, FigureBy::Day);
             figures.failuresByStep(f.filter);
             figures.fixtureHealth(f.filter);
             const double lineFigures = double(t.nsecsElapsed()) / 1e6;
             DurationFigures durations(store.database());
             t.restart();
-            const qint64 tests = durations.recipeTimes(f.filter).value(0).times.count;
+            const qint64 tests = durations.everyRecipeTimes(f.filter).times.count;
             const double testTimes = double(t.nsecsElapsed()) / 1e6;
             t.restart();
             const qint64 replies = durations.latencies(f.filter).value(0).times.count;

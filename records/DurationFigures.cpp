@@ -99,29 +99,32 @@ QList<UpgradeTimes> DurationFigures::upgradeTimes(const RunFilter& filter) {
     return rows;
 }
 
-QList<RecipeTimes> DurationFigures::recipeTimes(const RunFilter& filter) {
+bool DurationFigures::readRecipeTimes(QSqlQuery& q, const RunFilter& filter, const QString& columns) {
     QVariantList binds;
     // An interrupted unit test was stopped by hand: its time is not the unit's.
     const QString where = And(RecipeRunsWhere(filter, &binds),
                               QStringLiteral("rr.verdict IN ('pass', 'fail') AND rr.end_ms IS NOT NULL"));
     // Read in the order kept and counted here: sorting or grouping them in the database
     // costs more than the counting.
+    return RunFiltered(q, QStringLiteral("SELECT %1 FROM recipe_runs rr").arg(columns) +
+                              UnitsJoin(filter, QStringLiteral("rr")) + where,
+                       binds, error_);
+}
+
+QList<RecipeTimes> DurationFigures::recipeTimes(const RunFilter& filter) {
     QSqlQuery q(db_);
     QList<RecipeTimes> rows;
-    if (!RunFiltered(q, QStringLiteral("SELECT rr.recipe_name, rr.end_ms - rr.start_ms FROM recipe_runs rr") +
-                            UnitsJoin(filter, QStringLiteral("rr")) + where,
-                        binds, error_))
-        return rows;
+    if (!readRecipeTimes(q, filter, QStringLiteral("rr.end_ms - rr.start_ms, rr.recipe_name"))) return rows;
     TimeCountsSum all;
     QMap<QString, TimeCountsSum> byRecipe;
     QString recipe;
     TimeCountsSum* ofRecipe = nullptr;
     while (q.next()) {
-        const qint64 ms = q.value(1).toLongLong();
+        const qint64 ms = q.value(0).toLongLong();
         all.add(ms, 1);
         // Unit tests of one recipe mostly come together: its sum looked up once for them.
-        if (!ofRecipe || q.value(0).toString() != recipe) {
-            recipe = q.value(0).toString();
+        if (!ofRecipe || q.value(1).toString() != recipe) {
+            recipe = q.value(1).toString();
             ofRecipe = &byRecipe[recipe];
         }
         ofRecipe->add(ms, 1);
@@ -133,6 +136,15 @@ QList<RecipeTimes> DurationFigures::recipeTimes(const RunFilter& filter) {
     rows << times(QString(), all.counts());
     for (auto it = byRecipe.constBegin(); it != byRecipe.constEnd(); ++it) rows << times(it.key(), it.value().counts());
     return rows;
+}
+
+RecipeTimes DurationFigures::everyRecipeTimes(const RunFilter& filter) {
+    QSqlQuery q(db_);
+    TimeCountsSum all;
+    if (readRecipeTimes(q, filter, QStringLiteral("rr.end_ms - rr.start_ms")))
+        while (q.next()) all.add(q.value(0).toLongLong(), 1);
+    const TimeCounts counts = all.counts();
+    return RecipeTimes{QString(), Summarise(counts), counts};
 }
 
 QList<LatencyTimes> DurationFigures::latencies(const RunFilter& filter) {

@@ -77,6 +77,9 @@ public:
     QList<UpgradeTimes> upgradeTimes(const RunFilter& filter);
     // Every recipe first (recipe empty), then each recipe by name; none with no unit tests.
     QList<RecipeTimes> recipeTimes(const RunFilter& filter);
+    // The first row of recipeTimes alone, read without the recipes' names: for a chart of
+    // every unit test.
+    RecipeTimes everyRecipeTimes(const RunFilter& filter);
     // Every run first (station and kind empty), then by station and kind; none with no
     // replies.
     QList<LatencyTimes> latencies(const RunFilter& filter);
@@ -85,6 +88,9 @@ public:
     const QString& error() const { return error_; }
 
 private:
+    // The filter's finished unit tests: `columns` of each, in the order kept.
+    bool readRecipeTimes(QSqlQuery& q, const RunFilter& filter, const QString& columns);
+
     QSqlDatabase db_;
     QString error_;
 };

@@ -186,6 +186,15 @@ QString HoursSum(const RunFilter& filter, const QString& column, const QString& 
     return kept.isEmpty() || kept == verdict ? QStringLiteral("SUM(h.%1)").arg(column) : QStringLiteral("0");
 }
 
+// Each count of the hours summed under its own name, for a grouping over those sums.
+QString HourSums() {
+    QStringList sums;
+    for (const char* column : {"tests", "passed", "failed", "interrupted", "first_tests", "first_passed",
+                               "first_failed", "first_interrupted"})
+        sums << QStringLiteral("SUM(h.%1) AS %1").arg(QLatin1String(column));
+    return sums.join(QLatin1String(", "));
+}
+
 // The filter over the failures' hours' counts: only failures are counted there.
 QString FailuresWhere(const RunFilter& filter, const QStringList& stations, QVariantList* binds) {
     QString where = HoursWhere(filter, stations, QStringLiteral("f"), binds);
@@ -258,12 +267,18 @@ QList<YieldRow> LineFigures::grouped(const RunFilter& filter, const QString& key
         const QString counted = VerdictCount(KeptVerdict(filter).value_or(QString()));
         const QString tests = QStringLiteral("SUM(h.%1)").arg(counted.isEmpty() ? QStringLiteral("tests") : counted);
         const QString firstTests = QStringLiteral("SUM(h.first_%1)").arg(counted.isEmpty() ? QStringLiteral("tests") : counted);
-        sql = QStringLiteral("SELECT %1, %2, -1, %3, %4, %5, %6, %7 FROM recipe_run_hours h%8%9%10")
+        const QString where = HoursWhere(filter, stationsNamed(filter), QStringLiteral("h"), &binds);
+        // A day or a shift is whole hours: the hours summed first, in the order of their
+        // index, leave a few hundred rows to group where the counts' keys would be sorted.
+        const bool byTime = !keyExpression.isEmpty() && (by == FigureBy::Day || by == FigureBy::Shift);
+        const QString counts = byTime ? QStringLiteral("(SELECT h.hour_ms, %1 FROM recipe_run_hours h%2 GROUP BY h.hour_ms) h")
+                                            .arg(HourSums(), where)
+                                      : QStringLiteral("recipe_run_hours h") + where;
+        sql = QStringLiteral("SELECT %1, %2, -1, %3, %4, %5, %6, %7 FROM %8%9%10")
                   .arg(key, tests, HoursSum(filter, QStringLiteral("passed"), QStringLiteral("pass")),
                        HoursSum(filter, QStringLiteral("failed"), QStringLiteral("fail")),
                        HoursSum(filter, QStringLiteral("interrupted"), QStringLiteral("interrupted")), firstTests,
-                       HoursSum(filter, QStringLiteral("first_passed"), QStringLiteral("pass")),
-                       HoursWhere(filter, stationsNamed(filter), QStringLiteral("h"), &binds),
+                       HoursSum(filter, QStringLiteral("first_passed"), QStringLiteral("pass")), counts,
                        groupBy.isEmpty() ? QString() : groupBy + QStringLiteral(" HAVING ") + tests + QStringLiteral(" > 0"),
                        orderBy);
     } else {

@@ -2,6 +2,7 @@
 
 #include <QDataStream>
 #include <QIODevice>
+#include <algorithm>
 
 namespace pb::records {
 namespace {
@@ -33,6 +34,7 @@ TimeCounts TimeCountsSum::counts() const {
     TimeCounts out;
     out.reserve(byMs_.size());
     for (auto it = byMs_.constBegin(); it != byMs_.constEnd(); ++it) out << TimeCount{it.key(), it.value()};
+    std::sort(out.begin(), out.end(), [](const TimeCount& a, const TimeCount& b) { return a.ms < b.ms; });
     return out;
 }
 

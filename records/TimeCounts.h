@@ -5,7 +5,7 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QMap>
+#include <QHash>
 #include <optional>
 
 namespace pb::records {
@@ -31,7 +31,7 @@ public:
     bool isEmpty() const { return byMs_.isEmpty(); }
 
 private:
-    QMap<qint64, qint64> byMs_;
+    QHash<qint64, qint64> byMs_;  // sorted when taken
 };
 
 // The stored form: pairs of ms and count. Empty counts are an empty blob; nullopt for a

@@ -174,9 +174,20 @@ TEST_P(DurationFiguresOn, UnitTestTimesOverallAndPerRecipe) {
     ASSERT_EQ(narrowed.size(), 2);
     ExpectTimes(narrowed[0].times, {15000, 30000});
 
+    // Every unit test read alone, as the charts read it, is the first row.
+    const std::pair<RunFilter, QList<qint64>> everyOf[] = {{RunFilter{}, kv410 + kv320}, {failed, {15000, 30000}}};
+    for (const auto& [filter, times] : everyOf) {
+        const RecipeTimes every = figures.everyRecipeTimes(filter);
+        EXPECT_TRUE(every.recipe.isEmpty());
+        ExpectTimes(every.times, times);
+        EXPECT_EQ(every.counts, figures.recipeTimes(filter).value(0).counts);
+    }
+
     RunFilter nothing;
     nothing.serial = QStringLiteral("no such unit");
     EXPECT_TRUE(figures.recipeTimes(nothing).isEmpty());
+    EXPECT_TRUE(figures.everyRecipeTimes(nothing).counts.isEmpty());
+    EXPECT_EQ(figures.everyRecipeTimes(nothing).times.count, 0);
 }
 
 TEST_P(DurationFiguresOn, ReplyLatencyPerStationAndLinkKind) {
