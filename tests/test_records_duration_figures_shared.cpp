@@ -22,6 +22,7 @@
 #include "records/Outbox.h"
 #include "records/RecordStore.h"
 #include "tests/support/PgServer.h"
+#include "tests/support/SqlBeside.h"
 #include "tests/support/StoreOnBackEnd.h"
 
 using namespace pb::records;
@@ -285,18 +286,9 @@ TEST_P(DurationFiguresOn, LatenciesAreKeptWithTheTrafficWhereverItIsWritten) {
     expectBoth(store);
 
     // The same traffic in a store of the schema before: its latencies are made on upgrade.
-    const auto sql = [this](const QString& statement) -> QString {
-        if (GetParam() == BackEnd::Postgres)
-            return pbtest::ServerSql(statement, url.section(u'/', -1).section(u'?', 0, 0));
-        QString why;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("by-hand"));
-            db.setDatabaseName(dir.filePath(QStringLiteral("records.sqlite")));
-            QSqlQuery q(db);
-            if (!db.open() || !q.exec(statement)) why = q.lastError().text() + db.lastError().text();
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("by-hand"));
-        return why;
+    const auto sql = [this](const QString& statement) {
+        return pbtest::SqlBeside(dir.filePath(QStringLiteral("records.sqlite")),
+                                 GetParam() == BackEnd::Postgres ? url : QString(), statement);
     };
     store.close();
     for (const char* statement : {"DROP TABLE reply_latencies", "DROP INDEX recipe_run_hours_by_socket",

@@ -16,6 +16,7 @@
 #include "records/RecordsExport.h"
 #include "records/RecordsUploader.h"
 #include "tests/support/PgServer.h"
+#include "tests/support/SqlBeside.h"
 
 using namespace pb::records;
 
@@ -37,17 +38,8 @@ protected:
     }
     // A statement run beside the store, as an older program left the rows.
     QString sql(const QString& statement) {
-        if (GetParam() == BackEnd::Postgres)
-            return pbtest::ServerSql(statement, url.section(u'/', -1).section(u'?', 0, 0));
-        QString why;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("by-hand"));
-            db.setDatabaseName(dir.filePath(QStringLiteral("records.sqlite")));
-            QSqlQuery q(db);
-            if (!db.open() || !q.exec(statement)) why = q.lastError().text() + db.lastError().text();
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("by-hand"));
-        return why;
+        return pbtest::SqlBeside(dir.filePath(QStringLiteral("records.sqlite")),
+                                 GetParam() == BackEnd::Postgres ? url : QString(), statement);
     }
     QTemporaryDir dir;
     QString url;

@@ -25,6 +25,7 @@
 #include "records/RunRecorder.h"
 #include "records/TrafficLog.h"
 #include "tests/support/PgServer.h"
+#include "tests/support/SqlBeside.h"
 
 using namespace pb::records;
 
@@ -367,18 +368,9 @@ TEST_P(StoreOnBothBackEnds, AStoreOfTheSchemaBeforeKeysUnitsByFamilyAndSerialKee
         RecordStore fresh;
         ASSERT_TRUE(open(fresh).ok());
     }
-    const auto sql = [this](const QString& statement) -> QString {
-        if (GetParam() == BackEnd::Postgres)
-            return pbtest::ServerSql(statement, url.section(u'/', -1).section(u'?', 0, 0));
-        QString why;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("by-hand"));
-            db.setDatabaseName(dir.filePath(QStringLiteral("records.sqlite")));
-            QSqlQuery q(db);
-            if (!db.open() || !q.exec(statement)) why = q.lastError().text() + db.lastError().text();
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("by-hand"));
-        return why;
+    const auto sql = [this](const QString& statement) {
+        return pbtest::SqlBeside(dir.filePath(QStringLiteral("records.sqlite")),
+                                 GetParam() == BackEnd::Postgres ? url : QString(), statement);
     };
     // Back to schema 4: the later steps' columns undone, then the version.
     for (const char* statement : {
