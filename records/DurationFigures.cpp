@@ -5,6 +5,7 @@
 #include <QSqlQuery>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "records/RunFilterSql.h"
 
@@ -54,12 +55,18 @@ Durations Summarise(const TimeCounts& counts) {
 QList<DurationBin> EvenBins(const TimeCounts& counts, int bins) {
     QList<DurationBin> out;
     if (counts.isEmpty() || bins <= 0) return out;
-    const qint64 low = counts.first().ms;
-    const qint64 span = counts.last().ms - low + 1;
+    // Worked out wider than a time, so that a row's time of any size (a clock set wrong)
+    // cannot overflow; an edge past the largest time stops there.
+    __extension__ typedef __int128 Wide;
+    const Wide low = counts.first().ms;
+    const Wide span = Wide(counts.last().ms) - low + 1;
     // Whole ms: the width rounds up, so the bins reach past the longest time.
-    const qint64 width = qMax<qint64>(1, (span + bins - 1) / bins);
-    for (int i = 0; i < bins; ++i) out << DurationBin{low + i * width, low + (i + 1) * width, 0};
-    for (const TimeCount& c : counts) out[int(qMin<qint64>(bins - 1, (c.ms - low) / width))].count += c.count;
+    const Wide width = (span + bins - 1) / bins;
+    const auto edge = [&](int i) {
+        return qint64(std::min<Wide>(low + i * width, std::numeric_limits<qint64>::max()));
+    };
+    for (int i = 0; i < bins; ++i) out << DurationBin{edge(i), edge(i + 1), 0};
+    for (const TimeCount& c : counts) out[int(std::min<Wide>(bins - 1, (Wide(c.ms) - low) / width))].count += c.count;
     return out;
 }
 

@@ -59,11 +59,13 @@ std::optional<TimeCounts> DecodeTimeCounts(const QByteArray& blob) {
         return std::nullopt;
     TimeCounts counts;
     counts.reserve(size);
-    qint64 last = 0;
+    qint64 last = 0, total = 0;
     for (quint32 i = 0; i < size; ++i) {
         TimeCount c;
         in >> c.ms >> c.count;
-        if (c.count <= 0 || (i > 0 && c.ms <= last)) return std::nullopt;
+        // More times than a count can hold is a damaged blob too.
+        if (c.count <= 0 || (i > 0 && c.ms <= last) || __builtin_add_overflow(total, c.count, &total))
+            return std::nullopt;
         last = c.ms;
         counts << c;
     }

@@ -21,12 +21,13 @@ fi
 
 # target -> longest input: a reply buffer and some, a firmware image of the largest block
 # limit (984 x 64 bytes + header), a settings file, a speed text, a recipe, a units file,
-# a server URL, a stream of traffic records, a records file of a few runs.
+# a server URL, a stream of traffic records, a records file of a few runs, a blob of
+# counted times.
 declare -A max_len=([fuzz_reply_assembly]=4096 [fuzz_firmware_file]=65536
                     [fuzz_settings_ini]=2048 [fuzz_speed_text]=256
                     [fuzz_recipe_loader]=8192 [fuzz_units_file]=2048
                     [fuzz_server_address]=512 [fuzz_traffic_decoder]=4096
-                    [fuzz_records_import]=131072)
+                    [fuzz_records_import]=131072 [fuzz_time_counts]=2048)
 # The settings reader hands "@Variant(...)" values to Qt's stream decoder, which may ask for
 # a buffer of many gigabytes from a few bytes of file. The real allocator refuses and Qt
 # copes; let the sanitizer's allocator refuse likewise (allocator_may_return_null below)
@@ -35,7 +36,7 @@ declare -A extra=([fuzz_settings_ini]="-malloc_limit_mb=1048576")
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(fuzz_reply_assembly fuzz_firmware_file fuzz_settings_ini fuzz_speed_text
                                      fuzz_recipe_loader fuzz_units_file fuzz_server_address
-                                     fuzz_traffic_decoder fuzz_records_import)
+                                     fuzz_traffic_decoder fuzz_records_import fuzz_time_counts)
 
 bash scripts/install-deps.sh
 cmake --preset fuzz >/dev/null
