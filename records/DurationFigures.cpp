@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 
+#include "records/FigureRollup.h"
 #include "records/RunFilterSql.h"
 
 namespace pb::records {
@@ -21,6 +22,49 @@ constexpr char kLinkFacts[] = "link";
 // " WHERE " the filter's conditions, and `more`.
 QString And(const QString& where, const QString& more) {
     return where.isEmpty() ? QStringLiteral(" WHERE ") + more : where + QStringLiteral(" AND ") + more;
+}
+
+// The times counted by the hour answer for the filter when it asks only what they keep:
+// whole hours, the station and the outcome; not a unit, a serial, chosen runs, a fixture
+// or a socket.
+bool TimesAnswer(const RunFilter& filter) {
+    return filter.unitId == 0 && filter.serial.isEmpty() && !filter.selects() && filter.fixture.isEmpty() &&
+           filter.socket.isEmpty() && filter.fromMs % kRollupHourMs == 0 && filter.toMs % kRollupHourMs == 0;
+}
+
+// The filter over the times counted by the hour (t): `stations` are those the filter's
+// part of a name matches.
+QString TimesWhere(const RunFilter& filter, const QStringList& stations, QVariantList* binds) {
+    QStringList parts;
+    if (!filter.station.isEmpty()) {
+        QStringList marks;
+        for (const QString& station : stations) {
+            marks << QStringLiteral("?");
+            *binds << station;
+        }
+        parts << (marks.isEmpty() ? QStringLiteral("1 = 0") : QStringLiteral("t.station IN (%1)").arg(marks.join(u',')));
+    }
+    if (filter.fromMs > 0) {
+        parts << QStringLiteral("t.hour_ms >= ?");
+        *binds << filter.fromMs;
+    }
+    if (filter.toMs > 0) {
+        parts << QStringLiteral("t.hour_ms < ?");
+        *binds << filter.toMs;
+    }
+    // Only passed and failed unit tests are timed.
+    const QStringList verdicts = filter.outcome ? RecipeVerdictsOf(*filter.outcome) : QStringList();
+    if (filter.outcome) {
+        if (verdicts.contains(QLatin1String("pass")) || verdicts.contains(QLatin1String("fail"))) {
+            parts << QStringLiteral("t.verdict = ?");
+            *binds << (verdicts.contains(QLatin1String("pass")) ? QStringLiteral("pass") : QStringLiteral("fail"));
+        } else {
+            parts << QStringLiteral("1 = 0");
+        }
+    }
+    if (!filter.procedure.isEmpty() && filter.procedure != QLatin1String(kRecipeProcedure))
+        parts << QStringLiteral("1 = 0");
+    return parts.isEmpty() ? QString() : QStringLiteral(" WHERE ") + parts.join(QLatin1String(" AND "));
 }
 
 }  // namespace
@@ -118,23 +162,42 @@ bool DurationFigures::readRecipeTimes(QSqlQuery& q, const RunFilter& filter, con
                        binds, error_);
 }
 
+bool DurationFigures::readTimeHours(QSqlQuery& q, const RunFilter& filter, const QString& columns) {
+    QVariantList binds;
+    const QStringList stations = filter.station.isEmpty() ? QStringList() : StationsInCounts(db_, filter.station, error_);
+    if (!filter.station.isEmpty() && !error_.isEmpty()) return false;
+    return RunFiltered(q, QStringLiteral("SELECT %1 FROM recipe_time_hours t").arg(columns) +
+                              TimesWhere(filter, stations, &binds),
+                       binds, error_);
+}
+
 QList<RecipeTimes> DurationFigures::recipeTimes(const RunFilter& filter) {
     QSqlQuery q(db_);
     QList<RecipeTimes> rows;
-    if (!readRecipeTimes(q, filter, QStringLiteral("rr.end_ms - rr.start_ms, rr.recipe_name"))) return rows;
     TimeCountsSum all;
     QMap<QString, TimeCountsSum> byRecipe;
-    QString recipe;
-    TimeCountsSum* ofRecipe = nullptr;
-    while (q.next()) {
-        const qint64 ms = q.value(0).toLongLong();
-        all.add(ms, 1);
-        // Unit tests of one recipe mostly come together: its sum looked up once for them.
-        if (!ofRecipe || q.value(1).toString() != recipe) {
-            recipe = q.value(1).toString();
-            ofRecipe = &byRecipe[recipe];
+    if (TimesAnswer(filter)) {
+        if (!readTimeHours(q, filter, QStringLiteral("t.recipe_name, t.data"))) return rows;
+        while (q.next()) {
+            const std::optional<TimeCounts> counts = DecodeTimeCounts(q.value(1).toByteArray());
+            if (!counts) continue;
+            all.add(*counts);
+            byRecipe[q.value(0).toString()].add(*counts);
         }
-        ofRecipe->add(ms, 1);
+    } else {
+        if (!readRecipeTimes(q, filter, QStringLiteral("rr.end_ms - rr.start_ms, rr.recipe_name"))) return rows;
+        QString recipe;
+        TimeCountsSum* ofRecipe = nullptr;
+        while (q.next()) {
+            const qint64 ms = q.value(0).toLongLong();
+            all.add(ms, 1);
+            // Unit tests of one recipe mostly come together: its sum looked up once for them.
+            if (!ofRecipe || q.value(1).toString() != recipe) {
+                recipe = q.value(1).toString();
+                ofRecipe = &byRecipe[recipe];
+            }
+            ofRecipe->add(ms, 1);
+        }
     }
     if (all.isEmpty()) return rows;
     const auto times = [](const QString& recipe, const TimeCounts& counts) {
@@ -148,8 +211,13 @@ QList<RecipeTimes> DurationFigures::recipeTimes(const RunFilter& filter) {
 RecipeTimes DurationFigures::everyRecipeTimes(const RunFilter& filter) {
     QSqlQuery q(db_);
     TimeCountsSum all;
-    if (readRecipeTimes(q, filter, QStringLiteral("rr.end_ms - rr.start_ms")))
+    if (TimesAnswer(filter)) {
+        if (readTimeHours(q, filter, QStringLiteral("t.data")))
+            while (q.next())
+                if (const std::optional<TimeCounts> counts = DecodeTimeCounts(q.value(0).toByteArray())) all.add(*counts);
+    } else if (readRecipeTimes(q, filter, QStringLiteral("rr.end_ms - rr.start_ms"))) {
         while (q.next()) all.add(q.value(0).toLongLong(), 1);
+    }
     const TimeCounts counts = all.counts();
     return RecipeTimes{QString(), Summarise(counts), counts};
 }

@@ -88,8 +88,10 @@ public:
     const QString& error() const { return error_; }
 
 private:
-    // The filter's finished unit tests: `columns` of each, in the order kept.
+    // The filter's finished unit tests: `columns` of each (rr), in the order kept.
     bool readRecipeTimes(QSqlQuery& q, const RunFilter& filter, const QString& columns);
+    // Their times as counted by the hour (t), when those answer for the filter.
+    bool readTimeHours(QSqlQuery& q, const RunFilter& filter, const QString& columns);
 
     QSqlDatabase db_;
     QString error_;

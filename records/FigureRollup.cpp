@@ -3,8 +3,13 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <map>
 #include <set>
 #include <tuple>
+
+#include "records/RunFilterSql.h"
+#include "records/SqlDialect.h"
+#include "records/TimeCounts.h"
 
 namespace pb::records {
 namespace {
@@ -117,6 +122,48 @@ bool RecountBucket(QSqlDatabase& db, const Bucket& b, QSqlError* error) {
     return true;
 }
 
+// The times' counts of a bucket's hour, station and recipe (they are not kept by fixture
+// or socket), and of one verdict in it.
+using TimeBucket = std::tuple<qint64, QString, QString>;
+using VerdictTimes = std::tuple<qint64, QString, QString, QString>;
+
+bool InsertTimes(QSqlQuery& insert, const VerdictTimes& key, const TimeCounts& counts, QSqlError* error) {
+    const auto& [hour, station, recipe, verdict] = key;
+    for (const QVariant& v : {QVariant(hour), QVariant(station), QVariant(recipe), QVariant(verdict),
+                              QVariant(TotalCount(counts)), QVariant(EncodeTimeCounts(counts))})
+        insert.addBindValue(v);
+    return Exec(insert, error);
+}
+
+const QString kTimesInsert = QStringLiteral(
+    "INSERT INTO recipe_time_hours (hour_ms, station, recipe_name, verdict, tests, data) VALUES (?, ?, ?, ?, ?, ?)");
+// The unit tests whose time is counted: stopped by hand, a unit test's time is not the unit's.
+const QString kTimed = QStringLiteral("rr.verdict IN ('pass', 'fail') AND rr.end_ms IS NOT NULL");
+
+bool RecountTimes(QSqlDatabase& db, const TimeBucket& b, QSqlError* error) {
+    const auto& [hour, station, recipe] = b;
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("DELETE FROM recipe_time_hours WHERE hour_ms = ? AND station = ? AND recipe_name = ?"));
+    for (const QVariant& v : {QVariant(hour), QVariant(station), QVariant(recipe)}) q.addBindValue(v);
+    if (!Exec(q, error)) return false;
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT rr.verdict, rr.end_ms - rr.start_ms FROM recipe_runs rr WHERE ") + kTimed +
+              QStringLiteral(" AND rr.start_ms >= ? AND rr.start_ms < ? AND COALESCE(rr.station, '') = ? AND "
+                             "rr.recipe_name = ?"));
+    for (const QVariant& v : {QVariant(hour), QVariant(hour + kRollupHourMs), QVariant(station), QVariant(recipe)})
+        q.addBindValue(v);
+    if (!Exec(q, error)) return false;
+    TimeCountsSum passed, failed;
+    while (q.next()) (q.value(0).toString() == QLatin1String("pass") ? passed : failed).add(q.value(1).toLongLong(), 1);
+    q.finish();
+    QSqlQuery insert(db);
+    insert.prepare(kTimesInsert);
+    for (const auto& [verdict, sum] : {std::pair{"pass", &passed}, std::pair{"fail", &failed}})
+        if (!sum->isEmpty() && !InsertTimes(insert, {hour, station, recipe, QLatin1String(verdict)}, sum->counts(), error))
+            return false;
+    return true;
+}
+
 }  // namespace
 
 bool RefreshFigures(QSqlDatabase& db, qint64 recipeRunId, qint64 formerUnitId, QSqlError* error) {
@@ -133,8 +180,13 @@ bool RefreshFigures(QSqlDatabase& db, qint64 recipeRunId, qint64 formerUnitId, Q
     if (!MarkFirstTest(db, unitId, recipe, touched, error)) return false;
     if (formerUnitId > 0 && formerUnitId != unitId && !MarkFirstTest(db, formerUnitId, recipe, touched, error))
         return false;
-    for (const Bucket& b : touched)
+    std::set<TimeBucket> timed;
+    for (const Bucket& b : touched) {
         if (!RecountBucket(db, b, error)) return false;
+        timed.insert({std::get<0>(b), std::get<1>(b), std::get<4>(b)});
+    }
+    for (const TimeBucket& b : timed)
+        if (!RecountTimes(db, b, error)) return false;
     return true;
 }
 
@@ -157,7 +209,54 @@ bool RebuildFigures(QSqlDatabase& db, QString* error) {
             return false;
         }
     }
+    return RebuildRecipeTimeHours(db, error);
+}
+
+bool RebuildRecipeTimeHours(QSqlDatabase& db, QString* error) {
+    QSqlQuery q(db);
+    QSqlError failed;
+    if (!q.exec(QStringLiteral("DELETE FROM recipe_time_hours"))) {
+        *error = q.lastError().text();
+        return false;
+    }
+    // Every timed unit test once, counted here: the times cannot be summed in SQL.
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT %1, COALESCE(rr.station, ''), rr.recipe_name, rr.verdict, "
+                               "rr.end_ms - rr.start_ms FROM recipe_runs rr WHERE ")
+                    .arg(kHour) +
+                kTimed)) {
+        *error = q.lastError().text();
+        return false;
+    }
+    std::map<VerdictTimes, TimeCountsSum> sums;
+    while (q.next())
+        sums[{q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(), q.value(3).toString()}].add(
+            q.value(4).toLongLong(), 1);
+    q.finish();
+    QSqlQuery insert(db);
+    insert.prepare(kTimesInsert);
+    for (const auto& [key, sum] : sums) {
+        if (!InsertTimes(insert, key, sum.counts(), &failed)) {
+            *error = failed.text();
+            return false;
+        }
+    }
     return true;
+}
+
+QStringList StationsInCounts(QSqlDatabase& db, const QString& part, QString& error) {
+    QStringList stations;
+    QSqlQuery q(db);
+    // A line has a handful of stations in tens of thousands of hours' counts: each station
+    // found by the index from the one before, and only those names matched.
+    const QString sql = QStringLiteral(
+                            "WITH RECURSIVE s(name) AS (SELECT MIN(station) FROM recipe_run_hours UNION ALL "
+                            "SELECT (SELECT MIN(station) FROM recipe_run_hours WHERE station > s.name) FROM s "
+                            "WHERE s.name IS NOT NULL) SELECT name FROM s WHERE name IS NOT NULL AND ") +
+                        ContainsCondition(QStringLiteral("name"));
+    if (!RunFiltered(q, sql, {ContainsPattern(part)}, error)) return stations;
+    while (q.next()) stations << q.value(0).toString();
+    return stations;
 }
 
 }  // namespace pb::records

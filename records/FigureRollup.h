@@ -9,6 +9,10 @@
 // here and on the server as they arrive, in any order: a test arriving late that began
 // earlier takes the mark from the one that had it.
 //
+// The passed and failed unit tests' times are counted by the ms in their hour, by station,
+// recipe and verdict (recipe_time_hours), so that a distribution of a month is thousands
+// of rows too.
+//
 // The writer calls RefreshFigures in the transaction that ends or takes in a unit test, so
 // the counts never lag the rows. The counts of a bucket are counted again from its rows,
 // never added to, so a unit test sent twice is still counted once.
@@ -30,8 +34,14 @@ constexpr qint64 kRollupHourMs = 3600000;
 bool RefreshFigures(QSqlDatabase& db, qint64 recipeRunId, qint64 formerUnitId, QSqlError* error);
 
 // Every mark and count made again from all unit tests: for a store filled by other means
-// (the migration that brought them, a benchmark's generated rows).
+// (the migration that brought them, a benchmark's generated rows). The statements leave
+// the times' counts; RebuildFigures makes those too.
 QStringList RebuildFiguresStatements();
 bool RebuildFigures(QSqlDatabase& db, QString* error);
+bool RebuildRecipeTimeHours(QSqlDatabase& db, QString* error);
+
+// The stations of the counts whose name holds `part` (as the filter matches a station), so
+// that the counts are read by their station's index rather than each name matched.
+QStringList StationsInCounts(QSqlDatabase& db, const QString& part, QString& error);
 
 }  // namespace pb::records

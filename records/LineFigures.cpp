@@ -207,20 +207,7 @@ QString FailuresWhere(const RunFilter& filter, const QStringList& stations, QVar
 }  // namespace
 
 QStringList LineFigures::stationsNamed(const RunFilter& filter) {
-    QStringList stations;
-    if (filter.station.isEmpty()) return stations;
-    QSqlQuery q(db_);
-    // A line has a handful of stations in tens of thousands of hours' counts: each station
-    // found by the index from the one before, and only those names matched.
-    const QString sql = QStringLiteral(
-                            "WITH RECURSIVE s(name) AS (SELECT MIN(station) FROM recipe_run_hours UNION ALL "
-                            "SELECT (SELECT MIN(station) FROM recipe_run_hours WHERE station > s.name) FROM s "
-                            "WHERE s.name IS NOT NULL) SELECT name FROM s WHERE name IS NOT NULL AND ") +
-                        ContainsCondition(QStringLiteral("name"));
-    if (!RunFiltered(q, sql, {ContainsPattern(filter.station)}, error_))
-        return stations;
-    while (q.next()) stations << q.value(0).toString();
-    return stations;
+    return filter.station.isEmpty() ? QStringList() : StationsInCounts(db_, filter.station, error_);
 }
 
 QList<YieldRow> LineFigures::yields(const RunFilter& filter, FigureBy by, const ShiftTimes& shifts) {

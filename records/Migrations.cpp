@@ -113,6 +113,14 @@ const QList<Migration>& Migrations() {
           QStringLiteral("CREATE INDEX recipe_run_hours_by_socket ON recipe_run_hours "
                          "(fixture_name, socket_name, station, hour_ms, passed, failed)")},
          FillReplyLatencies},
+        // The passed and failed unit tests' times counted by the ms in their hour, station,
+        // recipe and verdict (FigureRollup.h), for the distributions of a month.
+        {10,
+         {QStringLiteral("CREATE TABLE recipe_time_hours (hour_ms {BIG} NOT NULL, station VARCHAR(200) NOT NULL, "
+                         "recipe_name VARCHAR(200) NOT NULL, verdict VARCHAR(20) NOT NULL, tests {BIG} NOT NULL, "
+                         "data {BLOB}, PRIMARY KEY (hour_ms, station, recipe_name, verdict))"),
+          QStringLiteral("CREATE INDEX recipe_time_hours_by_station ON recipe_time_hours (station, hour_ms)")},
+         RebuildRecipeTimeHours},
     };
     return steps;
 }

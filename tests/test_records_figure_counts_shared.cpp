@@ -6,8 +6,10 @@
 
 #include <QDateTime>
 #include <QMap>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
+#include "records/DurationFigures.h"
 #include "records/LineFigures.h"
 #include "records/RecordStore.h"
 #include "tests/support/SeededUnitTests.h"
@@ -34,7 +36,7 @@ protected:
         r.recipeHash = QStringLiteral("ab12");
         r.station = w.station;
         r.startMs = w.ms;
-        r.endMs = w.ms + 1000;
+        r.endMs = w.ms + w.tookMs;
         r.verdict = w.verdict;
         r.failingStep = w.failingStep;
         r.reasonText = w.reason;
@@ -90,6 +92,7 @@ TEST_P(FigureCountsOn, EveryFilterTheCountsAnswerGivesTheFiguresOfTheUnitTests) 
         w.serial = QStringLiteral("SN%1").arg(i % 100);
         w.ms = At(7 + i / 50, (i * 7) % 24, (i * 13) % 60) + i;
         w.station = QLatin1String(stations[i % 3]);
+        w.tookMs = 1000 + (i * 37) % 400;  // some alike
         if (i % 3 == 0) {
             w.fixture = QStringLiteral("F4");
             w.socket = QStringLiteral("A%1").arg(1 + (i / 3) % 4);
@@ -121,6 +124,7 @@ TEST_P(FigureCountsOn, EveryFilterTheCountsAnswerGivesTheFiguresOfTheUnitTests) 
     LineFigures exact(store.database());
     LineFigures quick(store.database());
     quick.setCountUnits(false);
+    DurationFigures durations(store.database());
 
     // Worked out here for the whole store: a unit's earliest test is its first.
     QMap<QString, const pbtest::SeededTest*> first;
@@ -178,7 +182,23 @@ TEST_P(FigureCountsOn, EveryFilterTheCountsAnswerGivesTheFiguresOfTheUnitTests) 
             EXPECT_EQ(a[i].flagged, b[i].flagged) << what;
         }
         EXPECT_TRUE(quick.error().isEmpty() && exact.error().isEmpty()) << what << quick.error().toStdString();
+        // The unit tests' times, counted by the hour, and read one by one.
+        const QList<RecipeTimes> timesRead = durations.recipeTimes(offHour), timesCounted = durations.recipeTimes(filter);
+        ASSERT_EQ(timesRead.size(), timesCounted.size()) << what;
+        for (int i = 0; i < timesRead.size(); ++i) {
+            EXPECT_EQ(timesRead[i].recipe, timesCounted[i].recipe) << what;
+            EXPECT_EQ(timesRead[i].counts, timesCounted[i].counts) << what;
+        }
+        EXPECT_EQ(durations.everyRecipeTimes(offHour).counts, durations.everyRecipeTimes(filter).counts) << what;
+        EXPECT_TRUE(durations.error().isEmpty()) << what << durations.error().toStdString();
     }
+    // Every passed and failed unit test has its time counted once, the one sent twice too.
+    qint64 timed = 0;
+    for (const pbtest::SeededTest& w : written) timed += w.verdict != QLatin1String("interrupted");
+    QSqlQuery counted(store.database());
+    ASSERT_TRUE(counted.exec(QStringLiteral("SELECT SUM(tests) FROM recipe_time_hours")) && counted.next());
+    EXPECT_EQ(counted.value(0).toLongLong(), timed);
+    EXPECT_EQ(durations.everyRecipeTimes({}).times.count, timed);
     // The filters were not empty of what they test.
     RunFilter failed;
     failed.outcome = Outcome::Error;

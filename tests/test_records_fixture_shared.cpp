@@ -167,7 +167,8 @@ TEST_P(FixtureRecords, UnitTestsKeptBeforeFixturesReadAsTestedAlone) {
     }
     // The store as schema 5 left it: no fixture columns, one unit test in it.
     for (const char* statement :
-         {"DROP TABLE reply_latencies", "DROP TABLE station_heartbeats", "DROP TABLE recipe_run_hours", "DROP TABLE recipe_failure_hours",
+         {"DROP TABLE recipe_time_hours", "DROP TABLE reply_latencies", "DROP TABLE station_heartbeats",
+          "DROP TABLE recipe_run_hours", "DROP TABLE recipe_failure_hours",
           "DROP INDEX recipe_runs_by_unit_recipe", "ALTER TABLE recipe_runs DROP COLUMN first_test",
           "DROP INDEX recipe_runs_by_fixture", "ALTER TABLE recipe_runs DROP COLUMN socket_name",
           "ALTER TABLE recipe_runs DROP COLUMN fixture_name",

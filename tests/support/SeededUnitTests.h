@@ -16,6 +16,7 @@ struct SeededTest {
     QString fixture = {}, socket = {};
     int failingStep = -1;
     QString reason = {};
+    qint64 tookMs = 1000;
 };
 
 inline void WriteUnitTest(pb::records::RecordStore& store, const SeededTest& w) {
@@ -34,7 +35,7 @@ inline void WriteUnitTest(pb::records::RecordStore& store, const SeededTest& w) 
                    {2, "upgrade", "", "not-run", {}, 0, {}, {}}};
     const qint64 id = store.recipeWriter().beginRecipeRun(start);
     RecipeRunEnd end;
-    end.endMs = w.ms + 1000;
+    end.endMs = w.ms + w.tookMs;
     end.verdict = w.verdict;
     end.failingStep = w.failingStep;
     end.reasonText = w.reason;
