@@ -2,7 +2,8 @@
 // are generated in the database (units, unit tests over 30 days on 8 stations, 4 fixtures
 // of 16 sockets and 3 recipes, one in ten failed at one of five steps) in two shapes, then
 // every figure is read (yields by day, shift, station, fixture, socket and recipe, the
-// total, the Pareto by step and by reason, fixture health), and again with one filter
+// total, the Pareto by step and by reason, fixture health, the unit-test times overall and
+// per recipe, and the upgrade and latency figures of the runs), and again with one filter
 // changed: from the hours' counts, and with the distinct units counted.
 //   bench_figures [RUNS]      (default 1000000)
 #include <QCoreApplication>
@@ -13,6 +14,7 @@
 #include <cstdio>
 
 #include "bench/BenchPg.h"
+#include "records/DurationFigures.h"
 #include "records/FigureRollup.h"
 #include "records/LineFigures.h"
 #include "records/RecordStore.h"
@@ -121,7 +123,12 @@ double AllFigures(RecordStore& store, const RunFilter& filter, bool countUnits, 
     took(QStringLiteral("pareto"));
     seen += figures.fixtureHealth(filter).size();
     took(QStringLiteral("health"));
-    *error = figures.error();
+    DurationFigures durations(store.database());
+    seen += durations.recipeTimes(filter).size();
+    took(QStringLiteral("times"));
+    seen += durations.upgradeTimes(filter).size() + durations.latencies(filter).size();
+    took(QStringLiteral("upgrades+latency"));
+    *error = !figures.error().isEmpty() ? figures.error() : durations.error();
     return seen > 0 ? double(t.nsecsElapsed()) / 1e6 : -1;
 }
 
