@@ -141,8 +141,8 @@ RecordsChartsPage::RecordsChartsPage(QSqlDatabase db, int language, QWidget* par
     charts->addWidget(durations_, 1, 0);
     charts->addWidget(latencies_, 1, 1);
     // Room under the legend for the right axes' titles ("Cumulative share (%)") standing whole.
-    yieldView_->setMinimumHeight(250);
-    paretoView_->setMinimumHeight(250);
+    yieldView_->setMinimumHeight(280);
+    paretoView_->setMinimumHeight(280);
     auto* content = new QVBoxLayout(content_);
     content->setContentsMargins(0, 0, 0, 0);
     content->addLayout(charts, 3);
