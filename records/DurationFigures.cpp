@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 
+#include "records/CountsFilter.h"
 #include "records/FigureRollup.h"
 #include "records/RunFilterSql.h"
 
@@ -24,47 +25,24 @@ QString And(const QString& where, const QString& more) {
     return where.isEmpty() ? QStringLiteral(" WHERE ") + more : where + QStringLiteral(" AND ") + more;
 }
 
-// The times counted by the hour answer for the filter when it asks only what they keep:
-// whole hours, the station and the outcome; not a unit, a serial, chosen runs, a fixture
-// or a socket.
+// The times counted by the hour answer for the filter when the hours' counts do and it
+// names no fixture or socket, which the times are not kept by.
 bool TimesAnswer(const RunFilter& filter) {
-    return filter.unitId == 0 && filter.serial.isEmpty() && !filter.selects() && filter.fixture.isEmpty() &&
-           filter.socket.isEmpty() && filter.fromMs % kRollupHourMs == 0 && filter.toMs % kRollupHourMs == 0;
+    return HoursAnswer(filter) && filter.fixture.isEmpty() && filter.socket.isEmpty();
 }
 
-// The filter over the times counted by the hour (t): `stations` are those the filter's
-// part of a name matches.
+// The filter over the times counted by the hour (t): only passed and failed unit tests
+// are timed, each verdict in its own row.
 QString TimesWhere(const RunFilter& filter, const QStringList& stations, QVariantList* binds) {
-    QStringList parts;
-    if (!filter.station.isEmpty()) {
-        QStringList marks;
-        for (const QString& station : stations) {
-            marks << QStringLiteral("?");
-            *binds << station;
-        }
-        parts << (marks.isEmpty() ? QStringLiteral("1 = 0") : QStringLiteral("t.station IN (%1)").arg(marks.join(u',')));
+    const QString where = HoursWhere(filter, stations, QStringLiteral("t"), binds);
+    const QString kept = KeptVerdict(filter).value_or(QString());
+    if (kept.isEmpty()) return where;
+    QString verdict = QStringLiteral("1 = 0");
+    if (kept == QLatin1String("pass") || kept == QLatin1String("fail")) {
+        verdict = QStringLiteral("t.verdict = ?");
+        *binds << kept;
     }
-    if (filter.fromMs > 0) {
-        parts << QStringLiteral("t.hour_ms >= ?");
-        *binds << filter.fromMs;
-    }
-    if (filter.toMs > 0) {
-        parts << QStringLiteral("t.hour_ms < ?");
-        *binds << filter.toMs;
-    }
-    // Only passed and failed unit tests are timed.
-    const QStringList verdicts = filter.outcome ? RecipeVerdictsOf(*filter.outcome) : QStringList();
-    if (filter.outcome) {
-        if (verdicts.contains(QLatin1String("pass")) || verdicts.contains(QLatin1String("fail"))) {
-            parts << QStringLiteral("t.verdict = ?");
-            *binds << (verdicts.contains(QLatin1String("pass")) ? QStringLiteral("pass") : QStringLiteral("fail"));
-        } else {
-            parts << QStringLiteral("1 = 0");
-        }
-    }
-    if (!filter.procedure.isEmpty() && filter.procedure != QLatin1String(kRecipeProcedure))
-        parts << QStringLiteral("1 = 0");
-    return parts.isEmpty() ? QString() : QStringLiteral(" WHERE ") + parts.join(QLatin1String(" AND "));
+    return And(where, verdict);
 }
 
 }  // namespace
@@ -114,8 +92,6 @@ QList<DurationBin> EvenBins(const TimeCounts& counts, int bins) {
     return out;
 }
 
-qint64 NearestRank(const QList<qint64>& sorted, double share) { return NearestRank(CountTimes(sorted), share); }
-Durations Summarise(const QList<qint64>& sorted) { return Summarise(CountTimes(sorted)); }
 QList<DurationBin> EvenBins(const QList<qint64>& sorted, int bins) { return EvenBins(CountTimes(sorted), bins); }
 
 QString LinkKindOf(const QString& linkText, const QJsonObject& details) {

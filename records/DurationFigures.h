@@ -11,7 +11,6 @@
 #include <QString>
 
 #include "records/RecordTypes.h"
-#include "records/ReplyLatencies.h"
 #include "records/TimeCounts.h"
 
 class QSqlQuery;
@@ -25,11 +24,9 @@ struct Durations {
     qint64 minMs = 0, p50Ms = 0, p95Ms = 0, p99Ms = 0, maxMs = 0;
     double meanMs = 0;
 };
-// `share` in (0, 1]. The same of a sorted list and of its times counted.
+// `share` in (0, 1].
 qint64 NearestRank(const TimeCounts& counts, double share);
 Durations Summarise(const TimeCounts& counts);
-qint64 NearestRank(const QList<qint64>& sorted, double share);
-Durations Summarise(const QList<qint64>& sorted);
 
 // A distribution's bars: `bins` bins of one width from the shortest time, the last one
 // holding the longest. Every bin is [fromMs, toMs); none with no times or no bins.

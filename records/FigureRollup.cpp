@@ -7,8 +7,6 @@
 #include <set>
 #include <tuple>
 
-#include "records/RunFilterSql.h"
-#include "records/SqlDialect.h"
 #include "records/TimeCounts.h"
 
 namespace pb::records {
@@ -242,21 +240,6 @@ bool RebuildRecipeTimeHours(QSqlDatabase& db, QString* error) {
         }
     }
     return true;
-}
-
-QStringList StationsInCounts(QSqlDatabase& db, const QString& part, QString& error) {
-    QStringList stations;
-    QSqlQuery q(db);
-    // A line has a handful of stations in tens of thousands of hours' counts: each station
-    // found by the index from the one before, and only those names matched.
-    const QString sql = QStringLiteral(
-                            "WITH RECURSIVE s(name) AS (SELECT MIN(station) FROM recipe_run_hours UNION ALL "
-                            "SELECT (SELECT MIN(station) FROM recipe_run_hours WHERE station > s.name) FROM s "
-                            "WHERE s.name IS NOT NULL) SELECT name FROM s WHERE name IS NOT NULL AND ") +
-                        ContainsCondition(QStringLiteral("name"));
-    if (!RunFiltered(q, sql, {ContainsPattern(part)}, error)) return stations;
-    while (q.next()) stations << q.value(0).toString();
-    return stations;
 }
 
 }  // namespace pb::records

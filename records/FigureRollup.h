@@ -40,8 +40,4 @@ QStringList RebuildFiguresStatements();
 bool RebuildFigures(QSqlDatabase& db, QString* error);
 bool RebuildRecipeTimeHours(QSqlDatabase& db, QString* error);
 
-// The stations of the counts whose name holds `part` (as the filter matches a station), so
-// that the counts are read by their station's index rather than each name matched.
-QStringList StationsInCounts(QSqlDatabase& db, const QString& part, QString& error);
-
 }  // namespace pb::records

@@ -5,6 +5,7 @@
 #include <QSqlQuery>
 #include <cmath>
 
+#include "records/CountsFilter.h"
 #include "records/FigureRollup.h"
 #include "records/RunFilterSql.h"
 #include "records/SqlDialect.h"
@@ -120,56 +121,6 @@ const Columns kRaw{QStringLiteral("rr.start_ms"), QStringLiteral("COALESCE(rr.st
 Columns Counted(const QString& table) {
     return {table + QStringLiteral(".hour_ms"), table + QStringLiteral(".station"), table + QStringLiteral(".fixture_name"),
             table + QStringLiteral(".socket_name"), table + QStringLiteral(".recipe_name")};
-}
-
-// The verdict the filter keeps (empty: every ended one); nullopt when it keeps no ended one.
-std::optional<QString> KeptVerdict(const RunFilter& filter) {
-    if (!filter.outcome) return QString();
-    const QStringList verdicts = RecipeVerdictsOf(*filter.outcome);
-    if (verdicts.isEmpty() || verdicts.constFirst() == QLatin1String("running")) return std::nullopt;
-    return verdicts.constFirst();
-}
-
-// The hours' counts answer for the filter when it asks only what they keep: whole hours,
-// the station, fixture, socket and outcome; not a unit, a serial or chosen runs.
-bool HoursAnswer(const RunFilter& filter) {
-    return filter.unitId == 0 && filter.serial.isEmpty() && !filter.selects() && filter.fromMs % kRollupHourMs == 0 &&
-           filter.toMs % kRollupHourMs == 0;
-}
-
-// The filter over the hours' counts in `table` (" WHERE ..." or empty).
-// `stations`: those whose name holds the filter's part (LineFigures::stationsNamed), so that
-// the counts are read by their station's index rather than each name matched.
-QString HoursWhere(const RunFilter& filter, const QStringList& stations, const QString& table, QVariantList* binds) {
-    const Columns c = Counted(table);
-    QStringList parts;
-    if (!filter.station.isEmpty()) {
-        QStringList marks;
-        for (const QString& station : stations) {
-            marks << QStringLiteral("?");
-            *binds << station;
-        }
-        parts << (marks.isEmpty() ? QStringLiteral("1 = 0") : c.station + QStringLiteral(" IN (%1)").arg(marks.join(u',')));
-    }
-    if (!filter.fixture.isEmpty()) {
-        parts << c.fixture + QStringLiteral(" = ?");
-        *binds << filter.fixture;
-    }
-    if (!filter.socket.isEmpty()) {
-        parts << c.socket + QStringLiteral(" = ?");
-        *binds << filter.socket;
-    }
-    if (filter.fromMs > 0) {
-        parts << c.startMs + QStringLiteral(" >= ?");
-        *binds << filter.fromMs;
-    }
-    if (filter.toMs > 0) {
-        parts << c.startMs + QStringLiteral(" < ?");
-        *binds << filter.toMs;
-    }
-    if ((!filter.procedure.isEmpty() && filter.procedure != QLatin1String(kRecipeProcedure)) || !KeptVerdict(filter))
-        parts << QStringLiteral("1 = 0");
-    return parts.isEmpty() ? QString() : QStringLiteral(" WHERE ") + parts.join(QLatin1String(" AND "));
 }
 
 // The hours' count of a verdict's unit tests; empty for none.
