@@ -5,7 +5,7 @@
 #include <QList>
 #include <QWidget>
 
-#include "records/DurationFigures.h"
+#include "records/figures/DurationFigures.h"
 
 class QBarSet;
 class QChart;

@@ -7,7 +7,7 @@
 #include <QList>
 #include <QWidget>
 
-#include "records/LineFigures.h"
+#include "records/figures/LineFigures.h"
 
 class QGridLayout;
 

@@ -16,7 +16,7 @@
 #include <functional>
 #include <memory>
 
-#include "fixtures/Fixture.h"
+#include "multiup/Fixture.h"
 #include "gang/GangRunner.h"
 #include "gang/SocketNews.h"
 #include "recipes/ShiftCounts.h"

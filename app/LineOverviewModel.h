@@ -6,7 +6,7 @@
 #include <QAbstractTableModel>
 #include <QList>
 
-#include "records/LineOverview.h"
+#include "records/sync/LineOverview.h"
 
 namespace pb {
 

@@ -14,9 +14,9 @@
 #include "app/WindowFont.h"
 #include "i18n/LanguageFont.h"
 #include "i18n/OverviewTexts.h"
-#include "records/LineOverview.h"
-#include "records/RecordStore.h"
-#include "records/ServerAddress.h"
+#include "records/sync/LineOverview.h"
+#include "records/store/RecordStore.h"
+#include "records/store/ServerAddress.h"
 
 namespace pb {
 

@@ -8,8 +8,8 @@
 #include <QSqlDatabase>
 #include <QWidget>
 
-#include "records/DurationFigures.h"
-#include "records/LineFigures.h"
+#include "records/figures/DurationFigures.h"
+#include "records/figures/LineFigures.h"
 
 class DistributionChart;
 class FixtureHealthGrid;

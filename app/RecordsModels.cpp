@@ -10,10 +10,10 @@
 #include "link/FrameText.h"
 #include "catalogue/TestNames.h"
 #include "catalogue/StepNames.h"
-#include "records/RecordQueries.h"
-#include "records/RecordsExport.h"
-#include "records/RunWarning.h"
-#include "records/ShownStatus.h"
+#include "records/store/RecordQueries.h"
+#include "records/exports/RecordsExport.h"
+#include "records/exports/RunWarning.h"
+#include "records/exports/ShownStatus.h"
 
 using pb::RecordText;
 using pb::records::RecordQueries;

@@ -7,7 +7,7 @@
 #include <QJsonObject>
 #include <QSqlQueryModel>
 
-#include "records/RecordTypes.h"
+#include "records/store/RecordTypes.h"
 
 class RecordsUnitsModel : public QSqlQueryModel {
     Q_OBJECT

@@ -24,9 +24,9 @@
 #include "i18n/ChartTexts.h"
 #include "i18n/RecordsTexts.h"
 #include "catalogue/TestNames.h"
-#include "records/RecordsExport.h"
-#include "records/RecordsStatusText.h"
-#include "records/ShownStatus.h"
+#include "records/exports/RecordsExport.h"
+#include "records/store/RecordsStatusText.h"
+#include "records/exports/ShownStatus.h"
 #include "reports/LineReport.h"
 
 using pb::RecordText;

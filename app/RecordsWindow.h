@@ -5,8 +5,8 @@
 #include <QWidget>
 
 #include "output/WholeFile.h"
-#include "records/LineFigures.h"
-#include "records/RecordStore.h"
+#include "records/figures/LineFigures.h"
+#include "records/store/RecordStore.h"
 
 class QCheckBox;
 class QComboBox;

@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "i18n/RecordsTexts.h"
-#include "records/ServerAddress.h"
+#include "records/store/ServerAddress.h"
 
 SharedRecordsDialog::SharedRecordsDialog(const QString& url, int language, QWidget* parent)
     : QDialog(parent), language_(language),

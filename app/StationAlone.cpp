@@ -6,8 +6,8 @@
 #include "app/GangStationWindow.h"
 #include "app/StationRecipe.h"
 #include "app/StationWindow.h"
-#include "fixtures/FixtureLoader.h"
-#include "records/RecordStore.h"
+#include "multiup/FixtureLoader.h"
+#include "records/store/RecordStore.h"
 #include "settings/Settings.h"
 
 namespace pb {

@@ -7,7 +7,7 @@
 #include <optional>
 #include <variant>
 
-#include "fixtures/Fixture.h"
+#include "multiup/Fixture.h"
 #include "recipes/Recipe.h"
 
 namespace pb {

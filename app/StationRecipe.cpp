@@ -2,7 +2,7 @@
 
 #include <QFileInfo>
 
-#include "fixtures/FixtureLoader.h"
+#include "multiup/FixtureLoader.h"
 #include "i18n/GangTexts.h"
 #include "i18n/StationTexts.h"
 #include "recipes/RecipeLoader.h"

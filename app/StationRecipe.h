@@ -5,7 +5,7 @@
 #include <QString>
 #include <optional>
 
-#include "fixtures/Fixture.h"
+#include "multiup/Fixture.h"
 #include "recipes/Recipe.h"
 
 namespace pb {

@@ -11,9 +11,9 @@
 #include "i18n/RecordsTexts.h"
 #include "i18n/StationTexts.h"
 #include "i18n/TrafficTexts.h"
-#include "records/RecordStore.h"
-#include "records/RecordsStatusText.h"
-#include "records/RunRecordsObserver.h"
+#include "records/store/RecordStore.h"
+#include "records/store/RecordsStatusText.h"
+#include "records/store/RunRecordsObserver.h"
 #include "traffic/TrafficLog.h"
 
 void TfrmModule::openRecords() {

@@ -9,11 +9,11 @@
 #include "app/StationRecipe.h"
 #include "app/StationWindow.h"
 #include "app/TfrmModule.h"
-#include "fixtures/FixtureLoader.h"
+#include "multiup/FixtureLoader.h"
 #include "i18n/GangTexts.h"
 #include "i18n/StationTexts.h"
-#include "records/RecordStore.h"
-#include "records/StationHeartbeat.h"
+#include "records/store/RecordStore.h"
+#include "records/sync/StationHeartbeat.h"
 
 void TfrmModule::mnuStationClick() {
     const int language = pb::LanguageIndex(language_);

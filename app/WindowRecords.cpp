@@ -1,9 +1,9 @@
 #include "app/WindowRecords.h"
 
-#include "records/RecordStore.h"
-#include "records/RecordsUploader.h"
-#include "records/RunRecordsObserver.h"
-#include "records/StationHeartbeat.h"
+#include "records/store/RecordStore.h"
+#include "records/sync/RecordsUploader.h"
+#include "records/store/RunRecordsObserver.h"
+#include "records/sync/StationHeartbeat.h"
 
 #include <QHostInfo>
 

@@ -15,7 +15,7 @@
 #include <QString>
 #include <memory>
 
-#include "records/RecordsError.h"
+#include "records/store/RecordsError.h"
 
 namespace pb::records {
 class RecordStore;

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <optional>
 
-#include "records/ServerAddress.h"
+#include "records/store/ServerAddress.h"
 
 namespace pbbench {
 

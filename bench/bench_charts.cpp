@@ -14,12 +14,12 @@
 #include <cstdio>
 
 #include "app/RecordsChartsPage.h"
-#include "records/DurationFigures.h"
-#include "records/FigureRollup.h"
-#include "records/LineFigures.h"
-#include "records/RecordStore.h"
-#include "records/ReplyLatencies.h"
-#include "records/TrafficLog.h"
+#include "records/figures/DurationFigures.h"
+#include "records/store/FigureRollup.h"
+#include "records/figures/LineFigures.h"
+#include "records/store/RecordStore.h"
+#include "records/store/ReplyLatencies.h"
+#include "records/store/CappedTraffic.h"
 
 using namespace pb::records;
 

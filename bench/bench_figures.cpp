@@ -14,10 +14,10 @@
 #include <cstdio>
 
 #include "bench/BenchPg.h"
-#include "records/DurationFigures.h"
-#include "records/FigureRollup.h"
-#include "records/LineFigures.h"
-#include "records/RecordStore.h"
+#include "records/figures/DurationFigures.h"
+#include "records/store/FigureRollup.h"
+#include "records/figures/LineFigures.h"
+#include "records/store/RecordStore.h"
 
 using namespace pb::records;
 

@@ -38,8 +38,8 @@
 
 #include "app/TrafficMonitorWindow.h"
 #include "firmware/FirmwareUpgrade.h"
-#include "records/RecordStore.h"
-#include "records/RunRecordsObserver.h"
+#include "records/store/RecordStore.h"
+#include "records/store/RunRecordsObserver.h"
 #include "traffic/TrafficLog.h"
 #include "link/Clock.h"
 #include "link/Link.h"

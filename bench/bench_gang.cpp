@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "bench/BenchSim.h"
-#include "fixtures/FixtureLoader.h"
+#include "multiup/FixtureLoader.h"
 #include "gang/GangRunner.h"
 #include "sim/SimFirmwareFile.h"
 

@@ -31,8 +31,8 @@
 #include "app/TrafficMonitorWindow.h"
 #include "link/Link.h"
 #include "link/LinkSettings.h"
-#include "records/RecordStore.h"
-#include "records/RunRecordsObserver.h"
+#include "records/store/RecordStore.h"
+#include "records/store/RunRecordsObserver.h"
 #include "traffic/TrafficLog.h"
 
 namespace {

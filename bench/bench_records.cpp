@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "app/RecordsWindow.h"
-#include "records/RecordStore.h"
-#include "records/RecordsExport.h"
+#include "records/store/RecordStore.h"
+#include "records/exports/RecordsExport.h"
 
 using namespace pb::records;
 

@@ -22,9 +22,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "records/RecordStore.h"
-#include "records/RecordsUploader.h"
-#include "records/ServerAddress.h"
+#include "records/store/RecordStore.h"
+#include "records/sync/RecordsUploader.h"
+#include "records/store/ServerAddress.h"
 #include "bench/BenchPg.h"
 
 using namespace pb::records;

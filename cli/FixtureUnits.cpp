@@ -2,12 +2,12 @@
 
 #include <QHash>
 
-#include "fixtures/SocketLink.h"
+#include "multiup/SocketLink.h"
 
 namespace cli {
 namespace {
 
-// The socket's link as the command line's unit: the one conversion of fixtures/SocketLink.
+// The socket's link as the command line's unit: the one conversion of multiup/SocketLink.
 UnitLink linkOf(const pb::FixtureSocket& socket, const QList<pb::PortFacts>& ports, bool lowLatency) {
     const pb::SocketLink link = pb::LinkOfSocket(socket, ports, lowLatency);
     UnitLink u;

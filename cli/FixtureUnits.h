@@ -1,6 +1,6 @@
 #pragma once
 // The units of `run --fixture FILE`: one per socket, its link as the socket names it (an
-// adapter socket's port found among `ports`: fixtures/SocketLink.h), and the serials
+// adapter socket's port found among `ports`: multiup/SocketLink.h), and the serials
 // of --unit-serial SOCKET=SN. Values in and out: reading the file and listing the ports
 // are the caller's.
 
@@ -9,7 +9,7 @@
 #include <QStringList>
 
 #include "cli/UnitJob.h"
-#include "fixtures/Fixture.h"
+#include "multiup/Fixture.h"
 #include "link/SystemPorts.h"
 
 namespace cli {

@@ -7,7 +7,7 @@
 #include "cli/UnitRecords.h"
 #include "cli/UnitReporter.h"
 #include "catalogue/StepNames.h"
-#include "records/RecordStore.h"
+#include "records/store/RecordStore.h"
 #include "runner/RecipeRecorder.h"
 #include "runner/RecipeRunner.h"
 

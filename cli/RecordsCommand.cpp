@@ -12,10 +12,10 @@
 #include "link/FrameText.h"
 #include "output/TerminalText.h"
 #include "output/WholeFile.h"
-#include "records/RecordStore.h"
-#include "records/RecordsExport.h"
-#include "records/RunWarning.h"
-#include "records/ServerAddress.h"
+#include "records/store/RecordStore.h"
+#include "records/exports/RecordsExport.h"
+#include "records/exports/RunWarning.h"
+#include "records/store/ServerAddress.h"
 #include "reports/LineReport.h"
 
 namespace cli {

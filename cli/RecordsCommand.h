@@ -6,8 +6,8 @@
 #include <QStringList>
 
 #include "cli/RecordsStats.h"
-#include "records/RecordTypes.h"
-#include "records/RecordsError.h"
+#include "records/store/RecordTypes.h"
+#include "records/store/RecordsError.h"
 
 namespace cli {
 

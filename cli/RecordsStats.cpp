@@ -7,7 +7,7 @@
 
 #include "cli/ExitCode.h"
 #include "cli/Output.h"
-#include "records/DurationFigures.h"
+#include "records/figures/DurationFigures.h"
 
 namespace cli {
 namespace {

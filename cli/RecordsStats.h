@@ -5,8 +5,8 @@
 
 #include <QString>
 
-#include "records/LineFigures.h"
-#include "records/RecordStore.h"
+#include "records/figures/LineFigures.h"
+#include "records/store/RecordStore.h"
 
 namespace cli {
 

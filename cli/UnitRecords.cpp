@@ -3,8 +3,8 @@
 #include <QMutex>
 
 #include "link/Link.h"
-#include "records/RecordStore.h"
-#include "records/RunRecordsObserver.h"
+#include "records/store/RecordStore.h"
+#include "records/store/RunRecordsObserver.h"
 
 namespace cli {
 namespace {

@@ -22,9 +22,9 @@
 #include "firmware/ModelCheck.h"
 #include "i18n/FileCheckTexts.h"
 #include "i18n/FixtureTexts.h"
-#include "records/RecordStore.h"
-#include "records/RecordsUploader.h"
-#include "records/StationHeartbeat.h"
+#include "records/store/RecordStore.h"
+#include "records/sync/RecordsUploader.h"
+#include "records/sync/StationHeartbeat.h"
 
 namespace {
 

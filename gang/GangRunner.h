@@ -16,8 +16,8 @@
 #include <memory>
 #include <vector>
 
-#include "fixtures/Fixture.h"
-#include "fixtures/SocketLink.h"
+#include "multiup/Fixture.h"
+#include "multiup/SocketLink.h"
 #include "gang/SocketNews.h"
 #include "i18n/Language.h"
 

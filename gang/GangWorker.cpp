@@ -4,7 +4,7 @@
 #include <QScopeGuard>
 
 #include "gang/CancelClock.h"
-#include "records/RecordStore.h"
+#include "records/store/RecordStore.h"
 #include "runner/RecipeRunner.h"
 
 namespace pb {

@@ -8,8 +8,8 @@
 #include <atomic>
 #include <memory>
 
-#include "fixtures/Fixture.h"
-#include "fixtures/SocketLink.h"
+#include "multiup/Fixture.h"
+#include "multiup/SocketLink.h"
 #include "gang/GangRunner.h"
 #include "gang/SocketNews.h"
 #include "runner/RecipeRunObserver.h"

@@ -8,7 +8,7 @@
 #include "catalogue/TestNames.h"
 #include "i18n/ChartTexts.h"
 #include "i18n/RecordsTexts.h"
-#include "records/RecordsExport.h"
+#include "records/exports/RecordsExport.h"
 #include "reports/ChartColours.h"
 
 namespace pb::reports {

@@ -9,7 +9,7 @@
 #include <QStringList>
 
 #include "output/WholeFile.h"
-#include "records/LineFigures.h"
+#include "records/figures/LineFigures.h"
 #include "reports/BarChart.h"
 
 namespace pb::reports {

@@ -6,7 +6,7 @@
 #include <QList>
 #include <QPainter>
 
-#include "records/LineFigures.h"
+#include "records/figures/LineFigures.h"
 
 namespace pb::reports {
 

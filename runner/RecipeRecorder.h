@@ -11,7 +11,7 @@
 #include "procedures/RunObserver.h"
 #include "recipes/Recipe.h"
 #include "recipes/RecipeFlow.h"
-#include "records/RunRecordsObserver.h"
+#include "records/store/RunRecordsObserver.h"
 #include "runner/RecipeRunner.h"
 
 namespace pb {

@@ -38,7 +38,7 @@ struct RecipeUnit {
     LinkSettings link;
     QString id = QStringLiteral("0000");  // the device ID identify asks first
     QString scannedSerial;  // empty: identify steps do not compare the serial
-    // Where it sits when several are tested together (fixtures/Fixture.h), kept with the
+    // Where it sits when several are tested together (multiup/Fixture.h), kept with the
     // run; empty: tested alone.
     QString fixture = {};
     QString socket = {};

@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "records/RecordStore.h"
+#include "records/store/RecordStore.h"
 #include "tests/support/CliRig.h"
 
 using namespace pbtest;

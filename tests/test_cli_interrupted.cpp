@@ -9,7 +9,7 @@
 
 #include "firmware/ProgressPacing.h"
 #include "i18n/Messages.h"
-#include "records/RecordStore.h"
+#include "records/store/RecordStore.h"
 #include "tests/support/CliRig.h"
 #include "tests/test_firmware_rig.h"
 

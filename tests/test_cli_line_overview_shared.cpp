@@ -15,9 +15,9 @@
 
 #include "app/LineOverviewModel.h"
 #include "app/LineOverviewWindow.h"
-#include "records/LineOverview.h"
-#include "records/RecordStore.h"
-#include "records/StationHeartbeat.h"
+#include "records/sync/LineOverview.h"
+#include "records/store/RecordStore.h"
+#include "records/sync/StationHeartbeat.h"
 #include "tests/support/CliRig.h"
 #include "tests/support/PgServer.h"
 

@@ -11,8 +11,8 @@
 #include <sys/mount.h>
 
 #include "link/FrameText.h"
-#include "records/RecordStore.h"
-#include "records/RecordsExport.h"
+#include "records/store/RecordStore.h"
+#include "records/exports/RecordsExport.h"
 #include "tests/support/CliRig.h"
 #include "tests/support/QtPrinters.h"
 #include "traffic/TrafficExport.h"

@@ -7,7 +7,7 @@
 #include <QJsonDocument>
 #include <QTemporaryDir>
 
-#include "records/RecordStore.h"
+#include "records/store/RecordStore.h"
 #include "tests/support/CliRig.h"
 
 using namespace pbtest;

@@ -10,7 +10,7 @@
 #include <QSet>
 #include <QSqlQuery>
 
-#include "records/RecordStore.h"
+#include "records/store/RecordStore.h"
 #include "settings/Settings.h"
 #include "tests/support/CliRig.h"
 #include "tests/support/PgServer.h"

@@ -9,7 +9,7 @@
 
 #include "app/TfrmModule.h"
 #include "app/WindowColours.h"
-#include "records/RecordStore.h"
+#include "records/store/RecordStore.h"
 #include "settings/Settings.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/test_firmware_rig.h"

@@ -7,8 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "fixtures/AdapterMatch.h"
-#include "fixtures/FixtureLoader.h"
+#include "multiup/AdapterMatch.h"
+#include "multiup/FixtureLoader.h"
 #include "tests/support/QtPrinters.h"
 
 using pb::FixtureProblem;

@@ -5,8 +5,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "records/ServerAddress.h"
-#include "records/TrafficLog.h"
+#include "records/store/ServerAddress.h"
+#include "records/store/CappedTraffic.h"
 #include "settings/Settings.h"
 
 namespace {

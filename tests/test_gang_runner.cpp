@@ -10,7 +10,7 @@
 #include <QThread>
 
 #include "gang/GangRunner.h"
-#include "records/RecordStore.h"
+#include "records/store/RecordStore.h"
 #include "tests/support/GangRig.h"
 #include "tests/support/QtPrinters.h"
 

@@ -69,8 +69,8 @@ QList<Row> TextRows() {
     static const QString lit = QStringLiteral(R"re((?:u"(?:[^"\\]|\\.)*"\s*)+)re");
     static const QRegularExpression row(QStringLiteral(R"re(\{\s*\{\s*(%1),\s*(%1),\s*(%1)\}\s*\})re").arg(lit));
     QList<Row> rows;
-    for (const char* folder : {"app", "catalogue", "cli", "files", "firmware", "i18n", "link", "output", "procedures",
-                               "recipes", "records", "runner", "settings", "traffic"}) {
+    for (const char* folder : {"app", "catalogue", "cli", "files", "firmware", "gang", "i18n", "link", "multiup", "output",
+                               "procedures", "recipes", "records", "reports", "runner", "settings", "traffic"}) {
         QDirIterator it(kSources + u'/' + QLatin1String(folder), {QStringLiteral("*.cpp")}, QDir::Files,
                         QDirIterator::Subdirectories);
         while (it.hasNext()) {
@@ -87,7 +87,8 @@ QList<Row> TextRows() {
 }
 
 // `word` in `english` as a whole word, in lower case or with a capital first letter (an
-// all-capitals placeholder such as FILE is no use of the word).
+// all-capitals placeholder such as FILE, or a named one such as {command}, is no use of
+// the word).
 bool Names(const QString& english, const QString& word) {
     for (qsizetype at = english.indexOf(word, 0, Qt::CaseInsensitive); at >= 0;
          at = english.indexOf(word, at + 1, Qt::CaseInsensitive)) {
@@ -96,7 +97,8 @@ bool Names(const QString& english, const QString& word) {
         const qsizetype end = at + word.size();
         const bool wordBefore = at > 0 && english[at - 1].isLetterOrNumber();
         const bool wordAfter = end < english.size() && english[end].isLetterOrNumber();
-        if (!wordBefore && !wordAfter) return true;
+        const bool placeholder = at > 0 && english[at - 1] == u'{' && end < english.size() && english[end] == u'}';
+        if (!wordBefore && !wordAfter && !placeholder) return true;
     }
     return false;
 }
@@ -130,6 +132,7 @@ TEST(Glossary, TheReadersOfTheGlossaryAndTheTablesFindWhatIsThere) {
     EXPECT_TRUE(Names(QStringLiteral("see DI/DO."), QStringLiteral("DI/DO")));
     EXPECT_FALSE(Names(QStringLiteral("the database"), QStringLiteral("data")));
     EXPECT_FALSE(Names(QStringLiteral("a recipe in FILE"), QStringLiteral("file")));
+    EXPECT_FALSE(Names(QStringLiteral("no reply to {command}"), QStringLiteral("command")));
 }
 
 // The rows the glossary names as fixing a term hold it: the glossary follows the window.

@@ -13,7 +13,7 @@
 #include "i18n/FeedbackTexts.h"
 #include "i18n/LinkFailureTexts.h"
 #include "i18n/Messages.h"
-#include "records/ShownStatus.h"
+#include "records/exports/ShownStatus.h"
 #include "i18n/RecipeTexts.h"
 #include "i18n/TrafficTexts.h"
 #include "i18n/RecordsTexts.h"

@@ -12,8 +12,8 @@
 #include <QTemporaryDir>
 
 #include "recipes/RecipeLoader.h"
-#include "records/RecordStore.h"
-#include "records/RecordsExport.h"
+#include "records/store/RecordStore.h"
+#include "records/exports/RecordsExport.h"
 #include "runner/RecipeRunner.h"
 #include "sim/SimController.h"
 #include "sim/SimServers.h"

@@ -17,10 +17,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "records/DurationFigures.h"
-#include "records/Migrations.h"
-#include "records/Outbox.h"
-#include "records/RecordStore.h"
+#include "records/figures/DurationFigures.h"
+#include "records/store/Migrations.h"
+#include "records/store/Outbox.h"
+#include "records/store/RecordStore.h"
 #include "tests/support/PgServer.h"
 #include "tests/support/SqlBeside.h"
 #include "tests/support/StoreOnBackEnd.h"

@@ -10,8 +10,8 @@
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
-#include "records/RecordStore.h"
-#include "records/RecordsExport.h"
+#include "records/store/RecordStore.h"
+#include "records/exports/RecordsExport.h"
 #include "tests/support/QtPrinters.h"
 
 using namespace pb::records;

@@ -9,9 +9,9 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
-#include "records/DurationFigures.h"
-#include "records/LineFigures.h"
-#include "records/RecordStore.h"
+#include "records/figures/DurationFigures.h"
+#include "records/figures/LineFigures.h"
+#include "records/store/RecordStore.h"
 #include "tests/support/SeededUnitTests.h"
 #include "tests/support/StoreOnBackEnd.h"
 

@@ -10,11 +10,11 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
-#include "records/LineFigures.h"
-#include "records/Migrations.h"
-#include "records/RecordStore.h"
-#include "records/RecordsExport.h"
-#include "records/RecordsUploader.h"
+#include "records/figures/LineFigures.h"
+#include "records/store/Migrations.h"
+#include "records/store/RecordStore.h"
+#include "records/exports/RecordsExport.h"
+#include "records/sync/RecordsUploader.h"
 #include "tests/support/PgServer.h"
 #include "tests/support/SqlBeside.h"
 

@@ -19,9 +19,9 @@
 
 #include "app/LineOverviewModel.h"
 #include "app/LineOverviewWindow.h"
-#include "records/LineOverview.h"
-#include "records/RecordStore.h"
-#include "records/StationHeartbeat.h"
+#include "records/sync/LineOverview.h"
+#include "records/store/RecordStore.h"
+#include "records/sync/StationHeartbeat.h"
 #include "tests/support/SeededUnitTests.h"
 #include "tests/support/StoreOnBackEnd.h"
 

@@ -9,8 +9,8 @@
 #include <QMap>
 #include <QTemporaryDir>
 
-#include "records/LineFigures.h"
-#include "records/RecordStore.h"
+#include "records/figures/LineFigures.h"
+#include "records/store/RecordStore.h"
 #include "tests/support/SeededUnitTests.h"
 #include "tests/support/StoreOnBackEnd.h"
 

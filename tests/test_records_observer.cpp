@@ -9,9 +9,9 @@
 #include "link/Frame.h"
 #include "i18n/RecordsTexts.h"
 #include "catalogue/TestNames.h"
-#include "records/RecordStore.h"
-#include "records/RecordsExport.h"
-#include "records/RunRecordsObserver.h"
+#include "records/store/RecordStore.h"
+#include "records/exports/RecordsExport.h"
+#include "records/store/RunRecordsObserver.h"
 #include "tests/support/TestPeers.h"
 
 using namespace pb;

@@ -11,11 +11,11 @@
 #include <QThread>
 
 #include "i18n/RecordsTexts.h"
-#include "records/Migrations.h"
-#include "records/RecordStore.h"
-#include "records/RecordsStatusText.h"
-#include "records/RecordsUploader.h"
-#include "records/ServerAddress.h"
+#include "records/store/Migrations.h"
+#include "records/store/RecordStore.h"
+#include "records/store/RecordsStatusText.h"
+#include "records/sync/RecordsUploader.h"
+#include "records/store/ServerAddress.h"
 #include "tests/support/PgServer.h"
 
 using namespace pb::records;

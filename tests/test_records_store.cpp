@@ -19,11 +19,11 @@
 #include <QThread>
 
 #include "i18n/RecordsTexts.h"
-#include "records/Migrations.h"
-#include "records/RecordStore.h"
-#include "records/RecordsStatusText.h"
-#include "records/RunRecorder.h"
-#include "records/TrafficLog.h"
+#include "records/store/Migrations.h"
+#include "records/store/RecordStore.h"
+#include "records/store/RecordsStatusText.h"
+#include "records/store/RunRecorder.h"
+#include "records/store/CappedTraffic.h"
 #include "tests/support/PgServer.h"
 #include "tests/support/SqlBeside.h"
 
@@ -439,13 +439,13 @@ TEST_P(StoreOnBothBackEnds, AStoreOnAnotherThreadWritesTheSameFileWithoutInterru
 
 TEST_P(StoreOnBothBackEnds, TrafficIsKeptCompressedWithinItsBound) {
     // A small bound: the first frames and the last ones, the count between.
-    TrafficLog log(4000);
+    CappedTraffic log(4000);
     for (int i = 0; i < 200; ++i)
         log.add(Frame(i, i % 2 ? Direction::Received : Direction::Sent,
                       QByteArray("\x01" "0001AS") + QByteArray::number(i) + '\r'));
     KeptTraffic kept = log.kept();
     qint64 bytes = 0;
-    for (const TrafficFrame& f : kept.frames) bytes += TrafficLog::Cost(f);
+    for (const TrafficFrame& f : kept.frames) bytes += CappedTraffic::Cost(f);
     EXPECT_LE(bytes, 4000);
     EXPECT_EQ(kept.frames.size() + kept.dropped, 200);
     EXPECT_GT(kept.dropped, 0);
@@ -454,11 +454,11 @@ TEST_P(StoreOnBothBackEnds, TrafficIsKeptCompressedWithinItsBound) {
     EXPECT_EQ(kept.frames[kept.droppedAfter + 1].ms, kept.droppedAfter + 1 + kept.dropped);
 
     // The real bound, through the store: 6 MiB of frames in, at most 4 MiB kept.
-    TrafficLog big;
+    CappedTraffic big;
     const QByteArray block(1024, 'A');
     for (int i = 0; i < 6 * 1024; ++i) big.add(Frame(i, Direction::Sent, block));
     kept = big.kept();
-    EXPECT_LE(kept.frames.size() * TrafficLog::Cost(Frame(0, Direction::Sent, block)), kTrafficCapBytes);
+    EXPECT_LE(kept.frames.size() * CappedTraffic::Cost(Frame(0, Direction::Sent, block)), kTrafficCapBytes);
     EXPECT_GT(kept.dropped, 2000);
     RecordStore store;
     ASSERT_TRUE(open(store).ok());

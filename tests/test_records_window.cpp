@@ -20,7 +20,7 @@
 #include "app/RecordsWindow.h"
 #include "i18n/RecipeTexts.h"
 #include "i18n/RecordsTexts.h"
-#include "records/TrafficLog.h"
+#include "records/store/CappedTraffic.h"
 #include "tests/support/CutCaptions.h"
 
 using namespace pb::records;
@@ -46,7 +46,7 @@ protected:
                               QStringLiteral("Command finished."), {{"step", i}}, {}});
             lastRun = id;
         }
-        TrafficLog log(600);
+        CappedTraffic log(600);
         for (int i = 0; i < 30; ++i)
             log.add({base + i, i % 2 ? Direction::Received : Direction::Sent,
                      QByteArray("\x01" "0001AS\r"), QStringLiteral("good"), {}});

@@ -14,8 +14,8 @@
 #include <QXmlStreamReader>
 
 #include "i18n/ChartTexts.h"
-#include "records/LineFigures.h"
-#include "records/RecordStore.h"
+#include "records/figures/LineFigures.h"
+#include "records/store/RecordStore.h"
 #include "reports/ChartColours.h"
 #include "reports/LineReport.h"
 #include "tests/support/SeededUnitTests.h"

@@ -24,7 +24,7 @@
 #include "app/TfrmModule.h"
 #include "app/TfrmModuleUi.h"
 #include "i18n/GangTexts.h"
-#include "records/RecordStore.h"
+#include "records/store/RecordStore.h"
 #include "tests/support/GangRig.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/test_firmware_rig.h"

@@ -11,8 +11,8 @@
 #include <QTest>
 
 #include "app/WindowRecords.h"
-#include "records/RecordStore.h"
-#include "records/RecordsUploader.h"
+#include "records/store/RecordStore.h"
+#include "records/sync/RecordsUploader.h"
 #include "tests/support/PgServer.h"
 
 using namespace pb;

@@ -18,7 +18,7 @@
 #include "app/TfrmModule.h"
 #include "i18n/StationTexts.h"
 #include "recipes/RecipeLoader.h"
-#include "records/RecordStore.h"
+#include "records/store/RecordStore.h"
 #include "sim/SimController.h"
 #include "sim/SimServers.h"
 #include "traffic/TrafficLog.h"

@@ -8,8 +8,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "records/RecordStore.h"
-#include "records/TrafficLog.h"
+#include "records/store/RecordStore.h"
+#include "records/store/CappedTraffic.h"
 #include "tests/fuzz/FuzzCheck.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <QRegularExpression>
 
-#include "records/ServerAddress.h"
+#include "records/store/ServerAddress.h"
 #include "tests/fuzz/FuzzCheck.h"
 
 namespace {

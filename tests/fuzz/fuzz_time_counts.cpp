@@ -7,8 +7,8 @@
 #include <cmath>
 #include <limits>
 
-#include "records/DurationFigures.h"
-#include "records/TimeCounts.h"
+#include "records/figures/DurationFigures.h"
+#include "records/store/TimeCounts.h"
 #include "tests/fuzz/FuzzCheck.h"
 
 namespace {

@@ -49,7 +49,7 @@ expect "link/ including procedures/ fails, naming file, line and wall" 1 "$tree"
 tree=$(make_tree downward \
   'link/Frame.h=#pragma once|#include "link/Checksum.h"' \
   'procedures/Polling.cpp=#include "procedures/Polling.h"|#include "link/Frame.h"|#include "i18n/Messages.h"' \
-  'app/Window.cpp=#include "records/RecordStore.h"|#include "Version.h"' \
+  'app/Window.cpp=#include "records/store/RecordStore.h"|#include "Version.h"' \
   'tests/test_x.cpp=#include "app/Window.h"|#include "sim/Sim.h"')
 expect "includes downward, inside a folder and from tests pass" 0 "$tree"
 
@@ -59,6 +59,17 @@ expect "a folder with sources and no row fails" 1 "$tree" 'gadgets/: has sources
 tree=$(make_tree traffic-up 'traffic/TrafficFrame.cpp=#include "procedures/ReplyText.h"')
 expect "traffic/ reads bytes through link/ only" 1 "$tree" \
   'traffic/TrafficFrame.cpp:1: includes procedures/ReplyText.h'
+
+tree=$(make_tree nested \
+  'records/store/RecordStore.h=#pragma once|#include "records/sync/Uploader.h"' \
+  'records/sync/Uploader.h=#pragma once|#include "records/store/RecordStore.h"')
+expect "a part of a folder keeps its own wall: records/store/ may not include records/sync/" 1 "$tree" \
+  'records/store/RecordStore.h:2: includes records/sync/Uploader.h' 'records/store/ may not include records/sync/'
+
+tree=$(make_tree nested-down \
+  'records/sync/Uploader.h=#pragma once|#include "records/store/RecordStore.h"' \
+  'records/store/RecordStore.h=#pragma once')
+expect "a part may include the part below it" 0 "$tree"
 
 tree=$work/no-table; mkdir -p "$tree/link"
 expect "a tree without the table is an error, not a pass" 2 "$tree" 'no layer table'

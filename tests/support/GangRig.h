@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "fixtures/FixtureLoader.h"
+#include "multiup/FixtureLoader.h"
 #include "gang/GangRunner.h"
 #include "sim/SimController.h"
 #include "sim/SimServers.h"

@@ -10,7 +10,7 @@
 #include <QSqlQuery>
 #include <QUuid>
 
-#include "records/ServerAddress.h"
+#include "records/store/ServerAddress.h"
 
 namespace pbtest {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "records/RecordStore.h"
+#include "records/store/RecordStore.h"
 
 namespace pbtest {
 

@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 #include <string>
 
-#include "records/RecordStore.h"
+#include "records/store/RecordStore.h"
 #include "tests/support/PgServer.h"
 
 namespace pbtest {

@@ -1,0 +1,44 @@
+#pragma once
+// Writing recipe runs: a unit test of a product's recipe, its steps (every one, "not-run"
+// until reached) and the procedure runs tied to each step; on a shared server, taking in
+// the recipe runs the stations send. 0 / false when the store is off or failed.
+
+#include <QList>
+#include <QSqlQuery>
+
+#include "records/store/RecordTypes.h"
+
+namespace pb::records {
+
+class Outbox;
+class RunWriter;
+class StoreConnection;
+
+class RecipeRunWriter {
+public:
+    RecipeRunWriter(StoreConnection& connection, RunWriter& runs, Outbox& outbox)
+        : c_(connection), runs_(runs), outbox_(outbox) {}
+
+    qint64 beginRecipeRun(const RecipeRunStart& start);
+    bool linkRunToRecipe(qint64 runId, qint64 recipeRunId, int stepIndex);
+    // One step's verdict as soon as it is known (one statement), so that a recipe run
+    // killed later keeps the steps it had passed.
+    bool recordRecipeStep(qint64 recipeRunId, const RecipeStepRow& step);
+    bool endRecipeRun(qint64 recipeRunId, const RecipeRunEnd& end);
+    // On the server: the uploaded recipe run added or updated, its steps replaced, the
+    // server's copies of its runs tied to it. The server's id, or 0 when failed.
+    qint64 importRecipeRun(const RecipeRunUpload& upload);
+
+private:
+    friend class RecordStore;  // marks the recipe runs of a writer that died, at open
+    int markInterrupted();
+    // The figures' first-test marks and counts after a unit test ended or changed.
+    bool refreshFigures(qint64 recipeRunId, qint64 formerUnitId, const QString& what);
+    bool writeRecipeSteps(qint64 recipeRunId, const QList<RecipeStepRow>& steps, bool insert);
+
+    StoreConnection& c_;
+    RunWriter& runs_;
+    Outbox& outbox_;
+};
+
+}  // namespace pb::records
