@@ -21,6 +21,7 @@
 #include "app/SocketTile.h"
 #include "app/WindowFont.h"
 #include "i18n/GangTexts.h"
+#include "i18n/RecipeTexts.h"
 #include "i18n/LanguageFont.h"
 #include "i18n/StationTexts.h"
 

@@ -5,6 +5,7 @@
 
 #include "app/WindowColours.h"
 #include "i18n/OverviewTexts.h"
+#include "records/exports/ShownStatus.h"
 
 namespace pb {
 
@@ -50,7 +51,7 @@ QString LineOverviewModel::text(const records::StationOverview& row, int column)
     case LastFailure:
         if (row.lastFailureMs <= 0) return Text(OverviewText::NoFailure, language_);
         return Text(OverviewText::LastFailure, language_)
-            .arg(TimeOfDay(row.lastFailureMs), row.lastFailureStep, row.lastFailureReason);
+            .arg(TimeOfDay(row.lastFailureMs), row.lastFailureStep, records::ShownCause(row.lastFailureCause, language_));
     default: return {};
     }
 }

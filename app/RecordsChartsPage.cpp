@@ -252,7 +252,8 @@ void RecordsChartsPage::drawYield(const QList<YieldRow>& days) {
         categories << d.day.toString(QStringLiteral("MM-dd"));
         *passedBars_ << qreal(d.passed);
         *failedBars_ << qreal(d.failed);
-        firstPassLine_->append(qreal(i), 100.0 * d.firstPassYield());
+        // A day without a first test has no yield: the line skips it.
+        if (d.firstPassYield()) firstPassLine_->append(qreal(i), 100.0 * *d.firstPassYield());
         highest = qMax(highest, qreal(qMax(d.passed, d.failed)));
     }
     Plot(yieldChart_, categories, {passedBars_, failedBars_}, firstPassLine_, highest, font());
@@ -264,7 +265,7 @@ void RecordsChartsPage::drawYield(const QList<YieldRow>& days) {
                                                .arg(d.tests)
                                                .arg(d.passed)
                                                .arg(d.failed)
-                                               .arg(Percent(d.firstPassYield())));
+                                               .arg(d.firstPassYield() ? Percent(*d.firstPassYield()) : QStringLiteral("–")));
     };
     connect(passedBars_, &QBarSet::hovered, this, tip);
     connect(failedBars_, &QBarSet::hovered, this, tip);

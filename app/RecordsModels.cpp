@@ -1,5 +1,7 @@
 #include "app/RecordsModels.h"
 
+#include "records/store/EvidenceColumns.h"
+
 #include <QBrush>
 #include <QColor>
 #include <QDateTime>
@@ -33,6 +35,7 @@ QString RecordsOutcomeText(const QString& code, int language) {
     case Outcome::Error: return pb::Text(RecordText::OutcomeError, language);
     case Outcome::OpenFailed: return pb::Text(RecordText::OutcomeOpenFailed, language);
     case Outcome::Interrupted: return pb::Text(RecordText::OutcomeInterrupted, language);
+    case Outcome::Watched: return pb::Text(RecordText::OutcomeWatched, language);
     }
     return code;
 }
@@ -66,7 +69,9 @@ void RecordsRunsModel::setLanguage(int language) {
                                 RecordText::ColProcedure, RecordText::ColOutcome, RecordText::ColDuration,
                                 RecordText::ColOperator, RecordText::ColStation, RecordText::ColStatus,
                                 RecordText::ColUnit, RecordText::ColStatus, RecordText::ColUnit,
-                                RecordText::ColRecipe, RecordText::ColStep, RecordText::ColStep};
+                                RecordText::ColRecipe, RecordText::ColStep, RecordText::ColStep,
+                                RecordText::ColStatus, RecordText::ColStatus};
+    static_assert(std::size(heads) == size_t(RecordQueries::RunColumns), "a heading for every column");
     for (int c = 0; c < RecordQueries::RunColumns; ++c)
         setHeaderData(c, Qt::Horizontal, pb::Text(heads[c], language));
     if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
@@ -93,10 +98,21 @@ QVariant RecordsRunsModel::data(const QModelIndex& index, int role) const {
             const QString label = failingLabel(row);
             return pb::Text(RecordText::FailedAtStep, language_)
                 .arg(failingStep(row) + 1)
-                .arg(pb::ShownStepLabel(label, label, language_), pb::ShownText(value.toString(), language_));
+                .arg(pb::ShownStepLabel(label, label, language_), pb::records::ShownCause(cause(row, value.toString()), language_));
         }
-        return pb::records::ShownRunStatus(value.toString(), details(row), language_);
+        return pb::records::ShownRunStatus(
+            pb::records::OutcomeFromCode(QSqlQueryModel::data(this->index(row, RecordQueries::RunOutcome)).toString())
+                .value_or(pb::records::Outcome::Error),
+            cause(row, value.toString()), value.toString(), language_);
     case RecordQueries::RunOutcome: {
+        // A unit test reads PASS or FAIL: its verdict, not a run's outcome.
+        if (isUnitTest(row)) {
+            const QString code = value.toString();
+            return pb::RecipeVerdictName(code == QLatin1String("ok")      ? QStringLiteral("pass")
+                                         : code == QLatin1String("error") ? QStringLiteral("fail")
+                                                                          : code,
+                                         language_);
+        }
         // A run that ended well short of all it was given says so beside its outcome.
         return RecordsOutcomeText(value.toString(), language_) +
                pb::records::RunWarningText(details(row), language_);
@@ -114,6 +130,11 @@ QVariant RecordsRunsModel::field(int row, int column) const {
 
 QJsonObject RecordsRunsModel::details(int row) const {
     return QJsonDocument::fromJson(field(row, RecordQueries::RunDetails).toString().toUtf8()).object();
+}
+
+pb::Cause RecordsRunsModel::cause(int row, const QString& oldText) const {
+    return pb::records::CauseOfColumns(field(row, RecordQueries::RunCauseCode), field(row, RecordQueries::RunCauseValues),
+                                       oldText);
 }
 
 QString RecordsRunsModel::recipeName(int row) const {

@@ -41,6 +41,8 @@ private:
     bool isUnitTest(int row) const;
     QVariant field(int row, int column) const;
     QJsonObject details(int row) const;
+    // The row's cause as kept; a row kept before causes were: unknown, with `oldText`.
+    pb::Cause cause(int row, const QString& oldText) const;
     QString recipeName(int row) const;
     int failingStep(int row) const;  // -1: none
     QString failingLabel(int row) const;

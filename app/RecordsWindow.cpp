@@ -438,7 +438,7 @@ void RecordsWindow::showRun(qint64 runId) {
           << t(RecordText::ColLink) + QStringLiteral(": ") + run->linkText
           << t(RecordText::ColOperator) + QStringLiteral(": ") + run->operatorName
           << t(RecordText::ColStation) + QStringLiteral(": ") + run->station
-          << t(RecordText::ColStatus) + QStringLiteral(": ") + pb::records::ShownRunStatus(run->statusText, run->details, language_) << QString()
+          << t(RecordText::ColStatus) + QStringLiteral(": ") + pb::records::ShownRunStatus(*run, language_) << QString()
           << QString::fromUtf8(QJsonDocument(run->details).toJson(QJsonDocument::Indented));
     // A step of a recipe run: the unit test it belongs to comes first.
     if (const auto recipeRun = store_.queries().recipeRun(store_.queries().recipeRunOf(runId)))

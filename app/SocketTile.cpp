@@ -1,5 +1,7 @@
 #include "app/SocketTile.h"
 
+#include "i18n/CauseTexts.h"
+
 #include <QContextMenuEvent>
 #include <QLabel>
 #include <QGridLayout>
@@ -9,6 +11,7 @@
 #include "app/FitLabel.h"
 #include "catalogue/StepNames.h"
 #include "i18n/GangTexts.h"
+#include "i18n/RecipeTexts.h"
 #include "i18n/StationTexts.h"
 
 namespace pb {
@@ -137,7 +140,7 @@ void SocketTile::show(const SocketShown& s, const Recipe& recipe, int language) 
         case S::Fail: {
             state = Text(GangText::StateFail, language);
             const int i = s.verdict.failingStep;
-            const QString why = s.verdict.reason.text(language);
+            const QString why = CauseText(s.verdict.cause, language);
             detail = i >= 0 ? FillArgs(Text(GangText::DetailFail, language), {QString::number(i + 1), stepName(i), why})
                             : why;
             break;

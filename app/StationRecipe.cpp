@@ -5,7 +5,7 @@
 #include "multiup/FixtureLoader.h"
 #include "i18n/GangTexts.h"
 #include "i18n/StationTexts.h"
-#include "recipes/RecipeLoader.h"
+#include "catalogue/RecipeLoader.h"
 
 namespace pb {
 

@@ -1,5 +1,8 @@
 #include "app/StationStepsModel.h"
 
+#include "i18n/CauseTexts.h"
+#include "i18n/MeasurementTexts.h"
+
 #include <QBrush>
 #include <QColor>
 
@@ -51,14 +54,14 @@ void StationStepsModel::stepProgress(int i, int done, int total) {
     changed(i);
 }
 
-void StationStepsModel::stepEnded(int i, const StepVerdict& verdict, const StepMeasured& measured) {
+void StationStepsModel::stepEnded(int i, const StepVerdict& verdict, const Measurements& measured) {
     if (i < 0 || i >= rows_.size()) return;
     Row& row = rows_[i];
     row.verdict = verdict;
     row.measured = measured;
-    row.state = verdict.reason == RecipeReason::NotRun ? State::NotRun
-                : verdict.passed                       ? State::Passed
-                                                       : State::Failed;
+    row.state = !verdict.ran()     ? State::NotRun
+                : verdict.passed() ? State::Passed
+                                   : State::Failed;
     changed(i);
 }
 
@@ -99,11 +102,15 @@ QString StationStepsModel::measuredText(const Row& row) const {
     if (row.state == State::Running && (row.done > 0 || row.total > 0))
         return row.total > 0 ? QStringLiteral("%1 / %2").arg(row.done).arg(row.total) : QString::number(row.done);
     if (row.state == State::Failed) {
-        const QString why = row.verdict.text(language_);
+        const QString why = CauseText(row.verdict.cause, language_);
         if (row.measured.isEmpty()) return why;
-        return why + QStringLiteral(" (") + row.measured.text(language_) + QLatin1Char(')');
+        return why + QStringLiteral(" (") + MeasurementsText(row.measured, language_) + QLatin1Char(')');
     }
-    return row.measured.text(language_);
+    const QString found = MeasurementsText(row.measured, language_);
+    // A pass with a note (no upgrade needed, blocks left out) says it first.
+    if (row.state == State::Passed && row.verdict.cause.code != CauseCode::Ok)
+        return CauseText(row.verdict.cause, language_) + (found.isEmpty() ? QString() : QStringLiteral(" (") + found + u')');
+    return found;
 }
 
 QVariant StationStepsModel::data(const QModelIndex& index, int role) const {

@@ -26,8 +26,8 @@ public:
     void stepStarted(int index, int attempt);
     // How far a long step is (blocks programmed, patterns applied); total 0: not known.
     void stepProgress(int index, int done, int total);
-    // `measured`: the values the step read, language-free; the verdict says why it failed.
-    void stepEnded(int index, const StepVerdict& verdict, const StepMeasured& measured);
+    // What the step measured, language-free; the verdict says why it failed.
+    void stepEnded(int index, const StepVerdict& verdict, const Measurements& measured);
     // At the end of a run: steps never reached show "not run".
     void markUnreached();
 
@@ -44,7 +44,7 @@ private:
         int attempt = 0;
         int done = 0, total = 0;  // progress while running
         StepVerdict verdict;
-        StepMeasured measured;
+        Measurements measured;
     };
     QString stateText(const Row& row) const;
     QString measuredText(const Row& row) const;

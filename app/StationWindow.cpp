@@ -1,5 +1,7 @@
 #include "app/StationWindow.h"
 
+#include "i18n/CauseTexts.h"
+
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -138,7 +140,7 @@ StationWindow::StationWindow(Recipe recipe, std::function<LinkSettings()> link, 
 StationWindow::~StationWindow() = default;
 
 void StationWindow::makeRunner() {
-    runner_ = std::make_unique<RecipeRunner>(recipe_, *clock_);
+    runner_ = std::make_unique<RecipeRunner>(recipe_, *clock_, cancel_);
     runner_->setObserver(this);
     runner_->setLanguage(LanguageAt(language_));
     runner_->setRecords(records_, operator_);
@@ -246,7 +248,7 @@ void StationWindow::showBanner() {
             const QString name = i >= 0 && i < recipe_.steps.size() ? StepName(recipe_.steps.at(i), language_)
                                                                     : QString();
             detail = FillArgs(Text(StationText::FailDetail, language_),
-                              {unitSerial_, QString::number(i + 1), name, verdictShown_.reason.text(language_)});
+                              {unitSerial_, QString::number(i + 1), name, CauseText(verdictShown_.cause, language_)});
             break;
         }
     }
@@ -346,13 +348,13 @@ void StationWindow::stepProgress(int index, const QString& /*phase*/, int done, 
     steps_->stepProgress(index, done, total);
 }
 
-void StationWindow::stepEnded(int index, const StepResult& result, const StepMeasured& measured) {
-    steps_->stepEnded(index, result.verdict, measured);
+void StationWindow::stepEnded(int index, const StepResult& result) {
+    steps_->stepEnded(index, result.verdict, result.measurements);
 }
 
 void StationWindow::recipeEnded(const UnitVerdict& verdict, const QList<StepResult>& results) {
     for (int i = 0; i < results.size(); ++i)
-        if (results.at(i).verdict.reason == RecipeReason::NotRun) steps_->stepEnded(i, results.at(i).verdict, {});
+        if (!results.at(i).verdict.ran()) steps_->stepEnded(i, results.at(i).verdict, {});
     steps_->markUnreached();
     stop_->setEnabled(false);
     verdictShown_ = verdict;
@@ -369,6 +371,7 @@ void StationWindow::runUnit(const QString& serial) {
     RecipeUnit unit;
     unit.link = link_ ? link_() : LinkSettings{};
     unit.scannedSerial = serial;
+    cancel_.clear();  // a stop asked for the last unit does not stop this one
     runner_->run(unit);
     running_ = false;
     showBanner();

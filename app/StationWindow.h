@@ -14,6 +14,8 @@
 #include "link/Link.h"
 #include "link/LinkSettings.h"
 #include "recipes/Recipe.h"
+#include "runner/Cancel.h"
+#include "runner/RunClock.h"
 #include "recipes/RecipeFlow.h"
 #include "recipes/ShiftCounts.h"
 #include "runner/RecipeRunObserver.h"
@@ -91,7 +93,7 @@ private:
     void recipeStarted(const Recipe& recipe, const QString& serial) override;
     void stepStarted(int index, int attempt) override;
     void stepProgress(int index, const QString& phase, int done, int total) override;
-    void stepEnded(int index, const StepResult& result, const StepMeasured& measured) override;
+    void stepEnded(int index, const StepResult& result) override;
     void recipeEnded(const UnitVerdict& verdict, const QList<StepResult>& results) override;
 
     enum class Banner { Ready, Testing, Pass, Fail };
@@ -101,7 +103,8 @@ private:
 
     Recipe recipe_;
     std::function<LinkSettings()> link_;
-    EventLoopClock ownClock_;
+    Cancel cancel_;
+    RunClock ownClock_{&cancel_};
     Clock* clock_ = &ownClock_;
     std::unique_ptr<RecipeRunner> runner_;
     records::RecordStore* records_ = nullptr;

@@ -11,9 +11,9 @@ constexpr char kTestProperty[] = "panelbenchTest";
 }  // namespace
 
 QPushButton* TestButton(QWidget* parent, const char* name, TestId test, QRect geometry) {
-    const TestEntry& entry = CatalogueEntry(test);
+    const TestDescriptor& entry = CatalogueEntry(test);
     // Its click has nothing to read from the window: a test with parameters needs its own handler.
-    Q_ASSERT(entry.params == 0 && entry.standalone());
+    Q_ASSERT(entry.params.isEmpty() && entry.standalone);
     QPushButton* button = Ui::Button(parent, name, entry.nameIn(0), geometry);
     button->setProperty(kTestProperty, int(test));
     return button;

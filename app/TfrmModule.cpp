@@ -139,7 +139,7 @@ void TfrmModule::mnuExitClick() {
 }
 
 void TfrmModule::SaveLinkSettings() {
-    const pb::LinkSettings active = readLinkSettings();
+    const pb::LinkSettings active = shownLinkSettings();
     // The adapter behind the port name is kept beside it.
     if (active.kind == pb::LinkKind::Com) {
         settings_.comPortAdapter = ui_.cmbPort->adapterOf(active.portName);
@@ -215,7 +215,7 @@ void TfrmModule::processEvents() {
     QCoreApplication::processEvents();
 }
 
-pb::LinkSettings TfrmModule::readLinkSettings() {
+pb::LinkSettings TfrmModule::shownLinkSettings() {
     if (ui_.pcPort->currentWidget() == ui_.tsCom) {
         linkSettings_.kind = pb::LinkKind::Com;
         linkSettings_.portName = ui_.cmbPort->currentText();

@@ -65,7 +65,8 @@ public:
     void setWaitCursor(bool on) override;
     void beep(int frequencyHz, int durationMs) override;
     void processEvents() override;
-    pb::LinkSettings readLinkSettings() override;
+    // The link settings the link page shows: what a test started now opens.
+    pb::LinkSettings shownLinkSettings();
     pb::Language language() const override { return language_; }
     void setWindowEnabled(bool on) override { setEnabled(on); }
     void saveLinkSettings() override { SaveLinkSettings(); }

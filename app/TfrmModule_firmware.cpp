@@ -18,8 +18,8 @@ void TfrmModule::mnuFirmwareFileClick() {
 void TfrmModule::btnFirmwareClick() {
     ui_.tsFirmware->upgradeStarts();
     pb::TestParams p;
-    p.firmware.file = settings_.firmwareFile;
-    p.firmware.versionBefore = ui_.pnVER->text();
-    p.firmware.buffer = &firmwareBuffer_;
+    p.upgrade.file = settings_.firmwareFile;
+    // The window programs what the loader takes and says so; nothing is refused first.
+    p.upgrade.checkFitFirst = false;
     runTest({pb::TestId::FirmwareUpgrade, p});
 }

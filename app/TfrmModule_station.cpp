@@ -42,7 +42,7 @@ QString TfrmModule::openStation(const QString& recipePath) {
     settings_.stationRecipe = QFileInfo(recipePath).absoluteFilePath();
     pb::SaveStationRecipe(settings_);
     auto station = std::make_unique<pb::StationWindow>(
-        std::move(*loaded.recipe), [this] { return readLinkSettings(); }, language);
+        std::move(*loaded.recipe), [this] { return shownLinkSettings(); }, language);
     station->setRecords(&records_->store(), settings_.operatorName);
     windows_->showStation(std::move(station));
     return {};

@@ -6,6 +6,7 @@
 #include "app/TfrmModule.h"
 #include "app/TestButtons.h"
 #include "catalogue/TestCatalogue.h"
+#include "runner/ButtonRun.h"
 #include "i18n/Messages.h"
 
 // The buttons of the other tests, which a continuous test holds until it ends.
@@ -56,11 +57,12 @@ void TfrmModule::holdingClose(const std::function<void()>& test) {
 }
 
 void TfrmModule::runTest(const pb::TestRequest& request) {
-    pb::ProcedureContext ctx{
-        link_,  *this,       *this, *ui_.tsTest, *ui_.tsTest, *ui_.tsCommand, procedureClock(),
-        state_, runObserver()};
-    pb::TestRig rig{ctx, *ui_.tsFirmware};
-    holdingClose([&] { pb::RunTest(rig, request); });
+    // The link page's settings, read as the test starts, go to the test.
+    const pb::LinkSettings settings = shownLinkSettings();
+    pb::ProcedureContext ctx{link_,        settings,       *this,          *this,  *ui_.tsTest,
+                             *ui_.tsTest, *ui_.tsCommand, procedureClock(), state_, runObserver()};
+    pb::TestRig rig{ctx, *ui_.tsFirmware, &firmwareBuffer_};
+    holdingClose([&] { pb::RunButton(rig, request); });
 }
 
 void TfrmModule::closeEvent(QCloseEvent* event) {
@@ -84,7 +86,7 @@ void TfrmModule::btnSetDateClick() { runTest({pb::TestId::SetDate, {}}); }
 
 void TfrmModule::btnAlarmClick() {
     pb::TestParams p;
-    p.alarmLevel = ui_.cmbAlarm->currentIndex();
+    p.alarm.level = ui_.cmbAlarm->currentIndex();
     runTest({pb::TestId::Alarm, p});
 }
 
@@ -92,19 +94,23 @@ void TfrmModule::btnInitialClick() { runTest({pb::TestId::FactoryInitial, {}}); 
 
 void TfrmModule::btnRebootClick() { runTest({pb::TestId::Reboot, {}}); }
 
-void TfrmModule::btnDIDOClick() { runTest({pb::TestId::Dido, {}}); }
+void TfrmModule::btnDIDOClick() {
+    pb::TestParams p;
+    p.dido.needsAnsweredRead = false;  // the technician reads the lamps
+    runTest({pb::TestId::Dido, p});
+}
 
 void TfrmModule::btnCommandClick() {
     pb::TestParams p;
-    p.command = ui_.edCommandSend->text();
+    p.console.text = ui_.edCommandSend->text();
     runTest({pb::TestId::ControllerCommand, p});
 }
 
 void TfrmModule::btnModuleCommandClick() {
     pb::TestParams p;
-    p.moduleType = ui_.cmbModuleType->currentIndex();
-    p.moduleNumber = ui_.cmbModuleId->currentText();
-    p.command = ui_.edModuleCommandSend->text();
+    p.console.moduleType = ui_.cmbModuleType->currentIndex();
+    p.console.moduleNumber = ui_.cmbModuleId->currentText();
+    p.console.text = ui_.edModuleCommandSend->text();
     runTest({pb::TestId::ModuleCommand, p});
 }
 

@@ -119,7 +119,7 @@ double AllFigures(RecordStore& store, const RunFilter& filter, bool countUnits, 
     }
     seen += figures.total(filter).tests > 0;
     took(QStringLiteral("total"));
-    seen += figures.failuresByStep(filter).size() + figures.failuresByReason(filter).size();
+    seen += figures.failuresByStep(filter).size() + figures.failuresByCause(filter).size();
     took(QStringLiteral("pareto"));
     seen += figures.fixtureHealth(filter).size();
     took(QStringLiteral("health"));

@@ -91,8 +91,8 @@ public:
     void setWaitCursor(bool) override {}
     void beep(int, int) override {}
     void processEvents() override { QCoreApplication::processEvents(); }
-    pb::LinkSettings readLinkSettings() override { return settings_; }
     pb::Language language() const override { return pb::Language::English; }
+    const pb::LinkSettings& settings() const { return settings_; }
 
 private:
     pb::LinkSettings settings_;
@@ -178,7 +178,7 @@ ToolRun runTool(const Scenario& s, const QString& fileName, bool realPauses,
     const pb::FirmwareJob job{fileName, s.id, s.kind, s.version};
     QElapsedTimer t;
     t.start();
-    pb::FirmwareUpgrade upgrade(link, view, bars, clock);
+    pb::FirmwareUpgrade upgrade(link, view.settings(), view, bars, clock);
     if (recording) upgrade.setObserver(&recording->observer);
     run.upgraded = upgrade.run(job, buffer) == pb::UpgradeOutcome::Upgraded;
     run.ms = t.nsecsElapsed() / 1e6;
@@ -261,7 +261,7 @@ void measureProgressWrites(const Scenario& s, const QString& file, bool realPaus
             pb::RecordingClock recordingClock;
             pb::Clock& clock = realPauses ? static_cast<pb::Clock&>(realClock) : recordingClock;
             pb::FirmwareBuffer buffer;
-            pb::FirmwareUpgrade upgrade(link, view, bars, clock);
+            pb::FirmwareUpgrade upgrade(link, view.settings(), view, bars, clock);
             upgrade.setObserver(progress ? &timed : &quiet);
             QElapsedTimer t;
             t.start();

@@ -153,11 +153,11 @@ public:
         monitor_.repaint();
     }
     void begin(const pb::LinkSettings& settings) {
-        observer_.runStarted({pb::TestId::Dido, QStringLiteral("dido"), QDateTime::currentMSecsSinceEpoch(), settings});
+        observer_.runStarted({pb::TestId::Dido, QDateTime::currentMSecsSinceEpoch(), settings});
     }
     void end(const pb::LinkSettings& settings) {
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
-        observer_.runEnded({pb::TestId::Dido, QStringLiteral("dido"), now, now, pb::RunOutcome::Ok, {}, settings, {}});
+        observer_.runEnded({pb::TestId::Dido, now, now, pb::RunOutcome::Ok, {}, settings, {}});
     }
     bool recorded() const { return store_.isOpen(); }
 

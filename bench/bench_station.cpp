@@ -20,7 +20,7 @@
 #include "app/StationWindow.h"
 #include "link/Clock.h"
 #include "link/Link.h"
-#include "recipes/RecipeLoader.h"
+#include "catalogue/RecipeLoader.h"
 #include "sim/SimController.h"
 #include "sim/SimServers.h"
 

@@ -16,8 +16,9 @@ QString KeptStepLabel(const RecipeStep& step) {
 }
 
 QString ShownStepLabel(const QString& kind, const QString& label, int language) {
+    // A label that is its kind's own name is the test's: its one name, in every language.
     const std::optional<TestId> k = StandaloneTest(kind);
-    if (language <= 0 || label != kind || !k) return label;
+    if (label != kind || !k) return label;
     return CatalogueEntry(*k).nameIn(language);
 }
 

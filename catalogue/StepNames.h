@@ -13,7 +13,8 @@ QString StepName(const RecipeStep& step, int language);
 // A step's label as the records and the command line keep it: the engineer's label, else
 // its kind's name ("identify", "dido").
 QString KeptStepLabel(const RecipeStep& step);
-// A recipe step's label as kept (its kind's name when the recipe gave none) in `language`.
+// A recipe step's label as kept (its kind's name when the recipe gave none) in `language`:
+// a kind's name is shown as its test's name in every language, an engineer's label as it is.
 QString ShownStepLabel(const QString& kind, const QString& label, int language);
 
 }  // namespace pb

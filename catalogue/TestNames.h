@@ -5,7 +5,14 @@
 #include <QString>
 #include <QStringList>
 
+#include "procedures/TestId.h"
+
 namespace pb {
+
+// "connect", "set-date", ...: the stable name records keep.
+QString TestName(TestId test);
+// "identify", "poll", ...: the command line's and the recipes' name.
+QString CommandName(TestId test);
 
 // The name of a procedure id as the records keep it ("set-date", ...) in `language`; the
 // id itself when unknown.

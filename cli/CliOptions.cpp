@@ -3,11 +3,13 @@
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
+#include "catalogue/CommandArguments.h"
 #include "catalogue/TestCatalogue.h"
+#include "catalogue/TestDocs.h"
 #include "cli/ExitCode.h"
 #include "cli/FixtureUnits.h"
 #include "multiup/SocketLink.h"
-#include "cli/HeadlessRun.h"
+#include "cli/UnitRun.h"
 #include "cli/RecordsCommand.h"
 #include "cli/UnitsFile.h"
 #include "files/CheckedFile.h"
@@ -18,19 +20,19 @@
 #include "link/SpeedText.h"
 #include "multiup/FixtureLoader.h"
 #include "link/SystemPorts.h"
-#include "recipes/RecipeLoader.h"
+#include "catalogue/RecipeLoader.h"
 
 namespace cli {
 namespace {
 
-// The commands that run no test; every other is a test of the catalogue.
-const QStringList kOtherCommands = {"ports", "records", "run"};
+// The commands of the command line's own, which run no test of the catalogue.
+const QStringList kOtherCommands = {"ports", "records", "run", "tests"};
 
-// The positional arguments each command takes.
-int argumentCount(const QString& command, bool fixture) {
-    if (command == QLatin1String("run")) return fixture ? 0 : 1;
-    const pb::TestEntry* test = pb::FindTest(command);
-    return test ? test->arguments() : 0;
+// The first option of a test that is set, by its name; empty when none is.
+QString TestOptionSet(const QCommandLineParser& p) {
+    for (const QCommandLineOption& o : pb::TestOptions())
+        if (p.isSet(o.names().first())) return o.names().first();
+    return {};
 }
 
 ParsedCli usage(const QString& why) {
@@ -45,10 +47,11 @@ QString parseRecords(const QCommandLineParser& p, const QStringList& args, Recor
                      const QString& shiftStarts) {
     const auto isSet = [&](const char* name) { return p.isSet(QString::fromLatin1(name)); };
     const auto val = [&](const char* name) { return p.value(QString::fromLatin1(name)); };
-    for (const char* option : {"tcp", "units", "speed", "id", "model-kind", "time", "cycles", "seconds",
-                               "outputs", "traffic", "operator", "no-records", "unit-serial", "allow-partial",
-                               "no-low-latency", "rs485", "retries"})
+    for (const char* option : {"tcp", "units", "speed", "id", "model-kind", "traffic", "operator", "no-records",
+                               "unit-serial", "no-low-latency", "rs485"})
         if (isSet(option)) return QStringLiteral("--%1 does not go with 'records'").arg(QLatin1String(option));
+    if (const QString option = TestOptionSet(p); !option.isEmpty())
+        return QStringLiteral("--%1 does not go with 'records'").arg(option);
     if (p.values(QStringLiteral("serial")).size() > 1) return QStringLiteral("records take one --serial");
     if (pb::records::IsServerUrl(val("records"))) job.url = val("records");
     else job.path = val("records");
@@ -75,6 +78,7 @@ QString parseRecords(const QCommandLineParser& p, const QStringList& args, Recor
     job.format = val("format").toLower();
     job.output = val("output");
     job.stats.by = val("by");
+    job.stats.language = job.language;
     if (isSet("csv") && job.json) return QStringLiteral("give --json or --csv, not both");
     job.stats.format = job.json ? StatsFormat::Json : isSet("csv") ? StatsFormat::Csv : StatsFormat::Table;
     if (isSet("shifts") || !shiftStarts.isEmpty()) {
@@ -96,11 +100,10 @@ QString parseRecords(const QCommandLineParser& p, const QStringList& args, Recor
 QString TestCommandsHelp() {
     constexpr qsizetype kColumn = 27;
     QString text;
-    for (int i = 0; i <= int(pb::TestId::AwaitAnswer); ++i) {
-        const pb::TestEntry& test = pb::CatalogueEntry(pb::TestId(i));
-        if (!test.standalone()) continue;
+    for (const pb::TestDescriptor& test : pb::Catalogue()) {
+        if (!test.standalone) continue;
         QString line = QStringLiteral("  ") + test.commandName();
-        if (test.usage) line += u' ' + QLatin1String(test.usage);
+        if (const QString usage = test.usage(); !usage.isEmpty()) line += u' ' + usage;
         line = line.size() < kColumn - 1 ? line.leftJustified(kColumn) : line + u'\n' + QString(kColumn, u' ');
         text += line + QString::fromLatin1(test.help).replace(u'\n', u'\n' + QString(kColumn, u' ')) + u'\n';
     }
@@ -113,7 +116,9 @@ QString HelpText() {
         "Runs Panel Bench's controller tests without a window, on one or many units at once.\n"
         "\n"
         "Commands:\n"
-        "  ports                    list the serial ports and what the system knows of them\n") +
+        "  ports                    list the serial ports and what the system knows of them\n"
+        "  tests [--markdown]       the tests: command, stable name, caption (--markdown:\n"
+        "                           docs/tests.md, their parameters too)\n") +
         TestCommandsHelp() + QStringLiteral(
         "  records list|show RUN|export  the unit records every run leaves (see Records)\n"
         "  run RECIPE [--unit-serial SN]...  run a test recipe (docs/recipes.md) step by step;\n"
@@ -198,14 +203,13 @@ ParsedCli ParseCli(const QStringList& arguments) {
     };
     const auto flag = [](const char* name) { return QCommandLineOption(QString::fromLatin1(name)); };
     p.addOptions({flag("help"), flag("version"), value("serial"), value("speed"), value("tcp"),
-                  value("units"), value("id"), value("model-kind"), value("time"), value("cycles"),
-                  value("seconds"), value("outputs"), flag("json"), flag("traffic"),
+                  value("units"), value("id"), value("model-kind"), flag("json"), flag("traffic"),
                   value("language"), value("operator"), flag("no-records"), value("format"),
                   value("records"), value("from"), value("to"), value("outcome"),
                   value("procedure"), value("unit"), value("output"), value("unit-serial"),
-                  value("station"), flag("allow-partial"), flag("no-low-latency"), flag("rs485"),
-                  value("retries"), value("fixture"), value("socket"), value("by"), flag("csv"),
-                  value("shifts")});
+                  value("station"), flag("no-low-latency"), flag("rs485"), value("fixture"), value("socket"),
+                  value("by"), flag("csv"), value("shifts"), flag("markdown")});
+    p.addOptions(pb::TestOptions());
     if (!p.parse(arguments)) return usage(p.errorText());
     if (p.isSet(QStringLiteral("help"))) return {false, HelpText(), kExitOk, {}};
     if (p.isSet(QStringLiteral("version")))
@@ -218,9 +222,10 @@ ParsedCli ParseCli(const QStringList& arguments) {
     CommandJob& job = o.job;
     job.command = args.takeFirst();
     const QString typed = job.command;  // for the usage messages: the name as given
+    const pb::TestDescriptor* test = nullptr;
     if (!kOtherCommands.contains(job.command)) {
-        const pb::TestEntry* test = pb::FindTest(job.command);
-        if (!test || !test->standalone()) return usage(QStringLiteral("unknown command '%1'").arg(job.command));
+        test = pb::FindTest(job.command);
+        if (!test || !test->standalone) return usage(QStringLiteral("unknown command '%1'").arg(job.command));
         // From here on the command goes by the command line's own name for it.
         job.command = test->commandName();  // either name is accepted; the older one is shown
         job.test = test->id;
@@ -233,6 +238,12 @@ ParsedCli ParseCli(const QStringList& arguments) {
         language = int(languages.indexOf(val("language").toLower()));
         if (language < 0) return usage(QStringLiteral("--language is en, zh-hans or zh-hant"));
     }
+    // The tests themselves, as docs/tests.md lists them.
+    if (job.command == QLatin1String("tests")) {
+        if (!args.isEmpty()) return usage(QStringLiteral("'tests' takes no argument"));
+        return {false, isSet("markdown") ? pb::TestsMarkdown() : pb::TestsTable(language), kExitOk, {}};
+    }
+    if (isSet("markdown")) return usage(QStringLiteral("--markdown goes with 'tests'"));
     // --records URL, else the window's setting: the shared server.
     if (isSet("records") && pb::records::IsServerUrl(val("records"))) {
         QString why;
@@ -270,53 +281,20 @@ ParsedCli ParseCli(const QStringList& arguments) {
         if (fixture && isSet(option))
             return usage(QStringLiteral("--%1 does not go with --fixture: the fixture names each socket's link")
                              .arg(QLatin1String(option)));
-    if (args.size() != argumentCount(job.command, fixture))
-        return usage(QStringLiteral("'%1' takes %2 argument(s), not %3")
-                         .arg(typed).arg(argumentCount(job.command, fixture)).arg(args.size()));
-
-    // The command's own arguments and options.
-    const auto onlyFor = [&](const char* option, const char* command) {
-        return isSet(option) && job.command != QLatin1String(command);
-    };
-    for (const auto& [option, command] : {std::pair{"time", "set-date"}, {"cycles", "dido"},
-                                         {"seconds", "dido"}, {"outputs", "dido"},
-                                         {"unit-serial", "run"}, {"allow-partial", "upgrade"},
-                                         {"retries", "upgrade"}})
-        if (onlyFor(option, command))
-            return usage(QStringLiteral("--%1 goes with '%2'").arg(QLatin1String(option), QLatin1String(command)));
-    if (isSet("time")) {
-        const QDateTime t = QDateTime::fromString(val("time"), Qt::ISODate);
-        if (!t.isValid()) return usage(QStringLiteral("--time wants yyyy-mm-ddThh:mm:ss, not '%1'").arg(val("time")));
-        job.time = t;
+    // The test's own arguments and options; a command of the command line's own takes none
+    // of theirs.
+    if (test) {
+        if (const auto why = pb::ReadCommandArguments(*test, args, p, job.step)) return usage(*why);
+    } else {
+        if (const QString option = TestOptionSet(p); !option.isEmpty())
+            return usage(QStringLiteral("--%1 does not go with '%2'").arg(option, typed));
+        const int wanted = job.command == QLatin1String("run") && !fixture ? 1 : 0;
+        if (args.size() != wanted)
+            return usage(QStringLiteral("'%1' takes %2 argument(s), not %3").arg(typed).arg(wanted).arg(args.size()));
     }
-    if (isSet("cycles") && isSet("seconds")) return usage(QStringLiteral("give --cycles or --seconds, not both"));
+    if (isSet("unit-serial") && job.command != QLatin1String("run"))
+        return usage(QStringLiteral("--unit-serial goes with 'run'"));
     bool ok = true;
-    if (isSet("cycles")) job.cycles = val("cycles").toInt(&ok);
-    if (!ok || job.cycles < 0) return usage(QStringLiteral("--cycles wants a whole number from 0"));
-    if (isSet("seconds")) job.seconds = val("seconds").toInt(&ok);
-    if (!ok || (isSet("seconds") && job.seconds < 1)) return usage(QStringLiteral("--seconds wants a whole number from 1"));
-    if (isSet("outputs")) {
-        job.outputs = val("outputs");
-        if (!QRegularExpression(QStringLiteral("^[01]{1,4}$")).match(job.outputs).hasMatch())
-            return usage(QStringLiteral("--outputs wants up to four 0/1 digits, not '%1'").arg(job.outputs));
-    }
-    if (job.command == QLatin1String("alarm")) {
-        job.alarmLevel = args[0].toInt(&ok);
-        if (!ok || job.alarmLevel < 0 || job.alarmLevel > 6)
-            return usage(QStringLiteral("alarm LEVEL is 0 to 6, not '%1'").arg(args[0]));
-    }
-    if (job.command == QLatin1String("send")) job.text = args[0];
-    if (job.command == QLatin1String("module")) {
-        job.moduleType = ModuleTypeIndex(args[0]);
-        if (job.moduleType < 0) return usage(QStringLiteral("module TYPE is 0..5 or A B H I J E, not '%1'").arg(args[0]));
-        job.moduleNumber = args[1];
-        job.text = args[2];
-    }
-    if (job.command == QLatin1String("upgrade")) job.firmwareFile = args[0];
-    job.allowPartial = isSet("allow-partial");
-    if (isSet("retries")) job.upgradeRetries = val("retries").toInt(&ok);
-    if (!ok || job.upgradeRetries < 0 || job.upgradeRetries > 100)
-        return usage(QStringLiteral("--retries wants a whole number from 0 to 100, not '%1'").arg(val("retries")));
     std::optional<pb::Fixture> fixtureLoaded;
     if (fixture) {
         const pb::FixtureLoad load = pb::loadFixtureFile(val("fixture"));
@@ -374,7 +352,7 @@ ParsedCli ParseCli(const QStringList& arguments) {
         QList<pb::LinkSettings> links;
         QList<int> at;
         for (int i = 0; i < o.units.size(); ++i)
-            if (o.units[i].adapterFailure.isEmpty()) {
+            if (!o.units[i].linkProblem) {
                 links << SettingsOf(o.units[i]);
                 at << i;
             }

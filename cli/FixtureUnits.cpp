@@ -23,8 +23,7 @@ UnitLink linkOf(const pb::FixtureSocket& socket, const QList<pb::PortFacts>& por
     } else {
         u.port = link.label;
     }
-    // The message of a result is in English, as every result's.
-    u.adapterFailure = link.failureText(0);
+    u.linkProblem = link.failureCause();
     return u;
 }
 

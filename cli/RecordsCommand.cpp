@@ -7,14 +7,20 @@
 #include <cstdio>
 #include <cstring>
 
+#include "catalogue/StepNames.h"
+#include "catalogue/TestNames.h"
 #include "cli/ExitCode.h"
 #include "cli/Output.h"
+#include "i18n/MeasurementTexts.h"
+#include "i18n/RecordLineTexts.h"
+#include "i18n/RecordsTexts.h"
 #include "link/FrameText.h"
 #include "output/TerminalText.h"
 #include "output/WholeFile.h"
 #include "records/store/RecordStore.h"
 #include "records/exports/RecordsExport.h"
 #include "records/exports/RunWarning.h"
+#include "records/exports/ShownStatus.h"
 #include "records/store/ServerAddress.h"
 #include "reports/LineReport.h"
 
@@ -50,10 +56,17 @@ QString durationText(const RunRow& r) {
                        : QStringLiteral("-");
 }
 
-// A run's outcome, with the mark of a run that ended well short of all it was given.
-QString outcomeText(const RunRow& r) {
-    const QString code = pb::records::OutcomeCode(r.outcome);
-    return pb::records::RunWarningCode(r.details).isEmpty() ? code : code + QStringLiteral(", warning");
+// A run's outcome in the reader's language, with the warning of a run that ended well short
+// of all it was given.
+QString outcomeText(const RunRow& r, int language) {
+    return pb::records::OutcomeName(r.outcome, language) + pb::records::RunWarningText(r.details, language);
+}
+
+QString L(pb::RecordLine id, int language) { return pb::Text(id, language); }
+
+// "name       value": a field of `records show`, its name padded in the reader's language.
+QString field(pb::RecordLine name, const QString& value, int language) {
+    return pb::PadRight(L(name, language), 11) + value;
 }
 
 // The unit a run belongs to, as a person names it: its serial, or the link it was on.
@@ -80,11 +93,16 @@ QString durationText(const pb::records::RecipeRunRow& r) {
                        : QStringLiteral("-");
 }
 
-// "step 1 identify: why" for a unit test that failed; empty when none failed.
-QString failingText(const pb::records::RecipeRunRow& r) {
+// "step 1 identify: why" for a unit test that failed, in the reader's language; empty when
+// none failed.
+QString failingText(const pb::records::RecipeRunRow& r, int language) {
+    if (r.failingStep < 0) return {};
     const pb::records::RecipeStepRow* step = r.failing();
-    if (!step) return r.reasonText;
-    return QStringLiteral("step %1 %2: %3").arg(step->index + 1).arg(step->label, r.reasonText);
+    const QString why = pb::records::ShownCause(r.cause, language);
+    if (!step) return why;
+    return pb::Text(pb::RecordText::FailedAtStep, language)
+        .arg(step->index + 1)
+        .arg(pb::ShownStepLabel(step->kind, step->label, language), why);
 }
 
 QJsonObject recipeRunEvent(const pb::records::RecipeRunRow& r) {
@@ -120,56 +138,55 @@ int list(RecordStore& store, const RecordsJob& job) {
         }
         return kExitOk;
     }
+    const int language = job.language;
     if (lines.isEmpty()) {
-        out(QStringLiteral("no runs recorded%1\n")
-                .arg(job.filter.serial.isEmpty() && job.filter.unitId == 0 && !job.filter.outcome &&
-                             job.filter.procedure.isEmpty() && job.filter.fromMs == 0 &&
-                             job.filter.toMs == 0 && job.filter.station.isEmpty()
-                         ? QString()
-                         : QStringLiteral(" that match")));
+        const bool filtered = !(job.filter.serial.isEmpty() && job.filter.unitId == 0 && !job.filter.outcome &&
+                                job.filter.procedure.isEmpty() && job.filter.fromMs == 0 && job.filter.toMs == 0 &&
+                                job.filter.station.isEmpty());
+        out(L(filtered ? pb::RecordLine::NoRunsThatMatch : pb::RecordLine::NoRuns, language) + u'\n');
         return kExitOk;
     }
-    // Fields from the store as a terminal shows them (the widths those of what is shown).
+    // Each line's fields as a terminal shows them, each column as wide as its widest field
+    // (a wide character takes two columns): long recipe names keep the columns aligned.
+    struct Fields {
+        QString id, started, unit, procedure, outcome, time, operatorName, station, tail;
+    };
     const auto shown = [](const QString& text) { return pb::TerminalText(text); };
-    int unitWidth = 4;
-    for (const Line& l : lines) unitWidth = qMax(unitWidth, int(shown(l.run ? unitText(*l.run) : unitText(*l.test)).size()));
-    out(QStringLiteral("%1  %2  %3  %4  %5  %6  %7\n")
-            .arg(QStringLiteral("run"), 6)
-            .arg(QStringLiteral("started"), -19)
-            .arg(QStringLiteral("unit"), -unitWidth)
-            .arg(QStringLiteral("procedure"), -18)
-            .arg(QStringLiteral("outcome"), -11)
-            .arg(QStringLiteral("time"), 8)
-            .arg(QStringLiteral("operator"))
-            .chopped(1) + (store.isServer() ? QStringLiteral("  station\n") : QStringLiteral("\n")));
+    QList<Fields> rows;
+    rows << Fields{L(pb::RecordLine::HeadRun, language), L(pb::RecordLine::HeadStarted, language),
+                   L(pb::RecordLine::HeadUnit, language), L(pb::RecordLine::HeadProcedure, language),
+                   L(pb::RecordLine::HeadOutcome, language), L(pb::RecordLine::HeadTime, language),
+                   L(pb::RecordLine::HeadOperator, language), L(pb::RecordLine::HeadStation, language), {}};
     for (const Line& l : lines) {
         if (const pb::records::RecipeRunRow* t = l.test) {
             // The unit test: its recipe, the outcome of its verdict and where it failed.
-            QString line = QStringLiteral("%1  %2  %3  %4  %5  %6  %7%8")
-                               .arg(recipeRunName(t->id), 6)
-                               .arg(localTime(t->startMs), -19)
-                               .arg(shown(unitText(*t)), -unitWidth)
-                               .arg(QStringLiteral("recipe ") + shown(t->recipeName), -18)
-                               .arg(pb::records::OutcomeCode(t->outcome()), -11)
-                               .arg(durationText(*t), 8)
-                               .arg(shown(t->operatorName))
-                               .arg(store.isServer() ? QStringLiteral("  ") + shown(t->station) : QString());
-            if (!t->socket.isEmpty()) line += QStringLiteral("  socket ") + shown(t->socket);
-            const QString failing = failingText(*t);
-            if (!failing.isEmpty()) line += QStringLiteral("  ") + shown(failing);
-            out(line + u'\n');
+            QString tail;
+            if (!t->socket.isEmpty()) tail += QStringLiteral("  ") + pb::Text(pb::RecordLine::SocketNamed, language).arg(shown(t->socket));
+            if (const QString failing = failingText(*t, language); !failing.isEmpty()) tail += QStringLiteral("  ") + shown(failing);
+            rows << Fields{recipeRunName(t->id), localTime(t->startMs), shown(unitText(*t)),
+                           pb::Text(pb::RecordLine::RecipeNamed, language).arg(shown(t->recipeName)),
+                           pb::RecipeVerdictName(t->verdict, language), durationText(*t), shown(t->operatorName),
+                           shown(t->station), tail};
             continue;
         }
         const RunRow& r = *l.run;
-        out(QStringLiteral("%1  %2  %3  %4  %5  %6  %7%8\n")
-                .arg(r.id, 6)
-                .arg(localTime(r.startMs), -19)
-                .arg(shown(unitText(r)), -unitWidth)
-                .arg(shown(r.procedure), -18)
-                .arg(outcomeText(r), -11)
-                .arg(durationText(r), 8)
-                .arg(shown(r.operatorName))
-                .arg(store.isServer() ? QStringLiteral("  ") + shown(r.station) : QString()));
+        rows << Fields{QString::number(r.id), localTime(r.startMs), shown(unitText(r)),
+                       shown(pb::ProcedureName(r.procedure, language)), outcomeText(r, language), durationText(r),
+                       shown(r.operatorName), shown(r.station), {}};
+    }
+    int widths[7] = {0};
+    for (const Fields& f : rows) {
+        const QString* cells[] = {&f.id, &f.started, &f.unit, &f.procedure, &f.outcome, &f.time, &f.operatorName};
+        for (int c = 0; c < 7; ++c) widths[c] = qMax(widths[c], pb::TerminalWidth(*cells[c]));
+    }
+    for (const Fields& f : rows) {
+        QString line = pb::PadLeft(f.id, widths[0]) + QStringLiteral("  ") + pb::PadRight(f.started, widths[1]) +
+                       QStringLiteral("  ") + pb::PadRight(f.unit, widths[2]) + QStringLiteral("  ") +
+                       pb::PadRight(f.procedure, widths[3]) + QStringLiteral("  ") + pb::PadRight(f.outcome, widths[4]) +
+                       QStringLiteral("  ") + pb::PadLeft(f.time, widths[5]) + QStringLiteral("  ");
+        // The operator's column ends the table unless the station's follows it.
+        line += store.isServer() ? pb::PadRight(f.operatorName, widths[6]) + QStringLiteral("  ") + f.station : f.operatorName;
+        out(line.trimmed().isEmpty() ? line : line + f.tail + u'\n');
     }
     return kExitOk;
 }
@@ -185,27 +202,39 @@ int showRecipeRun(RecordStore& store, const RecordsJob& job) {
         printJsonLine(o);
         return kExitOk;
     }
-    QString text = QStringLiteral("recipe run %1\n").arg(recipeRunName(t->id));
-    text += QStringLiteral("unit       %1\n").arg(pb::TerminalText(unitText(*t)));
-    text += QStringLiteral("recipe     %1 (SHA-256 %2)\n").arg(pb::TerminalText(t->recipeName), t->recipeHash);
-    text += QStringLiteral("scanned    %1\n").arg(pb::TerminalText(t->scannedSerial));
-    text += QStringLiteral("verdict    %1 (outcome %2)\n").arg(t->verdict, pb::records::OutcomeCode(t->outcome()));
-    if (const QString failing = failingText(*t); !failing.isEmpty())
-        text += QStringLiteral("failed at  %1\n").arg(pb::TerminalText(failing));
-    text += QStringLiteral("started    %1\n").arg(localTime(t->startMs));
-    text += QStringLiteral("time       %1\n").arg(durationText(*t));
-    text += QStringLiteral("link       %1\n").arg(pb::TerminalText(t->linkText));
+    const int lang = job.language;
+    const auto line = [&](pb::RecordLine name, const QString& value) { return field(name, pb::TerminalText(value), lang) + u'\n'; };
+    QString text = line(pb::RecordLine::RecipeRun, recipeRunName(t->id));
+    text += line(pb::RecordLine::Unit, unitText(*t));
+    text += line(pb::RecordLine::Recipe, pb::Text(pb::RecordLine::RecipeOf, lang).arg(t->recipeName, t->recipeHash));
+    text += line(pb::RecordLine::Scanned, t->scannedSerial);
+    text += line(pb::RecordLine::Verdict, pb::RecipeVerdictName(t->verdict, lang));
+    if (const QString failing = failingText(*t, lang); !failing.isEmpty()) text += line(pb::RecordLine::FailedAt, failing);
+    text += line(pb::RecordLine::Started, localTime(t->startMs));
+    text += line(pb::RecordLine::Time, durationText(*t));
+    text += line(pb::RecordLine::Link, t->linkText);
     if (!t->fixture.isEmpty())
-        text += QStringLiteral("fixture    %1, socket %2\n").arg(pb::TerminalText(t->fixture), pb::TerminalText(t->socket));
-    text += QStringLiteral("station    %1\n").arg(pb::TerminalText(t->station));
-    text += QStringLiteral("operator   %1\n").arg(pb::TerminalText(t->operatorName));
+        text += line(pb::RecordLine::Fixture, pb::Text(pb::RecordLine::FixtureOf, lang).arg(t->fixture, t->socket));
+    text += line(pb::RecordLine::Station, t->station);
+    text += line(pb::RecordLine::Operator, t->operatorName);
     for (const pb::records::RecipeStepRow& s : t->steps) {
         QStringList runIds;
         for (qint64 id : s.runIds) runIds << QString::number(id);
-        text += QStringLiteral("  %1. %2  %3").arg(s.index + 1).arg(pb::TerminalText(s.label), s.verdict);
-        if (!s.measured.isEmpty()) text += QStringLiteral("  ") + pb::TerminalText(s.measured);
-        if (s.verdict == QLatin1String("fail")) text += QStringLiteral("  ") + pb::TerminalText(s.reasonText);
-        if (!runIds.isEmpty()) text += QStringLiteral("  (run %1)").arg(runIds.join(QStringLiteral(", ")));
+        text += QStringLiteral("  %1. %2  %3")
+                    .arg(s.index + 1)
+                    .arg(pb::TerminalText(pb::ShownStepLabel(s.kind, s.label, lang)), pb::RecipeVerdictName(s.verdict, lang));
+        if (const QString m = pb::records::ShownMeasured(s, lang); !m.isEmpty()) text += QStringLiteral("  ") + pb::TerminalText(m);
+        if (const QString why = pb::records::ShownStepCause(s, lang); !why.isEmpty())
+            text += QStringLiteral("  ") + pb::TerminalText(why);
+        if (s.attemptCauses.size() > 1) {
+            QStringList tries;
+            for (const pb::Cause& c : s.attemptCauses) tries << pb::records::ShownCause(c, lang);
+            text += QStringLiteral("  ") + pb::TerminalText(pb::Text(pb::RecordLine::Attempts, lang)
+                                                               .arg(s.attemptCauses.size())
+                                                               .arg(tries.join(QStringLiteral("; "))));
+        }
+        if (!runIds.isEmpty())
+            text += QStringLiteral("  ") + pb::Text(pb::RecordLine::RunsOfStep, lang).arg(runIds.join(QStringLiteral(", ")));
         text += u'\n';
     }
     out(text);
@@ -227,38 +256,46 @@ int show(RecordStore& store, const RecordsJob& job) {
         return kExitOk;
     }
     // One entry per line: a field's own line breaks are shown as escapes, not obeyed.
-    QStringList lines{QStringLiteral("run        %1").arg(run->id),
-                      QStringLiteral("unit       %1").arg(unitText(*run))};
+    const int lang = job.language;
+    QStringList lines{field(pb::RecordLine::Run, QString::number(run->id), lang),
+                      field(pb::RecordLine::Unit, unitText(*run), lang)};
     if (unit && unit->identified)
-        lines << QStringLiteral("model      %1 (kind %2), ID %3")
-                    .arg(unit->identity.version)
-                    .arg(unit->identity.modelKind)
-                    .arg(unit->identity.deviceId);
-    lines << QStringLiteral("procedure  %1").arg(run->procedure);
+        lines << field(pb::RecordLine::Model,
+                       pb::Text(pb::RecordLine::ModelOf, lang)
+                           .arg(unit->identity.version)
+                           .arg(unit->identity.modelKind)
+                           .arg(unit->identity.deviceId),
+                       lang);
+    lines << field(pb::RecordLine::Procedure, pb::ProcedureName(run->procedure, lang), lang);
     // A step of a unit test names it: the run's own outcome is not the unit's verdict.
     if (run->recipeRunId > 0) {
         if (const auto t = store.queries().recipeRun(run->recipeRunId)) {
             QString step;
             for (const pb::records::RecipeStepRow& s : t->steps)
-                if (s.index == run->recipeStep) step = QStringLiteral(", step %1 %2").arg(s.index + 1).arg(s.label);
-            lines << QStringLiteral("unit test  %1: recipe %2%3, verdict %4%5")
-                        .arg(recipeRunName(t->id), t->recipeName, step, t->verdict,
-                             t->failing() ? QStringLiteral(" (") + failingText(*t) + u')' : QString());
+                if (s.index == run->recipeStep)
+                    step = pb::Text(pb::RecordLine::StepOf, lang).arg(s.index + 1).arg(pb::ShownStepLabel(s.kind, s.label, lang));
+            const QString failing = failingText(*t, lang);
+            lines << field(pb::RecordLine::UnitTest,
+                           pb::Text(pb::RecordLine::UnitTestOf, lang)
+                               .arg(recipeRunName(t->id), t->recipeName, step, pb::RecipeVerdictName(t->verdict, lang),
+                                    failing.isEmpty() ? QString() : QStringLiteral(" (") + failing + u')'),
+                           lang);
         }
     }
-    lines << QStringLiteral("outcome    %1%2")
-                .arg(pb::records::OutcomeCode(run->outcome), pb::records::RunWarningText(run->details, job.language));
-    lines << QStringLiteral("status     %1").arg(run->statusText);
-    lines << QStringLiteral("started    %1").arg(localTime(run->startMs));
-    lines << QStringLiteral("time       %1").arg(durationText(*run));
-    lines << QStringLiteral("link       %1").arg(run->linkText);
-    lines << QStringLiteral("station    %1").arg(run->station);
-    lines << QStringLiteral("operator   %1").arg(run->operatorName);
+    lines << field(pb::RecordLine::Outcome, outcomeText(*run, lang), lang);
+    if (run->outcome != pb::records::Outcome::Running && run->cause.code != pb::CauseCode::Ok)
+        lines << field(pb::RecordLine::Cause, pb::records::ShownCause(run->cause, lang), lang);
+    if (!run->measurements.isEmpty()) lines << field(pb::RecordLine::Found, pb::MeasurementsText(run->measurements, lang), lang);
+    lines << field(pb::RecordLine::Status, pb::records::ShownRunStatus(*run, lang), lang);
+    lines << field(pb::RecordLine::Started, localTime(run->startMs), lang);
+    lines << field(pb::RecordLine::Time, durationText(*run), lang);
+    lines << field(pb::RecordLine::Link, run->linkText, lang);
+    lines << field(pb::RecordLine::Station, run->station, lang);
+    lines << field(pb::RecordLine::Operator, run->operatorName, lang);
     if (!run->details.isEmpty())
-        lines << QStringLiteral("details    %1")
-                     .arg(QString::fromUtf8(QJsonDocument(run->details).toJson(QJsonDocument::Compact)));
-    QString frames = QStringLiteral("frames     %1").arg(run->frameCount);
-    if (traffic.dropped > 0) frames += QStringLiteral(" (%1 in the middle not kept)").arg(traffic.dropped);
+        lines << field(pb::RecordLine::Details, QString::fromUtf8(QJsonDocument(run->details).toJson(QJsonDocument::Compact)), lang);
+    QString frames = field(pb::RecordLine::Frames, QString::number(run->frameCount), lang);
+    if (traffic.dropped > 0) frames += pb::Text(pb::RecordLine::FramesLeftOut, lang).arg(traffic.dropped);
     lines << frames;
     for (qsizetype i = 0; i < traffic.frames.size(); ++i) {
         const pb::records::TrafficFrame& f = traffic.frames[i];
@@ -270,11 +307,11 @@ int show(RecordStore& store, const RecordsJob& job) {
             QStringLiteral("  %1 %2 %3")
                 .arg(QDateTime::fromMSecsSinceEpoch(f.ms).toString(QStringLiteral("HH:mm:ss.zzz")),
                      arrow, pb::FrameText(f.bytes));
-        if (!f.verdict.isEmpty()) line += QStringLiteral("  [%1]").arg(f.verdict);
+        if (!f.verdict.isEmpty()) line += QStringLiteral("  [%1]").arg(pb::FrameVerdictText(f.verdict, lang));
         if (!f.note.isEmpty()) line += QStringLiteral("  (%1)").arg(f.note);
         lines << line;
         if (i == traffic.droppedAfter)
-            lines << QStringLiteral("  ... %1 frames not kept").arg(traffic.dropped);
+            lines << QStringLiteral("  ") + pb::Text(pb::RecordLine::FramesNotKept, lang).arg(traffic.dropped);
     }
     EmitLines(stdout, lines);
     return kExitOk;

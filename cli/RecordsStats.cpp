@@ -1,5 +1,7 @@
 #include "cli/RecordsStats.h"
 
+#include "i18n/CauseTexts.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
@@ -27,7 +29,7 @@ QJsonObject YieldJson(const YieldRow& r) {
             {QStringLiteral("interrupted"), r.interrupted},
             {QStringLiteral("firstTests"), r.firstTests},
             {QStringLiteral("firstPassed"), r.firstPassed},
-            {QStringLiteral("firstPassYield"), r.firstPassYield()},
+            {QStringLiteral("firstPassYield"), r.firstPassYield() ? QJsonValue(*r.firstPassYield()) : QJsonValue()},
             {QStringLiteral("retests"), r.retests()}};
 }
 
@@ -40,16 +42,19 @@ void AddHealth(QJsonObject& o, const SocketHealth& h) {
     o.insert(QStringLiteral("flagged"), h.flagged);
 }
 
-QJsonObject FailureJson(const FailureRow& r, bool byStep) {
+QJsonObject FailureJson(const FailureRow& r, bool byStep, int language) {
     QJsonObject o{{QStringLiteral("failures"), r.failures},
                   {QStringLiteral("share"), r.share},
                   {QStringLiteral("cumulative"), r.cumulative}};
     if (byStep) {
         o.insert(QStringLiteral("recipe"), r.recipe);
-        o.insert(QStringLiteral("step"), r.step);
+        // Steps are numbered from 1, as the station, the exports and the reports number them.
+        o.insert(QStringLiteral("step"), r.step >= 0 ? QJsonValue(r.step + 1) : QJsonValue());
         o.insert(QStringLiteral("label"), r.label);
     } else {
-        o.insert(QStringLiteral("reason"), r.reason);
+        o.insert(QStringLiteral("cause"), r.cause);
+        // The cause's name for a person, in the language asked (the code is the fact).
+        if (const auto code = pb::CauseCodeNamed(r.cause)) o.insert(QStringLiteral("title"), pb::CauseTitle(*code, language));
     }
     return o;
 }
@@ -131,7 +136,8 @@ private:
     static QString tableText(const QString& column, const QJsonValue& v) {
         if (column == QLatin1String("firstPassYield") || column == QLatin1String("share") ||
             column == QLatin1String("cumulative"))
-            return QString::number(v.toDouble() * 100.0, 'f', 1) + QStringLiteral(" %");
+            return v.isDouble() ? QString::number(v.toDouble() * 100.0, 'f', 1) + QStringLiteral(" %") : QStringLiteral("–");
+        if (v.isNull() || v.isUndefined()) return QStringLiteral("–");
         if (column == QLatin1String("p")) return QString::number(v.toDouble(), 'g', 3);
         if (column == QLatin1String("flagged")) return v.toBool() ? QStringLiteral("FLAGGED") : QString();
         if (v.isString()) return v.toString().isEmpty() ? QStringLiteral("-") : v.toString();
@@ -191,7 +197,8 @@ bool IsDurationGrouping(const QString& by) {
 }  // namespace
 
 bool IsStatsGrouping(const QString& by) {
-    return by == QLatin1String("step") || IsDurationGrouping(by) || pb::records::FigureByFromName(by).has_value();
+    return by == QLatin1String("step") || by == QLatin1String("cause") || by == QLatin1String("reason") ||
+           IsDurationGrouping(by) || pb::records::FigureByFromName(by).has_value();
 }
 
 int PrintStats(pb::records::RecordStore& store, const StatsJob& job) {
@@ -201,15 +208,20 @@ int PrintStats(pb::records::RecordStore& store, const StatsJob& job) {
         EmitLines(stderr, {QStringLiteral("panelbench-cli: the figures could not be read: ") + figures.error()});
         return kExitCommandFailed;
     };
-    if (job.by == QLatin1String("step")) {
-        Printer print(job.format, {"recipe", "step", "label", "reason", "failures", "share", "cumulative"});
-        QList<QJsonObject> steps, reasons;
-        for (const FailureRow& r : figures.failuresByStep(job.filter)) steps << FailureJson(r, true);
+    // The failures' Pareto: by step with the causes after, or by cause alone ("reason" is
+    // its older name).
+    const bool byCause = job.by == QLatin1String("cause") || job.by == QLatin1String("reason");
+    if (job.by == QLatin1String("step") || byCause) {
+        Printer print(job.format, {"recipe", "step", "label", "cause", "title", "failures", "share", "cumulative"});
+        QList<QJsonObject> steps, causes;
+        if (!byCause)
+            for (const FailureRow& r : figures.failuresByStep(job.filter)) steps << FailureJson(r, true, job.language);
         if (!figures.error().isEmpty()) return failed();
-        for (const FailureRow& r : figures.failuresByReason(job.filter)) reasons << FailureJson(r, false);
+        for (const FailureRow& r : figures.failuresByCause(job.filter)) causes << FailureJson(r, false, job.language);
         if (!figures.error().isEmpty()) return failed();
-        print.section(QStringLiteral("failures"), {"recipe", "step", "label", "failures", "share", "cumulative"}, steps);
-        print.section(QStringLiteral("reasons"), {"reason", "failures", "share", "cumulative"}, reasons);
+        if (!byCause)
+            print.section(QStringLiteral("failures"), {"recipe", "step", "label", "failures", "share", "cumulative"}, steps);
+        print.section(QStringLiteral("causes"), {"cause", "title", "failures", "share", "cumulative"}, causes);
         return kExitOk;
     }
     const FigureBy by = *pb::records::FigureByFromName(job.by);

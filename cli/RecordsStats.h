@@ -13,8 +13,9 @@ namespace cli {
 enum class StatsFormat { Table, Json, Csv };
 
 struct StatsJob {
-    QString by;  // a FigureBy's name, "step" (the failure Pareto), "upgrade", "duration", "latency"
+    QString by;  // a FigureBy's name, "step" or "cause" (the failures' Pareto), "upgrade", "duration", "latency"
     StatsFormat format = StatsFormat::Table;
+    int language = 0;  // of the causes' titles
     pb::records::RunFilter filter;
     pb::records::ShiftTimes shifts;
 };

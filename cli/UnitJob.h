@@ -9,6 +9,7 @@
 #include <QString>
 #include <optional>
 
+#include "evidence/Cause.h"
 #include "i18n/Language.h"
 #include "procedures/TestId.h"
 #include "recipes/Recipe.h"
@@ -27,7 +28,7 @@ struct UnitLink {
     bool lowLatency = true;  // serial: --no-low-latency leaves the adapter alone
     bool rs485 = false;      // serial: --rs485
     QString socket;          // run --fixture: the fixture's socket the unit sits in
-    QString adapterFailure;  // an adapter socket whose port was not found: why (English)
+    std::optional<pb::Cause> linkProblem;  // an adapter socket whose port was not found: why
     QString label() const {
         return kind == Kind::Tcp ? host + QLatin1Char(':') + tcpPort : port;
     }
@@ -35,25 +36,13 @@ struct UnitLink {
 
 // The command and its arguments, shared by every unit.
 struct CommandJob {
-    QString command;  // identify, set-date, alarm, ...: the command line's own name
+    QString command;  // identify, set-date, alarm, ..., run: the command line's own name
     std::optional<pb::TestId> test;  // the test the command runs; none for ports, records, run
+    pb::RecipeStep step;             // the test's step: its arguments and options
     QString id = QStringLiteral("0000");
     std::optional<int> modelKind;  // skips the identify of commands that need none
     pb::Language language = pb::Language::English;
     bool traffic = false;
-    std::optional<QDateTime> time;  // set-date
-    int alarmLevel = 0;
-    int cycles = 1;      // dido; 0 until interrupted
-    int seconds = 0;     // dido; used instead of cycles when > 0
-    QString outputs = QStringLiteral("1111");
-    QString text;         // send, module
-    int moduleType = 0;   // module: index of the type list
-    QString moduleNumber;
-    QString firmwareFile;  // upgrade
-    bool allowPartial = false;  // upgrade: program the blocks the model takes of a longer file
-    // upgrade: whole tries more after one that lost its line or failed its verify, each once
-    // the controller answers again
-    int upgradeRetries = 0;
     std::optional<pb::Recipe> recipe;  // run: the recipe, loaded and checked
     QString fixtureName;               // run --fixture: kept with each recipe run
     // The unit records: each unit's thread opens the store for itself.
@@ -62,6 +51,9 @@ struct CommandJob {
     QString recordsUrl;    // the shared server the runs also go to; empty: none
     QString station;       // kept with every run; empty: the host name
     QString operatorName;
+
+    // What every unit runs: the recipe, or the command's one step.
+    pb::Recipe plan() const { return recipe ? *recipe : pb::Recipe::ofOne(step.kind, step.params, step.retries); }
 };
 
 struct UnitEvent {

@@ -5,7 +5,7 @@
 #include <QElapsedTimer>
 #include <QString>
 
-#include "cli/HeadlessRun.h"
+#include "cli/UnitRun.h"
 
 namespace cli {
 

@@ -16,12 +16,13 @@
 #include "cli/Output.h"
 #include "cli/Ports.h"
 #include "cli/RecordsCommand.h"
-#include "cli/UnitPool.h"
+#include "cli/UnitRun.h"
 #include "files/RuntimeDir.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/ModelCheck.h"
 #include "i18n/FileCheckTexts.h"
 #include "i18n/FixtureTexts.h"
+#include "pool/UnitPool.h"
 #include "records/store/RecordStore.h"
 #include "records/sync/RecordsUploader.h"
 #include "records/sync/StationHeartbeat.h"
@@ -70,15 +71,14 @@ int main(int argc, char* argv[]) {
     if (o.job.command == QLatin1String("ports")) return cli::FinishStandardOutput(cli::PrintPorts(cli::ListPorts(), o.json));
     // Checked before any link is opened: a missing file, a folder, pipe, device or an
     // oversized file is refused here, and nothing goes to a unit.
-    if (o.job.command == QLatin1String("upgrade")) {
-        const pb::CheckedFile firmware = pb::ReadFirmwareFile(o.job.firmwareFile);
+    if (const QString& file = o.job.step.params.upgrade.file; o.job.test && !file.isEmpty()) {
+        const pb::CheckedFile firmware = pb::ReadFirmwareFile(file);
         if (firmware.problem == pb::CheckedFile::Problem::Missing) {
             // Said as the window says it.
             pb::FirmwareBuffer buffer;
-            const auto refused = pb::CheckFirmwareFile(o.job.firmwareFile, pb::kModelKindNone, {}, buffer);
-            const pb::FileRefusal refusal =
-                refused.value_or(pb::FileRefusal{pb::MsgId::LoadFirmwareFileError,
-                                                 {pb::EndingCause::NoSuchFile, {o.job.firmwareFile}}});
+            const auto refused = pb::CheckFirmwareFile(file, pb::kModelKindNone, {}, buffer);
+            const pb::FileRefusal refusal = refused.value_or(
+                pb::FileRefusal{pb::MsgId::LoadFirmwareFileError, pb::Cause::of(pb::CauseCode::FileMissing, {file})});
             print(QStringLiteral("panelbench-cli: ") + pb::RefusalStatus(refusal, 0) + u'\n', 1);
             return cli::kExitFirmwareRefused;
         }
@@ -104,9 +104,10 @@ int main(int argc, char* argv[]) {
         for (const QString& socket : o.leftOut)
             out.leftOut(socket, pb::Text(pb::FixtureText::SocketLeftOut, {socket}, pb::LanguageIndex(o.job.language)));
     }
-    cli::UnitPool pool(o.units, o.job);
-    QObject::connect(&pool, &cli::UnitPool::event, &app, [&](const cli::UnitEvent& e) { out.onEvent(e); });
-    QObject::connect(&pool, &cli::UnitPool::allFinished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    // Every unit in a thread of its own; its events come back to this thread, queued.
+    qRegisterMetaType<cli::UnitEvent>();
+    pb::UnitPool pool(int(o.units.size()));
+    QObject::connect(&pool, &pb::UnitPool::allEnded, &app, &QCoreApplication::quit, Qt::QueuedConnection);
 
     // SIGINT/SIGTERM: the first stops every unit at its next safe point; a second one
     // leaves at once.
@@ -142,7 +143,13 @@ int main(int argc, char* argv[]) {
             o.job.recordsUrl, o.job.station.isEmpty() ? QHostInfo::localHostName() : o.job.station);
         heartbeat->setActivity({true, o.job.recipe ? o.job.recipe->product : o.job.command, int(o.units.size()), 0});
     }
-    pool.start();
+    for (int i = 0; i < o.units.size(); ++i)
+        pool.start(i, [&o, &out, &app](int unit, pb::Cancel& cancel) {
+            cli::RunUnit(unit, o.units[unit], o.job, cancel, [&](const cli::UnitEvent& e) {
+                QMetaObject::invokeMethod(&app, [&out, e] { out.onEvent(e); }, Qt::QueuedConnection);
+            });
+        });
+    if (o.units.isEmpty()) QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
     app.exec();
     heartbeat.reset();
     // The runs are kept here and queued; now that the tests are done, the shared server

@@ -74,6 +74,7 @@ constexpr CauseRow kCauses[] = {
     {CauseCode::VerifyFailed,        "verify-failed",          {N("block")}},
     {CauseCode::VersionAfterUpgrade, "version-after-upgrade",  {T("found"), T("range")}},
     {CauseCode::Interrupted,         "interrupted",            {}},
+    {CauseCode::Watched,             "watched",                {}},
     {CauseCode::Unknown,             "unknown",                {T("text")}},
 };
 // clang-format on

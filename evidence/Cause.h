@@ -80,6 +80,7 @@ enum class CauseCode {
     VersionAfterUpgrade,  // found, range
     // Neither the unit nor the line.
     Interrupted,
+    Watched,  // no verdict: the technician read the lamps as the test ran
     Unknown,  // text: kept before causes were, the words as they were
 };
 

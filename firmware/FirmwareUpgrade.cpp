@@ -5,6 +5,7 @@
 #include "firmware/ModelCheck.h"
 #include "firmware/ProgressPacing.h"
 #include "firmware/TimedBars.h"
+#include "i18n/CauseTexts.h"
 #include "i18n/EndingTexts.h"
 #include "i18n/FeedbackTexts.h"
 
@@ -66,7 +67,7 @@ RunResult UpgradeResult::asRun() const {
     run.outcome = outcome == UpgradeOutcome::Upgraded     ? Outcome::Ok
                   : outcome == UpgradeOutcome::OpenFailed ? Outcome::OpenFailed
                                                           : Outcome::Error;
-    run.reason = reason;
+    run.cause = cause;
     run.opened = opened;
     return run;
 }
@@ -76,7 +77,7 @@ UpgradeResult FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buffe
     result.versionBefore = job.versionText;
     const auto ended = [&](UpgradeOutcome outcome) {
         result.outcome = outcome;
-        result.reason = reason_;
+        result.cause = cause_;
         result.failure = failure_;
         result.imageFit = fit_;
         result.blocks = buffer.blockCount;
@@ -86,7 +87,7 @@ UpgradeResult FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buffe
         return result;
     };
     failure_.clear();
-    reason_ = {};
+    cause_ = {};
     flashTouched_ = false;
     stopped_ = false;
     mayLackFirmware_ = false;
@@ -96,7 +97,7 @@ UpgradeResult FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buffe
 
     FileRefusal refusal;
     if (!RunModelCheck(job.fileName, job.modelKind, job.versionText, buffer, view_, &refusal)) {
-        reason_ = refusal.reason;
+        cause_ = refusal.cause;
         failure_ = RefusalStatus(refusal, LanguageIndex(Language::English));
         recordRefusal(job, refusal);
         return ended(UpgradeOutcome::ModelCheckFailed);
@@ -104,10 +105,12 @@ UpgradeResult FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buffe
     fit_ = CheckImageFit(buffer, job.modelKind, allowPartial_);
     if (refuseUnfit_ && !fit_.fits()) {
         failure_ = fit_.reason(job.modelKind);
+        cause_ = fit_.fit == ImageFit::NoImage ? Cause::of(CauseCode::FileNoImage)
+                                               : Cause::of(CauseCode::FileTooLarge, {fit_.blocksInFile, fit_.modelReads});
         return ended(UpgradeOutcome::ImageRefused);
     }
 
-    TestRunFrame run(TestId::FirmwareUpgrade, link_, view_, clock_, observer_);
+    TestRunFrame run(TestId::FirmwareUpgrade, link_, settings_, view_, clock_, observer_);
     TimedBars bars(bars_, clock_);
     UpgradeOutcome outcome = UpgradeOutcome::OpenFailed;
     // Which image, for whichever controller: kept with the run even when the link fails.
@@ -141,19 +144,18 @@ UpgradeResult FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buffe
                 break;
             case LoaderProtocol::None:
                 // Not identified, or a family without a loader: nothing may be sent.
-                reason_ = job.modelKind == kModelKindNone
-                              ? EndingReason{EndingCause::NotIdentified, {}}
-                              : EndingReason{EndingCause::NoLoader, {QString::number(job.modelKind)}};
+                cause_ = job.modelKind == kModelKindNone ? Cause::of(CauseCode::NotIdentified)
+                                                         : Cause::of(CauseCode::NoLoader, {job.modelKind});
                 outcome = UpgradeOutcome::NoLoader;
                 break;
         }
         bars.onChange(nullptr);
         if (protocol != LoaderProtocol::None) {
             outcome = upgraded ? UpgradeOutcome::Upgraded : UpgradeOutcome::Failed;
-            if (!upgraded) reason_ = session.failure();
+            if (!upgraded) cause_ = session.failure();
             flashTouched_ = session.flashWasTouched();
         }
-        failure_ = EndingReasonText(reason_, LanguageIndex(Language::English));
+        failure_ = cause_.passed() ? QString() : CauseText(cause_, LanguageIndex(Language::English));
         // Stopped on request: whatever the last step saw after it is not the unit's doing.
         stopped_ = !upgraded && protocol != LoaderProtocol::None &&
                    (session.stopped() || bars.stopRequested());
@@ -177,10 +179,13 @@ UpgradeResult FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buffe
         else run.detail().insert(QStringLiteral("mayLackFirmware"), true);
         if (!failure_.isEmpty()) run.detail().insert(QStringLiteral("failure"), failure_);
         if (stopped_) return RunOutcome::Interrupted;
-        return upgraded ? RunOutcome::Ok : run.fail(reason_);
+        return upgraded ? RunOutcome::Ok : run.fail(cause_);
     });
     if (outcome == UpgradeOutcome::OpenFailed)
         failure_ = QStringLiteral("the link could not be opened: %1").arg(run.openResult().detail);
+    // The frame decides why, once: a line that went away mid-flash is a lost line.
+    if (outcome != UpgradeOutcome::Upgraded) cause_ = ran.cause;
+    if (outcome == UpgradeOutcome::Failed && !stopped_) failure_ = CauseText(cause_, LanguageIndex(Language::English));
     mayLackFirmware_ = outcome == UpgradeOutcome::Failed && flashTouched_;
     tellWhatTheEndingLeftUnsaid(outcome, buffer);
     result.opened = ran.opened;
@@ -201,20 +206,20 @@ void FirmwareUpgrade::recordRefusal(const FirmwareJob& job, const FileRefusal& r
     // No link was opened and nothing sent, but the unit's history shows which file was
     // refused and why, as an upgrade that ended in error.
     const qint64 nowMs = clock_.now().toMSecsSinceEpoch();
-    const LinkSettings link = view_.readLinkSettings();
+    const LinkSettings& link = settings_;
     const TestId test = TestId::FirmwareUpgrade;
-    observer_->runStarted(RunStart{test, TestName(test), nowMs, link});
+    observer_->runStarted(RunStart{test, nowMs, link});
     const QJsonObject detail{
         {QStringLiteral("file"), FirmwareFileFacts(job.fileName)},
         {QStringLiteral("modelKind"), job.modelKind},
         {QStringLiteral("refused"), refusal.ending == MsgId::LoadFirmwareFileError
                                         ? QStringLiteral("load-error")
                                         : QStringLiteral("model-error")},
-        {QStringLiteral("reason"), ToJson(refusal.reason)},
+        {QStringLiteral("cause"), ToJson(refusal.cause)},
         {QStringLiteral("failure"), failure_}};
-    observer_->runEnded(RunReport{test, TestName(test), nowMs, nowMs, RunOutcome::Error,
+    observer_->runEnded(RunReport{test, nowMs, nowMs, RunOutcome::Error,
                                   RefusalStatus(refusal, LanguageIndex(view_.language())), link,
-                                  detail});
+                                  detail, refusal.cause});
 }
 
 void FirmwareUpgrade::tellWhatTheEndingLeftUnsaid(UpgradeOutcome outcome,
@@ -222,7 +227,7 @@ void FirmwareUpgrade::tellWhatTheEndingLeftUnsaid(UpgradeOutcome outcome,
     const int language = LanguageIndex(view_.language());
     // Failed once flash was erased or written: the unit may not start again as it is.
     if (mayLackFirmware_) {
-        view_.setStatus(MayLackFirmwareStatus(reason_, language));
+        view_.setStatus(MayLackFirmwareStatus(cause_, language));
         view_.setStatusAdvice(Text(FeedbackText::FlashMayBeBrokenAdvice, language));
     }
     // Programmed to the model's cap: say how much of the file did not go in.

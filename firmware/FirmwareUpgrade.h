@@ -45,9 +45,9 @@ enum class UpgradeEnding { Refused, LinkNotOpened, FlashFailed, Upgraded };
 // What an upgrade run found, as a value.
 struct UpgradeResult {
     UpgradeOutcome outcome = UpgradeOutcome::OpenFailed;
-    // Why it failed: as a value (none after success or a link that would not open) and
-    // in English words (empty after success), as FirmwareUpgrade::failure() says it.
-    EndingReason reason;
+    // Why it failed: as a value (Ok after success) and in English words (empty after
+    // success), as FirmwareUpgrade::failure() says it.
+    Cause cause;
     QString failure;
     OpenResult opened;  // how the link opened; untouched when none was opened
     ImageFitCheck imageFit;  // the image's fit, as checked after the model check
@@ -75,8 +75,9 @@ struct UpgradeResult {
 
 class FirmwareUpgrade {
 public:
-    FirmwareUpgrade(Link& link, TestRunView& view, FirmwareProgressView& bars, Clock& clock)
-        : link_(link), view_(view), bars_(bars), clock_(clock) {}
+    FirmwareUpgrade(Link& link, const LinkSettings& settings, TestRunView& view, FirmwareProgressView& bars,
+                    Clock& clock)
+        : link_(link), settings_(settings), view_(view), bars_(bars), clock_(clock) {}
 
     // Loads the file into buffer (the window's block buffer) and runs the upgrade.
     UpgradeResult run(const FirmwareJob& job, FirmwareBuffer& buffer);
@@ -84,8 +85,8 @@ public:
     // empty after success. The refusal of a file begins with the window's ending
     // ("Load firmware file error! no such file: /path").
     QString failure() const { return failure_; }
-    // The same as a value; none after success or a link that would not open.
-    const EndingReason& reason() const { return reason_; }
+    // The same as a value; Ok after success.
+    const Cause& cause() const { return cause_; }
     // The last run failed after it had begun to erase or program the flash: the unit may
     // be left without working firmware and must be upgraded again before use.
     bool mayHaveLeftNoFirmware() const { return mayLackFirmware_; }
@@ -115,6 +116,7 @@ private:
     void addWarning(QJsonObject& detail, const FirmwareBuffer& buffer) const;
 
     Link& link_;
+    LinkSettings settings_;
     TestRunView& view_;
     FirmwareProgressView& bars_;
     Clock& clock_;
@@ -123,7 +125,7 @@ private:
     bool allowPartial_ = false;
     ImageFitCheck fit_;
     QString failure_;
-    EndingReason reason_;
+    Cause cause_;
     bool flashTouched_ = false;
     bool mayLackFirmware_ = false;
     bool stopped_ = false;

@@ -86,14 +86,14 @@ bool LoaderSession::waitForLoader(Transaction transaction, const QString& text, 
     return false;
 }
 
-bool LoaderSession::fail(const EndingReason& why) {
+bool LoaderSession::fail(const Cause& why) {
     failure_ = why;
     return false;
 }
 
-bool LoaderSession::failAtBlock(EndingCause cause, int block) {
+bool LoaderSession::failAtBlock(CauseCode cause, int block) {
     failingBlock_ = block;
-    return fail({cause, {QString::number(block)}});
+    return fail(Cause::of(cause, {block + 1}));
 }
 
 bool LoaderSession::verifyBlocks(const ReadBack& r) {
@@ -105,9 +105,9 @@ bool LoaderSession::verifyBlocks(const ReadBack& r) {
     for (int k = 0; k < count; ++k) {
         view().processEvents();
         const Exchange x = sendWithRetries(r.transaction, r.command(k * r.blockSize), r.timing);
-        if (!x) return failAtBlock(EndingCause::BlockNotReadBack, k);
+        if (!x) return failAtBlock(CauseCode::NotReadBack, k);
         if (!replyHoldsBlock(x.reply, r.dataPosition, k, r.blockSize))
-            return failAtBlock(EndingCause::BlockDiffers, k);
+            return failAtBlock(CauseCode::VerifyFailed, k);
         bars_.setVerifyPosition(k);
     }
     bars_.setVerifyPosition(count);

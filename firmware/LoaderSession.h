@@ -78,11 +78,11 @@ public:
     bool stopped() const { return stopped_; }
 
     // Records why the upgrade failed; always false, to end the procedure with.
-    bool fail(const EndingReason& why);
-    // The same for a block that could not be erased, programmed or read back: the reason
-    // names it, and the session keeps it as the failing block.
-    bool failAtBlock(EndingCause cause, int block);
-    const EndingReason& failure() const { return failure_; }
+    bool fail(const Cause& why);
+    // The same for a block that could not be erased, programmed or read back: the cause
+    // names it (from 1, as the bars count), and the session keeps it as the failing block.
+    bool failAtBlock(CauseCode cause, int block);
+    const Cause& failure() const { return failure_; }
     // The block the upgrade failed at; -1 when it failed at none (or did not fail).
     int failingBlock() const { return failingBlock_; }
     // Block commands tried again after a failed try, while programming and verifying.
@@ -96,7 +96,7 @@ private:
     const FirmwareBuffer& image_;
     QString prefix_;
     int modelKind_;
-    EndingReason failure_;
+    Cause failure_;
     int failingBlock_ = -1;
     bool verifying_ = false;
     bool flashTouched_ = false;

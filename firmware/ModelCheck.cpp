@@ -19,13 +19,13 @@ QString ExpectedModel(int modelKind, const QString& versionText) {
 }
 
 // Why a file could not be loaded at all.
-EndingReason LoadFailure(const QString& fileName) {
-    if (fileName.isEmpty()) return {EndingCause::NoFileChosen, {}};
+Cause LoadFailure(const QString& fileName) {
+    if (fileName.isEmpty()) return Cause::of(CauseCode::FileNotChosen);
     const QFileInfo info(fileName);
-    if (!info.exists()) return {EndingCause::NoSuchFile, {fileName}};
+    if (!info.exists()) return Cause::of(CauseCode::FileMissing, {fileName});
     const std::optional<QByteArray> header = ReadFirmwareHeader(fileName);
-    if (!header || info.isDir()) return {EndingCause::FileUnreadable, {fileName}};
-    return {EndingCause::FileTooShort, {info.fileName()}};
+    if (!header || info.isDir()) return Cause::of(CauseCode::FileUnreadable, {fileName});
+    return Cause::of(CauseCode::FileTooShort, {info.fileName()});
 }
 
 }  // namespace
@@ -49,14 +49,14 @@ std::optional<FileRefusal> CheckFirmwareFile(const QString& fileName, int modelK
     // A header of no model at all: say what the file is not, rather than which model.
     const QByteArray header = ReadFirmwareHeader(fileName).value_or(QByteArray());
     if (!IsFirmwareHeader(header))
-        return FileRefusal{MsgId::FirmwareFileModelError, {EndingCause::NotAFirmwareFile, {}}};
+        return FileRefusal{MsgId::FirmwareFileModelError, Cause::of(CauseCode::FileNotFirmware)};
     return FileRefusal{MsgId::FirmwareFileModelError,
-                       {EndingCause::FileForOtherModel,
-                        {HeaderText(header).trimmed(), ExpectedModel(modelKind, versionText)}}};
+                       Cause::of(CauseCode::FileForOtherModel,
+                                 {HeaderText(header).trimmed(), ExpectedModel(modelKind, versionText)})};
 }
 
 QString RefusalStatus(const FileRefusal& refusal, int language) {
-    return EndingStatus(refusal.ending, refusal.reason, language);
+    return EndingStatus(refusal.ending, refusal.cause, language);
 }
 
 bool RunModelCheck(const QString& fileName, int modelKind, const QString& versionText,

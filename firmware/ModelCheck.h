@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "firmware/FirmwareImage.h"
-#include "i18n/EndingReason.h"
+#include "evidence/Cause.h"
 #include "i18n/Messages.h"
 #include "procedures/TestRunView.h"
 
@@ -21,7 +21,7 @@ QString FirmwareFileLabel(const QByteArray& header, Language language);
 // "the file is for KV320MX-V5, the controller is KV740MX-V6", "not a firmware file").
 struct FileRefusal {
     MsgId ending = MsgId::LoadFirmwareFileError;
-    EndingReason reason;
+    Cause cause;
 };
 
 // Loads the file into the buffer; none when it is loaded and matches the model.

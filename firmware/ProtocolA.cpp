@@ -20,7 +20,7 @@ bool RunProtocolA(LoaderSession& s) {
     // 1. Enter the loader.
     s.pause(100);
     if (!s.send(Transaction::Crc, s.prefix() + "Zx33BB"))
-        return s.fail({EndingCause::LoaderNotEntered, {}});
+        return s.fail(Cause::of(CauseCode::LoaderNotEntered));
 
     // 2.-4. Program every block.
     s.showStatus(MsgId::Programming);
@@ -34,7 +34,7 @@ bool RunProtocolA(LoaderSession& s) {
                              QLatin1String(s.blockHex(k, blockSize));
         s.flashTouched();
         if (!s.sendWithRetries(Transaction::Crc, text, program))
-            return s.failAtBlock(EndingCause::BlockNotProgrammed, k);
+            return s.failAtBlock(CauseCode::NotProgrammed, k);
         s.bars().setProgramPosition(k);
     }
     s.bars().setProgramPosition(count);

@@ -27,7 +27,7 @@ bool RunProtocolB(LoaderSession& s) {
 
     // 2. Wait for the loader.
     if (!s.waitForLoader(Transaction::XorEtx, s.prefix() + "A", kReadyReplyLength))
-        return s.fail({EndingCause::LoaderNotAnswering, {}});
+        return s.fail(Cause::of(CauseCode::LoaderNotAnswering));
 
     // 3. Erase and program.
     s.showStatus(MsgId::Programming);
@@ -44,13 +44,13 @@ bool RunProtocolB(LoaderSession& s) {
                 s.pause(50);
                 s.link().noteRetry();
                 if (!s.send(Transaction::XorEtx, erase))
-                    return s.failAtBlock(EndingCause::EraseFailed, k);
+                    return s.failAtBlock(CauseCode::EraseFailed, k);
             }
         }
         const QString text = s.prefix() + QString::asprintf("P%04x", address) +
                              QLatin1String(s.blockHex(k, blockSize));
         if (!s.sendWithRetries(Transaction::XorEtx, text, program))
-            return s.failAtBlock(EndingCause::BlockNotProgrammed, k);
+            return s.failAtBlock(CauseCode::NotProgrammed, k);
         s.bars().setProgramPosition(k);
     }
     s.bars().setProgramPosition(count);

@@ -32,7 +32,7 @@ bool RunProtocolC(LoaderSession& s) {
     s.pause(50);
     s.flashTouched();
     if (!s.send(Transaction::Xor, QStringLiteral("E")))
-        return s.fail({EndingCause::FlashNotErased, {}});
+        return s.fail(Cause::of(CauseCode::FlashNotErased));
 
     // 4. Program.
     s.showStatus(MsgId::Programming);
@@ -43,7 +43,7 @@ bool RunProtocolC(LoaderSession& s) {
         const QString text =
             QString::asprintf("P%04x", k * blockSize) + QLatin1String(s.blockHex(k, blockSize));
         if (!s.sendWithRetries(Transaction::Xor, text, program))
-            return s.failAtBlock(EndingCause::BlockNotProgrammed, k);
+            return s.failAtBlock(CauseCode::NotProgrammed, k);
         s.bars().setProgramPosition(k);
     }
     s.bars().setProgramPosition(count);

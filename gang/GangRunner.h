@@ -1,8 +1,8 @@
 #pragma once
-// A fixture's units at once: one QThread per socket, each with its own event loop, clock,
-// recipe runner (and so link) and records connection, opened in that thread. What each
-// run reports comes back as SocketNews on the runner's own thread (queued); a socket
-// that fails, even to open its link, never stops the others.
+// A fixture's units at once, a socket a unit of the pool (pool/UnitPool.h): each run in
+// the socket's thread with its own clock, runner (and so link) and records connection,
+// opened in that thread. What each run reports comes back as SocketNews on the runner's
+// own thread (queued); a socket that fails, even to open its link, never stops the others.
 //
 //   GangRunner gang(fixture, {recordsPath, outbox, operatorName, station});
 //   connect(&gang, &GangRunner::news, view, &View::show);
@@ -20,12 +20,11 @@
 #include "multiup/SocketLink.h"
 #include "gang/SocketNews.h"
 #include "i18n/Language.h"
-
-class QThread;
+#include "runner/Cancel.h"
 
 namespace pb {
 
-class GangWorker;
+class UnitPool;
 
 // Where the runs are kept: a SQLite file each socket's thread opens for itself.
 struct GangRecords {
@@ -56,7 +55,7 @@ public:
     // Starts these units (each socket at most once, none already running); false and
     // nothing started otherwise.
     bool start(const QList<GangUnit>& units);
-    bool running() const { return running_ > 0; }
+    bool running() const;
     bool running(int socket) const;
     // Every unit running stops at its next safe point (told in its own thread: between
     // exchanges, upgrade blocks, DI/DO cycles; a pause ends at once) as interrupted.
@@ -72,20 +71,16 @@ signals:
     void allEnded();
 
 private:
-    struct Slot {
-        std::unique_ptr<QThread> thread;
-        GangWorker* worker = nullptr;
-        bool running = false;
-    };
-    void taken(const SocketNews& n);
+    // In the socket's thread: one unit's recipe run, its news queued to this thread.
+    void runSocket(int socket, const SocketLink& link, const QString& scannedSerial, int language, Cancel& cancel);
+    void tell(SocketNews n);
 
     Fixture fixture_;
     GangRecords records_;
     Language language_ = Language::English;
     int divisor_ = 1;
     std::function<QList<PortFacts>()> ports_;
-    std::vector<Slot> slots_;
-    int running_ = 0;
+    std::unique_ptr<UnitPool> pool_;
 };
 
 }  // namespace pb

@@ -18,7 +18,7 @@ struct SocketNews {
     int socket = -1;  // its index in the fixture
     int step = -1;    // from 0
     int attempt = 0;  // StepStarted: from 1
-    QString text = {};     // StepStatus: the status line; StepEnded: the verdict (English)
+    QString text = {};     // StepStatus: the status line
     QString phase = {};    // StepProgress: "program", "verify", "dido", "poll"
     int done = 0;
     int total = 0;    // 0: not known

@@ -141,6 +141,8 @@ constexpr CauseWords kWords[] = {
        u"更新後版本為 {found}，不在 {range} 內"}}},
     {{{u"Interrupted", u"已中断", u"已中斷"}},
      {{u"stopped by the operator", u"已被操作员停止", u"已被操作員停止"}}},
+    {{{u"Watched", u"人员观察", u"人員觀察"}},
+     {{u"watched by the technician: no verdict", u"由技术人员观察：无判定", u"由技術人員觀察：無判定"}}},
     {{{u"Unknown", u"未知", u"未知"}},
      {{u"{text}", u"{text}", u"{text}"}}},
 };
@@ -165,9 +167,48 @@ QString Filled(const QString& pattern, const Cause& cause) {
     return text;
 }
 
+// A link that would not open, by the open's failure (link/LinkError.h's names).
+struct OpenKindWords {
+    const char* kind;
+    TextRow words;
+};
+constexpr OpenKindWords kOpenKinds[] = {
+    {"NotFound", {{u"the port was not found", u"找不到端口", u"找不到埠"}}},
+    {"PermissionDenied", {{u"no permission for the port", u"无权开启端口", u"無權開啟埠"}}},
+    {"Busy", {{u"the port is in use by another program", u"端口正被其他程序使用", u"埠正被其他程式使用"}}},
+    {"BadAddress", {{u"not an IPv4 address", u"IP 地址错误", u"IP 位址錯誤"}}},
+    {"BadPort", {{u"not a TCP port", u"TCP 端口错误", u"TCP 埠錯誤"}}},
+    {"Refused", {{u"connection refused", u"连线被拒绝", u"連線被拒絕"}}},
+    {"Unreachable", {{u"address unreachable", u"无法到达地址", u"無法到達位址"}}},
+    {"TimedOut", {{u"no answer", u"没有回应", u"沒有回應"}}},
+    {"NoRs485", {{u"the port has no RS-485 mode", u"端口不支持 RS-485 模式", u"埠不支援 RS-485 模式"}}},
+    // A fixture's adapter socket: "detail" names the adapter.
+    {"AdapterNotFound", {{u"the adapter {detail} is not plugged in", u"转接器 {detail} 没有插上", u"轉接器 {detail} 沒有插上"}}},
+    {"AdapterSeveral", {{u"the adapter {detail} is more than one port: name it by its full ID", u"转接器 {detail} 对应多个端口：请用完整 ID 指定", u"轉接器 {detail} 對應多個埠：請用完整 ID 指定"}}},
+};
+
+// A line lost between commands: no command to name.
+constexpr TextRow kLineLostBetween = {{u"the line was lost after {exchanges} exchanges", u"{exchanges} 次通讯后连线中断",
+                                       u"{exchanges} 次通訊後連線中斷"}};
+
 }  // namespace
 
 QString CauseText(const Cause& cause, int language) {
+    if (cause.code == CauseCode::LineLost && cause.text(QStringLiteral("command")).isEmpty())
+        return Filled(RowText(kLineLostBetween, language), cause);
+    if (cause.code == CauseCode::LinkOpenFailed) {
+        const QString kind = cause.text(QStringLiteral("kind"));
+        for (const OpenKindWords& k : kOpenKinds)
+            if (kind == QLatin1String(k.kind)) {
+                Cause worded = cause;
+                worded.values.insert(QStringLiteral("kind"), Filled(RowText(k.words, language), cause));
+                return Filled(RowText(kWords[size_t(cause.code)].text, language), worded);
+            }
+        // Another failure: the system's own words.
+        Cause worded = cause;
+        worded.values.insert(QStringLiteral("kind"), cause.text(QStringLiteral("detail")));
+        return Filled(RowText(kWords[size_t(cause.code)].text, language), worded);
+    }
     return Filled(RowText(kWords[size_t(cause.code)].text, language), cause);
 }
 

@@ -52,6 +52,7 @@ constexpr TextRow kTexts[] = {
     {{u"Error", u"错误", u"錯誤"}},
     {{u"Open failed", u"打开失败", u"開啟失敗"}},
     {{u"Interrupted", u"中断", u"中斷"}},
+    {{u"Watched", u"人员观察", u"人員觀察"}},
     {{u"Sent", u"发送", u"傳送"}},
     {{u"Received", u"接收", u"接收"}},
     {{u"Failed", u"失败", u"失敗"}},
@@ -172,8 +173,8 @@ Phrase MakePhrase(const QString (&texts)[kLanguageCount]) {
     return p;
 }
 
-// The phrases a record keeps: the window's endings and the recipes' reasons and what
-// they measured. Longest first, so "Command error!" wins over a shorter phrase within it.
+// The phrases a record kept before its causes were kept as codes: the window's endings.
+// Longest first, so "Command error!" wins over a shorter phrase within it.
 const QList<Phrase>& Phrases() {
     static const QList<Phrase> phrases = [] {
         QList<Phrase> list;
@@ -184,10 +185,6 @@ const QList<Phrase>& Phrases() {
         };
         for (int id = 0; id < kMessageCount; ++id)
             add([id](int l) { return Msg(MsgId(id), LanguageAt(l)); });
-        for (int id = int(RecipeReason::UpgradeNotNeeded); id < int(RecipeReason::NotRun); ++id)
-            add([id](int l) { return Text(RecipeReason(id), l); });
-        for (int id = int(RecipeMeasure::Identity); id <= int(RecipeMeasure::Upgraded); ++id)
-            add([id](int l) { return Text(RecipeMeasure(id), l); });
         std::stable_sort(list.begin(), list.end(),
                          [](const Phrase& a, const Phrase& b) { return a.text[0].size() > b.text[0].size(); });
         return list;

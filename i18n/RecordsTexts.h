@@ -50,6 +50,7 @@ enum class RecordText {
     OutcomeError,
     OutcomeOpenFailed,
     OutcomeInterrupted,
+    OutcomeWatched,
     DirectionSent,
     DirectionReceived,
     DirectionFailed,

@@ -11,7 +11,7 @@
 
 #include "multiup/Fixture.h"
 #include "i18n/FixtureTexts.h"
-#include "recipes/RecipeLoader.h"
+#include "catalogue/RecipeLoader.h"
 
 namespace pb {
 

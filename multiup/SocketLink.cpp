@@ -19,6 +19,18 @@ QString SocketLink::failureText(int language) const {
     return {};
 }
 
+std::optional<Cause> SocketLink::failureCause() const {
+    switch (failure) {
+        case Failure::None:
+            break;
+        case Failure::AdapterNotFound:
+            return Cause::of(CauseCode::LinkOpenFailed, {QStringLiteral("AdapterNotFound"), adapter});
+        case Failure::AdapterSeveral:
+            return Cause::of(CauseCode::LinkOpenFailed, {QStringLiteral("AdapterSeveral"), adapter});
+    }
+    return std::nullopt;
+}
+
 SocketLink LinkOfSocket(const FixtureSocket& socket, const QList<PortFacts>& ports, bool lowLatency) {
     SocketLink out;
     LinkSettings& s = out.settings;

@@ -6,7 +6,9 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
+#include "evidence/Cause.h"
 #include "multiup/Fixture.h"
 #include "link/LinkSettings.h"
 #include "link/SystemPorts.h"
@@ -22,6 +24,8 @@ struct SocketLink {
     bool ok() const { return failure == Failure::None; }
     // Why there is no link, in `language`; empty when ok().
     QString failureText(int language) const;
+    // The same as a cause (a link that could not be opened, by the adapter); none when ok().
+    std::optional<Cause> failureCause() const;
 };
 
 // `ports` is read for adapter sockets only (give SystemPorts(), or none when no socket

@@ -12,3 +12,15 @@ namespace pb {
 QString TerminalText(QStringView text);
 
 }  // namespace pb
+
+namespace pb {
+
+// The columns a text takes on a terminal: two for each wide (East Asian) character, one
+// for any other.
+int TerminalWidth(QStringView text);
+// The text filled with blanks to `width` columns, on its right (a left-aligned column) or
+// on its left; a wider text is left as it is.
+QString PadRight(const QString& text, int width);
+QString PadLeft(const QString& text, int width);
+
+}  // namespace pb

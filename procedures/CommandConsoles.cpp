@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include "link/FrameText.h"
+#include "procedures/LinkCauses.h"
 
 namespace pb {
 namespace {
@@ -36,7 +37,7 @@ ConsoleResult runConsoleCommand(ProcedureContext& ctx, Console console, const QS
         // non-ASCII text is refused by the link without sending anything.
         result.command = ctx.state.deviceId + suffix;
         const Exchange x = ctx.link.SendCrcCommand(result.command);
-        if (!x) return run.fail(ReasonOf(x, commandLabel(suffix)));
+        if (!x) return run.fail(CauseOf(x, commandLabel(suffix)));
         result.reply = FrameText(x.reply.bytes());
         if (const auto r = x.reply.split(int(ctx.state.deviceId.size())))
             result.replyText = QString::fromLatin1(r->mnemonic + r->data);

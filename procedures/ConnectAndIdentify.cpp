@@ -1,6 +1,7 @@
 #include "procedures/ConnectAndIdentify.h"
 
 #include "i18n/Messages.h"
+#include "procedures/LinkCauses.h"
 #include "procedures/ReplyLayouts.h"
 
 namespace pb {
@@ -22,11 +23,11 @@ bool tryThreeTimes(ProcedureContext& ctx, TestRunFrame& run, int firstCountdown,
     return false;
 }
 
-// Kind 4 asks "AV"; no reason when the version could be shown.
-EndingReason readStatusControllerVersion(ProcedureContext& ctx) {
+// Kind 4 asks "AV"; Ok when the version could be shown.
+Cause readStatusControllerVersion(ProcedureContext& ctx) {
     const QString command = QStringLiteral("AV");
     const Exchange x = ctx.link.SendCrcCommand(ctx.state.deviceId + command);
-    if (!x) return ReasonOf(x, command);
+    if (!x) return CauseOf(x, command);
     if (x.reply.length() == reply::av::kLengthShort) {
         ctx.identify.setVersionText(QStringLiteral("KV150RB ") +
                                     QString::fromLatin1(x.reply.at(reply::av::kNumber)));
@@ -36,15 +37,15 @@ EndingReason readStatusControllerVersion(ProcedureContext& ctx) {
         ctx.identify.setVersionText(QString::fromLatin1(x.reply.at(reply::av::kText)));
         return {};
     }
-    return ReasonOf(x, command);
+    return CauseOf(x, command);
 }
 
 // Every other kind asks "DB"; the version code there also tells the model kind.
-EndingReason readVersionAndModelKind(ProcedureContext& ctx) {
+Cause readVersionAndModelKind(ProcedureContext& ctx) {
     namespace db = reply::db;
     const QString command = QStringLiteral("DB");
     const Exchange x = ctx.link.SendCrcCommand(ctx.state.deviceId + command);
-    if (!x || x.reply.length() != db::kLength) return ReasonOf(x, command);
+    if (!x || x.reply.length() != db::kLength) return CauseOf(x, command);
     const ReplyFrame& r = x.reply;
 
     bool identified = false;
@@ -59,7 +60,7 @@ EndingReason readVersionAndModelKind(ProcedureContext& ctx) {
         ctx.state.modelKind = kind;
         identified = true;
     }
-    if (!identified) return {EndingCause::ModelUnknown, {}};
+    if (!identified) return Cause::of(CauseCode::ModelUnknown);
     return {};
 }
 
@@ -132,8 +133,8 @@ RunOutcome identifyController(ProcedureContext& ctx, ShownIdentity& view, TestRu
     // 5. Nobody answered; or the line went while it was asked.
     if (!found) {
         link.CloseLink();
-        run.setReason(goneAt.isEmpty() ? EndingReason{EndingCause::NoControllerAt, {id}}
-                                       : EndingReason{EndingCause::LineWentAway, {goneAt}});
+        run.setCause(goneAt.isEmpty() ? Cause::of(CauseCode::NoController, {id})
+                                      : Cause::of(CauseCode::LineLost, {0, goneAt}));
         return RunOutcome::OpenFailed;
     }
 
@@ -155,12 +156,12 @@ RunOutcome identifyController(ProcedureContext& ctx, ShownIdentity& view, TestRu
 
     // 8. Version, by model kind.
     ctx.clock.pause(kFirstCommandPauseMs);
-    const EndingReason notIdentified = FamilyOf(ctx.state.modelKind).statusIdentified
+    const Cause notIdentified = FamilyOf(ctx.state.modelKind).statusIdentified
                                            ? readStatusControllerVersion(ctx)
                                            : readVersionAndModelKind(ctx);
 
     // 9. Serial number.
-    if (!notIdentified) {
+    if (notIdentified.passed()) {
         ctx.clock.pause(kFirstCommandPauseMs);
         serialNumber = readSerialNumber(ctx);
         run.setIdentity({ctx.state.deviceId, ctx.state.modelKind, view.versionText, serialNumber});
@@ -170,15 +171,15 @@ RunOutcome identifyController(ProcedureContext& ctx, ShownIdentity& view, TestRu
 
     // 10. Report; the window unlocks the test pages when it hears an identified
     // controller's run end well.
-    return notIdentified ? run.fail(notIdentified) : RunOutcome::Ok;
+    return notIdentified.passed() ? RunOutcome::Ok : run.fail(notIdentified);
 }
 
 }  // namespace
 
 IdentifyResult ConnectAndIdentify(ProcedureContext& outer) {
     ShownIdentity view(outer.identify);
-    ProcedureContext ctx{outer.link,     outer.view,  view,        outer.dido,    outer.polling,
-                         outer.consoles, outer.clock, outer.state, outer.observer,
+    ProcedureContext ctx{outer.link,     outer.linkSettings, outer.view,  view,        outer.dido,
+                         outer.polling,  outer.consoles,     outer.clock, outer.state, outer.observer,
                          outer.skipFirstCommandPause};
     outer.skipFirstCommandPause = false;  // used up by this run, whatever it finds
     TestRunFrame run = ctx.frame(TestId::Connect);
@@ -199,6 +200,7 @@ IdentifyResult ConnectAndIdentify(ProcedureContext& outer) {
     result.deviceId = ctx.state.deviceId;
     result.modelKind = ctx.state.modelKind;
     result.versionText = view.versionText;
+    outer.state.versionText = view.versionText;
     if (result.identified()) result.serialNumber = serialNumber;
     return result;
 }

@@ -14,6 +14,9 @@ struct ControllerState {
     QString deviceId = QStringLiteral("0000");
     // 0 before identification; 1..7 the controller family (see ControllerFamily.h).
     int modelKind = 0;
+    // The version caption the identify showed (pnVER): model and version. The model check
+    // compares a firmware file's header with it.
+    QString versionText;
     // True while a DI/DO test runs; a second click on its button clears it and the
     // running test stops at the end of its cycle.
     bool didoRunning = false;

@@ -151,11 +151,12 @@ DidoResult DidoTestClick(ProcedureContext& ctx, DidoEnding ending) {
         for (int k = 1; k <= kInputCount; ++k) ctx.dido.setInputLamp(k, InputLamp::White);
         ctx.dido.untickAllOutputs();
         if (!lineHeld)
-            return run.fail({EndingCause::LineWentAwayAfterCycles, {QString::number(seen.found.cycles)}});
-        const bool readSomething = seen.found.answeredReads > 0 || ending == DidoEnding::UserReadsLamps;
-        if (!readSomething) {
+            return run.fail(Cause::of(CauseCode::LineLost, {0, seen.found.readCommand}));
+        // The window's technician read the lamps: the run gives no verdict of its own.
+        if (ending == DidoEnding::UserReadsLamps) return RunOutcome::Watched;
+        if (seen.found.answeredReads == 0) {
             run.detail().insert(QStringLiteral("failure"), DidoUnansweredText(seen.found));
-            return run.fail({EndingCause::NoReply, {seen.found.readCommand}});
+            return run.fail(Cause::of(CauseCode::NoReply, {seen.found.readCommand}));
         }
         return RunOutcome::Ok;
     });

@@ -5,6 +5,7 @@
 #include "i18n/EventTexts.h"
 #include "i18n/Messages.h"
 #include "procedures/EventRecord.h"
+#include "procedures/LinkCauses.h"
 #include "procedures/StartStopTest.h"
 
 namespace pb {
@@ -22,9 +23,9 @@ struct Layout {
 // Sends ID + mnemonic and checks the reply names the same mnemonic and has one of the
 // expected data lengths; the reply's data when it does, else why not in `why`.
 std::optional<QByteArray> exchange(ProcedureContext& ctx, const Layout& at, const char* mnemonic,
-                                   std::initializer_list<int> dataLengths, EndingReason& why) {
+                                   std::initializer_list<int> dataLengths, Cause& why) {
     const Exchange x = ctx.link.SendCrcCommand(ctx.state.deviceId + QLatin1String(mnemonic));
-    why = ReasonOf(x, QLatin1String(mnemonic));
+    why = CauseOf(x, QLatin1String(mnemonic));
     if (!x) return std::nullopt;
     const std::optional<AddressedReply> r = x.reply.split(at.idLength);
     if (!r || r->mnemonic != mnemonic) return std::nullopt;
@@ -40,7 +41,7 @@ int countIn(const QByteArray& data) { return data.left(kCountDigits).toInt(); }
 
 // The store's state: the controller's clock is shown until the first record arrives.
 // The older controller answers "IE" with its status (clock, alarm, inputs) and no counts.
-bool readStoreState(ProcedureContext& ctx, const Layout& at, EndingReason& why) {
+bool readStoreState(ProcedureContext& ctx, const Layout& at, Cause& why) {
     const bool older = FamilyOf(ctx.state.modelKind).statusIdentified;
     const std::optional<QByteArray> data =
         older ? exchange(ctx, at, "IE", {20, 40}, why)
@@ -56,13 +57,13 @@ bool readStoreState(ProcedureContext& ctx, const Layout& at, EndingReason& why) 
 enum class Step { Next, Done, Failed };
 
 // Reads the record under the read pointer, shows it and moves on.
-Step readOneRecord(ProcedureContext& ctx, const Layout& at, PollingResult& found, EndingReason& why) {
+Step readOneRecord(ProcedureContext& ctx, const Layout& at, PollingResult& found, Cause& why) {
     const std::optional<QByteArray> data = exchange(ctx, at, "QI", {0, kEventRecordLength}, why);
     if (!data) return Step::Failed;
     if (data->isEmpty()) return Step::Done;  // past the last one
     const std::optional<EventRecord> record = ParseEventRecord(*data);
     if (!record) {
-        why = {EndingCause::BadRecord, {}};
+        why = Cause::of(CauseCode::BadRecord);
         return Step::Failed;
     }
     const PolledRecord shown{*record, RecordDateText(*record), DescribeRecord(*record, ctx.view.language())};
@@ -78,9 +79,9 @@ Step readOneRecord(ProcedureContext& ctx, const Layout& at, PollingResult& found
 
 // The test itself: Ok when the store was read to its end, Interrupted when the user
 // stopped it first.
-RunOutcome readStore(ProcedureContext& ctx, TestRunFrame& run, PollingResult& found) {
+RunOutcome readStore(ProcedureContext& ctx, TestRunFrame& run, PollingResult& found, bool pause) {
     const Layout at{int(ctx.state.deviceId.size())};
-    EndingReason why;
+    Cause why;
 
     // 1. The store's state.
     if (!readStoreState(ctx, at, why)) return run.fail(why);
@@ -104,7 +105,7 @@ RunOutcome readStore(ProcedureContext& ctx, TestRunFrame& run, PollingResult& fo
             case Step::Done:
                 return RunOutcome::Ok;
             case Step::Next:
-                ctx.clock.pause(kPollingRecordPauseMs);
+                if (pause) ctx.clock.pause(kPollingRecordPauseMs);
                 break;
         }
     }
@@ -113,11 +114,11 @@ RunOutcome readStore(ProcedureContext& ctx, TestRunFrame& run, PollingResult& fo
 
 }  // namespace
 
-PollingResult PollingTestClick(ProcedureContext& ctx) {
+PollingResult PollingTestClick(ProcedureContext& ctx, bool pauseBetweenRecords) {
     const StartStopTest test{TestId::Polling, ctx.state.pollingRunning, MsgId::PoolingDataTest};
     PollingResult result;
     static_cast<RunResult&>(result) = RunStartStopTest(ctx, test, [&](TestRunFrame& run) {
-        const RunOutcome outcome = readStore(ctx, run, result);
+        const RunOutcome outcome = readStore(ctx, run, result, pauseBetweenRecords);
         run.detail().insert(QStringLiteral("records"), result.recordsRead());
         return outcome;
     });

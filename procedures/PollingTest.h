@@ -18,7 +18,8 @@ namespace pb {
 // How long each record stays in the panels before the next one is read.
 constexpr int kPollingRecordPauseMs = 500;
 
-// The records read come back in the result, each as shown.
-PollingResult PollingTestClick(ProcedureContext& ctx);
+// The records read come back in the result, each as shown. Without `pauseBetweenRecords`
+// the records follow each other at once (a station that shows none of them).
+PollingResult PollingTestClick(ProcedureContext& ctx, bool pauseBetweenRecords = true);
 
 }  // namespace pb

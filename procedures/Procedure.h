@@ -15,6 +15,10 @@ namespace pb {
 
 struct ProcedureContext {
     Link& link;
+    // What the link opens with: handed down by the front end (the window's link page, a
+    // command's --serial or --tcp, a fixture's socket), which keeps it while the test runs;
+    // never read back from a view.
+    const LinkSettings& linkSettings;
     TestRunView& view;  // status line, lamp, busy, the test's start and end
     IdentifyView& identify;
     DidoView& dido;
@@ -29,7 +33,7 @@ struct ProcedureContext {
     bool skipFirstCommandPause = false;
 
     // The frame a test of this context runs in.
-    TestRunFrame frame(TestId test) { return TestRunFrame(test, link, view, clock, observer); }
+    TestRunFrame frame(TestId test) { return TestRunFrame(test, link, linkSettings, view, clock, observer); }
 };
 
 // The pause before a test's first command.

@@ -5,28 +5,30 @@
 #include <QJsonObject>
 #include <QString>
 
+#include "evidence/Cause.h"
+#include "evidence/Measurement.h"
 #include "link/LinkSettings.h"
 #include "procedures/TestId.h"
 
 namespace pb {
 
 // How a run ended, as a record keeps it. Interrupted: stopped by the user before the test
-// reached its own end (the window shows it as "Command ok.", like Ok).
-enum class RunOutcome { Ok, Error, OpenFailed, Interrupted };
+// reached its own end (the window shows it as "Command ok.", like Ok). Watched: a test
+// with no verdict of its own, read by the technician as it ran (the window's DI/DO test:
+// the lamps), shown as "Command ok." too.
+enum class RunOutcome { Ok, Error, OpenFailed, Interrupted, Watched };
 
-// "ok", "error", "open-failed", "interrupted".
+// "ok", "error", "open-failed", "interrupted", "watched".
 QString RunOutcomeName(RunOutcome outcome);
 
 struct RunStart {
     TestId test = TestId::Connect;
-    QString procedure;     // TestName(test)
     qint64 startedMs = 0;  // ms since the epoch
     LinkSettings link;     // as the link selector held them when the run began
 };
 
 struct RunReport {
     TestId test = TestId::Connect;
-    QString procedure;
     qint64 startedMs = 0;
     qint64 endedMs = 0;
     RunOutcome outcome = RunOutcome::Error;
@@ -35,6 +37,8 @@ struct RunReport {
     // What the test itself adds: DI/DO cycles, records read, blocks programmed, the
     // controller identified, ...
     QJsonObject detail;
+    // Why it ended so (Ok for a run that ended well), decided by the test-run frame.
+    Cause cause = {};
 };
 
 // The controller a connect run identified.
@@ -58,6 +62,8 @@ public:
     virtual void runProgressed(const QJsonObject& /*detail*/) {}
     // After a connect run that identified the controller (also in its detail, "controller").
     virtual void controllerIdentified(const ControllerIdentity& /*identity*/) {}
+    // After runEnded: what the run (or the plan's step it was) found, as data.
+    virtual void runMeasured(const Measurements& /*found*/) {}
 };
 
 }  // namespace pb

@@ -13,6 +13,8 @@ QString RunOutcomeName(RunOutcome outcome) {
             return QStringLiteral("open-failed");
         case RunOutcome::Interrupted:
             return QStringLiteral("interrupted");
+        case RunOutcome::Watched:
+            return QStringLiteral("watched");
     }
     return {};
 }

@@ -5,12 +5,13 @@
 // frames on the link or from the run's report. Every result converts to the ending it
 // showed, so `if (ConnectAndIdentify(ctx) == Outcome::Ok)` reads as before.
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <optional>
 
-#include "i18n/EndingReason.h"
+#include "evidence/Cause.h"
 #include "link/Exchange.h"
 #include "procedures/EventRecord.h"
 #include "procedures/RunObserver.h"
@@ -21,8 +22,9 @@ namespace pb {
 // The part every run has.
 struct RunResult {
     Outcome outcome = Outcome::Error;
-    // Why the run ended as it did ("no reply to AA"); none for a run that ended well.
-    EndingReason reason;
+    // Why the run ended as it did (no reply to AA, the line lost after 12 exchanges); Ok
+    // for a run that ended well.
+    Cause cause;
     // How the link opened: its error, detail and facts when it would not.
     OpenResult opened;
 
@@ -94,6 +96,11 @@ struct ConsoleResult : RunResult {
     // The reply after the device ID: mnemonic and data, without the checksum tail; none
     // when no reply came or it does not start with the ID and a mnemonic.
     std::optional<QString> replyText;
+};
+
+// Set date: the date and time sent (invalid when the run sent none).
+struct SetDateResult : RunResult {
+    QDateTime sent;
 };
 
 // After a restart: whether, and when, the controller answered again.

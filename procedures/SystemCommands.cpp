@@ -4,14 +4,15 @@
 #include <functional>
 
 #include "i18n/Messages.h"
+#include "procedures/LinkCauses.h"
 #include "procedures/Countdown.h"
 #include "procedures/ReplyLayouts.h"
 
 namespace pb {
 namespace {
 
-// Sends its command(s); no reason when the controller answered as expected, else why not.
-using Exchange = std::function<EndingReason()>;
+// Sends its command(s); Ok when the controller answered as expected, else why not.
+using Exchange = std::function<Cause()>;
 
 // What the four commands share inside the test-run frame: show what runs, pause,
 // exchange and judge.
@@ -22,8 +23,8 @@ RunResult runSystemCommand(ProcedureContext& ctx, TestId test, MsgId statusMessa
         ctx.view.setStatus(run.Msg(statusMessage));
         ctx.view.processEvents();
         ctx.clock.pause(kFirstCommandPauseMs);
-        const EndingReason why = exchange();
-        return why ? run.fail(why) : RunOutcome::Ok;
+        const Cause why = exchange();
+        return why.passed() ? RunOutcome::Ok : run.fail(why);
     });
 }
 
@@ -33,20 +34,20 @@ QString commandName(const QString& command) {
     return command.size() > 4 ? command.left(2) : command;
 }
 
-EndingReason sendExpectingLength(ProcedureContext& ctx, const QString& command,
+Cause sendExpectingLength(ProcedureContext& ctx, const QString& command,
                                  std::initializer_list<int> lengths) {
     const pb::Exchange x = ctx.link.SendCrcCommand(ctx.state.deviceId + command);
     if (x)
         for (int length : lengths)
             if (x.reply.length() == length) return {};
-    return ReasonOf(x, commandName(command));
+    return CauseOf(x, commandName(command));
 }
 
 // The older controller confirms a restart by answering "AS" once it is back up; the
 // status line counts the wait down.
-EndingReason sendThenAskStatus(ProcedureContext& ctx, const QString& command, MsgId status,
+Cause sendThenAskStatus(ProcedureContext& ctx, const QString& command, MsgId status,
                                int waitMs) {
-    if (EndingReason why = sendExpectingLength(ctx, command, {reply::kBareLengthOlder})) return why;
+    if (Cause why = sendExpectingLength(ctx, command, {reply::kBareLengthOlder}); !why.passed()) return why;
     WaitWithCountdown(ctx.clock, ctx.view, Msg(status, ctx.view.language()), waitMs);
     return sendExpectingLength(ctx, QStringLiteral("AS"), {reply::as::kLength});
 }
@@ -57,19 +58,24 @@ bool isStatusIdentified(const ProcedureContext& ctx) {
 
 }  // namespace
 
-RunResult SetDateTime(ProcedureContext& ctx) {
-    return runSystemCommand(ctx, TestId::SetDate, MsgId::SetDateAndTime, [&] {
-        const QString now = ctx.clock.now().toString(QStringLiteral("yyyyMMddHHmmss"));
-        return sendExpectingLength(ctx, QStringLiteral("AA") + now,
+SetDateResult SetDateTime(ProcedureContext& ctx, const std::optional<QDateTime>& time) {
+    SetDateResult result;
+    static_cast<RunResult&>(result) = runSystemCommand(ctx, TestId::SetDate, MsgId::SetDateAndTime, [&] {
+        result.sent = time ? *time : ctx.clock.now();
+        return sendExpectingLength(ctx, QStringLiteral("AA") + result.sent.toString(QStringLiteral("yyyyMMddHHmmss")),
                                    {reply::kBareLengthOlder, reply::kBareLength});
+    });
+    return result;
+}
+
+RunResult SystemCommand(ProcedureContext& ctx, TestId test, MsgId status, const QString& command) {
+    return runSystemCommand(ctx, test, status, [&] {
+        return sendExpectingLength(ctx, command, {reply::kBareLengthOlder, reply::kBareLength});
     });
 }
 
 RunResult AlarmTest(ProcedureContext& ctx, int alarmIndex) {
-    return runSystemCommand(ctx, TestId::Alarm, MsgId::AlarmTest, [&] {
-        return sendExpectingLength(ctx, QStringLiteral("JF") + QString::number(alarmIndex),
-                                   {reply::kBareLengthOlder, reply::kBareLength});
-    });
+    return SystemCommand(ctx, TestId::Alarm, MsgId::AlarmTest, QStringLiteral("JF") + QString::number(alarmIndex));
 }
 
 RunResult FactoryInitial(ProcedureContext& ctx) {
@@ -99,11 +105,11 @@ AnswerResult AwaitAnswer(ProcedureContext& ctx, int withinMs) {
         since.start();
         const bool older = isStatusIdentified(ctx);
         const QString asked = older ? QStringLiteral("AS") : QStringLiteral("AC");
-        EndingReason why{EndingCause::LineWentAway, {asked}};
+        Cause why = Cause::of(CauseCode::LineLost, {0, asked});
         while (ctx.link.isOpen()) {
             why = older ? sendExpectingLength(ctx, asked, {reply::as::kLength})
                         : sendExpectingLength(ctx, asked, {reply::ac::kLength, reply::ac::kLengthShort});
-            if (!why) {
+            if (why.passed()) {
                 answeredAfterMs = since.elapsed();
                 return why;
             }
@@ -111,7 +117,7 @@ AnswerResult AwaitAnswer(ProcedureContext& ctx, int withinMs) {
             ctx.view.processEvents();
             ctx.clock.pause(kAskAgainMs);
         }
-        return EndingReason{EndingCause::LineWentAway, {asked}};
+        return Cause::of(CauseCode::LineLost, {0, asked});
     });
     return result;
 }

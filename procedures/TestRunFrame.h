@@ -7,10 +7,11 @@
 #include <functional>
 #include <optional>
 
-#include "i18n/EndingReason.h"
+#include "evidence/Cause.h"
 #include "i18n/Messages.h"
 #include "link/Clock.h"
 #include "link/Link.h"
+#include "procedures/LineWatch.h"
 #include "procedures/RunObserver.h"
 #include "procedures/RunResult.h"
 #include "procedures/TestRunView.h"
@@ -19,12 +20,14 @@ namespace pb {
 
 class TestRunFrame {
 public:
-    TestRunFrame(TestId test, Link& link, TestRunView& view, Clock& clock,
+    TestRunFrame(TestId test, Link& link, const LinkSettings& settings, TestRunView& view, Clock& clock,
                  RunObserver* observer = nullptr);
 
     // Runs the test: started, link opened (or the open-failed ending), body, ending.
     // Returns the ending the window showed (Interrupted shows as Ok), why, and how the
-    // link opened.
+    // link opened. Why is decided here, once: a line that went away while the body ran
+    // ends the run as a lost line whatever the body was waiting for; a run the user asked
+    // to stop is interrupted; else the body's own cause, or the line's last failure.
     RunResult run(const std::function<RunOutcome()>& body);
 
     // For a test the user stops with a second click: cursor back, window usable again.
@@ -36,13 +39,12 @@ public:
     void setIdentity(const ControllerIdentity& identity);
 
     // Why the run is ending as it is: shown after the ending's own text ("Command error!
-    // no reply to AA") and kept with the run, "reason" in its detail. A body ends with
-    // `return run.fail(why);`.
-    RunOutcome fail(const EndingReason& why);
+    // no reply to AA") and kept with the run. A body ends with `return run.fail(why);`.
+    RunOutcome fail(const Cause& why);
     // The same for an ending that is not an error of the command: nobody answered the
     // connect ("Connect device error! no controller answered at ID 0001").
-    void setReason(const EndingReason& why) { reason_ = why; }
-    const EndingReason& reason() const { return reason_; }
+    void setCause(const Cause& why) { cause_ = why; }
+    const Cause& cause() const { return cause_; }
 
     // A message of the table in the window's current language.
     QString Msg(MsgId id) const;
@@ -54,7 +56,9 @@ public:
 
 private:
     bool open();
-    Outcome end(RunOutcome outcome);
+    Outcome end(RunOutcome outcome, const LineWatch& line);
+    // Why the run ended so, from what the line did and what the body said.
+    RunOutcome decide(RunOutcome outcome, const LineWatch& line);
     void report(RunOutcome outcome, const QString& statusText);
 
     TestId test_;
@@ -67,7 +71,7 @@ private:
     QJsonObject detail_;
     std::optional<ControllerIdentity> identity_;
     OpenResult opened_;
-    EndingReason reason_;
+    Cause cause_;
 };
 
 // The run outcome of a body that either did what it should or did not.

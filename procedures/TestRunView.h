@@ -1,7 +1,8 @@
 #pragma once
-// The part of the window every test run uses: status line, busy lamp, cursor, beep and
-// the link settings; and the news that a test starts or ends, from which the window
-// decides which pages and buttons stay in reach. A headless view implements the same.
+// The part of the window every test run uses: status line, busy lamp, cursor and beep;
+// and the news that a test starts or ends, from which the window decides which pages and
+// buttons stay in reach. A headless view implements the same. The link settings are not
+// the view's: the front end hands them to the test (ProcedureContext::linkSettings).
 
 #include <QString>
 
@@ -26,8 +27,6 @@ public:
     virtual void setWaitCursor(bool on) = 0;
     virtual void beep(int frequencyHz, int durationMs) = 0;
     virtual void processEvents() = 0;
-    // The link settings of the active page of the link selector.
-    virtual LinkSettings readLinkSettings() = 0;
     virtual Language language() const = 0;
 
     // A view without a window or stored settings may leave the rest as they are.
@@ -40,6 +39,9 @@ public:
     // What the link opened with and may cost the test, once per port: a USB-serial
     // adapter whose replies may wait longer than 1 ms in it (port: as the settings name it).
     virtual void linkNote(const QString& /*port*/, const QString& /*text*/) {}
+    // The user asked the run in hand to stop (a cancel of the command line or the station,
+    // not a continuous test's second click): what fails after it is the stop's doing.
+    virtual bool stopAsked() const { return false; }
     // A test starts (before the link opens) and ends (after its ending was shown).
     virtual void testStarted(TestId /*test*/) {}
     virtual void testEnded(TestId /*test*/, Outcome /*outcome*/) {}

@@ -5,9 +5,19 @@
 
 namespace pb {
 
-QString Recipe::firmwarePath(const UpgradeStep& step) const {
-    if (QFileInfo(step.file).isAbsolute() || sourcePath.isEmpty()) return step.file;
-    return QFileInfo(sourcePath).dir().filePath(step.file);
+QString Recipe::firmwarePath(const UpgradeParams& upgrade) const {
+    if (QFileInfo(upgrade.file).isAbsolute() || sourcePath.isEmpty()) return upgrade.file;
+    return QFileInfo(sourcePath).dir().filePath(upgrade.file);
+}
+
+Recipe Recipe::ofOne(TestId test, const TestParams& params, int retries) {
+    Recipe plan;
+    RecipeStep step;
+    step.kind = test;
+    step.params = params;
+    step.retries = retries;
+    plan.steps << step;
+    return plan;
 }
 
 }  // namespace pb

@@ -16,14 +16,18 @@ enum class FlowAction { Retry, Next, Stop };
 FlowAction afterAttempt(const RecipeStep& step, const StepVerdict& verdict, int attempt);
 
 struct StepResult {
-    StepVerdict verdict;  // NotRun for a step the run never reached
+    StepVerdict verdict = {};  // NotRun for a step the run never reached
     int attempts = 0;
+    Measurements measurements = {};  // what its last try found
+    QList<Cause> attemptCauses = {};  // why each try ended, the last one's too
 };
 
 struct UnitVerdict {
     bool passed = false;
-    int failingStep = -1;  // index of the first failed step, -1 when none failed
-    StepVerdict reason;    // that step's verdict
+    int failingStep = -1;  // index of the first step that did not pass, -1 when none failed
+    Cause cause;           // that step's cause (Ok when it passed)
+    // The failing step's number as every front end and export shows it: from 1.
+    int failingStepNumber() const { return failingStep < 0 ? 0 : failingStep + 1; }
 };
 
 // Passed only when every step of the recipe passed; a run that ended before its last

@@ -1,5 +1,7 @@
 #include "reports/LineReport.h"
 
+#include "i18n/CauseTexts.h"
+
 #include <QDateTime>
 #include <QSet>
 #include <cmath>
@@ -41,6 +43,7 @@ bool SeveralRecipes(const QList<FailureRow>& rows) {
 }  // namespace
 
 QString ReportPercent(double share) { return QString::number(100.0 * share, 'f', 1) + u'%'; }
+QString ReportPercent(std::optional<double> share) { return share ? ReportPercent(*share) : QStringLiteral("–"); }
 
 LineReportData ReadLineReport(QSqlDatabase db, const records::RunFilter& filter) {
     records::LineFigures figures(std::move(db));
@@ -55,7 +58,7 @@ LineReportData ReadLineReport(QSqlDatabase db, const records::RunFilter& filter)
     keep();
     data.steps = figures.failuresByStep(filter);
     keep();
-    data.reasons = figures.failuresByReason(filter);
+    data.reasons = figures.failuresByCause(filter);
     keep();
     data.sockets = figures.fixtureHealth(filter);
     keep();
@@ -95,7 +98,7 @@ BarChart YieldChart(const LineReportData& data, int language) {
         passed.values << double(day.passed);
         failed.values << double(day.failed);
         // A day that first tested no unit has no first-pass yield to draw.
-        firstPass.values << (day.firstTests > 0 ? day.firstPassYield() : std::nan(""));
+        firstPass.values << day.firstPassYield().value_or(std::nan(""));
     }
     chart.bars = {passed, failed};
     chart.line = firstPass;
@@ -162,9 +165,11 @@ ReportTable ReasonTable(const LineReportData& data, int language) {
                        t(ChartText::SeriesCumulative)},
                       {},
                       {false, true, true, true}};
-    for (const FailureRow& f : data.reasons)
-        table.rows << QStringList{ShownText(f.reason, language), Count(f.failures), ReportPercent(f.share),
+    for (const FailureRow& f : data.reasons) {
+        const auto code = CauseCodeNamed(f.cause);
+        table.rows << QStringList{code ? CauseTitle(*code, language) : f.cause, Count(f.failures), ReportPercent(f.share),
                                   ReportPercent(f.cumulative)};
+    }
     return table;
 }
 

@@ -7,6 +7,7 @@
 
 #include <QSqlDatabase>
 #include <QStringList>
+#include <optional>
 
 #include "output/WholeFile.h"
 #include "records/figures/LineFigures.h"
@@ -49,6 +50,8 @@ ReportTable HealthTable(const LineReportData& data, int language);
 
 // "97.5%": a share as the report prints it.
 QString ReportPercent(double share);
+// A share of nothing is no figure: "–", never 0.
+QString ReportPercent(std::optional<double> share);
 
 // The report as well-formed XHTML, each chart an inline <svg>. Needs a QGuiApplication
 // (the charts' text is laid out).

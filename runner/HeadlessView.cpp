@@ -2,14 +2,13 @@
 
 #include <QCoreApplication>
 
-#include "procedures/StoppedRun.h"
 
 namespace pb {
 
 void HeadlessView::setStatus(const QString& text) {
     if (text == status_) return;
     status_ = text;
-    sink_.status(text);
+    sink_.status(text, statusesLive_);
 }
 
 void HeadlessView::processEvents() {
@@ -88,8 +87,11 @@ void HeadlessView::runStarted(const RunStart& start) {
 }
 
 void HeadlessView::runEnded(const RunReport& report) {
-    const RunReport kept = AsAsked(report, cancelRequested_());
-    for (RunObserver* o : keepers) o->runEnded(kept);
+    for (RunObserver* o : keepers) o->runEnded(report);
+}
+
+void HeadlessView::runMeasured(const Measurements& found) {
+    for (RunObserver* o : keepers) o->runMeasured(found);
 }
 
 void HeadlessView::runProgressed(const QJsonObject& detail) {
@@ -101,9 +103,10 @@ void HeadlessView::controllerIdentified(const ControllerIdentity& identity) {
 }
 
 bool HeadlessView::stopLoop() {
-    if (loop == HeadlessLoop::Dido) state_.didoRunning = false;
-    if (loop == HeadlessLoop::Poll) state_.pollingRunning = false;
-    return loop != HeadlessLoop::None;
+    if (!continuous) return false;
+    state_.didoRunning = false;
+    state_.pollingRunning = false;
+    return true;
 }
 
 void HeadlessView::honourCancel() {

@@ -12,25 +12,17 @@
 #include "firmware/FirmwareProgressView.h"
 #include "link/Link.h"
 #include "procedures/Procedure.h"
+#include "runner/RecipeRunObserver.h"
 
 namespace pb {
-
-// A record or a message the polling panels showed.
-struct PollingShown {
-    QString date;   // the date panel; empty for a message
-    QString text;   // the data panel
-    bool record = false;  // a record (a date, then its text), not a message ("no records")
-    int records = 0;      // the records shown in this run so far
-    int texts = 0;        // the records and messages shown in this run so far
-    int stored = 0;       // the records the store holds, as far as the test told (0: not told)
-};
 
 // Where a headless view's news goes: the command line's events, a recipe step's observer.
 class HeadlessSink {
 public:
     virtual ~HeadlessSink() = default;
-    // A new status line; one like the last is not told again.
-    virtual void status(const QString& text) = 0;
+    // A new status line; one like the last is not told again. `live`: a countdown's later
+    // seconds (the clock says so).
+    virtual void status(const QString& text, bool live) = 0;
     // A bar moved: blocks or cycles done of total (0: not known).
     virtual void progress(const QString& phase, int done, int total) = 0;
     // A firmware bar was given its total, before its first block: "program", "verify".
@@ -41,10 +33,6 @@ public:
     // How long the unit's run has taken so far (a DI/DO run of some seconds ends by it).
     virtual qint64 elapsedMs() const { return 0; }
 };
-
-// Which continuous test runs: a cancel stops it at the end of its cycle or record, as a
-// second click would, instead of closing the link.
-enum class HeadlessLoop { None, Dido, Poll };
 
 // What the DI/DO test's output boxes hold and when it stops by itself.
 struct HeadlessDido {
@@ -66,13 +54,14 @@ public:
         : link_(link), state_(state), sink_(sink), cancelRequested_(std::move(cancelRequested)) {}
 
     // Set before a run.
-    LinkSettings settings;
     Language lang = Language::English;
     QString idToAsk = QStringLiteral("0000");
-    HeadlessLoop loop = HeadlessLoop::None;
+    // A continuous test runs (DI/DO, polling): a cancel stops it at the end of its cycle or
+    // record, as a second click would, instead of closing the link.
+    bool continuous = false;
     HeadlessDido dido;
     // Told of every run after this view: the records, the window's history. A run the
-    // user stopped is told as interrupted (procedures/StoppedRun.h).
+    // user stopped is told as interrupted (the test-run frame decides).
     QList<RunObserver*> keepers;
 
     // --- TestRunView ---
@@ -82,7 +71,7 @@ public:
     void setWaitCursor(bool) override {}
     void beep(int, int) override {}
     void processEvents() override;
-    LinkSettings readLinkSettings() override { return settings; }
+    bool stopAsked() const override { return cancelRequested_(); }
     Language language() const override { return lang; }
     void linkNote(const QString&, const QString& text) override { sink_.warning(text); }
 
@@ -122,6 +111,7 @@ public:
     void runStarted(const RunStart& start) override;
     void runEnded(const RunReport& report) override;
     void runProgressed(const QJsonObject& detail) override;
+    void runMeasured(const Measurements& found) override;
     void controllerIdentified(const ControllerIdentity& identity) override;
 
     // Clears the running flag of a loop (what a second click does); false for a one-shot
@@ -133,6 +123,8 @@ public:
     void honourCancel();
     // This view closed the link on a cancel while the last run ran (a one-shot test).
     bool closedLinkOnCancel() const { return closedOnCancel_; }
+    // While on, the statuses told are a countdown's later seconds.
+    void setStatusesLive(bool on) { statusesLive_ = on; }
 
 private:
     struct Bar {
@@ -155,6 +147,7 @@ private:
     bool dateFresh_ = false;
     int pollRecords_ = 0, pollTexts_ = 0, pollStored_ = 0;
     bool closedOnCancel_ = false;
+    bool statusesLive_ = false;
 };
 
 }  // namespace pb

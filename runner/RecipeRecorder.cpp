@@ -1,52 +1,44 @@
 #include "runner/RecipeRecorder.h"
 
 #include "catalogue/StepNames.h"
+#include "catalogue/TestCatalogue.h"
 
 namespace pb {
-namespace {
 
-QList<records::RecipeStepRow> stepRows(const Recipe& recipe) {
-    QList<records::RecipeStepRow> rows;
-    for (int i = 0; i < recipe.steps.size(); ++i) {
-        records::RecipeStepRow row;
-        row.index = i;
-        row.kind = CommandName(recipe.steps[i].kind);
-        row.label = KeptStepLabel(recipe.steps[i]);
-        rows << row;
-    }
-    return rows;
-}
-
-// Step `index` with its verdict, attempts and what it measured, its texts in English
-// whatever the window's language: the records window shows them in its own.
-records::RecipeStepRow endedRow(const Recipe& recipe, int index, const StepResult& result,
-                                const StepMeasured& measured) {
+records::RecipeStepRow StepRow(const RecipeStep& step, int index, const StepResult& result) {
     records::RecipeStepRow row;
     row.index = index;
-    row.kind = CommandName(recipe.steps[index].kind);
-    row.label = KeptStepLabel(recipe.steps[index]);
-    row.verdict = StepVerdictCode(result.verdict);
-    if (result.verdict.reason != RecipeReason::NotRun) row.reasonText = result.verdict.text(0);
+    row.kind = CommandName(step.kind);
+    row.label = KeptStepLabel(step);
+    row.verdict = StepStateName(result.verdict.state);
+    row.cause = result.verdict.cause;
     row.attempts = result.attempts;
-    row.measured = measured.text(0);
+    row.attemptCauses = result.attemptCauses;
+    row.measurements = result.measurements;
     return row;
 }
 
-}  // namespace
-
-QString StepVerdictCode(const StepVerdict& verdict) {
-    if (verdict.passed) return QStringLiteral("pass");
-    return verdict.reason == RecipeReason::NotRun ? QStringLiteral("not-run") : QStringLiteral("fail");
+std::unique_ptr<RunKeeper> MakeKeeper(records::RecordStore& store, const Recipe& plan, const QString& operatorName,
+                                      const QString& station) {
+    // A product's recipe is a unit test; a command's plan is the runs it made.
+    if (plan.product.isEmpty()) return std::make_unique<PlainRunKeeper>(store, operatorName, station);
+    return std::make_unique<RecipeRecorder>(store, operatorName, station);
 }
 
-RecipeRecorder::RecipeRecorder(records::RecordStore& store, const QString& operatorName,
-                               const QString& station)
+PlainRunKeeper::PlainRunKeeper(records::RecordStore& store, const QString& operatorName, const QString& station)
+    : runs_(store) {
+    runs_.setOperator(operatorName);
+    if (!station.isEmpty()) runs_.setStation(station);
+}
+
+RecipeRecorder::RecipeRecorder(records::RecordStore& store, const QString& operatorName, const QString& station)
     : store_(store), runs_(store), operator_(operatorName), station_(station) {
     runs_.setOperator(operatorName);
     if (!station.isEmpty()) runs_.setStation(station);
 }
 
-void RecipeRecorder::begin(const Recipe& recipe, const RecipeUnit& unit, qint64 startMs) {
+void RecipeRecorder::planStarted(const Recipe& recipe, const RecipeUnit& unit, qint64 startMs) {
+    recipe_ = &recipe;
     records::RecipeRunStart start;
     start.recipeName = recipe.product;
     start.recipeHash = recipe.hashHex();
@@ -57,9 +49,18 @@ void RecipeRecorder::begin(const Recipe& recipe, const RecipeUnit& unit, qint64 
     start.station = station_;
     start.operatorName = operator_;
     start.startMs = startMs;
-    start.steps = stepRows(recipe);
+    for (int i = 0; i < recipe.steps.size(); ++i) start.steps << StepRow(recipe.steps[i], i, StepResult{});
     stepRuns_.clear();
     recipeRunId_ = store_.recipeWriter().beginRecipeRun(start);
+}
+
+void RecipeRecorder::stepStarted(int index) {
+    step_ = index;
+    if (!recipe_) return;
+    // The step in hand: a unit test killed now keeps it as interrupted, not as not run.
+    records::RecipeStepRow row = StepRow(recipe_->steps[index], index, StepResult{});
+    row.verdict = QStringLiteral("running");
+    store_.recipeWriter().recordRecipeStep(recipeRunId_, row);
 }
 
 void RecipeRecorder::runStarted(const RunStart& start) {
@@ -68,27 +69,24 @@ void RecipeRecorder::runStarted(const RunStart& start) {
     if (runs_.currentRunId() > 0) stepRuns_[step_] << runs_.currentRunId();
 }
 
-void RecipeRecorder::stepEnded(const Recipe& recipe, int index, const StepResult& result,
-                               const StepMeasured& measured) {
-    store_.recipeWriter().recordRecipeStep(recipeRunId_, endedRow(recipe, index, result, measured));
+void RecipeRecorder::controllerIdentified(const ControllerIdentity& identity) {
+    runs_.controllerIdentified(identity);
+    store_.recipeWriter().setRecipeRunUnit(recipeRunId_, records::RunRecordsObserver::UnitOf(identity),
+                                           QDateTime::currentMSecsSinceEpoch());
 }
 
-void RecipeRecorder::end(const Recipe& recipe, const UnitVerdict& verdict,
-                         const QList<StepResult>& results, const QList<StepMeasured>& measured,
-                         bool cancelled, const std::optional<ControllerIdentity>& identity,
-                         qint64 endMs) {
+void RecipeRecorder::stepEnded(int index, const RecipeStep& step, const StepResult& result) {
+    store_.recipeWriter().recordRecipeStep(recipeRunId_, StepRow(step, index, result));
+}
+
+void RecipeRecorder::planEnded(const Recipe& recipe, const RecipeRunResult& r) {
     records::RecipeRunEnd end;
-    end.endMs = endMs;
-    end.verdict = verdict.passed ? QStringLiteral("pass")
-                  : cancelled    ? QStringLiteral("interrupted")
-                                 : QStringLiteral("fail");
-    end.failingStep = verdict.failingStep;
-    // Reasons in English whatever the window's language: the records window shows them in its own.
-    if (verdict.failingStep >= 0) end.reasonText = verdict.reason.text(0);
-    end.steps = stepRows(recipe);
-    for (int i = 0; i < end.steps.size() && i < results.size(); ++i)
-        end.steps[i] = endedRow(recipe, i, results[i], measured.value(i));
-    if (identity) end.identity = records::RunRecordsObserver::UnitOf(*identity);
+    end.endMs = r.endedMs;
+    end.verdict = r.verdict.passed ? QStringLiteral("pass") : r.cancelled ? QStringLiteral("interrupted") : QStringLiteral("fail");
+    end.failingStep = r.verdict.failingStep;
+    end.cause = r.verdict.cause;
+    for (int i = 0; i < recipe.steps.size(); ++i) end.steps << StepRow(recipe.steps[i], i, r.results.value(i));
+    if (r.identity) end.identity = records::RunRecordsObserver::UnitOf(*r.identity);
     store_.recipeWriter().endRecipeRun(recipeRunId_, end);
 }
 

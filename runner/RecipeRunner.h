@@ -1,30 +1,33 @@
 #pragma once
-// Runs a test recipe on one unit: each step through the same procedures the window's
-// buttons run (so every step's runs are recorded as usual), judged by recipes/RecipeJudge,
-// in the order recipes/RecipeFlow gives (retries, stop or go on). Runs on the calling
-// thread, waiting in nested event loops like the procedures; a window calls run() from a
-// slot and stays responsive, the command line gives each unit a thread of its own.
+// The one runner of tests without a window: a plan (a recipe, or one command of the
+// command line as a plan of one step) run on one unit, each step through its test's row of
+// the catalogue (the procedure and its judge), in the order recipes/RecipeFlow gives
+// (retries, stop or go on), with one clock, one cancel, one wait for a line that comes
+// back before a step is tried again, and one keeper of the records. Runs on the calling
+// thread, waiting in nested event loops like the procedures; a station calls run() from a
+// slot and stays responsive, many units each get a thread of the pool (pool/UnitPool.h).
 //
-//   RecipeRunner runner(recipe, clock);
+//   RecipeRunner runner(recipe, clock, cancel);
 //   runner.setObserver(&view);                 // live steps and the verdict
-//   runner.setRecords(&store, operator, "");   // one recipe-run record with its steps
+//   runner.setRecords(&store, operator, "");   // the records decide how it is kept
 //   RecipeRunResult r = runner.run({settings, "0000", scannedSerial});
 
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QStringList>
-#include <atomic>
-#include <memory>
 #include <optional>
 
+#include "catalogue/TestRequest.h"
+#include "evidence/Cause.h"
 #include "i18n/Language.h"
 #include "link/Clock.h"
 #include "link/Link.h"
 #include "link/LinkSettings.h"
+#include "link/SystemPorts.h"
 #include "procedures/RunObserver.h"
 #include "recipes/Recipe.h"
 #include "recipes/RecipeFlow.h"
+#include "runner/Cancel.h"
 #include "runner/RecipeRunObserver.h"
 
 namespace pb {
@@ -42,56 +45,64 @@ struct RecipeUnit {
     // run; empty: tested alone.
     QString fixture = {};
     QString socket = {};
+    // The model kind the caller knows: the steps run without identifying first.
+    std::optional<int> modelKind = {};
+    // Why the unit has no link to open (an adapter socket whose adapter is not there): it
+    // fails at its first step as a link that cannot be opened, kept nowhere.
+    std::optional<Cause> linkProblem = {};
 };
 
 struct RecipeRunResult {
     UnitVerdict verdict;
     QList<StepResult> results;  // one per step
-    QList<StepMeasured> measured;  // one per step, empty for a step not run
+    // Per step, what its procedures found (its last try's), in order: for a front end that
+    // words a command's result from them.
+    QList<QList<TestResult>> found;
     bool cancelled = false;
     std::optional<ControllerIdentity> identity;  // the controller as last identified
-    qint64 recordId = 0;  // the recipe run's record; 0 when none is kept
+    qint64 recordId = 0;  // the unit test's record; 0 when none is kept (or a plain run)
     QList<QList<qint64>> stepRunIds;  // per step, its procedure runs in the records
     qint64 startedMs = 0;
     qint64 endedMs = 0;
 };
 
-class RecipeRunContext;
-
 class RecipeRunner : public QObject {
     Q_OBJECT
 public:
-    // `clock` takes every pause (and gives the PC's time for set-date); it must outlive
-    // the runner.
-    RecipeRunner(Recipe recipe, Clock& clock, QObject* parent = nullptr);
+    // `clock` takes every pause and gives the PC's time; `cancel` is this unit's (both must
+    // outlive the runner).
+    RecipeRunner(Recipe plan, Clock& clock, Cancel& cancel, QObject* parent = nullptr);
     ~RecipeRunner() override;
 
-    const Recipe& recipe() const { return recipe_; }
+    const Recipe& recipe() const { return plan_; }
     void setObserver(RecipeRunObserver* observer) { observer_ = observer; }
     // The language of the procedures' status texts (verdict texts take theirs when shown).
     void setLanguage(Language language) { language_ = language; }
-    // Keep the run in `store` (opened in this thread): one recipe run with its steps, and
-    // each step's procedure runs as usual. Null: no records. Never fails the run.
-    void setRecords(records::RecordStore* store, const QString& operatorName = {},
-                    const QString& station = {});
+    // Keep the run in `store` (opened in this thread): a recipe as a unit test with its
+    // steps, a plan of one command as its procedure runs with their causes and
+    // measurements. Null: no records. Never fails the run.
+    void setRecords(records::RecordStore* store, const QString& operatorName = {}, const QString& station = {});
     // Also told of every procedure run (after the records): the window's run history.
     void setRunObserver(RunObserver* observer) { runObserver_ = observer; }
+    // The ports an adapter that went away is looked for among, when the line comes back.
+    void setPorts(std::function<QList<PortFacts>()> ports) { ports_ = std::move(ports); }
 
     // The link the steps use: connect to Link::traffic for a traffic monitor.
     Link& link() { return link_; }
 
-    // Runs the whole recipe; returns when it has ended or was cancelled.
+    // Runs the whole plan; returns when it has ended or was cancelled.
     RecipeRunResult run(const RecipeUnit& unit);
     bool running() const { return running_; }
 
-    // Any thread. The step in hand ends at its next exchange (the link is closed in the
-    // run's thread), loops after their pattern; the steps left are not run.
-    void cancel() { cancelled_ = true; }
-    bool cancelRequested() const { return cancelled_; }
+    // Any thread: the cancel of this unit (the step in hand ends at its next exchange,
+    // loops after their cycle; the steps left are not run).
+    void cancel() { cancel_.request(); }
+    bool cancelRequested() const { return cancel_.requested(); }
 
 private:
-    Recipe recipe_;
+    Recipe plan_;
     Clock& clock_;
+    Cancel& cancel_;
     Link link_;
     RecipeRunObserver* observer_ = nullptr;
     RunObserver* runObserver_ = nullptr;
@@ -99,7 +110,7 @@ private:
     records::RecordStore* store_ = nullptr;
     QString operator_;
     QString station_;
-    std::atomic<bool> cancelled_{false};
+    std::function<QList<PortFacts>()> ports_;
     bool running_ = false;
 };
 

@@ -17,23 +17,19 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   bash scripts/install-deps.sh
   cmake --preset default
 fi
-cmake --build "$build" --target test_window_screenshots test_records_window test_window_records test_window_station test_window_menus \
-  test_window_gang_shots test_window_gang_station test_window_records_charts
+cmake --build "$build" --target tests_window tests_records
 mkdir -p docs/screenshots
-QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
-  "$build/tests/test_window_screenshots"
-QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
-  "$build/tests/test_records_window" --gtest_filter='*CaptionsFit*'
-QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
-  "$build/tests/test_window_records" --gtest_filter='WindowRecordsDone.*'
-QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
-  "$build/tests/test_window_station" --gtest_filter='*FitsInEach*'
-QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
-  "$build/tests/test_window_menus"
-QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
-  "$build/tests/test_window_gang_shots"
-QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
-  "$build/tests/test_window_gang_station" --gtest_filter='*Upgrade*'
-QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
-  "$build/tests/test_window_records_charts" --gtest_filter='*CaptionsFit*'
+shot() {
+  local program=$1 filter=$2
+  QT_QPA_PLATFORM=offscreen PANELBENCH_SCREENSHOT_DIR="$PWD/docs/screenshots" \
+    "$build/tests/$program" --gtest_filter="$filter"
+}
+shot tests_window 'Screenshots.*'
+shot tests_records 'RecordsWindowLanguages.CaptionsFit*'
+shot tests_window 'WindowRecordsDone.*'
+shot tests_window 'StationWindow.*FitsInEach*'
+shot tests_window 'MenuCaptions.*'
+shot tests_window 'GangShots.*'
+shot tests_window 'GangStation.*Upgrade*'
+shot tests_window 'ChartsLanguages.CaptionsFit*'
 ls -l docs/screenshots/*.png

@@ -14,9 +14,9 @@ seconds=${1:-1200}
 build=${SOAK_BUILD_DIR:-build/soak}
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target test_reliability_soak -j2
+cmake --build "$build" --target tests_firmware -j2
 
-test_program="$build/tests/test_reliability_soak"
+test_program="$build/tests/tests_firmware"
 status=0
 pids=()
 for wire in Tcp Pty; do

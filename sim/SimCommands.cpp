@@ -82,7 +82,14 @@ std::optional<Controller::Reply> Controller::answerCommand(const QByteArray& cmd
         }
         return idReply("AC", acData(model_));
     }
-    if (cmd == "AS") return idReply("AS", serial_);
+    if (cmd == "AS") {
+        if (faults_.blankSerialFirst > 0) {
+            --faults_.blankSerialFirst;
+            noteLast(QStringLiteral("serial blank (%1 more)").arg(faults_.blankSerialFirst));
+            return idReply("AS", QByteArray(serial_.size(), ' '));
+        }
+        return idReply("AS", serial_);
+    }
     if (cmd == "DB" && !old) return idReply("DB", product_ + dbVersion(model_));
     if (cmd == "AV" && old) return idReply("AV", avData(model_));
     if (cmd.startsWith("AA")) return answerClock(cmd.mid(2));

@@ -53,6 +53,9 @@ struct Faults {
     // never), once: the connection or pty pair closes and the controller restarts out of
     // its loader, as a fixture that lost its adapter and its power.
     int loseLineAtBlock = -1;
+    // The first N serial number replies ("AS") carry blanks in place of the serial, as a
+    // unit that boots slowly or whose serial is written late (0: none).
+    int blankSerialFirst = 0;
 };
 
 struct LogEntry {

@@ -168,6 +168,9 @@ ParsedOptions parseSimOptions(const QStringList& arguments) {
         {QStringLiteral("garble-every"),
          QStringLiteral("Line: send every Nth reply that goes out with its checksum off by one."),
          QStringLiteral("N")},
+        {QStringLiteral("blank-serial-first"),
+         QStringLiteral("Fault: the first N serial number replies carry blanks in place of the serial."),
+         QStringLiteral("N")},
         {QStringLiteral("lose-line-at-block"),
          QStringLiteral("Line: at the first program command of loader block K the line goes away once and the controller restarts."),
          QStringLiteral("K")},
@@ -276,6 +279,7 @@ ParsedOptions parseSimOptions(const QStringList& arguments) {
         !readInt(p, QStringLiteral("adapter-tick"), 0, 1000, f.adapterTickMs, error) ||
         !readInt(p, QStringLiteral("drop-every"), 0, 100000, f.dropEveryNth, error) ||
         !readInt(p, QStringLiteral("lose-line-at-block"), 0, 10000, f.loseLineAtBlock, error) ||
+        !readInt(p, QStringLiteral("blank-serial-first"), 0, 1000, f.blankSerialFirst, error) ||
         !readInt(p, QStringLiteral("garble-every"), 0, 100000, f.garbleEveryNth, error))
         return failWith(error);
     f.noiseBeforeLead = unescapeBytes(p.value(QStringLiteral("noise")));

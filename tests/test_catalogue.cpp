@@ -12,7 +12,7 @@
 #include "procedures/PollingTest.h"
 #include "procedures/SystemCommands.h"
 #include "recipes/Recipe.h"
-#include "recipes/RecipeLoader.h"
+#include "catalogue/RecipeLoader.h"
 #include "catalogue/StepNames.h"
 #include "tests/support/SimHarness.h"
 #include "tests/test_firmware_rig.h"
@@ -24,22 +24,22 @@ TEST(Catalogue, EveryTestHasItsRowWithNamesNoOtherRowUses) {
     QSet<QString> names;
     for (int i = 0; i <= int(TestId::AwaitAnswer); ++i) {
         const TestId id = TestId(i);
-        const TestEntry& e = CatalogueEntry(id);
-        SCOPED_TRACE(qPrintable(e.name()));
+        const TestDescriptor& e = CatalogueEntry(id);
+        SCOPED_TRACE(qPrintable(e.stableName()));
         EXPECT_EQ(e.id, id) << "the rows are in TestId order";
         ASSERT_NE(e.run, nullptr);
-        EXPECT_FALSE(names.contains(e.name()));
-        names << e.name();
-        if (e.commandName() != e.name()) {
+        EXPECT_FALSE(names.contains(e.stableName()));
+        names << e.stableName();
+        if (e.commandName() != e.stableName()) {
             EXPECT_FALSE(names.contains(e.commandName()));
             names << e.commandName();
         }
         // A name in each language, each of its own words.
         for (int language = 0; language < 3; ++language) {
             EXPECT_FALSE(e.nameIn(language).isEmpty());
-            EXPECT_NE(e.nameIn(language), e.name()) << language;
+            EXPECT_NE(e.nameIn(language), e.stableName()) << language;
         }
-        EXPECT_EQ(ProcedureName(e.name(), 1), e.nameIn(1));
+        EXPECT_EQ(ProcedureName(e.stableName(), 1), e.nameIn(1));
     }
     EXPECT_EQ(KnownProcedureIds().size(), int(TestId::AwaitAnswer) + 1);
     EXPECT_EQ(ProcedureName("no-such-test", 2), "no-such-test");
@@ -55,31 +55,32 @@ TEST(Catalogue, TheCommandLinesAndRecipesOlderNamesFindTheSameTest) {
     };
     for (const auto& [name, id] : older) {
         SCOPED_TRACE(name);
-        const TestEntry* byOld = FindTest(QString::fromLatin1(name));
+        const TestDescriptor* byOld = FindTest(QString::fromLatin1(name));
         ASSERT_NE(byOld, nullptr);
         EXPECT_EQ(byOld->id, id);
         EXPECT_EQ(FindTest(TestName(id)), byOld);
-        EXPECT_TRUE(byOld->standalone());
+        EXPECT_TRUE(byOld->standalone);
         // A recipe's kind of the same name runs the same test, and so does the test's own name.
         EXPECT_EQ(StandaloneTest(QString::fromLatin1(name)), id);
         EXPECT_EQ(StandaloneTest(TestName(id)), id);
         EXPECT_EQ(CommandName(id), QString::fromLatin1(name)) << "the command line and recipes keep their own name";
     }
     // Waiting for an answer after a restart is part of other tests, no command or step.
-    EXPECT_FALSE(CatalogueEntry(TestId::AwaitAnswer).standalone());
+    EXPECT_FALSE(CatalogueEntry(TestId::AwaitAnswer).standalone);
     EXPECT_FALSE(StandaloneTest("await-answer").has_value());
     EXPECT_EQ(FindTest("Identify"), nullptr) << "names are matched exactly";
     EXPECT_EQ(FindTest(""), nullptr);
 }
 
 TEST(Catalogue, TheWordsAfterACommandFollowItsParameters) {
-    EXPECT_EQ(CatalogueEntry(TestId::Alarm).arguments(), 1);              // LEVEL
-    EXPECT_EQ(CatalogueEntry(TestId::ControllerCommand).arguments(), 1);  // TEXT
-    EXPECT_EQ(CatalogueEntry(TestId::ModuleCommand).arguments(), 3);      // TYPE NUMBER TEXT
-    EXPECT_EQ(CatalogueEntry(TestId::FirmwareUpgrade).arguments(), 1);    // FILE
+    EXPECT_EQ(CatalogueEntry(TestId::Alarm).usage(), "LEVEL");
+    EXPECT_EQ(CatalogueEntry(TestId::ControllerCommand).usage(), "TEXT");
+    EXPECT_EQ(CatalogueEntry(TestId::ModuleCommand).usage(), "TYPE NUMBER TEXT");
+    EXPECT_EQ(CatalogueEntry(TestId::FirmwareUpgrade).usage(), "FILE [--allow-partial] [--retries N]");
+    EXPECT_EQ(CatalogueEntry(TestId::Dido).usage(), "[--cycles N | --seconds S] [--outputs O]");
     for (TestId id : {TestId::Connect, TestId::SetDate, TestId::FactoryInitial, TestId::Reboot, TestId::Dido,
                       TestId::Polling})
-        EXPECT_EQ(CatalogueEntry(id).arguments(), 0) << qPrintable(TestName(id));
+        EXPECT_TRUE(CatalogueEntry(id).positionals().isEmpty()) << qPrintable(TestName(id));
 }
 
 TEST(Catalogue, ARecipeStepGivenByTheTestsNameLoadsAsItsKindAndKeepsTheKindsLabel) {
@@ -99,7 +100,7 @@ namespace {
 
 // A rig over a harness, with bars for the upgrade.
 struct CatalogueRig {
-    explicit CatalogueRig(SimHarness& h) : rig{h.ctx, bars} {}
+    explicit CatalogueRig(SimHarness& h) : rig{h.ctx, bars, nullptr} {}
     RecordingBars bars;
     TestRig rig;
 };
@@ -121,23 +122,23 @@ TEST(Catalogue, EachRowRunsItsProcedureAndHandsBackItsOwnResult) {
         std::function<bool(const TestResult&)> typed;
     };
     TestParams alarm;
-    alarm.alarmLevel = 3;
+    alarm.alarm.level = 3;
     TestParams send;
-    send.command = "DB";
+    send.console.text = "DB";
     TestParams module;
-    module.moduleType = 2;
-    module.moduleNumber = "8";
-    module.command = "xyz";
+    module.console.moduleType = 2;
+    module.console.moduleNumber = "8";
+    module.console.text = "xyz";
     TestParams patterns;
-    patterns.didoPatterns = plan;
+    patterns.dido.patterns = {{"1000", "xxxxxxxx"}};
     TestParams within;
-    within.withinMs = 2000;
+    within.await.withinMs = 2000;
     const auto is = [](auto tag) {
         return [](const TestResult& r) { return r.as<decltype(tag)>() != nullptr; };
     };
     const QList<Case> cases = {
         {TestId::Connect, {}, [](SimHarness& h) { ConnectAndIdentify(h.ctx); }, is(IdentifyResult{})},
-        {TestId::SetDate, {}, [](SimHarness& h) { SetDateTime(h.ctx); }, is(RunResult{})},
+        {TestId::SetDate, {}, [](SimHarness& h) { SetDateTime(h.ctx); }, is(SetDateResult{})},
         {TestId::Alarm, alarm, [](SimHarness& h) { AlarmTest(h.ctx, 3); }, is(RunResult{})},
         {TestId::FactoryInitial, {}, [](SimHarness& h) { FactoryInitial(h.ctx); }, is(RunResult{})},
         {TestId::Reboot, {}, [](SimHarness& h) { Reboot(h.ctx); }, is(RunResult{})},
@@ -166,7 +167,7 @@ TEST(Catalogue, EachRowRunsItsProcedureAndHandsBackItsOwnResult) {
         EXPECT_FALSE(viaCatalogue.controller.commands().isEmpty());
         EXPECT_EQ(viaCatalogue.controller.commands(), direct.controller.commands());
         ASSERT_EQ(viaCatalogue.runs.reports.size(), 1) << "one run in the records, under the test's name";
-        EXPECT_EQ(viaCatalogue.runs.reports[0].procedure, TestName(c.test));
+        EXPECT_EQ(pb::TestName(viaCatalogue.runs.reports[0].test), TestName(c.test));
     }
 }
 
@@ -177,7 +178,7 @@ TEST(Catalogue, AnUpgradeOfAFileThatIsNoFirmwareIsRefusedWithTheUpgradesOwnResul
     QTemporaryDir dir;
     const QString path = dir.filePath("none.kvf");
     TestParams p;
-    p.firmware = {path, "KV410 ACCESS  0470", true, false, nullptr};
+    p.upgrade.file = path;
     const TestResult r = RunTest(rig.rig, {TestId::FirmwareUpgrade, p});
     const UpgradeResult* upgrade = r.as<UpgradeResult>();
     ASSERT_NE(upgrade, nullptr);

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QFile>
 
+#include "i18n/CauseTexts.h"
 #include "tests/support/CliRig.h"
 #include "tests/support/SeededUnitTests.h"
 
@@ -22,13 +23,16 @@ struct StatsBench {
         for (const char* socket : {"A1", "A2", "A3", "A4"})
             for (int i = 0; i < 60; ++i) {
                 const bool fails = i < (QLatin1String(socket) == QLatin1String("A1") ? 30 : 2);
+                // Input 3 stuck, seen at a different cycle on each unit.
+                const pb::Cause stuck = pb::Cause::of(pb::CauseCode::InputMismatch, {i + 1, "0001", "00000100", "00000000", 3});
                 WriteUnitTest(store, {QStringLiteral("%1-%2").arg(socket).arg(i), at + i * 1000, fails ? "fail" : "pass",
-                                      "line-1", "4-up", socket, fails ? 1 : -1, fails ? "input 3 stuck" : ""});
+                                      "line-1", "4-up", socket, fails ? 1 : -1, fails ? stuck : pb::Cause{}});
             }
         // Two units tested alone at 23:00, in the night shift.
         const qint64 night = QDateTime(QDate(2026, 12, 9), QTime(23, 0)).toMSecsSinceEpoch();
         WriteUnitTest(store, {"N1", night, "pass"});
-        WriteUnitTest(store, {"N2", night + 1000, "fail", "line-1", {}, {}, 2, "block 7 not programmed"});
+        WriteUnitTest(store, {"N2", night + 1000, "fail", "line-1", {}, {}, 2,
+                              pb::Cause::of(pb::CauseCode::NotProgrammed, {7})});
     }
     CliResult stats(const QStringList& more) {
         return RunCli(QStringList{"records", "stats", "--records", path} + more);
@@ -75,7 +79,18 @@ TEST(RecordsStats, TheParetoAndTheShiftsOfTheSettingOrTheCommand) {
     ASSERT_EQ(steps.size(), 2);
     EXPECT_EQ(steps[0].value("label").toString(), "DI/DO loop");
     EXPECT_EQ(steps[0].value("failures").toInt(), 36);
-    EXPECT_EQ(pareto.eventsOf("reasons").value(1).value("reason").toString(), "block 7 not programmed");
+    const auto causes = pareto.eventsOf("causes");
+    ASSERT_EQ(causes.size(), 2) << "36 units stuck at different cycles are one cause";
+    EXPECT_EQ(causes[0].value("cause").toString(), "input-mismatch");
+    EXPECT_EQ(causes[0].value("failures").toInt(), 36);
+    EXPECT_EQ(causes[1].value("cause").toString(), "not-programmed");
+
+    // By cause alone, a row per cause in the reader's language.
+    const CliResult zh = bench.stats({"--by", "cause", "--language", "zh-Hant"});
+    ASSERT_EQ(zh.exitCode, 0) << zh.err.constData();
+    const QStringList rows = QString::fromUtf8(zh.out).split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(rows.filter("input-mismatch").size(), 1) << zh.out.constData();
+    EXPECT_TRUE(rows.filter("input-mismatch").value(0).contains(pb::CauseTitle(pb::CauseCode::InputMismatch, 2)));
 
     // 23:00 is the night shift by default; with the shifts of a line working 07:00 and 19:00 it is the second.
     const auto shiftOf = [](const CliResult& r) {

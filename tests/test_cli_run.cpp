@@ -56,8 +56,9 @@ TEST(CliRun, BenchCheckPassesAndAWrongLabelFailsIdentifyWithExitFour) {
                                                  "--json"} + sim.link());
     EXPECT_EQ(label.exitCode, 4);
     const QJsonObject failed = ResultOf(label).value("detail").toObject();
-    EXPECT_EQ(failed.value("failingStep").toInt(), 0);
-    EXPECT_TRUE(failed.value("reason").toString().contains("LB000043")) << failed.value("reason").toString().toStdString();
+    EXPECT_EQ(failed.value("failingStep").toInt(), 1);
+    EXPECT_EQ(failed.value("cause").toObject().value("code").toString(), "serial-mismatch");
+    EXPECT_EQ(failed.value("cause").toObject().value("scanned").toString(), "LB000043");
     EXPECT_EQ(failed.value("steps").toArray()[1].toObject().value("verdict").toString(), "not-run");
 
     // The records hold both unit tests, the failed one with its steps not run.
@@ -97,9 +98,9 @@ TEST(CliRun, AUnitThatFailedItsTestIsListedAsFailedEverywhere) {
     QString testLine;
     for (const QString& line : QString::fromLocal8Bit(list.out).split(u'\n'))
         if (line.trimmed().startsWith(name + u' ')) testLine = line;
-    EXPECT_TRUE(testLine.contains(" error ")) << list.out.constData();
+    EXPECT_TRUE(testLine.contains(" FAIL ")) << list.out.constData();
     EXPECT_TRUE(testLine.contains("LB000042"));
-    EXPECT_TRUE(testLine.contains("step 1 identify:") && testLine.contains("WRONG123")) << testLine.toStdString();
+    EXPECT_TRUE(testLine.contains("step 1 Connect:") && testLine.contains("WRONG123")) << testLine.toStdString();
 
     // The error filter finds it; the ok filter finds its connect run alone.
     const CliResult errors = home.run({"records", "list", "--outcome", "error", "--json"});
@@ -108,7 +109,7 @@ TEST(CliRun, AUnitThatFailedItsTestIsListedAsFailedEverywhere) {
     EXPECT_EQ(failed.value("id").toInteger(), test);
     EXPECT_EQ(failed.value("verdict").toString(), "fail");
     EXPECT_EQ(failed.value("outcome").toString(), "error");
-    EXPECT_EQ(failed.value("failingStep").toInt(), 0);
+    EXPECT_EQ(failed.value("failingStep").toInt(), 1);
     EXPECT_EQ(failed.value("serial").toString(), "LB000042");
     EXPECT_TRUE(errors.eventsOf("run").isEmpty());
     const CliResult oks = home.run({"records", "list", "--outcome", "ok", "--json"});
@@ -120,10 +121,10 @@ TEST(CliRun, AUnitThatFailedItsTestIsListedAsFailedEverywhere) {
     const CliResult shown = home.run({"records", "show", connect});
     EXPECT_TRUE(shown.out.contains(QStringLiteral("unit test  %1: recipe Bench check").arg(name).toUtf8()))
         << shown.out.constData();
-    EXPECT_TRUE(shown.out.contains("verdict fail"));
+    EXPECT_TRUE(shown.out.contains("verdict FAIL")) << shown.out.constData();
     const CliResult shownTest = home.run({"records", "show", name});
     ASSERT_EQ(shownTest.exitCode, 0) << shownTest.err.constData();
-    EXPECT_TRUE(shownTest.out.contains("failed at  step 1 identify:")) << shownTest.out.constData();
+    EXPECT_TRUE(shownTest.out.contains("failed at  step 1 Connect:")) << shownTest.out.constData();
     EXPECT_EQ(home.run({"records", "show", "R999"}).exitCode, 5);
 
     // The exports: JSON of the errors holds it with its unit, CSV has its row.
@@ -155,9 +156,11 @@ TEST(CliRun, UnitsAtOnceEachWithItsSerialTheWorstExitWins) {
     const QJsonObject bad = ResultOf(r, stuck.address());
     EXPECT_EQ(bad.value("exit").toInt(), 5);
     const QJsonObject detail = bad.value("detail").toObject();
-    EXPECT_EQ(detail.value("failingStep").toInt(), 2);
-    EXPECT_TRUE(detail.value("reason").toString().startsWith("Cycle 1, outputs 0010: inputs 0000"))
-        << detail.value("reason").toString().toStdString();
+    EXPECT_EQ(detail.value("failingStep").toInt(), 3);
+    const QJsonObject cause = detail.value("cause").toObject();
+    EXPECT_EQ(cause.value("code").toString(), "input-mismatch") << QJsonDocument(cause).toJson().constData();
+    EXPECT_EQ(cause.value("cycle").toInt(), 1);
+    EXPECT_EQ(cause.value("outputs").toString(), "0010");
     // The dido step stops the run: the factory reset never reached the faulty unit.
     EXPECT_FALSE(stuck.received().join(' ').contains("AR01"));
     EXPECT_TRUE(good.received().join(' ').contains("AR01"));

@@ -15,7 +15,7 @@
 #include "firmware/FirmwareImage.h"
 #include "i18n/FileCheckTexts.h"
 #include "i18n/Messages.h"
-#include "recipes/RecipeLoader.h"
+#include "catalogue/RecipeLoader.h"
 
 namespace {
 

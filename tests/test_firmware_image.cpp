@@ -182,7 +182,7 @@ TEST(FirmwareImage, ModelCheckReportsLoadAndModelErrorsInTheCurrentLanguage) {
     EXPECT_FALSE(RunModelCheck(wrong, 3, {}, buffer, view, &refusal));
     EXPECT_EQ(view.status(),
               "Firmware file format model error! the file is for KV740MX-V6, the controller is KV320MX-V5");
-    EXPECT_EQ(refusal.reason, (EndingReason{EndingCause::FileForOtherModel, {"KV740MX-V6", "KV320MX-V5"}}));
+    EXPECT_EQ(refusal.cause, Cause::of(CauseCode::FileForOtherModel, {"KV740MX-V6", "KV320MX-V5"}));
     EXPECT_EQ(view.lamp(), LampColour::Red);
     EXPECT_EQ(view.beeps.last(), (QPair<int, int>{300, 300}));
 
@@ -197,9 +197,9 @@ TEST(FirmwareImage, ModelCheckReportsLoadAndModelErrorsInTheCurrentLanguage) {
     EXPECT_EQ(view.status(), QString::fromUtf8("韌體檔案格式機型錯誤! 檔案適用於 KV740MX-V6，控制器為 KV320MX-V5"));
     // A controller that takes the version text's model: named by it.
     EXPECT_FALSE(RunModelCheck(wrong, 2, "KV300RB-V4.10", buffer, view, &refusal));
-    EXPECT_EQ(refusal.reason.facts, QStringList({"KV740MX-V6", "KV300RB-V4."}));
+    EXPECT_EQ(refusal.cause, Cause::of(CauseCode::FileForOtherModel, {"KV740MX-V6", "KV300RB-V4."}));
     EXPECT_FALSE(RunModelCheck({}, 3, {}, buffer, view, &refusal));
-    EXPECT_EQ(refusal.reason.cause, EndingCause::NoFileChosen);
+    EXPECT_EQ(refusal.cause.code, CauseCode::FileNotChosen);
 }
 
 TEST(FirmwareImage, HeaderTextForTheStatusLineStopsAtTheFirstNul) {

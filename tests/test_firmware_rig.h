@@ -99,7 +99,7 @@ public:
     }
 
     pb::UpgradeOutcome run() {
-        pb::FirmwareUpgrade upgrade(link, view, bars, clock);
+        pb::FirmwareUpgrade upgrade(link, view.settings, view, bars, clock);
         upgrade.setObserver(&runs);
         const pb::UpgradeOutcome outcome = upgrade.run(job, buffer);
         failure = upgrade.failure();

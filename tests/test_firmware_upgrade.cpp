@@ -121,7 +121,7 @@ TEST_P(CleanUpgrade, FlashHoldsTheImageAndCommandsFollowTheProtocol) {
     // The run's report: every block programmed and verified, by the model's loader.
     ASSERT_EQ(rig.runs.reports.size(), 1);
     const pb::RunReport& report = rig.runs.last();
-    EXPECT_EQ(report.procedure, "firmware-upgrade");
+    EXPECT_EQ(pb::TestName(report.test), "firmware-upgrade");
     EXPECT_EQ(report.outcome, RunOutcome::Ok);
     EXPECT_EQ(report.detail.value("loader").toString(), kind == 4                ? "C"
                                                         : kind == 3 || kind == 6 ? "A"
@@ -330,7 +330,7 @@ TEST(FirmwareStart, AFileOfAnotherModelOrNoFileStopsBeforeTheLinkOpens) {
     ASSERT_EQ(rig.runs.reports.size(), 2);
     EXPECT_EQ(rig.runs.starts.size(), 2);
     EXPECT_EQ(rig.runs.reports[0].outcome, RunOutcome::Error);
-    EXPECT_EQ(rig.runs.reports[0].procedure, "firmware-upgrade");
+    EXPECT_EQ(pb::TestName(rig.runs.reports[0].test), "firmware-upgrade");
     EXPECT_EQ(rig.runs.reports[0].detail.value("refused").toString(), "model-error");
     EXPECT_EQ(rig.runs.reports[0].detail.value("file").toObject().value("header").toString(), "KV740MX-V6");
     EXPECT_EQ(rig.runs.reports[1].statusText, rig.view.status());

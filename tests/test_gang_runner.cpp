@@ -10,6 +10,7 @@
 #include <QThread>
 
 #include "gang/GangRunner.h"
+#include "i18n/CauseTexts.h"
 #include "records/store/RecordStore.h"
 #include "tests/support/GangRig.h"
 #include "tests/support/QtPrinters.h"
@@ -84,14 +85,15 @@ TEST(GangRunner, FourSocketsRunAtOnceTheStuckOneFailsAtItsStepAndEveryRunIsKeptA
     }
     const UnitVerdict& stuck = heard.ended(2)->verdict;
     EXPECT_EQ(stuck.failingStep, 1);
-    EXPECT_TRUE(stuck.reason.text(0).contains("01000000")) << stuck.reason.text(0).toStdString();
+    EXPECT_EQ(stuck.cause.code, CauseCode::InputMismatch);
+    EXPECT_EQ(stuck.cause.text("inputs"), "01000000");
     const QList<SocketNews>& a3 = heard.news[2];
     const auto dido = std::find_if(a3.begin(), a3.end(), [](const SocketNews& n) {
         return n.kind == SocketNews::Kind::StepEnded && n.step == 1;
     });
     ASSERT_NE(dido, a3.end());
-    EXPECT_FALSE(dido->stepVerdict.passed);
-    EXPECT_EQ(dido->text, dido->stepVerdict.text(0));
+    EXPECT_FALSE(dido->stepVerdict.passed());
+    EXPECT_EQ(dido->stepVerdict.cause, stuck.cause);
 
     records::RecordStore store;
     ASSERT_TRUE(store.openSqlite(rig.recordsPath()).ok());
@@ -141,11 +143,12 @@ TEST(GangRunner, ASocketWithNoControllerOrNoAdapterFailsByNameAndTheOthersPass) 
         SCOPED_TRACE(i);
         const UnitVerdict& v = heard.ended(i)->verdict;
         EXPECT_FALSE(v.passed);
-        EXPECT_EQ(v.reason.reason, RecipeReason::LinkNotOpened);
-        EXPECT_TRUE(v.reason.text(0).startsWith("The link could not be opened: ")) << v.reason.text(0).toStdString();
+        EXPECT_EQ(v.cause.code, CauseCode::LinkOpenFailed);
     }
-    EXPECT_EQ(heard.ended(3)->verdict.reason.text(0),
-              "The link could not be opened: the adapter FT232R:A10K3Z9Q is not plugged in");
+    EXPECT_EQ(heard.ended(1)->verdict.cause.text("kind"), "Refused");
+    EXPECT_EQ(CauseText(heard.ended(3)->verdict.cause, 0),
+              "the link could not be opened: the adapter FT232R:A10K3Z9Q is not plugged in");
+    EXPECT_EQ(CauseText(heard.ended(3)->verdict.cause, 2), "無法開啟連線：轉接器 FT232R:A10K3Z9Q 沒有插上");
     EXPECT_EQ(gang.linkOf(3).failure, SocketLink::Failure::AdapterNotFound);
     // The closed port's unit is kept, failing at its first step; the adapter's had no link.
     records::RecordStore store;

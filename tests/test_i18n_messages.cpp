@@ -6,7 +6,10 @@
 
 #include <QByteArray>
 
+#include "i18n/CauseTexts.h"
 #include "i18n/ChartTexts.h"
+#include "i18n/CommandTexts.h"
+#include "i18n/MeasurementTexts.h"
 #include "i18n/LanguageFont.h"
 #include "i18n/EndingTexts.h"
 #include "i18n/EventTexts.h"
@@ -85,22 +88,25 @@ TEST(MessageTable, EventAndTrafficTextsAreInTheCodePageOfTheirLanguage) {
     ExpectTableEncodable<pb::EventText>(int(pb::EventText::NoRecords) + 1);
     ExpectTableEncodable<pb::TrafficText>(int(pb::TrafficText::LinkClosed) + 1);
     ExpectTableEncodable<pb::RecipeProblem>(int(pb::RecipeProblem::MistakeLine) + 1);
-    ExpectTableEncodable<pb::RecipeReason>(int(pb::RecipeReason::NotRun) + 1);
+    ExpectTableEncodable<pb::CommandText>(int(pb::CommandText::LinkNotOpened) + 1);
 }
 
-TEST(MessageTable, WhatARecipeStepReadIsInTheCodePageOfItsLanguage) {
-    EXPECT_TRUE(pb::Text(pb::RecipeMeasure::None, 1).isEmpty());
-    for (int id = int(pb::RecipeMeasure::None) + 1; id <= int(pb::RecipeMeasure::Upgraded); ++id) {
-        const auto measure = pb::RecipeMeasure(id);
-        const QString english = pb::Text(measure, 0);
-        EXPECT_FALSE(english.isEmpty()) << id;
-        for (QChar c : english) EXPECT_LT(c.unicode(), 0x80) << "id " << id;
-        EXPECT_TRUE(EncodableIn("GB2312", pb::Text(measure, 1))) << "id " << id;
-        EXPECT_TRUE(EncodableIn("BIG5", pb::Text(measure, 2))) << "id " << id;
-        // Every value the English names, the Chinese names too (up to four).
-        for (int language = 1; language < pb::kLanguageCount; ++language)
-            for (const char* mark : {"%1", "%2", "%3", "%4"})
-                EXPECT_EQ(english.contains(mark), pb::Text(measure, language).contains(mark)) << id << mark;
+TEST(MessageTable, CausesAndMeasurementNamesAreInTheCodePageOfTheirLanguage) {
+    for (int code = 0; code <= int(pb::CauseCode::Unknown); ++code) {
+        const pb::Cause cause = pb::Cause::of(pb::CauseCode(code));
+        for (int language = 0; language < pb::kLanguageCount; ++language) {
+            const QString title = pb::CauseTitle(cause.code, language);
+            const QString text = pb::CauseText(cause, language);
+            EXPECT_FALSE(title.isEmpty()) << code;
+            if (language == 0)
+                for (QChar c : title + text) EXPECT_LT(c.unicode(), 0x80) << "cause " << code;
+            else
+                EXPECT_TRUE(EncodableIn(language == 1 ? "GB2312" : "BIG5", title + text)) << "cause " << code << " in " << language;
+        }
+    }
+    for (const QString& name : pb::KnownMeasurementNames()) {
+        EXPECT_TRUE(EncodableIn("GB2312", pb::MeasurementName(name, 1))) << name.toStdString();
+        EXPECT_TRUE(EncodableIn("BIG5", pb::MeasurementName(name, 2))) << name.toStdString();
     }
 }
 
@@ -143,71 +149,20 @@ TEST(MessageTable, OpenFailureTextsAreInTheCodePageOfTheirLanguage) {
     }
 }
 
-// Every reason an ending gives: worded in each language with each of its facts once,
-// kept by records as its cause's name and facts and read back the same.
-TEST(EndingReasons, EveryCauseIsWordedWithItsFactsAndReadBackFromItsRecord) {
-    for (int id = int(pb::EndingCause::None) + 1; id <= int(pb::EndingCause::BlockDiffers); ++id) {
-        const auto cause = pb::EndingCause(id);
-        const QStringList names = pb::FactNames(cause);
-        QStringList facts;
-        for (int i = 0; i < names.size(); ++i) facts << QStringLiteral("<fact%1>").arg(i + 1);
-        const pb::EndingReason reason{cause, facts};
-        for (int language = 0; language < pb::kLanguageCount; ++language) {
-            const QString text = pb::EndingReasonText(reason, language);
-            EXPECT_FALSE(text.isEmpty()) << id;
-            EXPECT_FALSE(text.contains(u'%')) << id << " " << text.toStdString();
-            for (const QString& fact : facts) EXPECT_EQ(text.count(fact), 1) << id << " " << language;
-            if (language == 0) {
-                for (QChar c : text) EXPECT_LT(c.unicode(), 0x80) << "id " << id;
-            }
-        }
-        EXPECT_TRUE(EncodableIn("GB2312", pb::EndingReasonText(reason, 1))) << id;
-        EXPECT_TRUE(EncodableIn("BIG5", pb::EndingReasonText(reason, 2))) << id;
-
-        const QJsonObject json = pb::ToJson(reason);
-        EXPECT_EQ(json.value("cause").toString(), pb::EndingCauseName(cause));
-        for (int i = 0; i < names.size(); ++i) EXPECT_EQ(json.value(names[i]).toString(), facts[i]);
-        EXPECT_EQ(pb::EndingReasonFromJson(json), reason) << id;
-        EXPECT_EQ(pb::EndingReasonFromArgs(pb::ToArgs(reason)), reason) << id;
-    }
-    EXPECT_FALSE(pb::EndingReasonFromJson({}).has_value());
-    EXPECT_FALSE(pb::EndingReasonFromJson({{"cause", "no-such-cause"}}).has_value());
-    EXPECT_FALSE(pb::EndingReasonFromArgs({"set-date"}).has_value());
-}
-
-TEST(EndingReasons, TheStatusLineIsTheEndingsOwnTextThenTheReason) {
-    const pb::EndingReason cycles{pb::EndingCause::LineWentAwayAfterCycles, {"11"}};
-    EXPECT_EQ(pb::EndingStatus(pb::MsgId::CommandError, cycles, 0),
-              "Command error! the line went away after 11 cycles");
-    EXPECT_EQ(pb::EndingStatus(pb::MsgId::CommandError, cycles, 1),
-              QStringLiteral("指令错误! 11 个周期后连线中断"));
+TEST(EndingCauses, TheStatusLineIsTheEndingsOwnTextThenTheCause) {
+    const pb::Cause lost = pb::Cause::of(pb::CauseCode::LineLost, {11, "DG0"});
+    EXPECT_EQ(pb::EndingStatus(pb::MsgId::CommandError, lost, 0),
+              "Command error! the line was lost after 11 exchanges, at DG0");
+    EXPECT_EQ(pb::EndingStatus(pb::MsgId::CommandError, lost, 1), QStringLiteral("指令错误! 11 次通讯后连线中断，于 DG0"));
     EXPECT_EQ(pb::EndingStatus(pb::MsgId::CommandError, {}, 2), QStringLiteral("指令錯誤!"));
-    EXPECT_EQ(pb::EndingStatus(pb::MsgId::LoadFirmwareFileError,
-                               {pb::EndingCause::NoSuchFile, {"/path"}}, 0),
-              "Load firmware file error! no such file: /path");
-    EXPECT_EQ(pb::EndingStatus(pb::MsgId::FirmwareFileModelError,
-                               {pb::EndingCause::FileForOtherModel, {"KV320MX-V5", "KV740MX-V6"}}, 0),
+    const pb::Cause missing = pb::Cause::of(pb::CauseCode::FileMissing, {"/path"});
+    EXPECT_EQ(pb::EndingStatus(pb::ErrorEnding(missing), missing, 0), "Load firmware file error! no such file: /path");
+    const pb::Cause other = pb::Cause::of(pb::CauseCode::FileForOtherModel, {"KV320MX-V5", "KV740MX-V6"});
+    EXPECT_EQ(pb::EndingStatus(pb::ErrorEnding(other), other, 0),
               "Firmware file format model error! the file is for KV320MX-V5, the controller is KV740MX-V6");
-    // The words of the file menu, once: one term for a file that is none.
-    for (int language = 0; language < pb::kLanguageCount; ++language)
-        EXPECT_EQ(pb::EndingReasonText({pb::EndingCause::NotAFirmwareFile, {}}, language),
-                  pb::Text(pb::FeedbackText::NotAFirmwareFile, language));
-    // A fact that holds a placeholder of its own stays as it is.
-    EXPECT_EQ(pb::EndingReasonText({pb::EndingCause::FileForOtherModel, {"%2", "KV740MX-V6"}}, 0),
-              "the file is for %2, the controller is KV740MX-V6");
-}
-
-// A recipe step keeps the reason as its verdict's arguments and words it in the reader's
-// language; a verdict of before, with its English words only, reads as it did.
-TEST(EndingReasons, ARecipeVerdictWordsTheReasonInTheReadersLanguage) {
-    const QStringList args = QStringList{"set-date"} + pb::ToArgs({pb::EndingCause::NoReply, {"AA"}});
-    EXPECT_EQ(pb::Text(pb::RecipeReason::CommandFailed, args, 0), "Command set-date failed: no reply to AA");
-    EXPECT_EQ(pb::Text(pb::RecipeReason::CommandFailed, args, 2), QStringLiteral("指令 set-date 失敗：AA 沒有回應"));
-    EXPECT_EQ(pb::Text(pb::RecipeReason::CommandFailed, {"set-date"}, 0), "Command set-date failed");
-    const QStringList block = pb::ToArgs({pb::EndingCause::BlockNotProgrammed, {"3"}});
-    EXPECT_EQ(pb::Text(pb::RecipeReason::FlashFailed, block, 1), QStringLiteral("烧录或检查失败：第 3 块烧录失败"));
-    EXPECT_EQ(pb::Text(pb::RecipeReason::FirmwareRefused, {"model kind 7 has no loader"}, 0),
-              "The firmware does not suit this controller: model kind 7 has no loader");
+    // A value that holds a placeholder of its own stays as it is.
+    EXPECT_EQ(pb::CauseText(pb::Cause::of(pb::CauseCode::FileForOtherModel, {"{controllerModel}", "KV740MX-V6"}), 0),
+              "the file is for {controllerModel}, the controller is KV740MX-V6");
 }
 
 TEST(MessageTable, LooksUpByIdAndLanguage) {
@@ -256,21 +211,23 @@ TEST(LanguageFont, ConversionOfTheTexts) {
 
 }  // namespace
 
-// A run's stored ending, read back in another language: the message table's words and
-// the reason the details name both follow the window's language.
-TEST(RecordsShownStatus, TheReasonOfAStoredEndingIsShownInTheWindowsLanguage) {
-    const pb::EndingReason reason{pb::EndingCause::NoReply, {QStringLiteral("AA")}};
-    const QJsonObject details{{QStringLiteral("reason"), pb::ToJson(reason)}};
-    const int english = pb::LanguageIndex(pb::Language::English);
-    const QString stored = pb::EndingStatus(pb::MsgId::CommandError, reason, english);
+// A run's kept ending, read back in another language: the ending's words and the cause
+// both follow the reader's language, the ending the one the window showed.
+TEST(RecordsShownStatus, AKeptEndingIsShownInTheReadersLanguage) {
+    const pb::Cause silent = pb::Cause::of(pb::CauseCode::NoReply, {QStringLiteral("AA")});
+    const pb::Cause missing = pb::Cause::of(pb::CauseCode::FileMissing, {QStringLiteral("/fw.KVF")});
     for (const pb::Language language : pb::kLanguages) {
         const int to = pb::LanguageIndex(language);
-        const QString shown = pb::records::ShownRunStatus(stored, details, to);
-        EXPECT_EQ(shown, pb::EndingStatus(pb::MsgId::CommandError, reason, to));
-        if (to != english) {
+        const QString shown = pb::records::ShownRunStatus(pb::records::Outcome::Error, silent, "Command error! no reply to AA", to);
+        EXPECT_EQ(shown, pb::EndingStatus(pb::MsgId::CommandError, silent, to));
+        if (to != 0) {
             EXPECT_FALSE(shown.contains(QStringLiteral("no reply to"))) << qPrintable(shown);
         }
+        EXPECT_EQ(pb::records::ShownRunStatus(pb::records::Outcome::Error, missing, {}, to),
+                  pb::EndingStatus(pb::MsgId::LoadFirmwareFileError, missing, to));
     }
-    // A status with no reason in its details is only translated phrase by phrase.
-    EXPECT_EQ(pb::records::ShownRunStatus(QStringLiteral("something else"), {}, 1), QStringLiteral("something else"));
+    // A status kept before causes were is only translated phrase by phrase.
+    const pb::Cause old = pb::Cause::of(pb::CauseCode::Unknown, {QStringLiteral("something else")});
+    EXPECT_EQ(pb::records::ShownRunStatus(pb::records::Outcome::Error, old, QStringLiteral("something else"), 1),
+              QStringLiteral("something else"));
 }

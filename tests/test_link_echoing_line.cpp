@@ -4,6 +4,7 @@
 // sent it, the echo skipped.
 #include <gtest/gtest.h>
 
+#include "catalogue/TestNames.h"
 #include "procedures/CommandConsoles.h"
 #include "procedures/ConnectAndIdentify.h"
 #include "procedures/DidoTest.h"
@@ -66,7 +67,7 @@ TEST(EchoingLine, EveryTestPassesAndEveryReplyIsTakenAsSent) {
     EXPECT_TRUE(h.view.moduleReply.contains("KVPA1")) << h.view.moduleReply.toStdString();
 
     QStringList runs;
-    for (const RunReport& r : h.runs.reports) runs << r.procedure + ":" + RunOutcomeName(r.outcome);
+    for (const RunReport& r : h.runs.reports) runs << TestName(r.test) + ":" + RunOutcomeName(r.outcome);
     EXPECT_EQ(runs, QStringList({"connect:ok", "set-date:ok", "alarm:ok", "factory-initial:ok", "reboot:ok",
                                  "dido:ok", "controller-command:ok", "module-command:ok"}));
     wire.expectByteExact();

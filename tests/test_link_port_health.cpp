@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 
+#include "catalogue/TestNames.h"
 #include "link/PortHealth.h"
 #include "link/ReplyBuffer.h"
 #include "procedures/ConnectAndIdentify.h"
@@ -18,7 +19,7 @@ using namespace pbtest;
 namespace {
 
 pb::PortHealth HealthOf(const pb::RunReport& run) {
-    EXPECT_TRUE(run.detail.contains(QStringLiteral("portHealth"))) << run.procedure.toStdString();
+    EXPECT_TRUE(run.detail.contains(QStringLiteral("portHealth"))) << pb::TestName(run.test).toStdString();
     return pb::PortHealthFromJson(run.detail.value(QStringLiteral("portHealth")).toObject());
 }
 

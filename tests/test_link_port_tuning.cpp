@@ -10,7 +10,7 @@
 #include "link/Link.h"
 #include "link/SerialTransport.h"
 #include "procedures/ConnectAndIdentify.h"
-#include "recipes/RecipeLoader.h"
+#include "catalogue/RecipeLoader.h"
 #include "runner/RecipeRunner.h"
 #include "tests/support/AdapterStandIn.h"
 #include "tests/support/SimHarness.h"
@@ -287,7 +287,8 @@ TEST(PortTuningInARun, ARecipeRunTellsItsObserverOfASlowAdapter) {
         R"({"schema": 1, "product": "P", "steps": [{"kind": "identify"}, {"kind": "set-date"}]})");
     ASSERT_TRUE(load.recipe);
     pb::RecordingClock clock;
-    pb::RecipeRunner runner(*load.recipe, clock);
+    pb::Cancel cancel;
+    pb::RecipeRunner runner(*load.recipe, clock, cancel);
     runner.link().setPortKernel(&kernel, sysfs.root());
     runner.setObserver(&notes);
     const pb::RecipeRunResult r = runner.run({h.view.settings, QStringLiteral("0001"), {}});

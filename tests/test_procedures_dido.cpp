@@ -69,7 +69,7 @@ TEST(DidoTest, StandardVariantPulsesTickedOutputsAndShowsEightInputs) {
     EXPECT_EQ(h.view.log, QStringList({"started dido", "window on", "ended dido"}));
     // The run as a record keeps it: the cycles run, the user's stop as a good end.
     ASSERT_EQ(h.runs.reports.size(), 1);
-    EXPECT_EQ(h.runs.last().procedure, "dido");
+    EXPECT_EQ(pb::TestName(h.runs.last().test), "dido");
     EXPECT_EQ(h.runs.last().outcome, RunOutcome::Ok);
     EXPECT_EQ(h.runs.last().statusText, "Command ok.");
     EXPECT_EQ(h.runs.last().detail.value("cycles").toInt(), 3);

@@ -54,7 +54,7 @@ TEST(ConnectAndIdentify, StandardControllerIsIdentifiedByItsVersionCode) {
     // The run's report carries the controller found; the observer hears of it once.
     ASSERT_EQ(h.runs.reports.size(), 1);
     const RunReport& run = h.runs.last();
-    EXPECT_EQ(run.procedure, "connect");
+    EXPECT_EQ(pb::TestName(run.test), "connect");
     EXPECT_EQ(run.outcome, RunOutcome::Ok);
     EXPECT_EQ(run.link.tcpPort, h.view.settings.tcpPort);
     const QJsonObject controller = run.detail.value("controller").toObject();

@@ -70,7 +70,7 @@ TEST_P(PollingOnSim, ShowsEveryRecordOldestFirstThenEndsOk) {
     EXPECT_EQ(h.view.lastBeepHz(), kHighBeepHz);
     expectWindowGivenBack(h);
     ASSERT_EQ(h.runs.reports.size(), 1);
-    EXPECT_EQ(h.runs.last().procedure, "polling");
+    EXPECT_EQ(pb::TestName(h.runs.last().test), "polling");
     EXPECT_EQ(h.runs.last().outcome, RunOutcome::Ok);  // read to its end
     EXPECT_EQ(h.runs.last().detail.value("records").toInt(), 6);
 

@@ -24,7 +24,7 @@ struct LiveHarness : SimHarness {
     }
     LiveHarness(sim::Model model, const QString& id, Wire wire, Clock& clock)
         : SimHarness(model, id, wire) {
-        live.emplace(ProcedureContext{link, view, view, view, view, view, clock, state});
+        live.emplace(ProcedureContext{link, view.settings, view, view, view, view, view, clock, state});
     }
     std::optional<ProcedureContext> live;
 };

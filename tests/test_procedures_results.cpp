@@ -36,7 +36,7 @@ void identified(SimHarness& h, const QString& id, int kind) {
 }
 
 UpgradeResult upgradeOn(FirmwareRig& rig) {
-    FirmwareUpgrade upgrade(rig.link, rig.view, rig.bars, rig.clock);
+    FirmwareUpgrade upgrade(rig.link, rig.view.settings, rig.view, rig.bars, rig.clock);
     upgrade.setObserver(&rig.runs);
     return upgrade.run(rig.job, rig.buffer);
 }
@@ -54,7 +54,7 @@ TEST_P(IdentifyResults, TheControllerFoundIsReturnedWholeWithASerialOfBlanks) {
 
     EXPECT_EQ(r, Outcome::Ok);
     EXPECT_TRUE(r.identified());
-    EXPECT_FALSE(r.reason);
+    EXPECT_TRUE(r.cause.passed());
     EXPECT_TRUE(r.opened.ok());
     EXPECT_EQ(r.deviceId, "0042");
     EXPECT_EQ(r.modelKind, 3);
@@ -81,7 +81,7 @@ TEST(IdentifyResults, EachWayOfNotIdentifyingSaysWhichInTheResult) {
         EXPECT_EQ(r, Outcome::Error);
         EXPECT_FALSE(r.identified());
         EXPECT_FALSE(r.linkNotOpened());
-        EXPECT_EQ(r.reason.cause, EndingCause::ModelUnknown);
+        EXPECT_EQ(r.cause.code, CauseCode::ModelUnknown);
         EXPECT_EQ(r.deviceId, "0123");
         EXPECT_EQ(r.modelKind, 0);
         EXPECT_EQ(r.versionText, "KV990MX -X9.00.00");  // what pnVER showed
@@ -97,7 +97,7 @@ TEST(IdentifyResults, EachWayOfNotIdentifyingSaysWhichInTheResult) {
         // The link opened and carried the questions: no controller, not no link.
         EXPECT_TRUE(r.opened.ok());
         EXPECT_FALSE(r.linkNotOpened());
-        EXPECT_EQ(r.reason, (EndingReason{EndingCause::NoControllerAt, {"0999"}}));
+        EXPECT_EQ(r.cause, Cause::of(CauseCode::NoController, {"0999"}));
         EXPECT_EQ(r.deviceId, "0000");
         EXPECT_EQ(r.serialNumber, "");
     }
@@ -110,7 +110,7 @@ TEST(IdentifyResults, EachWayOfNotIdentifyingSaysWhichInTheResult) {
         EXPECT_TRUE(r.linkNotOpened());
         EXPECT_NE(r.opened.error, OpenError::None);
         EXPECT_FALSE(r.opened.detail.isEmpty());
-        EXPECT_FALSE(r.reason);
+        EXPECT_TRUE(r.cause.passed());
         EXPECT_TRUE(h.controller.commands().isEmpty());
         // The report keeps the open's error as before.
         EXPECT_EQ(h.runs.last().detail.value("openDetail").toString(), r.opened.detail);
@@ -149,7 +149,7 @@ TEST(DidoResults, AnUnansweredReadAndALostLineEndInErrorSayingHowFarTheyCame) {
         stopDidoAfterReads(h, "0123DG0", 1);
         const DidoResult r = DidoTestClick(h.ctx, DidoEnding::NeedsAnsweredRead);
         EXPECT_EQ(r, Outcome::Error);
-        EXPECT_EQ(r.reason, (EndingReason{EndingCause::NoReply, {"DG0"}}));
+        EXPECT_EQ(r.cause, Cause::of(CauseCode::NoReply, {"DG0"}));
         EXPECT_EQ(r.cycles, 1);
         EXPECT_EQ(r.answeredReads, 0);
         EXPECT_EQ(r.lastInputs, "");
@@ -175,7 +175,8 @@ TEST(DidoResults, AnUnansweredReadAndALostLineEndInErrorSayingHowFarTheyCame) {
         // Inputs 5 and 6 are not read on the older controller.
         EXPECT_EQ(r.inputsPerCycle, QStringList(2, "1010--01"));
         EXPECT_FALSE(r.closingSent);
-        EXPECT_EQ(r.reason, (EndingReason{EndingCause::LineWentAwayAfterCycles, {"2"}}));
+        EXPECT_EQ(r.cause.code, CauseCode::LineLost);
+        EXPECT_EQ(r.cause.text("command"), "IE");
     }
 }
 
@@ -237,7 +238,7 @@ TEST(PollingResults, AnEmptyStoreAndAStoreFallingSilentSayHowManyWereRead) {
         EXPECT_EQ(r, Outcome::Error);
         EXPECT_EQ(r.stored, 5);
         EXPECT_EQ(r.recordsRead(), 2);
-        EXPECT_EQ(r.reason.cause, EndingCause::NoReply);
+        EXPECT_EQ(r.cause.code, CauseCode::NoReply);
         EXPECT_EQ(h.runs.last().detail.value("records").toInt(), 2);
     }
     {
@@ -276,7 +277,7 @@ TEST(ConsoleResults, TheReplyComesBackAsShownAndAfterTheDeviceId) {
     EXPECT_EQ(silent.command, "0123DB");
     EXPECT_EQ(silent.reply, "");
     EXPECT_FALSE(silent.replyText.has_value());
-    EXPECT_EQ(silent.reason, (EndingReason{EndingCause::NoReply, {"DB"}}));
+    EXPECT_EQ(silent.cause, Cause::of(CauseCode::NoReply, {"DB"}));
 }
 
 TEST(ConsoleResults, AModuleTypeIsFoundByItsLetter) {
@@ -296,7 +297,7 @@ TEST(SystemCommandResults, EndingAndReasonOfEachWayAndTheAnswerAfterARestart) {
 
     const RunResult set = SetDateTime(h.ctx);
     EXPECT_EQ(set, Outcome::Ok);
-    EXPECT_FALSE(set.reason);
+    EXPECT_TRUE(set.cause.passed());
 
     const AnswerResult back = AwaitAnswer(h.ctx, 5000);
     EXPECT_EQ(back, Outcome::Ok);
@@ -305,13 +306,13 @@ TEST(SystemCommandResults, EndingAndReasonOfEachWayAndTheAnswerAfterARestart) {
     h.controller.faults().silentPrefixes = {"JF", "AC"};
     const RunResult alarm = AlarmTest(h.ctx, 3);
     EXPECT_EQ(alarm, Outcome::Error);
-    EXPECT_EQ(alarm.reason, (EndingReason{EndingCause::NoReply, {"JF3"}}));
+    EXPECT_EQ(alarm.cause, Cause::of(CauseCode::NoReply, {"JF3"}));
     EXPECT_FALSE(alarm.linkNotOpened());
 
     const AnswerResult silent = AwaitAnswer(h.ctx, 1);
     EXPECT_EQ(silent, Outcome::Error);
     EXPECT_EQ(silent.answeredAfterMs, -1);
-    EXPECT_EQ(silent.reason.cause, EndingCause::NoReply);
+    EXPECT_EQ(silent.cause.code, CauseCode::NoReply);
 
     h.tcp->close();
     const RunResult reboot = Reboot(h.ctx);
@@ -332,7 +333,7 @@ TEST(UpgradeResults, ACleanUpgradeReachesTheRestartWithEveryBlock) {
     EXPECT_EQ(r.failingBlock, -1);
     EXPECT_EQ(r.phase, "restart");
     EXPECT_EQ(r.failure, "");
-    EXPECT_FALSE(r.reason);
+    EXPECT_TRUE(r.cause.passed());
     EXPECT_FALSE(r.mayLackFirmware);
     EXPECT_EQ(r.versionBefore, rig.modelCase.version);
     EXPECT_EQ(r.blocksLeftOut, 0);
@@ -355,7 +356,7 @@ TEST(UpgradeResults, AFailedBlockIsNamedWithThePhaseAndTheRetriesSpentOnIt) {
         EXPECT_EQ(r.blocksVerified, 0);
         EXPECT_EQ(r.programRetries, 4);
         EXPECT_EQ(r.verifyRetries, 0);
-        EXPECT_EQ(r.reason, (EndingReason{EndingCause::BlockNotProgrammed, {"2"}}));
+        EXPECT_EQ(r.cause, Cause::of(CauseCode::NotProgrammed, {"2"}));
         EXPECT_EQ(r.failure, "block 2 was not programmed");
         EXPECT_TRUE(r.mayLackFirmware);
         EXPECT_FALSE(r.stoppedOnRequest);
@@ -373,7 +374,7 @@ TEST(UpgradeResults, AFailedBlockIsNamedWithThePhaseAndTheRetriesSpentOnIt) {
         EXPECT_EQ(r.phase, "verify");
         EXPECT_EQ(r.blocksProgrammed, 4);
         EXPECT_EQ(r.blocksVerified, 2);
-        EXPECT_EQ(r.reason.cause, EndingCause::BlockDiffers);
+        EXPECT_EQ(r.cause.code, CauseCode::VerifyFailed);
     }
     {
         SCOPED_TRACE("the loader never answers: no block, nothing touched");
@@ -384,7 +385,7 @@ TEST(UpgradeResults, AFailedBlockIsNamedWithThePhaseAndTheRetriesSpentOnIt) {
         EXPECT_EQ(r, UpgradeOutcome::Failed);
         EXPECT_EQ(r.failingBlock, -1);
         EXPECT_EQ(r.phase, "loader");
-        EXPECT_EQ(r.reason.cause, EndingCause::LoaderNotAnswering);
+        EXPECT_EQ(r.cause.code, CauseCode::LoaderNotAnswering);
         EXPECT_FALSE(r.mayLackFirmware);
     }
 }
@@ -398,7 +399,7 @@ TEST(UpgradeResults, RefusedAndUnopenedRunsSentNothingAndSaySo) {
         EXPECT_EQ(r, UpgradeOutcome::ModelCheckFailed);
         EXPECT_EQ(r.ending(), UpgradeEnding::Refused);
         EXPECT_EQ(r.phase, "");
-        EXPECT_TRUE(r.reason);
+        EXPECT_FALSE(r.cause.passed());
         EXPECT_FALSE(r.failure.isEmpty());
         EXPECT_TRUE(rig.controller.commands().isEmpty());
     }

@@ -2,6 +2,7 @@
 // observer hears it (name, times, outcome, status, link, detail).
 #include <gtest/gtest.h>
 
+#include "catalogue/TestNames.h"
 #include "procedures/TestRunFrame.h"
 #include "tests/support/ProcedureHarness.h"
 
@@ -15,7 +16,7 @@ const QDateTime kStart(QDate(2026, 12, 8), QTime(9, 30, 0));
 struct FrameRig {
     FrameRig() { h.clock.setNow(kStart); }
     Outcome run(TestId test, const std::function<RunOutcome(TestRunFrame&)>& body) {
-        TestRunFrame frame(test, h.link, h.view, h.clock, &h.runs);
+        TestRunFrame frame(test, h.link, h.view.settings, h.view, h.clock, &h.runs);
         return frame.run([&] { return body(frame); });
     }
     ProcedureHarness h;
@@ -55,7 +56,7 @@ TEST(TestRunFrame, EachEndingShowsAndReportsItsOwnOutcome) {
         EXPECT_EQ(r.h.view.log, QStringList({"started set-date", "ended set-date"}));
 
         ASSERT_EQ(r.h.runs.starts.size(), 1);
-        EXPECT_EQ(r.h.runs.starts[0].procedure, "set-date");
+        EXPECT_EQ(pb::TestName(r.h.runs.starts[0].test), "set-date");
         EXPECT_EQ(r.h.runs.starts[0].startedMs, kStart.toMSecsSinceEpoch());
         ASSERT_EQ(r.h.runs.reports.size(), 1);
         const RunReport& report = r.h.runs.last();
@@ -89,11 +90,13 @@ TEST(TestRunFrame, ALinkThatDoesNotOpenNeverRunsTheBody) {
     EXPECT_EQ(r.h.runs.last().outcome, RunOutcome::OpenFailed);
     EXPECT_TRUE(r.h.runs.last().statusText.startsWith("Connect device error!")) << r.h.runs.last().statusText.toStdString();
     EXPECT_EQ(r.h.runs.last().link.tcpPort, "0");  // the settings that failed
+    EXPECT_EQ(r.h.runs.last().cause.code, CauseCode::LinkOpenFailed);
+    EXPECT_FALSE(r.h.runs.last().cause.text("kind").isEmpty());
 }
 
 TEST(TestRunFrame, RunsWithoutAnObserverAndNamesEveryTestStably) {
     ProcedureHarness h;
-    TestRunFrame frame(TestId::Alarm, h.link, h.view, h.clock);
+    TestRunFrame frame(TestId::Alarm, h.link, h.view.settings, h.view, h.clock);
     EXPECT_EQ(frame.run([] { return RunOutcome::Ok; }), Outcome::Ok);
     EXPECT_TRUE(h.runs.reports.isEmpty());
 

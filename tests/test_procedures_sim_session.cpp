@@ -128,7 +128,7 @@ TEST_P(Session, EveryProcedureAgainstTheSimulatedController) {
     EXPECT_TRUE(h.view.allInputsWhite());
     EXPECT_EQ(h.view.outputs, (std::array<bool, 5>{}));
     EXPECT_EQ(h.view.status(), "Command ok.");
-    EXPECT_EQ(h.runs.last().procedure, "dido");
+    EXPECT_EQ(pb::TestName(h.runs.last().test), "dido");
     EXPECT_EQ(h.runs.last().detail.value("cycles").toInt(), 1);
 
     // Consoles.
@@ -150,11 +150,11 @@ TEST_P(Session, EveryProcedureAgainstTheSimulatedController) {
     // Every click was one run, reported once, under its stable name, each started and
     // ended on the clock the test set.
     QStringList runs;
-    for (const RunReport& r : h.runs.reports) runs << r.procedure + ":" + RunOutcomeName(r.outcome);
+    for (const RunReport& r : h.runs.reports) runs << pb::TestName(r.test) + ":" + RunOutcomeName(r.outcome);
     const QString identified = m.identify == Outcome::Ok ? "ok" : "error";
     EXPECT_EQ(runs,
               QStringList({"connect:" + identified, "set-date:ok", "alarm:ok", "factory-initial:ok",
-                           "reboot:ok", "dido:ok", "controller-command:ok", "module-command:ok"}));
+                           "reboot:ok", "dido:watched", "controller-command:ok", "module-command:ok"}));
     EXPECT_EQ(h.runs.starts.size(), h.runs.reports.size());
     EXPECT_EQ(h.runs.last().startedMs,
               QDateTime(QDate(2026, 12, 7), QTime(8, 5, 9)).toMSecsSinceEpoch());

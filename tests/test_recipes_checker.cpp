@@ -6,7 +6,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#include "recipes/RecipeLoader.h"
+#include "catalogue/RecipeLoader.h"
 #include "tests/support/QtPrinters.h"
 
 using pb::RecipeProblem;
@@ -56,22 +56,22 @@ TEST(RecipeChecker, AGoodRecipeIsReadIntoItsValues) {
     ASSERT_EQ(r.steps.size(), 7);
     EXPECT_EQ(r.steps[0].kind, pb::TestId::Connect);
     EXPECT_EQ(r.steps[0].line, 5);
-    EXPECT_EQ(r.steps[0].identify.modelKinds, QList<int>{6});
-    EXPECT_TRUE(r.steps[0].identify.checkSerial);
-    EXPECT_EQ(r.steps[0].identify.version->text(), "V6.01.00 .. V6.99.99");
-    EXPECT_EQ(r.steps[1].setDate.time, QDateTime(QDate(2026, 3, 1), QTime(8, 30)));
+    EXPECT_EQ(r.steps[0].params.identify.modelKinds, QList<int>{6});
+    EXPECT_TRUE(r.steps[0].params.identify.checkSerial);
+    EXPECT_EQ(r.steps[0].params.identify.version->text(), "V6.01.00 .. V6.99.99");
+    EXPECT_EQ(r.steps[1].params.setDate.time, QDateTime(QDate(2026, 3, 1), QTime(8, 30)));
     EXPECT_EQ(r.steps[2].onFailure, pb::OnFailure::GoOn);
     EXPECT_EQ(r.steps[2].retries, 2);
-    EXPECT_EQ(r.steps[2].dido.cycles, 3);
-    EXPECT_EQ(r.steps[2].dido.patterns[0].inputs, "1000xxxx");
+    EXPECT_EQ(r.steps[2].params.dido.cycles, 3);
+    EXPECT_EQ(r.steps[2].params.dido.patterns[0].inputs, "1000xxxx");
     EXPECT_EQ(r.steps[3].line, 10);
-    EXPECT_EQ(r.steps[3].upgrade.sha256.toHex(),
+    EXPECT_EQ(r.steps[3].params.upgrade.sha256.toHex(),
               "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-    EXPECT_FALSE(r.steps[3].upgrade.always);
-    EXPECT_EQ(r.steps[4].poll.atMost, 200);
-    EXPECT_FALSE(r.steps[4].poll.atLeast);
+    EXPECT_FALSE(r.steps[3].params.upgrade.always);
+    EXPECT_EQ(r.steps[4].params.poll.atMost, 200);
+    EXPECT_FALSE(r.steps[4].params.poll.atLeast);
     EXPECT_EQ(r.steps[5].label, "Reader");
-    EXPECT_EQ(r.steps[6].reboot.withinSeconds, 30);
+    EXPECT_EQ(r.steps[6].params.restart.withinSeconds, 30);
     EXPECT_EQ(r.steps[6].onFailure, pb::OnFailure::Stop);
 
     // From a file: the firmware is found beside the recipe.
@@ -82,7 +82,7 @@ TEST(RecipeChecker, AGoodRecipeIsReadIntoItsValues) {
     f.close();
     const pb::RecipeLoad fromFile = pb::loadRecipeFile(f.fileName());
     ASSERT_TRUE(fromFile.recipe);
-    EXPECT_EQ(fromFile.recipe->firmwarePath(fromFile.recipe->steps[3].upgrade),
+    EXPECT_EQ(fromFile.recipe->firmwarePath(fromFile.recipe->steps[3].params.upgrade),
               QDir(dir.path()).filePath(QStringLiteral("fw/v6.bin")));
     const pb::RecipeLoad missing = pb::loadRecipeFile(dir.filePath(QStringLiteral("none.json")));
     ASSERT_EQ(missing.mistakes.size(), 1);
@@ -200,12 +200,12 @@ TEST(RecipeChecker, TheShippedExamplesPass) {
     const auto& steps = bench.recipe->steps;
     ASSERT_EQ(steps.size(), 3);
     EXPECT_EQ(steps[0].kind, pb::TestId::Connect);
-    EXPECT_FALSE(steps[0].identify.modelKinds.contains(4));  // four-digit controllers only
+    EXPECT_FALSE(steps[0].params.identify.modelKinds.contains(4));  // four-digit controllers only
     EXPECT_EQ(steps[1].kind, pb::TestId::SetDate);
-    EXPECT_FALSE(steps[1].setDate.time);  // the PC's clock
+    EXPECT_FALSE(steps[1].params.setDate.time);  // the PC's clock
     EXPECT_EQ(steps[2].kind, pb::TestId::Dido);
-    EXPECT_EQ(steps[2].dido.cycles, 3);
-    for (const pb::DidoPattern& p : steps[2].dido.patterns) EXPECT_EQ(p.inputs, "00000000");
+    EXPECT_EQ(steps[2].params.dido.cycles, 3);
+    for (const pb::DidoPattern& p : steps[2].params.dido.patterns) EXPECT_EQ(p.inputs, "00000000");
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "recipes/RecipeJudge.h"
-#include "recipes/RecipeLoader.h"
+#include "catalogue/RecipeLoader.h"
 #include "test_sim_harness.h"
 #include "tests/support/QtPrinters.h"
 
@@ -27,8 +27,8 @@ const pb::RecipeStep* FirstOf(const pb::Recipe& r, pb::TestId kind) {
 }
 
 // What identify learns from a four-digit controller ("DB", "AS").
-pb::IdentifyMeasured Identify(SimBench& bench, const QString& scanned) {
-    pb::IdentifyMeasured m;
+pb::IdentifyFound Identify(SimBench& bench, const QString& scanned) {
+    pb::IdentifyFound m;
     m.scannedSerial = scanned;
     if (bench.crc(QStringLiteral("0000DB")) && bench.length() == 29) {
         const QByteArray code = bench.at(16, 2);
@@ -47,7 +47,7 @@ pb::IdentifyMeasured Identify(SimBench& bench, const QString& scanned) {
 }
 
 // Every cycle of every pattern: set the outputs until changed, read "DG0".
-QList<pb::DidoReading> RunDido(SimBench& bench, const pb::DidoStep& step) {
+QList<pb::DidoReading> RunDido(SimBench& bench, const pb::DidoParams& step) {
     QList<pb::DidoReading> readings;
     for (int cycle = 1; cycle <= step.cycles; ++cycle)
         for (int p = 0; p < step.patterns.size(); ++p) {
@@ -69,17 +69,17 @@ TEST(RecipeOnTheFixture, IdentifyPassesTheRightUnitOnly) {
 
     SimBench v6(Model::V6, Via::Tcp, QStringLiteral("0000"));
     ASSERT_TRUE(v6.open());
-    EXPECT_TRUE(
-        pb::judgeIdentify(identify->identify, Identify(v6, QStringLiteral("25V60000"))).passed);
+    EXPECT_TRUE(pb::judgeIdentify(identify->params.identify, Identify(v6, QStringLiteral("25V60000"))).verdict.passed());
     const pb::StepVerdict label =
-        pb::judgeIdentify(identify->identify, Identify(v6, QStringLiteral("25V60001")));
-    EXPECT_EQ(label.reason, pb::RecipeReason::SerialMismatch) << label.text(0).toStdString();
+        pb::judgeIdentify(identify->params.identify, Identify(v6, QStringLiteral("25V60001"))).verdict;
+    EXPECT_EQ(label.cause, pb::Cause::of(pb::CauseCode::SerialMismatch, {"25V60000", "25V60001"}));
 
     SimBench v5(Model::V5, Via::Tcp, QStringLiteral("0000"));
     ASSERT_TRUE(v5.open());
     const pb::StepVerdict family =
-        pb::judgeIdentify(identify->identify, Identify(v5, QStringLiteral("25V60000")));
-    EXPECT_EQ(family.reason, pb::RecipeReason::WrongModelKind) << family.text(0).toStdString();
+        pb::judgeIdentify(identify->params.identify, Identify(v5, QStringLiteral("25V60000"))).verdict;
+    EXPECT_EQ(family.cause.code, pb::CauseCode::ModelKindMismatch);
+    EXPECT_EQ(family.cause.number("found"), 3);
 }
 
 TEST(RecipeOnTheFixture, DidoPassesOnTheLoopbackAndFailsWithAStuckInput) {
@@ -89,12 +89,12 @@ TEST(RecipeOnTheFixture, DidoPassesOnTheLoopbackAndFailsWithAStuckInput) {
     SimBench bench(Model::V6);
     bench.controller.setLoopback(true);
     ASSERT_TRUE(bench.open());
-    EXPECT_TRUE(pb::judgeDido(dido->dido, RunDido(bench, dido->dido), QStringLiteral("DG0")).passed);
+    const pb::DidoParams& loop = dido->params.dido;
+    EXPECT_TRUE(pb::judgeDido(loop, RunDido(bench, loop), QStringLiteral("DG0")).verdict.passed());
 
     bench.controller.setStuckInput(3, false);
-    const pb::StepVerdict stuck = pb::judgeDido(dido->dido, RunDido(bench, dido->dido), QStringLiteral("DG0"));
-    EXPECT_EQ(stuck.reason, pb::RecipeReason::InputsMismatch);
-    EXPECT_EQ(stuck.text(0), "Cycle 1, outputs 0010: inputs 00000000, expected 0010xxxx");
+    const pb::StepVerdict stuck = pb::judgeDido(loop, RunDido(bench, loop), QStringLiteral("DG0")).verdict;
+    EXPECT_EQ(stuck.cause, pb::Cause::of(pb::CauseCode::InputMismatch, {1, "0010", "00000000", "0010xxxx", 3}));
 
     // The bench check wants every input off: it passes on a bare controller and fails
     // on the fixture only where an input is held on.
@@ -102,10 +102,11 @@ TEST(RecipeOnTheFixture, DidoPassesOnTheLoopbackAndFailsWithAStuckInput) {
     const pb::RecipeStep* check = FirstOf(benchCheck, pb::TestId::Dido);
     ASSERT_TRUE(check);
     bench.controller.setStuckInput(3, std::nullopt);
-    EXPECT_TRUE(pb::judgeDido(check->dido, RunDido(bench, check->dido), QStringLiteral("DG0")).passed);
+    const pb::DidoParams& off = check->params.dido;
+    EXPECT_TRUE(pb::judgeDido(off, RunDido(bench, off), QStringLiteral("DG0")).verdict.passed());
     bench.controller.setStuckInput(7, true);
-    EXPECT_EQ(pb::judgeDido(check->dido, RunDido(bench, check->dido), QStringLiteral("DG0")).reason,
-              pb::RecipeReason::InputsMismatch);
+    EXPECT_EQ(pb::judgeDido(off, RunDido(bench, off), QStringLiteral("DG0")).verdict.cause.code,
+              pb::CauseCode::InputMismatch);
 }
 
 }  // namespace

@@ -4,11 +4,13 @@
 
 #include <QCryptographicHash>
 
+#include "i18n/CauseTexts.h"
 #include "recipes/RecipeFlow.h"
 #include "recipes/RecipeJudge.h"
 #include "tests/support/QtPrinters.h"
 
-using pb::RecipeReason;
+using pb::Cause;
+using pb::CauseCode;
 using pb::StepVerdict;
 
 namespace {
@@ -46,45 +48,50 @@ TEST(RecipeVersions, TheControllersTextsCompareByTheirNumbers) {
     EXPECT_FALSE(Range("0471", "").contains(*pb::parseVersion(QStringLiteral("0470"))));
 }
 
-TEST(RecipeJudge, IdentifyPassesOnlyTheRightUnit) {
-    pb::IdentifyExpect e;
+TEST(RecipeJudge, IdentifyPassesOnlyTheRightUnitAndMeasuresWhatItFound) {
+    pb::IdentifyParams e;
     e.modelKinds = {6};
     e.modelText = QStringLiteral("KV740MX");
     e.version = Range("V6.01.00", "V6.99.99");
-    pb::IdentifyMeasured m{6, QStringLiteral("KV740MX "), QStringLiteral("V6.01.03"),
-                           QStringLiteral("20251234"), QStringLiteral(" 20251234")};
-    EXPECT_TRUE(pb::judgeIdentify(e, m).passed);
+    pb::IdentifyFound m{QStringLiteral("0001"), 6, QStringLiteral("KV740MX "), QStringLiteral("V6.01.03"),
+                        QStringLiteral("20251234"), QStringLiteral(" 20251234")};
+    const pb::Judgement good = pb::judgeIdentify(e, m);
+    EXPECT_TRUE(good.verdict.passed());
+    const pb::Measurement* serial = pb::Find(good.measurements, QStringLiteral("serial"));
+    ASSERT_NE(serial, nullptr);
+    EXPECT_EQ(serial->text, "20251234");
+    EXPECT_EQ(serial->outcome, pb::MeasureOutcome::Pass);
+    EXPECT_EQ(pb::Find(good.measurements, QStringLiteral("model-kind"))->number, 6);
 
     auto wrongKind = m;
     wrongKind.modelKind = 3;
-    const StepVerdict k = pb::judgeIdentify(e, wrongKind);
-    EXPECT_FALSE(k.passed);
-    EXPECT_EQ(k.reason, RecipeReason::WrongModelKind);
-    EXPECT_EQ(k.text(0), "Model kind 3, expected 6");
+    const pb::Judgement k = pb::judgeIdentify(e, wrongKind);
+    EXPECT_FALSE(k.verdict.passed());
+    EXPECT_EQ(k.verdict.cause, Cause::of(CauseCode::ModelKindMismatch, {3, "6"}));
+    EXPECT_EQ(pb::Find(k.measurements, QStringLiteral("model-kind"))->outcome, pb::MeasureOutcome::Fail);
 
     auto wrongModel = m;
     wrongModel.modelText = QStringLiteral("KV580MX ");
-    EXPECT_EQ(pb::judgeIdentify(e, wrongModel).reason, RecipeReason::WrongModelText);
+    EXPECT_EQ(pb::judgeIdentify(e, wrongModel).verdict.cause.code, CauseCode::ModelMismatch);
 
     auto old = m;
     old.versionText = QStringLiteral("V6.00.09");
-    const StepVerdict v = pb::judgeIdentify(e, old);
-    EXPECT_EQ(v.reason, RecipeReason::VersionOutOfRange);
-    EXPECT_EQ(v.text(0), "Version V6.00.09 is outside V6.01.00 .. V6.99.99");
+    const StepVerdict v = pb::judgeIdentify(e, old).verdict;
+    EXPECT_EQ(v.cause, Cause::of(CauseCode::VersionOutOfRange, {"V6.00.09", "V6.01.00 .. V6.99.99"}));
     old.versionText = QStringLiteral("garbled");
-    EXPECT_EQ(pb::judgeIdentify(e, old).reason, RecipeReason::VersionUnreadable);
+    EXPECT_EQ(pb::judgeIdentify(e, old).verdict.cause.code, CauseCode::VersionUnreadable);
 
     auto otherUnit = m;
     otherUnit.scannedSerial = QStringLiteral("20251235");
-    const StepVerdict s = pb::judgeIdentify(e, otherUnit);
-    EXPECT_EQ(s.reason, RecipeReason::SerialMismatch);
-    EXPECT_EQ(s.text(2), QString::fromUtf8("序號 20251234 與掃描的 20251235 不符"));
+    const StepVerdict s = pb::judgeIdentify(e, otherUnit).verdict;
+    EXPECT_EQ(s.cause, Cause::of(CauseCode::SerialMismatch, {"20251234", "20251235"}));
+    EXPECT_EQ(pb::CauseText(s.cause, 2), QString::fromUtf8("序號 20251234 與掃描的 20251235 不符"));
     e.checkSerial = false;
-    EXPECT_TRUE(pb::judgeIdentify(e, otherUnit).passed);
+    EXPECT_TRUE(pb::judgeIdentify(e, otherUnit).verdict.passed());
 }
 
-TEST(RecipeJudge, DidoFindsAStuckInputAndAMissedReading) {
-    pb::DidoStep step;
+TEST(RecipeJudge, DidoFindsAStuckInputAMissedReadingAndCountsTheReadsAnswered) {
+    pb::DidoParams step;
     step.cycles = 2;
     step.patterns = {{QStringLiteral("1000"), QStringLiteral("1000xx00")},
                      {QStringLiteral("0010"), QStringLiteral("0010xx00")}};
@@ -93,75 +100,83 @@ TEST(RecipeJudge, DidoFindsAStuckInputAndAMissedReading) {
         readings.append({cycle, 0, QStringLiteral("10001100")});
         readings.append({cycle, 1, QStringLiteral("0010--00")});  // 5, 6 not read: not checked
     }
-    EXPECT_TRUE(pb::judgeDido(step, readings, QStringLiteral("DG0")).passed);
+    EXPECT_TRUE(pb::judgeDido(step, readings, QStringLiteral("DG0")).verdict.passed());
 
     auto stuck = readings;
     stuck[3].inputs = QStringLiteral("00000000");  // input 3 stays off in cycle 2
-    const StepVerdict v = pb::judgeDido(step, stuck, QStringLiteral("DG0"));
-    EXPECT_EQ(v.reason, RecipeReason::InputsMismatch);
-    EXPECT_EQ(v.text(0), "Cycle 2, outputs 0010: inputs 00000000, expected 0010xx00");
+    const pb::Judgement v = pb::judgeDido(step, stuck, QStringLiteral("DG0"));
+    EXPECT_EQ(v.verdict.cause, Cause::of(CauseCode::InputMismatch, {2, "0010", "00000000", "0010xx00", 3}));
+    EXPECT_EQ(pb::CauseText(v.verdict.cause, 0), "cycle 2, outputs 0010: inputs 00000000, expected 0010xx00 (DI3)");
 
     auto unread = readings;
     unread[2].inputs = QStringLiteral("100000-0");
-    const StepVerdict u = pb::judgeDido(step, unread, QStringLiteral("DG0"));
-    EXPECT_EQ(u.reason, RecipeReason::InputNotRead);
-    EXPECT_EQ(u.args, (QStringList{QStringLiteral("2"), QStringLiteral("7")}));
-    // A reading never made fails the step too.
+    EXPECT_EQ(pb::judgeDido(step, unread, QStringLiteral("DG0")).verdict.cause,
+              Cause::of(CauseCode::InputNotRead, {2, 7}));
+
+    // A read that was not answered: no reply, and the counts say so without contradiction.
+    auto dropped = readings;
+    dropped[1].inputs.clear();
+    const pb::Judgement d = pb::judgeDido(step, dropped, QStringLiteral("DG0"));
+    EXPECT_EQ(d.verdict.cause, Cause::of(CauseCode::NoReply, {"DG0"}));
+    EXPECT_EQ(pb::Find(d.measurements, QStringLiteral("patterns-applied"))->number, 4);
+    EXPECT_EQ(pb::Find(d.measurements, QStringLiteral("reads-answered"))->number, 3);
+    // A reading never made fails the step too, as no reply.
     readings.removeLast();
-    EXPECT_EQ(pb::judgeDido(step, readings, QStringLiteral("DG0")).reason, RecipeReason::InputNotRead);
+    EXPECT_EQ(pb::judgeDido(step, readings, QStringLiteral("DG0")).verdict.cause.code, CauseCode::NoReply);
 }
 
-TEST(RecipeJudge, PollReplyAndReboot) {
-    pb::PollStep poll{1, 200};
-    EXPECT_TRUE(pb::judgePoll(poll, 1).passed);
-    EXPECT_TRUE(pb::judgePoll(poll, 200).passed);
-    EXPECT_EQ(pb::judgePoll(poll, 0).reason, RecipeReason::TooFewRecords);
-    EXPECT_EQ(pb::judgePoll(poll, 201).text(0), "201 records, expected at most 200");
-    EXPECT_TRUE(pb::judgePoll(pb::PollStep{std::nullopt, 0}, 0).passed);
+TEST(RecipeJudge, PollReplyAndTheAnswerAfterARestart) {
+    pb::PollParams poll{1, 200};
+    EXPECT_TRUE(pb::judgePoll(poll, 1).verdict.passed());
+    EXPECT_TRUE(pb::judgePoll(poll, 200).verdict.passed());
+    EXPECT_EQ(pb::judgePoll(poll, 0).verdict.cause.code, CauseCode::TooFewRecords);
+    const pb::Judgement many = pb::judgePoll(poll, 201);
+    EXPECT_EQ(pb::CauseText(many.verdict.cause, 0), "201 records, expected at most 200");
+    EXPECT_EQ(many.measurements.first().high, 200);
+    EXPECT_TRUE(pb::judgePoll(pb::PollParams{std::nullopt, 0}, 0).verdict.passed());
 
-    const pb::ReplyStep module{QStringLiteral("A1B"), QStringLiteral("KVPA1 V1\\.[0-9]+")};
-    EXPECT_TRUE(pb::judgeReply(module, QStringLiteral("DDA1KVPA1 V1.02")).passed);
-    const StepVerdict wrong = pb::judgeReply(module, QStringLiteral("DDA1ER"));
-    EXPECT_EQ(wrong.reason, RecipeReason::ReplyMismatch);
-    EXPECT_EQ(wrong.args[0], "DDA1ER");
-    EXPECT_EQ(pb::judgeReply(module, std::nullopt).reason, RecipeReason::NoReply);
-    // A reply holding "%2" is shown as it came.
-    EXPECT_EQ(
-        pb::judgeReply({QStringLiteral("X"), QStringLiteral("^OK$")}, QStringLiteral("%2")).text(0),
-        "Reply '%2' does not match ^OK$");
+    pb::ConsoleParams module;
+    module.replyPattern = QStringLiteral("KVPA1 V1\\.[0-9]+");
+    EXPECT_TRUE(pb::judgeReply(module, "A1B", QStringLiteral("DDA1KVPA1 V1.02")).verdict.passed());
+    const StepVerdict wrong = pb::judgeReply(module, "A1B", QStringLiteral("DDA1ER")).verdict;
+    EXPECT_EQ(wrong.cause, Cause::of(CauseCode::ReplyMismatch, {"DDA1ER", module.replyPattern}));
+    EXPECT_EQ(pb::judgeReply(module, "A1B", std::nullopt).verdict.cause, Cause::of(CauseCode::NoReply, {"A1B"}));
+    // A reply holding "{pattern}" is shown as it came.
+    pb::ConsoleParams ok;
+    ok.replyPattern = QStringLiteral("^OK$");
+    EXPECT_EQ(pb::CauseText(pb::judgeReply(ok, "X", QStringLiteral("{pattern}")).verdict.cause, 0),
+              "reply '{pattern}' does not match ^OK$");
 
-    const pb::RebootStep reboot{20};
-    EXPECT_TRUE(pb::judgeReboot(reboot, 3.5).passed);
-    EXPECT_EQ(pb::judgeReboot(reboot, std::nullopt).reason, RecipeReason::NoAnswerAfterReboot);
-    EXPECT_FALSE(pb::judgeReboot(reboot, 20.5).passed);
+    EXPECT_TRUE(pb::judgeBackAfterRestart(20, 3.5).verdict.passed());
+    EXPECT_EQ(pb::judgeBackAfterRestart(20, std::nullopt).verdict.cause,
+              Cause::of(CauseCode::NotBackAfterRestart, {20}));
+    EXPECT_FALSE(pb::judgeBackAfterRestart(20, 20.5).verdict.passed());
 }
 
 TEST(RecipeJudge, UpgradeOnlyWhenTheVersionIsOutsideTheRange) {
     const QByteArray image(4096, char(0x5a));
-    pb::UpgradeStep step;
+    pb::UpgradeParams step;
+    step.always = false;
     step.sha256 = QCryptographicHash::hash(image, QCryptographicHash::Sha256);
     step.wanted = Range("V6.02.00", "");
     EXPECT_TRUE(pb::upgradeNeeded(step, QStringLiteral("KV740MX -V6.01.03")));
     EXPECT_FALSE(pb::upgradeNeeded(step, QStringLiteral("V6.02.00")));
     EXPECT_TRUE(pb::upgradeNeeded(step, QStringLiteral("unreadable")));
     const StepVerdict skipped = pb::judgeUpgradeSkipped(step, QStringLiteral("V6.02.01"));
-    EXPECT_TRUE(skipped.passed);
-    EXPECT_EQ(skipped.text(0), "Version V6.02.01 is already in >= V6.02.00: no upgrade needed");
+    EXPECT_TRUE(skipped.passed());
+    EXPECT_EQ(pb::CauseText(skipped.cause, 0), "version V6.02.01 is already in >= V6.02.00: no upgrade needed");
     step.always = true;
     EXPECT_TRUE(pb::upgradeNeeded(step, QStringLiteral("V6.02.00")));
 
-    EXPECT_TRUE(pb::judgeFirmwareFile(step, image).passed);
+    const auto hashOf = [](const QByteArray& b) { return QCryptographicHash::hash(b, QCryptographicHash::Sha256); };
+    EXPECT_TRUE(pb::judgeFirmwareHash(step, hashOf(image)).passed());
     QByteArray changed = image;
     changed[100] = 0;
-    const StepVerdict file = pb::judgeFirmwareFile(step, changed);
-    EXPECT_EQ(file.reason, RecipeReason::FirmwareHashMismatch);
-    EXPECT_EQ(
-        file.args[0],
-        QString::fromLatin1(QCryptographicHash::hash(changed, QCryptographicHash::Sha256).toHex()));
+    EXPECT_EQ(pb::judgeFirmwareHash(step, hashOf(changed)).cause,
+              Cause::of(CauseCode::FileHashMismatch, {QString::fromLatin1(hashOf(changed).toHex())}));
 
-    EXPECT_TRUE(pb::judgeUpgradedVersion(step, QStringLiteral("V6.02.00")).passed);
-    EXPECT_EQ(pb::judgeUpgradedVersion(step, QStringLiteral("V6.01.03")).reason,
-              RecipeReason::VersionAfterUpgrade);
+    EXPECT_TRUE(pb::judgeUpgradedVersion(step, QStringLiteral("V6.02.00")).passed());
+    EXPECT_EQ(pb::judgeUpgradedVersion(step, QStringLiteral("V6.01.03")).cause.code, CauseCode::VersionAfterUpgrade);
 }
 
 TEST(RecipeFlow, RetriesThenStopOrGoOnAndTheUnitVerdict) {
@@ -169,7 +184,7 @@ TEST(RecipeFlow, RetriesThenStopOrGoOnAndTheUnitVerdict) {
     recipe.steps.resize(3);
     recipe.steps[0].retries = 2;
     recipe.steps[1].onFailure = pb::OnFailure::GoOn;
-    const StepVerdict failed = StepVerdict::fail(RecipeReason::NoReply);
+    const StepVerdict failed = StepVerdict::fail(Cause::of(CauseCode::NoReply, {"AC"}));
     const StepVerdict passed = StepVerdict::pass();
 
     // Two retries: tries 1 and 2 are tried again, the third failure stops the run.
@@ -178,6 +193,8 @@ TEST(RecipeFlow, RetriesThenStopOrGoOnAndTheUnitVerdict) {
     EXPECT_EQ(pb::afterAttempt(recipe.steps[0], failed, 3), pb::FlowAction::Stop);
     EXPECT_EQ(pb::afterAttempt(recipe.steps[0], passed, 2), pb::FlowAction::Next);
     EXPECT_EQ(pb::afterAttempt(recipe.steps[1], failed, 1), pb::FlowAction::Next);
+    // A cancel is never tried again.
+    EXPECT_EQ(pb::afterAttempt(recipe.steps[0], StepVerdict::interrupted(), 1), pb::FlowAction::Stop);
 
     QList<pb::StepResult> results = pb::notRunResults(recipe);
     EXPECT_FALSE(pb::unitVerdict(recipe, results).passed);  // nothing ran yet
@@ -185,12 +202,13 @@ TEST(RecipeFlow, RetriesThenStopOrGoOnAndTheUnitVerdict) {
     EXPECT_TRUE(pb::unitVerdict(recipe, results).passed);
 
     // A go-on step failed and the run went on: the unit fails by that step.
-    results[1].verdict = StepVerdict::fail(RecipeReason::TooFewRecords, {"0", "1"});
+    results[1].verdict = StepVerdict::fail(Cause::of(CauseCode::TooFewRecords, {0, 1}));
     results[2].verdict = failed;
     pb::UnitVerdict unit = pb::unitVerdict(recipe, results);
     EXPECT_FALSE(unit.passed);
     EXPECT_EQ(unit.failingStep, 1);
-    EXPECT_EQ(unit.reason.reason, RecipeReason::TooFewRecords);
+    EXPECT_EQ(unit.failingStepNumber(), 2) << "steps are numbered from 1 where shown";
+    EXPECT_EQ(unit.cause.code, CauseCode::TooFewRecords);
 
     // The first step stopped the run: the others stay not run, the first names the failure.
     results = pb::notRunResults(recipe);

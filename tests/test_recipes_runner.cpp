@@ -11,9 +11,11 @@
 #include <QXmlStreamReader>
 #include <QTemporaryDir>
 
-#include "recipes/RecipeLoader.h"
+#include "catalogue/RecipeLoader.h"
 #include "records/store/RecordStore.h"
 #include "records/exports/RecordsExport.h"
+#include "i18n/CauseTexts.h"
+#include "i18n/MeasurementTexts.h"
 #include "runner/RecipeRunner.h"
 #include "sim/SimController.h"
 #include "sim/SimServers.h"
@@ -25,7 +27,7 @@
 // Failure messages name texts as they are.
 inline std::ostream& operator<<(std::ostream& os, const QString& s) { return os << s.toStdString(); }
 
-using pb::RecipeReason;
+using pb::CauseCode;
 using sim::Model;
 
 namespace {
@@ -57,8 +59,8 @@ struct Seen : pb::RecipeRunObserver {
         events << QStringLiteral("step %1 try %2").arg(i).arg(attempt);
         if (onStepStarted) onStepStarted(i, attempt);
     }
-    void stepEnded(int i, const pb::StepResult& r, const pb::StepMeasured&) override {
-        events << QStringLiteral("step %1 %2").arg(i).arg(r.verdict.passed ? "pass" : "fail");
+    void stepEnded(int i, const pb::StepResult& r) override {
+        events << QStringLiteral("step %1 %2").arg(i).arg(r.verdict.passed() ? "pass" : "fail");
     }
     void recipeEnded(const pb::UnitVerdict& v, const QList<pb::StepResult>&) override {
         events << QStringLiteral("end %1").arg(v.passed ? "pass" : "fail");
@@ -79,14 +81,23 @@ pb::Recipe Steps(const QByteArray& steps) {
 pb::RecipeRunResult RunOn(Bench& bench, const pb::Recipe& recipe, const QString& scanned = kSerial,
                         Seen* seen = nullptr, pb::records::RecordStore* store = nullptr) {
     pb::RecordingClock clock;
-    pb::RecipeRunner runner(recipe, clock);
+    pb::Cancel runnerCancel;
+    pb::RecipeRunner runner(recipe, clock, runnerCancel);
     runner.setObserver(seen);
     runner.setRecords(store, QStringLiteral("Ann"), QStringLiteral("station-1"));
     return runner.run({bench.settings, QStringLiteral("0000"), scanned});
 }
 
-RecipeReason ReasonOf(const pb::RecipeRunResult& r, int step) {
-    return r.results.value(step).verdict.reason;
+CauseCode CauseOf(const pb::RecipeRunResult& r, int step) {
+    return r.results.value(step).verdict.cause.code;
+}
+
+pb::StepState StateOf(const pb::RecipeRunResult& r, int step) { return r.results.value(step).verdict.state; }
+
+// A step's measurement of that name; a default one when there is none.
+pb::Measurement MeasuredIn(const pb::RecipeRunResult& r, int step, const char* name) {
+    const pb::Measurement* m = pb::Find(r.results.value(step).measurements, QLatin1String(name));
+    return m ? *m : pb::Measurement{};
 }
 
 constexpr char kIdentifyV6[] =
@@ -95,25 +106,26 @@ constexpr char kIdentifyV6[] =
 TEST(RecipeRunnerIdentify, JudgesModelVersionAndTheScannedSerial) {
     Bench v6(Model::V6);
     const pb::RecipeRunResult good = RunOn(v6, Steps(kIdentifyV6));
-    EXPECT_TRUE(good.verdict.passed) << good.results[0].verdict.text(0);
-    EXPECT_TRUE(good.measured[0].text(0).contains("KV740MX -V6.01.03")) << good.measured[0].text(0);
+    EXPECT_TRUE(good.verdict.passed) << pb::CauseText(good.results[0].verdict.cause, 0);
+    EXPECT_EQ(MeasuredIn(good, 0, "model-text").text, "KV740MX");
+    EXPECT_EQ(MeasuredIn(good, 0, "version").outcome, pb::MeasureOutcome::Pass);
     ASSERT_TRUE(good.identity);
     EXPECT_EQ(good.identity->serialNumber, kSerial);
 
     // The wrong label, or the wrong unit on the fixture.
     const pb::RecipeRunResult label = RunOn(v6, Steps(kIdentifyV6), QStringLiteral("SN000999"));
-    EXPECT_EQ(ReasonOf(label, 0), RecipeReason::SerialMismatch);
-    EXPECT_EQ(label.verdict.reason.text(0), "Serial number SN000123 does not match the scanned SN000999");
+    EXPECT_EQ(CauseOf(label, 0), CauseCode::SerialMismatch);
+    EXPECT_EQ(pb::CauseText(label.verdict.cause, 0), "serial number SN000123 does not match the scanned SN000999");
     // Nothing scanned: the serial is not compared.
     EXPECT_TRUE(RunOn(v6, Steps(kIdentifyV6), QString()).verdict.passed);
 
-    EXPECT_EQ(ReasonOf(RunOn(v6, Steps(R"({"kind": "identify", "models": [3]})")), 0),
-              RecipeReason::WrongModelKind);
-    EXPECT_EQ(ReasonOf(RunOn(v6, Steps(R"({"kind": "identify", "model": "KV320MX"})")), 0),
-              RecipeReason::WrongModelText);
+    EXPECT_EQ(CauseOf(RunOn(v6, Steps(R"({"kind": "identify", "models": [3]})")), 0),
+              CauseCode::ModelKindMismatch);
+    EXPECT_EQ(CauseOf(RunOn(v6, Steps(R"({"kind": "identify", "model": "KV320MX"})")), 0),
+              CauseCode::ModelMismatch);
     const pb::RecipeRunResult old = RunOn(v6, Steps(R"({"kind": "identify", "version": {"min": "V6.02.00"}})"));
-    EXPECT_EQ(ReasonOf(old, 0), RecipeReason::VersionOutOfRange);
-    EXPECT_EQ(old.verdict.reason.args.value(0), "V6.01.03");
+    EXPECT_EQ(CauseOf(old, 0), CauseCode::VersionOutOfRange);
+    EXPECT_EQ(old.verdict.cause.text("found"), "V6.01.03");
 }
 
 TEST(RecipeRunnerIdentify, TheRunsFirstCommandSkipsTheFirstCommandPauseTheWindowsKeepsIt) {
@@ -132,13 +144,14 @@ TEST(RecipeRunnerIdentify, TheRunsFirstCommandSkipsTheFirstCommandPauseTheWindow
     // identify, and every later command of the first, pause as the window's do.
     Bench v6(Model::V6);
     pb::RecordingClock clock;
-    pb::RecipeRunner runner(Steps(R"({"kind": "identify"}, {"kind": "identify"})"), clock);
+    pb::Cancel runnerCancel;
+    pb::RecipeRunner runner(Steps(R"({"kind": "identify"}, {"kind": "identify"})"), clock, runnerCancel);
     QList<int> runFrames;
     QObject::connect(&runner.link(), &pb::Link::traffic, &runner.link(), [&](const pb::TrafficRecord& r) {
         if (r.direction == pb::TrafficRecord::Direction::Sent) runFrames << int(clock.pauses().size());
     });
     const pb::RecipeRunResult r = runner.run({v6.settings, QStringLiteral("0000"), kSerial});
-    ASSERT_TRUE(r.verdict.passed) << r.verdict.reason.text(0);
+    ASSERT_TRUE(r.verdict.passed) << pb::CauseText(r.verdict.cause, 0);
     ASSERT_EQ(runFrames.size(), 2 * windowFrames.size());
     EXPECT_EQ(runFrames.first(), 0);
     const int windowPauses = int(window.clock.pauses().size());
@@ -152,13 +165,13 @@ TEST(RecipeRunnerIdentify, TheRunsFirstCommandSkipsTheFirstCommandPauseTheWindow
 TEST(RecipeRunnerIdentify, NoControllerAndNoLinkAreToldApart) {
     Bench silent(Model::V6);
     silent.controller.faults().silentPrefixes = QStringList{QString()};
-    EXPECT_EQ(ReasonOf(RunOn(silent, Steps(kIdentifyV6)), 0), RecipeReason::NoController);
+    EXPECT_EQ(CauseOf(RunOn(silent, Steps(kIdentifyV6)), 0), CauseCode::NoController);
 
     Bench gone(Model::V6);
     gone.settings.kind = pb::LinkKind::Com;
     gone.settings.portName = QStringLiteral("/tmp/panelbench-no-such-port");
     const pb::RecipeRunResult r = RunOn(gone, Steps(kIdentifyV6));
-    EXPECT_EQ(ReasonOf(r, 0), RecipeReason::LinkNotOpened);
+    EXPECT_EQ(CauseOf(r, 0), CauseCode::LinkOpenFailed);
     EXPECT_EQ(r.verdict.failingStep, 0);
 }
 
@@ -183,8 +196,8 @@ TEST(RecipeRunnerIdentify, EveryExampleRecipeLoadsCleanAndKnowsItsFamily) {
         ASSERT_EQ(first.steps[0].kind, pb::TestId::Connect) << name;
         Bench bench(model, model == Model::Old20 ? QStringLiteral("012") : QString());
         const pb::RecipeRunResult r = RunOn(bench, first);
-        EXPECT_TRUE(r.verdict.passed) << name << ": " << r.results[0].verdict.text(0).toStdString()
-                                      << " / " << r.measured[0].text(0).toStdString();
+        EXPECT_TRUE(r.verdict.passed) << name << ": " << pb::CauseText(r.results[0].verdict.cause, 0).toStdString()
+                                      << " / " << pb::MeasurementsText(r.results[0].measurements, 0).toStdString();
     }
 }
 
@@ -196,18 +209,19 @@ TEST(RecipeRunnerCommands, SetDateAlarmFactoryInitialAndReboot) {
         {"kind": "alarm", "level": 3},
         {"kind": "factory-initial"},
         {"kind": "reboot", "within-s": 10})"));
-    for (int i = 0; i < 4; ++i) EXPECT_TRUE(r.results[i].verdict.passed) << i << r.results[i].verdict.text(0);
+    for (int i = 0; i < 4; ++i) EXPECT_TRUE(r.results[i].verdict.passed()) << i << pb::CauseText(r.results[i].verdict.cause, 0);
     EXPECT_TRUE(r.verdict.passed);
     EXPECT_EQ(bench.controller.factoryResets(), 1);
     EXPECT_EQ(bench.controller.reboots(), 2);
-    EXPECT_TRUE(r.measured[3].text(0).startsWith("answered after")) << r.measured[3].text(0);
+    EXPECT_EQ(MeasuredIn(r, 3, "answered-after").unit, "s");
+    EXPECT_EQ(MeasuredIn(r, 3, "answered-after").outcome, pb::MeasureOutcome::Pass);
     // Set before the factory reset, so the alarm was cleared by it; the clock was set.
-    EXPECT_TRUE(r.measured[0].text(0).contains("2026-03-04 05:06:07"));
+    EXPECT_EQ(MeasuredIn(r, 0, "clock-set").text, "2026-03-04T05:06:07");
 
     // A controller that stays silent longer than the limit fails the reboot step.
     bench.controller.setRebootMs(4000);
     const pb::RecipeRunResult slow = RunOn(bench, Steps(R"({"kind": "reboot", "within-s": 1})"));
-    EXPECT_EQ(ReasonOf(slow, 0), RecipeReason::NoAnswerAfterReboot);
+    EXPECT_EQ(CauseOf(slow, 0), CauseCode::NotBackAfterRestart);
 }
 
 constexpr char kFixtureDido[] = R"({"kind": "dido", "cycles": 2, "patterns": [
@@ -218,23 +232,24 @@ TEST(RecipeRunnerDido, PassesOnTheLoopbackFailsWithAStuckInputOnBothVariants) {
     Bench v6(Model::V6);
     v6.controller.setLoopback(true);
     const pb::RecipeRunResult good = RunOn(v6, Steps(kFixtureDido));
-    EXPECT_TRUE(good.verdict.passed) << good.results[0].verdict.text(0) << good.measured[0].text(0);
+    EXPECT_TRUE(good.verdict.passed) << pb::CauseText(good.results[0].verdict.cause, 0) << pb::MeasurementsText(good.results[0].measurements, 0);
     EXPECT_EQ(v6.controller.outputs(), "0000");  // the closing command
 
     v6.controller.setStuckInput(3, false);
     const pb::RecipeRunResult stuck = RunOn(v6, Steps(kFixtureDido));
-    EXPECT_EQ(ReasonOf(stuck, 0), RecipeReason::InputsMismatch);
-    EXPECT_EQ(stuck.verdict.reason.text(0), "Cycle 1, outputs 0010: inputs 00000000, expected 0010xxxx");
+    EXPECT_EQ(CauseOf(stuck, 0), CauseCode::InputMismatch);
+    EXPECT_EQ(pb::CauseText(stuck.verdict.cause, 0), "cycle 1, outputs 0010: inputs 00000000, expected 0010xxxx (DI3)");
+    EXPECT_EQ(MeasuredIn(stuck, 0, "reads-answered").number, 6) << "every cycle read, the failure found at the end";
 
     // The three-digit device: outputs 1-3, inputs 5 and 6 not read.
     Bench old(Model::Old20, QStringLiteral("012"));
     old.controller.setLoopback(true);
     EXPECT_TRUE(RunOn(old, Steps(kFixtureDido)).verdict.passed);
     old.controller.setStuckInput(1, true);
-    EXPECT_EQ(ReasonOf(RunOn(old, Steps(kFixtureDido)), 0), RecipeReason::InputsMismatch);
+    EXPECT_EQ(CauseOf(RunOn(old, Steps(kFixtureDido)), 0), CauseCode::InputMismatch);
     const pb::RecipeRunResult unread = RunOn(old, Steps(
         R"({"kind": "dido", "patterns": [{"outputs": "0000", "inputs": "xxxx0xxx"}]})"));
-    EXPECT_EQ(ReasonOf(unread, 0), RecipeReason::InputNotRead);
+    EXPECT_EQ(CauseOf(unread, 0), CauseCode::InputNotRead);
 }
 
 TEST(RecipeRunnerDido, AReadThatIsNotAnsweredFailsEvenWhereNoInputIsChecked) {
@@ -245,14 +260,15 @@ TEST(RecipeRunnerDido, AReadThatIsNotAnsweredFailsEvenWhereNoInputIsChecked) {
 
     v6.controller.faults().silentPrefixes = {QStringLiteral("DG")};
     const pb::RecipeRunResult deaf = RunOn(v6, Steps(kUnchecked));
-    EXPECT_EQ(ReasonOf(deaf, 0), RecipeReason::InputsUnanswered);
-    EXPECT_EQ(deaf.verdict.reason.text(0), "No reply to DG0 in 2 of 2 reads");
-    EXPECT_EQ(deaf.verdict.reason.text(2), QStringLiteral("2 次讀取中有 2 次 DG0 沒有回覆"));
+    EXPECT_EQ(CauseOf(deaf, 0), CauseCode::NoReply);
+    EXPECT_EQ(pb::CauseText(deaf.verdict.cause, 0), "no reply to DG0");
+    EXPECT_EQ(MeasuredIn(deaf, 0, "reads-answered").number, 0);
+    EXPECT_EQ(MeasuredIn(deaf, 0, "reads-answered").outcome, pb::MeasureOutcome::Fail);
 
     // The older controller: two commands read its inputs.
     Bench old(Model::Old20, QStringLiteral("012"));
     old.controller.faults().silentPrefixes = {QStringLiteral("DF")};
-    EXPECT_EQ(RunOn(old, Steps(kUnchecked)).verdict.reason.text(0), "No reply to IE and DF in 2 of 2 reads");
+    EXPECT_EQ(RunOn(old, Steps(kUnchecked)).verdict.cause, pb::Cause::of(CauseCode::NoReply, {"IE and DF"}));
 }
 
 TEST(RecipeRunnerReplies, PollSendAndModuleJudgeWhatCameBack) {
@@ -263,17 +279,17 @@ TEST(RecipeRunnerReplies, PollSendAndModuleJudgeWhatCameBack) {
         {"kind": "module", "command": "A1B", "reply": "V1\\.02"},
         {"kind": "poll", "at-most": 2, "on-failure": "go-on"},
         {"kind": "send", "command": "DG0", "reply": "^DG1", "on-failure": "go-on"})"));
-    EXPECT_TRUE(r.results[0].verdict.passed) << r.results[0].verdict.text(0);
-    EXPECT_EQ(r.measured[0].text(0), "5 records");
-    EXPECT_TRUE(r.results[1].verdict.passed) << r.results[1].verdict.text(0) << r.measured[1].text(0);
-    EXPECT_TRUE(r.results[2].verdict.passed) << r.results[2].verdict.text(0) << r.measured[2].text(0);
-    EXPECT_EQ(ReasonOf(r, 3), RecipeReason::TooManyRecords);
-    EXPECT_EQ(ReasonOf(r, 4), RecipeReason::ReplyMismatch);
+    EXPECT_TRUE(r.results[0].verdict.passed()) << pb::CauseText(r.results[0].verdict.cause, 0);
+    EXPECT_EQ(MeasuredIn(r, 0, "records").number, 5);
+    EXPECT_TRUE(r.results[1].verdict.passed()) << pb::CauseText(r.results[1].verdict.cause, 0) << pb::MeasurementsText(r.results[1].measurements, 0);
+    EXPECT_TRUE(r.results[2].verdict.passed()) << pb::CauseText(r.results[2].verdict.cause, 0) << pb::MeasurementsText(r.results[2].measurements, 0);
+    EXPECT_EQ(CauseOf(r, 3), CauseCode::TooManyRecords);
+    EXPECT_EQ(CauseOf(r, 4), CauseCode::ReplyMismatch);
     EXPECT_EQ(r.verdict.failingStep, 3);
 
     bench.controller.faults().silentPrefixes = QStringList{QStringLiteral("DG")};
-    EXPECT_EQ(ReasonOf(RunOn(bench, Steps(R"({"kind": "send", "command": "DG0", "reply": "DG"})")), 0),
-              RecipeReason::NoReply);
+    EXPECT_EQ(CauseOf(RunOn(bench, Steps(R"({"kind": "send", "command": "DG0", "reply": "DG"})")), 0),
+              CauseCode::NoReply);
 }
 
 TEST(RecipeRunnerFlow, StopSkipsTheRestGoOnRunsItRetriesCountTries) {
@@ -284,7 +300,7 @@ TEST(RecipeRunnerFlow, StopSkipsTheRestGoOnRunsItRetriesCountTries) {
         {"kind": "alarm", "level": 2})"), kSerial, &seen);
     EXPECT_FALSE(stop.verdict.passed);
     EXPECT_EQ(stop.verdict.failingStep, 0);
-    EXPECT_EQ(ReasonOf(stop, 1), RecipeReason::NotRun);
+    EXPECT_EQ(StateOf(stop, 1), pb::StepState::NotRun);
     EXPECT_EQ(stop.results[1].attempts, 0);
     EXPECT_EQ(bench.controller.alarm(), 0);
     EXPECT_EQ(seen.events, (QStringList{"start Test product SN000123", "step 0 try 1", "step 0 fail",
@@ -294,7 +310,7 @@ TEST(RecipeRunnerFlow, StopSkipsTheRestGoOnRunsItRetriesCountTries) {
         {"kind": "send", "command": "DG0", "reply": "^NO", "on-failure": "go-on", "retries": 2},
         {"kind": "alarm", "level": 2})"));
     EXPECT_EQ(goOn.results[0].attempts, 3);
-    EXPECT_TRUE(goOn.results[1].verdict.passed);
+    EXPECT_TRUE(goOn.results[1].verdict.passed());
     EXPECT_EQ(bench.controller.alarm(), 2);
     EXPECT_FALSE(goOn.verdict.passed);  // a step that went on still fails the unit
     EXPECT_EQ(goOn.verdict.failingStep, 0);
@@ -315,8 +331,9 @@ TEST(RecipeRunnerFlow, ACancelEndsTheStepInHandAndLeavesTheRestNotRun) {
     Bench bench(Model::V6);
     bench.controller.setLoopback(true);
     pb::RecordingClock clock;
+    pb::Cancel cancel;
     pb::RecipeRunner runner(Steps(QByteArray(kIdentifyV6) + "," + kFixtureDido + R"(, {"kind": "alarm", "level": 1})"),
-                            clock);
+                            clock, cancel);
     Seen seen;
     seen.onStepStarted = [&](int step, int) {
         if (step == 1) runner.cancel();
@@ -324,9 +341,9 @@ TEST(RecipeRunnerFlow, ACancelEndsTheStepInHandAndLeavesTheRestNotRun) {
     runner.setObserver(&seen);
     const pb::RecipeRunResult r = runner.run({bench.settings, QStringLiteral("0000"), kSerial});
     EXPECT_TRUE(r.cancelled);
-    EXPECT_TRUE(r.results[0].verdict.passed);
-    EXPECT_EQ(ReasonOf(r, 1), RecipeReason::Interrupted);
-    EXPECT_EQ(ReasonOf(r, 2), RecipeReason::NotRun);
+    EXPECT_TRUE(r.results[0].verdict.passed());
+    EXPECT_EQ(CauseOf(r, 1), CauseCode::Interrupted);
+    EXPECT_EQ(StateOf(r, 2), pb::StepState::NotRun);
     EXPECT_EQ(r.verdict.failingStep, 1);
     EXPECT_EQ(bench.controller.alarm(), 0);
     // The runner is ready for the next unit.
@@ -365,18 +382,19 @@ TEST(RecipeRunnerUpgrade, SkippedWhenWantedDoneWhenNeededAndJudgedAfter) {
 
     const pb::RecipeRunResult skipped = RunOn(bench, fw.recipe(R"({"min": "V6.01.00"})", false));
     EXPECT_TRUE(skipped.verdict.passed);
-    EXPECT_EQ(ReasonOf(skipped, 0), RecipeReason::UpgradeNotNeeded);
+    EXPECT_EQ(CauseOf(skipped, 0), CauseCode::UpgradeNotNeeded);
     EXPECT_EQ(bench.controller.flash(), blank);
 
     const pb::RecipeRunResult always = RunOn(bench, fw.recipe(R"({"min": "V6.01.00"})", true));
-    EXPECT_TRUE(always.verdict.passed) << always.results[0].verdict.text(0) << always.measured[0].text(0);
+    EXPECT_TRUE(always.verdict.passed) << pb::CauseText(always.results[0].verdict.cause, 0) << pb::MeasurementsText(always.results[0].measurements, 0);
     EXPECT_EQ(bench.controller.flash().left(3 * 512 + 40), fw.bytes.mid(16));
 
     // Needed, done, and the controller still reports the old version: the new firmware
     // did not take.
     const pb::RecipeRunResult stale = RunOn(bench, fw.recipe(R"({"min": "V6.02.00"})", false));
-    EXPECT_EQ(ReasonOf(stale, 0), RecipeReason::VersionAfterUpgrade) << stale.results[0].verdict.text(0);
-    EXPECT_TRUE(stale.measured[0].text(0).contains("blocks programmed")) << stale.measured[0].text(0);
+    EXPECT_EQ(CauseOf(stale, 0), CauseCode::VersionAfterUpgrade) << pb::CauseText(stale.results[0].verdict.cause, 0);
+    EXPECT_EQ(MeasuredIn(stale, 0, "blocks-programmed").number, 4);
+    EXPECT_EQ(MeasuredIn(stale, 0, "version-after").outcome, pb::MeasureOutcome::Fail);
 }
 
 TEST(RecipeRunnerUpgrade, AWrongHashSendsNothingACorruptVerifyFails) {
@@ -384,12 +402,12 @@ TEST(RecipeRunnerUpgrade, AWrongHashSendsNothingACorruptVerifyFails) {
     Bench bench(Model::V6);
     bench.controller.clearCommands();
     const pb::RecipeRunResult hash = RunOn(bench, fw.recipe(R"({"min": "V6.02.00"})", false, QByteArray(64, 'a')));
-    EXPECT_EQ(ReasonOf(hash, 0), RecipeReason::FirmwareHashMismatch);
+    EXPECT_EQ(CauseOf(hash, 0), CauseCode::FileHashMismatch);
     EXPECT_EQ(bench.controller.flash(), Bench(Model::V6).controller.flash());
 
     bench.controller.faults().corruptVerifyBlock = 1;
     const pb::RecipeRunResult corrupt = RunOn(bench, fw.recipe(R"({"min": "V6.01.00"})", true));
-    EXPECT_EQ(ReasonOf(corrupt, 0), RecipeReason::FlashFailed) << corrupt.results[0].verdict.text(0);
+    EXPECT_EQ(CauseOf(corrupt, 0), CauseCode::VerifyFailed) << pb::CauseText(corrupt.results[0].verdict.cause, 0);
 }
 
 bool enteredTheLoader(const sim::Controller& c) {
@@ -404,14 +422,14 @@ TEST(RecipeRunnerUpgrade, NoImageOrMoreBlocksThanTheModelReadsIsRefusedBeforeThe
     const QByteArray blank = bench.controller.flash();
     bench.controller.clearCommands();
     const pb::RecipeRunResult empty = RunOn(bench, headerOnly.recipe(R"({"min": "V6.01.00"})", true));
-    EXPECT_EQ(ReasonOf(empty, 0), RecipeReason::FirmwareNoImage) << empty.results[0].verdict.text(0);
+    EXPECT_EQ(CauseOf(empty, 0), CauseCode::FileNoImage) << pb::CauseText(empty.results[0].verdict.cause, 0);
     EXPECT_FALSE(enteredTheLoader(bench.controller)) << bench.controller.commands().join(' ');
     EXPECT_EQ(bench.controller.flash(), blank);
 
     const UpgradeCase huge(200 * 1024);
     const pb::RecipeRunResult tooMany = RunOn(bench, huge.recipe(R"({"min": "V6.01.00"})", true));
-    EXPECT_EQ(ReasonOf(tooMany, 0), RecipeReason::FirmwareTooLarge);
-    EXPECT_EQ(tooMany.verdict.reason.text(0), "The firmware image makes 400 blocks; this controller reads at most 126");
+    EXPECT_EQ(CauseOf(tooMany, 0), CauseCode::FileTooLarge);
+    EXPECT_EQ(pb::CauseText(tooMany.verdict.cause, 0), "the firmware image makes 400 blocks; this controller reads at most 126");
     EXPECT_FALSE(enteredTheLoader(bench.controller));
     EXPECT_EQ(bench.controller.flash(), blank);
 }
@@ -425,16 +443,17 @@ TEST(RecipeRunnerUpgrade, AllowPartialProgramsTheModelsShareAndPassesWithAWarnin
     const pb::RecipeRunResult r =
         RunOn(bench, huge.recipe(R"({"min": "V6.01.00"})", true, {}, R"(, "allow-partial": true)"), kSerial,
               nullptr, &store);
-    EXPECT_TRUE(r.verdict.passed) << r.results[0].verdict.text(0);
-    EXPECT_EQ(ReasonOf(r, 0), RecipeReason::UpgradedPartly);
-    EXPECT_EQ(r.results[0].verdict.text(0),
-              "Passed with a warning: 276 blocks of the file left out, the model takes 124");
+    EXPECT_TRUE(r.verdict.passed) << pb::CauseText(r.results[0].verdict.cause, 0);
+    EXPECT_EQ(CauseOf(r, 0), CauseCode::BlocksLeftOut);
+    EXPECT_EQ(pb::CauseText(r.results[0].verdict.cause, 0),
+              "passed with a warning: 276 blocks of the file left out, the model takes 124");
     EXPECT_EQ(bench.controller.flash().left(124 * 512), huge.bytes.mid(16, 124 * 512));
 
     // The step and its upgrade run keep the warning.
     const QList<pb::records::RecipeRunRow> runs = store.queries().recipeRuns({});
     ASSERT_EQ(runs.size(), 1);
-    EXPECT_TRUE(runs[0].steps[0].reasonText.startsWith("Passed with a warning")) << runs[0].steps[0].reasonText;
+    EXPECT_EQ(runs[0].steps[0].cause.code, CauseCode::BlocksLeftOut);
+    EXPECT_EQ(runs[0].steps[0].cause.number("left"), 276);
     pb::records::RunFilter upgradeRuns;
     upgradeRuns.procedure = QStringLiteral("firmware-upgrade");
     const QList<pb::records::RunRow> upgrades = store.queries().runs(upgradeRuns);
@@ -471,7 +490,8 @@ TEST(RecipeRunnerRecords, OneRecipeRunGroupsItsStepsRunsAndListsStepsNotRun) {
     EXPECT_EQ(row->station, "station-1");
     EXPECT_EQ(row->verdict, "fail");
     EXPECT_EQ(row->failingStep, 1);
-    EXPECT_TRUE(row->reasonText.startsWith("Reply '")) << row->reasonText.toStdString();
+    EXPECT_EQ(row->cause.code, CauseCode::ReplyMismatch);
+    EXPECT_EQ(row->steps[1].attemptCauses.size(), 2);
     ASSERT_EQ(row->steps.size(), 3);
     EXPECT_EQ(row->steps[0].verdict, "pass");
     EXPECT_EQ(row->steps[1].verdict, "fail");

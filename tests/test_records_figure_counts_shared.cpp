@@ -39,11 +39,14 @@ protected:
         r.endMs = w.ms + w.tookMs;
         r.verdict = w.verdict;
         r.failingStep = w.failingStep;
-        r.reasonText = w.reason;
+        r.cause = w.cause;
         r.fixture = w.fixture;
         r.socket = w.socket;
-        r.steps = {{0, "identify", "identify", w.failingStep == 0 ? "fail" : "pass", {}, 1, {}, {}},
-                   {1, "dido", "DI/DO loop", w.failingStep == 1 ? "fail" : "pass", {}, 1, {}, {}}};
+        r.steps = {{.index = 0, .kind = "identify", .label = "identify", .verdict = w.failingStep == 0 ? "fail" : "pass",
+                    .attempts = 1},
+                   {.index = 1, .kind = "dido", .label = "DI/DO loop", .verdict = w.failingStep == 1 ? "fail" : "pass",
+                    .attempts = 1}};
+        if (w.failingStep >= 0) r.steps[w.failingStep].cause = w.cause;
         return store.recipeWriter().importRecipeRun(u);
     }
 
@@ -76,7 +79,7 @@ void ExpectSameFailures(const QList<FailureRow>& counted, const QList<FailureRow
         EXPECT_EQ(counted[i].recipe, read[i].recipe) << what;
         EXPECT_EQ(counted[i].step, read[i].step) << what;
         EXPECT_EQ(counted[i].label, read[i].label) << what;
-        EXPECT_EQ(counted[i].reason, read[i].reason) << what;
+        EXPECT_EQ(counted[i].cause, read[i].cause) << what;
         EXPECT_EQ(counted[i].failures, read[i].failures) << what;
     }
 }
@@ -86,7 +89,9 @@ TEST_P(FigureCountsOn, EveryFilterTheCountsAnswerGivesTheFiguresOfTheUnitTests) 
     // off the hour; one unit in three tested again later, some failing twice.
     QList<pbtest::SeededTest> written;
     const char* stations[] = {"line-1", "line-2", "bench-3"};
-    const char* reasons[] = {"no reply", "DI 3 stuck", "serial differs"};
+    const pb::Cause causes[] = {pb::Cause::of(pb::CauseCode::NoReply, {"DG"}),
+                                pb::Cause::of(pb::CauseCode::InputNotRead, {1, 3}),
+                                pb::Cause::of(pb::CauseCode::SerialMismatch, {"SN1", "SN2"})};
     for (int i = 0; i < 150; ++i) {
         pbtest::SeededTest w;
         w.serial = QStringLiteral("SN%1").arg(i % 100);
@@ -101,7 +106,7 @@ TEST_P(FigureCountsOn, EveryFilterTheCountsAnswerGivesTheFiguresOfTheUnitTests) 
         w.verdict = fails ? QStringLiteral("fail") : i % 17 == 4 ? QStringLiteral("interrupted") : QStringLiteral("pass");
         if (fails) {
             w.failingStep = i % 2;
-            w.reason = QLatin1String(reasons[i % 3]);
+            w.cause = causes[i % 3];
         }
         pbtest::WriteUnitTest(store, w);
         written << w;
@@ -109,15 +114,15 @@ TEST_P(FigureCountsOn, EveryFilterTheCountsAnswerGivesTheFiguresOfTheUnitTests) 
     // From another station, late: SN5 was tested there first, and one unit test arrives
     // twice, the second time with the verdict it ended with.
     pbtest::SeededTest early{QStringLiteral("SN5"), At(6, 23, 10), QStringLiteral("fail"), QStringLiteral("line-9"),
-                             {}, {}, 1, QStringLiteral("no reply")};
+                             {}, {}, 1, causes[0]};
     ASSERT_GT(takeIn(1, early), 0);
     written << early;
     pbtest::SeededTest twice{QStringLiteral("SN200"), At(8, 4, 30), QStringLiteral("fail"), QStringLiteral("line-9"),
-                             QStringLiteral("F4"), QStringLiteral("A2"), 0, QStringLiteral("no reply")};
+                             QStringLiteral("F4"), QStringLiteral("A2"), 0, causes[0]};
     ASSERT_GT(takeIn(2, twice), 0);
     twice.verdict = QStringLiteral("pass");
     twice.failingStep = -1;
-    twice.reason.clear();
+    twice.cause = {};
     ASSERT_GT(takeIn(2, twice), 0);
     written << twice;
 
@@ -172,7 +177,7 @@ TEST_P(FigureCountsOn, EveryFilterTheCountsAnswerGivesTheFiguresOfTheUnitTests) 
                              what + " by " + FigureByName(by).toStdString());
         ExpectSameYields({exact.total(offHour)}, {quick.total(filter)}, what + " total");
         ExpectSameFailures(exact.failuresByStep(offHour), quick.failuresByStep(filter), what + " by step");
-        ExpectSameFailures(exact.failuresByReason(offHour), quick.failuresByReason(filter), what + " by reason");
+        ExpectSameFailures(exact.failuresByCause(offHour), quick.failuresByCause(filter), what + " by cause");
         const QList<SocketHealth> a = exact.fixtureHealth(offHour), b = quick.fixtureHealth(filter);
         ASSERT_EQ(a.size(), b.size()) << what;
         for (int i = 0; i < a.size(); ++i) {

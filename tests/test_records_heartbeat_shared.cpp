@@ -97,11 +97,11 @@ TEST_P(HeartbeatsOn, TheOverviewTellsEachStationsDayAndWhetherItIsAway) {
     // Yesterday's failure of line-1 is not today's.
     const pbtest::SeededTest tests[] = {
         {"SN1", day + 3600000, "pass", "line-1"},
-        {"SN2", day + 7200000, "fail", "line-1", {}, {}, 1, "input 3 stuck"},
+        {"SN2", day + 7200000, "fail", "line-1", {}, {}, 1, pb::Cause::of(pb::CauseCode::InputMismatch, {4, "0001", "00000100", "00000000", 3})},
         {"SN2", day + 7300000, "pass", "line-1"},
-        {"SN9", day + 8000000, "fail", "line-10", {}, {}, 0, "no answer"},
-        {"SN8", day - 3600000, "fail", "line-1", {}, {}, 0, "yesterday"},
-        {"SN7", day + 3600000, "fail", "line-3", {}, {}, 0, "no answer"},
+        {"SN9", day + 8000000, "fail", "line-10", {}, {}, 0, pb::Cause::of(pb::CauseCode::NoReply, {"DG"})},
+        {"SN8", day - 3600000, "fail", "line-1", {}, {}, 0, pb::Cause::of(pb::CauseCode::NoController, {"0001"})},
+        {"SN7", day + 3600000, "fail", "line-3", {}, {}, 0, pb::Cause::of(pb::CauseCode::NoReply, {"DG"})},
     };
     for (const auto& t : tests) pbtest::WriteUnitTest(store, t);
     ASSERT_TRUE(WriteHeartbeat(store, {"line-1", kNoon - 5000, {true, "KV410", 4, kNoon - 60000}, "w"}));
@@ -124,13 +124,13 @@ TEST_P(HeartbeatsOn, TheOverviewTellsEachStationsDayAndWhetherItIsAway) {
     EXPECT_EQ(one->firstTests, 2);
     EXPECT_DOUBLE_EQ(one->firstPassYield, 0.5);
     EXPECT_EQ(one->lastFailureStep, "DI/DO loop");
-    EXPECT_EQ(one->lastFailureReason, "input 3 stuck");
+    EXPECT_EQ(one->lastFailureCause.code, pb::CauseCode::InputMismatch);
     EXPECT_GE(one->lastFailureMs, day + 7200000);
     EXPECT_LT(one->lastFailureMs, day + 7300000);
 
     // Silent for exactly a minute is still here; a millisecond more is away.
     EXPECT_FALSE(Find(rows, "line-10")->away);
-    EXPECT_EQ(Find(rows, "line-10")->lastFailureReason, "no answer");
+    EXPECT_EQ(Find(rows, "line-10")->lastFailureCause.code, pb::CauseCode::NoReply);
     EXPECT_TRUE(Find(rows, "line-2")->away);
     EXPECT_EQ(Find(rows, "line-2")->units, 0);
     // A station that only left unit tests never beat: away, seen never.
@@ -212,7 +212,7 @@ TEST(LineOverviewWindowShared, EveryTextFitsInEachLanguage) {
     const qint64 day = DayStartMs(kNoon);
     const pbtest::SeededTest tests[] = {
         {"SN1", day + 3600000, "pass", "line-1"},
-        {"SN2", day + 7200000, "fail", "line-1", {}, {}, 1, "input 3 stuck"},
+        {"SN2", day + 7200000, "fail", "line-1", {}, {}, 1, pb::Cause::of(pb::CauseCode::InputMismatch, {4, "0001", "00000100", "00000000", 3})},
         {"SN3", day + 7300000, "pass", "line-2"},
     };
     for (const auto& t : tests) pbtest::WriteUnitTest(store, t);

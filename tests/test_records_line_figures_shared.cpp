@@ -15,6 +15,8 @@
 #include "tests/support/StoreOnBackEnd.h"
 
 using namespace pb::records;
+using pb::Cause;
+using pb::CauseCode;
 using pbtest::BackEnd;
 
 namespace {
@@ -105,7 +107,7 @@ TEST_P(LineFiguresOn, YieldsPerDayAndShiftFollowTheUnitsAcrossMidnight) {
     EXPECT_EQ(all.units, 6);
     EXPECT_EQ(all.firstTests, 6);
     EXPECT_EQ(all.firstPassed, 3);  // SN1, SN4, SN6
-    EXPECT_DOUBLE_EQ(all.firstPassYield(), 0.5);
+    EXPECT_DOUBLE_EQ(all.firstPassYield().value_or(-1), 0.5);
     EXPECT_EQ(all.retests(), 3);
 
     // The filter narrows the figures as it narrows the list.
@@ -117,13 +119,19 @@ TEST_P(LineFiguresOn, YieldsPerDayAndShiftFollowTheUnitsAcrossMidnight) {
     EXPECT_EQ(later.firstPassed, 2);  // SN4, SN6
 }
 
-TEST_P(LineFiguresOn, TheParetoCountsFailuresByStepAndReasonWithTheirShares) {
-    const struct { int step; const char* reason; int count; } fails[] = {
-        {1, "input 3 stuck", 5}, {2, "block 7 not programmed", 3}, {1, "no reply to DG", 1}, {0, "no controller", 1}};
+TEST_P(LineFiguresOn, TheParetoCountsFailuresByStepAndCauseWithTheirShares) {
+    // Failures of one cause are one row whatever their values (cycle, block) say.
+    const struct { int step; CauseCode code; int count; } fails[] = {
+        {1, CauseCode::InputMismatch, 5}, {2, CauseCode::NotProgrammed, 3}, {1, CauseCode::NoReply, 1},
+        {0, CauseCode::NoController, 1}};
     int n = 0;
     for (const auto& f : fails)
-        for (int i = 0; i < f.count; ++i)
-            write({QStringLiteral("F%1").arg(n++), Local(9, 10) + n, "fail", "line-1", {}, {}, f.step, f.reason});
+        for (int i = 0; i < f.count; ++i) {
+            const Cause cause = f.code == CauseCode::InputMismatch
+                                    ? Cause::of(f.code, {i + 1, "0001", "00000100", "00000000", 3})
+                                    : Cause::of(f.code, {QString::number(i + 7)});
+            write({QStringLiteral("F%1").arg(n++), Local(9, 10) + n, "fail", "line-1", {}, {}, f.step, cause});
+        }
     for (int i = 0; i < 7; ++i) write({QStringLiteral("P%1").arg(i), Local(9, 11) + i, "pass", "line-1", {}, {}, -1, {}});
 
     LineFigures figures(store.database());
@@ -147,11 +155,12 @@ TEST_P(LineFiguresOn, TheParetoCountsFailuresByStepAndReasonWithTheirShares) {
     }
     EXPECT_TRUE(figures.failedAtStep({}, "KV410", 4).isEmpty());
 
-    const QList<FailureRow> reasons = figures.failuresByReason({});
-    ASSERT_EQ(reasons.size(), 4);
-    EXPECT_EQ(reasons[0].reason, "input 3 stuck");
-    EXPECT_EQ(reasons[0].failures, 5);
-    EXPECT_DOUBLE_EQ(reasons[1].cumulative, 0.8);
+    const QList<FailureRow> causes = figures.failuresByCause({});
+    ASSERT_EQ(causes.size(), 4);
+    EXPECT_EQ(causes[0].cause, "input-mismatch");
+    EXPECT_EQ(causes[0].failures, 5);
+    EXPECT_EQ(causes[1].cause, "not-programmed");
+    EXPECT_DOUBLE_EQ(causes[1].cumulative, 0.8);
 }
 
 TEST_P(LineFiguresOn, ASocketFailingFarMoreThanItsNeighboursIsFlagged) {

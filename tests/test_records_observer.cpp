@@ -57,11 +57,11 @@ struct Bench {
     qint64 run(TestId test, RunOutcome outcome, const LinkSettings& link = Net(),
                QJsonObject detail = {}, const std::optional<ControllerIdentity>& identified = {}) {
         const qint64 start = clockMs;
-        observer.runStarted(RunStart{test, TestName(test), start, link});
+        observer.runStarted(RunStart{test, start, link});
         const qint64 id = observer.currentRunId();
         clockMs += 1500;
         if (identified) detail.insert(QStringLiteral("controller"), ToJson(*identified));
-        observer.runEnded(RunReport{test, TestName(test), start, clockMs, outcome,
+        observer.runEnded(RunReport{test, start, clockMs, outcome,
                                     QStringLiteral("Command ok."), link, detail});
         if (identified && outcome == RunOutcome::Ok) observer.controllerIdentified(*identified);
         clockMs += 1000;
@@ -167,7 +167,7 @@ TEST(RecordsObserver, TheRunKeepsItsFramesWithTheDecodersVerdict) {
     Bench b;
     // Frames outside a run go nowhere.
     b.observer.takeTraffic(Record(TrafficRecord::Direction::Sent, BuildCrcFrame("0123AC"), 1));
-    b.observer.runStarted(RunStart{TestId::Connect, TestName(TestId::Connect), b.clockMs, Net()});
+    b.observer.runStarted(RunStart{TestId::Connect, b.clockMs, Net()});
     const qint64 id = b.observer.currentRunId();
     b.observer.takeTraffic(Record(TrafficRecord::Direction::Sent, BuildCrcFrame("0123AC"), 10));
     TrafficRecord reply = Record(TrafficRecord::Direction::Received, pbtest::CrcReplyFrame("0123AC01"), 35);
@@ -180,7 +180,7 @@ TEST(RecordsObserver, TheRunKeepsItsFramesWithTheDecodersVerdict) {
     failed.note = QStringLiteral("no complete reply within 1200 ms");
     failed.error = LinkError::NoReply;
     b.observer.takeTraffic(failed);
-    b.observer.runEnded(RunReport{TestId::Connect, TestName(TestId::Connect), b.clockMs, b.clockMs + 2000,
+    b.observer.runEnded(RunReport{TestId::Connect, b.clockMs, b.clockMs + 2000,
                                   RunOutcome::Error, QStringLiteral("Command error!"), Net(), {}});
     b.observer.takeTraffic(Record(TrafficRecord::Direction::Sent, BuildCrcFrame("0123AD"), 1));
 
@@ -207,10 +207,10 @@ TEST(RecordsObserver, WithTheStoreOffRunsPassAndTheReasonComesOnce) {
     RecordStore store;
     EXPECT_FALSE(store.openSqlite(dir.filePath(QStringLiteral("plain/sub/records.sqlite"))).ok());
     RunRecordsObserver observer(store);
-    observer.runStarted(RunStart{TestId::Dido, TestName(TestId::Dido), 1, Net()});
+    observer.runStarted(RunStart{TestId::Dido, 1, Net()});
     EXPECT_EQ(observer.currentRunId(), 0);
     observer.takeTraffic(Record(TrafficRecord::Direction::Sent, BuildCrcFrame("0123AC"), 1));
-    observer.runEnded(RunReport{TestId::Dido, TestName(TestId::Dido), 1, 2, RunOutcome::Ok, {}, Net(), {}});
+    observer.runEnded(RunReport{TestId::Dido, 1, 2, RunOutcome::Ok, {}, Net(), {}});
     const auto problem = observer.takeNewProblem();
     ASSERT_TRUE(problem);
     EXPECT_EQ(problem->error, pb::records::RecordsError::FolderNotWritable);

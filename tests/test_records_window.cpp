@@ -3,6 +3,8 @@
 // PANELBENCH_SCREENSHOT_DIR names a folder).
 #include <gtest/gtest.h>
 
+#include "i18n/CauseTexts.h"
+
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
@@ -161,15 +163,15 @@ TEST_F(RecordsWindowTest, AFailedUnitTestIsARowOfItsOwnShownInTheWindowsLanguage
     ASSERT_TRUE(store.recipeWriter().linkRunToRecipe(connectRun, test, 0));
     const UnitIdentity unit{QStringLiteral("KV-0042"), 3, QStringLiteral("KV320MX"), QStringLiteral("V5.10.02"), {}};
     ASSERT_TRUE(store.writer().endRun(connectRun, {at + 900, Outcome::Ok, QStringLiteral("Command ok."), {}, unit}));
-    const QString why = pb::Text(pb::RecipeReason::SerialMismatch, {QStringLiteral("KV-0042"), QStringLiteral("WRONG123")}, 0);
+    const pb::Cause why = pb::Cause::of(pb::CauseCode::SerialMismatch, {QStringLiteral("KV-0042"), QStringLiteral("WRONG123")});
     RecipeRunEnd end;
     end.endMs = at + 1000;
     end.verdict = QStringLiteral("fail");
     end.failingStep = 0;
-    end.reasonText = why;
+    end.cause = why;
     end.steps = start.steps;
     end.steps[0].verdict = QStringLiteral("fail");
-    end.steps[0].reasonText = why;
+    end.steps[0].cause = why;
     end.identity = unit;
     ASSERT_TRUE(store.recipeWriter().endRecipeRun(test, end));
 
@@ -181,12 +183,11 @@ TEST_F(RecordsWindowTest, AFailedUnitTestIsARowOfItsOwnShownInTheWindowsLanguage
     EXPECT_EQ(runs->index(0, RecordQueries::RunStatus).data().toString(), QStringLiteral("指令完成."));
     EXPECT_EQ(w.runsModel()->recipeRunId(1), test);
     EXPECT_EQ(w.runsModel()->runId(1), 0);
-    EXPECT_EQ(runs->index(1, RecordQueries::RunOutcome).data().toString(), pb::Text(pb::RecordText::OutcomeError, 1));
+    EXPECT_EQ(runs->index(1, RecordQueries::RunOutcome).data().toString(), pb::Text(pb::RecordText::VerdictFail, 1));
     EXPECT_EQ(runs->index(1, RecordQueries::RunProcedure).data().toString(), QStringLiteral("单元测试: Bench check"));
     // Where and why it failed, and the stored English texts, in the window's language.
     EXPECT_EQ(runs->index(1, RecordQueries::RunStatus).data().toString(),
-              QStringLiteral("第 1 步 连线装置: ") + pb::Text(pb::RecipeReason::SerialMismatch,
-                                                     {QStringLiteral("KV-0042"), QStringLiteral("WRONG123")}, 1));
+              QStringLiteral("第 1 步 连线装置: ") + pb::CauseText(why, 1));
     w.runsView()->setCurrentIndex(runs->index(1, RecordQueries::RunStartMs));
     EXPECT_TRUE(w.detailsView()->toPlainText().contains(QStringLiteral("配方 Bench check：不合格")))
         << w.detailsView()->toPlainText().toStdString();

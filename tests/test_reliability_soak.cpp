@@ -288,7 +288,7 @@ TEST_P(ReliabilitySoak, DidoLoopKeepsMemoryDescriptorsAndObjectsFlat) {
     SoakView view;
     view.settings = h.view.settings;
     pb::EventLoopClock clock;
-    pb::ProcedureContext ctx{h.link, view, view, view, view, view, clock, h.state};
+    pb::ProcedureContext ctx{h.link, view.settings, view, view, view, view, view, clock, h.state};
     WarmUpOnce(h, ctx);
     const Sample before = takeSample(0);
 
@@ -380,7 +380,7 @@ TEST_P(ReliabilitySoak, RepeatedStartsLeaveNoDescriptorOrObjectBehind) {
     SoakView view;
     view.settings = h.view.settings;
     pb::EventLoopClock clock;
-    pb::ProcedureContext ctx{h.link, view, view, view, view, view, clock, h.state};
+    pb::ProcedureContext ctx{h.link, view.settings, view, view, view, view, view, clock, h.state};
     Traffic traffic;
     countTraffic(h.link, traffic);
 

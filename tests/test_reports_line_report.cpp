@@ -42,9 +42,10 @@ struct SeededLine {
                 const int step = a1 ? 1 : 0;
                 pbtest::WriteUnitTest(store, {QStringLiteral("%1-%2").arg(socket).arg(i), Local(8, 8) + ++n * 1000,
                                               fails ? "fail" : "pass", "line-1", "4-up", socket, fails ? step : -1,
-                                              fails ? QStringLiteral("input 3 stuck") : QString()});
+                                              fails ? pb::Cause::of(pb::CauseCode::InputMismatch, {i + 1, "0001", "00000100", "00000000", 3})
+                                                    : pb::Cause{}});
             }
-        pbtest::WriteUnitTest(store, {"A1-0", Local(9, 9), "fail", "line-1", {}, {}, 2, "block 7 not programmed"});
+        pbtest::WriteUnitTest(store, {"A1-0", Local(9, 9), "fail", "line-1", {}, {}, 2, pb::Cause::of(pb::CauseCode::NotProgrammed, {7})});
         pbtest::WriteUnitTest(store, {"N1", Local(9, 10), "interrupted"});
         pbtest::WriteUnitTest(store, {"A1-1", Local(10, 9), "pass"});
         pbtest::WriteUnitTest(store, {"L2", Local(10, 11), "pass", "line-2"});

@@ -19,7 +19,7 @@ namespace {
 
 class RecordingSink : public HeadlessSink {
 public:
-    void status(const QString& text) override { statuses << text; }
+    void status(const QString& text, bool) override { statuses << text; }
     void progress(const QString& phase, int done, int total) override {
         moves << QStringLiteral("%1 %2/%3").arg(phase).arg(done).arg(total);
     }
@@ -38,7 +38,7 @@ public:
 // The view over a simulated controller, with a cancel the test asks for.
 struct Bench {
     explicit Bench(sim::Model model, const QString& id = QString()) : controller(model, id) {
-        ServeSim(controller, Wire::Tcp, tcp, pty, view.settings);
+        ServeSim(controller, Wire::Tcp, tcp, pty, settings);
         view.keepers << &runs;
     }
 
@@ -46,13 +46,14 @@ struct Bench {
     std::unique_ptr<sim::TcpServer> tcp;
     std::unique_ptr<sim::PtyServer> pty;
     Link link;
+    LinkSettings settings;
     ControllerState state;
     RecordingSink sink;
     bool cancel = false;
     HeadlessView view{link, state, sink, [this] { return cancel; }};
     RecordingClock clock;
     RecordingRunObserver runs;
-    ProcedureContext ctx{link, view, view, view, view, view, clock, state, &view};
+    ProcedureContext ctx{link, settings, view, view, view, view, view, clock, state, &view};
 };
 
 }  // namespace
@@ -91,7 +92,7 @@ TEST(HeadlessView, ADidoRunStopsByItselfAfterItsCyclesWithTheTickedOutputs) {
     Bench b(sim::Model::Kv410, "0123");
     b.state.deviceId = "0123";
     b.state.modelKind = 7;
-    b.view.loop = HeadlessLoop::Dido;
+    b.view.continuous = true;
     b.view.dido = {QStringLiteral("0101"), 3, 0};
 
     const DidoResult r = DidoTestClick(b.ctx, DidoEnding::NeedsAnsweredRead);
@@ -126,7 +127,7 @@ TEST(HeadlessView, ACancelStopsALoopAtItsCycleAndClosesTheLinkOfAnythingElse) {
         Bench b(sim::Model::Kv410, "0123");
         b.state.deviceId = "0123";
         b.state.modelKind = 7;
-        b.view.loop = HeadlessLoop::Dido;
+        b.view.continuous = true;
         QObject::connect(&b.controller, &sim::Controller::logged, &b.controller, [&](const sim::LogEntry& e) {
             if (e.dir == sim::LogEntry::Received && e.text == "0123DG0") b.cancel = true;
         });
@@ -144,12 +145,11 @@ TEST(HeadlessView, ACancelStopsALoopAtItsCycleAndClosesTheLinkOfAnythingElse) {
         RecordingSink sink;
         bool cancel = false;
         HeadlessView view(rig.link, state, sink, [&] { return cancel; });
-        view.settings = rig.view.settings;
         view.keepers << &rig.runs;
         QObject::connect(&rig.controller, &sim::Controller::logged, &rig.controller, [&](const sim::LogEntry& e) {
             if (e.dir == sim::LogEntry::Received && e.text.startsWith("0001Zp0400")) cancel = true;
         });
-        FirmwareUpgrade upgrade(rig.link, view, view, rig.clock);
+        FirmwareUpgrade upgrade(rig.link, rig.view.settings, view, view, rig.clock);
         upgrade.setObserver(&view);
         const UpgradeResult r = upgrade.run(rig.job, rig.buffer);
         EXPECT_TRUE(view.closedLinkOnCancel());

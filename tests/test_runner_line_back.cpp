@@ -1,16 +1,16 @@
-// The wait for a controller to answer again after an upgrade lost its line: an adapter
-// replugged under another name is followed by its identity, a port that never comes back
-// ends the wait without a run in the records for each look, and a recipe's upgrade step
-// with retries starts the whole upgrade over once the controller answers.
+// The runner's wait for a controller to answer again, after a restart or a try the line
+// failed: an adapter replugged under another name is followed by its identity, a port
+// that never comes back fails the step without a run in the records for each look, and
+// a recipe's upgrade step with retries starts the whole upgrade over once the controller
+// answers.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
 
-#include "catalogue/TestCatalogue.h"
-#include "procedures/ConnectAndIdentify.h"
-#include "recipes/RecipeLoader.h"
-#include "runner/LineBack.h"
+#include "catalogue/RecipeLoader.h"
+#include "catalogue/TestNames.h"
+#include "i18n/CauseTexts.h"
 #include "runner/RecipeRunner.h"
 #include "tests/support/SimHarness.h"
 #include "tests/test_firmware_rig.h"
@@ -19,85 +19,81 @@ using namespace pbtest;
 
 namespace {
 
-struct Quiet : pb::HeadlessSink {
-    void status(const QString&) override {}
-    void progress(const QString&, int, int) override {}
-};
-
-// A headless view and its rig on the harness's link, as the runner and the command line build them.
-struct HeadlessRig {
-    explicit HeadlessRig(SimHarness& h) : link(h.link), view(h.link, state, sink, [] { return false; }) {
-        view.settings = h.view.settings;
-        view.idToAsk = QStringLiteral("0001");
-    }
-    pb::Link& link;
-    Quiet sink;
-    pb::ControllerState state;
-    pb::HeadlessView view;
-    pb::RecordingClock clock;
-    RecordingRunObserver runs;
-    pb::ProcedureContext ctx{link, view, view, view, view, view, clock, state, &runs};
-    pb::TestRig rig{ctx, view};
-};
-
 pb::PortFacts Ftdi(const QString& name) {
     return {name, QStringLiteral("FT232R USB UART"), QStringLiteral("FTDI"), 0x0403, 0x6001, QStringLiteral("A10K3Z9Q")};
 }
 
-TEST(LineBack, AnAdapterPluggedBackUnderAnotherNameIsFollowedByItsIdentity) {
-    SimHarness h(sim::Model::Kv410, QStringLiteral("0001"), Wire::Pty);
-    ASSERT_TRUE(h.serving());
-    QString now = h.view.settings.portName;
-    h.link.setPortList([&now] { return QList<pb::PortFacts>{Ftdi(now)}; });
-    h.view.id = "0001";
-    ASSERT_EQ(pb::ConnectAndIdentify(h.ctx), pb::Outcome::Ok);
-    const QString adapter = h.link.adapterId();
-    ASSERT_FALSE(adapter.isEmpty());
-
-    // Pulled and plugged back: a new pair, another name.
-    const QString before = now;
-    auto plugged = std::make_unique<sim::PtyServer>(h.controller);
-    ASSERT_TRUE(plugged->open());
-    h.pty = std::move(plugged);
-    now = h.pty->slavePath();
-    ASSERT_NE(now, before);
-
-    HeadlessRig rig(h);
-    pb::LineBackWait wait;
-    wait.withinS = 5;
-    wait.adapterId = adapter;
-    wait.ports = [&now] { return QList<pb::PortFacts>{Ftdi(now)}; };
-    EXPECT_TRUE(pb::AwaitLineBack(rig.rig, rig.view, rig.clock, wait));
-    EXPECT_EQ(rig.view.settings.portName, now);
-    ASSERT_EQ(rig.runs.reports.size(), 1) << "one await-answer run, none for the looks before";
-    EXPECT_EQ(rig.runs.reports.first().procedure, QStringLiteral("await-answer"));
-    QCoreApplication::processEvents();
-}
-
-TEST(LineBack, APortThatNeverComesBackEndsTheWaitWithNothingRecorded) {
-    SimHarness h(sim::Model::Kv410, QStringLiteral("0001"), Wire::Pty);
-    HeadlessRig rig(h);
-    rig.view.settings.portName = QStringLiteral("/dev/pts/nonesuch");
-    pb::LineBackWait wait;
-    wait.withinS = 2;
-    wait.adapterId = QStringLiteral("usb:0403:6001:sn=GONE");
-    wait.ports = [] { return QList<pb::PortFacts>{}; };
-    EXPECT_FALSE(pb::AwaitLineBack(rig.rig, rig.view, rig.clock, wait));
-    EXPECT_TRUE(rig.runs.reports.isEmpty());
-    EXPECT_EQ(rig.clock.pauses().size(), 5) << "a look each half second for the two seconds";
-}
-
-// The V6 family's loader (protocol A) over TCP: the controller drops the line at block 1.
-pb::Recipe UpgradeRecipe(const QString& file, const QByteArray& bytes, int retries) {
-    const QByteArray hash = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
-    const pb::RecipeLoad load = pb::loadRecipe(
-        R"({"schema": 1, "product": "P", "steps": [{"kind": "upgrade", "file": ")" + file.toUtf8() +
-        R"(", "sha256": ")" + hash + R"(", "version": {"min": "V6.01.00"}, "always": true, "retries": )" +
-        QByteArray::number(retries) + "}]}");
-    EXPECT_TRUE(load.recipe);
+pb::Recipe Parse(const QByteArray& steps) {
+    const pb::RecipeLoad load = pb::loadRecipe(R"({"schema": 1, "product": "P", "steps": [)" + steps + "]}");
+    for (const pb::RecipeMistake& m : load.mistakes) ADD_FAILURE() << m.text(0).toStdString();
     return load.recipe.value_or(pb::Recipe{});
 }
 
+int AwaitRuns(const RecordingRunObserver& runs) {
+    int n = 0;
+    for (const pb::RunReport& r : runs.reports) n += pb::TestName(r.test) == QLatin1String("await-answer");
+    return n;
+}
+
+TEST(LineBack, AnAdapterPluggedBackUnderAnotherNameDuringARestartIsFollowedByItsIdentity) {
+    SimHarness h(sim::Model::Kv410, QStringLiteral("0001"), Wire::Pty);
+    ASSERT_TRUE(h.serving());
+    h.controller.setRebootMs(300);
+    QString now = h.view.settings.portName;
+    const QString before = now;
+
+    pb::RecordingClock clock;
+    pb::Cancel cancel;
+    pb::RecipeRunner runner(Parse(R"({"kind": "identify"}, {"kind": "reboot", "within-s": 10},
+                                     {"kind": "identify"})"),
+                            clock, cancel);
+    RecordingRunObserver runs;
+    runner.setRunObserver(&runs);
+    runner.link().setPortList([&now] { return QList<pb::PortFacts>{Ftdi(now)}; });
+    // At the first look after the restart the adapter was pulled and plugged back: a new
+    // pair, another name.
+    bool replugged = false;
+    runner.setPorts([&] {
+        if (!replugged) {
+            replugged = true;
+            h.pty = std::make_unique<sim::PtyServer>(h.controller);
+            EXPECT_TRUE(h.pty->open());
+            now = h.pty->slavePath();
+        }
+        return QList<pb::PortFacts>{Ftdi(now)};
+    });
+    pb::RecipeUnit unit{h.view.settings, QStringLiteral("0001"), {}};
+    const pb::RecipeRunResult r = runner.run(unit);
+    EXPECT_TRUE(replugged);
+    EXPECT_NE(now, before);
+    EXPECT_TRUE(r.verdict.passed) << pb::CauseText(r.verdict.cause, 0).toStdString();
+    EXPECT_EQ(r.results.value(2).verdict.state, pb::StepState::Passed) << "identified on the new name";
+    EXPECT_EQ(AwaitRuns(runs), 1) << "one await-answer run, none for the looks before";
+    QCoreApplication::processEvents();
+}
+
+TEST(LineBack, APortThatNeverComesBackFailsTheRestartWithNothingRecordedForTheLooks) {
+    SimHarness h(sim::Model::Kv410, QStringLiteral("0001"), Wire::Pty);
+    ASSERT_TRUE(h.serving());
+    pb::RecordingClock clock;
+    pb::Cancel cancel;
+    pb::RecipeRunner runner(Parse(R"({"kind": "identify"}, {"kind": "reboot", "within-s": 2})"), clock, cancel);
+    RecordingRunObserver runs;
+    runner.setRunObserver(&runs);
+    runner.link().setPortList([&h] { return QList<pb::PortFacts>{Ftdi(h.view.settings.portName)}; });
+    // Pulled at the first look and never plugged back.
+    runner.setPorts([&h] {
+        h.pty.reset();
+        return QList<pb::PortFacts>{};
+    });
+    const pb::RecipeRunResult r = runner.run({h.view.settings, QStringLiteral("0001"), {}});
+    EXPECT_EQ(r.verdict.failingStep, 1);
+    EXPECT_EQ(r.verdict.cause, pb::Cause::of(pb::CauseCode::NotBackAfterRestart, {2}));
+    EXPECT_EQ(AwaitRuns(runs), 0);
+    EXPECT_EQ(clock.pauses().count(500), 5) << "a look each half second for the two seconds";
+}
+
+// The V6 family's loader (protocol A) over TCP: the controller drops the line at block 1.
 TEST(LineBack, ARecipeUpgradeStepWithARetryStartsOverOnceTheControllerAnswers) {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("fw.KVF"));
@@ -107,22 +103,30 @@ TEST(LineBack, ARecipeUpgradeStepWithARetryStartsOverOnceTheControllerAnswers) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(bytes);
     f.close();
+    const QByteArray hash = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
 
     for (int retries : {1, 0}) {
         SCOPED_TRACE(retries);
         SimHarness h(sim::Model::V6, QString(), Wire::Tcp);
         h.controller.faults().loseLineAtBlock = 1;
         pb::RecordingClock clock;
-        pb::RecipeRunner runner(UpgradeRecipe(file, bytes, retries), clock);
+        pb::Cancel cancel;
+        pb::RecipeRunner runner(Parse(R"({"kind": "upgrade", "file": ")" + file.toUtf8() + R"(", "sha256": ")" + hash +
+                                      R"(", "version": {"min": "V6.01.00"}, "always": true, "retries": )" +
+                                      QByteArray::number(retries) + "}"),
+                                clock, cancel);
         const pb::RecipeRunResult r = runner.run({h.view.settings, QStringLiteral("0000"), {}});
         const int loaderEntries = h.controller.commands().filter(QRegularExpression("Zx33BB$")).size();
+        const pb::StepResult& step = r.results.value(0);
         if (retries == 1) {
-            EXPECT_TRUE(r.verdict.passed) << r.results[0].verdict.text(0).toStdString();
-            EXPECT_EQ(r.results[0].attempts, 2);
+            EXPECT_TRUE(r.verdict.passed) << pb::CauseText(step.verdict.cause, 0).toStdString();
+            EXPECT_EQ(step.attempts, 2);
+            ASSERT_EQ(step.attemptCauses.size(), 2);
+            EXPECT_EQ(step.attemptCauses[0].code, pb::CauseCode::LineLost) << "the first try's cause is kept";
             EXPECT_EQ(loaderEntries, 2) << "the whole upgrade again, not the blocks left";
             EXPECT_EQ(h.controller.flash().left(image.size()), image);
         } else {
-            EXPECT_EQ(r.verdict.reason.reason, pb::RecipeReason::FlashFailed);
+            EXPECT_EQ(step.verdict.cause.code, pb::CauseCode::LineLost);
             EXPECT_EQ(loaderEntries, 1);
         }
     }

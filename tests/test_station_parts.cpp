@@ -2,6 +2,8 @@
 // steps table's states in each language.
 #include <gtest/gtest.h>
 
+#include "i18n/CauseTexts.h"
+#include "i18n/MeasurementTexts.h"
 #include "app/StationStepsModel.h"
 #include "i18n/StationTexts.h"
 #include "recipes/ShiftCounts.h"
@@ -64,16 +66,19 @@ TEST(StationSteps, ShowLiveStatesAndWhyAStepFailed) {
     EXPECT_EQ(Cell(model, 0, StationStepsModel::ColumnState), "running, try 1");
     model.stepProgress(0, 2, 3);  // a long step's progress, while it runs
     EXPECT_EQ(Cell(model, 0, StationStepsModel::ColumnMeasured), "2 / 3");
-    const StepMeasured identity{RecipeMeasure::Identity, {"0000", "6", "KV740MX -V6.01.03", "SN004711"}};
+    const Measurements identity{Measurement::textOf("device-id", "0000"), Measurement::numberOf("model-kind", 6),
+                                Measurement::textOf("version", "KV740MX -V6.01.03"),
+                                Measurement::textOf("serial", "SN004711")};
     model.stepEnded(0, StepVerdict::pass(), identity);
     EXPECT_EQ(model.state(0), StationStepsModel::State::Passed);
     EXPECT_EQ(Cell(model, 0, StationStepsModel::ColumnMeasured),
-              "ID 0000, model kind 6, KV740MX -V6.01.03, S/N SN004711");
+              "ID 0000; model kind 6; version KV740MX -V6.01.03; serial number SN004711");
     model.stepStarted(1, 2);
     EXPECT_EQ(Cell(model, 1, StationStepsModel::ColumnState), "running, try 2");
-    model.stepEnded(1, StepVerdict::fail(RecipeReason::NoReply), {RecipeMeasure::NoReply, {}});
+    const Cause silent = Cause::of(CauseCode::NoReply, {"DB"});
+    model.stepEnded(1, StepVerdict::fail(silent), {});
     EXPECT_EQ(Cell(model, 1, StationStepsModel::ColumnState), "failed");
-    EXPECT_EQ(Cell(model, 1, StationStepsModel::ColumnMeasured), "No reply (no reply)");
+    EXPECT_EQ(Cell(model, 1, StationStepsModel::ColumnMeasured), "no reply to DB");
     model.markUnreached();
     EXPECT_EQ(Cell(model, 2, StationStepsModel::ColumnState), "not run");
     EXPECT_EQ(model.state(0), StationStepsModel::State::Passed);
@@ -84,12 +89,9 @@ TEST(StationSteps, ShowLiveStatesAndWhyAStepFailed) {
         EXPECT_EQ(Cell(model, 0, StationStepsModel::ColumnState), Text(StationText::StatePassed, language));
         EXPECT_EQ(Cell(model, 2, StationStepsModel::ColumnStep), StepName(ThreeSteps().steps[2], language));
         // What a step read follows the language too, its values kept.
-        EXPECT_EQ(Cell(model, 0, StationStepsModel::ColumnMeasured), identity.text(language));
+        EXPECT_EQ(Cell(model, 0, StationStepsModel::ColumnMeasured), MeasurementsText(identity, language));
         EXPECT_TRUE(Cell(model, 0, StationStepsModel::ColumnMeasured).contains("SN004711"));
-        EXPECT_NE(Cell(model, 0, StationStepsModel::ColumnMeasured), identity.text(0));
-        EXPECT_EQ(Cell(model, 1, StationStepsModel::ColumnMeasured),
-                  StepVerdict::fail(RecipeReason::NoReply).text(language) + " (" +
-                      Text(RecipeMeasure::NoReply, language) + ")");
+        EXPECT_EQ(Cell(model, 1, StationStepsModel::ColumnMeasured), CauseText(silent, language));
         EXPECT_EQ(model.headerData(StationStepsModel::ColumnState, Qt::Horizontal, Qt::DisplayRole).toString(),
                   Text(StationText::ColumnState, language));
     }

@@ -16,6 +16,7 @@
 #include <QTest>
 #include <memory>
 
+#include "catalogue/TestNames.h"
 #include "app/TfrmModule.h"
 #include "i18n/Messages.h"
 
@@ -299,12 +300,12 @@ TEST_F(Window, StartsFromTheStoredSettings) {
     EXPECT_EQ(w.language(), pb::Language::SimplifiedChinese);
     EXPECT_EQ(u.btnInitial->text(), QStringLiteral("设定出厂值"));
 
-    const pb::LinkSettings net = w.readLinkSettings();
+    const pb::LinkSettings net = w.shownLinkSettings();
     EXPECT_EQ(net.kind, pb::LinkKind::Net);
     EXPECT_EQ(net.ip, "127.0.0.1");
     EXPECT_EQ(net.tcpPort, "6001");
     u.pcPort->setCurrentWidget(u.tsCom);
-    const pb::LinkSettings com = w.readLinkSettings();
+    const pb::LinkSettings com = w.shownLinkSettings();
     EXPECT_EQ(com.kind, pb::LinkKind::Com);
     EXPECT_EQ(com.portName, "ttyNOWHERE9");
     EXPECT_EQ(com.speed, "4800,e,8,1");

@@ -69,49 +69,46 @@ TEST(OpenFailedStatus, FitsTheStatusLineBesideTheLampInEachLanguage) {
 // Every other ending with its reason, with facts at their longest: drawn smaller where
 // need be, but whole and clear of the lamp; only a path may run past the room, and the
 // tool tip then shows all of it.
-TEST(EndingStatus, EveryEndingWithItsReasonIsShownWholeInEachLanguage) {
-    using pb::EndingCause;
+TEST(EndingStatus, EveryEndingWithItsCauseIsShownWholeInEachLanguage) {
     TfrmModule window;
     window.show();
     auto& u = window.ui();
     const QString path = QStringLiteral("/home/technician/firmware/KV740MX-V6.01.03-20261201.KVF");
-    QList<std::pair<pb::MsgId, pb::EndingReason>> endings;
-    for (int id = int(EndingCause::None) + 1; id <= int(EndingCause::BlockDiffers); ++id) {
-        const auto cause = EndingCause(id);
-        QStringList facts;
-        for (const QString& name : pb::FactNames(cause)) {
-            if (name == "cycles") facts << "99999";
-            else if (name == "command") facts << "JC001100...";
-            else if (name == "id") facts << "0000";
-            else if (name == "path") facts << (cause == EndingCause::FileTooShort ? "KV740MX-V6.01.03.KVF" : path);
-            else if (name == "block") facts << "983";
-            else if (name == "modelKind") facts << "7";
-            else facts << "KV740MX-V6.01";  // a header's model, 16 characters at most
+    QList<std::pair<pb::MsgId, pb::Cause>> endings;
+    for (const pb::CauseCode code : pb::AllCauseCodes()) {
+        if (pb::CausePassed(code) || code == pb::CauseCode::Unknown) continue;
+        QVariantList values;
+        for (const QString& name : pb::CauseValueNames(code)) {
+            if (pb::CauseValueKindOf(code, name) == pb::CauseValueKind::Number) values << 99999;
+            else if (name == "command") values << "JC001100...";
+            else if (name == "id") values << "0000";
+            else if (name == "path") values << (code == pb::CauseCode::FileTooShort ? "KV740MX-V6.01.03.KVF" : path);
+            else if (name == "kind") values << "Refused";
+            else if (name == "sha256") values << QString(64, u'f');
+            else if (name == "inputs" || name == "expected") values << "1x1x0x0x";
+            else if (name == "outputs") values << "1010";
+            else values << "KV740MX-V6.01";  // a header's model, 16 characters at most
         }
-        const bool file = cause >= EndingCause::NoFileChosen && cause <= EndingCause::FileForOtherModel;
-        const pb::MsgId ending = !file ? pb::MsgId::CommandError
-                                 : cause >= EndingCause::NotAFirmwareFile ? pb::MsgId::FirmwareFileModelError
-                                                                          : pb::MsgId::LoadFirmwareFileError;
-        endings.append({ending, {cause, facts}});
+        const pb::Cause cause = pb::Cause::of(code, values);
+        endings.append({code == pb::CauseCode::NoController ? pb::MsgId::ConnectDeviceError : pb::ErrorEnding(cause), cause});
     }
-    endings.append({pb::MsgId::ConnectDeviceError, {EndingCause::NoControllerAt, {"0000"}}});
     for (int language = 0; language < 3; ++language) {
         if (language == 1) window.mnuSimplifiedClick();
         if (language == 2) window.mnuTraditionalClick();
-        for (const auto& [ending, reason] : endings) {
-            const QString status = pb::EndingStatus(ending, reason, language);
+        for (const auto& [ending, cause] : endings) {
+            const QString status = pb::EndingStatus(ending, cause, language);
             window.setStatus(status);
             EXPECT_EQ(u.pnMsg->text(), status);
             EXPECT_LE(QFontMetrics(u.pnMsg->shownFont()).horizontalAdvance(u.pnMsg->shownText()),
                       u.pnMsg->room());
             EXPECT_LE(u.pnMsg->room() / 2 + u.pnMsg->width() / 2, u.shComm->x());
-            if (!reason.facts.contains(path)) {
+            if (cause.text("path") != path && cause.text("sha256").isEmpty()) {
                 EXPECT_EQ(u.pnMsg->shownText(), status) << "language " << language << ": " << status.toStdString();
             }
         }
         // The failed upgrade that may have left no firmware: its warning too.
         const QString warned =
-            pb::MayLackFirmwareStatus({EndingCause::BlockNotReadBack, {"983"}}, language);
+            pb::MayLackFirmwareStatus(pb::Cause::of(pb::CauseCode::NotReadBack, {983}), language);
         window.setStatus(warned);
         EXPECT_EQ(u.pnMsg->shownText(), warned) << warned.toStdString();
     }

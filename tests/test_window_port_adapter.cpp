@@ -159,5 +159,5 @@ TEST(WindowPortList, SaysInTheStatusLineThatTheAdapterCameBackUnderAnotherName) 
     combo.followPorts([&] { return ports; }, {dev.path()});
     ASSERT_TRUE(moved.wait(10000));
     EXPECT_EQ(window.ui().pnMsg->text(), pb::AdapterMovedText("ttyUSB0", "ttyUSB1", 1));
-    EXPECT_EQ(window.readLinkSettings().portName, "ttyUSB1");
+    EXPECT_EQ(window.shownLinkSettings().portName, "ttyUSB1");
 }

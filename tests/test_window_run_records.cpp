@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "catalogue/TestNames.h"
 #include "app/TfrmModule.h"
 #include "sim/SimController.h"
 #include "sim/SimServers.h"
@@ -32,7 +33,7 @@ TEST(WindowRunRecords, EveryClickIsOneRunWithItsOwnDetail) {
 
     QTest::mouseClick(u.btnConnect, Qt::LeftButton);
     ASSERT_EQ(runs.reports.size(), 1);
-    EXPECT_EQ(runs.last().procedure, "connect");
+    EXPECT_EQ(pb::TestName(runs.last().test), "connect");
     EXPECT_EQ(runs.last().outcome, RunOutcome::Ok);
     EXPECT_EQ(runs.last().statusText, u.pnMsg->text());
     EXPECT_EQ(runs.last().link.kind, LinkKind::Net);
@@ -54,7 +55,7 @@ TEST(WindowRunRecords, EveryClickIsOneRunWithItsOwnDetail) {
     watch.start(10);
     QTest::mouseClick(u.btnPooling, Qt::LeftButton);
     ASSERT_EQ(runs.reports.size(), 2);
-    EXPECT_EQ(runs.last().procedure, "polling");
+    EXPECT_EQ(pb::TestName(runs.last().test), "polling");
     EXPECT_EQ(runs.last().outcome, RunOutcome::Interrupted);
     EXPECT_EQ(runs.last().statusText, "Command ok.");  // shown as before
     EXPECT_GE(runs.last().detail.value("records").toInt(), 1);
@@ -64,7 +65,7 @@ TEST(WindowRunRecords, EveryClickIsOneRunWithItsOwnDetail) {
     u.edPort->setText("1");
     QTest::mouseClick(u.btnSetDate, Qt::LeftButton);
     ASSERT_EQ(runs.reports.size(), 3);
-    EXPECT_EQ(runs.last().procedure, "set-date");
+    EXPECT_EQ(pb::TestName(runs.last().test), "set-date");
     EXPECT_EQ(runs.last().outcome, RunOutcome::OpenFailed);
     EXPECT_EQ(runs.last().link.tcpPort, "1");
     EXPECT_EQ(runs.starts.size(), 3);

@@ -12,12 +12,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "i18n/CauseTexts.h"
 #include "app/FitLabel.h"
 #include "app/StationStepsModel.h"
 #include "app/StationWindow.h"
 #include "app/TfrmModule.h"
 #include "i18n/StationTexts.h"
-#include "recipes/RecipeLoader.h"
+#include "catalogue/RecipeLoader.h"
 #include "records/store/RecordStore.h"
 #include "sim/SimController.h"
 #include "sim/SimServers.h"
@@ -296,7 +297,7 @@ TEST(StationWindow, EscStopsTheRunningUnitAndACloseMeanwhileWaitsForIt) {
     EXPECT_EQ(station.counts().failed(), 1);
     EXPECT_EQ(station.stepsModel()->state(0), StationStepsModel::State::Passed);
     EXPECT_EQ(station.stepsModel()->state(2), StationStepsModel::State::NotRun);
-    EXPECT_TRUE(station.verdictDetail()->text().contains(Text(RecipeReason::Interrupted, 0)))
+    EXPECT_TRUE(station.verdictDetail()->text().contains(CauseText(Cause::of(CauseCode::Interrupted), 0)))
         << station.verdictDetail()->text().toStdString();
     // The close asked for during the run is carried out after it.
     EXPECT_TRUE(QTest::qWaitFor([&] { return !station.isVisible(); }, 5000));

@@ -77,10 +77,16 @@ FirmwareLine FirmwareOf(const RunRow& run, int language) {
 // The unit test's failing step as a person reads it: "step 1 identify: <why>".
 QString FailingText(const RecipeRunRow& run, int language) {
     const RecipeStepRow* step = run.failing();
-    if (!step) return ShownText(run.reasonText, language);
+    if (!step) return ShownCause(run.cause, language);
     return Text(RecordText::FailedAtStep, language)
         .arg(step->index + 1)
-        .arg(ShownStepLabel(step->kind, step->label, language), ShownText(run.reasonText, language));
+        .arg(ShownStepLabel(step->kind, step->label, language), ShownCause(run.cause, language));
+}
+
+QJsonValue CauseJson(const Cause& cause) { return ToJson(cause); }
+
+QString CauseValuesText(const Cause& cause) {
+    return cause.values.isEmpty() ? QString() : QString::fromUtf8(QJsonDocument(cause.values).toJson(QJsonDocument::Compact));
 }
 
 QJsonValue IdOrNull(qint64 id) { return id > 0 ? QJsonValue(id) : QJsonValue(QJsonValue::Null); }
@@ -124,8 +130,7 @@ QString RecipeRunsHtml(RecordStore& store, qint64 unitId, int language) {
                     Cell(QStringLiteral("%1. %2").arg(s.index + 1).arg(ShownStepLabel(s.kind, s.label, language))) +
                     Cell(RecipeVerdictName(s.verdict, language),
                          s.verdict == QLatin1String("pass") ? "ok" : s.verdict == QLatin1String("fail") ? "bad" : nullptr) +
-                    Cell(ShownText(s.measured, language)) +
-                    Cell(s.verdict == QLatin1String("pass") ? QString() : ShownText(s.reasonText, language)) +
+                    Cell(ShownMeasured(s, language)) + Cell(ShownStepCause(s, language)) +
                     QStringLiteral("</tr>\n");
     }
     return html + QLatin1String("</table>\n");
@@ -140,6 +145,7 @@ QString OutcomeName(Outcome outcome, int language) {
     case Outcome::Error: return Text(RecordText::OutcomeError, language);
     case Outcome::OpenFailed: return Text(RecordText::OutcomeOpenFailed, language);
     case Outcome::Interrupted: return Text(RecordText::OutcomeInterrupted, language);
+    case Outcome::Watched: return Text(RecordText::OutcomeWatched, language);
     }
     return {};
 }
@@ -169,6 +175,8 @@ QJsonObject RunJson(const RunRow& run) {
             {"startMs", run.startMs},
             {"endMs", run.endMs > 0 ? QJsonValue(run.endMs) : QJsonValue(QJsonValue::Null)},
             {"outcome", OutcomeCode(run.outcome)},
+            {"cause", run.outcome == Outcome::Running ? QJsonValue(QJsonValue::Null) : CauseJson(run.cause)},
+            {"measurements", ToJson(run.measurements)},
             {"statusText", run.statusText},
             {"details", run.details},
             {"frameCount", run.frameCount},
@@ -180,10 +188,20 @@ QJsonObject RecipeRunJson(const RecipeRunRow& run) {
     for (const RecipeStepRow& s : run.steps) {
         QJsonArray runIds;
         for (qint64 id : s.runIds) runIds.append(id);
-        steps.append(QJsonObject{{"index", s.index},      {"kind", s.kind},
-                                 {"label", s.label},      {"verdict", s.verdict},
-                                 {"reason", s.reasonText}, {"attempts", s.attempts},
-                                 {"measured", s.measured}, {"runIds", runIds}});
+        QJsonArray tries;
+        for (const Cause& c : s.attemptCauses) tries.append(ToJson(c));
+        const bool ran = s.verdict != QLatin1String("not-run") && s.verdict != QLatin1String("running");
+        steps.append(QJsonObject{{"step", s.index + 1},
+                                 {"kind", s.kind},
+                                 {"label", s.label},
+                                 {"verdict", s.verdict},
+                                 {"cause", ran ? CauseJson(s.cause) : QJsonValue(QJsonValue::Null)},
+                                 {"measurements", ToJson(s.measurements)},
+                                 {"attempts", s.attempts},
+                                 {"attemptCauses", tries},
+                                 {"reason", s.reasonText},
+                                 {"measured", s.measured},
+                                 {"runIds", runIds}});
     }
     return {{"id", run.id},
             {"unitId", run.unitIdentified() ? QJsonValue(run.unitId) : QJsonValue(QJsonValue::Null)},
@@ -198,7 +216,8 @@ QJsonObject RecipeRunJson(const RecipeRunRow& run) {
             {"endMs", run.endMs > 0 ? QJsonValue(run.endMs) : QJsonValue(QJsonValue::Null)},
             {"verdict", run.verdict},
             {"outcome", OutcomeCode(run.outcome())},
-            {"failingStep", run.failingStep >= 0 ? QJsonValue(run.failingStep) : QJsonValue(QJsonValue::Null)},
+            {"failingStep", run.failingStep >= 0 ? QJsonValue(run.failingStep + 1) : QJsonValue(QJsonValue::Null)},
+            {"cause", run.verdict == QLatin1String("running") ? QJsonValue(QJsonValue::Null) : CauseJson(run.cause)},
             {"reason", run.reasonText},
             {"fixture", TextOrNull(run.fixture)},
             {"socket", TextOrNull(run.socket)},
@@ -213,15 +232,15 @@ QStringList RecipeRunLines(const RecipeRunRow& run, qint64 runId, int language) 
                           .arg(run.recipeName, RecipeVerdictName(run.verdict, language))
                           .arg(step)
                           .arg(run.steps.size())};
-    if (!run.reasonText.isEmpty()) lines << QStringLiteral("  ") + FailingText(run, language);
+    if (run.failingStep >= 0) lines << QStringLiteral("  ") + FailingText(run, language);
     lines << Text(RecordText::ColScannedSerial, language) + QStringLiteral(": ") + run.scannedSerial;
     for (const RecipeStepRow& s : run.steps) {
         QString line = QStringLiteral("%1 %2. %3  %4")
                            .arg(s.index + 1 == step ? QStringLiteral(">") : QStringLiteral(" "))
                            .arg(s.index + 1)
                            .arg(ShownStepLabel(s.kind, s.label, language), RecipeVerdictName(s.verdict, language));
-        if (!s.measured.isEmpty()) line += QStringLiteral("  ") + ShownText(s.measured, language);
-        if (s.verdict == QLatin1String("fail")) line += QStringLiteral("  ") + ShownText(s.reasonText, language);
+        if (const QString m = ShownMeasured(s, language); !m.isEmpty()) line += QStringLiteral("  ") + m;
+        if (const QString why = ShownStepCause(s, language); !why.isEmpty()) line += QStringLiteral("  ") + why;
         lines << line;
     }
     return lines;
@@ -291,7 +310,8 @@ QStringList CsvColumns() {
             QStringLiteral("recipe_run_id"), QStringLiteral("recipe"),
             QStringLiteral("recipe_step"), QStringLiteral("recipe_verdict"),
             QStringLiteral("warning"),   QStringLiteral("fixture"),
-            QStringLiteral("socket")};
+            QStringLiteral("socket"),    QStringLiteral("cause"),
+            QStringLiteral("cause_values")};
 }
 
 QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
@@ -337,9 +357,9 @@ QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
             AppendCsvRow(out, {QString(), r->unitSerial, unitLink(r->unitId), QLatin1String(kRecipeProcedure),
                                OutcomeCode(r->outcome()), IsoTime(r->startMs), IsoTime(r->endMs),
                                r->endMs > 0 ? QString::number(r->endMs - r->startMs) : QString(),
-                               r->operatorName, r->station, r->linkText, r->reasonText, QString(), QString(),
+                               r->operatorName, r->station, r->linkText, FailingText(*r, 0), QString(), QString(),
                                QString::number(r->id), r->recipeName, stepText(*r, r->failingStep), r->verdict,
-                               QString(), r->fixture, r->socket});
+                               QString(), r->fixture, r->socket, r->cause.name(), CauseValuesText(r->cause)});
             continue;
         }
         const RunRow& run = *line.run;
@@ -355,7 +375,8 @@ QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
                            recipe ? QString::number(recipe->id) : QString(), recipe ? recipe->recipeName : QString(),
                            recipe ? stepText(*recipe, run.recipeStep) : QString(),
                            recipe ? recipe->verdict : QString(), RunWarningCode(run.details),
-                           recipe ? recipe->fixture : QString(), recipe ? recipe->socket : QString()});
+                           recipe ? recipe->fixture : QString(), recipe ? recipe->socket : QString(),
+                           run.outcome == Outcome::Running ? QString() : run.cause.name(), CauseValuesText(run.cause)});
     }
     return out;
 }
@@ -426,13 +447,13 @@ QString UnitReportHtml(RecordStore& store, qint64 unitId, int language) {
     };
     for (const RunRow& run : runs) {
         while (nextTest < unitTests.size() && unitTests[nextTest].startMs >= run.startMs) testRow(unitTests[nextTest++]);
-        if (run.procedure == QLatin1String("firmware-upgrade")) firmware << &run;
+        if (run.procedure == TestName(TestId::FirmwareUpgrade)) firmware << &run;
         html += QStringLiteral("<tr>") + Cell(LocalTime(run.startMs)) +
                 Cell(ProcedureName(run.procedure, language)) +
                 Cell(OutcomeName(run.outcome, language) + RunWarningText(run.details, language),
                      run.outcome == Outcome::Ok ? "ok" : "bad") +
                 Cell(DurationText(run)) + Cell(run.operatorName) + Cell(run.station) +
-                Cell(ShownRunStatus(run.statusText, run.details, language)) + QStringLiteral("</tr>\n");
+                Cell(ShownRunStatus(run, language)) + QStringLiteral("</tr>\n");
     }
     while (nextTest < unitTests.size()) testRow(unitTests[nextTest++]);
     html += QLatin1String("</table>\n");

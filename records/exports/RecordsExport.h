@@ -15,7 +15,8 @@
 namespace pb::records {
 
 inline constexpr char kJsonFormat[] = "panelbench-records";
-inline constexpr int kJsonFormatVersion = 1;
+// 2: causes and measurements as data, steps numbered from 1 ("step", "failingStep").
+inline constexpr int kJsonFormatVersion = 2;
 
 // The runs of `filter` with the units they belong to; each run's frames too when asked.
 QByteArray ExportJson(RecordStore& store, const RunFilter& filter, bool withTraffic = false);

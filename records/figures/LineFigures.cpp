@@ -310,23 +310,24 @@ QList<qint64> LineFigures::failedAtStep(const RunFilter& filter, const QString& 
     return ids;
 }
 
-QList<FailureRow> LineFigures::failuresByReason(const RunFilter& filter) {
+QList<FailureRow> LineFigures::failuresByCause(const RunFilter& filter) {
     QVariantList binds;
     const QString sql =
         HoursAnswer(filter)
-            ? QStringLiteral("SELECT f.reason_text, SUM(f.failures) FROM recipe_failure_hours f%1 GROUP BY f.reason_text "
-                             "ORDER BY SUM(f.failures) DESC, f.reason_text")
+            ? QStringLiteral("SELECT f.cause_code, SUM(f.failures) FROM recipe_failure_hours f%1 GROUP BY f.cause_code "
+                             "ORDER BY SUM(f.failures) DESC, f.cause_code")
                   .arg(FailuresWhere(filter, stationsNamed(filter), &binds))
-            : QStringLiteral("SELECT COALESCE(rr.reason_text, ''), COUNT(*) FROM recipe_runs rr "
+            : QStringLiteral("SELECT COALESCE(rr.cause_code, 'unknown'), COUNT(*) FROM recipe_runs rr "
                              "JOIN units u ON u.id = rr.unit_id%1 AND rr.verdict = 'fail' "
-                             "GROUP BY COALESCE(rr.reason_text, '') ORDER BY COUNT(*) DESC, COALESCE(rr.reason_text, '')")
+                             "GROUP BY COALESCE(rr.cause_code, 'unknown') ORDER BY COUNT(*) DESC, "
+                             "COALESCE(rr.cause_code, 'unknown')")
                   .arg(EndedWhere(filter, &binds));
     QSqlQuery q(db_);
     QList<FailureRow> rows;
     if (!RunFiltered(q, sql, binds, error_)) return rows;
     while (q.next()) {
         FailureRow r;
-        r.reason = q.value(0).toString();
+        r.cause = q.value(0).toString();
         r.failures = q.value(1).toLongLong();
         rows << r;
     }

@@ -44,16 +44,20 @@ struct YieldRow {
     qint64 firstTests = 0;  // unit tests that were their unit's first of their recipe
     qint64 firstPassed = 0;
     qint64 retests() const { return tests - firstTests; }
-    // Of the units first tested in this group, the share that passed then; 0 with none.
-    double firstPassYield() const { return firstTests > 0 ? double(firstPassed) / double(firstTests) : 0.0; }
+    // Of the units first tested in this group, the share that passed then; none without a
+    // first test (no figure, never 0).
+    std::optional<double> firstPassYield() const {
+        if (firstTests <= 0) return std::nullopt;
+        return double(firstPassed) / double(firstTests);
+    }
 };
 
-// The failed unit tests of one failing step (by its recipe and label) or one reason.
+// The failed unit tests of one failing step (by its recipe and label) or one cause.
 struct FailureRow {
     QString recipe;    // the step's recipe (steps of two recipes are two rows)
-    int step = -1;     // from 0; -1 in the rows by reason
+    int step = -1;     // from 0 (shown from 1); -1 in the rows by cause
     QString label;     // the step's label as kept
-    QString reason;    // the reason as kept; empty in the rows by step
+    QString cause;     // the cause's code ("line-lost"); empty in the rows by step
     qint64 failures = 0;
     double share = 0;       // of all failures in the filter
     double cumulative = 0;  // the Pareto line: this row and those before it
@@ -91,7 +95,8 @@ public:
     YieldRow total(const RunFilter& filter);
     // Most failures first.
     QList<FailureRow> failuresByStep(const RunFilter& filter);
-    QList<FailureRow> failuresByReason(const RunFilter& filter);
+    // One row per cause code, whatever the values or the language the station ran in.
+    QList<FailureRow> failuresByCause(const RunFilter& filter);
     // The failed unit tests (recipe run ids) of one row by step: what its count counts.
     QList<qint64> failedAtStep(const RunFilter& filter, const QString& recipe, int step);
     // Every socket of every fixture in the filter, by fixture and socket.

@@ -37,18 +37,19 @@ QString HoursInsert(const QString& where) {
              Count(QStringLiteral("rr.first_test = 1 AND rr.verdict = 'interrupted'")), where);
 }
 
-// The failures of the unit tests `where` selects, by failing step (-1 for none) and reason.
+// The failures of the unit tests `where` selects, by failing step (-1 for none) and cause
+// (its code alone: the values and the language of the station that ran it make no row).
 QString FailuresInsert(const QString& where) {
     const QString step = QStringLiteral("COALESCE(rr.failing_step, -1)");
     const QString label = QStringLiteral("COALESCE(NULLIF(s.label, ''), s.kind, '')");
-    const QString reason = QStringLiteral("COALESCE(rr.reason_text, '')");
+    const QString cause = QStringLiteral("COALESCE(rr.cause_code, 'unknown')");
     return QStringLiteral(
                "INSERT INTO recipe_failure_hours (hour_ms, station, fixture_name, socket_name, recipe_name, "
-               "failing_step, label, reason_text, failures) "
-               "SELECT %1, %2, %3, %4, %5, COUNT(*) FROM recipe_runs rr "
+               "failing_step, label, cause_code, reason_text, failures) "
+               "SELECT %1, %2, %3, %4, %5, '', COUNT(*) FROM recipe_runs rr "
                "LEFT JOIN recipe_steps s ON s.recipe_run_id = rr.id AND s.step_index = rr.failing_step "
                "WHERE rr.verdict = 'fail'%6 GROUP BY %1, %2, %3, %4, %5")
-        .arg(kHour, kPlace, step, label, reason, where);
+        .arg(kHour, kPlace, step, label, cause, where);
 }
 
 const QString kBucketWhere = QStringLiteral(
@@ -188,7 +189,13 @@ bool RefreshFigures(QSqlDatabase& db, qint64 recipeRunId, qint64 formerUnitId, Q
     return true;
 }
 
-QStringList RebuildFiguresStatements() {
+QStringList RebuildFiguresStatements() { return RebuildMarksAndHoursStatements() << FailuresInsert({}); }
+
+QStringList RebuildFailureHoursStatements() {
+    return {QStringLiteral("DELETE FROM recipe_failure_hours"), FailuresInsert({})};
+}
+
+QStringList RebuildMarksAndHoursStatements() {
     return {QStringLiteral(
                 "UPDATE recipe_runs SET first_test = CASE WHEN verdict <> 'running' AND NOT EXISTS "
                 "(SELECT 1 FROM recipe_runs e WHERE e.unit_id = recipe_runs.unit_id AND "
@@ -196,7 +203,7 @@ QStringList RebuildFiguresStatements() {
                 "(e.start_ms < recipe_runs.start_ms OR (e.start_ms = recipe_runs.start_ms AND e.id < recipe_runs.id))) "
                 "THEN 1 ELSE 0 END"),
             QStringLiteral("DELETE FROM recipe_run_hours"), QStringLiteral("DELETE FROM recipe_failure_hours"),
-            HoursInsert({}), FailuresInsert({})};
+            HoursInsert({})};
 }
 
 bool RebuildFigures(QSqlDatabase& db, QString* error) {

@@ -37,6 +37,11 @@ bool RefreshFigures(QSqlDatabase& db, qint64 recipeRunId, qint64 formerUnitId, Q
 // (the migration that brought them, a benchmark's generated rows). The statements leave
 // the times' counts; RebuildFigures makes those too.
 QStringList RebuildFiguresStatements();
+// The first-test marks and the hours' counts alone (the failures' rows cleared), and the
+// failures' rows alone: a schema step before the failures were counted by cause makes
+// the first, the step that brought the causes the second.
+QStringList RebuildMarksAndHoursStatements();
+QStringList RebuildFailureHoursStatements();
 bool RebuildFigures(QSqlDatabase& db, QString* error);
 bool RebuildRecipeTimeHours(QSqlDatabase& db, QString* error);
 

@@ -4,6 +4,7 @@
 #include <QSqlQuery>
 
 #include "records/store/FigureRollup.h"
+#include "records/store/OldCauses.h"
 #include "records/store/ReplyLatencies.h"
 
 namespace pb::records {
@@ -98,7 +99,7 @@ const QList<Migration>& Migrations() {
              QStringLiteral("CREATE INDEX recipe_failure_hours_by_bucket ON recipe_failure_hours "
                             "(hour_ms, station, fixture_name, socket_name, recipe_name)"),
              QStringLiteral("CREATE INDEX recipe_failure_hours_by_station ON recipe_failure_hours (station, hour_ms)")} +
-             RebuildFiguresStatements()},
+             RebuildMarksAndHoursStatements()},
         // The line at a glance: each station's last sign of life, written every few
         // seconds while a window is open or a command line runs, one row a station.
         {8,
@@ -121,6 +122,22 @@ const QList<Migration>& Migrations() {
                          "data {BLOB}, PRIMARY KEY (hour_ms, station, recipe_name, verdict))"),
           QStringLiteral("CREATE INDEX recipe_time_hours_by_station ON recipe_time_hours (station, hour_ms)")},
          RebuildRecipeTimeHours},
+        // Records as evidence: every run, unit test and step keeps its cause as a code with
+        // its values, and what it found as typed measurements (evidence/); the failures are
+        // counted by cause. Rows kept before keep their words; their cause is the one their
+        // words or details name, else unknown (OldCauses.h).
+        {11,
+         {QStringLiteral("ALTER TABLE runs ADD COLUMN cause_code VARCHAR(40)"),
+          QStringLiteral("ALTER TABLE runs ADD COLUMN cause_values TEXT"),
+          QStringLiteral("ALTER TABLE runs ADD COLUMN measurements TEXT"),
+          QStringLiteral("ALTER TABLE recipe_runs ADD COLUMN cause_code VARCHAR(40)"),
+          QStringLiteral("ALTER TABLE recipe_runs ADD COLUMN cause_values TEXT"),
+          QStringLiteral("ALTER TABLE recipe_steps ADD COLUMN cause_code VARCHAR(40)"),
+          QStringLiteral("ALTER TABLE recipe_steps ADD COLUMN cause_values TEXT"),
+          QStringLiteral("ALTER TABLE recipe_steps ADD COLUMN measurements TEXT"),
+          QStringLiteral("ALTER TABLE recipe_steps ADD COLUMN attempt_causes TEXT"),
+          QStringLiteral("ALTER TABLE recipe_failure_hours ADD COLUMN cause_code VARCHAR(40) NOT NULL DEFAULT 'unknown'")},
+         FillOldCauses},
     };
     return steps;
 }

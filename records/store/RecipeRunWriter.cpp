@@ -3,6 +3,7 @@
 #include <QHostInfo>
 #include <QSqlError>
 
+#include "records/store/EvidenceColumns.h"
 #include "records/store/FigureRollup.h"
 #include "records/store/Outbox.h"
 #include "records/store/RunWriter.h"
@@ -59,10 +60,17 @@ int RecipeRunWriter::markInterrupted() {
         return c_.fail(error, QStringLiteral("marking interrupted recipe runs")), 0;
     QSqlQuery mark(db);
     QSqlQuery queue(db);
-    mark.prepare(QStringLiteral("UPDATE recipe_runs SET verdict = 'interrupted' WHERE id = ?"));
+    mark.prepare(QStringLiteral("UPDATE recipe_runs SET verdict = 'interrupted', cause_code = 'interrupted', "
+                                "cause_values = NULL WHERE id = ?"));
+    // The step in hand when the writer died: interrupted, not "not run".
+    QSqlQuery steps(db);
+    steps.prepare(QStringLiteral("UPDATE recipe_steps SET verdict = 'interrupted', cause_code = 'interrupted' "
+                                 "WHERE recipe_run_id = ? AND verdict = 'running'"));
     for (qint64 id : dead) {
         mark.addBindValue(id);
         if (!mark.exec()) return c_.failed(mark, QStringLiteral("marking interrupted recipe runs")), 0;
+        steps.addBindValue(id);
+        if (!steps.exec()) return c_.failed(steps, QStringLiteral("marking interrupted recipe runs")), 0;
         if (!refreshFigures(id, 0, QStringLiteral("marking interrupted recipe runs"))) return 0;
         if (!outbox_.enqueueRecipeRun(queue, id)) return 0;
     }
@@ -73,18 +81,24 @@ int RecipeRunWriter::markInterrupted() {
 bool RecipeRunWriter::writeRecipeSteps(qint64 recipeRunId, const QList<RecipeStepRow>& steps, bool insert) {
     QSqlQuery q(c_.database());
     q.prepare(insert ? QStringLiteral("INSERT INTO recipe_steps (kind, label, verdict, reason_text, "
-                                      "attempts, measured, recipe_run_id, step_index) "
-                                      "VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
+                                      "attempts, measured, cause_code, cause_values, measurements, attempt_causes, "
+                                      "recipe_run_id, step_index) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
                      : QStringLiteral("UPDATE recipe_steps SET kind = ?, label = ?, verdict = ?, "
-                                      "reason_text = ?, attempts = ?, measured = ? "
+                                      "reason_text = ?, attempts = ?, measured = ?, cause_code = ?, cause_values = ?, "
+                                      "measurements = ?, attempt_causes = ? "
                                       "WHERE recipe_run_id = ? AND step_index = ?"));
     for (const RecipeStepRow& s : steps) {
+        const bool ran = s.verdict != QLatin1String("not-run") && s.verdict != QLatin1String("running");
         q.addBindValue(s.kind);
         q.addBindValue(s.label);
         q.addBindValue(s.verdict);
         q.addBindValue(s.reasonText);
         q.addBindValue(s.attempts);
         q.addBindValue(s.measured);
+        q.addBindValue(ran ? CauseCodeColumn(s.cause) : QVariant(QMetaType::fromType<QString>()));
+        q.addBindValue(ran ? CauseValuesColumn(s.cause) : QVariant(QMetaType::fromType<QString>()));
+        q.addBindValue(MeasurementsColumn(s.measurements));
+        q.addBindValue(CausesColumn(s.attemptCauses));
         q.addBindValue(recipeRunId);
         q.addBindValue(s.index);
         if (!q.exec()) return c_.failed(q, QStringLiteral("keeping the recipe's steps"));
@@ -111,6 +125,27 @@ bool RecipeRunWriter::linkRunToRecipe(qint64 runId, qint64 recipeRunId, int step
     if (!q.exec()) return c_.failed(q, QStringLiteral("tying a run to its recipe"));
     // A recipe run already ended (and perhaps sent) goes again with its new run.
     return outbox_.enqueueRecipeRun(q, recipeRunId);
+}
+
+bool RecipeRunWriter::setRecipeRunUnit(qint64 recipeRunId, const UnitIdentity& identity, qint64 seenMs) {
+    if (!c_.isOpen() || recipeRunId <= 0 || identity.serial.isEmpty()) return false;
+    QSqlDatabase db = c_.database();
+    const QString what = QStringLiteral("keeping the unit of a recipe run");
+    if (const QSqlError error = c_.dialect().beginWrite(db); error.isValid()) return c_.fail(error, what), false;
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT link_text FROM recipe_runs WHERE id = ?"));
+    q.addBindValue(recipeRunId);
+    if (!q.exec()) return c_.failed(q, what);
+    const QString link = q.next() ? q.value(0).toString() : QString();
+    q.finish();
+    const qint64 unitId = runs_.ensureUnit(identity, link, seenMs);
+    if (unitId == 0) return false;
+    q.prepare(QStringLiteral("UPDATE recipe_runs SET unit_id = ? WHERE id = ?"));
+    q.addBindValue(unitId);
+    q.addBindValue(recipeRunId);
+    if (!q.exec()) return c_.failed(q, what);
+    if (!db.commit()) return c_.fail(db.lastError(), what), false;
+    return true;
 }
 
 bool RecipeRunWriter::recordRecipeStep(qint64 recipeRunId, const RecipeStepRow& step) {
@@ -141,11 +176,13 @@ bool RecipeRunWriter::endRecipeRun(qint64 recipeRunId, const RecipeRunEnd& end) 
         if (!q.exec()) return c_.failed(q, QStringLiteral("ending a recipe run"));
     }
     q.prepare(QStringLiteral("UPDATE recipe_runs SET end_ms = ?, verdict = ?, failing_step = ?, "
-                             "reason_text = ? WHERE id = ?"));
+                             "reason_text = ?, cause_code = ?, cause_values = ? WHERE id = ?"));
     q.addBindValue(end.endMs);
     q.addBindValue(end.verdict);
     q.addBindValue(end.failingStep >= 0 ? QVariant(end.failingStep) : QVariant(QMetaType::fromType<int>()));
     q.addBindValue(end.reasonText);
+    q.addBindValue(CauseCodeColumn(end.cause));
+    q.addBindValue(CauseValuesColumn(end.cause));
     q.addBindValue(recipeRunId);
     if (!q.exec()) return c_.failed(q, QStringLiteral("ending a recipe run"));
     q.finish();
@@ -176,11 +213,12 @@ qint64 RecipeRunWriter::importRecipeRun(const RecipeRunUpload& u) {
     q.prepare(QStringLiteral(
         "INSERT INTO recipe_runs (unit_id, recipe_name, recipe_hash, scanned_serial, station, "
         "operator_name, writer, link_text, start_ms, end_ms, verdict, failing_step, reason_text, "
-        "origin, local_recipe_run_id, fixture_name, socket_name) "
-        "VALUES (?, ?, ?, ?, ?, ?, NULL, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
+        "origin, local_recipe_run_id, fixture_name, socket_name, cause_code, cause_values) "
+        "VALUES (?, ?, ?, ?, ?, ?, NULL, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
         "ON CONFLICT (origin, local_recipe_run_id) DO UPDATE SET unit_id = excluded.unit_id, "
         "scanned_serial = excluded.scanned_serial, end_ms = excluded.end_ms, verdict = excluded.verdict, "
-        "failing_step = excluded.failing_step, reason_text = excluded.reason_text RETURNING id"));
+        "failing_step = excluded.failing_step, reason_text = excluded.reason_text, "
+        "cause_code = excluded.cause_code, cause_values = excluded.cause_values RETURNING id"));
     q.addBindValue(unitId);
     q.addBindValue(r.recipeName);
     q.addBindValue(r.recipeHash);
@@ -197,6 +235,8 @@ qint64 RecipeRunWriter::importRecipeRun(const RecipeRunUpload& u) {
     q.addBindValue(u.localRecipeRunId);
     q.addBindValue(TextOrNull(r.fixture));
     q.addBindValue(TextOrNull(r.socket));
+    q.addBindValue(CauseCodeColumn(r.cause));
+    q.addBindValue(CauseValuesColumn(r.cause));
     if (!q.exec()) return c_.failed(q, what), 0;
     const qint64 id = q.next() ? q.value(0).toLongLong() : 0;
     q.finish();

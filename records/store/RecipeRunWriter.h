@@ -25,6 +25,9 @@ public:
     // killed later keeps the steps it had passed.
     bool recordRecipeStep(qint64 recipeRunId, const RecipeStepRow& step);
     bool endRecipeRun(qint64 recipeRunId, const RecipeRunEnd& end);
+    // The unit the controller said it is, as soon as it says so: a unit test killed later
+    // stays with its unit, not with its link.
+    bool setRecipeRunUnit(qint64 recipeRunId, const UnitIdentity& identity, qint64 seenMs);
     // On the server: the uploaded recipe run added or updated, its steps replaced, the
     // server's copies of its runs tied to it. The server's id, or 0 when failed.
     qint64 importRecipeRun(const RecipeRunUpload& upload);

@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 #include <QSqlError>
 
+#include "records/store/EvidenceColumns.h"
 #include "records/store/RunFilterSql.h"
 #include "records/store/StoreConnection.h"
 #include "records/store/CappedTraffic.h"
@@ -13,7 +14,8 @@ namespace {
 constexpr char kRunSelect[] =
     "SELECT r.id, r.unit_id, u.serial, r.station, r.operator_name, r.link_text, "
     "r.procedure_id, r.start_ms, r.end_ms, r.outcome, r.status_text, r.details, "
-    "t.frame_count, t.dropped, r.recipe_run_id, r.recipe_step, r.writer FROM runs r "
+    "t.frame_count, t.dropped, r.recipe_run_id, r.recipe_step, r.writer, r.cause_code, r.cause_values, "
+    "r.measurements FROM runs r "
     "JOIN units u ON u.id = r.unit_id LEFT JOIN traffic t ON t.run_id = r.id";
 
 RunRow ReadRun(const QSqlQuery& q) {
@@ -38,6 +40,11 @@ RunRow ReadRun(const QSqlQuery& q) {
     // the next program that records will make it.
     if (row.outcome == Outcome::Running && !q.value(16).isNull() && !StoreConnection::writerAlive(q.value(16).toString()))
         row.outcome = Outcome::Interrupted;
+    row.cause = row.outcome == Outcome::Interrupted && q.value(17).isNull()
+                    ? Cause::of(CauseCode::Interrupted)
+                    : CauseOfColumns(q.value(17), q.value(18), row.statusText);
+    if (row.outcome == Outcome::Running) row.cause = {};
+    row.measurements = MeasurementsOfColumn(q.value(19));
     return row;
 }
 
@@ -67,7 +74,7 @@ UnitRow ReadUnit(const QSqlQuery& q) {
 constexpr char kRecipeRunSelect[] =
     "SELECT rr.id, rr.unit_id, u.serial, rr.recipe_name, rr.recipe_hash, rr.scanned_serial, "
     "rr.station, rr.operator_name, rr.link_text, rr.start_ms, rr.end_ms, rr.verdict, "
-    "rr.failing_step, rr.reason_text, rr.fixture_name, rr.socket_name "
+    "rr.failing_step, rr.reason_text, rr.fixture_name, rr.socket_name, rr.cause_code, rr.cause_values "
     "FROM recipe_runs rr JOIN units u ON u.id = rr.unit_id";
 
 RecipeRunRow ReadRecipeRun(const QSqlQuery& q) {
@@ -88,6 +95,7 @@ RecipeRunRow ReadRecipeRun(const QSqlQuery& q) {
     row.reasonText = q.value(13).toString();
     row.fixture = q.value(14).toString();
     row.socket = q.value(15).toString();
+    row.cause = row.verdict == QLatin1String("running") ? Cause{} : CauseOfColumns(q.value(16), q.value(17), row.reasonText);
     return row;
 }
 
@@ -179,14 +187,15 @@ QSqlQuery RecordQueries::runsQuery(const RunFilter& filter) {
         QStringLiteral(
             "SELECT r.id, r.start_ms, COALESCE(u.serial, u.link_text), r.procedure_id, "
             "r.outcome, r.end_ms - r.start_ms, r.operator_name, r.station, r.status_text, "
-            "r.unit_id, r.details, 0, NULL, NULL, NULL FROM runs r JOIN units u ON u.id = r.unit_id") +
+            "r.unit_id, r.details, 0, NULL, NULL, NULL, r.cause_code, r.cause_values "
+            "FROM runs r JOIN units u ON u.id = r.unit_id") +
         runsWhere +
         QStringLiteral(
             " UNION ALL SELECT rr.id, rr.start_ms, COALESCE(u.serial, u.link_text), '%1', "
             "CASE rr.verdict WHEN 'pass' THEN 'ok' WHEN 'fail' THEN 'error' ELSE rr.verdict END, "
             "rr.end_ms - rr.start_ms, rr.operator_name, rr.station, rr.reason_text, rr.unit_id, NULL, 1, "
             "rr.recipe_name, rr.failing_step, (SELECT s.label FROM recipe_steps s WHERE "
-            "s.recipe_run_id = rr.id AND s.step_index = rr.failing_step) "
+            "s.recipe_run_id = rr.id AND s.step_index = rr.failing_step), rr.cause_code, rr.cause_values "
             "FROM recipe_runs rr JOIN units u ON u.id = rr.unit_id")
             .arg(QLatin1String(kRecipeProcedure)) +
         recipesWhere + QStringLiteral(" ORDER BY 2 DESC, 1 DESC");
@@ -200,7 +209,8 @@ QSqlQuery RecordQueries::runsQuery(const RunFilter& filter) {
 
 bool RecordQueries::readRecipeSteps(RecipeRunRow& row) {
     QSqlQuery q(c_.database());
-    q.prepare(QStringLiteral("SELECT step_index, kind, label, verdict, reason_text, attempts, measured "
+    q.prepare(QStringLiteral("SELECT step_index, kind, label, verdict, reason_text, attempts, measured, "
+                             "cause_code, cause_values, measurements, attempt_causes "
                              "FROM recipe_steps WHERE recipe_run_id = ? ORDER BY step_index"));
     q.addBindValue(row.id);
     if (!q.exec()) return c_.failed(q, QStringLiteral("reading a recipe's steps"));
@@ -213,6 +223,10 @@ bool RecordQueries::readRecipeSteps(RecipeRunRow& row) {
         s.reasonText = q.value(4).toString();
         s.attempts = q.value(5).toInt();
         s.measured = q.value(6).toString();
+        const bool ran = s.verdict != QLatin1String("not-run") && s.verdict != QLatin1String("running");
+        s.cause = ran ? CauseOfColumns(q.value(7), q.value(8), s.reasonText) : Cause{};
+        s.measurements = MeasurementsOfColumn(q.value(9));
+        s.attemptCauses = CausesOfColumn(q.value(10));
         row.steps << s;
     }
     q.prepare(QStringLiteral("SELECT recipe_step, id FROM runs WHERE recipe_run_id = ? "

@@ -38,11 +38,12 @@ public:
     enum UnitColumn { UnitId, UnitSerial, UnitLink, UnitModel, UnitVersion, UnitLastSeen, UnitColumns };
     // A unit test's row: RunKind 1, RunId its recipe run id, RunProcedure "recipe", RunOutcome
     // that of its verdict, RunStatus why it failed, and its recipe and failing step; a
-    // procedure run's: RunKind 0, the last three null.
+    // procedure run's: RunKind 0, its recipe and failing step null. Both keep their cause as
+    // its code and values (null for a row still running).
     enum RunColumn {
         RunId, RunStartMs, RunSerial, RunProcedure, RunOutcome, RunDurationMs, RunOperator,
         RunStation, RunStatus, RunUnitId, RunDetails, RunKind, RunRecipe, RunFailingStep,
-        RunFailingLabel, RunColumns
+        RunFailingLabel, RunCauseCode, RunCauseValues, RunColumns
     };
 
 private:

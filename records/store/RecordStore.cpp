@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
 #include <QSqlError>
 #include <QStandardPaths>
 
@@ -83,6 +84,11 @@ void RecordStore::close() {
 }
 
 RecordsStatus RecordStore::openSqlite(const QString& path, Access access) {
+    // Units in several threads open their stores at once: one at a time in this program,
+    // so that a file to be set aside is set aside once, by the first, and the others open
+    // the new one it made.
+    static QMutex opening;
+    const QMutexLocker lock(&opening);
     close();
     conn_.dialect_ = &SqliteDialect();
     conn_.path_ = path;

@@ -11,13 +11,14 @@ QString OutcomeCode(Outcome outcome) {
     case Outcome::Error: return QStringLiteral("error");
     case Outcome::OpenFailed: return QStringLiteral("open-failed");
     case Outcome::Interrupted: return QStringLiteral("interrupted");
+    case Outcome::Watched: return QStringLiteral("watched");
     }
     return {};
 }
 
 std::optional<Outcome> OutcomeFromCode(const QString& code) {
     for (Outcome o : {Outcome::Running, Outcome::Ok, Outcome::Error, Outcome::OpenFailed,
-                      Outcome::Interrupted})
+                      Outcome::Interrupted, Outcome::Watched})
         if (OutcomeCode(o) == code) return o;
     return std::nullopt;
 }
@@ -35,7 +36,8 @@ QStringList RecipeVerdictsOf(Outcome outcome) {
     case Outcome::Error: return {QStringLiteral("fail")};
     case Outcome::Running: return {QStringLiteral("running")};
     case Outcome::Interrupted: return {QStringLiteral("interrupted")};
-    case Outcome::OpenFailed: break;
+    case Outcome::OpenFailed:
+    case Outcome::Watched: break;
     }
     return {};
 }

@@ -9,11 +9,16 @@
 #include <QStringList>
 #include <optional>
 
+#include "evidence/Cause.h"
+#include "evidence/Measurement.h"
+
 namespace pb::records {
 
-enum class Outcome { Running, Ok, Error, OpenFailed, Interrupted };
+// Watched: a test with no verdict of its own, read by the technician as it ran (the
+// window's DI/DO test).
+enum class Outcome { Running, Ok, Error, OpenFailed, Interrupted, Watched };
 
-// Stored codes: "running", "ok", "error", "open-failed", "interrupted".
+// Stored codes: "running", "ok", "error", "open-failed", "interrupted", "watched".
 QString OutcomeCode(Outcome outcome);
 std::optional<Outcome> OutcomeFromCode(const QString& code);
 
@@ -59,6 +64,7 @@ struct RunEnd {
     QString statusText;
     QJsonObject details;                  // replaces the run's details when not empty
     std::optional<UnitIdentity> identity;  // the identity after the run, when it identified
+    Cause cause = {};  // why it ended so
 };
 
 enum class Direction { Sent, Received, Failed };
@@ -114,6 +120,8 @@ struct RunRow {
     qint64 framesDropped = 0;
     qint64 recipeRunId = 0;  // the unit test it belongs to; 0: none
     int recipeStep = -1;
+    Cause cause = {};  // Unknown for a run kept before causes were (its status text kept as it was)
+    Measurements measurements = {};  // what it found, as data
 };
 
 // A selection of runs. Empty fields select everything.
@@ -159,16 +167,19 @@ struct RunUpload {
 
 // A recipe run: one unit test of a product's recipe, grouping the runs of its steps.
 // Verdict codes: "running", "pass", "fail", "interrupted"; a step's: "pass", "fail",
-// "not-run" (a step the run never reached).
+// "not-run" (a step the run never reached), "running" (the step in hand), "interrupted".
 struct RecipeStepRow {
-    int index = 0;  // from 0, in the recipe's order
-    QString kind;   // "identify", "dido", ...
-    QString label;
+    int index = 0;  // from 0, in the recipe's order; shown and exported from 1
+    QString kind = {};   // "identify", "dido", ...
+    QString label = {};
     QString verdict = QStringLiteral("not-run");
-    QString reasonText;  // why, in the language of the run
+    QString reasonText = {};  // kept before causes were: the words as they were
     int attempts = 0;
-    QString measured;
-    QList<qint64> runIds;  // the procedure runs of the step, oldest first (when read)
+    QString measured = {}; // kept before measurements were: the words as they were
+    QList<qint64> runIds = {}; // the procedure runs of the step, oldest first (when read)
+    Cause cause = {};    // why (Ok for a step that passed; a note may ride on a pass)
+    QList<Cause> attemptCauses = {};  // why each try ended, in order
+    Measurements measurements = {};
 };
 
 struct RecipeRunStart {
@@ -191,6 +202,7 @@ struct RecipeRunEnd {
     QString reasonText;
     QList<RecipeStepRow> steps;
     std::optional<UnitIdentity> identity;  // the unit as identified during the run
+    Cause cause = {};  // the failing step's
 };
 
 struct RecipeRunRow {
@@ -207,10 +219,11 @@ struct RecipeRunRow {
     qint64 endMs = 0;
     QString verdict;
     int failingStep = -1;
-    QString reasonText;
+    QString reasonText;  // kept before causes were
     QList<RecipeStepRow> steps;
     QString fixture;  // empty: the unit was tested alone
     QString socket;
+    Cause cause = {};  // the failing step's (Ok for a pass)
     bool unitIdentified() const { return !unitSerial.isEmpty(); }
     Outcome outcome() const { return RecipeOutcome(verdict); }
     // The failing step's row; null when none failed.

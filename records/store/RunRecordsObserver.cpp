@@ -3,6 +3,8 @@
 #include <QHostInfo>
 #include <QJsonValue>
 
+#include "catalogue/TestNames.h"
+
 
 namespace pb::records {
 namespace {
@@ -57,18 +59,24 @@ Outcome RunRecordsObserver::OutcomeOf(pb::RunOutcome outcome) {
             return Outcome::OpenFailed;
         case pb::RunOutcome::Interrupted:
             return Outcome::Interrupted;
+        case pb::RunOutcome::Watched:
+            return Outcome::Watched;
     }
     return Outcome::Error;
 }
 
 void RunRecordsObserver::runStarted(const pb::RunStart& start) {
-    emit activity(true, start.procedure);
+    const QString procedure = TestName(start.test);
+    emit activity(true, procedure);
     RunStart run;
-    run.procedure = start.procedure;
+    run.procedure = procedure;
     run.linkText = LinkText(start.link);
     run.station = station_;
     run.operatorName = operator_;
     run.startMs = start.startedMs;
+    // A connect asks who is there: until it says, its run is the link's, never that of the
+    // unit the link had before (which may be gone).
+    if (start.test == TestId::Connect) lastUnit_.remove(run.linkText);
     run.unit = lastUnit_.value(run.linkText);
     if (start.test == TestId::FirmwareUpgrade) {
         if (!run.unit.version.isEmpty()) run.details.insert(kVersionBefore, run.unit.version);
@@ -107,6 +115,7 @@ void RunRecordsObserver::runEnded(const pb::RunReport& report) {
     RunEnd end;
     end.endMs = report.endedMs;
     end.outcome = OutcomeOf(report.outcome);
+    end.cause = report.cause;
     end.statusText = report.statusText;
     end.details = report.detail;
     const QString link = LinkText(report.link);
@@ -131,7 +140,7 @@ void RunRecordsObserver::runEnded(const pb::RunReport& report) {
     recorder_.end(end);
     lastRunId_ = runId;
     runLink_.clear();
-    emit activity(false, report.procedure);
+    emit activity(false, TestName(report.test));
     // An identify after an upgrade that found no controller: the upgrade's record says so.
     if (report.test == TestId::Connect && report.outcome != pb::RunOutcome::Ok) {
         const auto awaiting = awaitingVersion_.find(link);
@@ -144,6 +153,10 @@ void RunRecordsObserver::runEnded(const pb::RunReport& report) {
     lastEndedLink_ = link;
     if (report.test == TestId::FirmwareUpgrade && runId > 0 && report.outcome == pb::RunOutcome::Ok)
         awaitingVersion_.insert(link, AwaitingVersion{runId, end.details});
+}
+
+void RunRecordsObserver::runMeasured(const Measurements& found) {
+    if (lastRunId_ > 0 && !found.isEmpty()) store_.writer().setRunMeasurements(lastRunId_, found);
 }
 
 void RunRecordsObserver::controllerIdentified(const pb::ControllerIdentity& identity) {

@@ -36,6 +36,8 @@ public:
     // Written at once, over the run's details so far (with what its start kept).
     void runProgressed(const QJsonObject& detail) override;
     void controllerIdentified(const pb::ControllerIdentity& identity) override;
+    // What the run that ended last found, kept with it.
+    void runMeasured(const Measurements& found) override;
 
     // The run being recorded; 0 when none (or the records are off).
     qint64 currentRunId() const { return recorder_.runId(); }

@@ -3,6 +3,7 @@
 #include <QHostInfo>
 #include <QSqlError>
 
+#include "records/store/EvidenceColumns.h"
 #include "records/store/Outbox.h"
 #include "records/store/ReplyLatencies.h"
 #include "records/store/SqlValues.h"
@@ -29,7 +30,7 @@ int RunWriter::markInterrupted() {
     }
     QSqlQuery mark(db);
     for (qint64 id : dead) {
-        mark.prepare(QStringLiteral("UPDATE runs SET outcome = 'interrupted' WHERE id = ?"));
+        mark.prepare(QStringLiteral("UPDATE runs SET outcome = 'interrupted', cause_code = 'interrupted', cause_values = NULL WHERE id = ?"));
         mark.addBindValue(id);
         if (!mark.exec()) return c_.failed(mark, QStringLiteral("marking interrupted runs")), 0;
         if (!outbox_.enqueue(mark, id, false)) return 0;
@@ -152,11 +153,14 @@ bool RunWriter::endRun(qint64 runId, const RunEnd& end) {
         q.addBindValue(runId);
         if (!q.exec()) return c_.failed(q, QStringLiteral("ending a run"));
     }
-    q.prepare(QStringLiteral("UPDATE runs SET end_ms = ?, outcome = ?, status_text = ?") +
+    q.prepare(QStringLiteral("UPDATE runs SET end_ms = ?, outcome = ?, cause_code = ?, cause_values = ?, "
+                             "status_text = ?") +
               (end.details.isEmpty() ? QString() : QStringLiteral(", details = ?")) +
               QStringLiteral(" WHERE id = ?"));
     q.addBindValue(end.endMs);
     q.addBindValue(OutcomeCode(end.outcome));
+    q.addBindValue(CauseCodeColumn(end.cause));
+    q.addBindValue(CauseValuesColumn(end.cause));
     q.addBindValue(end.statusText);
     if (!end.details.isEmpty()) q.addBindValue(DetailsText(end.details));
     q.addBindValue(runId);
@@ -164,6 +168,16 @@ bool RunWriter::endRun(qint64 runId, const RunEnd& end) {
     if (!outbox_.enqueue(q, runId, false)) return false;
     if (!db.commit()) return c_.fail(db.lastError(), QStringLiteral("ending a run")), false;
     return true;
+}
+
+bool RunWriter::setRunMeasurements(qint64 runId, const Measurements& found) {
+    if (!c_.isOpen() || runId <= 0) return false;
+    QSqlQuery q(c_.database());
+    q.prepare(QStringLiteral("UPDATE runs SET measurements = ? WHERE id = ?"));
+    q.addBindValue(MeasurementsColumn(found));
+    q.addBindValue(runId);
+    if (!q.exec()) return c_.failed(q, QStringLiteral("keeping what a run found"));
+    return outbox_.enqueue(q, runId, true);
 }
 
 bool RunWriter::saveTraffic(qint64 runId, const KeptTraffic& traffic) {
@@ -201,11 +215,12 @@ qint64 RunWriter::importRun(const RunUpload& u) {
     QSqlQuery q(db);
     q.prepare(QStringLiteral(
         "INSERT INTO runs (unit_id, station, operator_name, writer, link_text, procedure_id, "
-        "start_ms, end_ms, outcome, status_text, details, origin, local_run_id) "
-        "VALUES (?, ?, ?, NULL, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (origin, local_run_id) "
+        "start_ms, end_ms, outcome, status_text, details, origin, local_run_id, cause_code, cause_values, "
+        "measurements) VALUES (?, ?, ?, NULL, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (origin, local_run_id) "
         "DO UPDATE SET unit_id = excluded.unit_id, end_ms = excluded.end_ms, "
         "outcome = excluded.outcome, status_text = excluded.status_text, "
-        "details = excluded.details RETURNING id"));
+        "details = excluded.details, cause_code = excluded.cause_code, cause_values = excluded.cause_values, "
+        "measurements = excluded.measurements RETURNING id"));
     const RunRow& r = u.run;
     q.addBindValue(unitId);
     q.addBindValue(r.station);
@@ -219,6 +234,9 @@ qint64 RunWriter::importRun(const RunUpload& u) {
     q.addBindValue(DetailsText(r.details));
     q.addBindValue(u.origin);
     q.addBindValue(u.localRunId);
+    q.addBindValue(CauseCodeColumn(r.cause));
+    q.addBindValue(CauseValuesColumn(r.cause));
+    q.addBindValue(MeasurementsColumn(r.measurements));
     if (!q.exec()) return c_.failed(q, QStringLiteral("adding a station's run")), 0;
     const qint64 id = q.next() ? q.value(0).toLongLong() : 0;
     q.finish();

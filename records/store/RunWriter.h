@@ -20,6 +20,8 @@ public:
     qint64 beginRun(const RunStart& start);
     bool updateRunDetails(qint64 runId, const QJsonObject& details);  // progress mid-run
     bool endRun(qint64 runId, const RunEnd& end);
+    // What the run found, as data, once it has been judged (after its end).
+    bool setRunMeasurements(qint64 runId, const Measurements& found);
     bool saveTraffic(qint64 runId, const KeptTraffic& traffic);  // replaces the run's traffic
     // Records an identify outside a run; returns the unit's id.
     qint64 upsertUnit(const UnitIdentity& identity, const QString& linkText, qint64 seenMs);

@@ -20,7 +20,7 @@ void FillLastFailure(RecordStore& server, qint64 dayStartMs, StationOverview& ro
     for (const RecipeRunRow& run : server.queries().recipeRuns(filter, 8)) {
         if (run.station != row.station) continue;
         row.lastFailureMs = run.endMs > 0 ? run.endMs : run.startMs;
-        row.lastFailureReason = run.reasonText;
+        row.lastFailureCause = run.cause;
         if (const RecipeStepRow* step = run.failing())
             row.lastFailureStep = step->label.isEmpty() ? QString::number(step->index + 1) : step->label;
         else if (run.failingStep >= 0)
@@ -53,7 +53,7 @@ QList<StationOverview> ReadLineOverview(RecordStore& server, qint64 nowMs, qint6
         row.station = y.key;
         row.units = y.units;
         row.firstTests = y.firstTests;
-        row.firstPassYield = y.firstPassYield();
+        row.firstPassYield = y.firstPassYield().value_or(0.0);
     }
     if (why.isEmpty()) why = figures.error();
     QList<StationOverview> rows;

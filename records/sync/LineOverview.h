@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 
+#include "evidence/Cause.h"
 #include "records/sync/StationHeartbeat.h"
 
 namespace pb::records {
@@ -25,7 +26,7 @@ struct StationOverview {
     // from 1 when it has none) and why; lastFailureMs 0 when none.
     qint64 lastFailureMs = 0;
     QString lastFailureStep;
-    QString lastFailureReason;
+    Cause lastFailureCause;
 };
 
 // At `nowMs`, over the unit tests since `dayStartMs`; by station. `error` is set when a

@@ -32,7 +32,6 @@ public:
     void setWaitCursor(bool) override { ++calls; }
     void beep(int frequencyHz, int durationMs) override { beepHz = frequencyHz, beepMs = durationMs, ++calls; }
     void processEvents() override {}
-    LinkSettings readLinkSettings() override { return {}; }
     Language language() const override { return shownLanguage; }
 
     Language shownLanguage = Language::English;

@@ -6,7 +6,8 @@
 #include <QJsonParseError>
 #include <QRegularExpression>
 
-#include "recipes/RecipeLoader.h"
+#include "catalogue/RecipeLoader.h"
+#include "catalogue/TestCatalogue.h"
 #include "tests/fuzz/FuzzCheck.h"
 
 namespace {
@@ -33,52 +34,45 @@ void CheckRecipe(const Recipe& r, const QByteArray& bytes, int lineCount) {
     for (const RecipeStep& s : r.steps) {
         FUZZ_REQUIRE(s.line >= 1 && s.line <= lineCount);
         FUZZ_REQUIRE(s.retries >= 0 && s.retries <= 100);
-        switch (s.kind) {
-            case TestId::Connect:
-                for (int kind : s.identify.modelKinds) FUZZ_REQUIRE(kind >= 0 && kind <= 7);
-                if (s.identify.version) FUZZ_REQUIRE(s.identify.version->min || s.identify.version->max);
-                break;
-            case TestId::SetDate:
-                if (s.setDate.time) FUZZ_REQUIRE(s.setDate.time->isValid());
-                break;
-            case TestId::Alarm:
-                FUZZ_REQUIRE(s.alarm.level >= 0 && s.alarm.level <= 6);
-                break;
-            case TestId::Reboot:
-                FUZZ_REQUIRE(s.reboot.withinSeconds >= 1 && s.reboot.withinSeconds <= 600);
-                break;
-            case TestId::Dido:
-                FUZZ_REQUIRE(s.dido.cycles >= 1 && s.dido.cycles <= 100000);
-                FUZZ_REQUIRE(!s.dido.patterns.isEmpty());
-                for (const DidoPattern& p : s.dido.patterns) {
-                    FUZZ_REQUIRE(Outputs(p.outputs));
-                    FUZZ_REQUIRE(Inputs(p.inputs));
-                }
-                break;
-            case TestId::FirmwareUpgrade:
-                FUZZ_REQUIRE(s.upgrade.sha256.size() == 32);
-                FUZZ_REQUIRE(!s.upgrade.file.trimmed().isEmpty());
-                FUZZ_REQUIRE(s.upgrade.wanted.min || s.upgrade.wanted.max);
-                if (s.upgrade.wanted.min && s.upgrade.wanted.max)
-                    FUZZ_REQUIRE(s.upgrade.wanted.min->compareNumbers(*s.upgrade.wanted.max) <= 0);
-                break;
-            case TestId::Polling:
-                FUZZ_REQUIRE(s.poll.atLeast || s.poll.atMost);
-                if (s.poll.atLeast && s.poll.atMost) FUZZ_REQUIRE(*s.poll.atLeast <= *s.poll.atMost);
-                break;
-            case TestId::ControllerCommand:
-            case TestId::ModuleCommand:
-                FUZZ_REQUIRE(!s.reply.command.trimmed().isEmpty());
-                FUZZ_REQUIRE(QRegularExpression(s.reply.replyPattern).isValid());
-                break;
-            case TestId::FactoryInitial:
-                break;
-            case TestId::AwaitAnswer:  // part of other tests: never a step of its own
-                FUZZ_REQUIRE(false);
-                break;
+        // Only tests with a step of their own are steps; each keeps to its fields' limits.
+        const TestDescriptor& test = CatalogueEntry(s.kind);
+        FUZZ_REQUIRE(test.step != nullptr);
+        const auto has = [&test](const char* field) {
+            for (const ParamSpec& p : test.params)
+                if (p.field && qstrcmp(p.field, field) == 0) return true;
+            return false;
+        };
+        const TestParams& p = s.params;
+        for (int kind : p.identify.modelKinds) FUZZ_REQUIRE(kind >= 0 && kind <= 7);
+        if (p.identify.version) FUZZ_REQUIRE(p.identify.version->min || p.identify.version->max);
+        if (p.setDate.time) FUZZ_REQUIRE(p.setDate.time->isValid());
+        FUZZ_REQUIRE(p.alarm.level >= 0 && p.alarm.level <= 6);
+        if (p.restart.withinSeconds) FUZZ_REQUIRE(*p.restart.withinSeconds >= 1 && *p.restart.withinSeconds <= 600);
+        if (has("patterns")) {
+            FUZZ_REQUIRE(p.dido.cycles >= 1 && p.dido.cycles <= 100000);
+            FUZZ_REQUIRE(!p.dido.patterns.isEmpty());
+            for (const DidoPattern& pattern : p.dido.patterns) {
+                FUZZ_REQUIRE(Outputs(pattern.outputs));
+                FUZZ_REQUIRE(Inputs(pattern.inputs));
+            }
+        }
+        if (has("sha256")) {
+            FUZZ_REQUIRE(p.upgrade.sha256.size() == 32);
+            FUZZ_REQUIRE(!p.upgrade.file.trimmed().isEmpty());
+            FUZZ_REQUIRE(p.upgrade.wanted && (p.upgrade.wanted->min || p.upgrade.wanted->max));
+            if (p.upgrade.wanted->min && p.upgrade.wanted->max)
+                FUZZ_REQUIRE(p.upgrade.wanted->min->compareNumbers(*p.upgrade.wanted->max) <= 0);
+        }
+        if (has("at-least")) {
+            FUZZ_REQUIRE(p.poll.atLeast || p.poll.atMost);
+            if (p.poll.atLeast && p.poll.atMost) FUZZ_REQUIRE(*p.poll.atLeast <= *p.poll.atMost);
+        }
+        if (has("reply")) {
+            FUZZ_REQUIRE(!p.console.text.trimmed().isEmpty());
+            FUZZ_REQUIRE(QRegularExpression(p.console.replyPattern).isValid());
         }
         // The version bounds of either step read back as what they were written as.
-        for (const std::optional<VersionRange>& range : {s.identify.version, std::optional(s.upgrade.wanted)}) {
+        for (const std::optional<VersionRange>& range : {p.identify.version, p.upgrade.wanted}) {
             if (!range) continue;
             for (const std::optional<VersionText>& bound : {range->min, range->max})
                 if (bound) FUZZ_REQUIRE(parseVersion(bound->text) && parseVersion(bound->text)->numbers == bound->numbers);

@@ -118,15 +118,19 @@ inline CliResult RunCli(const QStringList& args, int timeoutMs = 120000,
     return r;
 }
 
-// Starts the CLI with --json, waits until an event satisfies `when`, then signals it.
-inline CliResult SignalCliWhen(const QStringList& args, const std::function<bool(const QJsonObject&)>& when,
-                               int signalNumber = SIGINT, int timeoutMs = 120000) {
+// Starts the CLI with --json and does `act` once, at the first event that satisfies
+// `when` (with the program's pid); returns what it printed. Killed (by `act` or at the
+// deadline): exit code -1.
+inline CliResult RunCliActingWhen(const QStringList& args, const std::function<bool(const QJsonObject&)>& when,
+                                  const std::function<void(qint64 pid)>& act, int timeoutMs = 120000,
+                                  const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
     QProcess p;
+    p.setProcessEnvironment(env);
     p.start(CliProgram(), args);
     CliResult r;
     p.waitForStarted(10000);
     QByteArray pending;
-    bool signalled = false;
+    bool acted = false;
     QDeadlineTimer deadline(timeoutMs);
     while (p.state() == QProcess::Running && !deadline.hasExpired()) {
         p.waitForReadyRead(50);
@@ -137,9 +141,9 @@ inline CliResult SignalCliWhen(const QStringList& args, const std::function<bool
         while ((nl = pending.indexOf('\n')) >= 0) {
             const QJsonObject o = QJsonDocument::fromJson(pending.left(nl)).object();
             pending.remove(0, nl + 1);
-            if (!signalled && when(o)) {
-                ::kill(pid_t(p.processId()), signalNumber);
-                signalled = true;
+            if (!acted && when(o)) {
+                act(p.processId());
+                acted = true;
             }
         }
     }
@@ -150,8 +154,14 @@ inline CliResult SignalCliWhen(const QStringList& args, const std::function<bool
     }
     r.out += p.readAllStandardOutput();
     r.err = p.readAllStandardError();
-    r.exitCode = signalled && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.exitCode = acted && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     return r;
+}
+
+// Starts the CLI with --json, waits until an event satisfies `when`, then signals it.
+inline CliResult SignalCliWhen(const QStringList& args, const std::function<bool(const QJsonObject&)>& when,
+                               int signalNumber = SIGINT, int timeoutMs = 120000) {
+    return RunCliActingWhen(args, when, [signalNumber](qint64 pid) { ::kill(pid_t(pid), signalNumber); }, timeoutMs);
 }
 
 // A firmware file: the model's header padded with NULs to 16 bytes, then the image.

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QStringList>
 
+#include "catalogue/TestNames.h"
 #include "procedures/TestRunView.h"
 
 namespace pbtest {
@@ -27,7 +28,7 @@ public:
     void setWaitCursor(bool on) override { waitCursor = on; }
     void beep(int frequencyHz, int durationMs) override { beeps.append({frequencyHz, durationMs}); }
     void processEvents() override { QCoreApplication::processEvents(); }
-    pb::LinkSettings readLinkSettings() override { return settings; }
+    bool stopAsked() const override { return stopRequested; }
     pb::Language language() const override { return shownLanguage; }
     void setWindowEnabled(bool on) override {
         windowEnabled = on;
@@ -52,7 +53,8 @@ public:
     // Between a test's start and its end, as the window hears them.
     bool testRunning() const { return testsStarted > testsEnded; }
 
-    pb::LinkSettings settings;
+    pb::LinkSettings settings;  // what the tests hand the link (ProcedureContext::linkSettings)
+    bool stopRequested = false;
     pb::Language shownLanguage = pb::Language::English;
     QStringList statuses;
     QString advice;  // beside the last status

@@ -15,7 +15,7 @@ struct SeededTest {
     QString station = QStringLiteral("line-1");
     QString fixture = {}, socket = {};
     int failingStep = -1;
-    QString reason = {};
+    pb::Cause cause = {};  // the failing step's
     qint64 tookMs = 1000;
 };
 
@@ -30,20 +30,22 @@ inline void WriteUnitTest(pb::records::RecordStore& store, const SeededTest& w) 
     start.startMs = w.ms;
     start.fixture = w.fixture;
     start.socket = w.socket;
-    start.steps = {{0, "identify", "identify", "not-run", {}, 0, {}, {}},
-                   {1, "dido", "DI/DO loop", "not-run", {}, 0, {}, {}},
-                   {2, "upgrade", "", "not-run", {}, 0, {}, {}}};
+    start.steps = {{.index = 0, .kind = "identify", .label = "identify"},
+                   {.index = 1, .kind = "dido", .label = "DI/DO loop"},
+                   {.index = 2, .kind = "upgrade"}};
     const qint64 id = store.recipeWriter().beginRecipeRun(start);
     RecipeRunEnd end;
     end.endMs = w.ms + w.tookMs;
     end.verdict = w.verdict;
     end.failingStep = w.failingStep;
-    end.reasonText = w.reason;
+    end.cause = w.cause;
     end.steps = start.steps;
-    for (RecipeStepRow& s : end.steps)
+    for (RecipeStepRow& s : end.steps) {
         s.verdict = w.failingStep < 0 || s.index < w.failingStep ? "pass"
                     : s.index == w.failingStep                   ? "fail"
                                                                  : "not-run";
+        if (s.index == w.failingStep) s.cause = w.cause;
+    }
     end.identity = UnitIdentity{w.serial, 3, "KV410", "0470", "0001"};
     store.recipeWriter().endRecipeRun(id, end);
 }

@@ -56,7 +56,7 @@ public:
     pb::RecordingClock clock;
     pb::ControllerState state;
     RecordingRunObserver runs;
-    pb::ProcedureContext ctx{link, view, view, view, view, view, clock, state, &runs};
+    pb::ProcedureContext ctx{link, view.settings, view, view, view, view, view, clock, state, &runs};
 };
 
 }  // namespace pbtest

@@ -1,5 +1,6 @@
 #pragma once
-// Reads a recipe from its JSON text (schema in docs/recipes.md) and checks it: every
+// Reads a recipe from its JSON text (docs/recipes.md; each kind's fields from its test's
+// parameters in the catalogue, docs/tests.md) and checks it: every
 // mistake is collected, each with the line and the field it is in, so the engineer can
 // fix them all in one pass. A recipe comes back only when there is no mistake.
 

@@ -1,4 +1,4 @@
-#include "recipes/RecipeLoader.h"
+#include "catalogue/RecipeLoader.h"
 
 #include <QCryptographicHash>
 #include <QFileInfo>
@@ -10,6 +10,8 @@
 #include <cmath>
 
 #include "files/CheckedFile.h"
+#include "catalogue/TestCatalogue.h"
+#include "procedures/CommandConsoles.h"
 #include "recipes/JsonLines.h"
 
 namespace pb {
@@ -117,11 +119,14 @@ private:
     std::optional<VersionRange> range(const QJsonObject& o, const QString& path, const QString& key,
                                       bool required);
     void step(const QJsonValue& v, const QString& path, Recipe& recipe);
-    void identify(const QJsonObject& o, const QString& path, IdentifyExpect& out);
-    void dido(const QJsonObject& o, const QString& path, DidoStep& out);
-    void upgrade(const QJsonObject& o, const QString& path, UpgradeStep& out);
-    void poll(const QJsonObject& o, const QString& path, PollStep& out);
-    void reply(const QJsonObject& o, const QString& path, ReplyStep& out);
+    // A parameter's field as its kind reads it; an invalid value when absent or wrong.
+    QVariant param(const ParamSpec& spec, const QJsonObject& o, const QString& path);
+    std::optional<RetryGroup> retryGroup(const QJsonObject& o, const QString& path, int self);
+    QVariant modelKinds(const QJsonObject& o, const QString& path, const QString& key);
+    QVariant patterns(const QJsonObject& o, const QString& path, const QString& key);
+    QVariant moduleWord(const QJsonObject& o, const QString& path, const QString& key);
+    // What a kind's fields say together (a range of records).
+    void together(TestId kind, const QJsonObject& o, const QString& path, const RecipeStep& s);
 
     JsonLines lines_;
     QList<RecipeMistake>& mistakes_;
@@ -172,64 +177,180 @@ void Checker::step(const QJsonValue& v, const QString& path, Recipe& recipe) {
         }
     }
     s.label = text(o, path, QStringLiteral("label"), false).value_or(QString());
-    if (const auto f = text(o, path, QStringLiteral("on-failure"), false)) {
-        if (*f == u"go-on")
-            s.onFailure = OnFailure::GoOn;
-        else if (*f != u"stop")
-            add(join(path, QStringLiteral("on-failure")), RecipeProblem::BadOnFailure);
-    }
+    // "on-fail": "continue" is the line's word for "on-failure": "go-on".
+    for (const char* key : {"on-failure", "on-fail"})
+        if (const auto f = text(o, path, QLatin1String(key), false)) {
+            if (*f == u"go-on" || *f == u"continue")
+                s.onFailure = OnFailure::GoOn;
+            else if (*f != u"stop")
+                add(join(path, QLatin1String(key)), RecipeProblem::BadOnFailure);
+        }
     s.retries = integer(o, path, QStringLiteral("retries"), false, 0, 100).value_or(0);
+    s.retryGroup = retryGroup(o, path, int(recipe.steps.size()) + 1);
     if (!known) {  // which fields belong to the step is unknown too
         recipe.steps.append(s);
         return;
     }
-    QSet<QString> fields{"kind", "label", "on-failure", "retries"};
-    switch (s.kind) {
-        case TestId::Connect:
-            fields.unite({"models", "model", "version", "check-serial"});
-            identify(o, path, s.identify);
-            break;
-        case TestId::SetDate:
-            fields.insert(QStringLiteral("time"));
-            if (const auto t = text(o, path, QStringLiteral("time"), false)) {
-                const QDateTime when = QDateTime::fromString(*t, Qt::ISODate);
-                if (when.isValid())
-                    s.setDate.time = when;
-                else
-                    add(join(path, QStringLiteral("time")), RecipeProblem::BadTime);
-            }
-            break;
-        case TestId::Alarm:
-            fields.insert(QStringLiteral("level"));
-            s.alarm.level = integer(o, path, QStringLiteral("level"), true, 0, 6).value_or(0);
-            break;
-        case TestId::Reboot:
-            fields.insert(QStringLiteral("within-s"));
-            s.reboot.withinSeconds =
-                integer(o, path, QStringLiteral("within-s"), false, 1, 600).value_or(30);
-            break;
-        case TestId::Dido:
-            fields.unite({"cycles", "patterns"});
-            dido(o, path, s.dido);
-            break;
-        case TestId::FirmwareUpgrade:
-            fields.unite({"file", "sha256", "version", "always", "allow-partial"});
-            upgrade(o, path, s.upgrade);
-            break;
-        case TestId::Polling:
-            fields.unite({"at-least", "at-most"});
-            poll(o, path, s.poll);
-            break;
-        case TestId::ControllerCommand:
-        case TestId::ModuleCommand:
-            fields.unite({"command", "reply"});
-            reply(o, path, s.reply);
-            break;
-        default:  // a test that takes nothing: the common fields only (factory-initial)
-            break;
+    QSet<QString> fields{"kind", "label", "on-failure", "on-fail", "retries", "retry"};
+    for (const ParamSpec& spec : CatalogueEntry(s.kind).params) {
+        if (!spec.field) continue;
+        const QString key = QLatin1String(spec.field);
+        fields.insert(key);
+        const QVariant value = param(spec, o, path);
+        if (value.isValid()) spec.set(s, value);
+        else if (!o.contains(key) && spec.absent.isValid()) spec.set(s, spec.absent);
     }
+    together(s.kind, o, path, s);
     onlyKnown(o, path, fields);
     recipe.steps.append(s);
+}
+
+// {"steps": [4, 5], "times": 2}: the steps by number from 1, one after another, the last
+// the step that holds it (number `self`); tried again up to `times` more times.
+std::optional<RetryGroup> Checker::retryGroup(const QJsonObject& o, const QString& path, int self) {
+    if (!o.contains(u"retry")) return std::nullopt;
+    const QString field = join(path, QStringLiteral("retry"));
+    const QJsonValue value = o.value(u"retry");
+    if (!value.isObject()) {
+        add(field, RecipeProblem::WrongType, {QStringLiteral("object")});
+        return std::nullopt;
+    }
+    const QJsonObject group = value.toObject();
+    const std::optional<int> times = integer(group, field, QStringLiteral("times"), true, 1, 100);
+    const QJsonArray steps = group.value(u"steps").toArray();
+    bool inOrder = group.value(u"steps").isArray() && !steps.isEmpty();
+    for (qsizetype i = 0; inOrder && i < steps.size(); ++i)
+        inOrder = steps[i].isDouble() && steps[i].toDouble() == double(steps[0].toInt() + i);
+    inOrder = inOrder && steps.first().toInt() >= 1 && steps.last().toInt() == self;
+    if (!inOrder)
+        add(join(field, QStringLiteral("steps")), RecipeProblem::BadRetrySteps, {QString::number(self)});
+    onlyKnown(group, field, {QStringLiteral("steps"), QStringLiteral("times")});
+    if (!inOrder || !times) return std::nullopt;
+    return RetryGroup{steps.first().toInt() - 1, *times};
+}
+
+QVariant Checker::param(const ParamSpec& spec, const QJsonObject& o, const QString& path) {
+    const QString key = QLatin1String(spec.field);
+    switch (spec.kind) {
+        case ParamKind::Integer:
+            if (const auto n = integer(o, path, key, spec.required, spec.min, spec.max)) return *n;
+            return {};
+        case ParamKind::Flag:
+            if (const auto b = boolean(o, path, key)) return *b;
+            if (spec.required && !o.contains(key)) add(join(path, key), RecipeProblem::MissingField);
+            return {};
+        case ParamKind::Text:
+        case ParamKind::NonEmptyText:
+            if (const auto t = text(o, path, key, spec.required, spec.kind == ParamKind::NonEmptyText)) return *t;
+            return {};
+        case ParamKind::Regex: {
+            const auto r = text(o, path, key, spec.required);
+            if (!r) return {};
+            const QRegularExpression re(*r);
+            if (re.isValid()) return *r;
+            add(join(path, key), RecipeProblem::BadRegex, {re.errorString()});
+            return {};
+        }
+        case ParamKind::Sha256: {
+            const auto h = text(o, path, key, spec.required);
+            if (!h) return {};
+            static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]{64}$"));
+            if (hex.match(*h).hasMatch()) return QByteArray::fromHex(h->toLatin1());
+            add(join(path, key), RecipeProblem::BadSha256);
+            return {};
+        }
+        case ParamKind::DateTime: {
+            const auto t = text(o, path, key, spec.required);
+            if (!t) return {};
+            const QDateTime when = QDateTime::fromString(*t, Qt::ISODate);
+            if (when.isValid()) return when;
+            add(join(path, key), RecipeProblem::BadTime);
+            return {};
+        }
+        case ParamKind::Versions:
+            if (const auto r = range(o, path, key, spec.required)) return QVariant::fromValue(*r);
+            return {};
+        case ParamKind::ModelKinds:
+            return modelKinds(o, path, key);
+        case ParamKind::Patterns:
+            return patterns(o, path, key);
+        case ParamKind::ModuleWord:
+            return moduleWord(o, path, key);
+        case ParamKind::Outputs:
+        case ParamKind::ModuleType:
+            break;  // the command line's alone
+    }
+    return {};
+}
+
+QVariant Checker::modelKinds(const QJsonObject& o, const QString& path, const QString& key) {
+    const QString field = join(path, key);
+    const QJsonValue models = o.value(key);
+    QVariantList kinds;
+    if (models.isArray()) {
+        const QJsonArray list = models.toArray();
+        for (qsizetype i = 0; i < list.size(); ++i)
+            if (const auto k = whole(list.at(i), QStringLiteral("%1[%2]").arg(field).arg(i), 0, 7)) kinds << *k;
+    } else if (o.contains(key)) {
+        if (const auto k = whole(models, field, 0, 7)) kinds << *k;
+    }
+    return kinds.isEmpty() ? QVariant() : QVariant(kinds);
+}
+
+QVariant Checker::patterns(const QJsonObject& o, const QString& path, const QString& key) {
+    const QString field = join(path, key);
+    if (!o.contains(key)) {
+        add(field, RecipeProblem::MissingField);
+        return {};
+    }
+    if (!o.value(key).isArray() || o.value(key).toArray().isEmpty()) {
+        add(field, RecipeProblem::WrongType, {QStringLiteral("a list of patterns")});
+        return {};
+    }
+    const QJsonArray list = o.value(key).toArray();
+    static const QRegularExpression outputs(QStringLiteral("^[01]{4}$"));
+    static const QRegularExpression inputs(QStringLiteral("^[01xX]{8}$"));
+    QList<DidoPattern> out;
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        const QString at = QStringLiteral("%1[%2]").arg(field).arg(i);
+        if (!list.at(i).isObject()) {
+            add(at, RecipeProblem::WrongType, {QStringLiteral("object")});
+            continue;
+        }
+        const QJsonObject p = list.at(i).toObject();
+        onlyKnown(p, at, {"outputs", "inputs"});
+        DidoPattern pattern;
+        if (const auto t = text(p, at, QStringLiteral("outputs"), true)) {
+            if (outputs.match(*t).hasMatch())
+                pattern.outputs = *t;
+            else
+                add(join(at, QStringLiteral("outputs")), RecipeProblem::BadPattern,
+                    {QStringLiteral("4 digits 0/1 (outputs 1-4)")});
+        }
+        if (const auto t = text(p, at, QStringLiteral("inputs"), true)) {
+            if (inputs.match(*t).hasMatch())
+                pattern.inputs = t->toLower();
+            else
+                add(join(at, QStringLiteral("inputs")), RecipeProblem::BadPattern,
+                    {QStringLiteral("8 characters 0/1/x (inputs 1-8)")});
+        }
+        out.append(pattern);
+    }
+    return QVariant::fromValue(out);
+}
+
+// A module command is written as one word: type letter, module number, its own command.
+QVariant Checker::moduleWord(const QJsonObject& o, const QString& path, const QString& key) {
+    const auto word = text(o, path, key, true);
+    if (!word) return {};
+    return QStringList{QString::number(qMax(0, ModuleTypeOfLetter(word->left(1)))), word->mid(1, 1), word->mid(2)};
+}
+
+void Checker::together(TestId kind, const QJsonObject& o, const QString& path, const RecipeStep& s) {
+    const TestDescriptor& test = CatalogueEntry(kind);
+    if (!test.checkFields) return;
+    if (const auto problem = test.checkFields(o, s.params))
+        add(problem->field.isEmpty() ? path : join(path, problem->field), problem->problem);
 }
 
 std::optional<VersionRange> Checker::range(const QJsonObject& o, const QString& path,
@@ -264,96 +385,6 @@ std::optional<VersionRange> Checker::range(const QJsonObject& o, const QString& 
         return std::nullopt;
     }
     return out;
-}
-
-void Checker::identify(const QJsonObject& o, const QString& path, IdentifyExpect& out) {
-    const QString field = join(path, QStringLiteral("models"));
-    const QJsonValue models = o.value(u"models");
-    if (models.isArray()) {
-        const QJsonArray list = models.toArray();
-        for (qsizetype i = 0; i < list.size(); ++i)
-            if (const auto k = whole(list.at(i), QStringLiteral("%1[%2]").arg(field).arg(i), 0, 7))
-                out.modelKinds.append(*k);
-    } else if (o.contains(u"models")) {
-        if (const auto k = whole(models, field, 0, 7)) out.modelKinds.append(*k);
-    }
-    out.modelText = text(o, path, QStringLiteral("model"), false).value_or(QString());
-    out.version = range(o, path, QStringLiteral("version"), false);
-    out.checkSerial = boolean(o, path, QStringLiteral("check-serial")).value_or(true);
-}
-
-void Checker::dido(const QJsonObject& o, const QString& path, DidoStep& out) {
-    out.cycles = integer(o, path, QStringLiteral("cycles"), false, 1, 100000).value_or(1);
-    const QString field = join(path, QStringLiteral("patterns"));
-    if (!o.contains(u"patterns")) {
-        add(field, RecipeProblem::MissingField);
-        return;
-    }
-    if (!o.value(u"patterns").isArray() || o.value(u"patterns").toArray().isEmpty()) {
-        add(field, RecipeProblem::WrongType, {QStringLiteral("a list of patterns")});
-        return;
-    }
-    const QJsonArray list = o.value(u"patterns").toArray();
-    static const QRegularExpression outputs(QStringLiteral("^[01]{4}$"));
-    static const QRegularExpression inputs(QStringLiteral("^[01xX]{8}$"));
-    for (qsizetype i = 0; i < list.size(); ++i) {
-        const QString at = QStringLiteral("%1[%2]").arg(field).arg(i);
-        if (!list.at(i).isObject()) {
-            add(at, RecipeProblem::WrongType, {QStringLiteral("object")});
-            continue;
-        }
-        const QJsonObject p = list.at(i).toObject();
-        onlyKnown(p, at, {"outputs", "inputs"});
-        DidoPattern pattern;
-        if (const auto t = text(p, at, QStringLiteral("outputs"), true)) {
-            if (outputs.match(*t).hasMatch())
-                pattern.outputs = *t;
-            else
-                add(join(at, QStringLiteral("outputs")), RecipeProblem::BadPattern,
-                    {QStringLiteral("4 digits 0/1 (outputs 1-4)")});
-        }
-        if (const auto t = text(p, at, QStringLiteral("inputs"), true)) {
-            if (inputs.match(*t).hasMatch())
-                pattern.inputs = t->toLower();
-            else
-                add(join(at, QStringLiteral("inputs")), RecipeProblem::BadPattern,
-                    {QStringLiteral("8 characters 0/1/x (inputs 1-8)")});
-        }
-        out.patterns.append(pattern);
-    }
-}
-
-void Checker::upgrade(const QJsonObject& o, const QString& path, UpgradeStep& out) {
-    out.file = text(o, path, QStringLiteral("file"), true).value_or(QString());
-    if (const auto h = text(o, path, QStringLiteral("sha256"), true)) {
-        static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]{64}$"));
-        if (hex.match(*h).hasMatch())
-            out.sha256 = QByteArray::fromHex(h->toLatin1());
-        else
-            add(join(path, QStringLiteral("sha256")), RecipeProblem::BadSha256);
-    }
-    if (const auto r = range(o, path, QStringLiteral("version"), true)) out.wanted = *r;
-    out.always = boolean(o, path, QStringLiteral("always")).value_or(false);
-    out.allowPartial = boolean(o, path, QStringLiteral("allow-partial")).value_or(false);
-}
-
-void Checker::poll(const QJsonObject& o, const QString& path, PollStep& out) {
-    out.atLeast = integer(o, path, QStringLiteral("at-least"), false, 0, 1000000);
-    out.atMost = integer(o, path, QStringLiteral("at-most"), false, 0, 1000000);
-    const bool none = !o.contains(u"at-least") && !o.contains(u"at-most");
-    if (none || (out.atLeast && out.atMost && *out.atLeast > *out.atMost))
-        add(none ? path : join(path, QStringLiteral("at-most")), RecipeProblem::BadRange);
-}
-
-void Checker::reply(const QJsonObject& o, const QString& path, ReplyStep& out) {
-    out.command = text(o, path, QStringLiteral("command"), true).value_or(QString());
-    if (const auto r = text(o, path, QStringLiteral("reply"), true)) {
-        const QRegularExpression re(*r);
-        if (re.isValid())
-            out.replyPattern = *r;
-        else
-            add(join(path, QStringLiteral("reply")), RecipeProblem::BadRegex, {re.errorString()});
-    }
 }
 
 }  // namespace
