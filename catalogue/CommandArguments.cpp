@@ -76,7 +76,8 @@ QList<QCommandLineOption> TestOptions() {
 }
 
 std::optional<QString> ReadCommandArguments(const TestDescriptor& test, const QStringList& arguments,
-                                            const QCommandLineParser& parser, RecipeStep& step) {
+                                            const QCommandLineParser& parser, RecipeStep& step,
+                                            const QString& typed) {
     // An option of another test's does not go with this one.
     for (const TestDescriptor& other : Catalogue())
         for (const ParamSpec& p : other.params) {
@@ -88,7 +89,7 @@ std::optional<QString> ReadCommandArguments(const TestDescriptor& test, const QS
     const QList<const ParamSpec*> positionals = test.positionals();
     if (arguments.size() != positionals.size())
         return QStringLiteral("'%1' takes %2 argument(s), not %3")
-            .arg(test.commandName()).arg(positionals.size()).arg(arguments.size());
+            .arg(typed.isEmpty() ? test.commandName() : typed).arg(positionals.size()).arg(arguments.size());
     step.kind = test.id;
     for (qsizetype i = 0; i < positionals.size(); ++i) {
         QVariant value;

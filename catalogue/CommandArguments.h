@@ -19,8 +19,10 @@ QList<QCommandLineOption> TestOptions();
 
 // The command's step from its arguments (after the command) and the options the parser
 // read; why not, in the words of a usage error, when they do not fit: a wrong count of
-// arguments, a value out of range, an option another command takes.
+// arguments, a value out of range, an option another command takes. `typed`: the command
+// as it was given (its name or its records name), for the words.
 std::optional<QString> ReadCommandArguments(const TestDescriptor& test, const QStringList& arguments,
-                                            const QCommandLineParser& parser, RecipeStep& step);
+                                            const QCommandLineParser& parser, RecipeStep& step,
+                                            const QString& typed = {});
 
 }  // namespace pb

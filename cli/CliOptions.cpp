@@ -284,7 +284,7 @@ ParsedCli ParseCli(const QStringList& arguments) {
     // The test's own arguments and options; a command of the command line's own takes none
     // of theirs.
     if (test) {
-        if (const auto why = pb::ReadCommandArguments(*test, args, p, job.step)) return usage(*why);
+        if (const auto why = pb::ReadCommandArguments(*test, args, p, job.step, typed)) return usage(*why);
     } else {
         if (const QString option = TestOptionSet(p); !option.isEmpty())
             return usage(QStringLiteral("--%1 does not go with '%2'").arg(option, typed));

@@ -12,6 +12,7 @@
 #include "cli/UnitReporter.h"
 #include "i18n/CauseTexts.h"
 #include "i18n/CommandTexts.h"
+#include "i18n/EndingTexts.h"
 #include "i18n/MeasurementTexts.h"
 #include "records/store/RecordStore.h"
 #include "runner/RunClock.h"
@@ -176,6 +177,10 @@ QString CommandWords(const CommandJob& job, const pb::RecipeRunResult& r, int la
         if (const auto* d = LastFound<pb::DidoResult>(found); d && d->closingSent)
             why = pb::Text(CommandText::DidoStopped, {QString::number(d->answeredReads)}, language);
     } else if (upgrade && upgrade->ending() == pb::UpgradeEnding::Refused) {
+        // A file refused as the window refuses it reads with the window's ending; one the
+        // window would have programmed in part says only why. Then that nothing was sent.
+        const pb::MsgId ending = pb::ErrorEnding(s.verdict.cause);
+        if (ending != pb::MsgId::CommandError) why = pb::EndingStatus(ending, s.verdict.cause, language);
         why += pb::Text(CommandText::NothingSent, language);
     } else if (upgrade && upgrade->ending() == pb::UpgradeEnding::FlashFailed) {
         why += pb::Text(CommandText::BlocksSoFar,
@@ -280,6 +285,15 @@ int ExitOfCause(const pb::Cause& cause) {
     }
 }
 
+// Each try of a command that was tried again: why it ended and the exit it would have had.
+QJsonArray Tries(const pb::StepResult& s) {
+    QJsonArray tries;
+    for (const pb::Cause& c : s.attemptCauses)
+        tries.append(QJsonObject{{QStringLiteral("cause"), pb::ToJson(c)},
+                                 {QStringLiteral("exit"), c.passed() ? int(kExitOk) : ExitOfCause(c)}});
+    return tries;
+}
+
 }  // namespace
 
 int ExitCodeOf(const pb::RecipeRunResult& r) {
@@ -365,7 +379,7 @@ UnitEvent RunUnit(int unit, const UnitLink& link, const CommandJob& job, pb::Can
         AddFound(e.detail, r.found.value(0));
         e.detail.insert(QStringLiteral("cause"), pb::ToJson(s.verdict.cause));
         e.detail.insert(QStringLiteral("measurements"), pb::ToJson(s.measurements));
-        if (s.attempts > 1) e.detail.insert(QStringLiteral("tries"), s.attempts);
+        if (s.attempts > 1) e.detail.insert(QStringLiteral("tries"), Tries(s));
         // The command's run in the records, by what it is: `records show <runId>`.
         if (r.recordId > 0) e.detail.insert(QStringLiteral("runId"), r.recordId);
     }

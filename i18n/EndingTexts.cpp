@@ -15,7 +15,9 @@ constexpr TextRow kSentenceEnd = {{u".", u"。", u"。"}};
 QString EndingStatus(MsgId ending, const Cause& cause, int language) {
     const QString head = Msg(ending, LanguageAt(language));
     if (cause.passed()) return head;
-    return head + u' ' + CauseText(cause, language);
+    // A failure no one named (a body that only said it failed) reads as the ending alone.
+    const QString why = CauseText(cause, language);
+    return why.isEmpty() ? head : head + u' ' + why;
 }
 
 MsgId ErrorEnding(const Cause& cause) {

@@ -67,7 +67,7 @@ TEST(CliBadInput, FirmwareThatIsNoFileOrTooBigIsRefusedBeforeAnythingIsSent) {
     SimProcess sim({"--model", "v5", "--id", m.id});
     const CliResult r = RunCli(QStringList{"upgrade", over, "--id", m.id} + sim.link());
     EXPECT_EQ(r.exitCode, 6);
-    EXPECT_TRUE((r.out + r.err).contains("the image makes 127 blocks; model kind 3 reads at most 126"))
+    EXPECT_TRUE((r.out + r.err).contains("the firmware image makes 127 blocks; this controller reads at most 126"))
         << r.out.constData() << r.err.constData();
     sim.stop();
     for (const QString& command : sim.received()) EXPECT_FALSE(command.contains("Zx")) << qPrintable(command);

@@ -94,10 +94,11 @@ TEST(CliFixture, FourSocketsRunAtOnceThreePassAndTheStuckOneFailsAtItsStep) {
     }
     const QJsonObject failed = results["A3"].value("detail").toObject();
     EXPECT_EQ(results["A3"].value("exit").toInt(), 5);
-    EXPECT_EQ(failed.value("failingStep").toInt(), 2);
+    EXPECT_EQ(failed.value("failingStep").toInt(), 3);  // counted from 1
     EXPECT_EQ(failed.value("steps").toArray()[2].toObject().value("kind").toString(), "dido");
-    EXPECT_TRUE(failed.value("reason").toString().contains("inputs 01000000, expected 00000000"))
-        << failed.value("reason").toString().toStdString();
+    EXPECT_TRUE(results["A3"].value("message").toString().contains("inputs 01000000, expected 00000000"))
+        << results["A3"].value("message").toString().toStdString();
+    EXPECT_EQ(failed.value("cause").toObject().value("code").toString(), "input-mismatch");
     EXPECT_EQ(failed.value("socket").toString(), "A3");
     EXPECT_EQ(failed.value("fixture").toString(), "Bench 4-up");
     // Every event of a unit names its socket, beside its link.
@@ -146,7 +147,7 @@ TEST(CliFixture, ASocketWhoseControllerIsNotThereFailsToOpenAndTheOthersRun) {
     // The worst unit's exit: A3's failed step (5) is worse than A4's open failure (3).
     EXPECT_EQ(r.exitCode, 5) << r.err.constData();
     const QString out = QString::fromLocal8Bit(r.out);
-    EXPECT_TRUE(out.contains("[A4] FAILED (exit 3): FAIL at step 1 (identify): The link could not be opened"))
+    EXPECT_TRUE(out.contains("[A4] FAILED (exit 3): FAIL at step 1 (Connect): the link could not be opened: connection refused"))
         << out.toStdString();
     for (const char* passed : {"[A1] OK: PASS", "[A2] OK: PASS"}) EXPECT_TRUE(out.contains(passed)) << passed;
     // The table names each unit by its socket.

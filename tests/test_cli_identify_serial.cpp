@@ -39,8 +39,11 @@ TEST(CliSerialOptions, APtyIsAskedNoLowLatencyAndRefusesRs485ByName) {
     EXPECT_EQ(rs485.exitCode, 3) << rs485.out.constData();
     const auto results = rs485.eventsOf(QStringLiteral("result"));
     ASSERT_EQ(results.size(), 1);
-    EXPECT_TRUE(results[0].value("message").toString().contains("no-rs485"))
+    EXPECT_TRUE(results[0].value("message").toString().contains("no RS-485 mode"))
         << QJsonDocument(results[0]).toJson().constData();
+    const QJsonObject cause = results[0].value("detail").toObject().value("cause").toObject();
+    EXPECT_EQ(cause.value("code").toString(), "link-open-failed");
+    EXPECT_EQ(cause.value("kind").toString(), "NoRs485");
 
     const CliResult again =
         RunCli(QStringList{"identify", "--id", "0042", "--no-records", "--no-low-latency"} + sim.link());

@@ -182,14 +182,14 @@ TEST(CliOutput, TheLineUnderTheOutputNamesTheStepUnderWay) {
     const QString out = QString::fromLocal8Bit(
         runOnTerminal(QStringList{"run", recipe, "--id", "0001", "--no-records"} + sim.link(), exitCode));
     ASSERT_EQ(exitCode, 0) << out.toStdString();
-    const qsizetype polled = out.indexOf("step 2/3 poll: PASS");
-    const qsizetype rebooting = out.indexOf("step 3/3 reboot: started");
+    const qsizetype polled = out.indexOf("step 2/3 Pooling data test: PASS");
+    const qsizetype rebooting = out.indexOf("step 3/3 Set reboot: started");
     ASSERT_GE(polled, 0) << out.toStdString();
     ASSERT_GT(rebooting, polled);
     // Once the poll step is over its records are not shown again.
     const QString afterwards = out.mid(rebooting);
     EXPECT_FALSE(afterwards.contains(" records  ")) << afterwards.toStdString();
-    EXPECT_TRUE(afterwards.contains("\r\033[Kstep 3/3 reboot: ")) << afterwards.toStdString();
+    EXPECT_TRUE(afterwards.contains("\r\033[Kstep 3/3 Set reboot: ")) << afterwards.toStdString();
 }
 
 // The table after a run on many units names each by the serial it reported, beside its link.

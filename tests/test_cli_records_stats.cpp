@@ -205,3 +205,30 @@ TEST(RecordsReport, HtmlAndPdfOfTheFilterInTheLanguageAsked) {
         EXPECT_EQ(RunCli(QStringList{"records", "report", "--records", bench.path} + bad).exitCode, 2)
             << bad.join(' ').toStdString();
 }
+
+// A socket that only saw units tested before elsewhere has no first tests: no yield to
+// give, which is not a yield of nothing.
+TEST(RecordsStats, ASocketWithNoFirstTestsHasNoFirstPassYield) {
+    StatsBench bench;
+    {
+        pb::records::RecordStore store;
+        ASSERT_TRUE(store.openSqlite(bench.path).ok());
+        const qint64 later = QDateTime(QDate(2026, 12, 9), QTime(9, 0)).toMSecsSinceEpoch();
+        for (int i = 0; i < 2; ++i)
+            WriteUnitTest(store, {QStringLiteral("A1-%1").arg(i), later + i * 1000, "pass", "line-1", "4-up", "B1"});
+    }
+    const CliResult r = bench.stats({"--by", "socket", "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    QJsonObject b1;
+    for (const QJsonObject& o : r.eventsOf("socket"))
+        if (o.value("key") == "4-up/B1") b1 = o;
+    ASSERT_FALSE(b1.isEmpty()) << r.out.constData();
+    EXPECT_EQ(b1.value("passed").toInt(), 2);
+    EXPECT_EQ(b1.value("firstTests").toInt(), 0);
+    EXPECT_TRUE(b1.value("firstPassYield").isNull()) << r.out.constData();
+    const QString table = QString::fromUtf8(bench.stats({"--by", "socket"}).out);
+    const QString row = table.split('\n').filter(QStringLiteral("4-up/B1")).value(0);
+    EXPECT_FALSE(row.contains(QStringLiteral("0.0 %"))) << qPrintable(table);
+    EXPECT_TRUE(row.contains(QStringLiteral("–"))) << qPrintable(table);
+}
+

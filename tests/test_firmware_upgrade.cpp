@@ -239,8 +239,8 @@ TEST(FirmwareRetries, ABlockSilentFiveTimesFailsAndTheBarsStayWhereTheyStood) {
     EXPECT_EQ(rig.runs.last().detail.value("verified").toInt(), 0);
     EXPECT_EQ(rig.runs.last().detail.value("failure").toString(), rig.failure);
     // Flash was erased and written: the unit may not start as it is.
-    EXPECT_EQ(rig.view.status(), "Command error! block 2 was not programmed. Upgrade again before use");
-    EXPECT_EQ(rig.failure, "block 2 was not programmed");
+    EXPECT_EQ(rig.view.status(), "Command error! block 3 was not programmed. Upgrade again before use");
+    EXPECT_EQ(rig.failure, "block 3 was not programmed");  // counted from 1, as the bar
     EXPECT_TRUE(rig.view.advice.contains("without working firmware")) << rig.view.advice.toStdString();
     EXPECT_TRUE(rig.runs.last().detail.value("mayLackFirmware").toBool());
     EXPECT_EQ(rig.view.lamp(), LampColour::Red);
@@ -260,7 +260,7 @@ TEST(FirmwareRetries, OneFlippedDigitInAVerifyReplyFailsTheUpgrade) {
         EXPECT_EQ(rig.bars.verifyPos, 1);
         EXPECT_TRUE(rig.commandsStarting("X").isEmpty());
         EXPECT_TRUE(rig.commandsStarting("ZrAA55").isEmpty());
-        EXPECT_EQ(rig.view.status(), "Command error! block 2 differs when read back. Upgrade again before use");
+        EXPECT_EQ(rig.view.status(), "Command error! block 3 differs when read back. Upgrade again before use");
     }
 }
 
@@ -334,7 +334,8 @@ TEST(FirmwareStart, AFileOfAnotherModelOrNoFileStopsBeforeTheLinkOpens) {
     EXPECT_EQ(rig.runs.reports[0].detail.value("refused").toString(), "model-error");
     EXPECT_EQ(rig.runs.reports[0].detail.value("file").toObject().value("header").toString(), "KV740MX-V6");
     EXPECT_EQ(rig.runs.reports[1].statusText, rig.view.status());
-    EXPECT_EQ(rig.runs.reports[1].detail.value("reason").toObject().value("cause").toString(), "no-such-file");
+    EXPECT_EQ(rig.runs.reports[1].cause, pb::Cause::of(pb::CauseCode::FileMissing, {rig.runs.reports[1].cause.text("path")}));
+    EXPECT_FALSE(rig.runs.reports[1].cause.text("path").isEmpty());
 }
 
 TEST(FirmwareStart, ModelKindsWithoutALoaderEndTheRunWithCommandError) {

@@ -205,7 +205,7 @@ TEST(FirmwareWindow, ANonFirmwareFileAndAnUpgradesLeftoversAreNamedInTheStatusLi
     ASSERT_EQ(u.pnFile->text(), small);
     EXPECT_EQ(u.pbProgram->text(), "");  // a new file: the last upgrade's figures went
     QTest::mouseClick(u.btnFirmware, Qt::LeftButton);
-    EXPECT_EQ(u.pnMsg->text(), "Command error! block 1 differs when read back. Upgrade again before use");
+    EXPECT_EQ(u.pnMsg->text(), "Command error! block 2 differs when read back. Upgrade again before use");
     EXPECT_TRUE(u.pnMsg->toolTip().contains("without working firmware")) << u.pnMsg->toolTip().toStdString();
     EXPECT_EQ(u.shComm->brushColor(), pb::ColourFromBgr(pb::kBgrRed));
     EXPECT_TRUE(u.pbVerify->text().startsWith("1 / 4 blocks   25%")) << u.pbVerify->text().toStdString();
@@ -248,10 +248,7 @@ TEST(FirmwareWindow, ARefusedFileSaysWhyAtLoadAndIsKeptAsARefusedUpgrade) {
     EXPECT_EQ(file.value("size").toInteger(), QFileInfo(other).size());
     EXPECT_EQ(file.value("sha256").toString().size(), 64);
     EXPECT_EQ(file.value("header").toString(), "KV740MX-V6");
-    const QJsonObject reason = run.details.value("reason").toObject();
-    EXPECT_EQ(reason.value("cause").toString(), "file-for-other-model");
-    EXPECT_EQ(reason.value("fileModel").toString(), "KV740MX-V6");
-    EXPECT_EQ(reason.value("controllerModel").toString(), "KV320MX-V5");
+    EXPECT_EQ(run.cause, pb::Cause::of(pb::CauseCode::FileForOtherModel, {"KV740MX-V6", "KV320MX-V5"}));
 
     // Said when chosen, and said again when refused, in the window's language.
     w.window.mnuSimplifiedClick();
@@ -260,7 +257,7 @@ TEST(FirmwareWindow, ARefusedFileSaysWhyAtLoadAndIsKeptAsARefusedUpgrade) {
     QTest::mouseClick(u.btnFirmware, Qt::LeftButton);
     EXPECT_EQ(u.pnMsg->text(), QStringLiteral("韧体档案格式机型错误! 不是韧体档案"));
     run = lastRun();
-    EXPECT_EQ(run.details.value("reason").toObject().value("cause").toString(), "not-a-firmware-file");
+    EXPECT_EQ(run.cause.code, pb::CauseCode::FileNotFirmware);
     EXPECT_TRUE(run.details.value("file").toObject().contains("headerHex"));
     w.window.mnuEnglishClick();
 
@@ -273,7 +270,7 @@ TEST(FirmwareWindow, ARefusedFileSaysWhyAtLoadAndIsKeptAsARefusedUpgrade) {
     EXPECT_EQ(run.details.value("refused").toString(), "load-error");
     EXPECT_EQ(run.details.value("file").toObject().value("name").toString(), "gone.KVF");
     EXPECT_FALSE(run.details.value("file").toObject().contains("sha256"));  // nothing to read
-    EXPECT_EQ(run.details.value("reason").toObject().value("path").toString(), gone);
+    EXPECT_EQ(run.cause, pb::Cause::of(pb::CauseCode::FileMissing, {gone}));
 
     // Nothing of any of them went on the line.
     EXPECT_EQ(w.controller.commands().size(), commandsBefore);

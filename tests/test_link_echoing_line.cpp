@@ -69,7 +69,7 @@ TEST(EchoingLine, EveryTestPassesAndEveryReplyIsTakenAsSent) {
     QStringList runs;
     for (const RunReport& r : h.runs.reports) runs << TestName(r.test) + ":" + RunOutcomeName(r.outcome);
     EXPECT_EQ(runs, QStringList({"connect:ok", "set-date:ok", "alarm:ok", "factory-initial:ok", "reboot:ok",
-                                 "dido:ok", "controller-command:ok", "module-command:ok"}));
+                                 "dido:watched", "controller-command:ok", "module-command:ok"}));
     wire.expectByteExact();
 }
 

@@ -56,7 +56,7 @@ TEST(CommandConsoles, FailedCommandEmptiesItsReplyFieldAndStoresNothing) {
     EXPECT_EQ(h.view.linkSettingsSaves, 0);
     EXPECT_EQ(h.view.status(), "Command error! the reply to AB failed its checksum");
     EXPECT_EQ(h.view.lastBeepHz(), 300);
-    EXPECT_EQ(h.runs.last().detail.value("reason").toObject().value("cause").toString(), "bad-checksum");
+    EXPECT_EQ(h.runs.last().cause, pb::Cause::of(pb::CauseCode::BadChecksum, {"AB"}));
 
     h.answer([](const QString&) { return QByteArray(); });
     EXPECT_EQ(ModuleCommand(h.ctx, 0, "1", "B"), Outcome::Error);

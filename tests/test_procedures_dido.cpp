@@ -67,10 +67,10 @@ TEST(DidoTest, StandardVariantPulsesTickedOutputsAndShowsEightInputs) {
     EXPECT_EQ(h.view.lastBeepHz(), 1000);
     EXPECT_FALSE(h.link.isOpen());
     EXPECT_EQ(h.view.log, QStringList({"started dido", "window on", "ended dido"}));
-    // The run as a record keeps it: the cycles run, the user's stop as a good end.
+    // The run as a record keeps it: the cycles run, watched by the user, who stopped it.
     ASSERT_EQ(h.runs.reports.size(), 1);
     EXPECT_EQ(pb::TestName(h.runs.last().test), "dido");
-    EXPECT_EQ(h.runs.last().outcome, RunOutcome::Ok);
+    EXPECT_EQ(h.runs.last().outcome, RunOutcome::Watched);
     EXPECT_EQ(h.runs.last().statusText, "Command ok.");
     EXPECT_EQ(h.runs.last().detail.value("cycles").toInt(), 3);
     EXPECT_EQ(h.runs.last().link.tcpPort, h.view.settings.tcpPort);
@@ -110,7 +110,7 @@ TEST(DidoTest, SilentControllerLeavesLampsAndTheLoopGoesOn) {
     EXPECT_FALSE(h.link.isOpen());
     // The record tells what the lamps showed: one read of four answered, and its inputs.
     ASSERT_EQ(h.runs.reports.size(), 1);
-    EXPECT_EQ(h.runs.last().outcome, RunOutcome::Ok);
+    EXPECT_EQ(h.runs.last().outcome, RunOutcome::Watched);
     EXPECT_EQ(h.runs.last().detail.value("cycles").toInt(), 4);
     EXPECT_EQ(h.runs.last().detail.value("inputReadsAnswered").toInt(-1), 1);
     EXPECT_EQ(h.runs.last().detail.value("inputStates").toArray(), QJsonArray({"11111111"}));

@@ -98,7 +98,7 @@ TEST(ConnectAndIdentify, VersionReplyOfWrongLengthOrChecksumIsCommandError) {
         h.answer(standardController(db));
         EXPECT_EQ(ConnectAndIdentify(h.ctx), Outcome::Error);
         EXPECT_EQ(h.view.version, "");
-        EXPECT_EQ(h.view.status(), db.size() == 28 ? "Command error! unexpected reply to DB"
+        EXPECT_EQ(h.view.status(), db.size() == 28 ? "Command error! the reply to DB is 28 bytes, not a reply it has"
                                                    : "Command error! the reply to DB failed its checksum");
     }
 }

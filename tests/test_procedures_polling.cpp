@@ -165,12 +165,12 @@ TEST(PollingTest, RepliesThatAreNotTheStoresAreErrorsNotEmptyStores) {
     } cases[] = {
         {"echoes commands it does not know",
          [](const QString& t) { return CrcReplyFrame(t.toLatin1()); }, 0,
-         "Command error! unexpected reply to IE"},
+         "Command error! the reply to IE is 13 bytes, not a reply it has"},
         {"answers IB with another mnemonic",
          [&](const QString& t) {
              return t == "0000IE" ? CrcReplyFrame(ie) : CrcReplyFrame("0000XX0005");
          },
-         0, "Command error! unexpected reply to IB"},
+         0, "Command error! the reply to IB is 17 bytes, not a reply it has"},
         {"sends a record with a letter in it",
          [&](const QString& t) -> QByteArray {
              if (t == "0000IE") return CrcReplyFrame(ie);

@@ -110,7 +110,7 @@ TEST(IdentifyResults, EachWayOfNotIdentifyingSaysWhichInTheResult) {
         EXPECT_TRUE(r.linkNotOpened());
         EXPECT_NE(r.opened.error, OpenError::None);
         EXPECT_FALSE(r.opened.detail.isEmpty());
-        EXPECT_TRUE(r.cause.passed());
+        EXPECT_EQ(r.cause.code, CauseCode::LinkOpenFailed);  // the link's cause, not the unit's
         EXPECT_TRUE(h.controller.commands().isEmpty());
         // The report keeps the open's error as before.
         EXPECT_EQ(h.runs.last().detail.value("openDetail").toString(), r.opened.detail);
@@ -356,8 +356,8 @@ TEST(UpgradeResults, AFailedBlockIsNamedWithThePhaseAndTheRetriesSpentOnIt) {
         EXPECT_EQ(r.blocksVerified, 0);
         EXPECT_EQ(r.programRetries, 4);
         EXPECT_EQ(r.verifyRetries, 0);
-        EXPECT_EQ(r.cause, Cause::of(CauseCode::NotProgrammed, {"2"}));
-        EXPECT_EQ(r.failure, "block 2 was not programmed");
+        EXPECT_EQ(r.cause, Cause::of(CauseCode::NotProgrammed, {3}));
+        EXPECT_EQ(r.failure, "block 3 was not programmed");
         EXPECT_TRUE(r.mayLackFirmware);
         EXPECT_FALSE(r.stoppedOnRequest);
         // The report says the same.

@@ -45,7 +45,7 @@ TEST(SystemCommands, AlarmSendsTheItemIndexAndJudgesTheLength) {
     EXPECT_EQ(AlarmTest(h.ctx, 6), Outcome::Error);
     EXPECT_EQ(h.texts(), QStringList({"0000JF6"}));
     EXPECT_TRUE(h.view.statuses.contains("Alarm test"));
-    EXPECT_EQ(h.view.status(), "Command error! unexpected reply to JF6");
+    EXPECT_EQ(h.view.status(), "Command error! the reply to JF6 is 14 bytes, not a reply it has");
     EXPECT_EQ(h.view.lamp(), LampColour::Red);
     EXPECT_EQ(h.view.lastBeepHz(), 300);
 
@@ -61,8 +61,7 @@ TEST(SystemCommands, BadChecksumIsCommandError) {
     EXPECT_EQ(SetDateTime(h.ctx), Outcome::Error);
     // Named by its mnemonic: the date and time after it are left out.
     EXPECT_EQ(h.view.status(), "Command error! the reply to AA failed its checksum");
-    EXPECT_EQ(h.runs.last().detail.value("reason").toObject(),
-              QJsonObject({{"cause", "bad-checksum"}, {"command", "AA"}}));
+    EXPECT_EQ(h.runs.last().cause, pb::Cause::of(pb::CauseCode::BadChecksum, {"AA"}));
 }
 
 TEST(SystemCommands, OlderControllerFactoryInitialWaitsThenAsksStatus) {

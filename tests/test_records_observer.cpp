@@ -222,3 +222,18 @@ TEST(RecordsObserver, ProcedureNamesAreTheTestRunFramesNames) {
     for (int t = 0; t <= int(TestId::FirmwareUpgrade); ++t)
         EXPECT_NE(pb::ProcedureName(TestName(TestId(t)), 0), TestName(TestId(t))) << t;
 }
+
+// A connect that found no controller is the link's: not filed under the unit identified
+// before it, nor is what follows it on that link.
+TEST(RecordsObserver, AFailedConnectBelongsToTheLinkNotToThePreviousUnit) {
+    Bench b;
+    b.run(TestId::Connect, RunOutcome::Ok, Net(), {}, Kv("SN-0042", "KV410 V3.20"));
+    const qint64 refused = b.run(TestId::Connect, RunOutcome::OpenFailed);
+    const qint64 after = b.run(TestId::Dido, RunOutcome::Error);
+    const auto refusedRow = b.store.queries().run(refused), afterRow = b.store.queries().run(after);
+    ASSERT_TRUE(refusedRow && afterRow);
+    EXPECT_EQ(refusedRow->unitSerial, "");
+    EXPECT_EQ(refusedRow->linkText, "127.0.0.1:4001");
+    EXPECT_EQ(afterRow->unitSerial, "");
+    EXPECT_EQ(b.store.queries().units(QStringLiteral("SN-0042")).value(0).runCount, 1);
+}

@@ -373,6 +373,8 @@ TEST_P(StoreOnBothBackEnds, AStoreOfTheSchemaBeforeKeysUnitsByFamilyAndSerialKee
                                  GetParam() == BackEnd::Postgres ? url : QString(), statement);
     };
     // Back to schema 4: the later steps' columns undone, then the version.
+    for (const QString& statement : pbtest::EvidenceColumnsUndone(false))
+        ASSERT_EQ(sql(statement), QString()) << qPrintable(statement);
     for (const char* statement : {
              "DROP TABLE recipe_time_hours", "DROP TABLE reply_latencies", "DROP TABLE station_heartbeats",
              "DROP TABLE recipe_run_hours", "DROP TABLE recipe_failure_hours",

@@ -106,7 +106,7 @@ TEST_P(LineGone, TheDidoLoopEndsByItselfWithAnError) {
 
     EXPECT_EQ(DidoTestClick(h.ctx), Outcome::Error);
     EXPECT_FALSE(cancelledByGuard);
-    EXPECT_TRUE(h.view.status().startsWith("Command error! the line went away after ")) << h.view.status().toStdString();
+    EXPECT_TRUE(h.view.status().startsWith("Command error! the line was lost after ")) << h.view.status().toStdString();
     EXPECT_EQ(h.view.lamp(), LampColour::Red);
     EXPECT_EQ(h.view.lastBeepHz(), kLowBeepHz);
     EXPECT_FALSE(h.view.busy);

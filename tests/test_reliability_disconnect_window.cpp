@@ -366,6 +366,7 @@ void prepare(Bench& b) {
         // limits. Its state is set as identify would set it; a date run proves the line.
         b.window.state().deviceId = b.modelCase.id;
         b.window.state().modelKind = 4;
+        b.window.state().versionText = b.modelCase.version;
         u.pnVER->setText(b.modelCase.version);
         QTest::mouseClick(u.btnSetDate, Qt::LeftButton);
     } else {

@@ -105,7 +105,7 @@ TEST(GangStation, ScansFillTheSocketsInOrderTheRunStartsWhenFullAndTheNextScansS
     ASSERT_TRUE(s.ended());
 
     EXPECT_EQ(s.states(), (QStringList{"PASS", "PASS", "FAIL", "PASS"}));
-    EXPECT_TRUE(s.detail(2).startsWith("step 2 (DI/DO test): ")) << s.detail(2).toStdString();
+    EXPECT_TRUE(s.detail(2).startsWith("step 2 (DIDO test): ")) << s.detail(2).toStdString();
     EXPECT_TRUE(s.detail(2).contains("01000000")) << s.detail(2).toStdString();
     EXPECT_EQ(w.tile(2)->countsLabel()->text(), "Passed: 0   Failed: 1");
     EXPECT_EQ(w.totalsLabel()->text(), "Units: 4    Passed: 3    Failed: 1    First-pass yield: 75.0%");
@@ -201,7 +201,7 @@ TEST(GangStation, ASocketWhoseControllerIsNotThereShowsWhyWhileTheOthersRun) {
     for (int i = 0; i < 4; ++i) s.scan(GangRig::serial(i));
     ASSERT_TRUE(s.ended());
     EXPECT_EQ(s.states(), (QStringList{"PASS", "FAIL", "PASS", "PASS"}));
-    EXPECT_TRUE(s.detail(1).startsWith("step 1 (Connect): The link could not be opened")) << s.detail(1).toStdString();
+    EXPECT_TRUE(s.detail(1).startsWith("step 1 (Connect): the link could not be opened: connection refused")) << s.detail(1).toStdString();
 }
 
 TEST(GangStation, EscDuringAnUpgradeStopsEveryUnitBetweenBlocksAndEveryRecordSaysInterrupted) {
@@ -252,7 +252,7 @@ TEST(GangStation, EscDuringAnUpgradeStopsEveryUnitBetweenBlocksAndEveryRecordSay
     for (int i = 0; i < 4; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(s.state(i), "FAIL");
-        EXPECT_EQ(s.detail(i), "step 1 (Firmware upgrade): Stopped by the operator");
+        EXPECT_EQ(s.detail(i), "step 1 (Firmware upgrade): stopped by the operator");
         // Stopped between blocks: not every block went.
         EXPECT_LT(w.socket(i).done, w.socket(i).total);
     }

@@ -195,7 +195,7 @@ TEST(TestButtons, AskForTheirOwnTestUnderTheirTestsNameInEachLanguage) {
     EXPECT_FALSE(pb::ButtonTest(designed).has_value());
     EXPECT_EQ(pb::ButtonTest(setDate), pb::TestId::SetDate);
 
-    const QStringList rebootWords = {"Reboot", QStringLiteral("重新开机"), QStringLiteral("重新開機")};
+    const QStringList rebootWords = {"Set reboot", QStringLiteral("设定重新开机"), QStringLiteral("設定重新開機")};
     for (int language : {1, 2, 0}) {
         pb::CaptionTestButtons(&page, language);
         EXPECT_EQ(reboot->text(), rebootWords[language]);

@@ -217,7 +217,14 @@ TEST_P(WindowRecords, EachProcedureLeavesItsRunWithUnitOutcomeAndDetails) {
     });
     run = b.last();
     EXPECT_EQ(run.procedure, "dido");
-    EXPECT_EQ(run.outcome, Outcome::Ok);  // the user's stop is how it ends well
+    // The technician read the lamps: kept as watched, no verdict claimed, with what each
+    // cycle's inputs were.
+    EXPECT_EQ(run.outcome, Outcome::Watched);
+    EXPECT_EQ(run.cause.code, pb::CauseCode::Watched);
+    QStringList seen;
+    for (const pb::Measurement& m : run.measurements)
+        if (m.name == QLatin1String("inputs")) seen << m.text;
+    EXPECT_TRUE(seen.contains("10100000") && seen.contains("01000001")) << seen.join(' ').toStdString();
     // How many cycles ran before the stop landed depends on the machine's load; at least
     // the one the stop let finish.
     EXPECT_GE(run.details.value("cycles").toInt(), 1);

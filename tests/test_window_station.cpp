@@ -160,7 +160,7 @@ TEST(StationWindow, StuckInputFailsTheDidoStepAndTheBannerSaysWhyUntilTheNextSca
     Scan(station, "SN000042");
     EXPECT_EQ(station.verdictLabel()->text(), "FAIL");
     const QString detail = station.verdictDetail()->text();
-    EXPECT_TRUE(detail.startsWith("SN000042: step 3 (DI/DO test) failed: ")) << detail.toStdString();
+    EXPECT_TRUE(detail.startsWith("SN000042: step 3 (DIDO test) failed: ")) << detail.toStdString();
     EXPECT_EQ(station.stepsModel()->state(0), StationStepsModel::State::Passed);
     EXPECT_EQ(station.stepsModel()->state(1), StationStepsModel::State::Passed);
     EXPECT_EQ(station.stepsModel()->state(2), StationStepsModel::State::Failed);

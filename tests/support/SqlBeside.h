@@ -6,6 +6,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
+#include <QStringList>
 
 #include "tests/support/PgServer.h"
 
@@ -23,6 +24,20 @@ inline QString SqlBeside(const QString& sqliteFile, const QString& url, const QS
     }
     QSqlDatabase::removeDatabase(QStringLiteral("by-hand"));
     return why;
+}
+
+// The statements that take a store back to before its causes and measurements were kept
+// (the figures' failure hours too, where the store back then still has that table).
+inline QStringList EvidenceColumnsUndone(bool failureHours) {
+    QStringList undo;
+    for (const char* column : {"runs DROP COLUMN cause_code", "runs DROP COLUMN cause_values",
+                               "runs DROP COLUMN measurements", "recipe_runs DROP COLUMN cause_code",
+                               "recipe_runs DROP COLUMN cause_values", "recipe_steps DROP COLUMN cause_code",
+                               "recipe_steps DROP COLUMN cause_values", "recipe_steps DROP COLUMN measurements",
+                               "recipe_steps DROP COLUMN attempt_causes"})
+        undo << QStringLiteral("ALTER TABLE ") + QLatin1String(column);
+    if (failureHours) undo << QStringLiteral("ALTER TABLE recipe_failure_hours DROP COLUMN cause_code");
+    return undo;
 }
 
 }  // namespace pbtest
