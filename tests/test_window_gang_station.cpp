@@ -309,3 +309,29 @@ TEST(GangStation, AFixtureFileOpensItFromTheWindowAndAloneARecipeTheSingleStatio
     EXPECT_EQ(window.gangStationWindow(), nullptr);
     EXPECT_NE(window.stationWindow(), nullptr);
 }
+
+// A controller that goes away in the middle of its DI/DO loop: the socket fails for the
+// lost line, not for the unit's inputs, on its tile and in its record.
+TEST(GangStation, AControllerGoneMidDidoIsTheLineLostOnTheTileAndInTheRecord) {
+    GangRig rig({SocketWire::Tcp}, R"({"schema": 1, "product": "Gang check", "steps": [
+ {"kind": "identify", "models": [6]},
+ {"kind": "dido", "cycles": 100000, "patterns": [{"outputs": "0000", "inputs": "00000000"}]}]})");
+    ASSERT_TRUE(rig.mistakes.isEmpty()) << rig.mistakes.join('\n').toStdString();
+    int reads = 0;
+    QObject::connect(&rig.controller(0), &sim::Controller::logged, &rig.controller(0), [&](const sim::LogEntry& e) {
+        if (e.dir == sim::LogEntry::Received && e.text.endsWith("DG0") && ++reads == 3)
+            QTimer::singleShot(0, &rig.controller(0), [&rig] { rig.sims[0].tcp.reset(); });
+    });
+    Station s(rig);
+    s.scan(GangRig::serial(0));
+    ASSERT_TRUE(s.ended());
+    EXPECT_EQ(s.state(0), "FAIL");
+    EXPECT_TRUE(s.detail(0).startsWith("step 2 (DIDO test): the line was lost after ")) << s.detail(0).toStdString();
+    records::RecordStore store;
+    ASSERT_TRUE(store.openSqlite(rig.recordsPath()).ok());
+    const QList<records::RecipeRunRow> runs = store.queries().recipeRuns({});
+    ASSERT_EQ(runs.size(), 1);
+    EXPECT_EQ(runs[0].cause.code, CauseCode::LineLost);
+    EXPECT_EQ(runs[0].steps[1].cause.code, CauseCode::LineLost);
+    EXPECT_EQ(runs[0].unitSerial, GangRig::serial(0));
+}
