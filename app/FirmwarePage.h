@@ -1,5 +1,6 @@
 #pragma once
-// Page tsFirmware: the warning note, the chosen file and the program and verify bars.
+// Page tsFirmware: the warning note, the chosen file and the program and verify bars; it
+// keeps the file chosen in the firmware file menu and asks the window to program it.
 
 #include <QLabel>
 #include <QPlainTextEdit>

@@ -1,6 +1,7 @@
 #pragma once
 // Page tsTest: the controller's clock and alarm, its inputs and outputs, the polling
-// panels and the restart buttons. It shows what the DI/DO and polling tests report.
+// panels and the restart buttons. Its buttons' handlers ask the window to run their tests;
+// it shows what the DI/DO and polling tests report.
 
 #include <QCheckBox>
 #include <QComboBox>
