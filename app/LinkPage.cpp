@@ -56,7 +56,7 @@ void LinkPage::showStored(const pb::Settings& settings) {
     shown_ = settings.link;
 }
 
-pb::LinkSettings LinkPage::shown() {
+pb::LinkSettings LinkPage::shownLinkSettings() {
     if (currentWidget() == tsCom) {
         shown_.kind = pb::LinkKind::Com;
         shown_.portName = cmbPort->currentText();
@@ -69,8 +69,8 @@ pb::LinkSettings LinkPage::shown() {
     return shown_;
 }
 
-void LinkPage::save(pb::Settings& settings) {
-    const pb::LinkSettings active = shown();
+void LinkPage::saveLinkSettings(pb::Settings& settings) {
+    const pb::LinkSettings active = shownLinkSettings();
     // The adapter behind the port name is kept beside it.
     if (active.kind == pb::LinkKind::Com) {
         settings.comPortAdapter = cmbPort->adapterOf(active.portName);

@@ -40,9 +40,9 @@ public:
     // TCP address and the page of the link's kind.
     void showStored(const pb::Settings& settings);
     // The link the active page shows (the other page's values as last read).
-    pb::LinkSettings shown();
+    pb::LinkSettings shownLinkSettings();
     // Saves the link kind and the active page's texts, and the adapter behind the port.
-    void save(pb::Settings& settings);
+    void saveLinkSettings(pb::Settings& settings);
 
 private:
     pb::LinkSettings shown_;

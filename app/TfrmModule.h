@@ -38,7 +38,7 @@ public:
     pb::Link& link() { return link_; }
     pb::ControllerState& state() { return state_; }
     // The link settings the link page shows: what a test started now opens.
-    pb::LinkSettings shownLinkSettings() { return ui_.pcPort->shown(); }
+    pb::LinkSettings shownLinkSettings() { return ui_.pcPort->shownLinkSettings(); }
 
     // pb::TestRunView
     void setStatus(const QString& text) override;
@@ -55,7 +55,7 @@ public:
     pb::Language language() const override { return settings_.language; }
     void setWindowEnabled(bool on) override { setEnabled(on); }
     // Saves the link kind and the active page's link texts (after a link was used well).
-    void saveLinkSettings() override { ui_.pcPort->save(settings_); }
+    void saveLinkSettings() override { ui_.pcPort->saveLinkSettings(settings_); }
     // Which pages and buttons stay in reach while a test runs, and after it.
     void testStarted(pb::TestId test) override;
     void testEnded(pb::TestId test, pb::Outcome outcome) override;
