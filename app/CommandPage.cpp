@@ -77,3 +77,23 @@ void CommandPage::applyLanguage(pb::Language language) {
     gbController->setTitle(msg(ControllerCommandTest));
     lblModuleType->setText(msg(Type));
 }
+
+void CommandPage::runsThrough(const pb::RunRequest& run) {
+    run_ = run;
+    connect(btnCommand, &QPushButton::clicked, this, &CommandPage::btnCommandClick);
+    connect(btnModuleCommand, &QPushButton::clicked, this, &CommandPage::btnModuleCommandClick);
+}
+
+void CommandPage::btnCommandClick() {
+    pb::TestParams p;
+    p.console.text = edCommandSend->text();
+    run_({pb::TestId::ControllerCommand, p});
+}
+
+void CommandPage::btnModuleCommandClick() {
+    pb::TestParams p;
+    p.console.moduleType = cmbModuleType->currentIndex();
+    p.console.moduleNumber = cmbModuleId->currentText();
+    p.console.text = edModuleCommandSend->text();
+    run_({pb::TestId::ModuleCommand, p});
+}

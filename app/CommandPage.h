@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include "app/CommandHistory.h"
+#include "app/TestButtons.h"
 #include "i18n/Language.h"
 #include "procedures/ConsoleView.h"
 
@@ -44,6 +45,11 @@ public:
     explicit CommandPage(QWidget* parent = nullptr);
 
     void applyLanguage(pb::Language language);
+    // Each console's button asks `run` to send what its field says (the module's to the
+    // module of the chosen type and number).
+    void runsThrough(const pb::RunRequest& run);
+    void btnCommandClick();
+    void btnModuleCommandClick();
 
     // pb::ConsoleView
     void setControllerReplyText(const QString& text) override { edCommandRecv->setText(text); }
@@ -59,4 +65,5 @@ private:
 
     pb::CommandHistory* controllerHistory_ = nullptr;
     pb::CommandHistory* moduleHistory_ = nullptr;
+    pb::RunRequest run_;
 };

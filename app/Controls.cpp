@@ -1,5 +1,7 @@
 #include "app/Controls.h"
 
+#include <algorithm>
+
 namespace Ui {
 
 void Paint(QWidget* widget, const QColor& background, const QColor& text) {
@@ -51,6 +53,45 @@ QAction* Item(QObject* parent, const char* name, const QString& caption) {
     auto* action = new QAction(caption, parent);
     action->setObjectName(QString::fromLatin1(name));
     return action;
+}
+
+QMenu* DropDown(QMenuBar* bar, const char* name, const char* actionName, const QString& caption) {
+    auto* menu = new QMenu(caption, bar);
+    menu->setObjectName(QString::fromLatin1(name));
+    menu->menuAction()->setObjectName(QString::fromLatin1(actionName));
+    // A drop-down menu is a window of its own: let it follow the window's font.
+    menu->setAttribute(Qt::WA_WindowPropagation);
+    return menu;
+}
+
+QAction* Separator(QObject* parent, const char* name) {
+    QAction* line = Item(parent, name, {});
+    line->setSeparator(true);
+    return line;
+}
+
+QTimer* Timer(QObject* owner, const char* name, int intervalMs) {
+    auto* timer = new QTimer(owner);
+    timer->setObjectName(QString::fromLatin1(name));
+    timer->setInterval(intervalMs);
+    return timer;
+}
+
+// A drop-down menu sizes its entries by one measure of their text and draws them by
+// another, which for some fonts (the Chinese ones here) comes out wider: the widest entry
+// was drawn shortened in its middle ("測試站模…)..."). The menu is made as much wider as
+// the two measures differ, and a space more.
+void FitMenuToCaptions(QMenu* menu) {
+    menu->setMinimumWidth(0);
+    const QFontMetrics fm(menu->font());
+    int shortfall = 0;
+    for (const QAction* action : menu->actions()) {
+        if (action->isSeparator()) continue;
+        const QString shown = QString(action->text()).remove(u'&');
+        const int sized = fm.boundingRect(QRect(), Qt::TextSingleLine | Qt::TextShowMnemonic, action->text()).width();
+        shortfall = std::max(shortfall, fm.horizontalAdvance(shown) - sized);
+    }
+    menu->setMinimumWidth(menu->sizeHint().width() + shortfall + fm.horizontalAdvance(u' '));
 }
 
 }  // namespace Ui

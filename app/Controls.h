@@ -6,8 +6,11 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 
 namespace Ui {
 
@@ -49,5 +52,13 @@ P* Page(QTabWidget* pages, const char* name, const QString& caption) {
     return page;
 }
 QAction* Item(QObject* parent, const char* name, const QString& caption);
+// A drop-down menu of `bar`, named, its action named `actionName`; its items follow the
+// window's font.
+QMenu* DropDown(QMenuBar* bar, const char* name, const char* actionName, const QString& caption);
+// A separator between a menu's items, named; an invisible timer of `owner`, named.
+QAction* Separator(QObject* parent, const char* name);
+QTimer* Timer(QObject* owner, const char* name, int intervalMs);
+// Widens a drop-down menu so that its widest entry, once captioned, is drawn whole.
+void FitMenuToCaptions(QMenu* menu);
 
 }  // namespace Ui

@@ -1,8 +1,13 @@
 #include "app/FirmwarePage.h"
 
+#include <QFileDialog>
+
 #include "app/Controls.h"
+#include "firmware/ModelCheck.h"
 #include "i18n/FeedbackTexts.h"
+#include "i18n/FileFilterTexts.h"
 #include "i18n/Messages.h"
+#include "procedures/TestRunView.h"
 
 FirmwarePage::FirmwarePage(QWidget* parent) : QWidget(parent) {
     using namespace Ui;
@@ -55,6 +60,7 @@ void FirmwarePage::applyLanguage(pb::Language language) {
     language_ = language;
     showFigures(pb::FirmwareBar::Program);
     showFigures(pb::FirmwareBar::Verify);
+    if (dlgLoad_) dlgLoad_->setNameFilters(pb::FirmwareFileFilters(pb::LanguageIndex(language_)));
 }
 
 void FirmwarePage::clearBars() {
@@ -100,4 +106,50 @@ void FirmwarePage::setMaximum(QProgressBar* bar, int maximum) {
 
 void FirmwarePage::setPosition(QProgressBar* bar, int position) {
     bar->setValue(bar->property("emptyImage").toBool() ? bar->maximum() : position);
+}
+
+// --- The firmware file and the upgrade.
+
+void FirmwarePage::runsThrough(const pb::RunRequest& run, pb::Settings& settings, pb::TestRunView& status) {
+    settings_ = &settings;
+    status_ = &status;
+    run_ = run;
+    connect(btnFirmware, &QPushButton::clicked, this, &FirmwarePage::btnFirmwareClick);
+}
+
+void FirmwarePage::mnuFirmwareFileClick() {
+    QFileDialog* dialog = dlgLoad();
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return;
+    clearBars();
+    SaveFirmwareFile(dialog->selectedFiles().first());
+    // The header names the model the file is for, or tells that it is no firmware file at
+    // all; a file that cannot be read shows nothing.
+    if (const auto header = pb::ReadFirmwareHeader(settings_->firmwareFile))
+        status_->setStatus(pb::FirmwareFileLabel(*header, language_));
+}
+
+void FirmwarePage::btnFirmwareClick() {
+    upgradeStarts();
+    pb::TestParams p;
+    p.upgrade.file = settings_->firmwareFile;
+    // The window programs what the loader takes and says so; nothing is refused first.
+    p.upgrade.checkFitFirst = false;
+    run_({pb::TestId::FirmwareUpgrade, p});
+}
+
+void FirmwarePage::SaveFirmwareFile(const QString& fileName) {
+    settings_->firmwareFile = fileName;
+    pnFile->setText(fileName);
+    pb::SaveFirmwareFile(*settings_);
+}
+
+QFileDialog* FirmwarePage::dlgLoad() {
+    if (!dlgLoad_) {
+        dlgLoad_ = new QFileDialog(window());
+        dlgLoad_->setObjectName(QStringLiteral("dlgLoad"));
+        dlgLoad_->setFileMode(QFileDialog::ExistingFile);
+        dlgLoad_->setAcceptMode(QFileDialog::AcceptOpen);
+        dlgLoad_->setNameFilters(pb::FirmwareFileFilters(pb::LanguageIndex(language_)));
+    }
+    return dlgLoad_;
 }

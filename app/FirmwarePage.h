@@ -1,15 +1,26 @@
 #pragma once
-// Page tsFirmware: the warning note, the chosen file and the program and verify bars.
+// Page tsFirmware: the warning note, the chosen file and the program and verify bars; it
+// keeps the file chosen in the firmware file menu and asks the window to program it.
 
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QWidget>
 #include <optional>
 
+#include "app/TestButtons.h"
+#include "firmware/FirmwareImage.h"
 #include "firmware/FirmwareProgressView.h"
 #include "i18n/Language.h"
+#include "settings/Settings.h"
+
+class QFileDialog;
+
+namespace pb {
+class TestRunView;
+}  // namespace pb
 
 namespace Ui {
 
@@ -36,6 +47,18 @@ public:
     explicit FirmwarePage(QWidget* parent = nullptr);
 
     void applyLanguage(pb::Language language);
+    // The file chosen (kept in `settings`, its model told in `status`) is what the upgrade
+    // button asks `run` to program.
+    void runsThrough(const pb::RunRequest& run, pb::Settings& settings, pb::TestRunView& status);
+    // The firmware file menu's entry: a file chosen in dlgLoad is kept.
+    void mnuFirmwareFileClick();
+    void btnFirmwareClick();
+    // Remembers and saves the firmware file, and shows it in pnFile.
+    void SaveFirmwareFile(const QString& fileName);
+    // The file-open dialog, made when first needed.
+    QFileDialog* dlgLoad();
+    // The block buffer and block count, loaded by the model check.
+    pb::FirmwareBuffer& buffer() { return buffer_; }
     // Both bars back to empty (a new file was chosen).
     void clearBars();
     // An upgrade begins: the bars follow its block counts again.
@@ -58,6 +81,11 @@ private:
     void showFigures(pb::FirmwareBar bar);
 
     pb::Language language_ = pb::Language::English;
+    pb::RunRequest run_;
+    pb::Settings* settings_ = nullptr;
+    pb::TestRunView* status_ = nullptr;
+    QPointer<QFileDialog> dlgLoad_;
+    pb::FirmwareBuffer buffer_;
     std::optional<pb::BarProgress> figures_[2];
 
     static void setMaximum(QProgressBar* bar, int maximum);

@@ -22,6 +22,7 @@
 #include "app/StationStepsModel.h"
 #include "app/WindowFont.h"
 #include "i18n/LanguageFont.h"
+#include "i18n/RecipeTexts.h"
 #include "i18n/StationTexts.h"
 #include "catalogue/StepNames.h"
 #include "runner/RecipeRunner.h"

@@ -36,7 +36,7 @@ void CaptionTestButtons(const QWidget* root, int language) {
     for (QPushButton* b : TestButtonsIn(root)) b->setText(CatalogueEntry(*ButtonTest(b)).nameIn(language));
 }
 
-void WireTestButtons(const QWidget* root, QObject* context, const std::function<void(const TestRequest&)>& run) {
+void WireTestButtons(const QWidget* root, QObject* context, const RunRequest& run) {
     for (QPushButton* b : TestButtonsIn(root)) {
         const TestId test = *ButtonTest(b);
         QObject::connect(b, &QPushButton::clicked, context, [run, test] { run({test, {}}); });

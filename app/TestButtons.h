@@ -13,6 +13,10 @@
 
 namespace pb {
 
+// What a page's button asks for: its test, with what it read from the page's controls, run
+// by the window through the one runner.
+using RunRequest = std::function<void(const TestRequest&)>;
+
 QPushButton* TestButton(QWidget* parent, const char* name, TestId test, QRect geometry);
 // The test a button made by TestButton runs; none for any other widget.
 std::optional<TestId> ButtonTest(const QObject* widget);
@@ -20,6 +24,6 @@ std::optional<TestId> ButtonTest(const QObject* widget);
 QList<QPushButton*> TestButtonsIn(const QWidget* root);
 void CaptionTestButtons(const QWidget* root, int language);
 // Each click of a button under `root` calls `run` with its test, while `context` lives.
-void WireTestButtons(const QWidget* root, QObject* context, const std::function<void(const TestRequest&)>& run);
+void WireTestButtons(const QWidget* root, QObject* context, const RunRequest& run);
 
 }  // namespace pb

@@ -100,3 +100,39 @@ void TestPage::setInputLamp(int k, pb::InputLamp colour) {
     shDI[size_t(k - 1)]->setBrushColor(
         colour == pb::InputLamp::Yellow ? pb::ColourFromBgr(pb::kBgrYellow) : QColor(Qt::white));
 }
+
+void TestPage::runsThrough(const pb::RunRequest& run) {
+    run_ = run;
+    connect(btnSetDate, &QPushButton::clicked, this, &TestPage::btnSetDateClick);
+    connect(btnAlarm, &QPushButton::clicked, this, &TestPage::btnAlarmClick);
+    connect(btnDIDO, &QPushButton::clicked, this, &TestPage::btnDIDOClick);
+    connect(btnPooling, &QPushButton::clicked, this, &TestPage::btnPoolingClick);
+    connect(btnInitial, &QPushButton::clicked, this, &TestPage::btnInitialClick);
+    connect(btnReboot, &QPushButton::clicked, this, &TestPage::btnRebootClick);
+}
+
+void TestPage::btnSetDateClick() { run_({pb::TestId::SetDate, {}}); }
+
+void TestPage::btnAlarmClick() {
+    pb::TestParams p;
+    p.alarm.level = cmbAlarm->currentIndex();
+    run_({pb::TestId::Alarm, p});
+}
+
+void TestPage::btnDIDOClick() {
+    pb::TestParams p;
+    p.dido.needsAnsweredRead = false;  // the technician reads the lamps
+    run_({pb::TestId::Dido, p});
+}
+
+void TestPage::btnPoolingClick() { run_({pb::TestId::Polling, {}}); }
+
+void TestPage::btnInitialClick() { run_({pb::TestId::FactoryInitial, {}}); }
+
+void TestPage::btnRebootClick() { run_({pb::TestId::Reboot, {}}); }
+
+void TestPage::holdFor(bool dido, bool running, pb::Language language) {
+    using enum pb::MsgId;
+    (dido ? btnDIDO : btnPooling)->setText(pb::Msg(running ? CancelTest : dido ? DidoTest : PoolingDataTest, language));
+    for (QPushButton* b : {btnReboot, btnInitial, btnSetDate, btnAlarm, dido ? btnPooling : btnDIDO}) b->setEnabled(!running);
+}

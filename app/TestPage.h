@@ -1,6 +1,7 @@
 #pragma once
 // Page tsTest: the controller's clock and alarm, its inputs and outputs, the polling
-// panels and the restart buttons. It shows what the DI/DO and polling tests report.
+// panels and the restart buttons. Its buttons' handlers ask the window to run their tests;
+// it shows what the DI/DO and polling tests report.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,6 +11,7 @@
 #include <array>
 
 #include "app/Lamp.h"
+#include "app/TestButtons.h"
 #include "i18n/Language.h"
 #include "procedures/DidoView.h"
 #include "procedures/PollingView.h"
@@ -64,6 +66,18 @@ class TestPage : public QWidget,
 public:
     explicit TestPage(QWidget* parent = nullptr);
 
+    // Each button's handler asks `run` for its test.
+    void runsThrough(const pb::RunRequest& run);
+    void btnSetDateClick();
+    void btnAlarmClick();
+    void btnDIDOClick();
+    void btnPoolingClick();
+    void btnInitialClick();
+    void btnRebootClick();
+    // A continuous test (DI/DO, else polling) runs or ended: its button cancels it
+    // meanwhile, in `language`, and holds the page's other buttons.
+    void holdFor(bool dido, bool running, pb::Language language);
+
     // Captions in the language; a running continuous test keeps its "Cancel test".
     void applyLanguage(pb::Language language, bool didoRunning, bool pollingRunning);
 
@@ -77,4 +91,7 @@ public:
     // pb::PollingView
     void setPollingDate(const QString& text) override { pnPoolingDate->setText(text); }
     void setPollingData(const QString& text) override { pnPoolingData->setText(text); }
+
+private:
+    pb::RunRequest run_;
 };

@@ -1,34 +1,33 @@
 #include "app/TfrmModule.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDateTime>
-#include <QFileDialog>
 #include <QMessageBox>
-#include <QShowEvent>
 
-#include "app/SerialPortList.h"
+#include "app/Controls.h"
 #include "app/TestButtons.h"
 #include "app/TonePlayer.h"
 #include "app/WindowColours.h"
-#include "i18n/FileFilterTexts.h"
+#include "app/WindowFont.h"
+#include "i18n/LanguageFont.h"
 #include "i18n/LinkFailureTexts.h"
 #include "i18n/Messages.h"
+#include "records/store/RunRecordsObserver.h"
+#include "runner/ButtonRun.h"
 
 TfrmModule::TfrmModule(QWidget* parent) : QMainWindow(parent) {
     ui_.setupUi(this);
     wireEvents();
     FormCreate();
-    openRecords();
+    menus_ = std::make_unique<pb::RecordsMenus>(this, settings_, link_, ui_, [this] { return shownLinkSettings(); });
     ui_.tmrClock->start();
 }
 
 TfrmModule::~TfrmModule() {
-    // A wait cursor must not outlive the window.
+    // A wait cursor must not outlive the window; the records close before the controls.
     setWaitCursor(false);
-    // The windows over the records and the log go before them; the records close in
-    // their order (the uploader first, this PC's store last).
-    windows_.reset();
-    records_.reset();
+    menus_.reset();
 }
 
 void TfrmModule::wireEvents() {
@@ -36,67 +35,34 @@ void TfrmModule::wireEvents() {
     connect(u.tmrBusy, &QTimer::timeout, this, &TfrmModule::tmrBusyTimer);
     connect(u.tmrClock, &QTimer::timeout, this, &TfrmModule::tmrClockTimer);
     connect(u.sbID, &QScrollBar::valueChanged, this, &TfrmModule::sbIDChange);
-
     connect(u.mnuAbout, &QAction::triggered, this, &TfrmModule::mnuAboutClick);
     connect(u.mnuExit, &QAction::triggered, this, &TfrmModule::mnuExitClick);
     connect(u.mnuEnglish, &QAction::triggered, this, &TfrmModule::mnuEnglishClick);
     connect(u.mnuSimplified, &QAction::triggered, this, &TfrmModule::mnuSimplifiedClick);
     connect(u.mnuTraditional, &QAction::triggered, this, &TfrmModule::mnuTraditionalClick);
-    connect(u.mnuFirmwareFile, &QAction::triggered, this, &TfrmModule::mnuFirmwareFileClick);
-    connect(u.mnuOperator, &QAction::triggered, this, &TfrmModule::mnuOperatorClick);
-    connect(u.mnuSharedRecords, &QAction::triggered, this, &TfrmModule::mnuSharedRecordsClick);
-    connect(u.mnuRecords, &QAction::triggered, this, &TfrmModule::mnuRecordsClick);
-    connect(u.mnuTrafficMonitor, &QAction::triggered, this, &TfrmModule::mnuTrafficMonitorClick);
-    connect(u.mnuLineOverview, &QAction::triggered, this, &TfrmModule::mnuLineOverviewClick);
-    connect(u.mnuStation, &QAction::triggered, this, &TfrmModule::mnuStationClick);
-
     connect(u.btnConnect, &QPushButton::clicked, this, &TfrmModule::btnConnectClick);
-    connect(u.btnSetDate, &QPushButton::clicked, this, &TfrmModule::btnSetDateClick);
-    connect(u.btnAlarm, &QPushButton::clicked, this, &TfrmModule::btnAlarmClick);
-    connect(u.btnInitial, &QPushButton::clicked, this, &TfrmModule::btnInitialClick);
-    connect(u.btnReboot, &QPushButton::clicked, this, &TfrmModule::btnRebootClick);
-    connect(u.btnDIDO, &QPushButton::clicked, this, &TfrmModule::btnDIDOClick);
-    connect(u.btnCommand, &QPushButton::clicked, this, &TfrmModule::btnCommandClick);
-    connect(u.btnModuleCommand, &QPushButton::clicked, this, &TfrmModule::btnModuleCommandClick);
-    connect(u.btnPooling, &QPushButton::clicked, this, &TfrmModule::btnPoolingClick);
-    connect(u.btnFirmware, &QPushButton::clicked, this, &TfrmModule::btnFirmwareClick);
-    // The catalogue's buttons of tests that take nothing run their test as they are.
-    pb::WireTestButtons(this, this, [this](const pb::TestRequest& request) { runTest(request); });
-
+    // Each page's buttons, and the catalogue's buttons of tests that take nothing, ask
+    // the window to run their tests.
+    const pb::RunRequest run = [this](const pb::TestRequest& request) { runTest(request); };
+    u.tsTest->runsThrough(run);
+    u.tsCommand->runsThrough(run);
+    u.tsFirmware->runsThrough(run, settings_, *this);
+    connect(u.mnuFirmwareFile, &QAction::triggered, u.tsFirmware, &FirmwarePage::mnuFirmwareFileClick);
+    pb::WireTestButtons(this, this, run);
     // The adapter last used came back under another name: say so in the status line.
     connect(u.cmbPort, &pb::PortComboBox::adapterMoved, this, [this](const QString& from, const QString& to) {
-        ui_.pnMsg->setText(pb::AdapterMovedText(from, to, pb::LanguageIndex(language_)));
+        ui_.pnMsg->setText(pb::AdapterMovedText(from, to, pb::LanguageIndex(language())));
     });
 }
 
 void TfrmModule::FormCreate() {
-    // 1. Defaults.
+    // Defaults, the stored values over them; the stored link and firmware file shown.
     settings_ = pb::Settings{};
-    language_ = pb::Language::English;
     state_ = pb::ControllerState{};
-
-    // 2. The stored values over them.
     const int storedKind = pb::LoadSettings(settings_);
-    language_ = settings_.language;
-
-    // 3-5. The ports of this PC (COM1 .. COM16 when none); the stored name wins as text.
-    ui_.cmbPort->setPorts(pb::ListSerialPorts(), settings_.link.portName);
-    ui_.cmbPort->setAdapter(settings_.comPortAdapter, settings_.link.portName);
-    ui_.cmbPort->followPorts();
-    ui_.cmbBaudrate->setEditText(settings_.link.speed);
-    ui_.edIP->setText(settings_.link.ip);
-    ui_.edPort->setText(settings_.link.tcpPort);
-    ui_.pnFile->setText(settings_.firmwareFile);
-
-    // 6. The page of the stored link kind.
     settings_.link.kind = storedKind == 0 ? pb::LinkKind::Com : pb::LinkKind::Net;
-    ui_.pcPort->setCurrentWidget(storedKind == 0 ? ui_.tsCom : ui_.tsNet);
-    linkSettings_ = settings_.link;
-}
-
-void TfrmModule::FormShow() {
-    ApplyLanguage();
-    showRecordsProblem();
+    ui_.pcPort->showStored(settings_);
+    ui_.pnFile->setText(settings_.firmwareFile);
 }
 
 void TfrmModule::showEvent(QShowEvent* event) {
@@ -105,67 +71,142 @@ void TfrmModule::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) FormShow();
 }
 
-QString TfrmModule::Msg(pb::MsgId id) const {
-    return pb::Msg(id, language_);
-}
-
 void TfrmModule::tmrBusyTimer() {
-    if (tmrBusyTag_ == 1) {
-        tmrBusyTag_ = 0;
-        ui_.shComm->setBrushColor(pb::ColourFromBgr(pb::kBgrYellow));
-    } else {
-        tmrBusyTag_ = 1;
-        ui_.shComm->setBrushColor(pb::ColourFromBgr(pb::kBgrRed));
-    }
+    tmrBusyTag_ = tmrBusyTag_ == 1 ? 0 : 1;
+    ui_.shComm->setBrushColor(pb::ColourFromBgr(tmrBusyTag_ == 1 ? pb::kBgrRed : pb::kBgrYellow));
 }
 
 void TfrmModule::tmrClockTimer() {
     ui_.pnSetDate->setText(QDateTime::currentDateTime().toString(u"yyyy/MM/dd HH:mm:ss"));
 }
 
-void TfrmModule::sbIDChange() {
-    ui_.pnID->setText(QString::asprintf("%04d", ui_.sbID->value()));
-}
-
 void TfrmModule::mnuAboutClick() {
-    QMessageBox box(QMessageBox::Information, Msg(pb::MsgId::About), Msg(pb::MsgId::AboutText),
-                    QMessageBox::Ok, this);
+    using enum pb::MsgId;
+    QMessageBox box(QMessageBox::Information, Msg(About), Msg(AboutText), QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("aboutBox"));
     box.exec();
 }
 
-void TfrmModule::mnuExitClick() {
-    close();
+// --- The window in the current language: font, menu check marks and captions, the link
+// selector, and each page's captions.
+
+void TfrmModule::ApplyLanguage() {
+    using enum pb::MsgId;
+    auto& u = ui_;
+    const pb::Language language = settings_.language;
+    // 1. Font.
+    const pb::LanguageFont font = pb::LanguageFontFor(pb::LanguageIndex(language));
+    setFont(pb::WindowFontFor(font, this->font()));
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::WindowText, pb::ColourFromBgr(font.colour));
+    setPalette(palette);
+    // 2. Check marks.
+    u.mnuEnglish->setChecked(language == pb::Language::English);
+    u.mnuSimplified->setChecked(language == pb::Language::SimplifiedChinese);
+    u.mnuTraditional->setChecked(language == pb::Language::TraditionalChinese);
+    // 3. Caption.
+    setWindowTitle(Msg(Caption));
+    // 4. Language menu; each language item always in its own language.
+    u.mnuLanguage->setText(Msg(MenuLanguage));
+    u.mnuEnglish->setText(pb::Msg(MenuLanguageItem, pb::Language::English));
+    u.mnuSimplified->setText(pb::Msg(MenuLanguageItem, pb::Language::SimplifiedChinese));
+    u.mnuTraditional->setText(pb::Msg(MenuLanguageItem, pb::Language::TraditionalChinese));
+    // 5. The other menu items.
+    u.mnuFile->setText(Msg(MenuFile));
+    u.mnuFirmwareFile->setText(Msg(MenuFirmwareFile));
+    u.mnuAbout->setText(Msg(MenuAbout));
+    u.mnuExit->setText(Msg(MenuExit));
+    menus_->applyLanguage();
+    // 6. Link selector.
+    u.pcPort->applyLanguage(language);
+    // 7. Test pages.
+    u.pcMain->setTabText(u.pcMain->indexOf(u.tsTest), Msg(BasicTest));
+    u.pcMain->setTabText(u.pcMain->indexOf(u.tsCommand), Msg(CommandTest));
+    u.pcMain->setTabText(u.pcMain->indexOf(u.tsFunction), Msg(FunctionTest));
+    u.pcMain->setTabText(u.pcMain->indexOf(u.tsFirmware), Msg(FirmwareUpgrade));
+    // 8. Connect, and the pages; a running DI/DO or polling test keeps its cancel caption.
+    u.btnConnect->setText(Msg(ConnectDevice));
+    u.tsTest->applyLanguage(language, state_.didoRunning, state_.pollingRunning);
+    pb::CaptionTestButtons(this, pb::LanguageIndex(language));
+    u.tsCommand->applyLanguage(language);
+    u.tsFirmware->applyLanguage(language);
+    // 9. Status line.
+    u.pnMsg->setText(Msg(StartConnectDevice));
+    // 10. The drop-down menus, once their font and captions are set.
+    for (QMenu* menu : {u.mnuFileMenu, u.mnuViewMenu, u.mnuLanguageMenu}) Ui::FitMenuToCaptions(menu);
 }
 
-void TfrmModule::SaveLinkSettings() {
-    const pb::LinkSettings active = shownLinkSettings();
-    // The adapter behind the port name is kept beside it.
-    if (active.kind == pb::LinkKind::Com) {
-        settings_.comPortAdapter = ui_.cmbPort->adapterOf(active.portName);
-        ui_.cmbPort->setAdapter(settings_.comPortAdapter, active.portName);
+void TfrmModule::chooseLanguage(pb::Language language) {
+    settings_.language = language;
+    settings_.languageFlag = pb::LanguageFlagFor(language);
+    pb::SaveLanguage(settings_);
+    FormShow();
+}
+
+// --- A test run: the window's rig, and the window as the test-run frame sees it.
+
+void TfrmModule::runTest(const pb::TestRequest& request) {
+    // The link page's settings, read as the test starts, go to the test.
+    const pb::LinkSettings settings = shownLinkSettings();
+    pb::RunObserver* observer = runObserver_ ? runObserver_ : &menus_->records().observer();
+    pb::Clock& clock = procedureClock_ ? *procedureClock_ : clock_;
+    pb::ProcedureContext ctx{link_, settings, *this, *this, *ui_.tsTest, *ui_.tsTest, *ui_.tsCommand, clock, state_, observer};
+    pb::TestRig rig{ctx, *ui_.tsFirmware, &ui_.tsFirmware->buffer()};
+    ++proceduresRunning_;
+    pb::RunButton(rig, request);
+    --proceduresRunning_;
+    menus_->runEnded(*this);
+    // A close asked for while the test ran is carried out now that it has ended.
+    if (proceduresRunning_ == 0 && closeRequested_) {
+        closeRequested_ = false;
+        close();
     }
-    pb::SaveLinkSettings(settings_, active);
 }
 
-void TfrmModule::SaveFirmwareFile(const QString& fileName) {
-    settings_.firmwareFile = fileName;
-    ui_.pnFile->setText(fileName);
-    pb::SaveFirmwareFile(settings_);
-}
-
-QFileDialog* TfrmModule::dlgLoad() {
-    if (!dlgLoad_) {
-        dlgLoad_ = new QFileDialog(this);
-        dlgLoad_->setObjectName(QStringLiteral("dlgLoad"));
-        dlgLoad_->setFileMode(QFileDialog::ExistingFile);
-        dlgLoad_->setAcceptMode(QFileDialog::AcceptOpen);
-        dlgLoad_->setNameFilters(pb::FirmwareFileFilters(pb::LanguageIndex(language_)));
+void TfrmModule::closeEvent(QCloseEvent* event) {
+    if (proceduresRunning_ == 0) {
+        QMainWindow::closeEvent(event);
+        if (event->isAccepted()) menus_->windows().closeAll();
+        return;
     }
-    return dlgLoad_;
+    // Never under a running test: a DI/DO test stops at the end of its cycle, a polling
+    // test after the record in hand, any other test runs to its end, and then the window closes.
+    closeRequested_ = true;
+    state_.didoRunning = false;
+    state_.pollingRunning = false;
+    event->ignore();
 }
 
-// --- The window as the test-run frame sees it.
+void TfrmModule::testStarted(pb::TestId test) {
+    runNote_.clear();  // a link note is told with the run that found it
+    holdDuring(test, true);
+}
+
+void TfrmModule::testEnded(pb::TestId test, pb::Outcome outcome) {
+    // An identified controller unlocks the test pages.
+    if (test == pb::TestId::Connect && outcome == pb::Outcome::Ok) ui_.pcMain->setEnabled(true);
+    holdDuring(test, false);
+}
+
+// A continuous test (DI/DO, polling) keeps only its own button in reach, to stop it, and
+// hides the command and firmware pages; after it the command page is back, after polling
+// the firmware page too.
+void TfrmModule::holdDuring(pb::TestId test, bool running) {
+    auto& u = ui_;
+    if (test != pb::TestId::Dido && test != pb::TestId::Polling) return;
+    const bool dido = test == pb::TestId::Dido;
+    u.tsTest->holdFor(dido, running, language());
+    for (QPushButton* b : QList<QPushButton*>{u.btnConnect} + pb::TestButtonsIn(this)) b->setEnabled(!running);
+    u.pcMain->setTabVisible(u.pcMain->indexOf(u.tsCommand), !running);
+    if (running || !dido) setFirmwarePageVisible(!running);
+}
+
+void TfrmModule::setFirmwarePageVisible(bool on) {
+    ui_.pcMain->setTabVisible(ui_.pcMain->indexOf(ui_.tsFirmware), on);
+    // The page is no use without a way to choose its file.
+    ui_.mnuFirmwareFile->setVisible(on);
+    ui_.mnuLine1->setVisible(on);
+}
 
 void TfrmModule::setStatus(const QString& text) {
     ui_.pnMsg->setText(text);
@@ -179,24 +220,14 @@ void TfrmModule::linkNote(const QString& port, const QString& text) {
     ui_.pnMsg->setToolTip(text);
 }
 
-void TfrmModule::setStatusAdvice(const QString& text) {
-    // The status line keeps its one line; the facts and the fix are a hover away.
-    ui_.pnMsg->setToolTip(text);
-}
-
 void TfrmModule::setLamp(pb::LampColour colour) {
-    ui_.shComm->setBrushColor(
-        pb::ColourFromBgr(colour == pb::LampColour::Yellow ? pb::kBgrYellow : pb::kBgrRed));
+    ui_.shComm->setBrushColor(pb::ColourFromBgr(colour == pb::LampColour::Yellow ? pb::kBgrYellow : pb::kBgrRed));
 }
 
 void TfrmModule::setBusy(bool on) {
-    if (on) {
-        ui_.tmrBusy->start();
-        setEnabled(false);
-    } else {
-        setEnabled(true);
-        ui_.tmrBusy->stop();
-    }
+    if (on) ui_.tmrBusy->start();
+    setEnabled(!on);
+    if (!on) ui_.tmrBusy->stop();
 }
 
 void TfrmModule::setWaitCursor(bool on) {
@@ -209,28 +240,4 @@ void TfrmModule::setWaitCursor(bool on) {
 void TfrmModule::beep(int frequencyHz, int durationMs) {
     if (!tonePlayer_) tonePlayer_ = new pb::TonePlayer(this);
     tonePlayer_->play(frequencyHz, durationMs);
-}
-
-void TfrmModule::processEvents() {
-    QCoreApplication::processEvents();
-}
-
-pb::LinkSettings TfrmModule::shownLinkSettings() {
-    if (ui_.pcPort->currentWidget() == ui_.tsCom) {
-        linkSettings_.kind = pb::LinkKind::Com;
-        linkSettings_.portName = ui_.cmbPort->currentText();
-        linkSettings_.speed = ui_.cmbBaudrate->currentText();
-    } else {
-        linkSettings_.kind = pb::LinkKind::Net;
-        linkSettings_.ip = ui_.edIP->text();
-        linkSettings_.tcpPort = ui_.edPort->text();
-    }
-    return linkSettings_;
-}
-
-void TfrmModule::setFirmwarePageVisible(bool on) {
-    ui_.pcMain->setTabVisible(ui_.pcMain->indexOf(ui_.tsFirmware), on);
-    // The page is no use without a way to choose its file.
-    ui_.mnuFirmwareFile->setVisible(on);
-    ui_.mnuLine1->setVisible(on);
 }

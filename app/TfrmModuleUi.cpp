@@ -7,14 +7,6 @@
 #include "app/WindowColours.h"
 
 namespace Ui {
-namespace {
-
-const QStringList kBaudRates = {
-    "4800,n,8,1",   "4800,e,8,1",   "9600,n,8,1",   "9600,e,8,1",   "19200,n,8,1",  "19200,e,8,1",
-    "38400,n,8,1",  "38400,e,8,1",  "57600,n,8,1",  "57600,e,8,1",  "115200,n,8,1", "115200,e,8,1",
-    "230400,n,8,1", "230400,e,8,1", "460800,n,8,1", "460800,e,8,1", "921600,n,8,1", "921600,e,8,1"};
-
-}  // namespace
 
 void TfrmModule::setupUi(QMainWindow* window) {
     using pb::Lamp;
@@ -58,25 +50,8 @@ void TfrmModule::setupUi(QMainWindow* window) {
     }
 
     // Link selector: serial and TCP pages.
-    pcPort = Make<QTabWidget>(w, "pcPort", {8, 104, 329, 105});
-    tsCom = Page(pcPort, "tsCom", "COM");
-    lblPort = Label(tsCom, "lblPort", "Port:", {0, 9, 71, 28}, Qt::AlignRight | Qt::AlignVCenter);
-    cmbPort = Make<pb::PortComboBox>(tsCom, "cmbPort", {80, 5, 225, 24});
-    cmbPort->setPorts({{QStringLiteral("COM1"), {}}}, QStringLiteral("COM1"));
-    lblSpeed =
-        Label(tsCom, "lblSpeed", "Speed:", {0, 45, 71, 28}, Qt::AlignRight | Qt::AlignVCenter);
-    cmbBaudrate = List(tsCom, "cmbBaudrate", kBaudRates, {80, 43, 225, 24});
-    cmbBaudrate->setEditable(true);
-    cmbBaudrate->setInsertPolicy(QComboBox::NoInsert);
-    cmbBaudrate->setCurrentIndex(5);
-    tsNet = Page(pcPort, "tsNet", "NET");
-    lblIP = Label(tsNet, "lblIP", "IP:", {0, 9, 73, 28}, Qt::AlignRight | Qt::AlignVCenter);
-    edIP = Edit(tsNet, "edIP", "192.168.1.101", {80, 5, 225, 24});
-    edIP->setMaxLength(15);
-    lblNetPort =
-        Label(tsNet, "lblNetPort", "Port:", {0, 45, 73, 28}, Qt::AlignRight | Qt::AlignVCenter);
-    edPort = Edit(tsNet, "edPort", "5003", {80, 43, 81, 24});
-    pcPort->setCurrentWidget(tsCom);
+    pcPort = Make<LinkPage>(w, "pcPort", {8, 104, 329, 105});
+    static_cast<LinkPageControls&>(*this) = *pcPort;
 
     // Device ID and connect.
     lblID = Label(w, "lblID", "ID:", {344, 99, 65, 25}, Qt::AlignRight | Qt::AlignVCenter);
@@ -105,35 +80,27 @@ void TfrmModule::setupUi(QMainWindow* window) {
     mnuMain = new QMenuBar(window);
     mnuMain->setObjectName(QStringLiteral("mnuMain"));
     window->setMenuBar(mnuMain);
-    mnuFileMenu = new QMenu(QStringLiteral("File"), mnuMain);
-    mnuFileMenu->setObjectName(QStringLiteral("mnuFileMenu"));
+    mnuFileMenu = DropDown(mnuMain, "mnuFileMenu", "mnuFile", QStringLiteral("File"));
     mnuFile = mnuFileMenu->menuAction();
-    mnuFile->setObjectName(QStringLiteral("mnuFile"));
     mnuFirmwareFile = Item(mnuFileMenu, "mnuFirmwareFile", "&Firmware file");
-    mnuLine1 = Item(mnuFileMenu, "mnuLine1", {});
-    mnuLine1->setSeparator(true);
+    mnuLine1 = Separator(mnuFileMenu, "mnuLine1");
     mnuOperator = Item(mnuFileMenu, "mnuOperator", "&Operator...");
     mnuSharedRecords = Item(mnuFileMenu, "mnuSharedRecords", "S&hared records...");
     mnuStation = Item(mnuFileMenu, "mnuStation", "&Station mode...");
-    mnuLine2 = Item(mnuFileMenu, "mnuLine2", {});
-    mnuLine2->setSeparator(true);
+    mnuLine2 = Separator(mnuFileMenu, "mnuLine2");
     mnuExit = Item(mnuFileMenu, "mnuExit", "Exit");
     mnuFileMenu->addActions({mnuFirmwareFile, mnuLine1, mnuOperator, mnuSharedRecords, mnuStation, mnuLine2, mnuExit});
     mnuFirmwareFile->setVisible(false);
     mnuLine1->setVisible(false);
-    mnuLanguageMenu = new QMenu(QStringLiteral("Language"), mnuMain);
-    mnuLanguageMenu->setObjectName(QStringLiteral("mnuLanguageMenu"));
+    mnuLanguageMenu = DropDown(mnuMain, "mnuLanguageMenu", "mnuLanguage", QStringLiteral("Language"));
     mnuLanguage = mnuLanguageMenu->menuAction();
-    mnuLanguage->setObjectName(QStringLiteral("mnuLanguage"));
     mnuEnglish = Item(mnuLanguageMenu, "mnuEnglish", "English");
     mnuSimplified = Item(mnuLanguageMenu, "mnuSimplified", "Simplified Chinese");
     mnuTraditional = Item(mnuLanguageMenu, "mnuTraditional", "Traditional Chinese");
     for (QAction* item : {mnuEnglish, mnuSimplified, mnuTraditional}) item->setCheckable(true);
     mnuLanguageMenu->addActions({mnuEnglish, mnuSimplified, mnuTraditional});
-    mnuViewMenu = new QMenu(QStringLiteral("View"), mnuMain);
-    mnuViewMenu->setObjectName(QStringLiteral("mnuViewMenu"));
+    mnuViewMenu = DropDown(mnuMain, "mnuViewMenu", "mnuView", QStringLiteral("View"));
     mnuView = mnuViewMenu->menuAction();
-    mnuView->setObjectName(QStringLiteral("mnuView"));
     mnuRecords = Item(mnuViewMenu, "mnuRecords", "Unit &records...");
     mnuTrafficMonitor = Item(mnuViewMenu, "mnuTrafficMonitor", "&Traffic monitor");
     mnuLineOverview = Item(mnuViewMenu, "mnuLineOverview", "&Line overview");
@@ -143,15 +110,9 @@ void TfrmModule::setupUi(QMainWindow* window) {
     mnuMain->addMenu(mnuViewMenu);
     mnuMain->addMenu(mnuLanguageMenu);
     mnuMain->addAction(mnuAbout);
-    // The drop-down menus are windows of their own: let them follow the window's font.
-    for (QMenu* menu : {mnuFileMenu, mnuViewMenu, mnuLanguageMenu}) menu->setAttribute(Qt::WA_WindowPropagation);
 
-    tmrBusy = new QTimer(window);
-    tmrBusy->setObjectName(QStringLiteral("tmrBusy"));
-    tmrBusy->setInterval(200);
-    tmrClock = new QTimer(window);
-    tmrClock->setObjectName(QStringLiteral("tmrClock"));
-    tmrClock->setInterval(500);
+    tmrBusy = Timer(window, "tmrBusy", 200);
+    tmrClock = Timer(window, "tmrClock", 500);
 
     // The window's size follows its client area and the menu's height; no resizing.
     window->layout()->setSizeConstraint(QLayout::SetFixedSize);

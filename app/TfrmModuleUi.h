@@ -1,35 +1,29 @@
 #pragma once
 // The controls of the main window, each under its own name (also its Qt object name),
 // with the initial captions, geometry and visibility of the window's design. The window
-// makes its status line, link selector, ID and menus; the test pages make their own.
+// makes its status line, ID and menus; the link selector and the test pages their own.
 
 #include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <array>
 
 #include "app/CommandPage.h"
 #include "app/FirmwarePage.h"
 #include "app/FitLabel.h"
 #include "app/Lamp.h"
-#include "app/PortComboBox.h"
+#include "app/LinkPage.h"
 #include "app/TestPage.h"
 
 namespace Ui {
 
-class TfrmModule : public TestPageControls,
+class TfrmModule : public LinkPageControls,
+                   public TestPageControls,
                    public FirmwarePageControls,
                    public CommandPageControls {
 public:
@@ -47,18 +41,8 @@ public:
     QLabel* pnVER = nullptr;
     QLabel* pnSN = nullptr;
 
-    // Link selector.
-    QTabWidget* pcPort = nullptr;
-    QWidget* tsCom = nullptr;
-    QLabel* lblPort = nullptr;
-    pb::PortComboBox* cmbPort = nullptr;
-    QLabel* lblSpeed = nullptr;
-    QComboBox* cmbBaudrate = nullptr;
-    QWidget* tsNet = nullptr;
-    QLabel* lblIP = nullptr;
-    QLineEdit* edIP = nullptr;
-    QLabel* lblNetPort = nullptr;
-    QLineEdit* edPort = nullptr;
+    // Link selector; its pages' controls are listed here too through its controls' base.
+    LinkPage* pcPort = nullptr;
 
     // Device ID and connect.
     QLabel* lblID = nullptr;

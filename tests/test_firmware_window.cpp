@@ -38,9 +38,9 @@ struct FirmwareWindow {
     // Opens the menu entry and answers the dialog with fileName, or cancels it.
     void chooseFile(const QString& fileName) {
         // Qt's own dialog: a platform one would not take the test's answer.
-        window.dlgLoad()->setOption(QFileDialog::DontUseNativeDialog);
+        window.ui().tsFirmware->dlgLoad()->setOption(QFileDialog::DontUseNativeDialog);
         QTimer::singleShot(0, [this, fileName] {
-            QFileDialog* d = window.dlgLoad();
+            QFileDialog* d = window.ui().tsFirmware->dlgLoad();
             if (fileName.isEmpty()) return d->reject();
             const QFileInfo info(fileName);
             d->setDirectory(info.absolutePath());
@@ -50,7 +50,7 @@ struct FirmwareWindow {
             d->selectFile(info.fileName());
             static_cast<QDialog*>(d)->done(QDialog::Accepted);
         });
-        window.mnuFirmwareFileClick();
+        window.ui().tsFirmware->mnuFirmwareFileClick();
     }
 
     // A file of the test's folder with these bytes; its path.
@@ -74,9 +74,9 @@ TEST(FirmwareWindow, TheMenuStoresTheChosenFileAndShowsItsHeader) {
     FirmwareWindow w(sim::Model::V5, "0001");
     auto& u = w.ui();
     // The firmware files first, as the window's design asks; any file a click away.
-    EXPECT_EQ(w.window.dlgLoad()->nameFilters(), QStringList({"Firmware files (*.KVF)", "All files (*)"}));
+    EXPECT_EQ(w.window.ui().tsFirmware->dlgLoad()->nameFilters(), QStringList({"Firmware files (*.KVF)", "All files (*)"}));
     w.ui().mnuTraditional->trigger();
-    EXPECT_EQ(w.window.dlgLoad()->nameFilters(), QStringList({"Firmware files (*.KVF)", "所有檔案 (*)"}));
+    EXPECT_EQ(w.window.ui().tsFirmware->dlgLoad()->nameFilters(), QStringList({"Firmware files (*.KVF)", "所有檔案 (*)"}));
     w.ui().mnuEnglish->trigger();
     u.pbProgram->setValue(40);
     u.pbVerify->setValue(30);

@@ -252,15 +252,15 @@ struct Bench {
 
     // Opens the menu entry and answers the dialog with fileName.
     void chooseFirmwareFile(const QString& fileName) {
-        window.dlgLoad()->setOption(QFileDialog::DontUseNativeDialog);
+        window.ui().tsFirmware->dlgLoad()->setOption(QFileDialog::DontUseNativeDialog);
         QTimer::singleShot(0, &window, [this, fileName] {
-            QFileDialog* d = window.dlgLoad();
+            QFileDialog* d = window.ui().tsFirmware->dlgLoad();
             const QFileInfo info(fileName);
             d->setDirectory(info.absolutePath());
             d->selectFile(info.fileName());
             static_cast<QDialog*>(d)->done(QDialog::Accepted);
         });
-        window.mnuFirmwareFileClick();
+        window.ui().tsFirmware->mnuFirmwareFileClick();
     }
 
     Proc proc;

@@ -94,7 +94,7 @@ TEST_P(FeedbackShots, BarFiguresAndRestartCountdownFitInEachLanguage) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(FirmwareFileBytes("KV320MX-V5", PatternImage(124 * 512)));
     f.close();
-    window.SaveFirmwareFile(file);
+    window.ui().tsFirmware->SaveFirmwareFile(file);
 
     // Mid-programming: once the window has painted the 62nd block.
     QString programFigures;

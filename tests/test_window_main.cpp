@@ -316,7 +316,7 @@ TEST_F(Window, SavingTheLinkTakesTheActivePageOnly) {
     TfrmModule& w = open(false);
     w.ui().cmbPort->setEditText("ttyEDITED");  // edited, but the TCP page is active
     w.ui().edPort->setText("6002");
-    w.SaveLinkSettings();
+    w.saveLinkSettings();
     QSettings stored(settingsFile(), QSettings::IniFormat);
     EXPECT_EQ(stored.value("TYPE").toInt(), 1);
     EXPECT_EQ(stored.value("NetPort").toString(), "6002");
@@ -327,13 +327,13 @@ TEST_F(Window, LampBlinksRedThenYellowWhileBusy) {
     TfrmModule& w = open();
     auto& u = w.ui();
     w.setLamp(pb::LampColour::Yellow);
-    w.SetBusy(true);
+    w.setBusy(true);
     EXPECT_FALSE(w.isEnabled());
     EXPECT_TRUE(u.tmrBusy->isActive());
     QList<QColor> seen;
     WaitForTicks(u.tmrBusy, 4, [&] { seen.append(u.shComm->brushColor()); });
     EXPECT_EQ(seen, (QList<QColor>{kRed, kYellow, kRed, kYellow}));
-    w.SetBusy(false);
+    w.setBusy(false);
     EXPECT_TRUE(w.isEnabled());
     EXPECT_FALSE(u.tmrBusy->isActive());
     EXPECT_EQ(u.shComm->brushColor(), kYellow);  // kept as the timer left it

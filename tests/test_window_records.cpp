@@ -113,14 +113,14 @@ struct Bench {
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(FirmwareFileBytes(header, PatternImage(bytes)));
         f.close();
-        window->dlgLoad()->setOption(QFileDialog::DontUseNativeDialog);
+        window->ui().tsFirmware->dlgLoad()->setOption(QFileDialog::DontUseNativeDialog);
         QTimer::singleShot(0, [this, name] {
-            QFileDialog* d = window->dlgLoad();
+            QFileDialog* d = window->ui().tsFirmware->dlgLoad();
             d->setDirectory(QFileInfo(name).absolutePath());
             d->selectFile(QFileInfo(name).fileName());
             static_cast<QDialog*>(d)->done(QDialog::Accepted);
         });
-        window->mnuFirmwareFileClick();
+        window->ui().tsFirmware->mnuFirmwareFileClick();
         return name;
     }
 

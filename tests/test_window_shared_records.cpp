@@ -108,7 +108,7 @@ TEST(WindowSharedRecords, RunsReachTheServerAndTheRecordsWindowReadsItByStation)
                      [&](qint64 waiting, const pb::records::RecordsStatus& s) { waitingSaid = waiting == 0 && s.ok(); });
     b.window->recordsUploader()->kick();
     ASSERT_TRUE(QTest::qWaitFor([&] { return waitingSaid; }, 60000));
-    b.window->mnuRecordsClick();
+    b.window->ui().mnuRecords->trigger();
     RecordsWindow* w = b.window->recordsWindow();
     ASSERT_NE(w, nullptr);
     QCoreApplication::processEvents();
@@ -141,7 +141,7 @@ TEST(WindowSharedRecords, WithTheServerAwayTheRecordsWindowShowsThisPcsRecordsAn
     QTest::mouseClick(b.window->ui().btnSetDate, Qt::LeftButton);
     EXPECT_EQ(b.window->records().queries().runs({}).size(), 1);
     EXPECT_EQ(b.window->records().outbox().pendingUploads(), 1);
-    b.window->mnuRecordsClick();
+    b.window->ui().mnuRecords->trigger();
     RecordsWindow* w = b.window->recordsWindow();
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->runsModel()->rowCount(), 1);
