@@ -67,8 +67,26 @@ TEST(RecordsStats, PerSocketEachFixturesHealthAndTheTotal) {
     const CliResult csv = bench.stats({"--by", "socket", "--csv", "--fixture", "4-up", "--socket", "A2"});
     const QStringList lines = QString::fromUtf8(csv.out).split('\n', Qt::SkipEmptyParts);
     ASSERT_GE(lines.size(), 2) << csv.out.constData();
-    EXPECT_EQ(lines[0], "event,key,tests,units,passed,failed,interrupted,firstTests,firstPassed,firstPassYield,retests,p,flagged");
+    EXPECT_EQ(lines[0], "event,key,tests,units,passed,failed,interrupted,firstTests,firstPassed,firstPassYield,finalPassed,"
+                        "finalYield,retests,p,flagged");
     EXPECT_TRUE(lines[1].startsWith("socket,4-up/A2,60,60,58,2,0,60,58,")) << lines[1].toStdString();
+}
+
+TEST(RecordsStats, TheFinalYieldCountsTheRetestsThatPassed) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("records.sqlite");
+    pb::records::RecordStore store;
+    ASSERT_TRUE(store.openSqlite(path).ok());
+    const qint64 at = QDateTime(QDate(2026, 12, 9), QTime(8, 0)).toMSecsSinceEpoch();
+    const struct { const char* serial; qint64 ms; bool passed; } tests[] = {{"R1", at, false}, {"R1", at + 5000, true},
+                                                                            {"R2", at + 1000, false}};
+    for (const auto& t : tests) WriteUnitTest(store, {t.serial, t.ms, t.passed ? "pass" : "fail", "line-1", {}, {}, t.passed ? -1 : 1, {}});
+    const CliResult r = RunCli({"records", "stats", "--records", path, "--by", "recipe"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    // tests, units, passed, failed, interrupted, first tests, first passed, first-pass yield,
+    // final passed, final yield, retests
+    EXPECT_TRUE(QString::fromUtf8(r.out).contains(QRegularExpression("KV410 +3 +2 +1 +2 +0 +2 +0 +0\\.0 % +1 +50\\.0 % +1\\n")))
+        << r.out.constData();
 }
 
 TEST(RecordsStats, TheParetoAndTheShiftsOfTheSettingOrTheCommand) {

@@ -503,6 +503,7 @@ TEST(RecipeRunnerRecords, OneRecipeRunGroupsItsStepsRunsAndListsStepsNotRun) {
     EXPECT_EQ(store.queries().run(row->steps[0].runIds[0])->procedure, "connect");
     ASSERT_EQ(row->steps[1].runIds.size(), 2);
     EXPECT_EQ(store.queries().run(row->steps[1].runIds[1])->procedure, "controller-command");
+    EXPECT_EQ(store.queries().run(row->steps[1].runIds[1])->recipeAttempt, 2) << "made by the step's second try";
     EXPECT_TRUE(row->steps[2].runIds.isEmpty());
     EXPECT_EQ(store.queries().recipeRunOf(row->steps[1].runIds[0]), r.recordId);
     EXPECT_EQ(store.queries().run(row->steps[1].runIds[0])->unitSerial, kSerial);
@@ -515,6 +516,8 @@ TEST(RecipeRunnerRecords, OneRecipeRunGroupsItsStepsRunsAndListsStepsNotRun) {
     ASSERT_EQ(both.size(), 2);
     EXPECT_EQ(both[0].verdict, "pass");
     EXPECT_EQ(both[1].id, r.recordId);
+    EXPECT_EQ(both[1].retest, 0);
+    EXPECT_EQ(both[0].retest, 1) << "the unit's second test of the product";
     EXPECT_TRUE(store.status().ok()) << store.status().detail.toStdString();
 }
 
