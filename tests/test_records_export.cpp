@@ -175,10 +175,8 @@ TEST_F(RecordsExport, UnitReportIsWellFormedWithRunsAndFirmwareHistory) {
 }
 
 TEST_F(RecordsExport, RetestsAndStepTriesAreNumberedInBothExportsAndTheUnitReport) {
-    // KV-0042 failed twice, then passed; its last test's DI/DO step ran a second time.
-    for (int i = 0; i < 3; ++i)
-        pbtest::WriteUnitTest(store, {"KV-0042", 1765190000000 + i * 60000, i < 2 ? "fail" : "pass", "bench-2", {}, {},
-                                      i < 2 ? 1 : -1, i < 2 ? pb::Cause::of(pb::CauseCode::NoReply, {"DG"}) : pb::Cause{}});
+    // KV-0042 failed twice, then passed; its last test's DI/DO step made a run at its second try.
+    for (int i = 0; i < 3; ++i) pbtest::WriteUnitTest(store, {"KV-0042", 1765190000000 + i * 60000, i < 2 ? "fail" : "pass"});
     const qint64 last = store.queries().recipeRuns({}).value(0).id;
     RunStart start{"dido", "127.0.0.1:4001", "bench-2", {}, 1765190120010, {"KV-0042", 3, "KV410", "V1.20", "01"}, {}};
     const qint64 retried = store.writer().beginRun(start);
@@ -189,24 +187,16 @@ TEST_F(RecordsExport, RetestsAndStepTriesAreNumberedInBothExportsAndTheUnitRepor
     for (const QJsonValue& r : root.value("recipeRuns").toArray()) retests << r.toObject().value("retest").toInt(-1);
     EXPECT_EQ(retests, (QList<int>{2, 1, 0}));
     EXPECT_EQ(root.value("runs").toArray().at(0).toObject().value("attempt").toInt(), 2);
-    EXPECT_TRUE(root.value("runs").toArray().at(1).toObject().value("attempt").isNull()) << "no step's run";
 
-    int exitCode = 0;
-    const QByteArray csv = Python(QStringLiteral("import csv, json, sys\n"
-                                                 "with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:\n"
-                                                 "    print(json.dumps([[r['attempt'], r['retest']] for r in csv.DictReader(f)]))"),
-                                  {write(QStringLiteral("retests.csv"), ExportCsv(store, {}))}, &exitCode);
-    ASSERT_EQ(exitCode, 0) << csv.toStdString();
-    EXPECT_EQ(QJsonDocument::fromJson(csv).array().mid(0, 4).toVariantList(),
-              QJsonDocument::fromJson(R"([["2","2"],["","2"],["","1"],["","0"]])").array().toVariantList())
-        << "the step's run carries its try and its unit test's retest" << csv.toStdString();
+    const QList<QByteArray> csv = ExportCsv(store, {}).split('\n');
+    EXPECT_TRUE(csv[1].trimmed().endsWith(",2,2") && csv[2].trimmed().endsWith(",,2") && csv[4].trimmed().endsWith(",,0"))
+        << csv.mid(0, 5).join('\n').toStdString();
 
     for (int language = 0; language < 3; ++language) {
         const QString html = UnitReportHtml(store, unitId, language);
-        EXPECT_TRUE(html.contains(Text(RecordText::RetestNumber, language).arg(2).toHtmlEscaped())) << language;
-        EXPECT_TRUE(html.contains(Text(RecordText::RetestSummary, language)
-                                      .arg("KV410").arg(3).arg(2).arg(RecipeVerdictName("pass", language))
-                                      .toHtmlEscaped()))
+        const QString summary = pb::Text(pb::RecordText::RetestSummary, language).arg("KV410").arg(3).arg(2);
+        EXPECT_TRUE(html.contains(pb::Text(pb::RecordText::RetestNumber, language).arg(2)) &&
+                    html.contains(summary.arg(pb::RecipeVerdictName("pass", language)).toHtmlEscaped()))
             << html.toStdString();
     }
 }

@@ -148,7 +148,6 @@ TEST_P(FigureCountsOn, EveryFilterTheCountsAnswerGivesTheFiguresOfTheUnitTests) 
     EXPECT_EQ(all.firstTests, first.size());
     EXPECT_EQ(all.firstPassed, firstPassed) << "SN5's first test is the one that arrived late";
     EXPECT_EQ(all.finalPassed, finalPassed) << "by each unit's last test, the late ones too";
-    ASSERT_LT(firstPassed, finalPassed);
     EXPECT_EQ(all.units, -1);
     EXPECT_EQ(exact.total({}).units, first.size());
 
@@ -217,21 +216,15 @@ TEST_P(FigureCountsOn, EveryFilterTheCountsAnswerGivesTheFiguresOfTheUnitTests) 
     failed.outcome = Outcome::Error;
     EXPECT_GT(quick.total(failed).tests, 10);
     EXPECT_EQ(quick.total(failed).passed, 0);
-    EXPECT_GT(quick.total(failed).finalPassed, 0) << "units that failed first and passed a retest";
 
-    // Made again from the rows as a schema step makes them, the marks and counts are those
-    // kept test by test.
-    const auto retests = [&] {
-        QList<std::pair<qint64, int>> r;
-        for (const RecipeRunRow& row : store.queries().recipeRuns({})) r << std::pair{row.id, row.retest};
-        return r;
-    };
-    const auto keptRetests = retests();
+    // Made again from the rows as a schema step makes them: the marks and counts kept one by one.
+    QList<int> kept;
+    for (const RecipeRunRow& row : store.queries().recipeRuns({})) kept << row.retest;
     const QList<YieldRow> keptDays = quick.yields({}, FigureBy::Day);
     QSqlDatabase db = store.database();
     QString why;
     ASSERT_TRUE(RebuildFigures(db, &why)) << why.toStdString();
-    EXPECT_EQ(retests(), keptRetests);
+    for (const RecipeRunRow& row : store.queries().recipeRuns({})) EXPECT_EQ(row.retest, kept.takeFirst());
     ExpectSameYields(keptDays, quick.yields({}, FigureBy::Day), "rebuilt");
 }
 
