@@ -189,6 +189,8 @@ TEST_F(ChartsTest, TheFinalYieldAndTheRetestsStandBesideTheFirstPassYield) {
     EXPECT_NEAR(page->finalLine()->at(2).y(), 80.0, 1e-9);
     EXPECT_EQ(page->yieldTotals()->text(),
               pb::Text(pb::ChartText::YieldTotals, 0).arg(QStringLiteral("84.1"), QStringLiteral("84.9")).arg(2).arg(247));
+    EXPECT_EQ(w->runsView()->model()->index(0, RecordQueries::RunProcedure).data().toString(),
+              "Unit test: KV410 (retest 1)");
 }
 
 // Unit-test time in even bins with its percentiles said under it, and the replies' latency
