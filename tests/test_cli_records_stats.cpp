@@ -73,12 +73,11 @@ TEST(RecordsStats, PerSocketEachFixturesHealthAndTheTotal) {
 }
 
 TEST(RecordsStats, TheFinalYieldCountsTheRetestsThatPassed) {
-    StatsBench bench;  // N2 failed at 23:00 and passes its retest
+    StatsBench bench;  // N2 failed at 23:00 and passes its retest: by station, the columns in their order
     pb::records::RecordStore store;
     ASSERT_TRUE(store.openSqlite(bench.path).ok());
     WriteUnitTest(store, {"N2", QDateTime(QDate(2026, 12, 9), QTime(23, 30)).toMSecsSinceEpoch(), "pass"});
     const CliResult r = bench.stats({"--by", "station", "--serial", "N"});
-    // tests, units, passed, failed, interrupted, first tests and passes, their yield, final passes, yield, retests
     EXPECT_TRUE(QString::fromUtf8(r.out).contains(QRegularExpression("line-1 +3 +2 +2 +1 +0 +2 +1 +50.0 % +2 +100.0 % +1\n")))
         << r.out.constData();
 }
