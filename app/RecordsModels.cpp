@@ -95,7 +95,8 @@ QVariant RecordsRunsModel::data(const QModelIndex& index, int role) const {
             const QVariant retest = field(row, RecordQueries::RunRetest);
             const QString name = pb::Text(RecordText::UnitTestOf, language_).arg(recipeName(row));
             if (retest.isNull() || retest.toInt() <= 0) return name;
-            return name + QStringLiteral(" (") + pb::Text(RecordText::RetestNumber, language_).arg(retest.toInt()) + u')';
+            return name + QStringLiteral(" (") + pb::Text(RecordText::RetestNumber, language_).arg(retest.toInt()) +
+                   u')';
         }
         return pb::ProcedureName(value.toString(), language_);
     case RecordQueries::RunStatus:

@@ -152,8 +152,9 @@ private:
     bool headerDone_ = false;
 };
 
-const QStringList kYieldColumns{"key",         "tests",          "units",       "passed",     "failed", "interrupted",
-                                "firstTests",  "firstPassed",    "firstPassYield", "finalPassed", "finalYield", "retests"};
+const QStringList kYieldColumns{"key",         "tests",          "units",       "passed",     "failed",
+                                "interrupted", "firstTests",     "firstPassed", "firstPassYield",
+                                "finalPassed", "finalYield",     "retests"};
 
 }  // namespace
 
