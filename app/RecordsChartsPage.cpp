@@ -61,6 +61,7 @@ bool SameFilter(const pb::records::RunFilter& a, const pb::records::RunFilter& b
 }
 
 QString Percent(double share) { return QString::number(100.0 * share, 'f', 1); }
+QString PercentOrNone(const std::optional<double>& share) { return share ? Percent(*share) : QStringLiteral("–"); }
 
 // Bars of `sets` over `categories` with a percentage line on a right-hand axis.
 struct Axes {
@@ -110,6 +111,7 @@ RecordsChartsPage::RecordsChartsPage(QSqlDatabase db, int language, QWidget* par
       empty_(new QLabel(this)),
       healthTitle_(new QLabel(this)),
       noFixtures_(new QLabel(this)),
+      totals_(new QLabel(this)),
       yieldChart_(new QChart),
       paretoChart_(new QChart),
       yieldView_(MakeView(yieldChart_, QStringLiteral("yieldChart"), this)),
@@ -129,6 +131,8 @@ RecordsChartsPage::RecordsChartsPage(QSqlDatabase db, int language, QWidget* par
     healthTitle_->setObjectName(QStringLiteral("lbFixtureHealth"));
     noFixtures_->setObjectName(QStringLiteral("lbNoFixtures"));
     noFixtures_->setWordWrap(true);
+    totals_->setObjectName(QStringLiteral("lbYieldTotals"));
+    totals_->setWordWrap(true);
     gridArea_->setWidget(grid_);
     gridArea_->setWidgetResizable(true);
     gridArea_->setFrameShape(QFrame::NoFrame);
@@ -145,6 +149,7 @@ RecordsChartsPage::RecordsChartsPage(QSqlDatabase db, int language, QWidget* par
     paretoView_->setMinimumHeight(280);
     auto* content = new QVBoxLayout(content_);
     content->setContentsMargins(0, 0, 0, 0);
+    content->addWidget(totals_);
     content->addLayout(charts, 3);
     content->addWidget(healthTitle_);
     content->addWidget(noFixtures_);
@@ -201,6 +206,11 @@ void RecordsChartsPage::applyTexts() {
     if (passedBars_) passedBars_->setLabel(t(ChartText::SeriesPassed));
     if (failedBars_) failedBars_->setLabel(t(ChartText::SeriesFailed));
     if (firstPassLine_) firstPassLine_->setName(t(ChartText::SeriesFirstPass));
+    if (finalLine_) finalLine_->setName(t(ChartText::SeriesFinal));
+    totals_->setText(t(ChartText::YieldTotals)
+                         .arg(PercentOrNone(total_.firstPassYield()), PercentOrNone(total_.finalYield()))
+                         .arg(total_.retests())
+                         .arg(total_.tests));
     if (paretoBars_) paretoBars_->setLabel(t(ChartText::SeriesFailures));
     if (paretoLine_) paretoLine_->setName(t(ChartText::SeriesCumulative));
     const auto titleAxes = [](QChart* chart, const QString& x, const QString& left, const QString& right) {
@@ -224,6 +234,7 @@ void RecordsChartsPage::redraw() {
     // Only days with unit tests are listed: none is no unit test under the filter.
     days_ = figures_.yields(filter_, pb::records::FigureBy::Day);
     const bool none = days_.isEmpty();
+    total_ = none ? YieldRow{} : figures_.total(filter_);
     empty_->setVisible(none);
     contentArea_->setVisible(!none);
     failures_ = none ? QList<FailureRow>() : figures_.failuresByStep(filter_);
@@ -245,6 +256,7 @@ void RecordsChartsPage::drawYield(const QList<YieldRow>& days) {
     passedBars_->setColor(pb::reports::kPassedColour);
     failedBars_->setColor(pb::reports::kFailedColour);
     firstPassLine_ = new QLineSeries(yieldChart_);
+    finalLine_ = new QLineSeries(yieldChart_);
     QStringList categories;
     qreal highest = 0;
     for (qsizetype i = 0; i < days.size(); ++i) {
@@ -254,9 +266,19 @@ void RecordsChartsPage::drawYield(const QList<YieldRow>& days) {
         *failedBars_ << qreal(d.failed);
         // A day without a first test has no yield: the line skips it.
         if (d.firstPassYield()) firstPassLine_->append(qreal(i), 100.0 * *d.firstPassYield());
+        if (d.finalYield()) finalLine_->append(qreal(i), 100.0 * *d.finalYield());
         highest = qMax(highest, qreal(qMax(d.passed, d.failed)));
     }
-    Plot(yieldChart_, categories, {passedBars_, failedBars_}, firstPassLine_, highest, font());
+    const Axes axes = Plot(yieldChart_, categories, {passedBars_, failedBars_}, firstPassLine_, highest, font());
+    // The final yield on the same axis, dashed: the same units after their retests.
+    yieldChart_->addSeries(finalLine_);
+    finalLine_->attachAxis(axes.x);
+    finalLine_->attachAxis(axes.percent);
+    finalLine_->setPointsVisible(true);
+    QPen dashed(pb::reports::kPassedColour);
+    dashed.setWidth(2);
+    dashed.setStyle(Qt::DashLine);
+    finalLine_->setPen(dashed);
     const auto tip = [this](bool on, int index) {
         if (!on || index < 0 || index >= days_.size()) return QToolTip::hideText();
         const YieldRow& d = days_[index];
@@ -265,7 +287,8 @@ void RecordsChartsPage::drawYield(const QList<YieldRow>& days) {
                                                .arg(d.tests)
                                                .arg(d.passed)
                                                .arg(d.failed)
-                                               .arg(d.firstPassYield() ? Percent(*d.firstPassYield()) : QStringLiteral("–")));
+                                               .arg(PercentOrNone(d.firstPassYield()), PercentOrNone(d.finalYield()))
+                                               .arg(d.retests()));
     };
     connect(passedBars_, &QBarSet::hovered, this, tip);
     connect(failedBars_, &QBarSet::hovered, this, tip);

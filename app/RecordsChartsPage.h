@@ -40,6 +40,9 @@ public:
     QBarSet* passedBars() const { return passedBars_; }
     QBarSet* failedBars() const { return failedBars_; }
     QLineSeries* firstPassLine() const { return firstPassLine_; }
+    QLineSeries* finalLine() const { return finalLine_; }
+    // The whole filter's first-pass and final yield and its retests, over the charts.
+    QLabel* yieldTotals() const { return totals_; }
     FixtureHealthGrid* healthGrid() const { return grid_; }
     DistributionChart* durationChart() const { return durations_; }
     DistributionChart* latencyChart() const { return latencies_; }
@@ -68,13 +71,14 @@ private:
     bool stale_ = true;
     int draws_ = 0;
     QList<pb::records::YieldRow> days_;
+    pb::records::YieldRow total_;
     QList<pb::records::FailureRow> failures_;
 
-    QLabel *empty_, *healthTitle_, *noFixtures_;
+    QLabel *empty_, *healthTitle_, *noFixtures_, *totals_;
     QChart *yieldChart_, *paretoChart_;
     QChartView *yieldView_, *paretoView_;
     QBarSet *passedBars_ = nullptr, *failedBars_ = nullptr, *paretoBars_ = nullptr;
-    QLineSeries *firstPassLine_ = nullptr, *paretoLine_ = nullptr;
+    QLineSeries *firstPassLine_ = nullptr, *finalLine_ = nullptr, *paretoLine_ = nullptr;
     DistributionChart *durations_, *latencies_;
     FixtureHealthGrid* grid_;
     QScrollArea* gridArea_;

@@ -70,7 +70,7 @@ void RecordsRunsModel::setLanguage(int language) {
                                 RecordText::ColOperator, RecordText::ColStation, RecordText::ColStatus,
                                 RecordText::ColUnit, RecordText::ColStatus, RecordText::ColUnit,
                                 RecordText::ColRecipe, RecordText::ColStep, RecordText::ColStep,
-                                RecordText::ColStatus, RecordText::ColStatus};
+                                RecordText::ColStatus, RecordText::ColStatus, RecordText::ColProcedure};
     static_assert(std::size(heads) == size_t(RecordQueries::RunColumns), "a heading for every column");
     for (int c = 0; c < RecordQueries::RunColumns; ++c)
         setHeaderData(c, Qt::Horizontal, pb::Text(heads[c], language));
@@ -90,7 +90,14 @@ QVariant RecordsRunsModel::data(const QModelIndex& index, int role) const {
     switch (index.column()) {
     case RecordQueries::RunStartMs: return RecordsTimeText(value.toLongLong());
     case RecordQueries::RunProcedure:
-        if (isUnitTest(row)) return pb::Text(RecordText::UnitTestOf, language_).arg(recipeName(row));
+        if (isUnitTest(row)) {
+            // A retest says which: "Unit test: KV410 (retest 2)".
+            const QVariant retest = field(row, RecordQueries::RunRetest);
+            const QString name = pb::Text(RecordText::UnitTestOf, language_).arg(recipeName(row));
+            if (retest.isNull() || retest.toInt() <= 0) return name;
+            return name + QStringLiteral(" (") + pb::Text(RecordText::RetestNumber, language_).arg(retest.toInt()) +
+                   u')';
+        }
         return pb::ProcedureName(value.toString(), language_);
     case RecordQueries::RunStatus:
         // A unit test that failed: the step where, and why.

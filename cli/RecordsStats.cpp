@@ -30,6 +30,8 @@ QJsonObject YieldJson(const YieldRow& r) {
             {QStringLiteral("firstTests"), r.firstTests},
             {QStringLiteral("firstPassed"), r.firstPassed},
             {QStringLiteral("firstPassYield"), r.firstPassYield() ? QJsonValue(*r.firstPassYield()) : QJsonValue()},
+            {QStringLiteral("finalPassed"), r.finalPassed},
+            {QStringLiteral("finalYield"), r.finalYield() ? QJsonValue(*r.finalYield()) : QJsonValue()},
             {QStringLiteral("retests"), r.retests()}};
 }
 
@@ -134,7 +136,8 @@ public:
 
 private:
     static QString tableText(const QString& column, const QJsonValue& v) {
-        if (column == QLatin1String("firstPassYield") || column == QLatin1String("share") ||
+        if (column == QLatin1String("firstPassYield") || column == QLatin1String("finalYield") ||
+            column == QLatin1String("share") ||
             column == QLatin1String("cumulative"))
             return v.isDouble() ? QString::number(v.toDouble() * 100.0, 'f', 1) + QStringLiteral(" %") : QStringLiteral("–");
         if (v.isNull() || v.isUndefined()) return QStringLiteral("–");
@@ -149,8 +152,9 @@ private:
     bool headerDone_ = false;
 };
 
-const QStringList kYieldColumns{"key",        "tests",       "units",          "passed", "failed", "interrupted",
-                                "firstTests", "firstPassed", "firstPassYield", "retests"};
+const QStringList kYieldColumns{"key",         "tests",          "units",       "passed",     "failed",
+                                "interrupted", "firstTests",     "firstPassed", "firstPassYield",
+                                "finalPassed", "finalYield",     "retests"};
 
 }  // namespace
 

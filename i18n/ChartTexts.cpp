@@ -17,9 +17,9 @@ constexpr TextRow kTexts[] = {
     {{u"Passed", u"通过", u"通過"}},
     {{u"Failed", u"失败", u"失敗"}},
     {{u"First-pass yield", u"直通率", u"直通率"}},
-    {{u"%1: %2 unit tests, %3 passed, %4 failed; first-pass yield %5%",
-      u"%1: %2 次单元测试, %3 次通过, %4 次失败; 直通率 %5%",
-      u"%1: %2 次單元測試, %3 次通過, %4 次失敗; 直通率 %5%"}},
+    {{u"%1: %2 unit tests, %3 passed, %4 failed; first-pass yield %5%, final yield %6%, %7 retests",
+      u"%1: %2 次单元测试, %3 次通过, %4 次失败; 直通率 %5%, 最终良率 %6%, 重测 %7 次",
+      u"%1: %2 次單元測試, %3 次通過, %4 次失敗; 直通率 %5%, 最終良率 %6%, 重測 %7 次"}},
     {{u"Failures by step", u"各步骤失败数", u"各步驟失敗數"}},
     {{u"Step", u"步骤", u"步驟"}},
     {{u"Failures", u"失败数", u"失敗數"}},
@@ -84,8 +84,11 @@ constexpr TextRow kTexts[] = {
     {{u"%1 to %2 ms: %3 replies", u"%1 至 %2 毫秒: %3 次回复", u"%1 至 %2 毫秒: %3 次回覆"}},
     {{u"No traffic kept with the runs in the filter", u"筛选范围内的测试没有保存通讯记录",
       u"篩選範圍內的測試沒有保存通訊記錄"}},
+    {{u"Final yield", u"最终良率", u"最終良率"}},
+    {{u"First-pass yield %1%, final yield %2%, %3 retests of %4 unit tests",
+      u"直通率 %1%, 最终良率 %2%, %4 次单元测试中重测 %3 次", u"直通率 %1%, 最終良率 %2%, %4 次單元測試中重測 %3 次"}},
 };
-static_assert(std::size(kTexts) == size_t(ChartText::NoReplies) + 1);
+static_assert(std::size(kTexts) == size_t(ChartText::YieldTotals) + 1);
 
 }  // namespace
 

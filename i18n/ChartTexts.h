@@ -17,7 +17,9 @@ enum class ChartText {
     SeriesPassed,
     SeriesFailed,
     SeriesFirstPass,
-    YieldTip,  // "%1": day, "%2": unit tests, "%3": passed, "%4": failed, "%5": first-pass %
+    // "%1": day, "%2": unit tests, "%3": passed, "%4": failed, "%5": first-pass %, "%6": final %,
+    // "%7": retests
+    YieldTip,
     ParetoTitle,
     AxisStep,
     AxisFailures,
@@ -72,6 +74,9 @@ enum class ChartText {
     LatencyCaption,  // "%1" p50, "%2" p95, "%3" p99 (ms), "%4": replies
     LatencyTip,      // "%1" from, "%2" to (ms), "%3": replies
     NoReplies,
+    SeriesFinal,
+    // "%1": first-pass %, "%2": final %, "%3": retests, "%4": unit tests
+    YieldTotals,
 };
 
 QString Text(ChartText id, int language);

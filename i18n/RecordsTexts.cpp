@@ -145,6 +145,10 @@ constexpr TextRow kTexts[] = {
     {{u"no connect after the upgrade", u"更新后没有连线装置", u"更新後沒有連線裝置"}},
     {{u"the connect after the upgrade failed", u"更新后连线装置失败", u"更新後連線裝置失敗"}},
     {{u"no connect before the upgrade", u"更新前没有连线装置", u"更新前沒有連線裝置"}},
+    {{u"first test", u"首次测试", u"首次測試"}},
+    {{u"retest %1", u"第 %1 次重测", u"第 %1 次重測"}},
+    {{u"%1: %2 unit tests, %3 of them retests; the last: %4", u"%1: 单元测试 %2 次, 其中重测 %3 次; 最后一次: %4",
+      u"%1: 單元測試 %2 次, 其中重測 %3 次; 最後一次: %4"}},
 };
 static_assert(std::size(kTexts) == size_t(kRecordTextCount));
 

@@ -133,8 +133,12 @@ enum class RecordText {
     NotReadNoIdentify,
     NotReadIdentifyFailed,
     NotReadNoIdentifyBefore,
+    // A unit test's place among its unit's tests of its recipe, and the unit report's count.
+    FirstTest,
+    RetestNumber,   // "%1": the retest's number, from 1
+    RetestSummary,  // "%1": recipe, "%2": unit tests, "%3": retests, "%4": the last one's verdict
 };
-inline constexpr int kRecordTextCount = int(RecordText::NotReadNoIdentifyBefore) + 1;
+inline constexpr int kRecordTextCount = int(RecordText::RetestSummary) + 1;
 
 QString Text(RecordText id, int language);
 

@@ -127,23 +127,24 @@ ReportTable TotalsTable(const LineReportData& data, int language) {
     const auto t = [language](ChartText id) { return Text(id, language); };
     const records::YieldRow& all = data.total;
     return {{t(ChartText::UnitsTested), t(ChartText::AxisUnitTests), t(ChartText::SeriesPassed),
-             t(ChartText::SeriesFailed), t(ChartText::SeriesFirstPass), t(ChartText::Retests)},
+             t(ChartText::SeriesFailed), t(ChartText::SeriesFirstPass), t(ChartText::SeriesFinal),
+             t(ChartText::Retests)},
             {{Count(all.units), Count(all.tests), Count(all.passed), Count(all.failed),
-              ReportPercent(all.firstPassYield()), Count(all.retests())}},
-            {true, true, true, true, true, true}};
+              ReportPercent(all.firstPassYield()), ReportPercent(all.finalYield()), Count(all.retests())}},
+            {true, true, true, true, true, true, true}};
 }
 
 ReportTable YieldTable(const LineReportData& data, int language) {
     const auto t = [language](ChartText id) { return Text(id, language); };
     ReportTable table{{t(ChartText::AxisDay), t(ChartText::UnitsTested), t(ChartText::AxisUnitTests),
                        t(ChartText::SeriesPassed), t(ChartText::SeriesFailed), t(ChartText::SeriesFirstPass),
-                       t(ChartText::Retests)},
+                       t(ChartText::SeriesFinal), t(ChartText::Retests)},
                       {},
-                      {false, true, true, true, true, true, true}};
+                      {false, true, true, true, true, true, true, true}};
     for (const records::YieldRow& d : data.days)
         table.rows << QStringList{d.key,          Count(d.units),  Count(d.tests),
                                   Count(d.passed), Count(d.failed), ReportPercent(d.firstPassYield()),
-                                  Count(d.retests())};
+                                  ReportPercent(d.finalYield()), Count(d.retests())};
     return table;
 }
 

@@ -56,6 +56,7 @@ void RecipeRecorder::planStarted(const Recipe& recipe, const RecipeUnit& unit, q
 
 void RecipeRecorder::stepStarted(int index) {
     step_ = index;
+    attempt_ = 0;
     if (!recipe_) return;
     // The step in hand: a unit test killed now keeps it as interrupted, not as not run.
     records::RecipeStepRow row = StepRow(recipe_->steps[index], index, StepResult{});
@@ -65,7 +66,7 @@ void RecipeRecorder::stepStarted(int index) {
 
 void RecipeRecorder::runStarted(const RunStart& start) {
     runs_.runStarted(start);
-    store_.recipeWriter().linkRunToRecipe(runs_.currentRunId(), recipeRunId_, step_);
+    store_.recipeWriter().linkRunToRecipe(runs_.currentRunId(), recipeRunId_, step_, attempt_);
     if (runs_.currentRunId() > 0) stepRuns_[step_] << runs_.currentRunId();
 }
 

@@ -22,6 +22,7 @@ public:
 
     void planStarted(const Recipe& recipe, const RecipeUnit& unit, qint64 startMs) override;
     void stepStarted(int index) override;
+    void attemptStarted(int attempt) override { attempt_ = attempt; }
     // A step's verdict, kept as soon as the step has ended.
     void stepEnded(int index, const RecipeStep& step, const StepResult& result) override;
     // Completes the record (its causes and measurements language-free).
@@ -45,6 +46,7 @@ private:
     QString station_;
     qint64 recipeRunId_ = 0;
     int step_ = -1;
+    int attempt_ = 0;
     QHash<int, QList<qint64>> stepRuns_;
     const Recipe* recipe_ = nullptr;
 };

@@ -274,6 +274,7 @@ RecipeRunResult RecipeRunner::run(const RecipeUnit& unit) {
         FlowAction next = FlowAction::Retry;
         while (next == FlowAction::Retry) {
             ++result.attempts;
+            if (keeper) keeper->attemptStarted(result.attempts);
             if (observer_) observer_->stepStarted(i, result.attempts);
             const LineWatch line(link_);
             StepOutcome o = test.step ? test.step(run, step.params) : PlainStep(run, step.kind, step.params);

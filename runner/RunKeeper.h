@@ -26,6 +26,8 @@ class RunKeeper : public QObject, public RunObserver {
 public:
     virtual void planStarted(const Recipe& /*plan*/, const RecipeUnit& /*unit*/, qint64 /*startMs*/) {}
     virtual void stepStarted(int /*index*/) {}
+    // A try of the step in hand begins; `attempt` counts from 1 across the step's retries.
+    virtual void attemptStarted(int /*attempt*/) {}
     virtual void stepEnded(int /*index*/, const RecipeStep& /*step*/, const StepResult& /*result*/) {}
     virtual void planEnded(const Recipe& /*plan*/, const RecipeRunResult& /*result*/) {}
     // The unit test kept, or the plain run kept last; 0 when none.

@@ -67,8 +67,19 @@ TEST(RecordsStats, PerSocketEachFixturesHealthAndTheTotal) {
     const CliResult csv = bench.stats({"--by", "socket", "--csv", "--fixture", "4-up", "--socket", "A2"});
     const QStringList lines = QString::fromUtf8(csv.out).split('\n', Qt::SkipEmptyParts);
     ASSERT_GE(lines.size(), 2) << csv.out.constData();
-    EXPECT_EQ(lines[0], "event,key,tests,units,passed,failed,interrupted,firstTests,firstPassed,firstPassYield,retests,p,flagged");
+    EXPECT_EQ(lines[0], "event,key,tests,units,passed,failed,interrupted,firstTests,firstPassed,firstPassYield,finalPassed,"
+                        "finalYield,retests,p,flagged");
     EXPECT_TRUE(lines[1].startsWith("socket,4-up/A2,60,60,58,2,0,60,58,")) << lines[1].toStdString();
+}
+
+TEST(RecordsStats, TheFinalYieldCountsTheRetestsThatPassed) {
+    StatsBench bench;  // N2 failed at 23:00 and passes its retest: by station, the columns in their order
+    pb::records::RecordStore store;
+    ASSERT_TRUE(store.openSqlite(bench.path).ok());
+    WriteUnitTest(store, {"N2", QDateTime(QDate(2026, 12, 9), QTime(23, 30)).toMSecsSinceEpoch(), "pass"});
+    const CliResult r = bench.stats({"--by", "station", "--serial", "N"});
+    EXPECT_TRUE(QString::fromUtf8(r.out).contains(QRegularExpression("line-1 +3 +2 +2 +1 +0 +2 +1 +50.0 % +2 +100.0 % +1\n")))
+        << r.out.constData();
 }
 
 TEST(RecordsStats, TheParetoAndTheShiftsOfTheSettingOrTheCommand) {

@@ -506,6 +506,7 @@ TEST(RecipeRunnerRecords, OneRecipeRunGroupsItsStepsRunsAndListsStepsNotRun) {
     EXPECT_EQ(store.queries().run(row->steps[0].runIds[0])->procedure, "connect");
     ASSERT_EQ(row->steps[1].runIds.size(), 2);
     EXPECT_EQ(store.queries().run(row->steps[1].runIds[1])->procedure, "controller-command");
+    EXPECT_EQ(store.queries().run(row->steps[1].runIds[1])->recipeAttempt, 2) << "made by the step's second try";
     EXPECT_TRUE(row->steps[2].runIds.isEmpty());
     EXPECT_EQ(store.queries().recipeRunOf(row->steps[1].runIds[0]), r.recordId);
     EXPECT_EQ(store.queries().run(row->steps[1].runIds[0])->unitSerial, kSerial);
@@ -518,6 +519,7 @@ TEST(RecipeRunnerRecords, OneRecipeRunGroupsItsStepsRunsAndListsStepsNotRun) {
     ASSERT_EQ(both.size(), 2);
     EXPECT_EQ(both[0].verdict, "pass");
     EXPECT_EQ(both[1].id, r.recordId);
+    EXPECT_EQ(QList<int>({both[1].retest, both[0].retest}), QList<int>({0, 1})) << "its first test, then its retest";
     EXPECT_TRUE(store.status().ok()) << store.status().detail.toStdString();
 }
 

@@ -12,7 +12,9 @@
 
 #include "records/store/RecordStore.h"
 #include "records/exports/RecordsExport.h"
+#include "i18n/RecordsTexts.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/SeededUnitTests.h"
 
 using namespace pb::records;
 
@@ -170,6 +172,33 @@ TEST_F(RecordsExport, UnitReportIsWellFormedWithRunsAndFirmwareHistory) {
         EXPECT_TRUE(html.contains(kSha));
     }
     EXPECT_TRUE(UnitReportHtml(store, 9999, 0).isEmpty());
+}
+
+TEST_F(RecordsExport, RetestsAndStepTriesAreNumberedInBothExportsAndTheUnitReport) {
+    // KV-0042 failed twice, then passed; its last test's DI/DO step made a run at its second try.
+    for (int i = 0; i < 3; ++i) pbtest::WriteUnitTest(store, {"KV-0042", 1765190000000 + i * 60000, i < 2 ? "fail" : "pass"});
+    const qint64 last = store.queries().recipeRuns({}).value(0).id;
+    RunStart start{"dido", "127.0.0.1:4001", "bench-2", {}, 1765190120010, {"KV-0042", 3, "KV410", "V1.20", "01"}, {}};
+    const qint64 retried = store.writer().beginRun(start);
+    ASSERT_TRUE(store.recipeWriter().linkRunToRecipe(retried, last, 1, 2));
+
+    const QJsonObject root = QJsonDocument::fromJson(ExportJson(store, {})).object();
+    QList<int> retests;
+    for (const QJsonValue& r : root.value("recipeRuns").toArray()) retests << r.toObject().value("retest").toInt(-1);
+    EXPECT_EQ(retests, (QList<int>{2, 1, 0}));
+    EXPECT_EQ(root.value("runs").toArray().at(0).toObject().value("attempt").toInt(), 2);
+
+    const QList<QByteArray> csv = ExportCsv(store, {}).split('\n');
+    EXPECT_TRUE(csv[1].trimmed().endsWith(",2,2") && csv[2].trimmed().endsWith(",,2") && csv[4].trimmed().endsWith(",,0"))
+        << csv.mid(0, 5).join('\n').toStdString();
+
+    for (int language = 0; language < 3; ++language) {
+        const QString html = UnitReportHtml(store, unitId, language);
+        const QString summary = pb::Text(pb::RecordText::RetestSummary, language).arg("KV410").arg(3).arg(2);
+        EXPECT_TRUE(html.contains(pb::Text(pb::RecordText::RetestNumber, language).arg(2)) &&
+                    html.contains(summary.arg(pb::RecipeVerdictName("pass", language)).toHtmlEscaped()))
+            << html.toStdString();
+    }
 }
 
 TEST_F(RecordsExport, PdfReportHasItsPages) {

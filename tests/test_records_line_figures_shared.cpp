@@ -119,6 +119,23 @@ TEST_P(LineFiguresOn, YieldsPerDayAndShiftFollowTheUnitsAcrossMidnight) {
     EXPECT_EQ(later.firstPassed, 2);  // SN4, SN6
 }
 
+TEST_P(LineFiguresOn, RetestsAreNumberedInTheirUnitsOrderAndTheFinalYieldFollowsTheLastTest) {
+    // SN4's failure on the 8th is written last, after its pass on the 9th.
+    const struct { const char* serial; qint64 ms; const char* verdict; } tests[] = {
+        {"SN1", Local(8, 7), "pass"}, {"SN2", Local(8, 8), "fail"}, {"SN2", Local(8, 9), "fail"},
+        {"SN2", Local(9, 7), "pass"}, {"SN3", Local(8, 10), "pass"}, {"SN3", Local(9, 8), "fail"},
+        {"SN4", Local(9, 9), "pass"}, {"SN4", Local(8, 11), "fail"}};
+    QStringList numbers;  // newest first
+    for (const auto& t : tests) write({t.serial, t.ms, t.verdict, "line-1", {}, {}, -1, {}});
+    for (const RecipeRunRow& r : store.queries().recipeRuns({})) numbers << r.scannedSerial + QString::number(r.retest);
+    EXPECT_EQ(numbers.join(' '), "SN41 SN31 SN22 SN40 SN30 SN21 SN20 SN10") << "SN4's first is the one that began first";
+    LineFigures figures(store.database());
+    const QList<YieldRow> days = figures.yields({}, FigureBy::Day);
+    ASSERT_EQ(days.size(), 2);
+    EXPECT_EQ(days[0].finalPassed, 3) << "SN1, and SN2 and SN4 after their retests on the 9th; SN3 failed its retest";
+    EXPECT_FALSE(days[1].finalYield()) << "no unit was first tested on the 9th";
+}
+
 TEST_P(LineFiguresOn, TheParetoCountsFailuresByStepAndCauseWithTheirShares) {
     // Failures of one cause are one row whatever their values (cycle, block) say.
     const struct { int step; CauseCode code; int count; } fails[] = {

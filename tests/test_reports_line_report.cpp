@@ -173,7 +173,8 @@ TEST(LineReport, HtmlChartsAndTablesHoldTheLinesFigures) {
     ASSERT_EQ(totals.size(), 2);
     EXPECT_EQ(totals[1], (QStringList{QString::number(total.units), QString::number(total.tests),
                                       QString::number(total.passed), QString::number(total.failed),
-                                      ReportPercent(total.firstPassYield()), QString::number(total.retests())}));
+                                      ReportPercent(total.firstPassYield()), ReportPercent(total.finalYield()),
+                                      QString::number(total.retests())}));
     const QList<QStringList> yieldRows = TableOf(html, QStringLiteral("yield"));
     ASSERT_EQ(yieldRows.size(), days.size() + 1);
     for (qsizetype i = 0; i < days.size(); ++i)
@@ -181,7 +182,7 @@ TEST(LineReport, HtmlChartsAndTablesHoldTheLinesFigures) {
                                                  QString::number(days[i].tests), QString::number(days[i].passed),
                                                  QString::number(days[i].failed),
                                                  ReportPercent(days[i].firstPassYield()),
-                                                 QString::number(days[i].retests())}));
+                                                 ReportPercent(days[i].finalYield()), QString::number(days[i].retests())}));
     const QList<QStringList> paretoRows = TableOf(html, QStringLiteral("pareto"));
     ASSERT_EQ(paretoRows.size(), steps.size() + 1);
     for (qsizetype i = 0; i < steps.size(); ++i) {

@@ -179,6 +179,20 @@ TEST_F(ChartsTest, TheChartsShowTheFiguresOfTheFilter) {
     EXPECT_EQ(page->emptyNote()->text(), pb::Text(pb::ChartText::NoUnitTests, 0));
 }
 
+TEST_F(ChartsTest, TheFinalYieldAndTheRetestsStandBesideTheFirstPassYield) {
+    // LOOSE-0 and 1 pass a retest: of 245 units 206 passed at first, 208 in the end, in 247 tests.
+    const qint64 noon = QDateTime(QDate(2026, 12, 3), QTime(12, 0)).toMSecsSinceEpoch();
+    for (int i = 0; i < 2; ++i) pbtest::WriteUnitTest(store, SeededTest{QStringLiteral("LOOSE-%1").arg(i), noon + i, "pass"});
+    auto w = chartsWindow();
+    RecordsChartsPage* page = w->chartsPage();
+    EXPECT_NEAR(page->firstPassLine()->at(2).y(), 40.0, 1e-9);
+    EXPECT_NEAR(page->finalLine()->at(2).y(), 80.0, 1e-9);
+    EXPECT_EQ(page->yieldTotals()->text(),
+              pb::Text(pb::ChartText::YieldTotals, 0).arg(QStringLiteral("84.1"), QStringLiteral("84.9")).arg(2).arg(247));
+    EXPECT_EQ(w->runsView()->model()->index(0, RecordQueries::RunProcedure).data().toString(),
+              "Unit test: KV410 (retest 1)");
+}
+
 // Unit-test time in even bins with its percentiles said under it, and the replies' latency
 // from the traffic kept with a run; both follow the filter.
 TEST_F(ChartsTest, TheDistributionsOfUnitTestTimeAndReplyLatencyShow) {

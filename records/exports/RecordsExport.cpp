@@ -89,6 +89,45 @@ QString CauseValuesText(const Cause& cause) {
     return cause.values.isEmpty() ? QString() : QString::fromUtf8(QJsonDocument(cause.values).toJson(QJsonDocument::Compact));
 }
 
+QJsonValue RetestJson(const RecipeRunRow& run) {
+    return run.retest >= 0 ? QJsonValue(run.retest) : QJsonValue(QJsonValue::Null);
+}
+QString RetestCell(const RecipeRunRow& run) { return run.retest >= 0 ? QString::number(run.retest) : QString(); }
+
+// "first test", "retest 2"; empty while it runs or under a link.
+QString RetestText(const RecipeRunRow& run, int language) {
+    if (run.retest < 0) return {};
+    return run.retest == 0 ? Text(RecordText::FirstTest, language) : Text(RecordText::RetestNumber, language).arg(run.retest);
+}
+
+// Each recipe the unit was tested on: its tests, how many were retests, and the verdict of
+// the last (the list is newest first).
+QString RetestSummaryHtml(const QList<RecipeRunRow>& newestFirst, int language) {
+    QStringList recipes;
+    QHash<QString, std::pair<int, QString>> seen;  // tests, the last one's verdict
+    for (const RecipeRunRow& r : newestFirst) {
+        if (r.retest < 0) continue;
+        auto it = seen.find(r.recipeName);
+        if (it == seen.end()) {
+            recipes << r.recipeName;
+            it = seen.insert(r.recipeName, {0, r.verdict});
+        }
+        ++it->first;
+    }
+    QString html;
+    for (const QString& recipe : recipes) {
+        const auto& [tests, last] = seen.value(recipe);
+        html += QStringLiteral("<p>") +
+                Esc(Text(RecordText::RetestSummary, language)
+                        .arg(recipe)
+                        .arg(tests)
+                        .arg(tests - 1)
+                        .arg(RecipeVerdictName(last, language))) +
+                QStringLiteral("</p>\n");
+    }
+    return html;
+}
+
 QJsonValue IdOrNull(qint64 id) { return id > 0 ? QJsonValue(id) : QJsonValue(QJsonValue::Null); }
 
 QString Cell(const QString& text, const char* cls = nullptr) {
@@ -111,6 +150,7 @@ QString RecipeRunsHtml(RecordStore& store, qint64 unitId, int language) {
     QString html = QStringLiteral("<h2>") + Esc(Text(RecordText::ReportRecipes, language)) + QStringLiteral("</h2>\n");
     if (recipeRuns.isEmpty())
         return html + QStringLiteral("<p>") + Esc(Text(RecordText::ReportNoRecipes, language)) + QStringLiteral("</p>\n");
+    html += RetestSummaryHtml(recipeRuns, language);
     html += QLatin1String("<table cellspacing=\"0\" cellpadding=\"3\" border=\"1\" width=\"100%\">\n<tr>");
     const std::pair<RecordText, int> heads[] = {
         {RecordText::ColStep, 22}, {RecordText::ColUnitVerdict, 10}, {RecordText::ColMeasured, 34},
@@ -122,6 +162,7 @@ QString RecipeRunsHtml(RecordStore& store, qint64 unitId, int language) {
         html += QStringLiteral("<tr><td colspan=\"4\"><b>") + Esc(LocalTime(r.startMs) + QStringLiteral("  ") + r.recipeName) +
                 QStringLiteral("</b>  <span class=\"%1\">").arg(r.verdict == QLatin1String("pass") ? "ok" : "bad") +
                 Esc(RecipeVerdictName(r.verdict, language)) + QStringLiteral("</span>  ") +
+                (r.retest >= 0 ? Esc(RetestText(r, language)) + QStringLiteral("  ") : QString()) +
                 Esc(Text(RecordText::ColScannedSerial, language) + QStringLiteral(": ") + r.scannedSerial) +
                 QStringLiteral("<br/><span class=\"hash\">SHA-256 ") + Esc(r.recipeHash) +
                 QStringLiteral("</span></td></tr>\n");
@@ -167,6 +208,7 @@ QJsonObject RunJson(const RunRow& run) {
     return {{"id", run.id},
             {"unitId", run.unitSerial.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(run.unitId)},
             {"recipeRunId", IdOrNull(run.recipeRunId)},
+            {"attempt", run.recipeAttempt > 0 ? QJsonValue(run.recipeAttempt) : QJsonValue(QJsonValue::Null)},
             {"serial", TextOrNull(run.unitSerial)},
             {"station", run.station},
             {"operator", run.operatorName},
@@ -215,6 +257,7 @@ QJsonObject RecipeRunJson(const RecipeRunRow& run) {
             {"startMs", run.startMs},
             {"endMs", run.endMs > 0 ? QJsonValue(run.endMs) : QJsonValue(QJsonValue::Null)},
             {"verdict", run.verdict},
+            {"retest", RetestJson(run)},
             {"outcome", OutcomeCode(run.outcome())},
             {"failingStep", run.failingStep >= 0 ? QJsonValue(run.failingStep + 1) : QJsonValue(QJsonValue::Null)},
             {"cause", run.verdict == QLatin1String("running") ? QJsonValue(QJsonValue::Null) : CauseJson(run.cause)},
@@ -311,7 +354,8 @@ QStringList CsvColumns() {
             QStringLiteral("recipe_step"), QStringLiteral("recipe_verdict"),
             QStringLiteral("warning"),   QStringLiteral("fixture"),
             QStringLiteral("socket"),    QStringLiteral("cause"),
-            QStringLiteral("cause_values")};
+            QStringLiteral("cause_values"), QStringLiteral("attempt"),
+            QStringLiteral("retest")};
 }
 
 QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
@@ -359,7 +403,8 @@ QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
                                r->endMs > 0 ? QString::number(r->endMs - r->startMs) : QString(),
                                r->operatorName, r->station, r->linkText, FailingText(*r, 0), QString(), QString(),
                                QString::number(r->id), r->recipeName, stepText(*r, r->failingStep), r->verdict,
-                               QString(), r->fixture, r->socket, r->cause.name(), CauseValuesText(r->cause)});
+                               QString(), r->fixture, r->socket, r->cause.name(), CauseValuesText(r->cause), QString(),
+                               RetestCell(*r)});
             continue;
         }
         const RunRow& run = *line.run;
@@ -376,7 +421,9 @@ QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
                            recipe ? stepText(*recipe, run.recipeStep) : QString(),
                            recipe ? recipe->verdict : QString(), RunWarningCode(run.details),
                            recipe ? recipe->fixture : QString(), recipe ? recipe->socket : QString(),
-                           run.outcome == Outcome::Running ? QString() : run.cause.name(), CauseValuesText(run.cause)});
+                           run.outcome == Outcome::Running ? QString() : run.cause.name(), CauseValuesText(run.cause),
+                           run.recipeAttempt > 0 ? QString::number(run.recipeAttempt) : QString(),
+                           recipe ? RetestCell(*recipe) : QString()});
     }
     return out;
 }
@@ -438,7 +485,8 @@ QString UnitReportHtml(RecordStore& store, qint64 unitId, int language) {
     qsizetype nextTest = 0;
     const auto testRow = [&](const RecipeRunRow& r) {
         html += QStringLiteral("<tr>") + Cell(LocalTime(r.startMs)) +
-                Cell(Text(RecordText::UnitTestOf, language).arg(r.recipeName)) +
+                Cell(Text(RecordText::UnitTestOf, language).arg(r.recipeName) +
+                     (r.retest > 0 ? QStringLiteral(" (") + RetestText(r, language) + u')' : QString())) +
                 Cell(OutcomeName(r.outcome(), language), r.outcome() == Outcome::Ok ? "ok" : "bad") +
                 Cell(r.endMs > 0 ? QString::number(double(r.endMs - r.startMs) / 1000.0, 'f', 1) + QStringLiteral(" s")
                                  : QString()) +

@@ -137,11 +137,20 @@ QString HoursSum(const RunFilter& filter, const QString& column, const QString& 
     return kept.isEmpty() || kept == verdict ? QStringLiteral("SUM(h.%1)").arg(column) : QStringLiteral("0");
 }
 
+// The first tests whose unit passed in the end, under the filter's outcome: those whose
+// first test had that verdict.
+QString FinalPassesSum(const RunFilter& filter) {
+    const QString kept = KeptVerdict(filter).value_or(QString());
+    if (!kept.isEmpty()) return QStringLiteral("SUM(h.final_after_%1)").arg(kept);
+    return QStringLiteral("SUM(h.final_after_pass + h.final_after_fail + h.final_after_interrupted)");
+}
+
 // Each count of the hours summed under its own name, for a grouping over those sums.
 QString HourSums() {
     QStringList sums;
     for (const char* column : {"tests", "passed", "failed", "interrupted", "first_tests", "first_passed",
-                               "first_failed", "first_interrupted"})
+                               "first_failed", "first_interrupted", "final_after_pass", "final_after_fail",
+                               "final_after_interrupted"})
         sums << QStringLiteral("SUM(h.%1) AS %1").arg(QLatin1String(column));
     return sums.join(QLatin1String(", "));
 }
@@ -212,11 +221,12 @@ QList<YieldRow> LineFigures::grouped(const RunFilter& filter, const QString& key
         const QString counts = byTime ? QStringLiteral("(SELECT h.hour_ms, %1 FROM recipe_run_hours h%2 GROUP BY h.hour_ms) h")
                                             .arg(HourSums(), where)
                                       : QStringLiteral("recipe_run_hours h") + where;
-        sql = QStringLiteral("SELECT %1, %2, -1, %3, %4, %5, %6, %7 FROM %8%9%10")
+        sql = QStringLiteral("SELECT %1, %2, -1, %3, %4, %5, %6, %7, %8 FROM %9%10%11")
                   .arg(key, tests, HoursSum(filter, QStringLiteral("passed"), QStringLiteral("pass")),
                        HoursSum(filter, QStringLiteral("failed"), QStringLiteral("fail")),
                        HoursSum(filter, QStringLiteral("interrupted"), QStringLiteral("interrupted")), firstTests,
-                       HoursSum(filter, QStringLiteral("first_passed"), QStringLiteral("pass")), counts,
+                       HoursSum(filter, QStringLiteral("first_passed"), QStringLiteral("pass")), FinalPassesSum(filter),
+                       counts,
                        groupBy.isEmpty() ? QString() : groupBy + QStringLiteral(" HAVING ") + tests + QStringLiteral(" > 0"),
                        orderBy);
     } else {
@@ -226,7 +236,8 @@ QList<YieldRow> LineFigures::grouped(const RunFilter& filter, const QString& key
                   "SUM(CASE WHEN rr.verdict = 'fail' THEN 1 ELSE 0 END), "
                   "SUM(CASE WHEN rr.verdict = 'interrupted' THEN 1 ELSE 0 END), "
                   "SUM(CASE WHEN rr.first_test = 1 THEN 1 ELSE 0 END), "
-                  "SUM(CASE WHEN rr.first_test = 1 AND rr.verdict = 'pass' THEN 1 ELSE 0 END) "
+                  "SUM(CASE WHEN rr.first_test = 1 AND rr.verdict = 'pass' THEN 1 ELSE 0 END), "
+                  "SUM(CASE WHEN rr.final_pass = 1 THEN 1 ELSE 0 END) "
                   "FROM recipe_runs rr JOIN units u ON u.id = rr.unit_id%3%4%5")
                   .arg(key, countUnits_ ? QStringLiteral("COUNT(DISTINCT rr.unit_id)") : QStringLiteral("-1"),
                        EndedWhere(filter, &binds), groupBy, orderBy);
@@ -256,6 +267,7 @@ QList<YieldRow> LineFigures::grouped(const RunFilter& filter, const QString& key
         r.interrupted = q.value(5).toLongLong();
         r.firstTests = q.value(6).toLongLong();
         r.firstPassed = q.value(7).toLongLong();
+        r.finalPassed = q.value(8).toLongLong();
         rows << r;
     }
     return rows;

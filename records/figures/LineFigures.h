@@ -31,7 +31,9 @@ std::optional<ShiftTimes> ParseShiftTimes(const QString& text);
 
 // One group's unit tests. A unit's first test of a recipe is its first pass when it passed;
 // every further test of the unit on that recipe is a retest, in this filter or not (a unit
-// failed yesterday and passed today is a retest today).
+// failed yesterday and passed today is a retest today). The unit passed in the end when
+// its last test of the recipe so far passed, in this filter or later: the final yield is
+// of the same units as the first-pass yield (those first tested in the group).
 struct YieldRow {
     QString key;         // the station, recipe, ...; "2026-12-09"; "2026-12-09 #2" (shift 2)
     QDate day;           // Day and Shift: the day (of the shift's start)
@@ -43,12 +45,18 @@ struct YieldRow {
     qint64 interrupted = 0;
     qint64 firstTests = 0;  // unit tests that were their unit's first of their recipe
     qint64 firstPassed = 0;
+    qint64 finalPassed = 0;  // of the first tests, those whose unit passed in the end
     qint64 retests() const { return tests - firstTests; }
     // Of the units first tested in this group, the share that passed then; none without a
     // first test (no figure, never 0).
     std::optional<double> firstPassYield() const {
         if (firstTests <= 0) return std::nullopt;
         return double(firstPassed) / double(firstTests);
+    }
+    // Of the same units, the share that passed in the end, retested or not.
+    std::optional<double> finalYield() const {
+        if (firstTests <= 0) return std::nullopt;
+        return double(finalPassed) / double(firstTests);
     }
 };
 

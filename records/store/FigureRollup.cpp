@@ -23,18 +23,29 @@ QString Count(const QString& condition) {
     return QStringLiteral("SUM(CASE WHEN %1 THEN 1 ELSE 0 END)").arg(condition);
 }
 
-// The hours' counts of the ended unit tests that `where` (on rr) selects.
-QString HoursInsert(const QString& where) {
+// The hours' counts of the ended unit tests that `where` (on rr) selects; without
+// `finals`, those of the schema before the final passes were counted.
+QString HoursInsert(const QString& where, bool finals = true) {
+    QString columns = QStringLiteral("first_tests, first_passed, first_failed, first_interrupted");
+    QString counts = QStringLiteral("%1, %2, %3, %4")
+                         .arg(Count(QStringLiteral("rr.first_test = 1")),
+                              Count(QStringLiteral("rr.first_test = 1 AND rr.verdict = 'pass'")),
+                              Count(QStringLiteral("rr.first_test = 1 AND rr.verdict = 'fail'")),
+                              Count(QStringLiteral("rr.first_test = 1 AND rr.verdict = 'interrupted'")));
+    if (finals) {
+        // The first tests whose unit passed in the end, by the first test's own verdict.
+        columns += QStringLiteral(", final_after_pass, final_after_fail, final_after_interrupted");
+        for (const char* verdict : {"pass", "fail", "interrupted"})
+            counts += QStringLiteral(", ") +
+                      Count(QStringLiteral("rr.final_pass = 1 AND rr.verdict = '%1'").arg(QLatin1String(verdict)));
+    }
     return QStringLiteral(
                "INSERT INTO recipe_run_hours (hour_ms, station, fixture_name, socket_name, recipe_name, "
-               "tests, passed, failed, interrupted, first_tests, first_passed, first_failed, first_interrupted) "
-               "SELECT %1, %2, COUNT(*), %3, %4, %5, %6, %7, %8, %9 FROM recipe_runs rr "
-               "WHERE rr.verdict <> 'running'%10 GROUP BY %1, %2")
-        .arg(kHour, kPlace, Count(QStringLiteral("rr.verdict = 'pass'")), Count(QStringLiteral("rr.verdict = 'fail'")),
-             Count(QStringLiteral("rr.verdict = 'interrupted'")), Count(QStringLiteral("rr.first_test = 1")),
-             Count(QStringLiteral("rr.first_test = 1 AND rr.verdict = 'pass'")),
-             Count(QStringLiteral("rr.first_test = 1 AND rr.verdict = 'fail'")),
-             Count(QStringLiteral("rr.first_test = 1 AND rr.verdict = 'interrupted'")), where);
+               "tests, passed, failed, interrupted, %1) "
+               "SELECT %2, %3, COUNT(*), %4, %5, %6, %7 FROM recipe_runs rr "
+               "WHERE rr.verdict <> 'running'%8 GROUP BY %2, %3")
+        .arg(columns, kHour, kPlace, Count(QStringLiteral("rr.verdict = 'pass'")), Count(QStringLiteral("rr.verdict = 'fail'")),
+             Count(QStringLiteral("rr.verdict = 'interrupted'")), counts, where);
 }
 
 // The failures of the unit tests `where` selects, by failing step (-1 for none) and cause
@@ -73,30 +84,45 @@ Bucket BucketOf(const QSqlQuery& q, int from) {
 const QString kBucketColumns = QStringLiteral(
     "rr.start_ms, COALESCE(rr.station, ''), COALESCE(rr.fixture_name, ''), COALESCE(rr.socket_name, ''), rr.recipe_name");
 
-// The first-test marks of one unit's tests of one recipe; the buckets of those that changed.
+// The marks of one unit's tests of one recipe: the first, each test's retest number (0 for
+// the first; none under a link, which is no unit) and, on the first, whether the unit passed
+// in the end (its last test passed); the buckets of those whose counts change.
 bool MarkFirstTest(QSqlDatabase& db, qint64 unitId, const QString& recipe, std::set<Bucket>& touched, QSqlError* error) {
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT rr.id, COALESCE(rr.first_test, 0), %1 FROM recipe_runs rr "
-                             "WHERE rr.unit_id = ? AND rr.recipe_name = ? AND rr.verdict <> 'running' "
+    q.prepare(QStringLiteral("SELECT rr.id, COALESCE(rr.first_test, 0), COALESCE(rr.retest, -1), "
+                             "COALESCE(rr.final_pass, 0), rr.verdict, u.serial IS NOT NULL, %1 FROM recipe_runs rr "
+                             "JOIN units u ON u.id = rr.unit_id WHERE rr.unit_id = ? AND rr.recipe_name = ? AND rr.verdict <> 'running' "
                              "ORDER BY rr.start_ms, rr.id")
                   .arg(kBucketColumns));
     q.addBindValue(unitId);
     q.addBindValue(recipe);
     if (!Exec(q, error)) return false;
-    QList<std::pair<qint64, int>> changes;
-    for (bool first = true; q.next(); first = false) {
-        const int want = first ? 1 : 0;
-        if (q.value(1).toInt() == want) continue;
-        changes.append({q.value(0).toLongLong(), want});
-        touched.insert(BucketOf(q, 2));
-    }
+    struct Kept {
+        qint64 id;
+        int first, retest, finalPass;
+        QString verdict;
+        bool unit;
+        Bucket bucket;
+    };
+    QList<Kept> tests;
+    while (q.next())
+        tests.append({q.value(0).toLongLong(), q.value(1).toInt(), q.value(2).toInt(), q.value(3).toInt(),
+                      q.value(4).toString(), q.value(5).toBool(), BucketOf(q, 6)});
     q.finish();
+    const bool passedInTheEnd = !tests.isEmpty() && tests.constLast().verdict == QLatin1String("pass");
     QSqlQuery mark(db);
-    mark.prepare(QStringLiteral("UPDATE recipe_runs SET first_test = ? WHERE id = ?"));
-    for (const auto& [id, want] : changes) {
-        mark.addBindValue(want);
-        mark.addBindValue(id);
+    mark.prepare(QStringLiteral("UPDATE recipe_runs SET first_test = ?, retest = ?, final_pass = ? WHERE id = ?"));
+    for (int i = 0; i < tests.size(); ++i) {
+        const Kept& t = tests[i];
+        const int first = i == 0 ? 1 : 0;
+        const int finalPass = i == 0 && passedInTheEnd ? 1 : 0;
+        const int retest = t.unit ? i : -1;
+        if (t.first == first && t.retest == retest && t.finalPass == finalPass) continue;
+        if (t.first != first || t.finalPass != finalPass) touched.insert(t.bucket);
+        for (const QVariant& v : {QVariant(first), retest >= 0 ? QVariant(retest) : QVariant(QMetaType(QMetaType::Int)),
+                                  QVariant(finalPass), QVariant(t.id)})
+            mark.addBindValue(v);
         if (!Exec(mark, error)) return false;
     }
     return true;
@@ -195,13 +221,38 @@ QStringList RebuildFailureHoursStatements() {
     return {QStringLiteral("DELETE FROM recipe_failure_hours"), FailuresInsert({})};
 }
 
+namespace {
+
+// Of the ended unit tests of the same unit and recipe as recipe_runs' row: `e`.
+const QString kSameUnitTests = QStringLiteral(
+    "FROM recipe_runs e WHERE e.unit_id = recipe_runs.unit_id AND e.recipe_name = recipe_runs.recipe_name AND "
+    "e.verdict <> 'running'");
+const QString kBeganBefore = QStringLiteral(
+    " AND (e.start_ms < recipe_runs.start_ms OR (e.start_ms = recipe_runs.start_ms AND e.id < recipe_runs.id))");
+
+QString FirstTestMark() {
+    return QStringLiteral("UPDATE recipe_runs SET first_test = CASE WHEN verdict <> 'running' AND NOT EXISTS "
+                          "(SELECT 1 %1%2) THEN 1 ELSE 0 END")
+        .arg(kSameUnitTests, kBeganBefore);
+}
+
+}  // namespace
+
+QStringList FirstTestMarksAndHoursStatements() {
+    return {FirstTestMark(), QStringLiteral("DELETE FROM recipe_run_hours"), QStringLiteral("DELETE FROM recipe_failure_hours"),
+            HoursInsert({}, false)};
+}
+
 QStringList RebuildMarksAndHoursStatements() {
-    return {QStringLiteral(
-                "UPDATE recipe_runs SET first_test = CASE WHEN verdict <> 'running' AND NOT EXISTS "
-                "(SELECT 1 FROM recipe_runs e WHERE e.unit_id = recipe_runs.unit_id AND "
-                "e.recipe_name = recipe_runs.recipe_name AND e.verdict <> 'running' AND "
-                "(e.start_ms < recipe_runs.start_ms OR (e.start_ms = recipe_runs.start_ms AND e.id < recipe_runs.id))) "
-                "THEN 1 ELSE 0 END"),
+    return {FirstTestMark(),
+            QStringLiteral("UPDATE recipe_runs SET retest = CASE WHEN verdict <> 'running' AND EXISTS "
+                           "(SELECT 1 FROM units u WHERE u.id = recipe_runs.unit_id AND u.serial IS NOT NULL) THEN "
+                           "(SELECT COUNT(*) %1%2) ELSE NULL END")
+                .arg(kSameUnitTests, kBeganBefore),
+            QStringLiteral("UPDATE recipe_runs SET final_pass = CASE WHEN first_test = 1 AND "
+                           "(SELECT e.verdict %1 ORDER BY e.start_ms DESC, e.id DESC LIMIT 1) = 'pass' "
+                           "THEN 1 ELSE 0 END")
+                .arg(kSameUnitTests),
             QStringLiteral("DELETE FROM recipe_run_hours"), QStringLiteral("DELETE FROM recipe_failure_hours"),
             HoursInsert({})};
 }

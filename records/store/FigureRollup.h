@@ -5,9 +5,11 @@
 // month of a busy line is tens of thousands of rows, not a million.
 //
 // A unit test is its unit's first test of its recipe (recipe_runs.first_test) when no
-// ended test of the same unit and recipe began before it. That is decided as tests end,
-// here and on the server as they arrive, in any order: a test arriving late that began
-// earlier takes the mark from the one that had it.
+// ended test of the same unit and recipe began before it; its retest number
+// (recipe_runs.retest) is how many did (0 for the first), and the first is marked
+// final_pass when the unit's last ended test of the recipe passed. That is decided as
+// tests end, here and on the server as they arrive, in any order: a test arriving late that
+// began earlier takes the marks from the one that had them.
 //
 // The passed and failed unit tests' times are counted by the ms in their hour, by station,
 // recipe and verdict (recipe_time_hours), so that a distribution of a month is thousands
@@ -41,6 +43,9 @@ QStringList RebuildFiguresStatements();
 // failures' rows alone: a schema step before the failures were counted by cause makes
 // the first, the step that brought the causes the second.
 QStringList RebuildMarksAndHoursStatements();
+// As the schema step that brought the first-test marks made them (before retests were
+// numbered and final passes counted).
+QStringList FirstTestMarksAndHoursStatements();
 QStringList RebuildFailureHoursStatements();
 bool RebuildFigures(QSqlDatabase& db, QString* error);
 bool RebuildRecipeTimeHours(QSqlDatabase& db, QString* error);

@@ -99,7 +99,7 @@ const QList<Migration>& Migrations() {
              QStringLiteral("CREATE INDEX recipe_failure_hours_by_bucket ON recipe_failure_hours "
                             "(hour_ms, station, fixture_name, socket_name, recipe_name)"),
              QStringLiteral("CREATE INDEX recipe_failure_hours_by_station ON recipe_failure_hours (station, hour_ms)")} +
-             RebuildMarksAndHoursStatements()},
+             FirstTestMarksAndHoursStatements()},
         // The line at a glance: each station's last sign of life, written every few
         // seconds while a window is open or a command line runs, one row a station.
         {8,
@@ -138,6 +138,18 @@ const QList<Migration>& Migrations() {
           QStringLiteral("ALTER TABLE recipe_steps ADD COLUMN attempt_causes TEXT"),
           QStringLiteral("ALTER TABLE recipe_failure_hours ADD COLUMN cause_code VARCHAR(40) NOT NULL DEFAULT 'unknown'")},
          FillOldCauses},
+        // Retests: each unit test numbered among its unit's tests of its recipe (0 for the
+        // first), the first marked when the unit passed in the end, those counted in the
+        // hours by the first test's verdict (the final yield beside the first-pass yield),
+        // and each step's procedure run with the attempt of the step that made it.
+        {15,
+         QStringList{QStringLiteral("ALTER TABLE recipe_runs ADD COLUMN retest INTEGER"),
+                     QStringLiteral("ALTER TABLE recipe_runs ADD COLUMN final_pass INTEGER"),
+                     QStringLiteral("ALTER TABLE runs ADD COLUMN recipe_attempt INTEGER"),
+                     QStringLiteral("ALTER TABLE recipe_run_hours ADD COLUMN final_after_pass {BIG} NOT NULL DEFAULT 0"),
+                     QStringLiteral("ALTER TABLE recipe_run_hours ADD COLUMN final_after_fail {BIG} NOT NULL DEFAULT 0"),
+                     QStringLiteral("ALTER TABLE recipe_run_hours ADD COLUMN final_after_interrupted {BIG} NOT NULL DEFAULT 0")} +
+             RebuildFiguresStatements()},
     };
     return steps;
 }

@@ -96,12 +96,13 @@ std::optional<RunUpload> Outbox::uploadOf(qint64 runId) {
         upload.framesDropped = q.value(2).toLongLong();
     }
     q.finish();
-    q.prepare(QStringLiteral("SELECT recipe_run_id, recipe_step FROM runs WHERE id = ?"));
+    q.prepare(QStringLiteral("SELECT recipe_run_id, recipe_step, recipe_attempt FROM runs WHERE id = ?"));
     q.addBindValue(runId);
     if (!q.exec()) return c_.failed(q, QStringLiteral("reading a run")), std::nullopt;
     if (q.next() && !q.value(0).isNull()) {
         upload.localRecipeRunId = q.value(0).toLongLong();
         upload.recipeStep = q.value(1).isNull() ? -1 : q.value(1).toInt();
+        upload.recipeAttempt = q.value(2).toInt();
     }
     return upload;
 }

@@ -115,12 +115,13 @@ bool RecipeRunWriter::refreshFigures(qint64 recipeRunId, qint64 formerUnitId, co
     return false;
 }
 
-bool RecipeRunWriter::linkRunToRecipe(qint64 runId, qint64 recipeRunId, int stepIndex) {
+bool RecipeRunWriter::linkRunToRecipe(qint64 runId, qint64 recipeRunId, int stepIndex, int attempt) {
     if (!c_.isOpen() || runId <= 0 || recipeRunId <= 0) return false;
     QSqlQuery q(c_.database());
-    q.prepare(QStringLiteral("UPDATE runs SET recipe_run_id = ?, recipe_step = ? WHERE id = ?"));
+    q.prepare(QStringLiteral("UPDATE runs SET recipe_run_id = ?, recipe_step = ?, recipe_attempt = ? WHERE id = ?"));
     q.addBindValue(recipeRunId);
     q.addBindValue(stepIndex);
+    q.addBindValue(attempt > 0 ? QVariant(attempt) : QVariant(QMetaType(QMetaType::Int)));
     q.addBindValue(runId);
     if (!q.exec()) return c_.failed(q, QStringLiteral("tying a run to its recipe"));
     // A recipe run already ended (and perhaps sent) goes again with its new run.

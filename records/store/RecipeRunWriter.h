@@ -20,7 +20,8 @@ public:
         : c_(connection), runs_(runs), outbox_(outbox) {}
 
     qint64 beginRecipeRun(const RecipeRunStart& start);
-    bool linkRunToRecipe(qint64 runId, qint64 recipeRunId, int stepIndex);
+    // `attempt`: the step's try that made the run, from 1 (0: not known).
+    bool linkRunToRecipe(qint64 runId, qint64 recipeRunId, int stepIndex, int attempt = 0);
     // One step's verdict as soon as it is known (one statement), so that a recipe run
     // killed later keeps the steps it had passed.
     bool recordRecipeStep(qint64 recipeRunId, const RecipeStepRow& step);

@@ -15,7 +15,7 @@ constexpr char kRunSelect[] =
     "SELECT r.id, r.unit_id, u.serial, r.station, r.operator_name, r.link_text, "
     "r.procedure_id, r.start_ms, r.end_ms, r.outcome, r.status_text, r.details, "
     "t.frame_count, t.dropped, r.recipe_run_id, r.recipe_step, r.writer, r.cause_code, r.cause_values, "
-    "r.measurements FROM runs r "
+    "r.measurements, r.recipe_attempt FROM runs r "
     "JOIN units u ON u.id = r.unit_id LEFT JOIN traffic t ON t.run_id = r.id";
 
 RunRow ReadRun(const QSqlQuery& q) {
@@ -45,6 +45,7 @@ RunRow ReadRun(const QSqlQuery& q) {
                     : CauseOfColumns(q.value(17), q.value(18), row.statusText);
     if (row.outcome == Outcome::Running) row.cause = {};
     row.measurements = MeasurementsOfColumn(q.value(19));
+    row.recipeAttempt = q.value(20).toInt();
     return row;
 }
 
@@ -74,7 +75,7 @@ UnitRow ReadUnit(const QSqlQuery& q) {
 constexpr char kRecipeRunSelect[] =
     "SELECT rr.id, rr.unit_id, u.serial, rr.recipe_name, rr.recipe_hash, rr.scanned_serial, "
     "rr.station, rr.operator_name, rr.link_text, rr.start_ms, rr.end_ms, rr.verdict, "
-    "rr.failing_step, rr.reason_text, rr.fixture_name, rr.socket_name, rr.cause_code, rr.cause_values "
+    "rr.failing_step, rr.reason_text, rr.fixture_name, rr.socket_name, rr.cause_code, rr.cause_values, rr.retest "
     "FROM recipe_runs rr JOIN units u ON u.id = rr.unit_id";
 
 RecipeRunRow ReadRecipeRun(const QSqlQuery& q) {
@@ -96,6 +97,7 @@ RecipeRunRow ReadRecipeRun(const QSqlQuery& q) {
     row.fixture = q.value(14).toString();
     row.socket = q.value(15).toString();
     row.cause = row.verdict == QLatin1String("running") ? Cause{} : CauseOfColumns(q.value(16), q.value(17), row.reasonText);
+    row.retest = q.value(18).isNull() ? -1 : q.value(18).toInt();
     return row;
 }
 
@@ -187,7 +189,7 @@ QSqlQuery RecordQueries::runsQuery(const RunFilter& filter) {
         QStringLiteral(
             "SELECT r.id, r.start_ms, COALESCE(u.serial, u.link_text), r.procedure_id, "
             "r.outcome, r.end_ms - r.start_ms, r.operator_name, r.station, r.status_text, "
-            "r.unit_id, r.details, 0, NULL, NULL, NULL, r.cause_code, r.cause_values "
+            "r.unit_id, r.details, 0, NULL, NULL, NULL, r.cause_code, r.cause_values, NULL "
             "FROM runs r JOIN units u ON u.id = r.unit_id") +
         runsWhere +
         QStringLiteral(
@@ -195,7 +197,7 @@ QSqlQuery RecordQueries::runsQuery(const RunFilter& filter) {
             "CASE rr.verdict WHEN 'pass' THEN 'ok' WHEN 'fail' THEN 'error' ELSE rr.verdict END, "
             "rr.end_ms - rr.start_ms, rr.operator_name, rr.station, rr.reason_text, rr.unit_id, NULL, 1, "
             "rr.recipe_name, rr.failing_step, (SELECT s.label FROM recipe_steps s WHERE "
-            "s.recipe_run_id = rr.id AND s.step_index = rr.failing_step), rr.cause_code, rr.cause_values "
+            "s.recipe_run_id = rr.id AND s.step_index = rr.failing_step), rr.cause_code, rr.cause_values, rr.retest "
             "FROM recipe_runs rr JOIN units u ON u.id = rr.unit_id")
             .arg(QLatin1String(kRecipeProcedure)) +
         recipesWhere + QStringLiteral(" ORDER BY 2 DESC, 1 DESC");

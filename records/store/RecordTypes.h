@@ -120,6 +120,7 @@ struct RunRow {
     qint64 framesDropped = 0;
     qint64 recipeRunId = 0;  // the unit test it belongs to; 0: none
     int recipeStep = -1;
+    int recipeAttempt = 0;  // the try of its step that made it, from 1; 0: not known
     Cause cause = {};  // Unknown for a run kept before causes were (its status text kept as it was)
     Measurements measurements = {};  // what it found, as data
 };
@@ -163,6 +164,7 @@ struct RunUpload {
     qint64 framesDropped = 0;
     qint64 localRecipeRunId = 0;  // the station's recipe run holding it; 0: none
     int recipeStep = -1;
+    int recipeAttempt = 0;
 };
 
 // A recipe run: one unit test of a product's recipe, grouping the runs of its steps.
@@ -224,6 +226,9 @@ struct RecipeRunRow {
     QString fixture;  // empty: the unit was tested alone
     QString socket;
     Cause cause = {};  // the failing step's (Ok for a pass)
+    // Its unit's ended tests of its recipe that began before it: 0 for the first test, 1 for
+    // the first retest; -1 while it runs.
+    int retest = -1;
     bool unitIdentified() const { return !unitSerial.isEmpty(); }
     Outcome outcome() const { return RecipeOutcome(verdict); }
     // The failing step's row; null when none failed.

@@ -260,9 +260,10 @@ qint64 RunWriter::importRun(const RunUpload& u) {
     if (u.localRecipeRunId > 0) {
         // Its recipe run when that came first; otherwise the recipe run links it on arrival.
         q.prepare(QStringLiteral(
-            "UPDATE runs SET recipe_step = ?, recipe_run_id = (SELECT id FROM recipe_runs "
+            "UPDATE runs SET recipe_step = ?, recipe_attempt = ?, recipe_run_id = (SELECT id FROM recipe_runs "
             "WHERE origin = ? AND local_recipe_run_id = ?) WHERE id = ?"));
         q.addBindValue(u.recipeStep);
+        q.addBindValue(u.recipeAttempt > 0 ? QVariant(u.recipeAttempt) : QVariant(QMetaType(QMetaType::Int)));
         q.addBindValue(u.origin);
         q.addBindValue(u.localRecipeRunId);
         q.addBindValue(id);
