@@ -291,7 +291,7 @@ TEST_P(DurationFiguresOn, LatenciesAreKeptWithTheTrafficWhereverItIsWritten) {
                                  GetParam() == BackEnd::Postgres ? url : QString(), statement);
     };
     store.close();
-    for (const QString& statement : pbtest::EvidenceColumnsUndone(true))
+    for (const QString& statement : pbtest::LaterColumnsUndone(true))
         ASSERT_EQ(sql(statement), QString()) << qPrintable(statement);
     for (const char* statement : {"DROP TABLE recipe_time_hours", "DROP TABLE reply_latencies",
                                   "DROP INDEX recipe_run_hours_by_socket",

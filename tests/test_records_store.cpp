@@ -373,7 +373,7 @@ TEST_P(StoreOnBothBackEnds, AStoreOfTheSchemaBeforeKeysUnitsByFamilyAndSerialKee
                                  GetParam() == BackEnd::Postgres ? url : QString(), statement);
     };
     // Back to schema 4: the later steps' columns undone, then the version.
-    for (const QString& statement : pbtest::EvidenceColumnsUndone(false))
+    for (const QString& statement : pbtest::LaterColumnsUndone(false))
         ASSERT_EQ(sql(statement), QString()) << qPrintable(statement);
     for (const char* statement : {
              "DROP TABLE recipe_time_hours", "DROP TABLE reply_latencies", "DROP TABLE station_heartbeats",

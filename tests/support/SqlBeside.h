@@ -27,16 +27,23 @@ inline QString SqlBeside(const QString& sqliteFile, const QString& url, const QS
 }
 
 // The statements that take a store back to before its causes and measurements were kept
-// (the figures' failure hours too, where the store back then still has that table).
-inline QStringList EvidenceColumnsUndone(bool failureHours) {
+// and before the later steps' columns and tables; `figureTables`: the store back then
+// still has the figures' hour tables, whose later columns go too.
+inline QStringList LaterColumnsUndone(bool figureTables) {
     QStringList undo;
     for (const char* column : {"runs DROP COLUMN cause_code", "runs DROP COLUMN cause_values",
                                "runs DROP COLUMN measurements", "recipe_runs DROP COLUMN cause_code",
                                "recipe_runs DROP COLUMN cause_values", "recipe_steps DROP COLUMN cause_code",
                                "recipe_steps DROP COLUMN cause_values", "recipe_steps DROP COLUMN measurements",
-                               "recipe_steps DROP COLUMN attempt_causes"})
+                               "recipe_steps DROP COLUMN attempt_causes", "recipe_runs DROP COLUMN retest",
+                               "recipe_runs DROP COLUMN final_pass", "runs DROP COLUMN recipe_attempt"})
         undo << QStringLiteral("ALTER TABLE ") + QLatin1String(column);
-    if (failureHours) undo << QStringLiteral("ALTER TABLE recipe_failure_hours DROP COLUMN cause_code");
+    if (figureTables)
+        for (const char* column : {"recipe_failure_hours DROP COLUMN cause_code",
+                                   "recipe_run_hours DROP COLUMN final_after_pass",
+                                   "recipe_run_hours DROP COLUMN final_after_fail",
+                                   "recipe_run_hours DROP COLUMN final_after_interrupted"})
+            undo << QStringLiteral("ALTER TABLE ") + QLatin1String(column);
     return undo;
 }
 
