@@ -77,7 +77,6 @@ private:
     QLineSeries *firstPassLine_ = nullptr, *paretoLine_ = nullptr;
     DistributionChart *durations_, *latencies_;
     FixtureHealthGrid* grid_;
-    QScrollArea* gridArea_;
     QWidget* content_;
     QScrollArea* contentArea_;
 };

@@ -170,6 +170,7 @@ private:
     // are off, if they are; an open records window shows the new run.
     void showRecordsProblem();
     void applyRecordsLanguage();
+    void showLineOverviewEntry();
 
     Ui::TfrmModule ui_;
 

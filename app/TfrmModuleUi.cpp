@@ -132,6 +132,7 @@ void TfrmModule::setupUi(QMainWindow* window) {
     mnuLanguageMenu->addActions({mnuEnglish, mnuSimplified, mnuTraditional});
     mnuViewMenu = new QMenu(QStringLiteral("View"), mnuMain);
     mnuViewMenu->setObjectName(QStringLiteral("mnuViewMenu"));
+    mnuViewMenu->setToolTipsVisible(true);  // a greyed entry says why
     mnuView = mnuViewMenu->menuAction();
     mnuView->setObjectName(QStringLiteral("mnuView"));
     mnuRecords = Item(mnuViewMenu, "mnuRecords", "Unit &records...");

@@ -22,7 +22,16 @@ void TfrmModule::openRecords() {
     connect(&link_, &pb::Link::traffic, &windows_->trafficLog(), &pb::TrafficLog::add);
     connect(&link_, &pb::Link::traffic, &records_->observer(),
             &pb::records::RunRecordsObserver::takeTraffic);
-    ui_.mnuLineOverview->setEnabled(!settings_.recordsUrl.isEmpty());
+    showLineOverviewEntry();
+}
+
+void TfrmModule::showLineOverviewEntry() {
+    // Greyed without a server, and its tool tip says how to set one.
+    const bool server = !settings_.recordsUrl.isEmpty();
+    ui_.mnuLineOverview->setEnabled(server);
+    const QString why = pb::Text(pb::OverviewText::NoServerHint, pb::LanguageIndex(language_));
+    ui_.mnuLineOverview->setToolTip(server ? QString(QString(ui_.mnuLineOverview->text()).remove(u'&')) : why);
+    ui_.mnuLineOverview->setStatusTip(server ? QString() : why);
 }
 
 void TfrmModule::setRecordsUrl(const QString& url) {
@@ -34,7 +43,7 @@ void TfrmModule::setRecordsUrl(const QString& url) {
     windows_->dropRecordsWindow();
     windows_->dropLineOverview();
     records_->setUrl(url);
-    ui_.mnuLineOverview->setEnabled(!url.isEmpty());
+    showLineOverviewEntry();
     if (reopen) mnuRecordsClick();
 }
 
@@ -69,6 +78,7 @@ void TfrmModule::applyRecordsLanguage() {
     u.mnuRecords->setText(pb::Text(pb::RecordText::MenuRecords, pb::LanguageIndex(language_)));
     u.mnuTrafficMonitor->setText(pb::Text(pb::TrafficText::MenuEntry, pb::LanguageIndex(language_)));
     u.mnuLineOverview->setText(pb::Text(pb::OverviewText::MenuEntry, pb::LanguageIndex(language_)));
+    showLineOverviewEntry();
     u.mnuStation->setText(pb::Text(pb::StationText::MenuEntry, pb::LanguageIndex(language_)));
     windows_->setLanguage(pb::LanguageIndex(language_));
 }

@@ -123,6 +123,16 @@ TEST(FixtureChecker, EveryMistakeIsNamedWithItsLineAndField) {
     }
 }
 
+TEST(FixtureChecker, OnlyALinkThatOpensPassesNoNameIsLookedUp) {
+    Folder folder;
+    for (const char* tcp : {"localhost:4001", "[::ffff:127.0.0.1]:4001", "127.0.0.1:+5", "127.0.0.1:1:2", "127.0.0.256:4001"}) {
+        const pb::FixtureLoad load = pb::loadFixture(QStringLiteral(R"({"schema": 1, "fixture": "F", "recipe": "kv410.json",
+ "sockets": [{"name": "A1", "tcp": "%1"}]})").arg(tcp).toUtf8(), folder.dir.path());
+        EXPECT_EQ(Found(load), QStringList{Expect(2, "sockets[0].tcp", FixtureProblem::BadTcpAddress)}) << tcp;
+        EXPECT_TRUE(load.mistakes.value(0).text(0).contains("names such as localhost are not looked up"));
+    }
+}
+
 TEST(FixtureChecker, TheSocketsAreOneToSixteen) {
     Folder folder;
     QByteArray many = R"({"schema": 1, "fixture": "F", "recipe": "kv410.json",

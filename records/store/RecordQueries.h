@@ -39,11 +39,12 @@ public:
     // A unit test's row: RunKind 1, RunId its recipe run id, RunProcedure "recipe", RunOutcome
     // that of its verdict, RunStatus why it failed, and its recipe and failing step; a
     // procedure run's: RunKind 0, its recipe and failing step null. Both keep their cause as
-    // its code and values (null for a row still running).
+    // its code and values (null for a row still running). A unit test's fixture and socket
+    // (empty off a fixture), a procedure run's those of the unit test it ran in.
     enum RunColumn {
         RunId, RunStartMs, RunSerial, RunProcedure, RunOutcome, RunDurationMs, RunOperator,
         RunStation, RunStatus, RunUnitId, RunDetails, RunKind, RunRecipe, RunFailingStep,
-        RunFailingLabel, RunCauseCode, RunCauseValues, RunColumns
+        RunFailingLabel, RunCauseCode, RunCauseValues, RunFixture, RunSocket, RunColumns
     };
 
 private:
