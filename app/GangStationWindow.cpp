@@ -171,7 +171,9 @@ void GangStationWindow::fitInto(const QRect& area) {
     };
     form(false);
     QSize wanted = wantedSize();
-    if (wanted.width() > room.width() || wanted.height() > room.height()) {
+    // The tiles decide, not the totals' line (it wraps).
+    const int tilesWidth = grid_->sizeHint().width() + 24;
+    if (tilesWidth > room.width() || wanted.height() > room.height()) {
         form(true);
         wanted = wantedSize();
     }

@@ -116,6 +116,7 @@ void SocketTile::setCompact(bool compact) {
     compact_ = compact;
     // The serial beside the socket's name in the compact form, under it otherwise.
     layout_->removeWidget(serial_);
+    head_->removeWidget(serial_);
     head_->removeWidget(link_);
     if (compact) {
         head_->addWidget(serial_, 3);
@@ -133,6 +134,10 @@ void SocketTile::setCompact(bool compact) {
     detail_->setVisible(!compact);
     counts_->setVisible(!compact);
     brief_->setVisible(compact);
+    // The compact form keeps no room for a bar.
+    QSizePolicy keep = progress_->sizePolicy();
+    keep.setRetainSizeWhenHidden(!compact);
+    progress_->setSizePolicy(keep);
     if (compact) progress_->hide();
     setFonts();
     if (lookKey_ >= 0) {

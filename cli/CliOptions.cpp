@@ -62,8 +62,8 @@ QString parseRecords(const QCommandLineParser& p, const QStringList& args, Recor
         return QStringLiteral("--from wants yyyy-mm-dd or yyyy-mm-ddThh:mm:ss, not '%1'").arg(val("from"));
     if (isSet("to") && (f.toMs = ParseRecordsDate(val("to"), true)) == 0)
         return QStringLiteral("--to wants yyyy-mm-dd or yyyy-mm-ddThh:mm:ss, not '%1'").arg(val("to"));
-    if (f.fromMs != 0 && f.toMs != 0 && f.fromMs > f.toMs)
-        return QStringLiteral("--from %1 is later than --to %2: no run could match").arg(val("from"), val("to"));
+    if (f.fromMs != 0 && f.toMs != 0 && f.fromMs >= f.toMs)
+        return QStringLiteral("--from %1 is not before --to %2: no run could match").arg(val("from"), val("to"));
     for (const char* option : {"fixture", "socket", "station"})
         if (isSet(option) && val(option).trimmed().isEmpty())
             return QStringLiteral("--%1 wants a name, not an empty text").arg(QLatin1String(option));

@@ -134,10 +134,11 @@ TEST(ManualPages, EachPageNamesTheOthersAndTheDocumentsItPointsToAreInstalled) {
     for (const Program& program : Programs()) {
         SCOPED_TRACE(program.name.toStdString());
         const QString page = ManSource(program.name);
-        for (const Program& other : Programs())
-            if (other.name != program.name)
-                EXPECT_TRUE(page.section(QStringLiteral(".SH SEE ALSO"), 1).contains(".BR " + other.name + " (1)"))
-                    << other.name.toStdString();
+        for (const Program& other : Programs()) {
+            if (other.name == program.name) continue;
+            EXPECT_TRUE(page.section(QStringLiteral(".SH SEE ALSO"), 1).contains(".BR " + other.name + " (1)"))
+                << other.name.toStdString();
+        }
         EXPECT_FALSE(page.contains(QStringLiteral("docs/")));  // a source tree's path, not the package's
         for (const auto& m : document.globalMatch(page))
             EXPECT_TRUE(installed.contains("/docs/" + m.captured(1))) << m.captured(1).toStdString();

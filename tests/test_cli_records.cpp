@@ -304,9 +304,9 @@ TEST(CliRecords, WritesThatFailExitFiveWithTheReasonAndLeaveNoPartialFile) {
             if (::pipe(ends) == 0 && ::close(ends[0]) == 0) ::dup2(ends[1], 1);
         });
     };
-    const CliResult cut = RunCliWith({"records", "list"}, home.env, closedPipe);
-    EXPECT_EQ(cut.exitCode, 0);
-    EXPECT_EQ(cut.err, QByteArray());
+    const CliResult gone = RunCliWith({"records", "list"}, home.env, closedPipe);
+    EXPECT_EQ(gone.exitCode, 0);
+    EXPECT_EQ(gone.err, QByteArray());
 
     // A disk that fills up: the export before stays as it was, and no part of the new
     // one is left beside it.
@@ -488,7 +488,7 @@ TEST(CliRecords, FormulasAndControlCharactersFromOutsideAreShownAsText) {
 TEST(CliRecords, FiltersThatCanMatchNothingAreRefusedSayingWhy) {
     RecordsHome home;
     const QList<std::pair<QStringList, const char*>> refused = {
-        {{"--from", "2026-05-02", "--to", "2026-05-01"}, "is later than --to"},
+        {{"--from", "2026-05-02", "--to", "2026-05-01"}, "no run could match"},
         {{"--fixture", ""}, "--fixture wants a name"},
         {{"--socket", " "}, "--socket wants a name"}};
     for (const auto& [filter, why] : refused) {

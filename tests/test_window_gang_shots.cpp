@@ -89,9 +89,11 @@ TEST_P(GangShots, CaptionsFitTheScreenHoldsItAndThePictureIsSaved) {
     EXPECT_TRUE(Inside(w, w.tileArea()));
     EXPECT_EQ(w.tileArea()->verticalScrollBar()->maximum(), 0);
     EXPECT_EQ(w.tileArea()->horizontalScrollBar()->maximum(), 0);
-    for (int i = 0; i < shot.sockets; ++i)
-        if (w.socket(i).state == SocketShown::State::Fail && w.compactTiles())
+    for (int i = 0; i < shot.sockets; ++i) {
+        if (w.socket(i).state == SocketShown::State::Fail && w.compactTiles()) {
             EXPECT_EQ(w.tile(i)->briefLabel()->text(), CauseTitle(w.socket(i).verdict.cause.code, shot.language));
+        }
+    }
     for (QWidget* kept : std::initializer_list<QWidget*>{w.serialField(), w.hintLabel(), w.totalsLabel(),
                                                          w.startButton(), w.outOfUseButton(), w.closeButton()})
         EXPECT_TRUE(Inside(w, kept)) << kept->objectName().toStdString();

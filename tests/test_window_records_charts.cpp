@@ -27,6 +27,7 @@
 #include "app/RecordsWindow.h"
 #include "catalogue/StepNames.h"
 #include "i18n/ChartTexts.h"
+#include "i18n/RecordsTexts.h"
 #include "records/store/FigureRollup.h"
 #include "tests/support/CutCaptions.h"
 #include "tests/support/SeededUnitTests.h"
