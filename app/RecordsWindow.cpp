@@ -157,19 +157,22 @@ RecordsWindow::RecordsWindow(RecordStore& store, int language, QWidget* parent)
     // A unit test's fixture and socket, named whole.
     filters->addWidget(fixtureLabel_);
     filters->addWidget(fixture_, 1);
+    filters->addSpacing(8);
     filters->addWidget(socketLabel_);
-    filters->addWidget(socket_);
-    filters->addSpacing(8);
-    filters->addWidget(dates_);
-    filters->addWidget(from_);
-    filters->addWidget(toLabel_);
-    filters->addWidget(to_);
-    filters->addSpacing(8);
-    filters->addWidget(outcomeLabel_);
-    filters->addWidget(outcome_);
-    filters->addSpacing(8);
-    filters->addWidget(procedureLabel_);
-    filters->addWidget(procedure_);
+    filters->addWidget(socket_, 1);
+    // The dates, outcome and test on a line of their own: each field keeps room to type in.
+    auto* moreFilters = new QHBoxLayout;
+    moreFilters->addWidget(dates_);
+    moreFilters->addWidget(from_);
+    moreFilters->addWidget(toLabel_);
+    moreFilters->addWidget(to_);
+    moreFilters->addSpacing(8);
+    moreFilters->addWidget(outcomeLabel_);
+    moreFilters->addWidget(outcome_);
+    moreFilters->addSpacing(8);
+    moreFilters->addWidget(procedureLabel_);
+    moreFilters->addWidget(procedure_);
+    moreFilters->addStretch(1);
 
     auto* unitsPane = new QWidget(this);
     auto* unitsLayout = new QVBoxLayout(unitsPane);
@@ -226,6 +229,7 @@ RecordsWindow::RecordsWindow(RecordStore& store, int language, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(source_);
     layout->addLayout(filters);
+    layout->addLayout(moreFilters);
     layout->addWidget(pages_, 1);
     layout->addLayout(buttons);
 
