@@ -47,9 +47,8 @@ void DistributionChart::setTimes(const pb::records::TimeCounts& counts, const pb
                                  qint64 unitMs) {
     unitMs_ = qMax<qint64>(1, unitMs);
     stats_ = stats;
-    // Never more bins than whole ms the times span: all alike, they make one bar.
-    const qint64 span = counts.isEmpty() ? 0 : counts.last().ms - counts.first().ms + 1;
-    bins_ = pb::records::EvenBins(counts, int(qMin<qint64>(kBins, span)));
+    // Bars of a round width from a round start: the axis reads 0, 20, 40 ..., not 0, 9, 18.
+    bins_ = pb::records::RoundBins(counts, kBins);
     chart_->removeAllSeries();
     for (QAbstractAxis* axis : chart_->axes()) {
         chart_->removeAxis(axis);

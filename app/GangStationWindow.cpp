@@ -40,6 +40,7 @@ int ColumnsFor(int sockets) {
 }
 
 constexpr int kTileWidth = 290;
+constexpr int kCompactTileWidth = 120;
 
 }  // namespace
 
@@ -124,6 +125,11 @@ GangStationWindow::GangStationWindow(Fixture fixture, int language, GangRecords 
     connect(runner_.get(), &GangRunner::news, this, &GangStationWindow::taken);
     connect(runner_.get(), &GangRunner::allEnded, this, &GangStationWindow::allEnded);
 
+    // Once a second while a unit waits for an overdue reply: how long it has waited.
+    awaitingTick_ = new QTimer(this);
+    awaitingTick_->setInterval(1000);
+    connect(awaitingTick_, &QTimer::timeout, this, &GangStationWindow::showAwaiting);
+
     setLanguage(language);
     refreshLinks();
     fitInto(QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
@@ -133,10 +139,11 @@ GangStationWindow::GangStationWindow(Fixture fixture, int language, GangRecords 
 
 GangStationWindow::~GangStationWindow() = default;
 
-void GangStationWindow::fitInto(const QRect& area) {
-    // The frame the window manager adds, roughly: a title bar and borders.
-    const QSize frame(16, 48);
-    const QSize tiles = area_->widget()->sizeHint();
+QSize GangStationWindow::wantedSize() const {
+    // The tiles' grid as its layout wants it now (a tile's form changed since the last look).
+    grid_->invalidate();
+    grid_->activate();
+    const QSize tiles = grid_->sizeHint();
     const QSize around = sizeHint() - area_->sizeHint();
     // The totals on one line beside the buttons, as wide as a long shift makes them.
     const QString widest = Text(GangText::Units, language_).arg(8888) + QStringLiteral("    ") +
@@ -145,8 +152,31 @@ void GangStationWindow::fitInto(const QRect& area) {
                            Text(StationText::CountYield, language_).arg(QStringLiteral("100.0%"));
     const int foot = totals_->fontMetrics().horizontalAdvance(widest) + start_->sizeHint().width() +
                      outOfUse_->sizeHint().width() + close_->sizeHint().width() + 60;
-    const QSize wanted(std::max({tiles.width() + 24, sizeHint().width(), foot}), around.height() + tiles.height() + 8);
+    return {std::max({tiles.width() + 24, sizeHint().width(), foot}), around.height() + tiles.height() + 8};
+}
+
+void GangStationWindow::fitInto(const QRect& area) {
+    // The frame the window manager adds, roughly: a title bar and borders.
+    const QSize frame(16, 48);
     const QSize room = area.size() - frame;
+    // The full tiles when they fit, else the compact ones: every socket's verdict in view.
+    const auto form = [&](bool compact) {
+        compact_ = compact;
+        for (SocketTile* tile : std::as_const(tiles_)) {
+            tile->setCompact(compact);
+            tile->setMinimumWidth(compact ? kCompactTileWidth : kTileWidth);
+            tile->layout()->invalidate();
+            tile->layout()->activate();
+        }
+    };
+    form(false);
+    QSize wanted = wantedSize();
+    // The tiles decide, not the totals' line (it wraps).
+    const int tilesWidth = grid_->sizeHint().width() + 24;
+    if (tilesWidth > room.width() || wanted.height() > room.height()) {
+        form(true);
+        wanted = wantedSize();
+    }
     resize(std::min(wanted.width(), room.width()), std::min(wanted.height(), room.height()));
     move(area.topLeft() + QPoint((room.width() - width()) / 2, (room.height() - height()) / 2));
 }
@@ -213,13 +243,7 @@ void GangStationWindow::showAll() {
         shown_[i].next = i == next;
         tiles_[i]->show(shown_[i], fixture().recipe, language_);
     }
-    const auto yield = counts_.firstPassYield();
-    const QString percent = yield ? QString::number(*yield, 'f', 1) + QLatin1Char('%')
-                                  : Text(StationText::NoValue, language_);
-    totals_->setText(Text(GangText::Units, language_).arg(counts_.units()) + QStringLiteral("    ") +
-                     Text(StationText::CountPassed, language_).arg(counts_.passed()) + QStringLiteral("    ") +
-                     Text(StationText::CountFailed, language_).arg(counts_.failed()) + QStringLiteral("    ") +
-                     Text(StationText::CountYield, language_).arg(percent));
+    showTotals();
     const bool anySerial = std::any_of(shown_.begin(), shown_.end(), [&](const SocketShown& s) {
         return !resultsShown_ && !s.serial.isEmpty() && s.state != SocketShown::State::OutOfUse;
     });
@@ -230,6 +254,27 @@ void GangStationWindow::showAll() {
     for (QPushButton* b : {start_, outOfUse_, close_})
         b->setMinimumWidth(b->fontMetrics().horizontalAdvance(QString(b->text()).remove(u'&')) + 24);
     showHint();
+}
+
+void GangStationWindow::showTotals() {
+    const auto yield = counts_.firstPassYield();
+    const QString percent = yield ? QString::number(*yield, 'f', 1) + QLatin1Char('%')
+                                  : Text(StationText::NoValue, language_);
+    totals_->setText(Text(GangText::Units, language_).arg(counts_.units()) + QStringLiteral("    ") +
+                     Text(StationText::CountPassed, language_).arg(counts_.passed()) + QStringLiteral("    ") +
+                     Text(StationText::CountFailed, language_).arg(counts_.failed()) + QStringLiteral("    ") +
+                     Text(StationText::CountYield, language_).arg(percent));
+}
+
+void GangStationWindow::showAwaiting() {
+    for (auto it = awaitingSince_.cbegin(); it != awaitingSince_.cend(); ++it) {
+        SocketShown& s = shown_[it.key()];
+        const int seconds = int((since_.elapsed() - it.value()) / 1000);
+        if (s.awaitingS == seconds) continue;
+        s.awaitingS = seconds;
+        tiles_[it.key()]->show(s, fixture().recipe, language_);
+    }
+    if (awaitingSince_.isEmpty()) awaitingTick_->stop();
 }
 
 void GangStationWindow::hint(Hint h, const QStringList& args) {
@@ -360,12 +405,16 @@ void GangStationWindow::taken(const SocketNews& n) {
     using K = SocketNews::Kind;
     switch (n.kind) {
         case K::Started:
+            awaitingSince_.remove(n.socket);
+            s.awaiting.clear();
             s.state = SocketShown::State::Running;
             s.step = 0;
             s.attempt = 1;
             s.done = s.total = 0;
             break;
         case K::StepStarted:
+            awaitingSince_.remove(n.socket);
+            s.awaiting.clear();
             s.step = n.step;
             s.attempt = n.attempt;
             s.done = s.total = 0;
@@ -385,18 +434,35 @@ void GangStationWindow::taken(const SocketNews& n) {
             s.total = n.total;
             break;
         }
+        case K::AwaitingReply:
+            // Since the controller last answered, on this window's clock.
+            awaitingSince_.insert(n.socket, since_.elapsed() - n.unansweredMs);
+            s.awaiting = n.text;
+            s.awaitingS = int(n.unansweredMs / 1000);
+            if (!awaitingTick_->isActive()) awaitingTick_->start();
+            break;
+        case K::AnsweredAgain:
+            awaitingSince_.remove(n.socket);
+            s.awaiting.clear();
+            break;
         case K::StepStatus:
         case K::StepEnded:
             return;  // the tile shows the step and its progress, not the status line
         case K::Ended:
+            awaitingSince_.remove(n.socket);
+            s.awaiting.clear();
             s.verdict = n.verdict;
             s.state = n.verdict.passed ? SocketShown::State::Pass : SocketShown::State::Fail;
             ++(n.verdict.passed ? s.passed : s.failed);
+            // Each socket counts as it ends, not when the slowest one does.
             counts_.add(s.serial, n.verdict.passed);
+            showTotals();
             break;
     }
     // Only this tile: sixteen units' news never lays out the whole window.
     tiles_[n.socket]->show(s, fixture().recipe, language_);
+    // A failed unit is never out of view, even where the tiles must scroll.
+    if (s.state == SocketShown::State::Fail) area_->ensureWidgetVisible(tiles_[n.socket], 0, 0);
 }
 
 void GangStationWindow::allEnded() {

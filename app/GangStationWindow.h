@@ -66,6 +66,8 @@ public:
     QPushButton* outOfUseButton() const { return outOfUse_; }
     QPushButton* closeButton() const { return close_; }
     QScrollArea* tileArea() const { return area_; }
+    // Whether the tiles show in their compact form (the full ones do not fit the screen).
+    bool compactTiles() const { return compact_; }
 
 signals:
     void fixtureStarted(int units);
@@ -96,6 +98,9 @@ private:
     void tileMenu(int socket, const QPoint& at);
     void refreshLinks();
     void showAll();
+    void showTotals();
+    void showAwaiting();
+    QSize wantedSize() const;
     void showHint();
     void retranslate();
 
@@ -110,6 +115,10 @@ private:
         int startDone = 0;
     };
     QHash<int, PhasePace> pace_;
+    // Where each socket's overdue reply began on since_; absent: none.
+    QHash<int, qint64> awaitingSince_;
+    class QTimer* awaitingTick_;
+    bool compact_ = false;
     QElapsedTimer since_;
     QList<int> filled_;       // sockets in the order their serials came
     int selected_ = -1;       // chosen by a scan of its name

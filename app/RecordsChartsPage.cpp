@@ -119,7 +119,6 @@ RecordsChartsPage::RecordsChartsPage(QSqlDatabase db, int language, QWidget* par
       durations_(new DistributionChart(QStringLiteral("duration"), QStringLiteral("lbDurationPercentiles"), this)),
       latencies_(new DistributionChart(QStringLiteral("latency"), QStringLiteral("lbLatencyPercentiles"), this)),
       grid_(new FixtureHealthGrid(this)),
-      gridArea_(new QScrollArea(this)),
       content_(new QWidget(this)),
       contentArea_(new QScrollArea(this)) {
     setObjectName(QStringLiteral("chartsPage"));
@@ -133,9 +132,6 @@ RecordsChartsPage::RecordsChartsPage(QSqlDatabase db, int language, QWidget* par
     noFixtures_->setWordWrap(true);
     totals_->setObjectName(QStringLiteral("lbYieldTotals"));
     totals_->setWordWrap(true);
-    gridArea_->setWidget(grid_);
-    gridArea_->setWidgetResizable(true);
-    gridArea_->setFrameShape(QFrame::NoFrame);
 
     // Four charts two by two; on a small screen the page scrolls rather than squeeze them.
     auto* charts = new QGridLayout;
@@ -153,8 +149,9 @@ RecordsChartsPage::RecordsChartsPage(QSqlDatabase db, int language, QWidget* par
     content->addLayout(charts, 3);
     content->addWidget(healthTitle_);
     content->addWidget(noFixtures_);
-    content->addWidget(gridArea_, 1);
-    gridArea_->setMinimumHeight(90);
+    // The fixtures' grid as tall as its rows: the page scrolls, not a box inside it.
+    content->addWidget(grid_);
+    content->addStretch(0);
     contentArea_->setWidget(content_);
     contentArea_->setWidgetResizable(true);
     contentArea_->setFrameShape(QFrame::NoFrame);
@@ -245,7 +242,7 @@ void RecordsChartsPage::redraw() {
     drawDistributions(none);
     grid_->setSockets(sockets, language_);
     noFixtures_->setVisible(sockets.isEmpty());
-    gridArea_->setVisible(!sockets.isEmpty());
+    grid_->setVisible(!sockets.isEmpty());
     applyTexts();
 }
 

@@ -81,7 +81,6 @@ private:
     QLineSeries *firstPassLine_ = nullptr, *finalLine_ = nullptr, *paretoLine_ = nullptr;
     DistributionChart *durations_, *latencies_;
     FixtureHealthGrid* grid_;
-    QScrollArea* gridArea_;
     QWidget* content_;
     QScrollArea* contentArea_;
 };

@@ -31,7 +31,7 @@ RecordsMenus::RecordsMenus(QWidget* window, Settings& settings, Link& link, Ui::
     windows_ = std::make_unique<SecondaryWindows>(*records_);
     connect(&link, &Link::traffic, &windows_->trafficLog(), &TrafficLog::add);
     connect(&link, &Link::traffic, &records_->observer(), &records::RunRecordsObserver::takeTraffic);
-    ui_.mnuLineOverview->setEnabled(!settings_.recordsUrl.isEmpty());
+    showLineOverviewEntry();
     connect(ui_.mnuOperator, &QAction::triggered, this, &RecordsMenus::mnuOperatorClick);
     connect(ui_.mnuSharedRecords, &QAction::triggered, this, &RecordsMenus::mnuSharedRecordsClick);
     connect(ui_.mnuRecords, &QAction::triggered, this, &RecordsMenus::mnuRecordsClick);
@@ -49,7 +49,7 @@ void RecordsMenus::setRecordsUrl(const QString& url) {
     windows_->dropRecordsWindow();
     windows_->dropLineOverview();
     records_->setUrl(url);
-    ui_.mnuLineOverview->setEnabled(!url.isEmpty());
+    showLineOverviewEntry();
     if (reopen) mnuRecordsClick();
 }
 
@@ -72,8 +72,18 @@ void RecordsMenus::applyLanguage() {
     ui_.mnuRecords->setText(Text(RecordText::MenuRecords, l));
     ui_.mnuTrafficMonitor->setText(Text(TrafficText::MenuEntry, l));
     ui_.mnuLineOverview->setText(Text(OverviewText::MenuEntry, l));
+    showLineOverviewEntry();
     ui_.mnuStation->setText(Text(StationText::MenuEntry, l));
     windows_->setLanguage(l);
+}
+
+void RecordsMenus::showLineOverviewEntry() {
+    // Greyed without a server, and its tool tip says how to set one.
+    const bool server = !settings_.recordsUrl.isEmpty();
+    ui_.mnuLineOverview->setEnabled(server);
+    const QString why = Text(OverviewText::NoServerHint, language());
+    ui_.mnuLineOverview->setToolTip(server ? QString(ui_.mnuLineOverview->text()).remove(u'&') : why);
+    ui_.mnuLineOverview->setStatusTip(server ? QString() : why);
 }
 
 void RecordsMenus::mnuOperatorClick() {

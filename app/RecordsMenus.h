@@ -50,6 +50,7 @@ public:
     void mnuStationClick();
 
 private:
+    void showLineOverviewEntry();
     QString openFixtureStation(const QString& fixturePath);
     int language() const { return LanguageIndex(settings_.language); }
 

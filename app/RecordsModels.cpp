@@ -70,7 +70,8 @@ void RecordsRunsModel::setLanguage(int language) {
                                 RecordText::ColOperator, RecordText::ColStation, RecordText::ColStatus,
                                 RecordText::ColUnit, RecordText::ColStatus, RecordText::ColUnit,
                                 RecordText::ColRecipe, RecordText::ColStep, RecordText::ColStep,
-                                RecordText::ColStatus, RecordText::ColStatus, RecordText::ColProcedure};
+                                RecordText::ColStatus, RecordText::ColStatus, RecordText::ColProcedure,
+                                RecordText::ColFixture, RecordText::ColSocket};
     static_assert(std::size(heads) == size_t(RecordQueries::RunColumns), "a heading for every column");
     for (int c = 0; c < RecordQueries::RunColumns; ++c)
         setHeaderData(c, Qt::Horizontal, pb::Text(heads[c], language));
@@ -162,7 +163,8 @@ bool RecordsUnitsModel::IsShown(int column) {
 }
 
 bool RecordsRunsModel::IsShown(int column) {
-    return column != RecordQueries::RunId && column < RecordQueries::RunUnitId;
+    return (column != RecordQueries::RunId && column < RecordQueries::RunUnitId) || column == RecordQueries::RunFixture ||
+           column == RecordQueries::RunSocket;
 }
 
 bool RecordsRunsModel::isUnitTest(int row) const {

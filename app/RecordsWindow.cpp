@@ -89,8 +89,12 @@ RecordsWindow::RecordsWindow(RecordStore& store, int language, QWidget* parent)
       status_(new QLabel(this)),
       stationLabel_(MakeLabel(QStringLiteral("lbStation"), this)),
       source_(MakeLabel(QStringLiteral("lbSource"), this)),
+      fixtureLabel_(MakeLabel(QStringLiteral("lbFixture"), this)),
+      socketLabel_(MakeLabel(QStringLiteral("lbSocket"), this)),
       serial_(new QLineEdit(this)),
       station_(new QLineEdit(this)),
+      fixture_(new QLineEdit(this)),
+      socket_(new QLineEdit(this)),
       dates_(new QCheckBox(this)),
       from_(new QDateEdit(QDate::currentDate().addMonths(-1), this)),
       to_(new QDateEdit(QDate::currentDate(), this)),
@@ -117,6 +121,10 @@ RecordsWindow::RecordsWindow(RecordStore& store, int language, QWidget* parent)
     serial_->setClearButtonEnabled(true);
     station_->setObjectName(QStringLiteral("edStation"));
     station_->setClearButtonEnabled(true);
+    fixture_->setObjectName(QStringLiteral("edFixture"));
+    fixture_->setClearButtonEnabled(true);
+    socket_->setObjectName(QStringLiteral("edSocket"));
+    socket_->setClearButtonEnabled(true);
     source_->setWordWrap(true);
     source_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     dates_->setObjectName(QStringLiteral("cbDates"));
@@ -135,6 +143,7 @@ RecordsWindow::RecordsWindow(RecordStore& store, int language, QWidget* parent)
     unitsView_->setSelectionMode(QAbstractItemView::SingleSelection);
     runsView_->setModel(runsModel_);
     runsView_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+
     trafficView_->setModel(trafficModel_);
 
     // Filters on top; units | runs over details and traffic; exports at the bottom.
@@ -145,16 +154,25 @@ RecordsWindow::RecordsWindow(RecordStore& store, int language, QWidget* parent)
     filters->addWidget(stationLabel_);
     filters->addWidget(station_, 1);
     filters->addSpacing(8);
-    filters->addWidget(dates_);
-    filters->addWidget(from_);
-    filters->addWidget(toLabel_);
-    filters->addWidget(to_);
+    // A unit test's fixture and socket, named whole.
+    filters->addWidget(fixtureLabel_);
+    filters->addWidget(fixture_, 1);
     filters->addSpacing(8);
-    filters->addWidget(outcomeLabel_);
-    filters->addWidget(outcome_);
-    filters->addSpacing(8);
-    filters->addWidget(procedureLabel_);
-    filters->addWidget(procedure_);
+    filters->addWidget(socketLabel_);
+    filters->addWidget(socket_, 1);
+    // The dates, outcome and test on a line of their own: each field keeps room to type in.
+    auto* moreFilters = new QHBoxLayout;
+    moreFilters->addWidget(dates_);
+    moreFilters->addWidget(from_);
+    moreFilters->addWidget(toLabel_);
+    moreFilters->addWidget(to_);
+    moreFilters->addSpacing(8);
+    moreFilters->addWidget(outcomeLabel_);
+    moreFilters->addWidget(outcome_);
+    moreFilters->addSpacing(8);
+    moreFilters->addWidget(procedureLabel_);
+    moreFilters->addWidget(procedure_);
+    moreFilters->addStretch(1);
 
     auto* unitsPane = new QWidget(this);
     auto* unitsLayout = new QVBoxLayout(unitsPane);
@@ -211,6 +229,7 @@ RecordsWindow::RecordsWindow(RecordStore& store, int language, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(source_);
     layout->addLayout(filters);
+    layout->addLayout(moreFilters);
     layout->addWidget(pages_, 1);
     layout->addLayout(buttons);
 
@@ -220,6 +239,8 @@ RecordsWindow::RecordsWindow(RecordStore& store, int language, QWidget* parent)
 
     connect(serial_, &QLineEdit::textChanged, this, &RecordsWindow::refresh);
     connect(station_, &QLineEdit::textChanged, this, &RecordsWindow::refresh);
+    connect(fixture_, &QLineEdit::textChanged, this, &RecordsWindow::refresh);
+    connect(socket_, &QLineEdit::textChanged, this, &RecordsWindow::refresh);
     connect(dates_, &QCheckBox::toggled, this, [this](bool on) {
         from_->setEnabled(on);
         to_->setEnabled(on);
@@ -271,6 +292,8 @@ void RecordsWindow::applyTexts() {
     setWindowTitle(t(RecordText::WindowTitle));
     serialLabel_->setText(t(RecordText::FilterSerial));
     stationLabel_->setText(t(RecordText::Station));
+    fixtureLabel_->setText(t(RecordText::FilterFixture));
+    socketLabel_->setText(t(RecordText::FilterSocket));
     setWaiting(waiting_, server_);
     dates_->setText(t(RecordText::FilterDates));
     toLabel_->setText(t(RecordText::FilterTo));
@@ -328,6 +351,8 @@ pb::records::RunFilter RecordsWindow::filter() const {
     f.unitId = unitId_;
     f.serial = serial_->text().trimmed();
     f.station = station_->text().trimmed();
+    f.fixture = fixture_->text().trimmed();
+    f.socket = socket_->text().trimmed();
     if (dates_->isChecked()) {
         f.fromMs = from_->date().startOfDay().toMSecsSinceEpoch();
         f.toMs = to_->date().addDays(1).startOfDay().toMSecsSinceEpoch();
@@ -346,6 +371,11 @@ void RecordsWindow::refresh() {
     runsModel_->setLanguage(language_);
     for (int c = 0; c < RecordQueries::UnitColumns; ++c) unitsView_->setColumnHidden(c, !RecordsUnitsModel::IsShown(c));
     for (int c = 0; c < RecordQueries::RunColumns; ++c) runsView_->setColumnHidden(c, !RecordsRunsModel::IsShown(c));
+    // A unit test's fixture and socket beside its station, before the status.
+    QHeaderView* head = runsView_->horizontalHeader();
+    for (const int column : {RecordQueries::RunFixture, RecordQueries::RunSocket})
+        if (head->count() > column && head->visualIndex(column) > head->visualIndex(RecordQueries::RunStatus))
+            head->moveSection(head->visualIndex(column), head->visualIndex(RecordQueries::RunStatus));
     // Keep the chosen unit chosen (among the rows fetched so far).
     for (int row = 0; unit && row < unitsModel_->rowCount(); ++row)
         if (unitsModel_->unitId(row) == unit) unitsView_->selectRow(row);
@@ -377,6 +407,8 @@ void RecordsWindow::fitColumns() {
     fit(runsView_, RecordQueries::RunDurationMs, metrics.horizontalAdvance(QStringLiteral("0000.0 s")) + 16);
     fit(runsView_, RecordQueries::RunOperator, 90);
     fit(runsView_, RecordQueries::RunStation, 120);  // stations of a line share a server
+    fit(runsView_, RecordQueries::RunFixture, 100);
+    fit(runsView_, RecordQueries::RunSocket, metrics.horizontalAdvance(QStringLiteral("A16")) + 16);
     fit(unitsView_, RecordQueries::UnitSerial,
         metrics.horizontalAdvance(pb::Text(RecordText::Unidentified, language_).arg(QStringLiteral("127.0.0.1:4001"))) + 16);
     fit(unitsView_, RecordQueries::UnitModel, 60);
@@ -449,8 +481,10 @@ void RecordsWindow::showRun(qint64 runId) {
 
 pb::records::RunFilter RecordsWindow::listFilter() const {
     pb::records::RunFilter f = filter();
-    f.fixture = narrow_.fixture;
-    f.socket = narrow_.socket;
+    if (!narrow_.fixture.isEmpty() || !narrow_.socket.isEmpty()) {
+        f.fixture = narrow_.fixture;
+        f.socket = narrow_.socket;
+    }
     f.recipeRunIds = narrow_.recipeRunIds;
     return f;
 }

@@ -61,6 +61,8 @@ public:
     QLabel* statusLine() const { return status_; }
     QLabel* sourceLine() const { return source_; }
     QLineEdit* stationEdit() const { return station_; }
+    QLineEdit* fixtureEdit() const { return fixture_; }
+    QLineEdit* socketEdit() const { return socket_; }
     RecordsRunsModel* runsModel() const { return runsModel_; }
     QTabWidget* pages() const { return pages_; }
     RecordsChartsPage* chartsPage() const { return charts_; }
@@ -91,8 +93,8 @@ private:
     qint64 unitId_ = 0;  // the unit chosen on the left; 0: all
 
     QLabel *serialLabel_, *toLabel_, *outcomeLabel_, *procedureLabel_, *unitsLabel_, *runsLabel_,
-        *detailsLabel_, *trafficLabel_, *status_, *stationLabel_, *source_;
-    QLineEdit *serial_, *station_;
+        *detailsLabel_, *trafficLabel_, *status_, *stationLabel_, *source_, *fixtureLabel_, *socketLabel_;
+    QLineEdit *serial_, *station_, *fixture_, *socket_;
     qint64 waiting_ = -1;  // -1: no shared server
     pb::records::RecordsStatus server_;
     QCheckBox* dates_;

@@ -71,41 +71,86 @@ SocketTile::SocketTile(QWidget* parent) : QFrame(parent) {
     keep.setRetainSizeWhenHidden(true);  // the tile keeps its size as a bar comes and goes
     progress_->setSizePolicy(keep);
     counts_ = Named(new FitLabel(this), "pnSocketCounts");
+    brief_ = Named(new FitLabel(this), "pnSocketBrief");
+    brief_->hide();
 
-    QFont big = name_->font();
-    big.setBold(true);
-    big.setPointSizeF(big.pointSizeF() * 1.5);
-    name_->setFont(big);
-    QFont serialFont = serial_->font();
-    serialFont.setPointSizeF(serialFont.pointSizeF() * 1.25);
-    serial_->setFont(serialFont);
-    QFont stateFont = state_->font();
-    stateFont.setBold(true);
-    stateFont.setPointSizeF(stateFont.pointSizeF() * 1.6);
-    state_->setFont(stateFont);
-
-    auto* head = new QHBoxLayout;
-    head->addWidget(name_, 2);
-    head->addWidget(link_, 3);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(8, 6, 8, 6);
-    layout->setSpacing(2);
-    layout->addLayout(head);
-    layout->addWidget(serial_);
-    layout->addWidget(state_);
-    layout->addWidget(detail_);
-    layout->addWidget(progress_);
-    layout->addWidget(counts_);
-    for (FitLabel* l : {name_, link_, serial_, state_, counts_}) {
-        l->setMinimumHeight(QFontMetrics(l->font()).height());
+    head_ = new QHBoxLayout;
+    head_->addWidget(name_, 2);
+    head_->addWidget(link_, 3);
+    layout_ = new QVBoxLayout(this);
+    layout_->setContentsMargins(8, 6, 8, 6);
+    layout_->setSpacing(2);
+    layout_->addLayout(head_);
+    layout_->addWidget(serial_);
+    layout_->addWidget(state_);
+    layout_->addWidget(detail_);
+    layout_->addWidget(progress_);
+    layout_->addWidget(counts_);
+    layout_->addWidget(brief_);
+    setFonts();
+    for (FitLabel* l : {name_, link_, serial_, state_, counts_, brief_})
         l->setMinimumWidth(16);  // a panel shrinks its text rather than widen the tile
-    }
     detail_->setMinimumWidth(16);
+}
+
+void SocketTile::setFonts() {
+    // The compact form's sizes give sixteen tiles room at twice the scale.
+    const QFont base = font();
+    const auto sized = [&](FitLabel* l, double factor, bool bold) {
+        QFont f = base;
+        f.setBold(bold);
+        f.setPointSizeF(base.pointSizeF() * factor);
+        l->setFont(f);
+        l->setMinimumHeight(QFontMetrics(f).height());
+    };
+    sized(name_, compact_ ? 1.2 : 1.5, true);
+    sized(serial_, compact_ ? 1.0 : 1.25, false);
+    sized(state_, compact_ ? 1.25 : 1.6, true);
+    sized(link_, 1.0, false);
+    sized(counts_, 1.0, false);
+    sized(brief_, 1.0, false);
+}
+
+void SocketTile::setCompact(bool compact) {
+    if (compact == compact_) return;
+    compact_ = compact;
+    // The serial beside the socket's name in the compact form, under it otherwise.
+    layout_->removeWidget(serial_);
+    head_->removeWidget(serial_);
+    head_->removeWidget(link_);
+    if (compact) {
+        head_->addWidget(serial_, 3);
+        serial_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        layout_->setContentsMargins(7, 4, 7, 4);
+        layout_->setSpacing(1);
+    } else {
+        head_->addWidget(link_, 3);
+        layout_->insertWidget(1, serial_);
+        serial_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        layout_->setContentsMargins(8, 6, 8, 6);
+        layout_->setSpacing(2);
+    }
+    link_->setVisible(!compact);
+    detail_->setVisible(!compact);
+    counts_->setVisible(!compact);
+    brief_->setVisible(compact);
+    // The compact form keeps no room for a bar.
+    QSizePolicy keep = progress_->sizePolicy();
+    keep.setRetainSizeWhenHidden(!compact);
+    progress_->setSizePolicy(keep);
+    if (compact) progress_->hide();
+    setFonts();
+    if (lookKey_ >= 0) {
+        lookKey_ = -1;  // the style sheet again: it sets the labels' colours
+        if (recipe_) show(shown_, *recipe_, language_);
+    }
 }
 
 void SocketTile::show(const SocketShown& s, const Recipe& recipe, int language) {
     using S = SocketShown::State;
     shown_ = s;
+    recipe_ = &recipe;
+    language_ = language;
     name_->setText(s.name);
     link_->setText(s.link);
     serial_->setText(s.serial.isEmpty() ? Text(StationText::NoValue, language) : s.serial);
@@ -113,11 +158,13 @@ void SocketTile::show(const SocketShown& s, const Recipe& recipe, int language) 
     const auto stepName = [&](int i) { return i >= 0 && i < steps ? StepName(recipe.steps.at(i), language) : QString(); };
     QString state;
     QString detail;
+    QString brief;  // the compact form's line
     bool bar = false;
     switch (s.state) {
         case S::Empty:
             state = Text(GangText::StateEmpty, language);
             detail = s.linkProblem;
+            brief = s.linkProblem;
             break;
         case S::Waiting:
             state = Text(GangText::StateWaiting, language);
@@ -125,7 +172,15 @@ void SocketTile::show(const SocketShown& s, const Recipe& recipe, int language) 
         case S::Running:
             state = s.attempt > 1 ? Text(GangText::StateRunningTry, language).arg(s.step + 1).arg(steps).arg(s.attempt)
                                   : Text(GangText::StateRunning, language).arg(s.step + 1).arg(steps);
-            bar = s.total > 0;
+            bar = s.total > 0 && !compact_;
+            if (!s.awaiting.isEmpty()) {
+                // A controller that stopped answering: what the unit waits for, and how long.
+                detail = FillArgs(Text(GangText::DetailAwaiting, language),
+                                  {stepName(s.step), s.awaiting, QString::number(s.awaitingS)});
+                brief = FillArgs(Text(GangText::BriefAwaiting, language), {s.awaiting, QString::number(s.awaitingS)});
+                break;
+            }
+            brief = stepName(s.step);
             detail = !bar                    ? stepName(s.step)
                      : s.phase == u"program" ? Text(GangText::DetailProgram, language)
                      : s.phase == u"verify"  ? Text(GangText::DetailVerify, language)
@@ -143,13 +198,17 @@ void SocketTile::show(const SocketShown& s, const Recipe& recipe, int language) 
             const QString why = CauseText(s.verdict.cause, language);
             detail = i >= 0 ? FillArgs(Text(GangText::DetailFail, language), {QString::number(i + 1), stepName(i), why})
                             : why;
+            brief = CauseTitle(s.verdict.cause.code, language);
             break;
         }
         case S::OutOfUse:
             state = Text(GangText::StateOutOfUse, language);
             detail = s.outOfUse;
+            brief = s.outOfUse;
             break;
     }
+    brief_->setText(brief);
+    brief_->setToolTip(detail);
     state_->setText(state);
     detail_->setText(detail);
     // The whole reason on hover: a long one is shrunk, then cut.
@@ -191,6 +250,7 @@ void SocketTile::fitDetail() {
 }
 
 bool SocketTile::detailFits() const {
+    if (compact_) return brief_->shownText() == brief_->text();
     const QRect need = detail_->fontMetrics().boundingRect(QRect(0, 0, detail_->contentsRect().width(), 10000),
                                                            Qt::TextWordWrap, detail_->text());
     return need.height() <= detail_->contentsRect().height() && need.width() <= detail_->contentsRect().width();

@@ -30,6 +30,8 @@ struct SocketShown {
     int done = 0;
     int total = 0;       // the step's progress; 0: none known
     int leftS = -1;      // an upgrade's blocks: the seconds still to go at the pace so far; -1: not known
+    QString awaiting;    // Running: the command whose reply is overdue; empty: none
+    int awaitingS = 0;   // whole seconds the controller has not answered
     UnitVerdict verdict; // Fail
     QString outOfUse;    // OutOfUse: why
     int passed = 0;
@@ -45,6 +47,12 @@ public:
     void show(const SocketShown& shown, const Recipe& recipe, int language);
     const SocketShown& shown() const { return shown_; }
 
+    // The compact form, for many sockets on a small screen: the socket and serial on one
+    // line, the state in its colour, one line of the failing step's cause (its title) or of
+    // what a running unit waits for. No link, counts or progress bar.
+    void setCompact(bool compact);
+    bool compact() const { return compact_; }
+
     // The controls, for tests and screenshots.
     FitLabel* nameLabel() const { return name_; }
     FitLabel* linkLabel() const { return link_; }
@@ -57,6 +65,8 @@ public:
     bool detailFits() const;
     QProgressBar* progressBar() const { return progress_; }
     FitLabel* countsLabel() const { return counts_; }
+    // The compact form's one line.
+    FitLabel* briefLabel() const { return brief_; }
 
 signals:
     // Right click or the menu key: the window offers out of use / back in use.
@@ -68,6 +78,7 @@ protected:
 
 private:
     void fitDetail();
+    void setFonts();
 
     SocketShown shown_;
     FitLabel* name_;
@@ -79,6 +90,12 @@ private:
     int lookKey_ = -1;  // the state and mark the style sheet was made for
     QProgressBar* progress_;
     FitLabel* counts_;
+    FitLabel* brief_;
+    class QHBoxLayout* head_;
+    class QVBoxLayout* layout_;
+    bool compact_ = false;
+    const Recipe* recipe_ = nullptr;  // as last shown
+    int language_ = 0;
 };
 
 }  // namespace pb

@@ -100,6 +100,7 @@ void TfrmModule::setupUi(QMainWindow* window) {
     for (QAction* item : {mnuEnglish, mnuSimplified, mnuTraditional}) item->setCheckable(true);
     mnuLanguageMenu->addActions({mnuEnglish, mnuSimplified, mnuTraditional});
     mnuViewMenu = DropDown(mnuMain, "mnuViewMenu", "mnuView", QStringLiteral("View"));
+    mnuViewMenu->setToolTipsVisible(true);  // a greyed entry says why
     mnuView = mnuViewMenu->menuAction();
     mnuRecords = Item(mnuViewMenu, "mnuRecords", "Unit &records...");
     mnuTrafficMonitor = Item(mnuViewMenu, "mnuTrafficMonitor", "&Traffic monitor");

@@ -62,6 +62,11 @@ QString parseRecords(const QCommandLineParser& p, const QStringList& args, Recor
         return QStringLiteral("--from wants yyyy-mm-dd or yyyy-mm-ddThh:mm:ss, not '%1'").arg(val("from"));
     if (isSet("to") && (f.toMs = ParseRecordsDate(val("to"), true)) == 0)
         return QStringLiteral("--to wants yyyy-mm-dd or yyyy-mm-ddThh:mm:ss, not '%1'").arg(val("to"));
+    if (f.fromMs != 0 && f.toMs != 0 && f.fromMs >= f.toMs)
+        return QStringLiteral("--from %1 is not before --to %2: no run could match").arg(val("from"), val("to"));
+    for (const char* option : {"fixture", "socket", "station"})
+        if (isSet(option) && val(option).trimmed().isEmpty())
+            return QStringLiteral("--%1 wants a name, not an empty text").arg(QLatin1String(option));
     if (isSet("outcome")) {
         f.outcome = pb::records::OutcomeFromCode(val("outcome"));
         if (!f.outcome)
@@ -398,7 +403,11 @@ ParsedCli ParseCli(const QStringList& arguments) {
     if (!unitSerials.isEmpty() && unitSerials.size() != o.units.size())
         return usage(QStringLiteral("give one --unit-serial per link: %1 links, %2 serials")
                          .arg(o.units.size()).arg(unitSerials.size()));
-    for (int i = 0; i < unitSerials.size(); ++i) o.units[i].unitSerial = unitSerials[i].trimmed();
+    for (int i = 0; i < unitSerials.size(); ++i) {
+        if (unitSerials[i].trimmed().isEmpty())
+            return usage(QStringLiteral("--unit-serial wants the serial on the unit's label, not an empty text"));
+        o.units[i].unitSerial = unitSerials[i].trimmed();
+    }
     r.run = true;
     return r;
 }

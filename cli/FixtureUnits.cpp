@@ -45,7 +45,13 @@ FixtureUnits UnitsOfFixture(const pb::Fixture& fixture, const QList<pb::PortFact
             out.error = QStringLiteral("--unit-serial names the socket %1 twice").arg(name);
             return out;
         }
-        serials.insert(name, given.mid(equals + 1).trimmed());
+        const QString serial = given.mid(equals + 1).trimmed();
+        if (serial.isEmpty()) {
+            out.error = QStringLiteral("--unit-serial %1 names no serial: give SOCKET=SN with the serial on the unit's label")
+                            .arg(given);
+            return out;
+        }
+        serials.insert(name, serial);
     }
     for (const pb::FixtureSocket& socket : fixture.sockets) {
         if (!serials.isEmpty() && !serials.contains(socket.name)) {

@@ -76,7 +76,8 @@ int FinishStandardOutput(int exitCode) {
     Flush(stdout);
     errno = 0;
     if (std::fclose(stdout) != 0 && lostOutputErrno == 0) lostOutputErrno = errno != 0 ? errno : EIO;
-    if (lostOutputErrno == 0) return exitCode;
+    // A reader that went away (`| head`) ends the command quietly, as other tools do.
+    if (lostOutputErrno == 0 || lostOutputErrno == EPIPE) return exitCode;
     std::fputs(QStringLiteral("panelbench-cli: cannot write the output: %1\n")
                    .arg(qt_error_string(lostOutputErrno))
                    .toLocal8Bit()

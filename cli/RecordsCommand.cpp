@@ -149,44 +149,54 @@ int list(RecordStore& store, const RecordsJob& job) {
     // Each line's fields as a terminal shows them, each column as wide as its widest field
     // (a wide character takes two columns): long recipe names keep the columns aligned.
     struct Fields {
-        QString id, started, unit, procedure, outcome, time, operatorName, station, tail;
+        QString id, started, unit, procedure, outcome, time, operatorName, station, socket, tail;
     };
     const auto shown = [](const QString& text) { return pb::TerminalText(text); };
     QList<Fields> rows;
     rows << Fields{L(pb::RecordLine::HeadRun, language), L(pb::RecordLine::HeadStarted, language),
                    L(pb::RecordLine::HeadUnit, language), L(pb::RecordLine::HeadProcedure, language),
                    L(pb::RecordLine::HeadOutcome, language), L(pb::RecordLine::HeadTime, language),
-                   L(pb::RecordLine::HeadOperator, language), L(pb::RecordLine::HeadStation, language), {}};
+                   L(pb::RecordLine::HeadOperator, language), L(pb::RecordLine::HeadStation, language),
+                   L(pb::RecordLine::HeadSocket, language), {}};
+    bool anySocket = false;
     for (const Line& l : lines) {
         if (const pb::records::RecipeRunRow* t = l.test) {
-            // The unit test: its recipe, the outcome of its verdict and where it failed.
+            // The unit test: its recipe, the outcome of its verdict, its socket in a column of
+            // its own and where it failed.
             QString tail;
-            if (!t->socket.isEmpty()) tail += QStringLiteral("  ") + pb::Text(pb::RecordLine::SocketNamed, language).arg(shown(t->socket));
-            if (const QString failing = failingText(*t, language); !failing.isEmpty()) tail += QStringLiteral("  ") + shown(failing);
+            if (const QString failing = failingText(*t, language); !failing.isEmpty()) tail = shown(failing);
+            anySocket = anySocket || !t->socket.isEmpty();
             rows << Fields{recipeRunName(t->id), localTime(t->startMs), shown(unitText(*t)),
                            pb::Text(pb::RecordLine::RecipeNamed, language).arg(shown(t->recipeName)),
                            pb::RecipeVerdictName(t->verdict, language), durationText(*t), shown(t->operatorName),
-                           shown(t->station), tail};
+                           shown(t->station), shown(t->socket), tail};
             continue;
         }
         const RunRow& r = *l.run;
         rows << Fields{QString::number(r.id), localTime(r.startMs), shown(unitText(r)),
                        shown(pb::ProcedureName(r.procedure, language)), outcomeText(r, language), durationText(r),
-                       shown(r.operatorName), shown(r.station), {}};
+                       shown(r.operatorName), shown(r.station), {}, {}};
     }
-    int widths[7] = {0};
+    // The columns shown: the station's on a shared server, the socket's when a unit test has one.
+    QList<QString Fields::*> columns = {&Fields::id, &Fields::started, &Fields::unit, &Fields::procedure,
+                                        &Fields::outcome, &Fields::time, &Fields::operatorName};
+    if (store.isServer()) columns << &Fields::station;
+    if (anySocket) columns << &Fields::socket;
+    QList<int> widths(columns.size(), 0);
+    for (const Fields& f : rows)
+        for (int c = 0; c < columns.size(); ++c) widths[c] = qMax(widths[c], pb::TerminalWidth(f.*columns[c]));
     for (const Fields& f : rows) {
-        const QString* cells[] = {&f.id, &f.started, &f.unit, &f.procedure, &f.outcome, &f.time, &f.operatorName};
-        for (int c = 0; c < 7; ++c) widths[c] = qMax(widths[c], pb::TerminalWidth(*cells[c]));
-    }
-    for (const Fields& f : rows) {
-        QString line = pb::PadLeft(f.id, widths[0]) + QStringLiteral("  ") + pb::PadRight(f.started, widths[1]) +
-                       QStringLiteral("  ") + pb::PadRight(f.unit, widths[2]) + QStringLiteral("  ") +
-                       pb::PadRight(f.procedure, widths[3]) + QStringLiteral("  ") + pb::PadRight(f.outcome, widths[4]) +
-                       QStringLiteral("  ") + pb::PadLeft(f.time, widths[5]) + QStringLiteral("  ");
-        // The operator's column ends the table unless the station's follows it.
-        line += store.isServer() ? pb::PadRight(f.operatorName, widths[6]) + QStringLiteral("  ") + f.station : f.operatorName;
-        out(line.trimmed().isEmpty() ? line : line + f.tail + u'\n');
+        QString line;
+        for (int c = 0; c < columns.size(); ++c) {
+            const QString& cell = f.*columns[c];
+            const bool numeric = columns[c] == &Fields::id || columns[c] == &Fields::time;
+            line += (c == 0 ? QString() : QStringLiteral("  ")) +
+                    (numeric ? pb::PadLeft(cell, widths[c]) : pb::PadRight(cell, widths[c]));
+        }
+        if (!f.tail.isEmpty()) line += QStringLiteral("  ") + f.tail;
+        // No spaces at a line's end.
+        while (line.endsWith(u' ')) line.chop(1);
+        out(line + u'\n');
     }
     return kExitOk;
 }

@@ -23,6 +23,12 @@ public:
     void stepProgress(int index, const QString& phase, int done, int total) override {
         send({.kind = SocketNews::Kind::StepProgress, .step = index, .phase = phase, .done = done, .total = total});
     }
+    void awaitingReply(int index, const AwaitedReply& awaited) override {
+        SocketNews n{.kind = SocketNews::Kind::AwaitingReply, .step = index, .text = awaited.commandText};
+        n.unansweredMs = awaited.unansweredMs;
+        send(n);
+    }
+    void answeredAgain(int index) override { send({.kind = SocketNews::Kind::AnsweredAgain, .step = index}); }
     void stepEnded(int index, const StepResult& result) override {
         SocketNews n{.kind = SocketNews::Kind::StepEnded, .step = index, .attempt = result.attempts};
         n.stepVerdict = result.verdict;

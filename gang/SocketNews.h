@@ -13,15 +13,16 @@
 namespace pb {
 
 struct SocketNews {
-    enum class Kind { Started, StepStarted, StepStatus, StepProgress, StepEnded, Ended };
+    enum class Kind { Started, StepStarted, StepStatus, StepProgress, AwaitingReply, AnsweredAgain, StepEnded, Ended };
     Kind kind = Kind::Started;
     int socket = -1;  // its index in the fixture
     int step = -1;    // from 0
     int attempt = 0;  // StepStarted: from 1
-    QString text = {};     // StepStatus: the status line
+    QString text = {};     // StepStatus: the status line; AwaitingReply: the command waited on
     QString phase = {};    // StepProgress: "program", "verify", "dido", "poll"
     int done = 0;
     int total = 0;    // 0: not known
+    qint64 unansweredMs = 0;  // AwaitingReply: how long the controller has not answered
     StepVerdict stepVerdict = {};  // StepEnded
     UnitVerdict verdict = {};      // Ended: the failing step and why
     bool cancelled = false;   // Ended: stopped by a cancel

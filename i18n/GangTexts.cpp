@@ -48,8 +48,10 @@ constexpr TextRow kTexts[] = {
     {{u"Cancel", u"取消", u"取消"}},
     {{u"The fixture %1 has mistakes:", u"治具 %1 有错误:", u"治具 %1 有錯誤:"}},
     {{u", %1 s left", u"，约剩 %1 秒", u"，約剩 %1 秒"}},
+    {{u"%1: waiting for the reply to %2, %3 s", u"%1: 等待 %2 的回应, 已 %3 秒", u"%1: 等待 %2 的回應, 已 %3 秒"}},
+    {{u"waiting for %1, %2 s", u"等待 %1, %2 秒", u"等待 %1, %2 秒"}},
 };
-static_assert(std::size(kTexts) == size_t(GangText::TimeLeft) + 1);
+static_assert(std::size(kTexts) == size_t(GangText::BriefAwaiting) + 1);
 
 }  // namespace
 

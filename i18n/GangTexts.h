@@ -41,6 +41,8 @@ enum class GangText {
     Cancel,
     FixtureMistakes,  // "%1": file; the mistakes follow on their own lines
     TimeLeft,         // after an upgrade's blocks: "%1": whole seconds still to go
+    DetailAwaiting,   // "%1": step name, "%2": the command, "%3": whole seconds without an answer
+    BriefAwaiting,    // a compact tile's line: "%1": the command, "%2": whole seconds
 };
 
 QString Text(GangText id, int language);

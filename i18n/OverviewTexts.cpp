@@ -25,8 +25,11 @@ constexpr TextRow kTexts[] = {
     {{u"None", u"无", u"無"}},
     {{u"Shared records on %1, read at %2", u"共享记录位于 %1, 读取于 %2", u"共享記錄位於 %1, 讀取於 %2"}},
     {{u"The shared records cannot be read: %1", u"无法读取共享记录: %1", u"無法讀取共享記錄: %1"}},
+    {{u"No shared records server is set: File > Shared records... sets one; every station of the line then shows here.",
+      u"未设定共享记录服务器: 请在 档案 > 共享记录... 中设定; 之后产线的每个工位都显示在这里。",
+      u"未設定共享記錄伺服器: 請在 檔案 > 共享記錄... 中設定; 之後產線的每個工位都顯示在這裡。"}},
 };
-static_assert(std::size(kTexts) == size_t(OverviewText::ReadFailed) + 1);
+static_assert(std::size(kTexts) == size_t(OverviewText::NoServerHint) + 1);
 
 }  // namespace
 

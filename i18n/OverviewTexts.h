@@ -25,6 +25,7 @@ enum class OverviewText {
     NoFailure,
     ReadAt,       // "%1": the server, "%2": time of day
     ReadFailed,   // "%1": why
+    NoServerHint, // the menu entry's tool tip while no shared server is set
 };
 
 QString Text(OverviewText id, int language);

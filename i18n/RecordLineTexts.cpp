@@ -16,6 +16,7 @@ constexpr TextRow kTexts[] = {
     {{u"time", u"时间", u"時間"}},
     {{u"operator", u"操作员", u"操作員"}},
     {{u"station", u"工作站", u"工作站"}},
+    {{u"socket", u"穴位", u"穴位"}},
     {{u"no runs recorded", u"没有测试记录", u"沒有測試記錄"}},
     {{u"no runs recorded that match", u"没有符合的测试记录", u"沒有符合的測試記錄"}},
     {{u"recipe %1", u"配方 %1", u"配方 %1"}},

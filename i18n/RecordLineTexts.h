@@ -8,7 +8,7 @@
 namespace pb {
 
 enum class RecordLine {
-    HeadRun, HeadStarted, HeadUnit, HeadProcedure, HeadOutcome, HeadTime, HeadOperator, HeadStation,
+    HeadRun, HeadStarted, HeadUnit, HeadProcedure, HeadOutcome, HeadTime, HeadOperator, HeadStation, HeadSocket,
     NoRuns, NoRunsThatMatch,
     RecipeNamed,  // "%1": the recipe
     SocketNamed,  // "%1": the socket

@@ -19,6 +19,8 @@ enum class RecordText {
     FilterTo,
     FilterOutcome,
     FilterProcedure,
+    FilterFixture,
+    FilterSocket,
     Any,
     AllUnits,
     Units,
@@ -44,6 +46,8 @@ enum class RecordText {
     ColBytes,
     ColVerdict,
     ColNote,
+    ColFixture,
+    ColSocket,
     // Values.
     OutcomeRunning,
     OutcomeOk,

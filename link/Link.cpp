@@ -1,5 +1,7 @@
 #include "link/Link.h"
 
+#include <utility>
+
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QTimer>
@@ -121,6 +123,10 @@ Exchange Link::transact(const QString& text, Check check, quint8 lead) {
         return fail(x, LinkError::WriteFailed,
                     QStringLiteral("write failed: %1").arg(transport_->errorText()));
     x.command = frame;
+    if (!unanswered_.isValid()) {
+        unanswered_.start();
+        unansweredText_ = text;
+    }
     emit traffic({TrafficRecord::Direction::Sent, frame, sinceOpen_.elapsed(), true, {}});
     QElapsedTimer sinceSend;
     sinceSend.start();
@@ -169,8 +175,12 @@ Exchange Link::transact(const QString& text, Check check, quint8 lead) {
             return fail(x, LinkError::DeviceGone, why);
         }
         ++health_.noReplies;
+        overdue_ = true;
+        emit replyOverdue({unansweredText_, unanswered_.elapsed()});
         return fail(x, LinkError::NoReply, QStringLiteral("no complete reply in time"));
     }
+    unanswered_.invalidate();
+    if (std::exchange(overdue_, false)) emit answeredAgain();
 
     x.replyMs = sinceSend.elapsed();
     health_.skippedBytes += assembler_.skipped();

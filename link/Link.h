@@ -30,6 +30,14 @@ struct TrafficRecord {
     qint64 replyMs = -1;      // received replies: ms since their command went out
 };
 
+// A reply the link waits for longer than a reply takes: the first command the controller
+// left unanswered since its last reply (its text as sent, the device ID first), and how
+// long ago that command went.
+struct AwaitedReply {
+    QString commandText;
+    qint64 unansweredMs = 0;
+};
+
 class Link : public QObject {
     Q_OBJECT
 public:
@@ -60,6 +68,11 @@ public:
     const QString& adapterId() const { return adapterId_; }
     // What went wrong on the line since the last open (kept after the close).
     const PortHealth& health() const { return health_; }
+    // A new unit on the line: no command is waiting for its reply.
+    void forgetUnanswered() {
+        unanswered_.invalidate();
+        overdue_ = false;
+    }
     // A caller sends a command again because its last try failed.
     void noteRetry() { ++health_.retries; }
 
@@ -73,6 +86,10 @@ signals:
     void traffic(const pb::TrafficRecord& record);
     // The link is being closed (ends a wait in progress).
     void closing();
+    // A command went without its reply in time (told at each such try, with the time since
+    // the controller last answered), and the first reply after such tries.
+    void replyOverdue(const pb::AwaitedReply& awaited);
+    void answeredAgain();
 
 private:
     enum class Check { Crc, Xor };
@@ -83,6 +100,9 @@ private:
     std::unique_ptr<Transport> transport_;
     ReplyAssembler assembler_;
     QElapsedTimer sinceOpen_;
+    QElapsedTimer unanswered_;  // since the first command after the last reply; invalid: none
+    QString unansweredText_;    // the command that started it
+    bool overdue_ = false;      // a reply was overdue since the last one came
     LowLatency lowLatency_;
     QString adapterId_;
     PortHealth health_;
@@ -94,3 +114,4 @@ private:
 }  // namespace pb
 
 Q_DECLARE_METATYPE(pb::TrafficRecord)
+Q_DECLARE_METATYPE(pb::AwaitedReply)

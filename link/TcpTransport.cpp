@@ -18,15 +18,24 @@ TcpTransport::TcpTransport(const QString& ip, const QString& port, QObject* pare
     });
 }
 
-bool TcpTransport::open() {
-    setOpenFailure({});
-    // Only the dotted form a technician types: four numbers 0-255.
+bool IsDottedIPv4(const QString& text) {
     static const QRegularExpression dotted(QStringLiteral("^(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})$"));
-    const auto m = dotted.match(ip_);
+    const auto m = dotted.match(text);
     bool inRange = m.hasMatch();
     for (int i = 1; inRange && i <= 4; ++i) inRange = m.captured(i).toInt() <= 255;
+    return inRange;
+}
+
+bool IsTcpPortText(const QString& text) {
+    static const QRegularExpression digits(QStringLiteral("^\\d{1,5}$"));
+    const int port = text.toInt();
+    return digits.match(text).hasMatch() && port >= 1 && port <= 65535;
+}
+
+bool TcpTransport::open() {
+    setOpenFailure({});
     QHostAddress address;
-    if (!inRange || !address.setAddress(ip_) || address.protocol() != QAbstractSocket::IPv4Protocol) {
+    if (!IsDottedIPv4(ip_) || !address.setAddress(ip_)) {
         setErrorText(QStringLiteral("not an IPv4 address: %1").arg(ip_));
         setOpenFailure({OpenFailure::Reason::BadAddress, ip_, {}, {}, 0, {}, {}, errorText()});
         return false;

@@ -7,6 +7,11 @@
 
 namespace pb {
 
+// The link's address as a technician types it, the only form open() takes: four numbers
+// 0-255 (no names such as localhost, no IPv6), and a port of digits 1 to 65535.
+bool IsDottedIPv4(const QString& text);
+bool IsTcpPortText(const QString& text);
+
 class TcpTransport : public Transport {
     Q_OBJECT
 public:

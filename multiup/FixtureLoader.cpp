@@ -1,5 +1,7 @@
 #include "multiup/FixtureLoader.h"
 
+#include "link/TcpTransport.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -31,12 +33,10 @@ QString join(const QString& path, const QString& key) {
     return path.isEmpty() ? key : path + u'.' + key;
 }
 
+// Only what the link opens: a dotted IPv4 address and a port of digits (no name is looked up).
 bool IsTcpAddress(const QString& text) {
     const qsizetype colon = text.lastIndexOf(u':');
-    if (colon <= 0 || text.contains(u' ')) return false;
-    bool ok = false;
-    const int port = text.mid(colon + 1).toInt(&ok);
-    return ok && port >= 1 && port <= 65535;
+    return colon > 0 && IsDottedIPv4(text.left(colon)) && IsTcpPortText(text.mid(colon + 1));
 }
 
 bool IsDeviceId(const QString& id) {

@@ -39,7 +39,7 @@ SocketLink LinkOfSocket(const FixtureSocket& socket, const QList<PortFacts>& por
     s.rs485 = socket.rs485;
     switch (socket.link) {
         case FixtureSocket::Link::Tcp: {
-            // The checker let only HOST:PORT through.
+            // The checker let only IPv4:PORT through.
             const qsizetype colon = socket.address.lastIndexOf(u':');
             s.kind = LinkKind::Net;
             s.ip = socket.address.left(colon);

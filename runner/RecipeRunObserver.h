@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 
+#include "link/Link.h"
 #include "recipes/Recipe.h"
 #include "recipes/RecipeFlow.h"
 
@@ -36,6 +37,11 @@ public:
     virtual void stepProgress(int /*index*/, const QString& /*phase*/, int /*done*/, int /*total*/) {}
     // A record (or a message) the polling test showed.
     virtual void stepPolled(int /*index*/, const PollingShown& /*shown*/) {}
+    // Step `index` waits for a reply that is overdue: the command it waits on (without the
+    // device ID) and how long the controller has not answered. Told at each overdue try.
+    virtual void awaitingReply(int /*index*/, const AwaitedReply& /*awaited*/) {}
+    // The controller answered again after overdue replies.
+    virtual void answeredAgain(int /*index*/) {}
     // A step is over (after its last try): the verdict with its cause, how many tries, what
     // it measured, language-free: the view shows it in its own language.
     virtual void stepEnded(int /*index*/, const StepResult& /*result*/) {}

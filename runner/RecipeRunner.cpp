@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QHash>
+#include <QScopeGuard>
 
 #include "catalogue/TestCatalogue.h"
 #include "catalogue/TestSteps.h"
@@ -259,6 +260,25 @@ RecipeRunResult RecipeRunner::run(const RecipeUnit& unit) {
         run.view().keepers << keeper.get();
     }
     if (runObserver_) run.view().keepers << runObserver_;
+
+    // An overdue reply, told with the command the step waits on, its device ID left off.
+    link_.forgetUnanswered();
+    QList<QMetaObject::Connection> waits;
+    if (observer_) {
+        waits << connect(&link_, &Link::replyOverdue, this, [this, &run](const AwaitedReply& awaited) {
+            AwaitedReply told = awaited;
+            for (const QString& id : {run.state().deviceId, run.view().idToAsk})
+                if (!id.isEmpty() && told.commandText.size() > id.size() && told.commandText.startsWith(id)) {
+                    told.commandText = told.commandText.mid(id.size());
+                    break;
+                }
+            observer_->awaitingReply(run.news().step, told);
+        });
+        waits << connect(&link_, &Link::answeredAgain, this, [this, &run] { observer_->answeredAgain(run.news().step); });
+    }
+    const auto stopWaits = qScopeGuard([&waits] {
+        for (const QMetaObject::Connection& c : std::as_const(waits)) QObject::disconnect(c);
+    });
 
     if (observer_) observer_->recipeStarted(plan_, unit.scannedSerial);
     // The further runs each retry group has left, by the step that holds it.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -122,4 +123,24 @@ TEST(ManualPages, TheBuiltPagesReadRightAndTheReadmePointsAtThem) {
         ++pages;
     }
     EXPECT_GT(pages, 0);
+}
+
+TEST(ManualPages, EachPageNamesTheOthersAndTheDocumentsItPointsToAreInstalled) {
+    // What `cmake --install` copies, as the build tree's install scripts name it.
+    QString installed;
+    QDirIterator it(BuildDir(), {QStringLiteral("cmake_install.cmake")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) installed += ReadText(it.next());
+    static const QRegularExpression document(QStringLiteral("/usr/share/doc/panelbench/([\\w.-]*\\w)"));
+    for (const Program& program : Programs()) {
+        SCOPED_TRACE(program.name.toStdString());
+        const QString page = ManSource(program.name);
+        for (const Program& other : Programs()) {
+            if (other.name == program.name) continue;
+            EXPECT_TRUE(page.section(QStringLiteral(".SH SEE ALSO"), 1).contains(".BR " + other.name + " (1)"))
+                << other.name.toStdString();
+        }
+        EXPECT_FALSE(page.contains(QStringLiteral("docs/")));  // a source tree's path, not the package's
+        for (const auto& m : document.globalMatch(page))
+            EXPECT_TRUE(installed.contains("/docs/" + m.captured(1))) << m.captured(1).toStdString();
+    }
 }

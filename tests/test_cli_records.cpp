@@ -2,6 +2,7 @@
 // own thread), with serial, outcome and operator; `records` reads and exports them back.
 // Each test has its own XDG_DATA_HOME, so the default store is a file of its own.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QJsonArray>
 #include <QProcessEnvironment>
@@ -296,6 +297,17 @@ TEST(CliRecords, WritesThatFailExitFiveWithTheReasonAndLeaveNoPartialFile) {
         EXPECT_TRUE(r.err.contains("cannot write the output: No space left")) << r.err.constData();
     }
 
+    // A reader that went away (`| head`) ends the command quietly, as other tools do.
+    const auto closedPipe = [](QProcess& p) {
+        p.setChildProcessModifier([] {
+            int ends[2];
+            if (::pipe(ends) == 0 && ::close(ends[0]) == 0) ::dup2(ends[1], 1);
+        });
+    };
+    const CliResult gone = RunCliWith({"records", "list"}, home.env, closedPipe);
+    EXPECT_EQ(gone.exitCode, 0);
+    EXPECT_EQ(gone.err, QByteArray());
+
     // A disk that fills up: the export before stays as it was, and no part of the new
     // one is left beside it.
     const QString small = home.dir.filePath(QStringLiteral("small"));
@@ -471,6 +483,19 @@ TEST(CliRecords, FormulasAndControlCharactersFromOutsideAreShownAsText) {
     EXPECT_TRUE(shown.out.contains("operator   \\e[31mred\\e[0m\\nforged line\n")) << shown.out.constData();
     // JSON keeps the text itself, escaped by its own rules.
     EXPECT_EQ(home.runs({"--serial", "[2J"}).value(0).value("operator").toString(), red);
+}
+
+TEST(CliRecords, FiltersThatCanMatchNothingAreRefusedSayingWhy) {
+    RecordsHome home;
+    const QList<std::pair<QStringList, const char*>> refused = {
+        {{"--from", "2026-05-02", "--to", "2026-05-01"}, "no run could match"},
+        {{"--fixture", ""}, "--fixture wants a name"},
+        {{"--socket", " "}, "--socket wants a name"}};
+    for (const auto& [filter, why] : refused) {
+        const CliResult r = home.run(QStringList{"records", "list"} + filter);
+        EXPECT_EQ(r.exitCode, 2) << filter.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(why)) << r.err.constData();
+    }
 }
 
 TEST(CliRecords, ASerialFilterIsLiteralNotAPattern) {

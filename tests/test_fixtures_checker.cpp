@@ -74,7 +74,7 @@ TEST(FixtureChecker, AGoodFixtureIsReadIntoItsValues) {
 
     // "when-full" is the default start.
     const pb::FixtureLoad plain =
-        folder.load(R"({"schema": 1, "fixture": "F", "recipe": "kv410.json", "sockets": [{"name": "A1", "tcp": "h:1"}]})");
+        folder.load(R"({"schema": 1, "fixture": "F", "recipe": "kv410.json", "sockets": [{"name": "A1", "tcp": "127.0.0.1:1"}]})");
     ASSERT_TRUE(plain.fixture) << Found(plain).join(u'\n').toStdString();
     EXPECT_EQ(plain.fixture->start, pb::FixtureStart::WhenFull);
 }
@@ -123,6 +123,16 @@ TEST(FixtureChecker, EveryMistakeIsNamedWithItsLineAndField) {
     }
 }
 
+TEST(FixtureChecker, OnlyALinkThatOpensPassesNoNameIsLookedUp) {
+    Folder folder;
+    for (const char* tcp : {"localhost:4001", "[::ffff:127.0.0.1]:4001", "127.0.0.1:+5", "127.0.0.1:1:2", "127.0.0.256:4001"}) {
+        const pb::FixtureLoad load = pb::loadFixture(QStringLiteral(R"({"schema": 1, "fixture": "F", "recipe": "kv410.json",
+ "sockets": [{"name": "A1", "tcp": "%1"}]})").arg(tcp).toUtf8(), folder.dir.path());
+        EXPECT_EQ(Found(load), QStringList{Expect(2, "sockets[0].tcp", FixtureProblem::BadTcpAddress)}) << tcp;
+        EXPECT_TRUE(load.mistakes.value(0).text(0).contains("names such as localhost are not looked up"));
+    }
+}
+
 TEST(FixtureChecker, TheSocketsAreOneToSixteen) {
     Folder folder;
     QByteArray many = R"({"schema": 1, "fixture": "F", "recipe": "kv410.json",
@@ -145,14 +155,14 @@ TEST(FixtureChecker, TheSocketsAreOneToSixteen) {
 TEST(FixtureChecker, TheRecipeIsFoundBesideTheFixtureAndChecked) {
     Folder folder;
     const pb::FixtureLoad missing = folder.load(R"({"schema": 1, "fixture": "F",
- "recipe": "kv999.json", "sockets": [{"name": "A1", "tcp": "h:1"}]})");
+ "recipe": "kv999.json", "sockets": [{"name": "A1", "tcp": "127.0.0.1:1"}]})");
     EXPECT_EQ(Found(missing), QStringList{Expect(2, "recipe", FixtureProblem::RecipeNotFound)});
     EXPECT_EQ(missing.mistakes.value(0).text(0),
               "line 2, recipe: the recipe " + QDir(folder.dir.path()).absoluteFilePath("kv999.json") + " is not there");
 
     // The recipe's own mistakes, each as the recipe checker words it, at the fixture's recipe field.
     const pb::FixtureLoad bad = folder.load(R"({"schema": 1, "fixture": "F",
- "recipe": "sub/bad.json", "sockets": [{"name": "A1", "tcp": "h:1"}]})");
+ "recipe": "sub/bad.json", "sockets": [{"name": "A1", "tcp": "127.0.0.1:1"}]})");
     ASSERT_EQ(Found(bad), QStringList{Expect(2, "recipe", FixtureProblem::InRecipe)});
     ASSERT_TRUE(bad.mistakes[0].inRecipe);
     EXPECT_EQ(bad.mistakes[0].inRecipe->field, "steps[0].within-s");
@@ -162,7 +172,7 @@ TEST(FixtureChecker, TheRecipeIsFoundBesideTheFixtureAndChecked) {
               "第 2 行，recipe：配方 sub/bad.json 中：第 4 行，steps[0].within-s：超出范围，允许 1 至 600");
 
     // A file: the recipe relative to the fixture's own folder, wherever it is read from.
-    folder.write("sub/fx.json", R"({"schema": 1, "fixture": "F", "recipe": "../kv410.json", "sockets": [{"name": "A1", "tcp": "h:1"}]})");
+    folder.write("sub/fx.json", R"({"schema": 1, "fixture": "F", "recipe": "../kv410.json", "sockets": [{"name": "A1", "tcp": "127.0.0.1:1"}]})");
     const pb::FixtureLoad file = pb::loadFixtureFile(folder.dir.filePath("sub/fx.json"));
     ASSERT_TRUE(file.fixture) << Found(file).join(u'\n').toStdString();
     EXPECT_EQ(file.fixture->recipe.product, "KV410");

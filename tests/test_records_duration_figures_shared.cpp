@@ -347,6 +347,20 @@ TEST(DurationBins, EvenBinsHoldEveryTimeOnce) {
     EXPECT_EQ(same[0].count, 3);
 }
 
+TEST(DurationBins, RoundBinsStartAndStepOnRoundNumbersAndHoldEveryTime) {
+    const QList<std::tuple<QList<qint64>, qint64, qint64>> cases = {
+        {{10, 20, 90, 400}, 50, 0}, {{1234, 1900}, 100, 1200}, {{7, 7}, 1, 7}, {{0, 9}, 1, 0}};
+    for (const auto& [times, width, from] : cases) {
+        const QList<DurationBin> got = RoundBins(CountTimes(times), 10);
+        ASSERT_LE(got.size(), 10);
+        EXPECT_EQ(got.first().fromMs, from);
+        EXPECT_EQ(got.first().toMs - got.first().fromMs, width);
+        qint64 total = 0;
+        for (const DurationBin& bin : got) total += bin.count;
+        EXPECT_EQ(total, times.size());
+    }
+}
+
 TEST(LinkKinds, SerialByItsFactsOrPortTextTcpByAddress) {
     EXPECT_EQ(LinkKindOf(QStringLiteral("/dev/ttyUSB0 9600"), {}), kLinkSerial);
     EXPECT_EQ(LinkKindOf(QStringLiteral("10.0.0.5:4001"), {}), kLinkTcp);

@@ -1,7 +1,8 @@
 // The station for a fixture of 1, 4 and 16 sockets in each language, after a run with
-// passes, failures and a socket out of use: every caption fits its control, sixteen
+// passes, three failures and a socket out of use: every caption fits its control, sixteen
 // tiles fit a 1280x1024 screen whole and, at twice the scale (640x512 device independent
-// pixels), the serial field, hint, totals and buttons stay on it while the tiles scroll.
+// pixels), in their compact form, with the serial field, hint, totals and buttons: no
+// socket's verdict is out of view.
 // With PANELBENCH_SCREENSHOT_DIR set, a picture of each is saved there.
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 
 #include "app/GangStationWindow.h"
 #include "app/SocketTile.h"
+#include "i18n/CauseTexts.h"
 #include "tests/support/CutCaptions.h"
 #include "tests/support/GangRig.h"
 
@@ -45,7 +47,8 @@ TEST_P(GangShots, CaptionsFitTheScreenHoldsItAndThePictureIsSaved) {
     GangRig rig(wires);
     ASSERT_TRUE(rig.mistakes.isEmpty()) << rig.mistakes.join('\n').toStdString();
     if (shot.sockets >= 4) rig.controller(2).setStuckInput(2, true);
-    if (shot.sockets >= 16) rig.controller(9).setStuckInput(5, true);
+    if (shot.sockets >= 16) rig.controller(6).setStuckInput(5, true);
+    if (shot.sockets >= 16) rig.controller(15).setStuckInput(1, true);
     GangStationWindow w(rig.fixture, shot.language, rig.records());
     w.runner().setPauseDivisor(10);
     w.fitInto(QRect(0, 0, 1280, 1024));
@@ -78,11 +81,19 @@ TEST_P(GangShots, CaptionsFitTheScreenHoldsItAndThePictureIsSaved) {
         EXPECT_TRUE(w.grab().save(file)) << file.toStdString();
     }
 
-    // At twice the scale the screen is half as large: the tiles scroll, the rest stays.
+    // At twice the scale the screen is half as large: compact tiles, every one in view.
     w.fitInto(QRect(0, 0, 640, 512));
     QCoreApplication::processEvents();
     EXPECT_LE(w.width(), 640);
     EXPECT_LE(w.height(), 512);
+    EXPECT_TRUE(Inside(w, w.tileArea()));
+    EXPECT_EQ(w.tileArea()->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(w.tileArea()->horizontalScrollBar()->maximum(), 0);
+    for (int i = 0; i < shot.sockets; ++i) {
+        if (w.socket(i).state == SocketShown::State::Fail && w.compactTiles()) {
+            EXPECT_EQ(w.tile(i)->briefLabel()->text(), CauseTitle(w.socket(i).verdict.cause.code, shot.language));
+        }
+    }
     for (QWidget* kept : std::initializer_list<QWidget*>{w.serialField(), w.hintLabel(), w.totalsLabel(),
                                                          w.startButton(), w.outOfUseButton(), w.closeButton()})
         EXPECT_TRUE(Inside(w, kept)) << kept->objectName().toStdString();

@@ -23,6 +23,7 @@
 #include "app/StationWindow.h"
 #include "app/TfrmModule.h"
 #include "app/TfrmModuleUi.h"
+#include "catalogue/StepNames.h"
 #include "i18n/GangTexts.h"
 #include "records/store/RecordStore.h"
 #include "tests/support/GangRig.h"
@@ -202,6 +203,34 @@ TEST(GangStation, ASocketWhoseControllerIsNotThereShowsWhyWhileTheOthersRun) {
     ASSERT_TRUE(s.ended());
     EXPECT_EQ(s.states(), (QStringList{"PASS", "FAIL", "PASS", "PASS"}));
     EXPECT_TRUE(s.detail(1).startsWith("step 1 (Connect): the link could not be opened: connection refused")) << s.detail(1).toStdString();
+}
+
+TEST(GangStation, EachSocketCountsAsItEndsAndAFrozenOneSaysWhatItWaitsForSinceWhen) {
+    // DI/DO tried twice: a unit that stops answering is waited for before the second try.
+    GangRig rig({SocketWire::Tcp, SocketWire::Tcp}, R"({"schema": 1, "product": "Gang check", "steps": [
+ {"kind": "identify", "models": [6]},
+ {"kind": "dido", "cycles": 3, "retries": 1, "patterns": [{"outputs": "0000", "inputs": "00000000"}]}]})");
+    ASSERT_TRUE(rig.mistakes.isEmpty()) << rig.mistakes.join('\n').toStdString();
+    Station s(rig);
+    GangStationWindow& w = s.window;
+    // A2's controller stops answering once identified, as one stopped by SIGSTOP.
+    QObject::connect(&w.runner(), &GangRunner::news, &w, [&rig](const SocketNews& n) {
+        if (n.socket == 1 && n.kind == SocketNews::Kind::StepStarted && n.step == 1)
+            rig.controller(1).faults().silentPrefixes = {QString()};
+    });
+    s.scan(GangRig::serial(0));
+    s.scan(GangRig::serial(1));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.socket(0).state == State::Pass; }, 120000));
+    EXPECT_TRUE(w.totalsLabel()->text().contains("Passed: 1")) << w.totalsLabel()->text().toStdString();
+    // The step, the command left unanswered and how long ago, counting on.
+    const QRegularExpression waiting("^" + QRegularExpression::escape(StepName(rig.fixture.recipe.steps[1], 0)) +
+                                     ": waiting for the reply to [A-Z]{2}\\w*, (\\d+) s$");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return waiting.match(s.detail(1)).captured(1).toInt() >= 2; }, 60000))
+        << s.detail(1).toStdString();
+    EXPECT_EQ(s.state(1), "step 2 of 2");
+    s.key(Qt::Key_Escape);
+    ASSERT_TRUE(s.ended());
+    EXPECT_TRUE(w.totalsLabel()->text().contains("Failed: 1")) << w.totalsLabel()->text().toStdString();
 }
 
 TEST(GangStation, EscDuringAnUpgradeStopsEveryUnitBetweenBlocksAndEveryRecordSaysInterrupted) {

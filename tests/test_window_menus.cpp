@@ -145,6 +145,10 @@ TEST_P(MenuCaptions, EveryEntryIsItsTableTextWellFormedAndDrawnWhole) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return window.ui().mnuMain->actionGeometry(window.ui().mnuAbout).width() > 0; }));
     QCoreApplication::processEvents();
 
+    // No shared server here: the greyed Line overview says how to set one.
+    EXPECT_FALSE(window.ui().mnuLineOverview->isEnabled());
+    EXPECT_EQ(window.ui().mnuLineOverview->toolTip(), pb::Text(pb::OverviewText::NoServerHint, language));
+
     const QHash<QString, QString> expected = TableTexts(language);
     QList<QWidget*> windows = {&window};
     if (window.recordsWindow()) windows << window.recordsWindow();

@@ -94,6 +94,37 @@ QList<DurationBin> EvenBins(const TimeCounts& counts, int bins) {
 
 QList<DurationBin> EvenBins(const QList<qint64>& sorted, int bins) { return EvenBins(CountTimes(sorted), bins); }
 
+QList<DurationBin> RoundBins(const TimeCounts& counts, int most) {
+    QList<DurationBin> out;
+    if (counts.isEmpty() || most <= 0) return out;
+    __extension__ typedef __int128 Wide;
+    const Wide low = counts.first().ms;
+    const Wide high = counts.last().ms;
+    // The widths 1, 2, 5, 10, 20, 50 ... in turn, until `most` bins from a multiple of the
+    // width below the shortest time reach past the longest one.
+    Wide width = 1, start = 0, bins = 0;
+    for (int i = 0;; ++i) {
+        if (i > 60) {  // one bar when none of round width will do (times either side of 0 in one bin)
+            start = low;
+            width = high - low + 1;
+            bins = 1;
+            break;
+        }
+        width = Wide(i % 3 == 0 ? 1 : i % 3 == 1 ? 2 : 5);
+        for (int k = 0; k < i / 3; ++k) width *= 10;
+        start = (low >= 0 ? low / width : -((-low + width - 1) / width)) * width;
+        bins = (high - start) / width + 1;
+        if (bins <= most) break;
+    }
+    const auto edge = [&](Wide i) {
+        return qint64(std::clamp<Wide>(start + i * width, std::numeric_limits<qint64>::min(),
+                                       std::numeric_limits<qint64>::max()));
+    };
+    for (Wide i = 0; i < bins; ++i) out << DurationBin{edge(i), edge(i + 1), 0};
+    for (const TimeCount& c : counts) out[int((Wide(c.ms) - start) / width)].count += c.count;
+    return out;
+}
+
 QString LinkKindOf(const QString& linkText, const QJsonObject& details) {
     // A serial port's facts (its adapter, RS-485) are kept only for a serial link; its
     // text is "<port> <speed>", a network link's "<address>:<port>".

@@ -36,6 +36,9 @@ struct DurationBin {
 };
 QList<DurationBin> EvenBins(const TimeCounts& counts, int bins);
 QList<DurationBin> EvenBins(const QList<qint64>& sorted, int bins);
+// At most `most` bins of a round width (1, 2 or 5 times a power of ten ms, at least one
+// ms), each starting at a multiple of it: an axis that reads 0, 20, 40 ... or 1.5, 2.0, 2.5.
+QList<DurationBin> RoundBins(const TimeCounts& counts, int most);
 
 // The upgrades that went through, of one loader protocol ("A", "B", "C") and block count.
 struct UpgradeTimes {

@@ -189,15 +189,17 @@ QSqlQuery RecordQueries::runsQuery(const RunFilter& filter) {
         QStringLiteral(
             "SELECT r.id, r.start_ms, COALESCE(u.serial, u.link_text), r.procedure_id, "
             "r.outcome, r.end_ms - r.start_ms, r.operator_name, r.station, r.status_text, "
-            "r.unit_id, r.details, 0, NULL, NULL, NULL, r.cause_code, r.cause_values, NULL "
-            "FROM runs r JOIN units u ON u.id = r.unit_id") +
+            "r.unit_id, r.details, 0, NULL, NULL, NULL, r.cause_code, r.cause_values, NULL, "
+            "COALESCE(rt.fixture_name, ''), COALESCE(rt.socket_name, '') "
+            "FROM runs r JOIN units u ON u.id = r.unit_id LEFT JOIN recipe_runs rt ON rt.id = r.recipe_run_id") +
         runsWhere +
         QStringLiteral(
             " UNION ALL SELECT rr.id, rr.start_ms, COALESCE(u.serial, u.link_text), '%1', "
             "CASE rr.verdict WHEN 'pass' THEN 'ok' WHEN 'fail' THEN 'error' ELSE rr.verdict END, "
             "rr.end_ms - rr.start_ms, rr.operator_name, rr.station, rr.reason_text, rr.unit_id, NULL, 1, "
             "rr.recipe_name, rr.failing_step, (SELECT s.label FROM recipe_steps s WHERE "
-            "s.recipe_run_id = rr.id AND s.step_index = rr.failing_step), rr.cause_code, rr.cause_values, rr.retest "
+            "s.recipe_run_id = rr.id AND s.step_index = rr.failing_step), rr.cause_code, rr.cause_values, rr.retest, "
+            "COALESCE(rr.fixture_name, ''), COALESCE(rr.socket_name, '') "
             "FROM recipe_runs rr JOIN units u ON u.id = rr.unit_id")
             .arg(QLatin1String(kRecipeProcedure)) +
         recipesWhere + QStringLiteral(" ORDER BY 2 DESC, 1 DESC");

@@ -40,11 +40,13 @@ public:
     // that of its verdict, RunStatus why it failed, and its recipe and failing step; a
     // procedure run's: RunKind 0, its recipe and failing step null. Both keep their cause as
     // its code and values (null for a row still running). A unit test's RunRetest is its
-    // retest number (null while running, under a link, and for a procedure run).
+    // retest number (null while running, under a link, and for a procedure run); a unit
+    // test's fixture and socket (empty off a fixture), a procedure run's those of the unit
+    // test it ran in.
     enum RunColumn {
         RunId, RunStartMs, RunSerial, RunProcedure, RunOutcome, RunDurationMs, RunOperator,
         RunStation, RunStatus, RunUnitId, RunDetails, RunKind, RunRecipe, RunFailingStep,
-        RunFailingLabel, RunCauseCode, RunCauseValues, RunRetest, RunColumns
+        RunFailingLabel, RunCauseCode, RunCauseValues, RunRetest, RunFixture, RunSocket, RunColumns
     };
 
 private:
