@@ -87,6 +87,7 @@ void TfrmModule::FormCreate() {
     ui_.edIP->setText(settings_.link.ip);
     ui_.edPort->setText(settings_.link.tcpPort);
     ui_.pnFile->setText(settings_.firmwareFile);
+    showFirmwareRelease();
 
     // 6. The page of the stored link kind.
     settings_.link.kind = storedKind == 0 ? pb::LinkKind::Com : pb::LinkKind::Net;
@@ -152,6 +153,7 @@ void TfrmModule::SaveFirmwareFile(const QString& fileName) {
     settings_.firmwareFile = fileName;
     ui_.pnFile->setText(fileName);
     pb::SaveFirmwareFile(settings_);
+    showFirmwareRelease();
 }
 
 QFileDialog* TfrmModule::dlgLoad() {

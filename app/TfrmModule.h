@@ -193,6 +193,9 @@ private:
     QPointer<QFileDialog> dlgLoad_;
     // The firmware block buffer and block count, loaded by the model check.
     pb::FirmwareBuffer firmwareBuffer_;
+    // The chosen file's release state, beside its name (TfrmModule_firmware.cpp).
+    class FirmwareReleaseLabel* releaseLabel_ = nullptr;
+    void showFirmwareRelease();
 
     // The unit records (with the shared server of settings' RecordsUrl), and the
     // windows over them and over the link's traffic; those go first.
