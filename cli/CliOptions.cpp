@@ -125,6 +125,10 @@ QString HelpText() {
         "                           docs/tests.md, their parameters too)\n") +
         TestCommandsHelp() + QStringLiteral(
         "  records list|show RUN|export  the unit records every run leaves (see Records)\n"
+        "  firmware sign FILE --secret-key KEY --models M[,M] --version V [--downgrade]\n"
+        "                           [--expires DATE] [--legacy]  write FILE.minisig, a\n"
+        "                           minisign signature whose trusted comment is the release\n"
+        "  firmware verify FILE [--trust PUB]...  the release's manifest, key id and verdict\n"
         "  run RECIPE [--unit-serial SN]...  run a test recipe (docs/recipes.md) step by step;\n"
         "                           --unit-serial: the serial on each unit's label, in the\n"
         "                           order of the links (absent: serials are not compared)\n"

@@ -99,7 +99,7 @@ UpgradeResult FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buffe
     const FirmwareReleaseRef release = release_ ? release_ : ReadFirmwareRelease(job.fileName);
     result.release = release;
     FileRefusal refusal;
-    if (!RunModelCheck(*release, job.modelKind, job.versionText, buffer, view_, &refusal)) {
+    if (!RunReleaseModelCheck(*release, job.modelKind, job.versionText, buffer, view_, &refusal)) {
         cause_ = refusal.cause;
         failure_ = RefusalStatus(refusal, LanguageIndex(Language::English));
         recordRefusal(job, *release, refusal,

@@ -95,10 +95,10 @@ QString RefusalStatus(const FileRefusal& refusal, int language) {
 
 bool RunModelCheck(const QString& fileName, int modelKind, const QString& versionText,
                    FirmwareBuffer& buffer, TestRunView& view, FileRefusal* refusal) {
-    return RunModelCheck(*ReadFirmwareRelease(fileName), modelKind, versionText, buffer, view, refusal);
+    return RunReleaseModelCheck(*ReadFirmwareRelease(fileName), modelKind, versionText, buffer, view, refusal);
 }
 
-bool RunModelCheck(const FirmwareRelease& release, int modelKind, const QString& versionText,
+bool RunReleaseModelCheck(const FirmwareRelease& release, int modelKind, const QString& versionText,
                    FirmwareBuffer& buffer, TestRunView& view, FileRefusal* refusal) {
     const CheckedFile& check = release.check;
     const std::optional<FileRefusal> refused = CheckFirmwareRelease(release, modelKind, versionText, buffer);

@@ -47,7 +47,7 @@ QString RefusalStatus(const FileRefusal& refusal, int language);
 
 // True when the image is loaded and matches. On failure the view shows the refusal's
 // status, the lamp turns red and the low beep sounds; `refusal` (if given) says why.
-bool RunModelCheck(const FirmwareRelease& release, int modelKind, const QString& versionText,
+bool RunReleaseModelCheck(const FirmwareRelease& release, int modelKind, const QString& versionText,
                    FirmwareBuffer& buffer, TestRunView& view, FileRefusal* refusal = nullptr);
 bool RunModelCheck(const QString& fileName, int modelKind, const QString& versionText,
                    FirmwareBuffer& buffer, TestRunView& view, FileRefusal* refusal = nullptr);
