@@ -87,7 +87,6 @@ void TfrmModule::FormCreate() {
     ui_.edIP->setText(settings_.link.ip);
     ui_.edPort->setText(settings_.link.tcpPort);
     ui_.pnFile->setText(settings_.firmwareFile);
-    showFirmwareRelease();
 
     // 6. The page of the stored link kind.
     settings_.link.kind = storedKind == 0 ? pb::LinkKind::Com : pb::LinkKind::Net;
@@ -97,6 +96,7 @@ void TfrmModule::FormCreate() {
 
 void TfrmModule::FormShow() {
     ApplyLanguage();
+    showFirmwareRelease();
     showRecordsProblem();
 }
 
