@@ -1,5 +1,7 @@
 #include "app/FirmwarePage.h"
 
+#include "app/FirmwareReleaseLabel.h"
+
 #include <QFileDialog>
 
 #include "app/Controls.h"
@@ -58,6 +60,7 @@ void FirmwarePage::applyLanguage(pb::Language language) {
     moFirmwareNote->appendPlainText(pb::Msg(FirmwareNote, language));
     btnFirmware->setText(pb::Msg(FirmwareLoad, language));
     language_ = language;
+    showRelease();
     showFigures(pb::FirmwareBar::Program);
     showFigures(pb::FirmwareBar::Verify);
     if (dlgLoad_) dlgLoad_->setNameFilters(pb::FirmwareFileFilters(pb::LanguageIndex(language_)));
@@ -134,6 +137,8 @@ void FirmwarePage::btnFirmwareClick() {
     p.upgrade.file = settings_->firmwareFile;
     // The window programs what the loader takes and says so; nothing is refused first.
     p.upgrade.checkFitFirst = false;
+    p.upgrade.trustedKeys = settings_->trustedKeys;
+    p.upgrade.signedOnly = settings_->signedFirmwareOnly;
     run_({pb::TestId::FirmwareUpgrade, p});
 }
 
@@ -141,6 +146,20 @@ void FirmwarePage::SaveFirmwareFile(const QString& fileName) {
     settings_->firmwareFile = fileName;
     pnFile->setText(fileName);
     pb::SaveFirmwareFile(*settings_);
+    showRelease();
+}
+
+void FirmwarePage::showRelease() {
+    if (!settings_) return;
+    if (!releaseLabel_) {
+        // On the file name's panel, at its right end.
+        releaseLabel_ = new FirmwareReleaseLabel(pnFile);
+        const QRect panel = pnFile->rect();
+        releaseLabel_->setGeometry(panel.width() / 2, 0, panel.width() / 2 - 4, panel.height());
+    }
+    const pb::FirmwareReleaseRef release = pb::ReadFirmwareRelease(settings_->firmwareFile);
+    releaseLabel_->showRelease(*release, pb::ReleasePolicy::of(settings_->trustedKeys, settings_->signedFirmwareOnly),
+                               language_);
 }
 
 QFileDialog* FirmwarePage::dlgLoad() {

@@ -74,6 +74,9 @@ public:
     void clearBarProgress() override;
 
 private:
+    // The chosen file's release state, beside its name.
+    void showRelease();
+    class FirmwareReleaseLabel* releaseLabel_ = nullptr;
     QProgressBar* barOf(pb::FirmwareBar bar) const {
         return bar == pb::FirmwareBar::Program ? pbProgram : pbVerify;
     }

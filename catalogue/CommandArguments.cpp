@@ -103,8 +103,16 @@ std::optional<QString> ReadCommandArguments(const TestDescriptor& test, const QS
         if (p.excludes && parser.isSet(QLatin1String(p.excludes).mid(2)))
             return QStringLiteral("give %1 or %2, not both").arg(QLatin1String(p.option), QLatin1String(p.excludes));
         QVariant value = true;
-        if (p.metavar)
+        if (p.repeatable) {
+            QStringList all;
+            for (const QString& given : parser.values(name)) {
+                if (const auto why = read(test, p, given, value)) return why;
+                all << value.toString();
+            }
+            value = all;
+        } else if (p.metavar) {
             if (const auto why = read(test, p, parser.value(name), value)) return why;
+        }
         p.set(step, value);
     }
     return std::nullopt;

@@ -33,6 +33,8 @@ struct ParamSpec {
     ParamKind kind = ParamKind::Text;
     int min = 0, max = 0;          // an Integer's range
     bool required = false;         // in a recipe step (a positional argument is always)
+    // An option given as often as wanted: its value is the list of them all (QStringList).
+    bool repeatable = false;
     const char* help = "";         // one line, for --help and docs/tests.md
     // The value read (its kind's: int, bool, QString, QDateTime, QVariantList ...) into the step.
     void (*set)(RecipeStep& step, const QVariant& value) = nullptr;

@@ -187,6 +187,12 @@ QList<TestDescriptor> MakeCatalogue() {
                     {.field = "allow-partial", .option = "--allow-partial", .kind = K::Flag,
                      .help = "program the blocks the model takes of a longer file",
                      .set = [](RecipeStep& s, V v) { s.params.upgrade.allowPartial = v.toBool(); }},
+                    {.field = "signed", .option = "--signed-only", .kind = K::Flag,
+                     .help = "refuse a file without a trusted release signature",
+                     .set = [](RecipeStep& s, V v) { s.params.upgrade.signedOnly = v.toBool(); }},
+                    {.option = "--trust", .metavar = "PUB", .kind = K::NonEmptyText, .repeatable = true,
+                     .help = "a minisign public key whose releases are trusted (repeatable)",
+                     .set = [](RecipeStep& s, V v) { s.params.upgrade.trustedKeys << v.toStringList(); }},
                     {.option = "--retries", .metavar = "N", .kind = K::Integer, .min = 0, .max = 100,
                      .help = "after a lost line or a failed verify, the whole upgrade again once the\n"
                              "controller answers, up to N times",

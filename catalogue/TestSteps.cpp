@@ -5,6 +5,8 @@
 #include <QCryptographicHash>
 
 #include "firmware/FirmwareImage.h"
+#include "firmware/FirmwareRelease.h"
+#include "firmware/ReleasePolicy.h"
 #include "procedures/CommandConsoles.h"
 #include "procedures/ConnectAndIdentify.h"
 #include "procedures/LinkCauses.h"
@@ -70,9 +72,6 @@ Measurements upgradeMeasurements(const UpgradeResult& r) {
             blocksOf("blocks-verified", r.blocksVerified), blocksOf("blocks-left-out", r.blocksLeftOut)};
 }
 
-// The most of a firmware file read whole to check its pinned hash.
-constexpr qint64 kWholeFirmwareLimit = qint64(64) << 20;
-
 }  // namespace
 
 // --- The procedures ---
@@ -128,6 +127,7 @@ TestResult RunFirmwareUpgrade(TestRig& rig, const TestParams& p) {
     FirmwareUpgrade upgrade(ctx.link, ctx.linkSettings, ctx.view, rig.firmwareBars, ctx.clock);
     upgrade.setObserver(ctx.observer);
     if (p.upgrade.checkFitFirst) upgrade.refuseUnfitImages(p.upgrade.allowPartial);
+    upgrade.useRelease(p.upgrade.release, ReleasePolicy::of(p.upgrade.trustedKeys, p.upgrade.signedOnly));
     const FirmwareJob job{p.upgrade.file, ctx.state.deviceId, ctx.state.modelKind, ctx.state.versionText};
     return {TestId::FirmwareUpgrade, upgrade.run(job, buffer)};
 }
@@ -206,14 +206,13 @@ StepOutcome Upgrade(StepContext& ctx, const TestParams& p) {
         if (const IdentifyResult found = ctx.identify(); !found.identified()) return failed(found);
     TestParams asked = p;
     asked.upgrade.file = ctx.plan().firmwarePath(p.upgrade);
-    const QString& path = asked.upgrade.file;
+    // Read once: the pin, the model check, the signature, the flash and the record all
+    // use this value, whatever happens to the file from here on.
+    if (!asked.upgrade.release) asked.upgrade.release = ReadFirmwareRelease(asked.upgrade.file);
+    const FirmwareRelease& release = *asked.upgrade.release;
     if (!p.upgrade.sha256.isEmpty()) {
-        // Checked first: a folder, pipe, device or oversized file is not read at all.
-        const CheckedFile file = ReadFirmwareFile(path);
-        const CheckedFile whole = file.ok() && file.size > file.bytes.size() ? ReadCheckedFile(path, kWholeFirmwareLimit) : file;
-        if (!whole.ok()) return {StepVerdict::fail(Cause::of(CauseCode::FileUnreadable, {path})), {}};
-        const StepVerdict pinned =
-            judgeFirmwareHash(p.upgrade, QCryptographicHash::hash(whole.bytes, QCryptographicHash::Sha256));
+        if (!release.ok()) return {StepVerdict::fail(release.problem), {}};
+        const StepVerdict pinned = judgeFirmwareHash(p.upgrade, release.sha256);
         if (!pinned.passed()) return {pinned, {}};
     }
     const QString before = ctx.identity()->versionText;

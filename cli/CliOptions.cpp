@@ -29,9 +29,13 @@ namespace {
 const QStringList kOtherCommands = {"ports", "records", "run", "tests"};
 
 // The first option of a test that is set, by its name; empty when none is.
-QString TestOptionSet(const QCommandLineParser& p) {
-    for (const QCommandLineOption& o : pb::TestOptions())
+QString TestOptionSet(const QCommandLineParser& p, bool firmwareTrust = false) {
+    for (const QCommandLineOption& o : pb::TestOptions()) {
+        // A recipe's firmware upgrades take the trust of the command line.
+        if (firmwareTrust && (o.names().first() == QLatin1String("trust") || o.names().first() == QLatin1String("signed-only")))
+            continue;
         if (p.isSet(o.names().first())) return o.names().first();
+    }
     return {};
 }
 
@@ -126,6 +130,10 @@ QString HelpText() {
         "                           docs/tests.md, their parameters too)\n") +
         TestCommandsHelp() + QStringLiteral(
         "  records list|show RUN|export  the unit records every run leaves (see Records)\n"
+        "  firmware sign FILE --secret-key KEY --models M[,M] --version V [--downgrade]\n"
+        "                           [--expires DATE] [--legacy]  write FILE.minisig, a\n"
+        "                           minisign signature whose trusted comment is the release\n"
+        "  firmware verify FILE [--trust PUB]...  the release's manifest, key id and verdict\n"
         "  run RECIPE [--unit-serial SN]...  run a test recipe (docs/recipes.md) step by step;\n"
         "                           --unit-serial: the serial on each unit's label, in the\n"
         "                           order of the links (absent: serials are not compared)\n"
@@ -291,7 +299,7 @@ ParsedCli ParseCli(const QStringList& arguments) {
     if (test) {
         if (const auto why = pb::ReadCommandArguments(*test, args, p, job.step, typed)) return usage(*why);
     } else {
-        if (const QString option = TestOptionSet(p); !option.isEmpty())
+        if (const QString option = TestOptionSet(p, job.command == QLatin1String("run")); !option.isEmpty())
             return usage(QStringLiteral("--%1 does not go with '%2'").arg(option, typed));
         const int wanted = job.command == QLatin1String("run") && !fixture ? 1 : 0;
         if (args.size() != wanted)
@@ -325,6 +333,16 @@ ParsedCli ParseCli(const QStringList& arguments) {
             return bad;
         }
         job.recipe = load.recipe;
+    }
+
+    // Firmware releases: the keys of this PC's settings are trusted as --trust's are.
+    {
+        pb::Settings keys;
+        pb::LoadSettings(keys);
+        if (job.recipe)
+            job.recipe->trustFirmware(keys.trustedKeys + p.values(QStringLiteral("trust")), isSet("signed-only"));
+        else if (job.test == pb::TestId::FirmwareUpgrade)
+            job.step.params.upgrade.trustedKeys = keys.trustedKeys + job.step.params.upgrade.trustedKeys;
     }
 
     // Shared options.

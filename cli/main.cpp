@@ -18,7 +18,9 @@
 #include "cli/RecordsCommand.h"
 #include "cli/UnitRun.h"
 #include "files/RuntimeDir.h"
-#include "firmware/FirmwareImage.h"
+#include "cli/FirmwareCommand.h"
+#include "firmware/FirmwareRelease.h"
+#include "i18n/CauseTexts.h"
 #include "firmware/ModelCheck.h"
 #include "i18n/FileCheckTexts.h"
 #include "i18n/FixtureTexts.h"
@@ -61,32 +63,38 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationVersion(QStringLiteral(PANELBENCH_VERSION));
     std::signal(SIGPIPE, SIG_IGN);
 
+    if (app.arguments().value(1) == QLatin1String("firmware"))
+        return cli::FinishStandardOutput(cli::RunFirmwareCommand(app.arguments().mid(2)));
     const cli::ParsedCli parsed = cli::ParseCli(app.arguments());
     if (!parsed.run) {
         print(parsed.output, parsed.exitCode);
         return cli::FinishStandardOutput(parsed.exitCode);
     }
-    const cli::CliOptions& o = parsed.options;
+    cli::CliOptions o = parsed.options;
     if (o.job.command == QLatin1String("records")) return cli::FinishStandardOutput(cli::RunRecordsCommand(o.records));
     if (o.job.command == QLatin1String("ports")) return cli::FinishStandardOutput(cli::PrintPorts(cli::ListPorts(), o.json));
-    // Checked before any link is opened: a missing file, a folder, pipe, device or an
-    // oversized file is refused here, and nothing goes to a unit.
-    if (const QString& file = o.job.step.params.upgrade.file; o.job.test && !file.isEmpty()) {
-        const pb::CheckedFile firmware = pb::ReadFirmwareFile(file);
-        if (firmware.problem == pb::CheckedFile::Problem::Missing) {
+    // Read once, before any link is opened: a missing file, a folder, pipe, device, an
+    // oversized file or one that changed while it was read is refused here, and nothing
+    // goes to a unit. Every unit and every try flashes exactly these bytes.
+    if (const QString file = o.job.step.params.upgrade.file; o.job.test && !file.isEmpty()) {
+        const pb::FirmwareReleaseRef release = pb::ReadFirmwareRelease(file);
+        if (release->problem.code == pb::CauseCode::FileMissing) {
             // Said as the window says it.
-            pb::FirmwareBuffer buffer;
-            const auto refused = pb::CheckFirmwareFile(file, pb::kModelKindNone, {}, buffer);
-            const pb::FileRefusal refusal = refused.value_or(
-                pb::FileRefusal{pb::MsgId::LoadFirmwareFileError, pb::Cause::of(pb::CauseCode::FileMissing, {file})});
+            const pb::FileRefusal refusal{pb::MsgId::LoadFirmwareFileError, release->problem};
             print(QStringLiteral("panelbench-cli: ") + pb::RefusalStatus(refusal, 0) + u'\n', 1);
             return cli::kExitFirmwareRefused;
         }
-        if (!firmware.ok()) {
+        if (!release->check.ok()) {
             print(QStringLiteral("panelbench-cli: the firmware file: %1\n")
-                      .arg(pb::FileCheckText(firmware, pb::LanguageIndex(o.job.language))), 1);
+                      .arg(pb::FileCheckText(release->check, pb::LanguageIndex(o.job.language))), 1);
             return cli::kExitFirmwareRefused;
         }
+        if (!release->ok()) {
+            print(QStringLiteral("panelbench-cli: the firmware file: %1\n")
+                      .arg(pb::CauseText(release->problem, pb::LanguageIndex(o.job.language))), 1);
+            return cli::kExitFirmwareRefused;
+        }
+        o.job.step.params.upgrade.release = release;
     }
 
     // Each link is given once (the options refuse a repeat), so it names its unit.

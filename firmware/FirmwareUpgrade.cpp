@@ -1,6 +1,5 @@
 #include "firmware/FirmwareUpgrade.h"
 
-#include "firmware/FirmwareFileFacts.h"
 #include "firmware/LoaderSession.h"
 #include "firmware/ModelCheck.h"
 #include "firmware/ProgressPacing.h"
@@ -49,6 +48,7 @@ LoaderProtocol LoaderProtocolFor(int modelKind) { return FamilyOf(modelKind).loa
 UpgradeEnding UpgradeResult::ending() const {
     switch (outcome) {
         case UpgradeOutcome::ModelCheckFailed:
+        case UpgradeOutcome::ReleaseRefused:
         case UpgradeOutcome::ImageRefused:
         case UpgradeOutcome::NoLoader:
             return UpgradeEnding::Refused;
@@ -95,12 +95,33 @@ UpgradeResult FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buffe
     bars_.setVerifyPosition(0);
     bars_.clearBarProgress();
 
+    // Read once: everything below, the record included, uses these bytes.
+    const FirmwareReleaseRef release = release_ ? release_ : ReadFirmwareRelease(job.fileName);
+    result.release = release;
     FileRefusal refusal;
-    if (!RunModelCheck(job.fileName, job.modelKind, job.versionText, buffer, view_, &refusal)) {
+    if (!RunReleaseModelCheck(*release, job.modelKind, job.versionText, buffer, view_, &refusal)) {
         cause_ = refusal.cause;
         failure_ = RefusalStatus(refusal, LanguageIndex(Language::English));
-        recordRefusal(job, refusal);
+        recordRefusal(job, *release, refusal,
+                      refusal.ending == MsgId::LoadFirmwareFileError ? QStringLiteral("load-error")
+                                                                     : QStringLiteral("model-error"),
+                      nullptr);
         return ended(UpgradeOutcome::ModelCheckFailed);
+    }
+    result.verdict = JudgeRelease(*release, policy_, job.modelKind, job.versionText, clock_.now().date());
+    if (!result.verdict.passed()) {
+        // After the identify, before the loader: nothing was sent, nothing erased.
+        refusal = {result.verdict.cause.code == CauseCode::NotForThisModel || result.verdict.cause.code == CauseCode::Downgrade
+                       ? MsgId::FirmwareFileModelError
+                       : MsgId::LoadFirmwareFileError,
+                   result.verdict.cause};
+        cause_ = refusal.cause;
+        failure_ = RefusalStatus(refusal, LanguageIndex(Language::English));
+        view_.setStatus(RefusalStatus(refusal, LanguageIndex(view_.language())));
+        view_.setLamp(LampColour::Red);
+        view_.beep(kLowBeepHz, kBeepMs);
+        recordRefusal(job, *release, refusal, QStringLiteral("release"), &result.verdict);
+        return ended(UpgradeOutcome::ReleaseRefused);
     }
     fit_ = CheckImageFit(buffer, job.modelKind, allowPartial_);
     if (refuseUnfit_ && !fit_.fits()) {
@@ -114,7 +135,8 @@ UpgradeResult FirmwareUpgrade::run(const FirmwareJob& job, FirmwareBuffer& buffe
     TimedBars bars(bars_, clock_);
     UpgradeOutcome outcome = UpgradeOutcome::OpenFailed;
     // Which image, for whichever controller: kept with the run even when the link fails.
-    run.detail().insert(QStringLiteral("file"), FirmwareFileFacts(job.fileName));
+    run.detail().insert(QStringLiteral("file"), release->facts());
+    run.detail().insert(QStringLiteral("release"), result.verdict.toJson());
     run.detail().insert(QStringLiteral("modelKind"), job.modelKind);
     const RunResult ran = run.run([&] {
         LoaderSession session(run, bars, clock_, buffer, job.deviceId, job.modelKind);
@@ -201,7 +223,8 @@ void FirmwareUpgrade::addWarning(QJsonObject& detail, const FirmwareBuffer& buff
         detail.insert(QStringLiteral("warning"), QStringLiteral("blocks-left-out"));
 }
 
-void FirmwareUpgrade::recordRefusal(const FirmwareJob& job, const FileRefusal& refusal) {
+void FirmwareUpgrade::recordRefusal(const FirmwareJob& job, const FirmwareRelease& release, const FileRefusal& refusal,
+                                    const QString& kind, const ReleaseVerdict* verdict) {
     if (!observer_) return;
     // No link was opened and nothing sent, but the unit's history shows which file was
     // refused and why, as an upgrade that ended in error.
@@ -209,14 +232,13 @@ void FirmwareUpgrade::recordRefusal(const FirmwareJob& job, const FileRefusal& r
     const LinkSettings& link = settings_;
     const TestId test = TestId::FirmwareUpgrade;
     observer_->runStarted(RunStart{test, nowMs, link});
-    const QJsonObject detail{
-        {QStringLiteral("file"), FirmwareFileFacts(job.fileName)},
+    QJsonObject detail{
+        {QStringLiteral("file"), release.facts()},
         {QStringLiteral("modelKind"), job.modelKind},
-        {QStringLiteral("refused"), refusal.ending == MsgId::LoadFirmwareFileError
-                                        ? QStringLiteral("load-error")
-                                        : QStringLiteral("model-error")},
+        {QStringLiteral("refused"), kind},
         {QStringLiteral("cause"), ToJson(refusal.cause)},
         {QStringLiteral("failure"), failure_}};
+    if (verdict) detail.insert(QStringLiteral("release"), verdict->toJson());
     observer_->runEnded(RunReport{test, nowMs, nowMs, RunOutcome::Error,
                                   RefusalStatus(refusal, LanguageIndex(view_.language())), link,
                                   detail, refusal.cause});

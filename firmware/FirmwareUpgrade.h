@@ -8,6 +8,8 @@
 #include "firmware/FirmwareProgressView.h"
 #include "firmware/ImageFit.h"
 #include "firmware/ModelCheck.h"
+#include "firmware/FirmwareRelease.h"
+#include "firmware/ReleasePolicy.h"
 #include "procedures/ControllerFamily.h"
 #include "link/Clock.h"
 #include "link/Link.h"
@@ -30,6 +32,7 @@ struct FirmwareJob {
 
 enum class UpgradeOutcome {
     ModelCheckFailed,  // reported by the check and recorded as refused; no link was opened
+    ReleaseRefused,    // the release policy's refusal, reported and recorded as the check's
     ImageRefused,      // no image, or past the model's limit, for a caller that refuses one
     OpenFailed,        // "Connect device error!"
     NoLoader,          // model kind without a loader: "Command error!"
@@ -66,6 +69,10 @@ struct UpgradeResult {
     // The version the identify step showed before the run (the job's). The version after
     // is the next identify's: the controller restarts into the new firmware.
     QString versionBefore;
+    // What was checked and flashed: the file's facts (its SHA-256 of exactly these bytes)
+    // and the release policy's verdict.
+    FirmwareReleaseRef release;
+    ReleaseVerdict verdict;
 
     operator UpgradeOutcome() const { return outcome; }
     UpgradeEnding ending() const;
@@ -104,11 +111,18 @@ public:
         refuseUnfit_ = true;
         allowPartial_ = allowPartial;
     }
+    // The file as read once at the edge of the run (none: run reads it, once, from the
+    // job's file name), and which releases the unit may take.
+    void useRelease(FirmwareReleaseRef release, ReleasePolicy policy) {
+        release_ = std::move(release);
+        policy_ = std::move(policy);
+    }
     // The fit of the last run's image, as checked after the model check.
     const ImageFitCheck& imageFit() const { return fit_; }
 
 private:
-    void recordRefusal(const FirmwareJob& job, const FileRefusal& refusal);
+    void recordRefusal(const FirmwareJob& job, const FirmwareRelease& release, const FileRefusal& refusal,
+                       const QString& kind, const ReleaseVerdict* verdict);
     // After the frame's ending: a unit the failure may have left without firmware, or
     // blocks of the file the model did not take.
     void tellWhatTheEndingLeftUnsaid(UpgradeOutcome outcome, const FirmwareBuffer& buffer);
@@ -121,6 +135,8 @@ private:
     FirmwareProgressView& bars_;
     Clock& clock_;
     RunObserver* observer_ = nullptr;
+    FirmwareReleaseRef release_;
+    ReleasePolicy policy_;
     bool refuseUnfit_ = false;
     bool allowPartial_ = false;
     ImageFitCheck fit_;

@@ -1,5 +1,6 @@
 #include "firmware/ModelCheck.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 
 #include "i18n/EndingTexts.h"
@@ -9,7 +10,8 @@
 namespace pb {
 namespace {
 
-// The model a header must name for this controller, as the header check compares it.
+}  // namespace
+
 QString ExpectedModel(int modelKind, const QString& versionText) {
     const HeaderCheck& check = FamilyOf(modelKind).header;
     if (check.fixedText) return QLatin1String(check.fixedText);
@@ -17,6 +19,8 @@ QString ExpectedModel(int modelKind, const QString& versionText) {
         return QStringLiteral("KV300") + versionText.mid(5, 3);
     return versionText.left(check.characters).trimmed();
 }
+
+namespace {
 
 // Why a file could not be loaded at all.
 Cause LoadFailure(const QString& fileName) {
@@ -55,15 +59,49 @@ std::optional<FileRefusal> CheckFirmwareFile(const QString& fileName, int modelK
                                  {HeaderText(header).trimmed(), ExpectedModel(modelKind, versionText)})};
 }
 
+FirmwareLoadResult LoadFirmwareRelease(const FirmwareRelease& release, int modelKind, const QString& versionText,
+                                       FirmwareBuffer& buffer) {
+    buffer.erase();
+    if (!release.ok()) return FirmwareLoadResult::LoadError;
+    QBuffer image;
+    image.setData(release.bytes);
+    if (!image.open(QIODevice::ReadOnly)) return FirmwareLoadResult::LoadError;
+    return LoadFirmwareImage(image, modelKind, versionText, buffer);
+}
+
+std::optional<FileRefusal> CheckFirmwareRelease(const FirmwareRelease& release, int modelKind,
+                                                const QString& versionText, FirmwareBuffer& buffer) {
+    switch (LoadFirmwareRelease(release, modelKind, versionText, buffer)) {
+        case FirmwareLoadResult::Ok:
+            return std::nullopt;
+        case FirmwareLoadResult::LoadError:
+            return FileRefusal{MsgId::LoadFirmwareFileError,
+                               release.ok() ? Cause::of(CauseCode::FileTooShort, {QFileInfo(release.path).fileName()})
+                                            : release.problem};
+        case FirmwareLoadResult::ModelError:
+            break;
+    }
+    const QByteArray header = release.header();
+    if (!IsFirmwareHeader(header))
+        return FileRefusal{MsgId::FirmwareFileModelError, Cause::of(CauseCode::FileNotFirmware)};
+    return FileRefusal{MsgId::FirmwareFileModelError,
+                       Cause::of(CauseCode::FileForOtherModel,
+                                 {HeaderText(header).trimmed(), ExpectedModel(modelKind, versionText)})};
+}
+
 QString RefusalStatus(const FileRefusal& refusal, int language) {
     return EndingStatus(refusal.ending, refusal.cause, language);
 }
 
 bool RunModelCheck(const QString& fileName, int modelKind, const QString& versionText,
                    FirmwareBuffer& buffer, TestRunView& view, FileRefusal* refusal) {
-    CheckedFile check;
-    const std::optional<FileRefusal> refused =
-        CheckFirmwareFile(fileName, modelKind, versionText, buffer, &check);
+    return RunReleaseModelCheck(*ReadFirmwareRelease(fileName), modelKind, versionText, buffer, view, refusal);
+}
+
+bool RunReleaseModelCheck(const FirmwareRelease& release, int modelKind, const QString& versionText,
+                   FirmwareBuffer& buffer, TestRunView& view, FileRefusal* refusal) {
+    const CheckedFile& check = release.check;
+    const std::optional<FileRefusal> refused = CheckFirmwareRelease(release, modelKind, versionText, buffer);
     if (!refused) return true;
     if (refusal) *refusal = *refused;
     view.setStatus(RefusalStatus(*refused, LanguageIndex(view.language())));

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "firmware/FirmwareImage.h"
+#include "firmware/FirmwareRelease.h"
 #include "evidence/Cause.h"
 #include "i18n/Messages.h"
 #include "procedures/TestRunView.h"
@@ -30,11 +31,24 @@ std::optional<FileRefusal> CheckFirmwareFile(const QString& fileName, int modelK
                                              const QString& versionText, FirmwareBuffer& buffer,
                                              CheckedFile* check = nullptr);
 
+// The same over a release read once: the buffer is loaded from its bytes.
+std::optional<FileRefusal> CheckFirmwareRelease(const FirmwareRelease& release, int modelKind,
+                                                const QString& versionText, FirmwareBuffer& buffer);
+
+// Loads the release's image into the buffer and checks its header, as LoadFirmwareFile.
+FirmwareLoadResult LoadFirmwareRelease(const FirmwareRelease& release, int modelKind, const QString& versionText,
+                                       FirmwareBuffer& buffer);
+
+// The model a header must name for this controller, as the header check compares it.
+QString ExpectedModel(int modelKind, const QString& versionText);
+
 // The refusal as the status line shows it, in the language of the message table.
 QString RefusalStatus(const FileRefusal& refusal, int language);
 
 // True when the image is loaded and matches. On failure the view shows the refusal's
 // status, the lamp turns red and the low beep sounds; `refusal` (if given) says why.
+bool RunReleaseModelCheck(const FirmwareRelease& release, int modelKind, const QString& versionText,
+                   FirmwareBuffer& buffer, TestRunView& view, FileRefusal* refusal = nullptr);
 bool RunModelCheck(const QString& fileName, int modelKind, const QString& versionText,
                    FirmwareBuffer& buffer, TestRunView& view, FileRefusal* refusal = nullptr);
 

@@ -19,8 +19,9 @@ constexpr TextRow kTexts[] = {
       u"upgraded again before it is used.",
       u"烧录已开始：此装置可能已无可用的韧体，使用前必须重新更新。",
       u"燒錄已開始：此裝置可能已無可用的韌體，使用前必須重新更新。"}},
+    {{u"Signed by %1: %2 for %3", u"由 %1 签署：%2，适用于 %3", u"由 %1 簽署：%2，適用於 %3"}},
 };
-static_assert(std::size(kTexts) == size_t(FeedbackText::FlashMayBeBrokenAdvice) + 1);
+static_assert(std::size(kTexts) == size_t(FeedbackText::SignedRelease) + 1);
 
 }  // namespace
 

@@ -16,6 +16,7 @@ enum class FeedbackText {
     NotAFirmwareFile,
     FlashMayBeBroken,        // after "Command error!"
     FlashMayBeBrokenAdvice,  // the whole sentence, for the tool tip and the records
+    SignedRelease,           // beside the firmware file: %1 key id, %2 version, %3 models
 };
 
 QString Text(FeedbackText id, int language);

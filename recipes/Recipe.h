@@ -48,6 +48,9 @@ struct Recipe {
     QString hashHex() const { return QString::fromLatin1(sha256.toHex()); }
     // The firmware file of an upgrade step, resolved against the recipe's folder.
     QString firmwarePath(const UpgradeParams& upgrade) const;
+    // Every firmware upgrade of the plan trusts these minisign public key files too, and
+    // with signedOnly refuses an unsigned file (a recipe step's own "signed" stays).
+    void trustFirmware(const QStringList& keyFiles, bool signedOnly);
     // A plan of one test, as a command or a button runs it.
     static Recipe ofOne(TestId test, const TestParams& params, int retries = 0);
 };

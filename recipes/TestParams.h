@@ -9,11 +9,14 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <memory>
 #include <optional>
 
 #include "recipes/RecipeVersion.h"
 
 namespace pb {
+
+struct FirmwareRelease;
 
 // Connect and identify: what the controller must be (a recipe step; nothing for the
 // window's button and the command line's identify).
@@ -67,6 +70,13 @@ struct UpgradeParams {
     // loader: checkFitFirst false).
     bool allowPartial = false;
     bool checkFitFirst = true;
+    // Refuse a file without a signature ("signed": true, --signed-only, the settings'
+    // SignedFirmwareOnly); a signature present is checked either way, against these
+    // minisign public key files (--trust, the settings' TrustedKeys).
+    bool signedOnly = false;
+    QStringList trustedKeys;
+    // The file as read once at the edge of the run (none: the step reads it, once).
+    std::shared_ptr<const FirmwareRelease> release;
 };
 
 struct PollParams {

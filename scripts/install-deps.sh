@@ -8,6 +8,8 @@
 #                                     and show the window (a first start skips the rest)
 set -euo pipefail
 packages=(build-essential cmake ninja-build ccache pkg-config libgtest-dev
+          # Release signatures: Ed25519 in the minisign format.
+          libsodium-dev
           qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-multimedia-dev qt6-charts-dev qt6-svg-dev
           libgl1-mesa-dev libxkbcommon-dev xvfb xauth fonts-wqy-microhei
           # lld links the ~100 test and benchmark programs in a third of GNU ld's time.
@@ -18,6 +20,8 @@ if [ "${1:-}" != "window" ]; then
   packages+=(clang libclang-rt-14-dev
           # The tests read the records' exports back with Python.
           python3 python3-jsonschema
+          # The tests check that signatures of the minisign program verify, and ours in it.
+          minisign
           # The shared records: Qt's PostgreSQL driver, and a server for the tests'
           # throwaway cluster (scripts/pg-cluster.sh).
           libqt6sql6-psql postgresql

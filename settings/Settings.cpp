@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringDecoder>
@@ -164,6 +165,12 @@ int LoadSettings(Settings& settings, const QString& file) {
     ReadText(store, QStringLiteral("StationRecipe"), read.stationRecipe);
     ReadText(store, QStringLiteral("RecordsUrl"), read.recordsUrl);
     ReadText(store, QStringLiteral("ShiftStarts"), read.shiftStarts);
+    if (QString keys; ReadText(store, QStringLiteral("TrustedKeys"), keys)) {
+        read.trustedKeys.clear();
+        for (const QString& key : keys.split(QRegularExpression(QStringLiteral("[,;]")), Qt::SkipEmptyParts))
+            if (!key.trimmed().isEmpty()) read.trustedKeys << key.trimmed();
+    }
+    ReadSwitch(store, QStringLiteral("SignedFirmwareOnly"), read.signedFirmwareOnly);
     // The serial port's options, each on its own: a file without them opens as before.
     ReadSwitch(store, QStringLiteral("LowLatency"), read.link.lowLatency);
     ReadSwitch(store, QStringLiteral("RS485"), read.link.rs485);

@@ -5,6 +5,7 @@
 // Every read or write failure is silent: the in-memory values stay as they are.
 
 #include <QString>
+#include <QStringList>
 
 #include "i18n/Language.h"
 #include "link/LinkSettings.h"
@@ -37,6 +38,11 @@ struct Settings {
     // "ShiftStarts": where the line's shifts begin, for the records' figures per shift
     // ("06:00,14:00,22:00"); read only, set in the file.
     QString shiftStarts = QStringLiteral("06:00,14:00,22:00");
+    // "TrustedKeys": the minisign public key files whose signed firmware releases are
+    // trusted, separated by ',' or ';'; "SignedFirmwareOnly": unsigned firmware is refused.
+    // Both read only, set in the file.
+    QStringList trustedKeys;
+    bool signedFirmwareOnly = false;
 };
 
 // Where the values are stored: the file named to UseSettingsFile, else the default one,

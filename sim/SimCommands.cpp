@@ -75,6 +75,12 @@ std::optional<Controller::Reply> Controller::idReply(const QByteArray& mnemonic,
 
 std::optional<Controller::Reply> Controller::answerCommand(const QByteArray& cmd) {
     const bool old = hasThreeDigitId(model_);
+    // A cut-off upgrade left no whole application: the boot loader answers who it is
+    // and lets itself be entered (answerLoaderEnter), nothing else.
+    if (applicationDamaged_ && cmd != "AC" && cmd != "AS" && cmd != "DB" && cmd != "AV" && !cmd.startsWith("Zx")) {
+        noteLast(QStringLiteral("application damaged, silent"));
+        return std::nullopt;
+    }
     if (cmd == "AC") {
         if (old) {
             noteLast(QStringLiteral("AC unknown to this device, silent"));

@@ -53,6 +53,13 @@ struct Faults {
     // never), once: the connection or pty pair closes and the controller restarts out of
     // its loader, as a fixture that lost its adapter and its power.
     int loseLineAtBlock = -1;
+    // The power goes at the first program command of this loader block (-1: never), once:
+    // the line drops, the controller stays away powerOffMs, then comes back with its
+    // flash as the cut left it. Its application is damaged: until an upgrade is finished
+    // only what the boot loader answers is answered (the identify queries, entering the
+    // loader and the loader's own commands).
+    int powerCutAtBlock = -1;
+    int powerOffMs = 4000;
     // The first N serial number replies ("AS") carry blanks in place of the serial, as a
     // unit that boots slowly or whose serial is written late (0: none).
     int blankSerialFirst = 0;
@@ -232,6 +239,7 @@ private:
 
     QByteArray flash_;
     Loader loader_ = Loader::None;
+    bool applicationDamaged_ = false;
     QStringList loaderAddresses_;
     QHash<QByteArray, int> attempts_;
 };

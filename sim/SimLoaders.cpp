@@ -57,6 +57,7 @@ std::optional<Controller::Reply> Controller::answerLoaderCrc(const QByteArray& c
         return std::nullopt;
     }
     if (cmd == "ZrAA55") {
+        applicationDamaged_ = false;
         const std::optional<Reply> r = idReply("Zr");
         reboot(false);
         return r;
@@ -123,6 +124,7 @@ std::optional<Controller::Reply> Controller::loaderCommand(const QByteArray& pre
     };
     if (cmd == "A") return reply("A" + (b ? kLoaderBannerB : kLoaderBannerC));
     if (cmd == "X") {
+        applicationDamaged_ = false;
         const Reply r = reply("X");
         reboot(false);
         return r;
@@ -162,6 +164,18 @@ std::optional<Controller::Reply> Controller::loaderCommand(const QByteArray& pre
 }
 
 bool Controller::skipAttempt(char kind, int address) {
+    if (faults_.powerCutAtBlock >= 0 && (kind == 'p' || kind == 'P') &&
+        address / loaderBlockSize(loader_) == faults_.powerCutAtBlock) {
+        const int block = faults_.powerCutAtBlock;
+        faults_.powerCutAtBlock = -1;
+        reboot(false);
+        applicationDamaged_ = true;
+        readyAtMs_ = nowMs() + faults_.powerOffMs;
+        noteLast(QStringLiteral("power cut at block %1 (fault), away %2 ms").arg(block).arg(faults_.powerOffMs));
+        out_.append({{}, 0, true});
+        if (!outTimer_.isActive()) outTimer_.start(0);
+        return true;
+    }
     if (faults_.loseLineAtBlock >= 0 && (kind == 'p' || kind == 'P') &&
         address / loaderBlockSize(loader_) == faults_.loseLineAtBlock) {
         const int block = faults_.loseLineAtBlock;

@@ -174,6 +174,12 @@ ParsedOptions parseSimOptions(const QStringList& arguments) {
         {QStringLiteral("lose-line-at-block"),
          QStringLiteral("Line: at the first program command of loader block K the line goes away once and the controller restarts."),
          QStringLiteral("K")},
+        {QStringLiteral("power-cut-at-block"),
+         QStringLiteral("Power: at the first program command of loader block K the power goes once; the controller comes back after --power-off-ms with its flash as left and only its boot loader answering until an upgrade is finished."),
+         QStringLiteral("K")},
+        {QStringLiteral("power-off-ms"),
+         QStringLiteral("Power: how long a power cut keeps the controller away (default 4000)."),
+         QStringLiteral("MS")},
         {QStringLiteral("silent-first"),
          QStringLiteral("Fault: ignore the first N attempts of each loader program/verify block."),
          QStringLiteral("N")},
@@ -279,6 +285,8 @@ ParsedOptions parseSimOptions(const QStringList& arguments) {
         !readInt(p, QStringLiteral("adapter-tick"), 0, 1000, f.adapterTickMs, error) ||
         !readInt(p, QStringLiteral("drop-every"), 0, 100000, f.dropEveryNth, error) ||
         !readInt(p, QStringLiteral("lose-line-at-block"), 0, 10000, f.loseLineAtBlock, error) ||
+        !readInt(p, QStringLiteral("power-cut-at-block"), 0, 10000, f.powerCutAtBlock, error) ||
+        !readInt(p, QStringLiteral("power-off-ms"), 0, 600000, f.powerOffMs, error) ||
         !readInt(p, QStringLiteral("blank-serial-first"), 0, 1000, f.blankSerialFirst, error) ||
         !readInt(p, QStringLiteral("garble-every"), 0, 100000, f.garbleEveryNth, error))
         return failWith(error);

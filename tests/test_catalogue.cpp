@@ -76,7 +76,7 @@ TEST(Catalogue, TheWordsAfterACommandFollowItsParameters) {
     EXPECT_EQ(CatalogueEntry(TestId::Alarm).usage(), "LEVEL");
     EXPECT_EQ(CatalogueEntry(TestId::ControllerCommand).usage(), "TEXT");
     EXPECT_EQ(CatalogueEntry(TestId::ModuleCommand).usage(), "TYPE NUMBER TEXT");
-    EXPECT_EQ(CatalogueEntry(TestId::FirmwareUpgrade).usage(), "FILE [--allow-partial] [--retries N]");
+    EXPECT_EQ(CatalogueEntry(TestId::FirmwareUpgrade).usage(), "FILE [--allow-partial] [--signed-only] [--trust PUB] [--retries N]");
     EXPECT_EQ(CatalogueEntry(TestId::Dido).usage(), "[--cycles N | --seconds S] [--outputs O]");
     for (TestId id : {TestId::Connect, TestId::SetDate, TestId::FactoryInitial, TestId::Reboot, TestId::Dido,
                       TestId::Polling})

@@ -11,6 +11,7 @@
 #include "app/WindowColours.h"
 #include "records/store/RecordStore.h"
 #include "settings/Settings.h"
+#include "signing/Minisign.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/test_firmware_rig.h"
 
@@ -275,4 +276,24 @@ TEST(FirmwareWindow, ARefusedFileSaysWhyAtLoadAndIsKeptAsARefusedUpgrade) {
     // Nothing of any of them went on the line.
     EXPECT_EQ(w.controller.commands().size(), commandsBefore);
     EXPECT_TRUE(w.window.isEnabled());
+}
+
+// Beside the file's name, its release state; a signature present is checked when the
+// button is pressed, and an untrusted one refused before the loader.
+TEST(FirmwareWindow, TheChosenFilesReleaseStateStandsBesideItsName) {
+    FirmwareWindow w(sim::Model::V5, "0001");
+    const QLabel* state = w.window.findChild<QLabel*>(QStringLiteral("lbFirmwareRelease"));
+    ASSERT_NE(state, nullptr);
+    const QByteArray bytes = FirmwareFileBytes("KV320MX-V5", PatternImage(1024));
+    const QString file = w.write("v5.KVF", bytes);
+    w.chooseFile(file);
+    EXPECT_EQ(state->text(), "Unsigned");
+    const pb::signing::KeyPair key = pb::signing::GenerateKeyPair();
+    w.write("v5.KVF.minisig", pb::signing::Sign(key.secret, bytes, "panelbench-release {\"models\":[\"KV320MX-V5\"],\"version\":\"V5.11\"}", "t"));
+    w.window.mnuTraditionalClick();
+    EXPECT_EQ(state->text(), QStringLiteral("金鑰不受信任"));
+    w.window.mnuEnglishClick();
+    QTest::mouseClick(w.ui().btnFirmware, Qt::LeftButton);
+    EXPECT_TRUE(w.ui().pnMsg->text().contains(key.secret.publicKey().idText())) << w.ui().pnMsg->text().toStdString();
+    for (const QString& c : w.controller.commands()) EXPECT_FALSE(c.contains("Zx")) << c.toStdString();
 }

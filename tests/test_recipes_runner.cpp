@@ -437,6 +437,22 @@ TEST(RecipeRunnerUpgrade, NoImageOrMoreBlocksThanTheModelReadsIsRefusedBeforeThe
     EXPECT_EQ(bench.controller.flash(), blank);
 }
 
+// A step that asks for a signed release refuses an unsigned file after the identify; a
+// signature beside the file is checked with or without the field.
+TEST(RecipeRunnerUpgrade, ASignedStepRefusesAnUnsignedFileBeforeTheLoader) {
+    UpgradeCase fw;
+    Bench bench(Model::V6);
+    bench.controller.clearCommands();
+    const pb::RecipeRunResult unsigned_ = RunOn(bench, fw.recipe(R"({"min": "V6.01.00"})", true, {}, R"(, "signed": true)"));
+    EXPECT_EQ(CauseOf(unsigned_, 0), CauseCode::Unsigned);
+    QFile signature(fw.file + ".minisig");
+    ASSERT_TRUE(signature.open(QIODevice::WriteOnly));
+    signature.write("not a signature\n");
+    signature.close();
+    EXPECT_EQ(CauseOf(RunOn(bench, fw.recipe(R"({"min": "V6.01.00"})", true)), 0), CauseCode::BadSignature);
+    EXPECT_FALSE(enteredTheLoader(bench.controller));
+}
+
 TEST(RecipeRunnerUpgrade, AllowPartialProgramsTheModelsShareAndPassesWithAWarning) {
     const UpgradeCase huge(200 * 1024);
     Bench bench(Model::V6);

@@ -11,6 +11,8 @@
 #include <QAbstractTextDocumentLayout>
 #include <QTextDocument>
 
+#include "i18n/CauseTexts.h"
+#include "i18n/FeedbackTexts.h"
 #include "i18n/RecordsTexts.h"
 #include "link/FrameText.h"
 #include "output/CsvCell.h"
@@ -54,7 +56,24 @@ QString DurationText(const RunRow& run) {
 // "versionBefore", "versionAfter"}.
 struct FirmwareLine {
     QString file, sha256, before, after;
+    QString release;  // signed by which key, the version and models; unsigned; or why refused
 };
+// The release policy's verdict kept with the run ({"verdict", "keyId", "manifest"}).
+QString ReleaseText(const QJsonObject& release, int language) {
+    const QString verdict = release.value(QLatin1String("verdict")).toString();
+    if (verdict.isEmpty()) return {};
+    if (verdict == QLatin1String("unsigned")) return CauseTitle(CauseCode::Unsigned, language);
+    if (verdict == QLatin1String("signed")) {
+        const QJsonObject m = release.value(QLatin1String("manifest")).toObject();
+        QStringList models;
+        for (const QJsonValue& v : m.value(QLatin1String("models")).toArray()) models << v.toString();
+        return Text(FeedbackText::SignedRelease, language)
+            .arg(release.value(QLatin1String("keyId")).toString(), m.value(QLatin1String("version")).toString(),
+                 models.join(QStringLiteral(", ")));
+    }
+    const std::optional<CauseCode> code = CauseCodeNamed(verdict);
+    return code ? CauseTitle(*code, language) : verdict;
+}
 // A version the run did not read says so, and why, instead of a blank. Runs recorded
 // before the reason was kept get the likeliest one: the upgrade's end, or no identify.
 QString VersionOrWhy(const RunRow& run, const char* version, const char* why, const char* otherwise,
@@ -71,7 +90,8 @@ FirmwareLine FirmwareOf(const RunRow& run, int language) {
             file.value(QLatin1String("sha256")).toString(),
             VersionOrWhy(run, "versionBefore", "versionBeforeNotRead", kNotReadNoIdentifyBefore, language),
             VersionOrWhy(run, "versionAfter", "versionAfterNotRead",
-                         finished ? kNotReadNoIdentify : kNotReadUpgradeFailed, language)};
+                         finished ? kNotReadNoIdentify : kNotReadUpgradeFailed, language),
+            ReleaseText(run.details.value(QLatin1String("release")).toObject(), language)};
 }
 
 // The unit test's failing step as a person reads it: "step 1 identify: <why>".
@@ -520,7 +540,9 @@ QString UnitReportHtml(RecordStore& store, qint64 unitId, int language) {
         for (const RunRow* run : firmware) {
             const FirmwareLine line = FirmwareOf(*run, language);
             html += QStringLiteral("<tr>") + Cell(LocalTime(run->startMs)) + QStringLiteral("<td>") + Esc(line.file) +
-                    QStringLiteral("<br/><span class=\"hash\">SHA-256 ") + Esc(line.sha256) + QStringLiteral("</span></td>") +
+                    QStringLiteral("<br/><span class=\"hash\">SHA-256 ") + Esc(line.sha256) + QStringLiteral("</span>") +
+                    (line.release.isEmpty() ? QString() : QStringLiteral("<br/>") + Esc(line.release)) +
+                    QStringLiteral("</td>") +
                     Cell(line.before) + Cell(line.after) +
                     Cell(OutcomeName(run->outcome, language) + RunWarningText(run->details, language),
                          run->outcome == Outcome::Ok ? "ok" : "bad") +
