@@ -145,6 +145,11 @@ constexpr TextRow kTexts[] = {
     {{u"no connect after the upgrade", u"更新后没有连线装置", u"更新後沒有連線裝置"}},
     {{u"the connect after the upgrade failed", u"更新后连线装置失败", u"更新後連線裝置失敗"}},
     {{u"no connect before the upgrade", u"更新前没有连线装置", u"更新前沒有連線裝置"}},
+    {{u"Runs waiting for the shared server: %1", u"等待发送到共享服务器的记录: %1",
+      u"等待傳送到共享伺服器的紀錄: %1"}},
+    {{u"Unit tests waiting for the events broker: %1", u"等待发布到事件服务器的单元测试: %1",
+      u"等待發布到事件伺服器的單元測試: %1"}},
+    {{u"Events waiting: %1", u"待发布事件: %1", u"待發布事件: %1"}},
 };
 static_assert(std::size(kTexts) == size_t(kRecordTextCount));
 

@@ -133,8 +133,12 @@ enum class RecordText {
     NotReadNoIdentify,
     NotReadIdentifyFailed,
     NotReadNoIdentifyBefore,
+    // What waits on this PC (records status, the status line): "%1" a count.
+    StatusUploadsWaiting,
+    StatusEventsWaiting,
+    StatusEventsShort,
 };
-inline constexpr int kRecordTextCount = int(RecordText::NotReadNoIdentifyBefore) + 1;
+inline constexpr int kRecordTextCount = int(RecordText::StatusEventsShort) + 1;
 
 QString Text(RecordText id, int language);
 

@@ -163,6 +163,9 @@ int LoadSettings(Settings& settings, const QString& file) {
     ReadText(store, QStringLiteral("OperatorName"), read.operatorName);
     ReadText(store, QStringLiteral("StationRecipe"), read.stationRecipe);
     ReadText(store, QStringLiteral("RecordsUrl"), read.recordsUrl);
+    ReadText(store, QStringLiteral("EventsUrl"), read.eventsUrl);
+    ReadText(store, QStringLiteral("EventsUser"), read.eventsUser);
+    ReadText(store, QStringLiteral("EventsPasswordFile"), read.eventsPasswordFile);
     ReadText(store, QStringLiteral("ShiftStarts"), read.shiftStarts);
     // The serial port's options, each on its own: a file without them opens as before.
     ReadSwitch(store, QStringLiteral("LowLatency"), read.link.lowLatency);
