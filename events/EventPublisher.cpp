@@ -164,7 +164,7 @@ struct EventPublisher::Impl {
         int room = kInflightMax - int(inflight.size());
         if (room <= 0) return;
         for (const records::QueuedEvent& e : store.outbox().queuedEvents(lastQueued, room)) {
-            const std::optional<QJsonObject> body = UnitTestPayload(store, e.recipeRunId, options.station, NowMs());
+            const std::optional<QJsonObject> body = UnitTestPayload(store, e.recipeRunId, e.entry, options.station, NowMs());
             if (!body) {  // gone from the store: nothing to say
                 store.outbox().dequeueEvent(e.entry);
                 lastQueued = e.entry;

@@ -11,8 +11,8 @@ QString MessageId(const QString& station, const QString& origin, qint64 recipeRu
     return QStringLiteral("%1/%2/%3").arg(station, origin).arg(recipeRunId);
 }
 
-std::optional<QJsonObject> UnitTestPayload(records::RecordStore& store, qint64 recipeRunId, const QString& station,
-                                           qint64 publishedMs) {
+std::optional<QJsonObject> UnitTestPayload(records::RecordStore& store, qint64 recipeRunId, qint64 sequence,
+                                           const QString& station, qint64 publishedMs) {
     const std::optional<records::RecipeRunRow> run = store.queries().recipeRun(recipeRunId);
     if (!run) return std::nullopt;
     const QString from = run->station.isEmpty() ? station : run->station;
@@ -24,6 +24,7 @@ std::optional<QJsonObject> UnitTestPayload(records::RecordStore& store, qint64 r
                        {"messageId", MessageId(from, store.outbox().origin(), recipeRunId)},
                        {"station", from},
                        {"origin", store.outbox().origin()},
+                       {"sequence", sequence},
                        {"toolVersion", ToolVersion()},
                        {"publishedMs", publishedMs},
                        {"unit", unit},

@@ -21,10 +21,11 @@ inline constexpr int kUnitTestFormatVersion = 2;  // as the records' JSON export
 // "<station>/<store id>/<unit test id>": the same for every sending of one unit test.
 QString MessageId(const QString& station, const QString& origin, qint64 recipeRunId);
 
-// The payload of `recipeRunId` (null when the store does not hold it). `publishedMs` is
-// the envelope's time of sending.
-std::optional<QJsonObject> UnitTestPayload(records::RecordStore& store, qint64 recipeRunId, const QString& station,
-                                           qint64 publishedMs);
+// The payload of `recipeRunId` (null when the store does not hold it). `sequence` is its
+// place in the station's queue (grows in the order unit tests end), `publishedMs` the
+// envelope's time of sending.
+std::optional<QJsonObject> UnitTestPayload(records::RecordStore& store, qint64 recipeRunId, qint64 sequence,
+                                           const QString& station, qint64 publishedMs);
 
 QString ToolVersion();
 

@@ -169,12 +169,14 @@ TEST(EventsBroker, ABrokerStoppedMidRunAndStartedAgainGetsEveryUnitTestOnceInOrd
     const QList<Message> all = consumer.messages();
     const QStringList ids = DistinctIds(all);
     EXPECT_EQ(ids.size(), 9);
-    // In the order they ended, which is the order of their ids on one station.
+    // First arrivals in the order the unit tests ended: their place in the queue grows.
+    QStringList seen;
     qint64 last = 0;
-    for (const QString& id : ids) {
-        const qint64 n = id.section(u'/', -1).toLongLong();
-        EXPECT_GT(n, last) << ids.join(' ').toStdString();
-        last = n;
+    for (const Message& m : UnitTests(all)) {
+        if (seen.contains(m.body.value("messageId").toString())) continue;
+        seen << m.body.value("messageId").toString();
+        EXPECT_GT(m.body.value("sequence").toInteger(), last) << ids.join(' ').toStdString();
+        last = m.body.value("sequence").toInteger();
     }
     // Each payload is the export's unit test, on the station's topic.
     QHash<qint64, QJsonObject> exported;
@@ -210,7 +212,9 @@ TEST(EventsBroker, ABrokerStoppedMidRunAndStartedAgainGetsEveryUnitTestOnceInOrd
         return false;
     }));
     for (const Message& m : late.messages())
-        if (m.topic.endsWith("/state")) EXPECT_EQ(m.body.value("state").toString(), "offline");
+        if (m.topic.endsWith("/state")) {
+            EXPECT_EQ(m.body.value("state").toString(), "offline");
+        }
     bool beat = false;
     for (const Message& m : all) beat = beat || m.topic == "plant/hall-2/station/line_7_b/heartbeat";
     EXPECT_TRUE(beat);
