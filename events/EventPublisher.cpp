@@ -290,6 +290,8 @@ bool EventPublisher::connected() const { return impl_->connected; }
 qint64 EventPublisher::sent() const { return impl_->sent; }
 
 qint64 EventPublisher::finish(int quietMs) {
+    // No session, no wait: what is queued goes next time.
+    if (!impl_->connected) return impl_->waiting;
     kick();
     std::unique_lock lock(impl_->mutex);
     // Two rounds, so that the unit tests ended just now are read.
