@@ -18,6 +18,7 @@
 
 void TfrmModule::openRecords() {
     records_ = std::make_unique<pb::WindowRecords>(settings_.recordsUrl, settings_.operatorName);
+    records_->setEvents(settings_);
     windows_ = std::make_unique<pb::SecondaryWindows>(*records_);
     connect(&link_, &pb::Link::traffic, &windows_->trafficLog(), &pb::TrafficLog::add);
     connect(&link_, &pb::Link::traffic, &records_->observer(),

@@ -58,7 +58,7 @@ QString TfrmModule::openFixtureStation(const QString& fixturePath) {
     // open (or is a server's) keeps nothing from the fixture either.
     pb::records::RecordStore& store = records_->store();
     const QString path = store.isOpen() && !store.isServer() ? store.where() : QString();
-    pb::GangRecords records{path, !records_->url().isEmpty(), settings_.operatorName, {}};
+    pb::GangRecords records{path, !records_->url().isEmpty(), settings_.operatorName, {}, records_->eventsOn()};
     const QString product = loaded.fixture->recipe.product;
     auto station = std::make_unique<pb::GangStationWindow>(std::move(*loaded.fixture), language, records);
     // The line's overview says what the fixture tests while it runs.
