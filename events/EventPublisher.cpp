@@ -65,6 +65,7 @@ struct EventPublisher::Impl {
     mosquitto* mosq = nullptr;
     bool sessionUp = false;  // CONNACK seen
     bool lost = false;
+    bool triedOnce = false;  // a session ended: the queue is read from now on, connected or not
     Clock::time_point sessionStart;
     Clock::time_point nextTry;
     Clock::time_point lastFill;
@@ -140,6 +141,7 @@ struct EventPublisher::Impl {
         connected = false;
         inflight.clear();
         acked.clear();
+        triedOnce = true;
         nextTry = Clock::now() + milliseconds(options.retryMs);
     }
 
@@ -194,7 +196,7 @@ struct EventPublisher::Impl {
             startSession();
             return;
         }
-        const int rc = mosquitto_loop(mosq, 50, 1);
+        const int rc = mosquitto_loop(mosq, 20, 1);
         takeAcks();
         if (rc != MOSQ_ERR_SUCCESS || lost || hung() ||
             (!sessionUp && Clock::now() - sessionStart > milliseconds(options.connectTimeoutMs))) {
@@ -241,7 +243,9 @@ struct EventPublisher::Impl {
                 std::lock_guard lock(mutex);
                 if (stop) break;
             }
-            if (!store.isOpen()) store.openSqlite(options.storePath);
+            // The records are opened once a broker answered or a try ended: a broker that
+            // hangs from the start costs the units' own opening of them nothing.
+            if (!store.isOpen() && (sessionUp || triedOnce)) store.openSqlite(options.storePath);
             if (store.isOpen() && !mosq) waiting = store.outbox().pendingEvents();
             round();
             {
