@@ -59,6 +59,7 @@ struct EventPublisher::Impl {
     std::atomic<qint64> sent{0};
     std::atomic<qint64> rounds{0};
     std::atomic_bool connected{false};
+    std::atomic_bool holdsRecords{false};  // the records are open on the worker's thread
 
     // The worker's own, touched on its thread only (libmosquitto calls back from
     // mosquitto_loop on it).
@@ -245,7 +246,10 @@ struct EventPublisher::Impl {
             }
             // The records are opened once a broker answered or a try ended: a broker that
             // hangs from the start costs the units' own opening of them nothing.
-            if (!store.isOpen() && (sessionUp || triedOnce)) store.openSqlite(options.storePath);
+            if (!store.isOpen() && (sessionUp || triedOnce)) {
+                holdsRecords = true;
+                store.openSqlite(options.storePath);
+            }
             if (store.isOpen() && !mosq) waiting = store.outbox().pendingEvents();
             round();
             {
@@ -274,7 +278,9 @@ EventPublisher::~EventPublisher() {
     impl_->stop = true;
     impl_->wake.notify_all();
     // A connect that hangs in the kernel keeps the thread; it ends on its own, owning
-    // its half of the state.
+    // its half of the state. One that never reached the broker nor opened the records
+    // has nothing to say or close: no wait for it.
+    if (!impl_->holdsRecords && !impl_->connected) return;
     impl_->changed.wait_for(lock, milliseconds(1500), [this] { return impl_->done; });
 }
 
