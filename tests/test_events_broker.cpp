@@ -41,9 +41,9 @@ struct Message {
 // while it is away), QoS 1, everything under the prefix.
 class Subscriber {
 public:
-    explicit Subscriber(const QString& prefix) : filter_((prefix + QStringLiteral("/#")).toUtf8()) {
+    Subscriber(const QString& prefix, const char* id) : filter_((prefix + QStringLiteral("/#")).toUtf8()) {
         mosquitto_lib_init();
-        mosq_ = mosquitto_new("panelbench-test-consumer", false, this);
+        mosq_ = mosquitto_new(id, false, this);
         mosquitto_connect_callback_set(mosq_, [](mosquitto* m, void* self, int rc) {
             if (rc == 0) mosquitto_subscribe(m, nullptr, static_cast<Subscriber*>(self)->filter_.constData(), 1);
         });
@@ -148,7 +148,7 @@ TEST(EventsBroker, ABrokerStoppedMidRunAndStartedAgainGetsEveryUnitTestOnceInOrd
     Bench bench;
     ASSERT_TRUE(bench.a1.serving() && bench.a2.serving() && bench.a3.serving());
     const QString url = QStringLiteral("mqtt://127.0.0.1:%1/plant/hall-2").arg(BrokerPort());
-    Subscriber consumer(QStringLiteral("plant/hall-2"));
+    Subscriber consumer(QStringLiteral("plant/hall-2"), "plant-consumer");
     ASSERT_TRUE(consumer.waitFor([](const QList<Message>&) { return true; }));
 
     // Stopped as the first socket ends; the run ends with the broker away, and a second
@@ -205,7 +205,7 @@ TEST(EventsBroker, ABrokerStoppedMidRunAndStartedAgainGetsEveryUnitTestOnceInOrd
     EXPECT_EQ(valid, 0);
     EXPECT_EQ(bench.eventsWaiting(), 0);
     // The station's retained state is its last word; it beat while it ran.
-    Subscriber late(QStringLiteral("plant/hall-2"));
+    Subscriber late(QStringLiteral("plant/hall-2"), "late-consumer");
     ASSERT_TRUE(late.waitFor([](const QList<Message>& m) {
         for (const Message& x : m)
             if (x.topic.endsWith("/state")) return true;
