@@ -28,6 +28,7 @@ RecordsMenus::RecordsMenus(QWidget* window, Settings& settings, Link& link, Ui::
                            std::function<LinkSettings()> shownLink)
     : window_(window), settings_(settings), ui_(ui), shownLink_(std::move(shownLink)) {
     records_ = std::make_unique<WindowRecords>(settings_.recordsUrl, settings_.operatorName);
+    records_->setEvents(settings_);
     windows_ = std::make_unique<SecondaryWindows>(*records_);
     connect(&link, &Link::traffic, &windows_->trafficLog(), &TrafficLog::add);
     connect(&link, &Link::traffic, &records_->observer(), &records::RunRecordsObserver::takeTraffic);
@@ -152,7 +153,7 @@ QString RecordsMenus::openFixtureStation(const QString& fixturePath) {
     // open (or is a server's) keeps nothing from the fixture either.
     records::RecordStore& store = records_->store();
     const QString path = store.isOpen() && !store.isServer() ? store.where() : QString();
-    GangRecords records{path, !records_->url().isEmpty(), settings_.operatorName, {}};
+    GangRecords records{path, !records_->url().isEmpty(), settings_.operatorName, {}, records_->eventsOn()};
     const QString product = loaded.fixture->recipe.product;
     auto station = std::make_unique<GangStationWindow>(std::move(*loaded.fixture), language(), records);
     // The line's overview says what the fixture tests while it runs.

@@ -336,12 +336,18 @@ void RecordsWindow::applyTexts() {
     trafficModel_->setLanguage(language_);
 }
 
+void RecordsWindow::setEventsWaiting(qint64 waiting) {
+    eventsWaiting_ = waiting;
+    setWaiting(waiting_, server_);
+}
+
 void RecordsWindow::setWaiting(qint64 waiting, const pb::records::RecordsStatus& server) {
     waiting_ = waiting;
     server_ = server;
     const QString where = QDir::toNativeSeparators(store_.where());
     QString text = pb::Text(store_.isServer() ? RecordText::ShowingServer : RecordText::ShowingLocal, language_).arg(where);
     if (waiting_ >= 0) text += QStringLiteral("    ") + pb::Text(RecordText::RunsWaiting, language_).arg(waiting_);
+    if (eventsWaiting_ > 0) text += QStringLiteral("    ") + pb::Text(RecordText::StatusEventsShort, language_).arg(eventsWaiting_);
     if (!server_.ok()) text += QStringLiteral("\n") + pb::records::StatusText(server_, language_);
     source_->setText(text);
 }

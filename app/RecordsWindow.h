@@ -31,6 +31,8 @@ public:
     // What the top line says besides which store this is: the runs this station still
     // has to send to the shared server, and why, when it does not answer.
     void setWaiting(qint64 waiting, const pb::records::RecordsStatus& server);
+    // Unit tests waiting for the events broker (shown when any do).
+    void setEventsWaiting(qint64 waiting);
     // Reads the units and runs again with the current filters.
     void refresh();
 
@@ -96,6 +98,7 @@ private:
         *detailsLabel_, *trafficLabel_, *status_, *stationLabel_, *source_, *fixtureLabel_, *socketLabel_;
     QLineEdit *serial_, *station_, *fixture_, *socket_;
     qint64 waiting_ = -1;  // -1: no shared server
+    qint64 eventsWaiting_ = -1;  // -1: no events broker
     pb::records::RecordsStatus server_;
     QCheckBox* dates_;
     QDateEdit *from_, *to_;

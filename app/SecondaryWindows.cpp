@@ -24,6 +24,9 @@ SecondaryWindows::SecondaryWindows(WindowRecords& records, QObject* parent)
             [this](qint64 waiting, const records::RecordsStatus& server) {
                 if (recordsWindow_) recordsWindow_->setWaiting(waiting, server);
             });
+    connect(&records_, &WindowRecords::eventsProgress, this, [this](qint64 waiting) {
+        if (recordsWindow_) recordsWindow_->setEventsWaiting(waiting);
+    });
 }
 
 SecondaryWindows::~SecondaryWindows() {

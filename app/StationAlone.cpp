@@ -5,6 +5,7 @@
 
 #include "app/GangStationWindow.h"
 #include "app/StationRecipe.h"
+#include "app/WindowEvents.h"
 #include "app/StationWindow.h"
 #include "multiup/FixtureLoader.h"
 #include "records/store/RecordStore.h"
@@ -34,7 +35,9 @@ void RunRecipeStation(Recipe recipe, const Settings& settings) {
     const LinkSettings link = settings.link;
     // Records that cannot be opened never stop the station: the runs are not kept.
     records::RecordStore records;
+    records.setEventOutbox(!settings.eventsUrl.isEmpty());
     records.openSqlite();
+    const auto events = StartEvents(settings, records.isOpen() ? records.where() : QString());
     StationWindow station(std::move(recipe), [link] { return link; }, LanguageIndex(settings.language));
     station.setRecords(&records, settings.operatorName);
     station.show();
@@ -44,7 +47,9 @@ void RunRecipeStation(Recipe recipe, const Settings& settings) {
 void RunFixtureStation(Fixture fixture, const Settings& settings) {
     // Each socket's thread opens the records for itself; with a shared server set they
     // queue every run for it (the window's uploader sends them).
-    GangRecords records{records::RecordStore::DefaultPath(), !settings.recordsUrl.isEmpty(), settings.operatorName, {}};
+    GangRecords records{records::RecordStore::DefaultPath(), !settings.recordsUrl.isEmpty(), settings.operatorName, {},
+                        !settings.eventsUrl.isEmpty()};
+    const auto events = StartEvents(settings, records.path);
     GangStationWindow station(std::move(fixture), LanguageIndex(settings.language), records);
     station.show();
     QApplication::exec();

@@ -1,5 +1,9 @@
 #include "app/WindowRecords.h"
 
+#include <QTimer>
+
+#include "app/WindowEvents.h"
+
 #include "records/store/RecordStore.h"
 #include "records/sync/RecordsUploader.h"
 #include "records/store/RunRecordsObserver.h"
@@ -38,9 +42,25 @@ void WindowRecords::startHeartbeat() {
 
 void WindowRecords::setActivity(const records::StationActivity& activity) {
     if (heartbeat_) heartbeat_->setActivity(activity);
+    if (events_) events_->setState(activity.running ? events::StationState::Testing : events::StationState::Idle);
 }
 
+void WindowRecords::setEvents(const Settings& settings) {
+    events_.reset();
+    if (store_->isOpen() && !store_->isServer()) events_ = StartEvents(settings, store_->where());
+    store_->setEventOutbox(events_ != nullptr);
+    if (!events_) return;
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, [this] {
+        if (const qint64 now = eventsWaiting(); now != eventsShown_) emit eventsProgress(eventsShown_ = now);
+    });
+    timer->start(2000);
+}
+
+qint64 WindowRecords::eventsWaiting() const { return events_ ? events_->waiting() : -1; }
+
 WindowRecords::~WindowRecords() {
+    events_.reset();
     heartbeat_.reset();
     stopUploader();
     shared_.reset();
@@ -95,6 +115,7 @@ void WindowRecords::setOperator(const QString& name) {
 
 void WindowRecords::runEnded() {
     if (uploader_) uploader_->kick();
+    if (events_) events_->kick();
 }
 
 }  // namespace pb

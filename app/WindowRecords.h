@@ -17,6 +17,10 @@
 
 #include "records/store/RecordsError.h"
 
+namespace pb::events {
+class EventPublisher;
+}
+
 namespace pb::records {
 class RecordStore;
 class RecordsUploader;
@@ -26,6 +30,8 @@ struct StationActivity;
 }  // namespace pb::records
 
 namespace pb {
+
+struct Settings;
 
 class WindowRecords : public QObject {
     Q_OBJECT
@@ -63,9 +69,18 @@ public:
     void setActivity(const records::StationActivity& activity);
     void runEnded();
 
+    // The broker of `settings` every unit test kept here goes to (none when it has none):
+    // queued in this PC's store, published from a thread of its own.
+    void setEvents(const Settings& settings);
+    bool eventsOn() const { return events_ != nullptr; }
+    // Unit tests waiting for the broker; -1 without one.
+    qint64 eventsWaiting() const;
+
 signals:
     // After every try of the uploader (on this object's thread).
     void progress(qint64 waiting, const pb::records::RecordsStatus& server);
+    // Now and then while a broker is set, when the count changed.
+    void eventsProgress(qint64 waiting);
 
 private:
     void startUploader();
@@ -78,6 +93,8 @@ private:
     std::unique_ptr<records::RecordStore> shared_;
     std::unique_ptr<records::RecordsUploader> uploader_;
     std::unique_ptr<records::StationHeartbeat> heartbeat_;
+    std::unique_ptr<events::EventPublisher> events_;
+    qint64 eventsShown_ = -1;
     int uploaders_ = 0;  // uploaders started so far
     qint64 waiting_ = -1;
     records::RecordsStatus server_;

@@ -1,6 +1,7 @@
 #include "cli/CliOptions.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include "catalogue/CommandArguments.h"
@@ -12,6 +13,7 @@
 #include "cli/UnitRun.h"
 #include "cli/RecordsCommand.h"
 #include "cli/UnitsFile.h"
+#include "events/EventsTarget.h"
 #include "files/CheckedFile.h"
 #include "i18n/FileCheckTexts.h"
 #include "records/store/ServerAddress.h"
@@ -172,12 +174,20 @@ QString HelpText() {
         "                           from ~/.pgpass, PGPASSFILE or PGPASSWORD)\n"
         "  --station NAME           the station's name kept with every run (default: the\n"
         "                           host name)\n"
+        "  --events URL             publish every unit test as it ends to an MQTT broker:\n"
+        "                           mqtt://HOST:PORT/PREFIX or mqtts://... (system CAs);\n"
+        "                           those not acknowledged wait in the records and go\n"
+        "                           next (default: the window's EventsUrl; docs/events.md)\n"
+        "  --events-user NAME, --events-password-file FILE\n"
+        "                           the broker's user and a file holding the password\n"
         "  --help, --version\n"
         "\n"
         "Records:\n"
         "  records list [FILTERS] [--json]      the runs, newest first\n"
         "  records show RUN [--json]            one run with its details and frames\n"
-        "  records export --format json|csv [FILTERS] [--output FILE]\n"
+        "  records export --format json|csv|junit [FILTERS] [--output FILE]\n"
+        "  records status                       how many runs and unit tests wait to be\n"
+        "                                       sent to the shared server and the broker\n"
         "  records export --format html|pdf (--serial SERIAL | --unit N) --output FILE\n"
         "                                       a unit's report (pdf: --output needed)\n"
         "  records stats --by day|shift|station|fixture|socket|recipe|step [FILTERS]\n"
@@ -221,7 +231,8 @@ ParsedCli ParseCli(const QStringList& arguments) {
                   value("records"), value("from"), value("to"), value("outcome"),
                   value("procedure"), value("unit"), value("output"), value("unit-serial"),
                   value("station"), flag("no-low-latency"), flag("rs485"), value("fixture"), value("socket"),
-                  value("by"), flag("csv"), value("shifts"), flag("markdown")});
+                  value("by"), flag("csv"), value("shifts"), flag("markdown"),
+                  value("events"), value("events-user"), value("events-password-file")});
     p.addOptions(pb::TestOptions());
     if (!p.parse(arguments)) return usage(p.errorText());
     if (p.isSet(QStringLiteral("help"))) return {false, HelpText(), kExitOk, {}};
@@ -364,6 +375,19 @@ ParsedCli ParseCli(const QStringList& arguments) {
     else job.recordsPath = val("records");
     if (!isSet("records")) job.recordsUrl = stored.recordsUrl;
     job.station = val("station");
+    // --events URL, else the window's setting: the broker each unit test goes to.
+    pb::Settings eventsStored;
+    if (!isSet("events")) pb::LoadSettings(eventsStored);
+    job.eventsUrl = isSet("events") ? val("events") : eventsStored.eventsUrl;
+    job.eventsUser = isSet("events-user") ? val("events-user") : eventsStored.eventsUser;
+    job.eventsPasswordFile =
+        isSet("events-password-file") ? val("events-password-file") : eventsStored.eventsPasswordFile;
+    if (!job.eventsUrl.isEmpty()) {
+        QString why;
+        if (!pb::events::ParseEventsUrl(job.eventsUrl, &why)) return usage(QStringLiteral("--events: %1").arg(why));
+        if (!job.eventsPasswordFile.isEmpty() && !QFileInfo(job.eventsPasswordFile).isReadable())
+            return usage(QStringLiteral("--events-password-file: cannot read '%1'").arg(job.eventsPasswordFile));
+    }
 
     // The links: a fixture's sockets, or those given.
     if (fixtureLoaded) {

@@ -18,6 +18,7 @@
 #include "output/TerminalText.h"
 #include "output/WholeFile.h"
 #include "records/store/RecordStore.h"
+#include "records/exports/JunitExport.h"
 #include "records/exports/RecordsExport.h"
 #include "records/exports/RunWarning.h"
 #include "records/exports/ShownStatus.h"
@@ -362,10 +363,11 @@ bool writeOut(const QByteArray& bytes, const QString& path, QString& why) {
 
 int exportRuns(RecordStore& store, const RecordsJob& job) {
     QString why;
-    if (job.format == QLatin1String("json") || job.format == QLatin1String("csv")) {
-        const QByteArray bytes = job.format == QLatin1String("json")
-                                     ? pb::records::ExportJson(store, job.filter)
-                                     : pb::records::ExportCsv(store, job.filter);
+    if (job.format == QLatin1String("json") || job.format == QLatin1String("csv") ||
+        job.format == QLatin1String("junit")) {
+        const QByteArray bytes = job.format == QLatin1String("json")  ? pb::records::ExportJson(store, job.filter)
+                                 : job.format == QLatin1String("csv") ? pb::records::ExportCsv(store, job.filter)
+                                                                      : pb::records::ExportJunit(store, job.filter);
         return writeOut(bytes, job.output, why) ? kExitOk : failure(why);
     }
     const std::optional<qint64> unit = reportUnit(store, job, why);
@@ -377,6 +379,22 @@ int exportRuns(RecordStore& store, const RecordsJob& job) {
                    : failure(why);
     if (const pb::SaveResult saved = pb::records::WriteUnitReportPdf(store, *unit, job.language, job.output); !saved.ok)
         return failure(QStringLiteral("cannot write the PDF '%1': %2").arg(job.output, saved.error));
+    return kExitOk;
+}
+
+// How many runs wait for the shared server and unit tests for the events broker.
+int printStatus(RecordStore& store, const RecordsJob& job) {
+    const qint64 runs = store.outbox().pendingUploads();
+    const qint64 events = store.outbox().pendingEvents();
+    if (!store.status().ok()) return failure(StoreFindingText(store.status()));
+    if (job.json) {
+        Emit(stdout, QJsonDocument(QJsonObject{{"path", store.where()}, {"uploadsWaiting", runs}, {"eventsWaiting", events}})
+                             .toJson(QJsonDocument::Compact) +
+                         '\n');
+        return kExitOk;
+    }
+    EmitLines(stdout, {pb::Text(pb::RecordText::StatusUploadsWaiting, job.language).arg(runs),
+                       pb::Text(pb::RecordText::StatusEventsWaiting, job.language).arg(events)});
     return kExitOk;
 }
 
@@ -404,7 +422,7 @@ qint64 ParseRecordsDate(const QString& text, bool endOfDay) {
 }
 
 QString ParseRecordsAction(const QStringList& args, RecordsJob& job) {
-    if (args.isEmpty()) return QStringLiteral("records wants list, show RUN, export, stats or report");
+    if (args.isEmpty()) return QStringLiteral("records wants list, show RUN, export, stats, report or status");
     job.action = args[0];
     if (job.action == QLatin1String("show")) {
         // A run's number, or a unit test's as the list names it: "R3".
@@ -418,9 +436,15 @@ QString ParseRecordsAction(const QStringList& args, RecordsJob& job) {
         return {};
     }
     if (job.action != QLatin1String("list") && job.action != QLatin1String("export") &&
-        job.action != QLatin1String("stats") && job.action != QLatin1String("report"))
-        return QStringLiteral("records wants list, show RUN, export, stats or report, not '%1'").arg(job.action);
+        job.action != QLatin1String("stats") && job.action != QLatin1String("report") &&
+        job.action != QLatin1String("status"))
+        return QStringLiteral("records wants list, show RUN, export, stats, report or status, not '%1'").arg(job.action);
     if (args.size() != 1) return QStringLiteral("records %1 takes no argument").arg(job.action);
+    if (job.action == QLatin1String("status")) {
+        if (!job.format.isEmpty() || !job.output.isEmpty())
+            return QStringLiteral("--format and --output go with 'records export'");
+        return {};
+    }
     if (job.action == QLatin1String("stats")) {
         if (!IsStatsGrouping(job.stats.by))
             return QStringLiteral("records stats wants --by day, shift, station, fixture, socket, recipe, step, upgrade, duration or latency");
@@ -440,8 +464,8 @@ QString ParseRecordsAction(const QStringList& args, RecordsJob& job) {
             return QStringLiteral("a PDF goes to a file: give --output FILE");
         return {};
     }
-    if (!QStringList{"json", "csv", "html", "pdf"}.contains(job.format))
-        return QStringLiteral("records export wants --format json, csv, html or pdf");
+    if (!QStringList{"json", "csv", "junit", "html", "pdf"}.contains(job.format))
+        return QStringLiteral("records export wants --format json, csv, junit, html or pdf");
     const bool perUnit = job.format == QLatin1String("html") || job.format == QLatin1String("pdf");
     if (perUnit && job.filter.serial.isEmpty() && job.filter.unitId == 0)
         return QStringLiteral("a %1 report is about one unit: give --serial SERIAL or --unit N")
@@ -480,6 +504,12 @@ int RunRecordsCommand(const RecordsJob& job) {
     using Access = RecordStore::Access;
     RecordStore store;
     const QString path = job.path.isEmpty() ? RecordStore::DefaultPath() : job.path;
+    // What waits on this PC is in its own file, whichever records are read.
+    if (job.action == QLatin1String("status")) {
+        const pb::records::RecordsStatus opened = store.openSqlite(path, Access::ReadOnly);
+        if (!store.isOpen()) return failure(StoreFindingText(opened));
+        return printStatus(store, job);
+    }
     const pb::records::RecordsStatus status =
         job.url.isEmpty() ? store.openSqlite(path, Access::ReadOnly) : store.openUrl(job.url, Access::ReadOnly);
     if (!store.isOpen()) return failure(StoreFindingText(status));

@@ -50,6 +50,10 @@ struct CommandJob {
     QString recordsPath;   // empty: the default store
     QString recordsUrl;    // the shared server the runs also go to; empty: none
     QString station;       // kept with every run; empty: the host name
+    // The broker every unit test is published to (events/EventsTarget.h); empty: none.
+    QString eventsUrl;
+    QString eventsUser;
+    QString eventsPasswordFile;
     QString operatorName;
 
     // What every unit runs: the recipe, or the command's one step.

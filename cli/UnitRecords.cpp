@@ -18,6 +18,8 @@ UnitRecords::UnitRecords(const CommandJob& job) {
     store_ = std::make_unique<pb::records::RecordStore>();
     // With a shared server every run is queued here first: a test never waits on it.
     store_->setOutbox(!job.recordsUrl.isEmpty());
+    // With an events broker every unit test that ends waits here until it took it.
+    store_->setEventOutbox(!job.eventsUrl.isEmpty());
     const QString path = job.recordsPath.isEmpty() ? pb::records::RecordStore::DefaultPath() : job.recordsPath;
     const pb::records::RecordsStatus status = store_->openSqlite(path);
     if (!store_->isOpen()) {

@@ -26,6 +26,7 @@
 #include "i18n/FixtureTexts.h"
 #include "pool/UnitPool.h"
 #include "records/store/RecordStore.h"
+#include "events/EventPublisher.h"
 #include "records/sync/RecordsUploader.h"
 #include "records/sync/StationHeartbeat.h"
 
@@ -151,6 +152,20 @@ int main(int argc, char* argv[]) {
             o.job.recordsUrl, o.job.station.isEmpty() ? QHostInfo::localHostName() : o.job.station);
         heartbeat->setActivity({true, o.job.recipe ? o.job.recipe->product : o.job.command, int(o.units.size()), 0});
     }
+    // With an events broker every unit test goes to it as it ends, from a thread of the
+    // publisher's own, out of the records' queue: the tests never wait on it.
+    std::unique_ptr<pb::events::EventPublisher> events;
+    if (o.job.keepRecords && !o.job.eventsUrl.isEmpty()) {
+        pb::events::PublisherOptions options;
+        options.target = *pb::events::ParseEventsUrl(o.job.eventsUrl);
+        if (!o.job.eventsUser.isEmpty()) options.target.user = o.job.eventsUser;
+        options.target.passwordFile = o.job.eventsPasswordFile;
+        options.storePath = o.job.recordsPath.isEmpty() ? pb::records::RecordStore::DefaultPath() : o.job.recordsPath;
+        options.station = o.job.station.isEmpty() ? QHostInfo::localHostName() : o.job.station;
+        events = std::make_unique<pb::events::EventPublisher>(options);
+        events->setState(pb::events::StationState::Testing);
+        QObject::connect(&pool, &pb::UnitPool::ended, &app, [&events] { events->kick(); });
+    }
     for (int i = 0; i < o.units.size(); ++i)
         pool.start(i, [&o, &out, &app](int unit, pb::Cancel& cancel) {
             cli::RunUnit(unit, o.units[unit], o.job, cancel, [&](const cli::UnitEvent& e) {
@@ -160,6 +175,15 @@ int main(int argc, char* argv[]) {
     if (o.units.isEmpty()) QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
     app.exec();
     heartbeat.reset();
+    // What the broker took while it answered; a broker away or hung costs no wait.
+    if (events) {
+        events->setState(pb::events::StationState::Idle);
+        if (const qint64 left = events->finish(); left > 0)
+            out.note(QStringLiteral("unit records: %1 unit test(s) wait on this PC to be published to %2")
+                         .arg(left)
+                         .arg(o.job.eventsUrl));
+        events.reset();
+    }
     // The runs are kept here and queued; now that the tests are done, the shared server
     // gets them (and any left from before). A server that is away leaves them queued.
     if (o.job.keepRecords && !o.job.recordsUrl.isEmpty()) {

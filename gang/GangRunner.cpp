@@ -106,6 +106,7 @@ void GangRunner::runSocket(int socket, const SocketLink& link, const QString& sc
     if (!records_.path.isEmpty()) {
         store = std::make_unique<records::RecordStore>();
         store->setOutbox(records_.outbox);
+        store->setEventOutbox(records_.events);
         store->openSqlite(records_.path);
         if (!store->isOpen()) store.reset();
     }

@@ -32,6 +32,7 @@ struct GangRecords {
     bool outbox = false;   // queue every run for the shared server too
     QString operatorName;
     QString station;       // empty: the host name
+    bool events = false;   // queue every unit test for the events broker too
 };
 
 struct GangUnit {

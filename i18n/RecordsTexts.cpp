@@ -153,6 +153,11 @@ constexpr TextRow kTexts[] = {
     {{u"retest %1", u"第 %1 次重测", u"第 %1 次重測"}},
     {{u"%1: %2 unit tests, %3 of them retests; the last: %4", u"%1: 单元测试 %2 次, 其中重测 %3 次; 最后一次: %4",
       u"%1: 單元測試 %2 次, 其中重測 %3 次; 最後一次: %4"}},
+    {{u"Runs waiting for the shared server: %1", u"等待发送到共享服务器的记录: %1",
+      u"等待傳送到共享伺服器的紀錄: %1"}},
+    {{u"Unit tests waiting for the events broker: %1", u"等待发布到事件服务器的单元测试: %1",
+      u"等待發布到事件伺服器的單元測試: %1"}},
+    {{u"Events waiting: %1", u"待发布事件: %1", u"待發布事件: %1"}},
 };
 static_assert(std::size(kTexts) == size_t(kRecordTextCount));
 

@@ -141,8 +141,12 @@ enum class RecordText {
     FirstTest,
     RetestNumber,   // "%1": the retest's number, from 1
     RetestSummary,  // "%1": recipe, "%2": unit tests, "%3": retests, "%4": the last one's verdict
+    // What waits on this PC (records status, the status line): "%1" a count.
+    StatusUploadsWaiting,
+    StatusEventsWaiting,
+    StatusEventsShort,
 };
-inline constexpr int kRecordTextCount = int(RecordText::RetestSummary) + 1;
+inline constexpr int kRecordTextCount = int(RecordText::StatusEventsShort) + 1;
 
 QString Text(RecordText id, int language);
 

@@ -15,7 +15,9 @@ packages=(build-essential cmake ninja-build ccache pkg-config libgtest-dev
           # lld links the ~100 test and benchmark programs in a third of GNU ld's time.
           lld
           # The unit records: Qt's SQLite driver.
-          libqt6sql6-sqlite)
+          libqt6sql6-sqlite
+          # The live events: the MQTT client library.
+          libmosquitto-dev)
 if [ "${1:-}" != "window" ]; then
   packages+=(clang libclang-rt-14-dev
           # The tests read the records' exports back with Python.
@@ -25,6 +27,8 @@ if [ "${1:-}" != "window" ]; then
           # The shared records: Qt's PostgreSQL driver, and a server for the tests'
           # throwaway cluster (scripts/pg-cluster.sh).
           libqt6sql6-psql postgresql
+          # A broker for the live events' tests (scripts/mqtt-broker.sh).
+          mosquitto
           # A CJK-only fallback font, as many desktops have: the window's font choice
           # must not pick it for captions that mix in Latin letters and digits.
           fonts-droid-fallback

@@ -164,6 +164,9 @@ int LoadSettings(Settings& settings, const QString& file) {
     ReadText(store, QStringLiteral("OperatorName"), read.operatorName);
     ReadText(store, QStringLiteral("StationRecipe"), read.stationRecipe);
     ReadText(store, QStringLiteral("RecordsUrl"), read.recordsUrl);
+    ReadText(store, QStringLiteral("EventsUrl"), read.eventsUrl);
+    ReadText(store, QStringLiteral("EventsUser"), read.eventsUser);
+    ReadText(store, QStringLiteral("EventsPasswordFile"), read.eventsPasswordFile);
     ReadText(store, QStringLiteral("ShiftStarts"), read.shiftStarts);
     if (QString keys; ReadText(store, QStringLiteral("TrustedKeys"), keys)) {
         read.trustedKeys.clear();

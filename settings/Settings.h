@@ -35,6 +35,12 @@ struct Settings {
     // "RecordsUrl": the shared records server every run also goes to
     // (postgresql://user@host:port/db); empty: this PC's file only. Never a password.
     QString recordsUrl;
+    // "EventsUrl": the plant's MQTT broker every unit test is published to as it ends
+    // (mqtt://host:port/prefix, mqtts://...); empty: none. "EventsUser" and
+    // "EventsPasswordFile" (a file whose first line is the password): never a password here.
+    QString eventsUrl;
+    QString eventsUser;
+    QString eventsPasswordFile;
     // "ShiftStarts": where the line's shifts begin, for the records' figures per shift
     // ("06:00,14:00,22:00"); read only, set in the file.
     QString shiftStarts = QStringLiteral("06:00,14:00,22:00");

@@ -138,6 +138,11 @@ const QList<Migration>& Migrations() {
           QStringLiteral("ALTER TABLE recipe_steps ADD COLUMN attempt_causes TEXT"),
           QStringLiteral("ALTER TABLE recipe_failure_hours ADD COLUMN cause_code VARCHAR(40) NOT NULL DEFAULT 'unknown'")},
          FillOldCauses},
+        // Live events: each unit test that ends waits here, in order, until the events
+        // broker has acknowledged its message (events/EventPublisher.h).
+        {14,
+         {QStringLiteral("CREATE TABLE event_outbox (id {KEY}, recipe_run_id {BIG} NOT NULL UNIQUE "
+                         "REFERENCES recipe_runs(id), queued_ms {BIG} NOT NULL)")}},
         // Retests: each unit test numbered among its unit's tests of its recipe (0 for the
         // first), the first marked when the unit passed in the end, those counted in the
         // hours by the first test's verdict (the final yield beside the first-pass yield),

@@ -52,6 +52,44 @@ bool Outbox::enqueueRecipeRun(QSqlQuery& q, qint64 recipeRunId) {
     return true;
 }
 
+bool Outbox::enqueueEvent(QSqlQuery& q, qint64 recipeRunId) {
+    if (!eventsEnabled_) return true;
+    q.prepare(QStringLiteral("INSERT INTO event_outbox (recipe_run_id, queued_ms) SELECT id, ? FROM recipe_runs "
+                             "WHERE id = ? AND verdict <> 'running' ON CONFLICT (recipe_run_id) DO NOTHING"));
+    q.addBindValue(QDateTime::currentMSecsSinceEpoch());
+    q.addBindValue(recipeRunId);
+    if (!q.exec()) return c_.failed(q, QStringLiteral("queueing the unit test's event"));
+    return true;
+}
+
+qint64 Outbox::pendingEvents() {
+    if (!c_.isOpen()) return 0;
+    QSqlQuery q(c_.database());
+    if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM event_outbox")))
+        return c_.failed(q, QStringLiteral("reading the events' queue")), 0;
+    return q.next() ? q.value(0).toLongLong() : 0;
+}
+
+QList<QueuedEvent> Outbox::queuedEvents(qint64 afterEntry, int limit) {
+    QList<QueuedEvent> queued;
+    if (!c_.isOpen()) return queued;
+    QSqlQuery q(c_.database());
+    q.prepare(QStringLiteral("SELECT id, recipe_run_id FROM event_outbox WHERE id > ? ORDER BY id LIMIT %1").arg(limit));
+    q.addBindValue(afterEntry);
+    if (!q.exec()) return c_.failed(q, QStringLiteral("reading the events' queue")), queued;
+    while (q.next()) queued.append({q.value(0).toLongLong(), q.value(1).toLongLong()});
+    return queued;
+}
+
+bool Outbox::dequeueEvent(qint64 entry) {
+    if (!c_.isOpen()) return false;
+    QSqlQuery q(c_.database());
+    q.prepare(QStringLiteral("DELETE FROM event_outbox WHERE id = ?"));
+    q.addBindValue(entry);
+    if (!q.exec()) return c_.failed(q, QStringLiteral("emptying the events' queue"));
+    return true;
+}
+
 qint64 Outbox::pendingUploads() {
     if (!c_.isOpen()) return 0;
     QSqlQuery q(c_.database());

@@ -2,6 +2,8 @@
 // The outbox of a station whose runs also go to a shared server. When on (set before the
 // store opens), every run and recipe run that ends, is found interrupted or changes after
 // its end is queued in the same transaction as the change, and stays queued until sent.
+// A station that publishes live events keeps a second queue beside it: every unit test
+// that ends, queued with its end and kept until the events broker acknowledged it.
 
 #include <QList>
 #include <QSqlQuery>
@@ -20,6 +22,12 @@ public:
     Outbox(StoreConnection& connection, RecordQueries& queries) : c_(connection), queries_(queries) {}
 
     void setEnabled(bool on) { enabled_ = on; }
+    void setEventsEnabled(bool on) { eventsEnabled_ = on; }
+
+    // The unit tests still to publish, oldest first, from after `afterEntry` (an entry's id).
+    qint64 pendingEvents();
+    QList<QueuedEvent> queuedEvents(qint64 afterEntry, int limit);
+    bool dequeueEvent(qint64 entry);
 
     qint64 pendingUploads();
     QList<QueuedRun> queuedRuns(int limit);  // oldest first
@@ -35,6 +43,8 @@ public:
     // only a run that ended) or the recipe run (only one that ended). False when failed.
     bool enqueue(QSqlQuery& q, qint64 runId, bool onlyEnded);
     bool enqueueRecipeRun(QSqlQuery& q, qint64 recipeRunId);
+    // Queues an ended unit test's event once (only when events are on).
+    bool enqueueEvent(QSqlQuery& q, qint64 recipeRunId);
 
 private:
     friend class RecordStore;  // the origin is read at open and forgotten at close
@@ -43,6 +53,7 @@ private:
     StoreConnection& c_;
     RecordQueries& queries_;
     bool enabled_ = false;
+    bool eventsEnabled_ = false;
     QString origin_;
 };
 

@@ -73,6 +73,7 @@ int RecipeRunWriter::markInterrupted() {
         if (!steps.exec()) return c_.failed(steps, QStringLiteral("marking interrupted recipe runs")), 0;
         if (!refreshFigures(id, 0, QStringLiteral("marking interrupted recipe runs"))) return 0;
         if (!outbox_.enqueueRecipeRun(queue, id)) return 0;
+        if (!outbox_.enqueueEvent(queue, id)) return 0;
     }
     if (!db.commit()) return c_.fail(db.lastError(), QStringLiteral("marking interrupted recipe runs")), 0;
     return int(dead.size());
@@ -190,6 +191,7 @@ bool RecipeRunWriter::endRecipeRun(qint64 recipeRunId, const RecipeRunEnd& end) 
     if (!writeRecipeSteps(recipeRunId, end.steps, false)) return false;
     if (!refreshFigures(recipeRunId, formerUnit, QStringLiteral("ending a recipe run"))) return false;
     if (!outbox_.enqueueRecipeRun(q, recipeRunId)) return false;
+    if (!outbox_.enqueueEvent(q, recipeRunId)) return false;
     if (!db.commit()) return c_.fail(db.lastError(), QStringLiteral("ending a recipe run")), false;
     return true;
 }

@@ -68,6 +68,9 @@ public:
     // A station whose runs also go to a shared server keeps an outbox: set before
     // openSqlite.
     void setOutbox(bool on) { outbox_.setEnabled(on); }
+    // A station that publishes live events queues every unit test that ends: set before
+    // openSqlite.
+    void setEventOutbox(bool on) { outbox_.setEventsEnabled(on); }
     // How many runs a program that died had left running; marked at open.
     int interruptedAtOpen() const { return interruptedAtOpen_; }
 

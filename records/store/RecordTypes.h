@@ -152,6 +152,12 @@ struct QueuedRun {
     qint64 recipeRunId = 0;  // set instead of runId for a recipe run
 };
 
+// A unit test waiting in the events' queue: the entry's place and the recipe run.
+struct QueuedEvent {
+    qint64 entry = 0;
+    qint64 recipeRunId = 0;
+};
+
 // A finished run as a station sends it to the shared server: its unit, the run and its
 // traffic as stored (compressed), with the key that makes a second sending an update.
 struct RunUpload {
