@@ -120,7 +120,7 @@ QString HelpText() {
         "  tests [--markdown]       the tests: command, stable name, caption (--markdown:\n"
         "                           docs/tests.md, their parameters too)\n") +
         TestCommandsHelp() + QStringLiteral(
-        "  records list|show RUN|export  the unit records every run leaves (see Records)\n"
+        "  records list|show RUN|export|verify  the unit records every run leaves (see Records)\n"
         "  run RECIPE [--unit-serial SN]...  run a test recipe (docs/recipes.md) step by step;\n"
         "                           --unit-serial: the serial on each unit's label, in the\n"
         "                           order of the links (absent: serials are not compared)\n"
@@ -309,6 +309,7 @@ ParsedCli ParseCli(const QStringList& arguments) {
         fixtureLoaded = load.fixture;
         job.recipe = load.fixture->recipe;
         job.fixtureName = load.fixture->name;
+        job.fixtureHash = load.fixture->sha256Hex;
     } else if (job.command == QLatin1String("run")) {
         const pb::RecipeLoad load = pb::loadRecipeFile(args[0]);
         if (!load.recipe) {

@@ -13,6 +13,7 @@
 
 #include "i18n/RecordsTexts.h"
 #include "link/FrameText.h"
+#include "output/ReportText.h"
 #include "output/CsvCell.h"
 #include "catalogue/TestNames.h"
 #include "catalogue/StepNames.h"
@@ -36,14 +37,9 @@ QString LocalTime(qint64 ms) {
     return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-// Text for XHTML: escaped, and without the control characters XML does not allow.
-QString Esc(const QString& text) {
-    QString clean;
-    clean.reserve(text.size());
-    for (QChar c : text)
-        if (c.unicode() >= 0x20 || c == u'\n' || c == u'\t') clean += c;
-    return clean.toHtmlEscaped();
-}
+// Text for XHTML: escaped, without the control characters XML does not allow, the
+// direction controls shown.
+QString Esc(const QString& text) { return ReportText(text); }
 
 QString DurationText(const RunRow& run) {
     if (run.endMs <= 0) return {};
@@ -221,6 +217,9 @@ QJsonObject RecipeRunJson(const RecipeRunRow& run) {
             {"reason", run.reasonText},
             {"fixture", TextOrNull(run.fixture)},
             {"socket", TextOrNull(run.socket)},
+            {"fixtureHash", TextOrNull(run.fixtureHash)},
+            {"toolVersion", TextOrNull(run.toolVersion)},
+            {"chainHash", TextOrNull(run.chain.hash)},
             {"steps", steps}};
 }
 

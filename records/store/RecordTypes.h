@@ -11,6 +11,7 @@
 
 #include "evidence/Cause.h"
 #include "evidence/Measurement.h"
+#include "records/store/RecordChain.h"
 
 namespace pb::records {
 
@@ -193,6 +194,8 @@ struct RecipeRunStart {
     QList<RecipeStepRow> steps;  // every step, not run yet
     QString fixture;  // the fixture and socket the unit sat in; empty: tested alone
     QString socket;
+    QString fixtureHash = {};  // SHA-256 of the fixture file, hex; empty: none
+    QString toolVersion = {};  // the tool that ran it; empty: this program's version
 };
 
 struct RecipeRunEnd {
@@ -224,6 +227,9 @@ struct RecipeRunRow {
     QString fixture;  // empty: the unit was tested alone
     QString socket;
     Cause cause = {};  // the failing step's (Ok for a pass)
+    QString fixtureHash = {};
+    QString toolVersion = {};
+    ChainLink chain = {};  // its link in its station's chain (RecordChain.h)
     bool unitIdentified() const { return !unitSerial.isEmpty(); }
     Outcome outcome() const { return RecipeOutcome(verdict); }
     // The failing step's row; null when none failed.
