@@ -94,6 +94,7 @@ private:
         *detailsLabel_, *trafficLabel_, *status_, *stationLabel_, *source_;
     QLineEdit *serial_, *station_;
     qint64 waiting_ = -1;  // -1: no shared server
+    int brokenLinks_ = 0;  // unit tests that break their station's chain, as last walked
     pb::records::RecordsStatus server_;
     QCheckBox* dates_;
     QDateEdit *from_, *to_;

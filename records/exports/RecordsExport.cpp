@@ -310,7 +310,8 @@ QStringList CsvColumns() {
             QStringLiteral("recipe_step"), QStringLiteral("recipe_verdict"),
             QStringLiteral("warning"),   QStringLiteral("fixture"),
             QStringLiteral("socket"),    QStringLiteral("cause"),
-            QStringLiteral("cause_values")};
+            QStringLiteral("cause_values"), QStringLiteral("recipe_sha256"),
+            QStringLiteral("fixture_sha256"), QStringLiteral("tool_version")};
 }
 
 QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
@@ -358,7 +359,8 @@ QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
                                r->endMs > 0 ? QString::number(r->endMs - r->startMs) : QString(),
                                r->operatorName, r->station, r->linkText, FailingText(*r, 0), QString(), QString(),
                                QString::number(r->id), r->recipeName, stepText(*r, r->failingStep), r->verdict,
-                               QString(), r->fixture, r->socket, r->cause.name(), CauseValuesText(r->cause)});
+                               QString(), r->fixture, r->socket, r->cause.name(), CauseValuesText(r->cause),
+                               r->recipeHash, r->fixtureHash, r->toolVersion});
             continue;
         }
         const RunRow& run = *line.run;
@@ -375,7 +377,9 @@ QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
                            recipe ? stepText(*recipe, run.recipeStep) : QString(),
                            recipe ? recipe->verdict : QString(), RunWarningCode(run.details),
                            recipe ? recipe->fixture : QString(), recipe ? recipe->socket : QString(),
-                           run.outcome == Outcome::Running ? QString() : run.cause.name(), CauseValuesText(run.cause)});
+                           run.outcome == Outcome::Running ? QString() : run.cause.name(), CauseValuesText(run.cause),
+                           recipe ? recipe->recipeHash : QString(), recipe ? recipe->fixtureHash : QString(),
+                           recipe ? recipe->toolVersion : QString()});
     }
     return out;
 }
