@@ -9,8 +9,8 @@ namespace {
 // clang-format off
 constexpr TextRow kTexts[] = {
     {{u"records verify: %1 unit test(s) of %2 station(s), every chain whole",
-      u"记录校验：%2 个工作站的 %1 个单元测试，所有链完整",
-      u"記錄校驗：%2 個工作站的 %1 個單元測試，所有鏈完整"}},
+      u"记录检查：%2 个工作站的 %1 个单元测试，所有链完整",
+      u"記錄檢查：%2 個工作站的 %1 個單元測試，所有鏈完整"}},
     {{u"station %1, unit test R%2: changed after it was recorded",
       u"工作站 %1，单元测试 R%2：记录后被修改",
       u"工作站 %1，單元測試 R%2：記錄後被修改"}},
@@ -33,8 +33,8 @@ constexpr TextRow kTexts[] = {
       u"与前一个单元测试不衔接",
       u"與前一個單元測試不銜接"}},
     {{u"The records file %1 was deleted or replaced: a new one holds every record",
-      u"记录文件 %1 被删除或替换：已新建文件并保存全部记录",
-      u"記錄檔 %1 被刪除或替換：已新建檔案並保存全部記錄"}},
+      u"记录档案 %1 被删除或替换：已新建档案并保存全部记录",
+      u"記錄檔案 %1 被刪除或替換：已新建檔案並保存全部記錄"}},
 };
 // clang-format on
 static_assert(std::size(kTexts) == size_t(kChainLineCount));
