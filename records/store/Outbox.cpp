@@ -4,6 +4,7 @@
 #include <QSqlError>
 #include <QUuid>
 
+#include "records/store/RecordChain.h"
 #include "records/store/RecordQueries.h"
 #include "records/store/StoreConnection.h"
 
@@ -132,7 +133,11 @@ std::optional<RecipeRunUpload> Outbox::recipeUploadOf(qint64 recipeRunId) {
     if (!row) return std::nullopt;
     const std::optional<UnitRow> owner = queries_.unit(row->unitId);
     if (!owner) return std::nullopt;
-    return RecipeRunUpload{origin_, recipeRunId, *owner, *row};
+    QSqlDatabase db = c_.database();
+    QSqlError error;
+    QByteArray content = UnitTestContent(db, recipeRunId, &error);
+    if (error.isValid()) return c_.fail(error, QStringLiteral("reading a recipe run")), std::nullopt;
+    return RecipeRunUpload{origin_, recipeRunId, *owner, *row, content};
 }
 
 }  // namespace pb::records

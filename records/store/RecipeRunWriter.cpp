@@ -298,6 +298,7 @@ qint64 RecipeRunWriter::importRecipeRun(const RecipeRunUpload& u) {
     // The link as it arrives: a unit test changed since it was chained, or one that does
     // not follow the link before it, is refused and stays in the station's outbox.
     QSqlError error;
+    if (!TakeContent(db, id, u.content, &error)) return c_.fail(error, what), 0;
     refusal_ = CheckArrivingLink(db, id, u.origin, r.chain, &error);
     if (error.isValid()) return c_.fail(error, what), 0;
     if (!refusal_.isEmpty()) return db.rollback(), 0;

@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QSet>
 #include <QSqlQuery>
+#include <QSqlField>
 #include <QSqlRecord>
 #include <algorithm>
 #include <map>
@@ -157,6 +158,48 @@ bool ChainOldUnitTests(QSqlDatabase& db, QString* error) {
                                "CAST(COALESCE(MAX(id), 0) AS VARCHAR(20)) FROM recipe_runs"))) {
         *error = q.lastError().text();
         return false;
+    }
+    return true;
+}
+
+namespace {
+
+// Sets the columns of one row (`where` binds `keys`) that differ from `sent`; only
+// columns the table has, none the chain leaves out.
+bool Align(QSqlDatabase& db, const QString& table, const QString& where, const QVariantList& keys,
+           const QJsonObject& sent, QSqlError* error) {
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT * FROM %1 WHERE %2").arg(table, where));
+    for (const QVariant& k : keys) q.addBindValue(k);
+    if (!Run(q, error)) return false;
+    if (!q.next()) return true;
+    const QJsonObject here = Columns(q);
+    const QSqlRecord record = q.record();
+    q.finish();
+    for (int i = 0; i < record.count(); ++i) {
+        const QString name = record.fieldName(i).toLower();
+        if (LeftOut(name) || here.value(name) == sent.value(name)) continue;
+        QSqlQuery set(db);
+        set.prepare(QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3").arg(table, name, where));
+        set.addBindValue(sent.contains(name) ? QVariant(sent.value(name).toString()) : QVariant(record.field(i).metaType()));
+        for (const QVariant& k : keys) set.addBindValue(k);
+        if (!Run(set, error)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool TakeContent(QSqlDatabase& db, qint64 id, const QByteArray& content, QSqlError* error) {
+    const QJsonObject sent = QJsonDocument::fromJson(content).object();
+    if (sent.isEmpty()) return true;
+    if (!Align(db, QStringLiteral("recipe_runs"), QStringLiteral("id = ?"), {id}, sent.value(u"row").toObject(), error))
+        return false;
+    for (const QJsonValue& step : sent.value(u"steps").toArray()) {
+        const QJsonObject s = step.toObject();
+        if (!Align(db, QStringLiteral("recipe_steps"), QStringLiteral("recipe_run_id = ? AND step_index = ?"),
+                   {id, s.value(u"step_index").toString().toInt()}, s, error))
+            return false;
     }
     return true;
 }

@@ -43,6 +43,10 @@ bool ChainUnitTest(QSqlDatabase& db, qint64 id, QSqlError* error);
 // chained from now (those before were not protected until now).
 bool ChainOldUnitTests(QSqlDatabase& db, QString* error);
 
+// On the server, within the import in hand: the columns of unit test `id` and of its steps
+// made what `content` (as the station read it) says, for the columns this server has.
+bool TakeContent(QSqlDatabase& db, qint64 id, const QByteArray& content, QSqlError* error);
+
 // Codes of why a server refused an arriving link, kept with the outbox entry.
 inline constexpr char kRefusedChanged[] = "chain-changed";   // its content is not what its hash covers
 inline constexpr char kRefusedBroken[] = "chain-broken";     // it does not follow the link before it

@@ -247,6 +247,10 @@ struct RecipeRunUpload {
     qint64 localRecipeRunId = 0;
     UnitRow unit;
     RecipeRunRow recipeRun;
+    // Every column of the row and of its steps as the chain covers them (RecordChain.h):
+    // the server takes the columns it has that the fields above do not carry, so that a
+    // column a later schema step adds arrives and its link checks.
+    QByteArray content = {};
 };
 
 }  // namespace pb::records
