@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QSqlQuery>
 
+#include "records/store/Migrations.h"
 #include "records/store/RecordChain.h"
 #include "records/store/ServerAddress.h"
 #include "records/sync/RecordsUploader.h"
@@ -96,6 +97,34 @@ TEST_P(ServerLinks, ALinkChangedBeforeItWasSentIsRefusedAndWaitsInTheOutboxWithT
 }
 
 INSTANTIATE_TEST_SUITE_P(Server, ServerLinks, ::testing::Values(BackEnd::Postgres), BackEndName);
+
+TEST(RecordStoreFile, UnitTestsKeptBeforeTheChainAreChainedOldestEndFirstAndNewOnesFollow) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("records.sqlite");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "before-the-chain");
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        ASSERT_TRUE(Migrate(db, SqliteDialect(), 11).ok());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec("INSERT INTO units (unit_key, serial, link_text, first_seen_ms, last_seen_ms) "
+                           "VALUES ('serial:A1', 'A1', 'COM1', 5, 5)"));
+        for (const char* ended : {"9000", "7000"})
+            ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO recipe_runs (unit_id, recipe_name, recipe_hash, station, "
+                                              "start_ms, end_ms, verdict) VALUES (1, 'KV410', 'ab', 'line-1', 5, %1, "
+                                              "'pass')").arg(QLatin1String(ended))));
+    }
+    QSqlDatabase::removeDatabase("before-the-chain");
+    RecordStore store;
+    ASSERT_TRUE(store.openSqlite(path).ok()) << store.status().detail.toStdString();
+    EXPECT_EQ(store.queries().recipeRun(2)->chain.seq, 1);  // ended first
+    EXPECT_EQ(store.queries().recipeRun(1)->chain.prevId, 2);
+    WriteUnitTest(store, {"SN3", 10000, "pass", "line-1"});
+    EXPECT_EQ(store.queries().recipeRun(3)->chain.prevId, 1);
+    const ChainReport report = Walk(store);
+    EXPECT_TRUE(report.whole()) << Named(report).join(", ").toStdString();
+    EXPECT_EQ(report.links, 3);
+}
 
 TEST(RecordStoreFile, ADeletedFileIsMadeAnewWithEveryRecordAndSaysSoOnce) {
     QTemporaryDir dir;
