@@ -20,6 +20,7 @@
 #include "files/RuntimeDir.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/ModelCheck.h"
+#include "i18n/ChainTexts.h"
 #include "i18n/FileCheckTexts.h"
 #include "i18n/FixtureTexts.h"
 #include "pool/UnitPool.h"
@@ -158,6 +159,11 @@ int main(int argc, char* argv[]) {
         const QString local =
             o.job.recordsPath.isEmpty() ? pb::records::RecordStore::DefaultPath() : o.job.recordsPath;
         const pb::records::UploadResult sent = pb::records::SendQueued(local, o.job.recordsUrl);
+        for (const auto& [id, code] : sent.refusedNow)
+            out.note(QStringLiteral("unit records: ") +
+                     pb::Text(pb::ChainLine::Refused, pb::LanguageIndex(o.job.language))
+                         .arg(id)
+                         .arg(pb::RefusalText(code, pb::LanguageIndex(o.job.language))));
         if (!sent.server.ok())
             out.note(QStringLiteral("unit records: %1 run(s) wait on this PC to be sent to %2 (%3: %4)")
                          .arg(sent.waiting)

@@ -20,6 +20,7 @@ UploadResult SendQueued(RecordStore& local, RecordStore& server, const std::atom
                     if (!local.outbox().refuse(entry, server.recipeWriter().refusal()))
                         return result.server = local.status(), result;
                     ++result.refused;
+                    result.refusedNow.append({entry.recipeRunId, server.recipeWriter().refusal()});
                     continue;
                 }
             } else {

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <atomic>
+#include <utility>
 
 #include "records/store/RecordStore.h"
 
@@ -21,6 +22,7 @@ struct UploadResult {
     qint64 waiting = 0;    // still queued afterwards
     RecordsStatus server;  // why it stopped early; ok when the queue was emptied
     qint64 refused = 0;    // unit tests the server refused now (they stay queued, with the reason)
+    QList<std::pair<qint64, QString>> refusedNow = {};  // each one's id and reason code
 };
 
 // Sends what `local` has queued to `server` (both open, on this thread), in order,
