@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
+#include <QSqlError>
 #include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -25,6 +26,8 @@
 #include "i18n/RecordsTexts.h"
 #include "catalogue/TestNames.h"
 #include "records/exports/RecordsExport.h"
+#include "i18n/ChainTexts.h"
+#include "records/store/RecordChain.h"
 #include "records/store/RecordsStatusText.h"
 #include "records/exports/ShownStatus.h"
 #include "reports/LineReport.h"
@@ -349,6 +352,7 @@ void RecordsWindow::setWaiting(qint64 waiting, const pb::records::RecordsStatus&
     if (waiting_ >= 0) text += QStringLiteral("    ") + pb::Text(RecordText::RunsWaiting, language_).arg(waiting_);
     if (eventsWaiting_ > 0) text += QStringLiteral("    ") + pb::Text(RecordText::StatusEventsShort, language_).arg(eventsWaiting_);
     if (!server_.ok()) text += QStringLiteral("\n") + pb::records::StatusText(server_, language_);
+    if (brokenLinks_ > 0) text += QStringLiteral("\n") + pb::Text(pb::ChainLine::Broken, language_).arg(brokenLinks_);
     source_->setText(text);
 }
 
@@ -370,6 +374,13 @@ pb::records::RunFilter RecordsWindow::filter() const {
 
 void RecordsWindow::refresh() {
     const qint64 unit = unitId_;
+    // The chains walked again: a unit test changed, removed or put in by hand shows here.
+    {
+        QSqlDatabase db = store_.database();
+        QSqlError error;
+        brokenLinks_ = store_.isOpen() ? int(pb::records::VerifyChains(db, &error).findings.size()) : 0;
+        setWaiting(waiting_, server_);
+    }
     unitsModel_->setQuery(store_.queries().unitsQuery(serial_->text().trimmed()));
     runsModel_->setQuery(store_.queries().runsQuery(listFilter()));
     charts_->setFilter(filter());

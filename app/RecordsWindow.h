@@ -99,6 +99,7 @@ private:
     QLineEdit *serial_, *station_, *fixture_, *socket_;
     qint64 waiting_ = -1;  // -1: no shared server
     qint64 eventsWaiting_ = -1;  // -1: no events broker
+    int brokenLinks_ = 0;  // unit tests that break their station's chain, as last walked
     pb::records::RecordsStatus server_;
     QCheckBox* dates_;
     QDateEdit *from_, *to_;

@@ -131,7 +131,7 @@ QString HelpText() {
         "  tests [--markdown]       the tests: command, stable name, caption (--markdown:\n"
         "                           docs/tests.md, their parameters too)\n") +
         TestCommandsHelp() + QStringLiteral(
-        "  records list|show RUN|export  the unit records every run leaves (see Records)\n"
+        "  records list|show RUN|export|verify  the unit records every run leaves (see Records)\n"
         "  firmware sign FILE --secret-key KEY --models M[,M] --version V [--downgrade]\n"
         "                           [--expires DATE] [--legacy]  write FILE.minisig, a\n"
         "                           minisign signature whose trusted comment is the release\n"
@@ -333,6 +333,7 @@ ParsedCli ParseCli(const QStringList& arguments) {
         fixtureLoaded = load.fixture;
         job.recipe = load.fixture->recipe;
         job.fixtureName = load.fixture->name;
+        job.fixtureHash = load.fixture->sha256Hex;
     } else if (job.command == QLatin1String("run")) {
         const pb::RecipeLoad load = pb::loadRecipeFile(args[0]);
         if (!load.recipe) {

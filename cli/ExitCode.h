@@ -11,6 +11,7 @@ enum ExitCode : int {
     kExitCommandFailed = 5,
     kExitFirmwareRefused = 6,
     kExitFlashFailed = 7,
+    kExitRecordsChanged = 9,  // records verify: a unit test changed, removed or inserted
     kExitInterrupted = 130,
 };
 

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QSqlError>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -11,12 +12,14 @@
 #include "catalogue/TestNames.h"
 #include "cli/ExitCode.h"
 #include "cli/Output.h"
+#include "i18n/ChainTexts.h"
 #include "i18n/MeasurementTexts.h"
 #include "i18n/RecordLineTexts.h"
 #include "i18n/RecordsTexts.h"
 #include "link/FrameText.h"
 #include "output/TerminalText.h"
 #include "output/WholeFile.h"
+#include "records/store/RecordChain.h"
 #include "records/store/RecordStore.h"
 #include "records/exports/JunitExport.h"
 #include "records/exports/RecordsExport.h"
@@ -411,6 +414,38 @@ int lineReport(RecordStore& store, const RecordsJob& job) {
     return kExitOk;
 }
 
+// Walks every station's chain: the count when whole, else each unit test changed, removed
+// or inserted, by station and id.
+int verifyChains(RecordStore& store, const RecordsJob& job) {
+    QSqlDatabase db = store.database();
+    QSqlError error;
+    const pb::records::ChainReport report = pb::records::VerifyChains(db, &error);
+    if (error.isValid()) return failure(QStringLiteral("cannot read the chain: %1").arg(error.text()));
+    using Kind = pb::records::ChainFinding::Kind;
+    for (const pb::records::ChainFinding& f : report.findings) {
+        if (job.json) {
+            static const char* const kinds[] = {"changed", "removed", "inserted"};
+            printJsonLine({{QStringLiteral("event"), QStringLiteral("chain-broken")},
+                           {QStringLiteral("finding"), QLatin1String(kinds[f.kind])},
+                           {QStringLiteral("station"), f.station},
+                           {QStringLiteral("unitTest"), f.rowId}});
+            continue;
+        }
+        const pb::ChainLine line = f.kind == Kind::Changed   ? pb::ChainLine::Changed
+                                   : f.kind == Kind::Removed ? pb::ChainLine::Removed
+                                                             : pb::ChainLine::Inserted;
+        out(pb::Text(line, job.language).arg(f.station).arg(f.rowId));
+    }
+    if (!report.whole()) return kExitRecordsChanged;
+    if (job.json)
+        printJsonLine({{QStringLiteral("event"), QStringLiteral("chain-whole")},
+                       {QStringLiteral("unitTests"), report.links},
+                       {QStringLiteral("stations"), report.chains}});
+    else
+        out(pb::Text(pb::ChainLine::Whole, job.language).arg(report.links).arg(report.chains));
+    return kExitOk;
+}
+
 }  // namespace
 
 qint64 ParseRecordsDate(const QString& text, bool endOfDay) {
@@ -422,7 +457,7 @@ qint64 ParseRecordsDate(const QString& text, bool endOfDay) {
 }
 
 QString ParseRecordsAction(const QStringList& args, RecordsJob& job) {
-    if (args.isEmpty()) return QStringLiteral("records wants list, show RUN, export, stats, report or status");
+    if (args.isEmpty()) return QStringLiteral("records wants list, show RUN, export, stats, report, status or verify");
     job.action = args[0];
     if (job.action == QLatin1String("show")) {
         // A run's number, or a unit test's as the list names it: "R3".
@@ -435,10 +470,16 @@ QString ParseRecordsAction(const QStringList& args, RecordsJob& job) {
         (recipeRun ? job.recipeRunId : job.runId) = id;
         return {};
     }
+    if (job.action == QLatin1String("verify")) {
+        if (args.size() != 1) return QStringLiteral("records verify takes no argument");
+        if (!job.format.isEmpty() || !job.output.isEmpty())
+            return QStringLiteral("--format and --output go with 'records export' or 'records report'");
+        return {};
+    }
     if (job.action != QLatin1String("list") && job.action != QLatin1String("export") &&
         job.action != QLatin1String("stats") && job.action != QLatin1String("report") &&
         job.action != QLatin1String("status"))
-        return QStringLiteral("records wants list, show RUN, export, stats, report or status, not '%1'").arg(job.action);
+        return QStringLiteral("records wants list, show RUN, export, stats, report, status or verify, not '%1'").arg(job.action);
     if (args.size() != 1) return QStringLiteral("records %1 takes no argument").arg(job.action);
     if (job.action == QLatin1String("status")) {
         if (!job.format.isEmpty() || !job.output.isEmpty())
@@ -522,6 +563,7 @@ int RunRecordsCommand(const RecordsJob& job) {
                      : job.action == QLatin1String("show")  ? show(store, job)
                      : job.action == QLatin1String("stats") ? PrintStats(store, stats)
                      : job.action == QLatin1String("report") ? lineReport(store, job)
+                     : job.action == QLatin1String("verify") ? verifyChains(store, job)
                                                              : exportRuns(store, job);
     // A store that failed in the middle (a damaged page) gave less than there is.
     if (!store.status().ok()) return failure(StoreFindingText(store.status()));

@@ -45,6 +45,7 @@ struct CommandJob {
     bool traffic = false;
     std::optional<pb::Recipe> recipe;  // run: the recipe, loaded and checked
     QString fixtureName;               // run --fixture: kept with each recipe run
+    QString fixtureHash;               // and the SHA-256 of its file
     // The unit records: each unit's thread opens the store for itself.
     bool keepRecords = true;
     QString recordsPath;   // empty: the default store

@@ -360,6 +360,7 @@ UnitEvent RunUnit(int unit, const UnitLink& link, const CommandJob& job, pb::Can
     target.id = link.id.isEmpty() ? job.id : link.id;
     target.scannedSerial = link.unitSerial;
     target.fixture = job.fixtureName;
+    target.fixtureHash = job.fixtureHash;
     target.socket = link.socket;
     if (!job.recipe) target.modelKind = job.modelKind;
     const pb::RecipeRunResult r = runner.run(target);

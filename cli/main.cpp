@@ -22,6 +22,7 @@
 #include "firmware/FirmwareRelease.h"
 #include "i18n/CauseTexts.h"
 #include "firmware/ModelCheck.h"
+#include "i18n/ChainTexts.h"
 #include "i18n/FileCheckTexts.h"
 #include "i18n/FixtureTexts.h"
 #include "pool/UnitPool.h"
@@ -190,6 +191,11 @@ int main(int argc, char* argv[]) {
         const QString local =
             o.job.recordsPath.isEmpty() ? pb::records::RecordStore::DefaultPath() : o.job.recordsPath;
         const pb::records::UploadResult sent = pb::records::SendQueued(local, o.job.recordsUrl);
+        for (const auto& [id, code] : sent.refusedNow)
+            out.note(QStringLiteral("unit records: ") +
+                     pb::Text(pb::ChainLine::Refused, pb::LanguageIndex(o.job.language))
+                         .arg(id)
+                         .arg(pb::RefusalText(code, pb::LanguageIndex(o.job.language))));
         if (!sent.server.ok())
             out.note(QStringLiteral("unit records: %1 run(s) wait on this PC to be sent to %2 (%3: %4)")
                          .arg(sent.waiting)

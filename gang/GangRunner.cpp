@@ -123,6 +123,7 @@ void GangRunner::runSocket(int socket, const SocketLink& link, const QString& sc
     if (!s.id.isEmpty()) unit.id = s.id;
     unit.scannedSerial = scannedSerial;
     unit.fixture = fixture_.name;
+    unit.fixtureHash = fixture_.sha256Hex;
     unit.socket = s.name;
     // No port to open: the unit fails as a link that cannot be opened, kept nowhere (as on
     // the command line), and the other sockets run.

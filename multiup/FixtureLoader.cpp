@@ -1,5 +1,6 @@
 #include "multiup/FixtureLoader.h"
 
+#include <QCryptographicHash>
 #include "link/TcpTransport.h"
 
 #include <QDir>
@@ -220,6 +221,8 @@ FixtureLoad loadFixture(const QByteArray& bytes, const QString& folder) {
     }
     Checker checker(bytes, out.mistakes);
     out.fixture = checker.fixture(doc.object(), folder);
+    if (out.fixture)
+        out.fixture->sha256Hex = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
     return out;
 }
 

@@ -3,6 +3,7 @@
 
 #include "i18n/ChartTexts.h"
 #include "i18n/RecordsTexts.h"
+#include "output/ReportText.h"
 #include "reports/ChartSvg.h"
 #include "reports/LineReport.h"
 #include "reports/SocketGrid.h"
@@ -10,7 +11,7 @@
 namespace pb::reports {
 namespace {
 
-QString Esc(const QString& text) { return text.toHtmlEscaped(); }
+QString Esc(const QString& text) { return ReportText(text); }
 
 QString Heading(const QString& text) { return QStringLiteral("<h2>") + Esc(text) + QStringLiteral("</h2>\n"); }
 QString Note(const QString& text) { return QStringLiteral("<p>") + Esc(text) + QStringLiteral("</p>\n"); }

@@ -46,6 +46,7 @@ void RecipeRecorder::planStarted(const Recipe& recipe, const RecipeUnit& unit, q
     start.linkText = records::RunRecordsObserver::LinkText(unit.link);
     start.fixture = unit.fixture;
     start.socket = unit.socket;
+    start.fixtureHash = unit.fixtureHash;
     start.station = station_;
     start.operatorName = operator_;
     start.startMs = startMs;

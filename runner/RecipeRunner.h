@@ -45,6 +45,7 @@ struct RecipeUnit {
     // run; empty: tested alone.
     QString fixture = {};
     QString socket = {};
+    QString fixtureHash = {};  // SHA-256 of the fixture file, hex
     // The model kind the caller knows: the steps run without identifying first.
     std::optional<int> modelKind = {};
     // Why the unit has no link to open (an adapter socket whose adapter is not there): it

@@ -16,6 +16,8 @@
 #include "records/exports/RecordsExport.h"
 #include "tests/support/CliRig.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/SeededUnitTests.h"
+#include "tests/support/SqlBeside.h"
 #include "traffic/TrafficExport.h"
 #include "traffic/TrafficLog.h"
 
@@ -587,3 +589,24 @@ TEST(CliRecords, OneFrameReadsTheSameInTrafficRecordsAndExports) {
         EXPECT_TRUE(csv.contains(u',' + frame + u',')) << qPrintable(csv);
     }
 }
+
+namespace {
+
+TEST(CliRecords, VerifyCountsWholeChainsAndNamesAnEditedUnitTestWithExitNine) {
+    RecordsHome home;
+    {
+        pb::records::RecordStore store;
+        ASSERT_TRUE(store.openSqlite(home.defaultStore()).ok());
+        WriteUnitTest(store, {"SN1", 1000, "fail", "line-1", {}, {}, 0});
+        WriteUnitTest(store, {"SN2", 2000, "pass", "line-1"});
+    }
+    CliResult r = home.run({"records", "verify"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(r.out.contains("2 unit test(s) of 1 station(s)")) << r.out.constData();
+    ASSERT_EQ(SqlBeside(home.defaultStore(), {}, "UPDATE recipe_runs SET verdict = 'pass' WHERE id = 1"), QString());
+    r = home.run({"records", "verify"});
+    EXPECT_EQ(r.exitCode, 9);
+    EXPECT_EQ(r.out, "station line-1, unit test R1: changed after it was recorded\n");
+}
+
+}  // namespace

@@ -246,3 +246,23 @@ TEST(RecordsFrameText, KeptFramesReadAsTheConsoleShowsThem) {
 }
 
 }  // namespace
+
+namespace {
+
+// An operator's name that would read backwards after U+202E, in every language's report.
+TEST_F(RecordsExport, DirectionControlsInNamesAreShownNotObeyedInTheReport) {
+    RunStart start;
+    start.linkText = QStringLiteral("127.0.0.1:4001");
+    start.procedure = QStringLiteral("connect");
+    start.operatorName = QStringLiteral("Li \u202Egnaw");
+    start.unit.serial = QStringLiteral("KV-0042");
+    start.startMs = 1765181300000;
+    store.writer().endRun(store.writer().beginRun(start), {start.startMs + 1000, Outcome::Ok, {}, {}, {}});
+    for (int language = 0; language < 3; ++language) {
+        const QString html = UnitReportHtml(store, unitId, language);
+        EXPECT_FALSE(html.contains(QChar(0x202E))) << language;
+        EXPECT_TRUE(html.contains(QStringLiteral("Li \\u202Egnaw"))) << language;
+    }
+}
+
+}  // namespace

@@ -15,6 +15,7 @@
 #include "i18n/FeedbackTexts.h"
 #include "i18n/RecordsTexts.h"
 #include "link/FrameText.h"
+#include "output/ReportText.h"
 #include "output/CsvCell.h"
 #include "catalogue/TestNames.h"
 #include "catalogue/StepNames.h"
@@ -38,14 +39,9 @@ QString LocalTime(qint64 ms) {
     return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-// Text for XHTML: escaped, and without the control characters XML does not allow.
-QString Esc(const QString& text) {
-    QString clean;
-    clean.reserve(text.size());
-    for (QChar c : text)
-        if (c.unicode() >= 0x20 || c == u'\n' || c == u'\t') clean += c;
-    return clean.toHtmlEscaped();
-}
+// Text for XHTML: escaped, without the control characters XML does not allow, the
+// direction controls shown.
+QString Esc(const QString& text) { return ReportText(text); }
 
 QString DurationText(const RunRow& run) {
     if (run.endMs <= 0) return {};
@@ -284,6 +280,9 @@ QJsonObject RecipeRunJson(const RecipeRunRow& run) {
             {"reason", run.reasonText},
             {"fixture", TextOrNull(run.fixture)},
             {"socket", TextOrNull(run.socket)},
+            {"fixtureHash", TextOrNull(run.fixtureHash)},
+            {"toolVersion", TextOrNull(run.toolVersion)},
+            {"chainHash", TextOrNull(run.chain.hash)},
             {"steps", steps}};
 }
 
@@ -375,7 +374,8 @@ QStringList CsvColumns() {
             QStringLiteral("warning"),   QStringLiteral("fixture"),
             QStringLiteral("socket"),    QStringLiteral("cause"),
             QStringLiteral("cause_values"), QStringLiteral("attempt"),
-            QStringLiteral("retest")};
+            QStringLiteral("retest"),    QStringLiteral("recipe_sha256"),
+            QStringLiteral("fixture_sha256"), QStringLiteral("tool_version")};
 }
 
 QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
@@ -424,7 +424,7 @@ QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
                                r->operatorName, r->station, r->linkText, FailingText(*r, 0), QString(), QString(),
                                QString::number(r->id), r->recipeName, stepText(*r, r->failingStep), r->verdict,
                                QString(), r->fixture, r->socket, r->cause.name(), CauseValuesText(r->cause), QString(),
-                               RetestCell(*r)});
+                               RetestCell(*r), r->recipeHash, r->fixtureHash, r->toolVersion});
             continue;
         }
         const RunRow& run = *line.run;
@@ -443,7 +443,9 @@ QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
                            recipe ? recipe->fixture : QString(), recipe ? recipe->socket : QString(),
                            run.outcome == Outcome::Running ? QString() : run.cause.name(), CauseValuesText(run.cause),
                            run.recipeAttempt > 0 ? QString::number(run.recipeAttempt) : QString(),
-                           recipe ? RetestCell(*recipe) : QString()});
+                           recipe ? RetestCell(*recipe) : QString(),
+                           recipe ? recipe->recipeHash : QString(), recipe ? recipe->fixtureHash : QString(),
+                           recipe ? recipe->toolVersion : QString()});
     }
     return out;
 }

@@ -5,6 +5,7 @@
 
 #include "records/store/FigureRollup.h"
 #include "records/store/OldCauses.h"
+#include "records/store/RecordChain.h"
 #include "records/store/ReplyLatencies.h"
 
 namespace pb::records {
@@ -138,6 +139,22 @@ const QList<Migration>& Migrations() {
           QStringLiteral("ALTER TABLE recipe_steps ADD COLUMN attempt_causes TEXT"),
           QStringLiteral("ALTER TABLE recipe_failure_hours ADD COLUMN cause_code VARCHAR(40) NOT NULL DEFAULT 'unknown'")},
          FillOldCauses},
+        // Records an auditor can trust: each unit test keeps the tool's version and the
+        // fixture file's SHA-256 (the recipe file's is recipe_hash), and each station's unit
+        // tests form a hash chain (RecordChain.h), the unit tests ended before chained from
+        // now. An outbox entry a server refused keeps the reason.
+        {12,
+         {QStringLiteral("ALTER TABLE recipe_runs ADD COLUMN tool_version VARCHAR(100)"),
+          QStringLiteral("ALTER TABLE recipe_runs ADD COLUMN fixture_hash VARCHAR(64)"),
+          QStringLiteral("ALTER TABLE recipe_runs ADD COLUMN chain_seq {BIG}"),
+          QStringLiteral("ALTER TABLE recipe_runs ADD COLUMN chain_prev {BIG}"),
+          QStringLiteral("ALTER TABLE recipe_runs ADD COLUMN chain_prev_hash VARCHAR(64)"),
+          QStringLiteral("ALTER TABLE recipe_runs ADD COLUMN chain_hash VARCHAR(64)"),
+          QStringLiteral("CREATE INDEX recipe_runs_by_chain ON recipe_runs (station, chain_seq)"),
+          QStringLiteral("CREATE TABLE chain_heads (chain VARCHAR(300) PRIMARY KEY, station VARCHAR(200) NOT NULL, "
+                         "seq {BIG} NOT NULL, last_id {BIG} NOT NULL, last_hash VARCHAR(64) NOT NULL)"),
+          QStringLiteral("ALTER TABLE outbox ADD COLUMN refused VARCHAR(40)")},
+         ChainOldUnitTests},
         // Live events: each unit test that ends waits here, in order, until the events
         // broker has acknowledged its message (events/EventPublisher.h).
         {14,

@@ -4,6 +4,7 @@
 #include <QSqlError>
 #include <QUuid>
 
+#include "records/store/RecordChain.h"
 #include "records/store/RecordQueries.h"
 #include "records/store/StoreConnection.h"
 
@@ -101,10 +102,31 @@ QList<QueuedRun> Outbox::queuedRuns(int limit) {
     QList<QueuedRun> queued;
     if (!c_.isOpen()) return queued;
     QSqlQuery q(c_.database());
-    if (!q.exec(QStringLiteral("SELECT run_id, changes, recipe_run_id FROM outbox ORDER BY id LIMIT %1").arg(limit)))
+    if (!q.exec(QStringLiteral("SELECT run_id, changes, recipe_run_id FROM outbox WHERE refused IS NULL ORDER BY id LIMIT %1").arg(limit)))
         return c_.failed(q, QStringLiteral("reading the outbox")), queued;
     while (q.next()) queued.append({q.value(0).toLongLong(), q.value(1).toInt(), q.value(2).toLongLong()});
     return queued;
+}
+
+bool Outbox::refuse(const QueuedRun& entry, const QString& reason) {
+    if (!c_.isOpen()) return false;
+    QSqlQuery q(c_.database());
+    q.prepare(entry.recipeRunId > 0 ? QStringLiteral("UPDATE outbox SET refused = ? WHERE recipe_run_id = ?")
+                                    : QStringLiteral("UPDATE outbox SET refused = ? WHERE run_id = ?"));
+    q.addBindValue(reason);
+    q.addBindValue(entry.recipeRunId > 0 ? entry.recipeRunId : entry.runId);
+    if (!q.exec()) return c_.failed(q, QStringLiteral("keeping a refused entry"));
+    return true;
+}
+
+QList<std::pair<qint64, QString>> Outbox::refused() {
+    QList<std::pair<qint64, QString>> found;
+    if (!c_.isOpen()) return found;
+    QSqlQuery q(c_.database());
+    if (!q.exec(QStringLiteral("SELECT recipe_run_id, refused FROM outbox WHERE refused IS NOT NULL ORDER BY id")))
+        return c_.failed(q, QStringLiteral("reading the outbox")), found;
+    while (q.next()) found.append({q.value(0).toLongLong(), q.value(1).toString()});
+    return found;
 }
 
 bool Outbox::dequeue(const QueuedRun& sent) {
@@ -150,7 +172,11 @@ std::optional<RecipeRunUpload> Outbox::recipeUploadOf(qint64 recipeRunId) {
     if (!row) return std::nullopt;
     const std::optional<UnitRow> owner = queries_.unit(row->unitId);
     if (!owner) return std::nullopt;
-    return RecipeRunUpload{origin_, recipeRunId, *owner, *row};
+    QSqlDatabase db = c_.database();
+    QSqlError error;
+    QByteArray content = UnitTestContent(db, recipeRunId, &error);
+    if (error.isValid()) return c_.fail(error, QStringLiteral("reading a recipe run")), std::nullopt;
+    return RecipeRunUpload{origin_, recipeRunId, *owner, *row, content};
 }
 
 }  // namespace pb::records

@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 #include <QString>
 #include <optional>
+#include <utility>
 
 #include "records/store/RecordTypes.h"
 
@@ -30,7 +31,11 @@ public:
     bool dequeueEvent(qint64 entry);
 
     qint64 pendingUploads();
-    QList<QueuedRun> queuedRuns(int limit);  // oldest first
+    QList<QueuedRun> queuedRuns(int limit);  // oldest first, not those a server refused
+    // Keeps an entry the server refused, with the reason's code: it waits for a person.
+    bool refuse(const QueuedRun& entry, const QString& reason);
+    // The recipe runs refused and why, oldest first.
+    QList<std::pair<qint64, QString>> refused();
     // Takes a sent run off the queue, unless it changed after it was read.
     bool dequeue(const QueuedRun& sent);
     // The run as it goes to the server; empty when it is not here.

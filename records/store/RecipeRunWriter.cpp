@@ -1,11 +1,13 @@
 #include "records/store/RecipeRunWriter.h"
 
+#include <QCoreApplication>
 #include <QHostInfo>
 #include <QSqlError>
 
 #include "records/store/EvidenceColumns.h"
 #include "records/store/FigureRollup.h"
 #include "records/store/Outbox.h"
+#include "records/store/RecordChain.h"
 #include "records/store/RunWriter.h"
 #include "records/store/SqlValues.h"
 #include "records/store/StoreConnection.h"
@@ -13,7 +15,7 @@
 namespace pb::records {
 
 qint64 RecipeRunWriter::beginRecipeRun(const RecipeRunStart& start) {
-    if (!c_.isOpen()) return 0;
+    if (!c_.writable() || !writeWaitingEnds()) return 0;
     QSqlDatabase db = c_.database();
     if (const QSqlError error = c_.dialect().beginWrite(db); error.isValid())
         return c_.fail(error, QStringLiteral("starting a recipe run")), 0;
@@ -24,8 +26,8 @@ qint64 RecipeRunWriter::beginRecipeRun(const RecipeRunStart& start) {
     QSqlQuery q(db);
     q.prepare(QStringLiteral(
         "INSERT INTO recipe_runs (unit_id, recipe_name, recipe_hash, scanned_serial, station, "
-        "operator_name, link_text, start_ms, writer, fixture_name, socket_name, verdict) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 'running')") +
+        "operator_name, link_text, start_ms, writer, fixture_name, socket_name, fixture_hash, tool_version, "
+        "verdict) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 'running')") +
               (c_.dialect().keyFromReturning ? QStringLiteral(" RETURNING id") : QString()));
     q.addBindValue(unitId);
     q.addBindValue(start.recipeName);
@@ -38,6 +40,8 @@ qint64 RecipeRunWriter::beginRecipeRun(const RecipeRunStart& start) {
     q.addBindValue(StoreConnection::writerToken());
     q.addBindValue(TextOrNull(start.fixture));
     q.addBindValue(TextOrNull(start.socket));
+    q.addBindValue(TextOrNull(start.fixtureHash));
+    q.addBindValue(start.toolVersion.isEmpty() ? QCoreApplication::applicationVersion() : start.toolVersion);
     if (!q.exec()) return c_.failed(q, QStringLiteral("starting a recipe run")), 0;
     const qint64 id = c_.insertedId(q);
     q.finish();
@@ -72,6 +76,7 @@ int RecipeRunWriter::markInterrupted() {
         steps.addBindValue(id);
         if (!steps.exec()) return c_.failed(steps, QStringLiteral("marking interrupted recipe runs")), 0;
         if (!refreshFigures(id, 0, QStringLiteral("marking interrupted recipe runs"))) return 0;
+        if (!chain(id, QStringLiteral("marking interrupted recipe runs"))) return 0;
         if (!outbox_.enqueueRecipeRun(queue, id)) return 0;
         if (!outbox_.enqueueEvent(queue, id)) return 0;
     }
@@ -116,8 +121,17 @@ bool RecipeRunWriter::refreshFigures(qint64 recipeRunId, qint64 formerUnitId, co
     return false;
 }
 
+bool RecipeRunWriter::chain(qint64 recipeRunId, const QString& what) {
+    QSqlDatabase db = c_.database();
+    QSqlError error;
+    if (ChainUnitTest(db, recipeRunId, &error)) return true;
+    db.rollback();
+    c_.fail(error, what);
+    return false;
+}
+
 bool RecipeRunWriter::linkRunToRecipe(qint64 runId, qint64 recipeRunId, int stepIndex, int attempt) {
-    if (!c_.isOpen() || runId <= 0 || recipeRunId <= 0) return false;
+    if (!c_.writable() || runId <= 0 || recipeRunId <= 0) return false;
     QSqlQuery q(c_.database());
     q.prepare(QStringLiteral("UPDATE runs SET recipe_run_id = ?, recipe_step = ?, recipe_attempt = ? WHERE id = ?"));
     q.addBindValue(recipeRunId);
@@ -130,7 +144,7 @@ bool RecipeRunWriter::linkRunToRecipe(qint64 runId, qint64 recipeRunId, int step
 }
 
 bool RecipeRunWriter::setRecipeRunUnit(qint64 recipeRunId, const UnitIdentity& identity, qint64 seenMs) {
-    if (!c_.isOpen() || recipeRunId <= 0 || identity.serial.isEmpty()) return false;
+    if (!c_.writable() || recipeRunId <= 0 || identity.serial.isEmpty()) return false;
     QSqlDatabase db = c_.database();
     const QString what = QStringLiteral("keeping the unit of a recipe run");
     if (const QSqlError error = c_.dialect().beginWrite(db); error.isValid()) return c_.fail(error, what), false;
@@ -151,12 +165,30 @@ bool RecipeRunWriter::setRecipeRunUnit(qint64 recipeRunId, const UnitIdentity& i
 }
 
 bool RecipeRunWriter::recordRecipeStep(qint64 recipeRunId, const RecipeStepRow& step) {
-    if (!c_.isOpen() || recipeRunId <= 0) return false;
+    if (!c_.writable() || recipeRunId <= 0) return false;
     return writeRecipeSteps(recipeRunId, {step}, false);
 }
 
+bool RecipeRunWriter::writeWaitingEnds() {
+    while (!waiting_.isEmpty()) {
+        if (!endNow(waiting_.first().first, waiting_.first().second)) return false;
+        waiting_.removeFirst();
+    }
+    c_.roomAgain();
+    return true;
+}
+
 bool RecipeRunWriter::endRecipeRun(qint64 recipeRunId, const RecipeRunEnd& end) {
-    if (!c_.isOpen() || recipeRunId <= 0) return false;
+    if (recipeRunId <= 0) return false;
+    if (!writeWaitingEnds() || !endNow(recipeRunId, end)) {
+        if (c_.isOpen() && c_.status().error == RecordsError::DiskFull) waiting_.append({recipeRunId, end});
+        return false;
+    }
+    return true;
+}
+
+bool RecipeRunWriter::endNow(qint64 recipeRunId, const RecipeRunEnd& end) {
+    if (!c_.writable()) return false;
     QSqlDatabase db = c_.database();
     if (const QSqlError error = c_.dialect().beginWrite(db); error.isValid())
         return c_.fail(error, QStringLiteral("ending a recipe run")), false;
@@ -190,6 +222,7 @@ bool RecipeRunWriter::endRecipeRun(qint64 recipeRunId, const RecipeRunEnd& end) 
     q.finish();
     if (!writeRecipeSteps(recipeRunId, end.steps, false)) return false;
     if (!refreshFigures(recipeRunId, formerUnit, QStringLiteral("ending a recipe run"))) return false;
+    if (!chain(recipeRunId, QStringLiteral("ending a recipe run"))) return false;
     if (!outbox_.enqueueRecipeRun(q, recipeRunId)) return false;
     if (!outbox_.enqueueEvent(q, recipeRunId)) return false;
     if (!db.commit()) return c_.fail(db.lastError(), QStringLiteral("ending a recipe run")), false;
@@ -198,6 +231,7 @@ bool RecipeRunWriter::endRecipeRun(qint64 recipeRunId, const RecipeRunEnd& end) 
 
 
 qint64 RecipeRunWriter::importRecipeRun(const RecipeRunUpload& u) {
+    refusal_.clear();
     if (!c_.isOpen()) return 0;
     QSqlDatabase db = c_.database();
     const QString what = QStringLiteral("adding a station's recipe run");
@@ -216,12 +250,13 @@ qint64 RecipeRunWriter::importRecipeRun(const RecipeRunUpload& u) {
     q.prepare(QStringLiteral(
         "INSERT INTO recipe_runs (unit_id, recipe_name, recipe_hash, scanned_serial, station, "
         "operator_name, writer, link_text, start_ms, end_ms, verdict, failing_step, reason_text, "
-        "origin, local_recipe_run_id, fixture_name, socket_name, cause_code, cause_values) "
-        "VALUES (?, ?, ?, ?, ?, ?, NULL, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
+        "origin, local_recipe_run_id, fixture_name, socket_name, cause_code, cause_values, fixture_hash, "
+        "tool_version) VALUES (?, ?, ?, ?, ?, ?, NULL, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
         "ON CONFLICT (origin, local_recipe_run_id) DO UPDATE SET unit_id = excluded.unit_id, "
         "scanned_serial = excluded.scanned_serial, end_ms = excluded.end_ms, verdict = excluded.verdict, "
         "failing_step = excluded.failing_step, reason_text = excluded.reason_text, "
-        "cause_code = excluded.cause_code, cause_values = excluded.cause_values RETURNING id"));
+        "cause_code = excluded.cause_code, cause_values = excluded.cause_values, "
+        "fixture_hash = excluded.fixture_hash, tool_version = excluded.tool_version RETURNING id"));
     q.addBindValue(unitId);
     q.addBindValue(r.recipeName);
     q.addBindValue(r.recipeHash);
@@ -240,6 +275,8 @@ qint64 RecipeRunWriter::importRecipeRun(const RecipeRunUpload& u) {
     q.addBindValue(TextOrNull(r.socket));
     q.addBindValue(CauseCodeColumn(r.cause));
     q.addBindValue(CauseValuesColumn(r.cause));
+    q.addBindValue(TextOrNull(r.fixtureHash));
+    q.addBindValue(TextOrNull(r.toolVersion));
     if (!q.exec()) return c_.failed(q, what), 0;
     const qint64 id = q.next() ? q.value(0).toLongLong() : 0;
     q.finish();
@@ -260,6 +297,14 @@ qint64 RecipeRunWriter::importRecipeRun(const RecipeRunUpload& u) {
             if (!q.exec()) return c_.failed(q, what), 0;
         }
     }
+    q.finish();
+    // The link as it arrives: a unit test changed since it was chained, or one that does
+    // not follow the link before it, is refused and stays in the station's outbox.
+    QSqlError error;
+    if (!TakeContent(db, id, u.content, &error)) return c_.fail(error, what), 0;
+    refusal_ = CheckArrivingLink(db, id, u.origin, r.chain, &error);
+    if (error.isValid()) return c_.fail(error, what), 0;
+    if (!refusal_.isEmpty()) return db.rollback(), 0;
     if (!db.commit()) return c_.fail(db.lastError(), what), 0;
     return id;
 }

@@ -75,7 +75,8 @@ UnitRow ReadUnit(const QSqlQuery& q) {
 constexpr char kRecipeRunSelect[] =
     "SELECT rr.id, rr.unit_id, u.serial, rr.recipe_name, rr.recipe_hash, rr.scanned_serial, "
     "rr.station, rr.operator_name, rr.link_text, rr.start_ms, rr.end_ms, rr.verdict, "
-    "rr.failing_step, rr.reason_text, rr.fixture_name, rr.socket_name, rr.cause_code, rr.cause_values, rr.retest "
+    "rr.failing_step, rr.reason_text, rr.fixture_name, rr.socket_name, rr.cause_code, rr.cause_values, rr.retest, "
+    "rr.fixture_hash, rr.tool_version, rr.chain_seq, rr.chain_prev, rr.chain_prev_hash, rr.chain_hash "
     "FROM recipe_runs rr JOIN units u ON u.id = rr.unit_id";
 
 RecipeRunRow ReadRecipeRun(const QSqlQuery& q) {
@@ -98,6 +99,9 @@ RecipeRunRow ReadRecipeRun(const QSqlQuery& q) {
     row.socket = q.value(15).toString();
     row.cause = row.verdict == QLatin1String("running") ? Cause{} : CauseOfColumns(q.value(16), q.value(17), row.reasonText);
     row.retest = q.value(18).isNull() ? -1 : q.value(18).toInt();
+    row.fixtureHash = q.value(19).toString();
+    row.toolVersion = q.value(20).toString();
+    row.chain = {q.value(21).toLongLong(), q.value(22).toLongLong(), q.value(23).toString(), q.value(24).toString()};
     return row;
 }
 

@@ -8,6 +8,7 @@
 #include <QMutex>
 #include <QSqlError>
 #include <QStandardPaths>
+#include <QUrl>
 
 #include "records/store/Migrations.h"
 #include "records/store/ServerAddress.h"
@@ -72,7 +73,10 @@ QString RecordStore::DefaultPath() {
 }
 
 void RecordStore::close() {
+    // Verdicts a full disk held back, if there is room now.
+    if (conn_.open_) recipeWriter_.writeWaitingEnds();
     conn_.open_ = false;
+    conn_.device_ = conn_.inode_ = 0;
     outbox_.origin_.clear();
     if (conn_.name_.isEmpty()) return;
     {
@@ -133,7 +137,8 @@ RecordsStatus RecordStore::openUrl(const QString& url, Access access) {
     interruptedAtOpen_ = 0;
     QString why;
     const std::optional<ServerAddress> address = ParseServerUrl(url, &why);
-    conn_.path_ = address ? address->display() : url.section(u'@', -1);  // never a password
+    // Never a password: without the user's part and the options of a URL not understood.
+    conn_.path_ = address ? address->display() : url.section(u'@', -1).section(u'?', 0, 0);
     if (!address) {
         conn_.status_ = {RecordsError::BadAddress, why, conn_.path_, {}};
     } else if (!QSqlDatabase::isDriverAvailable(conn_.dialect_->driver)) {
@@ -184,9 +189,30 @@ RecordsStatus RecordStore::openFile(const QString& path, Access access) {
     QSqlDatabase db = QSqlDatabase::addDatabase(conn_.dialect_->driver, conn_.name_);
     db.setDatabaseName(path);
     db.setConnectOptions(conn_.dialect_->connectOptions());
-    if (!db.open()) return {conn_.classify(db.lastError()), db.lastError().text(), path, {}};
+    RecordsStatus found;
+    if (!db.open()) found = {conn_.classify(db.lastError()), db.lastError().text(), path, {}};
     // What the file is, before anything of it is changed.
-    if (RecordsStatus found = whatFileHolds(db, access); !found.ok()) return found;
+    else found = whatFileHolds(db, access);
+    // A reader of a file it may not write (read-only media, a folder it cannot write the
+    // -shm file in): read-only, then as an immutable file, which needs no -shm at all.
+    if (access == Access::ReadOnly && found.error == RecordsError::FolderNotWritable) {
+        const QString uri = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded);
+        for (const auto& [name, options] :
+             {std::pair{path, QStringLiteral(";QSQLITE_OPEN_READONLY")},
+              std::pair{uri + QStringLiteral("?immutable=1"), QStringLiteral(";QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI")}}) {
+            db.close();
+            db.setDatabaseName(name);
+            db.setConnectOptions(conn_.dialect_->connectOptions() + options);
+            if (!db.open()) continue;
+            found = whatFileHolds(db, access);
+            if (found.error != RecordsError::FolderNotWritable) break;
+        }
+        if (found.ok()) {
+            conn_.open_ = true;
+            return {};
+        }
+    }
+    if (!found.ok()) return found;
     if (access == Access::ReadOnly) {
         // Opened for writing all the same, so that SQLite takes away the -wal and -shm
         // files a reader of a WAL file makes; no statement of this connection may write.
@@ -203,6 +229,7 @@ RecordsStatus RecordStore::openFile(const QString& path, Access access) {
         migrated.error = RecordsError::DiskFull;
     if (!migrated.ok()) return migrated;
     conn_.open_ = true;
+    conn_.noteFile();
     if (!outbox_.loadOrigin()) return conn_.status_;
     interruptedAtOpen_ = writer_.markInterrupted();
     if (conn_.open_) recipeWriter_.markInterrupted();

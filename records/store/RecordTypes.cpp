@@ -74,6 +74,7 @@ QString ErrorName(RecordsError error) {
     case RecordsError::ServerUnreachable: return QStringLiteral("ServerUnreachable");
     case RecordsError::AuthFailed: return QStringLiteral("AuthFailed");
     case RecordsError::NoDatabase: return QStringLiteral("NoDatabase");
+    case RecordsError::Reopened: return QStringLiteral("Reopened");
     }
     return {};
 }

@@ -11,6 +11,7 @@
 
 #include "evidence/Cause.h"
 #include "evidence/Measurement.h"
+#include "records/store/RecordChain.h"
 
 namespace pb::records {
 
@@ -201,6 +202,8 @@ struct RecipeRunStart {
     QList<RecipeStepRow> steps;  // every step, not run yet
     QString fixture;  // the fixture and socket the unit sat in; empty: tested alone
     QString socket;
+    QString fixtureHash = {};  // SHA-256 of the fixture file, hex; empty: none
+    QString toolVersion = {};  // the tool that ran it; empty: this program's version
 };
 
 struct RecipeRunEnd {
@@ -235,6 +238,9 @@ struct RecipeRunRow {
     // Its unit's ended tests of its recipe that began before it: 0 for the first test, 1 for
     // the first retest; -1 while it runs.
     int retest = -1;
+    QString fixtureHash = {};
+    QString toolVersion = {};
+    ChainLink chain = {};  // its link in its station's chain (RecordChain.h)
     bool unitIdentified() const { return !unitSerial.isEmpty(); }
     Outcome outcome() const { return RecipeOutcome(verdict); }
     // The failing step's row; null when none failed.
@@ -252,6 +258,10 @@ struct RecipeRunUpload {
     qint64 localRecipeRunId = 0;
     UnitRow unit;
     RecipeRunRow recipeRun;
+    // Every column of the row and of its steps as the chain covers them (RecordChain.h):
+    // the server takes the columns it has that the fields above do not carry, so that a
+    // column a later schema step adds arrives and its link checks.
+    QByteArray content = {};
 };
 
 }  // namespace pb::records

@@ -24,6 +24,9 @@ enum class RecordsError {
     ServerUnreachable,  // no server answers at the address
     AuthFailed,         // the server refused the role or its password
     NoDatabase,         // the server has no database of that name
+    // A note while the store works: its file was deleted or replaced under it and made
+    // anew from the open connection, every record in it.
+    Reopened,
 };
 
 QString ErrorName(RecordsError error);  // "FolderNotWritable", ...

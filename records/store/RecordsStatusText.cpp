@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "i18n/ChainTexts.h"
 #include "i18n/RecordsTexts.h"
 #include "records/store/ServerAddress.h"
 
@@ -26,6 +27,7 @@ QString StatusText(const RecordsStatus& status, int language) {
         case RecordsError::ServerUnreachable: return away(RecordText::ReasonServerUnreachable);
         case RecordsError::AuthFailed: return away(RecordText::ReasonAuthFailed);
         case RecordsError::NoDatabase: return away(RecordText::ReasonNoDatabase);
+        case RecordsError::Reopened: return {};
         case RecordsError::NewerSchema: return away(RecordText::ReasonServerNewerSchema);
         case RecordsError::BadAddress: return away(RecordText::ReasonBadAddress, status.detail);
         case RecordsError::DriverMissing: return away(RecordText::ReasonServerDriverMissing);
@@ -59,6 +61,8 @@ QString StatusText(const RecordsStatus& status, int language) {
     case RecordsError::ServerUnreachable:
     case RecordsError::AuthFailed:
     case RecordsError::NoDatabase: return off(RecordText::ReasonWriteFailed, status.detail);
+    case RecordsError::Reopened:
+        return Text(ChainLine::StoreReopened, language).arg(QDir::toNativeSeparators(status.path));
     }
     return {};
 }

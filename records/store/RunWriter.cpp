@@ -85,7 +85,7 @@ qint64 RunWriter::ensureUnit(const UnitIdentity& identity, const QString& linkTe
 
 qint64 RunWriter::upsertUnit(const UnitIdentity& identity, const QString& linkText,
                                qint64 seenMs) {
-    if (!c_.isOpen()) return 0;
+    if (!c_.writable()) return 0;
     QSqlDatabase db = c_.database();
     if (const QSqlError error = c_.dialect().beginWrite(db); error.isValid())
         return c_.fail(error, QStringLiteral("adding the unit")), 0;
@@ -96,7 +96,7 @@ qint64 RunWriter::upsertUnit(const UnitIdentity& identity, const QString& linkTe
 }
 
 qint64 RunWriter::beginRun(const RunStart& start) {
-    if (!c_.isOpen()) return 0;
+    if (!c_.writable()) return 0;
     QSqlDatabase db = c_.database();
     if (const QSqlError error = c_.dialect().beginWrite(db); error.isValid())
         return c_.fail(error, QStringLiteral("starting a run")), 0;
@@ -123,7 +123,7 @@ qint64 RunWriter::beginRun(const RunStart& start) {
 }
 
 bool RunWriter::updateRunDetails(qint64 runId, const QJsonObject& details) {
-    if (!c_.isOpen() || runId <= 0) return false;
+    if (!c_.writable() || runId <= 0) return false;
     QSqlQuery q(c_.database());
     q.prepare(QStringLiteral("UPDATE runs SET details = ? WHERE id = ?"));
     q.addBindValue(DetailsText(details));
@@ -134,7 +134,7 @@ bool RunWriter::updateRunDetails(qint64 runId, const QJsonObject& details) {
 }
 
 bool RunWriter::endRun(qint64 runId, const RunEnd& end) {
-    if (!c_.isOpen() || runId <= 0) return false;
+    if (!c_.writable() || runId <= 0) return false;
     QSqlDatabase db = c_.database();
     if (const QSqlError error = c_.dialect().beginWrite(db); error.isValid())
         return c_.fail(error, QStringLiteral("ending a run")), false;
@@ -171,7 +171,7 @@ bool RunWriter::endRun(qint64 runId, const RunEnd& end) {
 }
 
 bool RunWriter::setRunMeasurements(qint64 runId, const Measurements& found) {
-    if (!c_.isOpen() || runId <= 0) return false;
+    if (!c_.writable() || runId <= 0) return false;
     QSqlQuery q(c_.database());
     q.prepare(QStringLiteral("UPDATE runs SET measurements = ? WHERE id = ?"));
     q.addBindValue(MeasurementsColumn(found));
@@ -181,7 +181,7 @@ bool RunWriter::setRunMeasurements(qint64 runId, const Measurements& found) {
 }
 
 bool RunWriter::saveTraffic(qint64 runId, const KeptTraffic& traffic) {
-    if (!c_.isOpen() || runId <= 0) return false;
+    if (!c_.writable() || runId <= 0) return false;
     QSqlDatabase db = c_.database();
     if (const QSqlError error = c_.dialect().beginWrite(db); error.isValid())
         return c_.fail(error, QStringLiteral("keeping traffic")), false;

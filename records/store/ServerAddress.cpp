@@ -75,9 +75,12 @@ std::optional<ServerAddress> ParseServerUrl(const QString& url, QString* why, Ur
     if (!m.captured(3).isEmpty() && !port(m.captured(3))) return badPort(m.captured(3));
     a.database = Decoded(m.captured(4));
     for (const QString& pair : m.captured(5).split(u'&', Qt::SkipEmptyParts)) {
-        const QString key = Decoded(pair.section(u'=', 0, 0));
+        // Named by its key alone when refused: the value may be a secret.
+        const QString rawKey = pair.section(u'=', 0, 0);
+        const QString key = Decoded(rawKey).toLower();
         const QString value = Decoded(pair.section(u'=', 1));
-        if (key == QLatin1String("password"))
+        // A password under any name, or inside another option's value (options=-c password=...).
+        if (key.contains(QLatin1String("password")) || value.contains(QLatin1String("password"), Qt::CaseInsensitive))
             return refuse(QStringLiteral("a password does not go in the URL: put it in ~/.pgpass"), UrlProblem::Password);
         // libpq's own spellings of what the URL's parts say.
         if (key == QLatin1String("host")) a.host = value;
@@ -90,8 +93,8 @@ std::optional<ServerAddress> ParseServerUrl(const QString& url, QString* why, Ur
             static const QRegularExpression word(QStringLiteral("^[a-z_]+$"));
             if (!word.match(key).hasMatch() || value.contains(u' ') || value.contains(u'\'') ||
                 value.contains(u';'))
-                return refuse(QStringLiteral("the option '%1' cannot be passed on").arg(pair),
-                              UrlProblem::BadOption, pair);
+                return refuse(QStringLiteral("the option '%1' cannot be passed on").arg(rawKey),
+                              UrlProblem::BadOption, rawKey);
             a.options << key + u'=' + value;
         }
     }

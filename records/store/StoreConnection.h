@@ -22,7 +22,19 @@ public:
     // The file's path or the server's address (never a password).
     QString where() const { return path_; }
 
-    // Turns the store off for `error` met while doing `what` and keeps the reason.
+    // Before a write: open, and its file still the one it opened (device and inode). A file
+    // deleted under the store is made anew from the open connection (VACUUM INTO), one put
+    // in its place is moved aside first (".replaced-..."); the status then says Reopened.
+    bool writable();
+
+    // A full disk turns the store off only for the write in hand: the next write tries
+    // again, and the note goes once one succeeds.
+    void roomAgain() {
+        if (status_.error == RecordsError::DiskFull) status_ = {};
+    }
+
+    // Turns the store off for `error` met while doing `what` and keeps the reason (a full
+    // disk leaves it on, see roomAgain).
     RecordsStatus fail(const QSqlError& error, const QString& what);
     // The same for a failed query, rolling back the write in hand; always false.
     bool failed(const QSqlQuery& q, const QString& what);
@@ -38,7 +50,13 @@ public:
 private:
     friend class RecordStore;  // opens and closes it
 
+    // The file as opened; 0: not a file (a server).
+    void noteFile();
+    bool reopen();
+
     const SqlDialect* dialect_ = &SqliteDialect();
+    quint64 device_ = 0;
+    quint64 inode_ = 0;
     QString name_;
     QString path_;
     bool open_ = false;

@@ -16,6 +16,13 @@ UploadResult SendQueued(RecordStore& local, RecordStore& server, const std::atom
             if (entry.recipeRunId > 0) {
                 const std::optional<RecipeRunUpload> upload = local.outbox().recipeUploadOf(entry.recipeRunId);
                 refused = upload && server.recipeWriter().importRecipeRun(*upload) == 0;
+                if (refused && !server.recipeWriter().refusal().isEmpty()) {
+                    if (!local.outbox().refuse(entry, server.recipeWriter().refusal()))
+                        return result.server = local.status(), result;
+                    ++result.refused;
+                    result.refusedNow.append({entry.recipeRunId, server.recipeWriter().refusal()});
+                    continue;
+                }
             } else {
                 const std::optional<RunUpload> upload = local.outbox().uploadOf(entry.runId);
                 refused = upload && server.writer().importRun(*upload) == 0;

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <atomic>
+#include <utility>
 
 #include "records/store/RecordStore.h"
 
@@ -20,10 +21,13 @@ struct UploadResult {
     qint64 sent = 0;
     qint64 waiting = 0;    // still queued afterwards
     RecordsStatus server;  // why it stopped early; ok when the queue was emptied
+    qint64 refused = 0;    // unit tests the server refused now (they stay queued, with the reason)
+    QList<std::pair<qint64, QString>> refusedNow = {};  // each one's id and reason code
 };
 
 // Sends what `local` has queued to `server` (both open, on this thread), in order,
-// stopping at the first failure or when `stop` becomes true.
+// stopping at the first failure or when `stop` becomes true. A unit test the server
+// refuses as breaking its chain stays in the outbox with the reason, and is not sent again.
 UploadResult SendQueued(RecordStore& local, RecordStore& server, const std::atomic_bool* stop = nullptr);
 
 // Opens both stores, sends, and closes them: the command line's last act. Waits at most
