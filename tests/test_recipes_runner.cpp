@@ -482,7 +482,7 @@ TEST(RecipeRunnerUpgrade, AllowPartialProgramsTheModelsShareAndPassesWithAWarnin
     // Every list and export shows it as ok with the warning.
     const QByteArray csv = pb::records::ExportCsv(store, upgradeRuns);
     // The warning column, then the fixture and socket (empty: the unit was tested alone).
-    EXPECT_TRUE(csv.split('\n').value(0).trimmed().endsWith(",warning,fixture,socket,cause,cause_values,attempt,retest")) << csv.left(400).toStdString();
+    EXPECT_TRUE(csv.split('\n').value(0).trimmed().endsWith(",warning,fixture,socket,cause,cause_values,recipe_sha256,fixture_sha256,tool_version,attempt,retest")) << csv.left(400).toStdString();
     EXPECT_TRUE(csv.split('\n').value(1).contains(",blocks-left-out,,,")) << csv.toStdString();
     const QString html = pb::records::UnitReportHtml(store, upgrades[0].unitId, 2);
     EXPECT_TRUE(html.contains(QStringLiteral("（警告：檔案有 276 塊未寫入）")));

@@ -154,7 +154,7 @@ TEST_P(FixtureRecords, TheFixtureAndSocketAreKeptAndSelectTheUnitTestsAndTheirRu
     }
     const QStringList lines = QString::fromUtf8(ExportCsv(store, filter)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 5);  // the head, the two unit tests and their runs
-    EXPECT_TRUE(lines[0].endsWith(QStringLiteral(",warning,fixture,socket,cause,cause_values,attempt,retest")));
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral(",warning,fixture,socket,cause,cause_values,recipe_sha256,fixture_sha256,tool_version,attempt,retest")));
     int atA1 = 0;
     for (const QString& line : lines) atA1 += line.contains(QStringLiteral(",KV410 4-up,A1,"));
     EXPECT_EQ(atA1, 2) << lines.join(u'\n').toStdString();  // the unit test and its run

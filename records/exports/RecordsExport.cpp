@@ -373,9 +373,9 @@ QStringList CsvColumns() {
             QStringLiteral("recipe_step"), QStringLiteral("recipe_verdict"),
             QStringLiteral("warning"),   QStringLiteral("fixture"),
             QStringLiteral("socket"),    QStringLiteral("cause"),
-            QStringLiteral("cause_values"), QStringLiteral("attempt"),
-            QStringLiteral("retest"),    QStringLiteral("recipe_sha256"),
-            QStringLiteral("fixture_sha256"), QStringLiteral("tool_version")};
+            QStringLiteral("cause_values"), QStringLiteral("recipe_sha256"),
+            QStringLiteral("fixture_sha256"), QStringLiteral("tool_version"),
+            QStringLiteral("attempt"),   QStringLiteral("retest")};
 }
 
 QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
@@ -423,8 +423,8 @@ QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
                                r->endMs > 0 ? QString::number(r->endMs - r->startMs) : QString(),
                                r->operatorName, r->station, r->linkText, FailingText(*r, 0), QString(), QString(),
                                QString::number(r->id), r->recipeName, stepText(*r, r->failingStep), r->verdict,
-                               QString(), r->fixture, r->socket, r->cause.name(), CauseValuesText(r->cause), QString(),
-                               RetestCell(*r), r->recipeHash, r->fixtureHash, r->toolVersion});
+                               QString(), r->fixture, r->socket, r->cause.name(), CauseValuesText(r->cause),
+                               r->recipeHash, r->fixtureHash, r->toolVersion, QString(), RetestCell(*r)});
             continue;
         }
         const RunRow& run = *line.run;
@@ -442,10 +442,10 @@ QByteArray ExportCsv(RecordStore& store, const RunFilter& filter) {
                            recipe ? recipe->verdict : QString(), RunWarningCode(run.details),
                            recipe ? recipe->fixture : QString(), recipe ? recipe->socket : QString(),
                            run.outcome == Outcome::Running ? QString() : run.cause.name(), CauseValuesText(run.cause),
-                           run.recipeAttempt > 0 ? QString::number(run.recipeAttempt) : QString(),
-                           recipe ? RetestCell(*recipe) : QString(),
                            recipe ? recipe->recipeHash : QString(), recipe ? recipe->fixtureHash : QString(),
-                           recipe ? recipe->toolVersion : QString()});
+                           recipe ? recipe->toolVersion : QString(),
+                           run.recipeAttempt > 0 ? QString::number(run.recipeAttempt) : QString(),
+                           recipe ? RetestCell(*recipe) : QString()});
     }
     return out;
 }
