@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QXmlStreamWriter>
 
+#include "catalogue/StepNames.h"
+
 namespace pb::records {
 namespace {
 
@@ -75,7 +77,7 @@ QByteArray ExportJunit(RecordStore& store, const RunFilter& filter) {
             w.writeStartElement(QStringLiteral("testcase"));
             w.writeAttribute(QStringLiteral("classname"), run.recipeName);
             w.writeAttribute(QStringLiteral("name"),
-                             QStringLiteral("%1. %2").arg(s.index + 1).arg(s.label.isEmpty() ? s.kind : s.label));
+                             QStringLiteral("%1. %2").arg(s.index + 1).arg(pb::ShownStepLabel(s.kind, s.label, 0)));
             w.writeAttribute(QStringLiteral("time"), Seconds(StepMs(store, s)));
             if (s.verdict == QLatin1String("fail")) {
                 w.writeStartElement(QStringLiteral("failure"));
