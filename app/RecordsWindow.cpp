@@ -240,23 +240,23 @@ RecordsWindow::RecordsWindow(RecordStore& store, int language, QWidget* parent)
     connect(charts_, &RecordsChartsPage::stepChosen, this, &RecordsWindow::showStepFailures);
     connect(wholeFilter_, &QPushButton::clicked, this, &RecordsWindow::showWholeFilter);
 
-    connect(serial_, &QLineEdit::textChanged, this, &RecordsWindow::refresh);
-    connect(station_, &QLineEdit::textChanged, this, &RecordsWindow::refresh);
-    connect(fixture_, &QLineEdit::textChanged, this, &RecordsWindow::refresh);
-    connect(socket_, &QLineEdit::textChanged, this, &RecordsWindow::refresh);
+    connect(serial_, &QLineEdit::textChanged, this, &RecordsWindow::showFiltered);
+    connect(station_, &QLineEdit::textChanged, this, &RecordsWindow::showFiltered);
+    connect(fixture_, &QLineEdit::textChanged, this, &RecordsWindow::showFiltered);
+    connect(socket_, &QLineEdit::textChanged, this, &RecordsWindow::showFiltered);
     connect(dates_, &QCheckBox::toggled, this, [this](bool on) {
         from_->setEnabled(on);
         to_->setEnabled(on);
-        refresh();
+        showFiltered();
     });
-    connect(from_, &QDateEdit::dateChanged, this, &RecordsWindow::refresh);
-    connect(to_, &QDateEdit::dateChanged, this, &RecordsWindow::refresh);
-    connect(outcome_, &QComboBox::activated, this, &RecordsWindow::refresh);
-    connect(procedure_, &QComboBox::activated, this, &RecordsWindow::refresh);
+    connect(from_, &QDateEdit::dateChanged, this, &RecordsWindow::showFiltered);
+    connect(to_, &QDateEdit::dateChanged, this, &RecordsWindow::showFiltered);
+    connect(outcome_, &QComboBox::activated, this, &RecordsWindow::showFiltered);
+    connect(procedure_, &QComboBox::activated, this, &RecordsWindow::showFiltered);
     connect(allUnits_, &QPushButton::clicked, this, [this] {
         unitsView_->clearSelection();
         unitId_ = 0;
-        refresh();
+        showFiltered();
     });
     connect(unitsView_, &QTableView::clicked, this, &RecordsWindow::onUnitChosen);
     connect(unitsView_, &QTableView::activated, this, &RecordsWindow::onUnitChosen);
@@ -373,14 +373,19 @@ pb::records::RunFilter RecordsWindow::filter() const {
 }
 
 void RecordsWindow::refresh() {
-    const qint64 unit = unitId_;
-    // The chains walked again: a unit test changed, removed or put in by hand shows here.
+    // The chains walked again, once per change of the store (not per filter): a unit test
+    // changed, removed or put in by hand shows here.
     {
         QSqlDatabase db = store_.database();
         QSqlError error;
         brokenLinks_ = store_.isOpen() ? int(pb::records::VerifyChains(db, &error).findings.size()) : 0;
         setWaiting(waiting_, server_);
     }
+    showFiltered();
+}
+
+void RecordsWindow::showFiltered() {
+    const qint64 unit = unitId_;
     unitsModel_->setQuery(store_.queries().unitsQuery(serial_->text().trimmed()));
     runsModel_->setQuery(store_.queries().runsQuery(listFilter()));
     charts_->setFilter(filter());
@@ -439,7 +444,7 @@ void RecordsWindow::fitColumns() {
 void RecordsWindow::onUnitChosen() {
     const QModelIndex current = unitsView_->currentIndex();
     unitId_ = current.isValid() ? unitsModel_->unitId(current.row()) : 0;
-    refresh();
+    showFiltered();
 }
 
 void RecordsWindow::onRunChosen() {
@@ -513,7 +518,7 @@ void RecordsWindow::showSocket(const QString& fixture, const QString& socket) {
     narrowStep_ = {};
     showNarrowed();
     pages_->setCurrentIndex(0);
-    refresh();
+    showFiltered();
 }
 
 void RecordsWindow::showStepFailures(const pb::records::FailureRow& step) {
@@ -523,14 +528,14 @@ void RecordsWindow::showStepFailures(const pb::records::FailureRow& step) {
     narrowStep_ = step;
     showNarrowed();
     pages_->setCurrentIndex(0);
-    refresh();
+    showFiltered();
 }
 
 void RecordsWindow::showWholeFilter() {
     narrow_ = {};
     narrowStep_ = {};
     showNarrowed();
-    refresh();
+    showFiltered();
 }
 
 void RecordsWindow::showNarrowed() {

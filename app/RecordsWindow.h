@@ -33,7 +33,8 @@ public:
     void setWaiting(qint64 waiting, const pb::records::RecordsStatus& server);
     // Unit tests waiting for the events broker (shown when any do).
     void setEventsWaiting(qint64 waiting);
-    // Reads the units and runs again with the current filters.
+    // The store changed (a run ended, another store): its chains walked again, then the
+    // units and runs read again with the current filters.
     void refresh();
 
     // The runs an export takes: the selected ones, or else all the filter shows.
@@ -76,6 +77,8 @@ public:
     void showWholeFilter();
 
 private:
+    // Reads the units and runs again with the current filters.
+    void showFiltered();
     pb::records::RunFilter filter() const;
     // filter() with the narrowing chosen on the charts page.
     pb::records::RunFilter listFilter() const;

@@ -16,7 +16,7 @@ QPushButton* TestButton(QWidget* parent, const char* name, TestId test, QRect ge
     const TestDescriptor& entry = CatalogueEntry(test);
     // Its click has nothing to read from the window: a test that needs a value (an argument,
     // a required field) has its own handler; optional fields keep their defaults.
-    Q_ASSERT(entry.standalone && std::none_of(entry.params.begin(), entry.params.end(), [](const ParamSpec& p) {
+    Q_ASSERT(entry.standalone && std::none_of(entry.params.begin(), entry.params.end(), [](const ParamDescriptor& p) {
                  return p.positional() || p.required;
              }));
     QPushButton* button = Ui::Button(parent, name, entry.nameIn(0), geometry);

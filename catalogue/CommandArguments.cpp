@@ -9,17 +9,17 @@ namespace pb {
 namespace {
 
 // How the value is named in an error: "--cycles", "alarm LEVEL".
-QString named(const TestDescriptor& test, const ParamSpec& p) {
+QString named(const TestDescriptor& test, const ParamDescriptor& p) {
     return p.positional() ? test.commandName() + u' ' + QLatin1String(p.option) : QLatin1String(p.option);
 }
 
-QString rangeText(const ParamSpec& p) {
+QString rangeText(const ParamDescriptor& p) {
     if (p.max >= (1 << 30)) return QStringLiteral("from %1").arg(p.min);
     return QStringLiteral("from %1 to %2").arg(p.min).arg(p.max);
 }
 
 // The value of a text as the parameter's kind reads it; the usage error when it does not.
-std::optional<QString> read(const TestDescriptor& test, const ParamSpec& p, const QString& text, QVariant& value) {
+std::optional<QString> read(const TestDescriptor& test, const ParamDescriptor& p, const QString& text, QVariant& value) {
     switch (p.kind) {
         case ParamKind::Integer: {
             bool ok = false;
@@ -65,7 +65,7 @@ QList<QCommandLineOption> TestOptions() {
     QList<QCommandLineOption> options;
     QStringList seen;
     for (const TestDescriptor& test : Catalogue())
-        for (const ParamSpec& p : test.params) {
+        for (const ParamDescriptor& p : test.params) {
             if (!p.option || p.positional()) continue;
             const QString name = QLatin1String(p.option).mid(2);
             if (seen.contains(name)) continue;
@@ -80,13 +80,13 @@ std::optional<QString> ReadCommandArguments(const TestDescriptor& test, const QS
                                             const QString& typed) {
     // An option of another test's does not go with this one.
     for (const TestDescriptor& other : Catalogue())
-        for (const ParamSpec& p : other.params) {
+        for (const ParamDescriptor& p : other.params) {
             if (!p.option || p.positional() || !parser.isSet(QLatin1String(p.option).mid(2))) continue;
             bool mine = false;
-            for (const ParamSpec& q : test.params) mine = mine || (q.option && qstrcmp(q.option, p.option) == 0);
+            for (const ParamDescriptor& q : test.params) mine = mine || (q.option && qstrcmp(q.option, p.option) == 0);
             if (!mine) return QStringLiteral("%1 goes with '%2'").arg(QLatin1String(p.option), other.commandName());
         }
-    const QList<const ParamSpec*> positionals = test.positionals();
+    const QList<const ParamDescriptor*> positionals = test.positionals();
     if (arguments.size() != positionals.size())
         return QStringLiteral("'%1' takes %2 argument(s), not %3")
             .arg(typed.isEmpty() ? test.commandName() : typed).arg(positionals.size()).arg(arguments.size());
@@ -96,7 +96,7 @@ std::optional<QString> ReadCommandArguments(const TestDescriptor& test, const QS
         if (const auto why = read(test, *positionals[i], arguments[i], value)) return why;
         positionals[i]->set(step, value);
     }
-    for (const ParamSpec& p : test.params) {
+    for (const ParamDescriptor& p : test.params) {
         if (!p.option || p.positional()) continue;
         const QString name = QLatin1String(p.option).mid(2);
         if (!parser.isSet(name)) continue;

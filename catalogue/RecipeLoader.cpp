@@ -120,7 +120,7 @@ private:
                                       bool required);
     void step(const QJsonValue& v, const QString& path, Recipe& recipe);
     // A parameter's field as its kind reads it; an invalid value when absent or wrong.
-    QVariant param(const ParamSpec& spec, const QJsonObject& o, const QString& path);
+    QVariant readParam(const ParamDescriptor& param, const QJsonObject& o, const QString& path);
     std::optional<RetryGroup> retryGroup(const QJsonObject& o, const QString& path, int self);
     QVariant modelKinds(const QJsonObject& o, const QString& path, const QString& key);
     QVariant patterns(const QJsonObject& o, const QString& path, const QString& key);
@@ -192,13 +192,13 @@ void Checker::step(const QJsonValue& v, const QString& path, Recipe& recipe) {
         return;
     }
     QSet<QString> fields{"kind", "label", "on-failure", "on-fail", "retries", "retry"};
-    for (const ParamSpec& spec : CatalogueEntry(s.kind).params) {
-        if (!spec.field) continue;
-        const QString key = QLatin1String(spec.field);
+    for (const ParamDescriptor& param : CatalogueEntry(s.kind).params) {
+        if (!param.field) continue;
+        const QString key = QLatin1String(param.field);
         fields.insert(key);
-        const QVariant value = param(spec, o, path);
-        if (value.isValid()) spec.set(s, value);
-        else if (!o.contains(key) && spec.absent.isValid()) spec.set(s, spec.absent);
+        const QVariant value = readParam(param, o, path);
+        if (value.isValid()) param.set(s, value);
+        else if (!o.contains(key) && param.absent.isValid()) param.set(s, param.absent);
     }
     together(s.kind, o, path, s);
     onlyKnown(o, path, fields);
@@ -229,22 +229,22 @@ std::optional<RetryGroup> Checker::retryGroup(const QJsonObject& o, const QStrin
     return RetryGroup{steps.first().toInt() - 1, *times};
 }
 
-QVariant Checker::param(const ParamSpec& spec, const QJsonObject& o, const QString& path) {
-    const QString key = QLatin1String(spec.field);
-    switch (spec.kind) {
+QVariant Checker::readParam(const ParamDescriptor& param, const QJsonObject& o, const QString& path) {
+    const QString key = QLatin1String(param.field);
+    switch (param.kind) {
         case ParamKind::Integer:
-            if (const auto n = integer(o, path, key, spec.required, spec.min, spec.max)) return *n;
+            if (const auto n = integer(o, path, key, param.required, param.min, param.max)) return *n;
             return {};
         case ParamKind::Flag:
             if (const auto b = boolean(o, path, key)) return *b;
-            if (spec.required && !o.contains(key)) add(join(path, key), RecipeProblem::MissingField);
+            if (param.required && !o.contains(key)) add(join(path, key), RecipeProblem::MissingField);
             return {};
         case ParamKind::Text:
         case ParamKind::NonEmptyText:
-            if (const auto t = text(o, path, key, spec.required, spec.kind == ParamKind::NonEmptyText)) return *t;
+            if (const auto t = text(o, path, key, param.required, param.kind == ParamKind::NonEmptyText)) return *t;
             return {};
         case ParamKind::Regex: {
-            const auto r = text(o, path, key, spec.required);
+            const auto r = text(o, path, key, param.required);
             if (!r) return {};
             const QRegularExpression re(*r);
             if (re.isValid()) return *r;
@@ -252,7 +252,7 @@ QVariant Checker::param(const ParamSpec& spec, const QJsonObject& o, const QStri
             return {};
         }
         case ParamKind::Sha256: {
-            const auto h = text(o, path, key, spec.required);
+            const auto h = text(o, path, key, param.required);
             if (!h) return {};
             static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]{64}$"));
             if (hex.match(*h).hasMatch()) return QByteArray::fromHex(h->toLatin1());
@@ -260,7 +260,7 @@ QVariant Checker::param(const ParamSpec& spec, const QJsonObject& o, const QStri
             return {};
         }
         case ParamKind::DateTime: {
-            const auto t = text(o, path, key, spec.required);
+            const auto t = text(o, path, key, param.required);
             if (!t) return {};
             const QDateTime when = QDateTime::fromString(*t, Qt::ISODate);
             if (when.isValid()) return when;
@@ -268,7 +268,7 @@ QVariant Checker::param(const ParamSpec& spec, const QJsonObject& o, const QStri
             return {};
         }
         case ParamKind::Versions:
-            if (const auto r = range(o, path, key, spec.required)) return QVariant::fromValue(*r);
+            if (const auto r = range(o, path, key, param.required)) return QVariant::fromValue(*r);
             return {};
         case ParamKind::ModelKinds:
             return modelKinds(o, path, key);

@@ -253,22 +253,22 @@ QString TestName(TestId test) { return CatalogueEntry(test).stableName(); }
 
 QString CommandName(TestId test) { return CatalogueEntry(test).commandName(); }
 
-QList<const ParamSpec*> TestDescriptor::positionals() const {
-    QList<const ParamSpec*> out;
-    for (const ParamSpec& p : params)
+QList<const ParamDescriptor*> TestDescriptor::positionals() const {
+    QList<const ParamDescriptor*> out;
+    for (const ParamDescriptor& p : params)
         if (p.positional()) out << &p;
     return out;
 }
 
 QString TestDescriptor::usage() const {
     QStringList parts;
-    for (const ParamSpec* p : positionals()) parts << QLatin1String(p->option);
+    for (const ParamDescriptor* p : positionals()) parts << QLatin1String(p->option);
     QStringList skipped;
-    for (const ParamSpec& p : params) {
+    for (const ParamDescriptor& p : params) {
         if (!p.option || p.positional() || skipped.contains(QLatin1String(p.option))) continue;
         QString one = QLatin1String(p.option) + (p.metavar ? u' ' + QLatin1String(p.metavar) : QString());
         if (p.excludes)
-            for (const ParamSpec& other : params)
+            for (const ParamDescriptor& other : params)
                 if (other.option && QLatin1String(other.option) == QLatin1String(p.excludes)) {
                     one += QStringLiteral(" | ") + QLatin1String(other.option) +
                            (other.metavar ? u' ' + QLatin1String(other.metavar) : QString());

@@ -15,7 +15,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "catalogue/ParamSpec.h"
+#include "catalogue/ParamDescriptor.h"
 #include "catalogue/StepContext.h"
 #include "catalogue/TestNames.h"
 #include "catalogue/TestRequest.h"
@@ -37,7 +37,7 @@ struct TestDescriptor {
     const char* olderName = nullptr;  // what the command line and recipes first called it
     bool standalone = true;           // run by itself (a command, a recipe step, a button); else only within others
     TextRow words = {};               // its name in each language (the window's caption)
-    QList<ParamSpec> params = {};
+    QList<ParamDescriptor> params = {};
     // What a recipe step's fields must say together, beyond each field on its own.
     std::optional<FieldProblem> (*checkFields)(const QJsonObject& fields, const TestParams& params) = nullptr;
     // The procedure, as the window's button runs it.
@@ -63,7 +63,7 @@ struct TestDescriptor {
     QString commandName() const { return QLatin1String(olderName ? olderName : name); }
     QString nameIn(int language) const { return RowText(words, language); }
     // The words after the command on the command line: LEVEL, TEXT, TYPE NUMBER TEXT, FILE.
-    QList<const ParamSpec*> positionals() const;
+    QList<const ParamDescriptor*> positionals() const;
     // "LEVEL", "[--time T]", "[--cycles N | --seconds S] [--outputs O]" ...
     QString usage() const;
 };

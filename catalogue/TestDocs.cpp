@@ -15,7 +15,7 @@ QString Cell(QString text) { return text.replace(u'|', QStringLiteral("\\|")); }
 
 QString RecipeFields(const TestDescriptor& test) {
     QString text;
-    for (const ParamSpec& p : test.params) {
+    for (const ParamDescriptor& p : test.params) {
         if (!p.field) continue;
         const QString absent = p.absent.isValid() ? QStringLiteral("default %1").arg(p.absent.toString()) : QString();
         text += QStringLiteral("| `%1` | %2 | %3 | %4 |\n")
@@ -28,7 +28,7 @@ QString RecipeFields(const TestDescriptor& test) {
 
 QString CommandOptions(const TestDescriptor& test) {
     QString text;
-    for (const ParamSpec& p : test.params) {
+    for (const ParamDescriptor& p : test.params) {
         if (!p.option) continue;
         const QString name = p.positional() ? QLatin1String(p.option)
                              : p.metavar    ? QStringLiteral("%1 %2").arg(QLatin1String(p.option), QLatin1String(p.metavar))

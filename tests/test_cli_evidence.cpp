@@ -17,15 +17,7 @@ using namespace pbtest;
 
 namespace {
 
-struct Home {
-    QTemporaryDir dir;
-    QProcessEnvironment env = [this] {
-        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-        e.insert(QStringLiteral("XDG_DATA_HOME"), dir.path());
-        return e;
-    }();
-    CliResult run(const QStringList& args) const { return RunCli(args, 120000, env); }
-    QString records() const { return dir.filePath(QStringLiteral("NORDAX/PanelBench/records.sqlite")); }
+struct Home : CliHome {
     // A recipe of these steps, written to the home's folder.
     QString recipe(const QByteArray& steps) const {
         const QString path = dir.filePath(QStringLiteral("recipe.json"));

@@ -16,16 +16,7 @@ namespace {
 
 const QString kRecipes = QStringLiteral(PANELBENCH_SOURCE_DIR "/examples/recipes/");
 
-struct Home {
-    QTemporaryDir dir;
-    QProcessEnvironment env = [this] {
-        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-        e.insert(QStringLiteral("XDG_DATA_HOME"), dir.path());
-        return e;
-    }();
-    CliResult run(const QStringList& args) const { return RunCli(args, 120000, env); }
-    QString records() const { return dir.filePath(QStringLiteral("NORDAX/PanelBench/records.sqlite")); }
-};
+using Home = CliHome;
 
 QJsonObject ResultOf(const CliResult& r, const QString& link = {}) {
     for (const QJsonObject& o : r.eventsOf("result"))

@@ -38,7 +38,7 @@ void CheckRecipe(const Recipe& r, const QByteArray& bytes, int lineCount) {
         const TestDescriptor& test = CatalogueEntry(s.kind);
         FUZZ_REQUIRE(test.step != nullptr);
         const auto has = [&test](const char* field) {
-            for (const ParamSpec& p : test.params)
+            for (const ParamDescriptor& p : test.params)
                 if (p.field && qstrcmp(p.field, field) == 0) return true;
             return false;
         };

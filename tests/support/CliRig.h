@@ -118,6 +118,19 @@ inline CliResult RunCli(const QStringList& args, int timeoutMs = 120000,
     return r;
 }
 
+// A records folder of the test's own (XDG_DATA_HOME), for runs that keep their records
+// where the program keeps them by default.
+struct CliHome {
+    QTemporaryDir dir;
+    QProcessEnvironment env = [this] {
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        e.insert(QStringLiteral("XDG_DATA_HOME"), dir.path());
+        return e;
+    }();
+    CliResult run(const QStringList& args) const { return RunCli(args, 120000, env); }
+    QString records() const { return dir.filePath(QStringLiteral("NORDAX/PanelBench/records.sqlite")); }
+};
+
 // Starts the CLI with --json and does `act` once, at the first event that satisfies
 // `when` (with the program's pid); returns what it printed. Killed (by `act` or at the
 // deadline): exit code -1.

@@ -1,13 +1,13 @@
-#include "catalogue/ParamSpec.h"
+#include "catalogue/ParamDescriptor.h"
 
 namespace pb {
 
-QString KindText(const ParamSpec& spec) {
-    switch (spec.kind) {
+QString KindText(const ParamDescriptor& param) {
+    switch (param.kind) {
         case ParamKind::Integer:
-            return QStringLiteral("integer %1..%2").arg(spec.min).arg(spec.max);
+            return QStringLiteral("integer %1..%2").arg(param.min).arg(param.max);
         case ParamKind::Flag:
-            return spec.positional() || !spec.field ? QStringLiteral("flag") : QStringLiteral("true or false");
+            return param.positional() || !param.field ? QStringLiteral("flag") : QStringLiteral("true or false");
         case ParamKind::Text:
             return QStringLiteral("text");
         case ParamKind::NonEmptyText:
@@ -21,7 +21,7 @@ QString KindText(const ParamSpec& spec) {
         case ParamKind::Versions:
             return QStringLiteral("{\"min\": V, \"max\": V}, either or both");
         case ParamKind::ModelKinds:
-            return QStringLiteral("model kind %1..%2, or a list of them").arg(spec.min).arg(spec.max);
+            return QStringLiteral("model kind %1..%2, or a list of them").arg(param.min).arg(param.max);
         case ParamKind::Outputs:
             return QStringLiteral("up to four 0/1");
         case ParamKind::Patterns:

@@ -26,7 +26,7 @@ enum class ParamKind {
     ModuleWord,    // a recipe's module command as one word: type letter, number, command
 };
 
-struct ParamSpec {
+struct ParamDescriptor {
     const char* field = nullptr;   // in a recipe step; null: not in recipes
     const char* option = nullptr;  // on the command line: "--cycles", or a positional's name ("LEVEL")
     const char* metavar = nullptr; // an option's value on --help ("N"); null for a flag
@@ -47,6 +47,6 @@ struct ParamSpec {
 };
 
 // A kind's value as docs/tests.md names it: "integer 0..6", "true or false", ...
-QString KindText(const ParamSpec& spec);
+QString KindText(const ParamDescriptor& param);
 
 }  // namespace pb
